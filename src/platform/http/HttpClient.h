@@ -1,0 +1,69 @@
+#pragma once
+
+#include "util/Error.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QUrl>
+#include <chrono>
+#include <functional>
+#include <stop_token>
+
+namespace norvelle {
+
+// A transport failure: the request never produced an HTTP answer. HTTP status
+// codes, 4xx and 5xx included, are answers and come back in HttpResponse.
+class HttpError : public Error {
+public:
+    enum class Kind { invalidUrl, timeout, transport, cancelled, file };
+    HttpError(Kind kind, const QString& description) : Error(description), m_kind(kind) {}
+    Kind kind() const { return m_kind; }
+
+private:
+    Kind m_kind;
+};
+
+struct HttpResponse {
+    int statusCode = 0;
+    QByteArray body;
+    QUrl url; // the final address, after redirects
+    QList<QPair<QByteArray, QByteArray>> headers;
+
+    // The first header of that name, compared without case; empty when absent.
+    QByteArray header(const QByteArray& name) const;
+};
+
+// Blocking HTTP over libcurl, called from worker threads. Redirects are followed,
+// compressed answers decoded, and no local cache is used. The timeout is an idle
+// timeout: it ends a request that receives nothing for that long.
+class HttpClient {
+public:
+    struct Options {
+        std::chrono::milliseconds timeout{std::chrono::seconds(60)};
+        QString caFile;    // an extra trusted CA bundle (the test certificate); empty for none
+        QByteArray userAgent{"Norvelle"};
+    };
+
+    using ProgressHandler = std::function<void(qint64 received, qint64 expected)>;
+
+    HttpClient();
+    explicit HttpClient(Options options);
+    virtual ~HttpClient();
+
+    const Options& options() const { return m_options; }
+
+    // GET the address and return its answer; throws HttpError when no answer came.
+    virtual HttpResponse get(const QUrl& url, std::stop_token stop = {}) const;
+
+    // GET the address into a file (the body of the returned response stays empty),
+    // reporting progress; expected is -1 when the server names no length.
+    virtual HttpResponse download(const QUrl& url, const QString& filePath, ProgressHandler progress,
+                                  std::stop_token stop = {}) const;
+
+private:
+    Options m_options;
+};
+
+} // namespace norvelle
