@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QStringView>
+#include <compare>
+
+namespace norvelle {
+
+// The numeric string ordering used to decide whether a source offers a newer version:
+// the whole strings are compared from the start; where both have a run of ASCII digits at
+// the same point, the runs compare by value (of any length, without overflow); every other
+// character compares by its UTF-16 value, with no case folding and no locale; a proper prefix
+// orders first. The comma is an ordinary character and "latest" has no special rank.
+//
+// Digit runs of equal value but different spelling ("01" and "1") are equal for the ordering
+// above; only when the strings are otherwise equal does the first such run decide, the
+// shorter spelling ordering first, so that distinct strings never compare equal.
+std::strong_ordering numericCompare(QStringView a, QStringView b);
+
+} // namespace norvelle
