@@ -157,6 +157,9 @@ void Logger::log(const QString& message, Level level)
     writeToSystemLog(message, level);
 
     LoggerState& s = state();
+    SettingsStore* settings = s.settings.load();
+    const bool toFile = settings && settings->desktopLogFilesEnabled();
+
     std::map<int, Sink> sinks;
     {
         std::lock_guard lock(s.sinkMutex);
@@ -165,8 +168,7 @@ void Logger::log(const QString& message, Level level)
     for (auto& [handle, sink] : sinks)
         sink(level, message);
 
-    SettingsStore* settings = s.settings.load();
-    if (settings && settings->desktopLogFilesEnabled())
+    if (toFile)
         writeToFile(message, level);
 }
 
