@@ -118,6 +118,14 @@ private Q_SLOTS:
         QTest::newRow("xml root array") << QByteArray("<plist><array><string>a</string></array></plist>");
         QTest::newRow("xml root string") << QByteArray("<plist><string>a</string></plist>");
         QTest::newRow("zeros") << QByteArray(64, '\0');
+        // UTF-16 text holding a NUL character makes libplist abort the process when it is a key.
+        QByteArray nulKey = PropertyList::serialize(QVariantMap{{QStringLiteral(u"\u00e9\u2603"), 1}}, Format::binary).value();
+        QVERIFY(nulKey.contains(QByteArray("\x00\xe9\x26\x03", 4)));
+        nulKey.replace(QByteArray("\x00\xe9", 2), QByteArray("\x00\x00", 2));
+        QTest::newRow("binary key with NUL") << nulKey;
+        QByteArray nulText = PropertyList::serialize(QVariantMap{{"k", QStringLiteral(u"\u00e9\u2603")}}, Format::binary).value();
+        nulText.replace(QByteArray("\x00\xe9", 2), QByteArray("\x00\x00", 2));
+        QTest::newRow("binary text with NUL") << nulText;
     }
     void rejects()
     {

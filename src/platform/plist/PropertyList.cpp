@@ -94,10 +94,12 @@ QVariant toVariant(plist_t node, int depth)
     case PLIST_ARRAY:
         return arrayToVariant(node, depth);
     case PLIST_STRING: {
-        char* raw = nullptr;
-        plist_get_string_val(node, &raw);
-        CString text(raw);
-        const auto decoded = utf8(text.get());
+        // The pointer form: plist_get_string_val asserts on text holding a NUL character.
+        uint64_t length = 0;
+        const char* text = plist_get_string_ptr(node, &length);
+        if (!text || length > uint64_t(PropertyList::maximumSize))
+            return {};
+        const auto decoded = decodeUtf8Strict(QByteArrayView(text, qsizetype(length)));
         return decoded ? QVariant(*decoded) : QVariant();
     }
     case PLIST_BOOLEAN: {
@@ -210,11 +212,67 @@ plist_t fromVariant(const QVariant& value, int depth)
     }
 }
 
+quint64 readBigEndian(const uchar* p, int size)
+{
+    quint64 value = 0;
+    for (int i = 0; i < size; ++i)
+        value = (value << 8) | p[i];
+    return value;
+}
+
+// libplist 2.2 aborts the process (a failed assert when a dictionary key is read) on a binary
+// property list whose UTF-16 text holds a NUL character. Such files are refused before they
+// reach it: every object of the offset table is visited, and UTF-16 strings are checked. A table
+// that does not fit the data is refused too; libplist would refuse it anyway.
+bool binaryIsSafeForLibplist(QByteArrayView data)
+{
+    const auto* bytes = reinterpret_cast<const uchar*>(data.data());
+    const quint64 size = quint64(data.size());
+    if (size < 8 + 32)
+        return false;
+    const uchar* trailer = bytes + size - 32;
+    const int offsetSize = trailer[6];
+    const quint64 objectCount = readBigEndian(trailer + 8, 8);
+    const quint64 tableOffset = readBigEndian(trailer + 24, 8);
+    if (offsetSize < 1 || offsetSize > 8 || objectCount > size || tableOffset >= size ||
+        objectCount * quint64(offsetSize) > size - 32 - tableOffset)
+        return false;
+    const quint64 objectsEnd = size - 32;
+    for (quint64 i = 0; i < objectCount; ++i) {
+        const quint64 offset = readBigEndian(bytes + tableOffset + i * quint64(offsetSize), offsetSize);
+        if (offset >= objectsEnd)
+            return false;
+        const uchar marker = bytes[offset];
+        if ((marker >> 4) != 0x6)
+            continue;
+        quint64 count = marker & 0x0f;
+        quint64 start = offset + 1;
+        if (count == 0x0f) {
+            if (start >= objectsEnd || (bytes[start] >> 4) != 0x1)
+                return false;
+            const int intSize = 1 << (bytes[start] & 0x0f);
+            if (intSize > 8 || start + 1 + quint64(intSize) > objectsEnd)
+                return false;
+            count = readBigEndian(bytes + start + 1, intSize);
+            start += 1 + quint64(intSize);
+        }
+        if (count > (objectsEnd - start) / 2)
+            return false;
+        for (quint64 k = 0; k < count; ++k) {
+            if (bytes[start + 2 * k] == 0 && bytes[start + 2 * k + 1] == 0)
+                return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 std::optional<QVariant> PropertyList::parse(QByteArrayView data)
 {
     if (data.isEmpty() || data.size() > maximumSize)
+        return std::nullopt;
+    if (plist_is_binary(data.data(), uint32_t(data.size())) && !binaryIsSafeForLibplist(data))
         return std::nullopt;
     plist_t raw = nullptr;
     plist_from_memory(data.data(), uint32_t(data.size()), &raw);
