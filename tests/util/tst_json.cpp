@@ -1,6 +1,11 @@
 #include "util/Json.h"
+
+#include "CaskroomBuilder.h"
+#include "TempRoot.h"
 #include "util/JsonError.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 using namespace norvelle;
@@ -112,6 +117,23 @@ private Q_SLOTS:
             QVERIFY(!e.description().isEmpty());
         }
         QCOMPARE(threw, !valid);
+    }
+
+    // The receipt fixture must have the shape the Homebrew receipts have, read with these accessors.
+    void caskroomReceiptFixture()
+    {
+        test::TempRoot root;
+        const test::CaskroomBuilder caskroom(root.paths().caskroomFolders.first());
+        const QString path = caskroom.writeReceipt("foo", test::CaskroomBuilder::receipt({"Foo.app"}, {"~/Library/x.y.z"}));
+        QCOMPARE(path, root.filePath("opt/homebrew/Caskroom/foo/.metadata/INSTALL_RECEIPT.json"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const auto artifacts = json::objectList(json::parseObject(file.readAll()).value(), u"uninstall_artifacts");
+        QVERIFY(artifacts && artifacts->size() == 2);
+        QCOMPARE(json::stringList(artifacts->at(0), u"app"), std::optional<QStringList>(QStringList{"Foo.app"}));
+        const auto zap = json::objectList(artifacts->at(1), u"zap");
+        QCOMPARE(json::stringList(zap->at(0), u"trash"), std::optional<QStringList>(QStringList{"~/Library/x.y.z"}));
+        QVERIFY(QFileInfo(caskroom.addVersionFolder("foo", "1.2")).isDir());
     }
 };
 

@@ -17,7 +17,7 @@ namespace {
 
 // Property-list dates count seconds from 2001-01-01T00:00:00Z.
 constexpr qint64 kReferenceEpoch = 978307200;
-// Deeper nesting than any real property list is refused rather than recursed into.
+// Values nested deeper than any real property list are left out rather than recursed into.
 constexpr int kMaximumDepth = 256;
 
 struct NodeDeleter {
