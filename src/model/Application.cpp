@@ -145,8 +145,7 @@ Application::Snapshot Application::snapshot() const
     return m_state;
 }
 
-template <typename T>
-void Application::write(T Snapshot::*field, T value, Field which)
+template <typename T> void Application::write(T Snapshot::*field, T value, Field which)
 {
     bool changed = false;
     {
@@ -278,7 +277,8 @@ bool sameApplication(const std::shared_ptr<Application>& a, const std::shared_pt
     return a->id() == b->id();
 }
 
-bool sameApplications(const QList<std::shared_ptr<Application>>& a, const QList<std::shared_ptr<Application>>& b)
+bool sameApplications(const QList<std::shared_ptr<Application>>& a,
+                      const QList<std::shared_ptr<Application>>& b)
 {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), sameApplication);
 }

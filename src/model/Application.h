@@ -18,8 +18,7 @@
 
 namespace norvelle {
 
-template <typename Event>
-class ObserverRegistry;
+template <typename Event> class ObserverRegistry;
 
 // One installed application, shared by everyone as std::shared_ptr<Application>.
 // Discovery builds it on worker threads, so it is not a QObject: the tracked
@@ -53,9 +52,10 @@ public:
     };
 
     // A fresh random id; not ignored, no skipped version.
-    Application(QString name, QString bundleIdentifier, QUrl path, QString currentVersion, QList<Source> source,
-                std::optional<Update> update = std::nullopt, std::optional<Cask> cask = std::nullopt,
-                std::optional<MAS> mas = std::nullopt, std::optional<SparkleInfo> sparkleInfo = std::nullopt);
+    Application(QString name, QString bundleIdentifier, QUrl path, QString currentVersion,
+                QList<Source> source, std::optional<Update> update = std::nullopt,
+                std::optional<Cask> cask = std::nullopt, std::optional<MAS> mas = std::nullopt,
+                std::optional<SparkleInfo> sparkleInfo = std::nullopt);
     // The same with a given id, for an object that stands for one made earlier.
     Application(const QUuid& id, QString name, QString bundleIdentifier, QUrl path, QString currentVersion,
                 QList<Source> source, std::optional<Update> update = std::nullopt,
@@ -64,8 +64,7 @@ public:
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
 
-    template <typename... Args>
-    static std::shared_ptr<Application> create(Args&&... args)
+    template <typename... Args> static std::shared_ptr<Application> create(Args&&... args)
     {
         return std::make_shared<Application>(std::forward<Args>(args)...);
     }
@@ -108,8 +107,7 @@ public:
     bool operator==(const Application& other) const { return id() == other.id(); }
 
 private:
-    template <typename T>
-    void write(T Snapshot::*field, T value, Field which);
+    template <typename T> void write(T Snapshot::*field, T value, Field which);
 
     mutable std::mutex m_mutex;
     Snapshot m_state; // id, name, bundleIdentifier and path are written only by the constructor
@@ -126,7 +124,8 @@ size_t qHash(const Application& application, size_t seed = 0);
 // Comparing shared applications by identity; an empty pointer equals only another empty one.
 QUuid applicationId(const std::shared_ptr<Application>& application);
 bool sameApplication(const std::shared_ptr<Application>& a, const std::shared_ptr<Application>& b);
-bool sameApplications(const QList<std::shared_ptr<Application>>& a, const QList<std::shared_ptr<Application>>& b);
+bool sameApplications(const QList<std::shared_ptr<Application>>& a,
+                      const QList<std::shared_ptr<Application>>& b);
 
 // For std::unordered_map/set keyed by shared applications.
 struct ApplicationIdHash {
@@ -141,8 +140,7 @@ struct ApplicationIdEqual {
 
 } // namespace norvelle
 
-template <>
-struct std::hash<norvelle::Application> {
+template <> struct std::hash<norvelle::Application> {
     size_t operator()(const norvelle::Application& application) const noexcept
     {
         return qHash(application.id());

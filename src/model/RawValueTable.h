@@ -10,11 +10,9 @@
 // the two directions of the conversion can never disagree.
 namespace norvelle::rawvalues {
 
-template <typename Enum, size_t N>
-using Table = std::array<std::pair<Enum, const char*>, N>;
+template <typename Enum, size_t N> using Table = std::array<std::pair<Enum, const char*>, N>;
 
-template <typename Enum, size_t N>
-QString toText(const Table<Enum, N>& table, Enum value)
+template <typename Enum, size_t N> QString toText(const Table<Enum, N>& table, Enum value)
 {
     for (const auto& [candidate, text] : table) {
         if (candidate == value)

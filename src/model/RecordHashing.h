@@ -8,16 +8,14 @@
 // records that compare equal field by field always hash alike.
 namespace norvelle::hashing {
 
-template <typename T>
-size_t feed(size_t seed, const T& value)
+template <typename T> size_t feed(size_t seed, const T& value)
 {
     return qHashMulti(seed, value);
 }
 
 // An optional contributes a presence marker first, so "absent" and "present
 // with an empty value" hash apart just as they compare apart.
-template <typename T>
-size_t feedOptional(size_t seed, const std::optional<T>& value)
+template <typename T> size_t feedOptional(size_t seed, const std::optional<T>& value)
 {
     seed = qHashMulti(seed, int(value.has_value()));
     return value ? qHashMulti(seed, *value) : seed;

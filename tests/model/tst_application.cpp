@@ -14,21 +14,37 @@ namespace {
 
 Update makeUpdate(const QString& latestVersion)
 {
-    return Update{latestVersion, QStringLiteral("Notes"), QDateTime::fromSecsSinceEpoch(1700000000, Qt::UTC),
-                  Update::Source::homebrew, Update::Status::available, std::nullopt, std::nullopt,
-                  std::nullopt, std::nullopt};
+    return Update{latestVersion,
+                  QStringLiteral("Notes"),
+                  QDateTime::fromSecsSinceEpoch(1700000000, Qt::UTC),
+                  Update::Source::homebrew,
+                  Update::Status::available,
+                  std::nullopt,
+                  std::nullopt,
+                  std::nullopt,
+                  std::nullopt};
 }
 
 Cask makeCask()
 {
-    return Cask{QStringLiteral("firefox"), QStringLiteral("1.0"), QStringLiteral("1.1"), std::nullopt,
-                QUrl(QStringLiteral("https://example.org")), {QStringLiteral("a"), QStringLiteral("b")},
-                true, false, false, {QStringLiteral("Firefox.app")}, false, false};
+    return Cask{QStringLiteral("firefox"),
+                QStringLiteral("1.0"),
+                QStringLiteral("1.1"),
+                std::nullopt,
+                QUrl(QStringLiteral("https://example.org")),
+                {QStringLiteral("a"), QStringLiteral("b")},
+                true,
+                false,
+                false,
+                {QStringLiteral("Firefox.app")},
+                false,
+                false};
 }
 
 MAS makeMas()
 {
-    return MAS{QStringLiteral("123"), QStringLiteral("2.0"), QStringLiteral("1.0"), QStringLiteral("com.x"), 10};
+    return MAS{QStringLiteral("123"), QStringLiteral("2.0"), QStringLiteral("1.0"), QStringLiteral("com.x"),
+               10};
 }
 
 SparkleInfo makeSparkle(const QString& feed = QStringLiteral("https://example.org/appcast.xml"))
@@ -40,8 +56,8 @@ std::shared_ptr<Application> makeApplication(const QString& version = QStringLit
 {
     return Application::create(QStringLiteral("Firefox"), QStringLiteral("org.mozilla.firefox"),
                                QUrl::fromLocalFile(QStringLiteral("/Applications/Firefox.app")), version,
-                               QList<Source>{Source::homebrew, Source::sparkle}, makeUpdate(QStringLiteral("1.6")),
-                               makeCask(), makeMas(), makeSparkle());
+                               QList<Source>{Source::homebrew, Source::sparkle},
+                               makeUpdate(QStringLiteral("1.6")), makeCask(), makeMas(), makeSparkle());
 }
 
 } // namespace
@@ -56,6 +72,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("latest");
         QTest::addColumn<QString>("expectedCurrent");
         QTest::addColumn<QString>("expectedLatest");
+        // clang-format off
         QTest::newRow("same base") << "1.5,100" << true << "1.5,120" << "1.5 (100)" << "1.5 (120)";
         QTest::newRow("different base") << "1.4,90" << true << "1.5,120" << "1.4" << "1.5";
         QTest::newRow("current without build") << "1.5" << true << "1.5,120" << "1.5" << "1.5 (120)";
@@ -63,9 +80,10 @@ private Q_SLOTS:
         QTest::newRow("no update") << "1.5,100" << false << "" << "1.5" << "";
         QTest::newRow("three pieces, one piece") << "1.2.3,4,5" << true << "2.0" << "1.2.3,4,5" << "2.0";
         QTest::newRow("latest only commas") << "1.5,100" << true << ",,," << "1.5" << ",,,";
-        QTest::newRow("empty pieces dropped") << "1.2,,300" << true << "1.2,400" << "1.2 (300)" << "1.2 (400)";
+        QTest::newRow("empty pieces") << "1.2,,300" << true << "1.2,400" << "1.2 (300)" << "1.2 (400)";
         QTest::newRow("leading comma is one piece") << ",5" << true << "5" << ",5" << "5";
         QTest::newRow("empty current") << "" << true << "1.0,1" << "" << "1.0";
+        // clang-format on
     }
     void displayVersions()
     {
@@ -88,54 +106,59 @@ private Q_SLOTS:
     {
         QTest::addColumn<Mutation>("mutation");
         QTest::addColumn<QList<int>>("expected");
-        auto row = [](const char* name, Mutation m, QList<int> fields) { QTest::newRow(name) << m << fields; };
+        auto row = [](const char* name, QList<int> fields, Mutation m) {
+            QTest::newRow(name) << m << fields;
+        };
         const QList<int> none;
-        row("same version", [](Application& a) { a.setCurrentVersion(QStringLiteral("1.5,100")); }, none);
-        row("new version", [](Application& a) { a.setCurrentVersion(QStringLiteral("1.5,101")); },
-            {int(Field::currentVersion)});
-        row("same ignored", [](Application& a) { a.setIgnored(false); }, none);
-        row("ignored", [](Application& a) { a.setIgnored(true); }, {int(Field::ignored)});
-        row("skip absent again", [](Application& a) { a.setSkippedVersion(std::nullopt); }, none);
-        row("skip empty text", [](Application& a) { a.setSkippedVersion(QString()); }, {int(Field::skippedVersion)});
-        row("equal sources", [](Application& a) { a.setSource({Source::homebrew, Source::sparkle}); }, none);
-        row("reordered sources", [](Application& a) { a.setSource({Source::sparkle, Source::homebrew}); },
-            {int(Field::source)});
-        row("one more source",
-            [](Application& a) { a.setSource({Source::homebrew, Source::sparkle, Source::sparkle}); },
-            {int(Field::source)});
-        row("equal update", [](Application& a) { a.setUpdate(makeUpdate(QStringLiteral("1.6"))); }, none);
-        row("update error only", [](Application& a) {
+        row("same version", none, [](Application& a) { a.setCurrentVersion(QStringLiteral("1.5,100")); });
+        row("new version", {int(Field::currentVersion)},
+            [](Application& a) { a.setCurrentVersion(QStringLiteral("1.5,101")); });
+        row("same ignored", none, [](Application& a) { a.setIgnored(false); });
+        row("ignored", {int(Field::ignored)}, [](Application& a) { a.setIgnored(true); });
+        row("skip absent again", none, [](Application& a) { a.setSkippedVersion(std::nullopt); });
+        row("skip empty text", {int(Field::skippedVersion)},
+            [](Application& a) { a.setSkippedVersion(QString()); });
+        row("equal sources", none, [](Application& a) { a.setSource({Source::homebrew, Source::sparkle}); });
+        row("reordered sources", {int(Field::source)}, [](Application& a) {
+            a.setSource({Source::sparkle, Source::homebrew});
+        });
+        row("one more source", {int(Field::source)}, [](Application& a) {
+            a.setSource({Source::homebrew, Source::sparkle, Source::sparkle});
+        });
+        row("equal update", none, [](Application& a) { a.setUpdate(makeUpdate(QStringLiteral("1.6"))); });
+        row("update error only", {int(Field::update)}, [](Application& a) {
             Update u = makeUpdate(QStringLiteral("1.6"));
             u.lastUpdateError = QStringLiteral("Failed");
             a.setUpdate(u);
-        }, {int(Field::update)});
-        row("update notes only", [](Application& a) {
+        });
+        row("update notes only", {int(Field::update)}, [](Application& a) {
             Update u = makeUpdate(QStringLiteral("1.6"));
             u.releaseNotes = QStringLiteral("Other");
             a.setUpdate(u);
-        }, {int(Field::update)});
-        row("update removed", [](Application& a) { a.setUpdate(std::nullopt); }, {int(Field::update)});
-        row("equal cask", [](Application& a) { a.setCask(makeCask()); }, none);
-        row("cask warnings swapped", [](Application& a) {
+        });
+        row("update removed", {int(Field::update)}, [](Application& a) { a.setUpdate(std::nullopt); });
+        row("equal cask", none, [](Application& a) { a.setCask(makeCask()); });
+        row("cask warnings swapped", {int(Field::cask)}, [](Application& a) {
             Cask c = makeCask();
             c.warnings = {QStringLiteral("b"), QStringLiteral("a")};
             a.setCask(c);
-        }, {int(Field::cask)});
-        row("equal mas", [](Application& a) { a.setMas(makeMas()); }, none);
-        row("mas size absent", [](Application& a) {
+        });
+        row("equal mas", none, [](Application& a) { a.setMas(makeMas()); });
+        row("mas size absent", {int(Field::mas)}, [](Application& a) {
             MAS m = makeMas();
             m.fileSizeBytes.reset();
             a.setMas(m);
-        }, {int(Field::mas)});
-        row("equal sparkle", [](Application& a) { a.setSparkleInfo(makeSparkle()); }, none);
-        row("sparkle feed", [](Application& a) { a.setSparkleInfo(makeSparkle(QStringLiteral("https://x.org/a"))); },
-            {int(Field::sparkleInfo)});
-        row("several writes", [](Application& a) {
-            a.setIgnored(true);
-            a.setIgnored(true);
-            a.setSkippedVersion(QStringLiteral("1.6"));
-            a.setIgnored(false);
-        }, {int(Field::ignored), int(Field::skippedVersion), int(Field::ignored)});
+        });
+        row("equal sparkle", none, [](Application& a) { a.setSparkleInfo(makeSparkle()); });
+        row("sparkle feed", {int(Field::sparkleInfo)},
+            [](Application& a) { a.setSparkleInfo(makeSparkle(QStringLiteral("https://x.org/a"))); });
+        row("several writes", {int(Field::ignored), int(Field::skippedVersion), int(Field::ignored)},
+            [](Application& a) {
+                a.setIgnored(true);
+                a.setIgnored(true);
+                a.setSkippedVersion(QStringLiteral("1.6"));
+                a.setIgnored(false);
+            });
     }
     void notifiesOnlyOnChange()
     {
@@ -233,15 +256,15 @@ private Q_SLOTS:
             readVersion = app->currentVersion();
             readDisplay = app->snapshot().displayCurrentVersion();
             if (f == Field::currentVersion) {
-                app->setIgnored(true);                           // a nested write notifies too
+                app->setIgnored(true);                            // a nested write notifies too
                 late = app->addObserver([&](Field) { ++calls; }); // the registry is not locked either
-                self.reset();                                    // removing oneself inside the call
+                self.reset();                                     // removing oneself inside the call
             }
         });
         app->setCurrentVersion(QStringLiteral("1.6,7"));
         QCOMPARE(readVersion, QStringLiteral("1.6,7"));
         QCOMPARE(readDisplay, QStringLiteral("1.6 (7)")); // the update offers 1.6
-        QCOMPARE(calls, 2); // the outer and the nested notification of self
+        QCOMPARE(calls, 2);                               // the outer and the nested notification of self
         app->setIgnored(false);
         QCOMPARE(calls, 3); // only the late observer remains
     }

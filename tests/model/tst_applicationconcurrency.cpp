@@ -25,7 +25,8 @@ std::shared_ptr<Application> makeApplication()
 // A snapshot is whole when every field holds a value one writer wrote in one piece.
 bool isWhole(const Application::Snapshot& s)
 {
-    if (!s.source.isEmpty() && std::count(s.source.begin(), s.source.end(), s.source.first()) != s.source.size())
+    if (!s.source.isEmpty() &&
+        std::count(s.source.begin(), s.source.end(), s.source.first()) != s.source.size())
         return false;
     if (s.update && s.update->lastUpdateError != s.update->latestVersion)
         return false;
@@ -67,8 +68,15 @@ private Q_SLOTS:
                     // A writer's consecutive lists differ in length and other writers' in case,
                     // so every write changes the stored list.
                     app->setSource(QList<Source>(i % 3 + 1, Source(w)));
-                    Update update{tag, std::nullopt, std::nullopt, Update::Source::other,
-                                  Update::Status::available, std::nullopt, std::nullopt, std::nullopt, tag};
+                    Update update{tag,
+                                  std::nullopt,
+                                  std::nullopt,
+                                  Update::Source::other,
+                                  Update::Status::available,
+                                  std::nullopt,
+                                  std::nullopt,
+                                  std::nullopt,
+                                  tag};
                     app->setUpdate(update);
                     (void)app->displayLatestVersion();
                 }

@@ -42,7 +42,8 @@ MAS baseMas()
 
 SparkleInfo baseSparkle()
 {
-    return SparkleInfo{QUrl(QStringLiteral("https://example.org/appcast.xml")), std::nullopt, std::nullopt, true};
+    return SparkleInfo{QUrl(QStringLiteral("https://example.org/appcast.xml")), std::nullopt, std::nullopt,
+                       true};
 }
 
 // Compares a base record with a changed copy both ways and checks that equal
@@ -75,25 +76,26 @@ private Q_SLOTS:
     {
         QTest::addColumn<CaskChange>("change");
         QTest::addColumn<bool>("equal");
-        auto row = [](const char* name, CaskChange c, bool equal) { QTest::newRow(name) << c << equal; };
-        row("separately built", [](Cask&) {}, true);
-        row("token", [](Cask& c) { c.caskName = QStringLiteral("Visual-Studio-Code"); }, false);
-        row("current version", [](Cask& c) { c.currentVersion = QStringLiteral("1.90"); }, false);
-        row("latest version", [](Cask& c) { c.latestVersion = QStringLiteral("1.92.0"); }, false);
-        row("description absent", [](Cask& c) { c.description.reset(); }, false);
-        row("description empty", [](Cask& c) { c.description = QString(); }, false);
-        row("homepage absent", [](Cask& c) { c.homepage.reset(); }, false);
-        row("homepage other", [](Cask& c) { c.homepage = QUrl(QStringLiteral("https://code.example.com/x")); }, false);
-        row("warnings swapped", [](Cask& c) { std::swap(c.warnings[0], c.warnings[1]); }, false);
-        row("warnings one more", [](Cask& c) { c.warnings.append(QString()); }, false);
-        row("adopted", [](Cask& c) { c.adopted = false; }, false);
-        row("adoptable", [](Cask& c) { c.adoptable = true; }, false);
-        row("requires sudo", [](Cask& c) { c.requiresSudo = true; }, false);
-        row("artifacts swapped", [](Cask& c) { std::swap(c.artifacts[0], c.artifacts[1]); }, false);
-        row("deprecated", [](Cask& c) { c.deprecated = true; }, false);
-        row("disabled", [](Cask& c) { c.disabled = true; }, false);
+        auto row = [](const char* name, bool equal, CaskChange c) { QTest::newRow(name) << c << equal; };
+        row("separately built", true, [](Cask&) {});
+        row("token", false, [](Cask& c) { c.caskName = QStringLiteral("Visual-Studio-Code"); });
+        row("current version", false, [](Cask& c) { c.currentVersion = QStringLiteral("1.90"); });
+        row("latest version", false, [](Cask& c) { c.latestVersion = QStringLiteral("1.92.0"); });
+        row("description absent", false, [](Cask& c) { c.description.reset(); });
+        row("description empty", false, [](Cask& c) { c.description = QString(); });
+        row("homepage absent", false, [](Cask& c) { c.homepage.reset(); });
+        row("homepage other", false,
+            [](Cask& c) { c.homepage = QUrl(QStringLiteral("https://code.example.com/x")); });
+        row("warnings swapped", false, [](Cask& c) { std::swap(c.warnings[0], c.warnings[1]); });
+        row("warnings one more", false, [](Cask& c) { c.warnings.append(QString()); });
+        row("adopted", false, [](Cask& c) { c.adopted = false; });
+        row("adoptable", false, [](Cask& c) { c.adoptable = true; });
+        row("requires sudo", false, [](Cask& c) { c.requiresSudo = true; });
+        row("artifacts swapped", false, [](Cask& c) { std::swap(c.artifacts[0], c.artifacts[1]); });
+        row("deprecated", false, [](Cask& c) { c.deprecated = true; });
+        row("disabled", false, [](Cask& c) { c.disabled = true; });
         // The element boundaries take part: ["ab"] and ["a","b"] must hash apart too.
-        row("warnings regrouped", [](Cask& c) { c.warnings = {QStringLiteral("firstsecond")}; }, false);
+        row("warnings regrouped", false, [](Cask& c) { c.warnings = {QStringLiteral("firstsecond")}; });
     }
     void cask()
     {
@@ -106,13 +108,13 @@ private Q_SLOTS:
     {
         QTest::addColumn<MasChange>("change");
         QTest::addColumn<bool>("equal");
-        auto row = [](const char* name, MasChange c, bool equal) { QTest::newRow(name) << c << equal; };
-        row("both sizes absent", [](MAS&) {}, true);
-        row("size zero", [](MAS& m) { m.fileSizeBytes = 0; }, false);
-        row("app id", [](MAS& m) { m.appID = QStringLiteral("497799836"); }, false);
-        row("store version", [](MAS& m) { m.storeVersion = QStringLiteral("15.3"); }, false);
-        row("installed version", [](MAS& m) { m.installedVersion = QStringLiteral("15.4"); }, false);
-        row("bundle id", [](MAS& m) { m.bundleIdentifier = QStringLiteral("com.apple.dt.xcode"); }, false);
+        auto row = [](const char* name, bool equal, MasChange c) { QTest::newRow(name) << c << equal; };
+        row("both sizes absent", true, [](MAS&) {});
+        row("size zero", false, [](MAS& m) { m.fileSizeBytes = 0; });
+        row("app id", false, [](MAS& m) { m.appID = QStringLiteral("497799836"); });
+        row("store version", false, [](MAS& m) { m.storeVersion = QStringLiteral("15.3"); });
+        row("installed version", false, [](MAS& m) { m.installedVersion = QStringLiteral("15.4"); });
+        row("bundle id", false, [](MAS& m) { m.bundleIdentifier = QStringLiteral("com.apple.dt.xcode"); });
     }
     void mas()
     {
@@ -125,14 +127,15 @@ private Q_SLOTS:
     {
         QTest::addColumn<SparkleChange>("change");
         QTest::addColumn<bool>("equal");
-        auto row = [](const char* name, SparkleChange c, bool equal) { QTest::newRow(name) << c << equal; };
-        row("same feed text", [](SparkleInfo& s) { s.feedURL = QUrl(QStringLiteral("https://example.org/appcast.xml")); },
-            true);
-        row("feed", [](SparkleInfo& s) { s.feedURL = QUrl(QStringLiteral("https://example.org/beta.xml")); }, false);
-        row("signature", [](SparkleInfo& s) { s.signature = QString(); }, false);
-        row("notes url", [](SparkleInfo& s) { s.releaseNotesURL = QUrl(QStringLiteral("https://example.org/n")); },
-            false);
-        row("automatic", [](SparkleInfo& s) { s.supportsAutomaticUpdates = false; }, false);
+        auto row = [](const char* name, bool equal, SparkleChange c) { QTest::newRow(name) << c << equal; };
+        row("same feed text", true,
+            [](SparkleInfo& s) { s.feedURL = QUrl(QStringLiteral("https://example.org/appcast.xml")); });
+        row("feed", false,
+            [](SparkleInfo& s) { s.feedURL = QUrl(QStringLiteral("https://example.org/beta.xml")); });
+        row("signature", false, [](SparkleInfo& s) { s.signature = QString(); });
+        row("notes url", false,
+            [](SparkleInfo& s) { s.releaseNotesURL = QUrl(QStringLiteral("https://example.org/n")); });
+        row("automatic", false, [](SparkleInfo& s) { s.supportsAutomaticUpdates = false; });
     }
     void sparkle()
     {
@@ -145,14 +148,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<EnvironmentChange>("change");
         QTest::addColumn<bool>("equal");
-        auto row = [](const char* name, EnvironmentChange c, bool equal) { QTest::newRow(name) << c << equal; };
-        row("all false", [](EnvironmentStatus&) {}, true);
-        row("path present", [](EnvironmentStatus& e) { e.homebrewPath = QStringLiteral("/usr/local/bin/brew"); },
-            false);
-        row("path empty", [](EnvironmentStatus& e) { e.homebrewPath = QString(); }, false);
-        row("homebrew", [](EnvironmentStatus& e) { e.hasHomebrew = true; }, false);
-        row("mas", [](EnvironmentStatus& e) { e.hasMAS = true; }, false);
-        row("network", [](EnvironmentStatus& e) { e.hasNetwork = true; }, false);
+        auto row = [](const char* name, bool equal, EnvironmentChange c) {
+            QTest::newRow(name) << c << equal;
+        };
+        row("all false", true, [](EnvironmentStatus&) {});
+        row("path present", false,
+            [](EnvironmentStatus& e) { e.homebrewPath = QStringLiteral("/usr/local/bin/brew"); });
+        row("path empty", false, [](EnvironmentStatus& e) { e.homebrewPath = QString(); });
+        row("homebrew", false, [](EnvironmentStatus& e) { e.hasHomebrew = true; });
+        row("mas", false, [](EnvironmentStatus& e) { e.hasMAS = true; });
+        row("network", false, [](EnvironmentStatus& e) { e.hasNetwork = true; });
     }
     void environment()
     {

@@ -17,7 +17,8 @@ const QUuid kRecordId = QUuid::createUuid();
 std::shared_ptr<Application> makeApplication(const QUuid& id = kAppId)
 {
     return Application::create(id, QStringLiteral("App"), QStringLiteral("com.example.app"),
-                               QUrl::fromLocalFile(QStringLiteral("/Applications/App.app")), QStringLiteral("1.0"),
+                               QUrl::fromLocalFile(QStringLiteral("/Applications/App.app")),
+                               QStringLiteral("1.0"),
                                QList<Application::Source>{Application::Source::homebrew});
 }
 
@@ -43,7 +44,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("raw");
         QTest::addColumn<int>("expected");
         using S = UpdateProgress::Status;
-        const char* names[] = {"queued", "downloading", "installing", "verifying", "completed", "failed", "cancelled"};
+        const char* names[] = {"queued",    "downloading", "installing", "verifying",
+                               "completed", "failed",      "cancelled"};
         for (int i = 0; i <= int(S::cancelled); ++i)
             QTest::newRow(names[i]) << QString::fromLatin1(names[i]) << i;
         QTest::newRow("Completed") << "Completed" << -1;
@@ -67,7 +69,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("raw");
         QTest::addColumn<int>("expected");
-        const char* names[] = {"queued", "downloading", "adopting", "verifying", "completed", "failed", "cancelled"};
+        const char* names[] = {"queued",    "downloading", "adopting", "verifying",
+                               "completed", "failed",      "cancelled"};
         for (int i = 0; i <= int(AdoptionProgress::Status::cancelled); ++i)
             QTest::newRow(names[i]) << QString::fromLatin1(names[i]) << i;
         QTest::newRow("installing") << "installing" << -1;
@@ -89,19 +92,19 @@ private Q_SLOTS:
     {
         QTest::addColumn<ProgressChange>("change");
         QTest::addColumn<bool>("equal");
-        auto row = [](const char* name, ProgressChange c, bool equal) { QTest::newRow(name) << c << equal; };
-        row("other object, same app id", [](UpdateProgress&) {}, true);
-        row("negative zero", [](UpdateProgress& p) { p.progress = -0.0; }, false); // 0.3 vs -0.0
-        row("fresh id", [](UpdateProgress& p) { p.id = QUuid::createUuid(); }, false);
-        row("other application", [](UpdateProgress& p) { p.application = makeApplication(QUuid::createUuid()); },
-            false);
-        row("status", [](UpdateProgress& p) { p.status = UpdateProgress::Status::verifying; }, false);
-        row("last bit", [](UpdateProgress& p) { p.progress = std::nextafter(0.3, 1.0); }, false);
-        row("step", [](UpdateProgress& p) { p.currentStep.append(QLatin1Char(' ')); }, false);
-        row("start", [](UpdateProgress& p) { p.startTime = p.startTime.addMSecs(1); }, false);
-        row("estimate", [](UpdateProgress& p) { p.estimatedCompletion = p.startTime; }, false);
-        row("one more line", [](UpdateProgress& p) { p.brewOutput.append(QStringLiteral("done")); }, false);
-        row("lines swapped", [](UpdateProgress& p) { std::swap(p.brewOutput[0], p.brewOutput[1]); }, false);
+        auto row = [](const char* name, bool equal, ProgressChange c) { QTest::newRow(name) << c << equal; };
+        row("other object, same app id", true, [](UpdateProgress&) {});
+        row("negative zero", false, [](UpdateProgress& p) { p.progress = -0.0; }); // 0.3 vs -0.0
+        row("fresh id", false, [](UpdateProgress& p) { p.id = QUuid::createUuid(); });
+        row("other application", false,
+            [](UpdateProgress& p) { p.application = makeApplication(QUuid::createUuid()); });
+        row("status", false, [](UpdateProgress& p) { p.status = UpdateProgress::Status::verifying; });
+        row("last bit", false, [](UpdateProgress& p) { p.progress = std::nextafter(0.3, 1.0); });
+        row("step", false, [](UpdateProgress& p) { p.currentStep.append(QLatin1Char(' ')); });
+        row("start", false, [](UpdateProgress& p) { p.startTime = p.startTime.addMSecs(1); });
+        row("estimate", false, [](UpdateProgress& p) { p.estimatedCompletion = p.startTime; });
+        row("one more line", false, [](UpdateProgress& p) { p.brewOutput.append(QStringLiteral("done")); });
+        row("lines swapped", false, [](UpdateProgress& p) { std::swap(p.brewOutput[0], p.brewOutput[1]); });
     }
     void updateProgressEquality()
     {
@@ -126,8 +129,9 @@ private Q_SLOTS:
         QVERIFY(a == b);
         QCOMPARE(qHash(a, 77), qHash(b, 77));
 
-        AdoptionProgress c{kRecordId, makeApplication(), AdoptionProgress::Status::adopting, 0.0,
-                           QStringLiteral("step"), a.startTime, std::nullopt};
+        AdoptionProgress c{kRecordId,   makeApplication(),      AdoptionProgress::Status::adopting,
+                           0.0,         QStringLiteral("step"), a.startTime,
+                           std::nullopt};
         AdoptionProgress d = c;
         d.progress = -0.0;
         QVERIFY(c == d);
@@ -136,8 +140,10 @@ private Q_SLOTS:
 
     void adoptionProgressEquality()
     {
-        const AdoptionProgress a{kRecordId, makeApplication(), AdoptionProgress::Status::adopting, 0.5,
-                                 QStringLiteral("step"), QDateTime::fromSecsSinceEpoch(1, Qt::UTC), std::nullopt};
+        const AdoptionProgress a{
+            kRecordId,   makeApplication(),      AdoptionProgress::Status::adopting,
+            0.5,         QStringLiteral("step"), QDateTime::fromSecsSinceEpoch(1, Qt::UTC),
+            std::nullopt};
         AdoptionProgress b = a;
         b.application = makeApplication();
         QVERIFY(a == b);

@@ -12,21 +12,23 @@ namespace {
 
 Update baseUpdate()
 {
-    return Update{QStringLiteral("2.1,2105"),
-                  QStringLiteral("Fixes"),
-                  QDateTime::fromSecsSinceEpoch(1700000000, Qt::UTC),
-                  Update::Source::sparkle,
-                  Update::Status::available,
-                  std::nullopt,
-                  SparkleInfo{QUrl(QStringLiteral("https://example.org/feed.xml")), std::nullopt, std::nullopt, true},
-                  std::nullopt,
-                  std::nullopt};
+    return Update{
+        QStringLiteral("2.1,2105"),
+        QStringLiteral("Fixes"),
+        QDateTime::fromSecsSinceEpoch(1700000000, Qt::UTC),
+        Update::Source::sparkle,
+        Update::Status::available,
+        std::nullopt,
+        SparkleInfo{QUrl(QStringLiteral("https://example.org/feed.xml")), std::nullopt, std::nullopt, true},
+        std::nullopt,
+        std::nullopt};
 }
 
 std::shared_ptr<Application> makeApplication(const QUuid& id = QUuid::createUuid())
 {
     return Application::create(id, QStringLiteral("App"), QStringLiteral("com.example.app"),
-                               QUrl::fromLocalFile(QStringLiteral("/Applications/App.app")), QStringLiteral("1.0"),
+                               QUrl::fromLocalFile(QStringLiteral("/Applications/App.app")),
+                               QStringLiteral("1.0"),
                                QList<Application::Source>{Application::Source::sparkle});
 }
 
@@ -96,23 +98,24 @@ private Q_SLOTS:
     {
         QTest::addColumn<UpdateChange>("change");
         QTest::addColumn<bool>("equal");
-        auto row = [](const char* name, UpdateChange c, bool equal) { QTest::newRow(name) << c << equal; };
-        row("copy", [](Update&) {}, true);
-        row("same instant, other zone", [](Update& u) { u.releaseDate = u.releaseDate->toOffsetFromUtc(7200); }, true);
-        row("version", [](Update& u) { u.latestVersion = QStringLiteral("2.1,2106"); }, false);
-        row("notes text", [](Update& u) { u.releaseNotes = QStringLiteral("fixes"); }, false);
-        row("notes absent", [](Update& u) { u.releaseNotes.reset(); }, false);
-        row("notes empty", [](Update& u) { u.releaseNotes = QString(); }, false);
-        row("date absent", [](Update& u) { u.releaseDate.reset(); }, false);
-        row("date", [](Update& u) { u.releaseDate = u.releaseDate->addMSecs(1); }, false);
-        row("source", [](Update& u) { u.source = Update::Source::homebrew; }, false);
-        row("status", [](Update& u) { u.status = Update::Status::failed; }, false);
-        row("cask present", [](Update& u) { u.cask = Cask{}; }, false);
-        row("sparkle absent", [](Update& u) { u.sparkleInfo.reset(); }, false);
-        row("sparkle flag", [](Update& u) { u.sparkleInfo->supportsAutomaticUpdates = false; }, false);
-        row("mas present", [](Update& u) { u.mas = MAS{}; }, false);
-        row("error present", [](Update& u) { u.lastUpdateError = QStringLiteral("Failed"); }, false);
-        row("error empty", [](Update& u) { u.lastUpdateError = QString(); }, false);
+        auto row = [](const char* name, bool equal, UpdateChange c) { QTest::newRow(name) << c << equal; };
+        row("copy", true, [](Update&) {});
+        row("same instant, other zone", true,
+            [](Update& u) { u.releaseDate = u.releaseDate->toOffsetFromUtc(7200); });
+        row("version", false, [](Update& u) { u.latestVersion = QStringLiteral("2.1,2106"); });
+        row("notes text", false, [](Update& u) { u.releaseNotes = QStringLiteral("fixes"); });
+        row("notes absent", false, [](Update& u) { u.releaseNotes.reset(); });
+        row("notes empty", false, [](Update& u) { u.releaseNotes = QString(); });
+        row("date absent", false, [](Update& u) { u.releaseDate.reset(); });
+        row("date", false, [](Update& u) { u.releaseDate = u.releaseDate->addMSecs(1); });
+        row("source", false, [](Update& u) { u.source = Update::Source::homebrew; });
+        row("status", false, [](Update& u) { u.status = Update::Status::failed; });
+        row("cask present", false, [](Update& u) { u.cask = Cask{}; });
+        row("sparkle absent", false, [](Update& u) { u.sparkleInfo.reset(); });
+        row("sparkle flag", false, [](Update& u) { u.sparkleInfo->supportsAutomaticUpdates = false; });
+        row("mas present", false, [](Update& u) { u.mas = MAS{}; });
+        row("error present", false, [](Update& u) { u.lastUpdateError = QStringLiteral("Failed"); });
+        row("error empty", false, [](Update& u) { u.lastUpdateError = QString(); });
     }
     void equality()
     {
@@ -126,7 +129,7 @@ private Q_SLOTS:
         if (equal)
             QCOMPARE(qHash(a, 11), qHash(b, 11));
         else
-            QVERIFY(qHash(a, 11) != qHash(b, 11)); // not required, but a collision here hints at a skipped field
+            QVERIFY(qHash(a, 11) != qHash(b, 11)); // a collision here hints at a skipped field
     }
 
     void resultEquality()
