@@ -86,7 +86,9 @@ private Q_SLOTS:
         FixtureServer server;
         const QString target = "/files/final.json?v=2";
         server.route("/start", Reply::redirect(absolute ? server.url("/hop").toString() : "/hop", status));
-        server.route("/hop", Reply::redirect(target, status));
+        Reply hop = Reply::redirect(target, status);
+        hop.body = "the body of a redirect is not the answer";
+        server.route("/hop", hop);
         server.route("/files/final.json", Reply{200, "final", {{"X-Last", "1"}}});
         const HttpResponse response = HttpClient().get(server.url("/start"));
         QCOMPARE(response.statusCode, 200);
@@ -309,14 +311,16 @@ private Q_SLOTS:
         const QByteArray body = pattern(64 * 1024);
         server.route("/App.zip", Reply{.body = body, .chunkSize = 16 * 1024, .chunkInterval = 10ms,
                                        .omitContentLength = !withLength});
+        server.route("/latest", Reply{302, "moved", {{"Location", "/App.zip"}}});
         QTemporaryDir dir;
         const QString path = dir.filePath("App.zip");
         QList<QPair<qint64, qint64>> steps;
-        const HttpResponse response = HttpClient().download(server.url("/App.zip"), path,
+        const HttpResponse response = HttpClient().download(server.url("/latest"), path,
                                                             [&](qint64 received, qint64 expected) {
                                                                 steps.append({received, expected});
                                                             });
         QCOMPARE(response.statusCode, 200);
+        QCOMPARE(response.url, server.url("/App.zip"));
         QVERIFY(response.body.isEmpty());
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));

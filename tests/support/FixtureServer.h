@@ -35,7 +35,8 @@ class FixtureRouteTable;
 // Lookup: a route whose key has a query ("/p?a=1&b=2") matches only requests to that path with
 // exactly those query items (in any order); otherwise the route for the bare path answers, whatever
 // the query. Unrouted requests get 404. Routing the same key again replaces the route. Routes may be
-// changed while requests run. Every public method is thread-safe.
+// changed while requests run. Every public method is thread-safe. Create the server after the
+// QCoreApplication; libcurl honours http_proxy, so a test run under a proxy needs no_proxy=127.0.0.1.
 class FixtureServer {
 public:
     enum class Tls { off, on };

@@ -1,5 +1,6 @@
 #include "platform/http/HttpClient.h"
 
+#include <QFile>
 #include <QSaveFile>
 #include <curl/curl.h>
 
@@ -147,7 +148,7 @@ void perform(const HttpClient::Options& options, const QUrl& url, Transfer& tran
     std::unique_ptr<curl_slist, SlistDeleter> headers(curl_slist_append(nullptr, "Cache-Control: no-cache"));
     char errorText[CURL_ERROR_SIZE] = {};
     const QByteArray encodedUrl = url.toEncoded();
-    const QByteArray caFile = options.caFile.toLocal8Bit();
+    const QByteArray caFile = QFile::encodeName(options.caFile);
 
     check(curl_easy_setopt(h, CURLOPT_URL, encodedUrl.constData()));
     check(curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L));
