@@ -18,8 +18,7 @@ Q_DECLARE_METATYPE(norvelle::test::FixtureServer::Reply)
 namespace {
 
 // The HttpError the call throws; none when it succeeds.
-template <typename Call>
-std::optional<HttpError> errorOf(Call&& call)
+template <typename Call> std::optional<HttpError> errorOf(Call&& call)
 {
     try {
         call();
@@ -68,7 +67,11 @@ private Q_SLOTS:
         QCOMPARE(response.url, server.url("/thing"));
     }
 
-    void unroutedPathIs404() { FixtureServer server; QCOMPARE(HttpClient().get(server.url("/none")).statusCode, 404); }
+    void unroutedPathIs404()
+    {
+        FixtureServer server;
+        QCOMPARE(HttpClient().get(server.url("/none")).statusCode, 404);
+    }
 
     void redirectsAreFollowed_data()
     {
@@ -212,7 +215,8 @@ private Q_SLOTS:
         QVERIFY(error);
         QCOMPARE(error->kind(), HttpError::Kind::timeout);
         QCOMPARE(error->description(), QString("The request timed out."));
-        QVERIFY2(clock.elapsed() >= 300 && clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(clock.elapsed() >= 300 && clock.elapsed() < 5000,
+                 qPrintable(QString::number(clock.elapsed())));
     }
 
     void steadyTransferOutlastsTheTimeout()
@@ -268,7 +272,8 @@ private Q_SLOTS:
         const auto error = errorOf([&] { HttpClient().get(server.url("/secure")); });
         QVERIFY(error);
         QCOMPARE(error->kind(), HttpError::Kind::transport);
-        QVERIFY2(error->description().contains("certificate", Qt::CaseInsensitive), qPrintable(error->description()));
+        QVERIFY2(error->description().contains("certificate", Qt::CaseInsensitive),
+                 qPrintable(error->description()));
     }
 
     void concurrentRequestsFromWorkers()
@@ -276,15 +281,15 @@ private Q_SLOTS:
         FixtureServer server(FixtureServer::Tls::on);
         constexpr int count = 200;
         for (int i = 0; i < count; ++i)
-            server.route(QStringLiteral("/item/%1").arg(i), Reply{.body = QByteArray::number(i), .delay = 50ms});
+            server.route(QStringLiteral("/item/%1").arg(i),
+                         Reply{.body = QByteArray::number(i), .delay = 50ms});
         HttpClient client(HttpClient::Options{.timeout = 10s, .caFile = FixtureServer::testCaFile()});
         QThreadPool pool;
         pool.setMaxThreadCount(64);
         QList<QFuture<QByteArray>> results;
         for (int i = 0; i < count; ++i)
-            results.append(QtConcurrent::run(&pool, [&, i] {
-                return client.get(server.url(QStringLiteral("/item/%1").arg(i))).body;
-            }));
+            results.append(QtConcurrent::run(
+                &pool, [&, i] { return client.get(server.url(QStringLiteral("/item/%1").arg(i))).body; }));
         for (int i = 0; i < count; ++i)
             QCOMPARE(results[i].result(), QByteArray::number(i));
         QCOMPARE(server.requests().size(), count);
@@ -309,16 +314,18 @@ private Q_SLOTS:
         QFETCH(bool, withLength);
         FixtureServer server;
         const QByteArray body = pattern(64 * 1024);
-        server.route("/App.zip", Reply{.body = body, .chunkSize = 16 * 1024, .chunkInterval = 10ms,
+        server.route("/App.zip", Reply{.body = body,
+                                       .chunkSize = 16 * 1024,
+                                       .chunkInterval = 10ms,
                                        .omitContentLength = !withLength});
         server.route("/latest", Reply{302, "moved", {{"Location", "/App.zip"}}});
         QTemporaryDir dir;
         const QString path = dir.filePath("App.zip");
         QList<QPair<qint64, qint64>> steps;
-        const HttpResponse response = HttpClient().download(server.url("/latest"), path,
-                                                            [&](qint64 received, qint64 expected) {
-                                                                steps.append({received, expected});
-                                                            });
+        const HttpResponse response =
+            HttpClient().download(server.url("/latest"), path, [&](qint64 received, qint64 expected) {
+                steps.append({received, expected});
+            });
         QCOMPARE(response.statusCode, 200);
         QCOMPARE(response.url, server.url("/App.zip"));
         QVERIFY(response.body.isEmpty());
@@ -337,8 +344,9 @@ private Q_SLOTS:
         server.route("/App.zip", Reply{.body = pattern(50'000), .stallAfter = 20'000});
         QTemporaryDir dir;
         const QString path = dir.filePath("App.zip");
-        const auto error = errorOf(
-            [&] { HttpClient(HttpClient::Options{.timeout = 200ms}).download(server.url("/App.zip"), path, {}); });
+        const auto error = errorOf([&] {
+            HttpClient(HttpClient::Options{.timeout = 200ms}).download(server.url("/App.zip"), path, {});
+        });
         QVERIFY(error);
         QCOMPARE(error->kind(), HttpError::Kind::timeout);
         QVERIFY(!QFile::exists(path));

@@ -51,7 +51,8 @@ FixtureServer::Reply FixtureRouteTable::answer(const FixtureServer::Request& req
     {
         std::lock_guard lock(m_mutex);
         m_requests.append(request);
-        auto it = request.query.isEmpty() ? m_routes.constEnd() : m_routes.constFind(key(request.path, request.query));
+        auto it = request.query.isEmpty() ? m_routes.constEnd()
+                                          : m_routes.constFind(key(request.path, request.query));
         if (it == m_routes.constEnd())
             it = m_routes.constFind(key(request.path, {}));
         if (it != m_routes.constEnd())

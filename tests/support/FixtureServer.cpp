@@ -100,9 +100,15 @@ void FixtureServer::route(const QString& pathAndQuery, Handler handler)
     m_table->set(pathAndQuery, std::move(handler));
 }
 
-void FixtureServer::removeRoute(const QString& pathAndQuery) { m_table->remove(pathAndQuery); }
+void FixtureServer::removeRoute(const QString& pathAndQuery)
+{
+    m_table->remove(pathAndQuery);
+}
 
-void FixtureServer::clearRoutes() { m_table->clear(); }
+void FixtureServer::clearRoutes()
+{
+    m_table->clear();
+}
 
 QUrl FixtureServer::url(const QString& pathAndQuery) const
 {
@@ -111,7 +117,10 @@ QUrl FixtureServer::url(const QString& pathAndQuery) const
     return QUrl(scheme + QStringLiteral("://127.0.0.1:") + QString::number(m_port) + path, QUrl::StrictMode);
 }
 
-QList<FixtureServer::Request> FixtureServer::requests() const { return m_table->requests(); }
+QList<FixtureServer::Request> FixtureServer::requests() const
+{
+    return m_table->requests();
+}
 
 QList<FixtureServer::Request> FixtureServer::requests(const QString& path) const
 {
@@ -122,8 +131,14 @@ QList<FixtureServer::Request> FixtureServer::requests(const QString& path) const
     return matching;
 }
 
-void FixtureServer::clearRequests() { m_table->clearRequests(); }
+void FixtureServer::clearRequests()
+{
+    m_table->clearRequests();
+}
 
-QString FixtureServer::testCaFile() { return QStringLiteral(NORVELLE_TEST_DATA_DIR "/tls/ca.pem"); }
+QString FixtureServer::testCaFile()
+{
+    return QStringLiteral(NORVELLE_TEST_DATA_DIR "/tls/ca.pem");
+}
 
 } // namespace norvelle::test

@@ -189,16 +189,19 @@ void perform(const HttpClient::Options& options, const QUrl& url, Transfer& tran
     if (transfer.timedOut || result == CURLE_OPERATION_TIMEDOUT)
         throw HttpError(HttpError::Kind::timeout, QStringLiteral("The request timed out."));
     if (transfer.fileFailed)
-        throw HttpError(HttpError::Kind::file, QStringLiteral("Could not write \"%1\": %2")
-                                                   .arg(transfer.file->fileName(), transfer.file->errorString()));
+        throw HttpError(HttpError::Kind::file,
+                        QStringLiteral("Could not write \"%1\": %2")
+                            .arg(transfer.file->fileName(), transfer.file->errorString()));
     if (result == CURLE_URL_MALFORMAT || result == CURLE_UNSUPPORTED_PROTOCOL) {
         // Only a redirect gets here (the first address was checked): it led outside http(s).
-        throw HttpError(HttpError::Kind::invalidUrl, errorText[0] ? QString::fromUtf8(errorText)
-                                                                  : QString::fromUtf8(curl_easy_strerror(result)));
+        throw HttpError(HttpError::Kind::invalidUrl, errorText[0]
+                                                         ? QString::fromUtf8(errorText)
+                                                         : QString::fromUtf8(curl_easy_strerror(result)));
     }
     if (result != CURLE_OK)
-        throw HttpError(HttpError::Kind::transport, errorText[0] ? QString::fromUtf8(errorText)
-                                                                 : QString::fromUtf8(curl_easy_strerror(result)));
+        throw HttpError(HttpError::Kind::transport, errorText[0]
+                                                        ? QString::fromUtf8(errorText)
+                                                        : QString::fromUtf8(curl_easy_strerror(result)));
 
     long status = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
@@ -221,7 +224,10 @@ QByteArray HttpResponse::header(const QByteArray& name) const
 
 HttpClient::HttpClient() : HttpClient(Options{}) {}
 
-HttpClient::HttpClient(Options options) : m_options(std::move(options)) { ensureCurlInitialised(); }
+HttpClient::HttpClient(Options options) : m_options(std::move(options))
+{
+    ensureCurlInitialised();
+}
 
 HttpClient::~HttpClient() = default;
 

@@ -46,7 +46,7 @@ class HttpClient {
 public:
     struct Options {
         std::chrono::milliseconds timeout{std::chrono::seconds(60)};
-        QString caFile{};  // an extra trusted CA bundle (the test certificate); empty for none
+        QString caFile{}; // an extra trusted CA bundle (the test certificate); empty for none
         QByteArray userAgent{"Norvelle"};
     };
 
