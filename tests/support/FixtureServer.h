@@ -24,12 +24,14 @@ class FixtureRouteTable;
 // a free port, serves any number of connections at once, answers every request with
 // "Connection: close", and never sleeps: delays, stalls and slow bodies run on timers.
 //
-//     FixtureServer server;                                        // or
-//     FixtureServer(FixtureServer::Tls::on) server.route("/api/cask.json", FixtureServer::Reply{200, body});
+//     FixtureServer server;                                 // or server(FixtureServer::Tls::on)
+//     server.route("/api/cask.json", FixtureServer::Reply{200, body});
 //     server.route("/lookup?id=42", FixtureServer::Reply{.body = json, .delay = 50ms}); // query must match
-//     server.route("/echo", [](const FixtureServer::Request& r) { return FixtureServer::Reply{200,
-//     r.query.toUtf8()}; }); HttpClient client({.caFile = FixtureServer::testCaFile()});  // trusts the TLS
-//     certificate client.get(server.url("/api/cask.json"));
+//     server.route("/echo", [](const FixtureServer::Request& r) { // runs on the server thread
+//         return FixtureServer::Reply{200, r.query.toUtf8()};
+//     });
+//     HttpClient client({.caFile = FixtureServer::testCaFile()}); // trusts the TLS certificate
+//     client.get(server.url("/api/cask.json"));
 //     QCOMPARE(server.requests("/api/cask.json").size(), 1);
 //
 // Lookup: a route whose key has a query ("/p?a=1&b=2") matches only requests to that path with
