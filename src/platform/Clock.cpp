@@ -2,6 +2,9 @@
 
 namespace norvelle {
 
-QDateTime Clock::now() const { return QDateTime::currentDateTimeUtc(); }
+QDateTime Clock::now() const
+{
+    return QDateTime::currentDateTimeUtc();
+}
 
 } // namespace norvelle

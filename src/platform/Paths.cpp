@@ -21,7 +21,10 @@ QString defaultSupportFolder(const QString& home)
 #endif
 }
 
-bool exists(const QString& path) { return !path.isEmpty() && QFileInfo::exists(path); }
+bool exists(const QString& path)
+{
+    return !path.isEmpty() && QFileInfo::exists(path);
+}
 
 } // namespace
 
@@ -45,9 +48,11 @@ Paths Paths::underRoot(const QString& root)
     const QString r = QDir::cleanPath(root);
     Paths p = defaults();
     p.applicationsFolder = r + QStringLiteral("/Applications");
-    p.brewCandidates = {r + QStringLiteral("/opt/homebrew/bin/brew"), r + QStringLiteral("/usr/local/bin/brew")};
+    p.brewCandidates = {r + QStringLiteral("/opt/homebrew/bin/brew"),
+                        r + QStringLiteral("/usr/local/bin/brew")};
     p.masCandidates = {r + QStringLiteral("/opt/homebrew/bin/mas"), r + QStringLiteral("/usr/local/bin/mas")};
-    p.caskroomFolders = {r + QStringLiteral("/opt/homebrew/Caskroom"), r + QStringLiteral("/usr/local/Caskroom")};
+    p.caskroomFolders = {r + QStringLiteral("/opt/homebrew/Caskroom"),
+                         r + QStringLiteral("/usr/local/Caskroom")};
     p.homeFolder = r + QStringLiteral("/home");
     p.desktopFolder = p.homeFolder + QStringLiteral("/Desktop");
     p.supportFolder = p.homeFolder + u'/' + kSupportRelative;

@@ -12,15 +12,15 @@ namespace norvelle {
 // the real places on a Mac; tests and the demo world point them somewhere else. Nothing here
 // reads the environment by itself: only the composition root calls fromEnvironment().
 struct Paths {
-    QString applicationsFolder;   // "/Applications"
-    QStringList brewCandidates;   // tried in order
-    QStringList masCandidates;    // tried in order
-    QStringList caskroomFolders;  // searched in order for install receipts
+    QString applicationsFolder;  // "/Applications"
+    QStringList brewCandidates;  // tried in order
+    QStringList masCandidates;   // tried in order
+    QStringList caskroomFolders; // searched in order for install receipts
     QString homeFolder;
-    QString desktopFolder;        // where Desktop log files go; empty when unknown
-    QString supportFolder;        // "<home>/Library/Application Support/Norvelle" on a Mac
-    QUrl caskCatalogueUrl;        // the cask catalogue's JSON document
-    QUrl iTunesLookupUrl;         // the lookup endpoint; the query is appended by its user
+    QString desktopFolder; // where Desktop log files go; empty when unknown
+    QString supportFolder; // "<home>/Library/Application Support/Norvelle" on a Mac
+    QUrl caskCatalogueUrl; // the cask catalogue's JSON document
+    QUrl iTunesLookupUrl;  // the lookup endpoint; the query is appended by its user
 
     // The real locations of this machine's user.
     static Paths defaults();
@@ -31,8 +31,9 @@ struct Paths {
 
     // The defaults with overrides from NORVELLE_* variables (see the .cpp for the names).
     // Lists are separated by ':'. An unusable URL is ignored and reported in `problems`.
-    static Paths fromEnvironment(const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
-                                 QStringList* problems = nullptr);
+    static Paths
+    fromEnvironment(const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
+                    QStringList* problems = nullptr);
 
     // The brew executable: the first candidate at which a file-system object exists, tested
     // afresh on each call, else the last candidate without a further test.

@@ -42,13 +42,15 @@ SettingsStore::SettingsStore(QObject* parent)
 }
 
 SettingsStore::SettingsStore(const QString& filePath, QObject* parent)
-    : SettingsStore([filePath] { return std::make_unique<QSettings>(filePath, QSettings::IniFormat); }, parent)
+    : SettingsStore([filePath] { return std::make_unique<QSettings>(filePath, QSettings::IniFormat); },
+                    parent)
 {
 }
 
 // A QSettings object is made for each load and write and dropped at once: a long-lived one
 // would sync itself from the event loop of its own thread, racing with reads on others.
-SettingsStore::SettingsStore(Factory factory, QObject* parent) : QObject(parent), m_factory(std::move(factory))
+SettingsStore::SettingsStore(Factory factory, QObject* parent)
+    : QObject(parent), m_factory(std::move(factory))
 {
     const auto settings = m_factory();
     for (const KeyDefault& entry : table()) {
@@ -70,7 +72,10 @@ QStringList SettingsStore::knownKeys()
     return keys;
 }
 
-bool SettingsStore::isKnownKey(const QString& key) { return find(key) != nullptr; }
+bool SettingsStore::isKnownKey(const QString& key)
+{
+    return find(key) != nullptr;
+}
 
 QVariant SettingsStore::defaultValue(const QString& key)
 {
@@ -140,13 +145,37 @@ bool SettingsStore::setValue(const QString& key, const QVariant& value)
     return true;
 }
 
-bool SettingsStore::hasAppManagementPermission() const { return value(Keys::hasAppManagementPermission).toBool(); }
-void SettingsStore::setHasAppManagementPermission(bool v) { setValue(Keys::hasAppManagementPermission, v); }
-bool SettingsStore::hasCompletedWelcomeTour() const { return value(Keys::hasCompletedWelcomeTour).toBool(); }
-void SettingsStore::setHasCompletedWelcomeTour(bool v) { setValue(Keys::hasCompletedWelcomeTour, v); }
-bool SettingsStore::desktopLogFilesEnabled() const { return value(Keys::desktopLogFilesEnabled).toBool(); }
-void SettingsStore::setDesktopLogFilesEnabled(bool v) { setValue(Keys::desktopLogFilesEnabled, v); }
-QString SettingsStore::selectedTheme() const { return value(Keys::selectedTheme).toString(); }
-void SettingsStore::setSelectedTheme(const QString& v) { setValue(Keys::selectedTheme, v); }
+bool SettingsStore::hasAppManagementPermission() const
+{
+    return value(Keys::hasAppManagementPermission).toBool();
+}
+void SettingsStore::setHasAppManagementPermission(bool v)
+{
+    setValue(Keys::hasAppManagementPermission, v);
+}
+bool SettingsStore::hasCompletedWelcomeTour() const
+{
+    return value(Keys::hasCompletedWelcomeTour).toBool();
+}
+void SettingsStore::setHasCompletedWelcomeTour(bool v)
+{
+    setValue(Keys::hasCompletedWelcomeTour, v);
+}
+bool SettingsStore::desktopLogFilesEnabled() const
+{
+    return value(Keys::desktopLogFilesEnabled).toBool();
+}
+void SettingsStore::setDesktopLogFilesEnabled(bool v)
+{
+    setValue(Keys::desktopLogFilesEnabled, v);
+}
+QString SettingsStore::selectedTheme() const
+{
+    return value(Keys::selectedTheme).toString();
+}
+void SettingsStore::setSelectedTheme(const QString& v)
+{
+    setValue(Keys::selectedTheme, v);
+}
 
 } // namespace norvelle

@@ -84,13 +84,34 @@ std::optional<QList<QJsonObject>> objectList(const QJsonValue& value)
     return result;
 }
 
-std::optional<QString> string(const QJsonObject& o, QStringView key) { return string(o.value(key)); }
-std::optional<bool> boolean(const QJsonObject& o, QStringView key) { return boolean(o.value(key)); }
-std::optional<qint64> int64(const QJsonObject& o, QStringView key) { return int64(o.value(key)); }
-std::optional<double> number(const QJsonObject& o, QStringView key) { return number(o.value(key)); }
-std::optional<QJsonObject> object(const QJsonObject& o, QStringView key) { return object(o.value(key)); }
-std::optional<QJsonArray> array(const QJsonObject& o, QStringView key) { return array(o.value(key)); }
-std::optional<QStringList> stringList(const QJsonObject& o, QStringView key) { return stringList(o.value(key)); }
+std::optional<QString> string(const QJsonObject& o, QStringView key)
+{
+    return string(o.value(key));
+}
+std::optional<bool> boolean(const QJsonObject& o, QStringView key)
+{
+    return boolean(o.value(key));
+}
+std::optional<qint64> int64(const QJsonObject& o, QStringView key)
+{
+    return int64(o.value(key));
+}
+std::optional<double> number(const QJsonObject& o, QStringView key)
+{
+    return number(o.value(key));
+}
+std::optional<QJsonObject> object(const QJsonObject& o, QStringView key)
+{
+    return object(o.value(key));
+}
+std::optional<QJsonArray> array(const QJsonObject& o, QStringView key)
+{
+    return array(o.value(key));
+}
+std::optional<QStringList> stringList(const QJsonObject& o, QStringView key)
+{
+    return stringList(o.value(key));
+}
 std::optional<QList<QJsonObject>> objectList(const QJsonObject& o, QStringView key)
 {
     return objectList(o.value(key));
@@ -102,9 +123,10 @@ std::optional<QJsonDocument> tryParse(QByteArrayView bytes, QString* errorText)
     QJsonDocument document = QJsonDocument::fromJson(bytes.toByteArray(), &error);
     if (error.error != QJsonParseError::NoError || document.isNull()) {
         if (errorText)
-            *errorText = error.error != QJsonParseError::NoError
-                             ? error.errorString() + QStringLiteral(" at offset ") + QString::number(error.offset)
-                             : QStringLiteral("no JSON value");
+            *errorText =
+                error.error != QJsonParseError::NoError
+                    ? error.errorString() + QStringLiteral(" at offset ") + QString::number(error.offset)
+                    : QStringLiteral("no JSON value");
         return std::nullopt;
     }
     return document;

@@ -186,8 +186,8 @@ void Logger::writeToFile(const QString& message, Level level)
     if (!s.currentLogFile)
         return;
 
-    const QString line = u'[' + Iso8601::toString(config().clock->now()) + QStringLiteral("] [") + label(level) +
-                         QStringLiteral("] ") + message + u'\n';
+    const QString line = u'[' + Iso8601::toString(config().clock->now()) + QStringLiteral("] [") +
+                         label(level) + QStringLiteral("] ") + message + u'\n';
     const auto bytes = encodeUtf8Strict(line);
     if (!bytes)
         return;
@@ -204,7 +204,10 @@ void Logger::writeToFile(const QString& message, Level level)
     }
 }
 
-void Logger::setSettings(SettingsStore* settings) { state().settings.store(settings); }
+void Logger::setSettings(SettingsStore* settings)
+{
+    state().settings.store(settings);
+}
 
 void Logger::setDesktopLogFilesEnabled(bool enabled)
 {
@@ -238,7 +241,10 @@ void Logger::setClock(std::shared_ptr<const Clock> clock)
     s.clock = clock ? std::move(clock) : std::make_shared<Clock>();
 }
 
-QString Logger::applicationSupportDirectory() { return config().paths.supportFolder; }
+QString Logger::applicationSupportDirectory()
+{
+    return config().paths.supportFolder;
+}
 
 QString Logger::label(Level level)
 {

@@ -4,7 +4,10 @@ namespace norvelle {
 
 namespace {
 
-bool isDigit(QChar c) { return c.unicode() >= u'0' && c.unicode() <= u'9'; }
+bool isDigit(QChar c)
+{
+    return c.unicode() >= u'0' && c.unicode() <= u'9';
+}
 
 qsizetype digitRunEnd(QStringView s, qsizetype from)
 {

@@ -30,8 +30,7 @@ bool isSpaceOrTab(QChar c)
     return c == u'\t' || c.category() == QChar::Separator_Space;
 }
 
-template <typename Pred>
-QString trimBy(QStringView text, Pred pred)
+template <typename Pred> QString trimBy(QStringView text, Pred pred)
 {
     qsizetype begin = 0;
     qsizetype end = text.size();
@@ -44,9 +43,15 @@ QString trimBy(QStringView text, Pred pred)
 
 } // namespace
 
-QString trimWhitespaceAndNewlines(QStringView text) { return trimBy(text, isWhitespaceOrNewline); }
+QString trimWhitespaceAndNewlines(QStringView text)
+{
+    return trimBy(text, isWhitespaceOrNewline);
+}
 
-QString trimSpacesAndTabs(QStringView text) { return trimBy(text, isSpaceOrTab); }
+QString trimSpacesAndTabs(QStringView text)
+{
+    return trimBy(text, isSpaceOrTab);
+}
 
 bool isUnicodeNewline(QChar c)
 {

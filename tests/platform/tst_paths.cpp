@@ -70,8 +70,8 @@ private Q_SLOTS:
         QTest::newRow("none") << QStringList() << "usr/local/bin/brew" << false << "";
         QTest::newRow("apple silicon") << QStringList{"opt/homebrew/bin/brew", "opt/homebrew/bin/mas"}
                                        << "opt/homebrew/bin/brew" << true << "opt/homebrew/bin/mas";
-        QTest::newRow("intel") << QStringList{"usr/local/bin/brew", "usr/local/bin/mas"} << "usr/local/bin/brew"
-                               << true << "usr/local/bin/mas";
+        QTest::newRow("intel") << QStringList{"usr/local/bin/brew", "usr/local/bin/mas"}
+                               << "usr/local/bin/brew" << true << "usr/local/bin/mas";
         QTest::newRow("both") << QStringList{"usr/local/bin/brew", "opt/homebrew/bin/brew"}
                               << "opt/homebrew/bin/brew" << true << "";
     }
@@ -87,7 +87,8 @@ private Q_SLOTS:
         const Paths p = root.paths();
         QCOMPARE(p.brewExecutable(), root.filePath(brew));
         QCOMPARE(p.hasBrew(), hasBrew);
-        QCOMPARE(p.masExecutable(), mas.isEmpty() ? std::nullopt : std::optional<QString>(root.filePath(mas)));
+        QCOMPARE(p.masExecutable(),
+                 mas.isEmpty() ? std::nullopt : std::optional<QString>(root.filePath(mas)));
     }
 };
 

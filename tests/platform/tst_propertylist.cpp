@@ -75,7 +75,8 @@ private Q_SLOTS:
         QCOMPARE(bundle, root.filePath("Applications/Foo.app"));
         const auto info = PropertyList::readDictionaryFile(bundle + "/Contents/Info.plist");
         QVERIFY(info);
-        QCOMPARE(PropertyList::string(*info, "CFBundleIdentifier"), std::optional<QString>("com.example.Foo"));
+        QCOMPARE(PropertyList::string(*info, "CFBundleIdentifier"),
+                 std::optional<QString>("com.example.Foo"));
         QCOMPARE(PropertyList::string(*info, "CFBundleVersion"), std::optional<QString>("42"));
         QCOMPARE(PropertyList::string(*info, "CFBundleName"), std::optional<QString>("Foo"));
         QCOMPARE(PropertyList::string(*info, "CFBundleShortVersionString"), std::nullopt);
@@ -85,15 +86,14 @@ private Q_SLOTS:
 
     void handWrittenXml()
     {
-        const QByteArray xml =
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-            "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
-            "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-            "<plist version=\"1.0\">\n<dict>\n"
-            "\t<key>CFBundleIdentifier</key>\n\t<string>org.example.App</string>\n"
-            "\t<key>Count</key>\n\t<integer>-1</integer>\n"
-            "\t<key>Escaped</key>\n\t<string>a &amp; b &lt;c&gt;</string>\n"
-            "</dict>\n</plist>\n";
+        const QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                               "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+                               "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+                               "<plist version=\"1.0\">\n<dict>\n"
+                               "\t<key>CFBundleIdentifier</key>\n\t<string>org.example.App</string>\n"
+                               "\t<key>Count</key>\n\t<integer>-1</integer>\n"
+                               "\t<key>Escaped</key>\n\t<string>a &amp; b &lt;c&gt;</string>\n"
+                               "</dict>\n</plist>\n";
         const auto info = PropertyList::parseDictionary(xml);
         QVERIFY(info);
         QCOMPARE(info->value("CFBundleIdentifier").toString(), "org.example.App");
@@ -110,7 +110,8 @@ private Q_SLOTS:
         QTest::newRow("text") << QByteArray("hello world");
         QTest::newRow("json") << QByteArray("{\"CFBundleIdentifier\": \"x\"}");
         QTest::newRow("binary magic only") << QByteArray("bplist00");
-        QTest::newRow("binary magic and junk") << QByteArray("bplist00\x01\x02\x03\xff\xff\xff\xff\xff\xff\xff\xff");
+        QTest::newRow("binary magic and junk")
+            << QByteArray("bplist00\x01\x02\x03\xff\xff\xff\xff\xff\xff\xff\xff");
         QTest::newRow("binary truncated") << binary.left(binary.size() / 2);
         QTest::newRow("binary cut trailer") << binary.left(binary.size() - 8);
         QTest::newRow("xml truncated") << xml.left(xml.size() / 2);
@@ -119,11 +120,15 @@ private Q_SLOTS:
         QTest::newRow("xml root string") << QByteArray("<plist><string>a</string></plist>");
         QTest::newRow("zeros") << QByteArray(64, '\0');
         // UTF-16 text holding a NUL character makes libplist abort the process when it is a key.
-        QByteArray nulKey = PropertyList::serialize(QVariantMap{{QStringLiteral(u"\u00e9\u2603"), 1}}, Format::binary).value();
+        QByteArray nulKey =
+            PropertyList::serialize(QVariantMap{{QStringLiteral(u"\u00e9\u2603"), 1}}, Format::binary)
+                .value();
         QVERIFY(nulKey.contains(QByteArray("\x00\xe9\x26\x03", 4)));
         nulKey.replace(QByteArray("\x00\xe9", 2), QByteArray("\x00\x00", 2));
         QTest::newRow("binary key with NUL") << nulKey;
-        QByteArray nulText = PropertyList::serialize(QVariantMap{{"k", QStringLiteral(u"\u00e9\u2603")}}, Format::binary).value();
+        QByteArray nulText =
+            PropertyList::serialize(QVariantMap{{"k", QStringLiteral(u"\u00e9\u2603")}}, Format::binary)
+                .value();
         nulText.replace(QByteArray("\x00\xe9", 2), QByteArray("\x00\x00", 2));
         QTest::newRow("binary text with NUL") << nulText;
     }

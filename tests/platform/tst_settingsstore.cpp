@@ -46,7 +46,8 @@ private Q_SLOTS:
         QTest::newRow("on off on") << "hasCompletedWelcomeTour" << QVariantList{true, false, true} << 3;
         QTest::newRow("text true is true") << "hasAppManagementPermission" << QVariantList{true, "true"} << 1;
         QTest::newRow("theme default") << "selectedTheme" << QVariantList{"Automatic"} << 0;
-        QTest::newRow("theme dark dark light") << "selectedTheme" << QVariantList{"Dark", "Dark", "Light"} << 2;
+        QTest::newRow("theme dark dark light")
+            << "selectedTheme" << QVariantList{"Dark", "Dark", "Light"} << 2;
         QTest::newRow("theme case matters") << "selectedTheme" << QVariantList{"dark", "Dark"} << 2;
     }
     void changeSignals()

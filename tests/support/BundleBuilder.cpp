@@ -5,7 +5,8 @@
 
 namespace norvelle::test {
 
-BundleBuilder::BundleBuilder(QString folder, QString name) : m_folder(std::move(folder)), m_name(std::move(name))
+BundleBuilder::BundleBuilder(QString folder, QString name)
+    : m_folder(std::move(folder)), m_name(std::move(name))
 {
     m_keys.insert(QStringLiteral("CFBundleName"), m_name);
 }
@@ -40,9 +41,15 @@ BundleBuilder& BundleBuilder::withoutInfoPlist()
     return *this;
 }
 
-QString BundleBuilder::bundlePath() const { return m_folder + u'/' + m_name + QStringLiteral(".app"); }
+QString BundleBuilder::bundlePath() const
+{
+    return m_folder + u'/' + m_name + QStringLiteral(".app");
+}
 
-QString BundleBuilder::infoPlistPath() const { return bundlePath() + QStringLiteral("/Contents/Info.plist"); }
+QString BundleBuilder::infoPlistPath() const
+{
+    return bundlePath() + QStringLiteral("/Contents/Info.plist");
+}
 
 QString BundleBuilder::build() const
 {

@@ -11,13 +11,20 @@ namespace norvelle::test {
 
 // Builds an application bundle "<folder>/<name>.app" with Contents/Info.plist (XML by default,
 // or binary), e.g.
-//   BundleBuilder(root.paths().applicationsFolder, "Foo").bundleIdentifier("com.foo").shortVersion("1.2").build();
+//   BundleBuilder(root.paths().applicationsFolder,
+//   "Foo").bundleIdentifier("com.foo").shortVersion("1.2").build();
 class BundleBuilder {
 public:
     BundleBuilder(QString folder, QString name);
 
-    BundleBuilder& bundleIdentifier(const QString& value) { return set(QStringLiteral("CFBundleIdentifier"), value); }
-    BundleBuilder& shortVersion(const QString& value) { return set(QStringLiteral("CFBundleShortVersionString"), value); }
+    BundleBuilder& bundleIdentifier(const QString& value)
+    {
+        return set(QStringLiteral("CFBundleIdentifier"), value);
+    }
+    BundleBuilder& shortVersion(const QString& value)
+    {
+        return set(QStringLiteral("CFBundleShortVersionString"), value);
+    }
     BundleBuilder& version(const QString& value) { return set(QStringLiteral("CFBundleVersion"), value); }
     // Any Info.plist key, with any property-list value (QString, bool, qint64, QVariantList, …).
     BundleBuilder& set(const QString& key, const QVariant& value);

@@ -12,7 +12,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QDateTime>("time");
         QTest::addColumn<QString>("text");
-        QTest::newRow("utc") << QDateTime(QDate(2025, 3, 14), QTime(9, 26, 53), Qt::UTC) << "2025-03-14T09:26:53Z";
+        QTest::newRow("utc") << QDateTime(QDate(2025, 3, 14), QTime(9, 26, 53), Qt::UTC)
+                             << "2025-03-14T09:26:53Z";
         QTest::newRow("offset converted")
             << QDateTime(QDate(2024, 1, 1), QTime(1, 0, 0), QTimeZone(2 * 3600)) << "2023-12-31T23:00:00Z";
         QTest::newRow("milliseconds dropped")
@@ -40,10 +41,12 @@ private Q_SLOTS:
         QTest::newRow("minus offset") << "2024-01-15T22:30:00-05:30" << false << utc(2024, 1, 16, 4, 0, 0);
         QTest::newRow("zero offset") << "2024-01-15T10:30:00+00:00" << false << utc(2024, 1, 15, 10, 30, 0);
         QTest::newRow("leap day") << "2024-02-29T00:00:00Z" << false << utc(2024, 2, 29, 0, 0, 0);
-        QTest::newRow("fraction accepted") << "2024-01-15T10:30:00.5Z" << true << utc(2024, 1, 15, 10, 30, 0, 500);
-        QTest::newRow("long fraction") << "2024-01-15T10:30:00.123456+01:00" << true
-                                       << utc(2024, 1, 15, 9, 30, 0, 123);
-        QTest::newRow("no fraction with option") << "2024-01-15T10:30:00Z" << true << utc(2024, 1, 15, 10, 30, 0);
+        QTest::newRow("fraction accepted")
+            << "2024-01-15T10:30:00.5Z" << true << utc(2024, 1, 15, 10, 30, 0, 500);
+        QTest::newRow("long fraction")
+            << "2024-01-15T10:30:00.123456+01:00" << true << utc(2024, 1, 15, 9, 30, 0, 123);
+        QTest::newRow("no fraction with option")
+            << "2024-01-15T10:30:00Z" << true << utc(2024, 1, 15, 10, 30, 0);
 
         QTest::newRow("fraction refused") << "2024-01-15T10:30:00.5Z" << false << none;
         QTest::newRow("empty fraction") << "2024-01-15T10:30:00.Z" << true << none;
@@ -74,7 +77,8 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(bool, withFraction);
         QFETCH(QDateTime, expected);
-        const auto parsed = Iso8601::parse(text, withFraction ? Iso8601::Fraction::accept : Iso8601::Fraction::reject);
+        const auto parsed =
+            Iso8601::parse(text, withFraction ? Iso8601::Fraction::accept : Iso8601::Fraction::reject);
         QCOMPARE(parsed.has_value(), expected.isValid());
         if (parsed) {
             QCOMPARE(*parsed, expected);

@@ -20,7 +20,8 @@ QJsonObject sample()
         "strings": ["a", "b"], "mixed": ["a", 1], "withNull": ["a", null], "none": [],
         "objects": [{"a": 1}, {}], "notObjects": [{"a": 1}, 2],
         "digits": "123"
-    })").value();
+    })")
+        .value();
 }
 } // namespace
 
@@ -32,25 +33,44 @@ private Q_SLOTS:
         // The column lists which getters find the key; all others must answer none.
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("present");
-        QTest::newRow("string") << "s" << "string";
-        QTest::newRow("empty string") << "empty" << "string";
-        QTest::newRow("true") << "t" << "boolean";
-        QTest::newRow("false") << "f" << "boolean";
-        QTest::newRow("null is absent") << "n" << "";
-        QTest::newRow("missing") << "nothing" << "";
-        QTest::newRow("integer") << "i" << "int64 number";
-        QTest::newRow("whole double") << "whole" << "int64 number";
-        QTest::newRow("fraction") << "frac" << "number";
-        QTest::newRow("beyond int64") << "huge" << "number";
-        QTest::newRow("object") << "o" << "object";
-        QTest::newRow("mixed array") << "a" << "array";
-        QTest::newRow("string array") << "strings" << "array stringList";
-        QTest::newRow("string array with number") << "mixed" << "array";
-        QTest::newRow("string array with null") << "withNull" << "array";
-        QTest::newRow("empty array") << "none" << "array stringList objectList";
-        QTest::newRow("object array") << "objects" << "array objectList";
-        QTest::newRow("object array with number") << "notObjects" << "array";
-        QTest::newRow("digits as text") << "digits" << "string";
+        QTest::newRow("string") << "s"
+                                << "string";
+        QTest::newRow("empty string") << "empty"
+                                      << "string";
+        QTest::newRow("true") << "t"
+                              << "boolean";
+        QTest::newRow("false") << "f"
+                               << "boolean";
+        QTest::newRow("null is absent") << "n"
+                                        << "";
+        QTest::newRow("missing") << "nothing"
+                                 << "";
+        QTest::newRow("integer") << "i"
+                                 << "int64 number";
+        QTest::newRow("whole double") << "whole"
+                                      << "int64 number";
+        QTest::newRow("fraction") << "frac"
+                                  << "number";
+        QTest::newRow("beyond int64") << "huge"
+                                      << "number";
+        QTest::newRow("object") << "o"
+                                << "object";
+        QTest::newRow("mixed array") << "a"
+                                     << "array";
+        QTest::newRow("string array") << "strings"
+                                      << "array stringList";
+        QTest::newRow("string array with number") << "mixed"
+                                                  << "array";
+        QTest::newRow("string array with null") << "withNull"
+                                                << "array";
+        QTest::newRow("empty array") << "none"
+                                     << "array stringList objectList";
+        QTest::newRow("object array") << "objects"
+                                      << "array objectList";
+        QTest::newRow("object array with number") << "notObjects"
+                                                  << "array";
+        QTest::newRow("digits as text") << "digits"
+                                        << "string";
     }
     void typedGetters()
     {
@@ -124,15 +144,19 @@ private Q_SLOTS:
     {
         test::TempRoot root;
         const test::CaskroomBuilder caskroom(root.paths().caskroomFolders.first());
-        const QString path = caskroom.writeReceipt("foo", test::CaskroomBuilder::receipt({"Foo.app"}, {"~/Library/x.y.z"}));
+        const QString path =
+            caskroom.writeReceipt("foo", test::CaskroomBuilder::receipt({"Foo.app"}, {"~/Library/x.y.z"}));
         QCOMPARE(path, root.filePath("opt/homebrew/Caskroom/foo/.metadata/INSTALL_RECEIPT.json"));
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        const auto artifacts = json::objectList(json::parseObject(file.readAll()).value(), u"uninstall_artifacts");
+        const auto artifacts =
+            json::objectList(json::parseObject(file.readAll()).value(), u"uninstall_artifacts");
         QVERIFY(artifacts && artifacts->size() == 2);
-        QCOMPARE(json::stringList(artifacts->at(0), u"app"), std::optional<QStringList>(QStringList{"Foo.app"}));
+        QCOMPARE(json::stringList(artifacts->at(0), u"app"),
+                 std::optional<QStringList>(QStringList{"Foo.app"}));
         const auto zap = json::objectList(artifacts->at(1), u"zap");
-        QCOMPARE(json::stringList(zap->at(0), u"trash"), std::optional<QStringList>(QStringList{"~/Library/x.y.z"}));
+        QCOMPARE(json::stringList(zap->at(0), u"trash"),
+                 std::optional<QStringList>(QStringList{"~/Library/x.y.z"}));
         QVERIFY(QFileInfo(caskroom.addVersionFolder("foo", "1.2")).isDir());
     }
 };

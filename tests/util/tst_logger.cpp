@@ -22,7 +22,10 @@ namespace {
 
 const QString kSeparator = QString(48, u'=');
 
-QString header(const QString& created) { return "Norvelle Log File\nCreated: " + created + "\n" + kSeparator + "\n\n"; }
+QString header(const QString& created)
+{
+    return "Norvelle Log File\nCreated: " + created + "\n" + kSeparator + "\n\n";
+}
 
 QString readAll(const QString& path)
 {
@@ -128,11 +131,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("line");
         QTest::newRow("warning") << int(Logger::Level::warning) << "disk full"
                                  << "[2025-03-14T09:26:55Z] [WARN] disk full\n";
-        QTest::newRow("debug") << int(Logger::Level::debug) << "x" << "[2025-03-14T09:26:55Z] [DEBUG] x\n";
-        QTest::newRow("info") << int(Logger::Level::info) << "x" << "[2025-03-14T09:26:55Z] [INFO] x\n";
-        QTest::newRow("error") << int(Logger::Level::error) << "x" << "[2025-03-14T09:26:55Z] [ERROR] x\n";
-        QTest::newRow("empty") << int(Logger::Level::info) << "" << "[2025-03-14T09:26:55Z] [INFO] \n";
-        QTest::newRow("multi-line kept") << int(Logger::Level::info) << "a\nb" << "[2025-03-14T09:26:55Z] [INFO] a\nb\n";
+        QTest::newRow("debug") << int(Logger::Level::debug) << "x"
+                               << "[2025-03-14T09:26:55Z] [DEBUG] x\n";
+        QTest::newRow("info") << int(Logger::Level::info) << "x"
+                              << "[2025-03-14T09:26:55Z] [INFO] x\n";
+        QTest::newRow("error") << int(Logger::Level::error) << "x"
+                               << "[2025-03-14T09:26:55Z] [ERROR] x\n";
+        QTest::newRow("empty") << int(Logger::Level::info) << ""
+                               << "[2025-03-14T09:26:55Z] [INFO] \n";
+        QTest::newRow("multi-line kept") << int(Logger::Level::info) << "a\nb"
+                                         << "[2025-03-14T09:26:55Z] [INFO] a\nb\n";
         QTest::newRow("unicode") << int(Logger::Level::info) << QStringLiteral(u"Zoë 😀")
                                  << QStringLiteral(u"[2025-03-14T09:26:55Z] [INFO] Zoë 😀\n");
     }
@@ -153,8 +161,8 @@ private Q_SLOTS:
         Logger::setDesktopLogFilesEnabled(true);
         Logger::info(QString(QChar(0xD800)) + "x"); // lone surrogate: no lossless UTF-8 form
         Logger::info("ok");
-        QCOMPARE(readAll(pathOf(logFiles().first())), header("2025-03-14T09:26:53Z") +
-                                                          "[2025-03-14T09:26:53Z] [INFO] ok\n");
+        QCOMPARE(readAll(pathOf(logFiles().first())),
+                 header("2025-03-14T09:26:53Z") + "[2025-03-14T09:26:53Z] [INFO] ok\n");
     }
 
     void switchingOnTwiceInOneSecondKeepsFirstFile()
@@ -181,10 +189,12 @@ private Q_SLOTS:
         m_clock->advance(5);
         Logger::setDesktopLogFilesEnabled(true);
         Logger::info("c");
-        QCOMPARE(logFiles(),
-                 (QStringList{"NorvelleLogs-2025-03-14_14-56-53.txt", "NorvelleLogs-2025-03-14_14-57-03.txt"}));
-        QCOMPARE(readAll(pathOf(logFiles().at(0))), header("2025-03-14T09:26:53Z") + "[2025-03-14T09:26:53Z] [INFO] a\n");
-        QCOMPARE(readAll(pathOf(logFiles().at(1))), header("2025-03-14T09:27:03Z") + "[2025-03-14T09:27:03Z] [INFO] c\n");
+        QCOMPARE(logFiles(), (QStringList{"NorvelleLogs-2025-03-14_14-56-53.txt",
+                                          "NorvelleLogs-2025-03-14_14-57-03.txt"}));
+        QCOMPARE(readAll(pathOf(logFiles().at(0))),
+                 header("2025-03-14T09:26:53Z") + "[2025-03-14T09:26:53Z] [INFO] a\n");
+        QCOMPARE(readAll(pathOf(logFiles().at(1))),
+                 header("2025-03-14T09:27:03Z") + "[2025-03-14T09:27:03Z] [INFO] c\n");
     }
 
     void deletedFileIsRecreatedWithoutHeader()
@@ -276,16 +286,19 @@ private Q_SLOTS:
         for (int t = 0; t < threads; ++t) {
             workers.emplace_back([t] {
                 for (int i = 0; i < perThread; ++i)
-                    Logger::info(QStringLiteral("thread %1 message %2 %3").arg(t).arg(i).arg(QString(40, u'x')));
+                    Logger::info(
+                        QStringLiteral("thread %1 message %2 %3").arg(t).arg(i).arg(QString(40, u'x')));
             });
         }
         for (auto& w : workers)
             w.join();
         const QString content = readAll(pathOf(logFiles().first()));
         QVERIFY(content.startsWith(header("2025-03-14T09:26:53Z")));
-        const QStringList lines = content.mid(header("2025-03-14T09:26:53Z").size()).split('\n', Qt::SkipEmptyParts);
+        const QStringList lines =
+            content.mid(header("2025-03-14T09:26:53Z").size()).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), threads * perThread);
-        const QRegularExpression shape("^\\[2025-03-14T09:26:53Z\\] \\[INFO\\] thread \\d message \\d+ x{40}$");
+        const QRegularExpression shape(
+            "^\\[2025-03-14T09:26:53Z\\] \\[INFO\\] thread \\d message \\d+ x{40}$");
         QSet<QString> unique;
         for (const QString& line : lines) {
             QVERIFY2(shape.match(line).hasMatch(), qPrintable(line));

@@ -43,19 +43,39 @@ private Q_SLOTS:
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("all");
         QTest::addColumn<QString>("spacesAndTabs");
-        QTest::newRow("plain") << "a b" << "a b" << "a b";
-        QTest::newRow("spaces") << "  a b  " << "a b" << "a b";
-        QTest::newRow("tabs") << "\ta\t" << "a" << "a";
-        QTest::newRow("crlf") << "a\r\n" << "a" << "a\r\n";
-        QTest::newRow("newline inside") << " a\nb " << "a\nb" << "a\nb";
-        QTest::newRow("leading newline") << "\n a" << "a" << "\n a";
-        QTest::newRow("nbsp") << QStringLiteral(u"\u00a0a\u00a0") << "a" << "a";
-        QTest::newRow("ideographic space") << QStringLiteral(u"\u3000a") << "a" << "a";
+        QTest::newRow("plain") << "a b"
+                               << "a b"
+                               << "a b";
+        QTest::newRow("spaces") << "  a b  "
+                                << "a b"
+                                << "a b";
+        QTest::newRow("tabs") << "\ta\t"
+                              << "a"
+                              << "a";
+        QTest::newRow("crlf") << "a\r\n"
+                              << "a"
+                              << "a\r\n";
+        QTest::newRow("newline inside") << " a\nb "
+                                        << "a\nb"
+                                        << "a\nb";
+        QTest::newRow("leading newline") << "\n a"
+                                         << "a"
+                                         << "\n a";
+        QTest::newRow("nbsp") << QStringLiteral(u"\u00a0a\u00a0") << "a"
+                              << "a";
+        QTest::newRow("ideographic space") << QStringLiteral(u"\u3000a") << "a"
+                                           << "a";
         QTest::newRow("line separator") << QStringLiteral(u"a\u2028") << "a" << QStringLiteral(u"a\u2028");
         QTest::newRow("nel") << QStringLiteral(u"\u0085a") << "a" << QStringLiteral(u"\u0085a");
-        QTest::newRow("vertical tab") << "\va\f" << "a" << "\va\f";
-        QTest::newRow("only blanks") << " \t\r\n " << "" << "\r\n";
-        QTest::newRow("empty") << "" << "" << "";
+        QTest::newRow("vertical tab") << "\va\f"
+                                      << "a"
+                                      << "\va\f";
+        QTest::newRow("only blanks") << " \t\r\n "
+                                     << ""
+                                     << "\r\n";
+        QTest::newRow("empty") << ""
+                               << ""
+                               << "";
     }
     void trim()
     {
@@ -76,8 +96,10 @@ private Q_SLOTS:
         QTest::newRow("crlf gives no empty piece") << "a\r\nb\r\n" << QStringList{"a", "b"};
         QTest::newRow("not trimmed") << " a \n\tb" << QStringList{" a ", "\tb"};
         QTest::newRow("vt ff cr") << "a\vb\fc\rd" << QStringList{"a", "b", "c", "d"};
-        QTest::newRow("unicode breaks") << QStringLiteral(u"a\u0085b\u2028c\u2029d") << QStringList{"a", "b", "c", "d"};
-        QTest::newRow("nbsp is not a break") << QStringLiteral(u"a\u00a0b") << QStringList{QStringLiteral(u"a\u00a0b")};
+        QTest::newRow("unicode breaks")
+            << QStringLiteral(u"a\u0085b\u2028c\u2029d") << QStringList{"a", "b", "c", "d"};
+        QTest::newRow("nbsp is not a break")
+            << QStringLiteral(u"a\u00a0b") << QStringList{QStringLiteral(u"a\u00a0b")};
         QTest::newRow("no trailing newline") << "x" << QStringList{"x"};
     }
     void split()
