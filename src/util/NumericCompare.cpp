@@ -18,7 +18,7 @@ qsizetype digitRunEnd(QStringView s, qsizetype from)
 
 // Compares two digit runs by value: leading zeros dropped, then the longer run is the
 // larger number, and runs of equal length compare digit by digit.
-std::strong_ordering compareDigitRuns(QStringView x, QStringView y)
+std::weak_ordering compareDigitRuns(QStringView x, QStringView y)
 {
     auto strip = [](QStringView r) {
         qsizetype i = 0;
@@ -34,14 +34,13 @@ std::strong_ordering compareDigitRuns(QStringView x, QStringView y)
         if (sx[i] != sy[i])
             return sx[i].unicode() <=> sy[i].unicode();
     }
-    return std::strong_ordering::equal;
+    return std::weak_ordering::equivalent;
 }
 
 } // namespace
 
-std::strong_ordering numericCompare(QStringView a, QStringView b)
+std::weak_ordering numericCompare(QStringView a, QStringView b)
 {
-    std::strong_ordering tieBreak = std::strong_ordering::equal;
     qsizetype i = 0;
     qsizetype j = 0;
     while (i < a.size() && j < b.size()) {
@@ -53,8 +52,6 @@ std::strong_ordering numericCompare(QStringView a, QStringView b)
             const auto byValue = compareDigitRuns(ra, rb);
             if (byValue != 0)
                 return byValue;
-            if (tieBreak == 0 && ra.size() != rb.size())
-                tieBreak = ra.size() <=> rb.size();
             i = ie;
             j = je;
             continue;
@@ -68,7 +65,9 @@ std::strong_ordering numericCompare(QStringView a, QStringView b)
     const qsizetype restB = b.size() - j;
     if (restA != restB)
         return restA <=> restB;
-    return tieBreak;
+    // Runs that differ only in leading zeros are the same number, as in the
+    // platform's numeric comparison: "1.01" is not newer than "1.1".
+    return std::weak_ordering::equivalent;
 }
 
 } // namespace norvelle

@@ -11,9 +11,8 @@ namespace norvelle {
 // character compares by its UTF-16 value, with no case folding and no locale; a proper prefix
 // orders first. The comma is an ordinary character and "latest" has no special rank.
 //
-// Digit runs of equal value but different spelling ("01" and "1") are equal for the ordering
-// above; only when the strings are otherwise equal does the first such run decide, the
-// shorter spelling ordering first, so that distinct strings never compare equal.
-std::strong_ordering numericCompare(QStringView a, QStringView b);
+// Digit runs of equal value but different spelling ("01" and "1") are equal, so "1.01" and
+// "1.1" compare equal and neither counts as newer than the other.
+std::weak_ordering numericCompare(QStringView a, QStringView b);
 
 } // namespace norvelle

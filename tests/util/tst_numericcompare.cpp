@@ -51,14 +51,14 @@ private Q_SLOTS:
                                               << "2" << -1;
         QTest::newRow("leading zero value wins") << "1.02"
                                                  << "1.1" << 1;
-        QTest::newRow("leading zeros tie: shorter first") << "1.1"
-                                                          << "1.01" << -1;
-        QTest::newRow("tie broken by first run") << "01.1"
-                                                 << "1.01" << 1;
+        QTest::newRow("leading zeros are the same number") << "1.1"
+                                                           << "1.01" << 0;
+        QTest::newRow("zeros in several runs") << "01.1"
+                                               << "1.01" << 0;
         QTest::newRow("later difference beats tie") << "1.01.2"
                                                     << "1.1.3" << -1;
         QTest::newRow("zero vs zeros") << "0"
-                                       << "00" << -1;
+                                       << "00" << 0;
         QTest::newRow("non-ascii by code unit") << QStringLiteral(u"1.\u00e9") << "1.z" << 1;
     }
     void order()
@@ -66,18 +66,18 @@ private Q_SLOTS:
         QFETCH(QString, a);
         QFETCH(QString, b);
         QFETCH(int, expected);
-        auto sign = [](std::strong_ordering o) { return o < 0 ? -1 : (o > 0 ? 1 : 0); };
+        auto sign = [](std::weak_ordering o) { return o < 0 ? -1 : (o > 0 ? 1 : 0); };
         QCOMPARE(sign(numericCompare(a, b)), expected);
         QCOMPARE(sign(numericCompare(b, a)), -expected); // antisymmetric
     }
 
-    void isTotalOrderOnSample()
+    void isConsistentOrderOnSample()
     {
         const QStringList sample = {"1", "01", "1.0", "1.00", "1.01",  "1.1",    "1.10",  "1.9",    "10",
                                     "a", "A",  "",    "1a",   "1.0,5", "latest", "2.0b3", "2.0b12", "001"};
         for (const QString& x : sample) {
             for (const QString& y : sample) {
-                QCOMPARE(numericCompare(x, y) == 0, x == y);
+                QCOMPARE(numericCompare(x, y) == 0, numericCompare(y, x) == 0);
                 for (const QString& z : sample) {
                     if (numericCompare(x, y) < 0 && numericCompare(y, z) < 0)
                         QVERIFY2(numericCompare(x, z) < 0, qPrintable(x + " " + y + " " + z));
