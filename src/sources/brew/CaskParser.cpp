@@ -1,5 +1,7 @@
 #include "sources/brew/CaskParser.h"
 
+#include "util/Json.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonValue>
@@ -8,35 +10,9 @@ namespace norvelle {
 
 namespace {
 
-std::optional<QString> stringMember(const QJsonObject& object, QLatin1StringView key)
+bool boolMember(const QJsonObject& object, QStringView key)
 {
-    const QJsonValue value = object.value(key);
-    if (!value.isString())
-        return std::nullopt;
-    return value.toString();
-}
-
-// A list that must hold strings is rejected whole when one element is not a string.
-std::optional<QStringList> stringListMember(const QJsonObject& object, QLatin1StringView key)
-{
-    const QJsonValue value = object.value(key);
-    if (!value.isArray())
-        return std::nullopt;
-    const QJsonArray array = value.toArray();
-    QStringList result;
-    result.reserve(array.size());
-    for (const QJsonValue& element : array) {
-        if (!element.isString())
-            return std::nullopt;
-        result.append(element.toString());
-    }
-    return result;
-}
-
-bool boolMember(const QJsonObject& object, QLatin1StringView key)
-{
-    const QJsonValue value = object.value(key);
-    return value.isBool() && value.toBool();
+    return json::boolean(object, key).value_or(false);
 }
 
 } // namespace
@@ -71,8 +47,8 @@ std::optional<QUrl> CaskParser::parseHomepage(const QJsonValue& value)
 
 std::optional<Cask> CaskParser::parseCask(const QJsonObject& object, bool installed)
 {
-    const std::optional<QString> token = stringMember(object, QLatin1StringView("token"));
-    const std::optional<QString> version = stringMember(object, QLatin1StringView("version"));
+    const std::optional<QString> token = json::string(object, u"token");
+    const std::optional<QString> version = json::string(object, u"version");
     if (!token || !version)
         return std::nullopt;
 
@@ -80,21 +56,21 @@ std::optional<Cask> CaskParser::parseCask(const QJsonObject& object, bool instal
     cask.caskName = *token;
     cask.currentVersion = *version;
     cask.latestVersion = *version;
-    cask.description = stringMember(object, QLatin1StringView("desc"));
+    cask.description = json::string(object, u"desc");
     if (!cask.description) {
-        const std::optional<QStringList> names = stringListMember(object, QLatin1StringView("name"));
+        const std::optional<QStringList> names = json::stringList(object, u"name");
         if (names && !names->isEmpty())
             cask.description = names->first();
     }
     cask.homepage = parseHomepage(object.value(QLatin1StringView("homepage")));
-    if (const std::optional<QString> caveats = stringMember(object, QLatin1StringView("caveats")))
+    if (const std::optional<QString> caveats = json::string(object, u"caveats"))
         cask.warnings = QStringList{*caveats};
     cask.adopted = installed;
     cask.adoptable = false;
     cask.requiresSudo = determineRequiresSudo(object);
     cask.artifacts = extractAppArtifacts(object);
-    cask.deprecated = boolMember(object, QLatin1StringView("deprecated"));
-    cask.disabled = boolMember(object, QLatin1StringView("disabled"));
+    cask.deprecated = boolMember(object, u"deprecated");
+    cask.disabled = boolMember(object, u"disabled");
     return cask;
 }
 
@@ -113,7 +89,7 @@ bool CaskParser::determineRequiresSudo(const QJsonObject& object)
         if (artifact.contains(QLatin1StringView("installer")) || artifact.contains(QLatin1StringView("pkg")))
             return true;
     }
-    const std::optional<QString> caveats = stringMember(object, QLatin1StringView("caveats"));
+    const std::optional<QString> caveats = json::string(object, u"caveats");
     if (!caveats)
         return false;
     // QString::toLower follows Unicode's default mapping, not the user's locale.
@@ -135,7 +111,7 @@ QStringList CaskParser::extractAppArtifacts(const QJsonObject& object)
     for (const QJsonValue& element : list) {
         if (!element.isObject())
             continue;
-        if (const std::optional<QStringList> apps = stringListMember(element.toObject(), QLatin1StringView("app")))
+        if (const std::optional<QStringList> apps = json::stringList(element.toObject(), u"app"))
             result.append(*apps);
     }
     return result;
@@ -143,9 +119,9 @@ QStringList CaskParser::extractAppArtifacts(const QJsonObject& object)
 
 std::optional<Cask> CaskParser::parseOutdatedCask(const QJsonObject& entry, bool requiresSudo)
 {
-    const std::optional<QString> name = stringMember(entry, QLatin1StringView("name"));
-    const std::optional<QStringList> installed = stringListMember(entry, QLatin1StringView("installed_versions"));
-    const std::optional<QString> current = stringMember(entry, QLatin1StringView("current_version"));
+    const std::optional<QString> name = json::string(entry, u"name");
+    const std::optional<QStringList> installed = json::stringList(entry, u"installed_versions");
+    const std::optional<QString> current = json::string(entry, u"current_version");
     if (!name || !installed || installed->isEmpty() || !current)
         return std::nullopt;
 
@@ -153,7 +129,7 @@ std::optional<Cask> CaskParser::parseOutdatedCask(const QJsonObject& entry, bool
     cask.caskName = *name;
     cask.currentVersion = installed->first();
     cask.latestVersion = *current;
-    cask.description = stringMember(entry, QLatin1StringView("desc"));
+    cask.description = json::string(entry, u"desc");
     cask.homepage = parseHomepage(entry.value(QLatin1StringView("homepage")));
     cask.adopted = true;
     cask.adoptable = false;

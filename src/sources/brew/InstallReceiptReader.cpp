@@ -1,5 +1,6 @@
 #include "sources/brew/InstallReceiptReader.h"
 
+#include "util/Json.h"
 #include "util/Logger.h"
 
 #include <QFile>
@@ -10,38 +11,6 @@
 #include <utility>
 
 namespace norvelle {
-
-namespace {
-
-// Every element must be a string, else the list contributes nothing.
-std::optional<QStringList> strings(const QJsonValue& value)
-{
-    if (!value.isArray())
-        return std::nullopt;
-    QStringList result;
-    for (const QJsonValue& element : value.toArray()) {
-        if (!element.isString())
-            return std::nullopt;
-        result.append(element.toString());
-    }
-    return result;
-}
-
-// Every element must be an object, else the list counts as missing.
-std::optional<QList<QJsonObject>> objects(const QJsonValue& value)
-{
-    if (!value.isArray())
-        return std::nullopt;
-    QList<QJsonObject> result;
-    for (const QJsonValue& element : value.toArray()) {
-        if (!element.isObject())
-            return std::nullopt;
-        result.append(element.toObject());
-    }
-    return result;
-}
-
-} // namespace
 
 InstallReceiptReader::InstallReceiptReader(QStringList caskroomRoots, QString applicationsFolder)
     : m_caskroomRoots(std::move(caskroomRoots)), m_applicationsFolder(std::move(applicationsFolder))
@@ -56,14 +25,14 @@ bool InstallReceiptReader::isUsableTrashString(const QString& trash)
 std::optional<InstallReceiptReader::Contents> InstallReceiptReader::contentsOf(const QJsonObject& receipt,
                                                                                const QString& applicationsFolder)
 {
-    const std::optional<QList<QJsonObject>> artifacts = objects(receipt.value(QLatin1StringView("uninstall_artifacts")));
+    const std::optional<QList<QJsonObject>> artifacts = json::objectList(receipt, u"uninstall_artifacts");
     if (!artifacts)
         return std::nullopt;
 
     Contents contents;
     QSet<QString> seenPaths;
     for (const QJsonObject& artifact : *artifacts) {
-        if (const std::optional<QStringList> apps = strings(artifact.value(QLatin1StringView("app")))) {
+        if (const std::optional<QStringList> apps = json::stringList(artifact, u"app")) {
             for (const QString& name : *apps) {
                 const QString candidate =
                     name.startsWith(QLatin1Char('/')) ? name : applicationsFolder + QLatin1Char('/') + name;
@@ -73,12 +42,12 @@ std::optional<InstallReceiptReader::Contents> InstallReceiptReader::contentsOf(c
                 }
             }
         }
-        if (const std::optional<QList<QJsonObject>> zap = objects(artifact.value(QLatin1StringView("zap")))) {
+        if (const std::optional<QList<QJsonObject>> zap = json::objectList(artifact, u"zap")) {
             for (const QJsonObject& entry : *zap) {
                 const QJsonValue trash = entry.value(QLatin1StringView("trash"));
                 if (trash.isString()) {
                     contents.trash.insert(trash.toString());
-                } else if (const std::optional<QStringList> list = strings(trash)) {
+                } else if (const std::optional<QStringList> list = json::stringList(trash)) {
                     for (const QString& item : *list)
                         contents.trash.insert(item);
                 }
