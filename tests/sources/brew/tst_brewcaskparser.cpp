@@ -22,10 +22,10 @@ class TestBrewCaskParser : public QObject {
 private Q_SLOTS:
     void parseCaskMapsEveryField()
     {
-        const QJsonObject entry = object(R"({"token":"acme","version":"1.2,345","name":["Acme"],
-            "desc":"Does things","homepage":"https://acme.example/","caveats":"Read me",
-            "deprecated":true,"disabled":false,
-            "artifacts":[{"app":["Acme.app","Acme Helper.app"]},{"zap":[{"trash":"~/x"}]}]})");
+        const QJsonObject entry = object(R"({"token":"acme","version":"1.2,345","name":["Acme"],)"
+                                         R"("desc":"Does things","homepage":"https://acme.example/",)"
+                                         R"("caveats":"Read me","deprecated":true,"disabled":false,)"
+                                         R"("artifacts":[{"app":["Acme.app","Acme Helper.app"]},{"zap":[]}]})");
         const std::optional<Cask> cask = CaskParser::parseCask(entry, true);
         QVERIFY(cask);
         QCOMPARE(cask->caskName, QStringLiteral("acme"));
