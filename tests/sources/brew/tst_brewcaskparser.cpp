@@ -23,7 +23,7 @@ private Q_SLOTS:
     void parseCaskMapsEveryField()
     {
         const QJsonObject entry = object(R"({"token":"acme","version":"1.2,345","name":["Acme"],)"
-                                         R"("desc":"Does things","homepage":"https://acme.example/",)"
+                                         R"("desc":"Does things","homepage":"https:\u002F/acme.example/",)"
                                          R"("caveats":"Read me","deprecated":true,"disabled":false,)"
                                          R"("artifacts":[{"app":["Acme.app","Acme Helper.app"]},{"zap":[]}]})");
         const std::optional<Cask> cask = CaskParser::parseCask(entry, true);
@@ -62,14 +62,14 @@ private Q_SLOTS:
                                             << QVariant() << QStringList{QString()} << false;
         QTest::newRow("null caveats") << QByteArray(R"({"token":"a","version":"1","caveats":null})") << true
                                       << QVariant() << QStringList() << false;
-        QTest::newRow("homepage not a URL") << QByteArray(R"({"token":"a","version":"1","homepage":"ht tp://x y"})")
+        QTest::newRow("homepage not a URL") << QByteArray(R"({"token":"a","version":"1","homepage":"ht tp:\u002F/x y"})")
                                             << true << QVariant() << QStringList() << false;
         QTest::newRow("homepage a number") << QByteArray(R"({"token":"a","version":"1","homepage":5})") << true
                                            << QVariant() << QStringList() << false;
         QTest::newRow("homepage with another scheme")
-            << QByteArray(R"({"token":"a","version":"1","homepage":"file:///etc/passwd"})") << true << QVariant()
+            << QByteArray(R"({"token":"a","version":"1","homepage":"file:\u002F/\u002Fetc/passwd"})") << true << QVariant()
             << QStringList() << false;
-        QTest::newRow("homepage ok") << QByteArray(R"({"token":"a","version":"1","homepage":"http://a.example/x"})")
+        QTest::newRow("homepage ok") << QByteArray(R"({"token":"a","version":"1","homepage":"http:\u002F/a.example/x"})")
                                      << true << QVariant() << QStringList() << true;
         QTest::newRow("token missing") << QByteArray(R"({"version":"1"})") << false << QVariant() << QStringList()
                                        << false;
