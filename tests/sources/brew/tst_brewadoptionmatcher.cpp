@@ -30,26 +30,42 @@ QMap<QString, Cask> catalogue(const QList<Cask>& casks)
 }
 
 // The search written the slow way: walk every cask, collect candidates, stable sort.
-std::optional<AdoptionMatcher::Match> referenceWalk(const QMap<QString, Cask>& all, const QSet<QString>& installed,
+// The per-cask keys are computed once so the walk stays affordable in the test.
+struct WalkEntry {
+    Cask cask;
+    QStringList artifactKeys;
+    QString normalisedToken;
+};
+
+QList<WalkEntry> walkEntries(const QMap<QString, Cask>& all)
+{
+    QList<WalkEntry> entries;
+    for (auto it = all.cbegin(); it != all.cend(); ++it) {
+        WalkEntry entry{it.value(), {}, it.key().toLower()};
+        for (const QString& artifact : it.value().artifacts)
+            entry.artifactKeys.append(QString(artifact).remove(QStringLiteral(".app")).toLower());
+        entry.normalisedToken.remove(QLatin1Char('-')).remove(QLatin1Char('_')).remove(QLatin1Char('@'));
+        entries.append(entry);
+    }
+    return entries;
+}
+
+std::optional<AdoptionMatcher::Match> referenceWalk(const QList<WalkEntry>& all, const QSet<QString>& installed,
                                                     const QString& name)
 {
+    const QString lowered = name.toLower();
+    QString normalised = lowered;
+    normalised.remove(QLatin1Char(' ')).remove(QLatin1Char('-')).remove(QLatin1Char('_'));
     QList<AdoptionMatcher::Match> candidates;
-    for (auto it = all.cbegin(); it != all.cend(); ++it) {
-        const Cask& c = it.value();
-        if (installed.contains(it.key()) || c.disabled)
+    for (const WalkEntry& entry : all) {
+        const Cask& c = entry.cask;
+        if (installed.contains(c.caskName) || c.disabled)
             continue;
-        const bool artifact = std::any_of(c.artifacts.cbegin(), c.artifacts.cend(), [&](const QString& a) {
-            return QString(a).remove(QStringLiteral(".app")).toLower() == name.toLower();
-        });
-        if (artifact) {
+        if (entry.artifactKeys.contains(lowered)) {
             candidates.append({c, true, AdoptionMatcher::priorityFor(c, true)});
             continue;
         }
-        QString token = it.key().toLower();
-        token.remove(QLatin1Char('-')).remove(QLatin1Char('_')).remove(QLatin1Char('@'));
-        QString normalised = name.toLower();
-        normalised.remove(QLatin1Char(' ')).remove(QLatin1Char('-')).remove(QLatin1Char('_'));
-        if (token == normalised)
+        if (entry.normalisedToken == normalised)
             candidates.append({c, false, AdoptionMatcher::priorityFor(c, false)});
     }
     if (candidates.isEmpty())
@@ -150,9 +166,10 @@ private Q_SLOTS:
         const CatalogueMaps maps = CatalogueMaps::build(array, installed);
         QCOMPARE(maps.installedCasks.size(), installed.size());
 
+        const QList<WalkEntry> walk = walkEntries(maps.allCasks);
         int matched = 0;
         for (const QString& name : synthetic.probeNames()) {
-            const auto expected = referenceWalk(maps.allCasks, installed, name);
+            const auto expected = referenceWalk(walk, installed, name);
             const auto actual = maps.matcher->find(name, [&](const QString& t) { return installed.contains(t); });
             QCOMPARE(actual.has_value(), expected.has_value());
             if (!expected)
