@@ -4,6 +4,7 @@
 #include "platform/http/HttpClient.h"
 #include "sources/brew/AdoptionMatcher.h"
 #include "sources/brew/CaskParser.h"
+#include "sources/ToolRunner.h"
 #include "sources/brew/CatalogueMaps.h"
 #include "util/Error.h"
 #include "util/JsonError.h"
@@ -34,6 +35,8 @@ BrewService::Options completed(BrewService::Options options)
         options.http = defaultHttpClient();
     if (!options.clock)
         options.clock = std::make_shared<Clock>();
+    if (!options.runner)
+        options.runner = std::make_shared<const ToolRunner>(ToolRunner::Family::brew);
     return options;
 }
 
@@ -66,6 +69,22 @@ bool BrewService::isHomebrewInstalled() const
 QString BrewService::brewPath() const
 {
     return m_options.paths.brewExecutable();
+}
+
+QByteArray BrewService::runBrewCommand(const QString& executable, const QStringList& arguments)
+{
+    return m_options.runner->runCommand(executable, arguments);
+}
+
+void BrewService::runBrewCommandStreaming(const QString& executable, const QStringList& arguments,
+                                          const LineHandler& handler)
+{
+    m_options.runner->runCommandStreaming(executable, arguments, handler);
+}
+
+double BrewService::progressForOutputLine(const QString& line)
+{
+    return ToolRunner::brewProgressForOutputLine(line);
 }
 
 std::optional<Cask> BrewService::parseCask(const QJsonObject& object, bool installed)

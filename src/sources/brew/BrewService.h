@@ -3,6 +3,7 @@
 #include "model/Cask.h"
 #include "model/Update.h"
 #include "platform/Paths.h"
+#include "sources/OutputLineReader.h"
 #include "sources/brew/InstallReceiptReader.h"
 
 #include <QByteArray>
@@ -24,6 +25,7 @@ namespace norvelle {
 class AdoptionMatcher;
 class Clock;
 class HttpClient;
+class ToolRunner;
 struct CatalogueMaps;
 
 // Everything the system knows from Homebrew: which casks are installed and which
@@ -35,12 +37,11 @@ struct CatalogueMaps;
 // flight or a caller's handler runs, so lookups stay answerable during long runs.
 class BrewService {
 public:
-    using LineHandler = std::function<void(const QString& line, double fraction)>;
-
     struct Options {
         Paths paths = Paths::defaults();       // brew candidates, Caskroom folders, catalogue URL
         std::shared_ptr<HttpClient> http;      // default: a client with a 30-second idle timeout
         std::shared_ptr<Clock> clock;          // default: the system clock
+        std::shared_ptr<const ToolRunner> runner; // default: the brew family with its time limits
     };
 
     static constexpr double cacheValidityDuration = 300.0; // seconds
@@ -70,7 +71,7 @@ public:
     virtual Cask verifyCustomCask(const QString& caskName, const std::optional<QString>& tapName,
                                   const QString& applicationPath);
 
-    // The `brew` runs; captured output is returned as raw bytes.
+    // The `brew` runs (captured output is returned as raw bytes) and their keyword table.
     virtual QByteArray runBrewCommand(const QString& executable, const QStringList& arguments);
     virtual void runBrewCommandStreaming(const QString& executable, const QStringList& arguments,
                                          const LineHandler& handler);
