@@ -17,7 +17,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
-#include <QTimeZone>
 #include <memory>
 #include <mutex>
 
@@ -38,7 +37,7 @@ public:
 
 private:
     mutable std::mutex m_mutex;
-    QDateTime m_now = QDateTime(QDate(2025, 3, 1), QTime(12, 0), QTimeZone::UTC);
+    QDateTime m_now = QDateTime(QDate(2025, 3, 1), QTime(12, 0), Qt::UTC);
 };
 
 class BrewTestWorld {
