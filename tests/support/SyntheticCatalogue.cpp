@@ -69,7 +69,10 @@ SyntheticCatalogue::SyntheticCatalogue(int caskCount, quint32 seed) : m_seed(see
 QByteArray SyntheticCatalogue::json() const
 {
     QRandomGenerator random(m_seed ^ 0x5eedU);
-    QJsonArray catalogue;
+    // Written cask by cask so that making a full-size document costs little more than its text.
+    QByteArray document;
+    document.reserve(qsizetype(m_entries.size()) * 1700);
+    document.append('[');
     for (const Entry& entry : m_entries) {
         const QString base = entry.token.section(QLatin1Char('@'), 0, 0);
         const QString version = QStringLiteral("%1.%2.%3").arg(random.bounded(1, 30)).arg(random.bounded(20)).arg(random.bounded(100));
@@ -140,9 +143,12 @@ QByteArray SyntheticCatalogue::json() const
                                           {QStringLiteral("sha256"), QString::number(random.generate64(), 16).repeated(4).left(64)}});
         }
         cask.insert(QStringLiteral("variations"), variations);
-        catalogue.append(cask);
+        if (document.size() > 1)
+            document.append(',');
+        document.append(QJsonDocument(cask).toJson(QJsonDocument::Compact));
     }
-    return QJsonDocument(catalogue).toJson(QJsonDocument::Compact);
+    document.append(']');
+    return document;
 }
 
 QStringList SyntheticCatalogue::probeNames() const
