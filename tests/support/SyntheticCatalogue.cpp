@@ -96,8 +96,7 @@ QByteArray SyntheticCatalogue::json() const
                                           QJsonArray{QStringLiteral("$APPDIR/%1.app/Contents/MacOS/%1").arg(base),
                                                      QJsonObject{{QStringLiteral("target"), base}}}}});
         QJsonArray trash;
-        for (const char* place : {"Library/Application Support/", "Library/Caches/", "Library/Preferences/",
-                                  "Library/Saved Application State/"})
+        for (const char* place : {"Library/Application Support/", "Library/Caches/", "Library/Preferences/"})
             trash.append(QStringLiteral("~/") + QLatin1String(place) + bundleId + QStringLiteral(".plist"));
         artifacts.append(QJsonObject{{QStringLiteral("zap"), QJsonArray{QJsonObject{{QStringLiteral("trash"), trash}}}}});
 
@@ -137,7 +136,7 @@ QByteArray SyntheticCatalogue::json() const
         };
         // Architecture and OS variations make up much of the real document's size.
         QJsonObject variations;
-        for (const char* system : {"arm64_sequoia", "arm64_sonoma", "sonoma", "ventura"}) {
+        for (const char* system : {"arm64_sequoia", "sonoma"}) {
             variations.insert(QLatin1String(system),
                               QJsonObject{{QStringLiteral("url"), QString(url).replace(QStringLiteral("universal"), QLatin1String(system))},
                                           {QStringLiteral("sha256"), QString::number(random.generate64(), 16).repeated(4).left(64)}});
