@@ -4,6 +4,7 @@
 #include "util/JsonError.h"
 
 #include <QtTest>
+#include <future>
 
 using namespace norvelle;
 using namespace norvelle::test;
@@ -186,6 +187,23 @@ private Q_SLOTS:
         QVERIFY(cask.requiresSudo);
         QCOMPARE(cask.artifacts, QStringList{QStringLiteral("Acme.app")});
         QVERIFY(cask.adopted && !cask.adoptable && !cask.deprecated && !cask.disabled);
+    }
+
+    // The service's lock is never held while brew runs: lookups answer during a slow run.
+    void lookupsAnswerWhileBrewRuns()
+    {
+        BrewTestWorld world;
+        const QString app = installAcme(world);
+        world.tool.respond(QStringLiteral("brew"), kOutdatedArguments,
+                           FakeTool::Response().withDelay(3.0).withStandardOutput(R"({"casks":[]})"));
+        std::future<void> run = std::async(std::launch::async, [&] { world.service->loadOutdatedCasks(); });
+        QTRY_COMPARE(world.tool.calls(QStringLiteral("brew")).size(), 2);
+        QVERIFY(world.service->hasCask(app));
+        QVERIFY(world.service->caskInfo(app));
+        QVERIFY(!world.service->findAdoptableCask(QStringLiteral("Other"), QStringLiteral("/x/Other.app")));
+        QVERIFY(!world.service->matchCaskByTrash(QStringLiteral("/x/Other.app"), QStringLiteral("com.x")));
+        QCOMPARE(run.wait_for(std::chrono::seconds(0)), std::future_status::timeout);
+        run.get();
     }
 
     void lookupsWithoutAMapping()
