@@ -44,7 +44,7 @@ class BrewTestWorld {
 public:
     enum Caskroom { optHomebrew = 0, usrLocal = 1 };
 
-    explicit BrewTestWorld(bool withBrew = true)
+    explicit BrewTestWorld(bool withBrew = true, std::chrono::milliseconds httpTimeout = std::chrono::seconds(30))
     {
         paths = Paths::underRoot(root.path());
         // The fake tool lives elsewhere; the first candidate never exists, so the second is used.
@@ -53,7 +53,8 @@ public:
         paths.caskCatalogueUrl = server.url(QStringLiteral("/api/cask.json"));
         QDir().mkpath(paths.applicationsFolder);
         service = std::make_unique<BrewService>(
-            BrewService::Options{paths, std::make_shared<HttpClient>(), clock, nullptr});
+            BrewService::Options{paths, std::make_shared<HttpClient>(HttpClient::Options{httpTimeout, {}, "Norvelle"}),
+                                 clock, nullptr});
     }
 
     void listCasks(const QByteArray& output)

@@ -269,6 +269,22 @@ private Q_SLOTS:
         QCOMPARE(world.service->caskInfo(app)->latestVersion, QStringLiteral("4.0"));
     }
 
+    void stalledDownloadFallsBackToTheStaleCatalogue()
+    {
+        BrewTestWorld world(true, std::chrono::milliseconds(300));
+        const QString app = world.addApplication(QStringLiteral("Alpha.app"));
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("alpha"), {QStringLiteral("Alpha.app")});
+        world.listCasks("alpha\n");
+        world.serveCatalogue(QJsonArray{BrewTestWorld::entry(QStringLiteral("alpha"), QStringLiteral("3.1"))});
+        world.service->loadInstalledCasks();
+        world.clock->advance(301);
+        world.server.route(QStringLiteral("/api/cask.json"), FixtureServer::Reply{.body = "[]", .stallAfter = 1});
+        LogCapture log;
+        QVERIFY_THROWS_EXCEPTION(HttpError, world.service->loadInstalledCasks());
+        QVERIFY(!log.containsPrefix(Level::debug, QStringLiteral("Successfully mapped casks: ")));
+        QCOMPARE(world.service->caskInfo(app)->latestVersion, QStringLiteral("3.1"));
+    }
+
     void failedFirstAnswerLeavesNoFacts()
     {
         BrewTestWorld world;
