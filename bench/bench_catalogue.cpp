@@ -52,12 +52,13 @@ int main(int argc, char** argv)
     QTemporaryDir root;
     Paths paths = Paths::underRoot(root.path());
     paths.caskCatalogueUrl = server.url(QStringLiteral("/api/cask.json"));
-    const auto http = std::make_shared<HttpClient>(HttpClient::Options{std::chrono::seconds(30), {}, "Norvelle"});
+    const auto http =
+        std::make_shared<HttpClient>(HttpClient::Options{std::chrono::seconds(30), {}, "Norvelle"});
     const auto clock = std::make_shared<Clock>();
 
     const double baseline = peakMegabytes();
-    std::printf("catalogue: %d casks, %.1f MB of JSON, %lld installed\n", caskCount, double(body.size()) / 1e6,
-                static_cast<long long>(installed.size()));
+    std::printf("catalogue: %d casks, %.1f MB of JSON, %lld installed\n", caskCount,
+                double(body.size()) / 1e6, static_cast<long long>(installed.size()));
     std::printf("peak memory before loading: %.1f MB (generator and server included)\n", baseline);
 
     QList<double> fresh;
@@ -80,10 +81,11 @@ int main(int argc, char** argv)
         }
     }
     std::sort(fresh.begin(), fresh.end());
-    std::printf("fresh load over %d rounds: best %.3f s, median %.3f s, worst %.3f s\n", rounds, fresh.first(),
-                fresh.at(fresh.size() / 2), fresh.last());
+    std::printf("fresh load over %d rounds: best %.3f s, median %.3f s, worst %.3f s\n", rounds,
+                fresh.first(), fresh.at(fresh.size() / 2), fresh.last());
     std::printf("reload from the cached answer: %.3f s\n", cached);
-    std::printf("peak memory: %.1f MB (%.1f MB above the baseline)\n", peakMegabytes(), peakMegabytes() - baseline);
+    std::printf("peak memory: %.1f MB (%.1f MB above the baseline)\n", peakMegabytes(),
+                peakMegabytes() - baseline);
     const bool fast = fresh.at(fresh.size() / 2) < 0.4;
     const bool small = peakMegabytes() < 200.0;
     std::printf("targets (< 0.4 s, < 200 MB): %s\n", fast && small ? "met" : "MISSED");

@@ -2,9 +2,9 @@
 
 #include "platform/Clock.h"
 #include "platform/http/HttpClient.h"
+#include "sources/ToolRunner.h"
 #include "sources/brew/AdoptionMatcher.h"
 #include "sources/brew/CaskParser.h"
-#include "sources/ToolRunner.h"
 #include "sources/brew/CatalogueMaps.h"
 #include "util/Error.h"
 #include "util/JsonError.h"
@@ -104,7 +104,8 @@ QStringList BrewService::extractAppArtifacts(const QJsonObject& object)
 
 BrewService::ReceiptContents BrewService::readInstallReceipt(const QString& token) const
 {
-    return InstallReceiptReader(m_options.paths.caskroomFolders, m_options.paths.applicationsFolder).read(token);
+    return InstallReceiptReader(m_options.paths.caskroomFolders, m_options.paths.applicationsFolder)
+        .read(token);
 }
 
 void BrewService::loadInstalledCasks()
@@ -130,7 +131,8 @@ void BrewService::loadInstalledCasks()
     }
 
     const QStringList tokens = splitAtNewlines(decodeUtf8Strict(output).value_or(QString()));
-    Logger::debug(QLatin1String("Found ") + QString::number(tokens.size()) + QLatin1String(" installed casks"));
+    Logger::debug(QLatin1String("Found ") + QString::number(tokens.size()) +
+                  QLatin1String(" installed casks"));
 
     // The receipts are read before the lock is taken; the maps then change in one step.
     const InstallReceiptReader reader(m_options.paths.caskroomFolders, m_options.paths.applicationsFolder);
@@ -238,8 +240,8 @@ void BrewService::fetchAllCasksFromAPI(const QSet<QString>& installedTokens)
             m_cachedAPIData = catalogue;
             m_cacheTimestamp = m_options.clock->now();
         }
-        Logger::info(QLatin1String("Brew API fetch: ") + QString::number(double(timer.elapsed()) / 1000.0, 'f', 2) +
-                     QLatin1String("s"));
+        Logger::info(QLatin1String("Brew API fetch: ") +
+                     QString::number(double(timer.elapsed()) / 1000.0, 'f', 2) + QLatin1String("s"));
     }
     installCatalogueMaps(CatalogueMaps::build(catalogue, installedTokens));
 }

@@ -38,9 +38,9 @@ struct CatalogueMaps;
 class BrewService {
 public:
     struct Options {
-        Paths paths = Paths::defaults();       // brew candidates, Caskroom folders, catalogue URL
-        std::shared_ptr<HttpClient> http;      // default: a client with a 30-second idle timeout
-        std::shared_ptr<Clock> clock;          // default: the system clock
+        Paths paths = Paths::defaults();          // brew candidates, Caskroom folders, catalogue URL
+        std::shared_ptr<HttpClient> http;         // default: a client with a 30-second idle timeout
+        std::shared_ptr<Clock> clock;             // default: the system clock
         std::shared_ptr<const ToolRunner> runner; // default: the brew family with its time limits
     };
 

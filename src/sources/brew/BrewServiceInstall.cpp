@@ -14,13 +14,13 @@ QStringList BrewService::upgradeCask(const QString& token, const LineHandler& pr
     if (!isHomebrewInstalled())
         throw NorvelleError::brewNotInstalled();
     QStringList outputLines;
-    runBrewCommandStreaming(brewPath(),
-                            {QStringLiteral("upgrade"), QStringLiteral("--cask"), token, QStringLiteral("--verbose")},
-                            [&outputLines, &progress](const QString& line, double fraction) {
-                                outputLines.append(line);
-                                if (progress)
-                                    progress(line, fraction);
-                            });
+    runBrewCommandStreaming(
+        brewPath(), {QStringLiteral("upgrade"), QStringLiteral("--cask"), token, QStringLiteral("--verbose")},
+        [&outputLines, &progress](const QString& line, double fraction) {
+            outputLines.append(line);
+            if (progress)
+                progress(line, fraction);
+        });
     clearCatalogueCache();
     Logger::info(QLatin1String("Updated cask: ") + token);
     return outputLines;
@@ -33,12 +33,13 @@ std::optional<Cask> BrewService::findAdoptableCask(const QString& name, const QS
         std::lock_guard lock(m_mutex);
         if (m_pathToCaskMap.contains(path) || !m_adoptionMatcher)
             return std::nullopt;
-        match = m_adoptionMatcher->find(name, [this](const QString& token) { return m_caskMetadata.contains(token); });
+        match = m_adoptionMatcher->find(
+            name, [this](const QString& token) { return m_caskMetadata.contains(token); });
     }
     if (!match)
         return std::nullopt;
-    Logger::info(QLatin1String("Found adoptable cask '") + match->cask.caskName + QLatin1String("' for app '") + name +
-                 QLatin1String("' via ") +
+    Logger::info(QLatin1String("Found adoptable cask '") + match->cask.caskName +
+                 QLatin1String("' for app '") + name + QLatin1String("' via ") +
                  (match->isExactArtifact ? QLatin1String("exact artifact") : QLatin1String("name match")) +
                  QLatin1String(" (priority: ") + QString::number(match->priority) + QLatin1String(")") +
                  (match->cask.deprecated ? QLatin1String(" [DEPRECATED]") : QLatin1String()));
@@ -53,9 +54,9 @@ void BrewService::adoptCask(const QString& token, const LineHandler& handler)
     Logger::info(QLatin1String("Adopting cask: ") + token);
     if (!isHomebrewInstalled())
         throw NorvelleError::brewNotInstalled();
-    runBrewCommandStreaming(brewPath(),
-                            {QStringLiteral("install"), QStringLiteral("--cask"), QStringLiteral("--adopt"), token},
-                            handler);
+    runBrewCommandStreaming(
+        brewPath(), {QStringLiteral("install"), QStringLiteral("--cask"), QStringLiteral("--adopt"), token},
+        handler);
     clearCatalogueCache();
 }
 
@@ -84,8 +85,8 @@ Cask BrewService::verifyCustomCask(const QString& caskName, const std::optional<
     QStringList tapPieces;
     if (tapName) {
         tapPieces = tapName->split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        const bool acceptable = !tapPieces.isEmpty() &&
-                                std::all_of(tapPieces.cbegin(), tapPieces.cend(), &BrewService::isAcceptableUserArgument);
+        const bool acceptable = !tapPieces.isEmpty() && std::all_of(tapPieces.cbegin(), tapPieces.cend(),
+                                                                    &BrewService::isAcceptableUserArgument);
         if (!acceptable) {
             Logger::error(QLatin1String("Invalid tap name: ") + *tapName);
             throw NorvelleError::failedToParseBrewOutput();
@@ -104,8 +105,8 @@ Cask BrewService::verifyCustomCask(const QString& caskName, const std::optional<
         }
     }
     if (conflictingPath) {
-        Logger::error(QLatin1String("Cask '") + caskName + QLatin1String("' is already managing another app at: ") +
-                      *conflictingPath);
+        Logger::error(QLatin1String("Cask '") + caskName +
+                      QLatin1String("' is already managing another app at: ") + *conflictingPath);
         throw NorvelleError::failedToParseBrewOutput();
     }
 

@@ -35,9 +35,9 @@ void BrewService::loadOutdatedCasks()
     }
 
     try {
-        const QByteArray output = runBrewCommand(
-            brewPath(), {QStringLiteral("outdated"), QStringLiteral("--cask"), QStringLiteral("--greedy"),
-                         QStringLiteral("--json=v2")});
+        const QByteArray output =
+            runBrewCommand(brewPath(), {QStringLiteral("outdated"), QStringLiteral("--cask"),
+                                        QStringLiteral("--greedy"), QStringLiteral("--json=v2")});
         const QJsonDocument document = json::parse(output);
         const std::optional<QList<QJsonObject>> entries =
             document.isObject() ? json::objectList(document.object(), u"casks") : std::nullopt;
@@ -63,8 +63,8 @@ void BrewService::loadOutdatedCasks()
             m_outdatedCasks.swap(outdated);
         }
         Logger::info(QLatin1String("Found ") + QString::number(count) + QLatin1String(" outdated casks"));
-        Logger::debug(QLatin1String("Brew outdated: ") + QString::number(double(timer.elapsed()) / 1000.0, 'f', 2) +
-                      QLatin1String("s"));
+        Logger::debug(QLatin1String("Brew outdated: ") +
+                      QString::number(double(timer.elapsed()) / 1000.0, 'f', 2) + QLatin1String("s"));
     } catch (const std::exception& e) {
         Logger::warning(QLatin1String("Failed to load outdated casks: ") + describeException(e));
         {

@@ -20,9 +20,12 @@ bool boolMember(const QJsonObject& object, QStringView key)
 const QStringList& CaskParser::sudoCaveatPhrases()
 {
     static const QStringList phrases{
-        QStringLiteral("installer manual"), QStringLiteral("requires authentication"),
-        QStringLiteral("admin privileges"), QStringLiteral("administrator"),
-        QStringLiteral("sudo"),             QStringLiteral("password"),
+        QStringLiteral("installer manual"),
+        QStringLiteral("requires authentication"),
+        QStringLiteral("admin privileges"),
+        QStringLiteral("administrator"),
+        QStringLiteral("sudo"),
+        QStringLiteral("password"),
         QStringLiteral("privilege"),
     };
     return phrases;

@@ -28,7 +28,8 @@ CatalogueMaps CatalogueMaps::build(const QJsonArray& catalogue, const QSet<QStri
     return maps;
 }
 
-CatalogueMaps CatalogueMaps::fromParsed(const QMap<QString, Cask>& allCasks, const QSet<QString>& installedTokens)
+CatalogueMaps CatalogueMaps::fromParsed(const QMap<QString, Cask>& allCasks,
+                                        const QSet<QString>& installedTokens)
 {
     CatalogueMaps maps;
     for (auto it = allCasks.cbegin(); it != allCasks.cend(); ++it) {

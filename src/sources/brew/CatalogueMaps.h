@@ -25,7 +25,8 @@ struct CatalogueMaps {
     static CatalogueMaps build(const QJsonArray& catalogue, const QSet<QString>& installedTokens);
 
     // The maps again from casks parsed earlier, when no catalogue document is at hand.
-    static CatalogueMaps fromParsed(const QMap<QString, Cask>& allCasks, const QSet<QString>& installedTokens);
+    static CatalogueMaps fromParsed(const QMap<QString, Cask>& allCasks,
+                                    const QSet<QString>& installedTokens);
 };
 
 } // namespace norvelle

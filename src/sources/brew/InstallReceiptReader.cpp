@@ -22,8 +22,8 @@ bool InstallReceiptReader::isUsableTrashString(const QString& trash)
     return trash.count(QLatin1Char('.')) >= 2;
 }
 
-std::optional<InstallReceiptReader::Contents> InstallReceiptReader::contentsOf(const QJsonObject& receipt,
-                                                                               const QString& applicationsFolder)
+std::optional<InstallReceiptReader::Contents>
+InstallReceiptReader::contentsOf(const QJsonObject& receipt, const QString& applicationsFolder)
 {
     const std::optional<QList<QJsonObject>> artifacts = json::objectList(receipt, u"uninstall_artifacts");
     if (!artifacts)
@@ -60,7 +60,8 @@ std::optional<InstallReceiptReader::Contents> InstallReceiptReader::contentsOf(c
 InstallReceiptReader::Contents InstallReceiptReader::read(const QString& token) const
 {
     for (const QString& root : m_caskroomRoots) {
-        const QString receiptPath = root + QLatin1Char('/') + token + QLatin1String("/.metadata/INSTALL_RECEIPT.json");
+        const QString receiptPath =
+            root + QLatin1Char('/') + token + QLatin1String("/.metadata/INSTALL_RECEIPT.json");
         if (!QFileInfo::exists(receiptPath))
             continue;
 

@@ -44,17 +44,19 @@ class BrewTestWorld {
 public:
     enum Caskroom { optHomebrew = 0, usrLocal = 1 };
 
-    explicit BrewTestWorld(bool withBrew = true, std::chrono::milliseconds httpTimeout = std::chrono::seconds(30))
+    explicit BrewTestWorld(bool withBrew = true,
+                           std::chrono::milliseconds httpTimeout = std::chrono::seconds(30))
     {
         paths = Paths::underRoot(root.path());
         // The fake tool lives elsewhere; the first candidate never exists, so the second is used.
         paths.brewCandidates = {root.path() + QStringLiteral("/opt/homebrew/bin/brew"),
-                                withBrew ? tool.brewPath() : root.path() + QStringLiteral("/usr/local/bin/brew")};
+                                withBrew ? tool.brewPath()
+                                         : root.path() + QStringLiteral("/usr/local/bin/brew")};
         paths.caskCatalogueUrl = server.url(QStringLiteral("/api/cask.json"));
         QDir().mkpath(paths.applicationsFolder);
-        service = std::make_unique<BrewService>(
-            BrewService::Options{paths, std::make_shared<HttpClient>(HttpClient::Options{httpTimeout, {}, "Norvelle"}),
-                                 clock, nullptr});
+        service = std::make_unique<BrewService>(BrewService::Options{
+            paths, std::make_shared<HttpClient>(HttpClient::Options{httpTimeout, {}, "Norvelle"}), clock,
+            nullptr});
     }
 
     void listCasks(const QByteArray& output)
@@ -96,7 +98,8 @@ public:
 
     void writeReceipt(Caskroom caskroom, const QString& token, const QByteArray& bytes)
     {
-        const QString folder = paths.caskroomFolders.at(caskroom) + QLatin1Char('/') + token + QStringLiteral("/.metadata");
+        const QString folder =
+            paths.caskroomFolders.at(caskroom) + QLatin1Char('/') + token + QStringLiteral("/.metadata");
         QDir().mkpath(folder);
         QFile file(folder + QStringLiteral("/INSTALL_RECEIPT.json"));
         if (file.open(QIODevice::WriteOnly))
@@ -111,7 +114,8 @@ public:
         if (!apps.isEmpty())
             artifacts.append(QJsonObject{{QStringLiteral("app"), QJsonArray::fromStringList(apps)}});
         if (!trash.isNull())
-            artifacts.append(QJsonObject{{QStringLiteral("zap"), QJsonArray{QJsonObject{{QStringLiteral("trash"), trash}}}}});
+            artifacts.append(QJsonObject{
+                {QStringLiteral("zap"), QJsonArray{QJsonObject{{QStringLiteral("trash"), trash}}}}});
         writeReceipt(caskroom, token,
                      QJsonDocument(QJsonObject{{QStringLiteral("uninstall_artifacts"), artifacts}}).toJson());
     }

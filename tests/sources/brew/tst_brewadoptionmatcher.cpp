@@ -50,8 +50,8 @@ QList<WalkEntry> walkEntries(const QMap<QString, Cask>& all)
     return entries;
 }
 
-std::optional<AdoptionMatcher::Match> referenceWalk(const QList<WalkEntry>& all, const QSet<QString>& installed,
-                                                    const QString& name)
+std::optional<AdoptionMatcher::Match> referenceWalk(const QList<WalkEntry>& all,
+                                                    const QSet<QString>& installed, const QString& name)
 {
     const QString lowered = name.toLower();
     QString normalised = lowered;
@@ -86,7 +86,7 @@ private Q_SLOTS:
         QTest::addColumn<QList<Cask>>("casks");
         QTest::addColumn<QStringList>("installed");
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("token");   // empty: no match
+        QTest::addColumn<QString>("token"); // empty: no match
         QTest::addColumn<bool>("viaArtifact");
         QTest::addColumn<qint64>("priority");
 
@@ -105,22 +105,23 @@ private Q_SLOTS:
             << QList<Cask>{cask(QStringLiteral("old-acme"), {QStringLiteral("AcmeWriter.app")}, true),
                            cask(QStringLiteral("acme_writer"), {})}
             << none << QStringLiteral("AcmeWriter") << QStringLiteral("acme_writer") << false << qint64(700);
-        QTest::newRow("deprecated alone") << QList<Cask>{cask(QStringLiteral("old"), {QStringLiteral("Foo.app")}, true)}
-                                          << none << QStringLiteral("foo") << QStringLiteral("old") << true
-                                          << qint64(-3800);
+        QTest::newRow("deprecated alone")
+            << QList<Cask>{cask(QStringLiteral("old"), {QStringLiteral("Foo.app")}, true)} << none
+            << QStringLiteral("foo") << QStringLiteral("old") << true << qint64(-3800);
         QTest::newRow("artifact and token give one artifact candidate")
-            << QList<Cask>{cask(QStringLiteral("foo"), {QStringLiteral("Foo.app")})} << none << QStringLiteral("FOO")
-            << QStringLiteral("foo") << true << qint64(1200);
+            << QList<Cask>{cask(QStringLiteral("foo"), {QStringLiteral("Foo.app")})} << none
+            << QStringLiteral("FOO") << QStringLiteral("foo") << true << qint64(1200);
         QTest::newRow("installed never offered")
             << QList<Cask>{cask(QStringLiteral("foo"), {QStringLiteral("Foo.app")}),
                            cask(QStringLiteral("foo@beta"), {QStringLiteral("Foo.app")})}
-            << QStringList{QStringLiteral("foo")} << QStringLiteral("Foo") << QStringLiteral("foo@beta") << true
-            << qint64(-1000);
+            << QStringList{QStringLiteral("foo")} << QStringLiteral("Foo") << QStringLiteral("foo@beta")
+            << true << qint64(-1000);
         QTest::newRow("disabled never offered")
             << QList<Cask>{cask(QStringLiteral("foo"), {QStringLiteral("Foo.app")}, false, true)} << none
             << QStringLiteral("Foo") << QString() << false << qint64(0);
-        QTest::newRow("name keeps its .app") << QList<Cask>{cask(QStringLiteral("foo"), {QStringLiteral("Foo.app")})}
-                                             << none << QStringLiteral("Foo.app") << QString() << false << qint64(0);
+        QTest::newRow("name keeps its .app")
+            << QList<Cask>{cask(QStringLiteral("foo"), {QStringLiteral("Foo.app")})} << none
+            << QStringLiteral("Foo.app") << QString() << false << qint64(0);
         QTest::newRow("spaces only go in the token match")
             << QList<Cask>{cask(QStringLiteral("other"), {QStringLiteral("FooBar.app")})} << none
             << QStringLiteral("foo bar") << QString() << false << qint64(0);
@@ -131,8 +132,8 @@ private Q_SLOTS:
             << QList<Cask>{cask(QStringLiteral("zeta"), {QStringLiteral("Same.app")}),
                            cask(QStringLiteral("alpha"), {QStringLiteral("Same.app")})}
             << none << QStringLiteral("same") << QStringLiteral("alpha") << true << qint64(1200);
-        QTest::newRow("empty catalogue") << QList<Cask>{} << none << QStringLiteral("Foo") << QString() << false
-                                         << qint64(0);
+        QTest::newRow("empty catalogue")
+            << QList<Cask>{} << none << QStringLiteral("Foo") << QString() << false << qint64(0);
     }
 
     void ranking()
@@ -170,7 +171,8 @@ private Q_SLOTS:
         int matched = 0;
         for (const QString& name : synthetic.probeNames()) {
             const auto expected = referenceWalk(walk, installed, name);
-            const auto actual = maps.matcher->find(name, [&](const QString& t) { return installed.contains(t); });
+            const auto actual =
+                maps.matcher->find(name, [&](const QString& t) { return installed.contains(t); });
             QCOMPARE(actual.has_value(), expected.has_value());
             if (!expected)
                 continue;

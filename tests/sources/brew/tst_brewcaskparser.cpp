@@ -22,10 +22,11 @@ class TestBrewCaskParser : public QObject {
 private Q_SLOTS:
     void parseCaskMapsEveryField()
     {
-        const QJsonObject entry = object(R"({"token":"acme","version":"1.2,345","name":["Acme"],)"
-                                         R"("desc":"Does things","homepage":"https:\u002F/acme.example/",)"
-                                         R"("caveats":"Read me","deprecated":true,"disabled":false,)"
-                                         R"("artifacts":[{"app":["Acme.app","Acme Helper.app"]},{"zap":[]}]})");
+        const QJsonObject entry =
+            object(R"({"token":"acme","version":"1.2,345","name":["Acme"],)"
+                   R"("desc":"Does things","homepage":"https:\u002F/acme.example/",)"
+                   R"("caveats":"Read me","deprecated":true,"disabled":false,)"
+                   R"("artifacts":[{"app":["Acme.app","Acme Helper.app"]},{"zap":[]}]})");
         const std::optional<Cask> cask = CaskParser::parseCask(entry, true);
         QVERIFY(cask);
         QCOMPARE(cask->caskName, QStringLiteral("acme"));
@@ -37,7 +38,8 @@ private Q_SLOTS:
         QVERIFY(cask->adopted);
         QVERIFY(!cask->adoptable);
         QVERIFY(!cask->requiresSudo);
-        QCOMPARE(cask->artifacts, (QStringList{QStringLiteral("Acme.app"), QStringLiteral("Acme Helper.app")}));
+        QCOMPARE(cask->artifacts,
+                 (QStringList{QStringLiteral("Acme.app"), QStringLiteral("Acme Helper.app")}));
         QVERIFY(cask->deprecated);
         QVERIFY(!cask->disabled);
     }
@@ -56,27 +58,29 @@ private Q_SLOTS:
         QTest::newRow("no desc, empty name") << QByteArray(R"({"token":"a","version":"1","name":[]})") << true
                                              << QVariant() << QStringList() << false;
         QTest::newRow("name list with a number is ignored")
-            << QByteArray(R"({"token":"a","version":"1","name":["A",2]})") << true << QVariant() << QStringList()
-            << false;
-        QTest::newRow("empty caveats kept") << QByteArray(R"({"token":"a","version":"1","caveats":""})") << true
-                                            << QVariant() << QStringList{QString()} << false;
+            << QByteArray(R"({"token":"a","version":"1","name":["A",2]})") << true << QVariant()
+            << QStringList() << false;
+        QTest::newRow("empty caveats kept") << QByteArray(R"({"token":"a","version":"1","caveats":""})")
+                                            << true << QVariant() << QStringList{QString()} << false;
         QTest::newRow("null caveats") << QByteArray(R"({"token":"a","version":"1","caveats":null})") << true
                                       << QVariant() << QStringList() << false;
-        QTest::newRow("homepage not a URL") << QByteArray(R"({"token":"a","version":"1","homepage":"ht tp:\u002F/x y"})")
-                                            << true << QVariant() << QStringList() << false;
-        QTest::newRow("homepage a number") << QByteArray(R"({"token":"a","version":"1","homepage":5})") << true
-                                           << QVariant() << QStringList() << false;
+        QTest::newRow("homepage not a URL")
+            << QByteArray(R"({"token":"a","version":"1","homepage":"ht tp:\u002F/x y"})") << true
+            << QVariant() << QStringList() << false;
+        QTest::newRow("homepage a number") << QByteArray(R"({"token":"a","version":"1","homepage":5})")
+                                           << true << QVariant() << QStringList() << false;
         QTest::newRow("homepage with another scheme")
-            << QByteArray(R"({"token":"a","version":"1","homepage":"file:\u002F/\u002Fetc/passwd"})") << true << QVariant()
-            << QStringList() << false;
-        QTest::newRow("homepage ok") << QByteArray(R"({"token":"a","version":"1","homepage":"http:\u002F/a.example/x"})")
-                                     << true << QVariant() << QStringList() << true;
-        QTest::newRow("token missing") << QByteArray(R"({"version":"1"})") << false << QVariant() << QStringList()
-                                       << false;
-        QTest::newRow("version a number") << QByteArray(R"({"token":"a","version":1})") << false << QVariant()
-                                          << QStringList() << false;
-        QTest::newRow("version null") << QByteArray(R"({"token":"a","version":null})") << false << QVariant()
-                                      << QStringList() << false;
+            << QByteArray(R"({"token":"a","version":"1","homepage":"file:\u002F/\u002Fetc/passwd"})") << true
+            << QVariant() << QStringList() << false;
+        QTest::newRow("homepage ok")
+            << QByteArray(R"({"token":"a","version":"1","homepage":"http:\u002F/a.example/x"})") << true
+            << QVariant() << QStringList() << true;
+        QTest::newRow("token missing")
+            << QByteArray(R"({"version":"1"})") << false << QVariant() << QStringList() << false;
+        QTest::newRow("version a number")
+            << QByteArray(R"({"token":"a","version":1})") << false << QVariant() << QStringList() << false;
+        QTest::newRow("version null")
+            << QByteArray(R"({"token":"a","version":null})") << false << QVariant() << QStringList() << false;
     }
 
     void parseCaskFieldRules()
@@ -103,17 +107,23 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<bool>("expected");
         QTest::newRow("pkg without app") << QByteArray(R"({"artifacts":[{"pkg":["a.pkg"]}]})") << true;
-        QTest::newRow("installer") << QByteArray(R"({"artifacts":[{"app":["A.app"]},{"installer":null}]})") << true;
+        QTest::newRow("installer") << QByteArray(R"({"artifacts":[{"app":["A.app"]},{"installer":null}]})")
+                                   << true;
         QTest::newRow("plain app") << QByteArray(R"({"artifacts":[{"app":["A.app"]}]})") << false;
-        QTest::newRow("SUDO in capitals") << QByteArray(R"({"artifacts":[],"caveats":"Run with SUDO"})") << true;
-        QTest::newRow("admin privileges") << QByteArray(R"({"artifacts":[],"caveats":"needs admin privileges"})")
-                                          << true;
-        QTest::newRow("Administrator") << QByteArray(R"({"artifacts":[],"caveats":"Administrator rights"})") << true;
-        QTest::newRow("harmless caveats") << QByteArray(R"({"artifacts":[],"caveats":"Restart after install"})")
-                                          << false;
-        QTest::newRow("no artifacts member ignores caveats") << QByteArray(R"({"caveats":"sudo password"})") << false;
-        QTest::newRow("artifacts not an array") << QByteArray(R"({"artifacts":{},"caveats":"sudo"})") << false;
-        QTest::newRow("caveats not a string") << QByteArray(R"({"artifacts":[],"caveats":["sudo"]})") << false;
+        QTest::newRow("SUDO in capitals")
+            << QByteArray(R"({"artifacts":[],"caveats":"Run with SUDO"})") << true;
+        QTest::newRow("admin privileges")
+            << QByteArray(R"({"artifacts":[],"caveats":"needs admin privileges"})") << true;
+        QTest::newRow("Administrator")
+            << QByteArray(R"({"artifacts":[],"caveats":"Administrator rights"})") << true;
+        QTest::newRow("harmless caveats")
+            << QByteArray(R"({"artifacts":[],"caveats":"Restart after install"})") << false;
+        QTest::newRow("no artifacts member ignores caveats")
+            << QByteArray(R"({"caveats":"sudo password"})") << false;
+        QTest::newRow("artifacts not an array")
+            << QByteArray(R"({"artifacts":{},"caveats":"sudo"})") << false;
+        QTest::newRow("caveats not a string")
+            << QByteArray(R"({"artifacts":[],"caveats":["sudo"]})") << false;
         QTest::newRow("empty object") << QByteArray("{}") << false;
     }
 
@@ -153,20 +163,23 @@ private Q_SLOTS:
         QTest::addColumn<bool>("accepted");
         QTest::addColumn<QString>("current");
         QTest::newRow("two installed versions take the first")
-            << QByteArray(R"({"name":"a","installed_versions":["1.0","0.9"],"current_version":"2.0"})") << true
-            << QStringLiteral("1.0");
+            << QByteArray(R"({"name":"a","installed_versions":["1.0","0.9"],"current_version":"2.0"})")
+            << true << QStringLiteral("1.0");
         QTest::newRow("homepage a number, desc null")
             << QByteArray(
                    R"({"name":"a","installed_versions":["1"],"current_version":"2","homepage":3,"desc":null})")
             << true << QStringLiteral("1");
         QTest::newRow("empty installed versions")
-            << QByteArray(R"({"name":"a","installed_versions":[],"current_version":"2"})") << false << QString();
+            << QByteArray(R"({"name":"a","installed_versions":[],"current_version":"2"})") << false
+            << QString();
         QTest::newRow("installed versions with a number")
-            << QByteArray(R"({"name":"a","installed_versions":["1",2],"current_version":"2"})") << false << QString();
-        QTest::newRow("no current version") << QByteArray(R"({"name":"a","installed_versions":["1"]})") << false
-                                            << QString();
+            << QByteArray(R"({"name":"a","installed_versions":["1",2],"current_version":"2"})") << false
+            << QString();
+        QTest::newRow("no current version")
+            << QByteArray(R"({"name":"a","installed_versions":["1"]})") << false << QString();
         QTest::newRow("name not a string")
-            << QByteArray(R"({"name":7,"installed_versions":["1"],"current_version":"2"})") << false << QString();
+            << QByteArray(R"({"name":7,"installed_versions":["1"],"current_version":"2"})") << false
+            << QString();
     }
 
     void outdatedEntries()
@@ -174,7 +187,8 @@ private Q_SLOTS:
         QFETCH(QByteArray, json);
         QFETCH(bool, accepted);
         QFETCH(QString, current);
-        const std::optional<Cask> cask = CaskParser::parseOutdatedCask(QJsonDocument::fromJson(json).object(), true);
+        const std::optional<Cask> cask =
+            CaskParser::parseOutdatedCask(QJsonDocument::fromJson(json).object(), true);
         QCOMPARE(cask.has_value(), accepted);
         if (!cask)
             return;

@@ -52,7 +52,8 @@ private Q_SLOTS:
         world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("beta"), {QStringLiteral("Beta.app")});
         world.writeReceipt(BrewTestWorld::usrLocal, QStringLiteral("beta"), {QStringLiteral("Alpha.app")});
         // gamma: an absolute path; an /opt/homebrew receipt without uninstall artifacts is skipped.
-        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("gamma"), QByteArray(R"({"artifacts":[]})"));
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("gamma"),
+                           QByteArray(R"({"artifacts":[]})"));
         world.writeReceipt(BrewTestWorld::usrLocal, QStringLiteral("gamma"), {elsewhere});
         // one and two both name Shared.app: the later token owns it.
         world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("one"), {QStringLiteral("Shared.app")});
@@ -70,8 +71,10 @@ private Q_SLOTS:
         QVERIFY(log.contains(Level::debug, QStringLiteral("Found 8 installed casks")));
         QVERIFY(log.contains(Level::debug, QStringLiteral("No uninstall_artifacts found for gamma")));
         QVERIFY(log.contains(Level::debug, QStringLiteral("Failed to parse receipt for broken")));
-        QVERIFY(log.contains(Level::debug, QStringLiteral("Successfully mapped casks: alpha, beta, gamma, two")));
-        QVERIFY(log.contains(Level::debug, QStringLiteral("Failed to map casks: broken, ghost, missing, one")));
+        QVERIFY(
+            log.contains(Level::debug, QStringLiteral("Successfully mapped casks: alpha, beta, gamma, two")));
+        QVERIFY(
+            log.contains(Level::debug, QStringLiteral("Failed to map casks: broken, ghost, missing, one")));
         QVERIFY(world.service->hasCask(alpha));
         QVERIFY(world.service->hasCask(beta));
         QVERIFY(world.service->hasCask(elsewhere));
@@ -79,12 +82,15 @@ private Q_SLOTS:
         QCOMPARE(world.catalogueRequests(), 1);
 
         // The later token owns the shared bundle; adoption of a mapped path is never offered.
-        world.tool.respond(QStringLiteral("brew"),
-                           {QStringLiteral("info"), QStringLiteral("--json=v2"), QStringLiteral("--cask"),
-                            QStringLiteral("one")},
-                           FakeTool::Response().withStandardOutput(R"({"casks":[{"token":"one","version":"1"}]})"));
-        QVERIFY_THROWS_EXCEPTION(NorvelleError, world.service->verifyCustomCask(QStringLiteral("two"), {}, alpha));
-        QVERIFY(log.contains(Level::error, QStringLiteral("Cask 'two' is already managing another app at: ") + shared));
+        world.tool.respond(
+            QStringLiteral("brew"),
+            {QStringLiteral("info"), QStringLiteral("--json=v2"), QStringLiteral("--cask"),
+             QStringLiteral("one")},
+            FakeTool::Response().withStandardOutput(R"({"casks":[{"token":"one","version":"1"}]})"));
+        QVERIFY_THROWS_EXCEPTION(NorvelleError,
+                                 world.service->verifyCustomCask(QStringLiteral("two"), {}, alpha));
+        QVERIFY(log.contains(Level::error,
+                             QStringLiteral("Cask 'two' is already managing another app at: ") + shared));
     }
 
     void trashStringsTieCasksWithoutApplications_data()
@@ -100,8 +106,8 @@ private Q_SLOTS:
         QTest::newRow("empty identifier") << QJsonValue(prefs) << QString() << false;
         QTest::newRow("array with a number contributes nothing")
             << QJsonValue(QJsonArray{prefs, 5}) << QStringLiteral("com.acme.Writer") << false;
-        QTest::newRow("one dot is not enough") << QJsonValue(QStringLiteral("~/Library/Writer.plist"))
-                                               << QStringLiteral("Writer") << false;
+        QTest::newRow("one dot is not enough")
+            << QJsonValue(QStringLiteral("~/Library/Writer.plist")) << QStringLiteral("Writer") << false;
     }
 
     void trashStringsTieCasksWithoutApplications()
@@ -112,8 +118,10 @@ private Q_SLOTS:
         BrewTestWorld world;
         // The receipt names an app that exists too for "withapp": its trash is then never used.
         world.addApplication(QStringLiteral("Other.app"));
-        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("writer"), {QStringLiteral("Writer.app")}, trash);
-        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("withapp"), {QStringLiteral("Other.app")}, trash);
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("writer"),
+                           {QStringLiteral("Writer.app")}, trash);
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("withapp"),
+                           {QStringLiteral("Other.app")}, trash);
         world.listCasks("writer\nwithapp\n");
         world.serveCatalogue(QJsonArray{BrewTestWorld::entry(QStringLiteral("writer"))});
         world.service->loadInstalledCasks();
@@ -129,7 +137,8 @@ private Q_SLOTS:
     {
         BrewTestWorld world;
         const QString app = world.addApplication(QStringLiteral("Alpha.app"));
-        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("alpha"), {QStringLiteral("Alpha.app")});
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("alpha"),
+                           {QStringLiteral("Alpha.app")});
         world.listCasks("alpha\n");
         world.serveCatalogue(QJsonArray{BrewTestWorld::entry(QStringLiteral("alpha"))});
         world.service->loadInstalledCasks();
@@ -150,13 +159,16 @@ private Q_SLOTS:
         BrewTestWorld world;
         const QString app = world.addApplication(QStringLiteral("Alpha.app"));
         const QString other = world.addApplication(QStringLiteral("Other.app"));
-        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("alpha"), {QStringLiteral("Alpha.app")});
-        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("tapped"), {QStringLiteral("Other.app")});
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("alpha"),
+                           {QStringLiteral("Alpha.app")});
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("tapped"),
+                           {QStringLiteral("Other.app")});
         world.listCasks("alpha\ntapped\n");
         // The same token twice: the later entry wins. "tapped" is not in the catalogue.
-        world.serveCatalogue(QJsonArray{BrewTestWorld::entry(QStringLiteral("alpha"), QStringLiteral("1.0")),
-                                        QJsonObject{}, QJsonObject{{QStringLiteral("version"), QStringLiteral("1")}},
-                                        BrewTestWorld::entry(QStringLiteral("alpha"), QStringLiteral("2.0"))});
+        world.serveCatalogue(
+            QJsonArray{BrewTestWorld::entry(QStringLiteral("alpha"), QStringLiteral("1.0")), QJsonObject{},
+                       QJsonObject{{QStringLiteral("version"), QStringLiteral("1")}},
+                       BrewTestWorld::entry(QStringLiteral("alpha"), QStringLiteral("2.0"))});
         LogCapture log;
         world.service->loadInstalledCasks();
         QVERIFY(log.contains(Level::info, QStringLiteral("Fetching fresh Homebrew API data")));
@@ -215,12 +227,15 @@ private Q_SLOTS:
         QTest::newRow("500") << 500 << QByteArray("[]") << invalid << false << false;
         QTest::newRow("404") << 404 << QByteArray() << invalid << false << false;
         QTest::newRow("304") << 304 << QByteArray() << invalid << false << false;
-        QTest::newRow("object, not array") << 200 << QByteArray("{}") << QStringLiteral("Failed to parse JSON from Homebrew API")
-                                           << false << false;
-        QTest::newRow("array of strings") << 200 << QByteArray(R"(["a"])")
-                                          << QStringLiteral("Failed to parse JSON from Homebrew API") << false << false;
+        QTest::newRow("object, not array")
+            << 200 << QByteArray("{}") << QStringLiteral("Failed to parse JSON from Homebrew API") << false
+            << false;
+        QTest::newRow("array of strings")
+            << 200 << QByteArray(R"(["a"])") << QStringLiteral("Failed to parse JSON from Homebrew API")
+            << false << false;
         QTest::newRow("not JSON") << 200 << QByteArray("<html>") << QString() << true << false;
-        QTest::newRow("500 after an upgrade dropped the cache") << 500 << QByteArray() << invalid << false << true;
+        QTest::newRow("500 after an upgrade dropped the cache")
+            << 500 << QByteArray() << invalid << false << true;
     }
 
     void failedAnswerFallsBackToTheStaleCatalogue()
@@ -232,11 +247,12 @@ private Q_SLOTS:
         QFETCH(bool, cacheClearedFirst);
         BrewTestWorld world;
         const QString app = world.addApplication(QStringLiteral("Alpha.app"));
-        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("alpha"), {QStringLiteral("Alpha.app")});
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("alpha"),
+                           {QStringLiteral("Alpha.app")});
         world.listCasks("alpha\n");
-        world.serveCatalogue(QJsonArray{BrewTestWorld::entry(QStringLiteral("alpha"), QStringLiteral("3.1")),
-                                        BrewTestWorld::entry(QStringLiteral("beta"), QStringLiteral("1"),
-                                                             {QStringLiteral("Beta.app")})});
+        world.serveCatalogue(QJsonArray{
+            BrewTestWorld::entry(QStringLiteral("alpha"), QStringLiteral("3.1")),
+            BrewTestWorld::entry(QStringLiteral("beta"), QStringLiteral("1"), {QStringLiteral("Beta.app")})});
         world.service->loadInstalledCasks();
         if (cacheClearedFirst) {
             world.tool.respond(QStringLiteral("brew"),
@@ -263,7 +279,8 @@ private Q_SLOTS:
         QVERIFY(world.service->findAdoptableCask(QStringLiteral("Beta"), QStringLiteral("/x/Beta.app")));
 
         // The stale answer was not renewed: the next load asks again.
-        world.serveCatalogue(QJsonArray{BrewTestWorld::entry(QStringLiteral("alpha"), QStringLiteral("4.0"))});
+        world.serveCatalogue(
+            QJsonArray{BrewTestWorld::entry(QStringLiteral("alpha"), QStringLiteral("4.0"))});
         world.service->loadInstalledCasks();
         QCOMPARE(world.catalogueRequests(), 3);
         QCOMPARE(world.service->caskInfo(app)->latestVersion, QStringLiteral("4.0"));
@@ -273,12 +290,15 @@ private Q_SLOTS:
     {
         BrewTestWorld world(true, std::chrono::milliseconds(300));
         const QString app = world.addApplication(QStringLiteral("Alpha.app"));
-        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("alpha"), {QStringLiteral("Alpha.app")});
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("alpha"),
+                           {QStringLiteral("Alpha.app")});
         world.listCasks("alpha\n");
-        world.serveCatalogue(QJsonArray{BrewTestWorld::entry(QStringLiteral("alpha"), QStringLiteral("3.1"))});
+        world.serveCatalogue(
+            QJsonArray{BrewTestWorld::entry(QStringLiteral("alpha"), QStringLiteral("3.1"))});
         world.service->loadInstalledCasks();
         world.clock->advance(301);
-        world.server.route(QStringLiteral("/api/cask.json"), FixtureServer::Reply{.body = "[]", .stallAfter = 1});
+        world.server.route(QStringLiteral("/api/cask.json"),
+                           FixtureServer::Reply{.body = "[]", .stallAfter = 1});
         LogCapture log;
         QVERIFY_THROWS_EXCEPTION(HttpError, world.service->loadInstalledCasks());
         QVERIFY(!log.containsPrefix(Level::debug, QStringLiteral("Successfully mapped casks: ")));
@@ -289,7 +309,8 @@ private Q_SLOTS:
     {
         BrewTestWorld world;
         const QString app = world.addApplication(QStringLiteral("Alpha.app"));
-        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("alpha"), {QStringLiteral("Alpha.app")});
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("alpha"),
+                           {QStringLiteral("Alpha.app")});
         world.listCasks("alpha\n");
         world.serveCatalogueBytes("[]", 503);
         LogCapture log;
@@ -303,7 +324,8 @@ private Q_SLOTS:
     {
         BrewTestWorld world;
         world.paths.caskCatalogueUrl = QUrl(QStringLiteral("cask.json"));
-        BrewService service(BrewService::Options{world.paths, std::make_shared<HttpClient>(), world.clock, nullptr});
+        BrewService service(
+            BrewService::Options{world.paths, std::make_shared<HttpClient>(), world.clock, nullptr});
         LogCapture log;
         service.fetchAllCasksFromAPI({QStringLiteral("alpha")});
         QVERIFY(log.contains(Level::warning, QStringLiteral("Invalid Homebrew API URL")));

@@ -12,8 +12,8 @@ using Level = Logger::Level;
 
 namespace {
 
-const QStringList kOutdatedArguments{QStringLiteral("outdated"), QStringLiteral("--cask"), QStringLiteral("--greedy"),
-                                     QStringLiteral("--json=v2")};
+const QStringList kOutdatedArguments{QStringLiteral("outdated"), QStringLiteral("--cask"),
+                                     QStringLiteral("--greedy"), QStringLiteral("--json=v2")};
 
 void answerOutdated(BrewTestWorld& world, const QByteArray& json, int exitCode = 0)
 {
@@ -50,7 +50,8 @@ private Q_SLOTS:
         BrewTestWorld world(false);
         LogCapture log;
         world.service->loadOutdatedCasks();
-        QVERIFY(log.contains(Level::info, QStringLiteral("Homebrew not installed - skipping outdated check")));
+        QVERIFY(
+            log.contains(Level::info, QStringLiteral("Homebrew not installed - skipping outdated check")));
         QVERIFY(world.tool.calls().isEmpty());
     }
 
@@ -58,7 +59,8 @@ private Q_SLOTS:
     {
         BrewTestWorld world;
         const QString app = installAcme(world);
-        answerOutdated(world, QByteArray(R"({"formulae":[],"casks":[)") + outdatedEntry("acme", "1.0", "1.5") + "," +
+        answerOutdated(world, QByteArray(R"({"formulae":[],"casks":[)") +
+                                  outdatedEntry("acme", "1.0", "1.5") + "," +
                                   R"({"name":"bad","installed_versions":[],"current_version":"2"},)" +
                                   outdatedEntry("acme", "1.0", "2.0") + "]}");
         LogCapture log;
@@ -114,7 +116,8 @@ private Q_SLOTS:
             world.service->loadOutdatedCasks();
             QFAIL("no error");
         } catch (const NorvelleError& e) {
-            QCOMPARE(kind == 0 ? NorvelleError::Case::failedToParseBrewOutput : NorvelleError::Case::brewCommandFailed,
+            QCOMPARE(kind == 0 ? NorvelleError::Case::failedToParseBrewOutput
+                               : NorvelleError::Case::brewCommandFailed,
                      e.errorCase());
             QVERIFY(kind != 1);
             description = e.description();
@@ -122,8 +125,10 @@ private Q_SLOTS:
             QCOMPARE(kind, 1);
             description = e.description();
         }
-        QCOMPARE(log.contains(Level::warning, QStringLiteral("Failed to parse outdated casks JSON")), kind == 0);
-        QVERIFY(log.contains(Level::warning, QStringLiteral("Failed to load outdated casks: ") + description));
+        QCOMPARE(log.contains(Level::warning, QStringLiteral("Failed to parse outdated casks JSON")),
+                 kind == 0);
+        QVERIFY(
+            log.contains(Level::warning, QStringLiteral("Failed to load outdated casks: ") + description));
         QVERIFY(!world.service->checkUpdate(app, QStringLiteral("1.0")));
     }
 
@@ -137,7 +142,8 @@ private Q_SLOTS:
         QTest::newRow("equal") << QStringLiteral("1.0") << QStringLiteral("1.0") << false;
         QTest::newRow("1.0.1 after 1.0") << QStringLiteral("1.0.1") << QStringLiteral("1.0") << true;
         QTest::newRow("latest after 3.2") << QStringLiteral("latest") << QStringLiteral("3.2") << true;
-        QTest::newRow("no split at the comma") << QStringLiteral("1.2,100") << QStringLiteral("1.2,99") << true;
+        QTest::newRow("no split at the comma")
+            << QStringLiteral("1.2,100") << QStringLiteral("1.2,99") << true;
     }
 
     void checkUpdateComparesVersionsNumerically()
@@ -147,9 +153,10 @@ private Q_SLOTS:
         QFETCH(bool, offered);
         BrewTestWorld world;
         const QString app = installAcme(world);
-        answerOutdated(world, QByteArray(R"({"casks":[)") +
-                                  outdatedEntry("acme", current.toUtf8().constData(), latest.toUtf8().constData()) +
-                                  "]}");
+        answerOutdated(world,
+                       QByteArray(R"({"casks":[)") +
+                           outdatedEntry("acme", current.toUtf8().constData(), latest.toUtf8().constData()) +
+                           "]}");
         world.service->loadOutdatedCasks();
         LogCapture log;
         const std::optional<Update> update = world.service->checkUpdate(app, current);
