@@ -7,14 +7,13 @@
 #include "sources/brew/CaskParser.h"
 #include "sources/brew/CatalogueMaps.h"
 #include "util/Error.h"
-#include "util/JsonError.h"
+#include "util/Json.h"
 #include "util/Logger.h"
 #include "util/StrictText.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QJsonParseError>
 #include <algorithm>
 #include <chrono>
 
@@ -218,10 +217,7 @@ void BrewService::fetchAllCasksFromAPI(const QSet<QString>& installedTokens)
                 rebuildFromStaleCatalogue(installedTokens);
                 return;
             }
-            QJsonParseError parseError;
-            document = QJsonDocument::fromJson(response.body, &parseError);
-            if (parseError.error != QJsonParseError::NoError)
-                throw JsonError(parseError.errorString());
+            document = json::parse(response.body);
         } catch (...) {
             // A failed download must not leave the installed casks without their facts.
             rebuildFromStaleCatalogue(installedTokens);
