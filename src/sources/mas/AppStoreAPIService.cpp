@@ -66,8 +66,9 @@ QUrl AppStoreAPIService::lookupUrl(const QUrl& base, const QString& bundleIdenti
     return url;
 }
 
-std::optional<AppStoreMetadata> AppStoreAPIService::fetchMetadata(const QString& bundleIdentifier,
-                                                                  const std::optional<QString>& expectedVersion)
+std::optional<AppStoreMetadata>
+AppStoreAPIService::fetchMetadata(const QString& bundleIdentifier,
+                                  const std::optional<QString>& expectedVersion)
 {
     std::optional<AppStoreMetadata> cached;
     switch (consultCache(bundleIdentifier, expectedVersion, cached)) {
@@ -94,8 +95,8 @@ std::optional<AppStoreMetadata> AppStoreAPIService::fetchMetadata(const QString&
         return fail(bundleIdentifier);
     }
 
-    AppStoreLookupReply::Result result = AppStoreLookupReply::read(response.statusCode, response.body,
-                                                                   bundleIdentifier);
+    AppStoreLookupReply::Result result =
+        AppStoreLookupReply::read(response.statusCode, response.body, bundleIdentifier);
     if (const auto* rejection = std::get_if<AppStoreLookupReply::Rejection>(&result)) {
         Logger::log(rejection->message, rejection->level);
         return fail(bundleIdentifier);
@@ -103,17 +104,19 @@ std::optional<AppStoreMetadata> AppStoreAPIService::fetchMetadata(const QString&
     AppStoreMetadata metadata = std::get<AppStoreMetadata>(std::move(result));
 
     if (expectedVersion && *expectedVersion != metadata.version)
-        Logger::warning(QStringLiteral("Version mismatch for ") + bundleIdentifier + QStringLiteral(": expected ") +
-                        *expectedVersion + QStringLiteral(" but iTunes API shows ") + metadata.version);
+        Logger::warning(QStringLiteral("Version mismatch for ") + bundleIdentifier +
+                        QStringLiteral(": expected ") + *expectedVersion +
+                        QStringLiteral(" but iTunes API shows ") + metadata.version);
 
     std::lock_guard lock(m_mutex);
     m_cache.insert(bundleIdentifier, metadata);
     return metadata;
 }
 
-AppStoreAPIService::CacheAnswer AppStoreAPIService::consultCache(const QString& bundleIdentifier,
-                                                                 const std::optional<QString>& expectedVersion,
-                                                                 std::optional<AppStoreMetadata>& cached) const
+AppStoreAPIService::CacheAnswer
+AppStoreAPIService::consultCache(const QString& bundleIdentifier,
+                                 const std::optional<QString>& expectedVersion,
+                                 std::optional<AppStoreMetadata>& cached) const
 {
     std::optional<QString> staleVersion;
     CacheAnswer answer = CacheAnswer::miss;
@@ -131,8 +134,9 @@ AppStoreAPIService::CacheAnswer AppStoreAPIService::consultCache(const QString& 
             answer = CacheAnswer::failed;
     }
     if (staleVersion)
-        Logger::debug(QStringLiteral("Cached version ") + *staleVersion + QStringLiteral(" doesn't match expected ") +
-                      *expectedVersion + QStringLiteral(" for ") + bundleIdentifier + QStringLiteral(", refetching"));
+        Logger::debug(QStringLiteral("Cached version ") + *staleVersion +
+                      QStringLiteral(" doesn't match expected ") + *expectedVersion +
+                      QStringLiteral(" for ") + bundleIdentifier + QStringLiteral(", refetching"));
     return answer;
 }
 

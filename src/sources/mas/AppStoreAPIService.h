@@ -28,8 +28,8 @@ public:
     static constexpr std::chrono::seconds requestTimeout{10};
 
     struct Options {
-        QUrl lookupUrl = defaultLookupUrl();      // the query is set by the service
-        std::shared_ptr<const HttpClient> http;   // default: a client with the 10-second idle timeout
+        QUrl lookupUrl = defaultLookupUrl();          // the query is set by the service
+        std::shared_ptr<const HttpClient> http;       // default: a client with the 10-second idle timeout
         std::shared_ptr<const RegionProvider> region; // default: the user's locale
     };
 

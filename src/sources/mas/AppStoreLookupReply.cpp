@@ -24,7 +24,8 @@ AppStoreLookupReply::Result AppStoreLookupReply::read(int statusCode, QByteArray
                                                       const QString& bundleIdentifier)
 {
     if (statusCode <= 0)
-        return warning(QStringLiteral("Invalid HTTP response from iTunes API for bundle: "), bundleIdentifier);
+        return warning(QStringLiteral("Invalid HTTP response from iTunes API for bundle: "),
+                       bundleIdentifier);
     if (statusCode != 200)
         return warning(QStringLiteral("iTunes API returned status %1 for bundle: ").arg(statusCode),
                        bundleIdentifier);
@@ -38,7 +39,8 @@ AppStoreLookupReply::Result AppStoreLookupReply::read(int statusCode, QByteArray
 
     const std::optional<QList<QJsonObject>> results = json::objectList(*root, u"results");
     if (!results || results->isEmpty())
-        return debug(QStringLiteral("No results array in iTunes API response for bundle: "), bundleIdentifier);
+        return debug(QStringLiteral("No results array in iTunes API response for bundle: "),
+                     bundleIdentifier);
 
     const QJsonObject& first = results->first();
     const std::optional<qint64> trackId = json::int64(first, u"trackId");

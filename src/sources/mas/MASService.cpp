@@ -113,8 +113,8 @@ void MASService::loadOutdatedApps()
         m_outdatedApps = std::move(outdated);
     }
     Logger::info(QStringLiteral("Found %1 outdated App Store apps").arg(count));
-    Logger::debug(QStringLiteral("MAS outdated: ") + QString::number(double(elapsed.elapsed()) / 1000.0, 'f', 2) +
-                  QStringLiteral("s"));
+    Logger::debug(QStringLiteral("MAS outdated: ") +
+                  QString::number(double(elapsed.elapsed()) / 1000.0, 'f', 2) + QStringLiteral("s"));
 }
 
 std::optional<MAS> MASService::masInfo(const QString& bundleIdentifier, const QString& currentVersion) const
@@ -162,8 +162,9 @@ std::optional<Update> MASService::checkForUpdate(const QString& bundleIdentifier
             Logger::debug(QStringLiteral("Fetched metadata for ") + installed.appName + QStringLiteral(" v") +
                           metadata->version + QStringLiteral(" from iTunes API"));
         else
-            Logger::warning(QStringLiteral("Version mismatch for ") + installed.appName + QStringLiteral(": mas shows v") +
-                            outdated.storeVersion + QStringLiteral(" but iTunes API shows v") + metadata->version +
+            Logger::warning(QStringLiteral("Version mismatch for ") + installed.appName +
+                            QStringLiteral(": mas shows v") + outdated.storeVersion +
+                            QStringLiteral(" but iTunes API shows v") + metadata->version +
                             QStringLiteral(". Using iTunes API data."));
         update.releaseNotes = metadata->releaseNotes;
         update.releaseDate = metadata->releaseDate;

@@ -64,8 +64,8 @@ private:
     const Options m_options;
 
     mutable std::mutex m_mutex;
-    QHash<QString, InstalledApp> m_installedApps;  // by bundle identifier
-    QHash<QString, MASOutdated> m_outdatedApps;    // by App Store identifier
+    QHash<QString, InstalledApp> m_installedApps; // by bundle identifier
+    QHash<QString, MASOutdated> m_outdatedApps;   // by App Store identifier
 };
 
 } // namespace norvelle

@@ -14,14 +14,10 @@ const QString kBundle = QStringLiteral("com.example.app");
 QJsonObject fullResult()
 {
     return QJsonObject{
-        {"trackId", 409183694},
-        {"bundleId", "com.example.reply"},
-        {"trackName", "Example"},
-        {"version", "2.1"},
-        {"releaseNotes", "Fixes."},
-        {"currentVersionReleaseDate", "2024-03-05T08:09:10Z"},
-        {"fileSizeBytes", "12345678"},
-        {"trackViewUrl", "https://apps.example.com/app/id409183694"},
+        {"trackId", 409183694},        {"bundleId", "com.example.reply"},
+        {"trackName", "Example"},      {"version", "2.1"},
+        {"releaseNotes", "Fixes."},    {"currentVersionReleaseDate", "2024-03-05T08:09:10Z"},
+        {"fileSizeBytes", "12345678"}, {"trackViewUrl", "https://apps.example.com/app/id409183694"},
     };
 }
 
@@ -43,7 +39,8 @@ QByteArray replyWith(const QString& key, const QJsonValue& value)
 AppStoreLookupReply::Rejection rejectionOf(const AppStoreLookupReply::Result& result)
 {
     const auto* rejection = std::get_if<AppStoreLookupReply::Rejection>(&result);
-    return rejection ? *rejection : AppStoreLookupReply::Rejection{Logger::Level::error, QStringLiteral("<accepted>")};
+    return rejection ? *rejection
+                     : AppStoreLookupReply::Rejection{Logger::Level::error, QStringLiteral("<accepted>")};
 }
 
 } // namespace
@@ -53,7 +50,8 @@ class TestAppStoreLookupReply : public QObject {
 private Q_SLOTS:
     void fullReply()
     {
-        const AppStoreLookupReply::Result result = AppStoreLookupReply::read(200, reply(fullResult()), kBundle);
+        const AppStoreLookupReply::Result result =
+            AppStoreLookupReply::read(200, reply(fullResult()), kBundle);
         QVERIFY(std::holds_alternative<AppStoreMetadata>(result));
         const AppStoreMetadata expected{409183694,
                                         QStringLiteral("com.example.reply"),
@@ -70,9 +68,9 @@ private Q_SLOTS:
     {
         QJsonObject second = fullResult();
         second.insert("version", "9.9");
-        const QByteArray body = QJsonDocument(QJsonObject{{"resultCount", 2},
-                                                          {"results", QJsonArray{fullResult(), second}}})
-                                    .toJson();
+        const QByteArray body =
+            QJsonDocument(QJsonObject{{"resultCount", 2}, {"results", QJsonArray{fullResult(), second}}})
+                .toJson();
         const auto result = AppStoreLookupReply::read(200, body, kBundle);
         QCOMPARE(std::get<AppStoreMetadata>(result).version, QStringLiteral("2.1"));
     }
@@ -88,45 +86,58 @@ private Q_SLOTS:
         const int debug = int(Logger::Level::debug);
         const QString parse = QStringLiteral("Failed to parse iTunes API response for bundle: ") + kBundle;
         const QString noResults = QStringLiteral("No App Store results found for bundle: ") + kBundle;
-        const QString noArray = QStringLiteral("No results array in iTunes API response for bundle: ") + kBundle;
-        const QString missing = QStringLiteral("Missing required fields in iTunes API response for bundle: ") + kBundle;
+        const QString noArray =
+            QStringLiteral("No results array in iTunes API response for bundle: ") + kBundle;
+        const QString missing =
+            QStringLiteral("Missing required fields in iTunes API response for bundle: ") + kBundle;
         const QByteArray good = reply(fullResult());
 
         QTest::newRow("status 404") << 404 << good << warning
-                                    << QStringLiteral("iTunes API returned status 404 for bundle: ") + kBundle;
+                                    << QStringLiteral("iTunes API returned status 404 for bundle: ") +
+                                           kBundle;
         QTest::newRow("status 503") << 503 << good << warning
-                                    << QStringLiteral("iTunes API returned status 503 for bundle: ") + kBundle;
+                                    << QStringLiteral("iTunes API returned status 503 for bundle: ") +
+                                           kBundle;
         QTest::newRow("status 204") << 204 << good << warning
-                                    << QStringLiteral("iTunes API returned status 204 for bundle: ") + kBundle;
+                                    << QStringLiteral("iTunes API returned status 204 for bundle: ") +
+                                           kBundle;
         QTest::newRow("no status") << 0 << good << warning
-                                   << QStringLiteral("Invalid HTTP response from iTunes API for bundle: ") + kBundle;
+                                   << QStringLiteral("Invalid HTTP response from iTunes API for bundle: ") +
+                                          kBundle;
 
         QTest::newRow("not json") << 200 << QByteArray("<html>") << warning << parse;
         QTest::newRow("empty body") << 200 << QByteArray() << warning << parse;
         QTest::newRow("top-level array") << 200 << QByteArray("[{\"resultCount\":1}]") << warning << parse;
         QTest::newRow("no resultCount") << 200 << QByteArray("{\"results\":[]}") << warning << parse;
-        QTest::newRow("resultCount as text") << 200 << QByteArray("{\"resultCount\":\"1\",\"results\":[{}]}")
-                                             << warning << parse;
-        QTest::newRow("resultCount fraction") << 200 << QByteArray("{\"resultCount\":1.5}") << warning << parse;
+        QTest::newRow("resultCount as text")
+            << 200 << QByteArray("{\"resultCount\":\"1\",\"results\":[{}]}") << warning << parse;
+        QTest::newRow("resultCount fraction")
+            << 200 << QByteArray("{\"resultCount\":1.5}") << warning << parse;
         QTest::newRow("resultCount null") << 200 << QByteArray("{\"resultCount\":null}") << warning << parse;
-        QTest::newRow("invalid utf-8") << 200 << QByteArray("{\"resultCount\":1,\"x\":\"\xff\"}") << warning << parse;
+        QTest::newRow("invalid utf-8")
+            << 200 << QByteArray("{\"resultCount\":1,\"x\":\"\xff\"}") << warning << parse;
 
-        QTest::newRow("zero results") << 200 << QByteArray("{\"resultCount\":0,\"results\":[]}") << debug
-                                      << noResults;
-        QTest::newRow("count 1, no results key") << 200 << QByteArray("{\"resultCount\":1}") << debug << noArray;
-        QTest::newRow("results empty") << 200 << QByteArray("{\"resultCount\":1,\"results\":[]}") << debug << noArray;
-        QTest::newRow("results not array") << 200 << QByteArray("{\"resultCount\":1,\"results\":{}}") << debug
-                                           << noArray;
-        QTest::newRow("results holds a non-object") << 200 << QByteArray("{\"resultCount\":1,\"results\":[{},1]}")
-                                                    << debug << noArray;
+        QTest::newRow("zero results")
+            << 200 << QByteArray("{\"resultCount\":0,\"results\":[]}") << debug << noResults;
+        QTest::newRow("count 1, no results key")
+            << 200 << QByteArray("{\"resultCount\":1}") << debug << noArray;
+        QTest::newRow("results empty")
+            << 200 << QByteArray("{\"resultCount\":1,\"results\":[]}") << debug << noArray;
+        QTest::newRow("results not array")
+            << 200 << QByteArray("{\"resultCount\":1,\"results\":{}}") << debug << noArray;
+        QTest::newRow("results holds a non-object")
+            << 200 << QByteArray("{\"resultCount\":1,\"results\":[{},1]}") << debug << noArray;
 
         QTest::newRow("trackId as text") << 200 << replyWith("trackId", "409183694") << warning << missing;
         QTest::newRow("trackId fraction") << 200 << replyWith("trackId", 1.5) << warning << missing;
-        QTest::newRow("trackId missing") << 200 << replyWith("trackId", QJsonValue::Undefined) << warning << missing;
-        QTest::newRow("bundleId null") << 200 << replyWith("bundleId", QJsonValue::Null) << warning << missing;
+        QTest::newRow("trackId missing")
+            << 200 << replyWith("trackId", QJsonValue::Undefined) << warning << missing;
+        QTest::newRow("bundleId null")
+            << 200 << replyWith("bundleId", QJsonValue::Null) << warning << missing;
         QTest::newRow("trackName number") << 200 << replyWith("trackName", 5) << warning << missing;
         QTest::newRow("version as number") << 200 << replyWith("version", 2.1) << warning << missing;
-        QTest::newRow("version missing") << 200 << replyWith("version", QJsonValue::Undefined) << warning << missing;
+        QTest::newRow("version missing")
+            << 200 << replyWith("version", QJsonValue::Undefined) << warning << missing;
     }
     void rejections()
     {
@@ -236,7 +247,8 @@ private Q_SLOTS:
 
     void equalityAndHashCoverEveryField()
     {
-        const AppStoreMetadata base = std::get<AppStoreMetadata>(AppStoreLookupReply::read(200, reply(fullResult()), kBundle));
+        const AppStoreMetadata base =
+            std::get<AppStoreMetadata>(AppStoreLookupReply::read(200, reply(fullResult()), kBundle));
         AppStoreMetadata other = base;
         QCOMPARE(qHash(other), qHash(base));
         other.fileSizeBytes.reset();
