@@ -41,11 +41,6 @@ QString encoded(const QString& value)
 
 } // namespace
 
-QUrl AppStoreAPIService::defaultLookupUrl()
-{
-    return QUrl(QStringLiteral("https://itunes.apple.com/lookup"));
-}
-
 AppStoreAPIService::AppStoreAPIService() : AppStoreAPIService(Options{}) {}
 
 AppStoreAPIService::AppStoreAPIService(Options options) : m_options(completed(std::move(options))) {}

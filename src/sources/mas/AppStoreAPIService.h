@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Paths.h"
 #include "sources/mas/AppStoreMetadata.h"
 
 #include <QHash>
@@ -28,12 +29,12 @@ public:
     static constexpr std::chrono::seconds requestTimeout{10};
 
     struct Options {
-        QUrl lookupUrl = defaultLookupUrl();          // the query is set by the service
-        std::shared_ptr<const HttpClient> http;       // default: a client with the 10-second idle timeout
+        QUrl lookupUrl = Paths::defaults().iTunesLookupUrl; // the query is set by the service
+        // Default: a client of its own with requestTimeout as idle timeout; one handed in
+        // should have the same.
+        std::shared_ptr<const HttpClient> http;
         std::shared_ptr<const RegionProvider> region; // default: the user's locale
     };
-
-    static QUrl defaultLookupUrl();
 
     AppStoreAPIService();
     explicit AppStoreAPIService(Options options);
