@@ -52,18 +52,23 @@ bool EdSignatureVerifier::verify(const QByteArray& data, const QByteArray& signa
            == 0;
 }
 
-void EdSignatureVerifier::verifyFile(const QString& path, const QString& signatureBase64, const QString& publicKeyBase64)
+void EdSignatureVerifier::checkKeyAndSignature(const QString& signatureBase64, const QString& publicKeyBase64)
 {
     if (publicKeyBase64.trimmed().isEmpty())
         refuse(QStringLiteral("The application has no public EdDSA key (SUPublicEDKey), so the update cannot be verified"));
-    const std::optional<QByteArray> key = decodePublicKey(publicKeyBase64);
-    if (!key)
+    if (!decodePublicKey(publicKeyBase64))
         refuse(QStringLiteral("The application's public EdDSA key (SUPublicEDKey) is malformed"));
     if (signatureBase64.trimmed().isEmpty())
         refuse(QStringLiteral("The update has no EdDSA signature"));
-    const std::optional<QByteArray> signature = decodeSignature(signatureBase64);
-    if (!signature)
+    if (!decodeSignature(signatureBase64))
         refuse(QStringLiteral("The update's EdDSA signature is malformed"));
+}
+
+void EdSignatureVerifier::verifyFile(const QString& path, const QString& signatureBase64, const QString& publicKeyBase64)
+{
+    checkKeyAndSignature(signatureBase64, publicKeyBase64);
+    const QByteArray key = *decodePublicKey(publicKeyBase64);
+    const QByteArray signature = *decodeSignature(signatureBase64);
 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -76,7 +81,7 @@ void EdSignatureVerifier::verifyFile(const QString& path, const QString& signatu
             refuse(QStringLiteral("The downloaded update could not be read: ") + file.errorString());
         data = QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), qsizetype(file.size()));
     }
-    if (!verify(data, *signature, *key))
+    if (!verify(data, signature, key))
         refuse(QStringLiteral("The update's EdDSA signature is not valid"));
 }
 

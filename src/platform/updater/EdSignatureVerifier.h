@@ -20,6 +20,9 @@ public:
 
     static bool verify(const QByteArray& data, const QByteArray& signature, const QByteArray& publicKey);
 
+    // Throws UpdaterError (signatureInvalid) unless both texts are present and well-formed.
+    static void checkKeyAndSignature(const QString& signatureBase64, const QString& publicKeyBase64);
+
     // Checks the file against the signature and key texts; throws UpdaterError
     // (signatureInvalid) when the key or signature is missing or malformed, the file
     // cannot be read, or the signature does not match.
