@@ -78,8 +78,11 @@ void onApplicationCreated()
 // Cancels the call when the posted event is destroyed without having run (the application
 // went away with the event still queued).
 struct DiscardGuard {
-    std::shared_ptr<MainCall> call;
+    explicit DiscardGuard(std::shared_ptr<MainCall> c) : call(std::move(c)) {}
     ~DiscardGuard() { call->cancelIfPending(); }
+    DiscardGuard(const DiscardGuard&) = delete;
+    DiscardGuard& operator=(const DiscardGuard&) = delete;
+    std::shared_ptr<MainCall> call;
 };
 
 void runOnMain(MainCall& call)
@@ -146,7 +149,7 @@ void detail::invokeOnMainBlocking(std::function<void()> fn)
         if (!g_appAlive || g_loopEnded)
             throw CancelledError();
         g_pending.insert(call);
-        auto guard = std::make_shared<DiscardGuard>(DiscardGuard{call});
+        auto guard = std::make_shared<DiscardGuard>(call);
         QMetaObject::invokeMethod(
             QCoreApplication::instance(), [guard] { runOnMain(*guard->call); }, Qt::QueuedConnection);
     }

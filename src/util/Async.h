@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/Error.h"
+
 #include <QFuture>
 #include <QPromise>
 #include <QThreadPool>
