@@ -1,6 +1,7 @@
 #include "sources/ToolRunner.h"
 
 #include "model/NorvelleError.h"
+#include "util/TaskGroup.h"
 #include "platform/process/ProcessLaunchError.h"
 
 #include "FakeTool.h"
@@ -9,6 +10,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <signal.h>
@@ -342,6 +344,35 @@ private Q_SLOTS:
                                                             [&got](const QString& l, double f) { got.append({l, f}); });
         QVERIFY2(clock.elapsed() < 30000, "the run waited for the descendant");
         QCOMPARE(got, (Lines{{"==> Installing", 0.7}}));
+    }
+
+    // Runs from many pool threads at once: each gets its own output, none waits for another's
+    // pipes, and Qt has nothing to warn about.
+    void parallelRunsOnThePool()
+    {
+        QTest::failOnWarning(QRegularExpression(".*"));
+        for (int i = 0; i < 12; ++i)
+            m_tool.respond("brew", {"info", QString::number(i)},
+                           FakeTool::Response().withStandardOutput(QByteArray::number(i) + "\n").withDelay(0.1));
+        ToolRunner::Limits limits;
+        limits.streamGrace = 15s;
+        const ToolRunner runner(Family::brew, limits);
+        QElapsedTimer clock;
+        clock.start();
+        TaskGroup<QPair<int, QByteArray>> group;
+        for (int i = 0; i < 12; ++i)
+            group.add([&, i] {
+                QByteArray streamed;
+                runner.runCommandStreaming(m_tool.brewPath(), {"info", QString::number(i)},
+                                           [&](const QString& line, double) { streamed += line.toUtf8(); });
+                return qMakePair(i, runner.runCommand(m_tool.brewPath(), {"info", QString::number(i)}) + streamed);
+            });
+        const auto results = group.waitAll();
+        QCOMPARE(int(results.size()), 12);
+        for (const auto& [i, out] : results)
+            QCOMPARE(out, QByteArray::number(i) + "\n" + QByteArray::number(i));
+        // Below one grace period: no child held another run's pipes open.
+        QVERIFY(clock.elapsed() < 10000);
     }
 
 private:
