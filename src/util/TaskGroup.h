@@ -30,7 +30,9 @@ namespace norvelle {
 // - The destructor waits for all children (requesting stop first if the scope is left by an
 //   exception), so children may capture the caller's locals by reference.
 //
-// add() and waitAll() are called from the thread that owns the group.
+// add() and waitAll() are called from the thread that owns the group. Own groups on worker
+// threads: a group owned by the main thread blocks it, and a child that then hops to the main
+// thread (invokeOnMain) would wait forever.
 template <typename T>
 class TaskGroup {
 public:

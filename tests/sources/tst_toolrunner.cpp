@@ -332,20 +332,6 @@ private Q_SLOTS:
         QVERIFY(log.lines().isEmpty());
     }
 
-    void streamedDescendantWaitsOnlyTheGrace()
-    {
-        m_tool.respond("brew", {"upgrade"}, FakeTool::Response().withLine("==> Installing\n").withDescendant(60));
-        ToolRunner::Limits limits;
-        limits.streamGrace = 300ms;
-        Lines got;
-        QElapsedTimer clock;
-        clock.start();
-        ToolRunner(Family::brew, limits).runCommandStreaming(m_tool.brewPath(), {"upgrade"},
-                                                            [&got](const QString& l, double f) { got.append({l, f}); });
-        QVERIFY2(clock.elapsed() < 30000, "the run waited for the descendant");
-        QCOMPARE(got, (Lines{{"==> Installing", 0.7}}));
-    }
-
     // Runs from many pool threads at once: each gets its own output, none waits for another's
     // pipes, and Qt has nothing to warn about.
     void parallelRunsOnThePool()

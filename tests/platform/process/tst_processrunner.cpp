@@ -1,4 +1,3 @@
-#include "platform/process/ProcessLaunchError.h"
 #include "platform/process/ProcessRunner.h"
 
 #include "FakeTool.h"
@@ -66,63 +65,6 @@ private Q_SLOTS:
         QVERIFY(!r.succeeded());
         QCOMPARE(m_tool.calls().size(), 1);
         QCOMPARE(m_tool.calls().first().arguments, QStringList({"a", "b c"}));
-    }
-
-    // Both run kinds: standard input is the null device (a reader gets end of file at once),
-    // the child leads its own session, the environment is the one requested, a crash fails.
-    void childSetUp_data()
-    {
-        QTest::addColumn<bool>("streamed");
-        QTest::newRow("captured") << false;
-        QTest::newRow("streamed") << true;
-    }
-    void childSetUp()
-    {
-        QFETCH(bool, streamed);
-        m_tool.setRecordedEnvironment({"NORVELLE_PROBE"});
-        m_tool.respond("mas", {"stdin"}, FakeTool::Response().withStandardOutput("read\n").withStandardInputRead());
-        m_tool.respond("mas", {"crash"}, FakeTool::Response().withStandardOutput("partial\n").withCrash(SIGSEGV));
-        ProcessRequest request{m_tool.masPath(), {"stdin"}};
-        request.environment.insert("NORVELLE_PROBE", "yes");
-        Collected c;
-        ProcessResult r = streamed ? runStreamed(request, c) : ProcessRunner::runCaptured(request, 20s);
-        QVERIFY(r.succeeded());
-        const FakeTool::Call call = m_tool.calls().value(0);
-        QCOMPARE(call.standardInput, std::optional<QByteArray>(QByteArray()));
-        QVERIFY(!call.stdinIsTerminal);
-        QVERIFY(call.sessionLeader);
-        QCOMPARE(call.environment.value("NORVELLE_PROBE"), QString("yes"));
-
-        request.arguments = QStringList{"crash"};
-        r = streamed ? runStreamed(request, c) : ProcessRunner::runCaptured(request, 20s);
-        QVERIFY(r.crashed);
-        QVERIFY(!r.succeeded());
-        if (streamed)
-            QCOMPARE(c.out, QByteArray("read\npartial\n"));
-        else
-            QCOMPARE(r.standardOutput, QByteArray("partial\n"));
-    }
-
-    void launchFailureThrows_data()
-    {
-        QTest::addColumn<bool>("streamed");
-        QTest::newRow("captured") << false;
-        QTest::newRow("streamed") << true;
-    }
-    void launchFailureThrows()
-    {
-        QFETCH(bool, streamed);
-        const ProcessRequest request{m_tool.directory() + "/missing", {}};
-        Collected c;
-        try {
-            if (streamed)
-                runStreamed(request, c);
-            else
-                ProcessRunner::runCaptured(request, 20s);
-            QFAIL("no launch error");
-        } catch (const ProcessLaunchError& e) {
-            QVERIFY(!e.description().isEmpty());
-        }
     }
 
     void timeLimitKillsTheProcessGroup()
