@@ -34,12 +34,9 @@ const FamilyTexts& textsFor(ToolRunner::Family family)
         QStringLiteral("Brew output: "),
     };
     static const FamilyTexts mas{
-        QStringLiteral("MAS executable not found at path: "),
-        QStringLiteral("MAS file is not executable: "),
-        QStringLiteral("Failed to launch MAS process: "),
-        QStringLiteral("MAS command failed: "),
-        QStringLiteral("MAS command failed with exit code "),
-        QStringLiteral("MAS output: "),
+        QStringLiteral("MAS executable not found at path: "), QStringLiteral("MAS file is not executable: "),
+        QStringLiteral("Failed to launch MAS process: "),     QStringLiteral("MAS command failed: "),
+        QStringLiteral("MAS command failed with exit code "), QStringLiteral("MAS output: "),
     };
     return family == ToolRunner::Family::brew ? brew : mas;
 }
@@ -51,7 +48,7 @@ struct Keyword {
 
 // Tested in order, case-sensitively, anywhere in the line; the first word found wins.
 constexpr Keyword brewKeywords[] = {
-    {"Downloading", 0.3}, {"Downloaded", 0.5}, {"Installing", 0.7}, {"Moving", 0.9},
+    {"Downloading", 0.3}, {"Downloaded", 0.5},   {"Installing", 0.7}, {"Moving", 0.9},
     {"Linking", 0.9},     {"successfully", 1.0}, {"complete", 1.0},
 };
 constexpr Keyword masKeywords[] = {
@@ -59,8 +56,7 @@ constexpr Keyword masKeywords[] = {
     {"install", 0.7},     {"complete", 1.0}, {"success", 1.0},
 };
 
-template <std::size_t N>
-double lookUp(const Keyword (&table)[N], const QString& line)
+template <std::size_t N> double lookUp(const Keyword (&table)[N], const QString& line)
 {
     for (const Keyword& k : table)
         if (line.contains(QLatin1String(k.word), Qt::CaseSensitive))
@@ -109,7 +105,8 @@ QByteArray ToolRunner::runCommand(const QString& executable, const QStringList& 
     }
 
     if (result.timedOut) {
-        Logger::error(QStringLiteral("Command timed out after ") + seconds(limit) + QStringLiteral("s: ") + command);
+        Logger::error(QStringLiteral("Command timed out after ") + seconds(limit) + QStringLiteral("s: ") +
+                      command);
         fail();
     }
     if (result.succeeded())
@@ -130,8 +127,9 @@ void ToolRunner::runCommandStreaming(const QString& executable, const QStringLis
                                      const LineHandler& onLine) const
 {
     const FamilyTexts& texts = textsFor(m_family);
-    const OutputLineReader::Classifier classify =
-        m_family == Family::brew ? &ToolRunner::brewProgressForOutputLine : &ToolRunner::masProgressForOutputLine;
+    const OutputLineReader::Classifier classify = m_family == Family::brew
+                                                      ? &ToolRunner::brewProgressForOutputLine
+                                                      : &ToolRunner::masProgressForOutputLine;
     OutputLineReader out(texts.outputPrefix, classify, onLine);
     OutputLineReader err(texts.outputPrefix, classify, onLine);
     auto readerFor = [&](ProcessChannel channel) -> OutputLineReader& {
@@ -202,7 +200,8 @@ void ToolRunner::fail() const
     throw NorvelleError::masCommandFailed();
 }
 
-void ToolRunner::logFailure(const QString& command, int status, const QByteArray& out, const QByteArray& err) const
+void ToolRunner::logFailure(const QString& command, int status, const QByteArray& out,
+                            const QByteArray& err) const
 {
     const FamilyTexts& texts = textsFor(m_family);
     const std::optional<QString> errText = OutputLineReader::decodeUtf8(err);

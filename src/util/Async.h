@@ -37,8 +37,7 @@ void invokeOnMainBlocking(std::function<void()> fn);
 // Runs fn on the main thread and returns its result: inline when called there, else posted and
 // waited for. An exception from fn reaches the caller. After the event loop has ended, a call
 // from another thread throws CancelledError instead of waiting for a loop that never comes.
-template <typename F>
-auto invokeOnMain(F&& fn) -> std::invoke_result_t<F&>
+template <typename F> auto invokeOnMain(F&& fn) -> std::invoke_result_t<F&>
 {
     using R = std::invoke_result_t<F&>;
     if (isMainThread())
@@ -56,8 +55,7 @@ auto invokeOnMain(F&& fn) -> std::invoke_result_t<F&>
 // thrown, so future.result() and onFailed(const SomeError&) see the original type. View models
 // continue on the main thread with `future.then(this, ...)`. Cancellation is the caller's own
 // std::stop_source captured in fn; the future itself never stops the work.
-template <typename F>
-auto runAsync(F&& fn) -> QFuture<std::invoke_result_t<std::decay_t<F>&>>
+template <typename F> auto runAsync(F&& fn) -> QFuture<std::invoke_result_t<std::decay_t<F>&>>
 {
     using R = std::invoke_result_t<std::decay_t<F>&>;
     auto promise = std::make_shared<QPromise<R>>();

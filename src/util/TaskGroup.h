@@ -33,8 +33,7 @@ namespace norvelle {
 // add() and waitAll() are called from the thread that owns the group. Own groups on worker
 // threads: a group owned by the main thread blocks it, and a child that then hops to the main
 // thread (invokeOnMain) would wait forever.
-template <typename T>
-class TaskGroup {
+template <typename T> class TaskGroup {
 public:
     explicit TaskGroup(QThreadPool& pool = ioPool(), std::stop_token parent = {})
         : m_pool(pool), m_state(std::make_shared<State>()), m_exceptionsAtStart(std::uncaught_exceptions())
@@ -57,8 +56,7 @@ public:
     std::stop_token stopToken() const { return m_state->stop.get_token(); }
 
     // Adds one child: a callable taking either nothing or a std::stop_token, returning T.
-    template <typename F>
-    void add(F&& child)
+    template <typename F> void add(F&& child)
     {
         {
             std::lock_guard lock(m_state->mutex);
@@ -100,8 +98,7 @@ private:
         void operator()() const { state->stop.request_stop(); }
     };
 
-    template <typename F>
-    struct Child {
+    template <typename F> struct Child {
         template <typename G>
         Child(std::shared_ptr<State> s, G&& g) : state(std::move(s)), fn(std::forward<G>(g))
         {
@@ -111,8 +108,7 @@ private:
         F fn;
     };
 
-    template <typename F>
-    static void runChild(State& state, F& fn)
+    template <typename F> static void runChild(State& state, F& fn)
     {
         std::exception_ptr error;
         [[maybe_unused]] std::conditional_t<std::is_void_v<T>, Empty, std::optional<T>> value;
@@ -146,8 +142,7 @@ private:
         state.allEnded.notify_all();
     }
 
-    template <typename F>
-    static decltype(auto) invokeChild(State& state, F& fn)
+    template <typename F> static decltype(auto) invokeChild(State& state, F& fn)
     {
         if constexpr (std::is_invocable_v<F&, std::stop_token>)
             return fn(state.stop.get_token());

@@ -1,8 +1,8 @@
 #include "sources/ToolRunner.h"
 
 #include "model/NorvelleError.h"
-#include "util/TaskGroup.h"
 #include "platform/process/ProcessLaunchError.h"
+#include "util/TaskGroup.h"
 
 #include "FakeTool.h"
 #include "LogCapture.h"
@@ -37,7 +37,8 @@ QStringList linesAt(const LogCapture& log, Logger::Level level)
 
 NorvelleError::Case familyError(Family family)
 {
-    return family == Family::brew ? NorvelleError::Case::brewCommandFailed : NorvelleError::Case::masCommandFailed;
+    return family == Family::brew ? NorvelleError::Case::brewCommandFailed
+                                  : NorvelleError::Case::masCommandFailed;
 }
 
 QString toolName(Family family)
@@ -46,8 +47,7 @@ QString toolName(Family family)
 }
 
 // The case of the NorvelleError that fn throws; fails the test when it throws nothing else.
-template <typename F>
-std::optional<NorvelleError::Case> errorCaseOf(F&& fn)
+template <typename F> std::optional<NorvelleError::Case> errorCaseOf(F&& fn)
 {
     try {
         fn();
@@ -83,7 +83,8 @@ private Q_SLOTS:
             << Family::brew << 2 << QByteArray() << QByteArray()
             << QStringList{"Homebrew command failed with exit code 2: %1"} << none;
         QTest::newRow("brew stderr") << Family::brew << 1 << QByteArray("out") << QByteArray("  boom\n")
-                                     << QStringList{"Homebrew command failed: %1", "Exit code: 1", "Error output: boom"}
+                                     << QStringList{"Homebrew command failed: %1", "Exit code: 1",
+                                                    "Error output: boom"}
                                      << none;
         QTest::newRow("brew blank stderr")
             << Family::brew << 3 << QByteArray() << QByteArray(" \n")
@@ -99,10 +100,12 @@ private Q_SLOTS:
             << QStringList{"MAS: No installed apps found"};
         QTest::newRow("mas no installed apps, status 2")
             << Family::mas << 2 << QByteArray() << QByteArray("No installed apps found\n")
-            << QStringList{"MAS command failed: %1", "Exit code: 2", "Error output: No installed apps found"} << none;
+            << QStringList{"MAS command failed: %1", "Exit code: 2", "Error output: No installed apps found"}
+            << none;
         QTest::newRow("mas other error")
             << Family::mas << 1 << QByteArray() << QByteArray("Error: no network")
-            << QStringList{"MAS command failed: %1", "Exit code: 1", "Error output: Error: no network"} << none;
+            << QStringList{"MAS command failed: %1", "Exit code: 1", "Error output: Error: no network"}
+            << none;
         QTest::newRow("mas silent") << Family::mas << 7 << QByteArray() << QByteArray()
                                     << QStringList{"MAS command failed with exit code 7: %1"} << none;
     }
@@ -117,8 +120,9 @@ private Q_SLOTS:
         const QString path = m_tool.path(toolName(family));
         const QStringList args{"list", "--cask"};
         const QString command = path + " list --cask";
-        m_tool.respond(toolName(family), args,
-                       FakeTool::Response().withStandardOutput(out).withStandardError(err).withExitCode(exitCode));
+        m_tool.respond(
+            toolName(family), args,
+            FakeTool::Response().withStandardOutput(out).withStandardError(err).withExitCode(exitCode));
         LogCapture log;
         QCOMPARE(errorCaseOf([&] { ToolRunner(family).runCommand(path, args); }), familyError(family));
         QStringList expectedErrors;
@@ -131,7 +135,8 @@ private Q_SLOTS:
     void capturedSuccessKeepsBytesAndDropsStderr()
     {
         const QByteArray out("  caf\xC3\xA9\r\n\xFF tail");
-        m_tool.respond("brew", {"outdated"}, FakeTool::Response().withStandardOutput(out).withStandardError("warn\n"));
+        m_tool.respond("brew", {"outdated"},
+                       FakeTool::Response().withStandardOutput(out).withStandardError("warn\n"));
         LogCapture log;
         QCOMPARE(ToolRunner(Family::brew).runCommand(m_tool.brewPath(), {"outdated"}), out);
         QCOMPARE(log.lines().size(), 1);
@@ -143,12 +148,18 @@ private Q_SLOTS:
         QTest::addColumn<Family>("family");
         QTest::addColumn<QString>("file"); // missing, plain, directory
         QTest::addColumn<QString>("prefix");
-        QTest::newRow("brew missing") << Family::brew << "missing" << "Executable not found at path: ";
-        QTest::newRow("mas missing") << Family::mas << "missing" << "MAS executable not found at path: ";
-        QTest::newRow("brew not executable") << Family::brew << "plain" << "File is not executable: ";
-        QTest::newRow("mas not executable") << Family::mas << "plain" << "MAS file is not executable: ";
-        QTest::newRow("brew launch fails") << Family::brew << "directory" << "Failed to launch process: ";
-        QTest::newRow("mas launch fails") << Family::mas << "directory" << "Failed to launch MAS process: ";
+        QTest::newRow("brew missing") << Family::brew << "missing"
+                                      << "Executable not found at path: ";
+        QTest::newRow("mas missing") << Family::mas << "missing"
+                                     << "MAS executable not found at path: ";
+        QTest::newRow("brew not executable") << Family::brew << "plain"
+                                             << "File is not executable: ";
+        QTest::newRow("mas not executable") << Family::mas << "plain"
+                                            << "MAS file is not executable: ";
+        QTest::newRow("brew launch fails") << Family::brew << "directory"
+                                           << "Failed to launch process: ";
+        QTest::newRow("mas launch fails") << Family::mas << "directory"
+                                          << "Failed to launch MAS process: ";
     }
     void capturedCannotRun()
     {
@@ -167,7 +178,8 @@ private Q_SLOTS:
         const QStringList errors = linesAt(log, Logger::Level::error);
         QCOMPARE(errors.size(), 1);
         if (file == "directory")
-            QVERIFY2(errors.first().startsWith(prefix) && errors.first().size() > prefix.size(), qPrintable(errors.first()));
+            QVERIFY2(errors.first().startsWith(prefix) && errors.first().size() > prefix.size(),
+                     qPrintable(errors.first()));
         else
             QCOMPARE(errors.first(), prefix + path);
         QCOMPARE(linesAt(log, Logger::Level::debug), QStringList{"Executing: " + path + " list"});
@@ -188,7 +200,8 @@ private Q_SLOTS:
         QFETCH(Family, family);
         QFETCH(bool, streamed);
         const QString path = m_tool.path(toolName(family));
-        m_tool.respond(toolName(family), {"go"}, FakeTool::Response().withStandardOutput("done\n").withCrash(SIGKILL));
+        m_tool.respond(toolName(family), {"go"},
+                       FakeTool::Response().withStandardOutput("done\n").withCrash(SIGKILL));
         const ToolRunner runner(family);
         QCOMPARE(errorCaseOf([&] {
                      if (streamed)
@@ -224,8 +237,8 @@ private Q_SLOTS:
         QCOMPARE(errorCaseOf([&] { ToolRunner(Family::brew, limits).runCommand(m_tool.brewPath(), args); }),
                  NorvelleError::Case::brewCommandFailed);
         QVERIFY(clock.elapsed() < 30000);
-        QCOMPARE(linesAt(log, Logger::Level::error),
-                 QStringList{"Command timed out after " + shown + "s: " + m_tool.brewPath() + " " + args.join(' ')});
+        QCOMPARE(linesAt(log, Logger::Level::error), QStringList{"Command timed out after " + shown + "s: " +
+                                                                 m_tool.brewPath() + " " + args.join(' ')});
     }
 
     // brew overrides the three variables whatever the application has; mas passes them on as is.
@@ -297,9 +310,10 @@ private Q_SLOTS:
         LogCapture log;
         Lines got;
         std::optional<NorvelleError::Case> thrown = errorCaseOf([&] {
-            ToolRunner(family).runCommandStreaming(path, {"upgrade", "x"}, [&got](const QString& line, double f) {
-                got.append({line, f});
-            });
+            ToolRunner(family).runCommandStreaming(path, {"upgrade", "x"},
+                                                   [&got](const QString& line, double f) {
+                                                       got.append({line, f});
+                                                   });
         });
         const bool brew = family == Family::brew;
         const Lines expected{{"==> Downloading a", 0.3},
@@ -327,8 +341,9 @@ private Q_SLOTS:
     {
         LogCapture log;
         const QString path = m_tool.directory() + "/missing";
-        QVERIFY_THROWS_EXCEPTION(ProcessLaunchError, ToolRunner(Family::brew).runCommandStreaming(
-                                                         path, {"upgrade"}, [](const QString&, double) {}));
+        QVERIFY_THROWS_EXCEPTION(
+            ProcessLaunchError,
+            ToolRunner(Family::brew).runCommandStreaming(path, {"upgrade"}, [](const QString&, double) {}));
         QVERIFY(log.lines().isEmpty());
     }
 
@@ -338,8 +353,9 @@ private Q_SLOTS:
     {
         QTest::failOnWarning(QRegularExpression(".*"));
         for (int i = 0; i < 12; ++i)
-            m_tool.respond("brew", {"info", QString::number(i)},
-                           FakeTool::Response().withStandardOutput(QByteArray::number(i) + "\n").withDelay(0.1));
+            m_tool.respond(
+                "brew", {"info", QString::number(i)},
+                FakeTool::Response().withStandardOutput(QByteArray::number(i) + "\n").withDelay(0.1));
         ToolRunner::Limits limits;
         limits.streamGrace = 15s;
         const ToolRunner runner(Family::brew, limits);
@@ -351,7 +367,8 @@ private Q_SLOTS:
                 QByteArray streamed;
                 runner.runCommandStreaming(m_tool.brewPath(), {"info", QString::number(i)},
                                            [&](const QString& line, double) { streamed += line.toUtf8(); });
-                return qMakePair(i, runner.runCommand(m_tool.brewPath(), {"info", QString::number(i)}) + streamed);
+                return qMakePair(i, runner.runCommand(m_tool.brewPath(), {"info", QString::number(i)}) +
+                                        streamed);
             });
         const auto results = group.waitAll();
         QCOMPARE(int(results.size()), 12);

@@ -75,15 +75,15 @@ private Q_SLOTS:
         QTest::newRow("partial lines across chunks")
             << QList<QByteArray>{"Down", "loading x\nIns", "talling", "\n"}
             << Lines{{"Downloading x", 0.3}, {"Installing", 0.7}};
-        QTest::newRow("character split across chunks") << QList<QByteArray>{"caf\xC3", "\xA9\n"}
-                                                       << Lines{{QString::fromUtf8("caf\xC3\xA9"), 0.0}};
-        QTest::newRow("invalid utf-8 dropped") << QList<QByteArray>{"ok\n\xFF\xFE\nx\xC3\nnext\n"}
-                                               << Lines{{"ok", 0.0}, {"next", 0.0}};
+        QTest::newRow("character split across chunks")
+            << QList<QByteArray>{"caf\xC3", "\xA9\n"} << Lines{{QString::fromUtf8("caf\xC3\xA9"), 0.0}};
+        QTest::newRow("invalid utf-8 dropped")
+            << QList<QByteArray>{"ok\n\xFF\xFE\nx\xC3\nnext\n"} << Lines{{"ok", 0.0}, {"next", 0.0}};
         QTest::newRow("blank lines dropped") << QList<QByteArray>{"   \n\t\r\n\n"} << Lines{};
-        QTest::newRow("trimmed both ends") << QList<QByteArray>{"\xC2\xA0 x y \xE2\x80\xA8\t\n"}
-                                           << Lines{{"x y", 0.0}};
-        QTest::newRow("trailing text gets 1.0") << QList<QByteArray>{"a\n", "Downloading x"}
-                                                << Lines{{"a", 0.0}, {"Downloading x", 1.0}};
+        QTest::newRow("trimmed both ends")
+            << QList<QByteArray>{"\xC2\xA0 x y \xE2\x80\xA8\t\n"} << Lines{{"x y", 0.0}};
+        QTest::newRow("trailing text gets 1.0")
+            << QList<QByteArray>{"a\n", "Downloading x"} << Lines{{"a", 0.0}, {"Downloading x", 1.0}};
         QTest::newRow("trailing blank ignored") << QList<QByteArray>{"a\n \r"} << Lines{{"a", 0.0}};
         QTest::newRow("trailing invalid ignored") << QList<QByteArray>{"a\n\xE2\x82"} << Lines{{"a", 0.0}};
         QTest::newRow("nothing") << QList<QByteArray>{} << Lines{};
@@ -95,7 +95,9 @@ private Q_SLOTS:
         LogCapture log;
         Lines got;
         OutputLineReader reader(QStringLiteral("Brew output: "), &ToolRunner::brewProgressForOutputLine,
-                                [&got](const QString& line, double fraction) { got.append({line, fraction}); });
+                                [&got](const QString& line, double fraction) {
+                                    got.append({line, fraction});
+                                });
         for (const QByteArray& chunk : chunks)
             reader.feed(chunk);
         reader.finish();

@@ -30,7 +30,8 @@ QJsonObject toJson(const QString& tool, const std::optional<QStringList>& argume
     for (const FakeTool::Line& line : r.lines) {
         QJsonObject l;
         l.insert(QStringLiteral("base64"), QString::fromLatin1(line.text.toBase64()));
-        l.insert(QStringLiteral("stream"), line.toStandardError ? QStringLiteral("stderr") : QStringLiteral("stdout"));
+        l.insert(QStringLiteral("stream"),
+                 line.toStandardError ? QStringLiteral("stderr") : QStringLiteral("stdout"));
         l.insert(QStringLiteral("delay"), line.delaySeconds);
         lines.append(l);
     }
@@ -58,7 +59,8 @@ bool isOurDescendant(qint64 pid)
 } // namespace
 
 FakeTool::FakeTool()
-    : m_recordedEnvironment{QStringLiteral("HOMEBREW_NO_AUTO_UPDATE"), QStringLiteral("HOMEBREW_NO_INSTALL_CLEANUP"),
+    : m_recordedEnvironment{QStringLiteral("HOMEBREW_NO_AUTO_UPDATE"),
+                            QStringLiteral("HOMEBREW_NO_INSTALL_CLEANUP"),
                             QStringLiteral("HOMEBREW_NO_ENV_HINTS")}
 {
     m_valid = m_dir.isValid() && installAs(QStringLiteral("brew")) && installAs(QStringLiteral("mas"));
@@ -78,8 +80,9 @@ bool FakeTool::installAs(const QString& tool)
     QFile::remove(target);
     if (!QFile::copy(QStringLiteral(NORVELLE_TEST_SUPPORT_DIR "/fake-tool"), target))
         return false;
-    return QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
-                                             QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+    return QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                             QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                             QFile::ExeOther);
 }
 
 void FakeTool::respond(const QString& tool, const QStringList& arguments, const Response& response)
@@ -149,7 +152,8 @@ QList<FakeTool::Call> FakeTool::calls() const
             if (it.value().isString())
                 call.environment.insert(it.key(), it.value().toString());
         if (o.contains(QStringLiteral("stdin")))
-            call.standardInput = QByteArray::fromBase64(o.value(QStringLiteral("stdin")).toString().toLatin1());
+            call.standardInput =
+                QByteArray::fromBase64(o.value(QStringLiteral("stdin")).toString().toLatin1());
         call.descendantPid = o.value(QStringLiteral("descendantPid")).toInteger();
         result.append(call);
     }

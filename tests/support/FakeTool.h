@@ -22,7 +22,8 @@ namespace norvelle::test {
 //     FakeTool tool;
 //     tool.respond("brew", {"list", "--cask"}, FakeTool::Response().withStandardOutput("firefox\n"));
 //     tool.respond("brew", {"upgrade", "--cask", "firefox", "--verbose"},
-//                  FakeTool::Response().withLine("==> Downloading x\n").withLine("==> Installing y\n", false, 0.05));
+//                  FakeTool::Response().withLine("==> Downloading x\n").withLine("==> Installing y\n", false,
+//                  0.05));
 //     ... run code with tool.brewPath() ...
 //     QCOMPARE(tool.calls("brew").size(), 2);
 //     QCOMPARE(tool.calls().first().environment.value("HOMEBREW_NO_AUTO_UPDATE"), "1");
@@ -52,19 +53,51 @@ public:
         double descendantSeconds = 0; // non-zero: a child sleeping this long keeps both pipes open
         bool readStandardInput = false;
 
-        Response& withStandardOutput(const QByteArray& bytes) { standardOutput = bytes; return *this; }
-        Response& withStandardError(const QByteArray& bytes) { standardError = bytes; return *this; }
+        Response& withStandardOutput(const QByteArray& bytes)
+        {
+            standardOutput = bytes;
+            return *this;
+        }
+        Response& withStandardError(const QByteArray& bytes)
+        {
+            standardError = bytes;
+            return *this;
+        }
         Response& withLine(const QByteArray& text, bool toStandardError = false, double delay = 0)
         {
             lines.append(Line{text, toStandardError, delay});
             return *this;
         }
-        Response& withExitCode(int code) { exitCode = code; return *this; }
-        Response& withDelay(double seconds) { delaySeconds = seconds; return *this; }
-        Response& withCrash(int signalNumber) { crashSignal = signalNumber; return *this; }
-        Response& withHang() { hang = true; return *this; }
-        Response& withDescendant(double seconds) { descendantSeconds = seconds; return *this; }
-        Response& withStandardInputRead() { readStandardInput = true; return *this; }
+        Response& withExitCode(int code)
+        {
+            exitCode = code;
+            return *this;
+        }
+        Response& withDelay(double seconds)
+        {
+            delaySeconds = seconds;
+            return *this;
+        }
+        Response& withCrash(int signalNumber)
+        {
+            crashSignal = signalNumber;
+            return *this;
+        }
+        Response& withHang()
+        {
+            hang = true;
+            return *this;
+        }
+        Response& withDescendant(double seconds)
+        {
+            descendantSeconds = seconds;
+            return *this;
+        }
+        Response& withStandardInputRead()
+        {
+            readStandardInput = true;
+            return *this;
+        }
     };
 
     // One recorded call.
@@ -72,9 +105,9 @@ public:
         QString tool;
         QStringList arguments;
         qint64 pid = 0;
-        bool sessionLeader = false;   // the tool ran in a session of its own
+        bool sessionLeader = false; // the tool ran in a session of its own
         bool stdinIsTerminal = false;
-        QMap<QString, QString> environment; // the recorded variables that were set, with values
+        QMap<QString, QString> environment;      // the recorded variables that were set, with values
         std::optional<QByteArray> standardInput; // what it read, when readStandardInput was set
         qint64 descendantPid = 0;
     };

@@ -4,9 +4,9 @@
 #include "model/NorvelleError.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QTest>
 #include <QThread>
-#include <QEvent>
 
 #include <atomic>
 #include <condition_variable>
@@ -23,10 +23,11 @@ using Case = NorvelleError::Case;
 class Worker {
 public:
     template <typename F>
-    explicit Worker(F&& fn) : m_thread([this, work = std::forward<F>(fn)]() mutable {
-          work();
-          m_done = true;
-      })
+    explicit Worker(F&& fn)
+        : m_thread([this, work = std::forward<F>(fn)]() mutable {
+              work();
+              m_done = true;
+          })
     {
     }
     ~Worker() { m_thread.join(); }
@@ -171,8 +172,12 @@ private Q_SLOTS:
             release.wait();
             return QThread::currentThread() == self ? QStringLiteral("slow inline") : QStringLiteral("slow");
         });
-        group.add([&] { return QThread::currentThread() == self ? QStringLiteral("b") : QStringLiteral("b pooled"); });
-        group.add([&] { return QThread::currentThread() == self ? QStringLiteral("c") : QStringLiteral("c pooled"); });
+        group.add([&] {
+            return QThread::currentThread() == self ? QStringLiteral("b") : QStringLiteral("b pooled");
+        });
+        group.add([&] {
+            return QThread::currentThread() == self ? QStringLiteral("c") : QStringLiteral("c pooled");
+        });
         release.count_down();
         QCOMPARE(group.waitAll(), (std::vector<QString>{"b", "c", "slow"}));
     }

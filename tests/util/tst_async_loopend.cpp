@@ -71,7 +71,10 @@ private Q_SLOTS:
         QVERIFY(!ran);
     }
 
-    void mainThreadStillRunsInline() { QCOMPARE(invokeOnMain([] { return 3; }), 3); }
+    void mainThreadStillRunsInline()
+    {
+        QCOMPARE(invokeOnMain([] { return 3; }), 3);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestAsyncLoopEnd)

@@ -114,7 +114,8 @@ class StreamReader {
 public:
     StreamReader(int outFd, int errFd, int wakeFd, std::chrono::milliseconds grace,
                  const ProcessRunner::ChunkHandler& onChunk, const ProcessRunner::EndHandler& onEnd)
-        : m_streams{{outFd, ProcessChannel::standardOutput, true}, {errFd, ProcessChannel::standardError, true}},
+        : m_streams{{outFd, ProcessChannel::standardOutput, true},
+                    {errFd, ProcessChannel::standardError, true}},
           m_wakeFd(wakeFd), m_grace(grace), m_onChunk(onChunk), m_onEnd(onEnd)
     {
     }
@@ -204,8 +205,7 @@ private:
         deliver([&] { m_onEnd(s.channel); });
     }
 
-    template <typename F>
-    void deliver(F&& call)
+    template <typename F> void deliver(F&& call)
     {
         if (m_error)
             return;

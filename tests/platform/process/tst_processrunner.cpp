@@ -56,7 +56,9 @@ private Q_SLOTS:
 
     void capturedKeepsChannelsApart()
     {
-        m_tool.respond("brew", {"a", "b c"}, FakeTool::Response().withStandardOutput("out\n").withStandardError("err\n").withExitCode(3));
+        m_tool.respond(
+            "brew", {"a", "b c"},
+            FakeTool::Response().withStandardOutput("out\n").withStandardError("err\n").withExitCode(3));
         const ProcessResult r = ProcessRunner::runCaptured({m_tool.brewPath(), {"a", "b c"}}, 20s);
         QCOMPARE(r.standardOutput, QByteArray("out\n"));
         QCOMPARE(r.standardError, QByteArray("err\n"));
@@ -69,7 +71,8 @@ private Q_SLOTS:
 
     void timeLimitKillsTheProcessGroup()
     {
-        m_tool.respond("brew", {"hang"}, FakeTool::Response().withStandardOutput("before\n").withHang().withDescendant(60));
+        m_tool.respond("brew", {"hang"},
+                       FakeTool::Response().withStandardOutput("before\n").withHang().withDescendant(60));
         QElapsedTimer clock;
         clock.start();
         const ProcessResult r = ProcessRunner::runCaptured({m_tool.brewPath(), {"hang"}}, 3s);
@@ -93,13 +96,15 @@ private Q_SLOTS:
     void descendantDoesNotHoldTheRun()
     {
         QFETCH(bool, streamed);
-        m_tool.respond("brew", {"spawn"},
-                       FakeTool::Response().withStandardOutput("one\n").withStandardError("two").withDescendant(60));
+        m_tool.respond(
+            "brew", {"spawn"},
+            FakeTool::Response().withStandardOutput("one\n").withStandardError("two").withDescendant(60));
         const ProcessRequest request{m_tool.brewPath(), {"spawn"}};
         QElapsedTimer clock;
         clock.start();
         Collected c;
-        const ProcessResult r = streamed ? runStreamed(request, c, 300ms) : ProcessRunner::runCaptured(request, 50s);
+        const ProcessResult r =
+            streamed ? runStreamed(request, c, 300ms) : ProcessRunner::runCaptured(request, 50s);
         QVERIFY2(clock.elapsed() < 30000, "the run waited for the descendant");
         QVERIFY(r.succeeded());
         QVERIFY(isAlive(m_tool.calls().value(0).descendantPid));
@@ -148,7 +153,8 @@ private Q_SLOTS:
 
     void handlerErrorSurfacesAfterExit()
     {
-        m_tool.respond("brew", {"x"}, FakeTool::Response().withStandardOutput("one\n").withLine("two\n", false, 0.05));
+        m_tool.respond("brew", {"x"},
+                       FakeTool::Response().withStandardOutput("one\n").withLine("two\n", false, 0.05));
         int chunks = 0;
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, ProcessRunner::runStreamed(
                                                          {m_tool.brewPath(), {"x"}},
