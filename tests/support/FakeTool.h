@@ -22,8 +22,9 @@ namespace norvelle::test {
 //     FakeTool tool;
 //     tool.respond("brew", {"list", "--cask"}, FakeTool::Response().withStandardOutput("firefox\n"));
 //     tool.respond("brew", {"upgrade", "--cask", "firefox", "--verbose"},
-//                  FakeTool::Response().withLine("==> Downloading x\n").withLine("==> Installing y\n", false,
-//                  0.05));
+//                  FakeTool::Response()
+//                      .withLine("==> Downloading x\n")
+//                      .withLine("==> Installing y\n", false, 0.05)); // after 50 ms
 //     ... run code with tool.brewPath() ...
 //     QCOMPARE(tool.calls("brew").size(), 2);
 //     QCOMPARE(tool.calls().first().environment.value("HOMEBREW_NO_AUTO_UPDATE"), "1");
