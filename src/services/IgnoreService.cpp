@@ -1,5 +1,6 @@
 #include "services/IgnoreService.h"
 
+#include "model/Application.h"
 #include "util/Error.h"
 #include "util/Logger.h"
 
@@ -313,7 +314,30 @@ QList<std::shared_ptr<Application>> IgnoreService::applyIgnoreState(QList<std::s
         std::lock_guard lock(m_mutex);
         data = m_data;
     }
-    // TODO(model): apply to the applications once the model lands.
+    for (const auto& application : applications) {
+        if (!application) {
+            continue;
+        }
+        // One consistent read of the fields this decision needs; the writes go
+        // through the setters, which tell observers only about real changes.
+        const Application::Snapshot current = application->snapshot();
+        const bool ignored = data.ignoredApps.contains(current.bundleIdentifier);
+        const auto entry = data.ignoredVersions.constFind(current.bundleIdentifier);
+        const std::optional<QString> skipped =
+            entry == data.ignoredVersions.cend() ? std::nullopt : std::optional<QString>(entry.value());
+        application->setIgnored(ignored);
+        application->setSkippedVersion(skipped);
+        if (ignored) {
+            application->setUpdate(std::nullopt);
+            if (current.cask) {
+                Cask cask = *current.cask;
+                cask.adoptable = false;
+                application->setCask(std::move(cask));
+            }
+        } else if (skipped && current.update && current.update->latestVersion == *skipped) {
+            application->setUpdate(std::nullopt);
+        }
+    }
     return applications;
 }
 

@@ -1,4 +1,5 @@
 #include "LogCapture.h"
+#include "model/Application.h"
 #include "services/IgnoreService.h"
 #include "util/Error.h"
 
@@ -251,6 +252,93 @@ private Q_SLOTS:
         QVERIFY(service.ignoredVersions().isEmpty());
         QVERIFY(log.contains(Level::info, "Unignored application: a"));
         QCOMPARE(readFile(storage()), QByteArray(R"({"ignoredApps":[],"ignoredVersions":{}})"));
+    }
+
+    void applyIgnoreState_data()
+    {
+        QTest::addColumn<bool>("listedIgnored");
+        QTest::addColumn<QString>("skipped");   // empty: none
+        QTest::addColumn<QString>("offered");   // empty: no update
+        QTest::addColumn<int>("cask");          // -1 none, 0 not adoptable, 1 adoptable
+        QTest::addColumn<bool>("keepsUpdate");
+        QTest::addColumn<int>("caskAfter");
+        QTest::newRow("plain app keeps everything") << false << "" << "2.0" << 1 << true << 1;
+        QTest::newRow("ignored loses update and adoptability") << true << "" << "2.0" << 1 << false << 0;
+        QTest::newRow("ignored without cask") << true << "" << "2.0" << -1 << false << -1;
+        QTest::newRow("ignored and skipped") << true << "3.0" << "2.0" << 0 << false << 0;
+        QTest::newRow("skipped version offered") << false << "2.0" << "2.0" << 1 << false << 1;
+        QTest::newRow("other version offered") << false << "2.0" << "2.1" << -1 << true << -1;
+        QTest::newRow("skip compares exactly") << false << "2.0" << "2.0.0" << -1 << true << -1;
+        QTest::newRow("skipped, no update") << false << "2.0" << "" << -1 << false << -1;
+    }
+    void applyIgnoreState()
+    {
+        QFETCH(bool, listedIgnored);
+        QFETCH(QString, skipped);
+        QFETCH(QString, offered);
+        QFETCH(int, cask);
+        QFETCH(bool, keepsUpdate);
+        QFETCH(int, caskAfter);
+
+        Data stored;
+        if (listedIgnored) {
+            stored.ignoredApps.insert("com.example.app");
+        }
+        if (!skipped.isEmpty()) {
+            stored.ignoredVersions.insert("com.example.app", skipped);
+        }
+        writeFile(storage(), stored.encode());
+
+        std::optional<Update> update;
+        if (!offered.isEmpty()) {
+            update = Update{};
+            update->latestVersion = offered;
+        }
+        std::optional<Cask> caskValue;
+        if (cask >= 0) {
+            caskValue = Cask{};
+            caskValue->caskName = "app";
+            caskValue->homepage = QUrl("https://example.com");
+            caskValue->adoptable = cask == 1;
+        }
+        auto app = Application::create(QStringLiteral("App"), QStringLiteral("com.example.app"),
+                                       QUrl::fromLocalFile("/Applications/App.app"), QStringLiteral("1.0"),
+                                       QList<Application::Source>{Application::Source::homebrew}, update, caskValue);
+        auto other = Application::create(QStringLiteral("Other"), QStringLiteral("com.example.other"),
+                                         QUrl::fromLocalFile("/Applications/Other.app"), QStringLiteral("1.0"),
+                                         QList<Application::Source>{}, update, caskValue);
+        QList<Application::Field> changes;
+        auto token = app->addObserver([&](Application::Field field) { changes.append(field); });
+
+        IgnoreService service(m_folder);
+        const QList<std::shared_ptr<Application>> result = service.applyIgnoreState({app, other});
+        QCOMPARE(result.size(), 2);
+        QCOMPARE(result.at(0), app);
+        QCOMPARE(result.at(1), other);
+
+        QCOMPARE(app->ignored(), listedIgnored);
+        QCOMPARE(app->skippedVersion(), skipped.isEmpty() ? std::nullopt : std::optional<QString>(skipped));
+        QCOMPARE(app->update().has_value(), keepsUpdate);
+        QCOMPARE(app->cask().has_value(), caskAfter >= 0);
+        if (caskAfter >= 0) {
+            QCOMPARE(app->cask()->adoptable, caskAfter == 1);
+            QCOMPARE(app->cask()->homepage, caskValue->homepage);
+        }
+        // Setters tell observers only about real changes: an unchanged cask stays silent.
+        QCOMPARE(changes.count(Application::Field::cask), caskValue == app->cask() ? 0 : 1);
+        // An application on neither list is left as it was.
+        QCOMPARE(other->ignored(), false);
+        QCOMPARE(other->update(), update);
+        QCOMPARE(other->cask(), caskValue);
+    }
+
+    void applyIgnoreStateOnEmptyListLoadsFirst()
+    {
+        writeFile(storage(), R"({"ignoredApps":["a"],"ignoredVersions":{}})");
+        IgnoreService service(m_folder);
+        QVERIFY(service.applyIgnoreState({}).isEmpty());
+        QVERIFY(service.isLoaded());
+        QCOMPARE(service.ignoredApps(), QSet<QString>{"a"});
     }
 
     void startupFolderFailureIsLogged()
