@@ -151,28 +151,30 @@ void IgnoreService::loadLocked()
     }
 
     QString failure;
+    bool failed = false;
     bool readFailed = false;
     StoredIgnoreData data;
     QFile file(m_storagePath);
     if (!file.open(QIODevice::ReadOnly)) {
-        readFailed = true;
+        failed = readFailed = true;
         failure = file.errorString();
     } else {
         const QByteArray bytes = file.readAll();
         if (file.error() != QFileDevice::NoError) {
-            readFailed = true;
+            failed = readFailed = true;
             failure = file.errorString();
         } else {
             try {
                 data = StoredIgnoreData::decode(bytes);
             } catch (const Error& e) {
+                failed = true;
                 failure = e.description();
             }
         }
         file.close();
     }
 
-    if (!failure.isEmpty()) {
+    if (failed) {
         Logger::warning(QStringLiteral("Failed to decode ignored items (possibly incompatible format): ") + failure);
         Logger::info(QStringLiteral("Deleting corrupted ignored items file and starting fresh"));
         // The user's list is never destroyed: a file that does not decode is kept
