@@ -143,7 +143,7 @@ std::optional<Update> MASService::checkForUpdate(const QString& bundleIdentifier
         installed = *app;
         outdated = *entry;
     }
-    if (numericCompare(outdated.storeVersion, outdated.installedVersion) != std::strong_ordering::greater)
+    if (numericCompare(outdated.storeVersion, outdated.installedVersion) <= 0)
         return std::nullopt;
 
     // The tool decides that there is an update and which version it is; the lookup only
