@@ -337,6 +337,9 @@ private Q_SLOTS:
     {
         bundle("Good", "com.example.good").build();
         const QString broken = BundleBuilder(apps(), "Broken").rawInfoPlist("not a property list").build();
+        // An Info.plist that is a folder exists but cannot be read.
+        const QString unreadable = BundleBuilder(apps(), "Unreadable").withoutInfoPlist().build();
+        QVERIFY(QDir().mkpath(unreadable + "/Contents/Info.plist"));
         const QString locked = m_root->makeDirectory("/Applications/Locked");
         BundleBuilder(locked, "Hidden").bundleIdentifier("com.example.hidden").build();
         QVERIFY(QFile::setPermissions(locked, QFileDevice::Permissions()));
@@ -349,6 +352,8 @@ private Q_SLOTS:
         QVERIFY(names(applications).contains("Good"));
         QVERIFY(!names(applications).contains("Broken"));
         QVERIFY(log.containsPrefix(Level::warning, QStringLiteral("Skipping the application at ") + broken + ": "));
+        QVERIFY(log.containsPrefix(Level::warning, QStringLiteral("Skipping the application at ") + unreadable + ": "));
+        QVERIFY_THROWS_EXCEPTION(Error, discover(unreadable));
         if (enforced) {
             QCOMPARE(names(applications), QStringList{"Good"});
             QVERIFY(log.containsPrefix(Level::warning,
