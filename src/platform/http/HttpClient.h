@@ -35,14 +35,18 @@ struct HttpResponse {
     QByteArray header(const QByteArray& name) const;
 };
 
-// Blocking HTTP over libcurl, called from worker threads. Redirects are followed,
-// compressed answers decoded, and no local cache is used. The timeout is an idle
-// timeout: it ends a request that receives nothing for that long.
+// Blocking HTTP over libcurl, called from worker threads; one client may serve many
+// threads at once. Only http and https addresses are fetched (redirects included, at
+// most 10 of them), compressed answers are decoded, and "Cache-Control: no-cache" is
+// sent so no cache on the way answers from stale data. The timeout is an idle timeout:
+// it ends a request that receives nothing for that long (connecting included), however
+// long a steadily flowing transfer takes. Cancelling the stop token ends a running
+// request within a fraction of a second with HttpError::Kind::cancelled.
 class HttpClient {
 public:
     struct Options {
         std::chrono::milliseconds timeout{std::chrono::seconds(60)};
-        QString caFile;    // an extra trusted CA bundle (the test certificate); empty for none
+        QString caFile{}; // an extra trusted CA bundle (the test certificate); empty for none
         QByteArray userAgent{"Norvelle"};
     };
 
@@ -58,7 +62,10 @@ public:
     virtual HttpResponse get(const QUrl& url, std::stop_token stop = {}) const;
 
     // GET the address into a file (the body of the returned response stays empty),
-    // reporting progress; expected is -1 when the server names no length.
+    // reporting progress on the calling thread each time bytes arrive; expected is -1
+    // when the server names no length. The file appears, complete, only when the answer
+    // has fully arrived (whatever its status); after an error nothing is left behind.
+    // No compressed answer is asked for, so received and expected count the same bytes.
     virtual HttpResponse download(const QUrl& url, const QString& filePath, ProgressHandler progress,
                                   std::stop_token stop = {}) const;
 

@@ -1,0 +1,56 @@
+#include "model/AdoptionProgress.h"
+
+#include "model/RawValueTable.h"
+#include "model/RecordHashing.h"
+
+namespace norvelle {
+
+namespace {
+
+const rawvalues::Table<AdoptionProgress::Status, 7> kStatuses{{
+    {AdoptionProgress::Status::queued, "queued"},
+    {AdoptionProgress::Status::downloading, "downloading"},
+    {AdoptionProgress::Status::adopting, "adopting"},
+    {AdoptionProgress::Status::verifying, "verifying"},
+    {AdoptionProgress::Status::completed, "completed"},
+    {AdoptionProgress::Status::failed, "failed"},
+    {AdoptionProgress::Status::cancelled, "cancelled"},
+}};
+
+} // namespace
+
+bool AdoptionProgress::operator==(const AdoptionProgress& other) const
+{
+    return id == other.id && sameApplication(application, other.application) && status == other.status &&
+           progress == other.progress && currentStep == other.currentStep && startTime == other.startTime &&
+           estimatedCompletion == other.estimatedCompletion;
+}
+
+std::optional<AdoptionProgress::Status> AdoptionProgress::statusFromRawValue(const QString& rawValue)
+{
+    return rawvalues::fromText(kStatuses, rawValue);
+}
+
+QString toRawValue(AdoptionProgress::Status status)
+{
+    return rawvalues::toText(kStatuses, status);
+}
+
+size_t qHash(AdoptionProgress::Status status, size_t seed)
+{
+    return qHash(toRawValue(status), seed);
+}
+
+size_t qHash(const AdoptionProgress& progress, size_t seed)
+{
+    using namespace hashing;
+    seed = feed(seed, progress.id);
+    seed = feed(seed, applicationId(progress.application));
+    seed = feed(seed, progress.status);
+    seed = feedNumber(seed, progress.progress);
+    seed = feed(seed, progress.currentStep);
+    seed = feed(seed, progress.startTime);
+    return feedOptional(seed, progress.estimatedCompletion);
+}
+
+} // namespace norvelle

@@ -1,0 +1,57 @@
+#include "model/UpdateProgress.h"
+
+#include "model/RawValueTable.h"
+#include "model/RecordHashing.h"
+
+namespace norvelle {
+
+namespace {
+
+const rawvalues::Table<UpdateProgress::Status, 7> kStatuses{{
+    {UpdateProgress::Status::queued, "queued"},
+    {UpdateProgress::Status::downloading, "downloading"},
+    {UpdateProgress::Status::installing, "installing"},
+    {UpdateProgress::Status::verifying, "verifying"},
+    {UpdateProgress::Status::completed, "completed"},
+    {UpdateProgress::Status::failed, "failed"},
+    {UpdateProgress::Status::cancelled, "cancelled"},
+}};
+
+} // namespace
+
+bool UpdateProgress::operator==(const UpdateProgress& other) const
+{
+    return id == other.id && sameApplication(application, other.application) && status == other.status &&
+           progress == other.progress && currentStep == other.currentStep && startTime == other.startTime &&
+           estimatedCompletion == other.estimatedCompletion && brewOutput == other.brewOutput;
+}
+
+std::optional<UpdateProgress::Status> UpdateProgress::statusFromRawValue(const QString& rawValue)
+{
+    return rawvalues::fromText(kStatuses, rawValue);
+}
+
+QString toRawValue(UpdateProgress::Status status)
+{
+    return rawvalues::toText(kStatuses, status);
+}
+
+size_t qHash(UpdateProgress::Status status, size_t seed)
+{
+    return qHash(toRawValue(status), seed);
+}
+
+size_t qHash(const UpdateProgress& progress, size_t seed)
+{
+    using namespace hashing;
+    seed = feed(seed, progress.id);
+    seed = feed(seed, applicationId(progress.application));
+    seed = feed(seed, progress.status);
+    seed = feedNumber(seed, progress.progress);
+    seed = feed(seed, progress.currentStep);
+    seed = feed(seed, progress.startTime);
+    seed = feedOptional(seed, progress.estimatedCompletion);
+    return feedList(seed, progress.brewOutput);
+}
+
+} // namespace norvelle

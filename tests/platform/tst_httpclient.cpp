@@ -1,0 +1,369 @@
+#include "FixtureServer.h"
+#include "platform/http/HttpClient.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThreadPool>
+#include <QtConcurrent>
+
+using namespace norvelle;
+using namespace norvelle::test;
+using namespace std::chrono_literals;
+using Reply = FixtureServer::Reply;
+
+Q_DECLARE_METATYPE(norvelle::test::FixtureServer::Reply)
+
+namespace {
+
+// The HttpError the call throws; none when it succeeds.
+template <typename Call> std::optional<HttpError> errorOf(Call&& call)
+{
+    try {
+        call();
+    } catch (const HttpError& error) {
+        return error;
+    }
+    return std::nullopt;
+}
+
+QByteArray pattern(qsizetype size)
+{
+    QByteArray data(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i)
+        data[i] = char('a' + (i * 7 + i / 13) % 26);
+    return data;
+}
+
+} // namespace
+
+class TestHttpClient : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { qputenv("no_proxy", "127.0.0.1,localhost"); }
+
+    void statusAndBodyAreKeptApart_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::newRow("200") << 200 << QByteArray("{\"ok\":true}");
+        QTest::newRow("204 empty") << 204 << QByteArray();
+        QTest::newRow("404") << 404 << QByteArray("missing");
+        QTest::newRow("500") << 500 << QByteArray("server broke");
+        QTest::newRow("503") << 503 << QByteArray("later");
+    }
+    void statusAndBodyAreKeptApart()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        FixtureServer server;
+        server.route("/thing", Reply{status, body, {{"X-Fixture", "yes"}}});
+        const HttpResponse response = HttpClient().get(server.url("/thing"));
+        QCOMPARE(response.statusCode, status);
+        QCOMPARE(response.body, body);
+        QCOMPARE(response.header("x-fixture"), QByteArray("yes"));
+        QCOMPARE(response.url, server.url("/thing"));
+    }
+
+    void unroutedPathIs404()
+    {
+        FixtureServer server;
+        QCOMPARE(HttpClient().get(server.url("/none")).statusCode, 404);
+    }
+
+    void redirectsAreFollowed_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("absolute");
+        QTest::newRow("301 path") << 301 << false;
+        QTest::newRow("302 absolute") << 302 << true;
+        QTest::newRow("307 path") << 307 << false;
+        QTest::newRow("308 absolute") << 308 << true;
+    }
+    void redirectsAreFollowed()
+    {
+        QFETCH(int, status);
+        QFETCH(bool, absolute);
+        FixtureServer server;
+        const QString target = "/files/final.json?v=2";
+        server.route("/start", Reply::redirect(absolute ? server.url("/hop").toString() : "/hop", status));
+        Reply hop = Reply::redirect(target, status);
+        hop.body = "the body of a redirect is not the answer";
+        server.route("/hop", hop);
+        server.route("/files/final.json", Reply{200, "final", {{"X-Last", "1"}}});
+        const HttpResponse response = HttpClient().get(server.url("/start"));
+        QCOMPARE(response.statusCode, 200);
+        QCOMPARE(response.body, QByteArray("final"));
+        QCOMPARE(response.url, server.url(target));
+        // Headers belong to the final answer only.
+        QCOMPARE(response.header("X-Last"), QByteArray("1"));
+        QVERIFY(response.header("Location").isEmpty());
+        QCOMPARE(server.requests().size(), 3);
+    }
+
+    void endlessRedirectsFail()
+    {
+        FixtureServer server;
+        server.route("/loop", Reply::redirect("/loop"));
+        const auto error = errorOf([&] { HttpClient().get(server.url("/loop")); });
+        QVERIFY(error);
+        QCOMPARE(error->kind(), HttpError::Kind::transport);
+        QVERIFY(!error->description().isEmpty());
+        QVERIFY(server.requests().size() <= 12);
+    }
+
+    void redirectOutsideHttpIsRefused_data()
+    {
+        QTest::addColumn<QString>("location");
+        QTest::newRow("file") << "file:///etc/passwd";
+        QTest::newRow("ftp") << "ftp://127.0.0.1/x";
+    }
+    void redirectOutsideHttpIsRefused()
+    {
+        QFETCH(QString, location);
+        FixtureServer server;
+        server.route("/start", Reply::redirect(location));
+        const auto error = errorOf([&] { HttpClient().get(server.url("/start")); });
+        QVERIFY(error);
+        QCOMPARE(error->kind(), HttpError::Kind::invalidUrl);
+    }
+
+    void invalidAddressesAreRefused_data()
+    {
+        QTest::addColumn<QUrl>("url");
+        QTest::newRow("empty") << QUrl();
+        QTest::newRow("relative") << QUrl("just/a/path");
+        QTest::newRow("no host") << QUrl("http://");
+        QTest::newRow("file") << QUrl("file:///etc/passwd");
+        QTest::newRow("ftp") << QUrl("ftp://127.0.0.1/file");
+        QTest::newRow("mailto") << QUrl("mailto:someone@example.com");
+    }
+    void invalidAddressesAreRefused()
+    {
+        QFETCH(QUrl, url);
+        const auto error = errorOf([&] { HttpClient().get(url); });
+        QVERIFY(error);
+        QCOMPARE(error->kind(), HttpError::Kind::invalidUrl);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("out");
+        const auto downloadError = errorOf([&] { HttpClient().download(url, path, {}); });
+        QVERIFY(downloadError);
+        QCOMPARE(downloadError->kind(), HttpError::Kind::invalidUrl);
+        QVERIFY(!QFile::exists(path));
+    }
+
+    void refusedConnectionIsATransportError()
+    {
+        quint16 port = 0;
+        {
+            FixtureServer gone;
+            port = gone.port();
+        }
+        const QUrl url(QStringLiteral("http://127.0.0.1:%1/").arg(port));
+        const auto error = errorOf([&] { HttpClient().get(url); });
+        QVERIFY(error);
+        QCOMPARE(error->kind(), HttpError::Kind::transport);
+        QVERIFY(!error->description().isEmpty());
+    }
+
+    void gzipAnswerIsDecoded()
+    {
+        FixtureServer server;
+        const QByteArray body = pattern(200'000);
+        server.route("/big.json", Reply{.body = body, .gzip = true});
+        const HttpResponse response = HttpClient().get(server.url("/big.json"));
+        QCOMPARE(response.header("Content-Encoding"), QByteArray("gzip"));
+        QVERIFY(response.header("Content-Length").toLongLong() < body.size());
+        QCOMPARE(response.body, body);
+        QVERIFY(server.requests().first().header("Accept-Encoding").contains("gzip"));
+    }
+
+    void requestIsRecordedWithHeaders()
+    {
+        FixtureServer server;
+        server.route("/lookup?id=42&country=us", Reply{200, "matched"});
+        server.route("/lookup", Reply{200, "any"});
+        HttpClient client(HttpClient::Options{.userAgent = "NorvelleTest/1"});
+        QCOMPARE(client.get(server.url("/lookup?country=us&id=42")).body, QByteArray("matched"));
+        QCOMPARE(client.get(server.url("/lookup?id=7")).body, QByteArray("any"));
+        const auto requests = server.requests("/lookup");
+        QCOMPARE(requests.size(), 2);
+        QCOMPARE(requests[0].method, QByteArray("GET"));
+        QCOMPARE(requests[0].query, QString("country=us&id=42"));
+        QCOMPARE(requests[1].queryItems().queryItemValue("id"), QString("7"));
+        QCOMPARE(requests[0].header("cache-control"), QByteArray("no-cache"));
+        QCOMPARE(requests[0].header("User-Agent"), QByteArray("NorvelleTest/1"));
+    }
+
+    void idleTimeoutEndsAStall_data()
+    {
+        QTest::addColumn<Reply>("reply");
+        QTest::newRow("before the answer") << Reply{.body = "late", .delay = 60s};
+        QTest::newRow("in the body") << Reply{.body = pattern(100'000), .stallAfter = 5'000};
+    }
+    void idleTimeoutEndsAStall()
+    {
+        QFETCH(Reply, reply);
+        FixtureServer server;
+        server.route("/stall", reply);
+        HttpClient client(HttpClient::Options{.timeout = 300ms});
+        QElapsedTimer clock;
+        clock.start();
+        const auto error = errorOf([&] { client.get(server.url("/stall")); });
+        QVERIFY(error);
+        QCOMPARE(error->kind(), HttpError::Kind::timeout);
+        QCOMPARE(error->description(), QString("The request timed out."));
+        QVERIFY2(clock.elapsed() >= 300 && clock.elapsed() < 5000,
+                 qPrintable(QString::number(clock.elapsed())));
+    }
+
+    void steadyTransferOutlastsTheTimeout()
+    {
+        // 20 pieces 100 ms apart take two seconds in all, four times the idle timeout.
+        FixtureServer server;
+        const QByteArray body = pattern(2'000);
+        server.route("/slow", Reply{.body = body, .chunkSize = 100, .chunkInterval = 100ms});
+        HttpClient client(HttpClient::Options{.timeout = 500ms});
+        QElapsedTimer clock;
+        clock.start();
+        const HttpResponse response = client.get(server.url("/slow"));
+        QCOMPARE(response.body, body);
+        QVERIFY(clock.elapsed() >= 1500);
+    }
+
+    void cancellationEndsARunningRequest()
+    {
+        FixtureServer server;
+        server.route("/stall", Reply{.body = pattern(10'000), .stallAfter = 100});
+        std::stop_source stop;
+        HttpClient client(HttpClient::Options{.timeout = 60s});
+        QFuture<std::optional<HttpError>> outcome = QtConcurrent::run(
+            [&] { return errorOf([&] { client.get(server.url("/stall"), stop.get_token()); }); });
+        QTRY_COMPARE(server.requests().size(), 1);
+        stop.request_stop();
+        const std::optional<HttpError> error = outcome.result();
+        QVERIFY(error);
+        QCOMPARE(error->kind(), HttpError::Kind::cancelled);
+    }
+
+    void cancelledBeforeStartSendsNothing()
+    {
+        FixtureServer server;
+        std::stop_source stop;
+        stop.request_stop();
+        const auto error = errorOf([&] { HttpClient().get(server.url("/x"), stop.get_token()); });
+        QVERIFY(error);
+        QCOMPARE(error->kind(), HttpError::Kind::cancelled);
+        QVERIFY(server.requests().isEmpty());
+    }
+
+    void tlsNeedsTheTestAuthority()
+    {
+        FixtureServer server(FixtureServer::Tls::on);
+        server.route("/secure", Reply{200, "secret"});
+        QCOMPARE(server.url("/secure").scheme(), QString("https"));
+        const HttpResponse response =
+            HttpClient(HttpClient::Options{.caFile = FixtureServer::testCaFile()}).get(server.url("/secure"));
+        QCOMPARE(response.statusCode, 200);
+        QCOMPARE(response.body, QByteArray("secret"));
+
+        const auto error = errorOf([&] { HttpClient().get(server.url("/secure")); });
+        QVERIFY(error);
+        QCOMPARE(error->kind(), HttpError::Kind::transport);
+        QVERIFY2(error->description().contains("certificate", Qt::CaseInsensitive),
+                 qPrintable(error->description()));
+    }
+
+    void concurrentRequestsFromWorkers()
+    {
+        FixtureServer server(FixtureServer::Tls::on);
+        constexpr int count = 200;
+        for (int i = 0; i < count; ++i)
+            server.route(QStringLiteral("/item/%1").arg(i),
+                         Reply{.body = QByteArray::number(i), .delay = 50ms});
+        HttpClient client(HttpClient::Options{.timeout = 10s, .caFile = FixtureServer::testCaFile()});
+        QThreadPool pool;
+        pool.setMaxThreadCount(64);
+        QList<QFuture<QByteArray>> results;
+        for (int i = 0; i < count; ++i)
+            results.append(QtConcurrent::run(
+                &pool, [&, i] { return client.get(server.url(QStringLiteral("/item/%1").arg(i))).body; }));
+        for (int i = 0; i < count; ++i)
+            QCOMPARE(results[i].result(), QByteArray::number(i));
+        QCOMPARE(server.requests().size(), count);
+    }
+
+    void largeBody()
+    {
+        FixtureServer server;
+        const QByteArray body = pattern(12 * 1024 * 1024);
+        server.route("/catalogue.json", Reply{200, body});
+        QCOMPARE(HttpClient().get(server.url("/catalogue.json")).body, body);
+    }
+
+    void downloadReportsProgress_data()
+    {
+        QTest::addColumn<bool>("withLength");
+        QTest::newRow("with length") << true;
+        QTest::newRow("without length") << false;
+    }
+    void downloadReportsProgress()
+    {
+        QFETCH(bool, withLength);
+        FixtureServer server;
+        const QByteArray body = pattern(64 * 1024);
+        server.route("/App.zip", Reply{.body = body,
+                                       .chunkSize = 16 * 1024,
+                                       .chunkInterval = 10ms,
+                                       .omitContentLength = !withLength});
+        server.route("/latest", Reply{302, "moved", {{"Location", "/App.zip"}}});
+        QTemporaryDir dir;
+        const QString path = dir.filePath("App.zip");
+        QList<QPair<qint64, qint64>> steps;
+        const HttpResponse response =
+            HttpClient().download(server.url("/latest"), path, [&](qint64 received, qint64 expected) {
+                steps.append({received, expected});
+            });
+        QCOMPARE(response.statusCode, 200);
+        QCOMPARE(response.url, server.url("/App.zip"));
+        QVERIFY(response.body.isEmpty());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), body);
+        QVERIFY(steps.size() >= 2);
+        for (qsizetype i = 1; i < steps.size(); ++i)
+            QVERIFY(steps[i].first > steps[i - 1].first);
+        QCOMPARE(steps.last(), qMakePair(qint64(body.size()), withLength ? qint64(body.size()) : qint64(-1)));
+    }
+
+    void failedDownloadLeavesNoFile()
+    {
+        FixtureServer server;
+        server.route("/App.zip", Reply{.body = pattern(50'000), .stallAfter = 20'000});
+        QTemporaryDir dir;
+        const QString path = dir.filePath("App.zip");
+        const auto error = errorOf([&] {
+            HttpClient(HttpClient::Options{.timeout = 200ms}).download(server.url("/App.zip"), path, {});
+        });
+        QVERIFY(error);
+        QCOMPARE(error->kind(), HttpError::Kind::timeout);
+        QVERIFY(!QFile::exists(path));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
+    }
+
+    void unwritableDownloadTargetIsAFileError()
+    {
+        FixtureServer server;
+        server.route("/App.zip", Reply{200, "zip"});
+        QTemporaryDir dir;
+        const auto error = errorOf(
+            [&] { HttpClient().download(server.url("/App.zip"), dir.filePath("missing/dir/App.zip"), {}); });
+        QVERIFY(error);
+        QCOMPARE(error->kind(), HttpError::Kind::file);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHttpClient)
+#include "tst_httpclient.moc"
