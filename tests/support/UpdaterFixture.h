@@ -27,12 +27,12 @@ public:
                                  const QByteArray& payload = "version two");
 
     struct FeedItem {
-        QString version;
-        QString shortVersion;
-        QString url;
-        QString signature;
+        QString version{};
+        QString shortVersion{};
+        QString url{};
+        QString signature{};
         qint64 length = 0;
-        QString extra;          // more XML inside the <item>
+        QString extra{};        // more XML inside the <item>
         bool oldStyle = false;  // versions as enclosure attributes
     };
     static QByteArray appcast(const QList<FeedItem>& items);

@@ -124,6 +124,7 @@ std::unique_ptr<Updater> UpdaterEngineTest::startedUpdater(UpdaterFactory::Optio
 
 void UpdaterEngineTest::runCycle(Updater& updater)
 {
+    m_driver.events.clear();
     QVERIFY(updater.checkForUpdates());
     QVERIFY(!updater.canCheckForUpdates());
     QVERIFY(!updater.checkForUpdates()); // one cycle at a time
@@ -246,12 +247,11 @@ void UpdaterEngineTest::permissionIsAskedOncePerUpdater()
     m_server->route("/appcast.xml", Reply{200, UpdaterFixture::appcast({})});
     std::unique_ptr<Updater> updater = startedUpdater();
     runCycle(*updater);
-    m_driver.events.clear();
+    QCOMPARE(m_driver.events.first(), "permission");
     runCycle(*updater);
     QCOMPARE(m_driver.events, (QStringList{"checkStarted", "checkDismissed", "notFound", "dismissInstallation"}));
 
     // A bundle that settles automatic checks itself is never asked about.
-    m_driver.events.clear();
     m_installed = UpdaterFixture::writeBundle(
         m_root->filePath("Other"), "Sample.app",
         UpdaterFixture::info("org.example.sample", "1.0",
