@@ -139,16 +139,19 @@ void UpdateCycle::check()
     m_post([cancel = canceller()](UpdaterUserDriver& driver) { driver.showUserInitiatedUpdateCheck(cancel); });
 
     HttpResponse response;
+    std::optional<HttpError> failure;
     try {
         response = m_setup.client->get(m_setup.feedUrl, m_stop.get_token());
     } catch (const HttpError& error) {
-        if (error.kind() == HttpError::Kind::cancelled || stopped())
-            throw Stopped{};
-        if (error.kind() == HttpError::Kind::timeout)
-            throw UpdaterError(UpdaterError::Kind::timedOut, QStringLiteral("The update feed did not answer in time"));
-        throw UpdaterError(UpdaterError::Kind::feedFailed, QStringLiteral("The update feed could not be loaded: ") + error.description());
+        failure = error;
     }
+    if (stopped() || (failure && failure->kind() == HttpError::Kind::cancelled))
+        throw Stopped{};
     m_post([](UpdaterUserDriver& driver) { driver.dismissUserInitiatedUpdateCheck(); });
+    if (failure && failure->kind() == HttpError::Kind::timeout)
+        throw UpdaterError(UpdaterError::Kind::timedOut, QStringLiteral("The update feed did not answer in time"));
+    if (failure)
+        throw UpdaterError(UpdaterError::Kind::feedFailed, QStringLiteral("The update feed could not be loaded: ") + failure->description());
     if (!isSuccess(response.statusCode))
         throw UpdaterError(UpdaterError::Kind::feedFailed,
                            QStringLiteral("The update feed answered with HTTP status ") + QString::number(response.statusCode));
