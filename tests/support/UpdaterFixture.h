@@ -13,10 +13,10 @@ namespace norvelle::test {
 // the appcast that lists them.
 class UpdaterFixture {
 public:
-    // <directory>/<name> with Contents/Info.plist (XML; string and boolean values)
-    // and Contents/MacOS/app holding payload. Returns the bundle's path.
+    // <directory>/<name> with Contents/Info.plist (XML, or binary) and
+    // Contents/MacOS/app holding payload. Returns the bundle's path.
     static QString writeBundle(const QString& directory, const QString& name, const QVariantMap& info,
-                               const QByteArray& payload = "version one");
+                               const QByteArray& payload = "version one", bool binary = false);
 
     // Info.plist values of a typical application.
     static QVariantMap info(const QString& identifier, const QString& version, const QVariantMap& extra = {});

@@ -84,6 +84,11 @@ void BundleInstallerTest::readsBundles()
     QVERIFY(other->contains("CFBundleVersion"));
     QCOMPARE(other->boolean("SUEnableAutomaticChecks"), std::optional<bool>(false));
 
+    const QString binary = UpdaterFixture::writeBundle(m_dir->path(), "Binary.app",
+                                                       UpdaterFixture::info("org.example.binary", "3.1"), "bin", true);
+    QCOMPARE(UpdaterBundle::load(binary)->version(), "3.1");
+    QCOMPARE(UpdaterBundle::load(binary)->identifier(), "org.example.binary");
+
     QVERIFY(!UpdaterBundle::load(m_dir->filePath("missing.app")));
     QDir().mkpath(m_dir->filePath("Broken.app/Contents"));
     QFile broken(m_dir->filePath("Broken.app/Contents/Info.plist"));
