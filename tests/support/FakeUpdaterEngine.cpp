@@ -29,10 +29,7 @@ FakeUpdaterEngine::Step FakeUpdaterEngine::Step::extraction(double fraction)
 
 FakeUpdaterEngine::FakeUpdaterEngine(UpdaterUserDriver& driver, UpdaterDelegate* delegate, Script script,
                                      std::optional<UpdaterError> startError)
-    : m_driver(driver)
-    , m_delegate(delegate)
-    , m_script(std::move(script))
-    , m_startError(std::move(startError))
+    : m_driver(driver), m_delegate(delegate), m_script(std::move(script)), m_startError(std::move(startError))
 {
 }
 
@@ -52,7 +49,8 @@ bool FakeUpdaterEngine::checkForUpdates()
     if (!canCheckForUpdates())
         return false;
     m_playing = true;
-    QMetaObject::invokeMethod(&m_context, [this] { playFrom(0); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &m_context, [this] { playFrom(0); }, Qt::QueuedConnection);
     return true;
 }
 
@@ -66,7 +64,8 @@ void FakeUpdaterEngine::playFrom(qsizetype index)
     std::weak_ptr<int> alive = m_alive;
     auto next = [this, index, alive] {
         if (!alive.expired())
-            QMetaObject::invokeMethod(&m_context, [this, index] { playFrom(index + 1); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                &m_context, [this, index] { playFrom(index + 1); }, Qt::QueuedConnection);
     };
     auto choice = [this, next, alive](const UpdateChoice& c) {
         if (alive.expired())
@@ -143,8 +142,8 @@ std::unique_ptr<Updater> FakeUpdaterFactory::create(const QString& bundlePath, U
                                                     UpdaterDelegate* delegate) const
 {
     const qsizetype index = std::min<qsizetype>(created.size(), scripts.size() - 1);
-    auto updater = std::make_unique<FakeUpdaterEngine>(driver, delegate, index >= 0 ? scripts[index] : FakeUpdaterEngine::Script{},
-                                                       startError);
+    auto updater = std::make_unique<FakeUpdaterEngine>(
+        driver, delegate, index >= 0 ? scripts[index] : FakeUpdaterEngine::Script{}, startError);
     created.append({bundlePath, delegate, updater.get()});
     return updater;
 }

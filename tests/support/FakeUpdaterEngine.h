@@ -22,9 +22,21 @@ class FakeUpdaterEngine : public Updater {
 public:
     struct Step {
         enum class Kind {
-            permissionRequest, checkStarted, checkDismissed, updateFound, updateNotFound, updaterError,
-            downloadInitiated, expectedContentLength, receivedData, extractionStarted, extractionProgress,
-            readyToInstall, installing, installed, dismissInstallation,
+            permissionRequest,
+            checkStarted,
+            checkDismissed,
+            updateFound,
+            updateNotFound,
+            updaterError,
+            downloadInitiated,
+            expectedContentLength,
+            receivedData,
+            extractionStarted,
+            extractionProgress,
+            readyToInstall,
+            installing,
+            installed,
+            dismissInstallation,
         };
         Kind kind;
         AppcastItem item;
@@ -35,7 +47,7 @@ public:
         static Step of(Kind kind) { return Step{kind, {}}; }
         static Step found(const AppcastItem& item) { return Step{Kind::updateFound, item}; }
         static Step failed(const UpdaterError& error);
-        static Step bytes(Kind kind, quint64 length);      // expectedContentLength or receivedData
+        static Step bytes(Kind kind, quint64 length); // expectedContentLength or receivedData
         static Step extraction(double fraction);
     };
     using Script = QList<Step>;

@@ -22,8 +22,9 @@ public:
     static QVariantMap info(const QString& identifier, const QString& version, const QVariantMap& extra = {});
 
     // A bundle built in workDirectory/build and archived as workDirectory/<archiveName>.
-    static QString archiveBundle(const QString& workDirectory, const QString& bundleName, const QVariantMap& info,
-                                 const QString& archiveName, UpdaterArchiveBuilder::Format format,
+    static QString archiveBundle(const QString& workDirectory, const QString& bundleName,
+                                 const QVariantMap& info, const QString& archiveName,
+                                 UpdaterArchiveBuilder::Format format,
                                  const QByteArray& payload = "version two");
 
     struct FeedItem {
@@ -32,8 +33,8 @@ public:
         QString url{};
         QString signature{};
         qint64 length = 0;
-        QString extra{};        // more XML inside the <item>
-        bool oldStyle = false;  // versions as enclosure attributes
+        QString extra{};       // more XML inside the <item>
+        bool oldStyle = false; // versions as enclosure attributes
     };
     static QByteArray appcast(const QList<FeedItem>& items);
 };

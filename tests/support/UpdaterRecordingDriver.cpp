@@ -6,8 +6,8 @@ int UpdaterRecordingDriver::terminalCount() const
 {
     int count = 0;
     for (const QString& event : events) {
-        if (event.startsWith(QLatin1String("found ")) || event == QLatin1String("notFound")
-            || event.startsWith(QLatin1String("error: ")))
+        if (event.startsWith(QLatin1String("found ")) || event == QLatin1String("notFound") ||
+            event.startsWith(QLatin1String("error: ")))
             ++count;
     }
     return count;
@@ -42,7 +42,8 @@ void UpdaterRecordingDriver::showUpdateNotFound(UpdaterAcknowledgement acknowled
     acknowledgement();
 }
 
-void UpdaterRecordingDriver::showUpdaterError(const UpdaterError& error, UpdaterAcknowledgement acknowledgement)
+void UpdaterRecordingDriver::showUpdaterError(const UpdaterError& error,
+                                              UpdaterAcknowledgement acknowledgement)
 {
     events.append(QStringLiteral("error: ") + error.description());
     errors.append(error);

@@ -17,7 +17,7 @@ class UpdaterRecordingDriver : public UpdaterUserDriver, public UpdaterDelegate 
 public:
     UpdateChoice foundChoice = UpdateChoice::skip;
     UpdateChoice readyChoice = UpdateChoice::install;
-    bool cancelDownload = false;           // cancel as soon as the download starts
+    bool cancelDownload = false;            // cancel as soon as the download starts
     std::optional<QString> feedUrlOverride; // the delegate's feed address
     QSet<QString> channels;
 

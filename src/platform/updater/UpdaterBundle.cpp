@@ -33,7 +33,8 @@ std::optional<bool> UpdaterBundle::boolean(const QString& key) const
 QString UpdaterBundle::version() const
 {
     const QString bundleVersion = string(QStringLiteral("CFBundleVersion")).trimmed();
-    return bundleVersion.isEmpty() ? string(QStringLiteral("CFBundleShortVersionString")).trimmed() : bundleVersion;
+    return bundleVersion.isEmpty() ? string(QStringLiteral("CFBundleShortVersionString")).trimmed()
+                                   : bundleVersion;
 }
 
 } // namespace norvelle

@@ -43,7 +43,10 @@ public:
     virtual void showUpdaterError(const UpdaterError& error, UpdaterAcknowledgement acknowledgement) = 0;
 
     virtual void showDownloadInitiated(std::function<void()> cancellation) { Q_UNUSED(cancellation); }
-    virtual void showDownloadDidReceiveExpectedContentLength(quint64 expectedLength) { Q_UNUSED(expectedLength); }
+    virtual void showDownloadDidReceiveExpectedContentLength(quint64 expectedLength)
+    {
+        Q_UNUSED(expectedLength);
+    }
     virtual void showDownloadDidReceiveDataOfLength(quint64 length) { Q_UNUSED(length); }
     virtual void showDownloadDidStartExtractingUpdate() {}
     virtual void showExtractionReceivedProgress(double fraction) { Q_UNUSED(fraction); }
@@ -51,7 +54,8 @@ public:
     virtual void showReadyToInstallAndRelaunch(UpdaterReply<UpdateChoice> reply) = 0;
     // The engine neither quits nor relaunches the application it updates.
     virtual void showInstallingUpdate(bool applicationTerminated) { Q_UNUSED(applicationTerminated); }
-    virtual void showUpdateInstalledAndRelaunched(bool relaunched, UpdaterAcknowledgement acknowledgement) = 0;
+    virtual void showUpdateInstalledAndRelaunched(bool relaunched,
+                                                  UpdaterAcknowledgement acknowledgement) = 0;
 
     virtual void dismissUpdateInstallation() {}
 };

@@ -45,17 +45,19 @@ void FakeUpdaterEngineTest::playsTheScriptInOrder()
     UpdaterRecordingDriver driver;
     driver.foundChoice = UpdateChoice::install;
     FakeUpdaterEngine fake(driver, &driver,
-                           {Step::of(K::permissionRequest), Step::found(item("2.0")), Step::of(K::downloadInitiated),
-                            Step::bytes(K::expectedContentLength, 10), Step::bytes(K::receivedData, 10),
-                            Step::of(K::extractionStarted), Step::extraction(0.5), Step::of(K::readyToInstall),
-                            Step::of(K::installing), Step::of(K::installed), Step::of(K::dismissInstallation)});
+                           {Step::of(K::permissionRequest), Step::found(item("2.0")),
+                            Step::of(K::downloadInitiated), Step::bytes(K::expectedContentLength, 10),
+                            Step::bytes(K::receivedData, 10), Step::of(K::extractionStarted),
+                            Step::extraction(0.5), Step::of(K::readyToInstall), Step::of(K::installing),
+                            Step::of(K::installed), Step::of(K::dismissInstallation)});
     QVERIFY(!fake.checkForUpdates()); // not started
     fake.start();
     QVERIFY(fake.checkForUpdates());
     QVERIFY(driver.events.isEmpty()); // nothing during the call itself
     QTRY_VERIFY(fake.canCheckForUpdates());
-    QCOMPARE(driver.events, (QStringList{"permission", "found 2.0", "downloadInitiated", "expectedLength", "extractionStarted",
-                                         "readyToInstall", "installing", "installed", "dismissInstallation"}));
+    QCOMPARE(driver.events, (QStringList{"permission", "found 2.0", "downloadInitiated", "expectedLength",
+                                         "extractionStarted", "readyToInstall", "installing", "installed",
+                                         "dismissInstallation"}));
     QCOMPARE(driver.receivedBytes, 10u);
     QCOMPARE(driver.extractionFractions, QList<double>{0.5});
     QCOMPARE(fake.choices, (QList<UpdateChoice>{UpdateChoice::install, UpdateChoice::install}));
@@ -91,7 +93,8 @@ void FakeUpdaterEngineTest::factoryHandsOutScripts()
     UpdaterRecordingDriver driver;
     driver.feedUrlOverride = "https://feed.example.org/a.xml";
     FakeUpdaterFactory factory;
-    factory.scripts = {{Step::of(K::updateNotFound)}, {Step::failed(UpdaterError(UpdaterError::Kind::feedFailed, "offline"))}};
+    factory.scripts = {{Step::of(K::updateNotFound)},
+                       {Step::failed(UpdaterError(UpdaterError::Kind::feedFailed, "offline"))}};
     std::unique_ptr<Updater> first = factory.create("/Applications/A.app", driver, &driver);
     std::unique_ptr<Updater> second = factory.create("/Applications/B.app", driver, &driver);
     std::unique_ptr<Updater> third = factory.create("/Applications/C.app", driver, nullptr);
