@@ -83,56 +83,56 @@ void FakeUpdaterEngine::playFrom(qsizetype index)
     using K = Step::Kind;
     switch (step.kind) {
     case K::permissionRequest:
-        m_driver.showUpdatePermissionRequest(UpdaterReply<UpdatePermissionResponse>(
-            [this, next, alive](const UpdatePermissionResponse& r) {
+        m_driver.askUpdatePermission(UpdaterReply<UpdatePermission>(
+            [this, next, alive](const UpdatePermission& r) {
                 if (alive.expired())
                     return;
                 permissionResponses.append(r);
                 next();
             },
-            UpdatePermissionResponse{}));
+            UpdatePermission{}));
         return;
     case K::updateFound:
-        m_driver.showUpdateFound(step.item, UpdaterReply<UpdateChoice>(choice, UpdateChoice::dismiss));
+        m_driver.updateFound(step.item, UpdaterReply<UpdateChoice>(choice, UpdateChoice::dismiss));
         return;
     case K::readyToInstall:
-        m_driver.showReadyToInstallAndRelaunch(UpdaterReply<UpdateChoice>(choice, UpdateChoice::dismiss));
+        m_driver.readyToInstall(UpdaterReply<UpdateChoice>(choice, UpdateChoice::dismiss));
         return;
     case K::updateNotFound:
-        m_driver.showUpdateNotFound(UpdaterAcknowledgement(ack));
+        m_driver.updateNotFound(UpdaterAcknowledgement(ack));
         return;
     case K::updaterError:
-        m_driver.showUpdaterError(step.error, UpdaterAcknowledgement(ack));
+        m_driver.updaterFailed(step.error, UpdaterAcknowledgement(ack));
         return;
     case K::installed:
-        m_driver.showUpdateInstalledAndRelaunched(false, UpdaterAcknowledgement(ack));
+        m_driver.installed(false, UpdaterAcknowledgement(ack));
         return;
     case K::checkStarted:
-        m_driver.showUserInitiatedUpdateCheck([] {});
+        m_driver.checkStarted([] {});
         break;
     case K::checkDismissed:
-        m_driver.dismissUserInitiatedUpdateCheck();
+        m_driver.checkFinished();
         break;
     case K::downloadInitiated:
-        m_driver.showDownloadInitiated([] {});
+        m_driver.downloadStarted([] {});
         break;
     case K::expectedContentLength:
-        m_driver.showDownloadDidReceiveExpectedContentLength(step.length);
+        m_driver.downloadExpectedLength(step.length);
         break;
     case K::receivedData:
-        m_driver.showDownloadDidReceiveDataOfLength(step.length);
+        m_driver.downloadReceived(step.length);
         break;
     case K::extractionStarted:
-        m_driver.showDownloadDidStartExtractingUpdate();
+        m_driver.extractionStarted();
         break;
     case K::extractionProgress:
-        m_driver.showExtractionReceivedProgress(step.fraction);
+        m_driver.extractionProgressed(step.fraction);
         break;
     case K::installing:
-        m_driver.showInstallingUpdate(true);
+        m_driver.installing(true);
         break;
     case K::dismissInstallation:
-        m_driver.dismissUpdateInstallation();
+        m_driver.cycleFinished();
         break;
     }
     next();

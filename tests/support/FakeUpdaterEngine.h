@@ -63,7 +63,7 @@ public:
 
     // What the driver answered, in order.
     QList<UpdateChoice> choices;
-    QList<UpdatePermissionResponse> permissionResponses;
+    QList<UpdatePermission> permissionResponses;
     int acknowledgements = 0;
     int checkCalls = 0;
     std::optional<QString> delegateFeedUrl; // what the delegate answered at start()

@@ -13,89 +13,88 @@ int UpdaterRecordingDriver::terminalCount() const
     return count;
 }
 
-void UpdaterRecordingDriver::showUpdatePermissionRequest(UpdaterReply<UpdatePermissionResponse> reply)
+void UpdaterRecordingDriver::askUpdatePermission(UpdaterReply<UpdatePermission> reply)
 {
     events.append(QStringLiteral("permission"));
-    reply(UpdatePermissionResponse{false, false});
+    reply(UpdatePermission{false, false});
 }
 
-void UpdaterRecordingDriver::showUserInitiatedUpdateCheck(std::function<void()>)
+void UpdaterRecordingDriver::checkStarted(std::function<void()>)
 {
     events.append(QStringLiteral("checkStarted"));
 }
 
-void UpdaterRecordingDriver::dismissUserInitiatedUpdateCheck()
+void UpdaterRecordingDriver::checkFinished()
 {
     events.append(QStringLiteral("checkDismissed"));
 }
 
-void UpdaterRecordingDriver::showUpdateFound(const AppcastItem& item, UpdaterReply<UpdateChoice> reply)
+void UpdaterRecordingDriver::updateFound(const AppcastItem& item, UpdaterReply<UpdateChoice> reply)
 {
     events.append(QStringLiteral("found ") + item.displayVersionString);
     foundItems.append(item);
     reply(foundChoice);
 }
 
-void UpdaterRecordingDriver::showUpdateNotFound(UpdaterAcknowledgement acknowledgement)
+void UpdaterRecordingDriver::updateNotFound(UpdaterAcknowledgement acknowledgement)
 {
     events.append(QStringLiteral("notFound"));
     acknowledgement();
 }
 
-void UpdaterRecordingDriver::showUpdaterError(const UpdaterError& error,
-                                              UpdaterAcknowledgement acknowledgement)
+void UpdaterRecordingDriver::updaterFailed(const UpdaterError& error, UpdaterAcknowledgement acknowledgement)
 {
     events.append(QStringLiteral("error: ") + error.description());
     errors.append(error);
     acknowledgement();
 }
 
-void UpdaterRecordingDriver::showDownloadInitiated(std::function<void()> cancellation)
+void UpdaterRecordingDriver::downloadStarted(std::function<void()> cancellation)
 {
     events.append(QStringLiteral("downloadInitiated"));
     if (cancelDownload)
         cancellation();
 }
 
-void UpdaterRecordingDriver::showDownloadDidReceiveExpectedContentLength(quint64 expectedLength)
+void UpdaterRecordingDriver::downloadExpectedLength(quint64 expectedLength)
 {
     events.append(QStringLiteral("expectedLength"));
     expectedBytes = expectedLength;
 }
 
-void UpdaterRecordingDriver::showDownloadDidReceiveDataOfLength(quint64 length)
+void UpdaterRecordingDriver::downloadReceived(quint64 length)
 {
     receivedBytes += length;
 }
 
-void UpdaterRecordingDriver::showDownloadDidStartExtractingUpdate()
+void UpdaterRecordingDriver::extractionStarted()
 {
     events.append(QStringLiteral("extractionStarted"));
 }
 
-void UpdaterRecordingDriver::showExtractionReceivedProgress(double fraction)
+void UpdaterRecordingDriver::extractionProgressed(double fraction)
 {
     extractionFractions.append(fraction);
 }
 
-void UpdaterRecordingDriver::showReadyToInstallAndRelaunch(UpdaterReply<UpdateChoice> reply)
+void UpdaterRecordingDriver::readyToInstall(UpdaterReply<UpdateChoice> reply)
 {
     events.append(QStringLiteral("readyToInstall"));
     reply(readyChoice);
 }
 
-void UpdaterRecordingDriver::showInstallingUpdate(bool)
+void UpdaterRecordingDriver::installing(bool)
 {
     events.append(QStringLiteral("installing"));
 }
 
-void UpdaterRecordingDriver::showUpdateInstalledAndRelaunched(bool, UpdaterAcknowledgement acknowledgement)
+void UpdaterRecordingDriver::installed(bool, UpdaterAcknowledgement acknowledgement)
 {
     events.append(QStringLiteral("installed"));
     acknowledgement();
 }
 
-void UpdaterRecordingDriver::dismissUpdateInstallation()
+void UpdaterRecordingDriver::cycleFinished()
 {
     events.append(QStringLiteral("dismissInstallation"));
 }

@@ -32,21 +32,21 @@ public:
     int terminalCount() const;
     bool finished() const { return events.contains(QStringLiteral("dismissInstallation")); }
 
-    void showUpdatePermissionRequest(UpdaterReply<UpdatePermissionResponse> reply) override;
-    void showUserInitiatedUpdateCheck(std::function<void()> cancellation) override;
-    void dismissUserInitiatedUpdateCheck() override;
-    void showUpdateFound(const AppcastItem& item, UpdaterReply<UpdateChoice> reply) override;
-    void showUpdateNotFound(UpdaterAcknowledgement acknowledgement) override;
-    void showUpdaterError(const UpdaterError& error, UpdaterAcknowledgement acknowledgement) override;
-    void showDownloadInitiated(std::function<void()> cancellation) override;
-    void showDownloadDidReceiveExpectedContentLength(quint64 expectedLength) override;
-    void showDownloadDidReceiveDataOfLength(quint64 length) override;
-    void showDownloadDidStartExtractingUpdate() override;
-    void showExtractionReceivedProgress(double fraction) override;
-    void showReadyToInstallAndRelaunch(UpdaterReply<UpdateChoice> reply) override;
-    void showInstallingUpdate(bool applicationTerminated) override;
-    void showUpdateInstalledAndRelaunched(bool relaunched, UpdaterAcknowledgement acknowledgement) override;
-    void dismissUpdateInstallation() override;
+    void askUpdatePermission(UpdaterReply<UpdatePermission> reply) override;
+    void checkStarted(std::function<void()> cancellation) override;
+    void checkFinished() override;
+    void updateFound(const AppcastItem& item, UpdaterReply<UpdateChoice> reply) override;
+    void updateNotFound(UpdaterAcknowledgement acknowledgement) override;
+    void updaterFailed(const UpdaterError& error, UpdaterAcknowledgement acknowledgement) override;
+    void downloadStarted(std::function<void()> cancellation) override;
+    void downloadExpectedLength(quint64 expectedLength) override;
+    void downloadReceived(quint64 length) override;
+    void extractionStarted() override;
+    void extractionProgressed(double fraction) override;
+    void readyToInstall(UpdaterReply<UpdateChoice> reply) override;
+    void installing(bool applicationTerminated) override;
+    void installed(bool relaunched, UpdaterAcknowledgement acknowledgement) override;
+    void cycleFinished() override;
 
     std::optional<QString> feedUrlString() override { return feedUrlOverride; }
     QSet<QString> allowedChannels() override { return channels; }

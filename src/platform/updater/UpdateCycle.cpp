@@ -89,7 +89,7 @@ void UpdateCycle::run()
     } catch (const std::exception& error) {
         reportError(UpdaterError(UpdaterError::Kind::installFailed, describeException(error)));
     }
-    m_post([](UpdaterUserDriver& driver) { driver.dismissUpdateInstallation(); });
+    m_post([](UpdaterUserDriver& driver) { driver.cycleFinished(); });
 }
 
 void UpdateCycle::reportError(const UpdaterError& error)
@@ -100,7 +100,7 @@ void UpdateCycle::reportError(const UpdaterError& error)
                   error.description());
     try {
         acknowledged([error](UpdaterUserDriver& driver, UpdaterAcknowledgement ack) {
-            driver.showUpdaterError(error, ack);
+            driver.updaterFailed(error, ack);
         });
     } catch (const Stopped&) {
     }
@@ -131,14 +131,13 @@ void UpdateCycle::check()
     if (m_setup.askPermission) {
         // The answer only lets the cycle go on: nothing is stored for the application.
         auto box = std::make_shared<ReplyBox<bool>>();
-        UpdaterReply<UpdatePermissionResponse> reply(
-            [box](const UpdatePermissionResponse&) { box->set(true); }, UpdatePermissionResponse{});
-        m_post([reply](UpdaterUserDriver& driver) { driver.showUpdatePermissionRequest(reply); });
+        UpdaterReply<UpdatePermission> reply([box](const UpdatePermission&) { box->set(true); },
+                                             UpdatePermission{});
+        m_post([reply](UpdaterUserDriver& driver) { driver.askUpdatePermission(reply); });
         reply = {};
         box->wait(m_stop.get_token());
     }
-    m_post(
-        [cancel = canceller()](UpdaterUserDriver& driver) { driver.showUserInitiatedUpdateCheck(cancel); });
+    m_post([cancel = canceller()](UpdaterUserDriver& driver) { driver.checkStarted(cancel); });
 
     HttpResponse response;
     std::optional<HttpError> failure;
@@ -149,7 +148,7 @@ void UpdateCycle::check()
     }
     if (stopped() || (failure && failure->kind() == HttpError::Kind::cancelled))
         throw Stopped{};
-    m_post([](UpdaterUserDriver& driver) { driver.dismissUserInitiatedUpdateCheck(); });
+    m_post([](UpdaterUserDriver& driver) { driver.checkFinished(); });
     if (failure && failure->kind() == HttpError::Kind::timeout)
         throw UpdaterError(UpdaterError::Kind::timedOut,
                            QStringLiteral("The update feed did not answer in time"));
@@ -171,12 +170,12 @@ void UpdateCycle::check()
 
     if (!item) {
         acknowledged(
-            [](UpdaterUserDriver& driver, UpdaterAcknowledgement ack) { driver.showUpdateNotFound(ack); });
+            [](UpdaterUserDriver& driver, UpdaterAcknowledgement ack) { driver.updateNotFound(ack); });
         return;
     }
     const UpdateChoice choice =
         choose([item = *item](UpdaterUserDriver& driver, UpdaterReply<UpdateChoice> reply) {
-            driver.showUpdateFound(item, reply);
+            driver.updateFound(item, reply);
         });
     if (choice == UpdateChoice::install)
         install(*item);
@@ -227,43 +226,37 @@ void UpdateCycle::install(const AppcastItem& item)
     const QString archivePath = staging.filePath(fileName);
     downloadAndVerify(item, archivePath);
 
-    m_post([](UpdaterUserDriver& driver) { driver.showDownloadDidStartExtractingUpdate(); });
+    m_post([](UpdaterUserDriver& driver) { driver.extractionStarted(); });
     const QString extracted = staging.filePath(QStringLiteral("extracted"));
     QDir().mkpath(extracted);
     ArchiveExtractor::extract(
         archivePath, extracted,
         [this](double fraction) {
-            m_post(
-                [fraction](UpdaterUserDriver& driver) { driver.showExtractionReceivedProgress(fraction); });
+            m_post([fraction](UpdaterUserDriver& driver) { driver.extractionProgressed(fraction); });
         },
         m_stop.get_token());
     const UpdaterBundle update = m_setup.installer->findUpdateBundle(extracted, m_setup.bundle);
 
-    const UpdateChoice choice = choose([](UpdaterUserDriver& driver, UpdaterReply<UpdateChoice> reply) {
-        driver.showReadyToInstallAndRelaunch(reply);
-    });
+    const UpdateChoice choice = choose(
+        [](UpdaterUserDriver& driver, UpdaterReply<UpdateChoice> reply) { driver.readyToInstall(reply); });
     if (choice != UpdateChoice::install || stopped())
         return;
-    m_post([](UpdaterUserDriver& driver) { driver.showInstallingUpdate(true); });
+    m_post([](UpdaterUserDriver& driver) { driver.installing(true); });
     m_setup.installer->replace(m_setup.bundle.path(), update.path());
-    Logger::info(QStringLiteral("Updater installed version ") + update.version() + QStringLiteral(" at ") +
+    Logger::debug(QStringLiteral("Updater installed version ") + update.version() + QStringLiteral(" at ") +
                  m_setup.bundle.path());
-    acknowledged([](UpdaterUserDriver& driver, UpdaterAcknowledgement ack) {
-        driver.showUpdateInstalledAndRelaunched(false, ack);
-    });
+    acknowledged([](UpdaterUserDriver& driver, UpdaterAcknowledgement ack) { driver.installed(false, ack); });
 }
 
 void UpdateCycle::downloadAndVerify(const AppcastItem& item, const QString& archivePath)
 {
-    m_post([cancel = canceller()](UpdaterUserDriver& driver) { driver.showDownloadInitiated(cancel); });
+    m_post([cancel = canceller()](UpdaterUserDriver& driver) { driver.downloadStarted(cancel); });
     bool lengthSent = false;
     qint64 reported = 0;
     auto sendLength = [&](qint64 expected) {
         lengthSent = true;
         const quint64 length = expected > 0 ? quint64(expected) : item.contentLength;
-        m_post([length](UpdaterUserDriver& driver) {
-            driver.showDownloadDidReceiveExpectedContentLength(length);
-        });
+        m_post([length](UpdaterUserDriver& driver) { driver.downloadExpectedLength(length); });
     };
     auto progress = [&](qint64 received, qint64 expected) {
         if (!lengthSent && (expected > 0 || received > 0))
@@ -271,8 +264,7 @@ void UpdateCycle::downloadAndVerify(const AppcastItem& item, const QString& arch
         if (received > reported) {
             const quint64 length = quint64(received - reported);
             reported = received;
-            m_post(
-                [length](UpdaterUserDriver& driver) { driver.showDownloadDidReceiveDataOfLength(length); });
+            m_post([length](UpdaterUserDriver& driver) { driver.downloadReceived(length); });
         }
     };
 

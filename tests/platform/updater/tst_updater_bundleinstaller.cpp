@@ -129,8 +129,8 @@ void BundleInstallerTest::findsTheUpdateBundle()
     QFETCH(QString, expected);
     const QString folder = m_dir->filePath("candidates");
     QDir().mkpath(folder);
-    for (const QString& spec : bundles) {
-        const QStringList parts = spec.split('=');
+    for (const QString& entry : bundles) {
+        const QStringList parts = entry.split('=');
         UpdaterFixture::writeBundle(folder, parts[0], UpdaterFixture::info(parts[1], parts[2]));
     }
     QFile::link(m_update, folder + "/Link.app"); // links are never candidates

@@ -14,7 +14,7 @@ namespace {
 class HoldingDriver : public UpdaterRecordingDriver {
 public:
     UpdaterReply<UpdateChoice> held;
-    void showUpdateFound(const AppcastItem& item, UpdaterReply<UpdateChoice> reply) override
+    void updateFound(const AppcastItem& item, UpdaterReply<UpdateChoice> reply) override
     {
         events.append("found " + item.displayVersionString);
         held = reply;
