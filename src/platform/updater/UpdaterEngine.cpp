@@ -5,10 +5,9 @@
 #include "platform/updater/UpdateCycle.h"
 #include "platform/updater/UpdaterDelegate.h"
 #include "platform/updater/UpdaterError.h"
+#include "util/Async.h"
 #include "util/Logger.h"
 
-#include <QCoreApplication>
-#include <QMetaObject>
 
 namespace norvelle {
 
@@ -20,12 +19,6 @@ struct UpdaterEngine::Shared {
 };
 
 namespace {
-
-void postToMainThread(std::function<void()> call)
-{
-    if (QCoreApplication* app = QCoreApplication::instance())
-        QMetaObject::invokeMethod(app, std::move(call), Qt::QueuedConnection);
-}
 
 [[noreturn]] void refuse(UpdaterError::Kind kind, const QString& why)
 {
@@ -110,7 +103,7 @@ bool UpdaterEngine::checkForUpdates()
     m_shared->sessionInProgress = true;
     std::weak_ptr<Shared> weak = m_shared;
     auto post = [weak](UpdateCycle::DriverCall call) {
-        postToMainThread([weak, call = std::move(call)] {
+        postToMain([weak, call = std::move(call)] {
             const std::shared_ptr<Shared> shared = weak.lock();
             if (shared && shared->alive)
                 call(*shared->driver);
@@ -118,7 +111,7 @@ bool UpdaterEngine::checkForUpdates()
     };
     m_worker = std::jthread([cycle = std::make_shared<UpdateCycle>(std::move(setup), post, m_stop), weak] {
         cycle->run();
-        postToMainThread([weak] {
+        postToMain([weak] {
             if (const std::shared_ptr<Shared> shared = weak.lock())
                 shared->sessionInProgress = false;
         });
