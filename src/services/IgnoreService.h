@@ -48,7 +48,8 @@ public:
 
     // Writes `ignored`, `skippedVersion` and the effect on `update` and `cask`
     // into freshly discovered applications; returns the same list.
-    virtual QList<std::shared_ptr<Application>> applyIgnoreState(QList<std::shared_ptr<Application>> applications);
+    virtual QList<std::shared_ptr<Application>>
+    applyIgnoreState(QList<std::shared_ptr<Application>> applications);
 
     QSet<QString> ignoredApps() const;
     QMap<QString, QString> ignoredVersions() const;
@@ -66,8 +67,7 @@ private:
     void loadLocked();
     void moveAsideLocked();
     void saveLocked(const StoredIgnoreData& data);
-    template <typename Change>
-    void mutate(Change change);
+    template <typename Change> void mutate(Change change);
 
     const QString m_supportFolder;
     const QString m_storagePath;
