@@ -101,19 +101,6 @@ private Q_SLOTS:
         QCOMPARE(badge->label(), label);
     }
 
-    void badgeFollowsInPlaceChangesOnRecompute()
-    {
-        auto badge = std::make_shared<FakeDockBadge>();
-        ApplicationStore store(badge);
-        const List list = makeList({"U", "U"});
-        store.setApplications(list);
-        QCOMPARE(badge->label(), QStringLiteral("2"));
-        list.at(0)->setIgnored(true);
-        list.at(1)->setUpdate(std::nullopt);
-        store.updateDockBadge();
-        QCOMPARE(badge->label(), QString());
-    }
-
     void applicationsChangeRule_data()
     {
         QTest::addColumn<int>("variant");
