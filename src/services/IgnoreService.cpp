@@ -1,6 +1,7 @@
 #include "services/IgnoreService.h"
 
 #include "model/Application.h"
+#include "util/Async.h"
 #include "util/Error.h"
 #include "util/Logger.h"
 
@@ -92,7 +93,7 @@ IgnoreService::IgnoreService(QString supportFolder)
     : m_supportFolder(std::move(supportFolder)),
       m_storagePath(QDir(m_supportFolder).filePath(QString::fromLatin1(fileName)))
 {
-    m_startup = std::thread([this] { startup(); });
+    m_startup = runAsync([this] { startup(); });
 }
 
 IgnoreService::~IgnoreService()
@@ -102,11 +103,7 @@ IgnoreService::~IgnoreService()
 
 void IgnoreService::waitForStartup()
 {
-    std::call_once(m_joinOnce, [this] {
-        if (m_startup.joinable()) {
-            m_startup.join();
-        }
-    });
+    m_startup.waitForFinished();
 }
 
 void IgnoreService::startup()

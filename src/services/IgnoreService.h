@@ -1,13 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFuture>
 #include <QList>
 #include <QMap>
 #include <QSet>
 #include <QString>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 namespace norvelle {
 
@@ -83,8 +83,7 @@ private:
     bool m_unreadable = false;
     QString m_readFailure;
 
-    std::once_flag m_joinOnce;
-    std::thread m_startup;
+    QFuture<void> m_startup;
 };
 
 } // namespace norvelle
