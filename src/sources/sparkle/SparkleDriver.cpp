@@ -10,8 +10,7 @@
 namespace norvelle {
 
 SparkleDriver::SparkleDriver(UpdaterBundle bundle, std::shared_ptr<const UpdaterFactory> factory)
-    : m_bundle(std::move(bundle))
-    , m_factory(std::move(factory))
+    : m_bundle(std::move(bundle)), m_factory(std::move(factory))
 {
 }
 

@@ -25,8 +25,7 @@ using Phase = SparkleUpdateOperation::Phase;
 
 // The outcome a waiting call receives from the main thread: set once, later attempts
 // are ignored. Only touched on the main thread; the waiting side holds the future.
-template <typename T>
-class Outcome {
+template <typename T> class Outcome {
 public:
     std::future<T> future() { return m_promise.get_future(); }
 
@@ -47,8 +46,7 @@ private:
     bool m_done = false;
 };
 
-template <typename F>
-class ScopeExit {
+template <typename F> class ScopeExit {
 public:
     explicit ScopeExit(F f) : m_f(std::move(f)) {}
     ~ScopeExit() { m_f(); }
@@ -74,8 +72,7 @@ bool postToMainThread(std::function<void()> fn)
     return QMetaObject::invokeMethod(app, std::move(fn), Qt::QueuedConnection);
 }
 
-template <typename T>
-T await(std::future<T>& future)
+template <typename T> T await(std::future<T>& future)
 {
     try {
         return future.get();
@@ -136,14 +133,14 @@ std::optional<UpdaterBundle> loadBundle(const QUrl& path)
 
 SparkleService::SparkleService(std::shared_ptr<const UpdaterFactory> updaterFactory,
                                std::shared_ptr<const HttpClient> releaseNotesClient)
-    : m_updaterFactory(std::move(updaterFactory))
-    , m_releaseNotesClient(std::move(releaseNotesClient))
+    : m_updaterFactory(std::move(updaterFactory)), m_releaseNotesClient(std::move(releaseNotesClient))
 {
 }
 
 SparkleService::~SparkleService() = default;
 
-std::optional<SparkleUpdate> SparkleService::performUpdateCheck(const std::shared_ptr<Application>& application)
+std::optional<SparkleUpdate>
+SparkleService::performUpdateCheck(const std::shared_ptr<Application>& application)
 {
     Q_ASSERT_X(!onMainThread(), "SparkleService", "blocking call made on the main thread");
     const Application::Snapshot snapshot = application->snapshot();
@@ -153,20 +150,22 @@ std::optional<SparkleUpdate> SparkleService::performUpdateCheck(const std::share
 
     auto outcome = std::make_shared<Outcome<std::optional<SparkleUpdate>>>();
     std::future<std::optional<SparkleUpdate>> future = outcome->future();
-    const bool posted = postToMainThread([application, bundle = std::move(*bundle), factory = m_updaterFactory, outcome] {
-        try {
-            const auto checker = std::make_shared<SparkleUpdateChecker>(
-                application, bundle, factory, [outcome](std::optional<SparkleUpdate> update, std::exception_ptr error) {
-                    if (error)
-                        outcome->fail(error);
-                    else
-                        outcome->resume(std::move(update));
-                });
-            checker->start();
-        } catch (...) {
-            outcome->fail(std::current_exception());
-        }
-    });
+    const bool posted =
+        postToMainThread([application, bundle = std::move(*bundle), factory = m_updaterFactory, outcome] {
+            try {
+                const auto checker = std::make_shared<SparkleUpdateChecker>(
+                    application, bundle, factory,
+                    [outcome](std::optional<SparkleUpdate> update, std::exception_ptr error) {
+                        if (error)
+                            outcome->fail(error);
+                        else
+                            outcome->resume(std::move(update));
+                    });
+                checker->start();
+            } catch (...) {
+                outcome->fail(std::current_exception());
+            }
+        });
     if (!posted)
         throw CancelledError();
     return await(future);
@@ -185,8 +184,8 @@ std::optional<Update> SparkleService::checkForUpdate(const std::shared_ptr<Appli
 
     const std::optional<QUrl> feedURL = parseUrl(found->feedURL);
     if (!feedURL) {
-        Logger::warning(QStringLiteral("Sparkle update for ") + snapshot.name
-                        + QStringLiteral(" ignored: its feed URL is not valid: ") + found->feedURL);
+        Logger::warning(QStringLiteral("Sparkle update for ") + snapshot.name +
+                        QStringLiteral(" ignored: its feed URL is not valid: ") + found->feedURL);
         return std::nullopt;
     }
     SparkleInfo info;
@@ -221,7 +220,8 @@ std::optional<QString> SparkleService::fetchReleaseNotes(const QString& address)
     if (!url)
         return std::nullopt;
     if (url->scheme() != QLatin1String("http") && url->scheme() != QLatin1String("https")) {
-        Logger::warning(QStringLiteral("Release notes not fetched, the URL is not http or https: ") + address);
+        Logger::warning(QStringLiteral("Release notes not fetched, the URL is not http or https: ") +
+                        address);
         return std::nullopt;
     }
     HttpResponse response;
@@ -274,7 +274,8 @@ void SparkleService::update(const std::shared_ptr<Application>& application, Pro
     const bool posted = postToMainThread([this, key, application, bundle = std::move(*bundle),
                                           info = *snapshot.update->sparkleInfo, progressHandler, outcome] {
         try {
-            const auto operation = std::make_shared<SparkleUpdateOperation>(application, bundle, info, m_updaterFactory);
+            const auto operation =
+                std::make_shared<SparkleUpdateOperation>(application, bundle, info, m_updaterFactory);
             operation->setProgressHandler([progressHandler](const Phase& phase) {
                 if (!progressHandler)
                     return;

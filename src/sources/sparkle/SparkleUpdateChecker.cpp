@@ -28,10 +28,10 @@ QString availableVersion(const AppcastItem& item)
 } // namespace
 
 SparkleUpdateChecker::SparkleUpdateChecker(std::shared_ptr<Application> application, UpdaterBundle bundle,
-                                           std::shared_ptr<const UpdaterFactory> factory, Completion completion)
-    : SparkleDriver(std::move(bundle), std::move(factory))
-    , m_application(std::move(application))
-    , m_completion(std::move(completion))
+                                           std::shared_ptr<const UpdaterFactory> factory,
+                                           Completion completion)
+    : SparkleDriver(std::move(bundle), std::move(factory)), m_application(std::move(application)),
+      m_completion(std::move(completion))
 {
     m_feedURL = feedOf(*m_application, this->bundle());
 }
@@ -47,8 +47,9 @@ void SparkleUpdateChecker::showUpdateFound(const AppcastItem& item, UpdaterReply
     post([this, item, reply] {
         if (!hasOutcome()) {
             const SparkleUpdate update = makeUpdate(item);
-            Logger::info(QStringLiteral("Sparkle found update for ") + m_application->name() + QStringLiteral(": ")
-                         + update.currentVersion + QStringLiteral(" New: ") + update.availableVersion);
+            Logger::info(QStringLiteral("Sparkle found update for ") + m_application->name() +
+                         QStringLiteral(": ") + update.currentVersion + QStringLiteral(" New: ") +
+                         update.availableVersion);
             finish(update, nullptr);
         }
         reply(UpdateChoice::skip);
@@ -66,8 +67,8 @@ void SparkleUpdateChecker::showUpdaterError(const UpdaterError& error, UpdaterAc
 {
     post([this, description = error.description()] {
         if (!hasOutcome())
-            Logger::warning(QStringLiteral("Sparkle update check failed for ") + m_application->name()
-                            + QStringLiteral(": ") + description);
+            Logger::warning(QStringLiteral("Sparkle update check failed for ") + m_application->name() +
+                            QStringLiteral(": ") + description);
         finish(std::nullopt, nullptr);
     });
     acknowledgement();
@@ -79,7 +80,8 @@ void SparkleUpdateChecker::showReadyToInstallAndRelaunch(UpdaterReply<UpdateChoi
     Q_UNUSED(reply);
 }
 
-void SparkleUpdateChecker::showUpdateInstalledAndRelaunched(bool relaunched, UpdaterAcknowledgement acknowledgement)
+void SparkleUpdateChecker::showUpdateInstalledAndRelaunched(bool relaunched,
+                                                            UpdaterAcknowledgement acknowledgement)
 {
     Q_UNUSED(relaunched);
     acknowledgement();

@@ -8,9 +8,8 @@ namespace norvelle {
 SparkleUpdateOperation::SparkleUpdateOperation(std::shared_ptr<Application> application, UpdaterBundle bundle,
                                                SparkleInfo sparkleInfo,
                                                std::shared_ptr<const UpdaterFactory> factory)
-    : SparkleDriver(std::move(bundle), std::move(factory))
-    , m_application(std::move(application))
-    , m_sparkleInfo(std::move(sparkleInfo))
+    : SparkleDriver(std::move(bundle), std::move(factory)), m_application(std::move(application)),
+      m_sparkleInfo(std::move(sparkleInfo))
 {
 }
 
@@ -40,7 +39,8 @@ void SparkleUpdateOperation::showUpdateNotFound(UpdaterAcknowledgement acknowled
     acknowledgement();
 }
 
-void SparkleUpdateOperation::showUpdaterError(const UpdaterError& error, UpdaterAcknowledgement acknowledgement)
+void SparkleUpdateOperation::showUpdaterError(const UpdaterError& error,
+                                              UpdaterAcknowledgement acknowledgement)
 {
     post([this, failure = std::make_exception_ptr(error)] { fail(failure); });
     acknowledgement();
@@ -77,7 +77,8 @@ void SparkleUpdateOperation::showInstallingUpdate(bool applicationTerminated)
     progressLater(Phase{Phase::Kind::installing});
 }
 
-void SparkleUpdateOperation::showUpdateInstalledAndRelaunched(bool relaunched, UpdaterAcknowledgement acknowledgement)
+void SparkleUpdateOperation::showUpdateInstalledAndRelaunched(bool relaunched,
+                                                              UpdaterAcknowledgement acknowledgement)
 {
     Q_UNUSED(relaunched);
     post([this] {

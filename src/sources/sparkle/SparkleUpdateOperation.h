@@ -30,8 +30,8 @@ public:
     using CompletionHandler = std::function<void(std::exception_ptr error)>;
 
     // The install uses sparkleInfo's feed.
-    SparkleUpdateOperation(std::shared_ptr<Application> application, UpdaterBundle bundle, SparkleInfo sparkleInfo,
-                           std::shared_ptr<const UpdaterFactory> factory);
+    SparkleUpdateOperation(std::shared_ptr<Application> application, UpdaterBundle bundle,
+                           SparkleInfo sparkleInfo, std::shared_ptr<const UpdaterFactory> factory);
 
     void setProgressHandler(ProgressHandler handler) { m_progressHandler = std::move(handler); }
     void setCompletionHandler(CompletionHandler handler) { m_completionHandler = std::move(handler); }

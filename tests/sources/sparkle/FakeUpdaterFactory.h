@@ -33,8 +33,8 @@ struct FakeStep {
         hold, // the cycle waits here until FakeUpdaterRecord::resume()
     };
     Kind kind;
-    AppcastItem item{};    // found
-    QString errorText{};   // error
+    AppcastItem item{};  // found
+    QString errorText{}; // error
 };
 
 // What the fake updaters were asked and answered; shared between factory and test.
@@ -220,9 +220,11 @@ public:
 inline QList<FakeStep> installSequence(const AppcastItem& item = {})
 {
     using K = FakeStep::Kind;
-    return {{K::permission},   {K::checkStarted},       {K::found, item},    {K::downloadInitiated},
-            {K::extractionStarted}, {K::extractionProgress}, {K::readyToInstall}, {K::installing},
-            {K::installed},    {K::dismiss}};
+    return {{K::permission},        {K::checkStarted},
+            {K::found, item},       {K::downloadInitiated},
+            {K::extractionStarted}, {K::extractionProgress},
+            {K::readyToInstall},    {K::installing},
+            {K::installed},         {K::dismiss}};
 }
 
 } // namespace norvelle::test

@@ -104,7 +104,8 @@ private Q_SLOTS:
 private:
     std::shared_ptr<Application> application(std::optional<SparkleInfo> info = std::nullopt) const;
     std::shared_ptr<CheckOutcome> check(const std::shared_ptr<Application>& app) const;
-    std::shared_ptr<InstallOutcome> install(const std::shared_ptr<Application>& app, const SparkleInfo& info) const;
+    std::shared_ptr<InstallOutcome> install(const std::shared_ptr<Application>& app,
+                                            const SparkleInfo& info) const;
     UpdaterBundle writeBundle(const QVariantMap& extra = {}) const;
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -122,8 +123,9 @@ void SparkleDriversTest::init()
 
 UpdaterBundle SparkleDriversTest::writeBundle(const QVariantMap& extra) const
 {
-    const QString path = UpdaterFixture::writeBundle(m_dir->path(), QStringLiteral("Sample.app"),
-                                                     UpdaterFixture::info("org.example.sample", "1.0", extra));
+    const QString path =
+        UpdaterFixture::writeBundle(m_dir->path(), QStringLiteral("Sample.app"),
+                                    UpdaterFixture::info("org.example.sample", "1.0", extra));
     std::optional<UpdaterBundle> bundle = UpdaterBundle::load(path);
     if (!bundle)
         qFatal("unreadable test bundle");
@@ -142,13 +144,14 @@ std::shared_ptr<CheckOutcome> SparkleDriversTest::check(const std::shared_ptr<Ap
 {
     auto outcome = std::make_shared<CheckOutcome>();
     // The test lets go of the checker at once, as the service does.
-    std::make_shared<SparkleUpdateChecker>(app, m_bundle, m_factory,
-                                           [outcome](std::optional<SparkleUpdate> update, std::exception_ptr error) {
-                                               ++outcome->calls;
-                                               outcome->update = std::move(update);
-                                               if (error)
-                                                   outcome->error = describeException(error);
-                                           })
+    std::make_shared<SparkleUpdateChecker>(
+        app, m_bundle, m_factory,
+        [outcome](std::optional<SparkleUpdate> update, std::exception_ptr error) {
+            ++outcome->calls;
+            outcome->update = std::move(update);
+            if (error)
+                outcome->error = describeException(error);
+        })
         ->start();
     return outcome;
 }
@@ -181,12 +184,16 @@ void SparkleDriversTest::checkerBuildsTheUpdateFromTheItem_data()
     full.fileUrl = QUrl(QStringLiteral("https://example.org/Sample 2.4.zip"));
     full.date = QDateTime(QDate(2024, 5, 1), QTime(12, 0), Qt::UTC);
     full.contentLength = 1234;
-    QTest::newRow("every fact") << full << "2.4,2417" << "https://example.org/Sample%202.4.zip" << qint64(1234);
-    QTest::newRow("build equals display version") << item("1.2", "1.2") << "1.2" << "" << qint64(-1);
-    QTest::newRow("empty build") << item("1.2", "") << "1.2" << "" << qint64(-1);
+    QTest::newRow("every fact") << full << "2.4,2417"
+                                << "https://example.org/Sample%202.4.zip" << qint64(1234);
+    QTest::newRow("build equals display version") << item("1.2", "1.2") << "1.2"
+                                                  << "" << qint64(-1);
+    QTest::newRow("empty build") << item("1.2", "") << "1.2"
+                                 << "" << qint64(-1);
     AppcastItem huge = item("1.2", "345");
     huge.contentLength = std::numeric_limits<quint64>::max();
-    QTest::newRow("length beyond the signed range") << huge << "1.2,345" << "" << qint64(-1);
+    QTest::newRow("length beyond the signed range") << huge << "1.2,345"
+                                                    << "" << qint64(-1);
 }
 
 void SparkleDriversTest::checkerBuildsTheUpdateFromTheItem()
@@ -197,8 +204,8 @@ void SparkleDriversTest::checkerBuildsTheUpdateFromTheItem()
     QFETCH(qint64, fileSize);
 
     LogCapture log;
-    m_factory->script = script({{Kind::permission}, {Kind::checkStarted}, {Kind::hold}, {Kind::found, offered},
-                                {Kind::dismiss}});
+    m_factory->script = script(
+        {{Kind::permission}, {Kind::checkStarted}, {Kind::hold}, {Kind::found, offered}, {Kind::dismiss}});
     const auto app = application();
     const auto outcome = check(app);
     QTRY_VERIFY(m_factory->record->held);
@@ -223,7 +230,8 @@ void SparkleDriversTest::checkerBuildsTheUpdateFromTheItem()
     QCOMPARE(update.publishedDate.has_value(), offered.date.isValid());
     QCOMPARE(update.fileSize.value_or(-1), fileSize);
 
-    QVERIFY(log.contains(Logger::Level::info, "Sparkle found update for Sample: 1.1 New: " + availableVersion));
+    QVERIFY(
+        log.contains(Logger::Level::info, "Sparkle found update for Sample: 1.1 New: " + availableVersion));
     // Offers are skipped, and automatic checks are never allowed.
     QCOMPARE(m_factory->record->choices, QList<UpdateChoice>{UpdateChoice::skip});
     QCOMPARE(m_factory->record->permissions, (QList<QPair<bool, bool>>{{false, false}}));
@@ -236,14 +244,19 @@ void SparkleDriversTest::checkerUsesTheDiscoveredFeed_data()
     QTest::addColumn<QString>("feed");       // empty: the delegate answers nothing
 
     QTest::newRow("secure key preferred over insecure SUFeedURL")
-        << QVariantMap{{"SUFeedURL", "http://example.org/old.xml"}, {"SPUFeedURL", "https://example.org/new.xml"}}
-        << "https://example.org/new.xml" << "https://example.org/new.xml";
-    QTest::newRow("feed under another key") << QVariantMap{{"SUAppcastURL", "https://example.org/a.xml"}}
-                                            << "https://example.org/a.xml" << "https://example.org/a.xml";
+        << QVariantMap{{"SUFeedURL", "http://example.org/old.xml"},
+                       {"SPUFeedURL", "https://example.org/new.xml"}}
+        << "https://example.org/new.xml"
+        << "https://example.org/new.xml";
+    QTest::newRow("feed under another key")
+        << QVariantMap{{"SUAppcastURL", "https://example.org/a.xml"}} << "https://example.org/a.xml"
+        << "https://example.org/a.xml";
     QTest::newRow("undiscovered: SUFeedURL") << QVariantMap{{"SUFeedURL", "https://example.org/f.xml"}} << ""
                                              << "https://example.org/f.xml";
-    QTest::newRow("undiscovered, SUFeedURL not a string") << QVariantMap{{"SUFeedURL", 7}} << "" << "";
-    QTest::newRow("undiscovered, no SUFeedURL") << QVariantMap{} << "" << "";
+    QTest::newRow("undiscovered, SUFeedURL not a string") << QVariantMap{{"SUFeedURL", 7}} << ""
+                                                          << "";
+    QTest::newRow("undiscovered, no SUFeedURL") << QVariantMap{} << ""
+                                                << "";
 }
 
 void SparkleDriversTest::checkerUsesTheDiscoveredFeed()
@@ -274,24 +287,31 @@ void SparkleDriversTest::checkerEndsOnce_data()
     QTest::addColumn<QString>("warning");
 
     const QString boom = QStringLiteral("The update feed could not be loaded: boom");
-    QTest::newRow("not found") << script({{Kind::permission}, {Kind::checkStarted}, {Kind::notFound}, {Kind::dismiss}})
-                               << false << "" << "";
+    QTest::newRow("not found")
+        << script({{Kind::permission}, {Kind::checkStarted}, {Kind::notFound}, {Kind::dismiss}}) << false
+        << ""
+        << "";
     QTest::newRow("updater error means no update")
         << script({{Kind::checkStarted}, {Kind::error, {}, boom}, {Kind::dismiss}}) << false << ""
         << "Sparkle update check failed for Sample: " + boom;
-    QTest::newRow("updater cannot start") << failingStart("The update feed address is not an http or https URL: x")
-                                          << false << "The update feed address is not an http or https URL: x"
-                                          << "";
+    QTest::newRow("updater cannot start")
+        << failingStart("The update feed address is not an http or https URL: x") << false
+        << "The update feed address is not an http or https URL: x"
+        << "";
     FakeUpdater::Script refused;
     refused.refuseCheck = true;
     QTest::newRow("check refused") << refused << false << sparkleUpdateFailed() << "";
-    QTest::newRow("closed without an answer") << script({{Kind::permission}, {Kind::checkStarted}, {Kind::dismiss}})
-                                              << false << sparkleUpdateFailed() << "";
-    QTest::newRow("found twice") << script({{Kind::found, item("2.0", "2")}, {Kind::found, item("3.0", "3")},
+    QTest::newRow("closed without an answer")
+        << script({{Kind::permission}, {Kind::checkStarted}, {Kind::dismiss}}) << false
+        << sparkleUpdateFailed() << "";
+    QTest::newRow("found twice") << script({{Kind::found, item("2.0", "2")},
+                                            {Kind::found, item("3.0", "3")},
                                             {Kind::dismiss}})
-                                 << true << "" << "";
+                                 << true << ""
+                                 << "";
     QTest::newRow("error after not found")
-        << script({{Kind::notFound}, {Kind::error, {}, boom}, {Kind::notFound}, {Kind::dismiss}}) << false << ""
+        << script({{Kind::notFound}, {Kind::error, {}, boom}, {Kind::notFound}, {Kind::dismiss}}) << false
+        << ""
         << "";
 }
 
@@ -347,12 +367,11 @@ void SparkleDriversTest::operationEndsOnce_data()
     const QString boom = QStringLiteral("The update download stalled and timed out");
     QTest::newRow("not found") << script({{Kind::permission}, {Kind::notFound}, {Kind::dismiss}})
                                << QStringList{"checking", "failed: No update found"} << noUpdate;
-    QTest::newRow("updater error") << script({{Kind::found}, {Kind::downloadInitiated}, {Kind::error, {}, boom},
-                                              {Kind::dismiss}})
-                                   << QStringList{"checking", "downloading", "downloading", "failed: " + boom}
-                                   << boom;
-    QTest::newRow("updater cannot start") << failingStart("no feed") << QStringList{"checking", "failed: no feed"}
-                                          << "no feed";
+    QTest::newRow("updater error")
+        << script({{Kind::found}, {Kind::downloadInitiated}, {Kind::error, {}, boom}, {Kind::dismiss}})
+        << QStringList{"checking", "downloading", "downloading", "failed: " + boom} << boom;
+    QTest::newRow("updater cannot start")
+        << failingStart("no feed") << QStringList{"checking", "failed: no feed"} << "no feed";
     QTest::newRow("closed without an answer")
         << script({{Kind::found}, {Kind::downloadInitiated}, {Kind::dismiss}})
         << QStringList{"checking", "downloading", "downloading", "failed: " + sparkleUpdateFailed()}
@@ -385,7 +404,8 @@ void SparkleDriversTest::operationInstallsFromTheUpdatesFeed()
 {
     // The install follows the feed of the update that was found, not the bundle's own.
     m_factory->script = script({{Kind::notFound}, {Kind::dismiss}});
-    const auto outcome = install(application(), SparkleInfo{QUrl("https://example.org/found.xml"), {}, {}, true});
+    const auto outcome =
+        install(application(), SparkleInfo{QUrl("https://example.org/found.xml"), {}, {}, true});
     QTRY_COMPARE(outcome->calls, 1);
     QCOMPARE(m_factory->record->feeds,
              QList<std::optional<QString>>{QStringLiteral("https://example.org/found.xml")});

@@ -81,22 +81,24 @@ void SparkleEndToEndTest::init()
 
     // The bundle's own SUFeedURL is insecure and unreachable; discovery chose the secure feed.
     QDir().mkpath(m_dir->filePath("Applications"));
-    m_installed = UpdaterFixture::writeBundle(
-        m_dir->filePath("Applications"), "Sample.app",
-        UpdaterFixture::info("org.example.sample", "1.0",
-                             {{"SUPublicEDKey", m_key.publicKeyBase64()}, {"SUFeedURL", "http://127.0.0.1:9/appcast.xml"}}));
+    m_installed =
+        UpdaterFixture::writeBundle(m_dir->filePath("Applications"), "Sample.app",
+                                    UpdaterFixture::info("org.example.sample", "1.0",
+                                                         {{"SUPublicEDKey", m_key.publicKeyBase64()},
+                                                          {"SUFeedURL", "http://127.0.0.1:9/appcast.xml"}}));
     const SparkleInfo discovered{m_server->url("/appcast.xml"), std::nullopt, std::nullopt, false};
     m_application = Application::create(QStringLiteral("Sample"), QStringLiteral("org.example.sample"),
                                         QUrl::fromLocalFile(m_installed), QStringLiteral("1.0"),
-                                        QList<Application::Source>{Application::Source::sparkle}, std::nullopt,
-                                        std::nullopt, std::nullopt, discovered);
+                                        QList<Application::Source>{Application::Source::sparkle},
+                                        std::nullopt, std::nullopt, std::nullopt, discovered);
 
-    m_archive = UpdaterFixture::archiveBundle(m_dir->path(), "Sample.app",
-                                              UpdaterFixture::info("org.example.sample", "2.0",
-                                                                   {{"SUPublicEDKey", m_key.publicKeyBase64()}}),
-                                              "Sample-2.0.zip", UpdaterArchiveBuilder::Format::zip);
+    m_archive = UpdaterFixture::archiveBundle(
+        m_dir->path(), "Sample.app",
+        UpdaterFixture::info("org.example.sample", "2.0", {{"SUPublicEDKey", m_key.publicKeyBase64()}}),
+        "Sample-2.0.zip", UpdaterArchiveBuilder::Format::zip);
     m_server->route("/Sample-2.0.zip", FixtureServer::Reply{200, readFile(m_archive)});
-    m_server->route("/notes/2.0.html", FixtureServer::Reply{200, "<h2>What's new</h2><p>Faster <b>sync</b></p>"});
+    m_server->route("/notes/2.0.html",
+                    FixtureServer::Reply{200, "<h2>What's new</h2><p>Faster <b>sync</b></p>"});
 }
 
 void SparkleEndToEndTest::publish(const QString& signature)
@@ -112,7 +114,8 @@ void SparkleEndToEndTest::publish(const QString& signature)
 
 QFuture<std::optional<Update>> SparkleEndToEndTest::check()
 {
-    return QtConcurrent::run([service = m_service.get(), app = m_application] { return service->checkForUpdate(app); });
+    return QtConcurrent::run(
+        [service = m_service.get(), app = m_application] { return service->checkForUpdate(app); });
 }
 
 QFuture<QString> SparkleEndToEndTest::install(std::shared_ptr<QStringList> progress)

@@ -83,8 +83,9 @@ private Q_SLOTS:
     void secondInstallIsRefusedWhileTheFirstStarts();
 
 private:
-    std::shared_ptr<Application> application(const QString& name = QStringLiteral("Sample"),
-                                             const QString& identifier = QStringLiteral("org.example.sample"));
+    std::shared_ptr<Application>
+    application(const QString& name = QStringLiteral("Sample"),
+                const QString& identifier = QStringLiteral("org.example.sample"));
     QFuture<CheckCall> check(const std::shared_ptr<Application>& app);
     QFuture<InstallCall> install(const std::shared_ptr<Application>& app);
 
@@ -92,7 +93,8 @@ private:
     std::shared_ptr<FakeUpdaterFactory> m_factory;
     std::unique_ptr<SparkleService> m_service;
     std::shared_ptr<QStringList> m_progress; // main thread only
-    const SparkleInfo m_info{QUrl(QStringLiteral("https://example.org/appcast.xml")), std::nullopt, std::nullopt, true};
+    const SparkleInfo m_info{QUrl(QStringLiteral("https://example.org/appcast.xml")), std::nullopt,
+                             std::nullopt, true};
 };
 
 void SparkleServiceTest::init()
@@ -100,14 +102,15 @@ void SparkleServiceTest::init()
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     m_factory = std::make_shared<FakeUpdaterFactory>();
-    m_service = std::make_unique<SparkleService>(m_factory,
-                                                 std::make_shared<HttpClient>(HttpClient::Options{.timeout = 500ms}));
+    m_service = std::make_unique<SparkleService>(
+        m_factory, std::make_shared<HttpClient>(HttpClient::Options{.timeout = 500ms}));
     m_progress = std::make_shared<QStringList>();
 }
 
 std::shared_ptr<Application> SparkleServiceTest::application(const QString& name, const QString& identifier)
 {
-    const QString path = UpdaterFixture::writeBundle(m_dir->path(), name + ".app", UpdaterFixture::info(identifier, "1.0"));
+    const QString path =
+        UpdaterFixture::writeBundle(m_dir->path(), name + ".app", UpdaterFixture::info(identifier, "1.0"));
     Update update;
     update.latestVersion = QStringLiteral("2.0");
     update.source = Update::Source::sparkle;
@@ -191,15 +194,22 @@ void SparkleServiceTest::checkFindsReleaseNotes_data()
     const QByteArray html = "<h2>Fixes</h2><ul><li>Crash on start</li></ul>";
     const QString markdown = *ReleaseNotesConverter::convertHTMLToMarkdown(QString::fromUtf8(html));
     QTest::newRow("empty description, page fetched despite its error status")
-        << "<p> </p>" << "/notes" << 500 << html << markdown << 1 << "";
-    QTest::newRow("no description, page") << "-" << "/notes" << 200 << html << markdown << 1 << "";
-    QTest::newRow("neither") << "-" << "-" << 200 << html << "-" << 0 << "";
-    QTest::newRow("page not UTF-8") << "-" << "/notes" << 200 << QByteArray("<p>caf\xe9</p>") << "-" << 1 << "";
-    QTest::newRow("page converts to nothing") << "-" << "/notes" << 200 << QByteArray("<br/>") << "-" << 1 << "";
-    QTest::newRow("page not over http") << "-" << "ftp" << 200 << html << "-" << 0
-                                        << "Release notes not fetched, the URL is not http or https: ";
-    QTest::newRow("page download fails") << "-" << "stall" << 200 << html << "-" << 1
-                                         << "Failed to fetch release notes from URL: ";
+        << "<p> </p>"
+        << "/notes" << 500 << html << markdown << 1 << "";
+    QTest::newRow("no description, page") << "-"
+                                          << "/notes" << 200 << html << markdown << 1 << "";
+    QTest::newRow("neither") << "-"
+                             << "-" << 200 << html << "-" << 0 << "";
+    QTest::newRow("page not UTF-8") << "-"
+                                    << "/notes" << 200 << QByteArray("<p>caf\xe9</p>") << "-" << 1 << "";
+    QTest::newRow("page converts to nothing") << "-"
+                                              << "/notes" << 200 << QByteArray("<br/>") << "-" << 1 << "";
+    QTest::newRow("page not over http")
+        << "-"
+        << "ftp" << 200 << html << "-" << 0 << "Release notes not fetched, the URL is not http or https: ";
+    QTest::newRow("page download fails")
+        << "-"
+        << "stall" << 200 << html << "-" << 1 << "Failed to fetch release notes from URL: ";
 }
 
 void SparkleServiceTest::checkFindsReleaseNotes()
@@ -251,14 +261,14 @@ void SparkleServiceTest::checkWithoutAnUpdate_data()
     QTest::addColumn<QString>("error");
     QTest::addColumn<int>("logLines");
 
-    QTest::newRow("nothing newer") << script({{Kind::permission}, {Kind::notFound}, {Kind::dismiss}}) << true << ""
-                                   << 0;
-    QTest::newRow("updater error") << script({{Kind::error, {}, "The update feed answered with HTTP status 500"},
-                                              {Kind::dismiss}})
-                                   << true << "" << 1;
+    QTest::newRow("nothing newer") << script({{Kind::permission}, {Kind::notFound}, {Kind::dismiss}}) << true
+                                   << "" << 0;
+    QTest::newRow("updater error")
+        << script({{Kind::error, {}, "The update feed answered with HTTP status 500"}, {Kind::dismiss}})
+        << true << "" << 1;
     QTest::newRow("updater cannot start") << script({}, QStringLiteral("no feed")) << true << "no feed" << 0;
-    QTest::newRow("closed without an answer")
-        << script({{Kind::checkStarted}, {Kind::dismiss}}) << true << error(NorvelleError::sparkleUpdateFailed()) << 0;
+    QTest::newRow("closed without an answer") << script({{Kind::checkStarted}, {Kind::dismiss}}) << true
+                                              << error(NorvelleError::sparkleUpdateFailed()) << 0;
     QTest::newRow("no bundle") << script({}) << false << error(NorvelleError::failedToLoadBundle()) << 0;
 }
 
@@ -285,7 +295,8 @@ void SparkleServiceTest::checkWithoutAnUpdate()
 void SparkleServiceTest::checkIgnoresAnUpdateWithoutAValidFeed()
 {
     // Neither discovery nor the bundle names a feed, so the found update has none.
-    const QString path = UpdaterFixture::writeBundle(m_dir->path(), "Bare.app", UpdaterFixture::info("org.example.bare", "1.0"));
+    const QString path = UpdaterFixture::writeBundle(m_dir->path(), "Bare.app",
+                                                     UpdaterFixture::info("org.example.bare", "1.0"));
     const auto app = Application::create(QStringLiteral("Bare"), QStringLiteral("org.example.bare"),
                                          QUrl::fromLocalFile(path), QStringLiteral("1.0"),
                                          QList<Application::Source>{Application::Source::sparkle});
@@ -295,7 +306,8 @@ void SparkleServiceTest::checkIgnoresAnUpdateWithoutAValidFeed()
     QTRY_VERIFY_WITH_TIMEOUT(future.isFinished(), 10000);
     QCOMPARE(future.result().error, QString());
     QVERIFY(!future.result().update);
-    QVERIFY(log.contains(Logger::Level::warning, "Sparkle update for Bare ignored: its feed URL is not valid: "));
+    QVERIFY(
+        log.contains(Logger::Level::warning, "Sparkle update for Bare ignored: its feed URL is not valid: "));
 }
 
 void SparkleServiceTest::installReportsEachPhase()
@@ -305,10 +317,11 @@ void SparkleServiceTest::installReportsEachPhase()
     auto future = install(application());
     QTRY_VERIFY_WITH_TIMEOUT(future.isFinished(), 10000);
     QCOMPARE(future.result().error, QString());
-    const QStringList expected{report("Checking for updates...", 0.1), report("Downloading update...", 0.4),
-                               report("Downloading update...", 0.4),   report("Extracting update...", 0.7),
-                               report("Extracting update...", 0.7),    report("Installing update...", 0.9),
-                               report("Installing update...", 0.9),    report("Update completed successfully", 1.0)};
+    const QStringList expected{
+        report("Checking for updates...", 0.1), report("Downloading update...", 0.4),
+        report("Downloading update...", 0.4),   report("Extracting update...", 0.7),
+        report("Extracting update...", 0.7),    report("Installing update...", 0.9),
+        report("Installing update...", 0.9),    report("Update completed successfully", 1.0)};
     QCOMPARE(*m_progress, expected);
     QVERIFY(log.contains(Logger::Level::info, "Starting Sparkle update for Sample"));
     // The install follows the feed of the update that was found.
@@ -326,17 +339,20 @@ void SparkleServiceTest::installFailures_data()
     const QString checking = report("Checking for updates...", 0.1);
     const QString failed = error(NorvelleError::sparkleUpdateFailed());
     const QString boom = QStringLiteral("The update could not be downloaded: connection reset");
-    QTest::newRow("no update") << script({}) << "update" << QStringList{} << error(NorvelleError::sparkleNotFound());
+    QTest::newRow("no update") << script({}) << "update" << QStringList{}
+                               << error(NorvelleError::sparkleNotFound());
     QTest::newRow("update without Sparkle data")
         << script({}) << "sparkleInfo" << QStringList{} << error(NorvelleError::sparkleNotFound());
-    QTest::newRow("no bundle") << script({}) << "bundle" << QStringList{} << error(NorvelleError::failedToLoadBundle());
+    QTest::newRow("no bundle") << script({}) << "bundle" << QStringList{}
+                               << error(NorvelleError::failedToLoadBundle());
     QTest::newRow("updater cannot start") << script({}, QStringLiteral("no feed")) << ""
                                           << QStringList{checking, report("no feed", 0.0)} << "no feed";
     QTest::newRow("nothing newer") << script({{Kind::permission}, {Kind::notFound}, {Kind::dismiss}}) << ""
                                    << QStringList{checking, report("No update found", 0.0)}
                                    << error(NorvelleError::noUpdateAvailable());
     QTest::newRow("updater error") << script({{Kind::found}, {Kind::error, {}, boom}, {Kind::dismiss}}) << ""
-                                   << QStringList{checking, report("Downloading update...", 0.4), report(boom, 0.0)}
+                                   << QStringList{checking, report("Downloading update...", 0.4),
+                                                  report(boom, 0.0)}
                                    << boom;
     QTest::newRow("closed without an answer") << script({{Kind::checkStarted}, {Kind::dismiss}}) << ""
                                               << QStringList{checking, report(failed, 0.0)} << failed;
@@ -369,7 +385,8 @@ void SparkleServiceTest::installFailures()
 
     // Whatever the outcome, the application can be installed again.
     if (without == "bundle")
-        UpdaterFixture::writeBundle(m_dir->path(), "Sample.app", UpdaterFixture::info("org.example.sample", "1.0"));
+        UpdaterFixture::writeBundle(m_dir->path(), "Sample.app",
+                                    UpdaterFixture::info("org.example.sample", "1.0"));
     if (without.isEmpty() || without == "bundle") {
         m_factory->script = script({{Kind::notFound}, {Kind::dismiss}});
         auto again = install(app);
