@@ -43,13 +43,6 @@ FakeUpdater::Script script(QList<FakeStep> steps)
     return s;
 }
 
-FakeUpdater::Script failingStart(const QString& why)
-{
-    FakeUpdater::Script s;
-    s.startError = why;
-    return s;
-}
-
 AppcastItem item(const QString& display, const QString& version)
 {
     AppcastItem i;
@@ -96,10 +89,8 @@ private Q_SLOTS:
     void checkerUsesTheDiscoveredFeed();
     void checkerEndsOnce_data();
     void checkerEndsOnce();
-    void operationReportsTheInstallPhases();
     void operationEndsOnce_data();
     void operationEndsOnce();
-    void operationInstallsFromTheUpdatesFeed();
 
 private:
     std::shared_ptr<Application> application(std::optional<SparkleInfo> info = std::nullopt) const;
@@ -287,23 +278,12 @@ void SparkleDriversTest::checkerEndsOnce_data()
     QTest::addColumn<QString>("warning");
 
     const QString boom = QStringLiteral("The update feed could not be loaded: boom");
-    QTest::newRow("not found")
-        << script({{Kind::permission}, {Kind::checkStarted}, {Kind::notFound}, {Kind::dismiss}}) << false
-        << ""
-        << "";
     QTest::newRow("updater error means no update")
         << script({{Kind::checkStarted}, {Kind::error, {}, boom}, {Kind::dismiss}}) << false << ""
         << "Sparkle update check failed for Sample: " + boom;
-    QTest::newRow("updater cannot start")
-        << failingStart("The update feed address is not an http or https URL: x") << false
-        << "The update feed address is not an http or https URL: x"
-        << "";
     FakeUpdater::Script refused;
     refused.refuseCheck = true;
     QTest::newRow("check refused") << refused << false << sparkleUpdateFailed() << "";
-    QTest::newRow("closed without an answer")
-        << script({{Kind::permission}, {Kind::checkStarted}, {Kind::dismiss}}) << false
-        << sparkleUpdateFailed() << "";
     QTest::newRow("found twice") << script({{Kind::found, item("2.0", "2")},
                                             {Kind::found, item("3.0", "3")},
                                             {Kind::dismiss}})
@@ -342,21 +322,6 @@ void SparkleDriversTest::checkerEndsOnce()
         QVERIFY(log.contains(Logger::Level::warning, warning));
 }
 
-void SparkleDriversTest::operationReportsTheInstallPhases()
-{
-    m_factory->script = script(test::installSequence(item("2.0", "2.0")));
-    const auto outcome = install(application(), SparkleInfo{QUrl("https://example.org/f.xml"), {}, {}, true});
-    QTRY_COMPARE(m_factory->record->destroyed, 1);
-
-    const QStringList expected{"checking",   "downloading", "downloading", "extracting",
-                               "extracting", "installing",  "installing",  "completed"};
-    QCOMPARE(outcome->phases, expected);
-    QCOMPARE(outcome->calls, 1);
-    QVERIFY(outcome->error.isEmpty());
-    QCOMPARE(m_factory->record->choices, (QList<UpdateChoice>{UpdateChoice::install, UpdateChoice::install}));
-    QCOMPARE(m_factory->record->permissions, (QList<QPair<bool, bool>>{{false, false}}));
-}
-
 void SparkleDriversTest::operationEndsOnce_data()
 {
     QTest::addColumn<FakeUpdater::Script>("steps");
@@ -365,17 +330,6 @@ void SparkleDriversTest::operationEndsOnce_data()
 
     const QString noUpdate = NorvelleError::noUpdateAvailable().description();
     const QString boom = QStringLiteral("The update download stalled and timed out");
-    QTest::newRow("not found") << script({{Kind::permission}, {Kind::notFound}, {Kind::dismiss}})
-                               << QStringList{"checking", "failed: No update found"} << noUpdate;
-    QTest::newRow("updater error")
-        << script({{Kind::found}, {Kind::downloadInitiated}, {Kind::error, {}, boom}, {Kind::dismiss}})
-        << QStringList{"checking", "downloading", "downloading", "failed: " + boom} << boom;
-    QTest::newRow("updater cannot start")
-        << failingStart("no feed") << QStringList{"checking", "failed: no feed"} << "no feed";
-    QTest::newRow("closed without an answer")
-        << script({{Kind::found}, {Kind::downloadInitiated}, {Kind::dismiss}})
-        << QStringList{"checking", "downloading", "downloading", "failed: " + sparkleUpdateFailed()}
-        << sparkleUpdateFailed();
     QTest::newRow("installed twice, nothing after the outcome")
         << script({{Kind::installed}, {Kind::installed}, {Kind::installing}, {Kind::dismiss}})
         << QStringList{"checking", "completed"} << "";
@@ -398,17 +352,6 @@ void SparkleDriversTest::operationEndsOnce()
     QCOMPARE(outcome->calls, 1);
     QCOMPARE(outcome->error, error);
     QCOMPARE(outcome->phases, phases);
-}
-
-void SparkleDriversTest::operationInstallsFromTheUpdatesFeed()
-{
-    // The install follows the feed of the update that was found, not the bundle's own.
-    m_factory->script = script({{Kind::notFound}, {Kind::dismiss}});
-    const auto outcome =
-        install(application(), SparkleInfo{QUrl("https://example.org/found.xml"), {}, {}, true});
-    QTRY_COMPARE(outcome->calls, 1);
-    QCOMPARE(m_factory->record->feeds,
-             QList<std::optional<QString>>{QStringLiteral("https://example.org/found.xml")});
 }
 
 QTEST_GUILESS_MAIN(SparkleDriversTest)

@@ -324,6 +324,9 @@ void SparkleServiceTest::installReportsEachPhase()
         report("Installing update...", 0.9),    report("Update completed successfully", 1.0)};
     QCOMPARE(*m_progress, expected);
     QVERIFY(log.contains(Logger::Level::info, "Starting Sparkle update for Sample"));
+    // Every offer is accepted; automatic checks are never allowed.
+    QCOMPARE(m_factory->record->choices, (QList<UpdateChoice>{UpdateChoice::install, UpdateChoice::install}));
+    QCOMPARE(m_factory->record->permissions, (QList<QPair<bool, bool>>{{false, false}}));
     // The install follows the feed of the update that was found.
     QCOMPARE(m_factory->record->feeds, QList<std::optional<QString>>{m_info.feedURL.toString()});
     QTRY_COMPARE(m_factory->record->destroyed, 1);
