@@ -1,20 +1,65 @@
 #include "util/Logger.h"
 
+#include "platform/Clock.h"
+#include "platform/Paths.h"
+#include "platform/SettingsStore.h"
+#include "util/Iso8601.h"
+
 #include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringEncoder>
+#include <atomic>
+#include <cstdio>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <syslog.h>
 
 namespace norvelle {
 
 namespace {
-std::mutex g_sinkMutex;
-std::map<int, Logger::Sink>& sinks()
+
+struct LoggerState {
+    // Guards the current file and every file write. Not recursive: nothing that runs under it
+    // logs, emits a signal or calls back into the logger.
+    std::mutex logLock;
+    std::optional<QString> currentLogFile; // absent at launch
+
+    std::atomic<SettingsStore*> settings{nullptr};
+
+    std::mutex configMutex; // guards paths and clock; taken alone or inside logLock
+    std::optional<Paths> paths;
+    std::shared_ptr<const Clock> clock;
+
+    std::mutex sinkMutex;
+    std::map<int, Logger::Sink> sinks;
+    int nextSink = 1;
+};
+
+LoggerState& state()
 {
-    static std::map<int, Logger::Sink> s;
+    static LoggerState s;
     return s;
 }
-int g_nextSink = 1;
+
+struct Config {
+    Paths paths;
+    std::shared_ptr<const Clock> clock;
+};
+
+Config config()
+{
+    LoggerState& s = state();
+    std::lock_guard lock(s.configMutex);
+    if (!s.paths)
+        s.paths = Paths::defaults();
+    if (!s.clock)
+        s.clock = std::make_shared<Clock>();
+    return {*s.paths, s.clock};
+}
 
 int syslogPriority(Logger::Level level)
 {
@@ -30,19 +75,175 @@ int syslogPriority(Logger::Level level)
     }
     return LOG_INFO;
 }
+
+// The system log takes the subsystem as its ident; the category leads every message's text,
+// the way the unified log shows "[category]" beside the subsystem.
+void writeToSystemLog(const QString& message, Logger::Level level)
+{
+    static std::once_flag opened;
+    std::call_once(opened, [] { openlog(Logger::subsystem, LOG_PID, LOG_USER); });
+    const QByteArray utf8 = message.toUtf8();
+    syslog(syslogPriority(level), "[%s] %s", Logger::category, utf8.constData());
+}
+
+std::optional<QByteArray> encodeUtf8Strict(const QString& text)
+{
+    QStringEncoder encoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    QByteArray bytes = encoder.encode(text);
+    if (encoder.hasError())
+        return std::nullopt;
+    return bytes;
+}
+
+bool appendToFile(const QString& path, const QByteArray& bytes, QString* errorText)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        *errorText = file.errorString();
+        return false;
+    }
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        *errorText = file.errorString();
+        return false;
+    }
+    file.close();
+    if (file.error() != QFileDevice::NoError) {
+        *errorText = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool writeNewFileAtomically(const QString& path, const QByteArray& bytes, QString* errorText)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        *errorText = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+// Runs with logLock held. Starts a new Desktop log file with its header. When a file of the
+// same name is there already (switched on twice within one second), the header is appended to
+// it instead of replacing it, so the lines already written are kept.
+void createLogFile(LoggerState& s)
+{
+    const Config c = config();
+    if (c.paths.desktopFolder.isEmpty())
+        return;
+    const QDateTime now = c.clock->now();
+    const QString name = QStringLiteral("NorvelleLogs-") +
+                         now.toLocalTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")) +
+                         QStringLiteral(".txt");
+    const QString path = QDir(c.paths.desktopFolder).filePath(name);
+    s.currentLogFile = path;
+
+    const QString header = QStringLiteral("Norvelle Log File\nCreated: ") + Iso8601::toString(now) + u'\n' +
+                           QString(48, u'=') + QStringLiteral("\n\n");
+    const QByteArray bytes = header.toUtf8();
+    QString ignored;
+    // A failed header is not reported: the first line then creates the file without one.
+    if (QFileInfo::exists(path))
+        appendToFile(path, bytes, &ignored);
+    else
+        writeNewFileAtomically(path, bytes, &ignored);
+}
+
 } // namespace
 
 void Logger::log(const QString& message, Level level)
 {
-    const QByteArray utf8 = message.toUtf8();
-    syslog(syslogPriority(level), "%s", utf8.constData());
-    std::map<int, Sink> copy;
+    writeToSystemLog(message, level);
+
+    LoggerState& s = state();
+    SettingsStore* settings = s.settings.load();
+    const bool toFile = settings && settings->desktopLogFilesEnabled();
+
+    std::map<int, Sink> sinks;
     {
-        std::lock_guard lock(g_sinkMutex);
-        copy = sinks();
+        std::lock_guard lock(s.sinkMutex);
+        sinks = s.sinks;
     }
-    for (auto& [handle, sink] : copy)
+    for (auto& [handle, sink] : sinks)
         sink(level, message);
+
+    if (toFile)
+        writeToFile(message, level);
+}
+
+void Logger::writeToFile(const QString& message, Level level)
+{
+    LoggerState& s = state();
+    std::lock_guard lock(s.logLock);
+    // Read again under the lock: a message whose first check came just before the user switched
+    // the files off must not start a new file after it.
+    SettingsStore* settings = s.settings.load();
+    if (!settings || !settings->desktopLogFilesEnabled())
+        return;
+    if (!s.currentLogFile)
+        createLogFile(s);
+    if (!s.currentLogFile)
+        return;
+
+    const QString line = u'[' + Iso8601::toString(config().clock->now()) + QStringLiteral("] [") +
+                         label(level) + QStringLiteral("] ") + message + u'\n';
+    const auto bytes = encodeUtf8Strict(line);
+    if (!bytes)
+        return;
+
+    const QString& path = *s.currentLogFile;
+    QString errorText;
+    // A file deleted or moved away meanwhile is made again, without a header.
+    const bool written = QFileInfo::exists(path) ? appendToFile(path, *bytes, &errorText)
+                                                 : writeNewFileAtomically(path, *bytes, &errorText);
+    if (!written) {
+        const QByteArray text = (QStringLiteral("Failed to write to log file: ") + errorText).toUtf8();
+        std::fprintf(stdout, "%s\n", text.constData());
+        std::fflush(stdout);
+    }
+}
+
+void Logger::setSettings(SettingsStore* settings)
+{
+    state().settings.store(settings);
+}
+
+void Logger::setDesktopLogFilesEnabled(bool enabled)
+{
+    LoggerState& s = state();
+    SettingsStore* settings = s.settings.load();
+    // The store is written before the lock is taken: it tells its observers at once, and an
+    // observer that logs must not find the lock held by its own thread.
+    if (settings)
+        settings->setDesktopLogFilesEnabled(enabled);
+
+    std::lock_guard lock(s.logLock);
+    // The stored value decides, so that of two racing switches the last one stored wins here too.
+    const bool on = settings && settings->desktopLogFilesEnabled();
+    if (on)
+        createLogFile(s);
+    else
+        s.currentLogFile.reset();
+}
+
+void Logger::setPaths(const Paths& paths)
+{
+    LoggerState& s = state();
+    std::lock_guard lock(s.configMutex);
+    s.paths = paths;
+}
+
+void Logger::setClock(std::shared_ptr<const Clock> clock)
+{
+    LoggerState& s = state();
+    std::lock_guard lock(s.configMutex);
+    s.clock = clock ? std::move(clock) : std::make_shared<Clock>();
+}
+
+QString Logger::applicationSupportDirectory()
+{
+    return config().paths.supportFolder;
 }
 
 QString Logger::label(Level level)
@@ -62,16 +263,18 @@ QString Logger::label(Level level)
 
 int Logger::addSink(Sink sink)
 {
-    std::lock_guard lock(g_sinkMutex);
-    const int handle = g_nextSink++;
-    sinks().emplace(handle, std::move(sink));
+    LoggerState& s = state();
+    std::lock_guard lock(s.sinkMutex);
+    const int handle = s.nextSink++;
+    s.sinks.emplace(handle, std::move(sink));
     return handle;
 }
 
 void Logger::removeSink(int handle)
 {
-    std::lock_guard lock(g_sinkMutex);
-    sinks().erase(handle);
+    LoggerState& s = state();
+    std::lock_guard lock(s.sinkMutex);
+    s.sinks.erase(handle);
 }
 
 } // namespace norvelle

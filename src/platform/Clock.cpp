@@ -1,0 +1,10 @@
+#include "platform/Clock.h"
+
+namespace norvelle {
+
+QDateTime Clock::now() const
+{
+    return QDateTime::currentDateTimeUtc();
+}
+
+} // namespace norvelle
