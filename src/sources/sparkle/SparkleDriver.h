@@ -32,8 +32,8 @@ public:
     SparkleDriver& operator=(const SparkleDriver&) = delete;
 
     // No automatic checks, no system profile.
-    void showUpdatePermissionRequest(UpdaterReply<UpdatePermissionResponse> reply) override;
-    void dismissUpdateInstallation() override;
+    void askUpdatePermission(UpdaterReply<UpdatePermission> reply) override;
+    void cycleFinished() override;
 
 protected:
     SparkleDriver(UpdaterBundle bundle, std::shared_ptr<const UpdaterFactory> factory);

@@ -42,7 +42,7 @@ void SparkleUpdateChecker::start()
         finish(std::nullopt, error);
 }
 
-void SparkleUpdateChecker::showUpdateFound(const AppcastItem& item, UpdaterReply<UpdateChoice> reply)
+void SparkleUpdateChecker::updateFound(const AppcastItem& item, UpdaterReply<UpdateChoice> reply)
 {
     post([this, item, reply] {
         if (!hasOutcome()) {
@@ -56,14 +56,14 @@ void SparkleUpdateChecker::showUpdateFound(const AppcastItem& item, UpdaterReply
     });
 }
 
-void SparkleUpdateChecker::showUpdateNotFound(UpdaterAcknowledgement acknowledgement)
+void SparkleUpdateChecker::updateNotFound(UpdaterAcknowledgement acknowledgement)
 {
     // Posted before acknowledging, so the answer precedes whatever the updater sends next.
     post([this] { finish(std::nullopt, nullptr); });
     acknowledgement();
 }
 
-void SparkleUpdateChecker::showUpdaterError(const UpdaterError& error, UpdaterAcknowledgement acknowledgement)
+void SparkleUpdateChecker::updaterFailed(const UpdaterError& error, UpdaterAcknowledgement acknowledgement)
 {
     post([this, description = error.description()] {
         if (!hasOutcome())
@@ -74,14 +74,13 @@ void SparkleUpdateChecker::showUpdaterError(const UpdaterError& error, UpdaterAc
     acknowledgement();
 }
 
-void SparkleUpdateChecker::showReadyToInstallAndRelaunch(UpdaterReply<UpdateChoice> reply)
+void SparkleUpdateChecker::readyToInstall(UpdaterReply<UpdateChoice> reply)
 {
     // A checker installs nothing; the dropped reply declines.
     Q_UNUSED(reply);
 }
 
-void SparkleUpdateChecker::showUpdateInstalledAndRelaunched(bool relaunched,
-                                                            UpdaterAcknowledgement acknowledgement)
+void SparkleUpdateChecker::installed(bool relaunched, UpdaterAcknowledgement acknowledgement)
 {
     Q_UNUSED(relaunched);
     acknowledgement();

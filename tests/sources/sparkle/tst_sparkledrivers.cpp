@@ -1,5 +1,5 @@
-#include "FakeUpdaterFactory.h"
 #include "LogCapture.h"
+#include "ScriptedUpdater.h"
 #include "UpdaterFixture.h"
 #include "model/Application.h"
 #include "model/NorvelleError.h"
@@ -11,15 +11,15 @@
 #include <limits>
 
 using namespace norvelle;
-using norvelle::test::FakeStep;
-using norvelle::test::FakeUpdater;
-using norvelle::test::FakeUpdaterFactory;
 using norvelle::test::LogCapture;
+using norvelle::test::ScriptedStep;
+using norvelle::test::ScriptedUpdater;
+using norvelle::test::ScriptedUpdaterFactory;
 using norvelle::test::UpdaterFixture;
-using Kind = FakeStep::Kind;
+using Kind = ScriptedStep::Kind;
 using Phase = SparkleUpdateOperation::Phase;
 
-Q_DECLARE_METATYPE(norvelle::test::FakeUpdater::Script)
+Q_DECLARE_METATYPE(norvelle::test::ScriptedUpdater::Script)
 Q_DECLARE_METATYPE(norvelle::AppcastItem)
 
 namespace {
@@ -36,9 +36,9 @@ struct InstallOutcome {
     QString error;
 };
 
-FakeUpdater::Script script(QList<FakeStep> steps)
+ScriptedUpdater::Script script(QList<ScriptedStep> steps)
 {
-    FakeUpdater::Script s;
+    ScriptedUpdater::Script s;
     s.steps = std::move(steps);
     return s;
 }
@@ -100,7 +100,7 @@ private:
     UpdaterBundle writeBundle(const QVariantMap& extra = {}) const;
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    std::shared_ptr<FakeUpdaterFactory> m_factory;
+    std::shared_ptr<ScriptedUpdaterFactory> m_factory;
     UpdaterBundle m_bundle;
 };
 
@@ -108,7 +108,7 @@ void SparkleDriversTest::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
-    m_factory = std::make_shared<FakeUpdaterFactory>();
+    m_factory = std::make_shared<ScriptedUpdaterFactory>();
     m_bundle = writeBundle({{"SUFeedURL", "https://example.org/plain.xml"}});
 }
 
@@ -196,7 +196,7 @@ void SparkleDriversTest::checkerBuildsTheUpdateFromTheItem()
 
     LogCapture log;
     m_factory->script = script(
-        {{Kind::permission}, {Kind::checkStarted}, {Kind::hold}, {Kind::found, offered}, {Kind::dismiss}});
+        {{Kind::permission}, {Kind::checkStarted}, {Kind::hold}, {Kind::found, offered}, {Kind::finished}});
     const auto app = application();
     const auto outcome = check(app);
     QTRY_VERIFY(m_factory->record->held);
@@ -260,7 +260,7 @@ void SparkleDriversTest::checkerUsesTheDiscoveredFeed()
     std::optional<SparkleInfo> info;
     if (!discovered.isEmpty())
         info = SparkleInfo{QUrl(discovered), std::nullopt, std::nullopt, false};
-    m_factory->script = script({{Kind::found, item("2.0", "2.0")}, {Kind::dismiss}});
+    m_factory->script = script({{Kind::found, item("2.0", "2.0")}, {Kind::finished}});
     const auto outcome = check(application(info));
     QTRY_COMPARE(outcome->calls, 1);
 
@@ -272,32 +272,32 @@ void SparkleDriversTest::checkerUsesTheDiscoveredFeed()
 
 void SparkleDriversTest::checkerEndsOnce_data()
 {
-    QTest::addColumn<FakeUpdater::Script>("steps");
+    QTest::addColumn<ScriptedUpdater::Script>("steps");
     QTest::addColumn<bool>("found");
     QTest::addColumn<QString>("error");
     QTest::addColumn<QString>("warning");
 
     const QString boom = QStringLiteral("The update feed could not be loaded: boom");
     QTest::newRow("updater error means no update")
-        << script({{Kind::checkStarted}, {Kind::error, {}, boom}, {Kind::dismiss}}) << false << ""
+        << script({{Kind::checkStarted}, {Kind::error, {}, boom}, {Kind::finished}}) << false << ""
         << "Sparkle update check failed for Sample: " + boom;
-    FakeUpdater::Script refused;
+    ScriptedUpdater::Script refused;
     refused.refuseCheck = true;
     QTest::newRow("check refused") << refused << false << sparkleUpdateFailed() << "";
     QTest::newRow("found twice") << script({{Kind::found, item("2.0", "2")},
                                             {Kind::found, item("3.0", "3")},
-                                            {Kind::dismiss}})
+                                            {Kind::finished}})
                                  << true << ""
                                  << "";
     QTest::newRow("error after not found")
-        << script({{Kind::notFound}, {Kind::error, {}, boom}, {Kind::notFound}, {Kind::dismiss}}) << false
+        << script({{Kind::notFound}, {Kind::error, {}, boom}, {Kind::notFound}, {Kind::finished}}) << false
         << ""
         << "";
 }
 
 void SparkleDriversTest::checkerEndsOnce()
 {
-    QFETCH(FakeUpdater::Script, steps);
+    QFETCH(ScriptedUpdater::Script, steps);
     QFETCH(bool, found);
     QFETCH(QString, error);
     QFETCH(QString, warning);
@@ -324,23 +324,23 @@ void SparkleDriversTest::checkerEndsOnce()
 
 void SparkleDriversTest::operationEndsOnce_data()
 {
-    QTest::addColumn<FakeUpdater::Script>("steps");
+    QTest::addColumn<ScriptedUpdater::Script>("steps");
     QTest::addColumn<QStringList>("phases");
     QTest::addColumn<QString>("error");
 
     const QString noUpdate = NorvelleError::noUpdateAvailable().description();
     const QString boom = QStringLiteral("The update download stalled and timed out");
     QTest::newRow("installed twice, nothing after the outcome")
-        << script({{Kind::installed}, {Kind::installed}, {Kind::installing}, {Kind::dismiss}})
+        << script({{Kind::installed}, {Kind::installed}, {Kind::installing}, {Kind::finished}})
         << QStringList{"checking", "completed"} << "";
     QTest::newRow("not found twice, then an error")
-        << script({{Kind::notFound}, {Kind::notFound}, {Kind::error, {}, boom}, {Kind::dismiss}})
+        << script({{Kind::notFound}, {Kind::notFound}, {Kind::error, {}, boom}, {Kind::finished}})
         << QStringList{"checking", "failed: No update found"} << noUpdate;
 }
 
 void SparkleDriversTest::operationEndsOnce()
 {
-    QFETCH(FakeUpdater::Script, steps);
+    QFETCH(ScriptedUpdater::Script, steps);
     QFETCH(QStringList, phases);
     QFETCH(QString, error);
 

@@ -1,6 +1,6 @@
-#include "FakeUpdaterFactory.h"
 #include "FixtureServer.h"
 #include "LogCapture.h"
+#include "ScriptedUpdater.h"
 #include "UpdaterFixture.h"
 #include "model/Application.h"
 #include "model/NorvelleError.h"
@@ -15,15 +15,15 @@
 
 using namespace norvelle;
 using namespace std::chrono_literals;
-using norvelle::test::FakeStep;
-using norvelle::test::FakeUpdater;
-using norvelle::test::FakeUpdaterFactory;
 using norvelle::test::FixtureServer;
 using norvelle::test::LogCapture;
+using norvelle::test::ScriptedStep;
+using norvelle::test::ScriptedUpdater;
+using norvelle::test::ScriptedUpdaterFactory;
 using norvelle::test::UpdaterFixture;
-using Kind = FakeStep::Kind;
+using Kind = ScriptedStep::Kind;
 
-Q_DECLARE_METATYPE(norvelle::test::FakeUpdater::Script)
+Q_DECLARE_METATYPE(norvelle::test::ScriptedUpdater::Script)
 
 namespace {
 
@@ -36,9 +36,9 @@ struct InstallCall {
     QString error; // empty: installed
 };
 
-FakeUpdater::Script script(QList<FakeStep> steps, std::optional<QString> startError = std::nullopt)
+ScriptedUpdater::Script script(QList<ScriptedStep> steps, std::optional<QString> startError = std::nullopt)
 {
-    FakeUpdater::Script s;
+    ScriptedUpdater::Script s;
     s.steps = std::move(steps);
     s.startError = std::move(startError);
     return s;
@@ -90,7 +90,7 @@ private:
     QFuture<InstallCall> install(const std::shared_ptr<Application>& app);
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    std::shared_ptr<FakeUpdaterFactory> m_factory;
+    std::shared_ptr<ScriptedUpdaterFactory> m_factory;
     std::unique_ptr<SparkleService> m_service;
     std::shared_ptr<QStringList> m_progress; // main thread only
     const SparkleInfo m_info{QUrl(QStringLiteral("https://example.org/appcast.xml")), std::nullopt,
@@ -101,7 +101,7 @@ void SparkleServiceTest::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
-    m_factory = std::make_shared<FakeUpdaterFactory>();
+    m_factory = std::make_shared<ScriptedUpdaterFactory>();
     m_service = std::make_unique<SparkleService>(
         m_factory, std::make_shared<HttpClient>(HttpClient::Options{.timeout = 500ms}));
     m_progress = std::make_shared<QStringList>();
@@ -157,7 +157,7 @@ void SparkleServiceTest::checkReturnsTheOfferedUpdate()
     item.itemDescription = QStringLiteral("<h2>New</h2><p>Faster <b>sync</b>.</p>");
     item.releaseNotesUrl = server.url("/notes.html");
     item.date = QDateTime(QDate(2024, 5, 1), QTime(12, 0), Qt::UTC);
-    m_factory->script = script({{Kind::permission}, {Kind::found, item}, {Kind::dismiss}});
+    m_factory->script = script({{Kind::permission}, {Kind::found, item}, {Kind::finished}});
 
     auto future = check(application());
     QTRY_VERIFY_WITH_TIMEOUT(future.isFinished(), 10000);
@@ -235,7 +235,7 @@ void SparkleServiceTest::checkFindsReleaseNotes()
         server.route(page, FixtureServer::Reply{status, body});
         item.releaseNotesUrl = server.url(page);
     }
-    m_factory->script = script({{Kind::found, item}, {Kind::dismiss}});
+    m_factory->script = script({{Kind::found, item}, {Kind::finished}});
 
     LogCapture log;
     auto future = check(application());
@@ -256,25 +256,25 @@ void SparkleServiceTest::checkFindsReleaseNotes()
 
 void SparkleServiceTest::checkWithoutAnUpdate_data()
 {
-    QTest::addColumn<FakeUpdater::Script>("steps");
+    QTest::addColumn<ScriptedUpdater::Script>("steps");
     QTest::addColumn<bool>("hasBundle");
     QTest::addColumn<QString>("error");
     QTest::addColumn<int>("logLines");
 
-    QTest::newRow("nothing newer") << script({{Kind::permission}, {Kind::notFound}, {Kind::dismiss}}) << true
+    QTest::newRow("nothing newer") << script({{Kind::permission}, {Kind::notFound}, {Kind::finished}}) << true
                                    << "" << 0;
     QTest::newRow("updater error")
-        << script({{Kind::error, {}, "The update feed answered with HTTP status 500"}, {Kind::dismiss}})
+        << script({{Kind::error, {}, "The update feed answered with HTTP status 500"}, {Kind::finished}})
         << true << "" << 1;
     QTest::newRow("updater cannot start") << script({}, QStringLiteral("no feed")) << true << "no feed" << 0;
-    QTest::newRow("closed without an answer") << script({{Kind::checkStarted}, {Kind::dismiss}}) << true
+    QTest::newRow("closed without an answer") << script({{Kind::checkStarted}, {Kind::finished}}) << true
                                               << error(NorvelleError::sparkleUpdateFailed()) << 0;
     QTest::newRow("no bundle") << script({}) << false << error(NorvelleError::failedToLoadBundle()) << 0;
 }
 
 void SparkleServiceTest::checkWithoutAnUpdate()
 {
-    QFETCH(FakeUpdater::Script, steps);
+    QFETCH(ScriptedUpdater::Script, steps);
     QFETCH(bool, hasBundle);
     QFETCH(QString, error);
     QFETCH(int, logLines);
@@ -300,7 +300,7 @@ void SparkleServiceTest::checkIgnoresAnUpdateWithoutAValidFeed()
     const auto app = Application::create(QStringLiteral("Bare"), QStringLiteral("org.example.bare"),
                                          QUrl::fromLocalFile(path), QStringLiteral("1.0"),
                                          QList<Application::Source>{Application::Source::sparkle});
-    m_factory->script = script({{Kind::found, offered()}, {Kind::dismiss}});
+    m_factory->script = script({{Kind::found, offered()}, {Kind::finished}});
     LogCapture log;
     auto future = check(app);
     QTRY_VERIFY_WITH_TIMEOUT(future.isFinished(), 10000);
@@ -334,7 +334,7 @@ void SparkleServiceTest::installReportsEachPhase()
 
 void SparkleServiceTest::installFailures_data()
 {
-    QTest::addColumn<FakeUpdater::Script>("steps");
+    QTest::addColumn<ScriptedUpdater::Script>("steps");
     QTest::addColumn<QString>("without"); // "update", "sparkleInfo", "bundle" or ""
     QTest::addColumn<QStringList>("progress");
     QTest::addColumn<QString>("error");
@@ -350,20 +350,20 @@ void SparkleServiceTest::installFailures_data()
                                << error(NorvelleError::failedToLoadBundle());
     QTest::newRow("updater cannot start") << script({}, QStringLiteral("no feed")) << ""
                                           << QStringList{checking, report("no feed", 0.0)} << "no feed";
-    QTest::newRow("nothing newer") << script({{Kind::permission}, {Kind::notFound}, {Kind::dismiss}}) << ""
+    QTest::newRow("nothing newer") << script({{Kind::permission}, {Kind::notFound}, {Kind::finished}}) << ""
                                    << QStringList{checking, report("No update found", 0.0)}
                                    << error(NorvelleError::noUpdateAvailable());
-    QTest::newRow("updater error") << script({{Kind::found}, {Kind::error, {}, boom}, {Kind::dismiss}}) << ""
+    QTest::newRow("updater error") << script({{Kind::found}, {Kind::error, {}, boom}, {Kind::finished}}) << ""
                                    << QStringList{checking, report("Downloading update...", 0.4),
                                                   report(boom, 0.0)}
                                    << boom;
-    QTest::newRow("closed without an answer") << script({{Kind::checkStarted}, {Kind::dismiss}}) << ""
+    QTest::newRow("closed without an answer") << script({{Kind::checkStarted}, {Kind::finished}}) << ""
                                               << QStringList{checking, report(failed, 0.0)} << failed;
 }
 
 void SparkleServiceTest::installFailures()
 {
-    QFETCH(FakeUpdater::Script, steps);
+    QFETCH(ScriptedUpdater::Script, steps);
     QFETCH(QString, without);
     QFETCH(QStringList, progress);
     QFETCH(QString, error);
@@ -391,7 +391,7 @@ void SparkleServiceTest::installFailures()
         UpdaterFixture::writeBundle(m_dir->path(), "Sample.app",
                                     UpdaterFixture::info("org.example.sample", "1.0"));
     if (without.isEmpty() || without == "bundle") {
-        m_factory->script = script({{Kind::notFound}, {Kind::dismiss}});
+        m_factory->script = script({{Kind::notFound}, {Kind::finished}});
         auto again = install(app);
         QTRY_VERIFY_WITH_TIMEOUT(again.isFinished(), 10000);
         QCOMPARE(again.result().error, NorvelleError::noUpdateAvailable().description());
@@ -400,8 +400,8 @@ void SparkleServiceTest::installFailures()
 
 void SparkleServiceTest::secondInstallIsRefusedWhileTheFirstRuns()
 {
-    QList<FakeStep> steps = test::installSequence(offered());
-    steps.insert(3, FakeStep{Kind::hold}); // after the offer was accepted
+    QList<ScriptedStep> steps = test::installSequence(offered());
+    steps.insert(3, ScriptedStep{Kind::hold}); // after the offer was accepted
     m_factory->script = script(steps);
     const auto app = application();
     LogCapture log;
@@ -414,7 +414,7 @@ void SparkleServiceTest::secondInstallIsRefusedWhileTheFirstRuns()
     QCOMPARE(log.count(Logger::Level::info, "Starting Sparkle update for Sample"), 1);
 
     // Another application installs meanwhile.
-    m_factory->script = script({{Kind::notFound}, {Kind::dismiss}});
+    m_factory->script = script({{Kind::notFound}, {Kind::finished}});
     auto other = install(application(QStringLiteral("Other"), QStringLiteral("org.example.other")));
     QTRY_VERIFY_WITH_TIMEOUT(other.isFinished(), 10000);
     QCOMPARE(other.result().error, NorvelleError::noUpdateAvailable().description());
@@ -429,7 +429,7 @@ void SparkleServiceTest::secondInstallIsRefusedWhileTheFirstStarts()
 {
     // The main thread does not run events here, so the first install cannot get past its
     // hop to the main thread while the second one asks.
-    m_factory->script = script({{Kind::notFound}, {Kind::dismiss}});
+    m_factory->script = script({{Kind::notFound}, {Kind::finished}});
     const auto app = application();
     auto started = std::make_shared<std::promise<void>>();
     std::future<void> startedFuture = started->get_future();

@@ -16,7 +16,7 @@
 namespace norvelle::test {
 
 // One message of a scripted update cycle.
-struct FakeStep {
+struct ScriptedStep {
     enum class Kind {
         permission,
         checkStarted,
@@ -29,8 +29,8 @@ struct FakeStep {
         readyToInstall,
         installing,
         installed,
-        dismiss,
-        hold, // the cycle waits here until FakeUpdaterRecord::resume()
+        finished, // cycleFinished
+        hold,     // the cycle waits here until ScriptedUpdaterRecord::resume()
     };
     Kind kind;
     AppcastItem item{};  // found
@@ -38,7 +38,7 @@ struct FakeStep {
 };
 
 // What the fake updaters were asked and answered; shared between factory and test.
-struct FakeUpdaterRecord {
+struct ScriptedUpdaterRecord {
     int created = 0;
     int destroyed = 0;
     QStringList bundlePaths;
@@ -53,20 +53,23 @@ struct FakeUpdaterRecord {
 // An updater that plays a script instead of fetching anything. Like the real one it
 // sends each message on the main thread, goes on after a question only when it is
 // answered (a dropped reply answers "dismiss"), and sends nothing once destroyed.
-class FakeUpdater : public Updater {
+// Unlike the shared FakeUpdaterEngine, it keeps the answers in a record that outlives
+// the updater (the Sparkle drivers destroy theirs when the cycle finishes), and it can
+// hold a cycle at a chosen step.
+class ScriptedUpdater : public Updater {
 public:
     struct Script {
         std::optional<QString> startError;
         bool refuseCheck = false;
-        QList<FakeStep> steps;
+        QList<ScriptedStep> steps;
     };
 
-    FakeUpdater(UpdaterUserDriver& driver, UpdaterDelegate* delegate, Script script,
-                std::shared_ptr<FakeUpdaterRecord> record)
+    ScriptedUpdater(UpdaterUserDriver& driver, UpdaterDelegate* delegate, Script script,
+                    std::shared_ptr<ScriptedUpdaterRecord> record)
         : m_driver(driver), m_delegate(delegate), m_script(std::move(script)), m_record(std::move(record))
     {
     }
-    ~FakeUpdater() override
+    ~ScriptedUpdater() override
     {
         *m_alive = false;
         ++m_record->destroyed;
@@ -131,34 +134,34 @@ private:
         });
     }
 
-    void run(const FakeStep& step, qsizetype next)
+    void run(const ScriptedStep& step, qsizetype next)
     {
-        using Kind = FakeStep::Kind;
+        using Kind = ScriptedStep::Kind;
         switch (step.kind) {
         case Kind::permission:
-            m_driver.showUpdatePermissionRequest(UpdaterReply<UpdatePermissionResponse>(
-                [this, go = continueAt(next), alive = m_alive](const UpdatePermissionResponse& r) {
+            m_driver.askUpdatePermission(UpdaterReply<UpdatePermission>(
+                [this, go = continueAt(next), alive = m_alive](const UpdatePermission& r) {
                     if (*alive)
                         m_record->permissions.append({r.automaticUpdateChecks, r.sendSystemProfile});
                     go();
                 },
-                UpdatePermissionResponse{true, true}));
+                UpdatePermission{true, true}));
             return;
         case Kind::found:
-            m_driver.showUpdateFound(step.item, choice(next));
+            m_driver.updateFound(step.item, choice(next));
             return;
         case Kind::notFound:
-            m_driver.showUpdateNotFound(acknowledgement(next));
+            m_driver.updateNotFound(acknowledgement(next));
             return;
         case Kind::error:
-            m_driver.showUpdaterError(UpdaterError(UpdaterError::Kind::feedFailed, step.errorText),
-                                      acknowledgement(next));
+            m_driver.updaterFailed(UpdaterError(UpdaterError::Kind::feedFailed, step.errorText),
+                                   acknowledgement(next));
             return;
         case Kind::readyToInstall:
-            m_driver.showReadyToInstallAndRelaunch(choice(next));
+            m_driver.readyToInstall(choice(next));
             return;
         case Kind::installed:
-            m_driver.showUpdateInstalledAndRelaunched(false, acknowledgement(next));
+            m_driver.installed(false, acknowledgement(next));
             return;
         case Kind::hold:
             m_record->held = true;
@@ -170,23 +173,23 @@ private:
             };
             return;
         case Kind::checkStarted:
-            m_driver.showUserInitiatedUpdateCheck([] {});
+            m_driver.checkStarted([] {});
             break;
         case Kind::downloadInitiated:
-            m_driver.showDownloadInitiated([] {});
+            m_driver.downloadStarted([] {});
             break;
         case Kind::extractionStarted:
-            m_driver.showDownloadDidStartExtractingUpdate();
+            m_driver.extractionStarted();
             break;
         case Kind::extractionProgress:
-            m_driver.showExtractionReceivedProgress(0.5);
+            m_driver.extractionProgressed(0.5);
             break;
         case Kind::installing:
-            m_driver.showInstallingUpdate(true);
+            m_driver.installing(true);
             break;
-        case Kind::dismiss:
+        case Kind::finished:
             m_running = false;
-            m_driver.dismissUpdateInstallation();
+            m_driver.cycleFinished();
             break;
         }
         play(next);
@@ -195,36 +198,35 @@ private:
     UpdaterUserDriver& m_driver;
     UpdaterDelegate* m_delegate;
     Script m_script;
-    std::shared_ptr<FakeUpdaterRecord> m_record;
+    std::shared_ptr<ScriptedUpdaterRecord> m_record;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     bool m_started = false;
     bool m_running = false;
 };
 
 // Makes fake updaters that all play the current script.
-class FakeUpdaterFactory : public UpdaterFactory {
+class ScriptedUpdaterFactory : public UpdaterFactory {
 public:
-    FakeUpdater::Script script;
-    std::shared_ptr<FakeUpdaterRecord> record = std::make_shared<FakeUpdaterRecord>();
+    ScriptedUpdater::Script script;
+    std::shared_ptr<ScriptedUpdaterRecord> record = std::make_shared<ScriptedUpdaterRecord>();
 
     std::unique_ptr<Updater> create(const QString& bundlePath, UpdaterUserDriver& driver,
                                     UpdaterDelegate* delegate) const override
     {
         ++record->created;
         record->bundlePaths.append(bundlePath);
-        return std::make_unique<FakeUpdater>(driver, delegate, script, record);
+        return std::make_unique<ScriptedUpdater>(driver, delegate, script, record);
     }
 };
 
 // The message sequences of a typical cycle.
-inline QList<FakeStep> installSequence(const AppcastItem& item = {})
+inline QList<ScriptedStep> installSequence(const AppcastItem& item = {})
 {
-    using K = FakeStep::Kind;
-    return {{K::permission},        {K::checkStarted},
-            {K::found, item},       {K::downloadInitiated},
-            {K::extractionStarted}, {K::extractionProgress},
-            {K::readyToInstall},    {K::installing},
-            {K::installed},         {K::dismiss}};
+    using K = ScriptedStep::Kind;
+    return {{K::permission},        {K::checkStarted},      {K::found, item},
+            {K::downloadInitiated}, {K::extractionStarted}, {K::extractionProgress},
+            {K::readyToInstall},    {K::installing},        {K::installed},
+            {K::finished}};
 }
 
 } // namespace norvelle::test
