@@ -3,7 +3,6 @@
 #include "model/NorvelleError.h"
 #include "platform/updater/Updater.h"
 #include "platform/updater/UpdaterFactory.h"
-
 #include "util/Async.h"
 
 namespace norvelle {
