@@ -1,0 +1,70 @@
+#pragma once
+
+#include "FakeTool.h"
+#include "FixtureServer.h"
+#include "SyntheticCatalogue.h"
+#include "TempRoot.h"
+#include "platform/Paths.h"
+
+#include <QByteArray>
+#include <chrono>
+#include <memory>
+
+namespace norvelle::test {
+
+// A whole synthetic Mac for benchmarks and demos: an applications folder of many bundles,
+// Caskroom receipts, the fake `brew` and `mas`, a loopback server for the cask catalogue and
+// the store lookups, and a TLS loopback server for the appcasts; every request is answered
+// after a fixed latency.
+//
+// Of the bundles, a third are installed Homebrew casks (every third of them outdated), a
+// tenth come from the App Store (every second outdated), a quarter name an https appcast
+// that offers a newer version; about half of the rest carry the name of a catalogue cask
+// that is not installed (adoption candidates). Every tenth bundle sits in a subfolder, and
+// every other Info.plist is binary. Create it after the QCoreApplication.
+class SyntheticWorld {
+public:
+    struct Options {
+        int bundleCount = 1000;
+        int catalogueCasks = 7500;
+        std::chrono::milliseconds latency{50};
+        quint32 seed = 1;
+    };
+
+    struct Counts {
+        int bundles = 0;
+        int homebrew = 0;
+        int homebrewOutdated = 0;
+        int appStore = 0;
+        int appStoreOutdated = 0;
+        int feeds = 0;
+        int adoptionCandidates = 0;
+        qint64 catalogueBytes = 0;
+    };
+
+    explicit SyntheticWorld(Options options);
+    SyntheticWorld() : SyntheticWorld(Options{}) {}
+
+    bool isValid() const { return m_valid; }
+    // The applications folder, the fake tools, both Caskrooms and both service addresses.
+    const Paths& paths() const { return m_paths; }
+    const Counts& counts() const { return m_counts; }
+    FixtureServer& server() { return *m_server; }
+    FixtureServer& feedServer() { return *m_feedServer; }
+    FakeTool& tool() { return m_tool; }
+
+private:
+    void build(const Options& options);
+    void addBundle(const QString& folder, const QString& name, const QString& identifier, const QString& version,
+                   const QVariantMap& extra, bool binary);
+
+    TempRoot m_root;
+    FakeTool m_tool;
+    std::unique_ptr<FixtureServer> m_server;
+    std::unique_ptr<FixtureServer> m_feedServer;
+    Paths m_paths;
+    Counts m_counts;
+    bool m_valid = true;
+};
+
+} // namespace norvelle::test
