@@ -63,8 +63,10 @@ Services makeServices(const test::SyntheticWorld& world)
         std::make_shared<Clock>(), nullptr});
     AppStoreAPIService::Options api;
     api.lookupUrl = paths.iTunesLookupUrl;
-    api.http = std::make_shared<HttpClient>(HttpClient::Options{AppStoreAPIService::requestTimeout, {}, "Norvelle"});
-    s.mas = std::make_shared<MASService>(std::make_shared<AppStoreAPIService>(api), MASService::Options{paths, nullptr});
+    api.http =
+        std::make_shared<HttpClient>(HttpClient::Options{AppStoreAPIService::requestTimeout, {}, "Norvelle"});
+    s.mas = std::make_shared<MASService>(std::make_shared<AppStoreAPIService>(api),
+                                         MASService::Options{paths, nullptr});
     const HttpClient::Options tls{.caFile = test::FixtureServer::testCaFile()};
     UpdaterFactory::Options updater;
     updater.http = tls;
@@ -73,7 +75,8 @@ Services makeServices(const test::SyntheticWorld& world)
     s.discovery = std::make_unique<DiscoveryService>(
         s.brew, s.mas, s.sparkle,
         DiscoveryService::defaultFilteredBundleIdentifiers(QStringLiteral("com.norvelle.Norvelle")),
-        DiscoveryService::Options{paths.applicationsFolder, {}, QLocale(QLocale::English, QLocale::UnitedStates)});
+        DiscoveryService::Options{
+            paths.applicationsFolder, {}, QLocale(QLocale::English, QLocale::UnitedStates)});
     s.updates = std::make_unique<UpdateService>(s.brew, s.mas, s.sparkle);
     return s;
 }
@@ -101,14 +104,15 @@ void measure(test::SyntheticWorld& world, std::chrono::milliseconds latency)
         store += s.source.contains(Application::Source::appStore);
         feeds += s.source.contains(Application::Source::sparkle);
     }
-    std::printf("  sources: %d Homebrew, %d adoptable, %d App Store, %d Sparkle\n", withCask, adoptable, store,
-                feeds);
+    std::printf("  sources: %d Homebrew, %d adoptable, %d App Store, %d Sparkle\n", withCask, adoptable,
+                store, feeds);
 
     const qsizetype before = world.server().requests().size() + world.feedServer().requests().size();
     timer.restart();
     const QHash<QString, Update> updates = services.updates->checkForUpdates(applications, environment);
     const double checkSeconds = seconds(timer);
-    const qsizetype requests = world.server().requests().size() + world.feedServer().requests().size() - before;
+    const qsizetype requests =
+        world.server().requests().size() + world.feedServer().requests().size() - before;
     int bySource[4] = {0, 0, 0, 0};
     for (const Update& update : updates)
         ++bySource[int(update.source)];
@@ -117,8 +121,8 @@ void measure(test::SyntheticWorld& world, std::chrono::milliseconds latency)
                 checkSeconds, static_cast<long long>(updates.size()), bySource[int(Update::Source::homebrew)],
                 counts.homebrewOutdated, bySource[int(Update::Source::appStore)], counts.appStoreOutdated,
                 bySource[int(Update::Source::sparkle)], counts.feeds);
-    std::printf("  %lld requests of %lld ms each: %.0f in flight on average\n", static_cast<long long>(requests),
-                static_cast<long long>(latency.count()),
+    std::printf("  %lld requests of %lld ms each: %.0f in flight on average\n",
+                static_cast<long long>(requests), static_cast<long long>(latency.count()),
                 checkSeconds > 0 ? double(requests) * double(latency.count()) / 1000.0 / checkSeconds : 0.0);
 }
 

@@ -98,7 +98,8 @@ ApplicationScanner::Result ApplicationScanner::scan(const QString& folder)
     if (top.error == ENOENT || top.error == ENOTDIR)
         throw NorvelleError::directoryNotFound(folder);
     if (top.error != 0)
-        throw Error(QStringLiteral("Could not list the folder ") + folder + QStringLiteral(": ") + reason(top.error));
+        throw Error(QStringLiteral("Could not list the folder ") + folder + QStringLiteral(": ") +
+                    reason(top.error));
 
     Result result;
     QStringList subfolders;

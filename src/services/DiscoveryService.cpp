@@ -48,8 +48,8 @@ std::optional<QVariantMap> readInfoPlist(const QString& path)
 
 bool isUsableFeed(const QString& text, const QString& refusedDomain)
 {
-    return text.startsWith(QLatin1String("https://"))
-        && (refusedDomain.isEmpty() || !text.contains(refusedDomain));
+    return text.startsWith(QLatin1String("https://")) &&
+           (refusedDomain.isEmpty() || !text.contains(refusedDomain));
 }
 
 std::optional<QUrl> parseFeed(const QString& text)
@@ -62,18 +62,18 @@ std::optional<QUrl> parseFeed(const QString& text)
 
 } // namespace
 
-DiscoveryService::DiscoveryService(std::shared_ptr<BrewService> brewService, std::shared_ptr<MASService> masService,
+DiscoveryService::DiscoveryService(std::shared_ptr<BrewService> brewService,
+                                   std::shared_ptr<MASService> masService,
                                    std::shared_ptr<SparkleService> sparkleService,
                                    QSet<QString> filteredBundleIdentifiers, Options options)
-    : m_brewService(std::move(brewService))
-    , m_masService(std::move(masService))
-    , m_sparkleService(std::move(sparkleService))
-    , m_filteredBundleIdentifiers(std::move(filteredBundleIdentifiers))
-    , m_applicationsFolder(options.applicationsFolder.isEmpty() ? Paths::defaults().applicationsFolder
-                                                                : options.applicationsFolder)
-    , m_refusedFeedDomain(options.refusedFeedDomain.isEmpty() ? QString::fromLatin1(kRefusedFeedDomain)
-                                                              : options.refusedFeedDomain)
-    , m_sortLocale(options.sortLocale.value_or(defaultSortLocale()))
+    : m_brewService(std::move(brewService)), m_masService(std::move(masService)),
+      m_sparkleService(std::move(sparkleService)),
+      m_filteredBundleIdentifiers(std::move(filteredBundleIdentifiers)),
+      m_applicationsFolder(options.applicationsFolder.isEmpty() ? Paths::defaults().applicationsFolder
+                                                                : options.applicationsFolder),
+      m_refusedFeedDomain(options.refusedFeedDomain.isEmpty() ? QString::fromLatin1(kRefusedFeedDomain)
+                                                              : options.refusedFeedDomain),
+      m_sortLocale(options.sortLocale.value_or(defaultSortLocale()))
 {
 }
 
@@ -107,7 +107,8 @@ void DiscoveryService::loadTables(const EnvironmentStatus& environment)
     group.waitAll();
 }
 
-QList<std::shared_ptr<Application>> DiscoveryService::discoverApplications(const EnvironmentStatus& environment)
+QList<std::shared_ptr<Application>>
+DiscoveryService::discoverApplications(const EnvironmentStatus& environment)
 {
     QElapsedTimer total;
     total.start();
@@ -129,8 +130,8 @@ QList<std::shared_ptr<Application>> DiscoveryService::discoverApplications(const
                 return discoverApplication(QUrl::fromLocalFile(path), hasHomebrew, hasMAS);
             } catch (const std::exception& error) {
                 // One broken bundle must not hide every other application.
-                Logger::warning(QStringLiteral("Skipping the application at ") + path + QStringLiteral(": ")
-                                + describeException(error));
+                Logger::warning(QStringLiteral("Skipping the application at ") + path + QStringLiteral(": ") +
+                                describeException(error));
                 return nullptr;
             }
         });
@@ -150,7 +151,8 @@ QList<std::shared_ptr<Application>> DiscoveryService::discoverApplications(const
     return applications;
 }
 
-std::shared_ptr<Application> DiscoveryService::discoverApplication(const QUrl& url, bool hasHomebrew, bool hasMAS)
+std::shared_ptr<Application> DiscoveryService::discoverApplication(const QUrl& url, bool hasHomebrew,
+                                                                   bool hasMAS)
 {
     const QString path = url.toLocalFile();
     const QString plistPath = path + QStringLiteral("/Contents/Info.plist");
@@ -189,13 +191,14 @@ std::shared_ptr<Application> DiscoveryService::discoverApplication(const QUrl& u
         sparkleInfo = SparkleInfo{*feed, std::nullopt, std::nullopt, true};
 
     return Application::create(name, *bundleIdentifier, url, version,
-                               sourceList(isAppStore, hasHomebrewSource, sparkleInfo.has_value()), std::nullopt,
-                               std::move(cask), std::move(mas), std::move(sparkleInfo));
+                               sourceList(isAppStore, hasHomebrewSource, sparkleInfo.has_value()),
+                               std::nullopt, std::move(cask), std::move(mas), std::move(sparkleInfo));
 }
 
 QString DiscoveryService::installedVersion(const QVariantMap& info)
 {
-    const std::optional<QString> shortVersion = PropertyList::string(info, QStringLiteral("CFBundleShortVersionString"));
+    const std::optional<QString> shortVersion =
+        PropertyList::string(info, QStringLiteral("CFBundleShortVersionString"));
     const std::optional<QString> build = PropertyList::string(info, QStringLiteral("CFBundleVersion"));
     if (shortVersion) {
         if (build && !build->isEmpty() && *build != *shortVersion)
@@ -241,10 +244,11 @@ void DiscoveryService::sortByName(QList<std::shared_ptr<Application>>& applicati
     collator.setNumericMode(true);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     collator.setIgnorePunctuation(false);
-    std::stable_sort(applications.begin(), applications.end(),
-                     [&collator](const std::shared_ptr<Application>& a, const std::shared_ptr<Application>& b) {
-                         return collator.compare(a->name(), b->name()) < 0;
-                     });
+    std::stable_sort(
+        applications.begin(), applications.end(),
+        [&collator](const std::shared_ptr<Application>& a, const std::shared_ptr<Application>& b) {
+            return collator.compare(a->name(), b->name()) < 0;
+        });
 }
 
 QString DiscoveryService::displayName(const QString& bundlePath)

@@ -28,8 +28,8 @@ class SparkleService;
 class DiscoveryService {
 public:
     struct Options {
-        QString applicationsFolder;    // default: the real applications folder
-        QString refusedFeedDomain;     // a feed containing this text is never used; default kRefusedFeedDomain
+        QString applicationsFolder; // default: the real applications folder
+        QString refusedFeedDomain;  // a feed containing this text is never used; default kRefusedFeedDomain
         std::optional<QLocale> sortLocale; // default: defaultSortLocale()
     };
 

@@ -26,9 +26,8 @@ using Candidate = std::pair<QString, std::optional<Update>>;
 
 UpdateService::UpdateService(std::shared_ptr<BrewService> brewService, std::shared_ptr<MASService> masService,
                              std::shared_ptr<SparkleService> sparkleService)
-    : m_brewService(std::move(brewService))
-    , m_masService(std::move(masService))
-    , m_sparkleService(std::move(sparkleService))
+    : m_brewService(std::move(brewService)), m_masService(std::move(masService)),
+      m_sparkleService(std::move(sparkleService))
 {
 }
 
@@ -103,7 +102,8 @@ std::optional<Update> UpdateService::checkForUpdate(const std::shared_ptr<Applic
     return selectCandidate(snapshot.name, candidates);
 }
 
-std::optional<Update> UpdateService::selectCandidate(const QString& name, const QList<Update>& candidates) const
+std::optional<Update> UpdateService::selectCandidate(const QString& name,
+                                                     const QList<Update>& candidates) const
 {
     if (candidates.isEmpty())
         return std::nullopt;
@@ -118,8 +118,7 @@ std::optional<Update> UpdateService::selectCandidate(const QString& name, const 
         const Update& current = candidates.at(chosen);
         const Update& offer = candidates.at(next);
         const bool older = VersionOrdering::compareVersions(current.latestVersion, offer.latestVersion,
-                                                            current.source, offer.source)
-                        < 0;
+                                                            current.source, offer.source) < 0;
         if (hasAppStore) {
             const int currentRank = VersionOrdering::sourceRank(current.source);
             const int offerRank = VersionOrdering::sourceRank(offer.source);
@@ -131,12 +130,13 @@ std::optional<Update> UpdateService::selectCandidate(const QString& name, const 
     }
     const Update& choice = candidates.at(chosen);
     if (hasAppStore)
-        Logger::info(QStringLiteral("Multiple updates available for ") + name + QStringLiteral(", selected ")
-                     + choice.latestVersion + QStringLiteral(" from ") + toRawValue(choice.source)
-                     + QStringLiteral(" (MAS priority)"));
+        Logger::info(QStringLiteral("Multiple updates available for ") + name +
+                     QStringLiteral(", selected ") + choice.latestVersion + QStringLiteral(" from ") +
+                     toRawValue(choice.source) + QStringLiteral(" (MAS priority)"));
     else
-        Logger::info(QStringLiteral("Multiple updates available for ") + name + QStringLiteral(", selected newest: ")
-                     + choice.latestVersion + QStringLiteral(" from ") + toRawValue(choice.source));
+        Logger::info(QStringLiteral("Multiple updates available for ") + name +
+                     QStringLiteral(", selected newest: ") + choice.latestVersion + QStringLiteral(" from ") +
+                     toRawValue(choice.source));
     return choice;
 }
 

@@ -17,8 +17,7 @@ namespace norvelle {
 
 namespace {
 
-template <typename F>
-class ScopeExit {
+template <typename F> class ScopeExit {
 public:
     explicit ScopeExit(F f) : m_f(std::move(f)) {}
     ~ScopeExit() { m_f(); }
@@ -50,11 +49,8 @@ class UpdateService::Run {
 public:
     Run(UpdateService& service, std::shared_ptr<Application> application, QString key,
         UpdateService::ProgressHandler handler)
-        : m_service(service)
-        , m_application(std::move(application))
-        , m_key(std::move(key))
-        , m_handler(std::move(handler))
-        , m_startTime(QDateTime::currentDateTime())
+        : m_service(service), m_application(std::move(application)), m_key(std::move(key)),
+          m_handler(std::move(handler)), m_startTime(QDateTime::currentDateTime())
     {
     }
 
@@ -85,7 +81,8 @@ public:
         std::lock_guard lock(m_mutex);
         if (m_closed)
             return;
-        reportLocked(UpdateProgress::Status::completed, 1.0, QStringLiteral("Update completed successfully"), {});
+        reportLocked(UpdateProgress::Status::completed, 1.0, QStringLiteral("Update completed successfully"),
+                     {});
         m_closed = true;
     }
 
@@ -107,7 +104,8 @@ public:
     }
 
 private:
-    void reportLocked(UpdateProgress::Status status, double progress, const QString& step, const QStringList& output)
+    void reportLocked(UpdateProgress::Status status, double progress, const QString& step,
+                      const QStringList& output)
     {
         UpdateProgress value;
         value.id = QUuid::createUuid();
@@ -149,20 +147,23 @@ Update::Result UpdateService::updateApplication(const std::shared_ptr<Applicatio
         m_activeUpdates.insert(key);
     }
     const ScopeExit release([this, &key] { finishRun(key); });
-    Logger::info(QStringLiteral("Updating ") + snapshot.name + QStringLiteral(" via ") + toRawValue(update.source));
+    Logger::info(QStringLiteral("Updating ") + snapshot.name + QStringLiteral(" via ") +
+                 toRawValue(update.source));
 
     // Shared with the adapter's callbacks, which could in principle outlive this call.
     const auto run = std::make_shared<Run>(*this, application, key, progressHandler);
     const ScopeExit close([&run] { run->close(); });
-    run->report(UpdateProgress::Status::queued, 0.0, QStringLiteral("Starting update... (this may take a moment)"));
+    run->report(UpdateProgress::Status::queued, 0.0,
+                QStringLiteral("Starting update... (this may take a moment)"));
 
     try {
         switch (update.source) {
         case Update::Source::homebrew:
             if (!snapshot.cask)
                 throw NorvelleError::missingCaskInfo();
-            m_brewService->upgradeCask(snapshot.cask->caskName,
-                                       [run](const QString& line, double fraction) { run->reportLine(line, fraction); });
+            m_brewService->upgradeCask(snapshot.cask->caskName, [run](const QString& line, double fraction) {
+                run->reportLine(line, fraction);
+            });
             break;
         case Update::Source::appStore:
             if (!update.mas)
@@ -184,7 +185,8 @@ Update::Result UpdateService::updateApplication(const std::shared_ptr<Applicatio
     } catch (...) {
         const QString description = describeException(std::current_exception());
         run->reportFailed(description);
-        Logger::error(QStringLiteral("Failed to update ") + snapshot.name + QStringLiteral(": ") + description);
+        Logger::error(QStringLiteral("Failed to update ") + snapshot.name + QStringLiteral(": ") +
+                      description);
         return makeResult(application, description);
     }
 
@@ -196,7 +198,8 @@ Update::Result UpdateService::updateApplication(const std::shared_ptr<Applicatio
 QList<Update::Result> UpdateService::updateAll(const QList<std::shared_ptr<Application>>& applications,
                                                const ProgressHandler& progressHandler)
 {
-    Logger::info(QStringLiteral("Updating ") + QString::number(applications.size()) + QStringLiteral(" applications"));
+    Logger::info(QStringLiteral("Updating ") + QString::number(applications.size()) +
+                 QStringLiteral(" applications"));
     QList<Update::Result> results;
     results.reserve(applications.size());
     for (const std::shared_ptr<Application>& application : applications) {
@@ -208,8 +211,8 @@ QList<Update::Result> UpdateService::updateAll(const QList<std::shared_ptr<Appli
     }
     const auto successful = std::count_if(results.cbegin(), results.cend(),
                                           [](const Update::Result& result) { return result.success; });
-    Logger::info(QStringLiteral("Update batch complete: ") + QString::number(successful) + u'/'
-                 + QString::number(applications.size()) + QStringLiteral(" successful"));
+    Logger::info(QStringLiteral("Update batch complete: ") + QString::number(successful) + u'/' +
+                 QString::number(applications.size()) + QStringLiteral(" successful"));
     return results;
 }
 

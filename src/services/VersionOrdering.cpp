@@ -10,8 +10,8 @@ const QString kLatest = QStringLiteral("latest");
 
 } // namespace
 
-std::weak_ordering VersionOrdering::compareVersions(const QString& a, const QString& b, Update::Source sourceA,
-                                                    Update::Source sourceB)
+std::weak_ordering VersionOrdering::compareVersions(const QString& a, const QString& b,
+                                                    Update::Source sourceA, Update::Source sourceB)
 {
     const bool aLatest = a == kLatest;
     const bool bLatest = b == kLatest;

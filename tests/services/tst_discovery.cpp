@@ -142,19 +142,21 @@ private Q_SLOTS:
         const QString good = QStringLiteral("https://example.com/appcast.xml");
         QTest::newRow("SUFeedURL") << QVariantMap{{"SUFeedURL", good}} << good;
         QTest::newRow("last key") << QVariantMap{{"SPUFeedURL", good}} << good;
-        QTest::newRow("key order") << QVariantMap{{"SUAppcastURL", "https://b.example/x"}, {"SUUpdateServer", good}}
+        QTest::newRow("key order") << QVariantMap{{"SUAppcastURL", "https://b.example/x"},
+                                                  {"SUUpdateServer", good}}
                                    << good;
         // An earlier entry that failed the test is never the one fetched.
         QTest::newRow("plain http passed over")
             << QVariantMap{{"SUFeedURL", "http://example.com/feed"}, {"SUUpdateServer", good}} << good;
-        QTest::newRow("scheme is case-sensitive") << QVariantMap{{"SUFeedURL", "HTTPS://example.com/feed"}}
-                                                  << QString();
+        QTest::newRow("scheme is case-sensitive")
+            << QVariantMap{{"SUFeedURL", "HTTPS://example.com/feed"}} << QString();
         QTest::newRow("corporate domain only")
             << QVariantMap{{"SUFeedURL", "https://updates.corp.apple.com/feed"}} << QString();
         QTest::newRow("corporate domain passed over")
-            << QVariantMap{{"SUFeedURL", "https://updates.corp.apple.com/feed"}, {"SPUFeedURL", good}} << good;
-        QTest::newRow("https without a host") << QVariantMap{{"SUFeedURL", "https://"}, {"SUAppcastURL", good}}
-                                              << good;
+            << QVariantMap{{"SUFeedURL", "https://updates.corp.apple.com/feed"}, {"SPUFeedURL", good}}
+            << good;
+        QTest::newRow("https without a host")
+            << QVariantMap{{"SUFeedURL", "https://"}, {"SUAppcastURL", good}} << good;
         QTest::newRow("not a string") << QVariantMap{{"SUFeedURL", true}} << QString();
         QTest::newRow("empty") << QVariantMap{{"SUFeedURL", ""}} << QString();
         QTest::newRow("none") << QVariantMap{} << QString();
@@ -185,7 +187,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<bool>("hasHomebrew");
         QTest::addColumn<bool>("hasMAS");
-        QTest::addColumn<QString>("brew");     // managed, managed-no-info, trash, adoptable, or empty
+        QTest::addColumn<QString>("brew"); // managed, managed-no-info, trash, adoptable, or empty
         QTest::addColumn<bool>("inAppStore");
         QTest::addColumn<bool>("withFeed");
         QTest::addColumn<Sources>("sources");
@@ -198,10 +200,10 @@ private Q_SLOTS:
             << true << true << "managed-no-info" << false << false << Sources{Source::homebrew} << "";
         QTest::newRow("trash match") << true << true << "trash" << false << false << Sources{Source::homebrew}
                                      << "tool-by-trash";
-        QTest::newRow("adoptable only") << true << true << "adoptable" << false << false << Sources{Source::other}
-                                        << "tool-adoptable";
-        QTest::newRow("adoptable with feed") << true << true << "adoptable" << false << true
-                                             << Sources{Source::sparkle} << "tool-adoptable";
+        QTest::newRow("adoptable only")
+            << true << true << "adoptable" << false << false << Sources{Source::other} << "tool-adoptable";
+        QTest::newRow("adoptable with feed")
+            << true << true << "adoptable" << false << true << Sources{Source::sparkle} << "tool-adoptable";
         QTest::newRow("app store") << true << true << "" << true << false << Sources{Source::appStore} << "";
         QTest::newRow("all three") << true << true << "managed" << true << true
                                    << Sources{Source::appStore, Source::homebrew, Source::sparkle} << "tool";
@@ -301,7 +303,8 @@ private Q_SLOTS:
 
     void singleBundleReadErrorsFail()
     {
-        const QString path = BundleBuilder(apps(), "Broken").rawInfoPlist("<?xml version=\"1.0\"?><plist><dict>").build();
+        const QString path =
+            BundleBuilder(apps(), "Broken").rawInfoPlist("<?xml version=\"1.0\"?><plist><dict>").build();
         try {
             discover(path);
             QFAIL("an unparsable Info.plist must fail the single-bundle build");
@@ -317,7 +320,9 @@ private Q_SLOTS:
         BundleBuilder(apps() + "/Utilities", "Inner").bundleIdentifier("com.example.inner").build();
         BundleBuilder(apps() + "/Utilities/Deeper", "Deep").bundleIdentifier("com.example.deep").build();
         // A bundle is never searched inside, and the extension is case-sensitive.
-        BundleBuilder(bundle("Outer", "com.example.outer").build(), "Nested").bundleIdentifier("com.example.nested").build();
+        BundleBuilder(bundle("Outer", "com.example.outer").build(), "Nested")
+            .bundleIdentifier("com.example.nested")
+            .build();
         BundleBuilder(apps(), "Capitals").bundleIdentifier("com.example.caps").build();
         QVERIFY(QDir(apps()).rename("Capitals.app", "Capitals.APP"));
         m_root->writeFile("/Applications/Plain.app", "not a folder");
@@ -327,7 +332,8 @@ private Q_SLOTS:
         for (const QString& path : scan.bundlePaths)
             found << path.mid(apps().size() + 1);
         found.sort();
-        QCOMPARE(found, (QStringList{".Hidden.app", "Outer.app", "Plain.app", "Top.app", "Utilities/Inner.app"}));
+        QCOMPARE(found,
+                 (QStringList{".Hidden.app", "Outer.app", "Plain.app", "Top.app", "Utilities/Inner.app"}));
 
         const QList<std::shared_ptr<Application>> applications = m_service->discoverApplications(kNoTools);
         QCOMPARE(names(applications), (QStringList{".Hidden", "Inner", "Outer", "Top"}));
@@ -347,17 +353,20 @@ private Q_SLOTS:
 
         LogCapture log;
         const QList<std::shared_ptr<Application>> applications = m_service->discoverApplications(kNoTools);
-        QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(locked,
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
         QVERIFY(names(applications).contains("Good"));
         QVERIFY(!names(applications).contains("Broken"));
-        QVERIFY(log.containsPrefix(Level::warning, QStringLiteral("Skipping the application at ") + broken + ": "));
-        QVERIFY(log.containsPrefix(Level::warning, QStringLiteral("Skipping the application at ") + unreadable + ": "));
+        QVERIFY(log.containsPrefix(Level::warning,
+                                   QStringLiteral("Skipping the application at ") + broken + ": "));
+        QVERIFY(log.containsPrefix(Level::warning,
+                                   QStringLiteral("Skipping the application at ") + unreadable + ": "));
         QVERIFY_THROWS_EXCEPTION(Error, discover(unreadable));
         if (enforced) {
             QCOMPARE(names(applications), QStringList{"Good"});
-            QVERIFY(log.containsPrefix(Level::warning,
-                                       QStringLiteral("Skipping a folder that cannot be listed: ") + locked + ": "));
+            QVERIFY(log.containsPrefix(
+                Level::warning, QStringLiteral("Skipping a folder that cannot be listed: ") + locked + ": "));
         }
         QVERIFY(log.containsPrefix(Level::info, QStringLiteral("Total discovery: ")));
     }
@@ -409,7 +418,8 @@ private Q_SLOTS:
         QCOMPARE(lines.size(), 5);
         QCOMPARE(lines.at(0), QStringLiteral("Skipping Homebrew cask loading - Homebrew not installed"));
         QCOMPARE(lines.at(1), QStringLiteral("Skipping MAS app loading - MAS CLI not installed"));
-        const QRegularExpression timing(QStringLiteral("^(Parallel data loading|App discovery|Total discovery): \\d+\\.\\d\\ds$"));
+        const QRegularExpression timing(
+            QStringLiteral("^(Parallel data loading|App discovery|Total discovery): \\d+\\.\\d\\ds$"));
         for (int i = 2; i < 5; ++i)
             QVERIFY2(timing.match(lines.at(i)).hasMatch(), qPrintable(lines.at(i)));
         QVERIFY(lines.at(2).startsWith("Parallel data loading: "));
@@ -425,7 +435,8 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("sorted");
         QTest::newRow("numbers by value") << QStringList{"App 10", "App 2"} << QStringList{"App 2", "App 10"};
         QTest::newRow("case-insensitive") << QStringList{"Banana", "apple"} << QStringList{"apple", "Banana"};
-        QTest::newRow("mixed case") << QStringList{"zeta", "Beta", "alpha"} << QStringList{"alpha", "Beta", "zeta"};
+        QTest::newRow("mixed case") << QStringList{"zeta", "Beta", "alpha"}
+                                    << QStringList{"alpha", "Beta", "zeta"};
         QTest::newRow("equal names keep their order")
             << QStringList{"Same", "same", "Same", "Other"} << QStringList{"Other", "Same", "same", "Same"};
     }
@@ -435,7 +446,8 @@ private Q_SLOTS:
         QFETCH(QStringList, sorted);
         QList<std::shared_ptr<Application>> applications;
         for (const QString& name : names)
-            applications << Application::create(name, "com.example." + name, QUrl(), "1.0", Sources{Source::other});
+            applications << Application::create(name, "com.example." + name, QUrl(), "1.0",
+                                                Sources{Source::other});
         const QList<std::shared_ptr<Application>> before = applications;
         DiscoveryService::sortByName(applications, QLocale(QLocale::English, QLocale::UnitedStates));
         QCOMPARE(TestDiscovery::names(applications), sorted);
@@ -443,24 +455,6 @@ private Q_SLOTS:
             QVERIFY(applications.at(1) == before.at(0));
             QVERIFY(applications.at(3) == before.at(2));
         }
-    }
-
-    void fullDiscoverySortsAndFills()
-    {
-        const QString managed = bundle("App 10", "com.example.ten").shortVersion("10").build();
-        bundle("App 2", "com.example.two").binary().build();
-        bundle("apple", "com.example.apple").set("SUFeedURL", "https://example.com/a.xml").build();
-        m_brew->manage(managed, cask("ten"));
-        m_mas->install("com.example.two", "2");
-
-        const QList<std::shared_ptr<Application>> applications = m_service->discoverApplications(kBothTools);
-        QCOMPARE(names(applications), (QStringList{"App 2", "App 10", "apple"}));
-        QCOMPARE(applications.at(0)->source(), Sources{Source::appStore});
-        QCOMPARE(applications.at(1)->source(), Sources{Source::homebrew});
-        QCOMPARE(applications.at(1)->cask()->caskName, QStringLiteral("ten"));
-        QCOMPARE(applications.at(2)->source(), Sources{Source::sparkle});
-        QCOMPARE(m_brew->count("loadInstalledCasks"), 1);
-        QCOMPARE(m_mas->count("loadInstalledApps"), 1);
     }
 };
 

@@ -94,30 +94,49 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("offers"); // one version per source, "-" for none
         QTest::addColumn<QString>("version");    // empty: nothing chosen
         QTest::addColumn<QString>("source");
-        QTest::addColumn<QString>("line");       // empty: no line
+        QTest::addColumn<QString>("line"); // empty: no line
         const Sources brewSparkle{Source::homebrew, Source::sparkle};
-        QTest::newRow("tie: Homebrew first") << brewSparkle << QStringList{"2.0", "2.0"} << "2.0" << "homebrew"
-                                             << "Multiple updates available for Example, selected newest: 2.0 from homebrew";
-        QTest::newRow("tie: Sparkle first") << Sources{Source::sparkle, Source::homebrew} << QStringList{"2.0", "2.0"}
-                                            << "2.0" << "homebrew"
-                                            << "Multiple updates available for Example, selected newest: 2.0 from homebrew";
-        QTest::newRow("newer Sparkle") << brewSparkle << QStringList{"2.0", "2.0.1"} << "2.0.1" << "sparkle"
-                                       << "Multiple updates available for Example, selected newest: 2.0.1 from sparkle";
-        QTest::newRow("build beats none") << brewSparkle << QStringList{"2.0,120", "2.0"} << "2.0,120" << "homebrew"
-                                          << "Multiple updates available for Example, selected newest: 2.0,120 from homebrew";
-        QTest::newRow("store first, older") << Sources{Source::appStore, Source::homebrew} << QStringList{"1.5", "2.0"}
-                                            << "1.5" << "appStore"
-                                            << "Multiple updates available for Example, selected 1.5 from appStore (MAS priority)";
-        QTest::newRow("store last, older") << Sources{Source::homebrew, Source::appStore} << QStringList{"2.0", "1.5"}
-                                           << "1.5" << "appStore"
-                                           << "Multiple updates available for Example, selected 1.5 from appStore (MAS priority)";
+        QTest::newRow("tie: Homebrew first")
+            << brewSparkle << QStringList{"2.0", "2.0"} << "2.0"
+            << "homebrew"
+            << "Multiple updates available for Example, selected newest: 2.0 from homebrew";
+        QTest::newRow("tie: Sparkle first")
+            << Sources{Source::sparkle, Source::homebrew} << QStringList{"2.0", "2.0"} << "2.0"
+            << "homebrew"
+            << "Multiple updates available for Example, selected newest: 2.0 from homebrew";
+        QTest::newRow("newer Sparkle")
+            << brewSparkle << QStringList{"2.0", "2.0.1"} << "2.0.1"
+            << "sparkle"
+            << "Multiple updates available for Example, selected newest: 2.0.1 from sparkle";
+        QTest::newRow("build beats none")
+            << brewSparkle << QStringList{"2.0,120", "2.0"} << "2.0,120"
+            << "homebrew"
+            << "Multiple updates available for Example, selected newest: 2.0,120 from homebrew";
+        QTest::newRow("store first, older")
+            << Sources{Source::appStore, Source::homebrew} << QStringList{"1.5", "2.0"} << "1.5"
+            << "appStore"
+            << "Multiple updates available for Example, selected 1.5 from appStore (MAS priority)";
+        QTest::newRow("store last, older")
+            << Sources{Source::homebrew, Source::appStore} << QStringList{"2.0", "1.5"} << "1.5"
+            << "appStore"
+            << "Multiple updates available for Example, selected 1.5 from appStore (MAS priority)";
         QTest::newRow("store with latest elsewhere")
-            << Sources{Source::homebrew, Source::sparkle, Source::appStore} << QStringList{"latest", "9", "1.0"}
-            << "1.0" << "appStore" << "Multiple updates available for Example, selected 1.0 from appStore (MAS priority)";
-        QTest::newRow("one offer") << Sources{Source::homebrew} << QStringList{"2.0"} << "2.0" << "homebrew" << "";
-        QTest::newRow("one of two offers") << brewSparkle << QStringList{"-", "3.0"} << "3.0" << "sparkle" << "";
-        QTest::newRow("other is not asked") << Sources{Source::other} << QStringList{"-"} << "" << "" << "";
-        QTest::newRow("no sources") << Sources{} << QStringList{} << "" << "" << "";
+            << Sources{Source::homebrew, Source::sparkle, Source::appStore}
+            << QStringList{"latest", "9", "1.0"} << "1.0"
+            << "appStore"
+            << "Multiple updates available for Example, selected 1.0 from appStore (MAS priority)";
+        QTest::newRow("one offer") << Sources{Source::homebrew} << QStringList{"2.0"} << "2.0"
+                                   << "homebrew"
+                                   << "";
+        QTest::newRow("one of two offers") << brewSparkle << QStringList{"-", "3.0"} << "3.0"
+                                           << "sparkle"
+                                           << "";
+        QTest::newRow("other is not asked") << Sources{Source::other} << QStringList{"-"} << ""
+                                            << ""
+                                            << "";
+        QTest::newRow("no sources") << Sources{} << QStringList{} << ""
+                                    << ""
+                                    << "";
     }
     void selection()
     {
@@ -132,7 +151,8 @@ private Q_SLOTS:
                 continue;
             switch (sources.at(i)) {
             case Source::homebrew:
-                m_brew->offerUpdate(application->path().toLocalFile(), offer(offers.at(i), Update::Source::homebrew));
+                m_brew->offerUpdate(application->path().toLocalFile(),
+                                    offer(offers.at(i), Update::Source::homebrew));
                 break;
             case Source::sparkle:
                 m_sparkle->offerUpdate("com.example.app", offer(offers.at(i), Update::Source::sparkle));
@@ -155,7 +175,8 @@ private Q_SLOTS:
 
     void askedWithTheApplicationsFacts()
     {
-        const auto application = app("Tool", "com.example.tool", {Source::appStore, Source::homebrew, Source::sparkle});
+        const auto application =
+            app("Tool", "com.example.tool", {Source::appStore, Source::homebrew, Source::sparkle});
         application->setCurrentVersion("3.1,310");
         m_service->checkForUpdate(application, application->source());
         QCOMPARE(m_mas->calls(), QStringList{"checkForUpdate com.example.tool"});
@@ -204,14 +225,6 @@ private Q_SLOTS:
         }
         QCOMPARE(m_brew->count("loadOutdatedCasks"), tools ? 1 : 0);
         QCOMPARE(m_mas->count("loadOutdatedApps"), tools ? 1 : 0);
-    }
-
-    void missingToolsStillAskSources()
-    {
-        const auto application = app("Feed", "com.example.feed", {Source::sparkle});
-        m_sparkle->offerUpdate("com.example.feed", offer("5.0", Update::Source::sparkle));
-        QCOMPARE(m_service->checkForUpdates({application}, kNoTools).value("com.example.feed").latestVersion,
-                 QStringLiteral("5.0"));
     }
 
     // A failed listing ends the check only after the other listing has run to its end, and

@@ -23,7 +23,8 @@ using Source = Application::Source;
 
 namespace {
 
-Update offer(Update::Source source, std::optional<MAS> mas = std::nullopt, std::optional<Cask> cask = std::nullopt)
+Update offer(Update::Source source, std::optional<MAS> mas = std::nullopt,
+             std::optional<Cask> cask = std::nullopt)
 {
     Update update;
     update.latestVersion = QStringLiteral("2.0");
@@ -42,12 +43,13 @@ Cask exampleCask()
 
 MAS exampleMAS()
 {
-    return MAS{QStringLiteral("42"), QStringLiteral("2.0"), QStringLiteral("1.0"), QStringLiteral("com.example.app"),
-               std::nullopt};
+    return MAS{QStringLiteral("42"), QStringLiteral("2.0"), QStringLiteral("1.0"),
+               QStringLiteral("com.example.app"), std::nullopt};
 }
 
 std::shared_ptr<Application> app(std::optional<Update> update, std::optional<Cask> cask = std::nullopt,
-                                 std::optional<MAS> mas = std::nullopt, const QString& name = QStringLiteral("Example"),
+                                 std::optional<MAS> mas = std::nullopt,
+                                 const QString& name = QStringLiteral("Example"),
                                  const QString& identifier = QStringLiteral("com.example.app"))
 {
     return Application::create(name, identifier, QUrl::fromLocalFile("/Applications/" + name + ".app"),
@@ -187,14 +189,16 @@ private Q_SLOTS:
         LogCapture log;
         const Update::Result result = m_service->updateApplication(application, recorder.handler());
 
-        compareValues(recorder.values(),
-                      {{Status::queued, 0.0, "Starting update... (this may take a moment)", 0},
-                       {Status::downloading, 0.0, "==> Upgrading 1 outdated package:", 1},
-                       {Status::installing, 0.7, "==> Installing Cask example", 2},
-                       {Status::verifying, 0.9, "==> Moving App 'Example.app' to '/Applications/Example.app'", 3},
-                       {Status::completed, 1.0, "example was successfully upgraded!", 4},
-                       {Status::completed, 1.0, "Update completed successfully", 0}});
-        QCOMPARE(recorder.values().at(4).brewOutput.last(), QStringLiteral("example was successfully upgraded!"));
+        compareValues(
+            recorder.values(),
+            {{Status::queued, 0.0, "Starting update... (this may take a moment)", 0},
+             {Status::downloading, 0.0, "==> Upgrading 1 outdated package:", 1},
+             {Status::installing, 0.7, "==> Installing Cask example", 2},
+             {Status::verifying, 0.9, "==> Moving App 'Example.app' to '/Applications/Example.app'", 3},
+             {Status::completed, 1.0, "example was successfully upgraded!", 4},
+             {Status::completed, 1.0, "Update completed successfully", 0}});
+        QCOMPARE(recorder.values().at(4).brewOutput.last(),
+                 QStringLiteral("example was successfully upgraded!"));
         QVERIFY(recorder.allStored());
         QCOMPARE(m_brew->calls(), QStringList{"upgradeCask example"});
         QVERIFY(log.contains(Level::info, "Updating Example via homebrew"));
@@ -215,8 +219,8 @@ private Q_SLOTS:
         };
         Recorder recorder(m_service.get());
         LogCapture log;
-        const Update::Result result =
-            m_service->updateApplication(app(offer(Update::Source::homebrew), exampleCask()), recorder.handler());
+        const Update::Result result = m_service->updateApplication(
+            app(offer(Update::Source::homebrew), exampleCask()), recorder.handler());
         const UpdateProgress failed = recorder.values().last();
         QCOMPARE(failed.status, Status::failed);
         QCOMPARE(failed.progress, 0.0);
@@ -231,7 +235,8 @@ private Q_SLOTS:
 
     void sparkleRun()
     {
-        m_sparkle->onUpdate = [](const std::shared_ptr<Application>&, const SparkleService::ProgressHandler& progress) {
+        m_sparkle->onUpdate = [](const std::shared_ptr<Application>&,
+                                 const SparkleService::ProgressHandler& progress) {
             progress("Checking for updates...", 0.1);
             progress("Downloading update...", 0.4);
             progress("Extracting update...", 0.7);
@@ -256,25 +261,32 @@ private Q_SLOTS:
 
     void appStoreRunUsesTheUpdatesRecord()
     {
-        m_mas->onUpgrade = [](const QString&, const LineHandler& onLine) { onLine("Downloading Example", 0.3); };
+        m_mas->onUpgrade = [](const QString&, const LineHandler& onLine) {
+            onLine("Downloading Example", 0.3);
+        };
         Recorder recorder;
-        const Update::Result result =
-            m_service->updateApplication(app(offer(Update::Source::appStore, exampleMAS())), recorder.handler());
+        const Update::Result result = m_service->updateApplication(
+            app(offer(Update::Source::appStore, exampleMAS())), recorder.handler());
         QVERIFY(result.success);
         QCOMPARE(m_mas->calls(), QStringList{"upgrade 42"});
-        compareValues(recorder.values(), {{Status::queued, 0.0, "Starting update... (this may take a moment)", 0},
-                                          {Status::downloading, 0.3, "Downloading Example", 0},
-                                          {Status::completed, 1.0, "Update completed successfully", 0}});
+        compareValues(recorder.values(),
+                      {{Status::queued, 0.0, "Starting update... (this may take a moment)", 0},
+                       {Status::downloading, 0.3, "Downloading Example", 0},
+                       {Status::completed, 1.0, "Update completed successfully", 0}});
     }
 
     void failurePaths_data()
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("message");
-        QTest::newRow("other source") << "other" << "Update source is not supported";
-        QTest::newRow("Homebrew without the application's cask") << "brew" << "Missing Homebrew cask information";
-        QTest::newRow("store without the update's record") << "store" << "Missing App Store information";
-        QTest::newRow("Sparkle adapter fails") << "sparkle" << "Failed to trigger Sparkle update";
+        QTest::newRow("other source") << "other"
+                                      << "Update source is not supported";
+        QTest::newRow("Homebrew without the application's cask") << "brew"
+                                                                 << "Missing Homebrew cask information";
+        QTest::newRow("store without the update's record") << "store"
+                                                           << "Missing App Store information";
+        QTest::newRow("Sparkle adapter fails") << "sparkle"
+                                               << "Failed to trigger Sparkle update";
     }
     void failurePaths()
     {
@@ -289,7 +301,9 @@ private Q_SLOTS:
             application = app(offer(Update::Source::appStore), std::nullopt, exampleMAS());
         else {
             application = app(offer(Update::Source::sparkle));
-            m_sparkle->onUpdate = [](const auto&, const auto&) { throw NorvelleError::sparkleUpdateFailed(); };
+            m_sparkle->onUpdate = [](const auto&, const auto&) {
+                throw NorvelleError::sparkleUpdateFailed();
+            };
         }
         Recorder recorder;
         LogCapture log;
@@ -309,7 +323,8 @@ private Q_SLOTS:
     {
         Recorder recorder;
         LogCapture log;
-        QVERIFY_THROWS_EXCEPTION(NorvelleError, m_service->updateApplication(app(std::nullopt), recorder.handler()));
+        QVERIFY_THROWS_EXCEPTION(NorvelleError,
+                                 m_service->updateApplication(app(std::nullopt), recorder.handler()));
         QVERIFY(recorder.values().isEmpty());
         QVERIFY(log.lines().isEmpty());
     }
@@ -327,27 +342,31 @@ private Q_SLOTS:
         };
         Recorder first(m_service.get());
         auto running = std::async(std::launch::async, [&] {
-            return m_service->updateApplication(app(offer(Update::Source::homebrew), exampleCask()), first.handler());
+            return m_service->updateApplication(app(offer(Update::Source::homebrew), exampleCask()),
+                                                first.handler());
         });
         QTRY_VERIFY(gate.arrived());
         QCOMPARE(m_service->activeUpdates(), QSet<QString>{"com.example.app"});
 
         Recorder second;
         try {
-            m_service->updateApplication(app(offer(Update::Source::homebrew), exampleCask()), second.handler());
+            m_service->updateApplication(app(offer(Update::Source::homebrew), exampleCask()),
+                                         second.handler());
             QFAIL("a second run of a running bundle must be refused");
         } catch (const NorvelleError& error) {
             QCOMPARE(error.errorCase(), NorvelleError::Case::updateAlreadyInProgress);
         }
         QVERIFY(second.values().isEmpty());
-        QCOMPARE(m_service->currentProgress("com.example.app")->currentStep, QStringLiteral("==> Downloading example"));
+        QCOMPARE(m_service->currentProgress("com.example.app")->currentStep,
+                 QStringLiteral("==> Downloading example"));
 
         gate.open();
         QVERIFY(running.get().success);
         QCOMPARE(first.values().size(), 4);
         verifyIdle();
         m_brew->onUpgradeCask = nullptr;
-        QVERIFY(m_service->updateApplication(app(offer(Update::Source::homebrew), exampleCask()), second.handler())
+        QVERIFY(m_service
+                    ->updateApplication(app(offer(Update::Source::homebrew), exampleCask()), second.handler())
                     .success);
     }
 
@@ -378,10 +397,11 @@ private Q_SLOTS:
             if (!current || current->id != value.id)
                 stored = false;
             std::this_thread::yield(); // widens the window in which an overlap would show
-            values.append(value); // unguarded on purpose: only safe when calls never overlap
+            values.append(value);      // unguarded on purpose: only safe when calls never overlap
             inside.fetch_sub(1);
         };
-        QVERIFY(m_service->updateApplication(app(offer(Update::Source::homebrew), exampleCask()), handler).success);
+        QVERIFY(m_service->updateApplication(app(offer(Update::Source::homebrew), exampleCask()), handler)
+                    .success);
         QVERIFY(!overlapped);
         QVERIFY(stored);
         QCOMPARE(values.size(), 2 * linesPerReader + 2);
@@ -421,8 +441,9 @@ private Q_SLOTS:
         QStringList lines;
         for (const auto& [level, text] : log.lines())
             lines << text;
-        QCOMPARE(lines, (QStringList{"Updating 3 applications", "Updating A via homebrew", "Successfully updated A",
-                                     "Updating C via homebrew", "Failed to update C: Homebrew command failed to execute",
+        QCOMPARE(lines, (QStringList{"Updating 3 applications", "Updating A via homebrew",
+                                     "Successfully updated A", "Updating C via homebrew",
+                                     "Failed to update C: Homebrew command failed to execute",
                                      "Update batch complete: 1/3 successful"}));
         for (const UpdateProgress& value : recorder.values())
             QVERIFY(value.application != applications.at(1));

@@ -58,7 +58,8 @@ void FakeMASService::loadOutdatedApps()
         onLoadOutdatedApps();
 }
 
-std::optional<MAS> FakeMASService::masInfo(const QString& bundleIdentifier, const QString& currentVersion) const
+std::optional<MAS> FakeMASService::masInfo(const QString& bundleIdentifier,
+                                           const QString& currentVersion) const
 {
     record(QStringLiteral("masInfo ") + bundleIdentifier + u' ' + currentVersion);
     std::lock_guard lock(m_mutex);

@@ -44,7 +44,8 @@ std::optional<Update> FakeSparkleService::checkForUpdate(const std::shared_ptr<A
     return update == m_updates.cend() ? std::nullopt : std::optional<Update>(*update);
 }
 
-void FakeSparkleService::update(const std::shared_ptr<Application>& application, ProgressHandler progressHandler)
+void FakeSparkleService::update(const std::shared_ptr<Application>& application,
+                                ProgressHandler progressHandler)
 {
     record(QStringLiteral("update ") + application->bundleIdentifier());
     if (onUpdate)

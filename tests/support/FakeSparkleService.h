@@ -22,7 +22,8 @@ public:
     void failCheck(const QString& bundleIdentifier);
 
     // Run in place of the install when set; may block or throw.
-    std::function<void(const std::shared_ptr<Application>& application, const ProgressHandler& progress)> onUpdate;
+    std::function<void(const std::shared_ptr<Application>& application, const ProgressHandler& progress)>
+        onUpdate;
     // Run at the start of every check when set (e.g. to hold checks at a gate).
     std::function<void(const QString& bundleIdentifier)> onCheck;
 

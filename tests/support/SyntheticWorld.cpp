@@ -25,7 +25,8 @@ QString withoutAppSuffix(QString name)
 // The lookup answer for one store application: a newer version with notes and a size.
 FixtureServer::Reply lookupReply(const FixtureServer::Request& request, std::chrono::milliseconds latency)
 {
-    const QString bundleId = request.queryItems().queryItemValue(QStringLiteral("bundleId"), QUrl::FullyDecoded);
+    const QString bundleId =
+        request.queryItems().queryItemValue(QStringLiteral("bundleId"), QUrl::FullyDecoded);
     const QString number = bundleId.section(QLatin1Char('.'), -1).remove(QStringLiteral("store"));
     const QJsonObject result{
         {QStringLiteral("trackId"), 100000 + number.toInt()},
@@ -36,15 +37,16 @@ FixtureServer::Reply lookupReply(const FixtureServer::Request& request, std::chr
         {QStringLiteral("currentVersionReleaseDate"), QStringLiteral("2025-02-01T10:00:00Z")},
         {QStringLiteral("fileSizeBytes"), QStringLiteral("52428800")},
     };
-    const QJsonObject root{{QStringLiteral("resultCount"), 1}, {QStringLiteral("results"), QJsonArray{result}}};
+    const QJsonObject root{{QStringLiteral("resultCount"), 1},
+                           {QStringLiteral("results"), QJsonArray{result}}};
     return FixtureServer::Reply{.body = QJsonDocument(root).toJson(QJsonDocument::Compact), .delay = latency};
 }
 
 } // namespace
 
 SyntheticWorld::SyntheticWorld(Options options)
-    : m_server(std::make_unique<FixtureServer>())
-    , m_feedServer(std::make_unique<FixtureServer>(FixtureServer::Tls::on))
+    : m_server(std::make_unique<FixtureServer>()),
+      m_feedServer(std::make_unique<FixtureServer>(FixtureServer::Tls::on))
 {
     m_valid = m_root.isValid() && m_tool.isValid();
     if (m_valid)
@@ -80,15 +82,17 @@ void SyntheticWorld::build(const Options& options)
     m_counts.catalogueBytes = catalogueJson.size();
     m_server->route(QStringLiteral("/api/cask.json"),
                     FixtureServer::Reply{.body = catalogueJson, .delay = options.latency});
-    m_server->route(QStringLiteral("/lookup"), [latency = options.latency](const FixtureServer::Request& request) {
-        return lookupReply(request, latency);
-    });
+    m_server->route(QStringLiteral("/lookup"),
+                    [latency = options.latency](const FixtureServer::Request& request) {
+                        return lookupReply(request, latency);
+                    });
 
     // Casks with an application of their own, one per application name.
     QList<SyntheticCatalogue::Entry> casks;
     QSet<QString> names;
     for (const SyntheticCatalogue::Entry& entry : catalogue.entries()) {
-        if (entry.appArtifacts.size() != 1 || entry.deprecated || entry.disabled || entry.token.contains(u'@'))
+        if (entry.appArtifacts.size() != 1 || entry.deprecated || entry.disabled ||
+            entry.token.contains(u'@'))
             continue;
         if (!names.contains(entry.appArtifacts.first())) {
             names.insert(entry.appArtifacts.first());
@@ -116,24 +120,26 @@ void SyntheticWorld::build(const Options& options)
             const QString identifier = QStringLiteral("com.synthetic.") + cask.token;
             // Receipts name bundles in the applications folder itself.
             addBundle(applications, name, identifier, QStringLiteral("1.0"), {}, binary);
-            caskroom.writeReceipt(cask.token, CaskroomBuilder::receipt(
-                                                  {cask.appArtifacts.first()},
-                                                  {QStringLiteral("~/Library/Preferences/") + identifier + ".plist"}));
+            caskroom.writeReceipt(
+                cask.token,
+                CaskroomBuilder::receipt({cask.appArtifacts.first()},
+                                         {QStringLiteral("~/Library/Preferences/") + identifier + ".plist"}));
             caskroom.addVersionFolder(cask.token, QStringLiteral("1.0"));
             installedList += cask.token.toUtf8() + '\n';
             ++m_counts.homebrew;
             if (m_counts.homebrew % 3 == 0) {
-                outdated.append(QJsonObject{{QStringLiteral("name"), cask.token},
-                                            {QStringLiteral("installed_versions"), QJsonArray{QStringLiteral("1.0")}},
-                                            {QStringLiteral("current_version"), QStringLiteral("2.0")}});
+                outdated.append(
+                    QJsonObject{{QStringLiteral("name"), cask.token},
+                                {QStringLiteral("installed_versions"), QJsonArray{QStringLiteral("1.0")}},
+                                {QStringLiteral("current_version"), QStringLiteral("2.0")}});
                 ++m_counts.homebrewOutdated;
             }
         } else if (i < homebrew + appStore) {
             const int n = ++m_counts.appStore;
             const QString name = QStringLiteral("Store App %1").arg(n);
             // `mas` names bundles in the applications folder itself.
-            addBundle(applications, name, QStringLiteral("com.synthetic.store%1").arg(n), QStringLiteral("1.0"), {},
-                      binary);
+            addBundle(applications, name, QStringLiteral("com.synthetic.store%1").arg(n),
+                      QStringLiteral("1.0"), {}, binary);
             masList += QStringLiteral("%1 %2 (1.0)\n").arg(100000 + n).arg(name).toUtf8();
             if (n % 2 == 0) {
                 masOutdated += QStringLiteral("%1 %2 (1.0 -> 1.1)\n").arg(100000 + n).arg(name).toUtf8();
@@ -148,8 +154,8 @@ void SyntheticWorld::build(const Options& options)
             item.length = 1000;
             m_feedServer->route(path, FixtureServer::Reply{.body = UpdaterFixture::appcast({item}),
                                                            .delay = options.latency});
-            addBundle(folder, QStringLiteral("Feed App %1").arg(n), QStringLiteral("com.synthetic.feed%1").arg(n),
-                      QStringLiteral("1.0"),
+            addBundle(folder, QStringLiteral("Feed App %1").arg(n),
+                      QStringLiteral("com.synthetic.feed%1").arg(n), QStringLiteral("1.0"),
                       {{QStringLiteral("SUFeedURL"), m_feedServer->url(path).toString()},
                        {QStringLiteral("SUEnableAutomaticChecks"), false}},
                       binary);
@@ -157,25 +163,29 @@ void SyntheticWorld::build(const Options& options)
             // Named like a catalogue cask that is not installed: an adoption candidate.
             const SyntheticCatalogue::Entry& cask = casks.at(nextCask++);
             addBundle(folder, withoutAppSuffix(cask.appArtifacts.first()),
-                      QStringLiteral("com.synthetic.manual.") + cask.token, QStringLiteral("0.9"), {}, binary);
+                      QStringLiteral("com.synthetic.manual.") + cask.token, QStringLiteral("0.9"), {},
+                      binary);
             ++m_counts.adoptionCandidates;
         } else {
-            addBundle(folder, QStringLiteral("Plain App %1").arg(i), QStringLiteral("com.synthetic.plain%1").arg(i),
-                      QStringLiteral("3.%1").arg(i), {}, binary);
+            addBundle(folder, QStringLiteral("Plain App %1").arg(i),
+                      QStringLiteral("com.synthetic.plain%1").arg(i), QStringLiteral("3.%1").arg(i), {},
+                      binary);
         }
     }
 
     using Response = FakeTool::Response;
     m_tool.respond(QStringLiteral("brew"), {QStringLiteral("list"), QStringLiteral("--cask")},
                    Response().withStandardOutput(installedList));
-    m_tool.respond(QStringLiteral("brew"),
-                   {QStringLiteral("outdated"), QStringLiteral("--cask"), QStringLiteral("--greedy"),
-                    QStringLiteral("--json=v2")},
-                   Response().withStandardOutput(QJsonDocument(QJsonObject{{QStringLiteral("formulae"), QJsonArray{}},
-                                                                           {QStringLiteral("casks"), outdated}})
-                                                     .toJson(QJsonDocument::Compact)));
+    m_tool.respond(
+        QStringLiteral("brew"),
+        {QStringLiteral("outdated"), QStringLiteral("--cask"), QStringLiteral("--greedy"),
+         QStringLiteral("--json=v2")},
+        Response().withStandardOutput(QJsonDocument(QJsonObject{{QStringLiteral("formulae"), QJsonArray{}},
+                                                                {QStringLiteral("casks"), outdated}})
+                                          .toJson(QJsonDocument::Compact)));
     m_tool.respond(QStringLiteral("mas"), {QStringLiteral("list")}, Response().withStandardOutput(masList));
-    m_tool.respond(QStringLiteral("mas"), {QStringLiteral("outdated")}, Response().withStandardOutput(masOutdated));
+    m_tool.respond(QStringLiteral("mas"), {QStringLiteral("outdated")},
+                   Response().withStandardOutput(masOutdated));
 }
 
 } // namespace norvelle::test

@@ -55,8 +55,8 @@ public:
 
 private:
     void build(const Options& options);
-    void addBundle(const QString& folder, const QString& name, const QString& identifier, const QString& version,
-                   const QVariantMap& extra, bool binary);
+    void addBundle(const QString& folder, const QString& name, const QString& identifier,
+                   const QString& version, const QVariantMap& extra, bool binary);
 
     TempRoot m_root;
     FakeTool m_tool;
