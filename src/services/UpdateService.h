@@ -30,7 +30,7 @@ class UpdateService {
 public:
     // Called once per progress value, one call at a time per run, in the order the values
     // were made. It may run on the calling thread, on an adapter's reader thread or (Sparkle)
-    // on the main thread, and must return quickly.
+    // on the main thread, and must return quickly: post to the main thread, never wait for it.
     using ProgressHandler = std::function<void(const UpdateProgress& progress)>;
 
     UpdateService(std::shared_ptr<BrewService> brewService, std::shared_ptr<MASService> masService,
