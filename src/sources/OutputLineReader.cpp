@@ -18,10 +18,13 @@ void OutputLineReader::feed(QByteArrayView chunk)
 {
     if (m_finished || chunk.isEmpty())
         return;
+    // What was buffered before holds no line feed, so only the new bytes are searched;
+    // a long line arriving in many chunks is not rescanned from its start each time.
+    const qsizetype scanFrom = m_buffer.size();
     m_buffer.append(chunk);
     // Hand over every complete line, then drop them from the buffer in one step.
     qsizetype start = 0;
-    for (qsizetype lf = m_buffer.indexOf('\n', start); lf >= 0; lf = m_buffer.indexOf('\n', start)) {
+    for (qsizetype lf = m_buffer.indexOf('\n', scanFrom); lf >= 0; lf = m_buffer.indexOf('\n', start)) {
         deliver(QByteArrayView(m_buffer).sliced(start, lf - start), std::nullopt);
         start = lf + 1;
     }

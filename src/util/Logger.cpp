@@ -11,16 +11,61 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringEncoder>
+#include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <syslog.h>
+#include <thread>
+#include <vector>
 
 namespace norvelle {
 
 namespace {
+
+// One registered sink with the threads running it right now, so that removing it can wait
+// for calls that started before the removal: a sink may capture an object that dies as soon
+// as removeSink returns.
+struct SinkEntry {
+    explicit SinkEntry(Logger::Sink s) : sink(std::move(s)) {}
+
+    Logger::Sink sink;
+    std::mutex mutex;
+    std::condition_variable finished;
+    std::vector<std::thread::id> running;
+    bool active = true;
+
+    bool begin()
+    {
+        std::lock_guard lock(mutex);
+        if (active)
+            running.push_back(std::this_thread::get_id());
+        return active;
+    }
+
+    void end()
+    {
+        {
+            std::lock_guard lock(mutex);
+            running.erase(std::find(running.begin(), running.end(), std::this_thread::get_id()));
+        }
+        finished.notify_all();
+    }
+
+    // A sink that removes itself runs on this thread and is not waited for.
+    void deactivateAndWait()
+    {
+        const auto self = std::this_thread::get_id();
+        std::unique_lock lock(mutex);
+        active = false;
+        finished.wait(lock, [&] {
+            return std::all_of(running.begin(), running.end(), [&](std::thread::id t) { return t == self; });
+        });
+    }
+};
 
 struct LoggerState {
     // Guards the current file and every file write. Not recursive: nothing that runs under it
@@ -35,7 +80,7 @@ struct LoggerState {
     std::shared_ptr<const Clock> clock;
 
     std::mutex sinkMutex;
-    std::map<int, Logger::Sink> sinks;
+    std::map<int, std::shared_ptr<SinkEntry>> sinks;
     int nextSink = 1;
 };
 
@@ -160,13 +205,22 @@ void Logger::log(const QString& message, Level level)
     SettingsStore* settings = s.settings.load();
     const bool toFile = settings && settings->desktopLogFilesEnabled();
 
-    std::map<int, Sink> sinks;
+    std::vector<std::shared_ptr<SinkEntry>> sinks;
     {
         std::lock_guard lock(s.sinkMutex);
-        sinks = s.sinks;
+        sinks.reserve(s.sinks.size());
+        for (const auto& [handle, entry] : s.sinks)
+            sinks.push_back(entry);
     }
-    for (auto& [handle, sink] : sinks)
-        sink(level, message);
+    for (const auto& entry : sinks) {
+        if (!entry->begin())
+            continue;
+        struct End {
+            SinkEntry& e;
+            ~End() { e.end(); }
+        } end{*entry};
+        entry->sink(level, message);
+    }
 
     if (toFile)
         writeToFile(message, level);
@@ -266,15 +320,23 @@ int Logger::addSink(Sink sink)
     LoggerState& s = state();
     std::lock_guard lock(s.sinkMutex);
     const int handle = s.nextSink++;
-    s.sinks.emplace(handle, std::move(sink));
+    s.sinks.emplace(handle, std::make_shared<SinkEntry>(std::move(sink)));
     return handle;
 }
 
 void Logger::removeSink(int handle)
 {
     LoggerState& s = state();
-    std::lock_guard lock(s.sinkMutex);
-    s.sinks.erase(handle);
+    std::shared_ptr<SinkEntry> removed;
+    {
+        std::lock_guard lock(s.sinkMutex);
+        const auto it = s.sinks.find(handle);
+        if (it == s.sinks.end())
+            return;
+        removed = std::move(it->second);
+        s.sinks.erase(it);
+    }
+    removed->deactivateAndWait();
 }
 
 } // namespace norvelle

@@ -34,7 +34,9 @@ public:
     // The file label of a level: "DEBUG", "INFO", "WARN", "ERROR".
     static QString label(Level level);
 
-    // Extra receivers of every message (tests). Returns a handle for removeSink.
+    // Extra receivers of every message (tests), called on the logging thread. Returns a handle
+    // for removeSink. Once removeSink returns, the sink is not running on another thread and is
+    // never called again.
     static int addSink(Sink sink);
     static void removeSink(int handle);
 

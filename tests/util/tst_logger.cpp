@@ -12,6 +12,9 @@
 #include <QSignalSpy>
 #include <QTemporaryFile>
 #include <QTest>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 #include <unistd.h>
 
@@ -305,6 +308,39 @@ private Q_SLOTS:
             unique.insert(line);
         }
         QCOMPARE(unique.size(), threads * perThread);
+    }
+
+    // A sink may capture an object that dies right after removeSink: a call that started on
+    // another thread before the removal must have ended by the time removeSink returns.
+    void removeSinkWaitsForRunningCall()
+    {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool entered = false;
+        bool removing = false;
+        std::atomic<bool> done = false;
+        const int handle = Logger::addSink([&](Logger::Level, const QString& message) {
+            if (message != u"slow sink")
+                return;
+            std::unique_lock lock(mutex);
+            entered = true;
+            changed.notify_all();
+            changed.wait(lock, [&] { return removing; });
+            // Long enough for a removal that does not wait to return first.
+            changed.wait_for(lock, std::chrono::milliseconds(200));
+            done = true;
+        });
+        std::thread logger([] { Logger::info(QStringLiteral("slow sink")); });
+        {
+            std::unique_lock lock(mutex);
+            QVERIFY(changed.wait_for(lock, std::chrono::seconds(20), [&] { return entered; }));
+            removing = true;
+            changed.notify_all();
+        }
+        Logger::removeSink(handle);
+        const bool finishedBeforeReturn = done;
+        logger.join();
+        QVERIFY(finishedBeforeReturn);
     }
 
     void supportFolderComesFromPaths()

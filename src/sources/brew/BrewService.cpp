@@ -191,11 +191,13 @@ void BrewService::fetchAllCasksFromAPI(const QSet<QString>& installedTokens)
         return;
     }
 
+    // The injected clock is asked before the lock is taken, never under it.
+    const QDateTime checkedAt = m_options.clock->now();
     std::optional<QJsonArray> cached;
     {
         std::lock_guard lock(m_mutex);
         if (m_cachedAPIData && m_cacheTimestamp) {
-            const double age = double(m_cacheTimestamp->msecsTo(m_options.clock->now())) / 1000.0;
+            const double age = double(m_cacheTimestamp->msecsTo(checkedAt)) / 1000.0;
             if (age < cacheValidityDuration)
                 cached = m_cachedAPIData;
         }
@@ -231,10 +233,11 @@ void BrewService::fetchAllCasksFromAPI(const QSet<QString>& installedTokens)
             rebuildFromStaleCatalogue(installedTokens);
             return;
         }
+        const QDateTime storedAt = m_options.clock->now();
         {
             std::lock_guard lock(m_mutex);
             m_cachedAPIData = catalogue;
-            m_cacheTimestamp = m_options.clock->now();
+            m_cacheTimestamp = storedAt;
         }
         Logger::info(QLatin1String("Brew API fetch: ") +
                      QString::number(double(timer.elapsed()) / 1000.0, 'f', 2) + QLatin1String("s"));

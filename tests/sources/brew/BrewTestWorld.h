@@ -74,6 +74,16 @@ public:
     {
         server.route(QStringLiteral("/api/cask.json"), FixtureServer::Reply{status, body});
     }
+    // Takes the fake `brew` away (and puts it back), as when the user uninstalls Homebrew.
+    void setBrewPresent(bool present)
+    {
+        const QString away = tool.brewPath() + QStringLiteral(".away");
+        if (present)
+            QFile::rename(away, tool.brewPath());
+        else
+            QFile::rename(tool.brewPath(), away);
+    }
+
     qsizetype catalogueRequests() const { return server.requests(QStringLiteral("/api/cask.json")).size(); }
 
     static QJsonObject entry(const QString& token, const QString& version = QStringLiteral("1.0"),

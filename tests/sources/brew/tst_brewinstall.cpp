@@ -86,6 +86,31 @@ private Q_SLOTS:
         QCOMPARE(world.catalogueRequests(), 2);
     }
 
+    void silentUpgradeLeavesTheOutdatedEntryUntilTheNextCheck()
+    {
+        BrewTestWorld world;
+        const QString app = loadedWorld(world);
+        world.tool.respond(
+            QStringLiteral("brew"),
+            {QStringLiteral("outdated"), QStringLiteral("--cask"), QStringLiteral("--greedy"),
+             QStringLiteral("--json=v2")},
+            FakeTool::Response().withStandardOutput(
+                R"({"casks":[{"name":"acme","installed_versions":["1"],"current_version":"2"}]})"));
+        world.service->loadOutdatedCasks();
+        world.tool.respond(QStringLiteral("brew"), upgradeArguments(QStringLiteral("acme")),
+                           FakeTool::Response());
+        LogCapture log;
+        bool called = false;
+        const QStringList lines = world.service->upgradeCask(QStringLiteral("acme"),
+                                                             [&](const QString&, double) { called = true; });
+        QVERIFY(lines.isEmpty());
+        QVERIFY(!called);
+        QVERIFY(log.contains(Level::info, QStringLiteral("Updated cask: acme")));
+        QVERIFY(world.service->checkUpdate(app, QStringLiteral("1")));
+        world.service->loadInstalledCasks();
+        QCOMPARE(world.catalogueRequests(), 2);
+    }
+
     void failedUpgradeKeepsTheCatalogue()
     {
         BrewTestWorld world;

@@ -4,6 +4,7 @@
 #include "util/JsonError.h"
 
 #include <QtTest>
+#include <future>
 
 using namespace norvelle;
 using namespace norvelle::test;
@@ -131,6 +132,83 @@ private Q_SLOTS:
         QCOMPARE(world.service->hasCask(path), matched);
         if (matched)
             QCOMPARE(world.service->caskInfo(path)->caskName, QStringLiteral("writer"));
+    }
+
+    // Every load starts the installed-cask maps afresh; the catalogue outlives them.
+    void everyLoadStartsTheInstalledMapsAfresh()
+    {
+        BrewTestWorld world;
+        const QString other = world.addApplication(QStringLiteral("Other.app"));
+        const QString gone = world.paths.applicationsFolder + QStringLiteral("/Gone.app");
+        // "withapp" has its bundle, so its trash never counts; "gone" has nothing but trash.
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("withapp"),
+                           {QStringLiteral("Other.app")},
+                           QJsonValue(QStringLiteral("~/Library/Preferences/com.acme.Other.plist")));
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("gone"), {QStringLiteral("Gone.app")},
+                           QJsonValue(QStringLiteral("~/Library/Preferences/com.acme.Gone.plist")));
+        // Lines are not trimmed: " spaced " is a token of its own, without a receipt.
+        world.listCasks("withapp\ngone\n spaced \n");
+        world.serveCatalogue(QJsonArray{
+            BrewTestWorld::entry(QStringLiteral("withapp")),
+            BrewTestWorld::entry(QStringLiteral("beta"), QStringLiteral("1"), {QStringLiteral("Beta.app")})});
+        LogCapture log;
+        world.service->loadInstalledCasks();
+        QVERIFY(log.contains(Level::debug, QStringLiteral("Found 3 installed casks")));
+        QVERIFY(log.contains(Level::debug, QStringLiteral("Successfully mapped casks: withapp")));
+        QVERIFY(log.contains(Level::debug, QStringLiteral("Failed to map casks:  spaced ")));
+        QVERIFY(!world.service->matchCaskByTrash(gone, QStringLiteral("com.acme.Other")));
+        QVERIFY(world.service->matchCaskByTrash(gone, QStringLiteral("com.acme.Gone")));
+        QVERIFY(world.service->hasCask(gone));
+
+        // Nothing installed any more: the maps empty, the catalogue stays and is not asked again.
+        world.tool.clearResponses();
+        world.listCasks("");
+        world.service->loadInstalledCasks();
+        QVERIFY(!world.service->hasCask(other));
+        QVERIFY(!world.service->hasCask(gone));
+        QVERIFY(!world.service->matchCaskByTrash(gone, QStringLiteral("com.acme.Gone")));
+        QVERIFY(world.service->findAdoptableCask(QStringLiteral("Beta"), QStringLiteral("/x/Beta.app")));
+        QCOMPARE(world.catalogueRequests(), 1);
+
+        // Homebrew gone after a load: the maps empty without running anything.
+        world.tool.clearResponses();
+        world.listCasks("withapp\n");
+        world.service->loadInstalledCasks();
+        QVERIFY(world.service->caskInfo(other));
+        world.setBrewPresent(false);
+        const qsizetype runs = world.tool.calls().size();
+        world.service->loadInstalledCasks();
+        world.setBrewPresent(true);
+        QCOMPARE(world.tool.calls().size(), runs);
+        QVERIFY(!world.service->hasCask(other));
+        QVERIFY(world.service->findAdoptableCask(QStringLiteral("Beta"), QStringLiteral("/x/Beta.app")));
+    }
+
+    // The service's lock is never held while the catalogue downloads.
+    void lookupsAnswerWhileTheCatalogueDownloads()
+    {
+        BrewTestWorld world;
+        const QString app = world.addApplication(QStringLiteral("Alpha.app"));
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("alpha"),
+                           {QStringLiteral("Alpha.app")});
+        world.listCasks("alpha\n");
+        const QJsonArray casks{
+            BrewTestWorld::entry(QStringLiteral("alpha"), QStringLiteral("3.1")),
+            BrewTestWorld::entry(QStringLiteral("beta"), QStringLiteral("1"), {QStringLiteral("Beta.app")})};
+        world.serveCatalogue(casks);
+        world.service->loadInstalledCasks();
+        world.clock->advance(301);
+        world.server.route(QStringLiteral("/api/cask.json"),
+                           FixtureServer::Reply{.body = QJsonDocument(casks).toJson(QJsonDocument::Compact),
+                                                .delay = std::chrono::seconds(2)});
+        std::future<void> load = std::async(std::launch::async, [&] { world.service->loadInstalledCasks(); });
+        QTRY_COMPARE(world.catalogueRequests(), 2);
+        QVERIFY(world.service->hasCask(app));
+        QVERIFY(world.service->findAdoptableCask(QStringLiteral("Beta"), QStringLiteral("/x/Beta.app")));
+        QVERIFY(!world.service->matchCaskByTrash(QStringLiteral("/x/Beta.app"), QStringLiteral("com.x")));
+        QCOMPARE(load.wait_for(std::chrono::seconds(0)), std::future_status::timeout);
+        load.get();
+        QCOMPARE(world.service->caskInfo(app)->latestVersion, QStringLiteral("3.1"));
     }
 
     void listFailureKeepsEveryMap()

@@ -55,6 +55,22 @@ private Q_SLOTS:
         QVERIFY(world.tool.calls().isEmpty());
     }
 
+    void brewGoneEmptiesTheOutdatedList()
+    {
+        BrewTestWorld world;
+        const QString app = installAcme(world);
+        answerOutdated(world, QByteArray(R"({"casks":[)") + outdatedEntry("acme", "1.0", "2.0") + "]}");
+        world.service->loadOutdatedCasks();
+        QVERIFY(world.service->checkUpdate(app, QStringLiteral("1.0")));
+        world.setBrewPresent(false);
+        LogCapture log;
+        world.service->loadOutdatedCasks();
+        world.setBrewPresent(true);
+        QVERIFY(
+            log.contains(Level::info, QStringLiteral("Homebrew not installed - skipping outdated check")));
+        QVERIFY(!world.service->checkUpdate(app, QStringLiteral("1.0")));
+    }
+
     void loadsEntriesAndSkipsUnusableOnes()
     {
         BrewTestWorld world;
