@@ -1,0 +1,135 @@
+#include "services/ApplicationStore.h"
+
+#include "platform/DockBadge.h"
+
+#include <QThread>
+
+namespace norvelle {
+
+ApplicationStore::ApplicationStore(std::shared_ptr<DockBadge> dockBadge, QObject* parent)
+    : QObject(parent), m_dockBadge(std::move(dockBadge))
+{
+}
+
+ApplicationStore::~ApplicationStore()
+{
+    // Unregistering waits for an observer call running on a worker, so none can
+    // reach this object once the tokens are gone.
+    m_observers.clear();
+}
+
+void ApplicationStore::setApplications(ApplicationList applications)
+{
+    Q_ASSERT(QThread::currentThread() == thread());
+    const bool changed = !sameApplications(m_applications, applications);
+    m_applications = std::move(applications);
+    observeListedApplications();
+    updateDockBadge();
+    if (changed) {
+        Q_EMIT applicationsChanged();
+    }
+}
+
+void ApplicationStore::setSelectedApplicationId(std::optional<QUuid> id)
+{
+    Q_ASSERT(QThread::currentThread() == thread());
+    const bool changed = m_selectedApplicationId != id;
+    m_selectedApplicationId = id;
+    if (changed) {
+        Q_EMIT selectedApplicationIdChanged();
+    }
+}
+
+void ApplicationStore::setEnvironmentStatus(std::optional<EnvironmentStatus> status)
+{
+    Q_ASSERT(QThread::currentThread() == thread());
+    const bool changed = m_environmentStatus != status;
+    m_environmentStatus = std::move(status);
+    if (changed) {
+        Q_EMIT environmentStatusChanged();
+    }
+}
+
+void ApplicationStore::setLastUpdateCheck(std::optional<QDateTime> time)
+{
+    Q_ASSERT(QThread::currentThread() == thread());
+    const bool changed = m_lastUpdateCheck != time;
+    m_lastUpdateCheck = std::move(time);
+    if (changed) {
+        Q_EMIT lastUpdateCheckChanged();
+    }
+}
+
+ApplicationStore::ApplicationList ApplicationStore::applicationsWithUpdates() const
+{
+    ApplicationList result;
+    for (const auto& application : m_applications) {
+        if (application && application->update().has_value() && !application->ignored()) {
+            result.append(application);
+        }
+    }
+    return result;
+}
+
+std::shared_ptr<Application> ApplicationStore::selectedApplication() const
+{
+    if (!m_selectedApplicationId) {
+        return nullptr;
+    }
+    for (const auto& application : m_applications) {
+        if (application && application->id() == *m_selectedApplicationId) {
+            return application;
+        }
+    }
+    return nullptr;
+}
+
+void ApplicationStore::updateDockBadge()
+{
+    Q_ASSERT(QThread::currentThread() == thread());
+    if (!m_dockBadge) {
+        return;
+    }
+    const auto count = static_cast<int>(applicationsWithUpdates().size());
+    m_dockBadge->setCount(count < 1 ? std::nullopt : std::optional<int>(count));
+}
+
+void ApplicationStore::observeListedApplications()
+{
+    std::unordered_map<const Application*, ObserverToken> next;
+    for (const auto& application : m_applications) {
+        if (!application || next.contains(application.get())) {
+            continue;
+        }
+        auto existing = m_observers.find(application.get());
+        if (existing != m_observers.end()) {
+            next.emplace(application.get(), std::move(existing->second));
+            continue;
+        }
+        std::weak_ptr<Application> weak = application;
+        next.emplace(application.get(), application->addObserver([this, weak](Application::Field field) {
+                         forwardChange(weak, field);
+                     }));
+    }
+    // The tokens left behind unregister the applications that are no longer listed.
+    m_observers.swap(next);
+}
+
+// Runs on the setter's thread. A change made on the main thread is signalled at
+// once; one made elsewhere hops there first.
+void ApplicationStore::forwardChange(const std::weak_ptr<Application>& application, Application::Field field)
+{
+    auto emitIfListed = [this, application, field] {
+        const std::shared_ptr<Application> strong = application.lock();
+        if (strong && m_observers.contains(strong.get())) {
+            Q_EMIT applicationChanged(strong, field);
+        }
+    };
+    if (QThread::currentThread() == thread()) {
+        emitIfListed();
+    } else {
+        QMetaObject::invokeMethod(this, emitIfListed, Qt::QueuedConnection);
+    }
+}
+
+} // namespace norvelle

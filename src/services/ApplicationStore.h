@@ -1,0 +1,80 @@
+#pragma once
+
+#include "model/Application.h"
+#include "model/EnvironmentStatus.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QUuid>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+
+namespace norvelle {
+
+class DockBadge;
+
+// The one observable holder of the application list, the selection, the last
+// environment status and the time of the last full update check. Lives on the
+// main thread; every read and write happens there. Each setter stores its value
+// and signals only when the value differs. The store also re-emits every change
+// of a listed application's tracked fields, on the main thread, so views need to
+// connect to the store alone.
+class ApplicationStore : public QObject {
+    Q_OBJECT
+
+public:
+    using ApplicationList = QList<std::shared_ptr<Application>>;
+
+    // `dockBadge` may be null where no launcher badge exists.
+    explicit ApplicationStore(std::shared_ptr<DockBadge> dockBadge, QObject* parent = nullptr);
+    ~ApplicationStore() override;
+
+    // Two lists count as equal when they hold the same ids in the same order; an
+    // equal list still replaces the stored one, silently. Either way the badge is
+    // recomputed.
+    ApplicationList applications() const { return m_applications; }
+    void setApplications(ApplicationList applications);
+
+    std::optional<QUuid> selectedApplicationId() const { return m_selectedApplicationId; }
+    void setSelectedApplicationId(std::optional<QUuid> id);
+
+    std::optional<EnvironmentStatus> environmentStatus() const { return m_environmentStatus; }
+    void setEnvironmentStatus(std::optional<EnvironmentStatus> status);
+
+    std::optional<QDateTime> lastUpdateCheck() const { return m_lastUpdateCheck; }
+    void setLastUpdateCheck(std::optional<QDateTime> time);
+
+    // Derived afresh on every call: the listed applications that have an update
+    // and are not ignored, in list order.
+    ApplicationList applicationsWithUpdates() const;
+    // The listed application whose id is the selection, if any.
+    std::shared_ptr<Application> selectedApplication() const;
+
+    // Writes the badge: the number of applicationsWithUpdates, or no badge below one.
+    void updateDockBadge();
+
+Q_SIGNALS:
+    void applicationsChanged();
+    void selectedApplicationIdChanged();
+    void environmentStatusChanged();
+    void lastUpdateCheckChanged();
+    // A tracked field of a listed application changed.
+    void applicationChanged(const std::shared_ptr<norvelle::Application>& application,
+                            norvelle::Application::Field field);
+
+private:
+    void observeListedApplications();
+    void forwardChange(const std::weak_ptr<Application>& application, Application::Field field);
+
+    std::shared_ptr<DockBadge> m_dockBadge;
+    ApplicationList m_applications;
+    std::optional<QUuid> m_selectedApplicationId;
+    std::optional<EnvironmentStatus> m_environmentStatus;
+    std::optional<QDateTime> m_lastUpdateCheck;
+    // One observer per listed application, keyed by the object it watches.
+    std::unordered_map<const Application*, ObserverToken> m_observers;
+};
+
+} // namespace norvelle

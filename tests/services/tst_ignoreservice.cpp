@@ -1,0 +1,358 @@
+#include "LogCapture.h"
+#include "model/Application.h"
+#include "services/IgnoreService.h"
+#include "util/Error.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace norvelle;
+using norvelle::test::LogCapture;
+using Data = IgnoreService::StoredIgnoreData;
+using Level = Logger::Level;
+
+class TestIgnoreService : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_root;
+    QString m_folder;
+
+    QString storage() const { return m_folder + QStringLiteral("/ignored.json"); }
+
+    void writeFile(const QString& path, const QByteArray& bytes)
+    {
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    static QByteArray readFile(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        QVERIFY(m_root.isValid());
+        // A fresh, not yet existing support folder (with a missing parent) per test.
+        m_folder = m_root.filePath(QStringLiteral("%1-%2/Library/Application Support/Norvelle")
+                                       .arg(QString::fromLatin1(QTest::currentTestFunction()),
+                                            QString::fromLatin1(QTest::currentDataTag())));
+    }
+
+    void encodeDecodeRoundTrip_data()
+    {
+        QTest::addColumn<QStringList>("apps");
+        QTest::addColumn<QStringList>("versionPairs");
+        QTest::newRow("empty") << QStringList{} << QStringList{};
+        QTest::newRow("one app") << QStringList{"com.a"} << QStringList{};
+        QTest::newRow("both lists") << QStringList{"com.a", "org.b.c"} << QStringList{"com.a", "2.0,45", "x.y", "1"};
+        QTest::newRow("non-ascii") << QStringList{"de.grün"} << QStringList{"de.grün", "1.0 «beta»"};
+    }
+    void encodeDecodeRoundTrip()
+    {
+        QFETCH(QStringList, apps);
+        QFETCH(QStringList, versionPairs);
+        Data data;
+        data.ignoredApps = QSet<QString>(apps.cbegin(), apps.cend());
+        for (qsizetype i = 0; i + 1 < versionPairs.size(); i += 2) {
+            data.ignoredVersions.insert(versionPairs.at(i), versionPairs.at(i + 1));
+        }
+        const QByteArray bytes = data.encode();
+        QVERIFY(!bytes.contains('\n'));
+        QVERIFY(bytes.startsWith("{\"ignoredApps\":["));
+        QVERIFY(bytes.indexOf("\"ignoredVersions\":{") > bytes.indexOf("\"ignoredApps\""));
+        const Data back = Data::decode(bytes);
+        QCOMPARE(back.ignoredApps, data.ignoredApps);
+        QCOMPARE(back.ignoredVersions, data.ignoredVersions);
+    }
+
+    void decodeAcceptsExtrasAndCollapsesDuplicates()
+    {
+        const Data data = Data::decode(R"({"extra":1,"ignoredVersions":{"a":"1"},"ignoredApps":["a","b","a"]})");
+        QCOMPARE(data.ignoredApps, (QSet<QString>{"a", "b"}));
+        QCOMPARE(data.ignoredVersions.value("a"), QStringLiteral("1"));
+    }
+
+    void decodeRejects_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("empty file") << QByteArray();
+        QTest::newRow("not json") << QByteArray("ignoredApps");
+        QTest::newRow("truncated") << QByteArray(R"({"ignoredApps":["a"],"ignoredVersions":{)");
+        QTest::newRow("top-level array") << QByteArray(R"([["a"],{}])");
+        QTest::newRow("versions missing") << QByteArray(R"({"ignoredApps":["a"]})");
+        QTest::newRow("apps missing") << QByteArray(R"({"ignoredVersions":{}})");
+        QTest::newRow("apps null") << QByteArray(R"({"ignoredApps":null,"ignoredVersions":{}})");
+        QTest::newRow("apps object") << QByteArray(R"({"ignoredApps":{},"ignoredVersions":{}})");
+        QTest::newRow("apps element number") << QByteArray(R"({"ignoredApps":["a",1],"ignoredVersions":{}})");
+        QTest::newRow("apps element null") << QByteArray(R"({"ignoredApps":[null],"ignoredVersions":{}})");
+        QTest::newRow("versions array") << QByteArray(R"({"ignoredApps":[],"ignoredVersions":[]})");
+        QTest::newRow("version number") << QByteArray(R"({"ignoredApps":[],"ignoredVersions":{"a":2}})");
+        QTest::newRow("bad utf-8") << QByteArray("{\"ignoredApps\":[\"\xff\"],\"ignoredVersions\":{}}");
+    }
+    void decodeRejects()
+    {
+        QFETCH(QByteArray, bytes);
+        QVERIFY_THROWS_EXCEPTION(Error, Data::decode(bytes));
+    }
+
+    void firstStartCreatesFolderAndFileOnFirstChange()
+    {
+        LogCapture log;
+        IgnoreService service(m_folder);
+        service.waitForStartup();
+        QVERIFY(QFileInfo(m_folder).isDir());
+        QVERIFY(service.isLoaded());
+        QVERIFY(log.contains(Level::info, "No ignored items file found - starting fresh"));
+        QVERIFY(!QFile::exists(storage()));
+
+        service.ignoreApp("com.example.one");
+        QCOMPARE(readFile(storage()), QByteArray(R"({"ignoredApps":["com.example.one"],"ignoredVersions":{}})"));
+        QVERIFY(log.contains(Level::info, "Saving ignored items to disk"));
+        QVERIFY(log.contains(Level::info, "Saved 1 ignored apps and 0 ignored versions"));
+        QVERIFY(log.contains(Level::info, "Ignored application: com.example.one"));
+    }
+
+    void loadsExistingFileCountingDuplicatesOnce()
+    {
+        writeFile(storage(), R"({"ignoredApps":["a","b","a"],"ignoredVersions":{"c":"3.0"}})");
+        LogCapture log;
+        IgnoreService service(m_folder);
+        service.waitForStartup();
+        QCOMPARE(service.ignoredApps(), (QSet<QString>{"a", "b"}));
+        QCOMPARE(service.ignoredVersions().value("c"), QStringLiteral("3.0"));
+        QVERIFY(log.contains(Level::info, "Loaded 2 ignored apps and 1 ignored versions"));
+    }
+
+    void corruptFileIsMovedAsideNotDeleted_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("garbage") << QByteArray("\x00\x01not json", 10);
+        QTest::newRow("versions missing") << QByteArray(R"({"ignoredApps":["keep.me"]})");
+    }
+    void corruptFileIsMovedAsideNotDeleted()
+    {
+        QFETCH(QByteArray, bytes);
+        writeFile(storage(), bytes);
+        writeFile(storage() + ".corrupt", "an older corrupt copy");
+        LogCapture log;
+        IgnoreService service(m_folder);
+        service.waitForStartup();
+
+        QVERIFY(log.containsPrefix(Level::warning, "Failed to decode ignored items (possibly incompatible format): "));
+        QVERIFY(log.contains(Level::info, "Deleting corrupted ignored items file and starting fresh"));
+        QVERIFY(!QFile::exists(storage()));
+        QCOMPARE(readFile(storage() + ".corrupt"), QByteArray("an older corrupt copy"));
+        QCOMPARE(readFile(storage() + ".corrupt.1"), bytes);
+        QVERIFY(service.ignoredApps().isEmpty());
+        QVERIFY(service.isLoaded());
+
+        service.ignoreVersion("x", "1.0");
+        QCOMPARE(Data::decode(readFile(storage())).ignoredVersions.value("x"), QStringLiteral("1.0"));
+        QCOMPARE(readFile(storage() + ".corrupt.1"), bytes);
+    }
+
+    void unreadableFileIsLeftInPlaceAndNeverOverwritten()
+    {
+        // A directory where the file should be: it exists but cannot be read.
+        QVERIFY(QDir().mkpath(storage()));
+        writeFile(storage() + "/inside", "user data");
+        LogCapture log;
+        IgnoreService service(m_folder);
+        service.waitForStartup();
+
+        QVERIFY(log.containsPrefix(Level::warning, "Failed to decode ignored items (possibly incompatible format): "));
+        QVERIFY(log.contains(Level::info, "Deleting corrupted ignored items file and starting fresh"));
+        QVERIFY(service.isLoaded());
+        QVERIFY(service.ignoredApps().isEmpty());
+        QVERIFY_THROWS_EXCEPTION(Error, service.ignoreApp("a"));
+        QVERIFY(service.ignoredApps().isEmpty());
+        QCOMPARE(readFile(storage() + "/inside"), QByteArray("user data"));
+        QVERIFY(!log.contains(Level::info, "Ignored application: a"));
+    }
+
+    void unreadableFileIsReadAgainOnceReadable()
+    {
+        QVERIFY(QDir().mkpath(storage()));
+        IgnoreService service(m_folder);
+        service.waitForStartup();
+        QVERIFY(QDir(storage()).removeRecursively());
+        writeFile(storage(), R"({"ignoredApps":["old"],"ignoredVersions":{}})");
+
+        service.ignoreApp("new");
+        QCOMPARE(service.ignoredApps(), (QSet<QString>{"old", "new"}));
+        QCOMPARE(Data::decode(readFile(storage())).ignoredApps, (QSet<QString>{"old", "new"}));
+    }
+
+    void failedSaveRestoresMemoryAndFile_data()
+    {
+        QTest::addColumn<int>("mutator");
+        for (int i = 0; i < 4; ++i) {
+            QTest::newRow(QByteArray::number(i).constData()) << i;
+        }
+    }
+    void failedSaveRestoresMemoryAndFile()
+    {
+        QFETCH(int, mutator);
+        const QByteArray original = R"({"ignoredApps":["a"],"ignoredVersions":{"a":"1.0","b":"2.0"}})";
+        writeFile(storage(), original);
+        LogCapture log;
+        IgnoreService service(m_folder);
+        service.waitForStartup();
+        QCOMPARE(service.ignoredApps().size(), 1);
+        // The folder is replaced by a plain file, so it can be neither created nor written.
+        QVERIFY(QDir(m_folder).removeRecursively());
+        writeFile(m_folder, "not a folder");
+        const QSet<QString> apps = service.ignoredApps();
+        const QMap<QString, QString> versions = service.ignoredVersions();
+
+        switch (mutator) {
+        case 0: QVERIFY_THROWS_EXCEPTION(Error, service.ignoreApp("z")); break;
+        case 1: QVERIFY_THROWS_EXCEPTION(Error, service.unignoreApp("a")); break;
+        case 2: QVERIFY_THROWS_EXCEPTION(Error, service.ignoreVersion("a", "9.9")); break;
+        default: QVERIFY_THROWS_EXCEPTION(Error, service.unignoreVersion("b")); break;
+        }
+        QCOMPARE(service.ignoredApps(), apps);
+        QCOMPARE(service.ignoredVersions(), versions);
+        QCOMPARE(readFile(m_folder), QByteArray("not a folder"));
+        QVERIFY(!log.containsPrefix(Level::info, "Saved "));
+    }
+
+    void mutatorRules()
+    {
+        LogCapture log;
+        IgnoreService service(m_folder);
+        service.ignoreApp("a");
+        service.ignoreApp("a");
+        QCOMPARE(log.count(Level::info, "Ignored application: a"), 2);
+        QCOMPARE(log.count(Level::info, "Saving ignored items to disk"), 2);
+        QCOMPARE(service.ignoredApps(), QSet<QString>{"a"});
+
+        service.ignoreVersion("a", "1.0");
+        service.ignoreVersion("a", "2.0");
+        QCOMPARE(service.ignoredVersions().value("a"), QStringLiteral("2.0"));
+        QVERIFY(log.contains(Level::info, "Ignored version 2.0 for a"));
+
+        service.ignoreVersion("b", "3.0");
+        service.unignoreVersion("b");
+        QVERIFY(!service.ignoredVersions().contains("b"));
+        QVERIFY(log.contains(Level::info, "Unignored version for b"));
+
+        service.unignoreApp("a");
+        QVERIFY(service.ignoredApps().isEmpty());
+        QVERIFY(service.ignoredVersions().isEmpty());
+        QVERIFY(log.contains(Level::info, "Unignored application: a"));
+        QCOMPARE(readFile(storage()), QByteArray(R"({"ignoredApps":[],"ignoredVersions":{}})"));
+    }
+
+    void applyIgnoreState_data()
+    {
+        QTest::addColumn<bool>("listedIgnored");
+        QTest::addColumn<QString>("skipped");   // empty: none
+        QTest::addColumn<QString>("offered");   // empty: no update
+        QTest::addColumn<int>("cask");          // -1 none, 0 not adoptable, 1 adoptable
+        QTest::addColumn<bool>("keepsUpdate");
+        QTest::addColumn<int>("caskAfter");
+        QTest::newRow("plain app keeps everything") << false << "" << "2.0" << 1 << true << 1;
+        QTest::newRow("ignored loses update and adoptability") << true << "" << "2.0" << 1 << false << 0;
+        QTest::newRow("ignored without cask") << true << "" << "2.0" << -1 << false << -1;
+        QTest::newRow("ignored and skipped") << true << "3.0" << "2.0" << 0 << false << 0;
+        QTest::newRow("skipped version offered") << false << "2.0" << "2.0" << 1 << false << 1;
+        QTest::newRow("other version offered") << false << "2.0" << "2.1" << -1 << true << -1;
+        QTest::newRow("skip compares exactly") << false << "2.0" << "2.0.0" << -1 << true << -1;
+        QTest::newRow("skipped, no update") << false << "2.0" << "" << -1 << false << -1;
+    }
+    void applyIgnoreState()
+    {
+        QFETCH(bool, listedIgnored);
+        QFETCH(QString, skipped);
+        QFETCH(QString, offered);
+        QFETCH(int, cask);
+        QFETCH(bool, keepsUpdate);
+        QFETCH(int, caskAfter);
+
+        Data stored;
+        if (listedIgnored) {
+            stored.ignoredApps.insert("com.example.app");
+        }
+        if (!skipped.isEmpty()) {
+            stored.ignoredVersions.insert("com.example.app", skipped);
+        }
+        writeFile(storage(), stored.encode());
+
+        std::optional<Update> update;
+        if (!offered.isEmpty()) {
+            update = Update{};
+            update->latestVersion = offered;
+        }
+        std::optional<Cask> caskValue;
+        if (cask >= 0) {
+            caskValue = Cask{};
+            caskValue->caskName = "app";
+            caskValue->homepage = QUrl("https://example.com");
+            caskValue->adoptable = cask == 1;
+        }
+        auto app = Application::create(QStringLiteral("App"), QStringLiteral("com.example.app"),
+                                       QUrl::fromLocalFile("/Applications/App.app"), QStringLiteral("1.0"),
+                                       QList<Application::Source>{Application::Source::homebrew}, update, caskValue);
+        auto other = Application::create(QStringLiteral("Other"), QStringLiteral("com.example.other"),
+                                         QUrl::fromLocalFile("/Applications/Other.app"), QStringLiteral("1.0"),
+                                         QList<Application::Source>{}, update, caskValue);
+        QList<Application::Field> changes;
+        auto token = app->addObserver([&](Application::Field field) { changes.append(field); });
+
+        IgnoreService service(m_folder);
+        const QList<std::shared_ptr<Application>> result = service.applyIgnoreState({app, other});
+        QCOMPARE(result.size(), 2);
+        QCOMPARE(result.at(0), app);
+        QCOMPARE(result.at(1), other);
+
+        QCOMPARE(app->ignored(), listedIgnored);
+        QCOMPARE(app->skippedVersion(), skipped.isEmpty() ? std::nullopt : std::optional<QString>(skipped));
+        QCOMPARE(app->update().has_value(), keepsUpdate);
+        QCOMPARE(app->cask().has_value(), caskAfter >= 0);
+        if (caskAfter >= 0) {
+            QCOMPARE(app->cask()->adoptable, caskAfter == 1);
+            QCOMPARE(app->cask()->homepage, caskValue->homepage);
+        }
+        // Setters tell observers only about real changes: an unchanged cask stays silent.
+        QCOMPARE(changes.count(Application::Field::cask), caskValue == app->cask() ? 0 : 1);
+        // An application on neither list is left as it was.
+        QCOMPARE(other->ignored(), false);
+        QCOMPARE(other->update(), update);
+        QCOMPARE(other->cask(), caskValue);
+    }
+
+    void applyIgnoreStateOnEmptyListLoadsFirst()
+    {
+        writeFile(storage(), R"({"ignoredApps":["a"],"ignoredVersions":{}})");
+        IgnoreService service(m_folder);
+        QVERIFY(service.applyIgnoreState({}).isEmpty());
+        QVERIFY(service.isLoaded());
+        QCOMPARE(service.ignoredApps(), QSet<QString>{"a"});
+    }
+
+    void startupFolderFailureIsLogged()
+    {
+        writeFile(m_root.filePath("blocker"), "file");
+        LogCapture log;
+        IgnoreService service(m_root.filePath("blocker/Norvelle"));
+        service.waitForStartup();
+        QVERIFY(log.containsPrefix(Level::warning, "Failed to create support folder: "));
+        QVERIFY(service.isLoaded());
+        QVERIFY_THROWS_EXCEPTION(Error, service.ignoreApp("a"));
+        QVERIFY(service.ignoredApps().isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestIgnoreService)
+#include "tst_ignoreservice.moc"
