@@ -1,0 +1,220 @@
+#include "sources/ToolRunner.h"
+
+#include "model/NorvelleError.h"
+#include "platform/process/ProcessLaunchError.h"
+#include "platform/process/ProcessRunner.h"
+#include "util/Logger.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <unistd.h>
+
+namespace norvelle {
+
+namespace {
+
+struct FamilyTexts {
+    QString notFound;
+    QString notExecutable;
+    QString launchFailed;
+    QString failedWithError;
+    QString failedWithExitCode;
+    QString outputPrefix;
+};
+
+const FamilyTexts& textsFor(ToolRunner::Family family)
+{
+    static const FamilyTexts brew{
+        QStringLiteral("Executable not found at path: "),
+        QStringLiteral("File is not executable: "),
+        QStringLiteral("Failed to launch process: "),
+        QStringLiteral("Homebrew command failed: "),
+        QStringLiteral("Homebrew command failed with exit code "),
+        QStringLiteral("Brew output: "),
+    };
+    static const FamilyTexts mas{
+        QStringLiteral("MAS executable not found at path: "), QStringLiteral("MAS file is not executable: "),
+        QStringLiteral("Failed to launch MAS process: "),     QStringLiteral("MAS command failed: "),
+        QStringLiteral("MAS command failed with exit code "), QStringLiteral("MAS output: "),
+    };
+    return family == ToolRunner::Family::brew ? brew : mas;
+}
+
+struct Keyword {
+    const char* word;
+    double fraction;
+};
+
+// Tested in order, case-sensitively, anywhere in the line; the first word found wins.
+constexpr Keyword brewKeywords[] = {
+    {"Downloading", 0.3}, {"Downloaded", 0.5},   {"Installing", 0.7}, {"Moving", 0.9},
+    {"Linking", 0.9},     {"successfully", 1.0}, {"complete", 1.0},
+};
+constexpr Keyword masKeywords[] = {
+    {"Downloading", 0.3}, {"download", 0.3}, {"Downloaded", 0.5}, {"Installing", 0.7},
+    {"install", 0.7},     {"complete", 1.0}, {"success", 1.0},
+};
+
+template <std::size_t N> double lookUp(const Keyword (&table)[N], const QString& line)
+{
+    for (const Keyword& k : table)
+        if (line.contains(QLatin1String(k.word), Qt::CaseSensitive))
+            return k.fraction;
+    return 0.0;
+}
+
+QString commandLine(const QString& executable, const QStringList& arguments)
+{
+    return executable + QLatin1Char(' ') + arguments.join(QLatin1Char(' '));
+}
+
+QString seconds(std::chrono::milliseconds ms)
+{
+    return QString::number(static_cast<double>(ms.count()) / 1000.0);
+}
+
+} // namespace
+
+ToolRunner::ToolRunner(Family family) : ToolRunner(family, Limits()) {}
+
+ToolRunner::ToolRunner(Family family, Limits limits) : m_family(family), m_limits(limits) {}
+
+QByteArray ToolRunner::runCommand(const QString& executable, const QStringList& arguments) const
+{
+    const FamilyTexts& texts = textsFor(m_family);
+    const QString command = commandLine(executable, arguments);
+    Logger::debug(QStringLiteral("Executing: ") + command);
+
+    if (!QFileInfo::exists(executable)) {
+        Logger::error(texts.notFound + executable);
+        fail();
+    }
+    if (::access(QFile::encodeName(executable).constData(), X_OK) != 0) {
+        Logger::error(texts.notExecutable + executable);
+        fail();
+    }
+
+    const std::chrono::milliseconds limit = timeLimitFor(arguments);
+    ProcessResult result;
+    try {
+        result = ProcessRunner::runCaptured({executable, arguments, childEnvironment()}, limit);
+    } catch (const ProcessLaunchError& e) {
+        Logger::error(texts.launchFailed + e.description());
+        fail();
+    }
+
+    if (result.timedOut) {
+        Logger::error(QStringLiteral("Command timed out after ") + seconds(limit) + QStringLiteral("s: ") +
+                      command);
+        fail();
+    }
+    if (result.succeeded())
+        return result.standardOutput;
+
+    if (m_family == Family::mas && !result.crashed && result.exitCode == 1) {
+        const std::optional<QString> err = OutputLineReader::decodeUtf8(result.standardError);
+        if (err && err->contains(QLatin1String("No installed apps found"))) {
+            Logger::debug(QStringLiteral("MAS: No installed apps found"));
+            fail();
+        }
+    }
+    logFailure(command, result.exitCode, result.standardOutput, result.standardError);
+    fail();
+}
+
+void ToolRunner::runCommandStreaming(const QString& executable, const QStringList& arguments,
+                                     const LineHandler& onLine) const
+{
+    const FamilyTexts& texts = textsFor(m_family);
+    const OutputLineReader::Classifier classify = m_family == Family::brew
+                                                      ? &ToolRunner::brewProgressForOutputLine
+                                                      : &ToolRunner::masProgressForOutputLine;
+    OutputLineReader out(texts.outputPrefix, classify, onLine);
+    OutputLineReader err(texts.outputPrefix, classify, onLine);
+    auto readerFor = [&](ProcessChannel channel) -> OutputLineReader& {
+        return channel == ProcessChannel::standardOutput ? out : err;
+    };
+
+    const ProcessResult result = ProcessRunner::runStreamed(
+        {executable, arguments, childEnvironment()},
+        [&](ProcessChannel channel, QByteArrayView chunk) { readerFor(channel).feed(chunk); },
+        [&](ProcessChannel channel) { readerFor(channel).finish(); }, m_limits.streamGrace);
+    if (!result.succeeded())
+        fail();
+}
+
+QProcessEnvironment ToolRunner::childEnvironment() const
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (m_family == Family::brew) {
+        environment.insert(QStringLiteral("HOMEBREW_NO_AUTO_UPDATE"), QStringLiteral("1"));
+        environment.insert(QStringLiteral("HOMEBREW_NO_INSTALL_CLEANUP"), QStringLiteral("1"));
+        environment.insert(QStringLiteral("HOMEBREW_NO_ENV_HINTS"), QStringLiteral("1"));
+    }
+    return environment;
+}
+
+double ToolRunner::progressForOutputLine(const QString& line) const
+{
+    return m_family == Family::brew ? brewProgressForOutputLine(line) : masProgressForOutputLine(line);
+}
+
+double ToolRunner::brewProgressForOutputLine(const QString& line)
+{
+    return lookUp(brewKeywords, line);
+}
+
+double ToolRunner::masProgressForOutputLine(const QString& line)
+{
+    return lookUp(masKeywords, line);
+}
+
+QString ToolRunner::brewExecutable(const QStringList& candidates)
+{
+    for (const QString& candidate : candidates)
+        if (QFileInfo::exists(candidate))
+            return candidate;
+    return candidates.isEmpty() ? QString() : candidates.last();
+}
+
+std::optional<QString> ToolRunner::masExecutable(const QStringList& candidates)
+{
+    for (const QString& candidate : candidates)
+        if (QFileInfo::exists(candidate))
+            return candidate;
+    return std::nullopt;
+}
+
+std::chrono::milliseconds ToolRunner::timeLimitFor(const QStringList& arguments) const
+{
+    if (m_family == Family::brew && !arguments.isEmpty() && arguments.first() == QLatin1String("tap"))
+        return m_limits.tap;
+    return m_limits.command;
+}
+
+void ToolRunner::fail() const
+{
+    if (m_family == Family::brew)
+        throw NorvelleError::brewCommandFailed();
+    throw NorvelleError::masCommandFailed();
+}
+
+void ToolRunner::logFailure(const QString& command, int status, const QByteArray& out,
+                            const QByteArray& err) const
+{
+    const FamilyTexts& texts = textsFor(m_family);
+    const std::optional<QString> errText = OutputLineReader::decodeUtf8(err);
+    if (errText && !errText->isEmpty()) {
+        Logger::error(texts.failedWithError + command);
+        Logger::error(QStringLiteral("Exit code: ") + QString::number(status));
+        Logger::error(QStringLiteral("Error output: ") + errText->trimmed());
+        return;
+    }
+    Logger::error(texts.failedWithExitCode + QString::number(status) + QStringLiteral(": ") + command);
+    const std::optional<QString> outText = OutputLineReader::decodeUtf8(out);
+    if (outText && !outText->isEmpty())
+        Logger::error(QStringLiteral("Stdout output: ") + outText->trimmed());
+}
+
+} // namespace norvelle

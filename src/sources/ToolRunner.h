@@ -1,0 +1,77 @@
+#pragma once
+
+#include "sources/OutputLineReader.h"
+
+#include <QByteArray>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <chrono>
+#include <optional>
+
+namespace norvelle {
+
+// Runs the outside command-line tools `brew` and `mas` for their services.
+//
+// One runner serves one tool family; the families differ in the child environment (brew gets
+// HOMEBREW_NO_AUTO_UPDATE, HOMEBREW_NO_INSTALL_CLEANUP and HOMEBREW_NO_ENV_HINTS set to "1"),
+// their log texts, their error (NorvelleError::brewCommandFailed / masCommandFailed) and their
+// keyword table. Runs block the calling worker thread; no state survives from one run to the
+// next, so one runner may serve many threads at once.
+//
+// Every child reads standard input from the null device and runs in a session of its own.
+// A captured run has a time limit; on expiry the tool's process group is killed, the run logs
+// "Command timed out after <n>s: <path> <arguments>" and throws the family's error. A streamed
+// run is never killed; once the tool has exited, its readers wait only the grace period for
+// descendants that keep the pipes open. A tool that crashes counts as a failed run.
+class ToolRunner {
+public:
+    enum class Family { brew, mas };
+
+    struct Limits {
+        std::chrono::milliseconds command{std::chrono::seconds(120)};
+        std::chrono::milliseconds tap{std::chrono::seconds(600)}; // captured `brew tap`
+        std::chrono::milliseconds streamGrace{std::chrono::seconds(2)};
+    };
+
+    explicit ToolRunner(Family family);
+    ToolRunner(Family family, Limits limits);
+    virtual ~ToolRunner() = default;
+
+    Family family() const { return m_family; }
+
+    // Captured run: the tool's standard output, bytes as written (callers decode them).
+    // Throws the family's NorvelleError for a missing or non-executable file, a failed launch,
+    // a non-zero exit, a crash or a timeout, after logging as the service logs expect.
+    virtual QByteArray runCommand(const QString& executable, const QStringList& arguments) const;
+
+    // Streamed run: every non-empty line of both streams reaches onLine, one call at a time,
+    // on a reader thread, before this returns. Throws ProcessLaunchError (unlogged) when the
+    // tool cannot start, the family's NorvelleError (unlogged) when it fails or crashes.
+    virtual void runCommandStreaming(const QString& executable, const QStringList& arguments,
+                                     const LineHandler& onLine) const;
+
+    // The environment children of this family get: the application's own, plus brew's variables.
+    QProcessEnvironment childEnvironment() const;
+
+    // The keyword table of this family.
+    double progressForOutputLine(const QString& line) const;
+    static double brewProgressForOutputLine(const QString& line);
+    static double masProgressForOutputLine(const QString& line);
+
+    // The brew executable: the first candidate at which a file exists, tested afresh on every
+    // call, else the last candidate without a further test (empty for an empty list).
+    static QString brewExecutable(const QStringList& candidates);
+    // The mas executable: the first candidate at which a file exists, else none.
+    static std::optional<QString> masExecutable(const QStringList& candidates);
+
+private:
+    std::chrono::milliseconds timeLimitFor(const QStringList& arguments) const;
+    [[noreturn]] void fail() const;
+    void logFailure(const QString& command, int status, const QByteArray& out, const QByteArray& err) const;
+
+    Family m_family;
+    Limits m_limits;
+};
+
+} // namespace norvelle

@@ -1,0 +1,176 @@
+#include "util/Async.h"
+
+#include "util/Error.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+#include <condition_variable>
+#include <mutex>
+#include <set>
+
+namespace norvelle {
+
+namespace {
+
+// One cross-thread call waiting for the main thread. It ends exactly once: done (fn ran) or
+// cancelled (the loop ended, or the posted event was discarded before it ran).
+struct MainCall {
+    enum class State { pending, running, done, cancelled };
+    std::mutex mutex;
+    std::condition_variable changed;
+    State state = State::pending;
+    std::exception_ptr error;
+    std::function<void()> fn;
+
+    void cancelIfPending()
+    {
+        {
+            std::lock_guard lock(mutex);
+            if (state != State::pending)
+                return;
+            state = State::cancelled;
+        }
+        changed.notify_all();
+    }
+};
+
+// Whether a QCoreApplication is alive and still running (or yet to run) its loop. Guarded so
+// that a worker never posts to an application that is being destroyed.
+std::mutex g_appMutex;
+bool g_appAlive = false;
+bool g_loopEnded = false;
+std::set<std::shared_ptr<MainCall>> g_pending;
+
+void cancelPendingLocked()
+{
+    for (const auto& call : g_pending)
+        call->cancelIfPending();
+}
+
+void onLoopEnded()
+{
+    std::lock_guard lock(g_appMutex);
+    g_loopEnded = true;
+    cancelPendingLocked();
+}
+
+void onApplicationGone()
+{
+    std::lock_guard lock(g_appMutex);
+    g_appAlive = false;
+    g_loopEnded = true;
+    cancelPendingLocked();
+}
+
+void onApplicationCreated()
+{
+    {
+        std::lock_guard lock(g_appMutex);
+        g_appAlive = true;
+        g_loopEnded = false;
+    }
+    QCoreApplication* app = QCoreApplication::instance();
+    QObject::connect(app, &QCoreApplication::aboutToQuit, app, &onLoopEnded);
+    qAddPostRoutine(&onApplicationGone);
+}
+
+// Cancels the call when the posted event is destroyed without having run (the application
+// went away with the event still queued).
+struct DiscardGuard {
+    explicit DiscardGuard(std::shared_ptr<MainCall> c) : call(std::move(c)) {}
+    ~DiscardGuard() { call->cancelIfPending(); }
+    DiscardGuard(const DiscardGuard&) = delete;
+    DiscardGuard& operator=(const DiscardGuard&) = delete;
+    std::shared_ptr<MainCall> call;
+};
+
+void runOnMain(MainCall& call)
+{
+    {
+        std::lock_guard lock(call.mutex);
+        if (call.state != MainCall::State::pending)
+            return;
+        call.state = MainCall::State::running;
+    }
+    std::exception_ptr error;
+    try {
+        call.fn();
+    } catch (...) {
+        error = std::current_exception();
+    }
+    {
+        std::lock_guard lock(call.mutex);
+        call.error = error;
+        call.state = MainCall::State::done;
+    }
+    call.changed.notify_all();
+}
+
+} // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(onApplicationCreated)
+
+QThreadPool& ioPool()
+{
+    // Deliberately leaked: destroying a pool joins its threads, and quitting must not wait
+    // for a tool or a download.
+    static QThreadPool* const pool = [] {
+        auto* p = new QThreadPool;
+        p->setMaxThreadCount(32);
+        return p;
+    }();
+    return *pool;
+}
+
+bool isMainThread()
+{
+    std::lock_guard lock(g_appMutex);
+    if (!g_appAlive)
+        return false;
+    QCoreApplication* app = QCoreApplication::instance();
+    return app && app->thread() == QThread::currentThread();
+}
+
+void postToMain(std::function<void()> fn)
+{
+    std::lock_guard lock(g_appMutex);
+    if (!g_appAlive || g_loopEnded)
+        return;
+    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(fn), Qt::QueuedConnection);
+}
+
+void detail::invokeOnMainBlocking(std::function<void()> fn)
+{
+    auto call = std::make_shared<MainCall>();
+    call->fn = std::move(fn);
+    {
+        std::lock_guard lock(g_appMutex);
+        if (!g_appAlive || g_loopEnded)
+            throw CancelledError();
+        g_pending.insert(call);
+        auto guard = std::make_shared<DiscardGuard>(call);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [guard] { runOnMain(*guard->call); }, Qt::QueuedConnection);
+    }
+    MainCall::State endState;
+    std::exception_ptr error;
+    {
+        std::unique_lock lock(call->mutex);
+        call->changed.wait(lock, [&] {
+            return call->state == MainCall::State::done || call->state == MainCall::State::cancelled;
+        });
+        endState = call->state;
+        error = call->error;
+    }
+    {
+        std::lock_guard lock(g_appMutex);
+        g_pending.erase(call);
+    }
+    if (endState == MainCall::State::cancelled)
+        throw CancelledError();
+    if (error)
+        std::rethrow_exception(error);
+}
+
+} // namespace norvelle

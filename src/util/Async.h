@@ -1,0 +1,78 @@
+#pragma once
+
+#include "util/Error.h"
+
+#include <QFuture>
+#include <QPromise>
+#include <QThreadPool>
+
+#include <exception>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <type_traits>
+#include <utility>
+
+namespace norvelle {
+
+// The pool for blocking work (tool runs, HTTP requests, file scans): a fixed 32 threads,
+// whatever the core count, because its threads mostly wait. It is never destroyed, so quitting
+// does not join it. Work that a pool task waits for must not be queued on this pool
+// (TaskGroup runs such children inline when the pool is full).
+QThreadPool& ioPool();
+
+// True on the thread of the QCoreApplication; false when there is none.
+bool isMainThread();
+
+// Queues fn to run on the main thread and returns at once. When the application is gone the
+// call is dropped; when the loop ends before it runs, it never runs.
+void postToMain(std::function<void()> fn);
+
+namespace detail {
+// Runs fn on the main thread and waits for it; rethrows what fn threw. Throws CancelledError
+// when there is no application or its event loop has ended (or ends while waiting).
+void invokeOnMainBlocking(std::function<void()> fn);
+} // namespace detail
+
+// Runs fn on the main thread and returns its result: inline when called there, else posted and
+// waited for. An exception from fn reaches the caller. After the event loop has ended, a call
+// from another thread throws CancelledError instead of waiting for a loop that never comes.
+template <typename F> auto invokeOnMain(F&& fn) -> std::invoke_result_t<F&>
+{
+    using R = std::invoke_result_t<F&>;
+    if (isMainThread())
+        return fn();
+    if constexpr (std::is_void_v<R>) {
+        detail::invokeOnMainBlocking([&fn] { fn(); });
+    } else {
+        std::optional<R> result;
+        detail::invokeOnMainBlocking([&fn, &result] { result.emplace(fn()); });
+        return std::move(*result);
+    }
+}
+
+// Runs fn on the I/O pool and returns its future. An exception from fn is stored as it was
+// thrown, so future.result() and onFailed(const SomeError&) see the original type. View models
+// continue on the main thread with `future.then(this, ...)`. Cancellation is the caller's own
+// std::stop_source captured in fn; the future itself never stops the work.
+template <typename F> auto runAsync(F&& fn) -> QFuture<std::invoke_result_t<std::decay_t<F>&>>
+{
+    using R = std::invoke_result_t<std::decay_t<F>&>;
+    auto promise = std::make_shared<QPromise<R>>();
+    QFuture<R> future = promise->future();
+    promise->start();
+    ioPool().start([promise, work = std::decay_t<F>(std::forward<F>(fn))]() mutable {
+        try {
+            if constexpr (std::is_void_v<R>)
+                work();
+            else
+                promise->addResult(work());
+        } catch (...) {
+            promise->setException(std::current_exception());
+        }
+        promise->finish();
+    });
+    return future;
+}
+
+} // namespace norvelle
