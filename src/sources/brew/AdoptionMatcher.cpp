@@ -1,0 +1,96 @@
+#include "sources/brew/AdoptionMatcher.h"
+
+namespace norvelle {
+
+AdoptionMatcher::AdoptionMatcher(const QMap<QString, Cask>& catalogue)
+{
+    m_casks.reserve(catalogue.size());
+    for (auto it = catalogue.cbegin(); it != catalogue.cend(); ++it) {
+        const Cask& cask = it.value();
+        if (cask.disabled)
+            continue;
+        const qsizetype index = m_casks.size();
+        m_casks.append(cask);
+        for (const QString& artifact : cask.artifacts) {
+            QList<qsizetype>& slot = m_byArtifact[artifactKey(artifact)];
+            // Two artifacts of one cask with the same key still make one candidate.
+            if (slot.isEmpty() || slot.last() != index)
+                slot.append(index);
+        }
+        m_byToken[normalisedToken(it.key())].append(index);
+    }
+}
+
+QString AdoptionMatcher::normalisedToken(const QString& token)
+{
+    QString result = token.toLower();
+    result.remove(QLatin1Char('-'));
+    result.remove(QLatin1Char('_'));
+    result.remove(QLatin1Char('@'));
+    return result;
+}
+
+QString AdoptionMatcher::normalisedApplicationName(const QString& name)
+{
+    QString result = name.toLower();
+    result.remove(QLatin1Char(' '));
+    result.remove(QLatin1Char('-'));
+    result.remove(QLatin1Char('_'));
+    return result;
+}
+
+QString AdoptionMatcher::artifactKey(const QString& artifact)
+{
+    QString result = artifact;
+    result.remove(QLatin1String(".app"), Qt::CaseSensitive);
+    return result.toLower();
+}
+
+qint64 AdoptionMatcher::priorityFor(const Cask& cask, bool isExactArtifact)
+{
+    qint64 priority = isExactArtifact ? 1000 : 500;
+    if (cask.deprecated)
+        priority -= 5000;
+    priority += cask.caskName.contains(QLatin1Char('@')) ? -2000 : 200;
+    return priority;
+}
+
+std::optional<AdoptionMatcher::Match>
+AdoptionMatcher::find(const QString& applicationName,
+                      const std::function<bool(const QString& token)>& isInstalled) const
+{
+    if (m_casks.isEmpty())
+        return std::nullopt;
+
+    std::optional<Match> best;
+    qsizetype bestIndex = -1;
+    auto consider = [&](qsizetype index, bool isExactArtifact) {
+        const Cask& cask = m_casks.at(index);
+        if (isInstalled(cask.caskName))
+            return;
+        const qint64 priority = priorityFor(cask, isExactArtifact);
+        // Highest priority wins; on a tie the cask earlier in walk order stays.
+        if (best && (priority < best->priority || (priority == best->priority && index > bestIndex)))
+            return;
+        best = Match{cask, isExactArtifact, priority};
+        bestIndex = index;
+    };
+
+    const auto artifactHits = m_byArtifact.constFind(applicationName.toLower());
+    const QList<qsizetype> noHits;
+    const QList<qsizetype>& byArtifact = artifactHits != m_byArtifact.cend() ? *artifactHits : noHits;
+    for (qsizetype index : byArtifact)
+        consider(index, true);
+
+    const auto tokenHits = m_byToken.constFind(normalisedApplicationName(applicationName));
+    if (tokenHits != m_byToken.cend()) {
+        for (qsizetype index : *tokenHits) {
+            // A cask that matched by artifact yields no second, weaker candidate.
+            if (!std::binary_search(byArtifact.cbegin(), byArtifact.cend(), index))
+                consider(index, false);
+        }
+    }
+    return best;
+}
+
+} // namespace norvelle

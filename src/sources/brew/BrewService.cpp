@@ -1,0 +1,280 @@
+#include "sources/brew/BrewService.h"
+
+#include "platform/Clock.h"
+#include "platform/http/HttpClient.h"
+#include "sources/ToolRunner.h"
+#include "sources/brew/AdoptionMatcher.h"
+#include "sources/brew/CaskParser.h"
+#include "sources/brew/CatalogueMaps.h"
+#include "util/Error.h"
+#include "util/Json.h"
+#include "util/Logger.h"
+#include "util/StrictText.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <algorithm>
+#include <chrono>
+
+namespace norvelle {
+
+namespace {
+
+std::shared_ptr<HttpClient> defaultHttpClient()
+{
+    HttpClient::Options options;
+    options.timeout = std::chrono::seconds(30);
+    return std::make_shared<HttpClient>(options);
+}
+
+BrewService::Options completed(BrewService::Options options)
+{
+    if (!options.http)
+        options.http = defaultHttpClient();
+    if (!options.clock)
+        options.clock = std::make_shared<Clock>();
+    if (!options.runner)
+        options.runner = std::make_shared<const ToolRunner>(ToolRunner::Family::brew);
+    return options;
+}
+
+QString sortedJoined(const QSet<QString>& set)
+{
+    QStringList list(set.cbegin(), set.cend());
+    std::sort(list.begin(), list.end());
+    return list.join(QLatin1String(", "));
+}
+
+bool isUsableCatalogueUrl(const QUrl& url)
+{
+    return url.isValid() && !url.isRelative() &&
+           (url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("http"));
+}
+
+} // namespace
+
+BrewService::BrewService() : BrewService(Options{}) {}
+
+BrewService::BrewService(Options options) : m_options(completed(std::move(options))) {}
+
+BrewService::~BrewService() = default;
+
+bool BrewService::isHomebrewInstalled() const
+{
+    return m_options.paths.hasBrew();
+}
+
+QString BrewService::brewPath() const
+{
+    return m_options.paths.brewExecutable();
+}
+
+QByteArray BrewService::runBrewCommand(const QString& executable, const QStringList& arguments)
+{
+    return m_options.runner->runCommand(executable, arguments);
+}
+
+void BrewService::runBrewCommandStreaming(const QString& executable, const QStringList& arguments,
+                                          const LineHandler& handler)
+{
+    m_options.runner->runCommandStreaming(executable, arguments, handler);
+}
+
+double BrewService::progressForOutputLine(const QString& line)
+{
+    return ToolRunner::brewProgressForOutputLine(line);
+}
+
+std::optional<Cask> BrewService::parseCask(const QJsonObject& object, bool installed)
+{
+    return CaskParser::parseCask(object, installed);
+}
+
+bool BrewService::determineRequiresSudo(const QJsonObject& object)
+{
+    return CaskParser::determineRequiresSudo(object);
+}
+
+QStringList BrewService::extractAppArtifacts(const QJsonObject& object)
+{
+    return CaskParser::extractAppArtifacts(object);
+}
+
+BrewService::ReceiptContents BrewService::readInstallReceipt(const QString& token) const
+{
+    return InstallReceiptReader(m_options.paths.caskroomFolders, m_options.paths.applicationsFolder)
+        .read(token);
+}
+
+void BrewService::loadInstalledCasks()
+{
+    if (!isHomebrewInstalled()) {
+        Logger::info(QStringLiteral("Homebrew not installed - skipping cask loading"));
+        std::lock_guard lock(m_mutex);
+        m_pathToCaskMap.clear();
+        m_caskMetadata.clear();
+        m_caskTrashStrings.clear();
+        return;
+    }
+
+    const QString path = brewPath();
+    Logger::debug(QLatin1String("Using brew path: ") + path);
+
+    QByteArray output;
+    try {
+        output = runBrewCommand(path, {QStringLiteral("list"), QStringLiteral("--cask")});
+    } catch (const std::exception& e) {
+        Logger::error(QLatin1String("Error executing brew list --cask: ") + describeException(e));
+        throw;
+    }
+
+    const QStringList tokens = splitAtNewlines(decodeUtf8Strict(output).value_or(QString()));
+    Logger::debug(QLatin1String("Found ") + QString::number(tokens.size()) +
+                  QLatin1String(" installed casks"));
+
+    // The receipts are read before the lock is taken; the maps then change in one step.
+    const InstallReceiptReader reader(m_options.paths.caskroomFolders, m_options.paths.applicationsFolder);
+    QList<ReceiptContents> receipts;
+    receipts.reserve(tokens.size());
+    for (const QString& token : tokens)
+        receipts.append(reader.read(token));
+
+    {
+        std::lock_guard lock(m_mutex);
+        m_pathToCaskMap.clear();
+        m_caskMetadata.clear();
+        m_caskTrashStrings.clear();
+        for (qsizetype i = 0; i < tokens.size(); ++i) {
+            const ReceiptContents& receipt = receipts.at(i);
+            if (!receipt.applicationPaths.isEmpty()) {
+                for (const QString& applicationPath : receipt.applicationPaths)
+                    m_pathToCaskMap.insert(applicationPath, tokens.at(i));
+                continue;
+            }
+            QSet<QString> trash;
+            for (const QString& item : receipt.trash) {
+                if (InstallReceiptReader::isUsableTrashString(item))
+                    trash.insert(item);
+            }
+            if (!trash.isEmpty())
+                m_caskTrashStrings.insert(tokens.at(i), trash);
+        }
+    }
+
+    if (tokens.isEmpty())
+        return;
+    const QSet<QString> installed(tokens.cbegin(), tokens.cend());
+    fetchAllCasksFromAPI(installed);
+
+    QSet<QString> mapped;
+    QSet<QString> failed = installed;
+    {
+        std::lock_guard lock(m_mutex);
+        for (const QString& token : std::as_const(m_pathToCaskMap))
+            mapped.insert(token);
+        for (auto it = m_caskTrashStrings.cbegin(); it != m_caskTrashStrings.cend(); ++it)
+            failed.remove(it.key());
+    }
+    failed.subtract(mapped);
+    if (!mapped.isEmpty())
+        Logger::debug(QLatin1String("Successfully mapped casks: ") + sortedJoined(mapped));
+    if (!failed.isEmpty())
+        Logger::debug(QLatin1String("Failed to map casks: ") + sortedJoined(failed));
+}
+
+void BrewService::fetchAllCasksFromAPI(const QSet<QString>& installedTokens)
+{
+    const QUrl url = m_options.paths.caskCatalogueUrl;
+    if (!isUsableCatalogueUrl(url)) {
+        Logger::warning(QStringLiteral("Invalid Homebrew API URL"));
+        return;
+    }
+
+    std::optional<QJsonArray> cached;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_cachedAPIData && m_cacheTimestamp) {
+            const double age = double(m_cacheTimestamp->msecsTo(m_options.clock->now())) / 1000.0;
+            if (age < cacheValidityDuration)
+                cached = m_cachedAPIData;
+        }
+    }
+
+    QJsonArray catalogue;
+    if (cached) {
+        Logger::info(QStringLiteral("Using cached Homebrew API data"));
+        catalogue = std::move(*cached);
+    } else {
+        QElapsedTimer timer;
+        timer.start();
+        Logger::info(QStringLiteral("Fetching fresh Homebrew API data"));
+        QJsonDocument document;
+        try {
+            const HttpResponse response = m_options.http->get(url);
+            if (response.statusCode != 200) {
+                Logger::warning(QStringLiteral("Invalid response from Homebrew API"));
+                rebuildFromStaleCatalogue(installedTokens);
+                return;
+            }
+            document = json::parse(response.body);
+        } catch (...) {
+            // A failed download must not leave the installed casks without their facts.
+            rebuildFromStaleCatalogue(installedTokens);
+            throw;
+        }
+        catalogue = document.array();
+        const bool allObjects = std::all_of(catalogue.cbegin(), catalogue.cend(),
+                                            [](const QJsonValue& value) { return value.isObject(); });
+        if (!document.isArray() || !allObjects) {
+            Logger::warning(QStringLiteral("Failed to parse JSON from Homebrew API"));
+            rebuildFromStaleCatalogue(installedTokens);
+            return;
+        }
+        {
+            std::lock_guard lock(m_mutex);
+            m_cachedAPIData = catalogue;
+            m_cacheTimestamp = m_options.clock->now();
+        }
+        Logger::info(QLatin1String("Brew API fetch: ") +
+                     QString::number(double(timer.elapsed()) / 1000.0, 'f', 2) + QLatin1String("s"));
+    }
+    installCatalogueMaps(CatalogueMaps::build(catalogue, installedTokens));
+}
+
+void BrewService::rebuildFromStaleCatalogue(const QSet<QString>& installedTokens)
+{
+    std::optional<QJsonArray> stale;
+    QMap<QString, Cask> parsed;
+    {
+        std::lock_guard lock(m_mutex);
+        stale = m_cachedAPIData;
+        parsed = m_allAvailableCasks;
+    }
+    if (!stale && parsed.isEmpty())
+        return;
+    Logger::info(QStringLiteral("Using stale Homebrew API data"));
+    installCatalogueMaps(stale ? CatalogueMaps::build(*stale, installedTokens)
+                               : CatalogueMaps::fromParsed(parsed, installedTokens));
+}
+
+void BrewService::installCatalogueMaps(CatalogueMaps&& maps)
+{
+    // The replaced maps are released after the lock, not under it.
+    {
+        std::lock_guard lock(m_mutex);
+        std::swap(m_allAvailableCasks, maps.allCasks);
+        std::swap(m_adoptionMatcher, maps.matcher);
+        for (auto it = maps.installedCasks.cbegin(); it != maps.installedCasks.cend(); ++it)
+            m_caskMetadata.insert(it.key(), it.value());
+    }
+}
+
+void BrewService::clearCatalogueCache()
+{
+    std::lock_guard lock(m_mutex);
+    m_cachedAPIData.reset();
+    m_cacheTimestamp.reset();
+}
+
+} // namespace norvelle

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "model/Cask.h"
+#include "model/Update.h"
+#include "platform/Paths.h"
+#include "sources/OutputLineReader.h"
+#include "sources/brew/InstallReceiptReader.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QMap>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+namespace norvelle {
+
+class AdoptionMatcher;
+class Clock;
+class HttpClient;
+class ToolRunner;
+struct CatalogueMaps;
+
+// Everything the system knows from Homebrew: which casks are installed and which
+// application bundles they own, the cask catalogue, the outdated casks, and the
+// upgrade, adoption and custom-cask runs of `brew`.
+//
+// Thread-safe; every operation blocks and is meant for worker threads. The maps
+// sit behind one mutex that is never held while `brew` runs, a request is in
+// flight or a caller's handler runs, so lookups stay answerable during long runs.
+class BrewService {
+public:
+    struct Options {
+        Paths paths = Paths::defaults();          // brew candidates, Caskroom folders, catalogue URL
+        std::shared_ptr<HttpClient> http;         // default: a client with a 30-second idle timeout
+        std::shared_ptr<Clock> clock;             // default: the system clock
+        std::shared_ptr<const ToolRunner> runner; // default: the brew family with its time limits
+    };
+
+    static constexpr double cacheValidityDuration = 300.0; // seconds
+
+    BrewService();
+    explicit BrewService(Options options);
+    virtual ~BrewService();
+    BrewService(const BrewService&) = delete;
+    BrewService& operator=(const BrewService&) = delete;
+
+    // Installed casks and the catalogue.
+    virtual bool isHomebrewInstalled() const;
+    virtual void loadInstalledCasks();
+    virtual void fetchAllCasksFromAPI(const QSet<QString>& installedTokens);
+
+    // Outdated casks and the per-application lookups (the lookups never throw).
+    virtual void loadOutdatedCasks();
+    virtual bool hasCask(const QString& path) const;
+    virtual std::optional<Cask> caskInfo(const QString& path) const;
+    virtual bool matchCaskByTrash(const QString& path, const QString& bundleIdentifier);
+    virtual std::optional<Update> checkUpdate(const QString& path, const QString& currentVersion) const;
+
+    // Installing.
+    virtual QStringList upgradeCask(const QString& token, const LineHandler& progress);
+    virtual std::optional<Cask> findAdoptableCask(const QString& name, const QString& path) const;
+    virtual void adoptCask(const QString& token, const LineHandler& handler);
+    virtual Cask verifyCustomCask(const QString& caskName, const std::optional<QString>& tapName,
+                                  const QString& applicationPath);
+
+    // The `brew` runs (captured output is returned as raw bytes) and their keyword table.
+    virtual QByteArray runBrewCommand(const QString& executable, const QStringList& arguments);
+    virtual void runBrewCommandStreaming(const QString& executable, const QStringList& arguments,
+                                         const LineHandler& handler);
+    static double progressForOutputLine(const QString& line);
+
+    // Pure pieces of the catalogue and receipt readers.
+    static std::optional<Cask> parseCask(const QJsonObject& object, bool installed);
+    static bool determineRequiresSudo(const QJsonObject& object);
+    static QStringList extractAppArtifacts(const QJsonObject& object);
+    std::optional<Cask> parseOutdatedCask(const QJsonObject& entry) const;
+    using ReceiptContents = InstallReceiptReader::Contents;
+    ReceiptContents readInstallReceipt(const QString& token) const;
+
+    // What a typed cask name or tap piece must look like before it reaches `brew`.
+    static bool isAcceptableUserArgument(const QString& text);
+
+private:
+    QString brewPath() const;
+    std::optional<QString> tokenForPathLocked(const QString& path) const;
+    void installCatalogueMaps(CatalogueMaps&& maps);
+    void rebuildFromStaleCatalogue(const QSet<QString>& installedTokens);
+    void clearCatalogueCache();
+
+    const Options m_options;
+
+    mutable std::mutex m_mutex;
+    QMap<QString, QString> m_pathToCaskMap;
+    QHash<QString, Cask> m_caskMetadata;
+    QHash<QString, Cask> m_outdatedCasks;
+    QHash<QString, QSet<QString>> m_caskTrashStrings;
+    QMap<QString, Cask> m_allAvailableCasks;
+    std::shared_ptr<const AdoptionMatcher> m_adoptionMatcher;
+    std::optional<QJsonArray> m_cachedAPIData;
+    std::optional<QDateTime> m_cacheTimestamp;
+};
+
+} // namespace norvelle

@@ -1,0 +1,150 @@
+// BrewService: upgrading, adoption and custom casks.
+#include "sources/brew/BrewService.h"
+
+#include "model/NorvelleError.h"
+#include "sources/brew/AdoptionMatcher.h"
+#include "util/Error.h"
+#include "util/Json.h"
+#include "util/Logger.h"
+
+namespace norvelle {
+
+QStringList BrewService::upgradeCask(const QString& token, const LineHandler& progress)
+{
+    if (!isHomebrewInstalled())
+        throw NorvelleError::brewNotInstalled();
+    QStringList outputLines;
+    runBrewCommandStreaming(
+        brewPath(), {QStringLiteral("upgrade"), QStringLiteral("--cask"), token, QStringLiteral("--verbose")},
+        [&outputLines, &progress](const QString& line, double fraction) {
+            outputLines.append(line);
+            if (progress)
+                progress(line, fraction);
+        });
+    clearCatalogueCache();
+    Logger::info(QLatin1String("Updated cask: ") + token);
+    return outputLines;
+}
+
+std::optional<Cask> BrewService::findAdoptableCask(const QString& name, const QString& path) const
+{
+    std::optional<AdoptionMatcher::Match> match;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_pathToCaskMap.contains(path) || !m_adoptionMatcher)
+            return std::nullopt;
+        match = m_adoptionMatcher->find(
+            name, [this](const QString& token) { return m_caskMetadata.contains(token); });
+    }
+    if (!match)
+        return std::nullopt;
+    Logger::info(QLatin1String("Found adoptable cask '") + match->cask.caskName +
+                 QLatin1String("' for app '") + name + QLatin1String("' via ") +
+                 (match->isExactArtifact ? QLatin1String("exact artifact") : QLatin1String("name match")) +
+                 QLatin1String(" (priority: ") + QString::number(match->priority) + QLatin1String(")") +
+                 (match->cask.deprecated ? QLatin1String(" [DEPRECATED]") : QLatin1String()));
+    Cask cask = std::move(match->cask);
+    cask.adopted = false;
+    cask.adoptable = true;
+    return cask;
+}
+
+void BrewService::adoptCask(const QString& token, const LineHandler& handler)
+{
+    Logger::info(QLatin1String("Adopting cask: ") + token);
+    if (!isHomebrewInstalled())
+        throw NorvelleError::brewNotInstalled();
+    runBrewCommandStreaming(
+        brewPath(), {QStringLiteral("install"), QStringLiteral("--cask"), QStringLiteral("--adopt"), token},
+        handler);
+    clearCatalogueCache();
+}
+
+bool BrewService::isAcceptableUserArgument(const QString& text)
+{
+    if (text.isEmpty() || text.startsWith(QLatin1Char('-')))
+        return false;
+    return std::none_of(text.cbegin(), text.cend(), [](QChar c) {
+        return c.isSpace() || c.category() == QChar::Other_Control || c.category() == QChar::Other_Format ||
+               c.category() == QChar::Separator_Line || c.category() == QChar::Separator_Paragraph;
+    });
+}
+
+Cask BrewService::verifyCustomCask(const QString& caskName, const std::optional<QString>& tapName,
+                                   const QString& applicationPath)
+{
+    if (!isHomebrewInstalled())
+        throw NorvelleError::brewNotInstalled();
+
+    // Typed text becomes `brew` arguments: anything that could read as an option
+    // or smuggle in a second word is refused before `brew` runs.
+    if (!isAcceptableUserArgument(caskName)) {
+        Logger::error(QLatin1String("Invalid cask name: ") + caskName);
+        throw NorvelleError::failedToParseBrewOutput();
+    }
+    QStringList tapPieces;
+    if (tapName) {
+        tapPieces = tapName->split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        const bool acceptable = !tapPieces.isEmpty() && std::all_of(tapPieces.cbegin(), tapPieces.cend(),
+                                                                    &BrewService::isAcceptableUserArgument);
+        if (!acceptable) {
+            Logger::error(QLatin1String("Invalid tap name: ") + *tapName);
+            throw NorvelleError::failedToParseBrewOutput();
+        }
+    }
+
+    std::optional<QString> conflictingPath;
+    {
+        std::lock_guard lock(m_mutex);
+        for (auto it = m_pathToCaskMap.cbegin(); it != m_pathToCaskMap.cend(); ++it) {
+            if (it.value() == caskName) {
+                if (it.key().toLower() != applicationPath.toLower())
+                    conflictingPath = it.key();
+                break;
+            }
+        }
+    }
+    if (conflictingPath) {
+        Logger::error(QLatin1String("Cask '") + caskName +
+                      QLatin1String("' is already managing another app at: ") + *conflictingPath);
+        throw NorvelleError::failedToParseBrewOutput();
+    }
+
+    const QString path = brewPath();
+    if (tapName) {
+        try {
+            runBrewCommand(path, QStringList{QStringLiteral("tap")} + tapPieces);
+        } catch (const std::exception& e) {
+            Logger::error(QLatin1String("Failed to add tap: ") + describeException(e));
+            throw NorvelleError::failedToParseBrewOutput();
+        }
+    }
+
+    Logger::info(QLatin1String("Fetching cask info for: ") + caskName);
+    const QString fullName = tapName ? tapPieces.first() + QLatin1Char('/') + caskName : caskName;
+    const QByteArray output = runBrewCommand(
+        path, {QStringLiteral("info"), QStringLiteral("--json=v2"), QStringLiteral("--cask"), fullName});
+    const QJsonDocument document = json::parse(output);
+
+    const std::optional<QList<QJsonObject>> casks =
+        document.isObject() ? json::objectList(document.object(), u"casks") : std::nullopt;
+    if (!casks || casks->isEmpty()) {
+        Logger::error(QStringLiteral("Failed to parse cask info"));
+        throw NorvelleError::failedToParseBrewOutput();
+    }
+    const QJsonObject& first = casks->first();
+    if (!first.isEmpty() && json::string(first, u"installed")) {
+        Logger::error(QLatin1String("Cask '") + caskName + QLatin1String("' is already installed"));
+        throw NorvelleError::failedToParseBrewOutput();
+    }
+    std::optional<Cask> cask = parseCask(first, false);
+    if (!cask) {
+        Logger::error(QStringLiteral("Failed to parse cask info"));
+        throw NorvelleError::failedToParseBrewOutput();
+    }
+    cask->adopted = false;
+    cask->adoptable = true;
+    return std::move(*cask);
+}
+
+} // namespace norvelle

@@ -1,0 +1,189 @@
+#include "SyntheticCatalogue.h"
+#include "sources/brew/AdoptionMatcher.h"
+#include "sources/brew/CatalogueMaps.h"
+
+#include <QJsonDocument>
+#include <QtTest>
+#include <algorithm>
+
+using namespace norvelle;
+
+namespace {
+
+Cask cask(const QString& token, QStringList artifacts, bool deprecated = false, bool disabled = false)
+{
+    Cask c;
+    c.caskName = token;
+    c.currentVersion = c.latestVersion = QStringLiteral("1.0");
+    c.artifacts = std::move(artifacts);
+    c.deprecated = deprecated;
+    c.disabled = disabled;
+    return c;
+}
+
+QMap<QString, Cask> catalogue(const QList<Cask>& casks)
+{
+    QMap<QString, Cask> map;
+    for (const Cask& c : casks)
+        map.insert(c.caskName, c);
+    return map;
+}
+
+// The search written the slow way: walk every cask, collect candidates, stable sort.
+// The per-cask keys are computed once so the walk stays affordable in the test.
+struct WalkEntry {
+    Cask cask;
+    QStringList artifactKeys;
+    QString normalisedToken;
+};
+
+QList<WalkEntry> walkEntries(const QMap<QString, Cask>& all)
+{
+    QList<WalkEntry> entries;
+    for (auto it = all.cbegin(); it != all.cend(); ++it) {
+        WalkEntry entry{it.value(), {}, it.key().toLower()};
+        for (const QString& artifact : it.value().artifacts)
+            entry.artifactKeys.append(QString(artifact).remove(QStringLiteral(".app")).toLower());
+        entry.normalisedToken.remove(QLatin1Char('-')).remove(QLatin1Char('_')).remove(QLatin1Char('@'));
+        entries.append(entry);
+    }
+    return entries;
+}
+
+std::optional<AdoptionMatcher::Match> referenceWalk(const QList<WalkEntry>& all,
+                                                    const QSet<QString>& installed, const QString& name)
+{
+    const QString lowered = name.toLower();
+    QString normalised = lowered;
+    normalised.remove(QLatin1Char(' ')).remove(QLatin1Char('-')).remove(QLatin1Char('_'));
+    QList<AdoptionMatcher::Match> candidates;
+    for (const WalkEntry& entry : all) {
+        const Cask& c = entry.cask;
+        if (installed.contains(c.caskName) || c.disabled)
+            continue;
+        if (entry.artifactKeys.contains(lowered)) {
+            candidates.append({c, true, AdoptionMatcher::priorityFor(c, true)});
+            continue;
+        }
+        if (entry.normalisedToken == normalised)
+            candidates.append({c, false, AdoptionMatcher::priorityFor(c, false)});
+    }
+    if (candidates.isEmpty())
+        return std::nullopt;
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const auto& a, const auto& b) { return a.priority > b.priority; });
+    return candidates.first();
+}
+
+} // namespace
+
+class TestBrewAdoptionMatcher : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void ranking_data()
+    {
+        QTest::addColumn<QList<Cask>>("casks");
+        QTest::addColumn<QStringList>("installed");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("token"); // empty: no match
+        QTest::addColumn<bool>("viaArtifact");
+        QTest::addColumn<qint64>("priority");
+
+        const QStringList none;
+        QTest::newRow("plain beats @beta")
+            << QList<Cask>{cask(QStringLiteral("acme@beta"), {QStringLiteral("Acme.app")}),
+                           cask(QStringLiteral("acme"), {QStringLiteral("Acme.app")})}
+            << none << QStringLiteral("Acme") << QStringLiteral("acme") << true << qint64(1200);
+        QTest::newRow("@beta alone still wins")
+            << QList<Cask>{cask(QStringLiteral("acme@beta"), {QStringLiteral("Acme.app")})} << none
+            << QStringLiteral("Acme") << QStringLiteral("acme@beta") << true << qint64(-1000);
+        QTest::newRow("token match after normalising")
+            << QList<Cask>{cask(QStringLiteral("acme-writer"), {QStringLiteral("Writer.app")})} << none
+            << QStringLiteral("Acme Writer") << QStringLiteral("acme-writer") << false << qint64(700);
+        QTest::newRow("deprecated artifact loses to token match")
+            << QList<Cask>{cask(QStringLiteral("old-acme"), {QStringLiteral("AcmeWriter.app")}, true),
+                           cask(QStringLiteral("acme_writer"), {})}
+            << none << QStringLiteral("AcmeWriter") << QStringLiteral("acme_writer") << false << qint64(700);
+        QTest::newRow("deprecated alone")
+            << QList<Cask>{cask(QStringLiteral("old"), {QStringLiteral("Foo.app")}, true)} << none
+            << QStringLiteral("foo") << QStringLiteral("old") << true << qint64(-3800);
+        QTest::newRow("artifact and token give one artifact candidate")
+            << QList<Cask>{cask(QStringLiteral("foo"), {QStringLiteral("Foo.app")})} << none
+            << QStringLiteral("FOO") << QStringLiteral("foo") << true << qint64(1200);
+        QTest::newRow("installed never offered")
+            << QList<Cask>{cask(QStringLiteral("foo"), {QStringLiteral("Foo.app")}),
+                           cask(QStringLiteral("foo@beta"), {QStringLiteral("Foo.app")})}
+            << QStringList{QStringLiteral("foo")} << QStringLiteral("Foo") << QStringLiteral("foo@beta")
+            << true << qint64(-1000);
+        QTest::newRow("disabled never offered")
+            << QList<Cask>{cask(QStringLiteral("foo"), {QStringLiteral("Foo.app")}, false, true)} << none
+            << QStringLiteral("Foo") << QString() << false << qint64(0);
+        QTest::newRow("name keeps its .app")
+            << QList<Cask>{cask(QStringLiteral("foo"), {QStringLiteral("Foo.app")})} << none
+            << QStringLiteral("Foo.app") << QString() << false << qint64(0);
+        QTest::newRow("spaces only go in the token match")
+            << QList<Cask>{cask(QStringLiteral("other"), {QStringLiteral("FooBar.app")})} << none
+            << QStringLiteral("foo bar") << QString() << false << qint64(0);
+        QTest::newRow(".app removed anywhere in the artifact")
+            << QList<Cask>{cask(QStringLiteral("x"), {QStringLiteral("Foo.apple.app")})} << none
+            << QStringLiteral("fooLE") << QStringLiteral("x") << true << qint64(1200);
+        QTest::newRow("tie goes to the first in walk order")
+            << QList<Cask>{cask(QStringLiteral("zeta"), {QStringLiteral("Same.app")}),
+                           cask(QStringLiteral("alpha"), {QStringLiteral("Same.app")})}
+            << none << QStringLiteral("same") << QStringLiteral("alpha") << true << qint64(1200);
+        QTest::newRow("empty catalogue")
+            << QList<Cask>{} << none << QStringLiteral("Foo") << QString() << false << qint64(0);
+    }
+
+    void ranking()
+    {
+        QFETCH(QList<Cask>, casks);
+        QFETCH(QStringList, installed);
+        QFETCH(QString, name);
+        QFETCH(QString, token);
+        QFETCH(bool, viaArtifact);
+        QFETCH(qint64, priority);
+        const AdoptionMatcher matcher(catalogue(casks));
+        const QSet<QString> installedSet(installed.cbegin(), installed.cend());
+        const auto match = matcher.find(name, [&](const QString& t) { return installedSet.contains(t); });
+        QCOMPARE(match.has_value(), !token.isEmpty());
+        if (!match)
+            return;
+        QCOMPARE(match->cask.caskName, token);
+        QCOMPARE(match->isExactArtifact, viaArtifact);
+        QCOMPARE(match->priority, priority);
+    }
+
+    // The prepared keys must answer exactly as a walk over every cask would, on a
+    // full-size catalogue full of shared names, variants and installed casks.
+    void agreesWithAWalkOverTheWholeCatalogue()
+    {
+        const test::SyntheticCatalogue synthetic(3000, 7);
+        const QJsonArray array = QJsonDocument::fromJson(synthetic.json()).array();
+        QSet<QString> installed;
+        for (qsizetype i = 0; i < synthetic.entries().size(); i += 11)
+            installed.insert(synthetic.entries().at(i).token);
+        const CatalogueMaps maps = CatalogueMaps::build(array, installed);
+        QCOMPARE(maps.installedCasks.size(), installed.size());
+
+        const QList<WalkEntry> walk = walkEntries(maps.allCasks);
+        int matched = 0;
+        for (const QString& name : synthetic.probeNames()) {
+            const auto expected = referenceWalk(walk, installed, name);
+            const auto actual =
+                maps.matcher->find(name, [&](const QString& t) { return installed.contains(t); });
+            QCOMPARE(actual.has_value(), expected.has_value());
+            if (!expected)
+                continue;
+            ++matched;
+            QCOMPARE(actual->cask.caskName, expected->cask.caskName);
+            QCOMPARE(actual->isExactArtifact, expected->isExactArtifact);
+            QCOMPARE(actual->priority, expected->priority);
+        }
+        QVERIFY(matched > 1000);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBrewAdoptionMatcher)
+#include "tst_brewadoptionmatcher.moc"

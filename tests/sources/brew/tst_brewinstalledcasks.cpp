@@ -1,0 +1,337 @@
+#include "BrewTestWorld.h"
+#include "LogCapture.h"
+#include "model/NorvelleError.h"
+#include "util/JsonError.h"
+
+#include <QtTest>
+
+using namespace norvelle;
+using namespace norvelle::test;
+using Level = Logger::Level;
+
+class TestBrewInstalledCasks : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void brewMissingEmptiesTheMapsWithoutRunningAnything()
+    {
+        BrewTestWorld world(false);
+        LogCapture log;
+        world.service->loadInstalledCasks();
+        QVERIFY(log.contains(Level::info, QStringLiteral("Homebrew not installed - skipping cask loading")));
+        QVERIFY(world.tool.calls().isEmpty());
+        QCOMPARE(world.catalogueRequests(), 0);
+    }
+
+    void noCaskInstalledFetchesNoCatalogue()
+    {
+        BrewTestWorld world;
+        world.listCasks("\n\r\n");
+        LogCapture log;
+        world.service->loadInstalledCasks();
+        QVERIFY(log.contains(Level::debug, QStringLiteral("Found 0 installed casks")));
+        QVERIFY(!log.containsPrefix(Level::debug, QStringLiteral("Successfully mapped casks: ")));
+        QVERIFY(!log.containsPrefix(Level::debug, QStringLiteral("Failed to map casks: ")));
+        QCOMPARE(world.catalogueRequests(), 0);
+        const QList<FakeTool::Call> calls = world.tool.calls(QStringLiteral("brew"));
+        QCOMPARE(calls.size(), 1);
+        QCOMPARE(calls.first().arguments, (QStringList{QStringLiteral("list"), QStringLiteral("--cask")}));
+    }
+
+    void receiptsTieApplicationsToCasks()
+    {
+        BrewTestWorld world;
+        const QString alpha = world.addApplication(QStringLiteral("Alpha.app"));
+        const QString beta = world.addApplication(QStringLiteral("Beta.app"));
+        const QString shared = world.addApplication(QStringLiteral("Shared.app"));
+        const QString elsewhere = world.root.path() + QStringLiteral("/Elsewhere/Gamma.app");
+        QDir().mkpath(elsewhere);
+
+        // alpha: only under /usr/local. beta: /opt/homebrew wins over /usr/local.
+        world.writeReceipt(BrewTestWorld::usrLocal, QStringLiteral("alpha"), {QStringLiteral("Alpha.app")});
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("beta"), {QStringLiteral("Beta.app")});
+        world.writeReceipt(BrewTestWorld::usrLocal, QStringLiteral("beta"), {QStringLiteral("Alpha.app")});
+        // gamma: an absolute path; an /opt/homebrew receipt without uninstall artifacts is skipped.
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("gamma"),
+                           QByteArray(R"({"artifacts":[]})"));
+        world.writeReceipt(BrewTestWorld::usrLocal, QStringLiteral("gamma"), {elsewhere});
+        // one and two both name Shared.app: the later token owns it.
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("one"), {QStringLiteral("Shared.app")});
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("two"), {QStringLiteral("Shared.app")});
+        // ghost: its bundle does not exist and its trash has too few dots; broken: not JSON.
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("ghost"), {QStringLiteral("Ghost.app")},
+                           QJsonArray{QStringLiteral("~/Library/Ghost"), QStringLiteral("~/x.plist")});
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("broken"), QByteArray("{not json"));
+
+        world.listCasks("alpha\r\nbeta\ngamma\none\ntwo\nghost\nbroken\nmissing\n");
+        world.serveCatalogue(QJsonArray{});
+        LogCapture log;
+        world.service->loadInstalledCasks();
+
+        QVERIFY(log.contains(Level::debug, QStringLiteral("Found 8 installed casks")));
+        QVERIFY(log.contains(Level::debug, QStringLiteral("No uninstall_artifacts found for gamma")));
+        QVERIFY(log.contains(Level::debug, QStringLiteral("Failed to parse receipt for broken")));
+        QVERIFY(
+            log.contains(Level::debug, QStringLiteral("Successfully mapped casks: alpha, beta, gamma, two")));
+        QVERIFY(
+            log.contains(Level::debug, QStringLiteral("Failed to map casks: broken, ghost, missing, one")));
+        QVERIFY(world.service->hasCask(alpha));
+        QVERIFY(world.service->hasCask(beta));
+        QVERIFY(world.service->hasCask(elsewhere));
+        QVERIFY(world.service->hasCask(shared));
+        QCOMPARE(world.catalogueRequests(), 1);
+
+        // The later token owns the shared bundle; adoption of a mapped path is never offered.
+        world.tool.respond(
+            QStringLiteral("brew"),
+            {QStringLiteral("info"), QStringLiteral("--json=v2"), QStringLiteral("--cask"),
+             QStringLiteral("one")},
+            FakeTool::Response().withStandardOutput(R"({"casks":[{"token":"one","version":"1"}]})"));
+        QVERIFY_THROWS_EXCEPTION(NorvelleError,
+                                 world.service->verifyCustomCask(QStringLiteral("two"), {}, alpha));
+        QVERIFY(log.contains(Level::error,
+                             QStringLiteral("Cask 'two' is already managing another app at: ") + shared));
+    }
+
+    void trashStringsTieCasksWithoutApplications_data()
+    {
+        QTest::addColumn<QJsonValue>("trash");
+        QTest::addColumn<QString>("bundleIdentifier");
+        QTest::addColumn<bool>("matched");
+        const QString prefs = QStringLiteral("~/Library/Preferences/com.acme.Writer.plist");
+        QTest::newRow("single string") << QJsonValue(prefs) << QStringLiteral("com.acme.Writer") << true;
+        QTest::newRow("array of strings") << QJsonValue(QJsonArray{QStringLiteral("~/a"), prefs})
+                                          << QStringLiteral("com.acme.Writer") << true;
+        QTest::newRow("case differs") << QJsonValue(prefs) << QStringLiteral("com.acme.writer") << false;
+        QTest::newRow("empty identifier") << QJsonValue(prefs) << QString() << false;
+        QTest::newRow("array with a number contributes nothing")
+            << QJsonValue(QJsonArray{prefs, 5}) << QStringLiteral("com.acme.Writer") << false;
+        QTest::newRow("one dot is not enough")
+            << QJsonValue(QStringLiteral("~/Library/Writer.plist")) << QStringLiteral("Writer") << false;
+    }
+
+    void trashStringsTieCasksWithoutApplications()
+    {
+        QFETCH(QJsonValue, trash);
+        QFETCH(QString, bundleIdentifier);
+        QFETCH(bool, matched);
+        BrewTestWorld world;
+        // The receipt names an app that exists too for "withapp": its trash is then never used.
+        world.addApplication(QStringLiteral("Other.app"));
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("writer"),
+                           {QStringLiteral("Writer.app")}, trash);
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("withapp"),
+                           {QStringLiteral("Other.app")}, trash);
+        world.listCasks("writer\nwithapp\n");
+        world.serveCatalogue(QJsonArray{BrewTestWorld::entry(QStringLiteral("writer"))});
+        world.service->loadInstalledCasks();
+
+        const QString path = world.paths.applicationsFolder + QStringLiteral("/Writer.app");
+        QCOMPARE(world.service->matchCaskByTrash(path, bundleIdentifier), matched);
+        QCOMPARE(world.service->hasCask(path), matched);
+        if (matched)
+            QCOMPARE(world.service->caskInfo(path)->caskName, QStringLiteral("writer"));
+    }
+
+    void listFailureKeepsEveryMap()
+    {
+        BrewTestWorld world;
+        const QString app = world.addApplication(QStringLiteral("Alpha.app"));
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("alpha"),
+                           {QStringLiteral("Alpha.app")});
+        world.listCasks("alpha\n");
+        world.serveCatalogue(QJsonArray{BrewTestWorld::entry(QStringLiteral("alpha"))});
+        world.service->loadInstalledCasks();
+
+        world.tool.clearResponses();
+        world.tool.respond(QStringLiteral("brew"), {QStringLiteral("list"), QStringLiteral("--cask")},
+                           FakeTool::Response().withStandardError("Error: boom\n").withExitCode(1));
+        LogCapture log;
+        QVERIFY_THROWS_EXCEPTION(NorvelleError, world.service->loadInstalledCasks());
+        QVERIFY(log.contains(Level::error, QStringLiteral("Error executing brew list --cask: ") +
+                                               NorvelleError::brewCommandFailed().description()));
+        QVERIFY(world.service->hasCask(app));
+        QVERIFY(world.service->caskInfo(app));
+    }
+
+    void catalogueFillsInstalledFacts()
+    {
+        BrewTestWorld world;
+        const QString app = world.addApplication(QStringLiteral("Alpha.app"));
+        const QString other = world.addApplication(QStringLiteral("Other.app"));
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("alpha"),
+                           {QStringLiteral("Alpha.app")});
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("tapped"),
+                           {QStringLiteral("Other.app")});
+        world.listCasks("alpha\ntapped\n");
+        // The same token twice: the later entry wins. "tapped" is not in the catalogue.
+        world.serveCatalogue(
+            QJsonArray{BrewTestWorld::entry(QStringLiteral("alpha"), QStringLiteral("1.0")), QJsonObject{},
+                       QJsonObject{{QStringLiteral("version"), QStringLiteral("1")}},
+                       BrewTestWorld::entry(QStringLiteral("alpha"), QStringLiteral("2.0"))});
+        LogCapture log;
+        world.service->loadInstalledCasks();
+        QVERIFY(log.contains(Level::info, QStringLiteral("Fetching fresh Homebrew API data")));
+        QVERIFY(log.containsPrefix(Level::info, QStringLiteral("Brew API fetch: ")));
+        const std::optional<Cask> cask = world.service->caskInfo(app);
+        QVERIFY(cask);
+        QCOMPARE(cask->latestVersion, QStringLiteral("2.0"));
+        QVERIFY(cask->adopted);
+        QVERIFY(!world.service->caskInfo(other));
+        QVERIFY(log.contains(Level::warning, QStringLiteral("No metadata found for cask: tapped")));
+    }
+
+    void catalogueIsCachedForFiveMinutes_data()
+    {
+        QTest::addColumn<qint64>("age");
+        QTest::addColumn<bool>("upgradeBetween");
+        QTest::addColumn<int>("requests");
+        QTest::newRow("299 s") << qint64(299) << false << 1;
+        QTest::newRow("300 s") << qint64(300) << false << 2;
+        QTest::newRow("clock went back") << qint64(-60) << false << 1;
+        QTest::newRow("upgrade between") << qint64(10) << true << 2;
+    }
+
+    void catalogueIsCachedForFiveMinutes()
+    {
+        QFETCH(qint64, age);
+        QFETCH(bool, upgradeBetween);
+        QFETCH(int, requests);
+        BrewTestWorld world;
+        world.listCasks("alpha\n");
+        world.serveCatalogue(QJsonArray{BrewTestWorld::entry(QStringLiteral("alpha"))});
+        world.tool.respond(QStringLiteral("brew"),
+                           {QStringLiteral("upgrade"), QStringLiteral("--cask"), QStringLiteral("alpha"),
+                            QStringLiteral("--verbose")},
+                           FakeTool::Response());
+        world.service->loadInstalledCasks();
+        world.clock->advance(age);
+        if (upgradeBetween)
+            world.service->upgradeCask(QStringLiteral("alpha"), {});
+        LogCapture log;
+        world.service->loadInstalledCasks();
+        QCOMPARE(world.catalogueRequests(), requests);
+        QCOMPARE(log.contains(Level::info, QStringLiteral("Using cached Homebrew API data")), requests == 1);
+    }
+
+    // A failed catalogue answer must not leave installed casks without their facts
+    // while the load reports success: the last good catalogue stands in.
+    void failedAnswerFallsBackToTheStaleCatalogue_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("warning");
+        QTest::addColumn<bool>("throwsJsonError");
+        QTest::addColumn<bool>("cacheClearedFirst");
+        const QString invalid = QStringLiteral("Invalid response from Homebrew API");
+        QTest::newRow("500") << 500 << QByteArray("[]") << invalid << false << false;
+        QTest::newRow("404") << 404 << QByteArray() << invalid << false << false;
+        QTest::newRow("304") << 304 << QByteArray() << invalid << false << false;
+        QTest::newRow("object, not array")
+            << 200 << QByteArray("{}") << QStringLiteral("Failed to parse JSON from Homebrew API") << false
+            << false;
+        QTest::newRow("array of strings")
+            << 200 << QByteArray(R"(["a"])") << QStringLiteral("Failed to parse JSON from Homebrew API")
+            << false << false;
+        QTest::newRow("not JSON") << 200 << QByteArray("<html>") << QString() << true << false;
+        QTest::newRow("500 after an upgrade dropped the cache")
+            << 500 << QByteArray() << invalid << false << true;
+    }
+
+    void failedAnswerFallsBackToTheStaleCatalogue()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, warning);
+        QFETCH(bool, throwsJsonError);
+        QFETCH(bool, cacheClearedFirst);
+        BrewTestWorld world;
+        const QString app = world.addApplication(QStringLiteral("Alpha.app"));
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("alpha"),
+                           {QStringLiteral("Alpha.app")});
+        world.listCasks("alpha\n");
+        world.serveCatalogue(QJsonArray{
+            BrewTestWorld::entry(QStringLiteral("alpha"), QStringLiteral("3.1")),
+            BrewTestWorld::entry(QStringLiteral("beta"), QStringLiteral("1"), {QStringLiteral("Beta.app")})});
+        world.service->loadInstalledCasks();
+        if (cacheClearedFirst) {
+            world.tool.respond(QStringLiteral("brew"),
+                               {QStringLiteral("upgrade"), QStringLiteral("--cask"), QStringLiteral("alpha"),
+                                QStringLiteral("--verbose")},
+                               FakeTool::Response());
+            world.service->upgradeCask(QStringLiteral("alpha"), {});
+        }
+
+        world.clock->advance(600);
+        world.serveCatalogueBytes(body, status);
+        LogCapture log;
+        if (throwsJsonError)
+            QVERIFY_THROWS_EXCEPTION(JsonError, world.service->loadInstalledCasks());
+        else
+            world.service->loadInstalledCasks();
+        if (!warning.isEmpty())
+            QVERIFY(log.contains(Level::warning, warning));
+        QCOMPARE(world.catalogueRequests(), 2);
+
+        const std::optional<Cask> cask = world.service->caskInfo(app);
+        QVERIFY(cask);
+        QCOMPARE(cask->latestVersion, QStringLiteral("3.1"));
+        QVERIFY(world.service->findAdoptableCask(QStringLiteral("Beta"), QStringLiteral("/x/Beta.app")));
+
+        // The stale answer was not renewed: the next load asks again.
+        world.serveCatalogue(
+            QJsonArray{BrewTestWorld::entry(QStringLiteral("alpha"), QStringLiteral("4.0"))});
+        world.service->loadInstalledCasks();
+        QCOMPARE(world.catalogueRequests(), 3);
+        QCOMPARE(world.service->caskInfo(app)->latestVersion, QStringLiteral("4.0"));
+    }
+
+    void stalledDownloadFallsBackToTheStaleCatalogue()
+    {
+        BrewTestWorld world(true, std::chrono::milliseconds(300));
+        const QString app = world.addApplication(QStringLiteral("Alpha.app"));
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("alpha"),
+                           {QStringLiteral("Alpha.app")});
+        world.listCasks("alpha\n");
+        world.serveCatalogue(
+            QJsonArray{BrewTestWorld::entry(QStringLiteral("alpha"), QStringLiteral("3.1"))});
+        world.service->loadInstalledCasks();
+        world.clock->advance(301);
+        world.server.route(QStringLiteral("/api/cask.json"),
+                           FixtureServer::Reply{.body = "[]", .stallAfter = 1});
+        LogCapture log;
+        QVERIFY_THROWS_EXCEPTION(HttpError, world.service->loadInstalledCasks());
+        QVERIFY(!log.containsPrefix(Level::debug, QStringLiteral("Successfully mapped casks: ")));
+        QCOMPARE(world.service->caskInfo(app)->latestVersion, QStringLiteral("3.1"));
+    }
+
+    void failedFirstAnswerLeavesNoFacts()
+    {
+        BrewTestWorld world;
+        const QString app = world.addApplication(QStringLiteral("Alpha.app"));
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("alpha"),
+                           {QStringLiteral("Alpha.app")});
+        world.listCasks("alpha\n");
+        world.serveCatalogueBytes("[]", 503);
+        LogCapture log;
+        world.service->loadInstalledCasks();
+        QVERIFY(log.contains(Level::warning, QStringLiteral("Invalid response from Homebrew API")));
+        QVERIFY(world.service->hasCask(app));
+        QVERIFY(!world.service->caskInfo(app));
+    }
+
+    void unusableCatalogueUrlIsReported()
+    {
+        BrewTestWorld world;
+        world.paths.caskCatalogueUrl = QUrl(QStringLiteral("cask.json"));
+        BrewService service(
+            BrewService::Options{world.paths, std::make_shared<HttpClient>(), world.clock, nullptr});
+        LogCapture log;
+        service.fetchAllCasksFromAPI({QStringLiteral("alpha")});
+        QVERIFY(log.contains(Level::warning, QStringLiteral("Invalid Homebrew API URL")));
+        QCOMPARE(world.catalogueRequests(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBrewInstalledCasks)
+#include "tst_brewinstalledcasks.moc"
