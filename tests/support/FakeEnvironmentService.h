@@ -1,0 +1,26 @@
+#pragma once
+
+#include "services/EnvironmentService.h"
+
+#include <atomic>
+#include <mutex>
+
+namespace norvelle::test {
+
+// An environment check that answers a set status at once and counts its calls.
+class FakeEnvironmentService : public EnvironmentService {
+public:
+    explicit FakeEnvironmentService(EnvironmentStatus status = {true, true, true, QStringLiteral("/usr/local/bin/brew")});
+
+    EnvironmentStatus checkEnvironment() override;
+
+    void setStatus(const EnvironmentStatus& status);
+    int checkCount() const { return m_checks.load(); }
+
+private:
+    mutable std::mutex m_mutex;
+    EnvironmentStatus m_status;
+    std::atomic<int> m_checks{0};
+};
+
+} // namespace norvelle::test
