@@ -1,0 +1,210 @@
+#include "platform/updater/ArchiveExtractor.h"
+
+#include "platform/updater/UpdaterError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <archive.h>
+#include <archive_entry.h>
+#include <memory>
+
+namespace norvelle {
+
+namespace {
+
+[[noreturn]] void fail(const QString& why)
+{
+    throw UpdaterError(UpdaterError::Kind::extractionFailed, QStringLiteral("The update could not be extracted: ") + why);
+}
+
+using Reader = std::unique_ptr<archive, decltype(&archive_read_free)>;
+using Writer = std::unique_ptr<archive, decltype(&archive_write_free)>;
+
+QString entryPath(archive_entry* entry)
+{
+    if (const char* utf8 = archive_entry_pathname_utf8(entry))
+        return QString::fromUtf8(utf8);
+    const char* raw = archive_entry_pathname(entry);
+    return raw ? QFile::decodeName(raw) : QString();
+}
+
+QString linkTarget(const char* utf8, const char* raw)
+{
+    if (utf8)
+        return QString::fromUtf8(utf8);
+    return raw ? QFile::decodeName(raw) : QString();
+}
+
+void copyData(archive* reader, archive* writer, const std::stop_token& stop, const std::function<void()>& tick)
+{
+    const void* buffer = nullptr;
+    size_t size = 0;
+    la_int64_t offset = 0;
+    for (;;) {
+        if (stop.stop_requested())
+            fail(QStringLiteral("cancelled"));
+        const int r = archive_read_data_block(reader, &buffer, &size, &offset);
+        if (r == ARCHIVE_EOF)
+            return;
+        if (r < ARCHIVE_WARN)
+            fail(QString::fromUtf8(archive_error_string(reader)));
+        if (archive_write_data_block(writer, buffer, size, offset) < ARCHIVE_WARN)
+            fail(QString::fromUtf8(archive_error_string(writer)));
+        tick();
+    }
+}
+
+} // namespace
+
+ArchiveExtractor::Kind ArchiveExtractor::kindForName(const QString& fileName)
+{
+    const QString name = fileName.toLower();
+    if (name.endsWith(QLatin1String(".zip")))
+        return Kind::zip;
+    for (const char* suffix : {".tar", ".tar.gz", ".tgz", ".tar.bz2", ".tbz", ".tbz2", ".tar.xz", ".txz"}) {
+        if (name.endsWith(QLatin1String(suffix)))
+            return Kind::tar;
+    }
+    if (name.endsWith(QLatin1String(".dmg")))
+        return Kind::diskImage;
+    if (name.endsWith(QLatin1String(".pkg")) || name.endsWith(QLatin1String(".mpkg")))
+        return Kind::installerPackage;
+    if (name.endsWith(QLatin1String(".delta")))
+        return Kind::delta;
+    return Kind::unknown;
+}
+
+std::optional<QString> ArchiveExtractor::safeRelativePath(const QString& entryPath)
+{
+    if (entryPath.isEmpty() || entryPath.startsWith(QLatin1Char('/')) || entryPath.contains(QChar(0)))
+        return std::nullopt;
+    QStringList kept;
+    for (const QString& part : entryPath.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        if (part == QLatin1String("."))
+            continue;
+        if (part == QLatin1String(".."))
+            return std::nullopt;
+        kept.append(part);
+    }
+    return kept.join(QLatin1Char('/'));
+}
+
+bool ArchiveExtractor::isSafeLink(const QString& linkRelativePath, const QString& target)
+{
+    if (target.isEmpty() || target.startsWith(QLatin1Char('/')) || target.contains(QChar(0)))
+        return false;
+    // The link's folders were written by us, so they are real folders: climbing out of
+    // them with leading ".." is fine while it stays below the target. A ".." after a
+    // name could climb out of another link's target, so it is not accepted.
+    QStringList parts = linkRelativePath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    if (!parts.isEmpty())
+        parts.removeLast();
+    qsizetype depth = parts.size();
+    bool descending = false;
+    for (const QString& part : target.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        if (part == QLatin1String("."))
+            continue;
+        if (part == QLatin1String("..")) {
+            if (descending || depth == 0)
+                return false;
+            --depth;
+        } else {
+            descending = true;
+        }
+    }
+    return true;
+}
+
+void ArchiveExtractor::extract(const QString& archivePath, const QString& targetDirectory, const ProgressHandler& progress,
+                               std::stop_token stop)
+{
+    // A canonical target keeps libarchive's link checks from tripping over links in
+    // the path above it (such as /var on macOS).
+    const QString root = QFileInfo(targetDirectory).canonicalFilePath();
+    if (root.isEmpty())
+        fail(QStringLiteral("the folder ") + targetDirectory + QStringLiteral(" does not exist"));
+    const qint64 total = QFileInfo(archivePath).size();
+
+    Reader reader(archive_read_new(), &archive_read_free);
+    archive_read_support_format_zip(reader.get());
+    archive_read_support_format_tar(reader.get());
+    archive_read_support_filter_gzip(reader.get());
+    archive_read_support_filter_bzip2(reader.get());
+    archive_read_support_filter_xz(reader.get());
+    if (archive_read_open_filename(reader.get(), QFile::encodeName(archivePath).constData(), 64 * 1024) != ARCHIVE_OK)
+        fail(QString::fromUtf8(archive_error_string(reader.get())));
+
+    Writer writer(archive_write_disk_new(), &archive_write_free);
+    archive_write_disk_set_options(writer.get(), ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_PERM | ARCHIVE_EXTRACT_SECURE_SYMLINKS
+                                                     | ARCHIVE_EXTRACT_SECURE_NODOTDOT | ARCHIVE_EXTRACT_NO_OVERWRITE);
+
+    int lastPercent = -1;
+    auto tick = [&] {
+        if (!progress || total <= 0)
+            return;
+        const la_int64_t read = archive_filter_bytes(reader.get(), -1);
+        const int percent = int(std::clamp<qint64>(read * 100 / total, 0, 100));
+        if (percent > lastPercent) {
+            lastPercent = percent;
+            progress(percent / 100.0);
+        }
+    };
+    tick();
+
+    archive_entry* entry = nullptr;
+    for (;;) {
+        if (stop.stop_requested())
+            fail(QStringLiteral("cancelled"));
+        const int r = archive_read_next_header(reader.get(), &entry);
+        if (r == ARCHIVE_EOF)
+            break;
+        if (r < ARCHIVE_WARN)
+            fail(QString::fromUtf8(archive_error_string(reader.get())));
+
+        const QString name = entryPath(entry);
+        const std::optional<QString> cleaned = safeRelativePath(name);
+        if (!cleaned)
+            fail(QStringLiteral("the entry \"") + name + QStringLiteral("\" points outside the update"));
+        if (cleaned->isEmpty())
+            continue; // "./": the target itself
+        const QString& relative = *cleaned;
+        // Resource forks that macOS zips carry beside the real files.
+        if (relative == QLatin1String("__MACOSX") || relative.startsWith(QLatin1String("__MACOSX/")))
+            continue;
+
+        if (const char* hardlink = archive_entry_hardlink(entry)) {
+            const std::optional<QString> target = safeRelativePath(linkTarget(archive_entry_hardlink_utf8(entry), hardlink));
+            if (!target || target->isEmpty())
+                fail(QStringLiteral("the link \"") + name + QStringLiteral("\" points outside the update"));
+            archive_entry_set_hardlink(entry, QFile::encodeName(root + QLatin1Char('/') + *target).constData());
+        }
+        switch (archive_entry_filetype(entry)) {
+        case AE_IFREG:
+        case AE_IFDIR:
+            break;
+        case AE_IFLNK:
+            if (!isSafeLink(relative, linkTarget(archive_entry_symlink_utf8(entry), archive_entry_symlink(entry))))
+                fail(QStringLiteral("the link \"") + name + QStringLiteral("\" points outside the update"));
+            break;
+        default:
+            fail(QStringLiteral("the entry \"") + name + QStringLiteral("\" is a special file"));
+        }
+        archive_entry_set_pathname(entry, QFile::encodeName(root + QLatin1Char('/') + relative).constData());
+        archive_entry_set_perm(entry, archive_entry_perm(entry) & 0777);
+
+        if (archive_write_header(writer.get(), entry) < ARCHIVE_WARN)
+            fail(QString::fromUtf8(archive_error_string(writer.get())));
+        if (archive_entry_size(entry) > 0 || !archive_entry_size_is_set(entry))
+            copyData(reader.get(), writer.get(), stop, tick);
+        if (archive_write_finish_entry(writer.get()) < ARCHIVE_WARN)
+            fail(QString::fromUtf8(archive_error_string(writer.get())));
+        tick();
+    }
+    if (archive_write_close(writer.get()) < ARCHIVE_WARN)
+        fail(QString::fromUtf8(archive_error_string(writer.get())));
+    if (progress && lastPercent < 100)
+        progress(1.0);
+}
+
+} // namespace norvelle

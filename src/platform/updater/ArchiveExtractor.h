@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <optional>
+#include <stop_token>
+
+namespace norvelle {
+
+// Unpacks a downloaded update (zip, tar, tar.gz, tar.bz2, tar.xz) with libarchive.
+// Nothing may land outside the target: entries with absolute paths or ".."
+// components, links whose target leaves the target, hard links to outside and
+// special files make the whole extraction fail. Set-id bits are dropped.
+class ArchiveExtractor {
+public:
+    enum class Kind { zip, tar, diskImage, installerPackage, delta, unknown };
+
+    // What the file name says the download is.
+    static Kind kindForName(const QString& fileName);
+
+    using ProgressHandler = std::function<void(double fraction)>;
+
+    // Extracts into an existing empty directory, reporting progress from 0 to 1 (only
+    // rising, at most once per percent). Throws UpdaterError (extractionFailed) and
+    // leaves the target partly filled on failure; the caller removes it.
+    static void extract(const QString& archivePath, const QString& targetDirectory, const ProgressHandler& progress,
+                        std::stop_token stop = {});
+
+    // The entry path as it will be written, relative to the target ("" for the target
+    // itself), or none when it would leave the target (absolute, "..").
+    static std::optional<QString> safeRelativePath(const QString& entryPath);
+
+    // Whether a symbolic link at the relative path with that target stays inside.
+    static bool isSafeLink(const QString& linkRelativePath, const QString& target);
+
+private:
+    ArchiveExtractor() = delete;
+};
+
+} // namespace norvelle

@@ -1,0 +1,100 @@
+#include "platform/updater/BundleInstaller.h"
+
+#include "platform/updater/UpdaterError.h"
+#include "platform/updater/VersionComparator.h"
+#include "util/Logger.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QUuid>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace norvelle {
+
+namespace {
+
+[[noreturn]] void invalid(const QString& why)
+{
+    throw UpdaterError(UpdaterError::Kind::bundleInvalid, why);
+}
+
+[[noreturn]] void installFailed(const QString& why)
+{
+    throw UpdaterError(UpdaterError::Kind::installFailed, why);
+}
+
+} // namespace
+
+UpdaterBundle BundleInstaller::findUpdateBundle(const QString& extractedDirectory, const UpdaterBundle& installed) const
+{
+    const QString installedName = QFileInfo(installed.path()).fileName();
+    QStringList candidates;
+    const QFileInfoList entries = QDir(extractedDirectory).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    for (const QFileInfo& entry : entries) {
+        if (!entry.isSymLink() && entry.fileName().endsWith(QLatin1String(".app"), Qt::CaseInsensitive))
+            candidates.append(entry.fileName());
+    }
+    QString chosen;
+    if (candidates.contains(installedName))
+        chosen = installedName;
+    else if (candidates.size() == 1)
+        chosen = candidates.first();
+    else if (candidates.isEmpty())
+        invalid(QStringLiteral("The update contains no application"));
+    else
+        invalid(QStringLiteral("The update contains several applications: ") + candidates.join(QStringLiteral(", ")));
+
+    const std::optional<UpdaterBundle> update = UpdaterBundle::load(QDir(extractedDirectory).filePath(chosen));
+    if (!update)
+        invalid(QStringLiteral("The update's application has no readable Info.plist"));
+    if (installed.identifier().isEmpty())
+        invalid(QStringLiteral("The installed application has no bundle identifier, so the update cannot be checked"));
+    if (update->identifier() != installed.identifier())
+        invalid(QStringLiteral("The update's bundle identifier \"") + update->identifier()
+                + QStringLiteral("\" does not match the installed application's \"") + installed.identifier()
+                + QStringLiteral("\""));
+    if (!VersionComparator::isNewer(update->version(), installed.version()))
+        invalid(QStringLiteral("The update's version ") + update->version()
+                + QStringLiteral(" is not newer than the installed version ") + installed.version());
+    return *update;
+}
+
+void BundleInstaller::replace(const QString& installedPath, const QString& updatePath)
+{
+    const QFileInfo installed(installedPath);
+    // Aside in the same folder, so both renames stay on one file system.
+    const QString aside = installed.dir().filePath(QStringLiteral(".") + installed.fileName() + QStringLiteral(".old-")
+                                                   + QUuid::createUuid().toString(QUuid::Id128).left(12));
+    QString error;
+    if (!renamePath(installedPath, aside, &error))
+        installFailed(QStringLiteral("The installed application could not be moved aside: ") + error);
+    if (!renamePath(updatePath, installedPath, &error)) {
+        QString rollbackError;
+        if (!renamePath(aside, installedPath, &rollbackError)) {
+            Logger::error(QStringLiteral("Updater could not put the installed application back: ") + rollbackError);
+            installFailed(QStringLiteral("The update could not be moved into place (") + error
+                          + QStringLiteral("), and the previous version could not be put back; it is at ") + aside);
+        }
+        installFailed(QStringLiteral("The update could not be moved into place: ") + error);
+    }
+    if (!removeTree(aside))
+        Logger::warning(QStringLiteral("Updater could not remove the previous version at ") + aside);
+}
+
+bool BundleInstaller::renamePath(const QString& from, const QString& to, QString* error)
+{
+    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
+        return true;
+    if (error)
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+    return false;
+}
+
+bool BundleInstaller::removeTree(const QString& path)
+{
+    return QDir(path).removeRecursively();
+}
+
+} // namespace norvelle

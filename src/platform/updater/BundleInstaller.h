@@ -1,0 +1,32 @@
+#pragma once
+
+#include "platform/updater/UpdaterBundle.h"
+
+#include <QString>
+
+namespace norvelle {
+
+// Puts an extracted update in place of the installed bundle. The installed bundle is
+// renamed aside within its folder, the new one renamed in, and the old one removed
+// only once the new one is in place; if moving the new one in fails, the old one is
+// put back. Renames within one folder are atomic, so the bundle's path never holds a
+// half-copied application. File operations are virtual so tests can make them fail.
+class BundleInstaller {
+public:
+    virtual ~BundleInstaller() = default;
+
+    // The update's bundle in the extraction folder: the one named like the installed
+    // bundle, else the only one. Throws UpdaterError (bundleInvalid) when there is
+    // none, the choice is unclear, it has another identifier, or it is not newer.
+    UpdaterBundle findUpdateBundle(const QString& extractedDirectory, const UpdaterBundle& installed) const;
+
+    // Replaces the installed bundle by the update's. Throws UpdaterError
+    // (installFailed); the installed bundle is then still, or again, in place.
+    void replace(const QString& installedPath, const QString& updatePath);
+
+protected:
+    virtual bool renamePath(const QString& from, const QString& to, QString* error);
+    virtual bool removeTree(const QString& path);
+};
+
+} // namespace norvelle

@@ -1,0 +1,270 @@
+#include "platform/updater/UpdateCycle.h"
+
+#include "platform/updater/AppcastParser.h"
+#include "platform/updater/AppcastSelector.h"
+#include "platform/updater/ArchiveExtractor.h"
+#include "platform/updater/BundleInstaller.h"
+#include "platform/updater/EdSignatureVerifier.h"
+#include "util/Logger.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <condition_variable>
+#include <mutex>
+
+namespace norvelle {
+
+namespace {
+
+// Unwinds a cycle whose stop was requested (cancelled by the driver, or the updater
+// went away); such a cycle reports nothing but its closing dismissal.
+struct Stopped {};
+
+template <typename T>
+class ReplyBox {
+public:
+    void set(const T& value)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            if (!m_value)
+                m_value = value;
+        }
+        m_ready.notify_all();
+    }
+
+    T wait(std::stop_token stop)
+    {
+        std::unique_lock lock(m_mutex);
+        if (!m_ready.wait(lock, stop, [this] { return m_value.has_value(); }))
+            throw Stopped{};
+        return *m_value;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable_any m_ready;
+    std::optional<T> m_value;
+};
+
+[[noreturn]] void notInstallable(const QString& why)
+{
+    throw UpdaterError(UpdaterError::Kind::notInstallable, why);
+}
+
+bool isSuccess(int status)
+{
+    return status >= 200 && status < 300;
+}
+
+// A download name that is safe as a file name in the staging folder.
+QString archiveFileName(const QUrl& url)
+{
+    QString name = url.fileName(QUrl::FullyDecoded);
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    if (name.isEmpty() || name.startsWith(QLatin1Char('.')))
+        name.prepend(QStringLiteral("update"));
+    return name;
+}
+
+} // namespace
+
+UpdateCycle::UpdateCycle(Setup setup, Post post, std::stop_source stop)
+    : m_setup(std::move(setup))
+    , m_post(std::move(post))
+    , m_stop(std::move(stop))
+{
+}
+
+std::function<void()> UpdateCycle::canceller() const
+{
+    return [stop = m_stop]() mutable { stop.request_stop(); };
+}
+
+void UpdateCycle::run()
+{
+    try {
+        check();
+    } catch (const Stopped&) {
+    } catch (const UpdaterError& error) {
+        reportError(error);
+    } catch (const std::exception& error) {
+        reportError(UpdaterError(UpdaterError::Kind::installFailed, describeException(error)));
+    }
+    m_post([](UpdaterUserDriver& driver) { driver.dismissUpdateInstallation(); });
+}
+
+void UpdateCycle::reportError(const UpdaterError& error)
+{
+    if (stopped())
+        return;
+    Logger::debug(QStringLiteral("Updater cycle for ") + m_setup.bundle.path() + QStringLiteral(" failed: ")
+                  + error.description());
+    try {
+        acknowledged([error](UpdaterUserDriver& driver, UpdaterAcknowledgement ack) { driver.showUpdaterError(error, ack); });
+    } catch (const Stopped&) {
+    }
+}
+
+void UpdateCycle::acknowledged(const std::function<void(UpdaterUserDriver&, UpdaterAcknowledgement)>& call)
+{
+    auto box = std::make_shared<ReplyBox<bool>>();
+    UpdaterAcknowledgement ack([box] { box->set(true); });
+    m_post([call, ack](UpdaterUserDriver& driver) { call(driver, ack); });
+    ack = {};
+    box->wait(m_stop.get_token());
+}
+
+UpdateChoice UpdateCycle::choose(const std::function<void(UpdaterUserDriver&, UpdaterReply<UpdateChoice>)>& call)
+{
+    auto box = std::make_shared<ReplyBox<UpdateChoice>>();
+    UpdaterReply<UpdateChoice> reply([box](const UpdateChoice& choice) { box->set(choice); }, UpdateChoice::dismiss);
+    m_post([call, reply](UpdaterUserDriver& driver) { call(driver, reply); });
+    reply = {};
+    return box->wait(m_stop.get_token());
+}
+
+void UpdateCycle::check()
+{
+    if (m_setup.askPermission) {
+        // The answer only lets the cycle go on: nothing is stored for the application.
+        auto box = std::make_shared<ReplyBox<bool>>();
+        UpdaterReply<UpdatePermissionResponse> reply([box](const UpdatePermissionResponse&) { box->set(true); },
+                                                     UpdatePermissionResponse{});
+        m_post([reply](UpdaterUserDriver& driver) { driver.showUpdatePermissionRequest(reply); });
+        reply = {};
+        box->wait(m_stop.get_token());
+    }
+    m_post([cancel = canceller()](UpdaterUserDriver& driver) { driver.showUserInitiatedUpdateCheck(cancel); });
+
+    HttpResponse response;
+    try {
+        response = m_setup.client->get(m_setup.feedUrl, m_stop.get_token());
+    } catch (const HttpError& error) {
+        if (error.kind() == HttpError::Kind::cancelled || stopped())
+            throw Stopped{};
+        if (error.kind() == HttpError::Kind::timeout)
+            throw UpdaterError(UpdaterError::Kind::timedOut, QStringLiteral("The update feed did not answer in time"));
+        throw UpdaterError(UpdaterError::Kind::feedFailed, QStringLiteral("The update feed could not be loaded: ") + error.description());
+    }
+    m_post([](UpdaterUserDriver& driver) { driver.dismissUserInitiatedUpdateCheck(); });
+    if (!isSuccess(response.statusCode))
+        throw UpdaterError(UpdaterError::Kind::feedFailed,
+                           QStringLiteral("The update feed answered with HTTP status ") + QString::number(response.statusCode));
+
+    const QUrl base = response.url.isEmpty() ? m_setup.feedUrl : response.url;
+    AppcastSelector::Criteria criteria;
+    criteria.installedVersion = m_setup.bundle.version();
+    criteria.systemVersion = m_setup.systemVersion;
+    criteria.allowedChannels = m_setup.allowedChannels;
+    const std::optional<AppcastItem> item = AppcastSelector::newestUpdate(AppcastParser::parse(response.body, base), criteria);
+
+    if (!item) {
+        acknowledged([](UpdaterUserDriver& driver, UpdaterAcknowledgement ack) { driver.showUpdateNotFound(ack); });
+        return;
+    }
+    const UpdateChoice choice = choose([item = *item](UpdaterUserDriver& driver, UpdaterReply<UpdateChoice> reply) {
+        driver.showUpdateFound(item, reply);
+    });
+    if (choice == UpdateChoice::install)
+        install(*item);
+}
+
+void UpdateCycle::install(const AppcastItem& item)
+{
+    if (item.informationOnly)
+        notInstallable(QStringLiteral("This update is informational only and cannot be installed"));
+    if (item.fileUrl.isEmpty())
+        notInstallable(item.hasDeltas ? QStringLiteral("Delta updates cannot be installed here, and the update has no full download")
+                                      : QStringLiteral("The update has no download"));
+    if (item.fileUrl.scheme() != QLatin1String("http") && item.fileUrl.scheme() != QLatin1String("https"))
+        notInstallable(QStringLiteral("The update's download address is not an http or https URL: ") + item.fileUrl.toString());
+    const QString type = item.installationType;
+    if (type == QLatin1String("package") || type == QLatin1String("interactive-package"))
+        notInstallable(QStringLiteral("Installer packages cannot be installed here"));
+    if (!type.isEmpty() && type != QLatin1String("application"))
+        notInstallable(QStringLiteral("The update's installation type \"") + type + QStringLiteral("\" is not supported"));
+    const QString fileName = archiveFileName(item.fileUrl);
+    switch (ArchiveExtractor::kindForName(fileName)) {
+    case ArchiveExtractor::Kind::diskImage:
+        notInstallable(QStringLiteral("Disk images cannot be installed here"));
+    case ArchiveExtractor::Kind::installerPackage:
+        notInstallable(QStringLiteral("Installer packages cannot be installed here"));
+    case ArchiveExtractor::Kind::delta:
+        notInstallable(QStringLiteral("Delta updates cannot be installed here"));
+    default:
+        break;
+    }
+    // Refuse before downloading anything that could never be verified.
+    EdSignatureVerifier::checkKeyAndSignature(item.edSignature, m_setup.bundle.string(QStringLiteral("SUPublicEDKey")));
+
+    // Staged beside the installed bundle, so that moving the update in is a rename.
+    const QFileInfo installed(m_setup.bundle.path());
+    QTemporaryDir staging(installed.dir().filePath(QStringLiteral(".") + installed.fileName() + QStringLiteral(".update-XXXXXX")));
+    if (!staging.isValid())
+        throw UpdaterError(UpdaterError::Kind::installFailed,
+                           QStringLiteral("The folder ") + installed.absolutePath()
+                               + QStringLiteral(" cannot be written, so the update cannot be installed"));
+    const QString archivePath = staging.filePath(fileName);
+    downloadAndVerify(item, archivePath);
+
+    m_post([](UpdaterUserDriver& driver) { driver.showDownloadDidStartExtractingUpdate(); });
+    const QString extracted = staging.filePath(QStringLiteral("extracted"));
+    QDir().mkpath(extracted);
+    ArchiveExtractor::extract(
+        archivePath, extracted,
+        [this](double fraction) { m_post([fraction](UpdaterUserDriver& driver) { driver.showExtractionReceivedProgress(fraction); }); },
+        m_stop.get_token());
+    const UpdaterBundle update = m_setup.installer->findUpdateBundle(extracted, m_setup.bundle);
+
+    const UpdateChoice choice = choose([](UpdaterUserDriver& driver, UpdaterReply<UpdateChoice> reply) {
+        driver.showReadyToInstallAndRelaunch(reply);
+    });
+    if (choice != UpdateChoice::install || stopped())
+        return;
+    m_post([](UpdaterUserDriver& driver) { driver.showInstallingUpdate(true); });
+    m_setup.installer->replace(m_setup.bundle.path(), update.path());
+    Logger::info(QStringLiteral("Updater installed version ") + update.version() + QStringLiteral(" at ") + m_setup.bundle.path());
+    acknowledged([](UpdaterUserDriver& driver, UpdaterAcknowledgement ack) { driver.showUpdateInstalledAndRelaunched(false, ack); });
+}
+
+void UpdateCycle::downloadAndVerify(const AppcastItem& item, const QString& archivePath)
+{
+    m_post([cancel = canceller()](UpdaterUserDriver& driver) { driver.showDownloadInitiated(cancel); });
+    bool lengthSent = false;
+    qint64 reported = 0;
+    auto sendLength = [&](qint64 expected) {
+        lengthSent = true;
+        const quint64 length = expected > 0 ? quint64(expected) : item.contentLength;
+        m_post([length](UpdaterUserDriver& driver) { driver.showDownloadDidReceiveExpectedContentLength(length); });
+    };
+    auto progress = [&](qint64 received, qint64 expected) {
+        if (!lengthSent && (expected > 0 || received > 0))
+            sendLength(expected);
+        if (received > reported) {
+            const quint64 length = quint64(received - reported);
+            reported = received;
+            m_post([length](UpdaterUserDriver& driver) { driver.showDownloadDidReceiveDataOfLength(length); });
+        }
+    };
+
+    HttpResponse response;
+    try {
+        response = m_setup.client->download(item.fileUrl, archivePath, progress, m_stop.get_token());
+    } catch (const HttpError& error) {
+        if (error.kind() == HttpError::Kind::cancelled || stopped())
+            throw Stopped{};
+        if (error.kind() == HttpError::Kind::timeout)
+            throw UpdaterError(UpdaterError::Kind::timedOut, QStringLiteral("The update download stalled and timed out"));
+        throw UpdaterError(UpdaterError::Kind::downloadFailed, QStringLiteral("The update could not be downloaded: ") + error.description());
+    }
+    if (!isSuccess(response.statusCode))
+        throw UpdaterError(UpdaterError::Kind::downloadFailed,
+                           QStringLiteral("The update download answered with HTTP status ") + QString::number(response.statusCode));
+    if (!lengthSent)
+        sendLength(-1);
+    EdSignatureVerifier::verifyFile(archivePath, item.edSignature, m_setup.bundle.string(QStringLiteral("SUPublicEDKey")));
+}
+
+} // namespace norvelle

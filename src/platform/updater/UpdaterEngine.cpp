@@ -1,0 +1,138 @@
+#include "platform/updater/UpdaterEngine.h"
+
+#include "platform/updater/BundleInstaller.h"
+#include "platform/updater/EdSignatureVerifier.h"
+#include "platform/updater/UpdateCycle.h"
+#include "platform/updater/UpdaterDelegate.h"
+#include "platform/updater/UpdaterError.h"
+#include "util/Logger.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+
+namespace norvelle {
+
+// What queued main-thread calls need; they run only while the updater lives.
+struct UpdaterEngine::Shared {
+    UpdaterUserDriver* driver = nullptr;
+    bool alive = true;
+    bool sessionInProgress = false;
+};
+
+namespace {
+
+void postToMainThread(std::function<void()> call)
+{
+    if (QCoreApplication* app = QCoreApplication::instance())
+        QMetaObject::invokeMethod(app, std::move(call), Qt::QueuedConnection);
+}
+
+[[noreturn]] void refuse(UpdaterError::Kind kind, const QString& why)
+{
+    throw UpdaterError(kind, why);
+}
+
+} // namespace
+
+UpdaterEngine::UpdaterEngine(QString bundlePath, UpdaterUserDriver& driver, UpdaterDelegate* delegate,
+                             UpdaterFactory::Options options)
+    : m_bundlePath(std::move(bundlePath))
+    , m_delegate(delegate)
+    , m_options(std::move(options))
+    , m_shared(std::make_shared<Shared>())
+{
+    m_shared->driver = &driver;
+    if (!m_options.client)
+        m_options.client = std::make_shared<HttpClient>(m_options.http);
+    if (!m_options.installer)
+        m_options.installer = std::make_shared<BundleInstaller>();
+}
+
+UpdaterEngine::~UpdaterEngine()
+{
+    m_shared->alive = false;
+    m_stop.request_stop();
+    // m_worker joins when it is destroyed.
+}
+
+void UpdaterEngine::start()
+{
+    std::optional<UpdaterBundle> bundle = UpdaterBundle::load(m_bundlePath);
+    if (!bundle)
+        refuse(UpdaterError::Kind::invalidBundle,
+               QStringLiteral("The application at ") + m_bundlePath + QStringLiteral(" has no readable Info.plist"));
+    if (bundle->version().isEmpty())
+        refuse(UpdaterError::Kind::invalidBundle,
+               QStringLiteral("The application at ") + m_bundlePath + QStringLiteral(" has no bundle version"));
+
+    std::optional<QString> feed = m_delegate ? m_delegate->feedUrlString() : std::nullopt;
+    if (!feed)
+        feed = bundle->string(QStringLiteral("SUFeedURL"));
+    const QString feedText = feed->trimmed();
+    if (feedText.isEmpty())
+        refuse(UpdaterError::Kind::invalidFeed, QStringLiteral("The application names no update feed (SUFeedURL)"));
+    const QUrl url(feedText, QUrl::StrictMode);
+    if (!url.isValid() || url.host().isEmpty()
+        || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")))
+        refuse(UpdaterError::Kind::invalidFeed, QStringLiteral("The update feed address is not an http or https URL: ") + feedText);
+
+    const QString key = QStringLiteral("SUPublicEDKey");
+    if (bundle->contains(key) && !EdSignatureVerifier::decodePublicKey(bundle->string(key)))
+        refuse(UpdaterError::Kind::invalidPublicKey,
+               QStringLiteral("The application's public EdDSA key (SUPublicEDKey) is malformed"));
+
+    m_bundle = std::move(bundle);
+    m_feedUrl = url;
+}
+
+bool UpdaterEngine::checkForUpdates()
+{
+    if (!canCheckForUpdates()) {
+        Logger::debug(QStringLiteral("Updater check ignored for ") + m_bundlePath
+                      + (m_bundle ? QStringLiteral(": a cycle is running") : QStringLiteral(": not started")));
+        return false;
+    }
+    if (m_worker.joinable())
+        m_worker.join(); // the previous cycle has reported its end; its thread is finishing
+
+    UpdateCycle::Setup setup;
+    setup.bundle = *m_bundle;
+    setup.feedUrl = m_feedUrl;
+    setup.allowedChannels = m_delegate ? m_delegate->allowedChannels() : QSet<QString>();
+    setup.systemVersion = m_options.systemVersion;
+    setup.askPermission = !m_permissionAsked && !m_bundle->contains(QStringLiteral("SUEnableAutomaticChecks"));
+    setup.client = m_options.client;
+    setup.installer = m_options.installer;
+    m_permissionAsked = true;
+
+    m_stop = std::stop_source();
+    m_shared->sessionInProgress = true;
+    std::weak_ptr<Shared> weak = m_shared;
+    auto post = [weak](UpdateCycle::DriverCall call) {
+        postToMainThread([weak, call = std::move(call)] {
+            const std::shared_ptr<Shared> shared = weak.lock();
+            if (shared && shared->alive)
+                call(*shared->driver);
+        });
+    };
+    m_worker = std::jthread([cycle = std::make_shared<UpdateCycle>(std::move(setup), post, m_stop), weak] {
+        cycle->run();
+        postToMainThread([weak] {
+            if (const std::shared_ptr<Shared> shared = weak.lock())
+                shared->sessionInProgress = false;
+        });
+    });
+    return true;
+}
+
+bool UpdaterEngine::canCheckForUpdates() const
+{
+    return m_bundle.has_value() && !m_shared->sessionInProgress;
+}
+
+bool UpdaterEngine::sessionInProgress() const
+{
+    return m_shared->sessionInProgress;
+}
+
+} // namespace norvelle

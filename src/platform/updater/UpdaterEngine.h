@@ -1,0 +1,48 @@
+#pragma once
+
+#include "platform/updater/Updater.h"
+#include "platform/updater/UpdaterBundle.h"
+#include "platform/updater/UpdaterFactory.h"
+
+#include <memory>
+#include <stop_token>
+#include <thread>
+
+namespace norvelle {
+
+class UpdaterDelegate;
+class UpdaterUserDriver;
+
+// The appcast updater proper. Each cycle runs on a thread of its own (never on the
+// shared I/O pool, so a full pool cannot hold it up); its driver messages are queued
+// to the main thread in order and dropped once the updater is gone. Destroying the
+// updater stops a running cycle and waits for its thread, which only takes as long
+// as the current network read or file step needs to notice.
+class UpdaterEngine : public Updater {
+public:
+    UpdaterEngine(QString bundlePath, UpdaterUserDriver& driver, UpdaterDelegate* delegate, UpdaterFactory::Options options);
+    ~UpdaterEngine() override;
+    UpdaterEngine(const UpdaterEngine&) = delete;
+    UpdaterEngine& operator=(const UpdaterEngine&) = delete;
+
+    void start() override;
+    bool checkForUpdates() override;
+    bool canCheckForUpdates() const override;
+    bool sessionInProgress() const override;
+    QUrl feedUrl() const override { return m_feedUrl; }
+
+private:
+    struct Shared;
+
+    QString m_bundlePath;
+    UpdaterDelegate* m_delegate;
+    UpdaterFactory::Options m_options;
+    std::shared_ptr<Shared> m_shared;
+    std::optional<UpdaterBundle> m_bundle;
+    QUrl m_feedUrl;
+    bool m_permissionAsked = false;
+    std::stop_source m_stop;
+    std::jthread m_worker;
+};
+
+} // namespace norvelle

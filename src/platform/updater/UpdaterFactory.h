@@ -1,0 +1,42 @@
+#pragma once
+
+#include "platform/http/HttpClient.h"
+#include "platform/updater/Updater.h"
+
+#include <QString>
+#include <memory>
+#include <optional>
+
+namespace norvelle {
+
+class BundleInstaller;
+class UpdaterDelegate;
+class UpdaterUserDriver;
+
+// Creates updaters. Users hold a factory and tests replace it with one that makes
+// fake updaters playing scripted callback sequences.
+class UpdaterFactory {
+public:
+    struct Options {
+        HttpClient::Options http;                  // idle timeout, CA file, user agent
+        std::shared_ptr<const HttpClient> client;  // replaces a client made from `http`
+        std::optional<QString> systemVersion;      // none on Linux: system limits of items ignored
+        std::shared_ptr<BundleInstaller> installer; // replaces the standard installer
+    };
+
+    UpdaterFactory();
+    explicit UpdaterFactory(Options options);
+    virtual ~UpdaterFactory();
+
+    // An updater for the bundle at bundlePath. The driver, and the delegate when
+    // given, must outlive it. Call on the main thread.
+    virtual std::unique_ptr<Updater> create(const QString& bundlePath, UpdaterUserDriver& driver,
+                                            UpdaterDelegate* delegate) const;
+
+    const Options& options() const { return m_options; }
+
+private:
+    Options m_options;
+};
+
+} // namespace norvelle

@@ -1,0 +1,258 @@
+#include "services/DiscoveryService.h"
+
+#include "platform/Paths.h"
+#include "platform/plist/PropertyList.h"
+#include "services/ApplicationScanner.h"
+#include "sources/brew/BrewService.h"
+#include "sources/mas/MASService.h"
+#include "sources/sparkle/SparkleService.h"
+#include "util/Logger.h"
+#include "util/TaskGroup.h"
+
+#include <QCollator>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+
+namespace norvelle {
+
+namespace {
+
+QString seconds(const QElapsedTimer& timer)
+{
+    // QString::number ignores the locale, so the decimal point is always a point.
+    return QString::number(double(timer.nsecsElapsed()) / 1e9, 'f', 2) + QStringLiteral("s");
+}
+
+// The dictionary of an existing Info.plist; none when its top level is no dictionary.
+// Throws when the file cannot be read or is no property list.
+std::optional<QVariantMap> readInfoPlist(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Error(QStringLiteral("Could not read ") + path + QStringLiteral(": ") + file.errorString());
+    if (file.size() > PropertyList::maximumSize)
+        throw Error(QStringLiteral("Could not read ") + path + QStringLiteral(": the file is too large"));
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw Error(QStringLiteral("Could not read ") + path + QStringLiteral(": ") + file.errorString());
+    const std::optional<QVariant> root = PropertyList::parse(bytes);
+    if (!root)
+        throw Error(QStringLiteral("Could not parse ") + path + QStringLiteral(" as a property list"));
+    if (root->typeId() != QMetaType::QVariantMap)
+        return std::nullopt;
+    return root->toMap();
+}
+
+bool isUsableFeed(const QString& text, const QString& refusedDomain)
+{
+    return text.startsWith(QLatin1String("https://"))
+        && (refusedDomain.isEmpty() || !text.contains(refusedDomain));
+}
+
+std::optional<QUrl> parseFeed(const QString& text)
+{
+    const QUrl url(text, QUrl::StrictMode);
+    if (!url.isValid() || url.host().isEmpty())
+        return std::nullopt;
+    return url;
+}
+
+} // namespace
+
+DiscoveryService::DiscoveryService(std::shared_ptr<BrewService> brewService, std::shared_ptr<MASService> masService,
+                                   std::shared_ptr<SparkleService> sparkleService,
+                                   QSet<QString> filteredBundleIdentifiers, Options options)
+    : m_brewService(std::move(brewService))
+    , m_masService(std::move(masService))
+    , m_sparkleService(std::move(sparkleService))
+    , m_filteredBundleIdentifiers(std::move(filteredBundleIdentifiers))
+    , m_applicationsFolder(options.applicationsFolder.isEmpty() ? Paths::defaults().applicationsFolder
+                                                                : options.applicationsFolder)
+    , m_refusedFeedDomain(options.refusedFeedDomain.isEmpty() ? QString::fromLatin1(kRefusedFeedDomain)
+                                                              : options.refusedFeedDomain)
+    , m_sortLocale(options.sortLocale.value_or(defaultSortLocale()))
+{
+}
+
+DiscoveryService::~DiscoveryService() = default;
+
+QSet<QString> DiscoveryService::defaultFilteredBundleIdentifiers(const QString& ownBundleIdentifier)
+{
+    return {QStringLiteral("com.apple.Safari"), ownBundleIdentifier,
+            QStringLiteral("com.apple.appleseed.FeedbackAssistant")};
+}
+
+QLocale DiscoveryService::defaultSortLocale()
+{
+    const QLocale system = QLocale::system();
+    if (system.language() == QLocale::C)
+        return QLocale(QLocale::English, QLocale::UnitedStates);
+    return system;
+}
+
+void DiscoveryService::loadTables(const EnvironmentStatus& environment)
+{
+    TaskGroup<void> group;
+    if (environment.hasHomebrew)
+        group.add([this] { m_brewService->loadInstalledCasks(); });
+    else
+        Logger::info(QStringLiteral("Skipping Homebrew cask loading - Homebrew not installed"));
+    if (environment.hasMAS)
+        group.add([this] { m_masService->loadInstalledApps(); });
+    else
+        Logger::info(QStringLiteral("Skipping MAS app loading - MAS CLI not installed"));
+    group.waitAll();
+}
+
+QList<std::shared_ptr<Application>> DiscoveryService::discoverApplications(const EnvironmentStatus& environment)
+{
+    QElapsedTimer total;
+    total.start();
+    loadTables(environment);
+    Logger::info(QStringLiteral("Parallel data loading: ") + seconds(total));
+
+    const ApplicationScanner::Result scan = ApplicationScanner::scan(m_applicationsFolder);
+    for (const QString& folder : scan.unreadableFolders)
+        Logger::warning(QStringLiteral("Skipping a folder that cannot be listed: ") + folder);
+
+    QElapsedTimer build;
+    build.start();
+    const bool hasHomebrew = environment.hasHomebrew;
+    const bool hasMAS = environment.hasMAS;
+    TaskGroup<std::shared_ptr<Application>> group;
+    for (const QString& path : scan.bundlePaths) {
+        group.add([this, path, hasHomebrew, hasMAS]() -> std::shared_ptr<Application> {
+            try {
+                return discoverApplication(QUrl::fromLocalFile(path), hasHomebrew, hasMAS);
+            } catch (const std::exception& error) {
+                // One broken bundle must not hide every other application.
+                Logger::warning(QStringLiteral("Skipping the application at ") + path + QStringLiteral(": ")
+                                + describeException(error));
+                return nullptr;
+            }
+        });
+    }
+    std::vector<std::shared_ptr<Application>> built = group.waitAll();
+
+    QList<std::shared_ptr<Application>> applications;
+    applications.reserve(qsizetype(built.size()));
+    for (std::shared_ptr<Application>& application : built) {
+        if (application)
+            applications.append(std::move(application));
+    }
+    sortByName(applications, m_sortLocale);
+
+    Logger::info(QStringLiteral("App discovery: ") + seconds(build));
+    Logger::info(QStringLiteral("Total discovery: ") + seconds(total));
+    return applications;
+}
+
+std::shared_ptr<Application> DiscoveryService::discoverApplication(const QUrl& url, bool hasHomebrew, bool hasMAS)
+{
+    const QString path = url.toLocalFile();
+    const QString plistPath = path + QStringLiteral("/Contents/Info.plist");
+    if (!QFileInfo::exists(plistPath))
+        return nullptr;
+    const std::optional<QVariantMap> info = readInfoPlist(plistPath);
+    if (!info)
+        return nullptr;
+    const std::optional<QString> bundleIdentifier =
+        PropertyList::string(*info, QStringLiteral("CFBundleIdentifier"));
+    if (!bundleIdentifier || m_filteredBundleIdentifiers.contains(*bundleIdentifier))
+        return nullptr;
+
+    const QString name = displayName(path);
+    const QString version = installedVersion(*info);
+
+    // The App Store adapter answers a record exactly for the identifiers `mas list` named.
+    std::optional<MAS> mas;
+    if (hasMAS)
+        mas = m_masService->masInfo(*bundleIdentifier, version);
+    const bool isAppStore = mas.has_value();
+
+    bool hasHomebrewSource = false;
+    std::optional<Cask> cask;
+    if (hasHomebrew) {
+        hasHomebrewSource =
+            m_brewService->hasCask(path) || m_brewService->matchCaskByTrash(path, *bundleIdentifier);
+        if (hasHomebrewSource)
+            cask = m_brewService->caskInfo(path);
+        else
+            cask = m_brewService->findAdoptableCask(name, path);
+    }
+
+    std::optional<SparkleInfo> sparkleInfo;
+    if (const std::optional<QUrl> feed = feedURL(*info, m_refusedFeedDomain))
+        sparkleInfo = SparkleInfo{*feed, std::nullopt, std::nullopt, true};
+
+    return Application::create(name, *bundleIdentifier, url, version,
+                               sourceList(isAppStore, hasHomebrewSource, sparkleInfo.has_value()), std::nullopt,
+                               std::move(cask), std::move(mas), std::move(sparkleInfo));
+}
+
+QString DiscoveryService::installedVersion(const QVariantMap& info)
+{
+    const std::optional<QString> shortVersion = PropertyList::string(info, QStringLiteral("CFBundleShortVersionString"));
+    const std::optional<QString> build = PropertyList::string(info, QStringLiteral("CFBundleVersion"));
+    if (shortVersion) {
+        if (build && !build->isEmpty() && *build != *shortVersion)
+            return *shortVersion + u',' + *build;
+        return *shortVersion;
+    }
+    if (build)
+        return *build;
+    return QStringLiteral("1.0");
+}
+
+std::optional<QUrl> DiscoveryService::feedURL(const QVariantMap& info, const QString& refusedDomain)
+{
+    // The feed used is the first one that passes every test, so a refused or plain-http entry
+    // earlier in the list is never fetched.
+    for (const char* key : kFeedKeys) {
+        const std::optional<QString> value = PropertyList::string(info, QString::fromLatin1(key));
+        if (!value || !isUsableFeed(*value, refusedDomain))
+            continue;
+        if (std::optional<QUrl> url = parseFeed(*value))
+            return url;
+    }
+    return std::nullopt;
+}
+
+QList<Application::Source> DiscoveryService::sourceList(bool appStore, bool homebrew, bool sparkle)
+{
+    QList<Application::Source> sources;
+    if (appStore)
+        sources.append(Application::Source::appStore);
+    if (homebrew)
+        sources.append(Application::Source::homebrew);
+    if (sparkle)
+        sources.append(Application::Source::sparkle);
+    if (sources.isEmpty())
+        sources.append(Application::Source::other);
+    return sources;
+}
+
+void DiscoveryService::sortByName(QList<std::shared_ptr<Application>>& applications, const QLocale& locale)
+{
+    QCollator collator(locale);
+    collator.setNumericMode(true);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    collator.setIgnorePunctuation(false);
+    std::stable_sort(applications.begin(), applications.end(),
+                     [&collator](const std::shared_ptr<Application>& a, const std::shared_ptr<Application>& b) {
+                         return collator.compare(a->name(), b->name()) < 0;
+                     });
+}
+
+QString DiscoveryService::displayName(const QString& bundlePath)
+{
+    QString name = QFileInfo(QDir::cleanPath(bundlePath)).fileName();
+    if (name.endsWith(QLatin1String(".app")))
+        name.chop(4);
+    return name;
+}
+
+} // namespace norvelle

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "model/Application.h"
+#include "model/EnvironmentStatus.h"
+#include "model/Update.h"
+#include "model/UpdateProgress.h"
+
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+namespace norvelle {
+
+class BrewService;
+class MASService;
+class SparkleService;
+
+// Finds the one update to offer for each application, and installs updates through the
+// source that offered them.
+//
+// Thread-safe and blocking; call it from worker threads. A check refreshes the Homebrew and
+// App Store outdated listings in parallel, then asks every application's sources in parallel
+// on the I/O pool. Applications are read through snapshots; nothing here changes one.
+class UpdateService {
+public:
+    // Called once per progress value, one call at a time per run, in the order the values
+    // were made. It may run on the calling thread, on an adapter's reader thread or (Sparkle)
+    // on the main thread, and must return quickly.
+    using ProgressHandler = std::function<void(const UpdateProgress& progress)>;
+
+    UpdateService(std::shared_ptr<BrewService> brewService, std::shared_ptr<MASService> masService,
+                  std::shared_ptr<SparkleService> sparkleService);
+    virtual ~UpdateService();
+    UpdateService(const UpdateService&) = delete;
+    UpdateService& operator=(const UpdateService&) = delete;
+
+    // Update per bundle identifier, for the applications some source offers one for. Throws
+    // only the error of a failed outdated listing, after both listings have ended.
+    virtual QHash<QString, Update> checkForUpdates(const QList<std::shared_ptr<Application>>& applications,
+                                                   const EnvironmentStatus& environment);
+
+    // The update chosen among what the given sources offer; never throws.
+    virtual std::optional<Update> checkForUpdate(const std::shared_ptr<Application>& application,
+                                                 const QList<Application::Source>& sources);
+
+    // Installs the application's update. Throws NorvelleError noUpdateAvailable or
+    // updateAlreadyInProgress (refusals); every later failure is a result with success false.
+    virtual Update::Result updateApplication(const std::shared_ptr<Application>& application,
+                                             const ProgressHandler& progressHandler);
+
+    // One run after another, one result per application in input order; never throws.
+    virtual QList<Update::Result> updateAll(const QList<std::shared_ptr<Application>>& applications,
+                                            const ProgressHandler& progressHandler);
+
+    // The status a line of tool output or a progress message stands for.
+    static UpdateProgress::Status updateProgressStatus(const QString& text);
+
+    // The running updates and their latest values (empty when nothing runs).
+    QSet<QString> activeUpdates() const;
+    std::optional<UpdateProgress> currentProgress(const QString& bundleIdentifier) const;
+
+private:
+    class Run;
+
+    std::optional<Update> selectCandidate(const QString& name, const QList<Update>& candidates) const;
+    void store(const QString& key, const UpdateProgress& value);
+    void finishRun(const QString& key);
+
+    const std::shared_ptr<BrewService> m_brewService;
+    const std::shared_ptr<MASService> m_masService;
+    const std::shared_ptr<SparkleService> m_sparkleService;
+
+    // Held only for single accesses to the tables; never across a call out.
+    mutable std::mutex m_mutex;
+    QSet<QString> m_activeUpdates;
+    QHash<QString, UpdateProgress> m_updateProgress;
+};
+
+} // namespace norvelle

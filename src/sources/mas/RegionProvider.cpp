@@ -1,0 +1,7 @@
+#include "sources/mas/RegionProvider.h"
+
+namespace norvelle {
+
+RegionProvider::~RegionProvider() = default;
+
+} // namespace norvelle

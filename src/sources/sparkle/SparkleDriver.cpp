@@ -1,0 +1,80 @@
+#include "sources/sparkle/SparkleDriver.h"
+
+#include "model/NorvelleError.h"
+#include "platform/updater/Updater.h"
+#include "platform/updater/UpdaterFactory.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+
+namespace norvelle {
+
+SparkleDriver::SparkleDriver(UpdaterBundle bundle, std::shared_ptr<const UpdaterFactory> factory)
+    : m_bundle(std::move(bundle))
+    , m_factory(std::move(factory))
+{
+}
+
+SparkleDriver::~SparkleDriver() = default;
+
+void SparkleDriver::showUpdatePermissionRequest(UpdaterReply<UpdatePermissionResponse> reply)
+{
+    reply(UpdatePermissionResponse{.automaticUpdateChecks = false, .sendSystemProfile = false});
+}
+
+void SparkleDriver::dismissUpdateInstallation()
+{
+    // Queued like every other reaction, so an outcome that an earlier message posted
+    // is delivered first.
+    post([this] {
+        if (!m_hasOutcome)
+            closedWithoutOutcome();
+        release();
+    });
+}
+
+std::exception_ptr SparkleDriver::launch()
+{
+    const std::shared_ptr<SparkleDriver> keepAlive = shared_from_this();
+    std::unique_ptr<Updater> updater = m_factory->create(m_bundle.path(), *this, this);
+    try {
+        updater->start();
+    } catch (...) {
+        return std::current_exception();
+    }
+    m_updater = std::move(updater);
+    m_self = keepAlive;
+    if (!m_updater->checkForUpdates()) {
+        // No cycle runs, so no message would ever end this one.
+        release();
+        return std::make_exception_ptr(NorvelleError::sparkleUpdateFailed());
+    }
+    return nullptr;
+}
+
+void SparkleDriver::post(std::function<void()> work)
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return;
+    QMetaObject::invokeMethod(
+        app, [self = shared_from_this(), work = std::move(work)] { work(); }, Qt::QueuedConnection);
+}
+
+bool SparkleDriver::claimOutcome()
+{
+    if (m_hasOutcome)
+        return false;
+    m_hasOutcome = true;
+    return true;
+}
+
+void SparkleDriver::release()
+{
+    // Ends the updater (its cycle is over) and lets go of this driver once the caller
+    // holding it returns.
+    const std::unique_ptr<Updater> updater = std::move(m_updater);
+    m_self.reset();
+}
+
+} // namespace norvelle

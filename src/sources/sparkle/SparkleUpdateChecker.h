@@ -1,0 +1,52 @@
+#pragma once
+
+#include "sources/sparkle/SparkleDriver.h"
+#include "sources/sparkle/SparkleUpdate.h"
+
+#include <QString>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace norvelle {
+
+class Application;
+
+// Runs one update check of another application and reports the newest item of its
+// appcast as a SparkleUpdate; it never installs anything. An updater error counts as
+// "no update" (and is logged); only an updater that cannot start, or a cycle that
+// closes without any answer, ends the check as failed.
+class SparkleUpdateChecker : public SparkleDriver {
+public:
+    // Success: update present when one is offered, none when not; failure: error set.
+    using Completion = std::function<void(std::optional<SparkleUpdate> update, std::exception_ptr error)>;
+
+    // The feed is the one discovery accepted for the application (its sparkleInfo);
+    // an application without one is checked with its bundle's "SUFeedURL".
+    SparkleUpdateChecker(std::shared_ptr<Application> application, UpdaterBundle bundle,
+                         std::shared_ptr<const UpdaterFactory> factory, Completion completion);
+
+    void start();
+
+    void showUpdateFound(const AppcastItem& item, UpdaterReply<UpdateChoice> reply) override;
+    void showUpdateNotFound(UpdaterAcknowledgement acknowledgement) override;
+    void showUpdaterError(const UpdaterError& error, UpdaterAcknowledgement acknowledgement) override;
+    void showReadyToInstallAndRelaunch(UpdaterReply<UpdateChoice> reply) override;
+    void showUpdateInstalledAndRelaunched(bool relaunched, UpdaterAcknowledgement acknowledgement) override;
+
+    std::optional<QString> feedUrlString() override;
+
+protected:
+    void closedWithoutOutcome() override;
+
+private:
+    SparkleUpdate makeUpdate(const AppcastItem& item) const;
+    void finish(std::optional<SparkleUpdate> update, std::exception_ptr error);
+
+    std::shared_ptr<Application> m_application;
+    QString m_feedURL;
+    Completion m_completion;
+};
+
+} // namespace norvelle
