@@ -74,6 +74,9 @@ struct CoordinatorTestWorld {
     CoordinatorTestWorld()
     {
         store.setEnvironmentStatus(EnvironmentStatus{true, true, true, QStringLiteral("/usr/local/bin/brew")});
+        // Its start-up lines come before the test's own.
+        ignore->waitForStartup();
+        log.clear();
     }
 
     // Every gate opens before the fakes go, so no worker stays blocked on them.
