@@ -65,9 +65,9 @@ AdoptionProgress::Status AppCoordinator::adoptionStatus(const QString& line)
 {
     using Status = AdoptionProgress::Status;
     static const std::pair<const char*, Status> keywords[] = {
-        {"download", Status::downloading}, {"install", Status::adopting},   {"adopt", Status::adopting},
-        {"verif", Status::verifying},      {"link", Status::verifying},     {"complete", Status::completed},
-        {"success", Status::completed},    {"fail", Status::failed},        {"error", Status::failed},
+        {"download", Status::downloading}, {"install", Status::adopting}, {"adopt", Status::adopting},
+        {"verif", Status::verifying},      {"link", Status::verifying},   {"complete", Status::completed},
+        {"success", Status::completed},    {"fail", Status::failed},      {"error", Status::failed},
     };
     const QString lower = line.toLower();
     for (const auto& [keyword, status] : keywords) {
@@ -77,7 +77,8 @@ AdoptionProgress::Status AppCoordinator::adoptionStatus(const QString& line)
     return Status::adopting;
 }
 
-QList<AppCoordinator::ApplicationList> AppCoordinator::makeBatches(const ApplicationList& applications, int batchSize)
+QList<AppCoordinator::ApplicationList> AppCoordinator::makeBatches(const ApplicationList& applications,
+                                                                   int batchSize)
 {
     const qsizetype size = std::max(1, batchSize);
     QList<ApplicationList> batches;

@@ -43,10 +43,11 @@ public:
     using AdoptionProgressHandler = std::function<void(const AdoptionProgress&)>;
 
     // `store` lives on the main thread and must outlive the coordinator.
-    AppCoordinator(std::shared_ptr<DiscoveryService> discoveryService, std::shared_ptr<UpdateService> updateService,
-                   std::shared_ptr<IgnoreService> ignoreService,
-                   std::shared_ptr<EnvironmentService> environmentService, std::shared_ptr<BrewService> brewService,
-                   ApplicationStore& store, std::shared_ptr<const Clock> clock = nullptr);
+    AppCoordinator(std::shared_ptr<DiscoveryService> discoveryService,
+                   std::shared_ptr<UpdateService> updateService, std::shared_ptr<IgnoreService> ignoreService,
+                   std::shared_ptr<EnvironmentService> environmentService,
+                   std::shared_ptr<BrewService> brewService, ApplicationStore& store,
+                   std::shared_ptr<const Clock> clock = nullptr);
     virtual ~AppCoordinator();
     AppCoordinator(const AppCoordinator&) = delete;
     AppCoordinator& operator=(const AppCoordinator&) = delete;
@@ -61,7 +62,8 @@ public:
 
     // Updates. A batch never throws; a refused one returns an empty list. A batch size
     // below 1 counts as 1.
-    virtual Update::Result updateApplication(const ApplicationPtr& application, const UpdateProgressHandler& progress);
+    virtual Update::Result updateApplication(const ApplicationPtr& application,
+                                             const UpdateProgressHandler& progress);
     virtual QList<Update::Result> updateApplications(const ApplicationList& applications, int batchSize,
                                                      const UpdateProgressHandler& progress);
     // Stops the running batch before its next chunk; the chunk under way finishes.
@@ -96,7 +98,10 @@ private:
     // Clears one busy flag when the operation that set it ends, by any path.
     class FlagReset {
     public:
-        FlagReset(AppCoordinator& coordinator, bool AppCoordinator::*flag) : m_coordinator(coordinator), m_flag(flag) {}
+        FlagReset(AppCoordinator& coordinator, bool AppCoordinator::*flag)
+            : m_coordinator(coordinator), m_flag(flag)
+        {
+        }
         ~FlagReset() { m_coordinator.clearFlag(m_flag); }
         FlagReset(const FlagReset&) = delete;
         FlagReset& operator=(const FlagReset&) = delete;

@@ -27,7 +27,8 @@ QString describeCask(const std::optional<Cask>& cask)
 {
     if (!cask)
         return QStringLiteral("none");
-    return QStringLiteral("Cask(caskName: %1, currentVersion: %2, latestVersion: %3, adopted: %4, adoptable: %5)")
+    return QStringLiteral(
+               "Cask(caskName: %1, currentVersion: %2, latestVersion: %3, adopted: %4, adoptable: %5)")
         .arg(cask->caskName, cask->currentVersion, cask->latestVersion, boolText(cask->adopted),
              boolText(cask->adoptable));
 }
@@ -73,7 +74,8 @@ void AppCoordinator::skipVersion(const ApplicationPtr& application)
         application->setUpdate(std::nullopt);
         m_store.updateDockBadge();
     });
-    Logger::info(QStringLiteral("Ignored version ") + version + QStringLiteral(" for ") + application->name());
+    Logger::info(QStringLiteral("Ignored version ") + version + QStringLiteral(" for ") +
+                 application->name());
 }
 
 void AppCoordinator::unskipVersion(const ApplicationPtr& application)
@@ -86,7 +88,8 @@ void AppCoordinator::unskipVersion(const ApplicationPtr& application)
     Logger::info(QStringLiteral("Unignored version for ") + application->name());
 }
 
-void AppCoordinator::adoptApplication(const ApplicationPtr& application, const AdoptionProgressHandler& progress)
+void AppCoordinator::adoptApplication(const ApplicationPtr& application,
+                                      const AdoptionProgressHandler& progress)
 {
     const std::optional<Cask> cask = invokeOnMain([&] { return application->cask(); });
     if (!cask || !cask->adoptable)
@@ -135,7 +138,8 @@ void AppCoordinator::adoptApplication(const ApplicationPtr& application, const A
         value.startTime = startTime;
         progress(value);
     };
-    report(AdoptionProgress::Status::queued, 0.0, QStringLiteral("Starting adoption... (this may take a moment)"));
+    report(AdoptionProgress::Status::queued, 0.0,
+           QStringLiteral("Starting adoption... (this may take a moment)"));
 
     ApplicationPtr rediscovered;
     try {
@@ -149,7 +153,8 @@ void AppCoordinator::adoptApplication(const ApplicationPtr& application, const A
     } catch (...) {
         const QString description = describeException(std::current_exception());
         report(AdoptionProgress::Status::failed, 0.0, description);
-        Logger::error(QStringLiteral("Failed to adopt cask for ") + name + QStringLiteral(": ") + description);
+        Logger::error(QStringLiteral("Failed to adopt cask for ") + name + QStringLiteral(": ") +
+                      description);
         throw;
     }
 

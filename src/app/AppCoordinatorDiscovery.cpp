@@ -83,8 +83,9 @@ void AppCoordinator::applyUpdateResults(const ApplicationList& applications, con
         const std::optional<QString> skipped = application->skippedVersion();
         if (skipped && *skipped == found.latestVersion) {
             application->setUpdate(std::nullopt);
-            Logger::debug(QStringLiteral("Skipping update for ") + application->name() + QStringLiteral(" version ") +
-                          found.latestVersion + QStringLiteral(" - version is skipped"));
+            Logger::debug(QStringLiteral("Skipping update for ") + application->name() +
+                          QStringLiteral(" version ") + found.latestVersion +
+                          QStringLiteral(" - version is skipped"));
             continue;
         }
         application->setUpdate(found);
@@ -103,8 +104,8 @@ void AppCoordinator::clearSkippedVersion(const ApplicationPtr& application, cons
 {
     application->setSkippedVersion(std::nullopt);
     Logger::info(QStringLiteral("Clearing skipped version for ") + application->name() +
-                 QStringLiteral(" - new version ") + latestVersion + QStringLiteral(" is available (was skipping ") +
-                 oldSkippedVersion + QStringLiteral(")"));
+                 QStringLiteral(" - new version ") + latestVersion +
+                 QStringLiteral(" is available (was skipping ") + oldSkippedVersion + QStringLiteral(")"));
     // Nobody waits for the ignore list; the file write stays off the main thread.
     ioPool().start([ignoreService = m_ignoreService, bundleIdentifier = application->bundleIdentifier()] {
         try {
@@ -162,8 +163,9 @@ void AppCoordinator::applyUpdateResult(const std::optional<Update>& found, const
     }
     if (*skipped == found->latestVersion) {
         application->setUpdate(std::nullopt);
-        Logger::debug(QStringLiteral("Skipping update for ") + application->name() + QStringLiteral(" version ") +
-                      found->latestVersion + QStringLiteral(" - version is skipped"));
+        Logger::debug(QStringLiteral("Skipping update for ") + application->name() +
+                      QStringLiteral(" version ") + found->latestVersion +
+                      QStringLiteral(" - version is skipped"));
         return;
     }
     application->setUpdate(found);
@@ -180,7 +182,8 @@ void AppCoordinator::refreshApplication(const ApplicationPtr& application)
     const ApplicationPtr rediscovered =
         m_discoveryService->discoverApplication(application->path(), status.hasHomebrew, status.hasMAS);
     if (!rediscovered) {
-        Logger::error(QStringLiteral("Failed to rediscover application at path: ") + application->path().toLocalFile());
+        Logger::error(QStringLiteral("Failed to rediscover application at path: ") +
+                      application->path().toLocalFile());
         throw CoordinatorError::applicationNotFound();
     }
 

@@ -143,9 +143,11 @@ QList<Update::Result> AppCoordinator::runBatch(const ApplicationList& applicatio
             const QString name = result.application->name();
             try {
                 refreshApplication(result.application);
-                Logger::info(QStringLiteral("Rediscovered ") + name + QStringLiteral(" after successful update"));
+                Logger::info(QStringLiteral("Rediscovered ") + name +
+                             QStringLiteral(" after successful update"));
             } catch (...) {
-                Logger::error(QStringLiteral("Failed to rediscover ") + name + QStringLiteral(" after update: ") +
+                Logger::error(QStringLiteral("Failed to rediscover ") + name +
+                              QStringLiteral(" after update: ") +
                               describeException(std::current_exception()));
             }
         }
@@ -153,7 +155,8 @@ QList<Update::Result> AppCoordinator::runBatch(const ApplicationList& applicatio
     invokeOnMain([&] { m_store.updateDockBadge(); });
     const auto successful =
         std::count_if(results.cbegin(), results.cend(), [](const Update::Result& r) { return r.success; });
-    Logger::info(QStringLiteral("Batch update complete: %1/%2 successful").arg(successful).arg(applications.size()));
+    Logger::info(
+        QStringLiteral("Batch update complete: %1/%2 successful").arg(successful).arg(applications.size()));
     return results;
 }
 

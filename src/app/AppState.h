@@ -17,8 +17,8 @@ class AppState : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool hasAppManagementPermission READ hasAppManagementPermission WRITE
                    setHasAppManagementPermission NOTIFY hasAppManagementPermissionChanged)
-    Q_PROPERTY(bool hasCompletedWelcomeTour READ hasCompletedWelcomeTour WRITE setHasCompletedWelcomeTour NOTIFY
-                   hasCompletedWelcomeTourChanged)
+    Q_PROPERTY(bool hasCompletedWelcomeTour READ hasCompletedWelcomeTour WRITE setHasCompletedWelcomeTour
+                   NOTIFY hasCompletedWelcomeTourChanged)
     Q_PROPERTY(bool showUpdateCheckError READ showUpdateCheckError WRITE setShowUpdateCheckError NOTIFY
                    showUpdateCheckErrorChanged)
     Q_PROPERTY(QString updateCheckErrorMessage READ updateCheckErrorMessage WRITE setUpdateCheckErrorMessage

@@ -54,9 +54,10 @@ inline Cask makeCask(const QString& token, bool adoptable = false)
 inline ApplicationPtr makeApp(const QString& name, std::optional<Update> update = std::nullopt,
                               QList<Application::Source> source = {Application::Source::homebrew})
 {
-    return Application::create(name, QStringLiteral("com.example.") + name.toLower(),
-                               QUrl::fromLocalFile(QStringLiteral("/Applications/") + name + QStringLiteral(".app")),
-                               QStringLiteral("1.0"), std::move(source), std::move(update));
+    return Application::create(
+        name, QStringLiteral("com.example.") + name.toLower(),
+        QUrl::fromLocalFile(QStringLiteral("/Applications/") + name + QStringLiteral(".app")),
+        QStringLiteral("1.0"), std::move(source), std::move(update));
 }
 
 // The user-facing text of what the finished future threw, or none when it succeeded.
@@ -73,7 +74,8 @@ template <typename T> std::optional<QString> failureOf(QFuture<T> future)
 struct CoordinatorTestWorld {
     CoordinatorTestWorld()
     {
-        store.setEnvironmentStatus(EnvironmentStatus{true, true, true, QStringLiteral("/usr/local/bin/brew")});
+        store.setEnvironmentStatus(
+            EnvironmentStatus{true, true, true, QStringLiteral("/usr/local/bin/brew")});
         // Its start-up lines come before the test's own.
         ignore->waitForStartup();
         log.clear();

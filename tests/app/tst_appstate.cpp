@@ -95,7 +95,8 @@ private Q_SLOTS:
         QCOMPARE(shown.count(), 1);
         QCOMPARE(message.count(), 1);
         QCOMPARE(state.updateCheckErrorMessage(), QStringLiteral("boom"));
-        QVERIFY(!QSettings(settings.filePath(), QSettings::IniFormat).contains(QStringLiteral("showUpdateCheckError")));
+        QVERIFY(!QSettings(settings.filePath(), QSettings::IniFormat)
+                     .contains(QStringLiteral("showUpdateCheckError")));
     }
 
     void openAppManagementSettings_data()
@@ -103,7 +104,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("accepts");
         QTest::addColumn<int>("level");
         QTest::addColumn<QString>("line");
-        QTest::newRow("opened") << true << int(Logger::Level::info) << QStringLiteral("Opened App Management settings");
+        QTest::newRow("opened") << true << int(Logger::Level::info)
+                                << QStringLiteral("Opened App Management settings");
         QTest::newRow("refused") << false << int(Logger::Level::warning)
                                  << QStringLiteral("Failed to open App Management settings");
     }
@@ -119,8 +121,9 @@ private Q_SLOTS:
         LogCapture log;
         state.openAppManagementSettings();
         QCOMPARE(opener->opened().size(), 1);
-        QCOMPARE(opener->opened().at(0).toString(),
-                 QStringLiteral("x-apple.systempreferences:com.apple.preference.security?Privacy_AppBundles"));
+        QCOMPARE(
+            opener->opened().at(0).toString(),
+            QStringLiteral("x-apple.systempreferences:com.apple.preference.security?Privacy_AppBundles"));
         QCOMPARE(log.lines().size(), 1);
         QVERIFY(log.contains(static_cast<Logger::Level>(level), line));
     }

@@ -30,7 +30,8 @@ struct AdoptionRecorder {
 
 ApplicationPtr adoptableApp()
 {
-    auto app = makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0")), {Application::Source::sparkle});
+    auto app =
+        makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0")), {Application::Source::sparkle});
     app->setCask(makeCask(QStringLiteral("alpha"), true));
     return app;
 }
@@ -45,9 +46,11 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("line");
         QTest::addColumn<int>("status");
-        QTest::newRow("capital Downloading") << "==> Downloading https://example.com/a.dmg" << int(Status::downloading);
+        QTest::newRow("capital Downloading")
+            << "==> Downloading https://example.com/a.dmg" << int(Status::downloading);
         QTest::newRow("installing") << "==> Installing Cask alpha" << int(Status::adopting);
-        QTest::newRow("adopting") << "==> Adopting existing App at '/Applications/Alpha.app'" << int(Status::adopting);
+        QTest::newRow("adopting") << "==> Adopting existing App at '/Applications/Alpha.app'"
+                                  << int(Status::adopting);
         QTest::newRow("verifying") << "==> Verifying checksum" << int(Status::verifying);
         QTest::newRow("linking the application") << "==> Linking Binary 'alpha'" << int(Status::verifying);
         QTest::newRow("success") << "alpha was successfully moved" << int(Status::completed);
@@ -104,8 +107,9 @@ private Q_SLOTS:
         QCOMPARE(app->skippedVersion(), std::nullopt);
         QVERIFY(world.log.contains(Logger::Level::info, QStringLiteral("Unignored version for Alpha")));
 
-        QCOMPARE(world.ignore->calls(), (QStringList{"ignoreApp " + bundle, "unignoreApp " + bundle,
-                                                      "ignoreVersion " + bundle + " 2.1", "unignoreVersion " + bundle}));
+        QCOMPARE(world.ignore->calls(),
+                 (QStringList{"ignoreApp " + bundle, "unignoreApp " + bundle,
+                              "ignoreVersion " + bundle + " 2.1", "unignoreVersion " + bundle}));
         QVERIFY(world.ignore->ignoredApps().isEmpty());
         QVERIFY(world.ignore->ignoredVersions().isEmpty());
     }
@@ -137,10 +141,9 @@ private Q_SLOTS:
                                       {QStringLiteral("alpha was successfully installed!"), 1.0}});
         Cask adopted = makeCask(QStringLiteral("alpha"));
         adopted.adopted = true;
-        auto fresh = Application::create(QStringLiteral("Alpha"), app->bundleIdentifier(), app->path(),
-                                         QStringLiteral("9.9"),
-                                         QList<Application::Source>{Application::Source::homebrew,
-                                                                    Application::Source::sparkle});
+        auto fresh = Application::create(
+            QStringLiteral("Alpha"), app->bundleIdentifier(), app->path(), QStringLiteral("9.9"),
+            QList<Application::Source>{Application::Source::homebrew, Application::Source::sparkle});
         fresh->setCask(adopted);
         world.discovery->setRediscovered(app->path(), fresh);
         AdoptionRecorder recorder;
@@ -170,15 +173,19 @@ private Q_SLOTS:
 
         QCOMPARE(world.brew->adoptedTokens(), QStringList{QStringLiteral("alpha")});
         QCOMPARE(world.brew->loadCount(), 1);
-        QCOMPARE(world.discovery->rediscoveries(), QStringList{QStringLiteral("/Applications/Alpha.app|1|0")});
+        QCOMPARE(world.discovery->rediscoveries(),
+                 QStringList{QStringLiteral("/Applications/Alpha.app|1|0")});
         QCOMPARE(app->cask(), std::optional<Cask>(adopted));
         QCOMPARE(app->source(), fresh->source());
         QCOMPARE(app->update(), std::nullopt);
         QCOMPARE(app->currentVersion(), QStringLiteral("1.0")); // kept
         QCOMPARE(world.badge->label(), QString());
-        QVERIFY(world.log.contains(Logger::Level::info, QStringLiteral("Adopting cask for application: Alpha")));
-        QVERIFY(world.log.contains(Logger::Level::info, QStringLiteral("Successfully adopted cask for Alpha")));
-        QVERIFY(world.log.containsPrefix(Logger::Level::info, QStringLiteral("Rediscovered app - cask: Cask(caskName: alpha")));
+        QVERIFY(
+            world.log.contains(Logger::Level::info, QStringLiteral("Adopting cask for application: Alpha")));
+        QVERIFY(
+            world.log.contains(Logger::Level::info, QStringLiteral("Successfully adopted cask for Alpha")));
+        QVERIFY(world.log.containsPrefix(Logger::Level::info,
+                                         QStringLiteral("Rediscovered app - cask: Cask(caskName: alpha")));
         QVERIFY(!world.coordinator.isAdopting());
     }
 
@@ -190,7 +197,8 @@ private Q_SLOTS:
         auto done = world.run([&] { world.coordinator.adoptApplication(app, {}); });
         AWAIT(done);
         QCOMPARE(failureOf(done), std::nullopt);
-        QVERIFY(world.log.contains(Logger::Level::error, QStringLiteral("Failed to rediscover application after adoption")));
+        QVERIFY(world.log.contains(Logger::Level::error,
+                                   QStringLiteral("Failed to rediscover application after adoption")));
         QCOMPARE(app->cask()->adopted, true);
         QCOMPARE(app->cask()->adoptable, false);
         QCOMPARE(app->source(), QList<Application::Source>{Application::Source::homebrew});
@@ -231,7 +239,8 @@ private Q_SLOTS:
         QCOMPARE(values.last().progress, 0.0);
         QCOMPARE(values.last().currentStep, description);
         QCOMPARE(values.last().startTime, values.first().startTime);
-        QCOMPARE(values.size(), failingStep == QLatin1String("adopt") ? 3 : 4); // a completed value came first
+        QCOMPARE(values.size(),
+                 failingStep == QLatin1String("adopt") ? 3 : 4); // a completed value came first
         QVERIFY(world.log.contains(Logger::Level::error, "Failed to adopt cask for Alpha: " + description));
         QCOMPARE(app->cask()->adoptable, true);
         QVERIFY(app->update().has_value());
@@ -247,7 +256,8 @@ private Q_SLOTS:
         world.brew->setAdoptionGate(gate);
         auto adoption = world.run([&] { world.coordinator.adoptApplication(app, {}); });
         QTRY_COMPARE(gate->arrivals(), 1);
-        world.discovery->setApplications({makeApp(QStringLiteral("Beta"), makeUpdate(QStringLiteral("3.0")))});
+        world.discovery->setApplications(
+            {makeApp(QStringLiteral("Beta"), makeUpdate(QStringLiteral("3.0")))});
         auto discovery = world.run([&] { world.coordinator.discoverApplications(); });
         AWAIT(discovery);
         gate->open();
@@ -260,23 +270,31 @@ private Q_SLOTS:
     void verifyCustomCask()
     {
         CoordinatorTestWorld world;
-        auto app = makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0")), {Application::Source::other});
+        auto app =
+            makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0")), {Application::Source::other});
         world.list({app});
         world.brew->setCustomCask(makeCask(QString()));
-        auto done = world.run([&] { world.coordinator.verifyCustomCask(app, QStringLiteral("alpha-beta"), QStringLiteral("user/tap")); });
+        auto done = world.run([&] {
+            world.coordinator.verifyCustomCask(app, QStringLiteral("alpha-beta"), QStringLiteral("user/tap"));
+        });
         AWAIT(done);
         QCOMPARE(failureOf(done), std::nullopt);
-        QCOMPARE(world.brew->customCaskCalls(), QStringList{QStringLiteral("alpha-beta|user/tap|/Applications/Alpha.app")});
+        QCOMPARE(world.brew->customCaskCalls(),
+                 QStringList{QStringLiteral("alpha-beta|user/tap|/Applications/Alpha.app")});
         QCOMPARE(app->cask()->caskName, QStringLiteral("alpha-beta"));
         QCOMPARE(app->source(), QList<Application::Source>{Application::Source::other});
         QVERIFY(app->update().has_value());
-        QVERIFY(world.log.contains(Logger::Level::info, QStringLiteral("Successfully verified custom cask for Alpha")));
+        QVERIFY(world.log.contains(Logger::Level::info,
+                                   QStringLiteral("Successfully verified custom cask for Alpha")));
 
         world.log.clear();
-        world.brew->setCustomCask(std::nullopt, QStringLiteral("Failed to parse Homebrew output - the data format is invalid"));
-        auto failed = world.run([&] { world.coordinator.verifyCustomCask(app, QStringLiteral("other"), std::nullopt); });
+        world.brew->setCustomCask(
+            std::nullopt, QStringLiteral("Failed to parse Homebrew output - the data format is invalid"));
+        auto failed = world.run(
+            [&] { world.coordinator.verifyCustomCask(app, QStringLiteral("other"), std::nullopt); });
         AWAIT(failed);
-        QCOMPARE(failureOf(failed), Opt(QStringLiteral("Failed to parse Homebrew output - the data format is invalid")));
+        QCOMPARE(failureOf(failed),
+                 Opt(QStringLiteral("Failed to parse Homebrew output - the data format is invalid")));
         QCOMPARE(app->cask()->caskName, QStringLiteral("alpha-beta"));
         QVERIFY(world.log.lines().isEmpty());
     }

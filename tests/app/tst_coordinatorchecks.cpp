@@ -45,7 +45,8 @@ private Q_SLOTS:
         QCOMPARE(world.badge->label(), QStringLiteral("1"));
         QCOMPARE(world.discovery->discoveries().size(), 1);
         QCOMPARE(world.discovery->discoveries().at(0), *world.store.environmentStatus());
-        QVERIFY(world.log.contains(Logger::Level::info, QStringLiteral("Discovery complete: 2 applications found")));
+        QVERIFY(world.log.contains(Logger::Level::info,
+                                   QStringLiteral("Discovery complete: 2 applications found")));
         QVERIFY(!world.coordinator.isDiscovering());
     }
 
@@ -71,14 +72,28 @@ private Q_SLOTS:
         QTest::addColumn<bool>("payloadsCopied");
         QTest::addColumn<QString>("line");
 
-        QTest::newRow("ignored") << true << "" << "2.0" << "" << "" << false
-                                 << "Skipping update for ignored app: Alpha";
-        QTest::newRow("missing from the result") << false << "" << "" << "" << "" << false << "";
-        QTest::newRow("no skipped version") << false << "" << "2.0" << "2.0" << "" << true << "";
+        QTest::newRow("ignored") << true << ""
+                                 << "2.0"
+                                 << ""
+                                 << "" << false << "Skipping update for ignored app: Alpha";
+        QTest::newRow("missing from the result") << false << ""
+                                                 << ""
+                                                 << ""
+                                                 << "" << false << "";
+        QTest::newRow("no skipped version") << false << ""
+                                            << "2.0"
+                                            << "2.0"
+                                            << "" << true << "";
         QTest::newRow("skipped version found again")
-            << false << "2.0" << "2.0" << "" << "2.0" << false << "Skipping update for Alpha version 2.0 - version is skipped";
+            << false << "2.0"
+            << "2.0"
+            << ""
+            << "2.0" << false << "Skipping update for Alpha version 2.0 - version is skipped";
         QTest::newRow("another version than the skipped one")
-            << false << "2.0" << "2.1" << "2.1" << "" << true
+            << false << "2.0"
+            << "2.1"
+            << "2.1"
+            << "" << true
             << "Clearing skipped version for Alpha - new version 2.1 is available (was skipping 2.0)";
     }
     void checkAllWriteBack()
@@ -121,8 +136,9 @@ private Q_SLOTS:
             QVERIFY(world.log.containsPrefix(Logger::Level::debug, line) ||
                     world.log.contains(Logger::Level::info, line));
         const int available = update.isEmpty() ? 1 : 2;
-        QVERIFY(world.log.contains(Logger::Level::info,
-                                   QStringLiteral("Update check complete: %1 updates available").arg(available)));
+        QVERIFY(
+            world.log.contains(Logger::Level::info,
+                               QStringLiteral("Update check complete: %1 updates available").arg(available)));
         QCOMPARE(world.badge->label(), QString::number(available));
         QCOMPARE(world.store.lastUpdateCheck(), std::optional<QDateTime>(kLater));
         const QStringList checked{app->bundleIdentifier(), other->bundleIdentifier()};
@@ -160,8 +176,9 @@ private Q_SLOTS:
         AWAIT(done);
         QCOMPARE(failureOf(done), std::nullopt);
         QVERIFY(!app->skippedVersion());
-        QTRY_VERIFY(world.log.contains(Logger::Level::warning,
-                                       QStringLiteral("Failed to clear skipped version for com.example.alpha: disk full")));
+        QTRY_VERIFY(world.log.contains(
+            Logger::Level::warning,
+            QStringLiteral("Failed to clear skipped version for com.example.alpha: disk full")));
     }
 
     // The rules for one application, which differ from those for all of them.
@@ -178,20 +195,38 @@ private Q_SLOTS:
         QTest::addColumn<QDateTime>("releaseDate");
 
         const QDateTime none;
-        QTest::newRow("ignored still gets its update")
-            << true << "" << "" << "2.0" << false << true << "2.0" << "" << kLater;
-        QTest::newRow("failed update becomes available")
-            << false << "" << "" << "2.0" << true << true << "2.0" << "" << kLater;
-        QTest::newRow("replacement keeps the earlier release date")
-            << false << "1.5" << "" << "2.0" << false << false << "2.0" << "" << kEarlier;
-        QTest::newRow("replacement with its own release date")
-            << false << "1.5" << "" << "2.0" << false << true << "2.0" << "" << kLater;
-        QTest::newRow("replacement ignores the skipped version")
-            << false << "1.5" << "2.0" << "2.0" << false << true << "2.0" << "2.0" << kLater;
-        QTest::newRow("nothing found") << false << "1.5" << "" << "" << false << false << "" << "" << none;
-        QTest::newRow("skipped version found") << false << "" << "2.0" << "2.0" << false << true << "" << "2.0" << none;
-        QTest::newRow("another version than the skipped one")
-            << false << "" << "2.0" << "2.1" << false << true << "2.1" << "" << kLater;
+        QTest::newRow("ignored still gets its update") << true << ""
+                                                       << ""
+                                                       << "2.0" << false << true << "2.0"
+                                                       << "" << kLater;
+        QTest::newRow("failed update becomes available") << false << ""
+                                                         << ""
+                                                         << "2.0" << true << true << "2.0"
+                                                         << "" << kLater;
+        QTest::newRow("replacement keeps the earlier release date") << false << "1.5"
+                                                                    << ""
+                                                                    << "2.0" << false << false << "2.0"
+                                                                    << "" << kEarlier;
+        QTest::newRow("replacement with its own release date") << false << "1.5"
+                                                               << ""
+                                                               << "2.0" << false << true << "2.0"
+                                                               << "" << kLater;
+        QTest::newRow("replacement ignores the skipped version") << false << "1.5"
+                                                                 << "2.0"
+                                                                 << "2.0" << false << true << "2.0"
+                                                                 << "2.0" << kLater;
+        QTest::newRow("nothing found") << false << "1.5"
+                                       << ""
+                                       << "" << false << false << ""
+                                       << "" << none;
+        QTest::newRow("skipped version found") << false << ""
+                                               << "2.0"
+                                               << "2.0" << false << true << ""
+                                               << "2.0" << none;
+        QTest::newRow("another version than the skipped one") << false << ""
+                                                              << "2.0"
+                                                              << "2.1" << false << true << "2.1"
+                                                              << "" << kLater;
     }
     void singleCheckWriteBack()
     {
@@ -255,7 +290,8 @@ private Q_SLOTS:
         auto app = makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0")));
         app->setIgnored(true);
         app->setSkippedVersion(QStringLiteral("3.0"));
-        app->setSparkleInfo(SparkleInfo{QUrl(QStringLiteral("https://example.com/appcast.xml")), {}, {}, true});
+        app->setSparkleInfo(
+            SparkleInfo{QUrl(QStringLiteral("https://example.com/appcast.xml")), {}, {}, true});
         app->setCask(makeCask(QStringLiteral("alpha")));
         world.list({app});
         auto fresh = Application::create(QStringLiteral("Alpha"), app->bundleIdentifier(), app->path(),
@@ -279,7 +315,8 @@ private Q_SLOTS:
         QCOMPARE(app->skippedVersion(), Opt(QStringLiteral("3.0")));
         QVERIFY(app->sparkleInfo().has_value());
         QCOMPARE(world.brew->loadCount(), 1);
-        QCOMPARE(world.discovery->rediscoveries(), QStringList{QStringLiteral("/Applications/Alpha.app|1|1")});
+        QCOMPARE(world.discovery->rediscoveries(),
+                 QStringList{QStringLiteral("/Applications/Alpha.app|1|1")});
     }
 
     void refreshOfADeletedBundle()
@@ -290,8 +327,9 @@ private Q_SLOTS:
         auto done = world.run([&] { world.coordinator.refreshApplication(app); });
         AWAIT(done);
         QCOMPARE(failureOf(done), Opt(QStringLiteral("Application not found")));
-        QVERIFY(world.log.contains(Logger::Level::error,
-                                   QStringLiteral("Failed to rediscover application at path: /Applications/Alpha.app")));
+        QVERIFY(world.log.contains(
+            Logger::Level::error,
+            QStringLiteral("Failed to rediscover application at path: /Applications/Alpha.app")));
         QCOMPARE(app->currentVersion(), QStringLiteral("1.0"));
         QCOMPARE(app->update()->latestVersion, QStringLiteral("2.0"));
         QCOMPARE(world.brew->loadCount(), 0); // no Homebrew: nothing to reload

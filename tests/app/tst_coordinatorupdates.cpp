@@ -22,9 +22,9 @@ ApplicationList makeApps(int count)
 void rediscoverAll(CoordinatorTestWorld& world, const ApplicationList& apps)
 {
     for (const auto& app : apps) {
-        world.discovery->setRediscovered(app->path(),
-                                         Application::create(app->name(), app->bundleIdentifier(), app->path(),
-                                                             QStringLiteral("2.0"), app->source()));
+        world.discovery->setRediscovered(
+            app->path(), Application::create(app->name(), app->bundleIdentifier(), app->path(),
+                                             QStringLiteral("2.0"), app->source()));
     }
 }
 
@@ -47,7 +47,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("hasTools");
         QTest::addColumn<QString>("error"); // empty: the run succeeds
         QTest::newRow("Homebrew, succeeds") << int(Update::Source::homebrew) << true << "";
-        QTest::newRow("App Store, fails") << int(Update::Source::appStore) << true << "MAS command failed to execute";
+        QTest::newRow("App Store, fails")
+            << int(Update::Source::appStore) << true << "MAS command failed to execute";
         QTest::newRow("Sparkle needs no tool") << int(Update::Source::sparkle) << false << "";
     }
     void singleUpdate()
@@ -57,7 +58,8 @@ private Q_SLOTS:
         QFETCH(QString, error);
 
         CoordinatorTestWorld world;
-        auto app = makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0"), Update::Source(source)));
+        auto app =
+            makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0"), Update::Source(source)));
         world.list({app});
         world.environment->setStatus({hasTools, hasTools, false, std::nullopt});
         if (!error.isEmpty())
@@ -123,7 +125,8 @@ private Q_SLOTS:
         world.list(apps);
         rediscoverAll(world, apps);
         if (failing >= 0)
-            world.updates->setUpdateError(apps.at(failing)->bundleIdentifier(), QStringLiteral("Homebrew command failed to execute"));
+            world.updates->setUpdateError(apps.at(failing)->bundleIdentifier(),
+                                          QStringLiteral("Homebrew command failed to execute"));
 
         auto done = world.run([&] { return world.coordinator.updateApplications(apps, batchSize, {}); });
         AWAIT(done);
@@ -135,24 +138,29 @@ private Q_SLOTS:
             sizes.append(chunk.size());
         QCOMPARE(sizes, chunkSizes);
         for (int i = 0; i < chunkSizes.size(); ++i)
-            QVERIFY(world.log.contains(Logger::Level::info,
-                                       QStringLiteral("Processing batch %1 of %2").arg(i + 1).arg(chunkSizes.size())));
+            QVERIFY(world.log.contains(
+                Logger::Level::info,
+                QStringLiteral("Processing batch %1 of %2").arg(i + 1).arg(chunkSizes.size())));
         const int successful = count - (failing >= 0 ? 1 : 0);
         for (int i = 0; i < count; ++i) {
             QVERIFY(sameApplication(results.at(i).application, apps.at(i)));
             if (i == failing) {
                 QCOMPARE(apps.at(i)->update()->status, Update::Status::failed);
-                QCOMPARE(apps.at(i)->update()->lastUpdateError, Opt(QStringLiteral("Homebrew command failed to execute")));
+                QCOMPARE(apps.at(i)->update()->lastUpdateError,
+                         Opt(QStringLiteral("Homebrew command failed to execute")));
             } else {
                 QCOMPARE(apps.at(i)->update(), std::nullopt);
                 QCOMPARE(apps.at(i)->currentVersion(), QStringLiteral("2.0")); // rediscovered
             }
         }
-        QCOMPARE(world.log.count(Logger::Level::info, QStringLiteral("Rediscovered App0 after successful update")),
-                 failing == 0 || count == 0 ? 0 : 1);
-        QVERIFY(world.log.contains(Logger::Level::info, QStringLiteral("Starting batch update: %1 applications").arg(count)));
+        QCOMPARE(
+            world.log.count(Logger::Level::info, QStringLiteral("Rediscovered App0 after successful update")),
+            failing == 0 || count == 0 ? 0 : 1);
         QVERIFY(world.log.contains(Logger::Level::info,
-                                   QStringLiteral("Batch update complete: %1/%2 successful").arg(successful).arg(count)));
+                                   QStringLiteral("Starting batch update: %1 applications").arg(count)));
+        QVERIFY(world.log.contains(
+            Logger::Level::info,
+            QStringLiteral("Batch update complete: %1/%2 successful").arg(successful).arg(count)));
         QCOMPARE(world.badge->label(), failing >= 0 ? QStringLiteral("1") : QString());
         QVERIFY(!world.coordinator.isUpdating());
         QVERIFY(!world.coordinator.hasActiveBatch());
@@ -165,9 +173,11 @@ private Q_SLOTS:
         auto done = world.run([&] { return world.coordinator.updateApplications(apps, 1, {}); });
         AWAIT(done);
         QCOMPARE(done.result().size(), 2);
-        QVERIFY(world.log.contains(Logger::Level::error,
-                                   QStringLiteral("Failed to rediscover App0 after update: Application not found")));
-        QVERIFY(world.log.contains(Logger::Level::info, QStringLiteral("Batch update complete: 2/2 successful")));
+        QVERIFY(world.log.contains(
+            Logger::Level::error,
+            QStringLiteral("Failed to rediscover App0 after update: Application not found")));
+        QVERIFY(
+            world.log.contains(Logger::Level::info, QStringLiteral("Batch update complete: 2/2 successful")));
     }
 
     void cancelBeforeTheFirstChunk()
@@ -185,7 +195,8 @@ private Q_SLOTS:
         QVERIFY(world.updates->chunks().isEmpty());
         QVERIFY(world.log.contains(Logger::Level::info, QStringLiteral("Cancelling active updates")));
         QVERIFY(world.log.contains(Logger::Level::info, QStringLiteral("Update batch cancelled")));
-        QVERIFY(world.log.contains(Logger::Level::info, QStringLiteral("Batch update complete: 0/3 successful")));
+        QVERIFY(
+            world.log.contains(Logger::Level::info, QStringLiteral("Batch update complete: 0/3 successful")));
         QCOMPARE(apps.at(0)->update()->status, Update::Status::available);
         QVERIFY(!world.coordinator.isUpdating());
     }
@@ -222,7 +233,8 @@ private Q_SLOTS:
         QVERIFY(apps.at(1)->update().has_value());
         QCOMPARE(world.updates->chunks().size(), 2); // the old batch's first and the newer one's
         QVERIFY(world.log.contains(Logger::Level::info, QStringLiteral("Update batch cancelled")));
-        QVERIFY(world.log.contains(Logger::Level::info, QStringLiteral("Batch update complete: 1/3 successful")));
+        QVERIFY(
+            world.log.contains(Logger::Level::info, QStringLiteral("Batch update complete: 1/3 successful")));
         // The old batch's clean-up left the newer batch's state alone.
         QVERIFY(world.coordinator.isUpdating());
         QVERIFY(world.coordinator.hasActiveBatch());
@@ -254,8 +266,9 @@ private Q_SLOTS:
         auto update = world.run([&] { return world.coordinator.updateApplication(app, {}); });
         QTRY_COMPARE(gate->arrivals(), 1);
 
-        const ApplicationList replacement = {makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0"))),
-                                             makeApp(QStringLiteral("Beta"), makeUpdate(QStringLiteral("3.0")))};
+        const ApplicationList replacement = {
+            makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0"))),
+            makeApp(QStringLiteral("Beta"), makeUpdate(QStringLiteral("3.0")))};
         world.discovery->setApplications(replacement);
         auto discovery = world.run([&] { world.coordinator.discoverApplications(); });
         AWAIT(discovery);

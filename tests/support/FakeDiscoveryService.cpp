@@ -7,7 +7,8 @@ namespace norvelle::test {
 
 FakeDiscoveryService::FakeDiscoveryService() : DiscoveryService(nullptr, nullptr, nullptr, {}) {}
 
-FakeDiscoveryService::ApplicationList FakeDiscoveryService::discoverApplications(const EnvironmentStatus& environment)
+FakeDiscoveryService::ApplicationList
+FakeDiscoveryService::discoverApplications(const EnvironmentStatus& environment)
 {
     std::shared_ptr<TestGate> gate;
     {
@@ -23,10 +24,12 @@ FakeDiscoveryService::ApplicationList FakeDiscoveryService::discoverApplications
     return m_applications;
 }
 
-std::shared_ptr<Application> FakeDiscoveryService::discoverApplication(const QUrl& url, bool hasHomebrew, bool hasMAS)
+std::shared_ptr<Application> FakeDiscoveryService::discoverApplication(const QUrl& url, bool hasHomebrew,
+                                                                       bool hasMAS)
 {
     std::lock_guard lock(m_mutex);
-    m_rediscoveries.append(QStringLiteral("%1|%2|%3").arg(url.toLocalFile()).arg(int(hasHomebrew)).arg(int(hasMAS)));
+    m_rediscoveries.append(
+        QStringLiteral("%1|%2|%3").arg(url.toLocalFile()).arg(int(hasHomebrew)).arg(int(hasMAS)));
     if (m_rediscoveryFailure)
         throw Error(*m_rediscoveryFailure);
     return m_rediscovered.value(url.toString());

@@ -13,7 +13,8 @@ class TestGate;
 // An environment check that answers a set status at once and counts its calls.
 class FakeEnvironmentService : public EnvironmentService {
 public:
-    explicit FakeEnvironmentService(EnvironmentStatus status = {true, true, true, QStringLiteral("/usr/local/bin/brew")});
+    explicit FakeEnvironmentService(EnvironmentStatus status = {true, true, true,
+                                                                QStringLiteral("/usr/local/bin/brew")});
 
     EnvironmentStatus checkEnvironment() override;
 

@@ -47,7 +47,8 @@ public:
     QList<QStringList> chunks() const;
 
 private:
-    Update::Result run(const std::shared_ptr<Application>& application, const ProgressHandler& progressHandler);
+    Update::Result run(const std::shared_ptr<Application>& application,
+                       const ProgressHandler& progressHandler);
 
     mutable std::mutex m_mutex;
     QHash<QString, Update> m_checkResult;
