@@ -115,31 +115,28 @@ Paths Paths::fromEnvironment(const QProcessEnvironment& env, QStringList* proble
     return p;
 }
 
-QString Paths::brewExecutable() const
+std::optional<QString> Paths::firstExisting(const QStringList& candidates)
 {
-    for (const QString& candidate : brewCandidates) {
-        if (exists(candidate))
-            return candidate;
-    }
-    return brewCandidates.isEmpty() ? QString() : brewCandidates.last();
-}
-
-bool Paths::hasBrew() const
-{
-    for (const QString& candidate : brewCandidates) {
-        if (exists(candidate))
-            return true;
-    }
-    return false;
-}
-
-std::optional<QString> Paths::masExecutable() const
-{
-    for (const QString& candidate : masCandidates) {
+    for (const QString& candidate : candidates) {
         if (exists(candidate))
             return candidate;
     }
     return std::nullopt;
+}
+
+QString Paths::brewExecutable() const
+{
+    return firstExisting(brewCandidates).value_or(brewCandidates.isEmpty() ? QString() : brewCandidates.last());
+}
+
+bool Paths::hasBrew() const
+{
+    return firstExisting(brewCandidates).has_value();
+}
+
+std::optional<QString> Paths::masExecutable() const
+{
+    return firstExisting(masCandidates);
 }
 
 } // namespace norvelle

@@ -42,6 +42,8 @@ struct Paths {
     bool hasBrew() const;
     // The mas executable: the first candidate at which a file-system object exists, else none.
     std::optional<QString> masExecutable() const;
+    // The first of the candidates at which a file-system object exists, else none.
+    static std::optional<QString> firstExisting(const QStringList& candidates);
 
     bool operator==(const Paths&) const = default;
 };

@@ -108,8 +108,8 @@ void ApplicationStore::observeListedApplications()
         }
         std::weak_ptr<Application> weak = application;
         next.emplace(application.get(), application->addObserver([this, weak](Application::Field field) {
-                         forwardChange(weak, field);
-                     }));
+            forwardChange(weak, field);
+        }));
     }
     // The tokens left behind unregister the applications that are no longer listed.
     m_observers.swap(next);

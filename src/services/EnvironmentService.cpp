@@ -3,23 +3,11 @@
 #include "platform/NetworkProbe.h"
 #include "util/Logger.h"
 
-#include <QFileInfo>
 #include <condition_variable>
 
 namespace norvelle {
 
 namespace {
-
-std::optional<QString> firstExisting(const QStringList& candidates)
-{
-    for (const QString& candidate : candidates) {
-        // Existence only: the tool is neither run nor tested for being executable.
-        if (QFileInfo::exists(candidate)) {
-            return candidate;
-        }
-    }
-    return std::nullopt;
-}
 
 QString flag(bool value)
 {
@@ -37,8 +25,8 @@ EnvironmentService::EnvironmentService(Paths paths, std::shared_ptr<NetworkProbe
 EnvironmentStatus EnvironmentService::checkEnvironment()
 {
     EnvironmentStatus status;
-    status.hasHomebrew = firstExisting(m_paths.brewCandidates).has_value();
-    status.hasMAS = firstExisting(m_paths.masCandidates).has_value();
+    status.hasHomebrew = Paths::firstExisting(m_paths.brewCandidates).has_value();
+    status.hasMAS = Paths::firstExisting(m_paths.masCandidates).has_value();
     status.hasNetwork = checkNetworkConnectivity();
     status.homebrewPath = status.hasHomebrew ? findHomebrewPath() : std::nullopt;
     {
@@ -90,9 +78,10 @@ bool EnvironmentService::checkNetworkConnectivity()
     return answer;
 }
 
+// Existence only: the tool is neither run nor tested for being executable.
 std::optional<QString> EnvironmentService::findHomebrewPath() const
 {
-    return firstExisting(m_paths.brewCandidates);
+    return Paths::firstExisting(m_paths.brewCandidates);
 }
 
 std::optional<EnvironmentStatus> EnvironmentService::currentStatus() const

@@ -1,6 +1,7 @@
 #include "services/IgnoreService.h"
 
 #include "model/Application.h"
+#include "util/Async.h"
 #include "util/Error.h"
 #include "util/Logger.h"
 
@@ -92,7 +93,7 @@ IgnoreService::IgnoreService(QString supportFolder)
     : m_supportFolder(std::move(supportFolder)),
       m_storagePath(QDir(m_supportFolder).filePath(QString::fromLatin1(fileName)))
 {
-    m_startup = std::thread([this] { startup(); });
+    m_startup = runAsync([this] { startup(); });
 }
 
 IgnoreService::~IgnoreService()
@@ -102,11 +103,7 @@ IgnoreService::~IgnoreService()
 
 void IgnoreService::waitForStartup()
 {
-    std::call_once(m_joinOnce, [this] {
-        if (m_startup.joinable()) {
-            m_startup.join();
-        }
-    });
+    m_startup.waitForFinished();
 }
 
 void IgnoreService::startup()
@@ -175,12 +172,14 @@ void IgnoreService::loadLocked()
     }
 
     if (failed) {
-        Logger::warning(QStringLiteral("Failed to decode ignored items (possibly incompatible format): ") + failure);
+        Logger::warning(QStringLiteral("Failed to decode ignored items (possibly incompatible format): ") +
+                        failure);
         Logger::info(QStringLiteral("Deleting corrupted ignored items file and starting fresh"));
         // The user's list is never destroyed: a file that does not decode is kept
         // beside the new one, and one that cannot be read stays where it is.
         if (readFailed) {
-            Logger::warning(QStringLiteral("Left the unreadable ignored items file in place: ") + m_storagePath);
+            Logger::warning(QStringLiteral("Left the unreadable ignored items file in place: ") +
+                            m_storagePath);
         } else {
             moveAsideLocked();
         }
@@ -216,7 +215,8 @@ void IgnoreService::moveAsideLocked()
         }
         break;
     }
-    Logger::warning(QStringLiteral("Could not move the undecodable ignored items file aside: ") + m_storagePath);
+    Logger::warning(QStringLiteral("Could not move the undecodable ignored items file aside: ") +
+                    m_storagePath);
 }
 
 // Called with m_fileMutex held.
@@ -235,8 +235,7 @@ void IgnoreService::saveLocked(const StoredIgnoreData& data)
     Logger::info(QStringLiteral("Saved ") + countsText(data));
 }
 
-template <typename Change>
-void IgnoreService::mutate(Change change)
+template <typename Change> void IgnoreService::mutate(Change change)
 {
     std::lock_guard file(m_fileMutex);
     if (needsLoad()) {
@@ -308,7 +307,8 @@ bool IgnoreService::isLoaded() const
     return m_isLoaded;
 }
 
-QList<std::shared_ptr<Application>> IgnoreService::applyIgnoreState(QList<std::shared_ptr<Application>> applications)
+QList<std::shared_ptr<Application>>
+IgnoreService::applyIgnoreState(QList<std::shared_ptr<Application>> applications)
 {
     ensureLoaded();
     StoredIgnoreData data;

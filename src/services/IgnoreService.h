@@ -1,13 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFuture>
 #include <QList>
 #include <QMap>
 #include <QSet>
 #include <QString>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 namespace norvelle {
 
@@ -48,7 +48,8 @@ public:
 
     // Writes `ignored`, `skippedVersion` and the effect on `update` and `cask`
     // into freshly discovered applications; returns the same list.
-    virtual QList<std::shared_ptr<Application>> applyIgnoreState(QList<std::shared_ptr<Application>> applications);
+    virtual QList<std::shared_ptr<Application>>
+    applyIgnoreState(QList<std::shared_ptr<Application>> applications);
 
     QSet<QString> ignoredApps() const;
     QMap<QString, QString> ignoredVersions() const;
@@ -66,8 +67,7 @@ private:
     void loadLocked();
     void moveAsideLocked();
     void saveLocked(const StoredIgnoreData& data);
-    template <typename Change>
-    void mutate(Change change);
+    template <typename Change> void mutate(Change change);
 
     const QString m_supportFolder;
     const QString m_storagePath;
@@ -83,8 +83,7 @@ private:
     bool m_unreadable = false;
     QString m_readFailure;
 
-    std::once_flag m_joinOnce;
-    std::thread m_startup;
+    QFuture<void> m_startup;
 };
 
 } // namespace norvelle

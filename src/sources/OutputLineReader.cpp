@@ -1,5 +1,7 @@
 #include "sources/OutputLineReader.h"
 
+#include "util/StrictText.h"
+
 #include "util/Logger.h"
 
 #include <QStringDecoder>
@@ -39,11 +41,7 @@ void OutputLineReader::finish()
 
 std::optional<QString> OutputLineReader::decodeUtf8(QByteArrayView bytes)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
+    return decodeUtf8Strict(bytes);
 }
 
 void OutputLineReader::deliver(QByteArrayView bytes, std::optional<double> fraction)

@@ -1,5 +1,7 @@
 #include "sources/ToolRunner.h"
 
+#include "platform/Paths.h"
+
 #include "model/NorvelleError.h"
 #include "platform/process/ProcessLaunchError.h"
 #include "platform/process/ProcessRunner.h"
@@ -172,18 +174,12 @@ double ToolRunner::masProgressForOutputLine(const QString& line)
 
 QString ToolRunner::brewExecutable(const QStringList& candidates)
 {
-    for (const QString& candidate : candidates)
-        if (QFileInfo::exists(candidate))
-            return candidate;
-    return candidates.isEmpty() ? QString() : candidates.last();
+    return Paths::firstExisting(candidates).value_or(candidates.isEmpty() ? QString() : candidates.last());
 }
 
 std::optional<QString> ToolRunner::masExecutable(const QStringList& candidates)
 {
-    for (const QString& candidate : candidates)
-        if (QFileInfo::exists(candidate))
-            return candidate;
-    return std::nullopt;
+    return Paths::firstExisting(candidates);
 }
 
 std::chrono::milliseconds ToolRunner::timeLimitFor(const QStringList& arguments) const

@@ -38,24 +38,34 @@ void place(const QString& path, Item item)
         }
         break;
     }
-    case Item::emptyFile: QFile(path).open(QIODevice::WriteOnly); break;
-    case Item::folder: QDir().mkpath(path); break;
-    case Item::danglingLink: QFile::link(path + ".missing-target", path); break;
-    case Item::none: break;
+    case Item::emptyFile:
+        QFile(path).open(QIODevice::WriteOnly);
+        break;
+    case Item::folder:
+        QDir().mkpath(path);
+        break;
+    case Item::danglingLink:
+        QFile::link(path + ".missing-target", path);
+        break;
+    case Item::none:
+        break;
     }
 }
 
-const QByteArray ipv4Header = "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n";
+const QByteArray ipv4Header =
+    "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n";
 
 QByteArray ipv4Row(const char* iface, const char* destination, const char* flags, const char* mask)
 {
-    return QByteArray(iface) + '\t' + destination + "\t010200C0\t" + flags + "\t0\t0\t0\t" + mask + "\t0\t0\t0\n";
+    return QByteArray(iface) + '\t' + destination + "\t010200C0\t" + flags + "\t0\t0\t0\t" + mask +
+           "\t0\t0\t0\n";
 }
 
 QByteArray ipv6Row(const char* destination, const char* prefix, const char* flags, const char* iface)
 {
     return QByteArray(destination) + ' ' + prefix +
-           " 00000000000000000000000000000000 00 fd000000000000000000000000000001 00000400 00000002 00000000 " +
+           " 00000000000000000000000000000000 00 fd000000000000000000000000000001 00000400 00000002 "
+           "00000000 " +
            flags + "     " + iface + '\n';
 }
 
@@ -88,24 +98,24 @@ private Q_SLOTS:
         QTest::addColumn<int>("brewPathIndex"); // -1: no path
         QTest::addColumn<QString>("logLine");
 
-        QTest::newRow("nothing installed") << Item::none << Item::none << Item::none << Item::none << Mode::up
-                                           << false << false << -1
-                                           << "Environment check complete: Homebrew=false, MAS=false, Network=true";
+        QTest::newRow("nothing installed")
+            << Item::none << Item::none << Item::none << Item::none << Mode::up << false << false << -1
+            << "Environment check complete: Homebrew=false, MAS=false, Network=true";
         QTest::newRow("brew only in /usr/local")
             << Item::none << Item::file << Item::none << Item::none << Mode::up << true << false << 1
             << "Environment check complete: Homebrew=true, MAS=false, Network=true";
-        QTest::newRow("brew in both places") << Item::file << Item::file << Item::file << Item::none << Mode::down
-                                             << true << true << 0
-                                             << "Environment check complete: Homebrew=true, MAS=true, Network=false";
-        QTest::newRow("empty mas file counts") << Item::none << Item::none << Item::emptyFile << Item::none
-                                               << Mode::up << false << true << -1
-                                               << "Environment check complete: Homebrew=false, MAS=true, Network=true";
-        QTest::newRow("folders count") << Item::folder << Item::none << Item::none << Item::folder << Mode::up
-                                       << true << true << 0
-                                       << "Environment check complete: Homebrew=true, MAS=true, Network=true";
-        QTest::newRow("dangling links do not") << Item::danglingLink << Item::none << Item::danglingLink
-                                               << Item::none << Mode::down << false << false << -1
-                                               << "Environment check complete: Homebrew=false, MAS=false, Network=false";
+        QTest::newRow("brew in both places")
+            << Item::file << Item::file << Item::file << Item::none << Mode::down << true << true << 0
+            << "Environment check complete: Homebrew=true, MAS=true, Network=false";
+        QTest::newRow("empty mas file counts")
+            << Item::none << Item::none << Item::emptyFile << Item::none << Mode::up << false << true << -1
+            << "Environment check complete: Homebrew=false, MAS=true, Network=true";
+        QTest::newRow("folders count")
+            << Item::folder << Item::none << Item::none << Item::folder << Mode::up << true << true << 0
+            << "Environment check complete: Homebrew=true, MAS=true, Network=true";
+        QTest::newRow("dangling links do not")
+            << Item::danglingLink << Item::none << Item::danglingLink << Item::none << Mode::down << false
+            << false << -1 << "Environment check complete: Homebrew=false, MAS=false, Network=false";
     }
     void flags()
     {
@@ -221,25 +231,25 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("ipv4");
         QTest::addColumn<QByteArray>("ipv6");
         QTest::addColumn<bool>("expected");
-        QTest::newRow("ipv4 default") << ipv4Header + ipv4Row("eth0", "00000000", "0003", "00000000")
-                                      << QByteArray() << true;
-        QTest::newRow("ipv4 subnet only") << ipv4Header + ipv4Row("eth0", "000200C0", "0001", "00FFFFFF")
-                                          << QByteArray() << false;
-        QTest::newRow("ipv4 default down") << ipv4Header + ipv4Row("eth0", "00000000", "0002", "00000000")
-                                           << QByteArray() << false;
-        QTest::newRow("ipv4 default reject") << ipv4Header + ipv4Row("eth0", "00000000", "0201", "00000000")
-                                             << QByteArray() << false;
-        QTest::newRow("ipv4 default on loopback") << ipv4Header + ipv4Row("lo", "00000000", "0003", "00000000")
-                                                  << QByteArray() << false;
+        QTest::newRow("ipv4 default")
+            << ipv4Header + ipv4Row("eth0", "00000000", "0003", "00000000") << QByteArray() << true;
+        QTest::newRow("ipv4 subnet only")
+            << ipv4Header + ipv4Row("eth0", "000200C0", "0001", "00FFFFFF") << QByteArray() << false;
+        QTest::newRow("ipv4 default down")
+            << ipv4Header + ipv4Row("eth0", "00000000", "0002", "00000000") << QByteArray() << false;
+        QTest::newRow("ipv4 default reject")
+            << ipv4Header + ipv4Row("eth0", "00000000", "0201", "00000000") << QByteArray() << false;
+        QTest::newRow("ipv4 default on loopback")
+            << ipv4Header + ipv4Row("lo", "00000000", "0003", "00000000") << QByteArray() << false;
         QTest::newRow("header only") << ipv4Header << QByteArray() << false;
         QTest::newRow("garbage") << QByteArray("\x01\x02 nonsense") << QByteArray("x y z") << false;
         QTest::newRow("ipv6 default") << ipv4Header << ipv6Row(zero128, "00", "00000003", "wlan0") << true;
         QTest::newRow("ipv6 unreachable default on lo")
             << ipv4Header << ipv6Row(zero128, "00", "00200200", "lo") << false;
-        QTest::newRow("ipv6 reject default") << ipv4Header << ipv6Row(zero128, "00", "00200201", "eth0") << false;
-        QTest::newRow("ipv6 prefix route") << ipv4Header
-                                           << ipv6Row("fd000000000000000000000000000000", "40", "00000001", "eth0")
-                                           << false;
+        QTest::newRow("ipv6 reject default")
+            << ipv4Header << ipv6Row(zero128, "00", "00200201", "eth0") << false;
+        QTest::newRow("ipv6 prefix route")
+            << ipv4Header << ipv6Row("fd000000000000000000000000000000", "40", "00000001", "eth0") << false;
     }
     void routeTables()
     {
@@ -265,7 +275,8 @@ private Q_SLOTS:
         QFETCH(bool, writeIpv4);
         QFETCH(bool, writeIpv6);
         QFETCH(bool, expected);
-        const QString folder = m_root.filePath(QStringLiteral("routes-") + QString::fromLatin1(QTest::currentDataTag()));
+        const QString folder =
+            m_root.filePath(QStringLiteral("routes-") + QString::fromLatin1(QTest::currentDataTag()));
         QVERIFY(QDir().mkpath(folder));
         const QString v4 = folder + "/route";
         const QString v6 = folder + "/ipv6_route";

@@ -101,7 +101,8 @@ bool UpdaterArchiveBuilder::write(const QString& archivePath, Format format) con
         return false;
     }
     for (const Entry& e : m_entries) {
-        std::unique_ptr<archive_entry, decltype(&archive_entry_free)> entry(archive_entry_new(), &archive_entry_free);
+        std::unique_ptr<archive_entry, decltype(&archive_entry_free)> entry(archive_entry_new(),
+                                                                            &archive_entry_free);
         archive_entry_set_pathname_utf8(entry.get(), e.path.toUtf8().constData());
         archive_entry_set_perm(entry.get(), mode_t(e.mode));
         archive_entry_set_mtime(entry.get(), 1700000000, 0);
@@ -126,8 +127,8 @@ bool UpdaterArchiveBuilder::write(const QString& archivePath, Format format) con
             qWarning("cannot write archive entry %s: %s", qPrintable(e.path), archive_error_string(a));
             return false;
         }
-        if (e.type == Entry::Type::file && !e.data.isEmpty()
-            && archive_write_data(a, e.data.constData(), size_t(e.data.size())) < 0) {
+        if (e.type == Entry::Type::file && !e.data.isEmpty() &&
+            archive_write_data(a, e.data.constData(), size_t(e.data.size())) < 0) {
             qWarning("cannot write archive data: %s", archive_error_string(a));
             return false;
         }

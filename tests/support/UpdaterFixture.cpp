@@ -1,5 +1,7 @@
 #include "UpdaterFixture.h"
 
+#include "BundleBuilder.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -21,29 +23,22 @@ bool writeFile(const QString& path, const QByteArray& data)
 } // namespace
 
 QString UpdaterFixture::writeBundle(const QString& directory, const QString& name, const QVariantMap& info,
-                                    const QByteArray& payload)
+                                    const QByteArray& payload, bool binary)
 {
-    const QString bundle = QDir(directory).filePath(name);
-    QDir().mkpath(bundle + QStringLiteral("/Contents/MacOS"));
-    QString plist = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                                   "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
-                                   "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-                                   "<plist version=\"1.0\">\n<dict>\n");
-    for (auto it = info.begin(); it != info.end(); ++it) {
-        plist += QStringLiteral("  <key>") + escaped(it.key()) + QStringLiteral("</key>\n");
-        if (it.value().typeId() == QMetaType::Bool)
-            plist += it.value().toBool() ? QStringLiteral("  <true/>\n") : QStringLiteral("  <false/>\n");
-        else if (it.value().typeId() == QMetaType::Int)
-            plist += QStringLiteral("  <integer>") + QString::number(it.value().toInt()) + QStringLiteral("</integer>\n");
-        else
-            plist += QStringLiteral("  <string>") + escaped(it.value().toString()) + QStringLiteral("</string>\n");
-    }
-    plist += QStringLiteral("</dict>\n</plist>\n");
-    if (!writeFile(bundle + QStringLiteral("/Contents/Info.plist"), plist.toUtf8())
-        || !writeFile(bundle + QStringLiteral("/Contents/MacOS/app"), payload))
-        qFatal("cannot write the test bundle %s", qPrintable(bundle));
-    QFile::setPermissions(bundle + QStringLiteral("/Contents/MacOS/app"),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup);
+    QString baseName = name;
+    if (baseName.endsWith(QLatin1String(".app")))
+        baseName.chop(4);
+    BundleBuilder builder(directory, baseName);
+    builder.remove(QStringLiteral("CFBundleName")).binary(binary);
+    for (auto it = info.begin(); it != info.end(); ++it)
+        builder.set(it.key(), it.value());
+    const QString bundle = builder.build();
+    const QString executable = bundle + QStringLiteral("/Contents/MacOS/app");
+    if (bundle.isEmpty() || !QDir().mkpath(bundle + QStringLiteral("/Contents/MacOS")) ||
+        !writeFile(executable, payload))
+        qFatal("cannot write the test bundle %s", qPrintable(name));
+    QFile::setPermissions(executable, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                          QFile::ReadGroup | QFile::ExeGroup);
     return bundle;
 }
 
@@ -58,9 +53,9 @@ QVariantMap UpdaterFixture::info(const QString& identifier, const QString& versi
     return values;
 }
 
-QString UpdaterFixture::archiveBundle(const QString& workDirectory, const QString& bundleName, const QVariantMap& info,
-                                      const QString& archiveName, UpdaterArchiveBuilder::Format format,
-                                      const QByteArray& payload)
+QString UpdaterFixture::archiveBundle(const QString& workDirectory, const QString& bundleName,
+                                      const QVariantMap& info, const QString& archiveName,
+                                      UpdaterArchiveBuilder::Format format, const QByteArray& payload)
 {
     const QString build = QDir(workDirectory).filePath(QStringLiteral("build-") + archiveName);
     QDir(build).removeRecursively();
@@ -75,25 +70,28 @@ QString UpdaterFixture::archiveBundle(const QString& workDirectory, const QStrin
 
 QByteArray UpdaterFixture::appcast(const QList<FeedItem>& items)
 {
-    QString xml = QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
-                                 "<rss version=\"2.0\" xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\">\n"
-                                 "<channel><title>Test feed</title>\n");
+    QString xml = QStringLiteral(
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+        "<rss version=\"2.0\" xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\">\n"
+        "<channel><title>Test feed</title>\n");
     for (const FeedItem& item : items) {
         const QString shortVersion = item.shortVersion.isEmpty() ? item.version : item.shortVersion;
         xml += QStringLiteral("<item><title>Version ") + escaped(shortVersion) + QStringLiteral("</title>\n");
         if (!item.oldStyle) {
-            xml += QStringLiteral("<sparkle:version>") + escaped(item.version) + QStringLiteral("</sparkle:version>")
-                   + QStringLiteral("<sparkle:shortVersionString>") + escaped(shortVersion)
-                   + QStringLiteral("</sparkle:shortVersionString>\n");
+            xml += QStringLiteral("<sparkle:version>") + escaped(item.version) +
+                   QStringLiteral("</sparkle:version>") + QStringLiteral("<sparkle:shortVersionString>") +
+                   escaped(shortVersion) + QStringLiteral("</sparkle:shortVersionString>\n");
         }
         if (!item.url.isEmpty()) {
-            xml += QStringLiteral("<enclosure url=\"") + escaped(item.url) + QStringLiteral("\" length=\"")
-                   + QString::number(item.length) + QStringLiteral("\" type=\"application/octet-stream\"");
+            xml += QStringLiteral("<enclosure url=\"") + escaped(item.url) + QStringLiteral("\" length=\"") +
+                   QString::number(item.length) + QStringLiteral("\" type=\"application/octet-stream\"");
             if (!item.signature.isEmpty())
-                xml += QStringLiteral(" sparkle:edSignature=\"") + escaped(item.signature) + QStringLiteral("\"");
+                xml += QStringLiteral(" sparkle:edSignature=\"") + escaped(item.signature) +
+                       QStringLiteral("\"");
             if (item.oldStyle)
-                xml += QStringLiteral(" sparkle:version=\"") + escaped(item.version) + QStringLiteral("\" sparkle:shortVersionString=\"")
-                       + escaped(shortVersion) + QStringLiteral("\"");
+                xml += QStringLiteral(" sparkle:version=\"") + escaped(item.version) +
+                       QStringLiteral("\" sparkle:shortVersionString=\"") + escaped(shortVersion) +
+                       QStringLiteral("\"");
             xml += QStringLiteral("/>\n");
         }
         xml += item.extra + QStringLiteral("</item>\n");

@@ -13,27 +13,28 @@ namespace norvelle::test {
 // the appcast that lists them.
 class UpdaterFixture {
 public:
-    // <directory>/<name> with Contents/Info.plist (XML; string and boolean values)
-    // and Contents/MacOS/app holding payload. Returns the bundle's path.
+    // <directory>/<name> with Contents/Info.plist (XML, or binary) and
+    // Contents/MacOS/app holding payload. Returns the bundle's path.
     static QString writeBundle(const QString& directory, const QString& name, const QVariantMap& info,
-                               const QByteArray& payload = "version one");
+                               const QByteArray& payload = "version one", bool binary = false);
 
     // Info.plist values of a typical application.
     static QVariantMap info(const QString& identifier, const QString& version, const QVariantMap& extra = {});
 
     // A bundle built in workDirectory/build and archived as workDirectory/<archiveName>.
-    static QString archiveBundle(const QString& workDirectory, const QString& bundleName, const QVariantMap& info,
-                                 const QString& archiveName, UpdaterArchiveBuilder::Format format,
+    static QString archiveBundle(const QString& workDirectory, const QString& bundleName,
+                                 const QVariantMap& info, const QString& archiveName,
+                                 UpdaterArchiveBuilder::Format format,
                                  const QByteArray& payload = "version two");
 
     struct FeedItem {
-        QString version;
-        QString shortVersion;
-        QString url;
-        QString signature;
+        QString version{};
+        QString shortVersion{};
+        QString url{};
+        QString signature{};
         qint64 length = 0;
-        QString extra;          // more XML inside the <item>
-        bool oldStyle = false;  // versions as enclosure attributes
+        QString extra{};       // more XML inside the <item>
+        bool oldStyle = false; // versions as enclosure attributes
     };
     static QByteArray appcast(const QList<FeedItem>& items);
 };

@@ -6,12 +6,12 @@
 namespace norvelle::test {
 
 UpdaterSigningKey::UpdaterSigningKey()
-    : m_public(crypto_sign_PUBLICKEYBYTES, '\0')
-    , m_secret(crypto_sign_SECRETKEYBYTES, '\0')
+    : m_public(crypto_sign_PUBLICKEYBYTES, '\0'), m_secret(crypto_sign_SECRETKEYBYTES, '\0')
 {
     if (sodium_init() < 0)
         qFatal("libsodium could not be initialised");
-    crypto_sign_keypair(reinterpret_cast<unsigned char*>(m_public.data()), reinterpret_cast<unsigned char*>(m_secret.data()));
+    crypto_sign_keypair(reinterpret_cast<unsigned char*>(m_public.data()),
+                        reinterpret_cast<unsigned char*>(m_secret.data()));
 }
 
 QString UpdaterSigningKey::sign(const QByteArray& data) const

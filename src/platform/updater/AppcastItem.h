@@ -15,17 +15,17 @@ struct AppcastItem {
     QString versionString;        // sparkle:version (element, or enclosure attribute in older feeds)
     QString displayVersionString; // sparkle:shortVersionString; the version when the feed gives none
     std::optional<QString> itemDescription;
-    QUrl releaseNotesUrl;         // sparkle:releaseNotesLink
-    QUrl infoUrl;                 // <link>, the page an informational update points to
-    QUrl fileUrl;                 // the enclosure's url
-    QDateTime date;               // pubDate; invalid when absent or unreadable
-    quint64 contentLength = 0;    // the enclosure's length; 0 when the feed gives none
-    QString edSignature;          // the enclosure's sparkle:edSignature (base64)
-    QString installationType;     // sparkle:installationType; empty means an application
-    QString channel;              // sparkle:channel; empty for the default channel
+    QUrl releaseNotesUrl;      // sparkle:releaseNotesLink
+    QUrl infoUrl;              // <link>, the page an informational update points to
+    QUrl fileUrl;              // the enclosure's url
+    QDateTime date;            // pubDate; invalid when absent or unreadable
+    quint64 contentLength = 0; // the enclosure's length; 0 when the feed gives none
+    QString edSignature;       // the enclosure's sparkle:edSignature (base64)
+    QString installationType;  // sparkle:installationType; empty means an application
+    QString channel;           // sparkle:channel; empty for the default channel
     QString minimumSystemVersion;
     QString maximumSystemVersion;
-    bool hasDeltas = false;       // the item offers delta updates (never used here)
+    bool hasDeltas = false; // the item offers delta updates (never used here)
 
     // Informational: the item only points to a page and cannot be installed. A
     // sparkle:informationalUpdate element with sparkle:belowVersion children makes the

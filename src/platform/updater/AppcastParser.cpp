@@ -13,7 +13,8 @@ const QString kSparkle = QString::fromLatin1(AppcastParser::sparkleNamespace);
 
 [[noreturn]] void fail(const QString& why)
 {
-    throw UpdaterError(UpdaterError::Kind::malformedAppcast, QStringLiteral("The update feed is not a valid appcast: ") + why);
+    throw UpdaterError(UpdaterError::Kind::malformedAppcast,
+                       QStringLiteral("The update feed is not a valid appcast: ") + why);
 }
 
 bool isPlain(const QXmlStreamReader& xml, QLatin1StringView name)
@@ -73,14 +74,19 @@ void readEnclosure(QXmlStreamReader& xml, PendingItem& pending, const QUrl& feed
     // Only the first enclosure is the item's download.
     if (!pending.hasEnclosure) {
         pending.hasEnclosure = true;
-        pending.item.fileUrl = resolvedUrl(attributes.value(QLatin1String("url")).toString().trimmed(), feedUrl);
+        pending.item.fileUrl =
+            resolvedUrl(attributes.value(QLatin1String("url")).toString().trimmed(), feedUrl);
         bool ok = false;
-        const quint64 length = attributes.value(QLatin1String("length")).toString().trimmed().toULongLong(&ok);
+        const quint64 length =
+            attributes.value(QLatin1String("length")).toString().trimmed().toULongLong(&ok);
         pending.item.contentLength = ok ? length : 0;
-        pending.item.edSignature = attributes.value(kSparkle, QLatin1String("edSignature")).toString().trimmed();
+        pending.item.edSignature =
+            attributes.value(kSparkle, QLatin1String("edSignature")).toString().trimmed();
         pending.enclosureVersion = attributes.value(kSparkle, QLatin1String("version")).toString().trimmed();
-        pending.enclosureShortVersion = attributes.value(kSparkle, QLatin1String("shortVersionString")).toString().trimmed();
-        const QString type = attributes.value(kSparkle, QLatin1String("installationType")).toString().trimmed();
+        pending.enclosureShortVersion =
+            attributes.value(kSparkle, QLatin1String("shortVersionString")).toString().trimmed();
+        const QString type =
+            attributes.value(kSparkle, QLatin1String("installationType")).toString().trimmed();
         if (!type.isEmpty() && pending.item.installationType.isEmpty())
             pending.item.installationType = type;
     }
@@ -107,8 +113,8 @@ void readInformational(QXmlStreamReader& xml, AppcastItem& item)
 
 void readReleaseNotesLink(QXmlStreamReader& xml, PendingItem& pending, const QUrl& feedUrl)
 {
-    const bool localised = xml.attributes().hasAttribute(QLatin1String("http://www.w3.org/XML/1998/namespace"),
-                                                         QLatin1String("lang"));
+    const bool localised = xml.attributes().hasAttribute(
+        QLatin1String("http://www.w3.org/XML/1998/namespace"), QLatin1String("lang"));
     const QUrl url = resolvedUrl(text(xml), feedUrl);
     if (url.isEmpty())
         return;
@@ -205,7 +211,8 @@ QList<AppcastItem> AppcastParser::parse(const QByteArray& data, const QUrl& feed
     while (!xml.atEnd() && !xml.hasError())
         xml.readNext();
     if (xml.hasError()) {
-        fail(xml.errorString() + QStringLiteral(" (line ") + QString::number(xml.lineNumber()) + QLatin1Char(')'));
+        fail(xml.errorString() + QStringLiteral(" (line ") + QString::number(xml.lineNumber()) +
+             QLatin1Char(')'));
     }
     return items;
 }

@@ -8,14 +8,17 @@ bool AppcastSelector::fitsSystem(const AppcastItem& item, const std::optional<QS
 {
     if (!systemVersion || systemVersion->isEmpty())
         return true;
-    if (!item.minimumSystemVersion.isEmpty() && VersionComparator::compare(*systemVersion, item.minimumSystemVersion) < 0)
+    if (!item.minimumSystemVersion.isEmpty() &&
+        VersionComparator::compare(*systemVersion, item.minimumSystemVersion) < 0)
         return false;
-    if (!item.maximumSystemVersion.isEmpty() && VersionComparator::compare(*systemVersion, item.maximumSystemVersion) > 0)
+    if (!item.maximumSystemVersion.isEmpty() &&
+        VersionComparator::compare(*systemVersion, item.maximumSystemVersion) > 0)
         return false;
     return true;
 }
 
-std::optional<AppcastItem> AppcastSelector::newestUpdate(const QList<AppcastItem>& items, const Criteria& criteria)
+std::optional<AppcastItem> AppcastSelector::newestUpdate(const QList<AppcastItem>& items,
+                                                         const Criteria& criteria)
 {
     const AppcastItem* best = nullptr;
     for (const AppcastItem& item : items) {

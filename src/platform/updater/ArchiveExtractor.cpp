@@ -15,7 +15,8 @@ namespace {
 
 [[noreturn]] void fail(const QString& why)
 {
-    throw UpdaterError(UpdaterError::Kind::extractionFailed, QStringLiteral("The update could not be extracted: ") + why);
+    throw UpdaterError(UpdaterError::Kind::extractionFailed,
+                       QStringLiteral("The update could not be extracted: ") + why);
 }
 
 using Reader = std::unique_ptr<archive, decltype(&archive_read_free)>;
@@ -36,7 +37,8 @@ QString linkTarget(const char* utf8, const char* raw)
     return raw ? QFile::decodeName(raw) : QString();
 }
 
-void copyData(archive* reader, archive* writer, const std::stop_token& stop, const std::function<void()>& tick)
+void copyData(archive* reader, archive* writer, const std::stop_token& stop,
+              const std::function<void()>& tick)
 {
     const void* buffer = nullptr;
     size_t size = 0;
@@ -116,8 +118,8 @@ bool ArchiveExtractor::isSafeLink(const QString& linkRelativePath, const QString
     return true;
 }
 
-void ArchiveExtractor::extract(const QString& archivePath, const QString& targetDirectory, const ProgressHandler& progress,
-                               std::stop_token stop)
+void ArchiveExtractor::extract(const QString& archivePath, const QString& targetDirectory,
+                               const ProgressHandler& progress, std::stop_token stop)
 {
     // A canonical target keeps libarchive's link checks from tripping over links in
     // the path above it (such as /var on macOS).
@@ -132,12 +134,14 @@ void ArchiveExtractor::extract(const QString& archivePath, const QString& target
     archive_read_support_filter_gzip(reader.get());
     archive_read_support_filter_bzip2(reader.get());
     archive_read_support_filter_xz(reader.get());
-    if (archive_read_open_filename(reader.get(), QFile::encodeName(archivePath).constData(), 64 * 1024) != ARCHIVE_OK)
+    if (archive_read_open_filename(reader.get(), QFile::encodeName(archivePath).constData(), 64 * 1024) !=
+        ARCHIVE_OK)
         fail(QString::fromUtf8(archive_error_string(reader.get())));
 
     Writer writer(archive_write_disk_new(), &archive_write_free);
-    archive_write_disk_set_options(writer.get(), ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_PERM | ARCHIVE_EXTRACT_SECURE_SYMLINKS
-                                                     | ARCHIVE_EXTRACT_SECURE_NODOTDOT | ARCHIVE_EXTRACT_NO_OVERWRITE);
+    archive_write_disk_set_options(
+        writer.get(), ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_PERM | ARCHIVE_EXTRACT_SECURE_SYMLINKS |
+                          ARCHIVE_EXTRACT_SECURE_NODOTDOT | ARCHIVE_EXTRACT_NO_OVERWRITE);
 
     int lastPercent = -1;
     auto tick = [&] {
@@ -174,17 +178,20 @@ void ArchiveExtractor::extract(const QString& archivePath, const QString& target
             continue;
 
         if (const char* hardlink = archive_entry_hardlink(entry)) {
-            const std::optional<QString> target = safeRelativePath(linkTarget(archive_entry_hardlink_utf8(entry), hardlink));
+            const std::optional<QString> target =
+                safeRelativePath(linkTarget(archive_entry_hardlink_utf8(entry), hardlink));
             if (!target || target->isEmpty())
                 fail(QStringLiteral("the link \"") + name + QStringLiteral("\" points outside the update"));
-            archive_entry_set_hardlink(entry, QFile::encodeName(root + QLatin1Char('/') + *target).constData());
+            archive_entry_set_hardlink(entry,
+                                       QFile::encodeName(root + QLatin1Char('/') + *target).constData());
         }
         switch (archive_entry_filetype(entry)) {
         case AE_IFREG:
         case AE_IFDIR:
             break;
         case AE_IFLNK:
-            if (!isSafeLink(relative, linkTarget(archive_entry_symlink_utf8(entry), archive_entry_symlink(entry))))
+            if (!isSafeLink(relative,
+                            linkTarget(archive_entry_symlink_utf8(entry), archive_entry_symlink(entry))))
                 fail(QStringLiteral("the link \"") + name + QStringLiteral("\" points outside the update"));
             break;
         default:

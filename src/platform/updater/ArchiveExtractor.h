@@ -23,8 +23,8 @@ public:
     // Extracts into an existing empty directory, reporting progress from 0 to 1 (only
     // rising, at most once per percent). Throws UpdaterError (extractionFailed) and
     // leaves the target partly filled on failure; the caller removes it.
-    static void extract(const QString& archivePath, const QString& targetDirectory, const ProgressHandler& progress,
-                        std::stop_token stop = {});
+    static void extract(const QString& archivePath, const QString& targetDirectory,
+                        const ProgressHandler& progress, std::stop_token stop = {});
 
     // The entry path as it will be written, relative to the target ("" for the target
     // itself), or none when it would leave the target (absolute, "..").

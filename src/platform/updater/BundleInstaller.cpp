@@ -27,11 +27,13 @@ namespace {
 
 } // namespace
 
-UpdaterBundle BundleInstaller::findUpdateBundle(const QString& extractedDirectory, const UpdaterBundle& installed) const
+UpdaterBundle BundleInstaller::findUpdateBundle(const QString& extractedDirectory,
+                                                const UpdaterBundle& installed) const
 {
     const QString installedName = QFileInfo(installed.path()).fileName();
     QStringList candidates;
-    const QFileInfoList entries = QDir(extractedDirectory).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    const QFileInfoList entries =
+        QDir(extractedDirectory).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
     for (const QFileInfo& entry : entries) {
         if (!entry.isSymLink() && entry.fileName().endsWith(QLatin1String(".app"), Qt::CaseInsensitive))
             candidates.append(entry.fileName());
@@ -44,20 +46,23 @@ UpdaterBundle BundleInstaller::findUpdateBundle(const QString& extractedDirector
     else if (candidates.isEmpty())
         invalid(QStringLiteral("The update contains no application"));
     else
-        invalid(QStringLiteral("The update contains several applications: ") + candidates.join(QStringLiteral(", ")));
+        invalid(QStringLiteral("The update contains several applications: ") +
+                candidates.join(QStringLiteral(", ")));
 
-    const std::optional<UpdaterBundle> update = UpdaterBundle::load(QDir(extractedDirectory).filePath(chosen));
+    const std::optional<UpdaterBundle> update =
+        UpdaterBundle::load(QDir(extractedDirectory).filePath(chosen));
     if (!update)
         invalid(QStringLiteral("The update's application has no readable Info.plist"));
     if (installed.identifier().isEmpty())
-        invalid(QStringLiteral("The installed application has no bundle identifier, so the update cannot be checked"));
+        invalid(QStringLiteral(
+            "The installed application has no bundle identifier, so the update cannot be checked"));
     if (update->identifier() != installed.identifier())
-        invalid(QStringLiteral("The update's bundle identifier \"") + update->identifier()
-                + QStringLiteral("\" does not match the installed application's \"") + installed.identifier()
-                + QStringLiteral("\""));
+        invalid(QStringLiteral("The update's bundle identifier \"") + update->identifier() +
+                QStringLiteral("\" does not match the installed application's \"") + installed.identifier() +
+                QStringLiteral("\""));
     if (!VersionComparator::isNewer(update->version(), installed.version()))
-        invalid(QStringLiteral("The update's version ") + update->version()
-                + QStringLiteral(" is not newer than the installed version ") + installed.version());
+        invalid(QStringLiteral("The update's version ") + update->version() +
+                QStringLiteral(" is not newer than the installed version ") + installed.version());
     return *update;
 }
 
@@ -65,17 +70,20 @@ void BundleInstaller::replace(const QString& installedPath, const QString& updat
 {
     const QFileInfo installed(installedPath);
     // Aside in the same folder, so both renames stay on one file system.
-    const QString aside = installed.dir().filePath(QStringLiteral(".") + installed.fileName() + QStringLiteral(".old-")
-                                                   + QUuid::createUuid().toString(QUuid::Id128).left(12));
+    const QString aside =
+        installed.dir().filePath(QStringLiteral(".") + installed.fileName() + QStringLiteral(".old-") +
+                                 QUuid::createUuid().toString(QUuid::Id128).left(12));
     QString error;
     if (!renamePath(installedPath, aside, &error))
         installFailed(QStringLiteral("The installed application could not be moved aside: ") + error);
     if (!renamePath(updatePath, installedPath, &error)) {
         QString rollbackError;
         if (!renamePath(aside, installedPath, &rollbackError)) {
-            Logger::error(QStringLiteral("Updater could not put the installed application back: ") + rollbackError);
-            installFailed(QStringLiteral("The update could not be moved into place (") + error
-                          + QStringLiteral("), and the previous version could not be put back; it is at ") + aside);
+            Logger::error(QStringLiteral("Updater could not put the installed application back: ") +
+                          rollbackError);
+            installFailed(QStringLiteral("The update could not be moved into place (") + error +
+                          QStringLiteral("), and the previous version could not be put back; it is at ") +
+                          aside);
         }
         installFailed(QStringLiteral("The update could not be moved into place: ") + error);
     }

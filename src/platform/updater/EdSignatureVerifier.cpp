@@ -12,11 +12,14 @@ namespace {
 std::optional<QByteArray> decodeExactly(const QString& base64, int size)
 {
     QByteArray compact = base64.toLatin1();
-    compact.replace(' ', QByteArray()).replace('\n', QByteArray()).replace('\r', QByteArray()).replace('\t', QByteArray());
+    compact.replace(' ', QByteArray())
+        .replace('\n', QByteArray())
+        .replace('\r', QByteArray())
+        .replace('\t', QByteArray());
     if (compact.isEmpty())
         return std::nullopt;
-    const QByteArray::FromBase64Result decoded =
-        QByteArray::fromBase64Encoding(compact, QByteArray::Base64Encoding | QByteArray::AbortOnBase64DecodingErrors);
+    const QByteArray::FromBase64Result decoded = QByteArray::fromBase64Encoding(
+        compact, QByteArray::Base64Encoding | QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded || decoded.decoded.size() != size)
         return std::nullopt;
     return decoded.decoded;
@@ -39,7 +42,8 @@ std::optional<QByteArray> EdSignatureVerifier::decodeSignature(const QString& ba
     return decodeExactly(base64, signatureBytes);
 }
 
-bool EdSignatureVerifier::verify(const QByteArray& data, const QByteArray& signature, const QByteArray& publicKey)
+bool EdSignatureVerifier::verify(const QByteArray& data, const QByteArray& signature,
+                                 const QByteArray& publicKey)
 {
     if (signature.size() != signatureBytes || publicKey.size() != publicKeyBytes)
         return false;
@@ -48,14 +52,14 @@ bool EdSignatureVerifier::verify(const QByteArray& data, const QByteArray& signa
     return crypto_sign_verify_detached(reinterpret_cast<const unsigned char*>(signature.constData()),
                                        reinterpret_cast<const unsigned char*>(data.constData()),
                                        static_cast<unsigned long long>(data.size()),
-                                       reinterpret_cast<const unsigned char*>(publicKey.constData()))
-           == 0;
+                                       reinterpret_cast<const unsigned char*>(publicKey.constData())) == 0;
 }
 
 void EdSignatureVerifier::checkKeyAndSignature(const QString& signatureBase64, const QString& publicKeyBase64)
 {
     if (publicKeyBase64.trimmed().isEmpty())
-        refuse(QStringLiteral("The application has no public EdDSA key (SUPublicEDKey), so the update cannot be verified"));
+        refuse(QStringLiteral(
+            "The application has no public EdDSA key (SUPublicEDKey), so the update cannot be verified"));
     if (!decodePublicKey(publicKeyBase64))
         refuse(QStringLiteral("The application's public EdDSA key (SUPublicEDKey) is malformed"));
     if (signatureBase64.trimmed().isEmpty())
@@ -64,7 +68,8 @@ void EdSignatureVerifier::checkKeyAndSignature(const QString& signatureBase64, c
         refuse(QStringLiteral("The update's EdDSA signature is malformed"));
 }
 
-void EdSignatureVerifier::verifyFile(const QString& path, const QString& signatureBase64, const QString& publicKeyBase64)
+void EdSignatureVerifier::verifyFile(const QString& path, const QString& signatureBase64,
+                                     const QString& publicKeyBase64)
 {
     checkKeyAndSignature(signatureBase64, publicKeyBase64);
     const QByteArray key = *decodePublicKey(publicKeyBase64);

@@ -26,7 +26,8 @@ public:
     // Checks the file against the signature and key texts; throws UpdaterError
     // (signatureInvalid) when the key or signature is missing or malformed, the file
     // cannot be read, or the signature does not match.
-    static void verifyFile(const QString& path, const QString& signatureBase64, const QString& publicKeyBase64);
+    static void verifyFile(const QString& path, const QString& signatureBase64,
+                           const QString& publicKeyBase64);
 
 private:
     EdSignatureVerifier() = delete;

@@ -21,8 +21,7 @@ namespace {
 // went away); such a cycle reports nothing but its closing dismissal.
 struct Stopped {};
 
-template <typename T>
-class ReplyBox {
+template <typename T> class ReplyBox {
 public:
     void set(const T& value)
     {
@@ -71,9 +70,7 @@ QString archiveFileName(const QUrl& url)
 } // namespace
 
 UpdateCycle::UpdateCycle(Setup setup, Post post, std::stop_source stop)
-    : m_setup(std::move(setup))
-    , m_post(std::move(post))
-    , m_stop(std::move(stop))
+    : m_setup(std::move(setup)), m_post(std::move(post)), m_stop(std::move(stop))
 {
 }
 
@@ -92,17 +89,19 @@ void UpdateCycle::run()
     } catch (const std::exception& error) {
         reportError(UpdaterError(UpdaterError::Kind::installFailed, describeException(error)));
     }
-    m_post([](UpdaterUserDriver& driver) { driver.dismissUpdateInstallation(); });
+    m_post([](UpdaterUserDriver& driver) { driver.cycleFinished(); });
 }
 
 void UpdateCycle::reportError(const UpdaterError& error)
 {
     if (stopped())
         return;
-    Logger::debug(QStringLiteral("Updater cycle for ") + m_setup.bundle.path() + QStringLiteral(" failed: ")
-                  + error.description());
+    Logger::debug(QStringLiteral("Updater cycle for ") + m_setup.bundle.path() + QStringLiteral(" failed: ") +
+                  error.description());
     try {
-        acknowledged([error](UpdaterUserDriver& driver, UpdaterAcknowledgement ack) { driver.showUpdaterError(error, ack); });
+        acknowledged([error](UpdaterUserDriver& driver, UpdaterAcknowledgement ack) {
+            driver.updaterFailed(error, ack);
+        });
     } catch (const Stopped&) {
     }
 }
@@ -116,10 +115,12 @@ void UpdateCycle::acknowledged(const std::function<void(UpdaterUserDriver&, Upda
     box->wait(m_stop.get_token());
 }
 
-UpdateChoice UpdateCycle::choose(const std::function<void(UpdaterUserDriver&, UpdaterReply<UpdateChoice>)>& call)
+UpdateChoice
+UpdateCycle::choose(const std::function<void(UpdaterUserDriver&, UpdaterReply<UpdateChoice>)>& call)
 {
     auto box = std::make_shared<ReplyBox<UpdateChoice>>();
-    UpdaterReply<UpdateChoice> reply([box](const UpdateChoice& choice) { box->set(choice); }, UpdateChoice::dismiss);
+    UpdaterReply<UpdateChoice> reply([box](const UpdateChoice& choice) { box->set(choice); },
+                                     UpdateChoice::dismiss);
     m_post([call, reply](UpdaterUserDriver& driver) { call(driver, reply); });
     reply = {};
     return box->wait(m_stop.get_token());
@@ -130,43 +131,52 @@ void UpdateCycle::check()
     if (m_setup.askPermission) {
         // The answer only lets the cycle go on: nothing is stored for the application.
         auto box = std::make_shared<ReplyBox<bool>>();
-        UpdaterReply<UpdatePermissionResponse> reply([box](const UpdatePermissionResponse&) { box->set(true); },
-                                                     UpdatePermissionResponse{});
-        m_post([reply](UpdaterUserDriver& driver) { driver.showUpdatePermissionRequest(reply); });
+        UpdaterReply<UpdatePermission> reply([box](const UpdatePermission&) { box->set(true); },
+                                             UpdatePermission{});
+        m_post([reply](UpdaterUserDriver& driver) { driver.askUpdatePermission(reply); });
         reply = {};
         box->wait(m_stop.get_token());
     }
-    m_post([cancel = canceller()](UpdaterUserDriver& driver) { driver.showUserInitiatedUpdateCheck(cancel); });
+    m_post([cancel = canceller()](UpdaterUserDriver& driver) { driver.checkStarted(cancel); });
 
     HttpResponse response;
+    std::optional<HttpError> failure;
     try {
         response = m_setup.client->get(m_setup.feedUrl, m_stop.get_token());
     } catch (const HttpError& error) {
-        if (error.kind() == HttpError::Kind::cancelled || stopped())
-            throw Stopped{};
-        if (error.kind() == HttpError::Kind::timeout)
-            throw UpdaterError(UpdaterError::Kind::timedOut, QStringLiteral("The update feed did not answer in time"));
-        throw UpdaterError(UpdaterError::Kind::feedFailed, QStringLiteral("The update feed could not be loaded: ") + error.description());
+        failure = error;
     }
-    m_post([](UpdaterUserDriver& driver) { driver.dismissUserInitiatedUpdateCheck(); });
+    if (stopped() || (failure && failure->kind() == HttpError::Kind::cancelled))
+        throw Stopped{};
+    m_post([](UpdaterUserDriver& driver) { driver.checkFinished(); });
+    if (failure && failure->kind() == HttpError::Kind::timeout)
+        throw UpdaterError(UpdaterError::Kind::timedOut,
+                           QStringLiteral("The update feed did not answer in time"));
+    if (failure)
+        throw UpdaterError(UpdaterError::Kind::feedFailed,
+                           QStringLiteral("The update feed could not be loaded: ") + failure->description());
     if (!isSuccess(response.statusCode))
         throw UpdaterError(UpdaterError::Kind::feedFailed,
-                           QStringLiteral("The update feed answered with HTTP status ") + QString::number(response.statusCode));
+                           QStringLiteral("The update feed answered with HTTP status ") +
+                               QString::number(response.statusCode));
 
     const QUrl base = response.url.isEmpty() ? m_setup.feedUrl : response.url;
     AppcastSelector::Criteria criteria;
     criteria.installedVersion = m_setup.bundle.version();
     criteria.systemVersion = m_setup.systemVersion;
     criteria.allowedChannels = m_setup.allowedChannels;
-    const std::optional<AppcastItem> item = AppcastSelector::newestUpdate(AppcastParser::parse(response.body, base), criteria);
+    const std::optional<AppcastItem> item =
+        AppcastSelector::newestUpdate(AppcastParser::parse(response.body, base), criteria);
 
     if (!item) {
-        acknowledged([](UpdaterUserDriver& driver, UpdaterAcknowledgement ack) { driver.showUpdateNotFound(ack); });
+        acknowledged(
+            [](UpdaterUserDriver& driver, UpdaterAcknowledgement ack) { driver.updateNotFound(ack); });
         return;
     }
-    const UpdateChoice choice = choose([item = *item](UpdaterUserDriver& driver, UpdaterReply<UpdateChoice> reply) {
-        driver.showUpdateFound(item, reply);
-    });
+    const UpdateChoice choice =
+        choose([item = *item](UpdaterUserDriver& driver, UpdaterReply<UpdateChoice> reply) {
+            driver.updateFound(item, reply);
+        });
     if (choice == UpdateChoice::install)
         install(*item);
 }
@@ -176,15 +186,20 @@ void UpdateCycle::install(const AppcastItem& item)
     if (item.informationOnly)
         notInstallable(QStringLiteral("This update is informational only and cannot be installed"));
     if (item.fileUrl.isEmpty())
-        notInstallable(item.hasDeltas ? QStringLiteral("Delta updates cannot be installed here, and the update has no full download")
-                                      : QStringLiteral("The update has no download"));
+        notInstallable(
+            item.hasDeltas
+                ? QStringLiteral(
+                      "Delta updates cannot be installed here, and the update has no full download")
+                : QStringLiteral("The update has no download"));
     if (item.fileUrl.scheme() != QLatin1String("http") && item.fileUrl.scheme() != QLatin1String("https"))
-        notInstallable(QStringLiteral("The update's download address is not an http or https URL: ") + item.fileUrl.toString());
+        notInstallable(QStringLiteral("The update's download address is not an http or https URL: ") +
+                       item.fileUrl.toString());
     const QString type = item.installationType;
     if (type == QLatin1String("package") || type == QLatin1String("interactive-package"))
         notInstallable(QStringLiteral("Installer packages cannot be installed here"));
     if (!type.isEmpty() && type != QLatin1String("application"))
-        notInstallable(QStringLiteral("The update's installation type \"") + type + QStringLiteral("\" is not supported"));
+        notInstallable(QStringLiteral("The update's installation type \"") + type +
+                       QStringLiteral("\" is not supported"));
     const QString fileName = archiveFileName(item.fileUrl);
     switch (ArchiveExtractor::kindForName(fileName)) {
     case ArchiveExtractor::Kind::diskImage:
@@ -197,47 +212,51 @@ void UpdateCycle::install(const AppcastItem& item)
         break;
     }
     // Refuse before downloading anything that could never be verified.
-    EdSignatureVerifier::checkKeyAndSignature(item.edSignature, m_setup.bundle.string(QStringLiteral("SUPublicEDKey")));
+    EdSignatureVerifier::checkKeyAndSignature(item.edSignature,
+                                              m_setup.bundle.string(QStringLiteral("SUPublicEDKey")));
 
     // Staged beside the installed bundle, so that moving the update in is a rename.
     const QFileInfo installed(m_setup.bundle.path());
-    QTemporaryDir staging(installed.dir().filePath(QStringLiteral(".") + installed.fileName() + QStringLiteral(".update-XXXXXX")));
+    QTemporaryDir staging(installed.dir().filePath(QStringLiteral(".") + installed.fileName() +
+                                                   QStringLiteral(".update-XXXXXX")));
     if (!staging.isValid())
         throw UpdaterError(UpdaterError::Kind::installFailed,
-                           QStringLiteral("The folder ") + installed.absolutePath()
-                               + QStringLiteral(" cannot be written, so the update cannot be installed"));
+                           QStringLiteral("The folder ") + installed.absolutePath() +
+                               QStringLiteral(" cannot be written, so the update cannot be installed"));
     const QString archivePath = staging.filePath(fileName);
     downloadAndVerify(item, archivePath);
 
-    m_post([](UpdaterUserDriver& driver) { driver.showDownloadDidStartExtractingUpdate(); });
+    m_post([](UpdaterUserDriver& driver) { driver.extractionStarted(); });
     const QString extracted = staging.filePath(QStringLiteral("extracted"));
     QDir().mkpath(extracted);
     ArchiveExtractor::extract(
         archivePath, extracted,
-        [this](double fraction) { m_post([fraction](UpdaterUserDriver& driver) { driver.showExtractionReceivedProgress(fraction); }); },
+        [this](double fraction) {
+            m_post([fraction](UpdaterUserDriver& driver) { driver.extractionProgressed(fraction); });
+        },
         m_stop.get_token());
     const UpdaterBundle update = m_setup.installer->findUpdateBundle(extracted, m_setup.bundle);
 
-    const UpdateChoice choice = choose([](UpdaterUserDriver& driver, UpdaterReply<UpdateChoice> reply) {
-        driver.showReadyToInstallAndRelaunch(reply);
-    });
+    const UpdateChoice choice = choose(
+        [](UpdaterUserDriver& driver, UpdaterReply<UpdateChoice> reply) { driver.readyToInstall(reply); });
     if (choice != UpdateChoice::install || stopped())
         return;
-    m_post([](UpdaterUserDriver& driver) { driver.showInstallingUpdate(true); });
+    m_post([](UpdaterUserDriver& driver) { driver.installing(true); });
     m_setup.installer->replace(m_setup.bundle.path(), update.path());
-    Logger::info(QStringLiteral("Updater installed version ") + update.version() + QStringLiteral(" at ") + m_setup.bundle.path());
-    acknowledged([](UpdaterUserDriver& driver, UpdaterAcknowledgement ack) { driver.showUpdateInstalledAndRelaunched(false, ack); });
+    Logger::debug(QStringLiteral("Updater installed version ") + update.version() + QStringLiteral(" at ") +
+                 m_setup.bundle.path());
+    acknowledged([](UpdaterUserDriver& driver, UpdaterAcknowledgement ack) { driver.installed(false, ack); });
 }
 
 void UpdateCycle::downloadAndVerify(const AppcastItem& item, const QString& archivePath)
 {
-    m_post([cancel = canceller()](UpdaterUserDriver& driver) { driver.showDownloadInitiated(cancel); });
+    m_post([cancel = canceller()](UpdaterUserDriver& driver) { driver.downloadStarted(cancel); });
     bool lengthSent = false;
     qint64 reported = 0;
     auto sendLength = [&](qint64 expected) {
         lengthSent = true;
         const quint64 length = expected > 0 ? quint64(expected) : item.contentLength;
-        m_post([length](UpdaterUserDriver& driver) { driver.showDownloadDidReceiveExpectedContentLength(length); });
+        m_post([length](UpdaterUserDriver& driver) { driver.downloadExpectedLength(length); });
     };
     auto progress = [&](qint64 received, qint64 expected) {
         if (!lengthSent && (expected > 0 || received > 0))
@@ -245,7 +264,7 @@ void UpdateCycle::downloadAndVerify(const AppcastItem& item, const QString& arch
         if (received > reported) {
             const quint64 length = quint64(received - reported);
             reported = received;
-            m_post([length](UpdaterUserDriver& driver) { driver.showDownloadDidReceiveDataOfLength(length); });
+            m_post([length](UpdaterUserDriver& driver) { driver.downloadReceived(length); });
         }
     };
 
@@ -256,15 +275,19 @@ void UpdateCycle::downloadAndVerify(const AppcastItem& item, const QString& arch
         if (error.kind() == HttpError::Kind::cancelled || stopped())
             throw Stopped{};
         if (error.kind() == HttpError::Kind::timeout)
-            throw UpdaterError(UpdaterError::Kind::timedOut, QStringLiteral("The update download stalled and timed out"));
-        throw UpdaterError(UpdaterError::Kind::downloadFailed, QStringLiteral("The update could not be downloaded: ") + error.description());
+            throw UpdaterError(UpdaterError::Kind::timedOut,
+                               QStringLiteral("The update download stalled and timed out"));
+        throw UpdaterError(UpdaterError::Kind::downloadFailed,
+                           QStringLiteral("The update could not be downloaded: ") + error.description());
     }
     if (!isSuccess(response.statusCode))
         throw UpdaterError(UpdaterError::Kind::downloadFailed,
-                           QStringLiteral("The update download answered with HTTP status ") + QString::number(response.statusCode));
+                           QStringLiteral("The update download answered with HTTP status ") +
+                               QString::number(response.statusCode));
     if (!lengthSent)
         sendLength(-1);
-    EdSignatureVerifier::verifyFile(archivePath, item.edSignature, m_setup.bundle.string(QStringLiteral("SUPublicEDKey")));
+    EdSignatureVerifier::verifyFile(archivePath, item.edSignature,
+                                    m_setup.bundle.string(QStringLiteral("SUPublicEDKey")));
 }
 
 } // namespace norvelle

@@ -20,7 +20,7 @@ class BundleInstaller;
 // own thread. It reaches the user driver only through `post`, which runs a call on
 // the main thread, and waits for the driver's replies. run() ends every cycle the
 // same way: with exactly one of found, not found or error (unless stopped), then
-// dismissUpdateInstallation.
+// cycleFinished.
 class UpdateCycle {
 public:
     struct Setup {

@@ -7,8 +7,7 @@
 namespace norvelle {
 
 // An application bundle as the updater sees it: its path and the top-level values of
-// its Contents/Info.plist (XML or binary); strings and booleans are kept, other
-// values only count as present.
+// its Contents/Info.plist (XML or binary).
 class UpdaterBundle {
 public:
     UpdaterBundle() = default;

@@ -5,10 +5,9 @@
 #include "platform/updater/UpdateCycle.h"
 #include "platform/updater/UpdaterDelegate.h"
 #include "platform/updater/UpdaterError.h"
+#include "util/Async.h"
 #include "util/Logger.h"
 
-#include <QCoreApplication>
-#include <QMetaObject>
 
 namespace norvelle {
 
@@ -21,12 +20,6 @@ struct UpdaterEngine::Shared {
 
 namespace {
 
-void postToMainThread(std::function<void()> call)
-{
-    if (QCoreApplication* app = QCoreApplication::instance())
-        QMetaObject::invokeMethod(app, std::move(call), Qt::QueuedConnection);
-}
-
 [[noreturn]] void refuse(UpdaterError::Kind kind, const QString& why)
 {
     throw UpdaterError(kind, why);
@@ -36,10 +29,8 @@ void postToMainThread(std::function<void()> call)
 
 UpdaterEngine::UpdaterEngine(QString bundlePath, UpdaterUserDriver& driver, UpdaterDelegate* delegate,
                              UpdaterFactory::Options options)
-    : m_bundlePath(std::move(bundlePath))
-    , m_delegate(delegate)
-    , m_options(std::move(options))
-    , m_shared(std::make_shared<Shared>())
+    : m_bundlePath(std::move(bundlePath)), m_delegate(delegate), m_options(std::move(options)),
+      m_shared(std::make_shared<Shared>())
 {
     m_shared->driver = &driver;
     if (!m_options.client)
@@ -59,22 +50,24 @@ void UpdaterEngine::start()
 {
     std::optional<UpdaterBundle> bundle = UpdaterBundle::load(m_bundlePath);
     if (!bundle)
-        refuse(UpdaterError::Kind::invalidBundle,
-               QStringLiteral("The application at ") + m_bundlePath + QStringLiteral(" has no readable Info.plist"));
+        refuse(UpdaterError::Kind::invalidBundle, QStringLiteral("The application at ") + m_bundlePath +
+                                                      QStringLiteral(" has no readable Info.plist"));
     if (bundle->version().isEmpty())
-        refuse(UpdaterError::Kind::invalidBundle,
-               QStringLiteral("The application at ") + m_bundlePath + QStringLiteral(" has no bundle version"));
+        refuse(UpdaterError::Kind::invalidBundle, QStringLiteral("The application at ") + m_bundlePath +
+                                                      QStringLiteral(" has no bundle version"));
 
     std::optional<QString> feed = m_delegate ? m_delegate->feedUrlString() : std::nullopt;
     if (!feed)
         feed = bundle->string(QStringLiteral("SUFeedURL"));
     const QString feedText = feed->trimmed();
     if (feedText.isEmpty())
-        refuse(UpdaterError::Kind::invalidFeed, QStringLiteral("The application names no update feed (SUFeedURL)"));
+        refuse(UpdaterError::Kind::invalidFeed,
+               QStringLiteral("The application names no update feed (SUFeedURL)"));
     const QUrl url(feedText, QUrl::StrictMode);
-    if (!url.isValid() || url.host().isEmpty()
-        || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")))
-        refuse(UpdaterError::Kind::invalidFeed, QStringLiteral("The update feed address is not an http or https URL: ") + feedText);
+    if (!url.isValid() || url.host().isEmpty() ||
+        (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")))
+        refuse(UpdaterError::Kind::invalidFeed,
+               QStringLiteral("The update feed address is not an http or https URL: ") + feedText);
 
     const QString key = QStringLiteral("SUPublicEDKey");
     if (bundle->contains(key) && !EdSignatureVerifier::decodePublicKey(bundle->string(key)))
@@ -88,8 +81,8 @@ void UpdaterEngine::start()
 bool UpdaterEngine::checkForUpdates()
 {
     if (!canCheckForUpdates()) {
-        Logger::debug(QStringLiteral("Updater check ignored for ") + m_bundlePath
-                      + (m_bundle ? QStringLiteral(": a cycle is running") : QStringLiteral(": not started")));
+        Logger::debug(QStringLiteral("Updater check ignored for ") + m_bundlePath +
+                      (m_bundle ? QStringLiteral(": a cycle is running") : QStringLiteral(": not started")));
         return false;
     }
     if (m_worker.joinable())
@@ -100,7 +93,8 @@ bool UpdaterEngine::checkForUpdates()
     setup.feedUrl = m_feedUrl;
     setup.allowedChannels = m_delegate ? m_delegate->allowedChannels() : QSet<QString>();
     setup.systemVersion = m_options.systemVersion;
-    setup.askPermission = !m_permissionAsked && !m_bundle->contains(QStringLiteral("SUEnableAutomaticChecks"));
+    setup.askPermission =
+        !m_permissionAsked && !m_bundle->contains(QStringLiteral("SUEnableAutomaticChecks"));
     setup.client = m_options.client;
     setup.installer = m_options.installer;
     m_permissionAsked = true;
@@ -109,7 +103,7 @@ bool UpdaterEngine::checkForUpdates()
     m_shared->sessionInProgress = true;
     std::weak_ptr<Shared> weak = m_shared;
     auto post = [weak](UpdateCycle::DriverCall call) {
-        postToMainThread([weak, call = std::move(call)] {
+        postToMain([weak, call = std::move(call)] {
             const std::shared_ptr<Shared> shared = weak.lock();
             if (shared && shared->alive)
                 call(*shared->driver);
@@ -117,7 +111,7 @@ bool UpdaterEngine::checkForUpdates()
     };
     m_worker = std::jthread([cycle = std::make_shared<UpdateCycle>(std::move(setup), post, m_stop), weak] {
         cycle->run();
-        postToMainThread([weak] {
+        postToMain([weak] {
             if (const std::shared_ptr<Shared> shared = weak.lock())
                 shared->sessionInProgress = false;
         });

@@ -20,7 +20,8 @@ class UpdaterUserDriver;
 // as the current network read or file step needs to notice.
 class UpdaterEngine : public Updater {
 public:
-    UpdaterEngine(QString bundlePath, UpdaterUserDriver& driver, UpdaterDelegate* delegate, UpdaterFactory::Options options);
+    UpdaterEngine(QString bundlePath, UpdaterUserDriver& driver, UpdaterDelegate* delegate,
+                  UpdaterFactory::Options options);
     ~UpdaterEngine() override;
     UpdaterEngine(const UpdaterEngine&) = delete;
     UpdaterEngine& operator=(const UpdaterEngine&) = delete;

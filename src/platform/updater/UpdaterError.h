@@ -11,18 +11,18 @@ namespace norvelle {
 class UpdaterError : public Error {
 public:
     enum class Kind {
-        invalidBundle,      // no readable bundle, or no bundle version
-        invalidFeed,        // no feed address, or not an http(s) address
-        invalidPublicKey,   // "SUPublicEDKey" present but malformed
-        feedFailed,         // the feed could not be fetched
-        malformedAppcast,   // the feed is not a readable appcast
-        notInstallable,     // informational item, no download, unsupported format
+        invalidBundle,    // no readable bundle, or no bundle version
+        invalidFeed,      // no feed address, or not an http(s) address
+        invalidPublicKey, // "SUPublicEDKey" present but malformed
+        feedFailed,       // the feed could not be fetched
+        malformedAppcast, // the feed is not a readable appcast
+        notInstallable,   // informational item, no download, unsupported format
         downloadFailed,
-        signatureInvalid,   // missing key, missing or wrong signature
-        extractionFailed,   // unreadable or hostile archive
-        bundleInvalid,      // the update's bundle does not fit the installed one
-        installFailed,      // the swap failed (the installed bundle stays)
-        timedOut,           // the feed or the download stalled
+        signatureInvalid, // missing key, missing or wrong signature
+        extractionFailed, // unreadable or hostile archive
+        bundleInvalid,    // the update's bundle does not fit the installed one
+        installFailed,    // the swap failed (the installed bundle stays)
+        timedOut,         // the feed or the download stalled
     };
 
     UpdaterError(Kind kind, const QString& description) : Error(description), m_kind(kind) {}

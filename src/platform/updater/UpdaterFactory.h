@@ -18,9 +18,9 @@ class UpdaterUserDriver;
 class UpdaterFactory {
 public:
     struct Options {
-        HttpClient::Options http;                  // idle timeout, CA file, user agent
-        std::shared_ptr<const HttpClient> client;  // replaces a client made from `http`
-        std::optional<QString> systemVersion;      // none on Linux: system limits of items ignored
+        HttpClient::Options http;                   // idle timeout, CA file, user agent
+        std::shared_ptr<const HttpClient> client;   // replaces a client made from `http`
+        std::optional<QString> systemVersion;       // none on Linux: system limits of items ignored
         std::shared_ptr<BundleInstaller> installer; // replaces the standard installer
     };
 

@@ -11,8 +11,7 @@ namespace norvelle {
 // any thread, at once or later; only the first answer counts. Copies share one
 // answer. When the last copy goes away unanswered, the fallback is given, so a
 // driver that drops a question cannot leave an update cycle waiting for ever.
-template <typename T>
-class UpdaterReply {
+template <typename T> class UpdaterReply {
 public:
     UpdaterReply() = default;
     UpdaterReply(std::function<void(const T&)> receiver, T fallback)

@@ -16,44 +16,56 @@ enum class UpdateChoice { skip = 0, install = 1, dismiss = 2 };
 
 // The answer to the question whether the application may be checked automatically.
 // The engine only goes on with the cycle; it stores neither value.
-struct UpdatePermissionResponse {
+struct UpdatePermission {
     bool automaticUpdateChecks = false;
     bool sendSystemProfile = false;
 };
 
-// What the updater tells and asks while a check or install runs. Every message comes
-// on the main thread, one at a time, in the order of the cycle. A cycle opens with
-// the permission question (when the bundle does not settle it) and the check start,
-// then ends in exactly one of update found, update not found or updater error; an
-// accepted update then runs download, extraction, ready-to-install, installing and
-// installed (or an error). dismissUpdateInstallation is the last message of every
-// cycle. The notifications do nothing by default.
+// What the updater tells and asks while a cycle runs. Every message comes on the main
+// thread, one at a time, in the order of the cycle:
+//   askUpdatePermission (first cycle of an updater whose bundle has no
+//   "SUEnableAutomaticChecks"), checkStarted, checkFinished, then exactly one of
+//   updateFound, updateNotFound or updaterFailed. Installing an accepted update goes on
+//   with downloadStarted, downloadExpectedLength, downloadReceived…, extractionStarted,
+//   extractionProgressed…, readyToInstall, installing and installed, or stops at an
+//   updaterFailed. cycleFinished is the last message of every cycle, also of one that
+//   was cancelled or declined.
+// A reply or acknowledgement may be given during the message or later, from any thread;
+// the cycle waits for it. The plain notifications do nothing by default.
 class UpdaterUserDriver {
 public:
     virtual ~UpdaterUserDriver() = default;
 
-    virtual void showUpdatePermissionRequest(UpdaterReply<UpdatePermissionResponse> reply) = 0;
+    virtual void askUpdatePermission(UpdaterReply<UpdatePermission> reply) = 0;
 
-    virtual void showUserInitiatedUpdateCheck(std::function<void()> cancellation) { Q_UNUSED(cancellation); }
-    virtual void dismissUserInitiatedUpdateCheck() {}
+    // The feed request starts; cancellation ends the cycle without a result.
+    virtual void checkStarted(std::function<void()> cancellation) { Q_UNUSED(cancellation); }
+    virtual void checkFinished() {}
 
-    // The newest applicable item; informational items are offered too.
-    virtual void showUpdateFound(const AppcastItem& item, UpdaterReply<UpdateChoice> reply) = 0;
-    virtual void showUpdateNotFound(UpdaterAcknowledgement acknowledgement) = 0;
-    virtual void showUpdaterError(const UpdaterError& error, UpdaterAcknowledgement acknowledgement) = 0;
+    // The newest applicable item; informational items are offered too (installing one
+    // ends in updaterFailed).
+    virtual void updateFound(const AppcastItem& item, UpdaterReply<UpdateChoice> reply) = 0;
+    virtual void updateNotFound(UpdaterAcknowledgement acknowledgement) = 0;
+    virtual void updaterFailed(const UpdaterError& error, UpdaterAcknowledgement acknowledgement) = 0;
 
-    virtual void showDownloadInitiated(std::function<void()> cancellation) { Q_UNUSED(cancellation); }
-    virtual void showDownloadDidReceiveExpectedContentLength(quint64 expectedLength) { Q_UNUSED(expectedLength); }
-    virtual void showDownloadDidReceiveDataOfLength(quint64 length) { Q_UNUSED(length); }
-    virtual void showDownloadDidStartExtractingUpdate() {}
-    virtual void showExtractionReceivedProgress(double fraction) { Q_UNUSED(fraction); }
+    // cancellation stops the download and ends the cycle without an error.
+    virtual void downloadStarted(std::function<void()> cancellation) { Q_UNUSED(cancellation); }
+    // Once, when the size is known: the server's length, else the feed's (0 when neither).
+    virtual void downloadExpectedLength(quint64 length) { Q_UNUSED(length); }
+    // The bytes that arrived since the last report.
+    virtual void downloadReceived(quint64 length) { Q_UNUSED(length); }
+    virtual void extractionStarted() {}
+    // Rising from 0 to 1.
+    virtual void extractionProgressed(double fraction) { Q_UNUSED(fraction); }
 
-    virtual void showReadyToInstallAndRelaunch(UpdaterReply<UpdateChoice> reply) = 0;
-    // The engine neither quits nor relaunches the application it updates.
-    virtual void showInstallingUpdate(bool applicationTerminated) { Q_UNUSED(applicationTerminated); }
-    virtual void showUpdateInstalledAndRelaunched(bool relaunched, UpdaterAcknowledgement acknowledgement) = 0;
+    // The update is downloaded, verified and unpacked; install swaps the bundle.
+    virtual void readyToInstall(UpdaterReply<UpdateChoice> reply) = 0;
+    // The engine neither quits nor relaunches the application it updates, so
+    // applicationTerminated is always true and relaunched always false.
+    virtual void installing(bool applicationTerminated) { Q_UNUSED(applicationTerminated); }
+    virtual void installed(bool relaunched, UpdaterAcknowledgement acknowledgement) = 0;
 
-    virtual void dismissUpdateInstallation() {}
+    virtual void cycleFinished() {}
 };
 
 } // namespace norvelle

@@ -3,26 +3,23 @@
 #include "model/NorvelleError.h"
 #include "platform/updater/Updater.h"
 #include "platform/updater/UpdaterFactory.h"
-
-#include <QCoreApplication>
-#include <QMetaObject>
+#include "util/Async.h"
 
 namespace norvelle {
 
 SparkleDriver::SparkleDriver(UpdaterBundle bundle, std::shared_ptr<const UpdaterFactory> factory)
-    : m_bundle(std::move(bundle))
-    , m_factory(std::move(factory))
+    : m_bundle(std::move(bundle)), m_factory(std::move(factory))
 {
 }
 
 SparkleDriver::~SparkleDriver() = default;
 
-void SparkleDriver::showUpdatePermissionRequest(UpdaterReply<UpdatePermissionResponse> reply)
+void SparkleDriver::askUpdatePermission(UpdaterReply<UpdatePermission> reply)
 {
-    reply(UpdatePermissionResponse{.automaticUpdateChecks = false, .sendSystemProfile = false});
+    reply(UpdatePermission{.automaticUpdateChecks = false, .sendSystemProfile = false});
 }
 
-void SparkleDriver::dismissUpdateInstallation()
+void SparkleDriver::cycleFinished()
 {
     // Queued like every other reaction, so an outcome that an earlier message posted
     // is delivered first.
@@ -54,11 +51,7 @@ std::exception_ptr SparkleDriver::launch()
 
 void SparkleDriver::post(std::function<void()> work)
 {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app)
-        return;
-    QMetaObject::invokeMethod(
-        app, [self = shared_from_this(), work = std::move(work)] { work(); }, Qt::QueuedConnection);
+    postToMain([self = shared_from_this(), work = std::move(work)] { work(); });
 }
 
 bool SparkleDriver::claimOutcome()

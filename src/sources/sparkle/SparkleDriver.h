@@ -17,7 +17,7 @@ class UpdaterFactory;
 // delegate for one update cycle of another application's updater, on the main thread.
 //
 // Once started, a driver keeps itself, and so its updater, alive until the cycle's
-// closing dismissal: whoever started it may let go at once. Its outcome is delivered
+// end (cycleFinished): whoever started it may let go at once. Its outcome is delivered
 // once; a second terminal message is ignored, and a cycle that closes without any ends
 // as failed, so nobody waits for an outcome that never comes. Stalls need no timer here:
 // the updater's own idle time-outs end them with an error.
@@ -32,8 +32,8 @@ public:
     SparkleDriver& operator=(const SparkleDriver&) = delete;
 
     // No automatic checks, no system profile.
-    void showUpdatePermissionRequest(UpdaterReply<UpdatePermissionResponse> reply) override;
-    void dismissUpdateInstallation() override;
+    void askUpdatePermission(UpdaterReply<UpdatePermission> reply) override;
+    void cycleFinished() override;
 
 protected:
     SparkleDriver(UpdaterBundle bundle, std::shared_ptr<const UpdaterFactory> factory);

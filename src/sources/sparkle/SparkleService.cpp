@@ -7,12 +7,10 @@
 #include "sources/sparkle/ReleaseNotesConverter.h"
 #include "sources/sparkle/SparkleUpdateChecker.h"
 #include "sources/sparkle/SparkleUpdateOperation.h"
+#include "util/Async.h"
 #include "util/Logger.h"
+#include "util/StrictText.h"
 
-#include <QCoreApplication>
-#include <QMetaObject>
-#include <QStringDecoder>
-#include <QThread>
 #include <future>
 #include <utility>
 #include <variant>
@@ -25,8 +23,7 @@ using Phase = SparkleUpdateOperation::Phase;
 
 // The outcome a waiting call receives from the main thread: set once, later attempts
 // are ignored. Only touched on the main thread; the waiting side holds the future.
-template <typename T>
-class Outcome {
+template <typename T> class Outcome {
 public:
     std::future<T> future() { return m_promise.get_future(); }
 
@@ -47,8 +44,7 @@ private:
     bool m_done = false;
 };
 
-template <typename F>
-class ScopeExit {
+template <typename F> class ScopeExit {
 public:
     explicit ScopeExit(F f) : m_f(std::move(f)) {}
     ~ScopeExit() { m_f(); }
@@ -59,28 +55,12 @@ private:
     F m_f;
 };
 
-bool onMainThread()
-{
-    const QCoreApplication* app = QCoreApplication::instance();
-    return app && QThread::currentThread() == app->thread();
-}
-
-// Queues fn for the main thread. False when there is no application to run it.
-bool postToMainThread(std::function<void()> fn)
-{
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app)
-        return false;
-    return QMetaObject::invokeMethod(app, std::move(fn), Qt::QueuedConnection);
-}
-
-template <typename T>
-T await(std::future<T>& future)
+template <typename T> T await(std::future<T>& future)
 {
     try {
         return future.get();
     } catch (const std::future_error& error) {
-        // The main thread dropped the work unrun: the application is shutting down.
+        // The driver went away unheard: the application is shutting down.
         if (error.code() == std::future_errc::broken_promise)
             throw CancelledError();
         throw;
@@ -116,15 +96,6 @@ std::optional<QUrl> parseUrl(const QString& text)
     return url;
 }
 
-std::optional<QString> decodeUtf8(const QByteArray& bytes)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
-}
-
 std::optional<UpdaterBundle> loadBundle(const QUrl& path)
 {
     if (!path.isLocalFile())
@@ -136,16 +107,16 @@ std::optional<UpdaterBundle> loadBundle(const QUrl& path)
 
 SparkleService::SparkleService(std::shared_ptr<const UpdaterFactory> updaterFactory,
                                std::shared_ptr<const HttpClient> releaseNotesClient)
-    : m_updaterFactory(std::move(updaterFactory))
-    , m_releaseNotesClient(std::move(releaseNotesClient))
+    : m_updaterFactory(std::move(updaterFactory)), m_releaseNotesClient(std::move(releaseNotesClient))
 {
 }
 
 SparkleService::~SparkleService() = default;
 
-std::optional<SparkleUpdate> SparkleService::performUpdateCheck(const std::shared_ptr<Application>& application)
+std::optional<SparkleUpdate>
+SparkleService::performUpdateCheck(const std::shared_ptr<Application>& application)
 {
-    Q_ASSERT_X(!onMainThread(), "SparkleService", "blocking call made on the main thread");
+    Q_ASSERT_X(!isMainThread(), "SparkleService", "blocking call made on the main thread");
     const Application::Snapshot snapshot = application->snapshot();
     std::optional<UpdaterBundle> bundle = loadBundle(snapshot.path);
     if (!bundle)
@@ -153,22 +124,19 @@ std::optional<SparkleUpdate> SparkleService::performUpdateCheck(const std::share
 
     auto outcome = std::make_shared<Outcome<std::optional<SparkleUpdate>>>();
     std::future<std::optional<SparkleUpdate>> future = outcome->future();
-    const bool posted = postToMainThread([application, bundle = std::move(*bundle), factory = m_updaterFactory, outcome] {
-        try {
-            const auto checker = std::make_shared<SparkleUpdateChecker>(
-                application, bundle, factory, [outcome](std::optional<SparkleUpdate> update, std::exception_ptr error) {
-                    if (error)
-                        outcome->fail(error);
-                    else
-                        outcome->resume(std::move(update));
-                });
-            checker->start();
-        } catch (...) {
-            outcome->fail(std::current_exception());
-        }
+    // Created and started on the main thread; the checker keeps itself alive until its
+    // cycle is over, and answers through the outcome.
+    invokeOnMain([&] {
+        const auto checker = std::make_shared<SparkleUpdateChecker>(
+            application, std::move(*bundle), m_updaterFactory,
+            [outcome](std::optional<SparkleUpdate> update, std::exception_ptr error) {
+                if (error)
+                    outcome->fail(error);
+                else
+                    outcome->resume(std::move(update));
+            });
+        checker->start();
     });
-    if (!posted)
-        throw CancelledError();
     return await(future);
 }
 
@@ -185,8 +153,8 @@ std::optional<Update> SparkleService::checkForUpdate(const std::shared_ptr<Appli
 
     const std::optional<QUrl> feedURL = parseUrl(found->feedURL);
     if (!feedURL) {
-        Logger::warning(QStringLiteral("Sparkle update for ") + snapshot.name
-                        + QStringLiteral(" ignored: its feed URL is not valid: ") + found->feedURL);
+        Logger::warning(QStringLiteral("Sparkle update for ") + snapshot.name +
+                        QStringLiteral(" ignored: its feed URL is not valid: ") + found->feedURL);
         return std::nullopt;
     }
     SparkleInfo info;
@@ -221,7 +189,8 @@ std::optional<QString> SparkleService::fetchReleaseNotes(const QString& address)
     if (!url)
         return std::nullopt;
     if (url->scheme() != QLatin1String("http") && url->scheme() != QLatin1String("https")) {
-        Logger::warning(QStringLiteral("Release notes not fetched, the URL is not http or https: ") + address);
+        Logger::warning(QStringLiteral("Release notes not fetched, the URL is not http or https: ") +
+                        address);
         return std::nullopt;
     }
     HttpResponse response;
@@ -232,7 +201,7 @@ std::optional<QString> SparkleService::fetchReleaseNotes(const QString& address)
         Logger::error(QStringLiteral("Failed to fetch release notes from URL: ") + describeException(error));
         return std::nullopt;
     }
-    const std::optional<QString> text = decodeUtf8(response.body);
+    const std::optional<QString> text = decodeUtf8Strict(response.body);
     if (!text)
         return std::nullopt;
     return ReleaseNotesConverter::convertHTMLToMarkdown(*text);
@@ -240,7 +209,7 @@ std::optional<QString> SparkleService::fetchReleaseNotes(const QString& address)
 
 void SparkleService::update(const std::shared_ptr<Application>& application, ProgressHandler progressHandler)
 {
-    Q_ASSERT_X(!onMainThread(), "SparkleService", "blocking call made on the main thread");
+    Q_ASSERT_X(!isMainThread(), "SparkleService", "blocking call made on the main thread");
     const Application::Snapshot snapshot = application->snapshot();
     const QString key = snapshot.bundleIdentifier;
     {
@@ -259,7 +228,7 @@ void SparkleService::update(const std::shared_ptr<Application>& application, Pro
         }
         // Drivers and their updaters live and die on the main thread.
         if (operation)
-            postToMainThread([operation = std::move(operation)] {});
+            postToMain([operation = std::move(operation)] {});
     });
 
     Logger::info(QStringLiteral("Starting Sparkle update for ") + snapshot.name);
@@ -271,33 +240,27 @@ void SparkleService::update(const std::shared_ptr<Application>& application, Pro
 
     auto outcome = std::make_shared<Outcome<std::monostate>>();
     std::future<std::monostate> future = outcome->future();
-    const bool posted = postToMainThread([this, key, application, bundle = std::move(*bundle),
-                                          info = *snapshot.update->sparkleInfo, progressHandler, outcome] {
-        try {
-            const auto operation = std::make_shared<SparkleUpdateOperation>(application, bundle, info, m_updaterFactory);
-            operation->setProgressHandler([progressHandler](const Phase& phase) {
-                if (!progressHandler)
-                    return;
-                const auto [message, fraction] = progressReport(phase);
-                progressHandler(message, fraction);
-            });
-            {
-                std::lock_guard lock(m_mutex);
-                m_activeUpdateOperations.insert(key, operation);
-            }
-            operation->setCompletionHandler([outcome](std::exception_ptr error) {
-                if (error)
-                    outcome->fail(error);
-                else
-                    outcome->resume({});
-            });
-            operation->start();
-        } catch (...) {
-            outcome->fail(std::current_exception());
+    invokeOnMain([&] {
+        const auto operation = std::make_shared<SparkleUpdateOperation>(
+            application, std::move(*bundle), *snapshot.update->sparkleInfo, m_updaterFactory);
+        operation->setProgressHandler([progressHandler](const Phase& phase) {
+            if (!progressHandler)
+                return;
+            const auto [message, fraction] = progressReport(phase);
+            progressHandler(message, fraction);
+        });
+        {
+            std::lock_guard lock(m_mutex);
+            m_activeUpdateOperations.insert(key, operation);
         }
+        operation->setCompletionHandler([outcome](std::exception_ptr error) {
+            if (error)
+                outcome->fail(error);
+            else
+                outcome->resume({});
+        });
+        operation->start();
     });
-    if (!posted)
-        throw CancelledError();
     await(future);
 }
 

@@ -9,14 +9,14 @@ namespace norvelle {
 
 // One update that an application's appcast offers, as the update checker found it.
 struct SparkleUpdate {
-    QString applicationId;    // the application's id, upper-case, without braces
+    QString applicationId; // the application's id, upper-case, without braces
     QString bundleIdentifier;
-    QString feedURL;          // the feed the check used; empty when the application names none
-    QString currentVersion;   // the installed version when the update was found
-    QString availableVersion; // display version, with ",build" when the build differs
+    QString feedURL;                     // the feed the check used; empty when the application names none
+    QString currentVersion;              // the installed version when the update was found
+    QString availableVersion;            // display version, with ",build" when the build differs
     std::optional<QString> releaseNotes; // the item's description (HTML)
     std::optional<QString> releaseNotesURL;
-    QString downloadURL;      // empty when the item has no download
+    QString downloadURL; // empty when the item has no download
     std::optional<QDateTime> publishedDate;
     std::optional<qint64> fileSize; // absent when the feed gives no length
 

@@ -28,10 +28,10 @@ QString availableVersion(const AppcastItem& item)
 } // namespace
 
 SparkleUpdateChecker::SparkleUpdateChecker(std::shared_ptr<Application> application, UpdaterBundle bundle,
-                                           std::shared_ptr<const UpdaterFactory> factory, Completion completion)
-    : SparkleDriver(std::move(bundle), std::move(factory))
-    , m_application(std::move(application))
-    , m_completion(std::move(completion))
+                                           std::shared_ptr<const UpdaterFactory> factory,
+                                           Completion completion)
+    : SparkleDriver(std::move(bundle), std::move(factory)), m_application(std::move(application)),
+      m_completion(std::move(completion))
 {
     m_feedURL = feedOf(*m_application, this->bundle());
 }
@@ -42,44 +42,45 @@ void SparkleUpdateChecker::start()
         finish(std::nullopt, error);
 }
 
-void SparkleUpdateChecker::showUpdateFound(const AppcastItem& item, UpdaterReply<UpdateChoice> reply)
+void SparkleUpdateChecker::updateFound(const AppcastItem& item, UpdaterReply<UpdateChoice> reply)
 {
     post([this, item, reply] {
         if (!hasOutcome()) {
             const SparkleUpdate update = makeUpdate(item);
-            Logger::info(QStringLiteral("Sparkle found update for ") + m_application->name() + QStringLiteral(": ")
-                         + update.currentVersion + QStringLiteral(" New: ") + update.availableVersion);
+            Logger::info(QStringLiteral("Sparkle found update for ") + m_application->name() +
+                         QStringLiteral(": ") + update.currentVersion + QStringLiteral(" New: ") +
+                         update.availableVersion);
             finish(update, nullptr);
         }
         reply(UpdateChoice::skip);
     });
 }
 
-void SparkleUpdateChecker::showUpdateNotFound(UpdaterAcknowledgement acknowledgement)
+void SparkleUpdateChecker::updateNotFound(UpdaterAcknowledgement acknowledgement)
 {
     // Posted before acknowledging, so the answer precedes whatever the updater sends next.
     post([this] { finish(std::nullopt, nullptr); });
     acknowledgement();
 }
 
-void SparkleUpdateChecker::showUpdaterError(const UpdaterError& error, UpdaterAcknowledgement acknowledgement)
+void SparkleUpdateChecker::updaterFailed(const UpdaterError& error, UpdaterAcknowledgement acknowledgement)
 {
     post([this, description = error.description()] {
         if (!hasOutcome())
-            Logger::warning(QStringLiteral("Sparkle update check failed for ") + m_application->name()
-                            + QStringLiteral(": ") + description);
+            Logger::warning(QStringLiteral("Sparkle update check failed for ") + m_application->name() +
+                            QStringLiteral(": ") + description);
         finish(std::nullopt, nullptr);
     });
     acknowledgement();
 }
 
-void SparkleUpdateChecker::showReadyToInstallAndRelaunch(UpdaterReply<UpdateChoice> reply)
+void SparkleUpdateChecker::readyToInstall(UpdaterReply<UpdateChoice> reply)
 {
     // A checker installs nothing; the dropped reply declines.
     Q_UNUSED(reply);
 }
 
-void SparkleUpdateChecker::showUpdateInstalledAndRelaunched(bool relaunched, UpdaterAcknowledgement acknowledgement)
+void SparkleUpdateChecker::installed(bool relaunched, UpdaterAcknowledgement acknowledgement)
 {
     Q_UNUSED(relaunched);
     acknowledgement();

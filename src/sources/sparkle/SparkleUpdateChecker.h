@@ -29,11 +29,11 @@ public:
 
     void start();
 
-    void showUpdateFound(const AppcastItem& item, UpdaterReply<UpdateChoice> reply) override;
-    void showUpdateNotFound(UpdaterAcknowledgement acknowledgement) override;
-    void showUpdaterError(const UpdaterError& error, UpdaterAcknowledgement acknowledgement) override;
-    void showReadyToInstallAndRelaunch(UpdaterReply<UpdateChoice> reply) override;
-    void showUpdateInstalledAndRelaunched(bool relaunched, UpdaterAcknowledgement acknowledgement) override;
+    void updateFound(const AppcastItem& item, UpdaterReply<UpdateChoice> reply) override;
+    void updateNotFound(UpdaterAcknowledgement acknowledgement) override;
+    void updaterFailed(const UpdaterError& error, UpdaterAcknowledgement acknowledgement) override;
+    void readyToInstall(UpdaterReply<UpdateChoice> reply) override;
+    void installed(bool relaunched, UpdaterAcknowledgement acknowledgement) override;
 
     std::optional<QString> feedUrlString() override;
 

@@ -8,9 +8,8 @@ namespace norvelle {
 SparkleUpdateOperation::SparkleUpdateOperation(std::shared_ptr<Application> application, UpdaterBundle bundle,
                                                SparkleInfo sparkleInfo,
                                                std::shared_ptr<const UpdaterFactory> factory)
-    : SparkleDriver(std::move(bundle), std::move(factory))
-    , m_application(std::move(application))
-    , m_sparkleInfo(std::move(sparkleInfo))
+    : SparkleDriver(std::move(bundle), std::move(factory)), m_application(std::move(application)),
+      m_sparkleInfo(std::move(sparkleInfo))
 {
 }
 
@@ -21,7 +20,7 @@ void SparkleUpdateOperation::start()
         fail(error);
 }
 
-void SparkleUpdateOperation::showUpdateFound(const AppcastItem& item, UpdaterReply<UpdateChoice> reply)
+void SparkleUpdateOperation::updateFound(const AppcastItem& item, UpdaterReply<UpdateChoice> reply)
 {
     Q_UNUSED(item);
     post([this, reply] {
@@ -30,7 +29,7 @@ void SparkleUpdateOperation::showUpdateFound(const AppcastItem& item, UpdaterRep
     });
 }
 
-void SparkleUpdateOperation::showUpdateNotFound(UpdaterAcknowledgement acknowledgement)
+void SparkleUpdateOperation::updateNotFound(UpdaterAcknowledgement acknowledgement)
 {
     // Posted before acknowledging, so the outcome precedes whatever the updater sends next.
     post([this] {
@@ -40,30 +39,30 @@ void SparkleUpdateOperation::showUpdateNotFound(UpdaterAcknowledgement acknowled
     acknowledgement();
 }
 
-void SparkleUpdateOperation::showUpdaterError(const UpdaterError& error, UpdaterAcknowledgement acknowledgement)
+void SparkleUpdateOperation::updaterFailed(const UpdaterError& error, UpdaterAcknowledgement acknowledgement)
 {
     post([this, failure = std::make_exception_ptr(error)] { fail(failure); });
     acknowledgement();
 }
 
-void SparkleUpdateOperation::showDownloadInitiated(std::function<void()> cancellation)
+void SparkleUpdateOperation::downloadStarted(std::function<void()> cancellation)
 {
     Q_UNUSED(cancellation);
     progressLater(Phase{Phase::Kind::downloading});
 }
 
-void SparkleUpdateOperation::showDownloadDidStartExtractingUpdate()
+void SparkleUpdateOperation::extractionStarted()
 {
     progressLater(Phase{Phase::Kind::extracting});
 }
 
-void SparkleUpdateOperation::showExtractionReceivedProgress(double fraction)
+void SparkleUpdateOperation::extractionProgressed(double fraction)
 {
     Q_UNUSED(fraction);
     progressLater(Phase{Phase::Kind::extracting});
 }
 
-void SparkleUpdateOperation::showReadyToInstallAndRelaunch(UpdaterReply<UpdateChoice> reply)
+void SparkleUpdateOperation::readyToInstall(UpdaterReply<UpdateChoice> reply)
 {
     post([this, reply] {
         progress(Phase{Phase::Kind::installing});
@@ -71,13 +70,13 @@ void SparkleUpdateOperation::showReadyToInstallAndRelaunch(UpdaterReply<UpdateCh
     });
 }
 
-void SparkleUpdateOperation::showInstallingUpdate(bool applicationTerminated)
+void SparkleUpdateOperation::installing(bool applicationTerminated)
 {
     Q_UNUSED(applicationTerminated);
     progressLater(Phase{Phase::Kind::installing});
 }
 
-void SparkleUpdateOperation::showUpdateInstalledAndRelaunched(bool relaunched, UpdaterAcknowledgement acknowledgement)
+void SparkleUpdateOperation::installed(bool relaunched, UpdaterAcknowledgement acknowledgement)
 {
     Q_UNUSED(relaunched);
     post([this] {

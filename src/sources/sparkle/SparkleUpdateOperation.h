@@ -30,23 +30,23 @@ public:
     using CompletionHandler = std::function<void(std::exception_ptr error)>;
 
     // The install uses sparkleInfo's feed.
-    SparkleUpdateOperation(std::shared_ptr<Application> application, UpdaterBundle bundle, SparkleInfo sparkleInfo,
-                           std::shared_ptr<const UpdaterFactory> factory);
+    SparkleUpdateOperation(std::shared_ptr<Application> application, UpdaterBundle bundle,
+                           SparkleInfo sparkleInfo, std::shared_ptr<const UpdaterFactory> factory);
 
     void setProgressHandler(ProgressHandler handler) { m_progressHandler = std::move(handler); }
     void setCompletionHandler(CompletionHandler handler) { m_completionHandler = std::move(handler); }
 
     void start();
 
-    void showUpdateFound(const AppcastItem& item, UpdaterReply<UpdateChoice> reply) override;
-    void showUpdateNotFound(UpdaterAcknowledgement acknowledgement) override;
-    void showUpdaterError(const UpdaterError& error, UpdaterAcknowledgement acknowledgement) override;
-    void showDownloadInitiated(std::function<void()> cancellation) override;
-    void showDownloadDidStartExtractingUpdate() override;
-    void showExtractionReceivedProgress(double fraction) override;
-    void showReadyToInstallAndRelaunch(UpdaterReply<UpdateChoice> reply) override;
-    void showInstallingUpdate(bool applicationTerminated) override;
-    void showUpdateInstalledAndRelaunched(bool relaunched, UpdaterAcknowledgement acknowledgement) override;
+    void updateFound(const AppcastItem& item, UpdaterReply<UpdateChoice> reply) override;
+    void updateNotFound(UpdaterAcknowledgement acknowledgement) override;
+    void updaterFailed(const UpdaterError& error, UpdaterAcknowledgement acknowledgement) override;
+    void downloadStarted(std::function<void()> cancellation) override;
+    void extractionStarted() override;
+    void extractionProgressed(double fraction) override;
+    void readyToInstall(UpdaterReply<UpdateChoice> reply) override;
+    void installing(bool applicationTerminated) override;
+    void installed(bool relaunched, UpdaterAcknowledgement acknowledgement) override;
 
     std::optional<QString> feedUrlString() override;
 

@@ -20,9 +20,10 @@ QByteArray dataFile(const QString& name)
 
 QByteArray feed(const QString& items)
 {
-    return (QStringLiteral("<?xml version=\"1.0\"?><rss version=\"2.0\" "
-                           "xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\"><channel>")
-            + items + QStringLiteral("</channel></rss>"))
+    return (QStringLiteral(
+                "<?xml version=\"1.0\"?><rss version=\"2.0\" "
+                "xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\"><channel>") +
+            items + QStringLiteral("</channel></rss>"))
         .toUtf8();
 }
 
@@ -52,7 +53,8 @@ void AppcastTest::readsNewStyleFeed()
     QCOMPARE(first.title, "Version 2.4");
     QCOMPARE(first.versionString, "2417");
     QCOMPARE(first.displayVersionString, "2.4");
-    QCOMPARE(first.itemDescription, std::optional<QString>("<h2>New</h2><ul><li>Faster &amp; smaller</li></ul>"));
+    QCOMPARE(first.itemDescription,
+             std::optional<QString>("<h2>New</h2><ul><li>Faster &amp; smaller</li></ul>"));
     // Relative links resolve against the feed; the link without a language wins.
     QCOMPARE(first.releaseNotesUrl, QUrl("https://example.org/sample/notes/2.4.html"));
     QCOMPARE(first.fileUrl, QUrl("https://downloads.example.org/Sample-2.4.zip"));
@@ -89,9 +91,10 @@ void AppcastTest::readsOldStyleFeed()
 void AppcastTest::ignoresDeltaEnclosures()
 {
     const QList<AppcastItem> items = AppcastParser::parse(
-        feed("<item><sparkle:version>5</sparkle:version><sparkle:deltas>"
-             "<enclosure url=\"https://example.org/5-from-4.delta\" sparkle:deltaFrom=\"4\"/></sparkle:deltas>"
-             "<enclosure url=\"https://example.org/5.zip\" sparkle:version=\"4\"/></item>"),
+        feed(
+            "<item><sparkle:version>5</sparkle:version><sparkle:deltas>"
+            "<enclosure url=\"https://example.org/5-from-4.delta\" sparkle:deltaFrom=\"4\"/></sparkle:deltas>"
+            "<enclosure url=\"https://example.org/5.zip\" sparkle:version=\"4\"/></item>"),
         kFeedUrl);
     QCOMPARE(items.size(), 1);
     QCOMPARE(items[0].fileUrl, QUrl("https://example.org/5.zip"));
@@ -107,9 +110,11 @@ void AppcastTest::rejectsMalformedFeeds_data()
     QTest::newRow("html page") << QByteArray("<html><body>Not found</body></html>");
     QTest::newRow("truncated") << feed("<item><sparkle:version>2</sparkle:version>").chopped(20);
     QTest::newRow("mismatched tags") << feed("<item><title>x</item></title>");
-    QTest::newRow("undeclared prefix") << QByteArray("<rss><channel><item><sparkle:version>2</sparkle:version>"
-                                                     "</item></channel></rss>");
-    QTest::newRow("damage after the items") << feed("<item><sparkle:version>2</sparkle:version></item>") + "<rss>";
+    QTest::newRow("undeclared prefix")
+        << QByteArray("<rss><channel><item><sparkle:version>2</sparkle:version>"
+                      "</item></channel></rss>");
+    QTest::newRow("damage after the items")
+        << feed("<item><sparkle:version>2</sparkle:version></item>") + "<rss>";
 }
 
 void AppcastTest::rejectsMalformedFeeds()
@@ -140,35 +145,54 @@ void AppcastTest::selectsNewestApplicableItem_data()
     };
     const QString three = item("1.0") + item("1.2") + item("1.1");
 
-    QTest::newRow("newest of several") << three << "1.0" << "" << QStringList() << "1.2" << false;
-    QTest::newRow("installed is newest") << three << "1.2" << "" << QStringList() << "" << false;
-    QTest::newRow("installed is newer than feed") << three << "2.0" << "" << QStringList() << "" << false;
-    QTest::newRow("pre-release installed") << item("1.0") << "1.0b3" << "" << QStringList() << "1.0" << false;
-    QTest::newRow("empty feed") << "" << "1.0" << "" << QStringList() << "" << false;
+    QTest::newRow("newest of several") << three << "1.0"
+                                       << "" << QStringList() << "1.2" << false;
+    QTest::newRow("installed is newest") << three << "1.2"
+                                         << "" << QStringList() << "" << false;
+    QTest::newRow("installed is newer than feed") << three << "2.0"
+                                                  << "" << QStringList() << "" << false;
+    QTest::newRow("pre-release installed") << item("1.0") << "1.0b3"
+                                           << "" << QStringList() << "1.0" << false;
+    QTest::newRow("empty feed") << ""
+                                << "1.0"
+                                << "" << QStringList() << "" << false;
 
     const QString channels = item("1.1") + item("1.3", "<sparkle:channel>beta</sparkle:channel>");
-    QTest::newRow("other channel ignored") << channels << "1.0" << "" << QStringList() << "1.1" << false;
-    QTest::newRow("allowed channel") << channels << "1.0" << "" << QStringList{"beta"} << "1.3" << false;
-    QTest::newRow("unrelated channel allowed") << channels << "1.0" << "" << QStringList{"nightly"} << "1.1" << false;
+    QTest::newRow("other channel ignored") << channels << "1.0"
+                                           << "" << QStringList() << "1.1" << false;
+    QTest::newRow("allowed channel") << channels << "1.0"
+                                     << "" << QStringList{"beta"} << "1.3" << false;
+    QTest::newRow("unrelated channel allowed") << channels << "1.0"
+                                               << "" << QStringList{"nightly"} << "1.1" << false;
 
-    const QString systems = item("2.0", "<sparkle:minimumSystemVersion>14.0</sparkle:minimumSystemVersion>")
-                            + item("1.5", "<sparkle:maximumSystemVersion>12.9</sparkle:maximumSystemVersion>")
-                            + item("1.4");
-    QTest::newRow("no system version: limits ignored") << systems << "1.0" << "" << QStringList() << "2.0" << false;
-    QTest::newRow("system meets minimum") << systems << "1.0" << "14.2" << QStringList() << "2.0" << false;
-    QTest::newRow("system below minimum") << systems << "1.0" << "13.6" << QStringList() << "1.4" << false;
-    QTest::newRow("system within maximum") << systems << "1.0" << "12.1" << QStringList() << "1.5" << false;
-    QTest::newRow("system at minimum") << systems << "1.0" << "14.0" << QStringList() << "2.0" << false;
+    const QString systems = item("2.0", "<sparkle:minimumSystemVersion>14.0</sparkle:minimumSystemVersion>") +
+                            item("1.5", "<sparkle:maximumSystemVersion>12.9</sparkle:maximumSystemVersion>") +
+                            item("1.4");
+    QTest::newRow("no system version: limits ignored") << systems << "1.0"
+                                                       << "" << QStringList() << "2.0" << false;
+    QTest::newRow("system meets minimum") << systems << "1.0"
+                                          << "14.2" << QStringList() << "2.0" << false;
+    QTest::newRow("system below minimum") << systems << "1.0"
+                                          << "13.6" << QStringList() << "1.4" << false;
+    QTest::newRow("system within maximum") << systems << "1.0"
+                                           << "12.1" << QStringList() << "1.5" << false;
+    QTest::newRow("system at minimum") << systems << "1.0"
+                                       << "14.0" << QStringList() << "2.0" << false;
 
     const QString info = QStringLiteral("<sparkle:informationalUpdate/>");
-    QTest::newRow("informational") << item("3.0", info) << "1.0" << "" << QStringList() << "3.0" << true;
+    QTest::newRow("informational") << item("3.0", info) << "1.0"
+                                   << "" << QStringList() << "3.0" << true;
     QTest::newRow("link without enclosure") << "<item><sparkle:version>3.0</sparkle:version>"
                                                "<link>https://example.org/buy</link></item>"
-                                            << "1.0" << "" << QStringList() << "3.0" << true;
-    const QString below = QStringLiteral("<sparkle:informationalUpdate><sparkle:belowVersion>2.0</sparkle:belowVersion>"
-                                         "</sparkle:informationalUpdate>");
-    QTest::newRow("informational below installed") << item("3.0", below) << "1.5" << "" << QStringList() << "3.0" << true;
-    QTest::newRow("installable above limit") << item("3.0", below) << "2.1" << "" << QStringList() << "3.0" << false;
+                                            << "1.0"
+                                            << "" << QStringList() << "3.0" << true;
+    const QString below =
+        QStringLiteral("<sparkle:informationalUpdate><sparkle:belowVersion>2.0</sparkle:belowVersion>"
+                       "</sparkle:informationalUpdate>");
+    QTest::newRow("informational below installed") << item("3.0", below) << "1.5"
+                                                   << "" << QStringList() << "3.0" << true;
+    QTest::newRow("installable above limit") << item("3.0", below) << "2.1"
+                                             << "" << QStringList() << "3.0" << false;
 }
 
 void AppcastTest::selectsNewestApplicableItem()
@@ -185,7 +209,8 @@ void AppcastTest::selectsNewestApplicableItem()
     if (!system.isEmpty())
         criteria.systemVersion = system;
     criteria.allowedChannels = QSet<QString>(channels.begin(), channels.end());
-    const std::optional<AppcastItem> chosen = AppcastSelector::newestUpdate(AppcastParser::parse(feed(items), kFeedUrl), criteria);
+    const std::optional<AppcastItem> chosen =
+        AppcastSelector::newestUpdate(AppcastParser::parse(feed(items), kFeedUrl), criteria);
     if (expected.isEmpty()) {
         QVERIFY2(!chosen, qPrintable(chosen ? chosen->versionString : QString()));
         return;

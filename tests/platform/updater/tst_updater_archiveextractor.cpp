@@ -141,11 +141,12 @@ void ArchiveExtractorTest::extractsEveryFormat()
     const QString app = m_target + "/App.app/Contents/MacOS/App";
     QCOMPARE(QFileInfo(app).size(), 300000);
     QVERIFY(QFileInfo(app).isExecutable());
-    QCOMPARE(QFileInfo(m_target + "/App.app/Contents/MacOS/alias").symLinkTarget(), QFileInfo(app).canonicalFilePath());
+    QCOMPARE(QFileInfo(m_target + "/App.app/Contents/MacOS/alias").symLinkTarget(),
+             QFileInfo(app).canonicalFilePath());
     QVERIFY(!QFileInfo::exists(m_target + "/__MACOSX"));
 
     // Set-id bits never survive.
-    struct stat st{};
+    struct stat st {};
     QCOMPARE(::stat(QFile::encodeName(app).constData(), &st), 0);
     QCOMPARE(st.st_mode & 07000, 0u);
 
@@ -165,16 +166,31 @@ void ArchiveExtractorTest::refusesHostileEntries_data()
     const QString outside = QDir::tempPath() + "/norvelle-extractor-escape";
     for (Format format : {Format::zip, Format::tarGzip}) {
         const QByteArray f = format == Format::zip ? "zip: " : "tar: ";
-        QTest::newRow(f + "dot-dot") << format << "file" << "../escaped" << "";
-        QTest::newRow(f + "dot-dot inside") << format << "file" << "App.app/../../escaped" << "";
+        QTest::newRow(f + "dot-dot") << format << "file"
+                                     << "../escaped"
+                                     << "";
+        QTest::newRow(f + "dot-dot inside") << format << "file"
+                                            << "App.app/../../escaped"
+                                            << "";
         QTest::newRow(f + "absolute") << format << "file" << outside << "";
-        QTest::newRow(f + "symlink absolute") << format << "symlink" << "App.app/link" << outside;
-        QTest::newRow(f + "symlink up and out") << format << "symlink" << "App.app/link" << "../../escaped";
-        QTest::newRow(f + "symlink via name") << format << "symlink" << "App.app/link" << "x/../../..";
-        QTest::newRow(f + "write through link") << format << "through" << "App.app/link" << "../..";
+        QTest::newRow(f + "symlink absolute") << format << "symlink"
+                                              << "App.app/link" << outside;
+        QTest::newRow(f + "symlink up and out") << format << "symlink"
+                                                << "App.app/link"
+                                                << "../../escaped";
+        QTest::newRow(f + "symlink via name") << format << "symlink"
+                                              << "App.app/link"
+                                              << "x/../../..";
+        QTest::newRow(f + "write through link") << format << "through"
+                                                << "App.app/link"
+                                                << "../..";
     }
-    QTest::newRow("tar: hard link out") << Format::tar << "hardlink" << "App.app/hard" << "../escaped";
-    QTest::newRow("tar: hard link absolute") << Format::tar << "hardlink" << "App.app/hard" << "/etc/hostname";
+    QTest::newRow("tar: hard link out") << Format::tar << "hardlink"
+                                        << "App.app/hard"
+                                        << "../escaped";
+    QTest::newRow("tar: hard link absolute") << Format::tar << "hardlink"
+                                             << "App.app/hard"
+                                             << "/etc/hostname";
 }
 
 void ArchiveExtractorTest::refusesHostileEntries()
@@ -213,7 +229,8 @@ void ArchiveExtractorTest::failsOnGarbage()
     file.write(QByteArray(4096, '\x5a'));
     file.close();
     QVERIFY_THROWS_EXCEPTION(UpdaterError, ArchiveExtractor::extract(file.fileName(), m_target, {}));
-    QVERIFY_THROWS_EXCEPTION(UpdaterError, ArchiveExtractor::extract(m_dir->filePath("missing.zip"), m_target, {}));
+    QVERIFY_THROWS_EXCEPTION(UpdaterError,
+                             ArchiveExtractor::extract(m_dir->filePath("missing.zip"), m_target, {}));
 }
 
 void ArchiveExtractorTest::stopsWhenAsked()
@@ -222,7 +239,8 @@ void ArchiveExtractorTest::stopsWhenAsked()
     builder.addFile("a", "1").addFile("b", "2");
     std::stop_source stop;
     stop.request_stop();
-    QVERIFY_THROWS_EXCEPTION(UpdaterError, ArchiveExtractor::extract(archive(builder, Format::zip), m_target, {}, stop.get_token()));
+    QVERIFY_THROWS_EXCEPTION(UpdaterError, ArchiveExtractor::extract(archive(builder, Format::zip), m_target,
+                                                                     {}, stop.get_token()));
     QVERIFY(!QFileInfo::exists(m_target + "/b"));
 }
 

@@ -56,7 +56,11 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_installed;
     QString m_update;
-    QStringList siblings() const { return QDir(m_dir->filePath("Applications")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); }
+    QStringList siblings() const
+    {
+        return QDir(m_dir->filePath("Applications"))
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
 };
 
 void BundleInstallerTest::init()
@@ -75,14 +79,19 @@ void BundleInstallerTest::readsBundles()
     QCOMPARE(bundle->identifier(), "org.example.sample");
     QCOMPARE(bundle->version(), "1.0");
 
-    const QString shortOnly = UpdaterFixture::writeBundle(m_dir->path(), "Short.app",
-                                                          {{"CFBundleShortVersionString", "2.5"}, {"CFBundleVersion", 7},
-                                                           {"SUEnableAutomaticChecks", false}});
+    const QString shortOnly = UpdaterFixture::writeBundle(
+        m_dir->path(), "Short.app",
+        {{"CFBundleShortVersionString", "2.5"}, {"CFBundleVersion", 7}, {"SUEnableAutomaticChecks", false}});
     const std::optional<UpdaterBundle> other = UpdaterBundle::load(shortOnly);
     QVERIFY(other);
     QCOMPARE(other->version(), "2.5"); // a number is no bundle version string
     QVERIFY(other->contains("CFBundleVersion"));
     QCOMPARE(other->boolean("SUEnableAutomaticChecks"), std::optional<bool>(false));
+
+    const QString binary = UpdaterFixture::writeBundle(
+        m_dir->path(), "Binary.app", UpdaterFixture::info("org.example.binary", "3.1"), "bin", true);
+    QCOMPARE(UpdaterBundle::load(binary)->version(), "3.1");
+    QCOMPARE(UpdaterBundle::load(binary)->identifier(), "org.example.binary");
 
     QVERIFY(!UpdaterBundle::load(m_dir->filePath("missing.app")));
     QDir().mkpath(m_dir->filePath("Broken.app/Contents"));
@@ -98,16 +107,20 @@ void BundleInstallerTest::findsTheUpdateBundle_data()
     QTest::addColumn<QStringList>("bundles"); // name=identifier=version
     QTest::addColumn<QString>("expected");    // the chosen bundle's name, or the error's start
 
-    QTest::newRow("same name") << QStringList{"Sample.app=org.example.sample=1.1", "Helper.app=org.example.helper=9"} << "Sample.app";
+    QTest::newRow("same name") << QStringList{"Sample.app=org.example.sample=1.1",
+                                              "Helper.app=org.example.helper=9"}
+                               << "Sample.app";
     QTest::newRow("renamed") << QStringList{"Sample Pro.app=org.example.sample=2.0"} << "Sample Pro.app";
     QTest::newRow("none") << QStringList{} << "The update contains no application";
     QTest::newRow("several") << QStringList{"A.app=org.example.sample=2", "B.app=org.example.sample=2"}
                              << "The update contains several applications";
-    QTest::newRow("other identifier") << QStringList{"Sample.app=org.example.other=2.0"}
-                                      << "The update's bundle identifier \"org.example.other\" does not match";
+    QTest::newRow("other identifier")
+        << QStringList{"Sample.app=org.example.other=2.0"}
+        << "The update's bundle identifier \"org.example.other\" does not match";
     QTest::newRow("same version") << QStringList{"Sample.app=org.example.sample=1.0"}
                                   << "The update's version 1.0 is not newer than the installed version 1.0";
-    QTest::newRow("older version") << QStringList{"Sample.app=org.example.sample=1.0b1"} << "The update's version 1.0b1 is not newer";
+    QTest::newRow("older version") << QStringList{"Sample.app=org.example.sample=1.0b1"}
+                                   << "The update's version 1.0b1 is not newer";
 }
 
 void BundleInstallerTest::findsTheUpdateBundle()
@@ -116,14 +129,15 @@ void BundleInstallerTest::findsTheUpdateBundle()
     QFETCH(QString, expected);
     const QString folder = m_dir->filePath("candidates");
     QDir().mkpath(folder);
-    for (const QString& spec : bundles) {
-        const QStringList parts = spec.split('=');
+    for (const QString& entry : bundles) {
+        const QStringList parts = entry.split('=');
         UpdaterFixture::writeBundle(folder, parts[0], UpdaterFixture::info(parts[1], parts[2]));
     }
     QFile::link(m_update, folder + "/Link.app"); // links are never candidates
 
     try {
-        const UpdaterBundle chosen = BundleInstaller().findUpdateBundle(folder, *UpdaterBundle::load(m_installed));
+        const UpdaterBundle chosen =
+            BundleInstaller().findUpdateBundle(folder, *UpdaterBundle::load(m_installed));
         QCOMPARE(QFileInfo(chosen.path()).fileName(), expected);
     } catch (const UpdaterError& error) {
         QCOMPARE(error.kind(), UpdaterError::Kind::bundleInvalid);
@@ -143,7 +157,8 @@ void BundleInstallerTest::failedSwapLeavesTheOldBundle_data()
 {
     QTest::addColumn<int>("failingRename");
     QTest::addColumn<QString>("message");
-    QTest::newRow("moving aside fails") << 1 << "The installed application could not be moved aside: Input/output error";
+    QTest::newRow("moving aside fails")
+        << 1 << "The installed application could not be moved aside: Input/output error";
     QTest::newRow("moving in fails") << 2 << "The update could not be moved into place: Input/output error";
 }
 

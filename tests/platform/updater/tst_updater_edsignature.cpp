@@ -23,17 +23,29 @@ void EdSignatureTest::verifiesFiles_data()
     QTest::addColumn<QString>("variant");
     QTest::addColumn<QString>("expectedError"); // empty: verification passes
 
-    QTest::newRow("valid") << "valid" << "";
-    QTest::newRow("valid, key with line breaks") << "wrapped key" << "";
-    QTest::newRow("empty file signed") << "empty file" << "";
-    QTest::newRow("tampered file") << "tampered" << "The update's EdDSA signature is not valid";
-    QTest::newRow("another key") << "other key" << "The update's EdDSA signature is not valid";
-    QTest::newRow("missing key") << "no key" << "The application has no public EdDSA key (SUPublicEDKey), so the update cannot be verified";
-    QTest::newRow("key not base64") << "key not base64" << "The application's public EdDSA key (SUPublicEDKey) is malformed";
-    QTest::newRow("key too short") << "short key" << "The application's public EdDSA key (SUPublicEDKey) is malformed";
-    QTest::newRow("missing signature") << "no signature" << "The update has no EdDSA signature";
-    QTest::newRow("signature too short") << "short signature" << "The update's EdDSA signature is malformed";
-    QTest::newRow("unreadable file") << "missing file" << "The downloaded update could not be read: No such file or directory";
+    QTest::newRow("valid") << "valid"
+                           << "";
+    QTest::newRow("valid, key with line breaks") << "wrapped key"
+                                                 << "";
+    QTest::newRow("empty file signed") << "empty file"
+                                       << "";
+    QTest::newRow("tampered file") << "tampered"
+                                   << "The update's EdDSA signature is not valid";
+    QTest::newRow("another key") << "other key"
+                                 << "The update's EdDSA signature is not valid";
+    QTest::newRow("missing key")
+        << "no key"
+        << "The application has no public EdDSA key (SUPublicEDKey), so the update cannot be verified";
+    QTest::newRow("key not base64") << "key not base64"
+                                    << "The application's public EdDSA key (SUPublicEDKey) is malformed";
+    QTest::newRow("key too short") << "short key"
+                                   << "The application's public EdDSA key (SUPublicEDKey) is malformed";
+    QTest::newRow("missing signature") << "no signature"
+                                       << "The update has no EdDSA signature";
+    QTest::newRow("signature too short") << "short signature"
+                                         << "The update's EdDSA signature is malformed";
+    QTest::newRow("unreadable file") << "missing file"
+                                     << "The downloaded update could not be read: No such file or directory";
 }
 
 void EdSignatureTest::verifiesFiles()
@@ -43,7 +55,9 @@ void EdSignatureTest::verifiesFiles()
 
     QTemporaryDir dir;
     const QString path = dir.filePath("update.zip");
-    const QByteArray content = variant == "empty file" ? QByteArray() : QByteArray("PK\x03\x04 pretend archive ") + QByteArray(100000, 'a');
+    const QByteArray content = variant == "empty file"
+                                   ? QByteArray()
+                                   : QByteArray("PK\x03\x04 pretend archive ") + QByteArray(100000, 'a');
     {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -93,7 +107,9 @@ void EdSignatureTest::decodesKeysStrictly_data()
     QTest::newRow("surrounding space") << " " + good + "\n" << true;
     QTest::newRow("empty") << "" << false;
     QTest::newRow("33 bytes") << QString::fromLatin1(QByteArray(33, '\x11').toBase64()) << false;
-    QTest::newRow("url alphabet") << QString::fromLatin1(QByteArray(32, '\xfb').toBase64(QByteArray::Base64UrlEncoding)) << false;
+    QTest::newRow("url alphabet") << QString::fromLatin1(
+                                         QByteArray(32, '\xfb').toBase64(QByteArray::Base64UrlEncoding))
+                                  << false;
     QTest::newRow("bad padding") << good.chopped(1) + "==" << false;
 }
 

@@ -19,32 +19,56 @@ void VersionComparatorTest::ordering_data()
     QTest::addColumn<QString>("newer");
 
     // numbers
-    QTest::newRow("minor") << "1.0" << "1.1";
-    QTest::newRow("major beats longer") << "1.9.9" << "2";
-    QTest::newRow("numeric not textual") << "9.0" << "10.0";
-    QTest::newRow("numeric inside") << "1.2.9" << "1.2.10";
-    QTest::newRow("extra component") << "1.0" << "1.0.1";
-    QTest::newRow("trailing zero component") << "1.0" << "1.0.0";
-    QTest::newRow("plain build numbers") << "999" << "1000";
-    QTest::newRow("leading zeros by value") << "1.09" << "1.10";
-    QTest::newRow("huge numbers") << "20231231235959" << "20240101000000";
-    QTest::newRow("beyond 64 bits") << "18446744073709551616" << "18446744073709551617";
-    QTest::newRow("empty is oldest") << "" << "0";
+    QTest::newRow("minor") << "1.0"
+                           << "1.1";
+    QTest::newRow("major beats longer") << "1.9.9"
+                                        << "2";
+    QTest::newRow("numeric not textual") << "9.0"
+                                         << "10.0";
+    QTest::newRow("numeric inside") << "1.2.9"
+                                    << "1.2.10";
+    QTest::newRow("extra component") << "1.0"
+                                     << "1.0.1";
+    QTest::newRow("trailing zero component") << "1.0"
+                                             << "1.0.0";
+    QTest::newRow("plain build numbers") << "999"
+                                         << "1000";
+    QTest::newRow("leading zeros by value") << "1.09"
+                                            << "1.10";
+    QTest::newRow("huge numbers") << "20231231235959"
+                                  << "20240101000000";
+    QTest::newRow("beyond 64 bits") << "18446744073709551616"
+                                    << "18446744073709551617";
+    QTest::newRow("empty is oldest") << ""
+                                     << "0";
 
     // pre-release text
-    QTest::newRow("beta before release") << "1.0b1" << "1.0";
-    QTest::newRow("alpha before beta") << "1.0a" << "1.0b";
-    QTest::newRow("beta numbers") << "1.0b1" << "1.0b2";
-    QTest::newRow("beta number by value") << "1.0b9" << "1.0b10";
-    QTest::newRow("rc before release") << "2.0rc1" << "2.0";
-    QTest::newRow("release before next beta") << "1.0" << "1.0.1b1";
-    QTest::newRow("dotted beta before release") << "1.0.b1" << "1.0.1";
-    QTest::newRow("spelled beta before release") << "1.0 beta" << "1.0";
-    QTest::newRow("dashed beta before release") << "1.0-beta" << "1.0";
-    QTest::newRow("text sorts before number") << "1.a" << "1.0";
-    QTest::newRow("text compares by case") << "1.0B" << "1.0a";
-    QTest::newRow("beta before rc") << "3.0beta2" << "3.0rc1";
-    QTest::newRow("number after separator") << "1.0.b" << "1.0.0";
+    QTest::newRow("beta before release") << "1.0b1"
+                                         << "1.0";
+    QTest::newRow("alpha before beta") << "1.0a"
+                                       << "1.0b";
+    QTest::newRow("beta numbers") << "1.0b1"
+                                  << "1.0b2";
+    QTest::newRow("beta number by value") << "1.0b9"
+                                          << "1.0b10";
+    QTest::newRow("rc before release") << "2.0rc1"
+                                       << "2.0";
+    QTest::newRow("release before next beta") << "1.0"
+                                              << "1.0.1b1";
+    QTest::newRow("dotted beta before release") << "1.0.b1"
+                                                << "1.0.1";
+    QTest::newRow("spelled beta before release") << "1.0 beta"
+                                                 << "1.0";
+    QTest::newRow("dashed beta before release") << "1.0-beta"
+                                                << "1.0";
+    QTest::newRow("text sorts before number") << "1.a"
+                                              << "1.0";
+    QTest::newRow("text compares by case") << "1.0B"
+                                           << "1.0a";
+    QTest::newRow("beta before rc") << "3.0beta2"
+                                    << "3.0rc1";
+    QTest::newRow("number after separator") << "1.0.b"
+                                            << "1.0.0";
 }
 
 void VersionComparatorTest::ordering()
@@ -62,8 +86,10 @@ void VersionComparatorTest::ordering()
 
 void VersionComparatorTest::sortsAListIntoReleaseOrder()
 {
-    const QStringList expected{"0.9", "1.0a1", "1.0a2", "1.0b1", "1.0b2", "1.0rc1", "1.0", "1.0.1", "1.1", "1.10", "2"};
-    QStringList shuffled{"1.10", "1.0b2", "2", "1.0", "0.9", "1.0rc1", "1.0a2", "1.1", "1.0.1", "1.0a1", "1.0b1"};
+    const QStringList expected{"0.9", "1.0a1", "1.0a2", "1.0b1", "1.0b2", "1.0rc1",
+                               "1.0", "1.0.1", "1.1",   "1.10",  "2"};
+    QStringList shuffled{"1.10",  "1.0b2", "2",     "1.0",   "0.9",  "1.0rc1",
+                         "1.0a2", "1.1",   "1.0.1", "1.0a1", "1.0b1"};
     std::sort(shuffled.begin(), shuffled.end(),
               [](const QString& a, const QString& b) { return VersionComparator::compare(a, b) < 0; });
     QCOMPARE(shuffled, expected);
