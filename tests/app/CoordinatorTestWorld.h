@@ -101,6 +101,32 @@ struct CoordinatorTestWorld {
 
     void list(const ApplicationList& applications) { store.setApplications(applications); }
 
+    // `brew install --cask --adopt` streams these lines, then waits at the gate, then fails
+    // with the text, each when given.
+    void scriptAdoption(QList<QPair<QString, double>> lines, std::shared_ptr<TestGate> gate = nullptr,
+                        std::optional<QString> failure = std::nullopt)
+    {
+        brew->onAdoptCask = [lines, gate, failure](const QString&, const LineHandler& handler) {
+            for (const auto& [line, fraction] : lines)
+                handler(line, fraction);
+            if (gate)
+                gate->pass();
+            if (failure)
+                throw Error(*failure);
+        };
+    }
+
+    // The Homebrew calls that begin with `prefix` ("adoptCask", "loadInstalledCasks", …).
+    QStringList brewCalls(const QString& prefix) const
+    {
+        QStringList matching;
+        for (const QString& call : brew->calls()) {
+            if (call.startsWith(prefix))
+                matching.append(call);
+        }
+        return matching;
+    }
+
     std::shared_ptr<FakeDiscoveryService> discovery = std::make_shared<FakeDiscoveryService>();
     std::shared_ptr<FakeUpdateService> updates = std::make_shared<FakeUpdateService>();
     std::shared_ptr<FakeIgnoreService> ignore = std::make_shared<FakeIgnoreService>();

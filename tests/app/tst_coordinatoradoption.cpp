@@ -1,4 +1,5 @@
 #include "CoordinatorTestWorld.h"
+#include "model/NorvelleError.h"
 
 #include <QSet>
 #include <QTest>
@@ -136,9 +137,9 @@ private Q_SLOTS:
         auto app = adoptableApp();
         world.list({app});
         world.environment->setStatus({true, false, true, QStringLiteral("/opt/homebrew/bin/brew")});
-        world.brew->setAdoptionLines({{QStringLiteral("==> Downloading alpha"), 0.3},
-                                      {QStringLiteral("==> Adopting existing App"), 0.0},
-                                      {QStringLiteral("alpha was successfully installed!"), 1.0}});
+        world.scriptAdoption({{QStringLiteral("==> Downloading alpha"), 0.3},
+                              {QStringLiteral("==> Adopting existing App"), 0.0},
+                              {QStringLiteral("alpha was successfully installed!"), 1.0}});
         Cask adopted = makeCask(QStringLiteral("alpha"));
         adopted.adopted = true;
         auto fresh = Application::create(
@@ -171,8 +172,9 @@ private Q_SLOTS:
         QCOMPARE(values.last().currentStep, QStringLiteral("Adoption completed successfully"));
         QCOMPARE(values.last().progress, 1.0);
 
-        QCOMPARE(world.brew->adoptedTokens(), QStringList{QStringLiteral("alpha")});
-        QCOMPARE(world.brew->loadCount(), 1);
+        QCOMPARE(world.brewCalls(QStringLiteral("adoptCask")),
+                 QStringList{QStringLiteral("adoptCask alpha")});
+        QCOMPARE(world.brewCalls(QStringLiteral("loadInstalledCasks")).size(), 1);
         QCOMPARE(world.discovery->rediscoveries(),
                  QStringList{QStringLiteral("/Applications/Alpha.app|1|0")});
         QCOMPARE(app->cask(), std::optional<Cask>(adopted));
@@ -218,13 +220,12 @@ private Q_SLOTS:
         CoordinatorTestWorld world;
         auto app = adoptableApp();
         world.list({app});
-        world.brew->setAdoptionLines({{QStringLiteral("==> Downloading alpha"), 0.3}});
         const QString description = QStringLiteral("Homebrew command failed to execute");
-        if (failingStep == QLatin1String("adopt"))
-            world.brew->setAdoptionFailure(description);
-        else if (failingStep == QLatin1String("load"))
-            world.brew->setLoadFailure(description);
-        else
+        world.scriptAdoption({{QStringLiteral("==> Downloading alpha"), 0.3}}, nullptr,
+                             failingStep == QLatin1String("adopt") ? Opt(description) : std::nullopt);
+        if (failingStep == QLatin1String("load"))
+            world.brew->onLoadInstalledCasks = [description] { throw Error(description); };
+        else if (failingStep == QLatin1String("rediscover"))
             world.discovery->setRediscoveryFailure(description);
         AdoptionRecorder recorder;
 
@@ -253,7 +254,7 @@ private Q_SLOTS:
         auto app = adoptableApp();
         world.list({app});
         auto gate = world.gate();
-        world.brew->setAdoptionGate(gate);
+        world.scriptAdoption({}, gate);
         auto adoption = world.run([&] { world.coordinator.adoptApplication(app, {}); });
         QTRY_COMPARE(gate->arrivals(), 1);
         world.discovery->setApplications(
@@ -273,14 +274,13 @@ private Q_SLOTS:
         auto app =
             makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0")), {Application::Source::other});
         world.list({app});
-        world.brew->setCustomCask(makeCask(QString()));
         auto done = world.run([&] {
             world.coordinator.verifyCustomCask(app, QStringLiteral("alpha-beta"), QStringLiteral("user/tap"));
         });
         AWAIT(done);
         QCOMPARE(failureOf(done), std::nullopt);
-        QCOMPARE(world.brew->customCaskCalls(),
-                 QStringList{QStringLiteral("alpha-beta|user/tap|/Applications/Alpha.app")});
+        QCOMPARE(world.brewCalls(QStringLiteral("verifyCustomCask")),
+                 QStringList{QStringLiteral("verifyCustomCask alpha-beta user/tap /Applications/Alpha.app")});
         QCOMPARE(app->cask()->caskName, QStringLiteral("alpha-beta"));
         QCOMPARE(app->source(), QList<Application::Source>{Application::Source::other});
         QVERIFY(app->update().has_value());
@@ -288,8 +288,10 @@ private Q_SLOTS:
                                    QStringLiteral("Successfully verified custom cask for Alpha")));
 
         world.log.clear();
-        world.brew->setCustomCask(
-            std::nullopt, QStringLiteral("Failed to parse Homebrew output - the data format is invalid"));
+        world.brew->onVerifyCustomCask = [](const QString&, const std::optional<QString>&,
+                                            const QString&) -> Cask {
+            throw NorvelleError::failedToParseBrewOutput();
+        };
         auto failed = world.run(
             [&] { world.coordinator.verifyCustomCask(app, QStringLiteral("other"), std::nullopt); });
         AWAIT(failed);

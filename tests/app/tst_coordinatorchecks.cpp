@@ -314,7 +314,7 @@ private Q_SLOTS:
         QVERIFY(app->ignored());
         QCOMPARE(app->skippedVersion(), Opt(QStringLiteral("3.0")));
         QVERIFY(app->sparkleInfo().has_value());
-        QCOMPARE(world.brew->loadCount(), 1);
+        QCOMPARE(world.brewCalls(QStringLiteral("loadInstalledCasks")).size(), 1);
         QCOMPARE(world.discovery->rediscoveries(),
                  QStringList{QStringLiteral("/Applications/Alpha.app|1|1")});
     }
@@ -332,7 +332,8 @@ private Q_SLOTS:
             QStringLiteral("Failed to rediscover application at path: /Applications/Alpha.app")));
         QCOMPARE(app->currentVersion(), QStringLiteral("1.0"));
         QCOMPARE(app->update()->latestVersion, QStringLiteral("2.0"));
-        QCOMPARE(world.brew->loadCount(), 0); // no Homebrew: nothing to reload
+        QCOMPARE(world.brewCalls(QStringLiteral("loadInstalledCasks")).size(),
+                 0); // no Homebrew: nothing to reload
         QVERIFY(world.updates->checks().isEmpty());
     }
 };

@@ -210,7 +210,7 @@ private Q_SLOTS:
             world.updates->setUpdateGate(holder->bundleIdentifier(), gate);
             holding = world.run([&] { coordinator.updateApplications({holder}, 1, {}); });
         } else if (busy == QLatin1String("adopting")) {
-            world.brew->setAdoptionGate(gate);
+            world.scriptAdoption({}, gate);
             holding = world.run([&] { coordinator.adoptApplication(holder, {}); });
         }
         if (!busy.isEmpty())
@@ -260,7 +260,8 @@ private Q_SLOTS:
         QCOMPARE(world.updates->singleUpdates().size(), singleUpdatesBefore);
         QCOMPARE(world.updates->checks().size(), 0);
         QVERIFY(world.ignore->calls().isEmpty());
-        QCOMPARE(world.brew->adoptedTokens().size(), busy == QLatin1String("adopting") ? 1 : 0);
+        QCOMPARE(world.brewCalls(QStringLiteral("adoptCask")).size(),
+                 busy == QLatin1String("adopting") ? 1 : 0);
         if (app->update())
             QCOMPARE(app->update()->status, Update::Status::available);
 
@@ -291,7 +292,7 @@ private Q_SLOTS:
         app->setCask(makeCask(QStringLiteral("target"), true));
         world.list({app});
         auto gate = world.gate();
-        world.brew->setAdoptionGate(gate);
+        world.scriptAdoption({}, gate);
 
         auto first = world.run([&] { world.coordinator.adoptApplication(app, {}); });
         auto second = world.run([&] { world.coordinator.adoptApplication(app, {}); });
@@ -305,7 +306,8 @@ private Q_SLOTS:
         gate->open();
         AWAIT(proceeding);
         QCOMPARE(failureOf(proceeding), std::nullopt);
-        QCOMPARE(world.brew->adoptedTokens(), QStringList{QStringLiteral("target")});
+        QCOMPARE(world.brewCalls(QStringLiteral("adoptCask")),
+                 QStringList{QStringLiteral("adoptCask target")});
         QVERIFY(!world.coordinator.isAdopting());
     }
 };

@@ -2,55 +2,65 @@
 
 #include "sources/brew/BrewService.h"
 
-#include <QList>
-#include <QPair>
+#include <QHash>
 #include <QStringList>
-#include <atomic>
-#include <memory>
+#include <functional>
 #include <mutex>
 #include <optional>
 
 namespace norvelle::test {
 
-class TestGate;
-
-// A Homebrew adapter that runs no `brew`: adoption streams scripted lines, custom casks
-// come from a set answer, and each operation can be told to fail. Calls are recorded.
+// A BrewService that runs nothing: its lookups answer from scripted tables and every call is
+// recorded ("hasCask <path>", "loadOutdatedCasks", …). Set the tables and hooks before the code
+// under test runs; the recording and the tables are thread-safe while it runs.
 class FakeBrewService : public BrewService {
 public:
     FakeBrewService();
 
+    // The cask Homebrew manages at this path (caskInfo answers `cask`, which may be none).
+    void manage(const QString& path, std::optional<Cask> cask);
+    // matchCaskByTrash finds a cask for this bundle identifier; caskInfo then answers `cask`.
+    void matchTrash(const QString& bundleIdentifier, std::optional<Cask> cask);
+    // findAdoptableCask answers this cask for the application name.
+    void offerAdoptable(const QString& name, const Cask& cask);
+    // checkUpdate answers this update for the path.
+    void offerUpdate(const QString& path, const Update& update);
+
+    // Run in place of the loads and the upgrade when set; may block or throw.
+    std::function<void()> onLoadInstalledCasks;
+    std::function<void()> onLoadOutdatedCasks;
+    std::function<void(const QString& token, const LineHandler& progress)> onUpgradeCask;
+    std::function<void(const QString& token, const LineHandler& handler)> onAdoptCask;
+    // Without it, verifyCustomCask answers an empty cask named as typed.
+    std::function<Cask(const QString& caskName, const std::optional<QString>& tapName,
+                       const QString& applicationPath)>
+        onVerifyCustomCask;
+
+    QStringList calls() const;
+    int count(const QString& call) const;
+
     void loadInstalledCasks() override;
+    void loadOutdatedCasks() override;
+    bool hasCask(const QString& path) const override;
+    std::optional<Cask> caskInfo(const QString& path) const override;
+    bool matchCaskByTrash(const QString& path, const QString& bundleIdentifier) override;
+    std::optional<Update> checkUpdate(const QString& path, const QString& currentVersion) const override;
+    std::optional<Cask> findAdoptableCask(const QString& name, const QString& path) const override;
+    QStringList upgradeCask(const QString& token, const LineHandler& progress) override;
+    // Recorded as "adoptCask <token>" and "verifyCustomCask <name> <tap or -> <path>".
     void adoptCask(const QString& token, const LineHandler& handler) override;
     Cask verifyCustomCask(const QString& caskName, const std::optional<QString>& tapName,
                           const QString& applicationPath) override;
 
-    // Lines (with their fractions) that adoptCask hands to its handler, in order.
-    void setAdoptionLines(QList<QPair<QString, double>> lines);
-    // adoptCask throws this after its lines; loadInstalledCasks throws its own.
-    void setAdoptionFailure(std::optional<QString> description);
-    void setLoadFailure(std::optional<QString> description);
-    // adoptCask waits here after its lines, before it returns or fails.
-    void setAdoptionGate(std::shared_ptr<TestGate> gate);
-    // verifyCustomCask answers this cask (with the typed name as caskName), or throws.
-    void setCustomCask(std::optional<Cask> cask, std::optional<QString> failure = std::nullopt);
-
-    QStringList adoptedTokens() const;
-    // "name|tap|path" per verifyCustomCask call; an absent tap shows as "-".
-    QStringList customCaskCalls() const;
-    int loadCount() const { return m_loads.load(); }
-
 private:
+    void record(const QString& call) const;
+
     mutable std::mutex m_mutex;
-    QList<QPair<QString, double>> m_adoptionLines;
-    std::optional<QString> m_adoptionFailure;
-    std::optional<QString> m_loadFailure;
-    std::shared_ptr<TestGate> m_adoptionGate;
-    std::optional<Cask> m_customCask;
-    std::optional<QString> m_customCaskFailure;
-    QStringList m_adoptedTokens;
-    QStringList m_customCaskCalls;
-    std::atomic<int> m_loads{0};
+    mutable QStringList m_calls;
+    QHash<QString, std::optional<Cask>> m_managed;
+    QHash<QString, std::optional<Cask>> m_trash;
+    QHash<QString, Cask> m_adoptable;
+    QHash<QString, Update> m_updates;
 };
 
 } // namespace norvelle::test
