@@ -120,4 +120,23 @@ QStringList FakeBrewService::upgradeCask(const QString& token, const LineHandler
     return {};
 }
 
+void FakeBrewService::adoptCask(const QString& token, const LineHandler& handler)
+{
+    record(QStringLiteral("adoptCask ") + token);
+    if (onAdoptCask)
+        onAdoptCask(token, handler);
+}
+
+Cask FakeBrewService::verifyCustomCask(const QString& caskName, const std::optional<QString>& tapName,
+                                       const QString& applicationPath)
+{
+    record(QStringLiteral("verifyCustomCask ") + caskName + u' ' + tapName.value_or(QStringLiteral("-")) +
+           u' ' + applicationPath);
+    if (onVerifyCustomCask)
+        return onVerifyCustomCask(caskName, tapName, applicationPath);
+    Cask cask;
+    cask.caskName = caskName;
+    return cask;
+}
+
 } // namespace norvelle::test

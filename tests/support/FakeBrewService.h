@@ -30,6 +30,11 @@ public:
     std::function<void()> onLoadInstalledCasks;
     std::function<void()> onLoadOutdatedCasks;
     std::function<void(const QString& token, const LineHandler& progress)> onUpgradeCask;
+    std::function<void(const QString& token, const LineHandler& handler)> onAdoptCask;
+    // Without it, verifyCustomCask answers an empty cask named as typed.
+    std::function<Cask(const QString& caskName, const std::optional<QString>& tapName,
+                       const QString& applicationPath)>
+        onVerifyCustomCask;
 
     QStringList calls() const;
     int count(const QString& call) const;
@@ -42,6 +47,10 @@ public:
     std::optional<Update> checkUpdate(const QString& path, const QString& currentVersion) const override;
     std::optional<Cask> findAdoptableCask(const QString& name, const QString& path) const override;
     QStringList upgradeCask(const QString& token, const LineHandler& progress) override;
+    // Recorded as "adoptCask <token>" and "verifyCustomCask <name> <tap or -> <path>".
+    void adoptCask(const QString& token, const LineHandler& handler) override;
+    Cask verifyCustomCask(const QString& caskName, const std::optional<QString>& tapName,
+                          const QString& applicationPath) override;
 
 private:
     void record(const QString& call) const;

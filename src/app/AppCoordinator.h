@@ -1,0 +1,144 @@
+#pragma once
+
+#include "model/AdoptionProgress.h"
+#include "model/Application.h"
+#include "model/EnvironmentStatus.h"
+#include "model/Update.h"
+#include "model/UpdateProgress.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <stop_token>
+
+namespace norvelle {
+
+class ApplicationStore;
+class BrewService;
+class Clock;
+class DiscoveryService;
+class EnvironmentService;
+class IgnoreService;
+class UpdateService;
+
+// The one place through which every user operation that changes the applications
+// passes. It refuses an operation while a conflicting one runs, makes sure the
+// environment is known, calls the services, and writes the outcome into the store
+// and the Application objects.
+//
+// Thread-safe. Every operation blocks and is meant for a worker thread (view models
+// call it through runAsync). The busy flags sit behind a mutex that is never held
+// across a service call; each write-back to the Application objects and the store
+// runs as one step on the main thread, followed there by the Dock badge.
+class AppCoordinator {
+public:
+    using ApplicationPtr = std::shared_ptr<Application>;
+    using ApplicationList = QList<ApplicationPtr>;
+    using UpdateMap = QHash<QString, Update>; // bundle identifier → the update found
+    using UpdateProgressHandler = std::function<void(const UpdateProgress&)>;
+    using AdoptionProgressHandler = std::function<void(const AdoptionProgress&)>;
+
+    // `store` lives on the main thread and must outlive the coordinator.
+    AppCoordinator(std::shared_ptr<DiscoveryService> discoveryService,
+                   std::shared_ptr<UpdateService> updateService, std::shared_ptr<IgnoreService> ignoreService,
+                   std::shared_ptr<EnvironmentService> environmentService,
+                   std::shared_ptr<BrewService> brewService, ApplicationStore& store,
+                   std::shared_ptr<const Clock> clock = nullptr);
+    virtual ~AppCoordinator();
+    AppCoordinator(const AppCoordinator&) = delete;
+    AppCoordinator& operator=(const AppCoordinator&) = delete;
+
+    ApplicationStore& store() const { return m_store; }
+
+    // Discovery and update checks.
+    virtual void discoverApplications();
+    virtual void checkForUpdates();
+    virtual void checkForUpdate(const ApplicationPtr& application);
+    virtual void refreshApplication(const ApplicationPtr& application);
+
+    // Updates. A batch never throws; a refused one returns an empty list. A batch size
+    // below 1 counts as 1.
+    virtual Update::Result updateApplication(const ApplicationPtr& application,
+                                             const UpdateProgressHandler& progress);
+    virtual QList<Update::Result> updateApplications(const ApplicationList& applications, int batchSize,
+                                                     const UpdateProgressHandler& progress);
+    // Stops the running batch before its next chunk; the chunk under way finishes.
+    virtual void cancelUpdates();
+
+    // Ignore, skip, adoption and custom casks.
+    virtual void ignoreApplication(const ApplicationPtr& application);
+    virtual void unignoreApplication(const ApplicationPtr& application);
+    virtual void skipVersion(const ApplicationPtr& application);
+    virtual void unskipVersion(const ApplicationPtr& application);
+    // `progress` may be called from several threads at once (brew's two output streams).
+    virtual void adoptApplication(const ApplicationPtr& application, const AdoptionProgressHandler& progress);
+    virtual void verifyCustomCask(const ApplicationPtr& application, const QString& caskName,
+                                  const std::optional<QString>& tap);
+
+    bool isDiscovering() const;
+    bool isUpdating() const;
+    bool isAdopting() const;
+    bool hasActiveBatch() const;
+
+    // The display state of one line of adoption output (case-insensitive keywords).
+    static AdoptionProgress::Status adoptionStatus(const QString& line);
+    // Consecutive chunks of at most `batchSize` applications, in list order.
+    static QList<ApplicationList> makeBatches(const ApplicationList& applications, int batchSize);
+
+private:
+    struct BatchTask {
+        std::stop_source stop;
+    };
+    enum class Refusal { none, discovering, updating, adopting };
+
+    // Clears one busy flag when the operation that set it ends, by any path.
+    class FlagReset {
+    public:
+        FlagReset(AppCoordinator& coordinator, bool AppCoordinator::*flag)
+            : m_coordinator(coordinator), m_flag(flag)
+        {
+        }
+        ~FlagReset() { m_coordinator.clearFlag(m_flag); }
+        FlagReset(const FlagReset&) = delete;
+        FlagReset& operator=(const FlagReset&) = delete;
+
+    private:
+        AppCoordinator& m_coordinator;
+        bool AppCoordinator::*m_flag;
+    };
+
+    // Write-back rules; main thread only.
+    void applyUpdateResults(const ApplicationList& applications, const UpdateMap& updates);
+    void applyUpdateResult(const std::optional<Update>& found, const ApplicationPtr& application);
+    static void applyUpdateOutcome(const Update::Result& result, const ApplicationPtr& application);
+    void writeBackAdoption(const ApplicationPtr& application, const ApplicationPtr& rediscovered);
+    void clearSkippedVersion(const ApplicationPtr& application, const QString& latestVersion,
+                             const QString& oldSkippedVersion);
+
+    EnvironmentStatus checkAndStoreEnvironment();
+    QList<Update::Result> runBatch(const ApplicationList& applications, int batchSize,
+                                   const UpdateProgressHandler& progress, std::stop_token stop);
+    void finishBatch(const std::shared_ptr<BatchTask>& task);
+    Refusal claimUpdating();
+    void clearFlag(bool AppCoordinator::*flag);
+
+    const std::shared_ptr<DiscoveryService> m_discoveryService;
+    const std::shared_ptr<UpdateService> m_updateService;
+    const std::shared_ptr<IgnoreService> m_ignoreService;
+    const std::shared_ptr<EnvironmentService> m_environmentService;
+    const std::shared_ptr<BrewService> m_brewService;
+    ApplicationStore& m_store;
+    const std::shared_ptr<const Clock> m_clock;
+
+    mutable std::mutex m_mutex;
+    bool m_isDiscovering = false;
+    bool m_isUpdating = false;
+    bool m_isAdopting = false;
+    std::shared_ptr<BatchTask> m_updateTask; // the running batch, if any
+};
+
+} // namespace norvelle

@@ -1,0 +1,199 @@
+// Ignore, unignore, skip, unskip, adoption into Homebrew and custom casks.
+
+#include "app/AppCoordinator.h"
+
+#include "app/CoordinatorError.h"
+#include "platform/Clock.h"
+#include "services/ApplicationStore.h"
+#include "services/DiscoveryService.h"
+#include "services/IgnoreService.h"
+#include "sources/brew/BrewService.h"
+#include "util/Async.h"
+#include "util/Logger.h"
+
+#include <QUuid>
+
+namespace norvelle {
+
+namespace {
+
+QString boolText(bool value)
+{
+    return value ? QStringLiteral("true") : QStringLiteral("false");
+}
+
+// One line that shows what the rediscovery made of the cask, absent included.
+QString describeCask(const std::optional<Cask>& cask)
+{
+    if (!cask)
+        return QStringLiteral("none");
+    return QStringLiteral(
+               "Cask(caskName: %1, currentVersion: %2, latestVersion: %3, adopted: %4, adoptable: %5)")
+        .arg(cask->caskName, cask->currentVersion, cask->latestVersion, boolText(cask->adopted),
+             boolText(cask->adoptable));
+}
+
+} // namespace
+
+void AppCoordinator::ignoreApplication(const ApplicationPtr& application)
+{
+    m_ignoreService->ignoreApp(application->bundleIdentifier());
+    invokeOnMain([&] {
+        application->setIgnored(true);
+        application->setUpdate(std::nullopt);
+        application->setSkippedVersion(std::nullopt);
+        if (auto cask = application->cask()) {
+            cask->adoptable = false;
+            application->setCask(cask);
+        }
+        m_store.updateDockBadge();
+    });
+    Logger::info(QStringLiteral("Ignored application: ") + application->name());
+}
+
+void AppCoordinator::unignoreApplication(const ApplicationPtr& application)
+{
+    m_ignoreService->unignoreApp(application->bundleIdentifier());
+    invokeOnMain([&] {
+        application->setIgnored(false);
+        application->setSkippedVersion(std::nullopt);
+        m_store.updateDockBadge();
+    });
+    Logger::info(QStringLiteral("Unignored application: ") + application->name());
+}
+
+void AppCoordinator::skipVersion(const ApplicationPtr& application)
+{
+    const std::optional<Update> update = invokeOnMain([&] { return application->update(); });
+    if (!update)
+        throw CoordinatorError::noUpdateAvailable();
+    const QString version = update->latestVersion;
+    m_ignoreService->ignoreVersion(application->bundleIdentifier(), version);
+    invokeOnMain([&] {
+        application->setSkippedVersion(version);
+        application->setUpdate(std::nullopt);
+        m_store.updateDockBadge();
+    });
+    Logger::info(QStringLiteral("Ignored version ") + version + QStringLiteral(" for ") +
+                 application->name());
+}
+
+void AppCoordinator::unskipVersion(const ApplicationPtr& application)
+{
+    m_ignoreService->unignoreVersion(application->bundleIdentifier());
+    invokeOnMain([&] {
+        application->setSkippedVersion(std::nullopt);
+        m_store.updateDockBadge();
+    });
+    Logger::info(QStringLiteral("Unignored version for ") + application->name());
+}
+
+void AppCoordinator::adoptApplication(const ApplicationPtr& application,
+                                      const AdoptionProgressHandler& progress)
+{
+    const std::optional<Cask> cask = invokeOnMain([&] { return application->cask(); });
+    if (!cask || !cask->adoptable)
+        throw CoordinatorError::notAdoptable();
+
+    // Stored also for a request refused below, so the screens show what was found.
+    const EnvironmentStatus status = checkAndStoreEnvironment();
+    if (!status.hasHomebrew) {
+        Logger::warning(QStringLiteral("Cannot adopt cask - Homebrew not installed"));
+        throw CoordinatorError::homebrewNotAvailable();
+    }
+
+    Refusal refusal = Refusal::none;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_isAdopting)
+            refusal = Refusal::adopting;
+        else if (m_isUpdating)
+            refusal = Refusal::updating;
+        else
+            m_isAdopting = true;
+    }
+    if (refusal == Refusal::adopting) {
+        Logger::warning(QStringLiteral("Adoption already in progress"));
+        throw CoordinatorError::adopting();
+    }
+    if (refusal == Refusal::updating) {
+        Logger::warning(QStringLiteral("Cannot adopt while updates are in progress"));
+        throw CoordinatorError::updating();
+    }
+    FlagReset reset(*this, &AppCoordinator::m_isAdopting);
+
+    const QString name = application->name();
+    Logger::info(QStringLiteral("Adopting cask for application: ") + name);
+
+    const QDateTime startTime = m_clock->now();
+    auto report = [&](AdoptionProgress::Status state, double fraction, const QString& step) {
+        if (!progress)
+            return;
+        AdoptionProgress value;
+        value.id = QUuid::createUuid();
+        value.application = application;
+        value.status = state;
+        value.progress = fraction;
+        value.currentStep = step;
+        value.startTime = startTime;
+        progress(value);
+    };
+    report(AdoptionProgress::Status::queued, 0.0,
+           QStringLiteral("Starting adoption... (this may take a moment)"));
+
+    ApplicationPtr rediscovered;
+    try {
+        m_brewService->adoptCask(cask->caskName, [&](const QString& line, double fraction) {
+            report(adoptionStatus(line), fraction, line);
+        });
+        report(AdoptionProgress::Status::completed, 1.0, QStringLiteral("Adoption completed successfully"));
+        Logger::info(QStringLiteral("Successfully adopted cask for ") + name);
+        m_brewService->loadInstalledCasks();
+        rediscovered = m_discoveryService->discoverApplication(application->path(), true, status.hasMAS);
+    } catch (...) {
+        const QString description = describeException(std::current_exception());
+        report(AdoptionProgress::Status::failed, 0.0, description);
+        Logger::error(QStringLiteral("Failed to adopt cask for ") + name + QStringLiteral(": ") +
+                      description);
+        throw;
+    }
+
+    invokeOnMain([&] {
+        writeBackAdoption(application, rediscovered);
+        m_store.updateDockBadge();
+    });
+}
+
+void AppCoordinator::writeBackAdoption(const ApplicationPtr& application, const ApplicationPtr& rediscovered)
+{
+    if (rediscovered) {
+        const Application::Snapshot found = rediscovered->snapshot();
+        Logger::info(QStringLiteral("Rediscovered app - cask: ") + describeCask(found.cask));
+        application->setCask(found.cask);
+        application->setMas(found.mas);
+        application->setSource(found.source);
+        application->setUpdate(std::nullopt);
+        return;
+    }
+    Logger::error(QStringLiteral("Failed to rediscover application after adoption"));
+    if (auto cask = application->cask()) {
+        cask->adopted = true;
+        cask->adoptable = false;
+        application->setCask(cask);
+        application->setSource({Application::Source::homebrew});
+    }
+    application->setUpdate(std::nullopt);
+}
+
+void AppCoordinator::verifyCustomCask(const ApplicationPtr& application, const QString& caskName,
+                                      const std::optional<QString>& tap)
+{
+    const Cask cask = m_brewService->verifyCustomCask(caskName, tap, application->path().toLocalFile());
+    invokeOnMain([&] {
+        application->setCask(cask);
+        m_store.updateDockBadge();
+    });
+    Logger::info(QStringLiteral("Successfully verified custom cask for ") + application->name());
+}
+
+} // namespace norvelle

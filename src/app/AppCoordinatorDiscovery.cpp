@@ -1,0 +1,204 @@
+// Discovery, the update checks of all applications and of one, and the refresh.
+
+#include "app/AppCoordinator.h"
+
+#include "app/CoordinatorError.h"
+#include "platform/Clock.h"
+#include "services/ApplicationStore.h"
+#include "services/DiscoveryService.h"
+#include "services/IgnoreService.h"
+#include "services/UpdateService.h"
+#include "sources/brew/BrewService.h"
+#include "util/Async.h"
+#include "util/Logger.h"
+
+namespace norvelle {
+
+void AppCoordinator::discoverApplications()
+{
+    bool refused = false;
+    {
+        std::lock_guard lock(m_mutex);
+        refused = m_isDiscovering;
+        m_isDiscovering = true;
+    }
+    if (refused) {
+        Logger::warning(QStringLiteral("Discovery already in progress"));
+        throw CoordinatorError::discovering();
+    }
+    FlagReset reset(*this, &AppCoordinator::m_isDiscovering);
+
+    const std::optional<EnvironmentStatus> status = invokeOnMain([&] { return m_store.environmentStatus(); });
+    if (!status || !status->hasNetwork) {
+        Logger::warning(QStringLiteral("Environment not ready for discovery"));
+        throw CoordinatorError::environmentNotReady();
+    }
+
+    ApplicationList applications = m_discoveryService->discoverApplications(*status);
+    // The list is not published yet, so the ignore state may be written off the main thread.
+    applications = m_ignoreService->applyIgnoreState(std::move(applications));
+    invokeOnMain([&] { m_store.setApplications(applications); });
+    Logger::info(QStringLiteral("Discovery complete: %1 applications found").arg(applications.size()));
+}
+
+void AppCoordinator::checkForUpdates()
+{
+    const ApplicationList snapshot = invokeOnMain([&] { return m_store.applications(); });
+    if (snapshot.isEmpty()) {
+        Logger::warning(QStringLiteral("No applications to check for updates"));
+        throw CoordinatorError::noApplicationsFound();
+    }
+    const std::optional<EnvironmentStatus> status = invokeOnMain([&] { return m_store.environmentStatus(); });
+    if (!status || !status->hasNetwork) {
+        Logger::warning(QStringLiteral("Environment not ready for update checking"));
+        throw CoordinatorError::environmentNotReady();
+    }
+
+    const UpdateMap updates = m_updateService->checkForUpdates(snapshot, *status);
+
+    const qsizetype available = invokeOnMain([&] {
+        applyUpdateResults(snapshot, updates);
+        m_store.updateDockBadge();
+        return std::count_if(snapshot.cbegin(), snapshot.cend(), [](const ApplicationPtr& application) {
+            return application->update().has_value() && !application->ignored();
+        });
+    });
+    Logger::info(QStringLiteral("Update check complete: %1 updates available").arg(available));
+}
+
+void AppCoordinator::applyUpdateResults(const ApplicationList& applications, const UpdateMap& updates)
+{
+    for (const ApplicationPtr& application : applications) {
+        if (application->ignored()) {
+            application->setUpdate(std::nullopt);
+            Logger::debug(QStringLiteral("Skipping update for ignored app: ") + application->name());
+            continue;
+        }
+        const auto entry = updates.constFind(application->bundleIdentifier());
+        if (entry == updates.cend()) {
+            application->setUpdate(std::nullopt);
+            continue;
+        }
+        const Update& found = entry.value();
+        const std::optional<QString> skipped = application->skippedVersion();
+        if (skipped && *skipped == found.latestVersion) {
+            application->setUpdate(std::nullopt);
+            Logger::debug(QStringLiteral("Skipping update for ") + application->name() +
+                          QStringLiteral(" version ") + found.latestVersion +
+                          QStringLiteral(" - version is skipped"));
+            continue;
+        }
+        application->setUpdate(found);
+        if (skipped)
+            clearSkippedVersion(application, found.latestVersion, *skipped);
+        if (found.cask)
+            application->setCask(found.cask);
+        if (found.mas)
+            application->setMas(found.mas);
+    }
+    m_store.setLastUpdateCheck(m_clock->now());
+}
+
+void AppCoordinator::clearSkippedVersion(const ApplicationPtr& application, const QString& latestVersion,
+                                         const QString& oldSkippedVersion)
+{
+    application->setSkippedVersion(std::nullopt);
+    Logger::info(QStringLiteral("Clearing skipped version for ") + application->name() +
+                 QStringLiteral(" - new version ") + latestVersion +
+                 QStringLiteral(" is available (was skipping ") + oldSkippedVersion + QStringLiteral(")"));
+    // Nobody waits for the ignore list; the file write stays off the main thread.
+    ioPool().start([ignoreService = m_ignoreService, bundleIdentifier = application->bundleIdentifier()] {
+        try {
+            ignoreService->unignoreVersion(bundleIdentifier);
+        } catch (...) {
+            Logger::warning(QStringLiteral("Failed to clear skipped version for ") + bundleIdentifier +
+                            QStringLiteral(": ") + describeException(std::current_exception()));
+        }
+    });
+}
+
+void AppCoordinator::checkForUpdate(const ApplicationPtr& application)
+{
+    const EnvironmentStatus status = checkAndStoreEnvironment();
+    const UpdateMap updates = m_updateService->checkForUpdates({application}, status);
+    const auto entry = updates.constFind(application->bundleIdentifier());
+    const std::optional<Update> found =
+        entry == updates.cend() ? std::nullopt : std::optional<Update>(entry.value());
+    invokeOnMain([&] {
+        applyUpdateResult(found, application);
+        m_store.updateDockBadge();
+    });
+}
+
+void AppCoordinator::applyUpdateResult(const std::optional<Update>& found, const ApplicationPtr& application)
+{
+    if (found && found->cask)
+        application->setCask(found->cask);
+    if (found && found->mas)
+        application->setMas(found->mas);
+
+    if (found && found->status == Update::Status::failed) {
+        Update available = *found;
+        available.status = Update::Status::available;
+        available.lastUpdateError = std::nullopt;
+        application->setUpdate(available);
+        return;
+    }
+    const std::optional<Update> previous = application->update();
+    if (previous && found) {
+        Update replacement = *found;
+        if (!replacement.releaseDate)
+            replacement.releaseDate = previous->releaseDate;
+        application->setUpdate(replacement);
+        return;
+    }
+    if (!found) {
+        application->setUpdate(std::nullopt);
+        return;
+    }
+    const std::optional<QString> skipped = application->skippedVersion();
+    if (!skipped) {
+        application->setUpdate(found);
+        return;
+    }
+    if (*skipped == found->latestVersion) {
+        application->setUpdate(std::nullopt);
+        Logger::debug(QStringLiteral("Skipping update for ") + application->name() +
+                      QStringLiteral(" version ") + found->latestVersion +
+                      QStringLiteral(" - version is skipped"));
+        return;
+    }
+    application->setUpdate(found);
+    clearSkippedVersion(application, found->latestVersion, *skipped);
+}
+
+void AppCoordinator::refreshApplication(const ApplicationPtr& application)
+{
+    const EnvironmentStatus status = checkAndStoreEnvironment();
+    if (status.hasHomebrew)
+        m_brewService->loadInstalledCasks();
+
+    const std::optional<Update> remembered = invokeOnMain([&] { return application->update(); });
+    const ApplicationPtr rediscovered =
+        m_discoveryService->discoverApplication(application->path(), status.hasHomebrew, status.hasMAS);
+    if (!rediscovered) {
+        Logger::error(QStringLiteral("Failed to rediscover application at path: ") +
+                      application->path().toLocalFile());
+        throw CoordinatorError::applicationNotFound();
+    }
+
+    invokeOnMain([&] {
+        const Application::Snapshot found = rediscovered->snapshot();
+        application->setCurrentVersion(found.currentVersion);
+        application->setSource(found.source);
+        application->setCask(found.cask);
+        application->setMas(found.mas);
+        application->setUpdate(remembered);
+        m_store.updateDockBadge();
+    });
+
+    checkForUpdate(application);
+    invokeOnMain([&] { m_store.updateDockBadge(); });
+}
+
+} // namespace norvelle

@@ -1,0 +1,181 @@
+// The single update, the batch in chunks, and cancelling the batch.
+
+#include "app/AppCoordinator.h"
+
+#include "app/CoordinatorError.h"
+#include "services/ApplicationStore.h"
+#include "services/UpdateService.h"
+#include "util/Async.h"
+#include "util/Logger.h"
+
+#include <algorithm>
+
+namespace norvelle {
+
+AppCoordinator::Refusal AppCoordinator::claimUpdating()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_isUpdating)
+        return Refusal::updating;
+    if (m_isAdopting)
+        return Refusal::adopting;
+    m_isUpdating = true;
+    return Refusal::none;
+}
+
+Update::Result AppCoordinator::updateApplication(const ApplicationPtr& application,
+                                                 const UpdateProgressHandler& progress)
+{
+    // Claimed before the environment check, not after it: two updates, or an update and an
+    // adoption, asked for at nearly the same moment must not both get past this point.
+    switch (claimUpdating()) {
+    case Refusal::updating:
+        Logger::warning(QStringLiteral("Update already in progress"));
+        throw CoordinatorError::updating();
+    case Refusal::adopting:
+        Logger::warning(QStringLiteral("Cannot update while adoptions are in progress"));
+        throw CoordinatorError::adopting();
+    default:
+        break;
+    }
+    FlagReset reset(*this, &AppCoordinator::m_isUpdating);
+
+    const EnvironmentStatus status = checkAndStoreEnvironment();
+    const std::optional<Update> update = invokeOnMain([&] { return application->update(); });
+    if (!update)
+        throw CoordinatorError::noUpdateAvailable();
+    if (update->source == Update::Source::homebrew && !status.hasHomebrew)
+        throw CoordinatorError::homebrewNotAvailable();
+    if (update->source == Update::Source::appStore && !status.hasMAS)
+        throw CoordinatorError::masNotAvailable();
+
+    Logger::info(QStringLiteral("Updating application: ") + application->name());
+    const Update::Result result = m_updateService->updateApplication(application, progress);
+    invokeOnMain([&] {
+        applyUpdateOutcome(result, application);
+        m_store.updateDockBadge();
+    });
+    return result;
+}
+
+void AppCoordinator::applyUpdateOutcome(const Update::Result& result, const ApplicationPtr& application)
+{
+    if (!application)
+        return;
+    if (result.success) {
+        application->setUpdate(std::nullopt);
+        return;
+    }
+    if (auto update = application->update()) {
+        update->status = Update::Status::failed;
+        update->lastUpdateError = result.error;
+        application->setUpdate(update);
+    }
+}
+
+QList<Update::Result> AppCoordinator::updateApplications(const ApplicationList& applications, int batchSize,
+                                                         const UpdateProgressHandler& progress)
+{
+    auto task = std::make_shared<BatchTask>();
+    Refusal refusal = Refusal::none;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_isUpdating) {
+            refusal = Refusal::updating;
+        } else if (m_isAdopting) {
+            refusal = Refusal::adopting;
+        } else {
+            m_isUpdating = true;
+            m_updateTask = task;
+        }
+    }
+    if (refusal == Refusal::updating) {
+        Logger::warning(QStringLiteral("Update already in progress"));
+        return {};
+    }
+    if (refusal == Refusal::adopting) {
+        Logger::warning(QStringLiteral("Cannot update while adoptions are in progress"));
+        return {};
+    }
+
+    // Clears the flag and the handle only while they still belong to this batch: once cancelled,
+    // a newer batch may own them.
+    struct Finish {
+        AppCoordinator& coordinator;
+        const std::shared_ptr<BatchTask>& task;
+        ~Finish() { coordinator.finishBatch(task); }
+    } finish{*this, task};
+
+    Logger::info(QStringLiteral("Starting batch update: %1 applications").arg(applications.size()));
+    return runBatch(applications, batchSize, progress, task->stop.get_token());
+}
+
+void AppCoordinator::finishBatch(const std::shared_ptr<BatchTask>& task)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_updateTask != task)
+        return;
+    m_isUpdating = false;
+    m_updateTask.reset();
+}
+
+QList<Update::Result> AppCoordinator::runBatch(const ApplicationList& applications, int batchSize,
+                                               const UpdateProgressHandler& progress, std::stop_token stop)
+{
+    const QList<ApplicationList> batches = makeBatches(applications, batchSize);
+    QList<Update::Result> results;
+    for (qsizetype i = 0; i < batches.size(); ++i) {
+        if (stop.stop_requested()) {
+            Logger::info(QStringLiteral("Update batch cancelled"));
+            break;
+        }
+        Logger::info(QStringLiteral("Processing batch %1 of %2").arg(i + 1).arg(batches.size()));
+        const QList<Update::Result> chunk = m_updateService->updateAll(batches.at(i), progress);
+        results.append(chunk);
+        invokeOnMain([&] {
+            for (const Update::Result& result : chunk)
+                applyUpdateOutcome(result, result.application);
+            m_store.updateDockBadge();
+        });
+        for (const Update::Result& result : chunk) {
+            if (!result.success || !result.application)
+                continue;
+            const QString name = result.application->name();
+            try {
+                refreshApplication(result.application);
+                Logger::info(QStringLiteral("Rediscovered ") + name +
+                             QStringLiteral(" after successful update"));
+            } catch (...) {
+                Logger::error(QStringLiteral("Failed to rediscover ") + name +
+                              QStringLiteral(" after update: ") +
+                              describeException(std::current_exception()));
+            }
+        }
+    }
+    invokeOnMain([&] { m_store.updateDockBadge(); });
+    const auto successful =
+        std::count_if(results.cbegin(), results.cend(), [](const Update::Result& r) { return r.success; });
+    Logger::info(
+        QStringLiteral("Batch update complete: %1/%2 successful").arg(successful).arg(applications.size()));
+    return results;
+}
+
+void AppCoordinator::cancelUpdates()
+{
+    std::shared_ptr<BatchTask> task;
+    {
+        std::lock_guard lock(m_mutex);
+        task = std::move(m_updateTask);
+        m_updateTask.reset();
+        if (task)
+            m_isUpdating = false;
+    }
+    if (!task) {
+        Logger::warning(QStringLiteral("No active update to cancel"));
+        return;
+    }
+    Logger::info(QStringLiteral("Cancelling active updates"));
+    task->stop.request_stop();
+}
+
+} // namespace norvelle

@@ -1,0 +1,70 @@
+#include "app/AppState.h"
+
+#include "platform/SettingsStore.h"
+#include "platform/UrlOpener.h"
+#include "util/Logger.h"
+
+#include <QUrl>
+
+namespace norvelle {
+
+AppState::AppState(SettingsStore& settings, std::shared_ptr<UrlOpener> urlOpener, QObject* parent)
+    : QObject(parent), m_settings(settings), m_urlOpener(std::move(urlOpener)),
+      m_hasAppManagementPermission(settings.hasAppManagementPermission()),
+      m_hasCompletedWelcomeTour(settings.hasCompletedWelcomeTour())
+{
+}
+
+AppState::~AppState() = default;
+
+void AppState::setHasAppManagementPermission(bool value)
+{
+    const bool changed = value != m_hasAppManagementPermission;
+    m_hasAppManagementPermission = value;
+    m_settings.setHasAppManagementPermission(value);
+    if (changed)
+        Q_EMIT hasAppManagementPermissionChanged(value);
+}
+
+void AppState::setHasCompletedWelcomeTour(bool value)
+{
+    const bool changed = value != m_hasCompletedWelcomeTour;
+    m_hasCompletedWelcomeTour = value;
+    m_settings.setHasCompletedWelcomeTour(value);
+    if (changed)
+        Q_EMIT hasCompletedWelcomeTourChanged(value);
+}
+
+void AppState::setShowUpdateCheckError(bool value)
+{
+    if (value == m_showUpdateCheckError)
+        return;
+    m_showUpdateCheckError = value;
+    Q_EMIT showUpdateCheckErrorChanged(value);
+}
+
+void AppState::setUpdateCheckErrorMessage(const QString& value)
+{
+    if (value == m_updateCheckErrorMessage)
+        return;
+    m_updateCheckErrorMessage = value;
+    Q_EMIT updateCheckErrorMessageChanged(value);
+}
+
+void AppState::openAppManagementSettings()
+{
+    const QUrl url(QString::fromLatin1(appManagementSettingsUrl), QUrl::StrictMode);
+    if (!url.isValid() || url.scheme().isEmpty()) {
+        Logger::error(QStringLiteral("Failed to create App Management settings URL"));
+        return;
+    }
+    // Where no System Settings exists the desktop refuses the URL; say so rather than
+    // claim the pane was opened.
+    if (!m_urlOpener || !m_urlOpener->openUrl(url)) {
+        Logger::warning(QStringLiteral("Failed to open App Management settings"));
+        return;
+    }
+    Logger::info(QStringLiteral("Opened App Management settings"));
+}
+
+} // namespace norvelle

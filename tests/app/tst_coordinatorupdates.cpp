@@ -1,0 +1,287 @@
+#include "CoordinatorTestWorld.h"
+
+#include <QTest>
+#include <atomic>
+
+using namespace norvelle;
+using namespace norvelle::test;
+
+namespace {
+
+using Opt = std::optional<QString>;
+
+ApplicationList makeApps(int count)
+{
+    ApplicationList apps;
+    for (int i = 0; i < count; ++i)
+        apps.append(makeApp(QStringLiteral("App%1").arg(i), makeUpdate(QStringLiteral("2.0"))));
+    return apps;
+}
+
+// Each application rediscovers as itself at version 2.0, with nothing newer on offer.
+void rediscoverAll(CoordinatorTestWorld& world, const ApplicationList& apps)
+{
+    for (const auto& app : apps) {
+        world.discovery->setRediscovered(
+            app->path(), Application::create(app->name(), app->bundleIdentifier(), app->path(),
+                                             QStringLiteral("2.0"), app->source()));
+    }
+}
+
+// Removes a log sink when the test ends, however it ends.
+struct SinkScope {
+    explicit SinkScope(Logger::Sink sink) : handle(Logger::addSink(std::move(sink))) {}
+    ~SinkScope() { Logger::removeSink(handle); }
+    int handle;
+};
+
+} // namespace
+
+class TestCoordinatorUpdates : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void singleUpdate_data()
+    {
+        QTest::addColumn<int>("source");
+        QTest::addColumn<bool>("hasTools");
+        QTest::addColumn<QString>("error"); // empty: the run succeeds
+        QTest::newRow("Homebrew, succeeds") << int(Update::Source::homebrew) << true << "";
+        QTest::newRow("App Store, fails")
+            << int(Update::Source::appStore) << true << "MAS command failed to execute";
+        QTest::newRow("Sparkle needs no tool") << int(Update::Source::sparkle) << false << "";
+    }
+    void singleUpdate()
+    {
+        QFETCH(int, source);
+        QFETCH(bool, hasTools);
+        QFETCH(QString, error);
+
+        CoordinatorTestWorld world;
+        auto app =
+            makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0"), Update::Source(source)));
+        world.list({app});
+        world.environment->setStatus({hasTools, hasTools, false, std::nullopt});
+        if (!error.isEmpty())
+            world.updates->setUpdateError(app->bundleIdentifier(), error);
+        std::atomic<int> reports{0};
+
+        auto done = world.run([&] {
+            return world.coordinator.updateApplication(app, [&](const UpdateProgress&) { ++reports; });
+        });
+        AWAIT(done);
+        QCOMPARE(failureOf(done), std::nullopt);
+        const Update::Result result = done.result();
+        QCOMPARE(result.success, error.isEmpty());
+        QCOMPARE(reports.load(), 1); // the caller's handler reaches the service unchanged
+        if (error.isEmpty()) {
+            QCOMPARE(app->update(), std::nullopt);
+            QCOMPARE(world.badge->label(), QString());
+        } else {
+            QCOMPARE(app->update()->status, Update::Status::failed);
+            QCOMPARE(app->update()->lastUpdateError, Opt(error));
+            QCOMPARE(app->update()->latestVersion, QStringLiteral("2.0"));
+            QCOMPARE(world.badge->label(), QStringLiteral("1"));
+        }
+        QVERIFY(world.log.contains(Logger::Level::info, QStringLiteral("Updating application: Alpha")));
+        QCOMPARE(world.store.environmentStatus()->hasHomebrew, hasTools);
+        QVERIFY(!world.coordinator.isUpdating());
+    }
+
+    void updateRefusedByTheServiceLeavesTheApplication()
+    {
+        CoordinatorTestWorld world;
+        auto app = makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0")));
+        world.updates->setRefusal(QStringLiteral("Update is already in progress for this application"));
+        auto done = world.run([&] { return world.coordinator.updateApplication(app, {}); });
+        AWAIT(done);
+        QCOMPARE(failureOf(done), Opt(QStringLiteral("Update is already in progress for this application")));
+        QCOMPARE(app->update()->status, Update::Status::available);
+        QVERIFY(!world.coordinator.isUpdating());
+    }
+
+    void batch_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("batchSize");
+        QTest::addColumn<int>("failing"); // index of the application whose update fails, or -1
+        QTest::addColumn<QList<int>>("chunkSizes");
+        QTest::newRow("five in twos, the second fails") << 5 << 2 << 1 << QList<int>{2, 2, 1};
+        QTest::newRow("one at a time") << 3 << 1 << -1 << QList<int>{1, 1, 1};
+        QTest::newRow("size zero counts as one") << 2 << 0 << -1 << QList<int>{1, 1};
+        QTest::newRow("negative size counts as one") << 2 << -3 << 0 << QList<int>{1, 1};
+        QTest::newRow("one chunk for all") << 3 << 10 << -1 << QList<int>{3};
+        QTest::newRow("nothing to update") << 0 << 1 << -1 << QList<int>{};
+    }
+    void batch()
+    {
+        QFETCH(int, count);
+        QFETCH(int, batchSize);
+        QFETCH(int, failing);
+        QFETCH(QList<int>, chunkSizes);
+
+        CoordinatorTestWorld world;
+        const ApplicationList apps = makeApps(count);
+        world.list(apps);
+        rediscoverAll(world, apps);
+        if (failing >= 0)
+            world.updates->setUpdateError(apps.at(failing)->bundleIdentifier(),
+                                          QStringLiteral("Homebrew command failed to execute"));
+
+        auto done = world.run([&] { return world.coordinator.updateApplications(apps, batchSize, {}); });
+        AWAIT(done);
+        const QList<Update::Result> results = done.result();
+
+        QCOMPARE(results.size(), count);
+        QList<int> sizes;
+        for (const auto& chunk : world.updates->chunks())
+            sizes.append(chunk.size());
+        QCOMPARE(sizes, chunkSizes);
+        for (int i = 0; i < chunkSizes.size(); ++i)
+            QVERIFY(world.log.contains(
+                Logger::Level::info,
+                QStringLiteral("Processing batch %1 of %2").arg(i + 1).arg(chunkSizes.size())));
+        const int successful = count - (failing >= 0 ? 1 : 0);
+        for (int i = 0; i < count; ++i) {
+            QVERIFY(sameApplication(results.at(i).application, apps.at(i)));
+            if (i == failing) {
+                QCOMPARE(apps.at(i)->update()->status, Update::Status::failed);
+                QCOMPARE(apps.at(i)->update()->lastUpdateError,
+                         Opt(QStringLiteral("Homebrew command failed to execute")));
+            } else {
+                QCOMPARE(apps.at(i)->update(), std::nullopt);
+                QCOMPARE(apps.at(i)->currentVersion(), QStringLiteral("2.0")); // rediscovered
+            }
+        }
+        QCOMPARE(
+            world.log.count(Logger::Level::info, QStringLiteral("Rediscovered App0 after successful update")),
+            failing == 0 || count == 0 ? 0 : 1);
+        QVERIFY(world.log.contains(Logger::Level::info,
+                                   QStringLiteral("Starting batch update: %1 applications").arg(count)));
+        QVERIFY(world.log.contains(
+            Logger::Level::info,
+            QStringLiteral("Batch update complete: %1/%2 successful").arg(successful).arg(count)));
+        QCOMPARE(world.badge->label(), failing >= 0 ? QStringLiteral("1") : QString());
+        QVERIFY(!world.coordinator.isUpdating());
+        QVERIFY(!world.coordinator.hasActiveBatch());
+    }
+
+    void failedRediscoveryIsOnlyLogged()
+    {
+        CoordinatorTestWorld world;
+        const ApplicationList apps = makeApps(2);
+        auto done = world.run([&] { return world.coordinator.updateApplications(apps, 1, {}); });
+        AWAIT(done);
+        QCOMPARE(done.result().size(), 2);
+        QVERIFY(world.log.contains(
+            Logger::Level::error,
+            QStringLiteral("Failed to rediscover App0 after update: Application not found")));
+        QVERIFY(
+            world.log.contains(Logger::Level::info, QStringLiteral("Batch update complete: 2/2 successful")));
+    }
+
+    void cancelBeforeTheFirstChunk()
+    {
+        CoordinatorTestWorld world;
+        const ApplicationList apps = makeApps(3);
+        // Cancel the moment the batch has announced itself, before it looks at its first chunk.
+        SinkScope sink([&](Logger::Level, const QString& message) {
+            if (message.startsWith(QLatin1String("Starting batch update")))
+                world.coordinator.cancelUpdates();
+        });
+        auto done = world.run([&] { return world.coordinator.updateApplications(apps, 1, {}); });
+        AWAIT(done);
+        QVERIFY(done.result().isEmpty());
+        QVERIFY(world.updates->chunks().isEmpty());
+        QVERIFY(world.log.contains(Logger::Level::info, QStringLiteral("Cancelling active updates")));
+        QVERIFY(world.log.contains(Logger::Level::info, QStringLiteral("Update batch cancelled")));
+        QVERIFY(
+            world.log.contains(Logger::Level::info, QStringLiteral("Batch update complete: 0/3 successful")));
+        QCOMPARE(apps.at(0)->update()->status, Update::Status::available);
+        QVERIFY(!world.coordinator.isUpdating());
+    }
+
+    // The chunk under way finishes with its write-back and rediscovery; later chunks never
+    // start; a batch started after the cancel keeps its flag when the old one cleans up.
+    void cancelInTheMiddle()
+    {
+        CoordinatorTestWorld world;
+        const ApplicationList apps = makeApps(3);
+        const ApplicationList newer = {makeApp(QStringLiteral("Newer"), makeUpdate(QStringLiteral("5.0")))};
+        rediscoverAll(world, apps);
+        auto firstGate = world.gate();
+        auto newerGate = world.gate();
+        world.updates->setUpdateGate(apps.at(0)->bundleIdentifier(), firstGate);
+        world.updates->setUpdateGate(newer.at(0)->bundleIdentifier(), newerGate);
+
+        auto old = world.run([&] { return world.coordinator.updateApplications(apps, 1, {}); });
+        QTRY_COMPARE(firstGate->arrivals(), 1);
+        world.coordinator.cancelUpdates();
+        QVERIFY(!world.coordinator.isUpdating());
+        QVERIFY(!world.coordinator.hasActiveBatch());
+
+        auto next = world.run([&] { return world.coordinator.updateApplications(newer, 1, {}); });
+        QTRY_COMPARE(newerGate->arrivals(), 1);
+
+        firstGate->open();
+        AWAIT(old);
+        const QList<Update::Result> partial = old.result();
+        QCOMPARE(partial.size(), 1);
+        QVERIFY(sameApplication(partial.at(0).application, apps.at(0)));
+        QCOMPARE(apps.at(0)->update(), std::nullopt);
+        QCOMPARE(apps.at(0)->currentVersion(), QStringLiteral("2.0"));
+        QVERIFY(apps.at(1)->update().has_value());
+        QCOMPARE(world.updates->chunks().size(), 2); // the old batch's first and the newer one's
+        QVERIFY(world.log.contains(Logger::Level::info, QStringLiteral("Update batch cancelled")));
+        QVERIFY(
+            world.log.contains(Logger::Level::info, QStringLiteral("Batch update complete: 1/3 successful")));
+        // The old batch's clean-up left the newer batch's state alone.
+        QVERIFY(world.coordinator.isUpdating());
+        QVERIFY(world.coordinator.hasActiveBatch());
+
+        newerGate->open();
+        AWAIT(next);
+        QCOMPARE(next.result().size(), 1);
+        QVERIFY(!world.coordinator.isUpdating());
+        QVERIFY(!world.coordinator.hasActiveBatch());
+    }
+
+    void cancelWithoutABatch()
+    {
+        CoordinatorTestWorld world;
+        world.coordinator.cancelUpdates();
+        QCOMPARE(world.log.lines().size(), 1);
+        QVERIFY(world.log.contains(Logger::Level::warning, QStringLiteral("No active update to cancel")));
+    }
+
+    // A discovery may replace the list while an update runs; the update's write-back then
+    // lands on an object that is no longer listed, and the badge follows the new list.
+    void writeBackOnAnApplicationNoLongerListed()
+    {
+        CoordinatorTestWorld world;
+        auto app = makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0")));
+        world.list({app});
+        auto gate = world.gate();
+        world.updates->setUpdateGate(app->bundleIdentifier(), gate);
+        auto update = world.run([&] { return world.coordinator.updateApplication(app, {}); });
+        QTRY_COMPARE(gate->arrivals(), 1);
+
+        const ApplicationList replacement = {
+            makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0"))),
+            makeApp(QStringLiteral("Beta"), makeUpdate(QStringLiteral("3.0")))};
+        world.discovery->setApplications(replacement);
+        auto discovery = world.run([&] { world.coordinator.discoverApplications(); });
+        AWAIT(discovery);
+        QCOMPARE(failureOf(discovery), std::nullopt);
+
+        gate->open();
+        AWAIT(update);
+        QVERIFY(update.result().success);
+        QCOMPARE(app->update(), std::nullopt);
+        QCOMPARE(world.badge->label(), QStringLiteral("2"));
+        QVERIFY(!world.coordinator.isUpdating());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCoordinatorUpdates)
+#include "tst_coordinatorupdates.moc"

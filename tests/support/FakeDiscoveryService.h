@@ -1,0 +1,49 @@
+#pragma once
+
+#include "services/DiscoveryService.h"
+
+#include <QHash>
+#include <QStringList>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+namespace norvelle::test {
+
+class TestGate;
+
+// A discovery that scans nothing: the full discovery answers a set list, the rediscovery
+// of one bundle answers the application set for its path (none when nothing is set).
+// Either can be told to fail or to wait at a gate. Calls are recorded.
+class FakeDiscoveryService : public DiscoveryService {
+public:
+    using ApplicationList = QList<std::shared_ptr<Application>>;
+
+    FakeDiscoveryService();
+
+    ApplicationList discoverApplications(const EnvironmentStatus& environment) override;
+    std::shared_ptr<Application> discoverApplication(const QUrl& url, bool hasHomebrew, bool hasMAS) override;
+
+    void setApplications(ApplicationList applications);
+    void setDiscoveryFailure(std::optional<QString> description);
+    void setDiscoveryGate(std::shared_ptr<TestGate> gate);
+    // What rediscovering the bundle at `url` yields; a null application means "not accepted".
+    void setRediscovered(const QUrl& url, std::shared_ptr<Application> application);
+    void setRediscoveryFailure(std::optional<QString> description);
+
+    QList<EnvironmentStatus> discoveries() const;
+    // "path|hasHomebrew|hasMAS" per rediscovery, the flags as 0 or 1.
+    QStringList rediscoveries() const;
+
+private:
+    mutable std::mutex m_mutex;
+    ApplicationList m_applications;
+    std::optional<QString> m_discoveryFailure;
+    std::shared_ptr<TestGate> m_discoveryGate;
+    QHash<QString, std::shared_ptr<Application>> m_rediscovered;
+    std::optional<QString> m_rediscoveryFailure;
+    QList<EnvironmentStatus> m_discoveries;
+    QStringList m_rediscoveries;
+};
+
+} // namespace norvelle::test
