@@ -1,6 +1,7 @@
 #include "util/Logger.h"
 
 #include "FakeClock.h"
+#include "FileContents.h"
 #include "LogCapture.h"
 #include "TempRoot.h"
 #include "TempSettings.h"
@@ -32,10 +33,7 @@ QString header(const QString& created)
 
 QString readAll(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("<unreadable>");
-    return QString::fromUtf8(file.readAll());
+    return QString::fromUtf8(readFile(path));
 }
 
 // Sends the process's standard output to a file while alive.
