@@ -130,6 +130,23 @@ public:
                      QJsonDocument(QJsonObject{{QStringLiteral("uninstall_artifacts"), artifacts}}).toJson());
     }
 
+    // Alpha.app, installed by the cask "alpha" and the only cask listed; gives its path.
+    QString installAlpha()
+    {
+        const QString app = addApplication(QStringLiteral("Alpha.app"));
+        writeReceipt(optHomebrew, QStringLiteral("alpha"), {QStringLiteral("Alpha.app")});
+        listCasks("alpha\n");
+        return app;
+    }
+
+    void answerUpgrade(const QString& token)
+    {
+        tool.respond(
+            QStringLiteral("brew"),
+            {QStringLiteral("upgrade"), QStringLiteral("--cask"), token, QStringLiteral("--verbose")},
+            FakeTool::Response());
+    }
+
     QTemporaryDir root;
     FakeTool tool;
     FixtureServer server;
