@@ -139,6 +139,23 @@ public:
         return app;
     }
 
+    // Acme.app, installed by the cask "acme", with a loaded catalogue that knows it
+    // (and any further casks); gives the app's path.
+    QString installAcme(const QString& catalogueVersion, const QJsonObject& catalogueExtra = {},
+                        const QJsonArray& furtherCasks = {})
+    {
+        const QString app = addApplication(QStringLiteral("Acme.app"));
+        writeReceipt(optHomebrew, QStringLiteral("acme"), {QStringLiteral("Acme.app")});
+        listCasks("acme\n");
+        QJsonArray casks{
+            entry(QStringLiteral("acme"), catalogueVersion, {QStringLiteral("Acme.app")}, catalogueExtra)};
+        for (const QJsonValue& cask : furtherCasks)
+            casks.append(cask);
+        serveCatalogue(casks);
+        service->loadInstalledCasks();
+        return app;
+    }
+
     void answerUpgrade(const QString& token)
     {
         tool.respond(

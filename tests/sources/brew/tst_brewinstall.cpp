@@ -31,16 +31,7 @@ QStringList adoptArguments(const QString& token)
 // A world whose catalogue has been fetched once, with "acme" installed for Acme.app.
 QString loadedWorld(BrewTestWorld& world, const QJsonArray& extraCasks = {})
 {
-    const QString app = world.addApplication(QStringLiteral("Acme.app"));
-    world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("acme"), {QStringLiteral("Acme.app")});
-    world.listCasks("acme\n");
-    QJsonArray casks{
-        BrewTestWorld::entry(QStringLiteral("acme"), QStringLiteral("1"), {QStringLiteral("Acme.app")})};
-    for (const QJsonValue& cask : extraCasks)
-        casks.append(cask);
-    world.serveCatalogue(casks);
-    world.service->loadInstalledCasks();
-    return app;
+    return world.installAcme(QStringLiteral("1"), {}, extraCasks);
 }
 
 using Lines = QList<QPair<QString, double>>;

@@ -30,13 +30,7 @@ QByteArray outdatedEntry(const char* name, const char* installed, const char* cu
 // A world with Acme.app installed by the cask "acme" and catalogue facts for it.
 QString installAcme(BrewTestWorld& world, const QJsonObject& catalogueExtra = {})
 {
-    const QString app = world.addApplication(QStringLiteral("Acme.app"));
-    world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("acme"), {QStringLiteral("Acme.app")});
-    world.listCasks("acme\n");
-    world.serveCatalogue(QJsonArray{BrewTestWorld::entry(QStringLiteral("acme"), QStringLiteral("9"),
-                                                         {QStringLiteral("Acme.app")}, catalogueExtra)});
-    world.service->loadInstalledCasks();
-    return app;
+    return world.installAcme(QStringLiteral("9"), catalogueExtra);
 }
 
 } // namespace
