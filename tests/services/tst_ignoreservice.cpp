@@ -1,4 +1,4 @@
-#include "FileContents.h"
+#include "TestFiles.h"
 #include "LogCapture.h"
 #include "model/Application.h"
 #include "services/IgnoreService.h"

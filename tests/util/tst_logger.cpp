@@ -1,7 +1,7 @@
 #include "util/Logger.h"
 
 #include "FakeClock.h"
-#include "FileContents.h"
+#include "TestFiles.h"
 #include "LogCapture.h"
 #include "TempRoot.h"
 #include "TempSettings.h"
