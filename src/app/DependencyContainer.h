@@ -16,6 +16,7 @@ class AppStoreAPIService;
 class ApplicationStore;
 class BrewService;
 class ContentViewModel;
+class DetailViewModel;
 class DiscoveryService;
 class DockBadge;
 class EnvironmentService;
@@ -23,6 +24,7 @@ class IgnoreService;
 class MASService;
 class NetworkProbe;
 class SettingsStore;
+class SidebarViewModel;
 class SparkleService;
 class TerminalCommands;
 class TerminalLauncher;
@@ -63,6 +65,10 @@ public:
     AppState& appState() const { return *m_appState; }
     ApplicationStore& store() const { return *m_store; }
     ContentViewModel& contentViewModel() const { return *m_contentViewModel; }
+    SidebarViewModel& sidebarViewModel() const { return *m_sidebarViewModel; }
+    DetailViewModel& detailViewModel() const { return *m_detailViewModel; }
+    // The detail pane's terminal hand-over and brew doctor; their fields are mirrored into the
+    // detail view model's fields of the same names.
     TerminalCommands& terminalCommands() const { return *m_terminalCommands; }
     SettingsViewModel& settingsViewModel() const { return *m_settingsViewModel; }
     WelcomeTourViewModel& welcomeTourViewModel() const { return *m_welcomeTourViewModel; }
@@ -83,6 +89,7 @@ public:
 
 private:
     template <typename T> T& built(T& object, const char* name);
+    void mirrorTerminalFields();
 
     // Declared in build order, so they are released in the reverse order.
     QStringList m_buildOrder;
@@ -101,6 +108,8 @@ private:
     std::shared_ptr<UpdateService> m_updateService;
     std::shared_ptr<AppCoordinator> m_coordinator;
     std::unique_ptr<ContentViewModel> m_contentViewModel;
+    std::unique_ptr<SidebarViewModel> m_sidebarViewModel;
+    std::unique_ptr<DetailViewModel> m_detailViewModel;
     std::unique_ptr<TerminalCommands> m_terminalCommands;
     std::unique_ptr<SettingsViewModel> m_settingsViewModel;
     std::unique_ptr<WelcomeTourViewModel> m_welcomeTourViewModel;

@@ -14,6 +14,8 @@
 #include "services/IgnoreService.h"
 #include "util/Async.h"
 #include "viewmodels/ContentViewModel.h"
+#include "viewmodels/DetailViewModel.h"
+#include "viewmodels/SidebarViewModel.h"
 #include "viewmodels/TerminalCommands.h"
 #include "viewmodels/WelcomeTourViewModel.h"
 
@@ -59,12 +61,12 @@ private Q_SLOTS:
     {
         World world;
         DependencyContainer container(world.options(true));
-        QCOMPARE(
-            container.buildOrder(),
-            QStringList({"SettingsStore", "AppState", "ApplicationStore", "BrewService", "AppStoreAPIService",
-                         "MASService", "SparkleService", "IgnoreService", "EnvironmentService",
-                         "DiscoveryService", "UpdateService", "AppCoordinator", "ContentViewModel",
-                         "TerminalCommands", "SettingsViewModel", "WelcomeTourViewModel"}));
+        QCOMPARE(container.buildOrder(),
+                 QStringList({"SettingsStore", "AppState", "ApplicationStore", "BrewService",
+                              "AppStoreAPIService", "MASService", "SparkleService", "IgnoreService",
+                              "EnvironmentService", "DiscoveryService", "UpdateService", "AppCoordinator",
+                              "ContentViewModel", "SidebarViewModel", "DetailViewModel", "TerminalCommands",
+                              "SettingsViewModel", "WelcomeTourViewModel"}));
         QVERIFY(world.tool.calls().isEmpty());
         QVERIFY(world.badge->calls().isEmpty());
         QVERIFY(!container.environmentService()->currentStatus());
@@ -78,10 +80,15 @@ private Q_SLOTS:
     void sharedObjectsAreOneInstance()
     {
         World world;
-        DependencyContainer container(world.options(true));
+        DependencyContainer container(world.options(false));
         QCOMPARE(&container.coordinator()->store(), &container.store());
         QCOMPARE(&container.contentViewModel().store(), &container.store());
         QCOMPARE(&container.welcomeTourViewModel().appState(), &container.appState());
+        QCOMPARE(&container.sidebarViewModel().store(), &container.store());
+        QCOMPARE(&container.sidebarViewModel().appState(), &container.appState());
+        QCOMPARE(&container.sidebarViewModel().coordinator(), container.coordinator().get());
+        QCOMPARE(&container.detailViewModel().store(), &container.store());
+        QCOMPARE(&container.detailViewModel().coordinator(), container.coordinator().get());
         QCOMPARE(container.discoveryService()->filteredBundleIdentifiers(),
                  QSet<QString>(
                      {"com.apple.Safari", "com.norvelle.Norvelle", "com.apple.appleseed.FeedbackAssistant"}));
@@ -94,6 +101,14 @@ private Q_SLOTS:
 
         container.terminalCommands().executeInTerminal(QStringLiteral("brew install mas"));
         QCOMPARE(world.terminal->commandLines(), QStringList{"brew install mas"});
+        QVERIFY(container.detailViewModel().isLaunchingTerminal());
+        QVERIFY(container.detailViewModel().didLaunchTerminal());
+        container.detailViewModel().setSuppressTerminalAlert(true);
+        QVERIFY(container.terminalCommands().suppressTerminalAlert());
+        QFuture<void> doctor = container.terminalCommands().runBrewDoctor(); // no brew under the root
+        QVERIFY(doctor.isFinished());
+        QVERIFY(container.detailViewModel().brewDoctorHasError());
+        QCOMPARE(container.detailViewModel().brewDoctorOutput(), TerminalCommands::homebrewMissingText());
     }
 
     // What the coordinator discovers under the overridden folders is what the content model reads.
