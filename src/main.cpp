@@ -1,6 +1,10 @@
+#include "app/DependencyContainer.h"
+#include "platform/Paths.h"
+#include "ui/platform/DesktopUrlOpener.h"
 #include "util/Logger.h"
 
 #include <QApplication>
+#include <QPalette>
 #include <QWidget>
 
 int main(int argc, char* argv[])
@@ -9,6 +13,19 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Norvelle"));
     QApplication::setOrganizationName(QStringLiteral("Norvelle"));
 
+    QStringList pathProblems;
+    norvelle::DependencyContainer::Options options;
+    options.paths = norvelle::Paths::fromEnvironment(QProcessEnvironment::systemEnvironment(), &pathProblems);
+    options.urlOpener = std::make_shared<norvelle::DesktopUrlOpener>();
+    // Qt 6.4 has no colour-scheme hint: a dark window background means a dark appearance.
+    options.darkAppearance = [] { return QApplication::palette().color(QPalette::Window).lightness() < 128; };
+
+    norvelle::Logger::setPaths(options.paths);
+    norvelle::DependencyContainer container(std::move(options));
+    norvelle::Logger::setSettings(&container.settings());
+    for (const QString& problem : pathProblems)
+        norvelle::Logger::warning(problem);
+
     QWidget window;
     window.setObjectName(QStringLiteral("mainWindow"));
     window.setWindowTitle(QStringLiteral("Norvelle"));
@@ -16,5 +33,7 @@ int main(int argc, char* argv[])
     window.show();
 
     norvelle::Logger::info(QStringLiteral("Norvelle started"));
-    return app.exec();
+    const int status = app.exec();
+    norvelle::Logger::setSettings(nullptr);
+    return status;
 }

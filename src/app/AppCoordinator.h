@@ -53,6 +53,8 @@ public:
     AppCoordinator& operator=(const AppCoordinator&) = delete;
 
     ApplicationStore& store() const { return m_store; }
+    // The environment check that the sidebar runs before it asks for a discovery.
+    std::shared_ptr<EnvironmentService> environmentService() const { return m_environmentService; }
 
     // Discovery and update checks.
     virtual void discoverApplications();

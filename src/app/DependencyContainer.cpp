@@ -1,0 +1,147 @@
+#include "app/DependencyContainer.h"
+
+#include "app/AppCoordinator.h"
+#include "app/AppState.h"
+#include "platform/LinuxTerminalLauncher.h"
+#include "platform/RouteNetworkProbe.h"
+#include "platform/SettingsStore.h"
+#include "platform/UnityDockBadge.h"
+#include "platform/http/HttpClient.h"
+#include "platform/updater/UpdaterFactory.h"
+#include "services/ApplicationStore.h"
+#include "services/DiscoveryService.h"
+#include "services/EnvironmentService.h"
+#include "services/IgnoreService.h"
+#include "services/UpdateService.h"
+#include "sources/brew/BrewService.h"
+#include "sources/mas/AppStoreAPIService.h"
+#include "sources/mas/MASService.h"
+#include "sources/sparkle/SparkleService.h"
+#include "viewmodels/ContentViewModel.h"
+#include "viewmodels/DetailViewModel.h"
+#include "viewmodels/SidebarViewModel.h"
+#include "viewmodels/TerminalCommands.h"
+#include "viewmodels/WelcomeTourViewModel.h"
+
+namespace norvelle {
+
+template <typename T> T& DependencyContainer::built(T& object, const char* name)
+{
+    m_buildOrder.append(QString::fromLatin1(name));
+    return object;
+}
+
+DependencyContainer::DependencyContainer() : DependencyContainer(Options()) {}
+
+DependencyContainer::DependencyContainer(Options options) : m_paths(std::move(options.paths))
+{
+    m_settings = options.settingsFile.isEmpty() ? std::make_unique<SettingsStore>()
+                                                : std::make_unique<SettingsStore>(options.settingsFile);
+    built(*m_settings, "SettingsStore");
+
+    m_appState = std::make_unique<AppState>(*m_settings, options.urlOpener);
+    built(*m_appState, "AppState");
+
+    std::shared_ptr<DockBadge> dockBadge =
+        options.dockBadge ? options.dockBadge : std::make_shared<UnityDockBadge>(options.desktopFileId);
+    m_store = std::make_unique<ApplicationStore>(std::move(dockBadge));
+    built(*m_store, "ApplicationStore");
+
+    BrewService::Options brewOptions;
+    brewOptions.paths = m_paths;
+    m_brewService = std::make_shared<BrewService>(brewOptions);
+    built(*m_brewService, "BrewService");
+
+    // Its own client: a 10-second request limit, never answering from a local cache.
+    AppStoreAPIService::Options lookupOptions;
+    lookupOptions.lookupUrl = m_paths.iTunesLookupUrl;
+    m_appStoreAPIService = std::make_shared<AppStoreAPIService>(lookupOptions);
+    built(*m_appStoreAPIService, "AppStoreAPIService");
+
+    MASService::Options masOptions;
+    masOptions.paths = m_paths;
+    m_masService = std::make_shared<MASService>(m_appStoreAPIService, masOptions);
+    built(*m_masService, "MASService");
+
+    m_updaterFactory = std::make_shared<UpdaterFactory>();
+    m_sparkleService = std::make_shared<SparkleService>(m_updaterFactory, std::make_shared<HttpClient>());
+    built(*m_sparkleService, "SparkleService");
+
+    // Starts loading the stored list in the background; construction goes on meanwhile.
+    m_ignoreService = std::make_shared<IgnoreService>(m_paths.supportFolder);
+    built(*m_ignoreService, "IgnoreService");
+
+    std::shared_ptr<NetworkProbe> probe =
+        options.networkProbe ? options.networkProbe : std::make_shared<RouteNetworkProbe>();
+    m_environmentService = std::make_shared<EnvironmentService>(m_paths, std::move(probe));
+    built(*m_environmentService, "EnvironmentService");
+
+    DiscoveryService::Options discoveryOptions;
+    discoveryOptions.applicationsFolder = m_paths.applicationsFolder;
+    m_discoveryService = std::make_shared<DiscoveryService>(
+        m_brewService, m_masService, m_sparkleService,
+        DiscoveryService::defaultFilteredBundleIdentifiers(options.ownBundleIdentifier), discoveryOptions);
+    built(*m_discoveryService, "DiscoveryService");
+
+    m_updateService = std::make_shared<UpdateService>(m_brewService, m_masService, m_sparkleService);
+    built(*m_updateService, "UpdateService");
+
+    m_coordinator = std::make_shared<AppCoordinator>(m_discoveryService, m_updateService, m_ignoreService,
+                                                     m_environmentService, m_brewService, *m_store);
+    built(*m_coordinator, "AppCoordinator");
+
+    m_contentViewModel = std::make_unique<ContentViewModel>(*m_store);
+    built(*m_contentViewModel, "ContentViewModel");
+
+    m_sidebarViewModel = std::make_unique<SidebarViewModel>(*m_coordinator, *m_store, *m_appState);
+    built(*m_sidebarViewModel, "SidebarViewModel");
+
+    m_detailViewModel = std::make_unique<DetailViewModel>(*m_coordinator, *m_store);
+    built(*m_detailViewModel, "DetailViewModel");
+
+    // The detail pane's terminal hand-over and brew doctor.
+    std::shared_ptr<TerminalLauncher> launcher =
+        options.terminalLauncher ? options.terminalLauncher
+                                 : std::make_shared<LinuxTerminalLauncher>(options.environment);
+    m_terminalCommands =
+        std::make_unique<TerminalCommands>(m_paths, std::move(launcher), options.environment);
+    built(*m_terminalCommands, "TerminalCommands");
+    mirrorTerminalFields();
+
+    m_settingsViewModel = std::make_unique<SettingsViewModel>(*m_settings, std::move(options.darkAppearance));
+    built(*m_settingsViewModel, "SettingsViewModel");
+
+    m_welcomeTourViewModel = std::make_unique<WelcomeTourViewModel>(m_environmentService, *m_appState);
+    built(*m_welcomeTourViewModel, "WelcomeTourViewModel");
+}
+
+DependencyContainer::~DependencyContainer() = default;
+
+void DependencyContainer::mirrorTerminalFields()
+{
+    TerminalCommands* terminal = m_terminalCommands.get();
+    DetailViewModel* detail = m_detailViewModel.get();
+    // What the commands do shows in the detail model's fields.
+    QObject::connect(terminal, &TerminalCommands::isLaunchingTerminalChanged, detail,
+                     &DetailViewModel::setIsLaunchingTerminal);
+    QObject::connect(terminal, &TerminalCommands::didLaunchTerminalChanged, detail,
+                     &DetailViewModel::setDidLaunchTerminal);
+    QObject::connect(terminal, &TerminalCommands::isRunningBrewDoctorChanged, detail,
+                     &DetailViewModel::setIsRunningBrewDoctor);
+    QObject::connect(terminal, &TerminalCommands::brewDoctorOutputChanged, detail,
+                     &DetailViewModel::setBrewDoctorOutput);
+    QObject::connect(terminal, &TerminalCommands::brewDoctorHasErrorChanged, detail,
+                     &DetailViewModel::setBrewDoctorHasError);
+    // The two alert flags are the views' to set, on either object; both setters ignore an equal
+    // value, so the pair settles at once.
+    QObject::connect(terminal, &TerminalCommands::suppressTerminalAlertChanged, detail,
+                     &DetailViewModel::setSuppressTerminalAlert);
+    QObject::connect(detail, &DetailViewModel::suppressTerminalAlertChanged, terminal,
+                     &TerminalCommands::setSuppressTerminalAlert);
+    QObject::connect(terminal, &TerminalCommands::showTerminalAlertChanged, detail,
+                     &DetailViewModel::setShowTerminalAlert);
+    QObject::connect(detail, &DetailViewModel::showTerminalAlertChanged, terminal,
+                     &TerminalCommands::setShowTerminalAlert);
+}
+
+} // namespace norvelle

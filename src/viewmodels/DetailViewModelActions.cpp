@@ -1,0 +1,237 @@
+#include "viewmodels/DetailViewModel.h"
+
+#include "app/AppCoordinator.h"
+#include "services/ApplicationStore.h"
+#include "util/Async.h"
+#include "viewmodels/ActionFailure.h"
+
+#include <QPointer>
+#include <QUuid>
+
+namespace norvelle {
+
+using namespace std::chrono_literals;
+
+QFuture<void> DetailViewModel::afterPause(std::chrono::milliseconds duration, std::function<void()> then)
+{
+    return m_pause(duration).then(this, then).onCanceled(this, then);
+}
+
+void DetailViewModel::storeFailedUpdate(const ApplicationPtr& application, const QString& step)
+{
+    UpdateProgress failed;
+    failed.id = QUuid::createUuid();
+    failed.application = application;
+    failed.status = UpdateProgress::Status::failed;
+    failed.progress = 0.0;
+    failed.currentStep = step;
+    failed.startTime = now();
+    if (m_updateProgress)
+        failed.brewOutput = m_updateProgress->brewOutput;
+    setUpdateProgress(failed);
+}
+
+QFuture<void> DetailViewModel::updateApplication()
+{
+    const ApplicationPtr application = m_store.selectedApplication();
+    if (!application)
+        return finishedAction();
+    setIsUpdating(true);
+    setUpdateProgress(std::nullopt);
+
+    // Reports come from the coordinator's and the tools' threads: each is stored on the main
+    // thread, in the order reported, before the outcome below is handled.
+    AppCoordinator::UpdateProgressHandler handler = [self = QPointer<DetailViewModel>(this)](
+                                                        const UpdateProgress& value) {
+        postToMain([self, value] {
+            if (self)
+                self->setUpdateProgress(value);
+        });
+    };
+    AppCoordinator* coordinator = &m_coordinator;
+    return runAsync([coordinator, application, handler] {
+               return coordinator->updateApplication(application, handler);
+           })
+        .then(this,
+              [this, application](QFuture<Update::Result> done) {
+                  if (const std::exception_ptr error = failureOf(done)) {
+                      storeFailedUpdate(application, logActionFailure(QStringLiteral("update application"), error));
+                      setIsUpdating(false);
+                      return finishedAction();
+                  }
+                  const Update::Result result = done.result();
+                  if (!result.success) {
+                      storeFailedUpdate(application, result.error.value_or(QStringLiteral("Update failed")));
+                      setIsUpdating(false);
+                      return finishedAction();
+                  }
+                  UpdateProgress completed;
+                  completed.id = QUuid::createUuid();
+                  completed.application = application;
+                  completed.status = UpdateProgress::Status::completed;
+                  completed.progress = 1.0;
+                  completed.currentStep = QStringLiteral("Update completed successfully");
+                  completed.startTime = now();
+                  setUpdateProgress(completed);
+                  return afterPause(1s, [this] {
+                      setUpdateProgress(std::nullopt);
+                      setIsUpdating(false);
+                  });
+              })
+        .unwrap();
+}
+
+QFuture<void> DetailViewModel::ignoreApplication()
+{
+    const ApplicationPtr application = m_store.selectedApplication();
+    if (!application)
+        return finishedAction();
+    setIsIgnoring(true);
+    AppCoordinator* coordinator = &m_coordinator;
+    return runAsync([coordinator, application] { coordinator->ignoreApplication(application); })
+        .then(this, [this](QFuture<void> done) {
+            if (const std::exception_ptr error = failureOf(done))
+                logActionFailure(QStringLiteral("ignore application"), error);
+            setIsIgnoring(false);
+        });
+}
+
+QFuture<void> DetailViewModel::unignoreApplication()
+{
+    const ApplicationPtr application = m_store.selectedApplication();
+    if (!application)
+        return finishedAction();
+    setIsIgnoring(true);
+    AppCoordinator* coordinator = &m_coordinator;
+    return runAsync([coordinator, application] { coordinator->unignoreApplication(application); })
+        .then(this,
+              [this](QFuture<void> done) {
+                  if (const std::exception_ptr error = failureOf(done)) {
+                      logActionFailure(QStringLiteral("unignore application"), error);
+                      setIsIgnoring(false);
+                      return finishedAction();
+                  }
+                  // The refresh works on whatever is selected by now.
+                  return refreshApplication().then(this, [this] { setIsIgnoring(false); });
+              })
+        .unwrap();
+}
+
+QFuture<void> DetailViewModel::refreshApplication()
+{
+    const ApplicationPtr application = m_store.selectedApplication();
+    if (!application)
+        return finishedAction();
+    setIsRefreshing(true);
+    setShowRefreshSuccess(false);
+    AppCoordinator* coordinator = &m_coordinator;
+    return runAsync([coordinator, application] { coordinator->refreshApplication(application); })
+        .then(this,
+              [this](QFuture<void> done) {
+                  if (const std::exception_ptr error = failureOf(done)) {
+                      logActionFailure(QStringLiteral("refresh application"), error);
+                      setIsRefreshing(false);
+                      setShowRefreshSuccess(false);
+                      return finishedAction();
+                  }
+                  setIsRefreshing(false);
+                  setShowRefreshSuccess(true);
+                  return afterPause(3s, [this] { setShowRefreshSuccess(false); });
+              })
+        .unwrap();
+}
+
+QFuture<void> DetailViewModel::skipVersion()
+{
+    const ApplicationPtr application = m_store.selectedApplication();
+    if (!application)
+        return finishedAction();
+    setIsSkippingVersion(true);
+    AppCoordinator* coordinator = &m_coordinator;
+    return runAsync([coordinator, application] { coordinator->skipVersion(application); })
+        .then(this, [this, application](QFuture<void> done) {
+            if (const std::exception_ptr error = failureOf(done)) {
+                logActionFailure(QStringLiteral("skip version"), error);
+            } else if (m_updateProgress && sameApplication(m_updateProgress->application, application)) {
+                setUpdateProgress(std::nullopt);
+            }
+            setIsSkippingVersion(false);
+        });
+}
+
+QFuture<void> DetailViewModel::unskipVersion()
+{
+    const ApplicationPtr application = m_store.selectedApplication();
+    if (!application)
+        return finishedAction();
+    AppCoordinator* coordinator = &m_coordinator;
+    return runAsync([coordinator, application] { coordinator->unskipVersion(application); })
+        .then(this,
+              [this](QFuture<void> done) {
+                  if (const std::exception_ptr error = failureOf(done)) {
+                      logActionFailure(QStringLiteral("unskip version"), error);
+                      return finishedAction();
+                  }
+                  return refreshApplication();
+              })
+        .unwrap();
+}
+
+QFuture<void> DetailViewModel::adoptCask()
+{
+    const ApplicationPtr application = m_store.selectedApplication();
+    if (!application)
+        return finishedAction();
+    setIsAdopting(true);
+    setAdoptionProgress(std::nullopt);
+
+    // May be called from brew's two output readers at once; each value is stored on the main
+    // thread.
+    AppCoordinator::AdoptionProgressHandler handler = [self = QPointer<DetailViewModel>(this)](
+                                                          const AdoptionProgress& value) {
+        postToMain([self, value] {
+            if (self)
+                self->setAdoptionProgress(value);
+        });
+    };
+    AppCoordinator* coordinator = &m_coordinator;
+    return runAsync([coordinator, application, handler] { coordinator->adoptApplication(application, handler); })
+        .then(this,
+              [this, application](QFuture<void> done) {
+                  if (const std::exception_ptr error = failureOf(done)) {
+                      AdoptionProgress failed;
+                      failed.id = QUuid::createUuid();
+                      failed.application = application;
+                      failed.status = AdoptionProgress::Status::failed;
+                      failed.progress = 0.0;
+                      failed.currentStep = logActionFailure(QStringLiteral("adopt cask"), error);
+                      failed.startTime = now();
+                      setAdoptionProgress(failed);
+                      return afterPause(2s, [this] { setIsAdopting(false); });
+                  }
+                  return afterPause(1s, [this] {
+                      setAdoptionProgress(std::nullopt);
+                      setIsAdopting(false);
+                  });
+              })
+        .unwrap();
+}
+
+QFuture<void> DetailViewModel::verifyCustomCask(const QString& caskName, const std::optional<QString>& tap)
+{
+    const ApplicationPtr application = m_store.selectedApplication();
+    if (!application)
+        return finishedAction();
+    setIsVerifyingCustomCask(true);
+    AppCoordinator* coordinator = &m_coordinator;
+    return runAsync([coordinator, application, caskName, tap] {
+               coordinator->verifyCustomCask(application, caskName, tap);
+           })
+        .then(this, [this](QFuture<void> done) {
+            if (const std::exception_ptr error = failureOf(done))
+                logActionFailure(QStringLiteral("verify custom cask"), error);
+            setIsVerifyingCustomCask(false);
+        });
+}
+
+} // namespace norvelle

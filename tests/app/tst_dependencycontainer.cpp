@@ -1,0 +1,146 @@
+#include "BundleBuilder.h"
+#include "FakeDockBadge.h"
+#include "FakeNetworkProbe.h"
+#include "FakeTerminalLauncher.h"
+#include "FakeTool.h"
+#include "TempRoot.h"
+#include "app/AppCoordinator.h"
+#include "app/AppState.h"
+#include "app/DependencyContainer.h"
+#include "platform/SettingsStore.h"
+#include "services/ApplicationStore.h"
+#include "services/DiscoveryService.h"
+#include "services/EnvironmentService.h"
+#include "services/IgnoreService.h"
+#include "util/Async.h"
+#include "viewmodels/ContentViewModel.h"
+#include "viewmodels/DetailViewModel.h"
+#include "viewmodels/SidebarViewModel.h"
+#include "viewmodels/TerminalCommands.h"
+#include "viewmodels/WelcomeTourViewModel.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTest>
+
+using namespace norvelle;
+using namespace norvelle::test;
+
+namespace {
+
+// A container over a temporary root: fake tools, badge, probe and terminal, settings in the root.
+struct World {
+    TempRoot root;
+    FakeTool tool;
+    std::shared_ptr<FakeDockBadge> badge = std::make_shared<FakeDockBadge>();
+    std::shared_ptr<FakeTerminalLauncher> terminal = std::make_shared<FakeTerminalLauncher>();
+
+    DependencyContainer::Options options(bool withTools)
+    {
+        DependencyContainer::Options o;
+        o.paths = root.paths();
+        if (withTools) {
+            o.paths.brewCandidates = {tool.brewPath()};
+            o.paths.masCandidates = {tool.masPath()};
+        }
+        o.settingsFile = root.filePath(QStringLiteral("settings.ini"));
+        o.dockBadge = badge;
+        o.networkProbe = std::make_shared<FakeNetworkProbe>(FakeNetworkProbe::Mode::up);
+        o.terminalLauncher = terminal;
+        return o;
+    }
+};
+
+} // namespace
+
+class TestDependencyContainer : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void buildsEachObjectOnceInOrderAndRunsNothing()
+    {
+        World world;
+        DependencyContainer container(world.options(true));
+        QCOMPARE(container.buildOrder(),
+                 QStringList({"SettingsStore", "AppState", "ApplicationStore", "BrewService",
+                              "AppStoreAPIService", "MASService", "SparkleService", "IgnoreService",
+                              "EnvironmentService", "DiscoveryService", "UpdateService", "AppCoordinator",
+                              "ContentViewModel", "SidebarViewModel", "DetailViewModel", "TerminalCommands",
+                              "SettingsViewModel", "WelcomeTourViewModel"}));
+        QVERIFY(world.tool.calls().isEmpty());
+        QVERIFY(world.badge->calls().isEmpty());
+        QVERIFY(!container.environmentService()->currentStatus());
+
+        // The one piece of work that starts: the ignore list's folder and file.
+        QTRY_VERIFY(container.ignoreService()->isLoaded());
+        QCOMPARE(container.ignoreService()->supportFolder(), world.root.paths().supportFolder);
+        QVERIFY(QFileInfo(world.root.paths().supportFolder).isDir());
+    }
+
+    void sharedObjectsAreOneInstance()
+    {
+        World world;
+        DependencyContainer container(world.options(false));
+        QCOMPARE(&container.coordinator()->store(), &container.store());
+        QCOMPARE(&container.contentViewModel().store(), &container.store());
+        QCOMPARE(&container.welcomeTourViewModel().appState(), &container.appState());
+        QCOMPARE(&container.sidebarViewModel().store(), &container.store());
+        QCOMPARE(&container.sidebarViewModel().appState(), &container.appState());
+        QCOMPARE(&container.sidebarViewModel().coordinator(), container.coordinator().get());
+        QCOMPARE(&container.detailViewModel().store(), &container.store());
+        QCOMPARE(&container.detailViewModel().coordinator(), container.coordinator().get());
+        QCOMPARE(container.discoveryService()->filteredBundleIdentifiers(),
+                 QSet<QString>(
+                     {"com.apple.Safari", "com.norvelle.Norvelle", "com.apple.appleseed.FeedbackAssistant"}));
+
+        // The settings screen and the app state share the one store.
+        container.appState().setHasCompletedWelcomeTour(true);
+        QVERIFY(container.settings().hasCompletedWelcomeTour());
+        container.settingsViewModel().applyTheme(Theme::dark);
+        QCOMPARE(container.settings().selectedTheme(), QStringLiteral("Dark"));
+
+        container.terminalCommands().executeInTerminal(QStringLiteral("brew install mas"));
+        QCOMPARE(world.terminal->commandLines(), QStringList{"brew install mas"});
+        QVERIFY(container.detailViewModel().isLaunchingTerminal());
+        QVERIFY(container.detailViewModel().didLaunchTerminal());
+        container.detailViewModel().setSuppressTerminalAlert(true);
+        QVERIFY(container.terminalCommands().suppressTerminalAlert());
+        QFuture<void> doctor = container.terminalCommands().runBrewDoctor(); // no brew under the root
+        QVERIFY(doctor.isFinished());
+        QVERIFY(container.detailViewModel().brewDoctorHasError());
+        QCOMPARE(container.detailViewModel().brewDoctorOutput(), TerminalCommands::homebrewMissingText());
+    }
+
+    // What the coordinator discovers under the overridden folders is what the content model reads.
+    void discoveryUnderTheRootReachesTheStore()
+    {
+        World world;
+        BundleBuilder(world.root.paths().applicationsFolder, QStringLiteral("Alpha"))
+            .bundleIdentifier(QStringLiteral("com.example.alpha"))
+            .shortVersion(QStringLiteral("1.0"))
+            .build();
+        BundleBuilder(world.root.paths().applicationsFolder, QStringLiteral("Norvelle"))
+            .bundleIdentifier(QStringLiteral("com.norvelle.Norvelle"))
+            .shortVersion(QStringLiteral("1.0"))
+            .build();
+        DependencyContainer container(world.options(false));
+
+        std::shared_ptr<EnvironmentService> environment = container.environmentService();
+        std::shared_ptr<AppCoordinator> coordinator = container.coordinator();
+        QFuture<void> discovery = runAsync([environment, coordinator, &container] {
+            const EnvironmentStatus status = environment->checkEnvironment();
+            invokeOnMain([&] { container.store().setEnvironmentStatus(status); });
+            coordinator->discoverApplications();
+        });
+        QTRY_VERIFY(discovery.isFinished());
+        discovery.waitForFinished();
+
+        const auto applications = container.contentViewModel().store().applications();
+        QCOMPARE(applications.size(), 1);
+        QCOMPARE(applications.first()->bundleIdentifier(), QStringLiteral("com.example.alpha"));
+        QVERIFY(!container.store().environmentStatus()->hasHomebrew);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDependencyContainer)
+#include "tst_dependencycontainer.moc"

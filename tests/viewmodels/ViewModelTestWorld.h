@@ -1,0 +1,120 @@
+#pragma once
+
+// The view models over a recording coordinator wired to the coordinator tests' fakes, an app
+// state on temporary settings, a clock that stands still and pauses that the test ends by
+// hand. The test thread is the main thread; waits pump its events.
+
+#include "../app/CoordinatorTestWorld.h"
+#include "FakeAppCoordinator.h"
+#include "TempSettings.h"
+#include "app/AppState.h"
+#include "viewmodels/DetailViewModel.h"
+#include "viewmodels/SidebarViewModel.h"
+
+#include <QFuture>
+#include <QList>
+#include <QPromise>
+#include <chrono>
+#include <memory>
+
+namespace norvelle::test {
+
+using Op = FakeAppCoordinator::Operation;
+
+// Pauses that end only when the test says so, oldest first.
+class ManualPauses {
+public:
+    DetailViewModel::Pause pause()
+    {
+        return [this](std::chrono::milliseconds duration) {
+            auto promise = std::make_shared<QPromise<void>>();
+            promise->start();
+            m_requested.append(static_cast<int>(duration.count()));
+            m_pending.append(promise);
+            return promise->future();
+        };
+    }
+
+    // The requested durations in milliseconds, in request order.
+    QList<int> requested() const { return m_requested; }
+    int pending() const { return static_cast<int>(m_pending.size()); }
+    void endOldest()
+    {
+        if (!m_pending.isEmpty())
+            m_pending.takeFirst()->finish();
+    }
+    void cancelOldest()
+    {
+        if (m_pending.isEmpty())
+            return;
+        auto promise = m_pending.takeFirst();
+        promise->future().cancel();
+        promise->finish();
+    }
+
+private:
+    QList<int> m_requested;
+    QList<std::shared_ptr<QPromise<void>>> m_pending;
+};
+
+struct ViewModelTestWorld {
+    ViewModelTestWorld()
+    {
+        store.setEnvironmentStatus(EnvironmentStatus{true, true, true, QStringLiteral("/usr/local/bin/brew")});
+        ignore->waitForStartup();
+        log.clear();
+    }
+
+    ~ViewModelTestWorld()
+    {
+        for (const auto& gate : gates)
+            gate->open();
+        while (pauses.pending() > 0)
+            pauses.endOldest();
+        if (!QTest::qWaitFor([] { return ioPool().activeThreadCount() == 0; }, 10000))
+            qWarning("View model test: workers still running at the end of the test");
+    }
+
+    std::shared_ptr<TestGate> gate()
+    {
+        gates.push_back(std::make_shared<TestGate>());
+        return gates.back();
+    }
+
+    // Lists the applications (when not listed yet) and selects the first.
+    ApplicationPtr select(const ApplicationPtr& application, const ApplicationList& others = {})
+    {
+        if (!store.applications().contains(application))
+            store.setApplications(ApplicationList{application} + others);
+        store.setSelectedApplicationId(application->id());
+        return application;
+    }
+
+    // A refresh of the application finds its bundle again, unchanged.
+    void keepOnDisk(const ApplicationPtr& application)
+    {
+        discovery->setRediscovered(application->path(),
+                                   Application::create(application->name(), application->bundleIdentifier(),
+                                                       application->path(), application->currentVersion(),
+                                                       application->source()));
+    }
+
+    std::shared_ptr<FakeDiscoveryService> discovery = std::make_shared<FakeDiscoveryService>();
+    std::shared_ptr<FakeUpdateService> updates = std::make_shared<FakeUpdateService>();
+    std::shared_ptr<FakeIgnoreService> ignore = std::make_shared<FakeIgnoreService>();
+    std::shared_ptr<FakeEnvironmentService> environment = std::make_shared<FakeEnvironmentService>();
+    std::shared_ptr<FakeBrewService> brew = std::make_shared<FakeBrewService>();
+    std::shared_ptr<FakeDockBadge> badge = std::make_shared<FakeDockBadge>();
+    std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
+    ApplicationStore store{badge};
+    FakeAppCoordinator coordinator{discovery, updates, ignore, environment, brew, store, clock};
+    TempSettings settings;
+    AppState appState{settings.store(), nullptr};
+    ManualPauses pauses;
+    SidebarViewModel sidebar{coordinator, store, appState};
+    DetailViewModel detail{coordinator, store, clock, pauses.pause()};
+    std::vector<std::shared_ptr<TestGate>> gates;
+    LogCapture log;
+};
+
+} // namespace norvelle::test
