@@ -3,7 +3,7 @@
 #include "app/AppCoordinator.h"
 #include "services/ApplicationStore.h"
 #include "util/Async.h"
-#include "viewmodels/ActionFailure.h"
+#include "viewmodels/ViewModelActions.h"
 
 #include <QPointer>
 #include <QUuid>
@@ -49,7 +49,7 @@ QFuture<void> DetailViewModel::updateApplication()
         });
     };
     AppCoordinator* coordinator = &m_coordinator;
-    return runAsync([coordinator, application, handler] {
+    return runForMainThread([coordinator, application, handler] {
                return coordinator->updateApplication(application, handler);
            })
         .then(this,
@@ -88,7 +88,7 @@ QFuture<void> DetailViewModel::ignoreApplication()
         return finishedAction();
     setIsIgnoring(true);
     AppCoordinator* coordinator = &m_coordinator;
-    return runAsync([coordinator, application] { coordinator->ignoreApplication(application); })
+    return runForMainThread([coordinator, application] { coordinator->ignoreApplication(application); })
         .then(this, [this](QFuture<void> done) {
             if (const std::exception_ptr error = failureOf(done))
                 logActionFailure(QStringLiteral("ignore application"), error);
@@ -103,7 +103,7 @@ QFuture<void> DetailViewModel::unignoreApplication()
         return finishedAction();
     setIsIgnoring(true);
     AppCoordinator* coordinator = &m_coordinator;
-    return runAsync([coordinator, application] { coordinator->unignoreApplication(application); })
+    return runForMainThread([coordinator, application] { coordinator->unignoreApplication(application); })
         .then(this,
               [this](QFuture<void> done) {
                   if (const std::exception_ptr error = failureOf(done)) {
@@ -125,7 +125,7 @@ QFuture<void> DetailViewModel::refreshApplication()
     setIsRefreshing(true);
     setShowRefreshSuccess(false);
     AppCoordinator* coordinator = &m_coordinator;
-    return runAsync([coordinator, application] { coordinator->refreshApplication(application); })
+    return runForMainThread([coordinator, application] { coordinator->refreshApplication(application); })
         .then(this,
               [this](QFuture<void> done) {
                   if (const std::exception_ptr error = failureOf(done)) {
@@ -148,7 +148,7 @@ QFuture<void> DetailViewModel::skipVersion()
         return finishedAction();
     setIsSkippingVersion(true);
     AppCoordinator* coordinator = &m_coordinator;
-    return runAsync([coordinator, application] { coordinator->skipVersion(application); })
+    return runForMainThread([coordinator, application] { coordinator->skipVersion(application); })
         .then(this, [this, application](QFuture<void> done) {
             if (const std::exception_ptr error = failureOf(done)) {
                 logActionFailure(QStringLiteral("skip version"), error);
@@ -165,7 +165,7 @@ QFuture<void> DetailViewModel::unskipVersion()
     if (!application)
         return finishedAction();
     AppCoordinator* coordinator = &m_coordinator;
-    return runAsync([coordinator, application] { coordinator->unskipVersion(application); })
+    return runForMainThread([coordinator, application] { coordinator->unskipVersion(application); })
         .then(this,
               [this](QFuture<void> done) {
                   if (const std::exception_ptr error = failureOf(done)) {
@@ -195,7 +195,7 @@ QFuture<void> DetailViewModel::adoptCask()
         });
     };
     AppCoordinator* coordinator = &m_coordinator;
-    return runAsync([coordinator, application, handler] { coordinator->adoptApplication(application, handler); })
+    return runForMainThread([coordinator, application, handler] { coordinator->adoptApplication(application, handler); })
         .then(this,
               [this, application](QFuture<void> done) {
                   if (const std::exception_ptr error = failureOf(done)) {
@@ -224,7 +224,7 @@ QFuture<void> DetailViewModel::verifyCustomCask(const QString& caskName, const s
         return finishedAction();
     setIsVerifyingCustomCask(true);
     AppCoordinator* coordinator = &m_coordinator;
-    return runAsync([coordinator, application, caskName, tap] {
+    return runForMainThread([coordinator, application, caskName, tap] {
                coordinator->verifyCustomCask(application, caskName, tap);
            })
         .then(this, [this](QFuture<void> done) {

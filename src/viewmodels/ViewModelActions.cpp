@@ -1,4 +1,4 @@
-#include "viewmodels/ActionFailure.h"
+#include "viewmodels/ViewModelActions.h"
 
 #include "util/Error.h"
 #include "util/Logger.h"
