@@ -41,13 +41,13 @@ QFuture<void> DetailViewModel::updateApplication()
 
     // Reports come from the coordinator's and the tools' threads: each is stored on the main
     // thread, in the order reported, before the outcome below is handled.
-    AppCoordinator::UpdateProgressHandler handler = [self = QPointer<DetailViewModel>(this)](
-                                                        const UpdateProgress& value) {
-        postToMain([self, value] {
-            if (self)
-                self->setUpdateProgress(value);
-        });
-    };
+    AppCoordinator::UpdateProgressHandler handler =
+        [self = QPointer<DetailViewModel>(this)](const UpdateProgress& value) {
+            postToMain([self, value] {
+                if (self)
+                    self->setUpdateProgress(value);
+            });
+        };
     AppCoordinator* coordinator = &m_coordinator;
     return runForMainThread([coordinator, application, handler] {
                return coordinator->updateApplication(application, handler);
@@ -55,7 +55,8 @@ QFuture<void> DetailViewModel::updateApplication()
         .then(this,
               [this, application](QFuture<Update::Result> done) {
                   if (const std::exception_ptr error = failureOf(done)) {
-                      storeFailedUpdate(application, logActionFailure(QStringLiteral("update application"), error));
+                      storeFailedUpdate(application,
+                                        logActionFailure(QStringLiteral("update application"), error));
                       setIsUpdating(false);
                       return finishedAction();
                   }
@@ -187,15 +188,16 @@ QFuture<void> DetailViewModel::adoptCask()
 
     // May be called from brew's two output readers at once; each value is stored on the main
     // thread.
-    AppCoordinator::AdoptionProgressHandler handler = [self = QPointer<DetailViewModel>(this)](
-                                                          const AdoptionProgress& value) {
-        postToMain([self, value] {
-            if (self)
-                self->setAdoptionProgress(value);
-        });
-    };
+    AppCoordinator::AdoptionProgressHandler handler =
+        [self = QPointer<DetailViewModel>(this)](const AdoptionProgress& value) {
+            postToMain([self, value] {
+                if (self)
+                    self->setAdoptionProgress(value);
+            });
+        };
     AppCoordinator* coordinator = &m_coordinator;
-    return runForMainThread([coordinator, application, handler] { coordinator->adoptApplication(application, handler); })
+    return runForMainThread(
+               [coordinator, application, handler] { coordinator->adoptApplication(application, handler); })
         .then(this,
               [this, application](QFuture<void> done) {
                   if (const std::exception_ptr error = failureOf(done)) {

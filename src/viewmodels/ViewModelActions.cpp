@@ -3,8 +3,8 @@
 #include "util/Error.h"
 #include "util/Logger.h"
 
-#include <cxxabi.h>
 #include <cstdlib>
+#include <cxxabi.h>
 #include <memory>
 #include <typeinfo>
 

@@ -32,7 +32,8 @@ QFuture<void> start(DetailViewModel& model, const QString& action)
     return model.verifyCustomCask(QStringLiteral("my-cask"), QStringLiteral("user/tap"));
 }
 
-UpdateProgress report(const ApplicationPtr& application, UpdateProgress::Status status, QStringList output = {})
+UpdateProgress report(const ApplicationPtr& application, UpdateProgress::Status status,
+                      QStringList output = {})
 {
     UpdateProgress value;
     value.id = QUuid::createUuid();
@@ -74,7 +75,8 @@ private Q_SLOTS:
     void withoutSelectionNothingHappens_data()
     {
         QTest::addColumn<QString>("action");
-        for (const char* action : {"update", "ignore", "unignore", "refresh", "skip", "unskip", "adopt", "verify"})
+        for (const char* action :
+             {"update", "ignore", "unignore", "refresh", "skip", "unskip", "adopt", "verify"})
             QTest::newRow(action) << QString::fromLatin1(action);
     }
 
@@ -82,7 +84,8 @@ private Q_SLOTS:
     {
         QFETCH(QString, action);
         ViewModelTestWorld world;
-        world.store.setApplications({makeApp(QStringLiteral("Unselected"), makeUpdate(QStringLiteral("2.0")))});
+        world.store.setApplications(
+            {makeApp(QStringLiteral("Unselected"), makeUpdate(QStringLiteral("2.0")))});
         QList<std::shared_ptr<QSignalSpy>> spies;
         const QMetaObject* meta = world.detail.metaObject();
         for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i)
@@ -159,7 +162,8 @@ private Q_SLOTS:
         QCOMPARE(world.log.lines().size(), 1);
         // A failed unignore or unskip is not followed by a refresh, and no failure shows the
         // refresh notice.
-        QCOMPARE(world.coordinator.callCount(Op::refreshApplication), action == QLatin1String("refresh") ? 1 : 0);
+        QCOMPARE(world.coordinator.callCount(Op::refreshApplication),
+                 action == QLatin1String("refresh") ? 1 : 0);
         QVERIFY(!success.contains(QVariantList{true}));
         if (action != QLatin1String("refresh"))
             QCOMPARE(refreshing.count(), 0);
@@ -169,16 +173,17 @@ private Q_SLOTS:
     {
         ViewModelTestWorld world;
         auto app = world.select(makeApp(QStringLiteral("Target"), makeUpdate(QStringLiteral("2.0"))));
-        world.coordinator.setUpdateScript([](const ApplicationPtr& application,
-                                             const AppCoordinator::UpdateProgressHandler& progress) {
-            progress(report(application, UpdateProgress::Status::queued));
-            progress(report(application, UpdateProgress::Status::downloading, {"==> Downloading"}));
-            progress(report(application, UpdateProgress::Status::installing, {"==> Downloading", "==> Moving"}));
-            Update::Result result;
-            result.application = application;
-            result.success = true;
-            return result;
-        });
+        world.coordinator.setUpdateScript(
+            [](const ApplicationPtr& application, const AppCoordinator::UpdateProgressHandler& progress) {
+                progress(report(application, UpdateProgress::Status::queued));
+                progress(report(application, UpdateProgress::Status::downloading, {"==> Downloading"}));
+                progress(report(application, UpdateProgress::Status::installing,
+                                {"==> Downloading", "==> Moving"}));
+                Update::Result result;
+                result.application = application;
+                result.success = true;
+                return result;
+            });
         ProgressLog<UpdateProgress> stored(world.detail, &DetailViewModel::updateProgressChanged);
 
         QFuture<void> done = world.detail.updateApplication();
@@ -218,8 +223,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<std::optional<QString>>("error");
         QTest::addColumn<QString>("step");
-        QTest::newRow("with error text") << std::optional<QString>(QStringLiteral("brew exited with 1"))
-                                         << "brew exited with 1";
+        QTest::newRow("with error text")
+            << std::optional<QString>(QStringLiteral("brew exited with 1")) << "brew exited with 1";
         QTest::newRow("without error text") << std::optional<QString>() << "Update failed";
     }
 
@@ -266,7 +271,8 @@ private Q_SLOTS:
         QTRY_COMPARE(gate->arrivals(), 1);
         QFuture<void> second = world.detail.updateApplication();
         AWAIT(second);
-        QCOMPARE(world.log.count(Logger::Level::error, QStringLiteral("Failed to update application: ") + kUpdating),
+        QCOMPARE(world.log.count(Logger::Level::error,
+                                 QStringLiteral("Failed to update application: ") + kUpdating),
                  1);
         QCOMPARE(world.detail.updateProgress()->status, UpdateProgress::Status::failed);
         QCOMPARE(world.detail.updateProgress()->currentStep, kUpdating);
@@ -291,8 +297,10 @@ private Q_SLOTS:
         QFETCH(bool, progressOfTarget);
         ViewModelTestWorld world;
         auto other = makeApp(QStringLiteral("Other"));
-        auto target = world.select(makeApp(QStringLiteral("Target"), makeUpdate(QStringLiteral("2.1"))), {other});
-        const UpdateProgress shown = report(progressOfTarget ? target : other, UpdateProgress::Status::failed);
+        auto target =
+            world.select(makeApp(QStringLiteral("Target"), makeUpdate(QStringLiteral("2.1"))), {other});
+        const UpdateProgress shown =
+            report(progressOfTarget ? target : other, UpdateProgress::Status::failed);
         world.detail.setUpdateProgress(shown);
 
         QFuture<void> done = world.detail.skipVersion();
@@ -376,7 +384,8 @@ private Q_SLOTS:
         QSignalSpy success(&world.detail, &DetailViewModel::showRefreshSuccessChanged);
         QFuture<void> done = world.detail.refreshApplication();
         AWAIT(done);
-        QCOMPARE(world.log.count(Logger::Level::error, QStringLiteral("Failed to refresh application: ") + kNotFound),
+        QCOMPARE(world.log.count(Logger::Level::error,
+                                 QStringLiteral("Failed to refresh application: ") + kNotFound),
                  1);
         QCOMPARE(world.detail.isRefreshing(), false);
         QCOMPARE(success.count(), 0);
@@ -410,11 +419,14 @@ private Q_SLOTS:
         ViewModelTestWorld world;
         auto app = world.select(makeApp(QStringLiteral("Target")));
         app->setCask(makeCask(QStringLiteral("target"), true));
-        world.brew->onAdoptCask = [](const QString&, const LineHandler&) { throw Error(QStringLiteral("brew broke")); };
+        world.brew->onAdoptCask = [](const QString&, const LineHandler&) {
+            throw Error(QStringLiteral("brew broke"));
+        };
 
         QFuture<void> done = world.detail.adoptCask();
         QTRY_COMPARE(world.pauses.requested(), QList<int>{2000});
-        QCOMPARE(world.log.count(Logger::Level::error, QStringLiteral("Failed to adopt cask: brew broke")), 1);
+        QCOMPARE(world.log.count(Logger::Level::error, QStringLiteral("Failed to adopt cask: brew broke")),
+                 1);
         const AdoptionProgress failed = *world.detail.adoptionProgress();
         QCOMPARE(failed.status, AdoptionProgress::Status::failed);
         QCOMPARE(failed.currentStep, QStringLiteral("brew broke"));
