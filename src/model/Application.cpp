@@ -1,6 +1,6 @@
 #include "model/Application.h"
 
-#include "model/ObserverRegistry.h"
+#include "util/ObserverRegistry.h"
 #include "model/RawValueTable.h"
 
 #include <algorithm>

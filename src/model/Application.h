@@ -2,7 +2,7 @@
 
 #include "model/Cask.h"
 #include "model/MAS.h"
-#include "model/ObserverToken.h"
+#include "util/ObserverToken.h"
 #include "model/SparkleInfo.h"
 #include "model/Update.h"
 

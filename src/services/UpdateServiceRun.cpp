@@ -3,6 +3,8 @@
 
 #include "services/UpdateService.h"
 
+#include "util/ScopeExit.h"
+
 #include "model/NorvelleError.h"
 #include "sources/brew/BrewService.h"
 #include "sources/mas/MASService.h"
@@ -16,17 +18,6 @@
 namespace norvelle {
 
 namespace {
-
-template <typename F> class ScopeExit {
-public:
-    explicit ScopeExit(F f) : m_f(std::move(f)) {}
-    ~ScopeExit() { m_f(); }
-    ScopeExit(const ScopeExit&) = delete;
-    ScopeExit& operator=(const ScopeExit&) = delete;
-
-private:
-    F m_f;
-};
 
 Update::Result makeResult(const std::shared_ptr<Application>& application, std::optional<QString> error)
 {

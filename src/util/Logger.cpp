@@ -1,5 +1,7 @@
 #include "util/Logger.h"
 
+#include "util/ObserverRegistry.h"
+
 #include "platform/Clock.h"
 #include "platform/Paths.h"
 #include "platform/SettingsStore.h"
@@ -13,58 +15,20 @@
 #include <QStringEncoder>
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <cstdio>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <syslog.h>
-#include <thread>
 #include <vector>
 
 namespace norvelle {
 
 namespace {
 
-// One registered sink with the threads running it right now, so that removing it can wait
-// for calls that started before the removal: a sink may capture an object that dies as soon
-// as removeSink returns.
-struct SinkEntry {
-    explicit SinkEntry(Logger::Sink s) : sink(std::move(s)) {}
-
-    Logger::Sink sink;
-    std::mutex mutex;
-    std::condition_variable finished;
-    std::vector<std::thread::id> running;
-    bool active = true;
-
-    bool begin()
-    {
-        std::lock_guard lock(mutex);
-        if (active)
-            running.push_back(std::this_thread::get_id());
-        return active;
-    }
-
-    void end()
-    {
-        {
-            std::lock_guard lock(mutex);
-            running.erase(std::find(running.begin(), running.end(), std::this_thread::get_id()));
-        }
-        finished.notify_all();
-    }
-
-    // A sink that removes itself runs on this thread and is not waited for.
-    void deactivateAndWait()
-    {
-        const auto self = std::this_thread::get_id();
-        std::unique_lock lock(mutex);
-        active = false;
-        finished.wait(lock, [&] {
-            return std::all_of(running.begin(), running.end(), [&](std::thread::id t) { return t == self; });
-        });
-    }
+struct LogEvent {
+    Logger::Level level;
+    QString message;
 };
 
 struct LoggerState {
@@ -79,8 +43,11 @@ struct LoggerState {
     std::optional<Paths> paths;
     std::shared_ptr<const Clock> clock;
 
-    std::mutex sinkMutex;
-    std::map<int, std::shared_ptr<SinkEntry>> sinks;
+    // Removing a sink waits for calls of it running on other threads: a sink may capture
+    // an object that dies as soon as removeSink returns.
+    std::shared_ptr<ObserverRegistry<LogEvent>> sinks = std::make_shared<ObserverRegistry<LogEvent>>();
+    std::mutex sinkMutex; // guards the tokens below
+    std::map<int, ObserverToken> sinkTokens;
     int nextSink = 1;
 };
 
@@ -205,22 +172,7 @@ void Logger::log(const QString& message, Level level)
     SettingsStore* settings = s.settings.load();
     const bool toFile = settings && settings->desktopLogFilesEnabled();
 
-    std::vector<std::shared_ptr<SinkEntry>> sinks;
-    {
-        std::lock_guard lock(s.sinkMutex);
-        sinks.reserve(s.sinks.size());
-        for (const auto& [handle, entry] : s.sinks)
-            sinks.push_back(entry);
-    }
-    for (const auto& entry : sinks) {
-        if (!entry->begin())
-            continue;
-        struct End {
-            SinkEntry& e;
-            ~End() { e.end(); }
-        } end{*entry};
-        entry->sink(level, message);
-    }
+    s.sinks->notify(LogEvent{level, message});
 
     if (toFile)
         writeToFile(message, level);
@@ -318,25 +270,27 @@ QString Logger::label(Level level)
 int Logger::addSink(Sink sink)
 {
     LoggerState& s = state();
+    ObserverToken token = s.sinks->add([sink = std::move(sink)](LogEvent event) { sink(event.level, event.message); });
     std::lock_guard lock(s.sinkMutex);
     const int handle = s.nextSink++;
-    s.sinks.emplace(handle, std::make_shared<SinkEntry>(std::move(sink)));
+    s.sinkTokens.emplace(handle, std::move(token));
     return handle;
 }
 
 void Logger::removeSink(int handle)
 {
     LoggerState& s = state();
-    std::shared_ptr<SinkEntry> removed;
+    ObserverToken removed;
     {
         std::lock_guard lock(s.sinkMutex);
-        const auto it = s.sinks.find(handle);
-        if (it == s.sinks.end())
+        const auto it = s.sinkTokens.find(handle);
+        if (it == s.sinkTokens.end())
             return;
         removed = std::move(it->second);
-        s.sinks.erase(it);
+        s.sinkTokens.erase(it);
     }
-    removed->deactivateAndWait();
+    // The token unregisters here, outside the lock, waiting for running calls.
+    removed.reset();
 }
 
 } // namespace norvelle

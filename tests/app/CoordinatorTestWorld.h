@@ -12,6 +12,7 @@
 #include "FakeIgnoreService.h"
 #include "FakeUpdateService.h"
 #include "LogCapture.h"
+#include "RecordMakers.h"
 #include "TestGate.h"
 #include "app/AppCoordinator.h"
 #include "app/CoordinatorError.h"
@@ -31,24 +32,6 @@ namespace norvelle::test {
 
 using ApplicationPtr = std::shared_ptr<Application>;
 using ApplicationList = QList<ApplicationPtr>;
-
-inline Update makeUpdate(const QString& version, Update::Source source = Update::Source::homebrew)
-{
-    Update update;
-    update.latestVersion = version;
-    update.source = source;
-    return update;
-}
-
-inline Cask makeCask(const QString& token, bool adoptable = false)
-{
-    Cask cask;
-    cask.caskName = token;
-    cask.currentVersion = QStringLiteral("1.0");
-    cask.latestVersion = QStringLiteral("2.0");
-    cask.adoptable = adoptable;
-    return cask;
-}
 
 // An application "com.example.<name>" at "/Applications/<Name>.app", version 1.0.
 inline ApplicationPtr makeApp(const QString& name, std::optional<Update> update = std::nullopt,

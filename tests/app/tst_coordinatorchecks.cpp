@@ -72,29 +72,19 @@ private Q_SLOTS:
         QTest::addColumn<bool>("payloadsCopied");
         QTest::addColumn<QString>("line");
 
-        QTest::newRow("ignored") << true << ""
-                                 << "2.0"
-                                 << ""
-                                 << "" << false << "Skipping update for ignored app: Alpha";
-        QTest::newRow("missing from the result") << false << ""
-                                                 << ""
-                                                 << ""
-                                                 << "" << false << "";
-        QTest::newRow("no skipped version") << false << ""
-                                            << "2.0"
-                                            << "2.0"
-                                            << "" << true << "";
-        QTest::newRow("skipped version found again")
-            << false << "2.0"
-            << "2.0"
-            << ""
-            << "2.0" << false << "Skipping update for Alpha version 2.0 - version is skipped";
-        QTest::newRow("another version than the skipped one")
-            << false << "2.0"
-            << "2.1"
-            << "2.1"
-            << "" << true
-            << "Clearing skipped version for Alpha - new version 2.1 is available (was skipping 2.0)";
+        auto row = [](const char* name, bool ignored, const QString& skipped, const QString& found,
+                      const QString& update, const QString& skippedAfter, bool payloadsCopied,
+                      const QString& line) {
+            QTest::newRow(name) << ignored << skipped << found << update << skippedAfter << payloadsCopied
+                                << line;
+        };
+        row("ignored", true, "", "2.0", "", "", false, "Skipping update for ignored app: Alpha");
+        row("missing from the result", false, "", "", "", "", false, "");
+        row("no skipped version", false, "", "2.0", "2.0", "", true, "");
+        row("skipped version found again", false, "2.0", "2.0", "", "2.0", false,
+            "Skipping update for Alpha version 2.0 - version is skipped");
+        row("another version than the skipped one", false, "2.0", "2.1", "2.1", "", true,
+            "Clearing skipped version for Alpha - new version 2.1 is available (was skipping 2.0)");
     }
     void checkAllWriteBack()
     {
@@ -195,38 +185,22 @@ private Q_SLOTS:
         QTest::addColumn<QDateTime>("releaseDate");
 
         const QDateTime none;
-        QTest::newRow("ignored still gets its update") << true << ""
-                                                       << ""
-                                                       << "2.0" << false << true << "2.0"
-                                                       << "" << kLater;
-        QTest::newRow("failed update becomes available") << false << ""
-                                                         << ""
-                                                         << "2.0" << true << true << "2.0"
-                                                         << "" << kLater;
-        QTest::newRow("replacement keeps the earlier release date") << false << "1.5"
-                                                                    << ""
-                                                                    << "2.0" << false << false << "2.0"
-                                                                    << "" << kEarlier;
-        QTest::newRow("replacement with its own release date") << false << "1.5"
-                                                               << ""
-                                                               << "2.0" << false << true << "2.0"
-                                                               << "" << kLater;
-        QTest::newRow("replacement ignores the skipped version") << false << "1.5"
-                                                                 << "2.0"
-                                                                 << "2.0" << false << true << "2.0"
-                                                                 << "2.0" << kLater;
-        QTest::newRow("nothing found") << false << "1.5"
-                                       << ""
-                                       << "" << false << false << ""
-                                       << "" << none;
-        QTest::newRow("skipped version found") << false << ""
-                                               << "2.0"
-                                               << "2.0" << false << true << ""
-                                               << "2.0" << none;
-        QTest::newRow("another version than the skipped one") << false << ""
-                                                              << "2.0"
-                                                              << "2.1" << false << true << "2.1"
-                                                              << "" << kLater;
+        auto row = [](const char* name, bool ignored, const QString& previous, const QString& skipped,
+                      const QString& found, bool foundFailed, bool foundDated, const QString& update,
+                      const QString& skippedAfter, const QDateTime& releaseDate) {
+            QTest::newRow(name) << ignored << previous << skipped << found << foundFailed << foundDated
+                                << update << skippedAfter << releaseDate;
+        };
+        row("ignored still gets its update", true, "", "", "2.0", false, true, "2.0", "", kLater);
+        row("failed update becomes available", false, "", "", "2.0", true, true, "2.0", "", kLater);
+        row("replacement keeps the earlier release date", false, "1.5", "", "2.0", false, false, "2.0", "",
+            kEarlier);
+        row("replacement with its own release date", false, "1.5", "", "2.0", false, true, "2.0", "", kLater);
+        row("replacement ignores the skipped version", false, "1.5", "2.0", "2.0", false, true, "2.0", "2.0",
+            kLater);
+        row("nothing found", false, "1.5", "", "", false, false, "", "", none);
+        row("skipped version found", false, "", "2.0", "2.0", false, true, "", "2.0", none);
+        row("another version than the skipped one", false, "", "2.0", "2.1", false, true, "2.1", "", kLater);
     }
     void singleCheckWriteBack()
     {

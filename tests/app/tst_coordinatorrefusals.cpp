@@ -57,123 +57,55 @@ private Q_SLOTS:
         QTest::addColumn<QString>("warning"); // empty: no warning expected
         QTest::addColumn<bool>("checksEnvironment");
 
-        QTest::newRow("discovery while discovering") << "discovering"
-                                                     << "full"
-                                                     << "discover"
-                                                     << ""
-                                                     << "Discovery is already in progress"
-                                                     << "Discovery already in progress" << false;
-        QTest::newRow("discovery before any environment check")
-            << ""
-            << "none"
-            << "discover"
-            << "" << kNotReady << "Environment not ready for discovery" << false;
-        QTest::newRow("discovery offline")
-            << ""
-            << "offline"
-            << "discover"
-            << "" << kNotReady << "Environment not ready for discovery" << false;
-        QTest::newRow("check of all with an empty list") << ""
-                                                         << "none"
-                                                         << "checkAll"
-                                                         << ""
-                                                         << "No applications found. Please scan first."
-                                                         << "No applications to check for updates" << false;
-        QTest::newRow("check of all offline")
-            << ""
-            << "offline"
-            << "checkAll"
-            << "brewUpdate" << kNotReady << "Environment not ready for update checking" << false;
-        QTest::newRow("update while updating")
-            << "updating"
-            << "full"
-            << "update"
-            << "brewUpdate" << kUpdating << "Update already in progress" << false;
-        QTest::newRow("update while another update checks the environment")
-            << "updateCheckingEnvironment"
-            << "full"
-            << "update"
-            << "brewUpdate" << kUpdating << "Update already in progress" << false;
-        QTest::newRow("adoption while an update checks the environment")
-            << "updateCheckingEnvironment"
-            << "full"
-            << "adopt"
-            << "adoptable" << kUpdating << "Cannot adopt while updates are in progress" << true;
-        QTest::newRow("update during a batch")
-            << "batch"
-            << "full"
-            << "update"
-            << "brewUpdate" << kUpdating << "Update already in progress" << false;
-        QTest::newRow("update while adopting")
-            << "adopting"
-            << "full"
-            << "update"
-            << "brewUpdate" << kAdopting << "Cannot update while adoptions are in progress" << false;
-        QTest::newRow("update without an update") << ""
-                                                  << "full"
-                                                  << "update"
-                                                  << "plain" << kNoUpdate << "" << true;
-        QTest::newRow("Homebrew update without brew")
-            << ""
-            << "nobrew"
-            << "update"
-            << "brewUpdate"
-            << "Homebrew is not installed. Install from https://brew.sh"
-            << "" << true;
-        QTest::newRow("App Store update without mas")
-            << ""
-            << "nomas"
-            << "update"
-            << "masUpdate"
-            << "MAS CLI is not installed. Install from https://github.com/mas-cli/mas"
-            << "" << true;
-        QTest::newRow("batch while updating") << "updating"
-                                              << "full"
-                                              << "batch"
-                                              << "brewUpdate"
-                                              << ""
-                                              << "Update already in progress" << false;
-        QTest::newRow("batch during a batch") << "batch"
-                                              << "full"
-                                              << "batch"
-                                              << "brewUpdate"
-                                              << ""
-                                              << "Update already in progress" << false;
-        QTest::newRow("batch while adopting") << "adopting"
-                                              << "full"
-                                              << "batch"
-                                              << "brewUpdate"
-                                              << ""
-                                              << "Cannot update while adoptions are in progress" << false;
-        QTest::newRow("adoption without a cask") << ""
-                                                 << "full"
-                                                 << "adopt"
-                                                 << "plain" << kNotAdoptable << "" << false;
-        QTest::newRow("adoption of a cask that is not adoptable")
-            << ""
-            << "full"
-            << "adopt"
-            << "notAdoptable" << kNotAdoptable << "" << false;
-        QTest::newRow("adoption without brew") << ""
-                                               << "nobrew"
-                                               << "adopt"
-                                               << "adoptable"
-                                               << "Homebrew is not installed. Install from https://brew.sh"
-                                               << "Cannot adopt cask - Homebrew not installed" << true;
-        QTest::newRow("adoption while adopting")
-            << "adopting"
-            << "full"
-            << "adopt"
-            << "adoptable" << kAdopting << "Adoption already in progress" << true;
-        QTest::newRow("adoption while updating")
-            << "updating"
-            << "full"
-            << "adopt"
-            << "adoptable" << kUpdating << "Cannot adopt while updates are in progress" << true;
-        QTest::newRow("skip without an update") << ""
-                                                << "full"
-                                                << "skip"
-                                                << "plain" << kNoUpdate << "" << false;
+        auto row = [](const char* name, const char* busy, const char* environment, const char* operation,
+                      const char* target, const QString& message, const char* warning,
+                      bool checksEnvironment) {
+            QTest::newRow(name) << QString::fromLatin1(busy) << QString::fromLatin1(environment)
+                                << QString::fromLatin1(operation) << QString::fromLatin1(target) << message
+                                << QString::fromLatin1(warning) << checksEnvironment;
+        };
+        row("discovery while discovering", "discovering", "full", "discover", "",
+            "Discovery is already in progress", "Discovery already in progress", false);
+        row("discovery before any environment check", "", "none", "discover", "", kNotReady,
+            "Environment not ready for discovery", false);
+        row("discovery offline", "", "offline", "discover", "", kNotReady,
+            "Environment not ready for discovery", false);
+        row("check of all with an empty list", "", "none", "checkAll", "",
+            "No applications found. Please scan first.", "No applications to check for updates", false);
+        row("check of all offline", "", "offline", "checkAll", "brewUpdate", kNotReady,
+            "Environment not ready for update checking", false);
+        row("update while updating", "updating", "full", "update", "brewUpdate", kUpdating,
+            "Update already in progress", false);
+        row("update while another update checks the environment", "updateCheckingEnvironment", "full",
+            "update", "brewUpdate", kUpdating, "Update already in progress", false);
+        row("adoption while an update checks the environment", "updateCheckingEnvironment", "full", "adopt",
+            "adoptable", kUpdating, "Cannot adopt while updates are in progress", true);
+        row("update during a batch", "batch", "full", "update", "brewUpdate", kUpdating,
+            "Update already in progress", false);
+        row("update while adopting", "adopting", "full", "update", "brewUpdate", kAdopting,
+            "Cannot update while adoptions are in progress", false);
+        row("update without an update", "", "full", "update", "plain", kNoUpdate, "", true);
+        row("Homebrew update without brew", "", "nobrew", "update", "brewUpdate",
+            "Homebrew is not installed. Install from https://brew.sh", "", true);
+        row("App Store update without mas", "", "nomas", "update", "masUpdate",
+            "MAS CLI is not installed. Install from https://github.com/mas-cli/mas", "", true);
+        row("batch while updating", "updating", "full", "batch", "brewUpdate", "",
+            "Update already in progress", false);
+        row("batch during a batch", "batch", "full", "batch", "brewUpdate", "", "Update already in progress",
+            false);
+        row("batch while adopting", "adopting", "full", "batch", "brewUpdate", "",
+            "Cannot update while adoptions are in progress", false);
+        row("adoption without a cask", "", "full", "adopt", "plain", kNotAdoptable, "", false);
+        row("adoption of a cask that is not adoptable", "", "full", "adopt", "notAdoptable", kNotAdoptable,
+            "", false);
+        row("adoption without brew", "", "nobrew", "adopt", "adoptable",
+            "Homebrew is not installed. Install from https://brew.sh",
+            "Cannot adopt cask - Homebrew not installed", true);
+        row("adoption while adopting", "adopting", "full", "adopt", "adoptable", kAdopting,
+            "Adoption already in progress", true);
+        row("adoption while updating", "updating", "full", "adopt", "adoptable", kUpdating,
+            "Cannot adopt while updates are in progress", true);
+        row("skip without an update", "", "full", "skip", "plain", kNoUpdate, "", false);
     }
 
     // A refused request changes nothing, calls nothing it should not, and leaves the operation

@@ -131,11 +131,6 @@ private Q_SLOTS:
             u.lastUpdateError = QStringLiteral("Failed");
             a.setUpdate(u);
         });
-        row("update notes only", {int(Field::update)}, [](Application& a) {
-            Update u = makeUpdate(QStringLiteral("1.6"));
-            u.releaseNotes = QStringLiteral("Other");
-            a.setUpdate(u);
-        });
         row("update removed", {int(Field::update)}, [](Application& a) { a.setUpdate(std::nullopt); });
         row("equal cask", none, [](Application& a) { a.setCask(makeCask()); });
         row("cask warnings swapped", {int(Field::cask)}, [](Application& a) {
@@ -197,14 +192,6 @@ private Q_SLOTS:
         QVERIFY(sameApplications({a, b}, {twin, b}));
         QVERIFY(!sameApplications({a, b}, {b, a}));
         QVERIFY(!sameApplications({a}, {a, b}));
-    }
-
-    void newApplicationDefaults()
-    {
-        const auto app = makeApplication();
-        QVERIFY(!app->ignored());
-        QVERIFY(!app->skippedVersion());
-        QVERIFY(!app->id().isNull());
     }
 
     void tokenUnregisters()

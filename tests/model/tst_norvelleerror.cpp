@@ -17,13 +17,6 @@ private Q_SLOTS:
         QTest::newRow("directory empty") << int(C::directoryNotFound) << "" << "Directory not found: ";
         QTest::newRow("update empty") << int(C::updateFailed) << "" << "Failed to update ";
         QTest::newRow("update text") << int(C::updateFailed) << "Foo: bad" << "Failed to update Foo: bad";
-        QTest::newRow("parse") << int(C::failedToParseBrewOutput) << ""
-                               << "Failed to parse Homebrew output - the data format is invalid";
-        QTest::newRow("mas") << int(C::masCommandFailed) << "" << "MAS command failed to execute";
-        QTest::newRow("brew") << int(C::brewCommandFailed) << "" << "Homebrew command failed to execute";
-        QTest::newRow("in progress") << int(C::updateAlreadyInProgress) << ""
-                                     << "Update is already in progress for this application";
-        QTest::newRow("bundle") << int(C::failedToLoadBundle) << "" << "Failed to load application bundle";
     }
     void messages()
     {

@@ -7,14 +7,8 @@
 #include <functional>
 
 using namespace norvelle;
-using CaskChange = std::function<void(Cask&)>;
-using MasChange = std::function<void(MAS&)>;
-using SparkleChange = std::function<void(SparkleInfo&)>;
-using EnvironmentChange = std::function<void(EnvironmentStatus&)>;
-Q_DECLARE_METATYPE(CaskChange)
-Q_DECLARE_METATYPE(MasChange)
-Q_DECLARE_METATYPE(SparkleChange)
-Q_DECLARE_METATYPE(EnvironmentChange)
+using Check = std::function<void()>;
+Q_DECLARE_METATYPE(Check)
 
 namespace {
 
@@ -69,101 +63,83 @@ EnvironmentStatus baseEnvironment()
 
 } // namespace
 
+// One row: build the base record and a changed copy of it, and expect them equal or not.
+template <typename Record>
+void row(const char* name, Record (*make)(), bool equal, std::function<void(Record&)> change)
+{
+    QTest::newRow(name) << Check([=] { checkEquality(make, change, equal); });
+}
+
 class TestPayloadRecords : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void cask_data()
+    void equality_data()
     {
-        QTest::addColumn<CaskChange>("change");
-        QTest::addColumn<bool>("equal");
-        auto row = [](const char* name, bool equal, CaskChange c) { QTest::newRow(name) << c << equal; };
-        row("separately built", true, [](Cask&) {});
-        row("token", false, [](Cask& c) { c.caskName = QStringLiteral("Visual-Studio-Code"); });
-        row("current version", false, [](Cask& c) { c.currentVersion = QStringLiteral("1.90"); });
-        row("latest version", false, [](Cask& c) { c.latestVersion = QStringLiteral("1.92.0"); });
-        row("description absent", false, [](Cask& c) { c.description.reset(); });
-        row("description empty", false, [](Cask& c) { c.description = QString(); });
-        row("homepage absent", false, [](Cask& c) { c.homepage.reset(); });
-        row("homepage other", false,
-            [](Cask& c) { c.homepage = QUrl(QStringLiteral("https://code.example.com/x")); });
-        row("warnings swapped", false, [](Cask& c) { std::swap(c.warnings[0], c.warnings[1]); });
-        row("warnings one more", false, [](Cask& c) { c.warnings.append(QString()); });
-        row("adopted", false, [](Cask& c) { c.adopted = false; });
-        row("adoptable", false, [](Cask& c) { c.adoptable = true; });
-        row("requires sudo", false, [](Cask& c) { c.requiresSudo = true; });
-        row("artifacts swapped", false, [](Cask& c) { std::swap(c.artifacts[0], c.artifacts[1]); });
-        row("deprecated", false, [](Cask& c) { c.deprecated = true; });
-        row("disabled", false, [](Cask& c) { c.disabled = true; });
+        QTest::addColumn<Check>("check");
+        row<Cask>("cask: separately built", &baseCask, true, [](Cask&) {});
+        row<Cask>("cask: token", &baseCask, false,
+                  [](Cask& c) { c.caskName = QStringLiteral("Visual-Studio-Code"); });
+        row<Cask>("cask: current version", &baseCask, false,
+                  [](Cask& c) { c.currentVersion = QStringLiteral("1.90"); });
+        row<Cask>("cask: latest version", &baseCask, false,
+                  [](Cask& c) { c.latestVersion = QStringLiteral("1.92.0"); });
+        row<Cask>("cask: description absent", &baseCask, false, [](Cask& c) { c.description.reset(); });
+        row<Cask>("cask: description empty", &baseCask, false, [](Cask& c) { c.description = QString(); });
+        row<Cask>("cask: homepage absent", &baseCask, false, [](Cask& c) { c.homepage.reset(); });
+        row<Cask>("cask: homepage other", &baseCask, false,
+                  [](Cask& c) { c.homepage = QUrl(QStringLiteral("https://code.example.com/x")); });
+        row<Cask>("cask: warnings swapped", &baseCask, false,
+                  [](Cask& c) { std::swap(c.warnings[0], c.warnings[1]); });
+        row<Cask>("cask: warnings one more", &baseCask, false, [](Cask& c) { c.warnings.append(QString()); });
         // The element boundaries take part: ["ab"] and ["a","b"] must hash apart too.
-        row("warnings regrouped", false, [](Cask& c) { c.warnings = {QStringLiteral("firstsecond")}; });
-    }
-    void cask()
-    {
-        QFETCH(CaskChange, change);
-        QFETCH(bool, equal);
-        checkEquality(&baseCask, change, equal);
-    }
+        row<Cask>("cask: warnings regrouped", &baseCask, false,
+                  [](Cask& c) { c.warnings = {QStringLiteral("firstsecond")}; });
+        row<Cask>("cask: adopted", &baseCask, false, [](Cask& c) { c.adopted = false; });
+        row<Cask>("cask: adoptable", &baseCask, false, [](Cask& c) { c.adoptable = true; });
+        row<Cask>("cask: requires sudo", &baseCask, false, [](Cask& c) { c.requiresSudo = true; });
+        row<Cask>("cask: artifacts swapped", &baseCask, false,
+                  [](Cask& c) { std::swap(c.artifacts[0], c.artifacts[1]); });
+        row<Cask>("cask: deprecated", &baseCask, false, [](Cask& c) { c.deprecated = true; });
+        row<Cask>("cask: disabled", &baseCask, false, [](Cask& c) { c.disabled = true; });
 
-    void mas_data()
-    {
-        QTest::addColumn<MasChange>("change");
-        QTest::addColumn<bool>("equal");
-        auto row = [](const char* name, bool equal, MasChange c) { QTest::newRow(name) << c << equal; };
-        row("both sizes absent", true, [](MAS&) {});
-        row("size zero", false, [](MAS& m) { m.fileSizeBytes = 0; });
-        row("app id", false, [](MAS& m) { m.appID = QStringLiteral("497799836"); });
-        row("store version", false, [](MAS& m) { m.storeVersion = QStringLiteral("15.3"); });
-        row("installed version", false, [](MAS& m) { m.installedVersion = QStringLiteral("15.4"); });
-        row("bundle id", false, [](MAS& m) { m.bundleIdentifier = QStringLiteral("com.apple.dt.xcode"); });
-    }
-    void mas()
-    {
-        QFETCH(MasChange, change);
-        QFETCH(bool, equal);
-        checkEquality(&baseMas, change, equal);
-    }
+        row<MAS>("mas: both sizes absent", &baseMas, true, [](MAS&) {});
+        row<MAS>("mas: size zero", &baseMas, false, [](MAS& m) { m.fileSizeBytes = 0; });
+        row<MAS>("mas: app id", &baseMas, false, [](MAS& m) { m.appID = QStringLiteral("497799836"); });
+        row<MAS>("mas: store version", &baseMas, false,
+                 [](MAS& m) { m.storeVersion = QStringLiteral("15.3"); });
+        row<MAS>("mas: installed version", &baseMas, false,
+                 [](MAS& m) { m.installedVersion = QStringLiteral("15.4"); });
+        row<MAS>("mas: bundle id", &baseMas, false,
+                 [](MAS& m) { m.bundleIdentifier = QStringLiteral("com.apple.dt.xcode"); });
 
-    void sparkle_data()
-    {
-        QTest::addColumn<SparkleChange>("change");
-        QTest::addColumn<bool>("equal");
-        auto row = [](const char* name, bool equal, SparkleChange c) { QTest::newRow(name) << c << equal; };
-        row("same feed text", true,
-            [](SparkleInfo& s) { s.feedURL = QUrl(QStringLiteral("https://example.org/appcast.xml")); });
-        row("feed", false,
-            [](SparkleInfo& s) { s.feedURL = QUrl(QStringLiteral("https://example.org/beta.xml")); });
-        row("signature", false, [](SparkleInfo& s) { s.signature = QString(); });
-        row("notes url", false,
-            [](SparkleInfo& s) { s.releaseNotesURL = QUrl(QStringLiteral("https://example.org/n")); });
-        row("automatic", false, [](SparkleInfo& s) { s.supportsAutomaticUpdates = false; });
-    }
-    void sparkle()
-    {
-        QFETCH(SparkleChange, change);
-        QFETCH(bool, equal);
-        checkEquality(&baseSparkle, change, equal);
-    }
+        row<SparkleInfo>("sparkle: same feed text", &baseSparkle, true, [](SparkleInfo& s) {
+            s.feedURL = QUrl(QStringLiteral("https://example.org/appcast.xml"));
+        });
+        row<SparkleInfo>("sparkle: feed", &baseSparkle, false, [](SparkleInfo& s) {
+            s.feedURL = QUrl(QStringLiteral("https://example.org/beta.xml"));
+        });
+        row<SparkleInfo>("sparkle: signature", &baseSparkle, false,
+                         [](SparkleInfo& s) { s.signature = QString(); });
+        row<SparkleInfo>("sparkle: notes url", &baseSparkle, false, [](SparkleInfo& s) {
+            s.releaseNotesURL = QUrl(QStringLiteral("https://example.org/n"));
+        });
+        row<SparkleInfo>("sparkle: automatic", &baseSparkle, false,
+                         [](SparkleInfo& s) { s.supportsAutomaticUpdates = false; });
 
-    void environment_data()
-    {
-        QTest::addColumn<EnvironmentChange>("change");
-        QTest::addColumn<bool>("equal");
-        auto row = [](const char* name, bool equal, EnvironmentChange c) {
-            QTest::newRow(name) << c << equal;
-        };
-        row("all false", true, [](EnvironmentStatus&) {});
-        row("path present", false,
-            [](EnvironmentStatus& e) { e.homebrewPath = QStringLiteral("/usr/local/bin/brew"); });
-        row("path empty", false, [](EnvironmentStatus& e) { e.homebrewPath = QString(); });
-        row("homebrew", false, [](EnvironmentStatus& e) { e.hasHomebrew = true; });
-        row("mas", false, [](EnvironmentStatus& e) { e.hasMAS = true; });
-        row("network", false, [](EnvironmentStatus& e) { e.hasNetwork = true; });
+        using Env = EnvironmentStatus;
+        row<Env>("environment: all false", &baseEnvironment, true, [](Env&) {});
+        row<Env>("environment: path present", &baseEnvironment, false,
+                 [](Env& e) { e.homebrewPath = QStringLiteral("/usr/local/bin/brew"); });
+        row<Env>("environment: path empty", &baseEnvironment, false,
+                 [](Env& e) { e.homebrewPath = QString(); });
+        row<Env>("environment: homebrew", &baseEnvironment, false, [](Env& e) { e.hasHomebrew = true; });
+        row<Env>("environment: mas", &baseEnvironment, false, [](Env& e) { e.hasMAS = true; });
+        row<Env>("environment: network", &baseEnvironment, false, [](Env& e) { e.hasNetwork = true; });
     }
-    void environment()
+    void equality()
     {
-        QFETCH(EnvironmentChange, change);
-        QFETCH(bool, equal);
-        checkEquality(&baseEnvironment, change, equal);
+        QFETCH(Check, check);
+        check();
     }
 };
 

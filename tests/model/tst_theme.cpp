@@ -32,11 +32,6 @@ private Q_SLOTS:
             QCOMPARE(qHash(*theme, 4), qHash(stored, 4));
         }
     }
-
-    void allCasesInPickerOrder()
-    {
-        QCOMPARE(allThemeCases(), (QList<Theme>{Theme::system, Theme::light, Theme::dark}));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestTheme)

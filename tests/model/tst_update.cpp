@@ -70,28 +70,12 @@ private Q_SLOTS:
         QCOMPARE(qHash(*appSource, 3), qHash(raw, 3));
     }
 
-    void statusRawValues_data()
-    {
-        QTest::addColumn<QString>("raw");
-        QTest::addColumn<int>("expected");
-        QTest::newRow("available") << "available" << int(Update::Status::available);
-        QTest::newRow("updating") << "updating" << int(Update::Status::updating);
-        QTest::newRow("updated") << "updated" << int(Update::Status::updated);
-        QTest::newRow("failed") << "failed" << int(Update::Status::failed);
-        QTest::newRow("ignored") << "ignored" << int(Update::Status::ignored);
-        QTest::newRow("Ignored") << "Ignored" << -1;
-        QTest::newRow("empty") << "" << -1;
-    }
     void statusRawValues()
     {
-        QFETCH(QString, raw);
-        QFETCH(int, expected);
-        const auto status = Update::statusFromRawValue(raw);
-        QCOMPARE(status.has_value(), expected >= 0);
-        if (status) {
-            QCOMPARE(int(*status), expected);
-            QCOMPARE(toRawValue(*status), raw);
-        }
+        for (int i = 0; i <= int(Update::Status::ignored); ++i)
+            QCOMPARE(Update::statusFromRawValue(toRawValue(Update::Status(i))), Update::Status(i));
+        QVERIFY(!Update::statusFromRawValue(QStringLiteral("Ignored")));
+        QVERIFY(!Update::statusFromRawValue(QString()));
     }
 
     void equality_data()
@@ -165,14 +149,6 @@ private Q_SLOTS:
         noApp.application.reset();
         QVERIFY(!(base == noApp));
         QVERIFY(noApp == noApp);
-    }
-
-    void travelsInVariants()
-    {
-        const Update update = baseUpdate();
-        QCOMPARE(QVariant::fromValue(update).value<Update>(), update);
-        const auto app = makeApplication();
-        QCOMPARE(QVariant::fromValue(app).value<std::shared_ptr<Application>>(), app);
     }
 };
 

@@ -28,6 +28,12 @@ template <typename Call> std::optional<HttpError> errorOf(Call&& call)
     return std::nullopt;
 }
 
+template <typename Call> std::optional<HttpError::Kind> kindOf(Call&& call)
+{
+    const std::optional<HttpError> error = errorOf(std::forward<Call>(call));
+    return error ? std::optional(error->kind()) : std::nullopt;
+}
+
 QByteArray pattern(qsizetype size)
 {
     QByteArray data(size, Qt::Uninitialized);
@@ -52,7 +58,6 @@ private Q_SLOTS:
         QTest::newRow("204 empty") << 204 << QByteArray();
         QTest::newRow("404") << 404 << QByteArray("missing");
         QTest::newRow("500") << 500 << QByteArray("server broke");
-        QTest::newRow("503") << 503 << QByteArray("later");
     }
     void statusAndBodyAreKeptApart()
     {
@@ -65,12 +70,6 @@ private Q_SLOTS:
         QCOMPARE(response.body, body);
         QCOMPARE(response.header("x-fixture"), QByteArray("yes"));
         QCOMPARE(response.url, server.url("/thing"));
-    }
-
-    void unroutedPathIs404()
-    {
-        FixtureServer server;
-        QCOMPARE(HttpClient().get(server.url("/none")).statusCode, 404);
     }
 
     void redirectsAreFollowed_data()
@@ -125,9 +124,7 @@ private Q_SLOTS:
         QFETCH(QString, location);
         FixtureServer server;
         server.route("/start", Reply::redirect(location));
-        const auto error = errorOf([&] { HttpClient().get(server.url("/start")); });
-        QVERIFY(error);
-        QCOMPARE(error->kind(), HttpError::Kind::invalidUrl);
+        QCOMPARE(kindOf([&] { HttpClient().get(server.url("/start")); }), HttpError::Kind::invalidUrl);
     }
 
     void invalidAddressesAreRefused_data()
@@ -143,14 +140,10 @@ private Q_SLOTS:
     void invalidAddressesAreRefused()
     {
         QFETCH(QUrl, url);
-        const auto error = errorOf([&] { HttpClient().get(url); });
-        QVERIFY(error);
-        QCOMPARE(error->kind(), HttpError::Kind::invalidUrl);
+        QCOMPARE(kindOf([&] { HttpClient().get(url); }), HttpError::Kind::invalidUrl);
         QTemporaryDir dir;
         const QString path = dir.filePath("out");
-        const auto downloadError = errorOf([&] { HttpClient().download(url, path, {}); });
-        QVERIFY(downloadError);
-        QCOMPARE(downloadError->kind(), HttpError::Kind::invalidUrl);
+        QCOMPARE(kindOf([&] { HttpClient().download(url, path, {}); }), HttpError::Kind::invalidUrl);
         QVERIFY(!QFile::exists(path));
     }
 
@@ -253,9 +246,8 @@ private Q_SLOTS:
         FixtureServer server;
         std::stop_source stop;
         stop.request_stop();
-        const auto error = errorOf([&] { HttpClient().get(server.url("/x"), stop.get_token()); });
-        QVERIFY(error);
-        QCOMPARE(error->kind(), HttpError::Kind::cancelled);
+        QCOMPARE(kindOf([&] { HttpClient().get(server.url("/x"), stop.get_token()); }),
+                 HttpError::Kind::cancelled);
         QVERIFY(server.requests().isEmpty());
     }
 
@@ -358,10 +350,10 @@ private Q_SLOTS:
         FixtureServer server;
         server.route("/App.zip", Reply{200, "zip"});
         QTemporaryDir dir;
-        const auto error = errorOf(
-            [&] { HttpClient().download(server.url("/App.zip"), dir.filePath("missing/dir/App.zip"), {}); });
-        QVERIFY(error);
-        QCOMPARE(error->kind(), HttpError::Kind::file);
+        QCOMPARE(kindOf([&] {
+                     HttpClient().download(server.url("/App.zip"), dir.filePath("missing/dir/App.zip"), {});
+                 }),
+                 HttpError::Kind::file);
     }
 };
 

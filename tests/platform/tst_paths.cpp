@@ -10,19 +10,6 @@ using namespace norvelle::test;
 class TestPaths : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void defaults()
-    {
-        const Paths p = Paths::defaults();
-        QCOMPARE(p.applicationsFolder, "/Applications");
-        QCOMPARE(p.brewCandidates, (QStringList{"/opt/homebrew/bin/brew", "/usr/local/bin/brew"}));
-        QCOMPARE(p.masCandidates, (QStringList{"/opt/homebrew/bin/mas", "/usr/local/bin/mas"}));
-        QCOMPARE(p.caskroomFolders, (QStringList{"/opt/homebrew/Caskroom", "/usr/local/Caskroom"}));
-        QCOMPARE(p.caskCatalogueUrl.toString(), "https://formulae.brew.sh/api/cask.json");
-        QCOMPARE(p.iTunesLookupUrl.toString(), "https://itunes.apple.com/lookup");
-        QVERIFY(!p.homeFolder.isEmpty());
-        QVERIFY(p.supportFolder.endsWith("/Norvelle"));
-    }
-
     void underRoot()
     {
         const Paths p = Paths::underRoot("/tmp/world/");

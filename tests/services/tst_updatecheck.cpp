@@ -2,6 +2,8 @@
 #include "FakeMASService.h"
 #include "FakeSparkleService.h"
 #include "LogCapture.h"
+#include "RecordMakers.h"
+#include "ServiceTestKit.h"
 #include "model/NorvelleError.h"
 #include "services/UpdateService.h"
 
@@ -14,7 +16,10 @@ using namespace norvelle;
 using norvelle::test::FakeBrewService;
 using norvelle::test::FakeMASService;
 using norvelle::test::FakeSparkleService;
+using norvelle::test::infoLines;
 using norvelle::test::LogCapture;
+using norvelle::test::makeUpdate;
+using norvelle::test::Meeting;
 using Level = Logger::Level;
 using Source = Application::Source;
 using Sources = QList<Source>;
@@ -23,41 +28,14 @@ Q_DECLARE_METATYPE(Sources)
 
 namespace {
 
-const EnvironmentStatus kBothTools{true, true, true, QStringLiteral("/opt/homebrew/bin/brew")};
-const EnvironmentStatus kNoTools{false, false, true, std::nullopt};
-
-Update offer(const QString& version, Update::Source source)
-{
-    Update update;
-    update.latestVersion = version;
-    update.source = source;
-    return update;
-}
+const EnvironmentStatus kBothTools = norvelle::test::bothTools();
+const EnvironmentStatus kNoTools = norvelle::test::noTools();
 
 std::shared_ptr<Application> app(const QString& name, const QString& identifier, Sources sources)
 {
     return Application::create(name, identifier, QUrl::fromLocalFile("/Applications/" + name + ".app"),
                                QStringLiteral("1.0"), std::move(sources));
 }
-
-// A latch that lets `count` threads go on once all have arrived; gives up after five seconds.
-class Meeting {
-public:
-    explicit Meeting(int count) : m_count(count) {}
-    bool arriveAndWait()
-    {
-        std::unique_lock lock(m_mutex);
-        ++m_arrived;
-        m_changed.notify_all();
-        return m_changed.wait_for(lock, std::chrono::seconds(5), [this] { return m_arrived >= m_count; });
-    }
-
-private:
-    const int m_count;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    int m_arrived = 0;
-};
 
 } // namespace
 
@@ -69,15 +47,6 @@ private:
     std::shared_ptr<FakeMASService> m_mas;
     std::shared_ptr<FakeSparkleService> m_sparkle;
     std::unique_ptr<UpdateService> m_service;
-
-    static QStringList infoLines(const LogCapture& log)
-    {
-        QStringList lines;
-        for (const auto& [level, text] : log.lines())
-            if (level == Level::info)
-                lines << text;
-        return lines;
-    }
 
 private Q_SLOTS:
     void init()
@@ -152,13 +121,13 @@ private Q_SLOTS:
             switch (sources.at(i)) {
             case Source::homebrew:
                 m_brew->offerUpdate(application->path().toLocalFile(),
-                                    offer(offers.at(i), Update::Source::homebrew));
+                                    makeUpdate(offers.at(i), Update::Source::homebrew));
                 break;
             case Source::sparkle:
-                m_sparkle->offerUpdate("com.example.app", offer(offers.at(i), Update::Source::sparkle));
+                m_sparkle->offerUpdate("com.example.app", makeUpdate(offers.at(i), Update::Source::sparkle));
                 break;
             case Source::appStore:
-                m_mas->offerUpdate("com.example.app", offer(offers.at(i), Update::Source::appStore));
+                m_mas->offerUpdate("com.example.app", makeUpdate(offers.at(i), Update::Source::appStore));
                 break;
             case Source::other:
                 break;
@@ -188,7 +157,7 @@ private Q_SLOTS:
     {
         const auto application = app("Example", "com.example.app", {Source::sparkle, Source::homebrew});
         m_sparkle->failCheck("com.example.app");
-        m_brew->offerUpdate(application->path().toLocalFile(), offer("2.0", Update::Source::homebrew));
+        m_brew->offerUpdate(application->path().toLocalFile(), makeUpdate("2.0", Update::Source::homebrew));
         LogCapture log;
         const QHash<QString, Update> updates = m_service->checkForUpdates({application}, kNoTools);
         QCOMPARE(updates.value("com.example.app").latestVersion, QStringLiteral("2.0"));
@@ -305,7 +274,7 @@ private Q_SLOTS:
         for (int i = 0; i < count; ++i) {
             const QString id = QStringLiteral("com.example.%1").arg(i);
             applications << app(QStringLiteral("App %1").arg(i), id, {Source::sparkle});
-            m_sparkle->offerUpdate(id, offer(QString::number(i), Update::Source::sparkle));
+            m_sparkle->offerUpdate(id, makeUpdate(QString::number(i), Update::Source::sparkle));
         }
         const QHash<QString, Update> updates = m_service->checkForUpdates(applications, kNoTools);
         QCOMPARE(met.load(), count);
@@ -317,8 +286,8 @@ private Q_SLOTS:
     {
         const auto first = app("One", "com.example.same", {Source::homebrew});
         const auto second = app("Two", "com.example.same", {Source::homebrew});
-        m_brew->offerUpdate(first->path().toLocalFile(), offer("1.1", Update::Source::homebrew));
-        m_brew->offerUpdate(second->path().toLocalFile(), offer("2.2", Update::Source::homebrew));
+        m_brew->offerUpdate(first->path().toLocalFile(), makeUpdate("1.1", Update::Source::homebrew));
+        m_brew->offerUpdate(second->path().toLocalFile(), makeUpdate("2.2", Update::Source::homebrew));
         const QHash<QString, Update> updates = m_service->checkForUpdates({first, second}, kNoTools);
         QCOMPARE(updates.size(), 1);
         QVERIFY(QStringList({"1.1", "2.2"}).contains(updates.value("com.example.same").latestVersion));

@@ -2,14 +2,16 @@
 #include "FakeMASService.h"
 #include "FakeSparkleService.h"
 #include "LogCapture.h"
+#include "TestGate.h"
 #include "model/NorvelleError.h"
 #include "services/UpdateService.h"
+#include "util/ScopeExit.h"
 
 #include <QSet>
 #include <QTest>
-#include <condition_variable>
 #include <future>
 #include <latch>
+#include <mutex>
 #include <thread>
 
 using namespace norvelle;
@@ -17,6 +19,7 @@ using norvelle::test::FakeBrewService;
 using norvelle::test::FakeMASService;
 using norvelle::test::FakeSparkleService;
 using norvelle::test::LogCapture;
+using norvelle::test::TestGate;
 using Level = Logger::Level;
 using Status = UpdateProgress::Status;
 using Source = Application::Source;
@@ -99,38 +102,6 @@ struct Expected {
     double progress;
     QString step;
     int outputLines;
-};
-
-class Gate {
-public:
-    void open()
-    {
-        std::lock_guard lock(m_mutex);
-        m_open = true;
-        m_changed.notify_all();
-    }
-    void wait()
-    {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait_for(lock, std::chrono::seconds(10), [this] { return m_open; });
-    }
-    void arrive()
-    {
-        std::lock_guard lock(m_mutex);
-        m_arrived = true;
-        m_changed.notify_all();
-    }
-    bool arrived()
-    {
-        std::lock_guard lock(m_mutex);
-        return m_arrived;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_open = false;
-    bool m_arrived = false;
 };
 
 } // namespace
@@ -333,11 +304,10 @@ private Q_SLOTS:
     // (through another object) is refused at once and does not disturb the first.
     void secondRunOfTheSameBundleIsRefused()
     {
-        Gate gate;
+        TestGate gate;
         m_brew->onUpgradeCask = [&](const QString&, const LineHandler& progress) {
             progress("==> Downloading example", 0.3);
-            gate.arrive();
-            gate.wait();
+            gate.pass();
             progress("example was successfully upgraded!", 1.0);
         };
         Recorder first(m_service.get());
@@ -345,7 +315,8 @@ private Q_SLOTS:
             return m_service->updateApplication(app(offer(Update::Source::homebrew), exampleCask()),
                                                 first.handler());
         });
-        QTRY_VERIFY(gate.arrived());
+        const ScopeExit freeRun([&] { gate.open(); }); // a failed check must not leave the run waiting
+        QTRY_COMPARE(gate.arrivals(), 1);
         QCOMPARE(m_service->activeUpdates(), QSet<QString>{"com.example.app"});
 
         Recorder second;

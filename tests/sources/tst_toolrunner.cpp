@@ -4,6 +4,7 @@
 #include "platform/process/ProcessLaunchError.h"
 #include "util/TaskGroup.h"
 
+#include "ErrorCaseOf.h"
 #include "FakeTool.h"
 #include "LogCapture.h"
 
@@ -16,6 +17,7 @@
 #include <signal.h>
 
 using namespace norvelle;
+using norvelle::test::errorCaseOf;
 using norvelle::test::FakeTool;
 using norvelle::test::LogCapture;
 using namespace std::chrono_literals;
@@ -46,15 +48,15 @@ QString toolName(Family family)
     return family == Family::brew ? QStringLiteral("brew") : QStringLiteral("mas");
 }
 
-// The case of the NorvelleError that fn throws; fails the test when it throws nothing else.
-template <typename F> std::optional<NorvelleError::Case> errorCaseOf(F&& fn)
+// Both families, each run captured and streamed.
+void familiesAndModes()
 {
-    try {
-        fn();
-    } catch (const NorvelleError& e) {
-        return e.errorCase();
-    }
-    return std::nullopt;
+    QTest::addColumn<Family>("family");
+    QTest::addColumn<bool>("streamed");
+    QTest::newRow("brew captured") << Family::brew << false;
+    QTest::newRow("brew streamed") << Family::brew << true;
+    QTest::newRow("mas captured") << Family::mas << false;
+    QTest::newRow("mas streamed") << Family::mas << true;
 }
 
 } // namespace
@@ -186,15 +188,7 @@ private Q_SLOTS:
     }
 
     // A crash is a failed run, even though the tool wrote its output and no exit status.
-    void crashFails_data()
-    {
-        QTest::addColumn<Family>("family");
-        QTest::addColumn<bool>("streamed");
-        QTest::newRow("brew captured") << Family::brew << false;
-        QTest::newRow("brew streamed") << Family::brew << true;
-        QTest::newRow("mas captured") << Family::mas << false;
-        QTest::newRow("mas streamed") << Family::mas << true;
-    }
+    void crashFails_data() { familiesAndModes(); }
     void crashFails()
     {
         QFETCH(Family, family);
@@ -242,15 +236,7 @@ private Q_SLOTS:
     }
 
     // brew overrides the three variables whatever the application has; mas passes them on as is.
-    void environment_data()
-    {
-        QTest::addColumn<Family>("family");
-        QTest::addColumn<bool>("streamed");
-        QTest::newRow("brew captured") << Family::brew << false;
-        QTest::newRow("brew streamed") << Family::brew << true;
-        QTest::newRow("mas captured") << Family::mas << false;
-        QTest::newRow("mas streamed") << Family::mas << true;
-    }
+    void environment_data() { familiesAndModes(); }
     void environment()
     {
         QFETCH(Family, family);

@@ -11,58 +11,58 @@
 using namespace norvelle;
 using norvelle::test::LogCapture;
 
+using Family = ToolRunner::Family;
 using Lines = QList<QPair<QString, double>>;
 Q_DECLARE_METATYPE(Lines)
+Q_DECLARE_METATYPE(norvelle::ToolRunner::Family)
 
 class TestToolRunnerLines : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void brewKeywords_data()
+    // Each family reads its own keywords: the same words can mean different progress.
+    void keywords_data()
     {
+        QTest::addColumn<Family>("family");
         QTest::addColumn<QString>("line");
         QTest::addColumn<double>("fraction");
-        QTest::newRow("arrow downloading") << "==> Downloading https://example.com/a.dmg" << 0.3;
-        QTest::newRow("installing and downloading") << "Installing while Downloading" << 0.3;
-        QTest::newRow("lower-case downloading") << "downloading" << 0.0;
-        QTest::newRow("downloaded") << "==> Downloaded to cache" << 0.5;
-        QTest::newRow("installing") << "==> Installing Cask firefox" << 0.7;
-        QTest::newRow("moving") << "==> Moving App 'Firefox.app'" << 0.9;
-        QTest::newRow("linking") << "==> Linking Binary 'x'" << 0.9;
-        QTest::newRow("successfully") << "firefox was successfully upgraded!" << 1.0;
-        QTest::newRow("complete") << "Upgrade complete" << 1.0;
-        QTest::newRow("installed only") << "Installed" << 0.0;
-        QTest::newRow("nothing") << "==> Purging files" << 0.0;
-        QTest::newRow("empty") << "" << 0.0;
+        const auto brew = [](const char* name, const QString& line, double fraction) {
+            QTest::newRow(qPrintable(QStringLiteral("brew ") + name)) << Family::brew << line << fraction;
+        };
+        const auto mas = [](const char* name, const QString& line, double fraction) {
+            QTest::newRow(qPrintable(QStringLiteral("mas ") + name)) << Family::mas << line << fraction;
+        };
+        brew("arrow downloading", "==> Downloading https://example.com/a.dmg", 0.3);
+        brew("installing and downloading", "Installing while Downloading", 0.3);
+        brew("lower-case downloading", "downloading", 0.0);
+        brew("downloaded", "==> Downloaded to cache", 0.5);
+        brew("installing", "==> Installing Cask firefox", 0.7);
+        brew("moving", "==> Moving App 'Firefox.app'", 0.9);
+        brew("linking", "==> Linking Binary 'x'", 0.9);
+        brew("successfully", "firefox was successfully upgraded!", 1.0);
+        brew("complete", "Upgrade complete", 1.0);
+        brew("installed only", "Installed", 0.0);
+        brew("nothing", "==> Purging files", 0.0);
+        brew("empty", "", 0.0);
+        mas("downloading", "==> Downloading Xcode", 0.3);
+        mas("lower-case downloading", "downloading", 0.3);
+        mas("downloaded and download", "Downloaded the download", 0.3);
+        mas("downloaded", "==> Downloaded Xcode", 0.5);
+        mas("installing", "==> Installing Xcode", 0.7);
+        mas("lower-case installed", "installed", 0.7);
+        mas("capital Installed", "==> Installed Xcode", 0.0);
+        mas("complete", "Upgrade complete", 1.0);
+        mas("successfully", "Upgraded successfully", 1.0);
+        mas("nothing", "Warning: something", 0.0);
     }
-    void brewKeywords()
+    void keywords()
     {
+        QFETCH(Family, family);
         QFETCH(QString, line);
         QFETCH(double, fraction);
-        QCOMPARE(ToolRunner::brewProgressForOutputLine(line), fraction);
-        QCOMPARE(ToolRunner(ToolRunner::Family::brew).progressForOutputLine(line), fraction);
-    }
-
-    void masKeywords_data()
-    {
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<double>("fraction");
-        QTest::newRow("downloading") << "==> Downloading Xcode" << 0.3;
-        QTest::newRow("lower-case downloading") << "downloading" << 0.3;
-        QTest::newRow("downloaded and download") << "Downloaded the download" << 0.3;
-        QTest::newRow("downloaded") << "==> Downloaded Xcode" << 0.5;
-        QTest::newRow("installing") << "==> Installing Xcode" << 0.7;
-        QTest::newRow("lower-case installed") << "installed" << 0.7;
-        QTest::newRow("capital Installed") << "==> Installed Xcode" << 0.0;
-        QTest::newRow("complete") << "Upgrade complete" << 1.0;
-        QTest::newRow("successfully") << "Upgraded successfully" << 1.0;
-        QTest::newRow("nothing") << "Warning: something" << 0.0;
-    }
-    void masKeywords()
-    {
-        QFETCH(QString, line);
-        QFETCH(double, fraction);
-        QCOMPARE(ToolRunner::masProgressForOutputLine(line), fraction);
-        QCOMPARE(ToolRunner(ToolRunner::Family::mas).progressForOutputLine(line), fraction);
+        QCOMPARE(family == Family::brew ? ToolRunner::brewProgressForOutputLine(line)
+                                        : ToolRunner::masProgressForOutputLine(line),
+                 fraction);
+        QCOMPARE(ToolRunner(family).progressForOutputLine(line), fraction);
     }
 
     void lineReader_data()

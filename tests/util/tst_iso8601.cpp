@@ -85,12 +85,6 @@ private Q_SLOTS:
             QCOMPARE(parsed->timeSpec(), Qt::UTC);
         }
     }
-
-    void roundTrip()
-    {
-        const QDateTime time(QDate(1999, 12, 31), QTime(23, 59, 59), Qt::UTC);
-        QCOMPARE(Iso8601::parse(Iso8601::toString(time)), std::optional<QDateTime>(time));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestIso8601)

@@ -43,39 +43,21 @@ private Q_SLOTS:
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("all");
         QTest::addColumn<QString>("spacesAndTabs");
-        QTest::newRow("plain") << "a b"
-                               << "a b"
-                               << "a b";
-        QTest::newRow("spaces") << "  a b  "
-                                << "a b"
-                                << "a b";
-        QTest::newRow("tabs") << "\ta\t"
-                              << "a"
-                              << "a";
-        QTest::newRow("crlf") << "a\r\n"
-                              << "a"
-                              << "a\r\n";
-        QTest::newRow("newline inside") << " a\nb "
-                                        << "a\nb"
-                                        << "a\nb";
-        QTest::newRow("leading newline") << "\n a"
-                                         << "a"
-                                         << "\n a";
-        QTest::newRow("nbsp") << QStringLiteral(u"\u00a0a\u00a0") << "a"
-                              << "a";
-        QTest::newRow("ideographic space") << QStringLiteral(u"\u3000a") << "a"
-                                           << "a";
-        QTest::newRow("line separator") << QStringLiteral(u"a\u2028") << "a" << QStringLiteral(u"a\u2028");
-        QTest::newRow("nel") << QStringLiteral(u"\u0085a") << "a" << QStringLiteral(u"\u0085a");
-        QTest::newRow("vertical tab") << "\va\f"
-                                      << "a"
-                                      << "\va\f";
-        QTest::newRow("only blanks") << " \t\r\n "
-                                     << ""
-                                     << "\r\n";
-        QTest::newRow("empty") << ""
-                               << ""
-                               << "";
+        auto row = [](const char* name, const QString& input, const QString& all,
+                      const QString& spacesAndTabs) { QTest::newRow(name) << input << all << spacesAndTabs; };
+        row("plain", "a b", "a b", "a b");
+        row("spaces", "  a b  ", "a b", "a b");
+        row("tabs", "\ta\t", "a", "a");
+        row("crlf", "a\r\n", "a", "a\r\n");
+        row("newline inside", " a\nb ", "a\nb", "a\nb");
+        row("leading newline", "\n a", "a", "\n a");
+        row("nbsp", QStringLiteral(u"\u00a0a\u00a0"), "a", "a");
+        row("ideographic space", QStringLiteral(u"\u3000a"), "a", "a");
+        row("line separator", QStringLiteral(u"a\u2028"), "a", QStringLiteral(u"a\u2028"));
+        row("nel", QStringLiteral(u"\u0085a"), "a", QStringLiteral(u"\u0085a"));
+        row("vertical tab", "\va\f", "a", "\va\f");
+        row("only blanks", " \t\r\n ", "", "\r\n");
+        row("empty", "", "", "");
     }
     void trim()
     {

@@ -1,5 +1,7 @@
 #include "sources/sparkle/SparkleService.h"
 
+#include "util/ScopeExit.h"
+
 #include "model/Application.h"
 #include "model/NorvelleError.h"
 #include "platform/http/HttpClient.h"
@@ -42,17 +44,6 @@ public:
 private:
     std::promise<T> m_promise;
     bool m_done = false;
-};
-
-template <typename F> class ScopeExit {
-public:
-    explicit ScopeExit(F f) : m_f(std::move(f)) {}
-    ~ScopeExit() { m_f(); }
-    ScopeExit(const ScopeExit&) = delete;
-    ScopeExit& operator=(const ScopeExit&) = delete;
-
-private:
-    F m_f;
 };
 
 template <typename T> T await(std::future<T>& future)

@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "UpdaterFixture.h"
 #include "platform/updater/BundleInstaller.h"
 #include "platform/updater/UpdaterError.h"
@@ -6,15 +7,11 @@
 #include <QtTest>
 
 using namespace norvelle;
+using norvelle::test::entriesIn;
+using norvelle::test::readFile;
 using norvelle::test::UpdaterFixture;
 
 namespace {
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // Fails chosen renames (counted from 1) the way a full disk or a lock would.
 class FailingInstaller : public BundleInstaller {
@@ -56,11 +53,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_installed;
     QString m_update;
-    QStringList siblings() const
-    {
-        return QDir(m_dir->filePath("Applications"))
-            .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-    }
+    QStringList siblings() const { return entriesIn(m_dir->filePath("Applications")); }
 };
 
 void BundleInstallerTest::init()

@@ -1,4 +1,5 @@
 #include "FixtureServer.h"
+#include "TestFiles.h"
 #include "UpdaterFixture.h"
 #include "UpdaterRecordingDriver.h"
 #include "UpdaterSigningKey.h"
@@ -21,12 +22,6 @@ Q_DECLARE_METATYPE(UpdaterArchiveBuilder::Format)
 Q_DECLARE_METATYPE(norvelle::test::FixtureServer::Reply)
 
 namespace {
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // Every file below a folder with its content, to prove a cycle left nothing behind.
 QMap<QString, QByteArray> snapshot(const QString& root)
@@ -86,6 +81,7 @@ private Q_SLOTS:
 private:
     std::unique_ptr<Updater> startedUpdater(UpdaterFactory::Options options = {});
     void runCycle(Updater& updater);
+    void expectUntouched();
     QString serveArchive(const QString& name, const QVariantMap& info, Format format,
                          const QByteArray& payload);
 
@@ -137,6 +133,13 @@ void UpdaterEngineTest::runCycle(Updater& updater)
     QVERIFY(m_driver.finished());
     QCOMPARE(m_driver.events.count("dismissInstallation"), 1);
     QCOMPARE(m_driver.events.last(), "dismissInstallation");
+}
+
+// The installed version is still in place, with nothing beside it.
+void UpdaterEngineTest::expectUntouched()
+{
+    QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), "version one");
+    QCOMPARE(entriesIn(m_applications), QStringList{"Sample.app"});
 }
 
 QString UpdaterEngineTest::serveArchive(const QString& name, const QVariantMap& info, Format format,
@@ -376,8 +379,7 @@ void UpdaterEngineTest::installsSignedArchives()
     QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), payload);
     QCOMPARE(UpdaterBundle::load(m_installed)->version(), "1.1");
     QVERIFY(QFileInfo(m_installed + "/Contents/MacOS/app").isExecutable());
-    QCOMPARE(QDir(m_applications).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             QStringList{"Sample.app"});
+    QCOMPARE(entriesIn(m_applications), QStringList{"Sample.app"});
 }
 
 void UpdaterEngineTest::refusesUnsafeInstalls_data()
@@ -491,9 +493,7 @@ void UpdaterEngineTest::refusesUnsafeInstalls()
              qPrintable(m_driver.errors[0].description()));
     QVERIFY(!m_driver.events.contains("installing") || variant == "swap");
     QVERIFY(!m_driver.events.contains("installed"));
-    QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), "version one");
-    QCOMPARE(QDir(m_applications).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             QStringList{"Sample.app"});
+    expectUntouched();
     QVERIFY(!QFileInfo::exists(m_root->filePath("escaped")));
     QVERIFY(!QFileInfo::exists(m_applications + "/escaped"));
     QCOMPARE(!m_server->requests("/downloads/" + name).isEmpty(), downloads);
@@ -527,9 +527,7 @@ void UpdaterEngineTest::declinedInstallChangesNothing()
     QVERIFY(m_driver.errors.isEmpty());
     QCOMPARE(m_driver.events.contains("readyToInstall"), variant == "ready");
     QVERIFY(!m_driver.events.contains("installing"));
-    QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), "version one");
-    QCOMPARE(QDir(m_applications).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             QStringList{"Sample.app"});
+    expectUntouched();
 }
 
 void UpdaterEngineTest::destroyingTheUpdaterStopsTheCycle()
@@ -558,9 +556,7 @@ void UpdaterEngineTest::destroyingTheUpdaterStopsTheCycle()
     const QStringList seen = m_driver.events;
     QCoreApplication::processEvents();
     QCOMPARE(m_driver.events, seen); // nothing reaches the driver afterwards
-    QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), "version one");
-    QCOMPARE(QDir(m_applications).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             QStringList{"Sample.app"});
+    expectUntouched();
 }
 
 QTEST_GUILESS_MAIN(UpdaterEngineTest)

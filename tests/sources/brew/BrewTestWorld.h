@@ -130,6 +130,40 @@ public:
                      QJsonDocument(QJsonObject{{QStringLiteral("uninstall_artifacts"), artifacts}}).toJson());
     }
 
+    // Alpha.app, installed by the cask "alpha" and the only cask listed; gives its path.
+    QString installAlpha()
+    {
+        const QString app = addApplication(QStringLiteral("Alpha.app"));
+        writeReceipt(optHomebrew, QStringLiteral("alpha"), {QStringLiteral("Alpha.app")});
+        listCasks("alpha\n");
+        return app;
+    }
+
+    // Acme.app, installed by the cask "acme", with a loaded catalogue that knows it
+    // (and any further casks); gives the app's path.
+    QString installAcme(const QString& catalogueVersion, const QJsonObject& catalogueExtra = {},
+                        const QJsonArray& furtherCasks = {})
+    {
+        const QString app = addApplication(QStringLiteral("Acme.app"));
+        writeReceipt(optHomebrew, QStringLiteral("acme"), {QStringLiteral("Acme.app")});
+        listCasks("acme\n");
+        QJsonArray casks{
+            entry(QStringLiteral("acme"), catalogueVersion, {QStringLiteral("Acme.app")}, catalogueExtra)};
+        for (const QJsonValue& cask : furtherCasks)
+            casks.append(cask);
+        serveCatalogue(casks);
+        service->loadInstalledCasks();
+        return app;
+    }
+
+    void answerUpgrade(const QString& token)
+    {
+        tool.respond(
+            QStringLiteral("brew"),
+            {QStringLiteral("upgrade"), QStringLiteral("--cask"), token, QStringLiteral("--verbose")},
+            FakeTool::Response());
+    }
+
     QTemporaryDir root;
     FakeTool tool;
     FixtureServer server;

@@ -1,4 +1,5 @@
 #include "BrewTestWorld.h"
+#include "ErrorCaseOf.h"
 #include "LogCapture.h"
 #include "model/NorvelleError.h"
 #include "platform/process/ProcessLaunchError.h"
@@ -30,16 +31,7 @@ QStringList adoptArguments(const QString& token)
 // A world whose catalogue has been fetched once, with "acme" installed for Acme.app.
 QString loadedWorld(BrewTestWorld& world, const QJsonArray& extraCasks = {})
 {
-    const QString app = world.addApplication(QStringLiteral("Acme.app"));
-    world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("acme"), {QStringLiteral("Acme.app")});
-    world.listCasks("acme\n");
-    QJsonArray casks{
-        BrewTestWorld::entry(QStringLiteral("acme"), QStringLiteral("1"), {QStringLiteral("Acme.app")})};
-    for (const QJsonValue& cask : extraCasks)
-        casks.append(cask);
-    world.serveCatalogue(casks);
-    world.service->loadInstalledCasks();
-    return app;
+    return world.installAcme(QStringLiteral("1"), {}, extraCasks);
 }
 
 using Lines = QList<QPair<QString, double>>;
@@ -134,24 +126,15 @@ private Q_SLOTS:
         LogCapture log;
         bool called = false;
         auto handler = [&](const QString&, double) { called = true; };
-        try {
-            world.service->upgradeCask(QStringLiteral("acme"), handler);
-            QFAIL("no error");
-        } catch (const NorvelleError& e) {
-            QCOMPARE(e.errorCase(), NorvelleError::Case::brewNotInstalled);
-        }
-        try {
-            world.service->adoptCask(QStringLiteral("acme"), handler);
-            QFAIL("no error");
-        } catch (const NorvelleError& e) {
-            QCOMPARE(e.errorCase(), NorvelleError::Case::brewNotInstalled);
-        }
-        try {
-            world.service->verifyCustomCask(QStringLiteral("acme"), {}, QStringLiteral("/A.app"));
-            QFAIL("no error");
-        } catch (const NorvelleError& e) {
-            QCOMPARE(e.errorCase(), NorvelleError::Case::brewNotInstalled);
-        }
+        const auto notInstalled = std::optional(NorvelleError::Case::brewNotInstalled);
+        QCOMPARE(errorCaseOf([&] { world.service->upgradeCask(QStringLiteral("acme"), handler); }),
+                 notInstalled);
+        QCOMPARE(errorCaseOf([&] { world.service->adoptCask(QStringLiteral("acme"), handler); }),
+                 notInstalled);
+        QCOMPARE(errorCaseOf([&] {
+                     world.service->verifyCustomCask(QStringLiteral("acme"), {}, QStringLiteral("/A.app"));
+                 }),
+                 notInstalled);
         QVERIFY(!called);
         QCOMPARE(log.lines().size(), 1);
         QVERIFY(log.contains(Level::info, QStringLiteral("Adopting cask: acme")));
@@ -310,12 +293,11 @@ private Q_SLOTS:
         const std::optional<QString> tapName =
             tap.isValid() ? std::optional<QString>(tap.toString()) : std::nullopt;
         LogCapture log;
-        try {
-            world.service->verifyCustomCask(caskName, tapName, QStringLiteral("/Applications/Tool.app"));
-            QFAIL("no error");
-        } catch (const NorvelleError& e) {
-            QCOMPARE(e.errorCase(), NorvelleError::Case::failedToParseBrewOutput);
-        }
+        QCOMPARE(errorCaseOf([&] {
+                     world.service->verifyCustomCask(caskName, tapName,
+                                                     QStringLiteral("/Applications/Tool.app"));
+                 }),
+                 NorvelleError::Case::failedToParseBrewOutput);
         QVERIFY2(log.contains(Level::error, logged), qPrintable(logged));
         QCOMPARE(world.tool.calls(QStringLiteral("brew")).size(), brewRuns);
     }
@@ -328,13 +310,11 @@ private Q_SLOTS:
             FakeTool::Response().withStandardError("Error: No available cask\n").withExitCode(1));
         world.tool.respond(QStringLiteral("brew"), infoArguments(QStringLiteral("garbled")),
                            FakeTool::Response().withStandardOutput("==> garbled"));
-        try {
-            world.service->verifyCustomCask(QStringLiteral("nosuch"), {},
-                                            QStringLiteral("/Applications/A.app"));
-            QFAIL("no error");
-        } catch (const NorvelleError& e) {
-            QCOMPARE(e.errorCase(), NorvelleError::Case::brewCommandFailed);
-        }
+        QCOMPARE(errorCaseOf([&] {
+                     world.service->verifyCustomCask(QStringLiteral("nosuch"), {},
+                                                     QStringLiteral("/Applications/A.app"));
+                 }),
+                 NorvelleError::Case::brewCommandFailed);
         QVERIFY_THROWS_EXCEPTION(JsonError,
                                  world.service->verifyCustomCask(QStringLiteral("garbled"), {},
                                                                  QStringLiteral("/Applications/A.app")));

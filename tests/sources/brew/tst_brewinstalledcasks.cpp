@@ -188,10 +188,7 @@ private Q_SLOTS:
     void lookupsAnswerWhileTheCatalogueDownloads()
     {
         BrewTestWorld world;
-        const QString app = world.addApplication(QStringLiteral("Alpha.app"));
-        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("alpha"),
-                           {QStringLiteral("Alpha.app")});
-        world.listCasks("alpha\n");
+        const QString app = world.installAlpha();
         const QJsonArray casks{
             BrewTestWorld::entry(QStringLiteral("alpha"), QStringLiteral("3.1")),
             BrewTestWorld::entry(QStringLiteral("beta"), QStringLiteral("1"), {QStringLiteral("Beta.app")})};
@@ -214,10 +211,7 @@ private Q_SLOTS:
     void listFailureKeepsEveryMap()
     {
         BrewTestWorld world;
-        const QString app = world.addApplication(QStringLiteral("Alpha.app"));
-        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("alpha"),
-                           {QStringLiteral("Alpha.app")});
-        world.listCasks("alpha\n");
+        const QString app = world.installAlpha();
         world.serveCatalogue(QJsonArray{BrewTestWorld::entry(QStringLiteral("alpha"))});
         world.service->loadInstalledCasks();
 
@@ -278,10 +272,7 @@ private Q_SLOTS:
         BrewTestWorld world;
         world.listCasks("alpha\n");
         world.serveCatalogue(QJsonArray{BrewTestWorld::entry(QStringLiteral("alpha"))});
-        world.tool.respond(QStringLiteral("brew"),
-                           {QStringLiteral("upgrade"), QStringLiteral("--cask"), QStringLiteral("alpha"),
-                            QStringLiteral("--verbose")},
-                           FakeTool::Response());
+        world.answerUpgrade(QStringLiteral("alpha"));
         world.service->loadInstalledCasks();
         world.clock->advance(age);
         if (upgradeBetween)
@@ -324,19 +315,13 @@ private Q_SLOTS:
         QFETCH(bool, throwsJsonError);
         QFETCH(bool, cacheClearedFirst);
         BrewTestWorld world;
-        const QString app = world.addApplication(QStringLiteral("Alpha.app"));
-        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("alpha"),
-                           {QStringLiteral("Alpha.app")});
-        world.listCasks("alpha\n");
+        const QString app = world.installAlpha();
         world.serveCatalogue(QJsonArray{
             BrewTestWorld::entry(QStringLiteral("alpha"), QStringLiteral("3.1")),
             BrewTestWorld::entry(QStringLiteral("beta"), QStringLiteral("1"), {QStringLiteral("Beta.app")})});
         world.service->loadInstalledCasks();
         if (cacheClearedFirst) {
-            world.tool.respond(QStringLiteral("brew"),
-                               {QStringLiteral("upgrade"), QStringLiteral("--cask"), QStringLiteral("alpha"),
-                                QStringLiteral("--verbose")},
-                               FakeTool::Response());
+            world.answerUpgrade(QStringLiteral("alpha"));
             world.service->upgradeCask(QStringLiteral("alpha"), {});
         }
 
@@ -367,10 +352,7 @@ private Q_SLOTS:
     void stalledDownloadFallsBackToTheStaleCatalogue()
     {
         BrewTestWorld world(true, std::chrono::milliseconds(300));
-        const QString app = world.addApplication(QStringLiteral("Alpha.app"));
-        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("alpha"),
-                           {QStringLiteral("Alpha.app")});
-        world.listCasks("alpha\n");
+        const QString app = world.installAlpha();
         world.serveCatalogue(
             QJsonArray{BrewTestWorld::entry(QStringLiteral("alpha"), QStringLiteral("3.1"))});
         world.service->loadInstalledCasks();
@@ -386,10 +368,7 @@ private Q_SLOTS:
     void failedFirstAnswerLeavesNoFacts()
     {
         BrewTestWorld world;
-        const QString app = world.addApplication(QStringLiteral("Alpha.app"));
-        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("alpha"),
-                           {QStringLiteral("Alpha.app")});
-        world.listCasks("alpha\n");
+        const QString app = world.installAlpha();
         world.serveCatalogueBytes("[]", 503);
         LogCapture log;
         world.service->loadInstalledCasks();

@@ -1,4 +1,5 @@
 #include "BundleBuilder.h"
+#include "ErrorCaseOf.h"
 #include "FakeTool.h"
 #include "LogCapture.h"
 #include "TempRoot.h"
@@ -13,6 +14,7 @@
 
 using namespace norvelle;
 using norvelle::test::BundleBuilder;
+using norvelle::test::errorCaseOf;
 using norvelle::test::FakeTool;
 using norvelle::test::LogCapture;
 using norvelle::test::TempRoot;
@@ -83,16 +85,6 @@ struct World {
         service->loadOutdatedApps();
     }
 };
-
-template <typename F> std::optional<NorvelleError::Case> errorCaseOf(F&& f)
-{
-    try {
-        f();
-    } catch (const NorvelleError& e) {
-        return e.errorCase();
-    }
-    return std::nullopt;
-}
 
 } // namespace
 

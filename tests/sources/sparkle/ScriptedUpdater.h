@@ -219,6 +219,23 @@ public:
     }
 };
 
+inline ScriptedUpdater::Script script(QList<ScriptedStep> steps,
+                                      std::optional<QString> startError = std::nullopt)
+{
+    ScriptedUpdater::Script s;
+    s.steps = std::move(steps);
+    s.startError = std::move(startError);
+    return s;
+}
+
+inline AppcastItem appcastItem(const QString& display, const QString& version)
+{
+    AppcastItem item;
+    item.displayVersionString = display;
+    item.versionString = version;
+    return item;
+}
+
 // The message sequences of a typical cycle.
 inline QList<ScriptedStep> installSequence(const AppcastItem& item = {})
 {
@@ -230,3 +247,5 @@ inline QList<ScriptedStep> installSequence(const AppcastItem& item = {})
 }
 
 } // namespace norvelle::test
+
+Q_DECLARE_METATYPE(norvelle::test::ScriptedUpdater::Script)

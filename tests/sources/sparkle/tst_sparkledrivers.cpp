@@ -11,7 +11,9 @@
 #include <limits>
 
 using namespace norvelle;
+using norvelle::test::appcastItem;
 using norvelle::test::LogCapture;
+using norvelle::test::script;
 using norvelle::test::ScriptedStep;
 using norvelle::test::ScriptedUpdater;
 using norvelle::test::ScriptedUpdaterFactory;
@@ -19,7 +21,6 @@ using norvelle::test::UpdaterFixture;
 using Kind = ScriptedStep::Kind;
 using Phase = SparkleUpdateOperation::Phase;
 
-Q_DECLARE_METATYPE(norvelle::test::ScriptedUpdater::Script)
 Q_DECLARE_METATYPE(norvelle::AppcastItem)
 
 namespace {
@@ -35,21 +36,6 @@ struct InstallOutcome {
     QStringList phases;
     QString error;
 };
-
-ScriptedUpdater::Script script(QList<ScriptedStep> steps)
-{
-    ScriptedUpdater::Script s;
-    s.steps = std::move(steps);
-    return s;
-}
-
-AppcastItem item(const QString& display, const QString& version)
-{
-    AppcastItem i;
-    i.displayVersionString = display;
-    i.versionString = version;
-    return i;
-}
 
 // Phases as readable text, so a failed comparison shows them.
 QString describe(const Phase& phase)
@@ -169,7 +155,7 @@ void SparkleDriversTest::checkerBuildsTheUpdateFromTheItem_data()
     QTest::addColumn<QString>("downloadURL");
     QTest::addColumn<qint64>("fileSize"); // -1: none
 
-    AppcastItem full = item("2.4", "2417");
+    AppcastItem full = appcastItem("2.4", "2417");
     full.itemDescription = QStringLiteral("<p>New</p>");
     full.releaseNotesUrl = QUrl(QStringLiteral("https://example.org/notes/2.4.html"));
     full.fileUrl = QUrl(QStringLiteral("https://example.org/Sample 2.4.zip"));
@@ -177,11 +163,11 @@ void SparkleDriversTest::checkerBuildsTheUpdateFromTheItem_data()
     full.contentLength = 1234;
     QTest::newRow("every fact") << full << "2.4,2417"
                                 << "https://example.org/Sample%202.4.zip" << qint64(1234);
-    QTest::newRow("build equals display version") << item("1.2", "1.2") << "1.2"
+    QTest::newRow("build equals display version") << appcastItem("1.2", "1.2") << "1.2"
                                                   << "" << qint64(-1);
-    QTest::newRow("empty build") << item("1.2", "") << "1.2"
+    QTest::newRow("empty build") << appcastItem("1.2", "") << "1.2"
                                  << "" << qint64(-1);
-    AppcastItem huge = item("1.2", "345");
+    AppcastItem huge = appcastItem("1.2", "345");
     huge.contentLength = std::numeric_limits<quint64>::max();
     QTest::newRow("length beyond the signed range") << huge << "1.2,345"
                                                     << "" << qint64(-1);
@@ -260,7 +246,7 @@ void SparkleDriversTest::checkerUsesTheDiscoveredFeed()
     std::optional<SparkleInfo> info;
     if (!discovered.isEmpty())
         info = SparkleInfo{QUrl(discovered), std::nullopt, std::nullopt, false};
-    m_factory->script = script({{Kind::found, item("2.0", "2.0")}, {Kind::finished}});
+    m_factory->script = script({{Kind::found, appcastItem("2.0", "2.0")}, {Kind::finished}});
     const auto outcome = check(application(info));
     QTRY_COMPARE(outcome->calls, 1);
 
@@ -284,8 +270,8 @@ void SparkleDriversTest::checkerEndsOnce_data()
     ScriptedUpdater::Script refused;
     refused.refuseCheck = true;
     QTest::newRow("check refused") << refused << false << sparkleUpdateFailed() << "";
-    QTest::newRow("found twice") << script({{Kind::found, item("2.0", "2")},
-                                            {Kind::found, item("3.0", "3")},
+    QTest::newRow("found twice") << script({{Kind::found, appcastItem("2.0", "2")},
+                                            {Kind::found, appcastItem("3.0", "3")},
                                             {Kind::finished}})
                                  << true << ""
                                  << "";

@@ -1,5 +1,6 @@
 #include "FixtureServer.h"
 #include "LogCapture.h"
+#include "TestFiles.h"
 #include "UpdaterFixture.h"
 #include "UpdaterSigningKey.h"
 #include "model/Application.h"
@@ -18,17 +19,12 @@
 using namespace norvelle;
 using norvelle::test::FixtureServer;
 using norvelle::test::LogCapture;
+using norvelle::test::readFile;
 using norvelle::test::UpdaterArchiveBuilder;
 using norvelle::test::UpdaterFixture;
 using norvelle::test::UpdaterSigningKey;
 
 namespace {
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // Consecutive repeats folded, so the extraction's progress count does not matter.
 QStringList folded(const QStringList& reports)

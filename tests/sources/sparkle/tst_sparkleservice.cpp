@@ -17,13 +17,12 @@ using namespace norvelle;
 using namespace std::chrono_literals;
 using norvelle::test::FixtureServer;
 using norvelle::test::LogCapture;
+using norvelle::test::script;
 using norvelle::test::ScriptedStep;
 using norvelle::test::ScriptedUpdater;
 using norvelle::test::ScriptedUpdaterFactory;
 using norvelle::test::UpdaterFixture;
 using Kind = ScriptedStep::Kind;
-
-Q_DECLARE_METATYPE(norvelle::test::ScriptedUpdater::Script)
 
 namespace {
 
@@ -36,20 +35,9 @@ struct InstallCall {
     QString error; // empty: installed
 };
 
-ScriptedUpdater::Script script(QList<ScriptedStep> steps, std::optional<QString> startError = std::nullopt)
-{
-    ScriptedUpdater::Script s;
-    s.steps = std::move(steps);
-    s.startError = std::move(startError);
-    return s;
-}
-
 AppcastItem offered(const QString& version = QStringLiteral("2.0"))
 {
-    AppcastItem item;
-    item.displayVersionString = version;
-    item.versionString = version;
-    return item;
+    return test::appcastItem(version, version);
 }
 
 QString report(const QString& message, double fraction)

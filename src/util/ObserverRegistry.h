@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/ObserverToken.h"
+#include "util/ObserverToken.h"
 
 #include <algorithm>
 #include <condition_variable>

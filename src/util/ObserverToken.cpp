@@ -1,4 +1,4 @@
-#include "model/ObserverToken.h"
+#include "util/ObserverToken.h"
 
 #include <utility>
 
