@@ -63,7 +63,8 @@ public:
     // `coordinator` and `store` must outlive the view model. Without a clock the system clock
     // stamps progress records; without a pause, a main-thread timer waits.
     DetailViewModel(AppCoordinator& coordinator, ApplicationStore& store,
-                    std::shared_ptr<const Clock> clock = nullptr, Pause pause = {}, QObject* parent = nullptr);
+                    std::shared_ptr<const Clock> clock = nullptr, Pause pause = {},
+                    QObject* parent = nullptr);
     ~DetailViewModel() override;
 
     AppCoordinator& coordinator() const { return m_coordinator; }
