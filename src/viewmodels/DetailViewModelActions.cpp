@@ -1,5 +1,7 @@
 #include "viewmodels/DetailViewModel.h"
 
+#include "viewmodels/TerminalCommands.h"
+
 #include "app/AppCoordinator.h"
 #include "services/ApplicationStore.h"
 #include "util/Async.h"
@@ -234,6 +236,46 @@ QFuture<void> DetailViewModel::verifyCustomCask(const QString& caskName, const s
                 logActionFailure(QStringLiteral("verify custom cask"), error);
             setIsVerifyingCustomCask(false);
         });
+}
+
+void DetailViewModel::useTerminalCommands(TerminalCommands& commands)
+{
+    m_terminalCommands = &commands;
+    TerminalCommands* terminal = &commands;
+    connect(terminal, &TerminalCommands::isLaunchingTerminalChanged, this, &DetailViewModel::setIsLaunchingTerminal);
+    connect(terminal, &TerminalCommands::didLaunchTerminalChanged, this, &DetailViewModel::setDidLaunchTerminal);
+    connect(terminal, &TerminalCommands::isRunningBrewDoctorChanged, this, &DetailViewModel::setIsRunningBrewDoctor);
+    connect(terminal, &TerminalCommands::brewDoctorOutputChanged, this, &DetailViewModel::setBrewDoctorOutput);
+    connect(terminal, &TerminalCommands::brewDoctorHasErrorChanged, this, &DetailViewModel::setBrewDoctorHasError);
+    // The alert flags belong to the views and may be set on either object; both setters
+    // ignore an equal value, so the pair settles at once.
+    connect(terminal, &TerminalCommands::suppressTerminalAlertChanged, this,
+            &DetailViewModel::setSuppressTerminalAlert);
+    connect(this, &DetailViewModel::suppressTerminalAlertChanged, terminal,
+            &TerminalCommands::setSuppressTerminalAlert);
+    connect(terminal, &TerminalCommands::showTerminalAlertChanged, this, &DetailViewModel::setShowTerminalAlert);
+    connect(this, &DetailViewModel::showTerminalAlertChanged, terminal, &TerminalCommands::setShowTerminalAlert);
+    commands.setSuppressTerminalAlert(suppressTerminalAlert());
+    commands.setShowTerminalAlert(showTerminalAlert());
+}
+
+void DetailViewModel::executeInTerminal(const QString& commandLine)
+{
+    if (m_terminalCommands)
+        m_terminalCommands->executeInTerminal(commandLine);
+}
+
+void DetailViewModel::executeInTerminal(const QStringList& arguments)
+{
+    if (m_terminalCommands)
+        m_terminalCommands->executeInTerminal(arguments);
+}
+
+QFuture<void> DetailViewModel::runBrewDoctor()
+{
+    if (m_terminalCommands)
+        return m_terminalCommands->runBrewDoctor();
+    return finishedAction();
 }
 
 } // namespace norvelle
