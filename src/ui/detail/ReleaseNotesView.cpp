@@ -55,6 +55,7 @@ ReleaseNotesView::ReleaseNotesView(std::shared_ptr<Application> application, QWi
     layout->addWidget(m_notes);
     m_placeholder = makePlaceholder();
     layout->addWidget(m_placeholder);
+    layout->addStretch(); // spare height goes below the section, never between its rows
 
     redraw();
 
@@ -99,8 +100,9 @@ QWidget* ReleaseNotesView::makePlaceholder()
     secondary.setColor(QPalette::WindowText, text);
     description->setPalette(secondary);
 
-    for (QLabel* label : {icon, title, description})
-        column->addWidget(label, 0, Qt::AlignHCenter);
+    column->addWidget(icon, 0, Qt::AlignHCenter);
+    column->addWidget(title, 0, Qt::AlignHCenter);
+    column->addWidget(description); // full width, so the wrapped text is never cut
     column->addStretch();
     return placeholder;
 }
