@@ -44,6 +44,12 @@ std::optional<QTextCharFormat> fragmentFormat(const QTextDocument* document, con
     return std::nullopt;
 }
 
+// Pictures for a look land next to the test executable, whatever the working folder.
+QString inBuildFolder(const QString& name)
+{
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + name;
+}
+
 QString titleOf(const ReleaseNotesView& view)
 {
     return view.findChild<QLabel*>(QStringLiteral("releaseNotesTitle"))->text();
@@ -195,13 +201,13 @@ private Q_SLOTS:
         view->setGeometry(16, 0, 448, 720);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QVERIFY(window.grab().save(QStringLiteral("release-notes.png")));
+        QVERIFY(window.grab().save(inBuildFolder(QStringLiteral("release-notes.png"))));
 
         ReleaseNotesView empty(makeApplication(updateWithNotes(std::nullopt)));
         empty.resize(448, 300);
         empty.show();
         QVERIFY(QTest::qWaitForWindowExposed(&empty));
-        QVERIFY(empty.grab().save(QStringLiteral("release-notes-placeholder.png")));
+        QVERIFY(empty.grab().save(inBuildFolder(QStringLiteral("release-notes-placeholder.png"))));
     }
 };
 
