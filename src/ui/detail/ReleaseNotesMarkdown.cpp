@@ -31,22 +31,22 @@ QString joined(const QStringList& characters, qsizetype from, qsizetype to)
 }
 
 // Horizontal whitespace only: space separators and the tab. Line breaks such as a
-// carriage return are kept.
-bool isHorizontalSpace(char32_t codePoint)
+// carriage return are kept. Every space separator lies in the basic plane, so code
+// units suffice (a surrogate half is never one).
+bool isHorizontalSpace(QChar c)
 {
-    return codePoint == U'\t' || QChar::category(codePoint) == QChar::Separator_Space;
+    return c == QLatin1Char('\t') || c.category() == QChar::Separator_Space;
 }
 
 QString trimmedHorizontally(const QString& line)
 {
-    const QList<uint> codePoints = line.toUcs4();
     qsizetype begin = 0;
-    qsizetype end = codePoints.size();
-    while (begin < end && isHorizontalSpace(codePoints.at(begin)))
+    qsizetype end = line.size();
+    while (begin < end && isHorizontalSpace(line.at(begin)))
         ++begin;
-    while (end > begin && isHorizontalSpace(codePoints.at(end - 1)))
+    while (end > begin && isHorizontalSpace(line.at(end - 1)))
         --end;
-    return QString::fromUcs4(reinterpret_cast<const char32_t*>(codePoints.constData()) + begin, end - begin);
+    return line.mid(begin, end - begin);
 }
 
 constexpr int maxHeaderLevel = 6;
