@@ -66,7 +66,7 @@ QWidget* AboutView::buildHeader(const QString& version)
     auto* names = new QVBoxLayout;
     names->setSpacing(4);
     auto* name = SettingsStyle::label(QStringLiteral("Norvelle"), "applicationName", header);
-    SettingsStyle::pointSize(name, 20, true);
+    SettingsStyle::pixelSize(name, 20, true);
     names->addWidget(name);
     m_version = SettingsStyle::label(version, "versionLabel", header);
     SettingsStyle::subheadline(m_version);

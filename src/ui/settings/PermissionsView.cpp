@@ -34,7 +34,6 @@ PermissionsView::PermissionsView(AppState& appState, QWidget* parent) : QWidget(
     layout->addWidget(scroll, 1);
 
     auto* content = new QWidget(scroll);
-    content->setAutoFillBackground(false);
     auto* contentLayout = new QVBoxLayout(content);
     contentLayout->setContentsMargins(0, 0, 0, 0);
     auto* card = new SettingsCard(QString(), content);
@@ -42,7 +41,6 @@ PermissionsView::PermissionsView(AppState& appState, QWidget* parent) : QWidget(
     card->contentLayout()->setSpacing(16);
     contentLayout->addWidget(card);
     contentLayout->addStretch(1);
-    scroll->setWidget(content);
 
     auto* permission = new QVBoxLayout;
     permission->setSpacing(8);
@@ -73,6 +71,10 @@ PermissionsView::PermissionsView(AppState& appState, QWidget* parent) : QWidget(
 
     m_instructions = buildInstructions(card);
     card->contentLayout()->addWidget(m_instructions);
+
+    // Set last: the scroll area shows only what the content holds by then.
+    scroll->setWidget(content);
+    content->setAutoFillBackground(false);
 
     showPermission(m_appState.hasAppManagementPermission());
     connect(m_toggle, &QCheckBox::toggled, &m_appState, &AppState::setHasAppManagementPermission);

@@ -39,14 +39,12 @@ PreferencesView::PreferencesView(SettingsViewModel& viewModel, SettingsStore& se
     layout->addWidget(scroll, 1);
 
     auto* content = new QWidget(scroll);
-    content->setAutoFillBackground(false);
     auto* contentLayout = new QVBoxLayout(content);
     contentLayout->setContentsMargins(0, 0, 0, 0);
     auto* section = new SettingsCard(QString(), content);
     section->setObjectName(QStringLiteral("preferencesSection"));
     contentLayout->addWidget(section);
     contentLayout->addStretch(1);
-    scroll->setWidget(content);
 
     auto* themeRow = new QHBoxLayout;
     themeRow->addWidget(SettingsStyle::label(QStringLiteral("Theme"), "themeLabel", section));
@@ -74,6 +72,10 @@ PreferencesView::PreferencesView(SettingsViewModel& viewModel, SettingsStore& se
     m_desktopLogFilesToggle->setAccessibleName(logText);
     logRow->addWidget(m_desktopLogFilesToggle);
     section->contentLayout()->addLayout(logRow);
+
+    // Set last: the scroll area shows only what the content holds by then.
+    scroll->setWidget(content);
+    content->setAutoFillBackground(false);
 
     showStoredTheme();
     showStoredLogSwitch();

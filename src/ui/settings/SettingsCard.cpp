@@ -30,19 +30,23 @@ SettingsCard::SettingsCard(const QString& title, QWidget* parent) : QWidget(pare
 {
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(12);
-    if (!title.isEmpty()) {
-        m_title = SettingsStyle::label(title, "cardTitle", this);
-        SettingsStyle::pageTitle(m_title);
-        outer->addWidget(m_title);
-    }
     auto* panel = new Panel(this);
     panel->setObjectName(QStringLiteral("cardPanel"));
     panel->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    m_content = new QVBoxLayout(panel);
-    m_content->setContentsMargins(16, 16, 16, 16);
-    m_content->setSpacing(8);
     outer->addWidget(panel);
+
+    // The title sits inside the card, above the content.
+    auto* stack = new QVBoxLayout(panel);
+    stack->setContentsMargins(16, 16, 16, 16);
+    stack->setSpacing(12);
+    if (!title.isEmpty()) {
+        m_title = SettingsStyle::label(title, "cardTitle", panel);
+        SettingsStyle::pageTitle(m_title);
+        stack->addWidget(m_title);
+    }
+    m_content = new QVBoxLayout;
+    m_content->setSpacing(8);
+    stack->addLayout(m_content);
 }
 
 } // namespace norvelle

@@ -57,10 +57,10 @@ void SettingsStyle::secondary(QWidget* widget)
     widget->setGraphicsEffect(effect);
 }
 
-void SettingsStyle::pointSize(QLabel* label, int points, bool medium)
+void SettingsStyle::pixelSize(QLabel* label, int pixels, bool medium)
 {
     QFont font = label->font();
-    font.setPointSize(points);
+    font.setPixelSize(pixels);
     if (medium)
         font.setWeight(QFont::Medium);
     label->setFont(font);

@@ -19,7 +19,7 @@ public:
     static void subheadline(QLabel* label);    // one point smaller, secondary, wrapping
     static void caption(QLabel* label);        // two points smaller, primary, wrapping
     static void secondary(QWidget* widget);    // reduced opacity
-    static void pointSize(QLabel* label, int points, bool medium);
+    static void pixelSize(QLabel* label, int pixels, bool medium); // a fixed size, as the design gives it
 
     static constexpr double secondaryOpacity = 0.6;
     static constexpr int pageTitleIndent = 12;
