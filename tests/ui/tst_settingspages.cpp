@@ -87,11 +87,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("Automatic") << "Automatic" << "Automatic";
-        QTest::newRow("Light") << "Light" << "Light";
-        QTest::newRow("Dark") << "Dark" << "Dark";
-        QTest::newRow("stray") << "Sepia" << "Automatic";
-        QTest::newRow("wrong case") << "dark" << "Automatic";
+        QTest::newRow("Automatic") << "Automatic"
+                                   << "Automatic";
+        QTest::newRow("Light") << "Light"
+                               << "Light";
+        QTest::newRow("Dark") << "Dark"
+                              << "Dark";
+        QTest::newRow("stray") << "Sepia"
+                               << "Automatic";
+        QTest::newRow("wrong case") << "dark"
+                                    << "Automatic";
     }
 
     void themePickerShowsTheStoredTheme()
@@ -233,18 +238,22 @@ private Q_SLOTS:
         QCOMPARE(labelText(page, "appManagementLabel"), QStringLiteral("App Management"));
         QCOMPARE(labelText(page, "appManagementPurpose"),
                  QStringLiteral("Norvelle triggers system commands to manage applications."));
-        QCOMPARE(labelText(page, "appManagementConsequence"),
-                 QStringLiteral("Without this permission enabled, you will see \"Norvelle.app was prevented from "
-                                "modifying apps on your Mac\" notifications from macOS Privacy & Security."));
+        QCOMPARE(
+            labelText(page, "appManagementConsequence"),
+            QStringLiteral("Without this permission enabled, you will see \"Norvelle.app was prevented from "
+                           "modifying apps on your Mac\" notifications from macOS Privacy & Security."));
         QCOMPARE(labelText(page, "permissionWarning"),
                  QStringLiteral("Enabling without granting the permission on macOS will cause issues"));
         QCOMPARE(page.settingsButton()->text(), QStringLiteral("Settings..."));
         QCOMPARE(labelText(page, "instructionsTitle"), QStringLiteral("Instructions"));
-        QCOMPARE(labelText(page, "instructionStep1"), QStringLiteral("1. Click the 'Settings...' button above"));
-        QCOMPARE(labelText(page, "instructionStep2"),
-                 QStringLiteral("2. Add Norvelle to the App Management list by clicking the + button, or if it's "
-                                "already listed, enable it"));
-        QCOMPARE(labelText(page, "instructionStep3"), QStringLiteral("3. Return here and click the toggle to enable"));
+        QCOMPARE(labelText(page, "instructionStep1"),
+                 QStringLiteral("1. Click the 'Settings...' button above"));
+        QCOMPARE(
+            labelText(page, "instructionStep2"),
+            QStringLiteral("2. Add Norvelle to the App Management list by clicking the + button, or if it's "
+                           "already listed, enable it"));
+        QCOMPARE(labelText(page, "instructionStep3"),
+                 QStringLiteral("3. Return here and click the toggle to enable"));
     }
 
     void versionString_data()
@@ -257,7 +266,8 @@ private Q_SLOTS:
         QTest::newRow("no build") << QVariantMap{{shortKey, "2.1"}} << "2.1";
         QTest::newRow("no version") << QVariantMap{{buildKey, "45"}} << "Unknown";
         QTest::newRow("nothing") << QVariantMap{} << "Unknown";
-        QTest::newRow("build literally Unknown") << QVariantMap{{shortKey, "2.1"}, {buildKey, "Unknown"}} << "2.1";
+        QTest::newRow("build literally Unknown")
+            << QVariantMap{{shortKey, "2.1"}, {buildKey, "Unknown"}} << "2.1";
         QTest::newRow("version literally Unknown")
             << QVariantMap{{shortKey, "Unknown"}, {buildKey, "45"}} << "Unknown";
         QTest::newRow("build not text") << QVariantMap{{shortKey, "2.1"}, {buildKey, 45}} << "2.1";
@@ -278,10 +288,11 @@ private Q_SLOTS:
         QCOMPARE(labelText(page, "applicationName"), QStringLiteral("Norvelle"));
         QCOMPARE(page.versionLabel()->text(), QStringLiteral("2.1 (45)"));
         QCOMPARE(page.versionLabel()->textFormat(), Qt::PlainText);
-        QCOMPARE(labelText(page, "aboutDescription"),
-                 QStringLiteral("Norvelle manages updates for all your macOS applications across Homebrew Casks, "
-                                "Mac App Store, and Sparkle. Seamlessly transition manually installed apps to "
-                                "Homebrew Cask management."));
+        QCOMPARE(
+            labelText(page, "aboutDescription"),
+            QStringLiteral("Norvelle manages updates for all your macOS applications across Homebrew Casks, "
+                           "Mac App Store, and Sparkle. Seamlessly transition manually installed apps to "
+                           "Homebrew Cask management."));
         QCOMPARE(labelText(page, "systemRequirements"), QStringLiteral("macOS 15.0 or later"));
         QStringList titles;
         for (const QLabel* title : page.findChildren<QLabel*>(QStringLiteral("cardTitle")))

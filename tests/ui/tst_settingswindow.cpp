@@ -182,7 +182,8 @@ private Q_SLOTS:
                 QCoreApplication::sendPostedEvents();
                 QCoreApplication::processEvents();
                 const QString name = SettingsViewModel::rawValue(category).toLower();
-                QVERIFY(window->grab().save(folder + QStringLiteral("/settings-%1-%2.png").arg(name, theme.toLower())));
+                QVERIFY(window->grab().save(
+                    folder + QStringLiteral("/settings-%1-%2.png").arg(name, theme.toLower())));
             }
         }
     }

@@ -32,9 +32,10 @@ AboutView::AboutView(const QVariantMap& info, QWidget* parent) : QWidget(parent)
     auto* about = new SettingsCard(QStringLiteral("About"), this);
     about->setObjectName(QStringLiteral("aboutCard"));
     auto* description = SettingsStyle::label(
-        QStringLiteral("Norvelle manages updates for all your macOS applications across Homebrew Casks, Mac App "
-                       "Store, and Sparkle. Seamlessly transition manually installed apps to Homebrew Cask "
-                       "management."),
+        QStringLiteral(
+            "Norvelle manages updates for all your macOS applications across Homebrew Casks, Mac App "
+            "Store, and Sparkle. Seamlessly transition manually installed apps to Homebrew Cask "
+            "management."),
         "aboutDescription", about);
     SettingsStyle::subheadline(description);
     about->contentLayout()->addWidget(description);
@@ -42,7 +43,8 @@ AboutView::AboutView(const QVariantMap& info, QWidget* parent) : QWidget(parent)
 
     auto* requirements = new SettingsCard(QStringLiteral("System Requirements"), this);
     requirements->setObjectName(QStringLiteral("requirementsCard"));
-    auto* system = SettingsStyle::label(QStringLiteral("macOS 15.0 or later"), "systemRequirements", requirements);
+    auto* system =
+        SettingsStyle::label(QStringLiteral("macOS 15.0 or later"), "systemRequirements", requirements);
     SettingsStyle::subheadline(system);
     requirements->contentLayout()->addWidget(system);
     layout->addWidget(requirements);

@@ -23,8 +23,9 @@ ExperimentalView::ExperimentalView(QWidget* parent) : QWidget(parent)
     title->setAlignment(Qt::AlignHCenter);
     layout->addWidget(title);
 
-    auto* description = SettingsStyle::label(
-        QStringLiteral("Experimental features will show up here when available"), "experimentalDescription", this);
+    auto* description =
+        SettingsStyle::label(QStringLiteral("Experimental features will show up here when available"),
+                             "experimentalDescription", this);
     description->setAlignment(Qt::AlignHCenter);
     description->setWordWrap(true);
     SettingsStyle::secondary(description);

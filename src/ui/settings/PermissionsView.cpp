@@ -55,8 +55,9 @@ PermissionsView::PermissionsView(AppState& appState, QWidget* parent) : QWidget(
     toggleRow->addWidget(m_toggle);
     permission->addLayout(toggleRow);
 
-    auto* purpose = SettingsStyle::label(
-        QStringLiteral("Norvelle triggers system commands to manage applications."), "appManagementPurpose", card);
+    auto* purpose =
+        SettingsStyle::label(QStringLiteral("Norvelle triggers system commands to manage applications."),
+                             "appManagementPurpose", card);
     SettingsStyle::subheadline(purpose);
     permission->addWidget(purpose);
     auto* consequence = SettingsStyle::label(
@@ -78,7 +79,8 @@ PermissionsView::PermissionsView(AppState& appState, QWidget* parent) : QWidget(
 
     showPermission(m_appState.hasAppManagementPermission());
     connect(m_toggle, &QCheckBox::toggled, &m_appState, &AppState::setHasAppManagementPermission);
-    connect(&m_appState, &AppState::hasAppManagementPermissionChanged, this, &PermissionsView::showPermission);
+    connect(&m_appState, &AppState::hasAppManagementPermissionChanged, this,
+            &PermissionsView::showPermission);
     connect(m_settingsButton, &QPushButton::clicked, &m_appState, &AppState::openAppManagementSettings);
 }
 
@@ -89,8 +91,8 @@ QWidget* PermissionsView::buildWarningRow(QWidget* parent)
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     auto* warning = SettingsStyle::label(
-        QStringLiteral("Enabling without granting the permission on macOS will cause issues"), "permissionWarning",
-        row);
+        QStringLiteral("Enabling without granting the permission on macOS will cause issues"),
+        "permissionWarning", row);
     SettingsStyle::caption(warning);
     layout->addWidget(warning, 1);
     m_settingsButton = new QPushButton(QStringLiteral("Settings..."), row);
@@ -122,8 +124,9 @@ QWidget* PermissionsView::buildInstructions(QWidget* parent)
     const char* const names[] = {"instructionStep1", "instructionStep2", "instructionStep3"};
     const QString texts[] = {
         QStringLiteral("1. Click the 'Settings...' button above"),
-        QStringLiteral("2. Add Norvelle to the App Management list by clicking the + button, or if it's already "
-                       "listed, enable it"),
+        QStringLiteral(
+            "2. Add Norvelle to the App Management list by clicking the + button, or if it's already "
+            "listed, enable it"),
         QStringLiteral("3. Return here and click the toggle to enable"),
     };
     for (int i = 0; i < 3; ++i) {

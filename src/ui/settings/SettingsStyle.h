@@ -14,11 +14,11 @@ public:
     // A plain-text label (nothing shown here is ever interpreted as markup).
     static QLabel* label(const QString& text, const char* objectName, QWidget* parent = nullptr);
 
-    static void pageTitle(QLabel* label);      // medium weight, indented 12
-    static void headline(QLabel* label);       // bold
-    static void subheadline(QLabel* label);    // one point smaller, secondary, wrapping
-    static void caption(QLabel* label);        // two points smaller, primary, wrapping
-    static void secondary(QWidget* widget);    // reduced opacity
+    static void pageTitle(QLabel* label);                          // medium weight, indented 12
+    static void headline(QLabel* label);                           // bold
+    static void subheadline(QLabel* label);                        // one point smaller, secondary, wrapping
+    static void caption(QLabel* label);                            // two points smaller, primary, wrapping
+    static void secondary(QWidget* widget);                        // reduced opacity
     static void pixelSize(QLabel* label, int pixels, bool medium); // a fixed size, as the design gives it
 
     static constexpr double secondaryOpacity = 0.6;

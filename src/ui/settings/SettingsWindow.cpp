@@ -46,8 +46,8 @@ SettingsWindow::SettingsWindow(SettingsViewModel& viewModel, AppState& appState,
     connect(m_categories->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (m_categories->selectedItems().isEmpty()) {
             const QSignalBlocker blocker(m_categories);
-            m_categories->setCurrentRow(static_cast<int>(
-                SettingsViewModel::allCategories().indexOf(m_viewModel.selectedCategory())));
+            m_categories->setCurrentRow(
+                static_cast<int>(SettingsViewModel::allCategories().indexOf(m_viewModel.selectedCategory())));
         }
     });
     connect(&m_viewModel, &SettingsViewModel::selectedCategoryChanged, this, &SettingsWindow::showCategory);

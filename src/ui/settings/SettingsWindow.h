@@ -30,7 +30,8 @@ public:
 
     // Every collaborator must outlive the window. `applicationInfo` feeds the About page.
     SettingsWindow(SettingsViewModel& viewModel, AppState& appState, SettingsStore& settings,
-                   const QVariantMap& applicationInfo = AboutView::applicationInfo(), QWidget* parent = nullptr);
+                   const QVariantMap& applicationInfo = AboutView::applicationInfo(),
+                   QWidget* parent = nullptr);
 
     // The page on show (one of PreferencesView, ExperimentalView, PermissionsView, AboutView).
     QWidget* currentPage() const { return m_page; }
