@@ -1,0 +1,129 @@
+#include "ui/settings/SettingsWindow.h"
+
+#include "platform/SettingsStore.h"
+#include "ui/settings/ExperimentalView.h"
+#include "ui/settings/PermissionsView.h"
+#include "ui/settings/PreferencesView.h"
+#include "ui/settings/SettingsAppearance.h"
+#include "ui/settings/SettingsStyle.h"
+
+#include <QHBoxLayout>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QListWidget>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+namespace norvelle {
+
+SettingsWindow::SettingsWindow(SettingsViewModel& viewModel, AppState& appState, SettingsStore& settings,
+                               const QVariantMap& applicationInfo, QWidget* parent)
+    : QWidget(parent), m_viewModel(viewModel), m_appState(appState), m_settings(settings),
+      m_applicationInfo(applicationInfo)
+{
+    setObjectName(QStringLiteral("settings"));
+    setWindowTitle(QStringLiteral("Settings"));
+    setMinimumSize(defaultWidth, defaultHeight);
+    resize(defaultWidth, defaultHeight);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(buildSidebar());
+
+    auto* detail = new QWidget(this);
+    detail->setObjectName(QStringLiteral("settingsDetail"));
+    m_detail = new QVBoxLayout(detail);
+    // The pages set no outer margins of their own; the detail column gives them room.
+    m_detail->setContentsMargins(16, 12, 16, 16);
+    layout->addWidget(detail, 1);
+
+    showCategory(m_viewModel.selectedCategory());
+    applyAppearance();
+
+    connect(m_categories, &QListWidget::currentRowChanged, this, &SettingsWindow::chooseRow);
+    // Exactly one row is always selected: a click that would clear the selection restores it.
+    connect(m_categories->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (m_categories->selectedItems().isEmpty()) {
+            const QSignalBlocker blocker(m_categories);
+            m_categories->setCurrentRow(
+                static_cast<int>(SettingsViewModel::allCategories().indexOf(m_viewModel.selectedCategory())));
+        }
+    });
+    connect(&m_viewModel, &SettingsViewModel::selectedCategoryChanged, this, &SettingsWindow::showCategory);
+    connect(&m_settings, &SettingsStore::valueChanged, this, [this](const QString& key) {
+        if (key == QLatin1String(SettingsStore::Keys::selectedTheme))
+            applyAppearance();
+    });
+}
+
+QWidget* SettingsWindow::buildSidebar()
+{
+    auto* sidebar = new QWidget(this);
+    sidebar->setObjectName(QStringLiteral("settingsSidebar"));
+    sidebar->setFixedWidth(sidebarWidth);
+    auto* layout = new QVBoxLayout(sidebar);
+    layout->setContentsMargins(8, 12, 8, 8);
+
+    auto* title = SettingsStyle::label(QStringLiteral("Categories"), "categoriesTitle", sidebar);
+    SettingsStyle::pageTitle(title);
+    SettingsStyle::secondary(title);
+    layout->addWidget(title);
+
+    m_categories = new QListWidget(sidebar);
+    m_categories->setObjectName(QStringLiteral("categoryList"));
+    m_categories->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_categories->setFrameShape(QFrame::NoFrame);
+    m_categories->viewport()->setAutoFillBackground(false);
+    m_categories->setSpacing(2);
+    for (const auto category : SettingsViewModel::allCategories())
+        m_categories->addItem(SettingsViewModel::rawValue(category));
+    layout->addWidget(m_categories, 1);
+    return sidebar;
+}
+
+void SettingsWindow::chooseRow(int row)
+{
+    const auto categories = SettingsViewModel::allCategories();
+    if (row >= 0 && row < categories.size())
+        m_viewModel.setSelectedCategory(categories.at(row));
+}
+
+void SettingsWindow::showCategory(SettingsViewModel::SettingsCategory category)
+{
+    {
+        const QSignalBlocker blocker(m_categories);
+        m_categories->setCurrentRow(static_cast<int>(SettingsViewModel::allCategories().indexOf(category)));
+    }
+    // Pages keep nothing between visits, so the previous one is simply replaced.
+    if (m_page != nullptr) {
+        m_detail->removeWidget(m_page);
+        m_page->deleteLater();
+        m_page = nullptr;
+    }
+    QWidget* detail = m_detail->parentWidget();
+    switch (category) {
+    case SettingsViewModel::SettingsCategory::preferences:
+        m_page = new PreferencesView(m_viewModel, m_settings, detail);
+        break;
+    case SettingsViewModel::SettingsCategory::experimental:
+        m_page = new ExperimentalView(detail);
+        break;
+    case SettingsViewModel::SettingsCategory::permissions:
+        m_page = new PermissionsView(m_appState, detail);
+        break;
+    case SettingsViewModel::SettingsCategory::about:
+        m_page = new AboutView(m_applicationInfo, detail);
+        break;
+    }
+    // Every page spans the column; its content starts at the top-left corner.
+    m_detail->addWidget(m_page, 1);
+}
+
+void SettingsWindow::applyAppearance()
+{
+    m_override = SettingsAppearance::colorSchemeOverride(m_settings.selectedTheme());
+    setPalette(m_override ? SettingsAppearance::palette(*m_override) : QPalette());
+}
+
+} // namespace norvelle
