@@ -273,7 +273,7 @@ private Q_SLOTS:
         QTRY_VERIFY(world.coordinator.calls().contains(QStringLiteral("updateApplication Second")));
         delete menu;
 
-        menu = view.contextMenuForRow(1);
+        menu = view.contextMenuForRow(view.model().rowOf(first->id()));
         menu->findChild<QAction*>("rowToggleIgnoreAction")->trigger();
         QCOMPARE(world.store.selectedApplicationId(), std::optional(first->id()));
         QTRY_VERIFY(world.coordinator.calls().contains(QStringLiteral("ignoreApplication First")));

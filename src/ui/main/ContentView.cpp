@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "services/ApplicationStore.h"
 #include "ui/main/SidebarView.h"
+#include "ui/main/FollowUp.h"
 #include "viewmodels/SidebarViewModel.h"
 
 #include <QHBoxLayout>
@@ -61,7 +62,7 @@ void ContentView::startTask()
 {
     SidebarViewModel* sidebar = &m_env.sidebarViewModel;
     // Whatever the discovery's outcome, the check follows it and never overlaps it.
-    sidebar->discoverApplications().then(this, [sidebar] { sidebar->checkForUpdates(); });
+    followUp(sidebar->discoverApplications(), this, [sidebar] { sidebar->checkForUpdates(); });
 }
 
 void ContentView::syncAlert()

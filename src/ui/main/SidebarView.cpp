@@ -6,6 +6,7 @@
 #include "ui/main/ApplicationListModel.h"
 #include "ui/main/ApplicationRowDelegate.h"
 #include "ui/main/ApplicationSearchView.h"
+#include "ui/main/FollowUp.h"
 #include "ui/main/MissingSourcesHeaderView.h"
 #include "ui/main/SidebarBusyOverlay.h"
 #include "ui/main/SidebarRules.h"
@@ -218,7 +219,7 @@ void SidebarView::setShowInstallSourcesSheet(bool value)
 void SidebarView::refreshAll()
 {
     SidebarViewModel* sidebar = &m_env.sidebarViewModel;
-    sidebar->discoverApplications().then(this, [sidebar] { sidebar->checkForUpdates(); });
+    followUp(sidebar->discoverApplications(), this, [sidebar] { sidebar->checkForUpdates(); });
 }
 
 QMenu* SidebarView::contextMenuForRow(int row)
