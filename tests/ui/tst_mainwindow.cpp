@@ -1,5 +1,7 @@
 #include "tst_sidebarworld.h"
 
+#include "RenderToPng.h"
+
 #include "platform/SettingsStore.h"
 #include "ui/main/ApplicationListModel.h"
 #include "ui/main/ContentView.h"
@@ -11,7 +13,6 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTest>
-#include <QTemporaryDir>
 
 using namespace norvelle;
 using namespace norvelle::test;
@@ -56,7 +57,7 @@ private Q_SLOTS:
     void themeFollowsTheSetting()
     {
         MainWindowTestWorld world;
-        MainWindow window(world.environment());
+        MainWindow window(world.viewEnvironment());
         QCOMPARE(window.appliedTheme(), Theme::system);
         world.settings.store().setSelectedTheme(QStringLiteral("Dark"));
         QTRY_COMPARE(window.appliedTheme(), Theme::dark);
@@ -73,7 +74,7 @@ private Q_SLOTS:
         MainWindowTestWorld world;
         world.discovery->setApplications({MainWindowTestWorld::app(QStringLiteral("Alpha"))});
         world.appState.setHasCompletedWelcomeTour(false);
-        MainWindow window(world.environment());
+        MainWindow window(world.viewEnvironment());
         window.show();
         QVERIFY(window.contentView() == nullptr);
         QCOMPARE(window.findChild<QStackedWidget*>("rootStack")->currentWidget()->objectName(),
@@ -101,7 +102,7 @@ private Q_SLOTS:
         world.store.setApplications({MainWindowTestWorld::app(QStringLiteral("Alpha"))});
         world.discovery->setDiscoveryFailure(QStringLiteral("disk gone"));
         world.appState.setHasCompletedWelcomeTour(true);
-        MainWindow window(world.environment());
+        MainWindow window(world.viewEnvironment());
         QTRY_COMPARE(world.coordinator.callCount(Op::checkForUpdates), 1);
         QTRY_VERIFY(!world.sidebar.isCheckingUpdates());
     }
@@ -121,7 +122,7 @@ private Q_SLOTS:
         QFETCH(int, checks);
         MainWindowTestWorld world;
         world.appState.setHasCompletedWelcomeTour(true);
-        MainWindow window(world.environment());
+        MainWindow window(world.viewEnvironment());
         window.show();
         QTRY_COMPARE(world.coordinator.callCount(Op::discoverApplications), 1);
         QTRY_VERIFY(!world.sidebar.isDiscovering() && !world.sidebar.isCheckingUpdates());
@@ -148,7 +149,7 @@ private Q_SLOTS:
     {
         MainWindowTestWorld world;
         world.appState.setHasCompletedWelcomeTour(true);
-        MainWindow window(world.environment());
+        MainWindow window(world.viewEnvironment());
         window.show();
         for (int width : {860, 1400}) {
             window.resize(width, 600);
@@ -162,7 +163,7 @@ private Q_SLOTS:
         auto alpha = MainWindowTestWorld::app(QStringLiteral("Alpha"));
         world.store.setApplications({alpha});
         world.appState.setHasCompletedWelcomeTour(true);
-        MainWindow window(world.environment());
+        MainWindow window(world.viewEnvironment());
         auto* detail = window.findChild<QLabel*>("detailPlaceholder");
         QCOMPARE(detail->text(), QString());
         world.store.setSelectedApplicationId(alpha->id());
@@ -173,27 +174,32 @@ private Q_SLOTS:
     void renders()
     {
         MainWindowTestWorld world;
-        world.store.setEnvironmentStatus(EnvironmentStatus{true, false, true, std::nullopt});
+        world.environment->setStatus(EnvironmentStatus{true, false, true, std::nullopt});
         using S = Application::Source;
-        auto safari = MainWindowTestWorld::app(QStringLiteral("Safari*"), {S::homebrew, S::sparkle});
+        auto safari = MainWindowTestWorld::app(QStringLiteral("Safari"), {S::homebrew, S::sparkle});
         safari->setCurrentVersion(QStringLiteral("2.0,200"));
-        safari->setUpdate(makeUpdate(QStringLiteral("2.0,210")));
-        auto figma = MainWindowTestWorld::app(QStringLiteral("Figma*$+"));
+        auto figma = MainWindowTestWorld::app(QStringLiteral("Figma$+"));
         auto slack = MainWindowTestWorld::app(QStringLiteral("Slack"), {S::appStore});
         auto notes = MainWindowTestWorld::app(QStringLiteral("Notes"), {S::other});
-        world.store.setApplications({slack, notes, safari, figma});
-        world.discovery->setApplications({slack, notes, safari, figma});
-        world.store.setSelectedApplicationId(safari->id());
+        auto zoom = MainWindowTestWorld::app(QStringLiteral("Zoom"));
+        world.discovery->setApplications({slack, notes, safari, figma, zoom});
         world.appState.setHasCompletedWelcomeTour(true);
-        MainWindow window(world.environment());
+        MainWindow window(world.viewEnvironment());
         window.resize(860, 500);
         window.show();
-        QTRY_VERIFY(world.coordinator.callCount(Op::checkForUpdates) == 1);
+        QTRY_COMPARE(world.coordinator.callCount(Op::checkForUpdates), 1);
         QTRY_VERIFY(!world.sidebar.isCheckingUpdates());
+        // Updates found after the check; one of them is being installed.
+        safari->setUpdate(makeUpdate(QStringLiteral("2.0,210")));
+        figma->setUpdate(makeUpdate(QStringLiteral("3.1")));
+        zoom->setIgnored(true);
+        UpdateProgress progress;
+        progress.application = figma;
+        progress.status = UpdateProgress::Status::downloading;
+        world.detail.setUpdateProgress(progress);
+        world.store.setSelectedApplicationId(safari->id());
         QTRY_COMPARE(window.contentView()->sidebar()->model().rowCount(), 4);
-        QTemporaryDir dir;
-        const QString file = qEnvironmentVariable("NORVELLE_RENDER_DIR", dir.path()) + "/mainwindow.png";
-        QVERIFY(window.grab().save(file));
+        QVERIFY(!renderToPng(&window, QStringLiteral("mainwindow")).isEmpty());
     }
 };
 

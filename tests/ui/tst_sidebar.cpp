@@ -233,7 +233,7 @@ private Q_SLOTS:
             progress.status = UpdateProgress::Status::downloading;
             world.detail.setUpdateProgress(progress);
         }
-        SidebarView view(world.environment());
+        SidebarView view(world.viewEnvironment());
         QMenu* menu = view.contextMenuForRow(0);
         QStringList shown;
         for (QAction* action : menu->actions())
@@ -264,7 +264,7 @@ private Q_SLOTS:
         auto second = MainWindowTestWorld::app(QStringLiteral("Second*"));
         world.store.setApplications({first, second});
         world.store.setSelectedApplicationId(first->id());
-        SidebarView view(world.environment());
+        SidebarView view(world.viewEnvironment());
         QCOMPARE(rowNames(view.model()), (QStringList{"Second", "First"}));
 
         QMenu* menu = view.contextMenuForRow(0);
@@ -288,7 +288,7 @@ private Q_SLOTS:
         auto alpha = MainWindowTestWorld::app(QStringLiteral("Alpha"));
         auto beta = MainWindowTestWorld::app(QStringLiteral("Beta"));
         world.store.setApplications({alpha, beta});
-        SidebarView view(world.environment());
+        SidebarView view(world.viewEnvironment());
         view.resize(280, 500);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -322,7 +322,7 @@ private Q_SLOTS:
         auto app = MainWindowTestWorld::app(QStringLiteral("Alpha*"));
         world.store.setApplications({app});
         world.discovery->setApplications({app});
-        SidebarView view(world.environment());
+        SidebarView view(world.viewEnvironment());
         view.resize(280, 500);
         view.show();
         auto* updateAll = view.findChild<QToolButton*>("updateAllButton");
@@ -371,7 +371,7 @@ private Q_SLOTS:
         MainWindowTestWorld world;
         auto locked = MainWindowTestWorld::app(QStringLiteral("Locked*$"));
         world.store.setApplications({locked});
-        SidebarView view(world.environment());
+        SidebarView view(world.viewEnvironment());
         auto* updateAll = view.findChild<QToolButton*>("updateAllButton");
         QVERIFY(!updateAll->isEnabled());
         const auto split = sidebar::splitByPassword(world.store.applicationsWithUpdates());
@@ -390,7 +390,7 @@ private Q_SLOTS:
     void filterMenu()
     {
         MainWindowTestWorld world;
-        SidebarView view(world.environment());
+        SidebarView view(world.viewEnvironment());
         auto* menu = view.findChild<QMenu*>("filterMenu");
         QStringList titles;
         for (QAction* action : menu->actions())

@@ -11,7 +11,7 @@
 namespace norvelle::test {
 
 struct MainWindowTestWorld : ViewModelTestWorld {
-    ViewEnvironment environment()
+    ViewEnvironment viewEnvironment()
     {
         return ViewEnvironment{appState, store, content, sidebar, detail, settingsViewModel, settings.store()};
     }

@@ -1,6 +1,10 @@
 #include "ui/main/ApplicationRowDelegate.h"
 
+#include "ui/SymbolIcons.h"
 #include "ui/main/ApplicationListModel.h"
+#include "ui/main/components/PasswordBadgeView.h"
+#include "ui/main/components/SourceBadgeView.h"
+#include "ui/main/components/SystemColors.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -20,36 +24,20 @@ constexpr int kSpacing = 6;
 
 QColor green()
 {
-    return QColor(0x34, 0xc7, 0x59);
+    return SystemColors::green();
 }
 
-QString badgeText(Application::Source source)
+// Draws a badge widget (never shown itself) at `topLeft`; returns its size.
+QSize paintChip(QPainter* painter, BadgeChip& chip, const QPoint& topLeft)
 {
-    switch (source) {
-    case Application::Source::homebrew:
-        return QStringLiteral("Homebrew");
-    case Application::Source::sparkle:
-        return QStringLiteral("Sparkle");
-    case Application::Source::appStore:
-        return QStringLiteral("App Store");
-    case Application::Source::other:
-        return {};
-    }
-    return {};
-}
-
-void paintPill(QPainter* painter, const QRect& rect, const QString& text, const QColor& color)
-{
-    painter->save();
-    painter->setRenderHint(QPainter::Antialiasing);
-    QColor fill = color;
-    fill.setAlphaF(0.15);
-    painter->setPen(Qt::NoPen);
-    painter->setBrush(fill);
-    painter->drawRoundedRect(rect, 4, 4);
-    painter->setPen(color);
-    painter->drawText(rect, Qt::AlignCenter, text);
-    painter->restore();
+    chip.resize(chip.sizeHint());
+    const qreal ratio = painter->device()->devicePixelRatioF();
+    QPixmap pixmap(chip.size() * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    chip.render(&pixmap, QPoint(), QRegion(), QWidget::DrawChildren);
+    painter->drawPixmap(topLeft, pixmap);
+    return chip.size();
 }
 
 void paintSpinner(QPainter* painter, const QRect& rect, const QColor& color)
@@ -115,25 +103,22 @@ QIcon ApplicationRowDelegate::iconFor(const QUrl& path) const
 int ApplicationRowDelegate::paintBadges(QPainter* painter, const QRect& rect,
                                         const Application::Snapshot& application, const QPalette& palette) const
 {
-    QFont font = painter->font();
-    font.setPointSizeF(font.pointSizeF() * 0.8);
-    painter->setFont(font);
-    const QFontMetrics metrics(font);
+    Q_UNUSED(palette)
     int x = rect.left();
+    int height = 0;
     for (Application::Source source : application.source) {
-        const QString text = badgeText(source);
-        const int width = metrics.horizontalAdvance(text) + 10;
-        paintPill(painter, QRect(x, rect.top(), width, rect.height()), text, palette.color(QPalette::Highlight));
-        x += width + 4;
+        SourceBadgeView badge(source);
+        const QSize size = paintChip(painter, badge, QPoint(x, rect.top()));
+        x += size.width() + 4;
+        height = qMax(height, size.height());
     }
     if (application.source.contains(Application::Source::homebrew) && application.cask &&
         application.cask->requiresSudo) {
-        const QString text = QStringLiteral("Password");
-        const int width = metrics.horizontalAdvance(text) + 10;
-        paintPill(painter, QRect(x, rect.top(), width, rect.height()), text, QColor(0xff, 0x95, 0x00));
-        x += width + 4;
+        PasswordBadgeView badge(PasswordBadgeView::Style::sidebar);
+        const QSize size = paintChip(painter, badge, QPoint(x, rect.top()));
+        height = qMax(height, size.height());
     }
-    return x;
+    return height;
 }
 
 void ApplicationRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -183,8 +168,7 @@ void ApplicationRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem
     y += nameMetrics.height() + 2;
 
     if (showsBadgeLine(app.source)) {
-        paintBadges(painter, QRect(textLeft, y, textWidth, 15), app, palette);
-        y += 15 + 2;
+        y += paintBadges(painter, QRect(textLeft, y, textWidth, 15), app, palette) + 2;
     }
 
     QFont versionFont = option.font;
@@ -213,11 +197,10 @@ void ApplicationRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem
             continue;
         }
         const bool isUpdate = indicator.symbol == QLatin1String("arrow.up");
-        painter->setPen(isUpdate ? green() : QColor(0xff, 0x95, 0x00));
-        QFont symbolFont = option.font;
-        symbolFont.setWeight(QFont::Bold);
-        painter->setFont(symbolFont);
-        painter->drawText(indicator.rect, Qt::AlignCenter, isUpdate ? QStringLiteral("\u2191") : QStringLiteral("\u25A3"));
+        const QColor color = isUpdate ? green() : SystemColors::orange();
+        const int side = 16;
+        const QRect target(indicator.rect.center().x() - side / 2, indicator.rect.center().y() - side / 2, side, side);
+        painter->drawPixmap(target, SymbolIcons::pixmap(indicator.symbol, side, color, painter->device()->devicePixelRatioF()));
     }
     painter->restore();
 }

@@ -37,6 +37,7 @@ public:
 
 private:
     QIcon iconFor(const QUrl& path) const;
+    // Returns the height of the badge line.
     int paintBadges(QPainter* painter, const QRect& rect, const Application::Snapshot& application,
                     const QPalette& palette) const;
 

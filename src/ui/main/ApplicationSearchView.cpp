@@ -1,5 +1,8 @@
 #include "ui/main/ApplicationSearchView.h"
 
+#include "ui/SymbolIcons.h"
+#include "ui/main/components/SystemColors.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,9 +22,10 @@ ApplicationSearchView::ApplicationSearchView(QWidget* parent) : QWidget(parent)
     auto* row = new QHBoxLayout(box);
     row->setContentsMargins(8, 8, 8, 8);
 
-    auto* magnifier = new QLabel(QStringLiteral("\U0001F50D"), box);
+    auto* magnifier = new QLabel(box);
     magnifier->setObjectName(QStringLiteral("searchIcon"));
-    magnifier->setEnabled(false);
+    magnifier->setPixmap(SymbolIcons::pixmap(QStringLiteral("magnifyingglass"), 14, SystemColors::secondary(),
+                                             devicePixelRatioF()));
     row->addWidget(magnifier);
 
     m_field = new QLineEdit(box);

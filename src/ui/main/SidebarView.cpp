@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "services/ApplicationStore.h"
+#include "ui/SymbolIcons.h"
 #include "ui/main/ApplicationListHeaderView.h"
 #include "ui/main/ApplicationListModel.h"
 #include "ui/main/ApplicationRowDelegate.h"
@@ -109,6 +110,8 @@ void SidebarView::buildToolbar(QWidget* bar)
     row->addStretch(1);
 
     m_updateAll = new QToolButton(bar);
+    m_updateAll->setIcon(SymbolIcons::icon(QStringLiteral("arrow.up.circle")));
+    m_updateAll->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_updateAll->setObjectName(QStringLiteral("updateAllButton"));
     m_updateAll->setText(QStringLiteral("Update All"));
     m_updateAll->setToolTip(QStringLiteral("Review and update all available apps"));
@@ -116,12 +119,16 @@ void SidebarView::buildToolbar(QWidget* bar)
     row->addWidget(m_updateAll);
 
     m_refresh = new QToolButton(bar);
+    m_refresh->setIcon(SymbolIcons::icon(QStringLiteral("arrow.clockwise")));
+    m_refresh->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_refresh->setObjectName(QStringLiteral("refreshButton"));
     m_refresh->setText(QStringLiteral("Refresh"));
     connect(m_refresh, &QToolButton::clicked, this, &SidebarView::refreshAll);
     row->addWidget(m_refresh);
 
     m_filter = new QToolButton(bar);
+    m_filter->setIcon(SymbolIcons::icon(QStringLiteral("line.3.horizontal.decrease")));
+    m_filter->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_filter->setObjectName(QStringLiteral("filterButton"));
     m_filter->setText(QStringLiteral("Filter"));
     m_filter->setPopupMode(QToolButton::InstantPopup);
@@ -131,6 +138,8 @@ void SidebarView::buildToolbar(QWidget* bar)
     for (ApplicationFilter filter : allApplicationFilters()) {
         QAction* action = m_filterMenu->addAction(sidebar::filterTitle(filter));
         action->setObjectName(QStringLiteral("filterAction_%1").arg(static_cast<int>(filter)));
+        action->setIcon(SymbolIcons::icon(sidebar::filterSymbol(filter)));
+        action->setIconVisibleInMenu(true);
         action->setCheckable(true);
         action->setData(static_cast<int>(filter));
         connect(action, &QAction::triggered, this,
