@@ -1,11 +1,11 @@
 #include "app/DependencyContainer.h"
 #include "platform/Paths.h"
+#include "ui/main/MainWindow.h"
 #include "ui/platform/DesktopUrlOpener.h"
 #include "util/Logger.h"
 
 #include <QApplication>
 #include <QPalette>
-#include <QWidget>
 
 int main(int argc, char* argv[])
 {
@@ -26,10 +26,9 @@ int main(int argc, char* argv[])
     for (const QString& problem : pathProblems)
         norvelle::Logger::warning(problem);
 
-    QWidget window;
-    window.setObjectName(QStringLiteral("mainWindow"));
-    window.setWindowTitle(QStringLiteral("Norvelle"));
-    window.resize(860, 500);
+    norvelle::MainWindow window(norvelle::ViewEnvironment{
+        container.appState(), container.store(), container.contentViewModel(), container.sidebarViewModel(),
+        container.detailViewModel(), container.settingsViewModel(), container.settings()});
     window.show();
 
     norvelle::Logger::info(QStringLiteral("Norvelle started"));

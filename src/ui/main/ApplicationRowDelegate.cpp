@@ -1,0 +1,235 @@
+#include "ui/main/ApplicationRowDelegate.h"
+
+#include "ui/SymbolIcons.h"
+#include "ui/main/ApplicationListModel.h"
+#include "ui/main/components/PasswordBadgeView.h"
+#include "ui/main/components/SourceBadgeView.h"
+#include "ui/main/components/SystemColors.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QHelpEvent>
+#include <QPainter>
+#include <QToolTip>
+
+namespace norvelle {
+
+namespace {
+
+constexpr int kIconSize = 38;
+constexpr int kRowHeight = 62;
+constexpr int kSpacing = 6;
+
+QColor green()
+{
+    return SystemColors::green();
+}
+
+// Draws a badge widget (never shown itself) at `topLeft`; returns its size.
+QSize paintChip(QPainter* painter, BadgeChip& chip, const QPoint& topLeft)
+{
+    chip.resize(chip.sizeHint());
+    const qreal ratio = painter->device()->devicePixelRatioF();
+    QPixmap pixmap(chip.size() * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    chip.render(&pixmap, QPoint(), QRegion(), QWidget::DrawChildren);
+    painter->drawPixmap(topLeft, pixmap);
+    return chip.size();
+}
+
+void paintSpinner(QPainter* painter, const QRect& rect, const QColor& color)
+{
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    QPen pen(color, 2);
+    pen.setCapStyle(Qt::RoundCap);
+    painter->setPen(pen);
+    const int side = qMin(rect.width(), rect.height()) - 6;
+    const QRect circle(rect.center().x() - side / 2, rect.center().y() - side / 2, side, side);
+    painter->drawArc(circle, 90 * 16, 270 * 16);
+    painter->restore();
+}
+
+} // namespace
+
+ApplicationRowDelegate::ApplicationRowDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
+
+bool ApplicationRowDelegate::showsBadgeLine(const QList<Application::Source>& source)
+{
+    return !source.isEmpty() && !source.contains(Application::Source::other);
+}
+
+QList<ApplicationRowDelegate::StatusSlot> ApplicationRowDelegate::statusSlots(
+    const QRect& rowRect, const Application::Snapshot& application, bool isUpdating, bool isAdopting)
+{
+    QList<StatusSlot> indicators;
+    int right = rowRect.right() - 4;
+    const int centreY = rowRect.center().y();
+    // Laid out from the trailing edge: the update slot first, then the adoption slot before it.
+    if (isUpdating) {
+        indicators.prepend({QRect(right - 19, centreY - 10, 20, 20), QString(), QStringLiteral("Updating...")});
+        right -= 20 + kSpacing;
+    } else if (application.update) {
+        indicators.prepend({QRect(right - 19, centreY - 10, 20, 20), QStringLiteral("arrow.up"),
+                       QStringLiteral("An update is available")});
+        right -= 20 + kSpacing;
+    }
+    if (isAdopting) {
+        indicators.prepend({QRect(right - 24, centreY - 10, 25, 20), QString(), QStringLiteral("Adopting cask...")});
+    } else if (application.cask && application.cask->adoptable && !isUpdating) {
+        indicators.prepend({QRect(right - 24, centreY - 10, 25, 20), QStringLiteral("shippingbox.and.arrow.backward.fill"),
+                       QStringLiteral("This app is adoptable by Homebrew")});
+    }
+    return indicators;
+}
+
+QIcon ApplicationRowDelegate::iconFor(const QUrl& path) const
+{
+    const QString file = path.toLocalFile();
+    auto found = m_icons.constFind(file);
+    if (found != m_icons.constEnd())
+        return *found;
+    static const QFileIconProvider provider;
+    QIcon icon = provider.icon(QFileInfo(file));
+    if (icon.isNull())
+        icon = provider.icon(QFileIconProvider::File);
+    m_icons.insert(file, icon);
+    return icon;
+}
+
+int ApplicationRowDelegate::paintBadges(QPainter* painter, const QRect& rect,
+                                        const Application::Snapshot& application, const QPalette& palette) const
+{
+    Q_UNUSED(palette)
+    int x = rect.left();
+    int height = 0;
+    for (Application::Source source : application.source) {
+        SourceBadgeView badge(source);
+        const QSize size = paintChip(painter, badge, QPoint(x, rect.top()));
+        x += size.width() + 4;
+        height = qMax(height, size.height());
+    }
+    if (application.source.contains(Application::Source::homebrew) && application.cask &&
+        application.cask->requiresSudo) {
+        PasswordBadgeView badge(PasswordBadgeView::Style::sidebar);
+        const QSize size = paintChip(painter, badge, QPoint(x, rect.top()));
+        height = qMax(height, size.height());
+    }
+    return height;
+}
+
+void ApplicationRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                                   const QModelIndex& index) const
+{
+    const auto application = index.data(ApplicationListModel::ApplicationRole).value<std::shared_ptr<Application>>();
+    if (!application) {
+        QStyledItemDelegate::paint(painter, option, index);
+        return;
+    }
+    const Application::Snapshot app = application->snapshot();
+    const bool isUpdating = index.data(ApplicationListModel::IsUpdatingRole).toBool();
+    const bool isAdopting = index.data(ApplicationListModel::IsAdoptingRole).toBool();
+
+    // Selection and hover background from the style, without its text.
+    QStyleOptionViewItem background = option;
+    initStyleOption(&background, index);
+    background.text.clear();
+    const QWidget* widget = option.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    style->drawPrimitive(QStyle::PE_PanelItemViewItem, &background, painter, widget);
+
+    painter->save();
+    painter->setOpacity(app.ignored ? 0.5 : 1.0);
+    const QRect row = option.rect.adjusted(6, 4, -6, -4);
+    const bool selected = option.state & QStyle::State_Selected;
+    const QPalette& palette = option.palette;
+    const QColor primary = palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
+    QColor secondary = primary;
+    secondary.setAlphaF(0.6);
+
+    iconFor(app.path).paint(painter, QRect(row.left(), row.top(), kIconSize, kIconSize));
+
+    const QList<StatusSlot> indicators = statusSlots(row, app, isUpdating, isAdopting);
+    const int textRight = indicators.isEmpty() ? row.right() : indicators.first().rect.left() - kSpacing;
+    const int textLeft = row.left() + kIconSize + kSpacing;
+    const int textWidth = qMax(0, textRight - textLeft);
+
+    QFont nameFont = option.font;
+    nameFont.setWeight(QFont::Medium);
+    painter->setFont(nameFont);
+    painter->setPen(primary);
+    const QFontMetrics nameMetrics(nameFont);
+    int y = row.top() + 2;
+    painter->drawText(QRect(textLeft, y, textWidth, nameMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                      nameMetrics.elidedText(app.name, Qt::ElideRight, textWidth));
+    y += nameMetrics.height() + 2;
+
+    if (showsBadgeLine(app.source)) {
+        y += paintBadges(painter, QRect(textLeft, y, textWidth, 15), app, palette) + 2;
+    }
+
+    QFont versionFont = option.font;
+    versionFont.setPointSizeF(versionFont.pointSizeF() * 0.9);
+    painter->setFont(versionFont);
+    const QFontMetrics versionMetrics(versionFont);
+    QString current = app.displayCurrentVersion();
+    QRect versionRect(textLeft, y, textWidth, versionMetrics.height());
+    painter->setPen(secondary);
+    const QString shown = versionMetrics.elidedText(current, Qt::ElideRight, textWidth);
+    painter->drawText(versionRect, Qt::AlignLeft | Qt::AlignVCenter, shown);
+    if (app.update) {
+        int x = textLeft + versionMetrics.horizontalAdvance(shown) + 4;
+        const QString arrow = QStringLiteral("\u2192");
+        painter->drawText(QRect(x, y, textRight - x, versionRect.height()), Qt::AlignLeft | Qt::AlignVCenter, arrow);
+        x += versionMetrics.horizontalAdvance(arrow) + 4;
+        painter->setPen(green());
+        painter->drawText(QRect(x, y, qMax(0, textRight - x), versionRect.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                          versionMetrics.elidedText(app.displayLatestVersion().value_or(QString()), Qt::ElideRight,
+                                                    qMax(0, textRight - x)));
+    }
+
+    for (const StatusSlot& indicator : indicators) {
+        if (indicator.symbol.isEmpty()) {
+            paintSpinner(painter, indicator.rect, secondary);
+            continue;
+        }
+        const bool isUpdate = indicator.symbol == QLatin1String("arrow.up");
+        const QColor color = isUpdate ? green() : SystemColors::orange();
+        const int side = 16;
+        const QRect target(indicator.rect.center().x() - side / 2, indicator.rect.center().y() - side / 2, side, side);
+        painter->drawPixmap(target, SymbolIcons::pixmap(indicator.symbol, side, color, painter->device()->devicePixelRatioF()));
+    }
+    painter->restore();
+}
+
+QSize ApplicationRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    Q_UNUSED(index)
+    return QSize(option.rect.width() > 0 ? option.rect.width() : 240, kRowHeight);
+}
+
+bool ApplicationRowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
+                                       const QStyleOptionViewItem& option, const QModelIndex& index)
+{
+    const auto application = index.data(ApplicationListModel::ApplicationRole).value<std::shared_ptr<Application>>();
+    if (event->type() == QEvent::ToolTip && application) {
+        const QRect row = option.rect.adjusted(6, 4, -6, -4);
+        const auto indicators = statusSlots(row, application->snapshot(),
+                                       index.data(ApplicationListModel::IsUpdatingRole).toBool(),
+                                       index.data(ApplicationListModel::IsAdoptingRole).toBool());
+        for (const StatusSlot& indicator : indicators) {
+            if (indicator.rect.contains(event->pos())) {
+                QToolTip::showText(event->globalPos(), indicator.tooltip, view);
+                return true;
+            }
+        }
+        QToolTip::hideText();
+        return true;
+    }
+    return QStyledItemDelegate::helpEvent(event, view, option, index);
+}
+
+} // namespace norvelle

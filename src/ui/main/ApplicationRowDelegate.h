@@ -1,0 +1,47 @@
+#pragma once
+
+#include "model/Application.h"
+
+#include <QHash>
+#include <QIcon>
+#include <QList>
+#include <QRect>
+#include <QStyledItemDelegate>
+
+namespace norvelle {
+
+// Draws one sidebar row: the application's icon, name, source badges, installed and new
+// version, and at the trailing edge the adoption and update indicators. Reads everything from
+// the ApplicationListModel roles; an ignored application is drawn at half opacity.
+class ApplicationRowDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    explicit ApplicationRowDelegate(QObject* parent = nullptr);
+
+    // One status indicator of a row: where it sits, its symbol (empty for a spinner) and help.
+    struct StatusSlot {
+        QRect rect;
+        QString symbol;
+        QString tooltip;
+    };
+    // The indicators of a row in `rowRect`, adoption slot first.
+    static QList<StatusSlot> statusSlots(const QRect& rowRect, const Application::Snapshot& application,
+                                         bool isUpdating, bool isAdopting);
+    // Whether the badge line shows: a non-empty source list without `other`.
+    static bool showsBadgeLine(const QList<Application::Source>& source);
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
+
+private:
+    QIcon iconFor(const QUrl& path) const;
+    // Returns the height of the badge line.
+    int paintBadges(QPainter* painter, const QRect& rect, const Application::Snapshot& application,
+                    const QPalette& palette) const;
+
+    mutable QHash<QString, QIcon> m_icons;
+};
+
+} // namespace norvelle
