@@ -106,7 +106,7 @@ DependencyContainer::DependencyContainer(Options options) : m_paths(std::move(op
     m_terminalCommands =
         std::make_unique<TerminalCommands>(m_paths, std::move(launcher), options.environment);
     built(*m_terminalCommands, "TerminalCommands");
-    mirrorTerminalFields();
+    m_detailViewModel->useTerminalCommands(*m_terminalCommands);
 
     m_settingsViewModel = std::make_unique<SettingsViewModel>(*m_settings, std::move(options.darkAppearance));
     built(*m_settingsViewModel, "SettingsViewModel");
@@ -116,32 +116,5 @@ DependencyContainer::DependencyContainer(Options options) : m_paths(std::move(op
 }
 
 DependencyContainer::~DependencyContainer() = default;
-
-void DependencyContainer::mirrorTerminalFields()
-{
-    TerminalCommands* terminal = m_terminalCommands.get();
-    DetailViewModel* detail = m_detailViewModel.get();
-    // What the commands do shows in the detail model's fields.
-    QObject::connect(terminal, &TerminalCommands::isLaunchingTerminalChanged, detail,
-                     &DetailViewModel::setIsLaunchingTerminal);
-    QObject::connect(terminal, &TerminalCommands::didLaunchTerminalChanged, detail,
-                     &DetailViewModel::setDidLaunchTerminal);
-    QObject::connect(terminal, &TerminalCommands::isRunningBrewDoctorChanged, detail,
-                     &DetailViewModel::setIsRunningBrewDoctor);
-    QObject::connect(terminal, &TerminalCommands::brewDoctorOutputChanged, detail,
-                     &DetailViewModel::setBrewDoctorOutput);
-    QObject::connect(terminal, &TerminalCommands::brewDoctorHasErrorChanged, detail,
-                     &DetailViewModel::setBrewDoctorHasError);
-    // The two alert flags are the views' to set, on either object; both setters ignore an equal
-    // value, so the pair settles at once.
-    QObject::connect(terminal, &TerminalCommands::suppressTerminalAlertChanged, detail,
-                     &DetailViewModel::setSuppressTerminalAlert);
-    QObject::connect(detail, &DetailViewModel::suppressTerminalAlertChanged, terminal,
-                     &TerminalCommands::setSuppressTerminalAlert);
-    QObject::connect(terminal, &TerminalCommands::showTerminalAlertChanged, detail,
-                     &DetailViewModel::setShowTerminalAlert);
-    QObject::connect(detail, &DetailViewModel::showTerminalAlertChanged, terminal,
-                     &TerminalCommands::setShowTerminalAlert);
-}
 
 } // namespace norvelle

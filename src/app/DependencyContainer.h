@@ -89,7 +89,6 @@ public:
 
 private:
     template <typename T> T& built(T& object, const char* name);
-    void mirrorTerminalFields();
 
     // Declared in build order, so they are released in the reverse order.
     QStringList m_buildOrder;

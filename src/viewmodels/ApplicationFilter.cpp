@@ -9,8 +9,8 @@ namespace norvelle {
 
 QList<ApplicationFilter> allApplicationFilters()
 {
-    return {ApplicationFilter::all,     ApplicationFilter::adoptable, ApplicationFilter::appStore,
-            ApplicationFilter::brew,    ApplicationFilter::ignored,   ApplicationFilter::sparkle,
+    return {ApplicationFilter::all,    ApplicationFilter::adoptable, ApplicationFilter::appStore,
+            ApplicationFilter::brew,   ApplicationFilter::ignored,   ApplicationFilter::sparkle,
             ApplicationFilter::updates};
 }
 
@@ -44,9 +44,9 @@ bool isVisibleUnder(ApplicationFilter filter, const Application::Snapshot& appli
     return false;
 }
 
-QList<std::shared_ptr<Application>> visibleApplications(const QList<std::shared_ptr<Application>>& applications,
-                                                        ApplicationFilter filter, const QString& searchText,
-                                                        const QLocale& locale)
+QList<std::shared_ptr<Application>>
+visibleApplications(const QList<std::shared_ptr<Application>>& applications, ApplicationFilter filter,
+                    const QString& searchText, const QLocale& locale)
 {
     // Each application is read once, under its own lock, before anything is compared.
     struct Entry {
@@ -61,7 +61,7 @@ QList<std::shared_ptr<Application>> visibleApplications(const QList<std::shared_
     }
 
     QCollator collator(locale.language() == QLocale::C ? QLocale(QLocale::English, QLocale::UnitedStates)
-                                                        : locale);
+                                                       : locale);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     std::stable_sort(entries.begin(), entries.end(), [&collator](const Entry& a, const Entry& b) {
         const bool aHasUpdate = a.snapshot.update.has_value();

@@ -26,9 +26,9 @@ bool isVisibleUnder(ApplicationFilter filter, const Application::Snapshot& appli
 // names keep the store's order); only those visible under the filter; and, when `searchText`
 // is not empty, only those whose name contains it, case-insensitively and exactly as typed.
 // `locale` orders the names; the C locale stands for en_US, whose ordering people expect.
-QList<std::shared_ptr<Application>> visibleApplications(const QList<std::shared_ptr<Application>>& applications,
-                                                        ApplicationFilter filter, const QString& searchText,
-                                                        const QLocale& locale = QLocale());
+QList<std::shared_ptr<Application>>
+visibleApplications(const QList<std::shared_ptr<Application>>& applications, ApplicationFilter filter,
+                    const QString& searchText, const QLocale& locale = QLocale());
 
 } // namespace norvelle
 

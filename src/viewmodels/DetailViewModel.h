@@ -14,6 +14,8 @@
 
 namespace norvelle {
 
+class TerminalCommands;
+
 class AppCoordinator;
 class ApplicationStore;
 class Clock;
@@ -63,7 +65,8 @@ public:
     // `coordinator` and `store` must outlive the view model. Without a clock the system clock
     // stamps progress records; without a pause, a main-thread timer waits.
     DetailViewModel(AppCoordinator& coordinator, ApplicationStore& store,
-                    std::shared_ptr<const Clock> clock = nullptr, Pause pause = {}, QObject* parent = nullptr);
+                    std::shared_ptr<const Clock> clock = nullptr, Pause pause = {},
+                    QObject* parent = nullptr);
     ~DetailViewModel() override;
 
     AppCoordinator& coordinator() const { return m_coordinator; }
@@ -113,6 +116,13 @@ public:
     QFuture<void> adoptCask();
     QFuture<void> verifyCustomCask(const QString& caskName, const std::optional<QString>& tap);
 
+    // The Terminal hand-over and brew doctor run in TerminalCommands; its state shows in this
+    // model's fields, and the two alert flags the views set here reach it too.
+    void useTerminalCommands(TerminalCommands& commands);
+    void executeInTerminal(const QString& commandLine);
+    void executeInTerminal(const QStringList& arguments);
+    QFuture<void> runBrewDoctor();
+
 Q_SIGNALS:
     void isUpdatingChanged(bool value);
     void isIgnoringChanged(bool value);
@@ -161,6 +171,7 @@ private:
     bool m_isRunningBrewDoctor = false;
     QString m_brewDoctorOutput;
     bool m_brewDoctorHasError = false;
+    TerminalCommands* m_terminalCommands = nullptr;
 };
 
 } // namespace norvelle

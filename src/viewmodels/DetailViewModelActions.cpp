@@ -1,9 +1,11 @@
 #include "viewmodels/DetailViewModel.h"
 
+#include "viewmodels/TerminalCommands.h"
+
 #include "app/AppCoordinator.h"
 #include "services/ApplicationStore.h"
 #include "util/Async.h"
-#include "viewmodels/ActionFailure.h"
+#include "viewmodels/ViewModelActions.h"
 
 #include <QPointer>
 #include <QUuid>
@@ -41,21 +43,22 @@ QFuture<void> DetailViewModel::updateApplication()
 
     // Reports come from the coordinator's and the tools' threads: each is stored on the main
     // thread, in the order reported, before the outcome below is handled.
-    AppCoordinator::UpdateProgressHandler handler = [self = QPointer<DetailViewModel>(this)](
-                                                        const UpdateProgress& value) {
-        postToMain([self, value] {
-            if (self)
-                self->setUpdateProgress(value);
-        });
-    };
+    AppCoordinator::UpdateProgressHandler handler =
+        [self = QPointer<DetailViewModel>(this)](const UpdateProgress& value) {
+            postToMain([self, value] {
+                if (self)
+                    self->setUpdateProgress(value);
+            });
+        };
     AppCoordinator* coordinator = &m_coordinator;
-    return runAsync([coordinator, application, handler] {
+    return runForMainThread([coordinator, application, handler] {
                return coordinator->updateApplication(application, handler);
            })
         .then(this,
               [this, application](QFuture<Update::Result> done) {
                   if (const std::exception_ptr error = failureOf(done)) {
-                      storeFailedUpdate(application, logActionFailure(QStringLiteral("update application"), error));
+                      storeFailedUpdate(application,
+                                        logActionFailure(QStringLiteral("update application"), error));
                       setIsUpdating(false);
                       return finishedAction();
                   }
@@ -88,7 +91,7 @@ QFuture<void> DetailViewModel::ignoreApplication()
         return finishedAction();
     setIsIgnoring(true);
     AppCoordinator* coordinator = &m_coordinator;
-    return runAsync([coordinator, application] { coordinator->ignoreApplication(application); })
+    return runForMainThread([coordinator, application] { coordinator->ignoreApplication(application); })
         .then(this, [this](QFuture<void> done) {
             if (const std::exception_ptr error = failureOf(done))
                 logActionFailure(QStringLiteral("ignore application"), error);
@@ -103,7 +106,7 @@ QFuture<void> DetailViewModel::unignoreApplication()
         return finishedAction();
     setIsIgnoring(true);
     AppCoordinator* coordinator = &m_coordinator;
-    return runAsync([coordinator, application] { coordinator->unignoreApplication(application); })
+    return runForMainThread([coordinator, application] { coordinator->unignoreApplication(application); })
         .then(this,
               [this](QFuture<void> done) {
                   if (const std::exception_ptr error = failureOf(done)) {
@@ -125,7 +128,7 @@ QFuture<void> DetailViewModel::refreshApplication()
     setIsRefreshing(true);
     setShowRefreshSuccess(false);
     AppCoordinator* coordinator = &m_coordinator;
-    return runAsync([coordinator, application] { coordinator->refreshApplication(application); })
+    return runForMainThread([coordinator, application] { coordinator->refreshApplication(application); })
         .then(this,
               [this](QFuture<void> done) {
                   if (const std::exception_ptr error = failureOf(done)) {
@@ -148,7 +151,7 @@ QFuture<void> DetailViewModel::skipVersion()
         return finishedAction();
     setIsSkippingVersion(true);
     AppCoordinator* coordinator = &m_coordinator;
-    return runAsync([coordinator, application] { coordinator->skipVersion(application); })
+    return runForMainThread([coordinator, application] { coordinator->skipVersion(application); })
         .then(this, [this, application](QFuture<void> done) {
             if (const std::exception_ptr error = failureOf(done)) {
                 logActionFailure(QStringLiteral("skip version"), error);
@@ -165,7 +168,7 @@ QFuture<void> DetailViewModel::unskipVersion()
     if (!application)
         return finishedAction();
     AppCoordinator* coordinator = &m_coordinator;
-    return runAsync([coordinator, application] { coordinator->unskipVersion(application); })
+    return runForMainThread([coordinator, application] { coordinator->unskipVersion(application); })
         .then(this,
               [this](QFuture<void> done) {
                   if (const std::exception_ptr error = failureOf(done)) {
@@ -187,15 +190,16 @@ QFuture<void> DetailViewModel::adoptCask()
 
     // May be called from brew's two output readers at once; each value is stored on the main
     // thread.
-    AppCoordinator::AdoptionProgressHandler handler = [self = QPointer<DetailViewModel>(this)](
-                                                          const AdoptionProgress& value) {
-        postToMain([self, value] {
-            if (self)
-                self->setAdoptionProgress(value);
-        });
-    };
+    AppCoordinator::AdoptionProgressHandler handler =
+        [self = QPointer<DetailViewModel>(this)](const AdoptionProgress& value) {
+            postToMain([self, value] {
+                if (self)
+                    self->setAdoptionProgress(value);
+            });
+        };
     AppCoordinator* coordinator = &m_coordinator;
-    return runAsync([coordinator, application, handler] { coordinator->adoptApplication(application, handler); })
+    return runForMainThread(
+               [coordinator, application, handler] { coordinator->adoptApplication(application, handler); })
         .then(this,
               [this, application](QFuture<void> done) {
                   if (const std::exception_ptr error = failureOf(done)) {
@@ -224,7 +228,7 @@ QFuture<void> DetailViewModel::verifyCustomCask(const QString& caskName, const s
         return finishedAction();
     setIsVerifyingCustomCask(true);
     AppCoordinator* coordinator = &m_coordinator;
-    return runAsync([coordinator, application, caskName, tap] {
+    return runForMainThread([coordinator, application, caskName, tap] {
                coordinator->verifyCustomCask(application, caskName, tap);
            })
         .then(this, [this](QFuture<void> done) {
@@ -232,6 +236,46 @@ QFuture<void> DetailViewModel::verifyCustomCask(const QString& caskName, const s
                 logActionFailure(QStringLiteral("verify custom cask"), error);
             setIsVerifyingCustomCask(false);
         });
+}
+
+void DetailViewModel::useTerminalCommands(TerminalCommands& commands)
+{
+    m_terminalCommands = &commands;
+    TerminalCommands* terminal = &commands;
+    connect(terminal, &TerminalCommands::isLaunchingTerminalChanged, this, &DetailViewModel::setIsLaunchingTerminal);
+    connect(terminal, &TerminalCommands::didLaunchTerminalChanged, this, &DetailViewModel::setDidLaunchTerminal);
+    connect(terminal, &TerminalCommands::isRunningBrewDoctorChanged, this, &DetailViewModel::setIsRunningBrewDoctor);
+    connect(terminal, &TerminalCommands::brewDoctorOutputChanged, this, &DetailViewModel::setBrewDoctorOutput);
+    connect(terminal, &TerminalCommands::brewDoctorHasErrorChanged, this, &DetailViewModel::setBrewDoctorHasError);
+    // The alert flags belong to the views and may be set on either object; both setters
+    // ignore an equal value, so the pair settles at once.
+    connect(terminal, &TerminalCommands::suppressTerminalAlertChanged, this,
+            &DetailViewModel::setSuppressTerminalAlert);
+    connect(this, &DetailViewModel::suppressTerminalAlertChanged, terminal,
+            &TerminalCommands::setSuppressTerminalAlert);
+    connect(terminal, &TerminalCommands::showTerminalAlertChanged, this, &DetailViewModel::setShowTerminalAlert);
+    connect(this, &DetailViewModel::showTerminalAlertChanged, terminal, &TerminalCommands::setShowTerminalAlert);
+    commands.setSuppressTerminalAlert(suppressTerminalAlert());
+    commands.setShowTerminalAlert(showTerminalAlert());
+}
+
+void DetailViewModel::executeInTerminal(const QString& commandLine)
+{
+    if (m_terminalCommands)
+        m_terminalCommands->executeInTerminal(commandLine);
+}
+
+void DetailViewModel::executeInTerminal(const QStringList& arguments)
+{
+    if (m_terminalCommands)
+        m_terminalCommands->executeInTerminal(arguments);
+}
+
+QFuture<void> DetailViewModel::runBrewDoctor()
+{
+    if (m_terminalCommands)
+        return m_terminalCommands->runBrewDoctor();
+    return finishedAction();
 }
 
 } // namespace norvelle

@@ -6,7 +6,7 @@
 #include "services/EnvironmentService.h"
 #include "util/Async.h"
 #include "util/Logger.h"
-#include "viewmodels/ActionFailure.h"
+#include "viewmodels/ViewModelActions.h"
 
 #include <QPointer>
 
@@ -69,7 +69,7 @@ QFuture<void> SidebarViewModel::discoverApplications()
 
     AppCoordinator* coordinator = &m_coordinator;
     ApplicationStore* store = &m_store;
-    return runAsync([coordinator, store] {
+    return runForMainThread([coordinator, store] {
                const EnvironmentStatus status = coordinator->environmentService()->checkEnvironment();
                invokeOnMain([store, &status] { store->setEnvironmentStatus(status); });
                coordinator->discoverApplications();
@@ -89,7 +89,7 @@ QFuture<void> SidebarViewModel::checkForUpdates()
     setErrorMessage(std::nullopt);
 
     AppCoordinator* coordinator = &m_coordinator;
-    return runAsync([coordinator] { coordinator->checkForUpdates(); })
+    return runForMainThread([coordinator] { coordinator->checkForUpdates(); })
         .then(this, [this](QFuture<void> done) {
             if (const std::exception_ptr error = failureOf(done))
                 reportUpdateCheckFailure(error);

@@ -28,7 +28,8 @@ class SidebarViewModel : public QObject {
     Q_PROPERTY(bool isDiscovering READ isDiscovering WRITE setIsDiscovering NOTIFY isDiscoveringChanged)
     Q_PROPERTY(bool isCheckingUpdates READ isCheckingUpdates WRITE setIsCheckingUpdates NOTIFY
                    isCheckingUpdatesChanged)
-    Q_PROPERTY(bool showUpdateSheet READ showUpdateSheet WRITE setShowUpdateSheet NOTIFY showUpdateSheetChanged)
+    Q_PROPERTY(
+        bool showUpdateSheet READ showUpdateSheet WRITE setShowUpdateSheet NOTIFY showUpdateSheetChanged)
 
 public:
     // All three must outlive the view model.

@@ -99,7 +99,7 @@ private Q_SLOTS:
         container.settingsViewModel().applyTheme(Theme::dark);
         QCOMPARE(container.settings().selectedTheme(), QStringLiteral("Dark"));
 
-        container.terminalCommands().executeInTerminal(QStringLiteral("brew install mas"));
+        container.detailViewModel().executeInTerminal(QStringLiteral("brew install mas"));
         QCOMPARE(world.terminal->commandLines(), QStringList{"brew install mas"});
         QVERIFY(container.detailViewModel().isLaunchingTerminal());
         QVERIFY(container.detailViewModel().didLaunchTerminal());

@@ -147,7 +147,8 @@ void FakeAppCoordinator::unskipVersion(const ApplicationPtr& application)
     AppCoordinator::unskipVersion(application);
 }
 
-void FakeAppCoordinator::adoptApplication(const ApplicationPtr& application, const AdoptionProgressHandler& progress)
+void FakeAppCoordinator::adoptApplication(const ApplicationPtr& application,
+                                          const AdoptionProgressHandler& progress)
 {
     enter(Operation::adoptApplication, application->name());
     AdoptionScript script;
@@ -164,8 +165,8 @@ void FakeAppCoordinator::adoptApplication(const ApplicationPtr& application, con
 void FakeAppCoordinator::verifyCustomCask(const ApplicationPtr& application, const QString& caskName,
                                           const std::optional<QString>& tap)
 {
-    enter(Operation::verifyCustomCask,
-          application->name() + QLatin1Char(' ') + caskName + QLatin1Char(' ') + tap.value_or(QStringLiteral("-")));
+    enter(Operation::verifyCustomCask, application->name() + QLatin1Char(' ') + caskName + QLatin1Char(' ') +
+                                           tap.value_or(QStringLiteral("-")));
     AppCoordinator::verifyCustomCask(application, caskName, tap);
 }
 

@@ -62,7 +62,8 @@ public:
     void unignoreApplication(const ApplicationPtr& application) override;
     void skipVersion(const ApplicationPtr& application) override;
     void unskipVersion(const ApplicationPtr& application) override;
-    void adoptApplication(const ApplicationPtr& application, const AdoptionProgressHandler& progress) override;
+    void adoptApplication(const ApplicationPtr& application,
+                          const AdoptionProgressHandler& progress) override;
     void verifyCustomCask(const ApplicationPtr& application, const QString& caskName,
                           const std::optional<QString>& tap) override;
 

@@ -60,7 +60,8 @@ private:
 struct ViewModelTestWorld {
     ViewModelTestWorld()
     {
-        store.setEnvironmentStatus(EnvironmentStatus{true, true, true, QStringLiteral("/usr/local/bin/brew")});
+        store.setEnvironmentStatus(
+            EnvironmentStatus{true, true, true, QStringLiteral("/usr/local/bin/brew")});
         ignore->waitForStartup();
         log.clear();
     }

@@ -8,7 +8,6 @@
 using namespace norvelle;
 using namespace norvelle::test;
 
-
 namespace {
 
 const QString kNotReady = QStringLiteral("System environment is not ready. Network connection required.");
@@ -48,8 +47,8 @@ private Q_SLOTS:
     void filtersInDeclarationOrder()
     {
         using F = ApplicationFilter;
-        QCOMPARE(allApplicationFilters(), (QList<F>{F::all, F::adoptable, F::appStore, F::brew, F::ignored,
-                                                    F::sparkle, F::updates}));
+        QCOMPARE(allApplicationFilters(),
+                 (QList<F>{F::all, F::adoptable, F::appStore, F::brew, F::ignored, F::sparkle, F::updates}));
         ViewModelTestWorld world;
         QCOMPARE(world.sidebar.currentFilter(), F::all);
     }
@@ -65,18 +64,18 @@ private Q_SLOTS:
         QTest::addColumn<bool>("ignored");
         QTest::addColumn<QList<F>>("shownUnder");
 
-        QTest::newRow("plain Homebrew") << QList<S>{S::homebrew} << false << 1 << false
-                                        << QList<F>{F::all, F::brew};
-        QTest::newRow("App Store with update") << QList<S>{S::appStore} << true << 0 << false
-                                               << QList<F>{F::all, F::appStore, F::updates};
+        QTest::newRow("plain Homebrew")
+            << QList<S>{S::homebrew} << false << 1 << false << QList<F>{F::all, F::brew};
+        QTest::newRow("App Store with update")
+            << QList<S>{S::appStore} << true << 0 << false << QList<F>{F::all, F::appStore, F::updates};
         QTest::newRow("Homebrew and Sparkle") << QList<S>{S::homebrew, S::sparkle} << false << 0 << false
                                               << QList<F>{F::all, F::brew, F::sparkle};
-        QTest::newRow("adoptable cask") << QList<S>{S::other} << false << 2 << false
-                                        << QList<F>{F::all, F::adoptable};
+        QTest::newRow("adoptable cask")
+            << QList<S>{S::other} << false << 2 << false << QList<F>{F::all, F::adoptable};
         QTest::newRow("cask not adoptable") << QList<S>{S::other} << false << 1 << false << QList<F>{F::all};
         QTest::newRow("no cask") << QList<S>{S::other} << false << 0 << false << QList<F>{F::all};
-        QTest::newRow("ignored with everything") << QList<S>{S::homebrew, S::sparkle, S::appStore} << true << 2
-                                                 << true << QList<F>{F::ignored};
+        QTest::newRow("ignored with everything")
+            << QList<S>{S::homebrew, S::sparkle, S::appStore} << true << 2 << true << QList<F>{F::ignored};
     }
 
     void filterRules()
@@ -87,8 +86,9 @@ private Q_SLOTS:
         QFETCH(bool, ignored);
         QFETCH(QList<ApplicationFilter>, shownUnder);
 
-        auto app = makeApp(QStringLiteral("Subject"),
-                           hasUpdate ? std::optional(makeUpdate(QStringLiteral("2.0"))) : std::nullopt, source);
+        auto app =
+            makeApp(QStringLiteral("Subject"),
+                    hasUpdate ? std::optional(makeUpdate(QStringLiteral("2.0"))) : std::nullopt, source);
         if (cask > 0)
             app->setCask(makeCask(QStringLiteral("subject"), cask == 2));
         app->setIgnored(ignored);
@@ -112,20 +112,23 @@ private Q_SLOTS:
             << QStringList{"beta", "Alpha", "zeta*"} << ApplicationFilter::all << QString()
             << QStringList{"zeta", "Alpha", "beta"};
         QTest::newRow("names equal but for case keep the store's order")
-            << QStringList{"Mail", "mail"} << ApplicationFilter::all << QString() << QStringList{"Mail", "mail"};
-        QTest::newRow("same, other order")
-            << QStringList{"mail", "Mail"} << ApplicationFilter::all << QString() << QStringList{"mail", "Mail"};
+            << QStringList{"Mail", "mail"} << ApplicationFilter::all << QString()
+            << QStringList{"Mail", "mail"};
+        QTest::newRow("same, other order") << QStringList{"mail", "Mail"} << ApplicationFilter::all
+                                           << QString() << QStringList{"mail", "Mail"};
         QTest::newRow("updates sorted among themselves")
             << QStringList{"Notes*", "calendar", "Books*"} << ApplicationFilter::updates << QString()
             << QStringList{"Books", "Notes"};
-        QTest::newRow("search ignores case") << QStringList{"Safari", "Mail"} << ApplicationFilter::all << "SAF"
-                                             << QStringList{"Safari"};
-        QTest::newRow("search is not trimmed") << QStringList{"Visual Studio", "Xcode"} << ApplicationFilter::all
-                                               << " " << QStringList{"Visual Studio"};
-        QTest::newRow("search without match") << QStringList{"Safari"} << ApplicationFilter::all << "zz"
-                                              << QStringList{};
+        QTest::newRow("search ignores case")
+            << QStringList{"Safari", "Mail"} << ApplicationFilter::all << "SAF" << QStringList{"Safari"};
+        QTest::newRow("search is not trimmed")
+            << QStringList{"Visual Studio", "Xcode"} << ApplicationFilter::all << " "
+            << QStringList{"Visual Studio"};
+        QTest::newRow("search without match")
+            << QStringList{"Safari"} << ApplicationFilter::all << "zz" << QStringList{};
         QTest::newRow("ignored update counts nowhere but under ignored")
-            << QStringList{"Slack*!", "Zoom*"} << ApplicationFilter::updates << QString() << QStringList{"Zoom"};
+            << QStringList{"Slack*!", "Zoom*"} << ApplicationFilter::updates << QString()
+            << QStringList{"Zoom"};
         QTest::newRow("ignored filter") << QStringList{"Slack*!", "Zoom*"} << ApplicationFilter::ignored
                                         << QString() << QStringList{"Slack"};
     }
@@ -194,8 +197,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("cause");
         QTest::addColumn<QString>("description");
         QTest::newRow("environment offline") << "offline" << kNotReady;
-        QTest::newRow("discovery already running") << "busy" << "Discovery is already in progress";
-        QTest::newRow("scan fails") << "scan" << "The folder cannot be read";
+        QTest::newRow("discovery already running") << "busy"
+                                                   << "Discovery is already in progress";
+        QTest::newRow("scan fails") << "scan"
+                                    << "The folder cannot be read";
     }
 
     void discoveryFailureBecomesState()
@@ -214,7 +219,8 @@ private Q_SLOTS:
         AWAIT(done);
         QCOMPARE(world.sidebar.errorMessage(), std::optional(description));
         QCOMPARE(world.sidebar.isDiscovering(), false);
-        QCOMPARE(world.log.count(Logger::Level::error, QStringLiteral("Failed to discover applications: ") + description),
+        QCOMPARE(world.log.count(Logger::Level::error,
+                                 QStringLiteral("Failed to discover applications: ") + description),
                  1);
         // A failed discovery raises no update-check alert.
         QCOMPARE(world.appState.showUpdateCheckError(), false);
@@ -260,9 +266,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("details");
         QTest::newRow("environment not ready")
             << "offline" << kNotReady << QStringLiteral("CoordinatorError(\"%1\")").arg(kNotReady);
-        QTest::newRow("source listing fails") << "service" << "Homebrew command failed to execute"
+        QTest::newRow("source listing fails") << "service"
+                                              << "Homebrew command failed to execute"
                                               << "Error(\"Homebrew command failed to execute\")";
-        QTest::newRow("foreign exception") << "foreign" << "bad \"quote\""
+        QTest::newRow("foreign exception") << "foreign"
+                                           << "bad \"quote\""
                                            << "runtime_error(\"bad \\\"quote\\\"\")";
     }
 
@@ -290,8 +298,8 @@ private Q_SLOTS:
         QCOMPARE(world.sidebar.isCheckingUpdates(), false);
 
         const auto lines = world.log.lines();
-        const qsizetype first = lines.indexOf(qMakePair(Logger::Level::error,
-                                                        QStringLiteral("Failed to check for updates: ") + description));
+        const qsizetype first = lines.indexOf(
+            qMakePair(Logger::Level::error, QStringLiteral("Failed to check for updates: ") + description));
         QVERIFY(first >= 0);
         QCOMPARE(lines.value(first + 1),
                  qMakePair(Logger::Level::error, QStringLiteral("Error details: ") + details));
@@ -369,7 +377,8 @@ private Q_SLOTS:
         progress.application = app;
         int calls = 0;
         auto context = std::make_unique<QObject>();
-        forwardProgressToMainActor(progress, {app}, [&](int, const UpdateProgress&) { ++calls; }, context.get());
+        forwardProgressToMainActor(
+            progress, {app}, [&](int, const UpdateProgress&) { ++calls; }, context.get());
         context.reset();
         forwardProgressToMainActor(progress, {app}, [&](int, const UpdateProgress&) { ++calls; });
         QTRY_COMPARE(calls, 1);

@@ -1,10 +1,10 @@
-#include "viewmodels/ActionFailure.h"
+#include "viewmodels/ViewModelActions.h"
 
 #include "util/Error.h"
 #include "util/Logger.h"
 
-#include <cxxabi.h>
 #include <cstdlib>
+#include <cxxabi.h>
 #include <memory>
 #include <typeinfo>
 
