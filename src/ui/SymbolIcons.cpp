@@ -114,6 +114,7 @@ QColor effectiveColor(const QColor& color)
     return QColor(Qt::black);
 }
 
+// Called from the GUI thread only, like everything that draws.
 QByteArray loadFile(const QString& file)
 {
     static QHash<QString, QByteArray> cache;

@@ -5,8 +5,11 @@
 #include "ui/main/components/PasswordBadgeView.h"
 #include "ui/main/components/SourceBadgeView.h"
 #include "ui/main/components/SystemColors.h"
+#include "ui/platform/SystemClipboard.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QTest>
@@ -196,6 +199,18 @@ private Q_SLOTS:
             const QByteArray svg = SymbolIcons::svgData(QString::fromLatin1(name), Qt::black);
             QVERIFY2(svg.startsWith("<svg") && svg != fallback, name);
         }
+    }
+
+    // A copy leaves only the plain text, not an earlier copy's other formats.
+    void clipboardHoldsOnlyTheText()
+    {
+        auto* rich = new QMimeData;
+        rich->setHtml(QStringLiteral("<b>old</b>"));
+        rich->setText(QStringLiteral("old"));
+        QGuiApplication::clipboard()->setMimeData(rich);
+        SystemClipboard().copyText(QStringLiteral("brew upgrade --cask 'a b'"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("brew upgrade --cask 'a b'"));
+        QVERIFY(!QGuiApplication::clipboard()->mimeData()->hasHtml());
     }
 
     void renderComponents()
