@@ -68,12 +68,23 @@ struct ViewModelTestWorld {
 
     ~ViewModelTestWorld()
     {
-        for (const auto& gate : gates)
-            gate->open();
-        while (pauses.pending() > 0)
-            pauses.endOldest();
-        if (!QTest::qWaitFor([] { return ioPool().activeThreadCount() == 0; }, 10000))
-            qWarning("View model test: workers still running at the end of the test");
+        // An ended pause or a finished worker may start the next step of an action, which
+        // may pause or run again; a step that finishes after the view models are gone would
+        // meet a dead continuation context. Drain until several rounds pass quietly.
+        for (int quiet = 0, round = 0; quiet < 3 && round < 200; ++round) {
+            for (const auto& gate : gates)
+                gate->open();
+            const bool hadPauses = pauses.pending() > 0;
+            while (pauses.pending() > 0)
+                pauses.endOldest();
+            if (!QTest::qWaitFor([] { return ioPool().activeThreadCount() == 0; }, 10000)) {
+                qWarning("View model test: workers still running at the end of the test");
+                break;
+            }
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::processEvents();
+            quiet = (!hadPauses && pauses.pending() == 0) ? quiet + 1 : 0;
+        }
     }
 
     std::shared_ptr<TestGate> gate()
