@@ -2,23 +2,23 @@
 #include "platform/Paths.h"
 #include "ui/main/MainWindow.h"
 #include "ui/platform/DesktopUrlOpener.h"
+#include "ui/settings/SettingsAppearance.h"
 #include "util/Logger.h"
 
 #include <QApplication>
-#include <QPalette>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Norvelle"));
     QApplication::setOrganizationName(QStringLiteral("Norvelle"));
+    QApplication::setApplicationVersion(QStringLiteral(NORVELLE_VERSION));
 
     QStringList pathProblems;
     norvelle::DependencyContainer::Options options;
     options.paths = norvelle::Paths::fromEnvironment(QProcessEnvironment::systemEnvironment(), &pathProblems);
     options.urlOpener = std::make_shared<norvelle::DesktopUrlOpener>();
-    // Qt 6.4 has no colour-scheme hint: a dark window background means a dark appearance.
-    options.darkAppearance = [] { return QApplication::palette().color(QPalette::Window).lightness() < 128; };
+    options.darkAppearance = [] { return norvelle::SettingsAppearance::applicationIsDark(); };
 
     norvelle::Logger::setPaths(options.paths);
     norvelle::DependencyContainer container(std::move(options));
