@@ -1,6 +1,7 @@
 #include "app/DependencyContainer.h"
 #include "platform/Paths.h"
 #include "ui/main/MainWindow.h"
+#include "ui/main/MenuBarController.h"
 #include "ui/platform/DesktopUrlOpener.h"
 #include "ui/settings/SettingsAppearance.h"
 #include "util/Logger.h"
@@ -30,6 +31,15 @@ int main(int argc, char* argv[])
         container.appState(), container.store(), container.contentViewModel(), container.sidebarViewModel(),
         container.detailViewModel(), container.settingsViewModel(), container.settings()});
     window.show();
+
+    norvelle::MenuBarController menuBar(container.store(), container.sidebarViewModel(), container.detailViewModel(),
+                                        container.appState());
+    QObject::connect(&menuBar, &norvelle::MenuBarController::activateApplicationRequested, &window, [&window] {
+        window.show();
+        window.raise();
+        window.activateWindow();
+    });
+    QObject::connect(&menuBar, &norvelle::MenuBarController::quitRequested, &app, &QApplication::quit);
 
     norvelle::Logger::info(QStringLiteral("Norvelle started"));
     const int status = app.exec();
