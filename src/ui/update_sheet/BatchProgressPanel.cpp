@@ -4,8 +4,10 @@
 #include "ui/main/components/SystemColors.h"
 #include "ui/update_sheet/UpdateSheetParts.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -121,9 +123,13 @@ void BatchProgressPanel::startRefresh()
         return;
     m_refresh->setEnabled(false);
     m_refresh->setText(QStringLiteral("Checking..."));
-    m_onRefreshApp().then(this, [this] {
-        m_refresh->setText(QStringLiteral("Refresh"));
-        m_refresh->setEnabled(true);
+    // The action may outlive the panel (the sheet can close meanwhile); the continuation runs on
+    // the main thread's application object and finds the panel only if it is still there.
+    m_onRefreshApp().then(QCoreApplication::instance(), [guard = QPointer<BatchProgressPanel>(this)] {
+        if (!guard)
+            return;
+        guard->m_refresh->setText(QStringLiteral("Refresh"));
+        guard->m_refresh->setEnabled(true);
     });
 }
 

@@ -12,6 +12,7 @@
 #include "viewmodels/DetailViewModel.h"
 #include "viewmodels/SidebarViewModel.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPointer>
@@ -163,7 +164,7 @@ void UpdateSheetView::startUpdates()
         return coordinator.updateApplications(applications, 1, [applications, handler](const UpdateProgress& p) {
             forwardProgressToMainActor(p, applications, handler);
         });
-    }).then(this, [this](QFuture<QList<Update::Result>> future) {
+    }).then(QCoreApplication::instance(), [guard](QFuture<QList<Update::Result>> future) {
         QList<Update::Result> results;
         try {
             results = future.result();
@@ -172,7 +173,8 @@ void UpdateSheetView::startUpdates()
             // as a failure in the log, never as a cancellation.
             Logger::error(QStringLiteral("Batch update failed: ") + describeException(std::current_exception()));
         }
-        finishBatch(results);
+        if (guard)
+            guard->finishBatch(results);
     });
 }
 
@@ -213,7 +215,10 @@ void UpdateSheetView::cancelBatch()
     refresh();
     Logger::info(QStringLiteral("Cancelling updates..."));
     AppCoordinator& coordinator = m_sidebarViewModel.coordinator();
-    runAsync([&coordinator] { coordinator.cancelUpdates(); }).then(this, [this](QFuture<void> future) {
+    // The sheet may be closed before the coordinator answers.
+    QPointer<UpdateSheetView> guard(this);
+    runAsync([&coordinator] { coordinator.cancelUpdates(); })
+        .then(QCoreApplication::instance(), [guard](QFuture<void> future) {
         try {
             future.waitForFinished();
         } catch (...) {
@@ -221,10 +226,12 @@ void UpdateSheetView::cancelBatch()
                           describeException(std::current_exception()));
         }
         Logger::info(QStringLiteral("Updates cancelled"));
-        m_isCancelling = false;
-        m_isProcessing = false;
-        m_hasCompleted = true;
-        refresh();
+        if (!guard)
+            return;
+        guard->m_isCancelling = false;
+        guard->m_isProcessing = false;
+        guard->m_hasCompleted = true;
+        guard->refresh();
     });
 }
 

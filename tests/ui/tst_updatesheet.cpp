@@ -1,0 +1,523 @@
+#include "tst_sidebarworld.h"
+
+#include "RenderToPng.h"
+#include "TestGate.h"
+#include "ui/main/components/BadgeChip.h"
+#include "ui/main/components/SourceBadgeView.h"
+#include "ui/main/components/SystemColors.h"
+#include "ui/update_sheet/BatchProgressPanel.h"
+#include "ui/update_sheet/FailedUpdateView.h"
+#include "ui/update_sheet/ProcessingView.h"
+#include "ui/update_sheet/ReviewView.h"
+#include "ui/update_sheet/UpdateSheetAppRow.h"
+#include "ui/update_sheet/UpdateSheetPresenter.h"
+#include "ui/update_sheet/UpdateSheetView.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+using namespace norvelle;
+using namespace norvelle::test;
+using Status = UpdateProgress::Status;
+using Phase = UpdateSheetView::Phase;
+
+namespace {
+
+using ApplicationList = QList<std::shared_ptr<Application>>;
+
+ApplicationList apps(const QStringList& specs)
+{
+    ApplicationList list;
+    for (const QString& spec : specs)
+        list.append(MainWindowTestWorld::app(spec));
+    return list;
+}
+
+QStringList names(const ApplicationList& list)
+{
+    QStringList out;
+    for (const auto& app : list)
+        out.append(app->name());
+    return out;
+}
+
+// The application names of the rows (or failed cards) under `section`, top to bottom.
+QStringList rowNames(const QWidget* section, const QString& rowName = QStringLiteral("appRow"))
+{
+    QStringList out;
+    if (!section)
+        return out;
+    for (const QWidget* row : section->findChildren<QWidget*>(rowName))
+        out.append(row->property("applicationName").toString());
+    return out;
+}
+
+QString badgeText(const QWidget* root, const QString& name)
+{
+    const auto* badge = root->findChild<BadgeChip*>(name);
+    return badge ? badge->text() : QStringLiteral("<none>");
+}
+
+QString labelText(const QWidget* root, const QString& name)
+{
+    const auto* label = root->findChild<QLabel*>(name);
+    return label ? label->text() : QStringLiteral("<none>");
+}
+
+bool shown(const QWidget* root, const QString& name)
+{
+    const auto* widget = root->findChild<QWidget*>(name);
+    return widget && !widget->isHidden();
+}
+
+UpdateProgress report(const std::shared_ptr<Application>& app, Status status, const QString& step = {})
+{
+    UpdateProgress progress;
+    progress.id = QUuid::createUuid();
+    progress.application = app;
+    progress.status = status;
+    progress.currentStep = step.isEmpty() ? toRawValue(status) + QStringLiteral(" step") : step;
+    progress.progress = 0.4;
+    return progress;
+}
+
+Update::Result result(const std::shared_ptr<Application>& app, bool success)
+{
+    Update::Result r;
+    r.id = QUuid::createUuid();
+    r.application = app;
+    r.success = success;
+    if (!success)
+        r.error = QStringLiteral("boom");
+    return r;
+}
+
+QPushButton* button(const QWidget* root, const QString& name)
+{
+    auto* found = root->findChild<QPushButton*>(name);
+    if (!found)
+        qWarning("no button %s", qPrintable(name));
+    return found;
+}
+
+} // namespace
+
+class TestUpdateSheet : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void review_data()
+    {
+        QTest::addColumn<QStringList>("batch");
+        QTest::addColumn<QStringList>("sudo");
+        QTest::addColumn<bool>("unavailableShown");
+
+        QTest::newRow("both lists") << QStringList{"Alpha*", "Beta*"} << QStringList{"Gamma*$"} << true;
+        QTest::newRow("no password apps") << QStringList{"Alpha*"} << QStringList{} << false;
+        QTest::newRow("only password apps") << QStringList{} << QStringList{"Gamma*$", "Delta*$"} << true;
+        QTest::newRow("both empty") << QStringList{} << QStringList{} << false;
+    }
+
+    void review()
+    {
+        QFETCH(QStringList, batch);
+        QFETCH(QStringList, sudo);
+        QFETCH(bool, unavailableShown);
+        const ApplicationList batchApps = apps(batch);
+        const ApplicationList sudoApps = apps(sudo);
+        ReviewView view(batchApps, sudoApps);
+
+        QCOMPARE(badgeText(&view, "availableCount"), QString::number(batch.size()));
+        const auto* password = view.findChild<QWidget*>("passwordRequiredApps");
+        QCOMPARE(password != nullptr, unavailableShown);
+        QCOMPARE(view.findChild<QWidget*>("divider") != nullptr, unavailableShown);
+        QStringList reviewRows, passwordRows;
+        for (const auto* row : view.findChildren<UpdateSheetAppRow*>()) {
+            (row->kind() == UpdateSheetAppRow::Kind::review ? reviewRows : passwordRows)
+                .append(row->application()->name());
+            // Every password row carries the password badge; review rows never do.
+            QCOMPARE(row->findChild<QWidget*>("passwordBadge") != nullptr,
+                     row->kind() == UpdateSheetAppRow::Kind::passwordRequired);
+        }
+        QCOMPARE(reviewRows, batch.replaceInStrings(QRegularExpression("[*$]"), QString()));
+        QCOMPARE(passwordRows, sudo.replaceInStrings(QRegularExpression("[*$]"), QString()));
+        if (unavailableShown) {
+            QCOMPARE(badgeText(&view, "unavailableCount"), QString::number(sudo.size()));
+            QCOMPARE(labelText(&view, "passwordNote"),
+                     QStringLiteral("These apps require your password to update. You can update them "
+                                    "individually from the main app list."));
+        }
+    }
+
+    void rowBadgeAndVersions()
+    {
+        // No update and no source: no badge, and the version line ends with the arrow alone.
+        auto bare = Application::create(QStringLiteral("Bare <b>x</b>"), QStringLiteral("com.example.bare"),
+                                        QUrl::fromLocalFile("/Applications/Bare.app"), QStringLiteral("1.0"),
+                                        QList<Application::Source>{});
+        UpdateSheetAppRow password(UpdateSheetAppRow::Kind::passwordRequired, bare);
+        QVERIFY(!password.findChild<SourceBadgeView*>());
+        QVERIFY(password.findChild<QWidget*>("passwordBadge"));
+        QCOMPARE(labelText(&password, "latestVersion"), QString());
+        const auto* name = password.findChild<QLabel*>("appName");
+        QCOMPARE(name->textFormat(), Qt::PlainText);
+        QCOMPARE(name->text(), bare->name());
+
+        // Without an update the first listed source names the badge; an update's source wins.
+        bare->setSource({Application::Source::appStore, Application::Source::homebrew});
+        QTRY_COMPARE(password.findChild<SourceBadgeView*>() ? password.findChild<SourceBadgeView*>()->source()
+                                                            : Application::Source::other,
+                     Application::Source::appStore);
+        bare->setUpdate(makeUpdate(QStringLiteral("2.0"), Update::Source::sparkle));
+        QTRY_COMPARE(labelText(&password, "latestVersion"), QStringLiteral("2.0"));
+        QCOMPARE(password.findChild<SourceBadgeView*>()->source(), Application::Source::sparkle);
+    }
+
+    void presenterSplitsAndFollowsTheFlag()
+    {
+        MainWindowTestWorld world;
+        auto sparkleSudo = MainWindowTestWorld::app("Spark*$", {Application::Source::sparkle});
+        world.store.setApplications(apps({"Alpha*", "Brew*$", "Plain", "Ignored*!"}) << sparkleSudo);
+        const auto split = UpdateSheetPresenter::split(world.store.applications());
+        QCOMPARE(names(split.applications), (QStringList{"Alpha", "Spark"}));
+        QCOMPARE(names(split.sudoRequiredApps), QStringList{"Brew"});
+
+        QWidget window;
+        UpdateSheetPresenter presenter(world.sidebar, world.detail, world.store, &window);
+        QVERIFY(!presenter.sheet());
+        world.sidebar.setShowUpdateSheet(true);
+        QVERIFY(presenter.sheet());
+        QCOMPARE(presenter.sheet()->size(), QSize(700, 450));
+        QCOMPARE(names(presenter.sheet()->applications()), (QStringList{"Alpha", "Spark"}));
+        QCOMPARE(labelText(presenter.sheet(), "sheetTitle"), QStringLiteral("Update Review"));
+        QCOMPARE(button(presenter.sheet(), "updateButton")->text(), QStringLiteral("Update (2)"));
+        button(presenter.sheet(), "cancelButton")->click();
+        QVERIFY(!world.sidebar.showUpdateSheet());
+        QTRY_VERIFY(!presenter.sheet());
+        QCOMPARE(world.coordinator.calls(), QStringList{});
+    }
+
+    void batchRunsOneAtATimeAndEndsOnTheResults()
+    {
+        MainWindowTestWorld world;
+        const ApplicationList batch = apps({"Alpha*", "Beta*", "Gamma*"});
+        world.store.setApplications(batch);
+        for (const auto& app : batch)
+            world.keepOnDisk(app);
+        world.updates->setUpdateError(batch.at(1)->bundleIdentifier(), QStringLiteral("Checksum mismatch"));
+        auto gate = world.gate();
+        world.updates->setUpdateGate(batch.at(0)->bundleIdentifier(), gate);
+
+        UpdateSheetView sheet(batch, {}, world.sidebar, world.detail, world.store);
+        QStringList seen;
+        connect(&sheet, &UpdateSheetView::stateChanged, &sheet, [&] {
+            if (sheet.currentProgress() && (seen.isEmpty() || seen.last() != sheet.currentProgress()->application->name()))
+                seen.append(sheet.currentProgress()->application->name());
+        });
+        button(&sheet, "updateButton")->click();
+        QCOMPARE(sheet.phase(), Phase::processing);
+        QCOMPARE(labelText(&sheet, "sheetSubtitle"), QStringLiteral("Updating 1 of 3 apps"));
+        QVERIFY(!sheet.currentProgress());
+        QVERIFY(shown(&sheet, "cancelBatchButton"));
+        QVERIFY(!shown(&sheet, "updateButton"));
+        // Before the first report: no current application, the queue from the second on.
+        QVERIFY(!sheet.findChild<QWidget*>("currentUpdate"));
+        QCOMPARE(labelText(&sheet, "percentText"), QStringLiteral("0%"));
+
+        QTRY_COMPARE(gate->arrivals(), 1);
+        QTRY_VERIFY(sheet.findChild<QWidget*>("currentUpdate"));
+        QCOMPARE(rowNames(sheet.findChild<QWidget*>("upNext")), (QStringList{"Beta", "Gamma"}));
+        test::renderToPng(&sheet, "updatesheet-processing");
+        gate->open();
+
+        QTRY_COMPARE(sheet.phase(), Phase::complete);
+        QCOMPARE(world.updates->chunks(),
+                 (QList<QStringList>{{"com.example.alpha"}, {"com.example.beta"}, {"com.example.gamma"}}));
+        QCOMPARE(seen, (QStringList{"Alpha", "Beta", "Gamma"}));
+        QCOMPARE(labelText(&sheet, "sheetSubtitle"), QStringLiteral("Update complete"));
+        QVERIFY(shown(&sheet, "doneButton"));
+        QVERIFY(!shown(&sheet, "cancelBatchButton"));
+        QVERIFY(!sheet.findChild<QWidget*>("updateInProgress"));
+        QCOMPARE(rowNames(sheet.findChild<QWidget*>("successfulUpdates")), (QStringList{"Alpha", "Gamma"}));
+        QCOMPARE(rowNames(sheet.findChild<QWidget*>("failedUpdates"), "failedCard"), QStringList{"Beta"});
+        QCOMPARE(badgeText(&sheet, "updatedCount"), QStringLiteral("2"));
+        QCOMPARE(badgeText(&sheet, "failedCount"), QStringLiteral("1"));
+        QVERIFY(world.log.contains(Logger::Level::info, "Update queue complete: 2 successful, 1 failed"));
+        test::renderToPng(&sheet, "updatesheet-results");
+
+        button(&sheet, "doneButton")->click();
+        QCOMPARE(sheet.result(), int(QDialog::Accepted));
+    }
+
+    void emptyBatchCompletesAtOnce()
+    {
+        MainWindowTestWorld world;
+        UpdateSheetView sheet({}, apps({"Locked*$"}), world.sidebar, world.detail, world.store);
+        QCOMPARE(sheet.overallProgress(), 0.0);
+        QPushButton* update = button(&sheet, "updateButton");
+        QCOMPARE(update->text(), QStringLiteral("Update (0)"));
+        QVERIFY(update->isEnabled());
+        test::renderToPng(&sheet, "updatesheet-review-empty");
+        update->click();
+        QTRY_COMPARE(sheet.phase(), Phase::complete);
+        QVERIFY(sheet.results().isEmpty());
+        QVERIFY(world.log.contains(Logger::Level::info, "Update queue complete: 0 successful, 0 failed"));
+    }
+
+    void cancelStopsBeforeTheNextApplication()
+    {
+        MainWindowTestWorld world;
+        const ApplicationList batch = apps({"Alpha*", "Beta*"});
+        world.store.setApplications(batch);
+        world.keepOnDisk(batch.at(0));
+        auto gate = world.gate();
+        world.updates->setUpdateGate(batch.at(0)->bundleIdentifier(), gate);
+
+        UpdateSheetView sheet(batch, {}, world.sidebar, world.detail, world.store);
+        button(&sheet, "updateButton")->click();
+        QTRY_COMPARE(gate->arrivals(), 1);
+        QPushButton* cancel = button(&sheet, "cancelBatchButton");
+        QCOMPARE(cancel->text(), QStringLiteral("Cancel"));
+        cancel->click();
+        QVERIFY(sheet.isCancelling());
+        QVERIFY(!cancel->isEnabled());
+        QVERIFY(shown(&sheet, "cancellingIndicator"));
+        test::renderToPng(&sheet, "updatesheet-cancelling");
+
+        // The coordinator's cancel returns while the first update still runs.
+        QTRY_COMPARE(sheet.phase(), Phase::complete);
+        QVERIFY(!sheet.isCancelling());
+        QCOMPARE(labelText(&sheet, "sheetSubtitle"), QStringLiteral("Update complete"));
+        QVERIFY(sheet.results().isEmpty());
+        QVERIFY(world.log.contains(Logger::Level::info, "Cancelling updates..."));
+        QVERIFY(world.log.contains(Logger::Level::info, "Updates cancelled"));
+
+        gate->open();
+        QTRY_COMPARE(sheet.results().size(), 1);
+        QCOMPARE(sheet.results().first().application->name(), QStringLiteral("Alpha"));
+        QCOMPARE(world.updates->chunks(), QList<QStringList>{{"com.example.alpha"}});
+        QCOMPARE(rowNames(sheet.findChild<QWidget*>("successfulUpdates")), QStringList{"Alpha"});
+    }
+
+    void progressReports_data()
+    {
+        QTest::addColumn<QList<int>>("apps");        // index into the batch, -1 for a stranger
+        QTest::addColumn<QList<Status>>("statuses");
+        QTest::addColumn<int>("completed");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("failedStep");     // of the batch's first application, "" for none
+        QTest::addColumn<bool>("detailUpdating");    // the selected (first) application
+
+        QTest::newRow("in flight") << QList<int>{0} << QList<Status>{Status::downloading} << 0 << 0 << "" << true;
+        QTest::newRow("completed") << QList<int>{0, 0} << QList<Status>{Status::installing, Status::completed}
+                                   << 1 << 0 << "" << false;
+        QTest::newRow("two failures count twice, the later stays")
+            << QList<int>{0, 0} << QList<Status>{Status::failed, Status::failed} << 2 << 0 << "failed 2" << false;
+        QTest::newRow("another application leaves the detail alone")
+            << QList<int>{1} << QList<Status>{Status::verifying} << 0 << 1 << "" << false;
+        QTest::newRow("a stranger changes nothing") << QList<int>{-1} << QList<Status>{Status::failed} << 0 << 0
+                                                    << "" << false;
+        QTest::newRow("cancelled does not count") << QList<int>{1} << QList<Status>{Status::cancelled} << 0 << 1
+                                                  << "" << false;
+    }
+
+    void progressReports()
+    {
+        QFETCH(QList<int>, apps);
+        QFETCH(QList<Status>, statuses);
+        QFETCH(int, completed);
+        QFETCH(int, index);
+        QFETCH(QString, failedStep);
+        QFETCH(bool, detailUpdating);
+        MainWindowTestWorld world;
+        const ApplicationList batch = ::apps({"Alpha*", "Beta*"});
+        const auto stranger = MainWindowTestWorld::app("Stranger*");
+        world.select(batch.at(0), batch.mid(1));
+        UpdateSheetView sheet(batch, {}, world.sidebar, world.detail, world.store);
+
+        for (int i = 0; i < apps.size(); ++i) {
+            const auto app = apps.at(i) < 0 ? stranger : batch.at(apps.at(i));
+            forwardProgressToMainActor(report(app, statuses.at(i), toRawValue(statuses.at(i)) + " " + QString::number(i + 1)),
+                                       batch, [&sheet](int position, const UpdateProgress& p) {
+                                           sheet.handleProgress(position, p);
+                                       });
+        }
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(sheet.completedAppsCount(), completed);
+        QCOMPARE(sheet.currentIndex(), index);
+        QCOMPARE(sheet.overallProgress(), completed / 2.0);
+        const auto failed = sheet.failedProgressMap().value(batch.at(0)->id());
+        QCOMPARE(failed.currentStep, failedStep);
+        QCOMPARE(world.detail.isUpdating(), detailUpdating);
+        const bool touchedSelected = apps.contains(0);
+        QCOMPARE(world.detail.updateProgress().has_value(), touchedSelected);
+    }
+
+    void processingChildren_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("status"); // -1: no report yet
+        QTest::addColumn<bool>("completed");
+        QTest::addColumn<QStringList>("upNext");
+        QTest::addColumn<bool>("current");
+        QTest::addColumn<bool>("panel");
+        QTest::addColumn<bool>("step");
+
+        QTest::newRow("before the first report") << 0 << -1 << false << QStringList{"B", "C"} << false << false << false;
+        QTest::newRow("queued") << 0 << int(Status::queued) << false << QStringList{"B", "C"} << true << true << false;
+        QTest::newRow("downloading") << 1 << int(Status::downloading) << false << QStringList{"C"} << true << true << true;
+        QTest::newRow("cancelled") << 1 << int(Status::cancelled) << false << QStringList{"C"} << true << true << true;
+        QTest::newRow("completed, last") << 2 << int(Status::completed) << false << QStringList{} << true << false << true;
+        QTest::newRow("failed") << 2 << int(Status::failed) << false << QStringList{} << true << false << true;
+        QTest::newRow("index past the end") << 5 << int(Status::installing) << false << QStringList{} << false << false
+                                            << false;
+        QTest::newRow("completed batch") << 0 << int(Status::installing) << true << QStringList{} << false << false
+                                         << false;
+    }
+
+    void processingChildren()
+    {
+        QFETCH(int, index);
+        QFETCH(int, status);
+        QFETCH(bool, completed);
+        QFETCH(QStringList, upNext);
+        QFETCH(bool, current);
+        QFETCH(bool, panel);
+        QFETCH(bool, step);
+        MainWindowTestWorld world;
+        ProcessingView::State state;
+        state.applications = apps({"A*", "B*", "C*"});
+        state.currentIndex = index;
+        if (status >= 0)
+            state.currentProgress = report(state.applications.value(qMin(index, 2)), Status(status));
+        state.hasCompleted = completed;
+        state.overallProgress = 0.999;
+        ProcessingView view(state, world.detail, world.store);
+
+        QCOMPARE(view.findChild<QWidget*>("updateInProgress") != nullptr, !completed);
+        if (!completed)
+            QCOMPARE(labelText(&view, "percentText"), QStringLiteral("99%"));
+        QCOMPARE(rowNames(view.findChild<QWidget*>("upNext")), upNext);
+        const auto* currentView = view.findChild<QWidget*>("currentUpdate");
+        QCOMPARE(currentView != nullptr, current);
+        if (currentView) {
+            QCOMPARE(currentView->findChild<QWidget*>("progressPanel") != nullptr, panel);
+            QCOMPARE(currentView->findChild<QWidget*>("currentStep") != nullptr, step);
+            const auto* latest = currentView->findChild<QLabel*>("latestVersion");
+            const QColor colour = latest->palette().color(QPalette::WindowText);
+            QCOMPARE(colour, Status(status) == Status::failed ? SystemColors::red() : SystemColors::green());
+        }
+        QVERIFY(!view.findChild<QWidget*>("resultsView"));
+    }
+
+    void percentText_data()
+    {
+        QTest::addColumn<double>("fraction");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("zero") << 0.0 << "0%";
+        QTest::newRow("half") << 0.5 << "50%";
+        QTest::newRow("never rounded up") << 0.999 << "99%";
+        QTest::newRow("done") << 1.0 << "100%";
+    }
+
+    void percentText()
+    {
+        QFETCH(double, fraction);
+        QFETCH(QString, text);
+        QCOMPARE(ProcessingView::percentText(fraction), text);
+    }
+
+    void resultsKeepOrderAndShareFailedPanels()
+    {
+        MainWindowTestWorld world;
+        const ApplicationList batch = apps({"A*", "B*", "C*", "D*"});
+        const QList<Update::Result> results{result(batch[0], false), result(batch[1], true), result(batch[2], false),
+                                            result(batch[3], true), result(batch[0], false)};
+        QHash<QUuid, UpdateProgress> failedMap{{batch[0]->id(), report(batch[0], Status::failed, "Checksum mismatch")}};
+        ProcessingView::State state{batch, 3, std::nullopt, 1.0, results, true, failedMap};
+        ProcessingView view(state, world.detail, world.store);
+
+        QCOMPARE(rowNames(view.findChild<QWidget*>("successfulUpdates")), (QStringList{"B", "D"}));
+        const auto cards = view.findChildren<QWidget*>("failedCard");
+        QCOMPARE(rowNames(view.findChild<QWidget*>("failedUpdates"), "failedCard"), (QStringList{"A", "C", "A"}));
+        // Keyed by application: both failures of A show its panel; C has none, so no refresh.
+        QCOMPARE(cards.at(0)->findChildren<BatchProgressPanel*>().size(), 1);
+        QCOMPARE(cards.at(1)->findChildren<BatchProgressPanel*>().size(), 0);
+        QCOMPARE(cards.at(2)->findChildren<BatchProgressPanel*>().size(), 1);
+        QCOMPARE(labelText(cards.at(0), "progressStep"), QStringLiteral("Checksum mismatch"));
+        // The error text of the result itself is not shown.
+        for (const auto* label : view.findChildren<QLabel*>())
+            QVERIFY(label->text() != QStringLiteral("boom"));
+        QVERIFY(!view.findChild<QWidget*>("updateInProgress"));
+        QVERIFY(!view.findChild<QWidget*>("upNext"));
+    }
+
+    void refreshFromAFailedCard_data()
+    {
+        QTest::addColumn<bool>("detailHoldsThisApp");
+        QTest::newRow("detail shows another application") << false;
+        QTest::newRow("detail already shows this application") << true;
+    }
+
+    void refreshFromAFailedCard()
+    {
+        QFETCH(bool, detailHoldsThisApp);
+        MainWindowTestWorld world;
+        const ApplicationList batch = apps({"A*", "B*"});
+        world.select(batch[1], {batch[0]});
+        world.keepOnDisk(batch[0]);
+        const UpdateProgress failed = report(batch[0], Status::failed, "Download failed");
+        const UpdateProgress earlier = report(batch[0], Status::downloading);
+        world.detail.setUpdateProgress(detailHoldsThisApp ? earlier : report(batch[1], Status::installing));
+        auto gate = world.gate();
+        world.coordinator.setGate(Op::refreshApplication, gate);
+
+        FailedUpdateView view(world.detail, world.store, {result(batch[0], false), result(batch[1], false)},
+                              {{batch[0]->id(), failed}});
+        const auto cards = view.findChildren<QWidget*>("failedCard");
+        QPushButton* refresh = cards.at(0)->findChild<QPushButton*>("refreshButton");
+        QVERIFY(refresh);
+        QVERIFY(!cards.at(1)->findChild<QPushButton*>("refreshButton"));
+        refresh->click();
+
+        QCOMPARE(world.store.selectedApplicationId(), std::optional(batch[0]->id()));
+        QCOMPARE(world.detail.updateProgress()->id, detailHoldsThisApp ? earlier.id : failed.id);
+        QCOMPARE(refresh->text(), QStringLiteral("Checking..."));
+        QTRY_COMPARE(gate->arrivals(), 1);
+        QVERIFY(shown(cards.at(0), "refreshState"));
+        QCOMPARE(labelText(cards.at(0), "refreshState"), QStringLiteral("Refreshing..."));
+        QVERIFY(!shown(cards.at(1), "refreshState"));
+        gate->open();
+        QTRY_COMPARE(labelText(cards.at(0), "refreshState"), QStringLiteral("Refreshed Successfully!"));
+        // The action ends after the success has been shown for its while.
+        QCOMPARE(refresh->text(), QStringLiteral("Checking..."));
+        QTRY_COMPARE(world.pauses.pending(), 1);
+        world.pauses.endOldest();
+        QTRY_COMPARE(refresh->text(), QStringLiteral("Refresh"));
+        QTRY_VERIFY(!shown(cards.at(0), "refreshState"));
+        QCOMPARE(world.coordinator.calls(), QStringList{"refreshApplication A"});
+    }
+
+    void renderPhases()
+    {
+        MainWindowTestWorld world;
+        const ApplicationList batch = apps({"Alpha*", "Beta*", "Gamma*"});
+        UpdateSheetView review(batch, apps({"Locked*$"}), world.sidebar, world.detail, world.store);
+        QVERIFY(!test::renderToPng(&review, "updatesheet-review").isEmpty());
+
+        ProcessingView::State state{batch, 1, report(batch[1], Status::downloading, "Downloading Beta..."), 0.34,
+                                    {result(batch[0], true)}, false, {}};
+        ProcessingView processing(state, world.detail, world.store);
+        QVERIFY(!test::renderToPng(&processing, "updatesheet-processing-view", QSize(700, 900)).isEmpty());
+
+        state.hasCompleted = true;
+        state.results = {result(batch[0], true), result(batch[1], false)};
+        state.failedProgressMap = {{batch[1]->id(), report(batch[1], Status::failed, "Checksum mismatch")}};
+        ProcessingView results(state, world.detail, world.store);
+        QVERIFY(!test::renderToPng(&results, "updatesheet-results-view", QSize(700, 500)).isEmpty());
+    }
+};
+
+QTEST_MAIN(TestUpdateSheet)
+#include "tst_updatesheet.moc"
