@@ -300,6 +300,24 @@ private Q_SLOTS:
         QCOMPARE(rowNames(sheet.findChild<QWidget*>("successfulUpdates")), QStringList{"Alpha"});
     }
 
+    void closingMidBatchLeavesTheBatchRunning()
+    {
+        MainWindowTestWorld world;
+        const ApplicationList batch = apps({"Alpha*", "Beta*"});
+        world.store.setApplications(batch);
+        auto gate = world.gate();
+        world.updates->setUpdateGate(batch.at(0)->bundleIdentifier(), gate);
+        auto* sheet = new UpdateSheetView(batch, {}, world.sidebar, world.detail, world.store);
+        button(sheet, "updateButton")->click();
+        QTRY_COMPARE(gate->arrivals(), 1);
+        button(sheet, "cancelBatchButton")->click();
+        delete sheet;
+        gate->open();
+        QTRY_VERIFY(!world.coordinator.isUpdating());
+        QTRY_VERIFY(world.log.contains(Logger::Level::info, "Updates cancelled"));
+        QVERIFY(!world.log.containsPrefix(Logger::Level::info, "Update queue complete"));
+    }
+
     void progressReports_data()
     {
         QTest::addColumn<QList<int>>("apps");        // index into the batch, -1 for a stranger

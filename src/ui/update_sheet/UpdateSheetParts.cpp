@@ -34,8 +34,9 @@ QLabel* UpdateSheetParts::label(const QString& text, const QFont& font, const QC
 
 QLabel* UpdateSheetParts::sectionTitle(const QString& text, QWidget* parent)
 {
+    // 20 points beside a 13-point body, scaled like the text styles.
     QFont title = TextStyles::font(TextStyles::Style::body, QFont::Medium);
-    title.setPointSizeF(20);
+    title.setPointSizeF(title.pointSizeF() * 20.0 / 13.0);
     return label(text, title, SystemColors::primary(), parent);
 }
 
