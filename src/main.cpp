@@ -2,6 +2,7 @@
 #include "platform/Paths.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/MenuBarController.h"
+#include "ui/update_sheet/UpdateSheetPresenter.h"
 #include "ui/platform/DesktopUrlOpener.h"
 #include "ui/settings/SettingsAppearance.h"
 #include "util/Logger.h"
@@ -31,6 +32,8 @@ int main(int argc, char* argv[])
         container.appState(), container.store(), container.contentViewModel(), container.sidebarViewModel(),
         container.detailViewModel(), container.settingsViewModel(), container.settings()});
     window.show();
+    norvelle::UpdateSheetPresenter updateSheet(container.sidebarViewModel(), container.detailViewModel(),
+                                               container.store(), &window);
 
     norvelle::MenuBarController menuBar(container.store(), container.sidebarViewModel(), container.detailViewModel(),
                                         container.appState());
