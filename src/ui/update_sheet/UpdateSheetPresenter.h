@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/Application.h"
+#include "ui/update_sheet/UpdateSheetView.h"
 
 #include <QList>
 #include <QObject>
@@ -14,7 +15,6 @@ namespace norvelle {
 class ApplicationStore;
 class DetailViewModel;
 class SidebarViewModel;
-class UpdateSheetView;
 
 // Opens the batch-update sheet over `window` while SidebarViewModel::showUpdateSheet is true,
 // with the store's applications that have an update and are not ignored, split into the batch
