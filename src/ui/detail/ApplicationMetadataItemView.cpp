@@ -20,6 +20,7 @@ QLabel* cellLabel(const QString& text, const QFont& font, const QColor& color, c
     label->setFont(font);
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::Text, color); // on a Base background labels draw in Text
     label->setPalette(palette);
     return label;
 }

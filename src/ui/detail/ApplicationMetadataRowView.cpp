@@ -15,6 +15,19 @@ namespace norvelle {
 
 namespace {
 
+QFrame* divider(QFrame::Shape shape, const char* name, QWidget* parent)
+{
+    auto* line = new QFrame(parent);
+    line->setObjectName(QString::fromLatin1(name));
+    line->setFrameShape(shape);
+    line->setFrameShadow(QFrame::Plain);
+    QPalette palette = line->palette();
+    palette.setColor(QPalette::WindowText, SystemColors::tertiary());
+    palette.setColor(QPalette::Text, SystemColors::tertiary());
+    line->setPalette(palette);
+    return line;
+}
+
 using Source = Application::Source;
 
 std::optional<Source> primarySource(const QList<Source>& sources)
@@ -192,20 +205,15 @@ void ApplicationMetadataRowView::rebuild()
         row->addWidget(item, 1);
         if (i + 1 < list.size()) {
             row->addSpacing(8);
-            auto* divider = new QFrame(m_content);
-            divider->setObjectName(QStringLiteral("metadataDivider"));
-            divider->setFrameShape(QFrame::VLine);
-            divider->setFixedHeight(35);
-            row->addWidget(divider);
+            auto* between = divider(QFrame::VLine, "metadataDivider", m_content);
+            between->setFixedHeight(35);
+            row->addWidget(between);
             row->addSpacing(8);
         }
     }
     row->addStretch();
     column->addLayout(row);
-    auto* divider = new QFrame(m_content);
-    divider->setObjectName(QStringLiteral("metadataRowDivider"));
-    divider->setFrameShape(QFrame::HLine);
-    column->addWidget(divider);
+    column->addWidget(divider(QFrame::HLine, "metadataRowDivider", m_content));
     layout()->addWidget(m_content);
 }
 

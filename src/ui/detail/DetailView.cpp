@@ -35,6 +35,7 @@ QLabel* centredLabel(const QString& text, const QFont& font, const QColor& color
     label->setFont(font);
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::Text, color); // on a Base background labels draw in Text
     label->setPalette(palette);
     return label;
 }
@@ -103,6 +104,7 @@ DetailView::DetailView(const ViewEnvironment& environment, UrlOpener* urlOpener,
     m_scroll->setWidgetResizable(true);
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_stack->addWidget(m_scroll);
 
     ApplicationStore* store = &m_env.store;

@@ -1,6 +1,7 @@
 #include "ui/detail/SelectedApplicationDetailsView.h"
 
 #include "app/AppState.h"
+#include "ui/SymbolIcons.h"
 #include "ui/detail/SkippedVersionView.h"
 #include "ui/main/components/SystemColors.h"
 #include "ui/main/components/TextStyles.h"
@@ -31,6 +32,7 @@ QLabel* plainLabel(const QFont& font, const QColor& color, const char* name, QWi
     label->setFont(font);
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::Text, color); // on a Base background labels draw in Text
     label->setPalette(palette);
     return label;
 }
@@ -39,6 +41,7 @@ void setTextColor(QLabel* label, const QColor& color)
 {
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::Text, color); // on a Base background labels draw in Text
     label->setPalette(palette);
 }
 
@@ -46,7 +49,11 @@ void setTextColor(QLabel* label, const QColor& color)
 QPixmap roundedIcon(const QUrl& path, int size, qreal ratio)
 {
     static const QFileIconProvider provider;
-    const QPixmap source = provider.icon(QFileInfo(path.toLocalFile())).pixmap(QSize(size, size), ratio);
+    QIcon icon = provider.icon(QFileInfo(path.toLocalFile()));
+    // A bundle that is gone, or a desktop without icons, still gets a picture.
+    if (icon.isNull() || icon.availableSizes().isEmpty())
+        icon = SymbolIcons::icon(QStringLiteral("app.dashed"), SystemColors::secondary());
+    const QPixmap source = icon.pixmap(QSize(size, size), ratio);
     QPixmap result(QSize(size, size) * ratio);
     result.setDevicePixelRatio(ratio);
     result.fill(Qt::transparent);
@@ -141,6 +148,10 @@ SelectedApplicationDetailsView::SelectedApplicationDetailsView(std::shared_ptr<A
     divider->setObjectName(QStringLiteral("headerDivider"));
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Plain);
+    QPalette dividerPalette = divider->palette();
+    dividerPalette.setColor(QPalette::WindowText, SystemColors::tertiary());
+    dividerPalette.setColor(QPalette::Text, SystemColors::tertiary());
+    divider->setPalette(dividerPalette);
     outer->addWidget(divider);
 
     connect(m_primary, &QPushButton::clicked, this, &SelectedApplicationDetailsView::primaryClicked);

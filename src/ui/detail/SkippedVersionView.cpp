@@ -20,6 +20,7 @@ QLabel* plainLabel(const QString& text, const QFont& font, const QColor& color, 
     label->setFont(font);
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::Text, color); // on a Base background labels draw in Text
     label->setPalette(palette);
     return label;
 }
