@@ -233,6 +233,7 @@ private Q_SLOTS:
         Pane pane(world);
         QTRY_COMPARE(pane.actionRow(), expected);
         QCOMPARE(pane.view.header()->state().progressPanel.has_value(), ownProgress);
+        QTRY_COMPARE(pane.shows("updateProgressView"), ownProgress);
         // The brew doctor button looks at the view model's flag, whoever updates.
         QVERIFY(!pane.button("brewDoctorButton")->isEnabled());
     }
@@ -266,6 +267,9 @@ private Q_SLOTS:
         QCOMPARE(shownProgress.status, UpdateProgress::Status::failed);
         QCOMPARE(shownProgress.currentStep, step);
         QCOMPARE(pane.find<QLabel>("latestVersion")->palette().color(QPalette::WindowText), SystemColors::red());
+        QTRY_VERIFY(pane.shows("updateProgressView"));
+        QCOMPARE(pane.find<QLabel>("updateStatusTitle")->text(), QStringLiteral("Failed to Update"));
+        QCOMPARE(pane.find<QLabel>("updateCurrentStep")->text(), step);
     }
 
     void adoptableCaskHidesLiveProgress()
@@ -276,6 +280,24 @@ private Q_SLOTS:
         Pane pane(world);
         QTRY_VERIFY(pane.view.header());
         QVERIFY(!pane.view.header()->state().progressPanel);
+        QVERIFY(!pane.shows("updateProgressView"));
+    }
+
+    // The panel follows the published records and goes when the record is cleared.
+    void progressPanelFollowsTheRecords()
+    {
+        MainWindowTestWorld world;
+        auto app = world.select(MainWindowTestWorld::app(QStringLiteral("Alpha*")));
+        Pane pane(world);
+        QTRY_VERIFY(pane.view.header());
+        QVERIFY(!pane.shows("updateProgressView"));
+        world.detail.setUpdateProgress(progressOf(app, UpdateProgress::Status::downloading, 0.25));
+        QTRY_VERIFY(pane.shows("updateProgressView"));
+        QCOMPARE(pane.find<QLabel>("updatePercentage")->text(), QStringLiteral("25%"));
+        world.detail.setUpdateProgress(progressOf(app, UpdateProgress::Status::installing, 0.75));
+        QTRY_COMPARE(pane.find<QLabel>("updatePercentage")->text(), QStringLiteral("75%"));
+        world.detail.setUpdateProgress(std::nullopt);
+        QTRY_VERIFY(!pane.shows("updateProgressView"));
     }
 
     void releaseNotesFollowTheUpdateSource_data()

@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "ui/SymbolIcons.h"
 #include "ui/detail/SkippedVersionView.h"
+#include "ui/detail/UpdateProgressView.h"
 #include "ui/main/components/SystemColors.h"
 #include "ui/main/components/TextStyles.h"
 #include "util/Async.h"
@@ -86,6 +87,7 @@ SelectedApplicationDetailsView::SelectedApplicationDetailsView(std::shared_ptr<A
 {
     setObjectName(QStringLiteral("selectedApplicationDetails"));
     auto* outer = new QVBoxLayout(this);
+    m_layout = outer;
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(12);
 
@@ -216,6 +218,17 @@ void SelectedApplicationDetailsView::sync()
 
     m_skipped->setVisible(m_state.showSkippedNotice);
     m_skipped->sync();
+
+    if (m_state.progressPanel && m_progressView) {
+        m_progressView->setProgress(*m_state.progressPanel);
+    } else if (m_state.progressPanel) {
+        m_progressView = new UpdateProgressView(*m_state.progressPanel, m_callbacks.onRefreshApp, m_viewModel, this);
+        // Under the skipped notice, above the divider.
+        m_layout->insertWidget(m_layout->indexOf(m_skipped) + 1, m_progressView);
+    } else if (m_progressView) {
+        m_progressView->deleteLater();
+        m_progressView = nullptr;
+    }
 }
 
 void SelectedApplicationDetailsView::primaryClicked()

@@ -18,6 +18,7 @@ class AppState;
 class DetailViewModel;
 class SettingsViewModel;
 class SkippedVersionView;
+class UpdateProgressView;
 
 // The top of the detail pane: icon, name and versions of the selected application, its
 // update / skip / ignore buttons and the status notices that belong to it now. Clicks go to
@@ -45,6 +46,8 @@ public:
     void setInputs(const DetailRules::HeaderInputs& inputs);
     // What the header shows now.
     const DetailRules::Header& state() const { return m_state; }
+    // Null while no update progress shows.
+    UpdateProgressView* progressView() const { return m_progressView; }
     const std::shared_ptr<Application>& application() const { return m_application; }
 
 Q_SIGNALS:
@@ -71,6 +74,8 @@ private:
     QPushButton* m_skip = nullptr;
     QPushButton* m_ignore = nullptr;
     SkippedVersionView* m_skipped = nullptr;
+    UpdateProgressView* m_progressView = nullptr;
+    QVBoxLayout* m_layout = nullptr;
     ObserverToken m_observer; // last member: unregistered before the widgets go
 };
 
