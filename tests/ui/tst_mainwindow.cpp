@@ -164,10 +164,10 @@ private Q_SLOTS:
         world.store.setApplications({alpha});
         world.appState.setHasCompletedWelcomeTour(true);
         MainWindow window(world.viewEnvironment());
-        auto* detail = window.findChild<QLabel*>("detailPlaceholder");
-        QCOMPARE(detail->text(), QString());
+        QVERIFY(window.findChild<QWidget*>("noApplicationSelected")->isVisibleTo(&window));
         world.store.setSelectedApplicationId(alpha->id());
-        QCOMPARE(detail->text(), QStringLiteral("Alpha"));
+        QTRY_VERIFY(window.findChild<QLabel*>("applicationName"));
+        QCOMPARE(window.findChild<QLabel*>("applicationName")->text(), QStringLiteral("Alpha"));
     }
 
     // A small world drawn once, for a look at the layout.

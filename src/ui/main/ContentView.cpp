@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "services/ApplicationStore.h"
+#include "ui/detail/DetailView.h"
 #include "ui/main/SidebarView.h"
 #include "ui/main/FollowUp.h"
 #include "viewmodels/SidebarViewModel.h"
@@ -29,14 +30,7 @@ ContentView::ContentView(const ViewEnvironment& environment, QWidget* parent)
     m_sidebar->setFixedWidth(sidebarWidth);
     m_splitter->addWidget(m_sidebar);
 
-    // Stands in for the detail pane: the selected application's name.
-    m_detail = new QLabel(m_splitter);
-    m_detail->setObjectName(QStringLiteral("detailPlaceholder"));
-    m_detail->setTextFormat(Qt::PlainText);
-    m_detail->setAlignment(Qt::AlignCenter);
-    m_detail->setAutoFillBackground(true);
-    m_detail->setBackgroundRole(QPalette::Base);
-    m_splitter->addWidget(m_detail);
+    m_splitter->addWidget(new DetailView(m_env, nullptr, m_splitter));
     m_splitter->setStretchFactor(0, 0);
     m_splitter->setStretchFactor(1, 1);
     layout->addWidget(m_splitter);
@@ -105,7 +99,8 @@ void ContentView::syncAlert()
 void ContentView::updateDetail()
 {
     const auto application = m_env.store.selectedApplication();
-    m_detail->setText(application ? application->name() : QString());
+    if (m_detail)
+        m_detail->setText(application ? application->name() : QString());
 }
 
 } // namespace norvelle

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "model/Application.h"
+#include "util/ObserverToken.h"
+
+#include <QDateTime>
+#include <QUrl>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QHBoxLayout;
+
+namespace norvelle {
+
+class UrlOpener;
+
+// The band of small facts under the header: where updates come from, when the pending update
+// was released, when updates were last looked for, and the homepage or the download size.
+// Absent (no cells, no divider) when it would have nothing to say but "Unknown".
+class ApplicationMetadataRowView : public QWidget {
+    Q_OBJECT
+
+public:
+    struct Cell {
+        QString title;
+        QString value;
+        std::optional<QString> subtitle;
+        std::optional<QUrl> link; // the cell opens it when clicked
+    };
+
+    // `urlOpener` may be null: links then do nothing.
+    ApplicationMetadataRowView(std::shared_ptr<Application> application, std::optional<QDateTime> lastUpdateCheck,
+                               UrlOpener* urlOpener, QWidget* parent = nullptr);
+    ~ApplicationMetadataRowView() override;
+
+    void setLastUpdateCheck(const std::optional<QDateTime>& lastUpdateCheck);
+
+    // The cells for the application as it is at `now`; empty when the row is absent.
+    static QList<Cell> cells(const Application::Snapshot& application,
+                             const std::optional<QDateTime>& lastUpdateCheck, const QDateTime& now);
+    static QString appStoreAddress(const QString& appID);
+    static QString caskAddress(const QString& caskName);
+
+private:
+    void rebuild();
+
+    std::shared_ptr<Application> m_application;
+    std::optional<QDateTime> m_lastUpdateCheck;
+    UrlOpener* m_urlOpener;
+    QWidget* m_content = nullptr;
+    ObserverToken m_observer; // last member: unregistered before the widgets go
+};
+
+} // namespace norvelle

@@ -1,0 +1,236 @@
+#include "ui/detail/DetailView.h"
+
+#include "app/AppState.h"
+#include "services/ApplicationStore.h"
+#include "ui/SymbolIcons.h"
+#include "ui/detail/ApplicationMetadataRowView.h"
+#include "ui/detail/DetailRules.h"
+#include "ui/detail/ReleaseNotesView.h"
+#include "ui/detail/SelectedApplicationDetailsView.h"
+#include "ui/main/components/SystemColors.h"
+#include "ui/main/components/TextStyles.h"
+#include "viewmodels/DetailViewModel.h"
+#include "viewmodels/SidebarViewModel.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStackedLayout>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace norvelle {
+
+namespace {
+
+QLabel* centredLabel(const QString& text, const QFont& font, const QColor& color, const char* name, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignCenter);
+    label->setFont(font);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::Text, color); // on a Base background labels draw in Text
+    label->setPalette(palette);
+    return label;
+}
+
+QPushButton* toolbarButton(const QString& symbol, const QString& help, const char* name, QWidget* parent)
+{
+    auto* button = new QPushButton(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setIcon(SymbolIcons::icon(symbol));
+    button->setIconSize(QSize(20, 20));
+    button->setToolTip(help);
+    button->setFlat(true);
+    return button;
+}
+
+} // namespace
+
+DetailView::DetailView(const ViewEnvironment& environment, UrlOpener* urlOpener, QWidget* parent)
+    : QWidget(parent), m_env(environment), m_urlOpener(urlOpener)
+{
+    setObjectName(QStringLiteral("detailView"));
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Base);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+
+    auto* toolbar = new QHBoxLayout;
+    toolbar->setContentsMargins(12, 8, 12, 0);
+    toolbar->setSpacing(8);
+    toolbar->addStretch();
+    m_brewDoctorButton = toolbarButton(QStringLiteral("stethoscope"), QStringLiteral("Run Brew Doctor"),
+                                       "brewDoctorButton", this);
+    connect(m_brewDoctorButton, &QPushButton::clicked, this, [this] { setShowBrewDoctorSheet(true); });
+    toolbar->addWidget(m_brewDoctorButton);
+    auto* settings = toolbarButton(QStringLiteral("gearshape"), QStringLiteral("Settings"), "settingsButton", this);
+    connect(settings, &QPushButton::clicked, this, [this] { Q_EMIT openWindowRequested(QStringLiteral("settings")); });
+    toolbar->addWidget(settings);
+    outer->addLayout(toolbar);
+
+    auto* stackHost = new QWidget(this);
+    m_stack = new QStackedLayout(stackHost);
+    outer->addWidget(stackHost, 1);
+
+    m_emptyState = new QWidget(stackHost);
+    m_emptyState->setObjectName(QStringLiteral("noApplicationSelected"));
+    auto* empty = new QVBoxLayout(m_emptyState);
+    empty->addStretch();
+    auto* symbol = new QLabel(m_emptyState);
+    symbol->setObjectName(QStringLiteral("emptyStateSymbol"));
+    symbol->setAlignment(Qt::AlignCenter);
+    symbol->setPixmap(SymbolIcons::pixmap(QStringLiteral("app.dashed"), 48, SystemColors::secondary(),
+                                          devicePixelRatioF()));
+    empty->addWidget(symbol);
+    empty->addWidget(centredLabel(QStringLiteral("No Application Selected"),
+                                  TextStyles::font(TextStyles::Style::title2, QFont::Bold), SystemColors::primary(),
+                                  "emptyStateTitle", m_emptyState));
+    empty->addWidget(centredLabel(QStringLiteral("Select an application from the sidebar"),
+                                  TextStyles::font(TextStyles::Style::body), SystemColors::secondary(),
+                                  "emptyStateDescription", m_emptyState));
+    empty->addStretch();
+    m_stack->addWidget(m_emptyState);
+
+    m_scroll = new QScrollArea(stackHost);
+    m_scroll->setObjectName(QStringLiteral("detailScroll"));
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_stack->addWidget(m_scroll);
+
+    ApplicationStore* store = &m_env.store;
+    DetailViewModel* vm = &m_env.detailViewModel;
+    SidebarViewModel* sidebar = &m_env.sidebarViewModel;
+    connect(store, &ApplicationStore::selectedApplicationIdChanged, this, &DetailView::scheduleSync);
+    connect(store, &ApplicationStore::applicationsChanged, this, &DetailView::scheduleSync);
+    connect(store, &ApplicationStore::environmentStatusChanged, this, &DetailView::scheduleSync);
+    connect(store, &ApplicationStore::lastUpdateCheckChanged, this, &DetailView::scheduleSync);
+    connect(store, &ApplicationStore::applicationChanged, this,
+            [this](const std::shared_ptr<Application>& application) {
+                if (sameApplication(application, m_shown))
+                    scheduleSync();
+            });
+    connect(vm, &DetailViewModel::isIgnoringChanged, this, &DetailView::scheduleSync);
+    connect(vm, &DetailViewModel::isUpdatingChanged, this, &DetailView::scheduleSync);
+    connect(vm, &DetailViewModel::isSkippingVersionChanged, this, &DetailView::scheduleSync);
+    connect(vm, &DetailViewModel::isAdoptingChanged, this, &DetailView::scheduleSync);
+    connect(vm, &DetailViewModel::updateProgressChanged, this, &DetailView::scheduleSync);
+    connect(vm, &DetailViewModel::adoptionProgressChanged, this, &DetailView::scheduleSync);
+    connect(sidebar, &SidebarViewModel::isDiscoveringChanged, this, &DetailView::scheduleSync);
+    connect(sidebar, &SidebarViewModel::isCheckingUpdatesChanged, this, &DetailView::scheduleSync);
+    sync();
+}
+
+DetailView::~DetailView() = default;
+
+void DetailView::setShowBrewDoctorSheet(bool value)
+{
+    if (m_showBrewDoctorSheet == value)
+        return;
+    m_showBrewDoctorSheet = value;
+    Q_EMIT showBrewDoctorSheetChanged(value);
+}
+
+void DetailView::scheduleSync()
+{
+    // Several changes of one step (a click sets flags and progress together) redraw once,
+    // and never inside the click of a button that the redraw may replace.
+    if (m_syncScheduled)
+        return;
+    m_syncScheduled = true;
+    QTimer::singleShot(0, this, [this] {
+        m_syncScheduled = false;
+        sync();
+    });
+}
+
+void DetailView::buildContent(const std::shared_ptr<Application>& application)
+{
+    if (m_content) {
+        m_scroll->takeWidget();
+        m_content->deleteLater();
+    }
+    m_content = nullptr;
+    m_header = nullptr;
+    m_metadata = nullptr;
+    m_releaseNotes = nullptr;
+    m_shown = application;
+    if (!application)
+        return;
+
+    m_content = new QWidget;
+    m_content->setObjectName(QStringLiteral("detailContent"));
+    m_contentLayout = new QVBoxLayout(m_content);
+    m_contentLayout->setContentsMargins(20, 0, 20, 20);
+    m_contentLayout->setSpacing(12);
+
+    DetailViewModel* vm = &m_env.detailViewModel;
+    SelectedApplicationDetailsView::Callbacks callbacks;
+    // Reads the flag when the click comes, as the application is then.
+    callbacks.onIgnore = [vm, application] {
+        if (application->ignored())
+            vm->unignoreApplication();
+        else
+            vm->ignoreApplication();
+    };
+    callbacks.onUpdate = [vm] { vm->updateApplication(); };
+    callbacks.onSkipVersion = [vm] { vm->skipVersion(); };
+    callbacks.onUnskipVersion = [vm] { vm->unskipVersion(); };
+    // The header's panels do not wait for the refresh; its own panel reports it.
+    callbacks.onRefreshApp = [vm] {
+        vm->refreshApplication();
+        return QtFuture::makeReadyFuture();
+    };
+    m_header = new SelectedApplicationDetailsView(application, m_env.appState, *vm, m_env.settingsViewModel,
+                                                  std::move(callbacks), m_content);
+    connect(m_header, &SelectedApplicationDetailsView::openWindowRequested, this, &DetailView::openWindowRequested);
+    m_contentLayout->addWidget(m_header);
+    m_metadata = new ApplicationMetadataRowView(application, m_env.store.lastUpdateCheck(), m_urlOpener, m_content);
+    m_contentLayout->addWidget(m_metadata);
+    m_contentLayout->addStretch();
+    m_scroll->setWidget(m_content);
+}
+
+void DetailView::sync()
+{
+    const auto environment = m_env.store.environmentStatus();
+    DetailViewModel& vm = m_env.detailViewModel;
+    m_brewDoctorButton->setVisible(DetailRules::hasHomebrew(environment));
+    m_brewDoctorButton->setEnabled(!m_env.sidebarViewModel.isDiscovering()
+                                   && !m_env.sidebarViewModel.isCheckingUpdates() && !vm.isUpdating());
+
+    const auto application = m_env.store.selectedApplication();
+    if (!sameApplication(application, m_shown))
+        buildContent(application);
+    if (!application) {
+        m_stack->setCurrentWidget(m_emptyState);
+        return;
+    }
+    m_stack->setCurrentWidget(m_scroll);
+
+    const Application::Snapshot app = application->snapshot();
+    m_header->setInputs(DetailRules::headerInputs(app, vm.isIgnoring(), vm.isUpdating(), vm.isSkippingVersion(),
+                                                  vm.isAdopting(), vm.updateProgress(), vm.adoptionProgress()));
+    m_metadata->setLastUpdateCheck(m_env.store.lastUpdateCheck());
+
+    const DetailRules::Panels panels = DetailRules::panels(app, environment);
+    if (panels.releaseNotes && !m_releaseNotes) {
+        m_releaseNotes = new ReleaseNotesView(application, m_content);
+        // Under the header and the metadata row, above the closing stretch.
+        m_contentLayout->insertWidget(2, m_releaseNotes);
+    } else if (!panels.releaseNotes && m_releaseNotes) {
+        m_releaseNotes->deleteLater();
+        m_releaseNotes = nullptr;
+    }
+}
+
+} // namespace norvelle

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "model/Application.h"
+#include "ui/main/ViewEnvironment.h"
+
+#include <QUuid>
+#include <QWidget>
+#include <memory>
+
+class QLabel;
+class QPushButton;
+class QScrollArea;
+class QStackedLayout;
+class QVBoxLayout;
+
+namespace norvelle {
+
+class ApplicationMetadataRowView;
+class ReleaseNotesView;
+class SelectedApplicationDetailsView;
+class UrlOpener;
+
+// The detail column: the selected application's header, metadata and release notes, each
+// under its own condition, or "No Application Selected". The system-wide update and adoption
+// progress reach the panels only when they belong to the application on screen. Every click
+// goes to one DetailViewModel operation.
+class DetailView : public QWidget {
+    Q_OBJECT
+
+public:
+    // `urlOpener` opens the metadata links; null opens nothing.
+    explicit DetailView(const ViewEnvironment& environment, UrlOpener* urlOpener = nullptr,
+                        QWidget* parent = nullptr);
+    ~DetailView() override;
+
+    SelectedApplicationDetailsView* header() const { return m_header; }
+    ApplicationMetadataRowView* metadataRow() const { return m_metadata; }
+    ReleaseNotesView* releaseNotes() const { return m_releaseNotes; }
+    bool showBrewDoctorSheet() const { return m_showBrewDoctorSheet; }
+    void setShowBrewDoctorSheet(bool value);
+
+Q_SIGNALS:
+    // Asks for the window with this id ("settings") to be opened or brought forward.
+    void openWindowRequested(const QString& id);
+    void showBrewDoctorSheetChanged(bool value);
+
+private:
+    void scheduleSync();
+    void sync();
+    void buildContent(const std::shared_ptr<Application>& application);
+
+    ViewEnvironment m_env;
+    UrlOpener* m_urlOpener;
+    bool m_showBrewDoctorSheet = false;
+    bool m_syncScheduled = false;
+
+    QPushButton* m_brewDoctorButton = nullptr;
+    QStackedLayout* m_stack = nullptr;
+    QWidget* m_emptyState = nullptr;
+    QScrollArea* m_scroll = nullptr;
+    QWidget* m_content = nullptr;
+    QVBoxLayout* m_contentLayout = nullptr;
+    std::shared_ptr<Application> m_shown;
+    SelectedApplicationDetailsView* m_header = nullptr;
+    ApplicationMetadataRowView* m_metadata = nullptr;
+    ReleaseNotesView* m_releaseNotes = nullptr;
+};
+
+} // namespace norvelle

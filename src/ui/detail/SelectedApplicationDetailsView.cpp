@@ -1,0 +1,251 @@
+#include "ui/detail/SelectedApplicationDetailsView.h"
+
+#include "app/AppState.h"
+#include "ui/SymbolIcons.h"
+#include "ui/detail/SkippedVersionView.h"
+#include "ui/detail/UpdateProgressView.h"
+#include "ui/main/components/SystemColors.h"
+#include "ui/main/components/TextStyles.h"
+#include "util/Async.h"
+#include "viewmodels/DetailViewModel.h"
+#include "viewmodels/SettingsViewModel.h"
+
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace norvelle {
+
+namespace {
+
+QLabel* plainLabel(const QFont& font, const QColor& color, const char* name, QWidget* parent)
+{
+    auto* label = new QLabel(parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(font);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::Text, color); // on a Base background labels draw in Text
+    label->setPalette(palette);
+    return label;
+}
+
+void setTextColor(QLabel* label, const QColor& color)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::Text, color); // on a Base background labels draw in Text
+    label->setPalette(palette);
+}
+
+// The bundle's icon from the desktop, in a rounded square.
+QPixmap roundedIcon(const QUrl& path, int size, qreal ratio)
+{
+    static const QFileIconProvider provider;
+    QIcon icon = provider.icon(QFileInfo(path.toLocalFile()));
+    // A bundle that is gone, or a desktop without icons, still gets a picture.
+    if (icon.isNull() || icon.availableSizes().isEmpty())
+        icon = SymbolIcons::icon(QStringLiteral("app.dashed"), SystemColors::secondary());
+    const QPixmap source = icon.pixmap(QSize(size, size), ratio);
+    QPixmap result(QSize(size, size) * ratio);
+    result.setDevicePixelRatio(ratio);
+    result.fill(Qt::transparent);
+    QPainter painter(&result);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    QPainterPath clip;
+    clip.addRoundedRect(QRectF(0, 0, size, size), 16, 16);
+    painter.setClipPath(clip);
+    painter.drawPixmap(QRect(0, 0, size, size), source);
+    return result;
+}
+
+QPushButton* actionButton(const char* name, QWidget* parent)
+{
+    auto* button = new QPushButton(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setMinimumHeight(28);
+    return button;
+}
+
+} // namespace
+
+SelectedApplicationDetailsView::SelectedApplicationDetailsView(std::shared_ptr<Application> application,
+                                                               AppState& appState, DetailViewModel& viewModel,
+                                                               SettingsViewModel& settingsViewModel,
+                                                               Callbacks callbacks, QWidget* parent)
+    : QWidget(parent), m_application(std::move(application)), m_appState(appState), m_viewModel(viewModel),
+      m_settingsViewModel(settingsViewModel), m_callbacks(std::move(callbacks))
+{
+    setObjectName(QStringLiteral("selectedApplicationDetails"));
+    auto* outer = new QVBoxLayout(this);
+    m_layout = outer;
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(12);
+
+    auto* headerRow = new QHBoxLayout;
+    headerRow->setSpacing(12);
+    auto* icon = new QLabel(this);
+    icon->setObjectName(QStringLiteral("applicationIcon"));
+    icon->setFixedSize(iconSize, iconSize);
+    icon->setPixmap(roundedIcon(m_application->path(), iconSize, devicePixelRatioF()));
+    headerRow->addWidget(icon, 0, Qt::AlignVCenter);
+
+    auto* column = new QVBoxLayout;
+    column->setSpacing(4);
+    m_name = plainLabel(TextStyles::font(TextStyles::Style::title, QFont::Medium), SystemColors::primary(),
+                        "applicationName", this);
+    m_name->setText(m_application->name());
+    column->addWidget(m_name);
+
+    auto* versions = new QHBoxLayout;
+    versions->setSpacing(6);
+    m_currentVersion = plainLabel(TextStyles::font(TextStyles::Style::title3), SystemColors::secondary(),
+                                  "currentVersion", this);
+    m_arrow = plainLabel(TextStyles::font(TextStyles::Style::body, QFont::Medium), SystemColors::secondary(),
+                         "versionArrow", this);
+    m_arrow->setText(QStringLiteral("→"));
+    m_latestVersion = plainLabel(TextStyles::font(TextStyles::Style::title3, QFont::DemiBold),
+                                 SystemColors::green(), "latestVersion", this);
+    versions->addWidget(m_currentVersion);
+    versions->addWidget(m_arrow);
+    versions->addWidget(m_latestVersion);
+    versions->addStretch();
+    column->addLayout(versions);
+    column->addSpacing(8);
+
+    auto* actions = new QHBoxLayout;
+    actions->setSpacing(8);
+    m_primary = actionButton("primaryButton", this);
+    QFont bold = m_primary->font();
+    bold.setBold(true);
+    m_primary->setFont(bold);
+    m_primary->setDefault(true);
+    m_skip = actionButton("skipVersionButton", this);
+    m_skip->setText(QStringLiteral("Skip Version"));
+    m_ignore = actionButton("ignoreButton", this);
+    actions->addWidget(m_primary);
+    actions->addWidget(m_skip);
+    actions->addWidget(m_ignore);
+    actions->addStretch();
+    column->addLayout(actions);
+    headerRow->addLayout(column, 1);
+    outer->addLayout(headerRow);
+
+    m_skipped = new SkippedVersionView(m_application, [this] {
+        if (m_callbacks.onUnskipVersion)
+            m_callbacks.onUnskipVersion();
+    }, this);
+    outer->addWidget(m_skipped);
+
+    auto* divider = new QFrame(this);
+    divider->setObjectName(QStringLiteral("headerDivider"));
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Plain);
+    QPalette dividerPalette = divider->palette();
+    dividerPalette.setColor(QPalette::WindowText, SystemColors::tertiary());
+    dividerPalette.setColor(QPalette::Text, SystemColors::tertiary());
+    divider->setPalette(dividerPalette);
+    outer->addWidget(divider);
+
+    connect(m_primary, &QPushButton::clicked, this, &SelectedApplicationDetailsView::primaryClicked);
+    connect(m_skip, &QPushButton::clicked, this, [this] {
+        if (m_callbacks.onSkipVersion)
+            m_callbacks.onSkipVersion();
+    });
+    connect(m_ignore, &QPushButton::clicked, this, [this] {
+        if (m_callbacks.onIgnore)
+            m_callbacks.onIgnore();
+    });
+    connect(&m_appState, &AppState::hasAppManagementPermissionChanged, this, &SelectedApplicationDetailsView::sync);
+    connect(&m_viewModel, &DetailViewModel::isRefreshingChanged, this, &SelectedApplicationDetailsView::sync);
+    connect(&m_viewModel, &DetailViewModel::showRefreshSuccessChanged, this, &SelectedApplicationDetailsView::sync);
+
+    // Changes may come from any thread; the widgets are touched on the main thread only.
+    QPointer<SelectedApplicationDetailsView> self(this);
+    m_observer = m_application->addObserver([self](Application::Field) {
+        postToMain([self] {
+            if (self)
+                self->sync();
+        });
+    });
+    sync();
+}
+
+SelectedApplicationDetailsView::~SelectedApplicationDetailsView() = default;
+
+void SelectedApplicationDetailsView::setInputs(const DetailRules::HeaderInputs& inputs)
+{
+    m_inputs = inputs;
+    sync();
+}
+
+void SelectedApplicationDetailsView::sync()
+{
+    const Application::Snapshot app = m_application->snapshot();
+    m_state = DetailRules::header(m_application, app, m_inputs, m_appState.hasAppManagementPermission(),
+                                  m_viewModel.isRefreshing(), QDateTime::currentDateTime());
+
+    m_currentVersion->setText(app.displayCurrentVersion());
+    const bool hasUpdate = app.update.has_value();
+    m_arrow->setVisible(hasUpdate);
+    m_latestVersion->setVisible(hasUpdate);
+    m_latestVersion->setText(app.displayLatestVersion().value_or(QString()));
+    setTextColor(m_latestVersion, m_state.latestVersionFailed ? SystemColors::red() : SystemColors::green());
+
+    using Form = DetailRules::ActionForm;
+    m_primary->setVisible(m_state.form == Form::fullUpdate);
+    m_skip->setVisible(m_state.form != Form::ignoreOnly);
+    m_ignore->setText(m_state.ignoreTitle);
+    m_ignore->setEnabled(m_state.ignoreEnabled);
+    m_skip->setEnabled(m_state.skipEnabled);
+    m_primary->setText(m_state.primaryTitle);
+    m_primary->setEnabled(m_state.primaryEnabled);
+    const bool failed = m_state.primary == DetailRules::PrimaryAction::updateFailed;
+    m_primary->setStyleSheet(failed ? QStringLiteral("QPushButton { color: %1; }").arg(SystemColors::red().name())
+                                    : QString());
+    m_primary->setToolTip(m_state.primary == DetailRules::PrimaryAction::permissionRequired
+                              ? QStringLiteral("Click to open Settings and enable Permissions")
+                              : QString());
+
+    m_skipped->setVisible(m_state.showSkippedNotice);
+    m_skipped->sync();
+
+    if (m_state.progressPanel && m_progressView) {
+        m_progressView->setProgress(*m_state.progressPanel);
+    } else if (m_state.progressPanel) {
+        m_progressView = new UpdateProgressView(*m_state.progressPanel, m_callbacks.onRefreshApp, m_viewModel, this);
+        // Under the skipped notice, above the divider.
+        m_layout->insertWidget(m_layout->indexOf(m_skipped) + 1, m_progressView);
+    } else if (m_progressView) {
+        m_progressView->deleteLater();
+        m_progressView = nullptr;
+    }
+}
+
+void SelectedApplicationDetailsView::primaryClicked()
+{
+    switch (m_state.primary) {
+    case DetailRules::PrimaryAction::update:
+        if (m_callbacks.onUpdate)
+            m_callbacks.onUpdate();
+        break;
+    case DetailRules::PrimaryAction::permissionRequired:
+        m_settingsViewModel.setSelectedCategory(SettingsViewModel::SettingsCategory::permissions);
+        Q_EMIT openWindowRequested(QStringLiteral("settings"));
+        break;
+    case DetailRules::PrimaryAction::updateFailed:
+    case DetailRules::PrimaryAction::updating:
+        break;
+    }
+}
+
+} // namespace norvelle

@@ -1,0 +1,365 @@
+#include "tst_sidebarworld.h"
+
+#include "FakeUrlOpener.h"
+#include "RenderToPng.h"
+#include "ui/detail/ApplicationMetadataRowView.h"
+#include "ui/detail/DetailView.h"
+#include "ui/detail/ReleaseNotesView.h"
+#include "ui/detail/SelectedApplicationDetailsView.h"
+#include "ui/detail/SkippedVersionView.h"
+#include "ui/main/components/SystemColors.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace norvelle;
+using namespace norvelle::test;
+using S = Application::Source;
+
+namespace {
+
+// The pane over a world, shown, with the application selected.
+struct Pane {
+    explicit Pane(MainWindowTestWorld& world) : view(world.viewEnvironment(), &urls)
+    {
+        view.resize(760, 620);
+        view.show();
+    }
+
+    template <typename T> T* find(const char* name) const { return view.findChild<T*>(QString::fromLatin1(name)); }
+    QPushButton* button(const char* name) const { return find<QPushButton>(name); }
+    bool shows(const char* name) const
+    {
+        auto* widget = find<QWidget>(name);
+        return widget && widget->isVisibleTo(&view);
+    }
+    // "Title" when shown and enabled, "(Title)" when shown and disabled, "-" when hidden.
+    QString describe(const char* name) const
+    {
+        auto* b = button(name);
+        if (!b || !b->isVisibleTo(&view))
+            return QStringLiteral("-");
+        return b->isEnabled() ? b->text() : QStringLiteral("(%1)").arg(b->text());
+    }
+    QString actionRow() const
+    {
+        return QStringList{describe("primaryButton"), describe("skipVersionButton"), describe("ignoreButton")}.join(
+            QLatin1Char('|'));
+    }
+
+    FakeUrlOpener urls;
+    DetailView view;
+};
+
+UpdateProgress progressOf(const ApplicationPtr& application, UpdateProgress::Status status, double fraction = 0.3)
+{
+    UpdateProgress progress;
+    progress.id = QUuid::createUuid();
+    progress.application = application;
+    progress.status = status;
+    progress.progress = fraction;
+    progress.currentStep = QStringLiteral("Working");
+    progress.startTime = QDateTime::currentDateTime();
+    return progress;
+}
+
+} // namespace
+
+class TestDetailView : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void emptyStateKeepsTheToolbar_data()
+    {
+        QTest::addColumn<bool>("environmentKnown");
+        QTest::addColumn<bool>("hasHomebrew");
+        QTest::addColumn<bool>("brewDoctorShown");
+        QTest::newRow("homebrew") << true << true << true;
+        QTest::newRow("no homebrew") << true << false << false;
+        QTest::newRow("no environment check yet") << false << false << false;
+    }
+    void emptyStateKeepsTheToolbar()
+    {
+        QFETCH(bool, environmentKnown);
+        QFETCH(bool, hasHomebrew);
+        QFETCH(bool, brewDoctorShown);
+        MainWindowTestWorld world;
+        world.store.setEnvironmentStatus(environmentKnown ? std::optional(EnvironmentStatus{hasHomebrew, true, true, {}})
+                                                          : std::nullopt);
+        Pane pane(world);
+        QVERIFY(pane.shows("noApplicationSelected"));
+        QCOMPARE(pane.find<QLabel>("emptyStateTitle")->text(), QStringLiteral("No Application Selected"));
+        QCOMPARE(pane.find<QLabel>("emptyStateDescription")->text(),
+                 QStringLiteral("Select an application from the sidebar"));
+        QCOMPARE(pane.shows("brewDoctorButton"), brewDoctorShown);
+        QVERIFY(pane.shows("settingsButton"));
+
+        QSignalSpy opened(&pane.view, &DetailView::openWindowRequested);
+        pane.button("settingsButton")->click();
+        QCOMPARE(opened.size(), 1);
+        QCOMPARE(opened.at(0).at(0).toString(), QStringLiteral("settings"));
+    }
+
+    // The action row for typical applications: primary | skip | ignore.
+    void actionRow_data()
+    {
+        QTest::addColumn<QString>("spec");
+        QTest::addColumn<bool>("permission");
+        QTest::addColumn<bool>("refreshing");
+        QTest::addColumn<bool>("failed");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("no update") << "Alpha" << true << false << false << "-|-|Ignore App";
+        QTest::newRow("ignored, no update") << "Alpha!" << true << false << false << "-|-|Unignore App";
+        QTest::newRow("update") << "Alpha*" << true << false << false << "Update|Skip Version|Ignore App";
+        QTest::newRow("ignored with update") << "Alpha*!" << true << false << false
+                                             << "Update|Skip Version|Unignore App";
+        QTest::newRow("no permission") << "Alpha*" << false << false << false
+                                       << "Permission Required|Skip Version|Ignore App";
+        QTest::newRow("password update") << "Alpha*$" << true << false << false << "-|Skip Version|Ignore App";
+        QTest::newRow("failed update") << "Alpha*" << true << false << true
+                                       << "(Update Failed)|Skip Version|Ignore App";
+        QTest::newRow("refreshing") << "Alpha*" << true << true << false
+                                    << "(Update)|(Skip Version)|(Ignore App)";
+        QTest::newRow("refreshing, no update") << "Alpha" << true << true << false << "-|-|(Ignore App)";
+        QTest::newRow("refreshing, no permission") << "Alpha*" << false << true << false
+                                                   << "(Permission Required)|(Skip Version)|(Ignore App)";
+    }
+    void actionRow()
+    {
+        QFETCH(QString, spec);
+        QFETCH(bool, permission);
+        QFETCH(bool, refreshing);
+        QFETCH(bool, failed);
+        QFETCH(QString, expected);
+        MainWindowTestWorld world;
+        world.appState.setHasAppManagementPermission(permission);
+        world.detail.setIsRefreshing(refreshing);
+        auto app = world.select(MainWindowTestWorld::app(spec));
+        if (failed) {
+            Update update = *app->update();
+            update.status = Update::Status::failed;
+            app->setUpdate(update);
+        }
+        Pane pane(world);
+        QTRY_COMPARE(pane.actionRow(), expected);
+    }
+
+    // The header's buttons reach the view model, which asks the coordinator about the selection.
+    void buttonsCallTheViewModel_data()
+    {
+        QTest::addColumn<QString>("spec");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("call");
+        QTest::newRow("update") << "Alpha*" << "primaryButton" << "updateApplication Alpha";
+        QTest::newRow("ignore") << "Alpha*" << "ignoreButton" << "ignoreApplication Alpha";
+        QTest::newRow("unignore") << "Alpha!" << "ignoreButton" << "unignoreApplication Alpha";
+        QTest::newRow("skip") << "Alpha*" << "skipVersionButton" << "skipVersion Alpha";
+        QTest::newRow("skip, password update") << "Alpha*$" << "skipVersionButton" << "skipVersion Alpha";
+    }
+    void buttonsCallTheViewModel()
+    {
+        QFETCH(QString, spec);
+        QFETCH(QString, button);
+        QFETCH(QString, call);
+        MainWindowTestWorld world;
+        world.appState.setHasAppManagementPermission(true);
+        world.select(MainWindowTestWorld::app(spec));
+        Pane pane(world);
+        QTRY_VERIFY(pane.button(button.toLatin1().constData())->isVisibleTo(&pane.view));
+        pane.button(button.toLatin1().constData())->click();
+        QTRY_VERIFY(world.coordinator.calls().contains(call));
+    }
+
+    void unskipFromTheNotice()
+    {
+        MainWindowTestWorld world;
+        auto app = world.select(MainWindowTestWorld::app(QStringLiteral("Alpha")));
+        app->setSkippedVersion(QStringLiteral("2.5"));
+        Pane pane(world);
+        QTRY_VERIFY(pane.shows("skippedVersionView"));
+        QCOMPARE(pane.find<QLabel>("skippedVersionText")->text(), QStringLiteral("2.5"));
+        pane.button("unskipButton")->click();
+        QTRY_VERIFY(world.coordinator.calls().contains(QStringLiteral("unskipVersion Alpha")));
+
+        app->setSkippedVersion(std::nullopt);
+        QTRY_VERIFY(!pane.shows("skippedVersionView"));
+    }
+
+    void permissionRequiredOpensThePermissionsPage()
+    {
+        MainWindowTestWorld world;
+        world.appState.setHasAppManagementPermission(false);
+        world.select(MainWindowTestWorld::app(QStringLiteral("Alpha*")));
+        Pane pane(world);
+        QSignalSpy opened(&pane.view, &DetailView::openWindowRequested);
+        QTRY_COMPARE(pane.describe("primaryButton"), QStringLiteral("Permission Required"));
+        QCOMPARE(pane.button("primaryButton")->toolTip(),
+                 QStringLiteral("Click to open Settings and enable Permissions"));
+        pane.button("primaryButton")->click();
+        QCOMPARE(world.settingsViewModel.selectedCategory(), SettingsViewModel::SettingsCategory::permissions);
+        QCOMPARE(opened.size(), 1);
+        QCOMPARE(opened.at(0).at(0).toString(), QStringLiteral("settings"));
+        QVERIFY(!world.coordinator.calls().contains(QStringLiteral("updateApplication Alpha")));
+
+        // Granting the permission turns the button into "Update" without a new selection.
+        world.appState.setHasAppManagementPermission(true);
+        QTRY_COMPARE(pane.describe("primaryButton"), QStringLiteral("Update"));
+    }
+
+    // The system-wide progress reaches the header only when it is the shown application's.
+    void progressBelongsToItsApplication_data()
+    {
+        QTest::addColumn<bool>("ownProgress");
+        QTest::addColumn<bool>("anyProgress");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("own update running") << true << true << "(Updating...)|(Skip Version)|(Ignore App)";
+        QTest::newRow("another app updating") << false << true << "Update|Skip Version|Ignore App";
+        QTest::newRow("updating, nothing published") << false << false << "Update|Skip Version|Ignore App";
+    }
+    void progressBelongsToItsApplication()
+    {
+        QFETCH(bool, ownProgress);
+        QFETCH(bool, anyProgress);
+        QFETCH(QString, expected);
+        MainWindowTestWorld world;
+        world.appState.setHasAppManagementPermission(true);
+        auto other = MainWindowTestWorld::app(QStringLiteral("Beta*"));
+        auto shown = world.select(MainWindowTestWorld::app(QStringLiteral("Alpha*")), {other});
+        world.detail.setIsUpdating(true);
+        if (anyProgress)
+            world.detail.setUpdateProgress(progressOf(ownProgress ? shown : other, UpdateProgress::Status::installing));
+        Pane pane(world);
+        QTRY_COMPARE(pane.actionRow(), expected);
+        QCOMPARE(pane.view.header()->state().progressPanel.has_value(), ownProgress);
+        QTRY_COMPARE(pane.shows("updateProgressView"), ownProgress);
+        // The brew doctor button looks at the view model's flag, whoever updates.
+        QVERIFY(!pane.button("brewDoctorButton")->isEnabled());
+    }
+
+    void failedUpdateShowsItsPanel_data()
+    {
+        QTest::addColumn<QString>("storedError");
+        QTest::addColumn<bool>("live");
+        QTest::addColumn<QString>("step");
+        QTest::newRow("stored error") << "Disk full" << false << "Disk full";
+        QTest::newRow("no stored error") << QString() << false << "Update failed";
+        QTest::newRow("live progress wins") << "Disk full" << true << "Working";
+    }
+    void failedUpdateShowsItsPanel()
+    {
+        QFETCH(QString, storedError);
+        QFETCH(bool, live);
+        QFETCH(QString, step);
+        MainWindowTestWorld world;
+        auto app = world.select(MainWindowTestWorld::app(QStringLiteral("Alpha*+")));
+        Update update = *app->update();
+        update.status = Update::Status::failed;
+        if (!storedError.isNull())
+            update.lastUpdateError = storedError;
+        app->setUpdate(update);
+        if (live)
+            world.detail.setUpdateProgress(progressOf(app, UpdateProgress::Status::failed));
+        Pane pane(world);
+        QTRY_VERIFY(pane.view.header()->state().progressPanel.has_value());
+        const UpdateProgress shownProgress = *pane.view.header()->state().progressPanel;
+        QCOMPARE(shownProgress.status, UpdateProgress::Status::failed);
+        QCOMPARE(shownProgress.currentStep, step);
+        QCOMPARE(pane.find<QLabel>("latestVersion")->palette().color(QPalette::WindowText), SystemColors::red());
+        QTRY_VERIFY(pane.shows("updateProgressView"));
+        QCOMPARE(pane.find<QLabel>("updateStatusTitle")->text(), QStringLiteral("Failed to Update"));
+        QCOMPARE(pane.find<QLabel>("updateCurrentStep")->text(), step);
+    }
+
+    void adoptableCaskHidesLiveProgress()
+    {
+        MainWindowTestWorld world;
+        auto app = world.select(MainWindowTestWorld::app(QStringLiteral("Alpha*+")));
+        world.detail.setUpdateProgress(progressOf(app, UpdateProgress::Status::downloading));
+        Pane pane(world);
+        QTRY_VERIFY(pane.view.header());
+        QVERIFY(!pane.view.header()->state().progressPanel);
+        QVERIFY(!pane.shows("updateProgressView"));
+    }
+
+    // The panel follows the published records and goes when the record is cleared.
+    void progressPanelFollowsTheRecords()
+    {
+        MainWindowTestWorld world;
+        auto app = world.select(MainWindowTestWorld::app(QStringLiteral("Alpha*")));
+        Pane pane(world);
+        QTRY_VERIFY(pane.view.header());
+        QVERIFY(!pane.shows("updateProgressView"));
+        world.detail.setUpdateProgress(progressOf(app, UpdateProgress::Status::downloading, 0.25));
+        QTRY_VERIFY(pane.shows("updateProgressView"));
+        QCOMPARE(pane.find<QLabel>("updatePercentage")->text(), QStringLiteral("25%"));
+        world.detail.setUpdateProgress(progressOf(app, UpdateProgress::Status::installing, 0.75));
+        QTRY_COMPARE(pane.find<QLabel>("updatePercentage")->text(), QStringLiteral("75%"));
+        world.detail.setUpdateProgress(std::nullopt);
+        QTRY_VERIFY(!pane.shows("updateProgressView"));
+    }
+
+    void releaseNotesFollowTheUpdateSource_data()
+    {
+        QTest::addColumn<int>("source");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("homebrew") << int(Update::Source::homebrew) << true;
+        QTest::newRow("sparkle") << int(Update::Source::sparkle) << true;
+        QTest::newRow("app store") << int(Update::Source::appStore) << true;
+        QTest::newRow("other") << int(Update::Source::other) << false;
+    }
+    void releaseNotesFollowTheUpdateSource()
+    {
+        QFETCH(int, source);
+        QFETCH(bool, shown);
+        MainWindowTestWorld world;
+        auto app = world.select(MainWindowTestWorld::app(QStringLiteral("Alpha")));
+        Pane pane(world);
+        QTRY_VERIFY(pane.view.header());
+        QVERIFY(!pane.view.releaseNotes());
+        app->setUpdate(makeUpdate(QStringLiteral("3.0"), Update::Source(source)));
+        QTRY_COMPARE(pane.view.releaseNotes() != nullptr, shown);
+        app->setUpdate(std::nullopt);
+        QTRY_VERIFY(!pane.view.releaseNotes());
+    }
+
+    void selectionSwitchesTheHeader()
+    {
+        MainWindowTestWorld world;
+        auto beta = MainWindowTestWorld::app(QStringLiteral("Beta"));
+        auto alpha = world.select(MainWindowTestWorld::app(QStringLiteral("Alpha")), {beta});
+        alpha->setCurrentVersion(QStringLiteral("1.0,100"));
+        Pane pane(world);
+        QTRY_COMPARE(pane.find<QLabel>("applicationName")->text(), QStringLiteral("Alpha"));
+        QCOMPARE(pane.find<QLabel>("currentVersion")->text(), QStringLiteral("1.0"));
+        QVERIFY(!pane.shows("latestVersion"));
+        world.store.setSelectedApplicationId(beta->id());
+        QTRY_COMPARE(pane.view.header()->application(), beta);
+        world.store.setSelectedApplicationId(std::nullopt);
+        QTRY_VERIFY(pane.shows("noApplicationSelected"));
+    }
+
+    void renders()
+    {
+        MainWindowTestWorld world;
+        world.appState.setHasAppManagementPermission(true);
+        world.store.setLastUpdateCheck(QDateTime::currentDateTime().addSecs(-300));
+        auto app = world.select(MainWindowTestWorld::app(QStringLiteral("Figma*"), {S::homebrew, S::sparkle}));
+        Cask cask = makeCask(QStringLiteral("figma"));
+        cask.adopted = true;
+        cask.homepage = QUrl(QStringLiteral("https://www.figma.com/desktop"));
+        app->setCask(cask);
+        Update update = makeUpdate(QStringLiteral("2.0"), Update::Source::sparkle);
+        update.releaseDate = QDateTime::currentDateTime().addDays(-3);
+        update.releaseNotes = QStringLiteral("## What's new\n- Faster start\n- **Fixed** a crash");
+        app->setUpdate(update);
+        app->setSkippedVersion(QStringLiteral("1.9"));
+        Pane pane(world);
+        QTRY_VERIFY(pane.view.releaseNotes());
+        QVERIFY(!renderToPng(&pane.view, QStringLiteral("detailview")).isEmpty());
+    }
+};
+
+QTEST_MAIN(TestDetailView)
+#include "tst_detailview.moc"
