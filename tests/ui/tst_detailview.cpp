@@ -105,7 +105,7 @@ private Q_SLOTS:
     // The action row for typical applications: primary | skip | ignore.
     void actionRow_data()
     {
-        QTest::addColumn<QString>("spec");
+        QTest::addColumn<QString>("entry");
         QTest::addColumn<bool>("permission");
         QTest::addColumn<bool>("refreshing");
         QTest::addColumn<bool>("failed");
@@ -128,7 +128,7 @@ private Q_SLOTS:
     }
     void actionRow()
     {
-        QFETCH(QString, spec);
+        QFETCH(QString, entry);
         QFETCH(bool, permission);
         QFETCH(bool, refreshing);
         QFETCH(bool, failed);
@@ -136,7 +136,7 @@ private Q_SLOTS:
         MainWindowTestWorld world;
         world.appState.setHasAppManagementPermission(permission);
         world.detail.setIsRefreshing(refreshing);
-        auto app = world.select(MainWindowTestWorld::app(spec));
+        auto app = world.select(MainWindowTestWorld::app(entry));
         if (failed) {
             Update update = *app->update();
             update.status = Update::Status::failed;
@@ -149,7 +149,7 @@ private Q_SLOTS:
     // The header's buttons reach the view model, which asks the coordinator about the selection.
     void buttonsCallTheViewModel_data()
     {
-        QTest::addColumn<QString>("spec");
+        QTest::addColumn<QString>("entry");
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("call");
         QTest::newRow("update") << "Alpha*" << "primaryButton" << "updateApplication Alpha";
@@ -160,12 +160,12 @@ private Q_SLOTS:
     }
     void buttonsCallTheViewModel()
     {
-        QFETCH(QString, spec);
+        QFETCH(QString, entry);
         QFETCH(QString, button);
         QFETCH(QString, call);
         MainWindowTestWorld world;
         world.appState.setHasAppManagementPermission(true);
-        world.select(MainWindowTestWorld::app(spec));
+        world.select(MainWindowTestWorld::app(entry));
         Pane pane(world);
         QTRY_VERIFY(pane.button(button.toLatin1().constData())->isVisibleTo(&pane.view));
         pane.button(button.toLatin1().constData())->click();

@@ -17,17 +17,17 @@ using namespace norvelle::test;
 namespace {
 
 // "Name" plain; a trailing "*" gives it an update, a trailing "!" ignores it.
-ApplicationList appsFrom(const QStringList& specs)
+ApplicationList appsFrom(const QStringList& entries)
 {
     ApplicationList list;
-    for (QString spec : specs) {
-        const bool ignored = spec.endsWith(QLatin1Char('!'));
+    for (QString entry : entries) {
+        const bool ignored = entry.endsWith(QLatin1Char('!'));
         if (ignored)
-            spec.chop(1);
-        const bool hasUpdate = spec.endsWith(QLatin1Char('*'));
+            entry.chop(1);
+        const bool hasUpdate = entry.endsWith(QLatin1Char('*'));
         if (hasUpdate)
-            spec.chop(1);
-        auto app = makeApp(spec, hasUpdate ? std::optional(makeUpdate(QStringLiteral("2.0"))) : std::nullopt);
+            entry.chop(1);
+        auto app = makeApp(entry, hasUpdate ? std::optional(makeUpdate(QStringLiteral("2.0"))) : std::nullopt);
         app->setIgnored(ignored);
         list.append(app);
     }
@@ -36,10 +36,10 @@ ApplicationList appsFrom(const QStringList& specs)
 
 QStringList withUpdates(int count)
 {
-    QStringList specs;
+    QStringList entries;
     for (int i = 1; i <= count; ++i)
-        specs.append(QStringLiteral("App%1*").arg(i));
-    return specs;
+        entries.append(QStringLiteral("App%1*").arg(i));
+    return entries;
 }
 
 // The menu as lines: "---" for a separator, else the item's text, with " (off)" when disabled.
