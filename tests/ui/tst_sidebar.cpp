@@ -74,8 +74,8 @@ private Q_SLOTS:
 
         MainWindowTestWorld world;
         ApplicationList list;
-        for (const QString& spec : apps) {
-            const QStringList parts = spec.split(QLatin1Char(':'));
+        for (const QString& entry : apps) {
+            const QStringList parts = entry.split(QLatin1Char(':'));
             QList<S> source{S::homebrew};
             if (parts.size() > 1) {
                 source.clear();
