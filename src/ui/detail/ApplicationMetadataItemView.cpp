@@ -3,6 +3,7 @@
 #include "ui/main/components/SystemColors.h"
 #include "ui/main/components/TextStyles.h"
 
+#include "ui/main/components/PlainLabel.h"
 #include <QLabel>
 #include <QMouseEvent>
 #include <QVBoxLayout>
@@ -10,20 +11,6 @@
 namespace norvelle {
 
 namespace {
-
-QLabel* cellLabel(const QString& text, const QFont& font, const QColor& color, const char* name, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setTextFormat(Qt::PlainText);
-    label->setAlignment(Qt::AlignHCenter);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    palette.setColor(QPalette::Text, color); // on a Base background labels draw in Text
-    label->setPalette(palette);
-    return label;
-}
 
 } // namespace
 
@@ -36,17 +23,19 @@ ApplicationMetadataItemView::ApplicationMetadataItemView(const QString& title, c
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
-    layout->addWidget(cellLabel(title.toUpper(), TextStyles::font(TextStyles::Style::subheadline, QFont::DemiBold),
-                                SystemColors::tertiary(), "metadataTitle", this));
+    layout->addWidget(makePlainLabel(title.toUpper(),
+                                     TextStyles::font(TextStyles::Style::subheadline, QFont::DemiBold),
+                                     SystemColors::tertiary(), this, "metadataTitle", Qt::AlignHCenter));
     QFont valueFont = TextStyles::font(TextStyles::Style::body, QFont::DemiBold);
     valueFont.setPointSizeF(valueFont.pointSizeF() * 18.0 / 13.0);
-    m_value = cellLabel(value, valueFont, SystemColors::secondary(), "metadataValue", this);
+    m_value =
+        makePlainLabel(value, valueFont, SystemColors::secondary(), this, "metadataValue", Qt::AlignHCenter);
     m_value->setWordWrap(true);
     layout->addWidget(m_value);
     if (subtitle) {
         layout->addSpacing(2);
-        m_subtitle = cellLabel(*subtitle, TextStyles::font(TextStyles::Style::subheadline), SystemColors::secondary(),
-                               "metadataSubtitle", this);
+        m_subtitle = makePlainLabel(*subtitle, TextStyles::font(TextStyles::Style::subheadline),
+                                    SystemColors::secondary(), this, "metadataSubtitle", Qt::AlignHCenter);
         layout->addWidget(m_subtitle);
     }
     if (m_onTap)

@@ -12,6 +12,7 @@
 #include "viewmodels/DetailViewModel.h"
 #include "viewmodels/SidebarViewModel.h"
 
+#include "ui/main/components/PlainLabel.h"
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -25,20 +26,6 @@
 namespace norvelle {
 
 namespace {
-
-QLabel* centredLabel(const QString& text, const QFont& font, const QColor& color, const char* name, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setTextFormat(Qt::PlainText);
-    label->setAlignment(Qt::AlignCenter);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    palette.setColor(QPalette::Text, color); // on a Base background labels draw in Text
-    label->setPalette(palette);
-    return label;
-}
 
 QPushButton* toolbarButton(const QString& symbol, const QString& help, const char* name, QWidget* parent)
 {
@@ -71,8 +58,10 @@ DetailView::DetailView(const ViewEnvironment& environment, UrlOpener* urlOpener,
                                        "brewDoctorButton", this);
     connect(m_brewDoctorButton, &QPushButton::clicked, this, [this] { setShowBrewDoctorSheet(true); });
     toolbar->addWidget(m_brewDoctorButton);
-    auto* settings = toolbarButton(QStringLiteral("gearshape"), QStringLiteral("Settings"), "settingsButton", this);
-    connect(settings, &QPushButton::clicked, this, [this] { Q_EMIT openWindowRequested(QStringLiteral("settings")); });
+    auto* settings =
+        toolbarButton(QStringLiteral("gearshape"), QStringLiteral("Settings"), "settingsButton", this);
+    connect(settings, &QPushButton::clicked, this,
+            [this] { Q_EMIT openWindowRequested(QStringLiteral("settings")); });
     toolbar->addWidget(settings);
     outer->addLayout(toolbar);
 
@@ -90,12 +79,12 @@ DetailView::DetailView(const ViewEnvironment& environment, UrlOpener* urlOpener,
     symbol->setPixmap(SymbolIcons::pixmap(QStringLiteral("app.dashed"), 48, SystemColors::secondary(),
                                           devicePixelRatioF()));
     empty->addWidget(symbol);
-    empty->addWidget(centredLabel(QStringLiteral("No Application Selected"),
-                                  TextStyles::font(TextStyles::Style::title2, QFont::Bold), SystemColors::primary(),
-                                  "emptyStateTitle", m_emptyState));
-    empty->addWidget(centredLabel(QStringLiteral("Select an application from the sidebar"),
-                                  TextStyles::font(TextStyles::Style::body), SystemColors::secondary(),
-                                  "emptyStateDescription", m_emptyState));
+    empty->addWidget(makePlainLabel(
+        QStringLiteral("No Application Selected"), TextStyles::font(TextStyles::Style::title2, QFont::Bold),
+        SystemColors::primary(), m_emptyState, "emptyStateTitle", Qt::AlignCenter));
+    empty->addWidget(makePlainLabel(QStringLiteral("Select an application from the sidebar"),
+                                    TextStyles::font(TextStyles::Style::body), SystemColors::secondary(),
+                                    m_emptyState, "emptyStateDescription", Qt::AlignCenter));
     empty->addStretch();
     m_stack->addWidget(m_emptyState);
 
@@ -192,9 +181,11 @@ void DetailView::buildContent(const std::shared_ptr<Application>& application)
     };
     m_header = new SelectedApplicationDetailsView(application, m_env.appState, *vm, m_env.settingsViewModel,
                                                   std::move(callbacks), m_content);
-    connect(m_header, &SelectedApplicationDetailsView::openWindowRequested, this, &DetailView::openWindowRequested);
+    connect(m_header, &SelectedApplicationDetailsView::openWindowRequested, this,
+            &DetailView::openWindowRequested);
     m_contentLayout->addWidget(m_header);
-    m_metadata = new ApplicationMetadataRowView(application, m_env.store.lastUpdateCheck(), m_urlOpener, m_content);
+    m_metadata =
+        new ApplicationMetadataRowView(application, m_env.store.lastUpdateCheck(), m_urlOpener, m_content);
     m_contentLayout->addWidget(m_metadata);
     m_contentLayout->addStretch();
     m_scroll->setWidget(m_content);
@@ -205,8 +196,8 @@ void DetailView::sync()
     const auto environment = m_env.store.environmentStatus();
     DetailViewModel& vm = m_env.detailViewModel;
     m_brewDoctorButton->setVisible(DetailRules::hasHomebrew(environment));
-    m_brewDoctorButton->setEnabled(!m_env.sidebarViewModel.isDiscovering()
-                                   && !m_env.sidebarViewModel.isCheckingUpdates() && !vm.isUpdating());
+    m_brewDoctorButton->setEnabled(!m_env.sidebarViewModel.isDiscovering() &&
+                                   !m_env.sidebarViewModel.isCheckingUpdates() && !vm.isUpdating());
 
     const auto application = m_env.store.selectedApplication();
     if (!sameApplication(application, m_shown))
@@ -218,8 +209,9 @@ void DetailView::sync()
     m_stack->setCurrentWidget(m_scroll);
 
     const Application::Snapshot app = application->snapshot();
-    m_header->setInputs(DetailRules::headerInputs(app, vm.isIgnoring(), vm.isUpdating(), vm.isSkippingVersion(),
-                                                  vm.isAdopting(), vm.updateProgress(), vm.adoptionProgress()));
+    m_header->setInputs(DetailRules::headerInputs(app, vm.isIgnoring(), vm.isUpdating(),
+                                                  vm.isSkippingVersion(), vm.isAdopting(),
+                                                  vm.updateProgress(), vm.adoptionProgress()));
     m_metadata->setLastUpdateCheck(m_env.store.lastUpdateCheck());
 
     const DetailRules::Panels panels = DetailRules::panels(app, environment);

@@ -10,6 +10,7 @@
 #include "viewmodels/DetailViewModel.h"
 #include "viewmodels/SettingsViewModel.h"
 
+#include "ui/main/components/PlainLabel.h"
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QFrame>
@@ -24,27 +25,6 @@
 namespace norvelle {
 
 namespace {
-
-QLabel* plainLabel(const QFont& font, const QColor& color, const char* name, QWidget* parent)
-{
-    auto* label = new QLabel(parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setTextFormat(Qt::PlainText);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    palette.setColor(QPalette::Text, color); // on a Base background labels draw in Text
-    label->setPalette(palette);
-    return label;
-}
-
-void setTextColor(QLabel* label, const QColor& color)
-{
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    palette.setColor(QPalette::Text, color); // on a Base background labels draw in Text
-    label->setPalette(palette);
-}
 
 // The bundle's icon from the desktop, in a rounded square.
 QPixmap roundedIcon(const QUrl& path, int size, qreal ratio)
@@ -101,20 +81,20 @@ SelectedApplicationDetailsView::SelectedApplicationDetailsView(std::shared_ptr<A
 
     auto* column = new QVBoxLayout;
     column->setSpacing(4);
-    m_name = plainLabel(TextStyles::font(TextStyles::Style::title, QFont::Medium), SystemColors::primary(),
-                        "applicationName", this);
+    m_name = makePlainLabel(QString(), TextStyles::font(TextStyles::Style::title, QFont::Medium),
+                            SystemColors::primary(), this, "applicationName");
     m_name->setText(m_application->name());
     column->addWidget(m_name);
 
     auto* versions = new QHBoxLayout;
     versions->setSpacing(6);
-    m_currentVersion = plainLabel(TextStyles::font(TextStyles::Style::title3), SystemColors::secondary(),
-                                  "currentVersion", this);
-    m_arrow = plainLabel(TextStyles::font(TextStyles::Style::body, QFont::Medium), SystemColors::secondary(),
-                         "versionArrow", this);
+    m_currentVersion = makePlainLabel(QString(), TextStyles::font(TextStyles::Style::title3),
+                                      SystemColors::secondary(), this, "currentVersion");
+    m_arrow = makePlainLabel(QString(), TextStyles::font(TextStyles::Style::body, QFont::Medium),
+                             SystemColors::secondary(), this, "versionArrow");
     m_arrow->setText(QStringLiteral("→"));
-    m_latestVersion = plainLabel(TextStyles::font(TextStyles::Style::title3, QFont::DemiBold),
-                                 SystemColors::green(), "latestVersion", this);
+    m_latestVersion = makePlainLabel(QString(), TextStyles::font(TextStyles::Style::title3, QFont::DemiBold),
+                                     SystemColors::green(), this, "latestVersion");
     versions->addWidget(m_currentVersion);
     versions->addWidget(m_arrow);
     versions->addWidget(m_latestVersion);
@@ -140,10 +120,13 @@ SelectedApplicationDetailsView::SelectedApplicationDetailsView(std::shared_ptr<A
     headerRow->addLayout(column, 1);
     outer->addLayout(headerRow);
 
-    m_skipped = new SkippedVersionView(m_application, [this] {
-        if (m_callbacks.onUnskipVersion)
-            m_callbacks.onUnskipVersion();
-    }, this);
+    m_skipped = new SkippedVersionView(
+        m_application,
+        [this] {
+            if (m_callbacks.onUnskipVersion)
+                m_callbacks.onUnskipVersion();
+        },
+        this);
     outer->addWidget(m_skipped);
 
     auto* divider = new QFrame(this);
@@ -165,9 +148,11 @@ SelectedApplicationDetailsView::SelectedApplicationDetailsView(std::shared_ptr<A
         if (m_callbacks.onIgnore)
             m_callbacks.onIgnore();
     });
-    connect(&m_appState, &AppState::hasAppManagementPermissionChanged, this, &SelectedApplicationDetailsView::sync);
+    connect(&m_appState, &AppState::hasAppManagementPermissionChanged, this,
+            &SelectedApplicationDetailsView::sync);
     connect(&m_viewModel, &DetailViewModel::isRefreshingChanged, this, &SelectedApplicationDetailsView::sync);
-    connect(&m_viewModel, &DetailViewModel::showRefreshSuccessChanged, this, &SelectedApplicationDetailsView::sync);
+    connect(&m_viewModel, &DetailViewModel::showRefreshSuccessChanged, this,
+            &SelectedApplicationDetailsView::sync);
 
     // Changes may come from any thread; the widgets are touched on the main thread only.
     QPointer<SelectedApplicationDetailsView> self(this);
@@ -210,8 +195,8 @@ void SelectedApplicationDetailsView::sync()
     m_primary->setText(m_state.primaryTitle);
     m_primary->setEnabled(m_state.primaryEnabled);
     const bool failed = m_state.primary == DetailRules::PrimaryAction::updateFailed;
-    m_primary->setStyleSheet(failed ? QStringLiteral("QPushButton { color: %1; }").arg(SystemColors::red().name())
-                                    : QString());
+    m_primary->setStyleSheet(
+        failed ? QStringLiteral("QPushButton { color: %1; }").arg(SystemColors::red().name()) : QString());
     m_primary->setToolTip(m_state.primary == DetailRules::PrimaryAction::permissionRequired
                               ? QStringLiteral("Click to open Settings and enable Permissions")
                               : QString());
@@ -222,7 +207,8 @@ void SelectedApplicationDetailsView::sync()
     if (m_state.progressPanel && m_progressView) {
         m_progressView->setProgress(*m_state.progressPanel);
     } else if (m_state.progressPanel) {
-        m_progressView = new UpdateProgressView(*m_state.progressPanel, m_callbacks.onRefreshApp, m_viewModel, this);
+        m_progressView =
+            new UpdateProgressView(*m_state.progressPanel, m_callbacks.onRefreshApp, m_viewModel, this);
         // Under the skipped notice, above the divider.
         m_layout->insertWidget(m_layout->indexOf(m_skipped) + 1, m_progressView);
     } else if (m_progressView) {

@@ -4,6 +4,7 @@
 #include "ui/main/components/SystemColors.h"
 #include "ui/main/components/TextStyles.h"
 
+#include "ui/main/components/PlainLabel.h"
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -13,22 +14,10 @@ namespace norvelle {
 
 namespace {
 
-QLabel* plainLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    palette.setColor(QPalette::Text, color); // on a Base background labels draw in Text
-    label->setPalette(palette);
-    return label;
-}
-
 } // namespace
 
-SkippedVersionView::SkippedVersionView(std::shared_ptr<Application> application, std::function<void()> onUnskip,
-                                       QWidget* parent)
+SkippedVersionView::SkippedVersionView(std::shared_ptr<Application> application,
+                                       std::function<void()> onUnskip, QWidget* parent)
     : QWidget(parent), m_application(std::move(application)), m_onUnskip(std::move(onUnskip))
 {
     setObjectName(QStringLiteral("skippedVersionView"));
@@ -41,8 +30,9 @@ SkippedVersionView::SkippedVersionView(std::shared_ptr<Application> application,
     row->setSpacing(12);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(4);
-    auto* title = plainLabel(QStringLiteral("Update Skipped"), TextStyles::font(TextStyles::Style::body, QFont::Medium),
-                             SystemColors::primary(), banner);
+    auto* title = makePlainLabel(QStringLiteral("Update Skipped"),
+                                 TextStyles::font(TextStyles::Style::body, QFont::Medium),
+                                 SystemColors::primary(), banner);
     title->setObjectName(QStringLiteral("skippedTitle"));
     texts->addWidget(title);
 
@@ -52,11 +42,11 @@ SkippedVersionView::SkippedVersionView(std::shared_ptr<Application> application,
     line->setContentsMargins(0, 0, 0, 0);
     line->setSpacing(0);
     const QFont subheadline = TextStyles::font(TextStyles::Style::subheadline);
-    line->addWidget(plainLabel(QStringLiteral("You chose to skip the update to "), subheadline,
-                               SystemColors::secondary(), m_versionLine));
+    line->addWidget(makePlainLabel(QStringLiteral("You chose to skip the update to "), subheadline,
+                                   SystemColors::secondary(), m_versionLine));
     QFont bold = subheadline;
     bold.setBold(true);
-    m_version = plainLabel(QString(), bold, SystemColors::secondary(), m_versionLine);
+    m_version = makePlainLabel(QString(), bold, SystemColors::secondary(), m_versionLine);
     m_version->setObjectName(QStringLiteral("skippedVersionText"));
     line->addWidget(m_version);
     line->addStretch();

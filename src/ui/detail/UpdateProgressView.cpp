@@ -5,6 +5,7 @@
 #include "ui/main/components/SystemColors.h"
 #include "ui/main/components/TextStyles.h"
 
+#include "ui/main/components/PlainLabel.h"
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -19,26 +20,10 @@ namespace {
 
 using Status = UpdateProgress::Status;
 
-QLabel* plainLabel(const QFont& font, const char* name, QWidget* parent)
-{
-    auto* label = new QLabel(parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setTextFormat(Qt::PlainText);
-    label->setFont(font);
-    return label;
-}
-
-void setTextColor(QWidget* widget, const QColor& color)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, color);
-    palette.setColor(QPalette::Text, color); // on a Base background labels draw in Text
-    widget->setPalette(palette);
-}
-
 } // namespace
 
-UpdateProgressView::UpdateProgressView(const UpdateProgress& progress, std::function<QFuture<void>()> onRefreshApp,
+UpdateProgressView::UpdateProgressView(const UpdateProgress& progress,
+                                       std::function<QFuture<void>()> onRefreshApp,
                                        DetailViewModel& viewModel, QWidget* parent)
     : QWidget(parent), m_progress(progress), m_onRefreshApp(std::move(onRefreshApp)), m_viewModel(viewModel)
 {
@@ -55,8 +40,10 @@ UpdateProgressView::UpdateProgressView(const UpdateProgress& progress, std::func
     top->setSpacing(12);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(4);
-    m_title = plainLabel(TextStyles::font(TextStyles::Style::body, QFont::Medium), "updateStatusTitle", m_banner);
-    m_step = plainLabel(TextStyles::font(TextStyles::Style::subheadline), "updateCurrentStep", m_banner);
+    m_title = makePlainLabel(QString(), TextStyles::font(TextStyles::Style::body, QFont::Medium), QColor(),
+                             m_banner, "updateStatusTitle");
+    m_step = makePlainLabel(QString(), TextStyles::font(TextStyles::Style::subheadline), QColor(), m_banner,
+                            "updateCurrentStep");
     m_step->setWordWrap(true);
     setTextColor(m_step, SystemColors::secondary());
     texts->addWidget(m_title);
@@ -83,8 +70,8 @@ UpdateProgressView::UpdateProgressView(const UpdateProgress& progress, std::func
     barLayout->addWidget(m_bar);
     auto* captions = new QHBoxLayout;
     const QFont caption = TextStyles::font(TextStyles::Style::caption);
-    m_percentage = plainLabel(caption, "updatePercentage", m_barBox);
-    m_estimate = plainLabel(caption, "updateEstimate", m_barBox);
+    m_percentage = makePlainLabel(QString(), caption, QColor(), m_barBox, "updatePercentage");
+    m_estimate = makePlainLabel(QString(), caption, QColor(), m_barBox, "updateEstimate");
     setTextColor(m_percentage, SystemColors::secondary());
     setTextColor(m_estimate, SystemColors::secondary());
     captions->addWidget(m_percentage);
@@ -109,13 +96,20 @@ void UpdateProgressView::setProgress(const UpdateProgress& progress)
 QString UpdateProgressView::statusTitle(Status status)
 {
     switch (status) {
-    case Status::queued: return QStringLiteral("Update Queued");
-    case Status::downloading: return QStringLiteral("Downloading");
-    case Status::installing: return QStringLiteral("Installing");
-    case Status::verifying: return QStringLiteral("Verifying");
-    case Status::completed: return QStringLiteral("Completed");
-    case Status::failed: return QStringLiteral("Failed to Update");
-    case Status::cancelled: return QStringLiteral("Cancelled");
+    case Status::queued:
+        return QStringLiteral("Update Queued");
+    case Status::downloading:
+        return QStringLiteral("Downloading");
+    case Status::installing:
+        return QStringLiteral("Installing");
+    case Status::verifying:
+        return QStringLiteral("Verifying");
+    case Status::completed:
+        return QStringLiteral("Completed");
+    case Status::failed:
+        return QStringLiteral("Failed to Update");
+    case Status::cancelled:
+        return QStringLiteral("Cancelled");
     }
     return {};
 }
@@ -124,12 +118,18 @@ QColor UpdateProgressView::statusColor(Status status)
 {
     switch (status) {
     case Status::queued:
-    case Status::verifying: return SystemColors::secondary();
-    case Status::downloading: return SystemColors::blue();
-    case Status::installing: return SystemColors::purple();
-    case Status::completed: return SystemColors::green();
-    case Status::failed: return SystemColors::red();
-    case Status::cancelled: return SystemColors::gray();
+    case Status::verifying:
+        return SystemColors::secondary();
+    case Status::downloading:
+        return SystemColors::blue();
+    case Status::installing:
+        return SystemColors::purple();
+    case Status::completed:
+        return SystemColors::green();
+    case Status::failed:
+        return SystemColors::red();
+    case Status::cancelled:
+        return SystemColors::gray();
     }
     return SystemColors::secondary();
 }
@@ -178,9 +178,9 @@ void UpdateProgressView::syncEstimate()
     const bool shows = partway && m_progress.estimatedCompletion.has_value();
     m_estimate->setVisible(shows);
     if (shows) {
-        m_estimate->setText(QStringLiteral("Est. ")
-                            + MetadataFormat::relativeShort(*m_progress.estimatedCompletion,
-                                                            QDateTime::currentDateTime()));
+        m_estimate->setText(
+            QStringLiteral("Est. ") +
+            MetadataFormat::relativeShort(*m_progress.estimatedCompletion, QDateTime::currentDateTime()));
         if (!m_estimateTimer->isActive())
             m_estimateTimer->start();
     } else {

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+
+class QLabel;
+class QWidget;
+
+namespace norvelle {
+
+// A label that shows its text verbatim (never as markup), in the given font and colour.
+QLabel* makePlainLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent,
+                       const char* objectName = nullptr, Qt::Alignment alignment = {});
+
+// Sets a widget's text colour for both window and base backgrounds: on a Base background
+// (the detail pane's white) labels draw in Text, not WindowText.
+void setTextColor(QWidget* widget, const QColor& color);
+
+} // namespace norvelle
