@@ -70,6 +70,7 @@ private Q_SLOTS:
     void permissionIsAskedOncePerUpdater();
     void skipWritesNothing();
     void channelsAndSystemVersionReachTheSelection();
+    void machineAndLanguageReachTheSelection();
     void installsSignedArchives_data();
     void installsSignedArchives();
     void refusesUnsafeInstalls_data();
@@ -340,6 +341,35 @@ void UpdaterEngineTest::channelsAndSystemVersionReachTheSelection()
     std::unique_ptr<Updater> linux = startedUpdater(); // no system version: limits ignored
     runCycle(*linux);
     QCOMPARE(m_driver.foundItems.last().versionString, "1.3");
+}
+
+void UpdaterEngineTest::machineAndLanguageReachTheSelection()
+{
+    const QString notes = "<sparkle:releaseNotesLink xml:lang=\"de\">https://e.org/de.html</sparkle:releaseNotesLink>"
+                          "<sparkle:releaseNotesLink>https://e.org/en.html</sparkle:releaseNotesLink>";
+    m_server->route(
+        "/appcast.xml",
+        Reply{200, UpdaterFixture::appcast(
+                       {{"1.2",
+                         "",
+                         "https://e.org/1.2.zip",
+                         {},
+                         0,
+                         "<sparkle:hardwareRequirements>arm64</sparkle:hardwareRequirements>"},
+                        {"1.1", "", "https://e.org/1.1.zip", {}, 0, notes}})});
+    UpdaterFactory::Options intel;
+    intel.machineArchitecture = "x86_64";
+    intel.language = "de-CH";
+    std::unique_ptr<Updater> updater = startedUpdater(intel);
+    runCycle(*updater);
+    QCOMPARE(m_driver.foundItems.last().versionString, "1.1");
+    QCOMPARE(m_driver.foundItems.last().releaseNotesUrl, QUrl("https://e.org/de.html"));
+
+    UpdaterFactory::Options silicon;
+    silicon.machineArchitecture = "arm64";
+    std::unique_ptr<Updater> other = startedUpdater(silicon);
+    runCycle(*other);
+    QCOMPARE(m_driver.foundItems.last().versionString, "1.2");
 }
 
 void UpdaterEngineTest::installsSignedArchives_data()
