@@ -1,3 +1,4 @@
+#include "FileSizeLimit.h"
 #include "FixtureServer.h"
 #include "TestFiles.h"
 #include "UpdaterFixture.h"
@@ -454,6 +455,8 @@ void UpdaterEngineTest::refusesUnsafeInstalls_data()
     QTest::newRow("not newer than installed")
         << "older"
         << "The update's version 1.0 is not newer than the installed version 1.0" << true;
+    QTest::newRow("disk fills while extracting") << "full disk"
+                                                 << "The update could not be extracted: Write failed" << true;
     QTest::newRow("swap fails") << "swap"
                                 << "The update could not be moved into place: Permission denied" << true;
 }
@@ -468,7 +471,8 @@ void UpdaterEngineTest::refusesUnsafeInstalls()
     if (variant == "identifier")
         info["CFBundleIdentifier"] = "org.example.impostor";
     const QString name = variant == "dmg" ? "Sample.dmg" : "Sample.zip";
-    QString archive = serveArchive(name, info, Format::zip, "version two");
+    QString archive = serveArchive(name, info, Format::zip,
+                                   variant == "full disk" ? QByteArray(2000000, 'z') : "version two");
     if (variant == "hostile" || variant == "link out") {
         UpdaterArchiveBuilder hostile;
         hostile.addTree(m_root->filePath("publish/build-Sample.zip/Sample.app"), "Sample.app");
@@ -516,7 +520,12 @@ void UpdaterEngineTest::refusesUnsafeInstalls()
         options.installer = std::make_shared<FailingSwap>();
     m_driver.foundChoice = UpdateChoice::install;
     std::unique_ptr<Updater> updater = startedUpdater(options);
-    runCycle(*updater);
+    {
+        std::optional<FileSizeLimit> fullDisk;
+        if (variant == "full disk")
+            fullDisk.emplace(512 * 1024);
+        runCycle(*updater);
+    }
 
     QCOMPARE(m_driver.errors.size(), 1);
     QVERIFY2(m_driver.errors[0].description().startsWith(expected),
