@@ -9,11 +9,11 @@ namespace norvelle {
 
 namespace {
 
-constexpr std::array<const char*, 7> kWeekdays{"monday", "tuesday", "wednesday", "thursday",
+constexpr std::array<const char*, 7> kWeekdays{"monday", "tuesday",  "wednesday", "thursday",
                                                "friday", "saturday", "sunday"};
-constexpr std::array<const char*, 12> kMonths{"january", "february", "march",     "april",
-                                              "may",     "june",     "july",      "august",
-                                              "september", "october", "november", "december"};
+constexpr std::array<const char*, 12> kMonths{"january",   "february", "march",    "april",
+                                              "may",       "june",     "july",     "august",
+                                              "september", "october",  "november", "december"};
 
 // The position of an English name, written out or cut to its first three letters.
 template <std::size_t N>
@@ -50,9 +50,9 @@ std::optional<int> zoneOffset(const QString& zone)
         const int seconds = hours * 3600 + minutes * 60;
         return zone.startsWith(u'-') ? -seconds : seconds;
     }
-    static const QHash<QString, int> named{{"GMT", 0},   {"UT", 0},    {"UTC", 0},   {"Z", 0},
-                                          {"EST", -5},  {"EDT", -4},  {"CST", -6},  {"CDT", -5},
-                                          {"MST", -7},  {"MDT", -6},  {"PST", -8},  {"PDT", -7}};
+    static const QHash<QString, int> named{{"GMT", 0},  {"UT", 0},   {"UTC", 0},  {"Z", 0},
+                                           {"EST", -5}, {"EDT", -4}, {"CST", -6}, {"CDT", -5},
+                                           {"MST", -7}, {"MDT", -6}, {"PST", -8}, {"PDT", -7}};
     const auto it = named.constFind(zone.toUpper());
     if (it == named.constEnd())
         return std::nullopt;

@@ -28,7 +28,7 @@ struct AppcastItem {
     QString maximumSystemVersion;
     QString minimumUpdateVersion;     // sparkle:minimumUpdateVersion: the oldest version it updates
     QStringList hardwareRequirements; // sparkle:hardwareRequirements ("arm64")
-    bool hasDeltas = false; // the item offers delta updates (never used here)
+    bool hasDeltas = false;           // the item offers delta updates (never used here)
 
     // Informational: the item only points to a page and cannot be installed. A
     // sparkle:informationalUpdate element with sparkle:version or sparkle:belowVersion

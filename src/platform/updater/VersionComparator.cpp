@@ -124,7 +124,8 @@ NumericPrefix numericPrefix(const QList<Run>& runs)
     while (i < runs.size() && runs[i].kind == RunKind::number) {
         prefix.end = i + 1;
         ++prefix.components;
-        if (i + 2 < runs.size() && runs[i + 1].kind == RunKind::separator && runs[i + 2].kind == RunKind::number)
+        if (i + 2 < runs.size() && runs[i + 1].kind == RunKind::separator &&
+            runs[i + 2].kind == RunKind::number)
             i += 2;
         else
             break;

@@ -10,8 +10,8 @@
 
 using namespace norvelle;
 using norvelle::test::FileSizeLimit;
-using norvelle::test::UpdaterArchiveBuilder;
 using norvelle::test::readFile;
+using norvelle::test::UpdaterArchiveBuilder;
 using Format = UpdaterArchiveBuilder::Format;
 
 Q_DECLARE_METATYPE(UpdaterArchiveBuilder::Format)
@@ -249,7 +249,8 @@ void ArchiveExtractorTest::failsUnlessEveryByteIsWritten_data()
     QTest::newRow("disk fills: tar.xz") << "full disk" << Format::tarXz << "Write failed";
     QTest::newRow("bad zip CRC") << "bad crc" << Format::zip << "ZIP bad CRC";
     QTest::newRow("bomb: bytes") << "bytes" << Format::tarXz << "it unpacks to more than 1000000 bytes";
-    QTest::newRow("bomb: bytes in a zip") << "bytes" << Format::zip << "it unpacks to more than 1000000 bytes";
+    QTest::newRow("bomb: bytes in a zip")
+        << "bytes" << Format::zip << "it unpacks to more than 1000000 bytes";
     QTest::newRow("bomb: entries") << "entries" << Format::tarGzip << "it holds more than 100 entries";
 }
 

@@ -346,18 +346,18 @@ void UpdaterEngineTest::channelsAndSystemVersionReachTheSelection()
 
 void UpdaterEngineTest::machineAndLanguageReachTheSelection()
 {
-    const QString notes = "<sparkle:releaseNotesLink xml:lang=\"de\">https://e.org/de.html</sparkle:releaseNotesLink>"
-                          "<sparkle:releaseNotesLink>https://e.org/en.html</sparkle:releaseNotesLink>";
-    m_server->route(
-        "/appcast.xml",
-        Reply{200, UpdaterFixture::appcast(
-                       {{"1.2",
-                         "",
-                         "https://e.org/1.2.zip",
-                         {},
-                         0,
-                         "<sparkle:hardwareRequirements>arm64</sparkle:hardwareRequirements>"},
-                        {"1.1", "", "https://e.org/1.1.zip", {}, 0, notes}})});
+    const QString notes =
+        "<sparkle:releaseNotesLink xml:lang=\"de\">https://e.org/de.html</sparkle:releaseNotesLink>"
+        "<sparkle:releaseNotesLink>https://e.org/en.html</sparkle:releaseNotesLink>";
+    m_server->route("/appcast.xml",
+                    Reply{200, UpdaterFixture::appcast(
+                                   {{"1.2",
+                                     "",
+                                     "https://e.org/1.2.zip",
+                                     {},
+                                     0,
+                                     "<sparkle:hardwareRequirements>arm64</sparkle:hardwareRequirements>"},
+                                    {"1.1", "", "https://e.org/1.1.zip", {}, 0, notes}})});
     UpdaterFactory::Options intel;
     intel.machineArchitecture = "x86_64";
     intel.language = "de-CH";
