@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QStyleFactory>
 #include <QToolTip>
+#include <QWidget>
 
 namespace norvelle {
 
@@ -39,6 +40,14 @@ void AppTheme::apply()
     QApplication::setPalette(palette);
     // Tooltips keep a palette of their own.
     QToolTip::setPalette(palette);
+    // A widget with a style sheet takes its colours when it is polished, not when the palette
+    // changes: those widgets are polished again.
+    const QList<QWidget*> widgets = QApplication::allWidgets();
+    for (QWidget* widget : widgets) {
+        const QString sheet = widget->styleSheet();
+        if (!sheet.isEmpty())
+            widget->setStyleSheet(sheet);
+    }
     Q_EMIT applied(m_applied);
 }
 

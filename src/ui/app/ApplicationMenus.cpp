@@ -9,7 +9,6 @@
 
 #include <QAction>
 #include <QActionGroup>
-#include <QEvent>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -59,7 +58,7 @@ ApplicationMenus::ApplicationMenus(QMenuBar* menuBar, SidebarViewModel& sidebarV
     buildApplicationMenu(menuBar, checkForUpdates);
     buildViewMenu(menuBar);
     buildHelpMenu(menuBar);
-    refreshIcons();
+    setIcons();
 }
 
 ApplicationMenus::~ApplicationMenus() = default;
@@ -92,7 +91,6 @@ void ApplicationMenus::buildViewMenu(QMenuBar* menuBar)
 {
     m_viewMenu = menuBar->addMenu(QStringLiteral("View"));
     m_viewMenu->setObjectName(QStringLiteral("viewMenu"));
-    m_viewMenu->installEventFilter(this);
 
     m_showTour = addNamedAction(m_viewMenu, QStringLiteral("Show Welcome Tour"), "actionShowWelcomeTour");
     // Only the flag: the main window shows the tour again on its own, on the page it was left on.
@@ -141,21 +139,13 @@ void ApplicationMenus::syncFilter()
             action->setChecked(true);
 }
 
-void ApplicationMenus::refreshIcons()
+void ApplicationMenus::setIcons()
 {
-    // Drawn in the menu's text colour of the moment; drawn again when the palette changes.
-    const QColor color = m_viewMenu->palette().color(QPalette::WindowText);
-    m_showTour->setIcon(SymbolIcons::icon(QStringLiteral("info.circle"), color));
+    // Without a colour of their own they draw in the palette's text colour, theme switches included.
+    m_showTour->setIcon(SymbolIcons::icon(QStringLiteral("info.circle")));
     const QList<FilterItem> items = filterItems();
     for (qsizetype i = 0; i < items.size() && i < m_filterActions.size(); ++i)
-        m_filterActions.at(i)->setIcon(SymbolIcons::icon(items.at(i).symbol, color));
-}
-
-bool ApplicationMenus::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == m_viewMenu && event->type() == QEvent::PaletteChange)
-        refreshIcons();
-    return QObject::eventFilter(watched, event);
+        m_filterActions.at(i)->setIcon(SymbolIcons::icon(items.at(i).symbol));
 }
 
 void ApplicationMenus::openLink(const QString& text)

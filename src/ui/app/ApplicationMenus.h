@@ -63,15 +63,12 @@ Q_SIGNALS:
     void settingsRequested();
     void quitRequested();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     void buildApplicationMenu(QMenuBar* menuBar, CheckForUpdatesViewModel& checkForUpdates);
     void buildViewMenu(QMenuBar* menuBar);
     void buildHelpMenu(QMenuBar* menuBar);
     void syncFilter();
-    void refreshIcons();
+    void setIcons();
     void openLink(const QString& text);
 
     SidebarViewModel& m_sidebarViewModel;

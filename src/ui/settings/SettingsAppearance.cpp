@@ -35,7 +35,7 @@ QPalette SettingsAppearance::palette(Theme scheme)
     palette.setColor(QPalette::ToolTipText, text);
     palette.setColor(QPalette::Light, dark ? QColor(0x55, 0x55, 0x58) : QColor(Qt::white));
     palette.setColor(QPalette::Midlight, dark ? QColor(0x48, 0x48, 0x4a) : QColor(0xe5, 0xe5, 0xea));
-    palette.setColor(QPalette::Mid, dark ? QColor(0x30, 0x30, 0x32) : QColor(0xb8, 0xb8, 0xbd));
+    palette.setColor(QPalette::Mid, dark ? QColor(0x6e, 0x6e, 0x73) : QColor(0xb8, 0xb8, 0xbd));
     palette.setColor(QPalette::Dark, dark ? QColor(0x18, 0x18, 0x1a) : QColor(0x8e, 0x8e, 0x93));
     palette.setColor(QPalette::Shadow, Qt::black);
     for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
