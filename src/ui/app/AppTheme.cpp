@@ -5,6 +5,7 @@
 #include "ui/settings/SettingsAppearance.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QStyleFactory>
 #include <QToolTip>
 #include <QWidget>
@@ -40,10 +41,13 @@ void AppTheme::apply()
     QApplication::setPalette(palette);
     // Tooltips keep a palette of their own.
     QToolTip::setPalette(palette);
-    // A widget with a style sheet takes its colours when it is polished, not when the palette
-    // changes: those widgets are polished again.
+    // Qt tells existing widgets only while its event loop runs; telling them again is cheap and
+    // makes the switch the same before the loop starts. A widget with a style sheet takes its
+    // colours when it is polished, not when the palette changes: those are polished again.
     const QList<QWidget*> widgets = QApplication::allWidgets();
     for (QWidget* widget : widgets) {
+        QEvent changed(QEvent::ApplicationPaletteChange);
+        QApplication::sendEvent(widget, &changed);
         const QString sheet = widget->styleSheet();
         if (!sheet.isEmpty())
             widget->setStyleSheet(sheet);
