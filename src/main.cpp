@@ -2,6 +2,7 @@
 #include "app/DependencyContainer.h"
 #include "app/QuitSequence.h"
 #include "platform/Paths.h"
+#include "platform/QuitSignals.h"
 #include "platform/updater/UpdaterFactory.h"
 #include "ui/app/AppTheme.h"
 #include "ui/app/ApplicationMenus.h"
@@ -103,6 +104,9 @@ int main(int argc, char* argv[])
         window.activateWindow();
     });
     QObject::connect(&menuBar, &norvelle::MenuBarController::quitRequested, &app, &QApplication::quit);
+
+    // Ctrl+C in a terminal quits the same way as the menu.
+    const norvelle::QuitSignals quitSignals;
 
     norvelle::Logger::info(QStringLiteral("Norvelle started"));
     const int status = app.exec();
