@@ -1,3 +1,4 @@
+#include "app/AppCoordinator.h"
 #include "app/AppState.h"
 #include "app/DependencyContainer.h"
 #include "app/QuitSequence.h"
@@ -110,6 +111,9 @@ int main(int argc, char* argv[])
 
     norvelle::Logger::info(QStringLiteral("Norvelle started"));
     const int status = app.exec();
+    // A running batch starts no further application.
+    if (container.coordinator()->hasActiveBatch())
+        container.coordinator()->cancelUpdates();
     // Work still running may use anything below; it ends first, or we leave without tearing
     // anything down under it.
     if (!norvelle::QuitSequence::endRunningWork())
