@@ -55,7 +55,12 @@ int main(int argc, char* argv[])
     options.paths = norvelle::Paths::fromEnvironment(environment, &pathProblems);
     auto urlOpener = std::make_shared<norvelle::DesktopUrlOpener>();
     options.urlOpener = urlOpener;
-    options.darkAppearance = [] { return norvelle::SettingsAppearance::applicationIsDark(); };
+    // The system's appearance, not the one we force: choosing "Automatic" passes through it.
+    const norvelle::AppTheme* appTheme = nullptr;
+    options.darkAppearance = [&appTheme] {
+        return appTheme ? norvelle::SettingsAppearance::isDark(appTheme->systemPalette())
+                        : norvelle::SettingsAppearance::applicationIsDark();
+    };
     options.attachLogger = true;
 
     norvelle::Logger::setPaths(options.paths);
@@ -65,6 +70,7 @@ int main(int argc, char* argv[])
 
     // Before the first window, so every window starts in the chosen appearance.
     norvelle::AppTheme theme(container.settings());
+    appTheme = &theme;
 
     norvelle::MainWindow window(norvelle::ViewEnvironment{
         container.appState(), container.store(), container.contentViewModel(), container.sidebarViewModel(),

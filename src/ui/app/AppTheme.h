@@ -20,6 +20,8 @@ public:
     explicit AppTheme(SettingsStore& settings, QObject* parent = nullptr);
 
     Theme appliedTheme() const { return m_applied; }
+    // The platform's own palette, whatever we force: the appearance "Automatic" stands for.
+    const QPalette& systemPalette() const { return m_systemPalette; }
     // The palette for a stored theme: the forced light or dark one, else `systemPalette`.
     static QPalette paletteFor(Theme theme, const QPalette& systemPalette);
 
