@@ -23,8 +23,11 @@ PasswordRequiredAppsView::PasswordRequiredAppsView(const QList<std::shared_ptr<A
     divider->setObjectName(QStringLiteral("divider"));
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Plain);
-    divider->setStyleSheet(QStringLiteral("color: %1").arg(
-        SystemColors::withOpacity(SystemColors::secondary(), 0.4).name(QColor::HexArgb)));
+    UpdateSheetParts::followPalette(divider, [divider] {
+        QPalette palette = divider->palette();
+        palette.setColor(QPalette::WindowText, SystemColors::withOpacity(SystemColors::secondary(), 0.4));
+        divider->setPalette(palette);
+    });
     column->addWidget(divider);
 
     auto* heading = new QVBoxLayout;
@@ -34,7 +37,7 @@ PasswordRequiredAppsView::PasswordRequiredAppsView(const QList<std::shared_ptr<A
     auto* note = UpdateSheetParts::label(
         QStringLiteral("These apps require your password to update. You can update them individually from the "
                        "main app list."),
-        UpdateSheetParts::font(TextStyles::Style::subheadline), SystemColors::secondary(), this);
+        UpdateSheetParts::font(TextStyles::Style::subheadline), UpdateSheetParts::Tone::secondary, this);
     note->setObjectName(QStringLiteral("passwordNote"));
     note->setWordWrap(true);
     heading->addWidget(note);
