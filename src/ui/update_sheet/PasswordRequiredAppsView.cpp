@@ -35,8 +35,8 @@ PasswordRequiredAppsView::PasswordRequiredAppsView(const QList<std::shared_ptr<A
     heading->addWidget(UpdateSheetParts::sectionHeader(QStringLiteral("Unavailable"), sudoRequiredApps.size(),
                                                        QStringLiteral("unavailable"), this));
     auto* note = UpdateSheetParts::label(
-        QStringLiteral("These apps require your password to update. You can update them individually from the "
-                       "main app list."),
+        QStringLiteral(
+            "These apps require your password to update. You can update them individually from the main app list."),
         UpdateSheetParts::font(TextStyles::Style::subheadline), UpdateSheetParts::Tone::secondary, this);
     note->setObjectName(QStringLiteral("passwordNote"));
     note->setWordWrap(true);
