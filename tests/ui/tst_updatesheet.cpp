@@ -110,6 +110,18 @@ QString refreshText(const QWidget* root)
     return found ? found->text() : QStringLiteral("<none>");
 }
 
+QPalette darkPalette()
+{
+    QPalette dark = QApplication::palette();
+    dark.setColor(QPalette::Window, QColor(0x1e, 0x1e, 0x1e));
+    dark.setColor(QPalette::Base, QColor(0x28, 0x28, 0x28));
+    dark.setColor(QPalette::WindowText, QColor(0xf0, 0xf0, 0xf0));
+    dark.setColor(QPalette::Text, QColor(0xf0, 0xf0, 0xf0));
+    dark.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
+    dark.setColor(QPalette::ButtonText, QColor(0xf0, 0xf0, 0xf0));
+    return dark;
+}
+
 QPushButton* button(const QWidget* root, const QString& name)
 {
     auto* found = root->findChild<QPushButton*>(name);
@@ -448,14 +460,7 @@ private Q_SLOTS:
         const ApplicationList batch = apps({"Alpha*", "Beta*"});
         UpdateSheetView sheet(batch, apps({"Locked*$"}), world.sidebar, world.detail, world.store);
         const QPalette light = QApplication::palette();
-        QPalette dark = light;
-        dark.setColor(QPalette::Window, QColor(0x1e, 0x1e, 0x1e));
-        dark.setColor(QPalette::Base, QColor(0x28, 0x28, 0x28));
-        dark.setColor(QPalette::WindowText, QColor(0xf0, 0xf0, 0xf0));
-        dark.setColor(QPalette::Text, QColor(0xf0, 0xf0, 0xf0));
-        dark.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
-        dark.setColor(QPalette::ButtonText, QColor(0xf0, 0xf0, 0xf0));
-        QApplication::setPalette(dark);
+        QApplication::setPalette(darkPalette());
         const auto ink = [&sheet](const QString& name) {
             return sheet.findChild<QLabel*>(name)->palette().color(QPalette::WindowText);
         };
@@ -694,8 +699,39 @@ private Q_SLOTS:
         state.hasCompleted = true;
         state.results = {result(batch[0], true), result(batch[1], false)};
         state.failedProgressMap = {{batch[1]->id(), report(batch[1], Status::failed, "Checksum mismatch")}};
+        const ApplicationList failing = apps({"Delta*+"}); // with a cask: the command box shows
+        state.results.append(result(failing[0], false));
+        state.failedProgressMap.insert(failing[0]->id(), report(failing[0], Status::failed, "Download failed"));
+        state.results.append(result(apps({"Echo*"})[0], false)); // no record: its error text
         ProcessingView results(state, world.detail, world.store);
-        QVERIFY(!test::renderToPng(&results, "updatesheet-results-view", QSize(700, 500)).isEmpty());
+        QVERIFY(!test::renderToPng(&results, "updatesheet-results-view", QSize(700, 900)).isEmpty());
+
+        const QPalette light = QApplication::palette();
+        QApplication::setPalette(darkPalette());
+        QCoreApplication::processEvents();
+        test::renderToPng(&processing, "updatesheet-processing-view-dark", QSize(700, 900));
+        test::renderToPng(&results, "updatesheet-results-view-dark", QSize(700, 900));
+        QApplication::setPalette(light);
+        QCoreApplication::processEvents();
+    }
+
+    void outcomeWrittenBackCountsBeforeTheBatchReturns()
+    {
+        MainWindowTestWorld world;
+        const ApplicationList batch = apps({"Alpha*", "Beta*"});
+        world.store.setApplications(batch);
+        world.keepOnDisk(batch.at(0));
+        auto gate = world.gate();
+        world.coordinator.setGate(Op::refreshApplication, gate); // the rediscovery after Alpha
+        UpdateSheetView sheet(batch, {}, world.sidebar, world.detail, world.store);
+        button(&sheet, "updateButton")->click();
+        QTRY_COMPARE(gate->arrivals(), 1);
+        QTRY_COMPARE(sheet.completedAppsCount(), 1);
+        QTRY_COMPARE(labelText(&sheet, "percentText"), QStringLiteral("50%"));
+        QCOMPARE(sheet.phase(), Phase::processing);
+        gate->open();
+        QTRY_COMPARE(sheet.phase(), Phase::complete);
+        QCOMPARE(sheet.completedAppsCount(), 2);
     }
 };
 
