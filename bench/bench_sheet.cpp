@@ -7,6 +7,7 @@
 //     bench_sheet [application count] [reports per application]
 
 #include "../tests/ui/tst_sidebarworld.h"
+#include "ui/update_sheet/ProcessingView.h"
 #include "ui/update_sheet/UpdateBatchSession.h"
 #include "ui/update_sheet/UpdateSheetView.h"
 #include "viewmodels/SidebarViewModel.h"
@@ -149,8 +150,9 @@ int main(int argc, char* argv[])
     std::printf("report storm: %d reports in %.1f ms wall; main thread busy %.1f ms, %.1f us per report, "
                 "longest stall %.2f ms\n",
                 total, double(wall.nsecsElapsed()) / 1e6, app.busyMs(), perReportUs, app.longestMs());
-    std::printf("overall progress during the storm never above 100%%: %s (%.0f%%)\n",
-                sheet.overallProgress() <= 1.0 ? "yes" : "NO", sheet.overallProgress() * 100.0);
+    std::printf("overall progress after the storm: %s (never above 100%%: %s)\n",
+                qPrintable(ProcessingView::percentText(sheet.overallProgress())),
+                sheet.overallProgress() <= 1.0 ? "yes" : "NO");
 
     app.reset();
     wall.restart();
