@@ -42,8 +42,10 @@ void CurrentUpdateView::setCurrent(const std::shared_ptr<Application>& app, cons
                 field != Application::Field::currentVersion)
                 return;
             postToMain([guard] {
-                if (guard)
-                    guard->buildHeader();
+                if (!guard)
+                    return;
+                guard->buildHeader();
+                guard->applyProgress();
             });
         });
         buildHeader();
