@@ -115,8 +115,9 @@ void UpdateBatchSession::cancel()
     Q_EMIT changed(phaseChange);
     Logger::info(QStringLiteral("Cancelling updates..."));
     AppCoordinator& coordinator = m_coordinator;
+    const std::weak_ptr<UpdateBatchSession> weak = weak_from_this();
     runAsync([&coordinator] { coordinator.cancelUpdates(); })
-        .then(QCoreApplication::instance(), [](QFuture<void> future) {
+        .then(QCoreApplication::instance(), [weak](QFuture<void> future) {
             try {
                 future.waitForFinished();
             } catch (...) {
@@ -124,6 +125,8 @@ void UpdateBatchSession::cancel()
                               describeException(std::current_exception()));
             }
             Logger::info(QStringLiteral("Updates cancelled"));
+            if (const auto self = weak.lock())
+                self->m_cancelReturned = true;
         });
 }
 
@@ -154,7 +157,7 @@ void UpdateBatchSession::handleProgress(int index, const UpdateProgress& progres
     }
     // A cancel that reached the coordinator before the batch had registered found nothing
     // to stop; now that the batch reports, it can be stopped.
-    if (m_isCancelling && !m_cancelRepeated && m_coordinator.hasActiveBatch()) {
+    if (m_isCancelling && m_cancelReturned && !m_cancelRepeated && m_coordinator.hasActiveBatch()) {
         m_cancelRepeated = true;
         AppCoordinator& coordinator = m_coordinator;
         runAsync([&coordinator] { coordinator.cancelUpdates(); });
