@@ -10,6 +10,7 @@
 #include "ui/update_sheet/FailedUpdateView.h"
 #include "ui/update_sheet/ProcessingView.h"
 #include "ui/update_sheet/ReviewView.h"
+#include "ui/update_sheet/SheetRefreshPanel.h"
 #include "ui/update_sheet/UpdateSheetAppRow.h"
 #include "ui/update_sheet/UpdateSheetPresenter.h"
 #include "ui/update_sheet/UpdateSheetView.h"
@@ -470,6 +471,114 @@ private Q_SLOTS:
         test::renderToPng(&sheet, "updatesheet-review-dark");
         QApplication::setPalette(light);
         QTRY_COMPARE(ink("sheetTitle"), light.color(QPalette::WindowText));
+    }
+
+    void earlyCancelNeverReadsAsRefused()
+    {
+        MainWindowTestWorld world;
+        const ApplicationList batch = apps({"Alpha*", "Beta*"});
+        world.store.setApplications(batch);
+        UpdateSheetView sheet(batch, {}, world.sidebar, world.detail, world.store);
+        // Cancelled before the coordinator may even have seen the batch: whichever side wins,
+        // at most the first application runs and the sheet reports a finished batch.
+        sheet.startUpdates();
+        sheet.cancelBatch();
+        QTRY_COMPARE(sheet.phase(), Phase::complete);
+        QCOMPARE(labelText(&sheet, "sheetSubtitle"), QStringLiteral("Update complete"));
+        QVERIFY(sheet.results().size() <= 1);
+        QVERIFY(world.updates->chunks().size() <= 1);
+        QTRY_VERIFY(!world.coordinator.isUpdating());
+    }
+
+    void incrementalMatchesAFreshBuild_data()
+    {
+        QTest::addColumn<int>("fromIndex");
+        QTest::addColumn<int>("fromStatus"); // -1: no report yet
+        QTest::addColumn<int>("toIndex");
+        QTest::addColumn<int>("toStatus");
+        QTest::addColumn<bool>("toCompleted");
+        QTest::newRow("first report") << 0 << -1 << 0 << int(Status::queued) << false;
+        QTest::newRow("queue advances") << 0 << int(Status::installing) << 2 << int(Status::downloading) << false;
+        QTest::newRow("current fails") << 1 << int(Status::downloading) << 1 << int(Status::failed) << false;
+        QTest::newRow("to the last") << 1 << int(Status::failed) << 3 << int(Status::queued) << false;
+        QTest::newRow("batch ends") << 2 << int(Status::installing) << 2 << int(Status::completed) << true;
+    }
+
+    void incrementalMatchesAFreshBuild()
+    {
+        QFETCH(int, fromIndex);
+        QFETCH(int, fromStatus);
+        QFETCH(int, toIndex);
+        QFETCH(int, toStatus);
+        QFETCH(bool, toCompleted);
+        MainWindowTestWorld world;
+        ProcessingView::State from;
+        from.applications = apps({"A*", "B*", "C*", "D*"});
+        from.currentIndex = fromIndex;
+        if (fromStatus >= 0)
+            from.currentProgress = report(from.applications[fromIndex], Status(fromStatus));
+        ProcessingView::State to = from;
+        to.currentIndex = toIndex;
+        to.currentProgress = report(to.applications[toIndex], Status(toStatus));
+        to.hasCompleted = toCompleted;
+        to.overallProgress = 0.5;
+        if (toCompleted)
+            to.results = {result(to.applications[0], true), result(to.applications[1], false)};
+
+        ProcessingView changed(from, world.detail, world.store);
+        changed.setState(to);
+        ProcessingView fresh(to, world.detail, world.store);
+        for (const char* name : {"updateInProgress", "currentUpdate", "upNext", "resultsView", "failedUpdates"})
+            QCOMPARE(changed.findChild<QWidget*>(name) != nullptr, fresh.findChild<QWidget*>(name) != nullptr);
+        QCOMPARE(rowNames(changed.findChild<QWidget*>("upNext")), rowNames(fresh.findChild<QWidget*>("upNext")));
+        QCOMPARE(badgeText(&changed, "upNextCount"), badgeText(&fresh, "upNextCount"));
+        QCOMPARE(labelText(&changed, "percentText"), labelText(&fresh, "percentText"));
+        for (const char* name : {"appName", "latestVersion", "currentStep"}) {
+            const auto* a = changed.findChild<CurrentUpdateView*>();
+            const auto* b = fresh.findChild<CurrentUpdateView*>();
+            if (!a || !b)
+                continue;
+            QCOMPARE(labelText(a, name), labelText(b, name));
+            QCOMPARE(shown(a, name), shown(b, name));
+            QCOMPARE(a->findChild<QLabel*>(name)->palette().color(QPalette::WindowText),
+                     b->findChild<QLabel*>(name)->palette().color(QPalette::WindowText));
+            QCOMPARE(a->findChild<UpdateProgressView*>() != nullptr, b->findChild<UpdateProgressView*>() != nullptr);
+        }
+    }
+
+    void refreshSubtitle_data()
+    {
+        QTest::addColumn<bool>("refreshing");
+        QTest::addColumn<int>("cask"); // 0 none, 1 not adopted, 2 adopted
+        QTest::addColumn<bool>("hasUpdate");
+        QTest::addColumn<QString>("subtitle");
+        const QString grabbed = QStringLiteral("Grabbed the latest information for Inkwell");
+        QTest::newRow("running, whatever the cask") << true << 2 << false << "Checking for changes";
+        QTest::newRow("adopted, nothing left to update") << false << 2 << false
+                                                         << "Inkwell is now managed by Homebrew";
+        QTest::newRow("adopted, still an update") << false << 2 << true << grabbed;
+        QTest::newRow("not adopted") << false << 1 << false << grabbed;
+        QTest::newRow("no cask") << false << 0 << false << grabbed;
+    }
+
+    void refreshSubtitle()
+    {
+        QFETCH(bool, refreshing);
+        QFETCH(int, cask);
+        QFETCH(bool, hasUpdate);
+        QFETCH(QString, subtitle);
+        const auto app = MainWindowTestWorld::app(hasUpdate ? QStringLiteral("Inkwell*") : QStringLiteral("Inkwell"));
+        if (cask > 0) {
+            Cask record = makeCask(QStringLiteral("inkwell"));
+            record.adopted = cask == 2;
+            app->setCask(record);
+        }
+        SheetRefreshPanel panel(app);
+        panel.setRefreshing(refreshing);
+        QCOMPARE(labelText(&panel, "refreshSubtitle"), subtitle);
+        QCOMPARE(labelText(&panel, "refreshTitle"),
+                 refreshing ? QStringLiteral("Refreshing...") : QStringLiteral("Refreshed Successfully!"));
+        QCOMPARE(panel.color(), refreshing ? SystemColors::secondary() : SystemColors::green());
     }
 
     void progressReports_data()
