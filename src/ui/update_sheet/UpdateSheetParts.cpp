@@ -24,9 +24,9 @@ namespace {
 
 // Calls its action again whenever the watched widget's palette changes (a theme switch);
 // setting a colour from inside the action does not call it again.
-class PaletteFollower : public QObject {
+class InkFollower : public QObject {
 public:
-    PaletteFollower(QWidget* widget, std::function<void()> apply) : QObject(widget), m_apply(std::move(apply))
+    InkFollower(QWidget* widget, std::function<void()> apply) : QObject(widget), m_apply(std::move(apply))
     {
         widget->installEventFilter(this);
     }
@@ -102,7 +102,7 @@ QFont UpdateSheetParts::font(TextStyles::Style style, QFont::Weight weight)
 void UpdateSheetParts::followPalette(QWidget* widget, std::function<void()> apply)
 {
     apply();
-    new PaletteFollower(widget, std::move(apply));
+    new InkFollower(widget, std::move(apply));
 }
 
 void UpdateSheetParts::setInk(QWidget* widget, const Ink& ink)
@@ -171,7 +171,7 @@ QWidget* UpdateSheetParts::sectionHeader(const QString& title, qsizetype count, 
     row->addWidget(titleLabel, 0, Qt::AlignVCenter);
     row->addWidget(countChip(count, name + QStringLiteral("Count"), header), 0, Qt::AlignVCenter);
     row->addStretch(1);
-    new PaletteFollower(header, [header] { replaceCountChip(header, std::nullopt); });
+    new InkFollower(header, [header] { replaceCountChip(header, std::nullopt); });
     return header;
 }
 
