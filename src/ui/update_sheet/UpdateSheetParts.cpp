@@ -11,10 +11,10 @@
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QHBoxLayout>
-#include <QHash>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmapCache>
 #include <QScrollArea>
 #include <QWidget>
 
@@ -182,12 +182,13 @@ void UpdateSheetParts::setSectionCount(QWidget* header, qsizetype count)
 
 QLabel* UpdateSheetParts::icon(const Application& application, int size, qreal radius, QWidget* parent)
 {
-    // The queue can list hundreds of applications; each bundle's icon is looked up once.
-    static QHash<QString, QPixmap> cache;
+    // The queue can list hundreds of applications; each bundle's icon is drawn once and kept in
+    // Qt's pixmap cache, which goes with the application.
     const QString path = application.path().toLocalFile();
-    const QString key = path + QLatin1Char('|') + QString::number(size);
-    QPixmap pixmap = cache.value(key);
-    if (pixmap.isNull()) {
+    const QString key = QStringLiteral("norvelle-sheet-icon|") + path + QLatin1Char('|') + QString::number(size) +
+                        QLatin1Char('|') + QString::number(radius);
+    QPixmap pixmap;
+    if (!QPixmapCache::find(key, &pixmap)) {
         static const QFileIconProvider provider;
         QIcon icon = provider.icon(QFileInfo(path));
         if (icon.isNull())
@@ -204,9 +205,7 @@ QLabel* UpdateSheetParts::icon(const Application& application, int size, qreal r
             painter.setClipPath(clip);
             icon.paint(&painter, QRect(0, 0, size, size));
         }
-        if (cache.size() > 2000)
-            cache.clear();
-        cache.insert(key, pixmap);
+        QPixmapCache::insert(key, pixmap);
     }
     auto* label = new QLabel(parent);
     label->setObjectName(QStringLiteral("appIcon"));
