@@ -8,6 +8,7 @@
 #include "ui/detail/BrewDoctorSheetView.h"
 #include "ui/detail/ManualCaskEntryView.h"
 #include "ui/detail/DetailRules.h"
+#include "ui/detail/PaletteFollower.h"
 #include "ui/detail/ReleaseNotesView.h"
 #include "ui/detail/SelectedApplicationDetailsView.h"
 #include "ui/main/components/SystemColors.h"
@@ -63,6 +64,14 @@ DetailView::DetailView(const ViewEnvironment& environment, UrlOpener* urlOpener,
     toolbar->addWidget(m_brewDoctorButton);
     auto* settings =
         toolbarButton(QStringLiteral("gearshape"), QStringLiteral("Settings"), "settingsButton", this);
+    // Symbols are drawn in the palette's text colour, so they are drawn again on a theme switch.
+    PaletteFollower::follow(this, [this, settings] {
+        m_brewDoctorButton->setIcon(SymbolIcons::icon(QStringLiteral("stethoscope")));
+        settings->setIcon(SymbolIcons::icon(QStringLiteral("gearshape")));
+        if (auto* symbol = findChild<QLabel*>(QStringLiteral("emptyStateSymbol")))
+            symbol->setPixmap(SymbolIcons::pixmap(QStringLiteral("app.dashed"), 48, SystemColors::secondary(),
+                                                  devicePixelRatioF()));
+    });
     connect(settings, &QPushButton::clicked, this,
             [this] { Q_EMIT openWindowRequested(QStringLiteral("settings")); });
     toolbar->addWidget(settings);
