@@ -3,6 +3,8 @@
 #include "app/AppState.h"
 #include "services/ApplicationStore.h"
 #include "ui/SymbolIcons.h"
+#include "ui/main/components/CountCapsule.h"
+#include "ui/main/components/SystemColors.h"
 #include "ui/main/ApplicationListHeaderView.h"
 #include "ui/main/ApplicationListModel.h"
 #include "ui/main/ApplicationRowDelegate.h"
@@ -107,6 +109,18 @@ void SidebarView::buildToolbar(QWidget* bar)
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(8, 6, 8, 6);
     row->setSpacing(4);
+    // The column's title, with the number of updates beside it (none at 0).
+    auto* title = new QLabel(QStringLiteral("Applications"), bar);
+    title->setObjectName(QStringLiteral("sidebarTitle"));
+    title->setTextFormat(Qt::PlainText);
+    QFont titleFont = title->font();
+    titleFont.setWeight(QFont::DemiBold);
+    title->setFont(titleFont);
+    row->addWidget(title);
+    m_titleBadge = new CountCapsule(&SystemColors::secondary, 0.2, bar);
+    m_titleBadge->setObjectName(QStringLiteral("sidebarTitleBadge"));
+    m_titleBadge->hide();
+    row->addWidget(m_titleBadge);
     row->addStretch(1);
 
     m_updateAll = new QToolButton(bar);
@@ -163,6 +177,8 @@ void SidebarView::updateState()
 
     const auto withUpdates = m_env.store.applicationsWithUpdates();
     const int updatesCount = static_cast<int>(withUpdates.size());
+    m_titleBadge->setCount(updatesCount);
+    m_titleBadge->setVisible(updatesCount > 0);
     m_header->setState(sidebar.currentFilter(), m_model->rowCount(), updatesCount, busy);
     const auto status = m_env.store.environmentStatus();
     if (status)
@@ -256,6 +272,10 @@ QMenu* SidebarView::contextMenuForRow(int row)
         }
         QAction* action = menu->addAction(item.text);
         action->setEnabled(item.enabled);
+        if (!item.symbol.isEmpty()) {
+            action->setIcon(SymbolIcons::icon(item.symbol));
+            action->setIconVisibleInMenu(true);
+        }
         if (item.kind == Kind::update) {
             action->setObjectName(QStringLiteral("rowUpdateAction"));
             connect(action, &QAction::triggered, this, [this, id] { updateRow(id); });

@@ -12,6 +12,8 @@ class QToolButton;
 
 namespace norvelle {
 
+class CountCapsule;
+
 class ApplicationListHeaderView;
 class ApplicationListModel;
 class ApplicationSearchView;
@@ -62,6 +64,7 @@ private:
     QListView* m_list = nullptr;
     QGraphicsBlurEffect* m_blur = nullptr;
     SidebarBusyOverlay* m_overlay = nullptr;
+    CountCapsule* m_titleBadge = nullptr;
     QToolButton* m_updateAll = nullptr;
     QToolButton* m_refresh = nullptr;
     QToolButton* m_filter = nullptr;
