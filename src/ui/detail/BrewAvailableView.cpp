@@ -48,11 +48,10 @@ QColor fixedOrange()
 
 QString BrewAvailableView::explanation(const QList<Application::Source>& sources)
 {
+    // The apostrophes are typographic; the line is kept whole so it reads as shown.
     if (sources.contains(Application::Source::appStore))
-        return QStringLiteral("Paid Mac App Store apps shouldn\u2019t be adopted to Homebrew, as their licenses "
-                              "don\u2019t transfer.\n\nOtherwise, adopt this app\u2019s cask to manage future updates "
-                              "automatically through Homebrew.");
-    return QStringLiteral("Adopt this app\u2019s cask to manage future updates automatically through Homebrew.");
+        return QStringLiteral("Paid Mac App Store apps shouldn’t be adopted to Homebrew, as their licenses don’t transfer.\n\nOtherwise, adopt this app’s cask to manage future updates automatically through Homebrew.");
+    return QStringLiteral("Adopt this app’s cask to manage future updates automatically through Homebrew.");
 }
 
 bool BrewAvailableView::showsAdoptButton(const Cask& cask, const Inputs& inputs)

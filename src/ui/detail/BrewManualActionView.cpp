@@ -26,14 +26,12 @@ BrewManualActionView::Texts BrewManualActionView::texts(ActionType actionType)
                 QStringLiteral("Brew requires your password to update this app."),
                 QStringLiteral("Click Update to run in Terminal, or copy and paste. Click Refresh when you're done."),
                 QStringLiteral("Update"), QStringLiteral("Update in Terminal"),
-                QStringLiteral("This will open Terminal and run the update command. You'll need to enter your "
-                               "password to complete the update.")};
+                QStringLiteral("This will open Terminal and run the update command. You'll need to enter your password to complete the update.")};
     return {QStringLiteral("Password Required for Adoption"),
             QStringLiteral("Brew requires your password to adopt this cask."),
             QStringLiteral("Click Adopt to run in Terminal, or copy and paste. Click Refresh when you're done."),
             QStringLiteral("Adopt"), QStringLiteral("Adopt in Terminal"),
-            QStringLiteral("This will open Terminal and run the adoption command. You'll need to enter your "
-                           "password to complete the adoption.")};
+            QStringLiteral("This will open Terminal and run the adoption command. You'll need to enter your password to complete the adoption.")};
 }
 
 QString BrewManualActionView::command(ActionType actionType, const std::optional<Cask>& cask)

@@ -10,16 +10,16 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QVBoxLayout>
 
 namespace norvelle {
 
 QString ManualCaskEntryView::explanation(const QList<Application::Source>& sources)
 {
+    // The first apostrophe is a plain one, the two others typographic.
     if (sources.contains(Application::Source::appStore))
-        return QStringLiteral("Mac App Store apps you've paid for shouldn\u2019t be adopted to Homebrew, as their "
-                              "licenses don\u2019t transfer. If you know the cask for this app, enter it below to adopt "
-                              "it to Homebrew.");
+        return QStringLiteral("Mac App Store apps you've paid for shouldn’t be adopted to Homebrew, as their licenses don’t transfer. If you know the cask for this app, enter it below to adopt it to Homebrew.");
     return QStringLiteral("If you know the cask for this app, enter it below to adopt it to Homebrew.");
 }
 
@@ -88,8 +88,10 @@ ManualCaskEntryView::ManualCaskEntryView(std::shared_ptr<Application> applicatio
 
     auto* hintRow = new QHBoxLayout;
     hintRow->setSpacing(8);
-    // A fixed text of our own, so its bold words may be markup.
-    auto* hint = new QLabel(QStringLiteral("For taps you can also enter: <b>username/repo url</b>"), m_card);
+    // A fixed text of our own, so its bold words may become markup.
+    QString hintText = QStringLiteral("For taps you can also enter: **username/repo url**").toHtmlEscaped();
+    hintText.replace(QRegularExpression(QStringLiteral("\\*\\*(.+?)\\*\\*")), QStringLiteral("<b>\\1</b>"));
+    auto* hint = new QLabel(hintText, m_card);
     hint->setObjectName(QStringLiteral("manualCaskHint"));
     hint->setTextFormat(Qt::RichText);
     hint->setFont(TextStyles::font(TextStyles::Style::caption));
