@@ -5,6 +5,7 @@
 #include "ui/SymbolIcons.h"
 #include "ui/main/components/CountCapsule.h"
 #include "ui/main/components/SystemColors.h"
+#include "ui/main/components/TextStyles.h"
 #include "ui/main/ApplicationListHeaderView.h"
 #include "ui/main/ApplicationListModel.h"
 #include "ui/main/ApplicationRowDelegate.h"
@@ -36,6 +37,7 @@ SidebarView::SidebarView(const ViewEnvironment& environment, QWidget* parent)
     auto* bar = new QWidget(this);
     buildToolbar(bar);
     column->addWidget(bar);
+    column->addWidget(buildTitle());
 
     m_search = new ApplicationSearchView(this);
     column->addWidget(m_search);
@@ -109,18 +111,6 @@ void SidebarView::buildToolbar(QWidget* bar)
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(8, 6, 8, 6);
     row->setSpacing(4);
-    // The column's title, with the number of updates beside it (none at 0).
-    auto* title = new QLabel(QStringLiteral("Applications"), bar);
-    title->setObjectName(QStringLiteral("sidebarTitle"));
-    title->setTextFormat(Qt::PlainText);
-    QFont titleFont = title->font();
-    titleFont.setWeight(QFont::DemiBold);
-    title->setFont(titleFont);
-    row->addWidget(title);
-    m_titleBadge = new CountCapsule(&SystemColors::secondary, 0.2, bar);
-    m_titleBadge->setObjectName(QStringLiteral("sidebarTitleBadge"));
-    m_titleBadge->hide();
-    row->addWidget(m_titleBadge);
     row->addStretch(1);
 
     m_updateAll = new QToolButton(bar);
@@ -161,6 +151,28 @@ void SidebarView::buildToolbar(QWidget* bar)
     }
     m_filter->setMenu(m_filterMenu);
     row->addWidget(m_filter);
+}
+
+QWidget* SidebarView::buildTitle()
+{
+    // The column's title, with the number of updates beside it (none at 0), on its own line:
+    // beside the toolbar's buttons it would squeeze them.
+    auto* bar = new QWidget(this);
+    bar->setObjectName(QStringLiteral("sidebarTitleBar"));
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(16, 0, 16, 6);
+    row->setSpacing(6);
+    auto* title = new QLabel(QStringLiteral("Applications"), bar);
+    title->setObjectName(QStringLiteral("sidebarTitle"));
+    title->setTextFormat(Qt::PlainText);
+    title->setFont(TextStyles::font(TextStyles::Style::title3, QFont::Bold));
+    row->addWidget(title);
+    m_titleBadge = new CountCapsule(&SystemColors::secondary, 0.2, bar);
+    m_titleBadge->setObjectName(QStringLiteral("sidebarTitleBadge"));
+    m_titleBadge->hide();
+    row->addWidget(m_titleBadge);
+    row->addStretch(1);
+    return bar;
 }
 
 bool SidebarView::isBusy() const

@@ -55,6 +55,7 @@ private:
     void updateRow(const QUuid& id);
     void toggleIgnoreRow(const QUuid& id);
     bool isBusy() const;
+    QWidget* buildTitle();
 
     ViewEnvironment m_env;
     ApplicationListModel* m_model = nullptr;
