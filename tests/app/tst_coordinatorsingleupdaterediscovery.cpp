@@ -13,16 +13,22 @@ class TestCoordinatorSingleUpdateRediscovery : public QObject {
 private Q_SLOTS:
     void afterSuccess_data()
     {
-        QTest::addColumn<QString>("onDisk");     // the version found again; empty: bundle gone
+        QTest::addColumn<QString>("onDisk");       // the version found again; empty: bundle gone
         QTest::addColumn<QString>("stillOffered"); // what the check offers afterwards; empty: nothing
         QTest::addColumn<QString>("version");
         QTest::addColumn<bool>("hasUpdate");
         QTest::addColumn<QString>("logLine");
-        QTest::newRow("new version installed") << "2.0" << "" << "2.0" << false
-                                               << "Rediscovered Alpha after successful update";
-        QTest::newRow("old version still there") << "1.0" << "2.0" << "1.0" << true
-                                                 << "Rediscovered Alpha after successful update";
-        QTest::newRow("bundle gone") << "" << "" << "1.0" << false
+        QTest::newRow("new version installed")
+            << "2.0"
+            << ""
+            << "2.0" << false << "Rediscovered Alpha after successful update";
+        QTest::newRow("old version still there")
+            << "1.0"
+            << "2.0"
+            << "1.0" << true << "Rediscovered Alpha after successful update";
+        QTest::newRow("bundle gone") << ""
+                                     << ""
+                                     << "1.0" << false
                                      << "Failed to rediscover Alpha after update: Application not found";
     }
     void afterSuccess()
@@ -37,8 +43,9 @@ private Q_SLOTS:
         auto app = makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0")));
         world.list({app});
         if (!onDisk.isEmpty())
-            world.discovery->setRediscovered(app->path(), Application::create(app->name(), app->bundleIdentifier(),
-                                                                              app->path(), onDisk, app->source()));
+            world.discovery->setRediscovered(app->path(),
+                                             Application::create(app->name(), app->bundleIdentifier(),
+                                                                 app->path(), onDisk, app->source()));
         if (!stillOffered.isEmpty())
             world.updates->setCheckResult({{app->bundleIdentifier(), makeUpdate(stillOffered)}});
 
@@ -60,8 +67,9 @@ private Q_SLOTS:
         auto done = world.run([&] { return world.coordinator.updateApplication(app, {}); });
         AWAIT(done);
         QVERIFY(!done.result().success);
-        QVERIFY(!world.log.contains(Logger::Level::error, QStringLiteral("Failed to rediscover Alpha after update: "
-                                                                         "Application not found")));
+        QVERIFY(!world.log.contains(Logger::Level::error,
+                                    QStringLiteral("Failed to rediscover Alpha after update: "
+                                                   "Application not found")));
         QCOMPARE(app->update()->status, Update::Status::failed);
     }
 };

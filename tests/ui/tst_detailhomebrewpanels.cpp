@@ -59,7 +59,8 @@ QString labelText(const QWidget* root, const QString& name)
 struct TerminalWorld : MainWindowTestWorld {
     TerminalWorld() { detail.useTerminalCommands(commands); }
     std::shared_ptr<FakeTerminalLauncher> launcher = std::make_shared<FakeTerminalLauncher>();
-    TerminalCommands commands{Paths{}, launcher, QProcessEnvironment(), TerminalCommandTiming{std::chrono::milliseconds(0)}};
+    TerminalCommands commands{Paths{}, launcher, QProcessEnvironment(),
+                              TerminalCommandTiming{std::chrono::milliseconds(0)}};
 };
 
 } // namespace
@@ -76,7 +77,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("subtitle");
         QTest::newRow("running") << true << 2 << false << "Checking for changes";
         QTest::newRow("now managed") << false << 2 << false << "Figma is now managed by Homebrew";
-        QTest::newRow("adopted, update left") << false << 2 << true << "Grabbed the latest information for Figma";
+        QTest::newRow("adopted, update left")
+            << false << 2 << true << "Grabbed the latest information for Figma";
         QTest::newRow("no cask") << false << 0 << false << "Grabbed the latest information for Figma";
         QTest::newRow("not adopted") << false << 1 << false << "Grabbed the latest information for Figma";
     }
@@ -96,7 +98,8 @@ private Q_SLOTS:
         QCOMPARE(labelText(&view, "refreshSubtitle"), subtitle);
         QCOMPARE(labelText(&view, "refreshTitle"),
                  refreshing ? QStringLiteral("Refreshing...") : QStringLiteral("Refreshed Successfully!"));
-        QCOMPARE(view.findChild<Banner*>()->color(), refreshing ? SystemColors::secondary() : SystemColors::green());
+        QCOMPARE(view.findChild<Banner*>()->color(),
+                 refreshing ? SystemColors::secondary() : SystemColors::green());
     }
 
     void adoptionPresentation_data()
@@ -108,20 +111,21 @@ private Q_SLOTS:
         QTest::addColumn<bool>("spinner");
         QTest::addColumn<QString>("percentage"); // empty: no bar
         QTest::addColumn<bool>("failure");
-        QTest::newRow("queued at 0") << int(ASt::queued) << 0.0 << "Adoption Queued" << SystemColors::secondary()
-                                     << false << "" << false;
-        QTest::newRow("adopting") << int(ASt::adopting) << 0.5 << "Adoption Adopting" << SystemColors::orange()
-                                  << true << "50%" << false;
+        QTest::newRow("queued at 0") << int(ASt::queued) << 0.0 << "Adoption Queued"
+                                     << SystemColors::secondary() << false << "" << false;
+        QTest::newRow("adopting") << int(ASt::adopting) << 0.5 << "Adoption Adopting"
+                                  << SystemColors::orange() << true << "50%" << false;
         QTest::newRow("verifying at 0.999") << int(ASt::verifying) << 0.999 << "Adoption Verifying"
                                             << SystemColors::secondary() << true << "99%" << false;
-        QTest::newRow("downloading, not a number") << int(ASt::downloading) << std::nan("") << "Adoption Downloading"
-                                                   << SystemColors::blue() << true << "" << false;
-        QTest::newRow("completed at 1") << int(ASt::completed) << 1.0 << "Adoption Completed" << SystemColors::green()
-                                        << false << "" << false;
-        QTest::newRow("failed") << int(ASt::failed) << 0.0 << "Adoption Failed" << SystemColors::red() << false << ""
-                                << true;
-        QTest::newRow("cancelled") << int(ASt::cancelled) << 0.0 << "Adoption Cancelled" << SystemColors::gray()
-                                   << false << "" << false;
+        QTest::newRow("downloading, not a number")
+            << int(ASt::downloading) << std::nan("") << "Adoption Downloading" << SystemColors::blue() << true
+            << "" << false;
+        QTest::newRow("completed at 1") << int(ASt::completed) << 1.0 << "Adoption Completed"
+                                        << SystemColors::green() << false << "" << false;
+        QTest::newRow("failed") << int(ASt::failed) << 0.0 << "Adoption Failed" << SystemColors::red()
+                                << false << "" << true;
+        QTest::newRow("cancelled") << int(ASt::cancelled) << 0.0 << "Adoption Cancelled"
+                                   << SystemColors::gray() << false << "" << false;
     }
     void adoptionPresentation()
     {
@@ -134,7 +138,8 @@ private Q_SLOTS:
         QFETCH(bool, failure);
         auto app = makeApp(QStringLiteral("Figma"));
         app->setCask(makeCask(QStringLiteral("figma")));
-        AdoptionProgressView view(adoption(app, ASt(status), fraction), [] { return QtFuture::makeReadyFuture(); });
+        AdoptionProgressView view(adoption(app, ASt(status), fraction),
+                                  [] { return QtFuture::makeReadyFuture(); });
         QCOMPARE(labelText(&view, "adoptionTitle"), title);
         QCOMPARE(view.findChild<Banner*>()->color(), color);
         QCOMPARE(labelText(&view, "adoptionStep"), QStringLiteral("==> Adopting <i>figma</i>"));
@@ -175,7 +180,8 @@ private Q_SLOTS:
         QTest::newRow("password needed") << true << false << -1 << false << true << false;
         QTest::newRow("adopting") << false << true << int(ASt::adopting) << false << false << true;
         QTest::newRow("failed record kept") << false << false << int(ASt::failed) << false << false << true;
-        QTest::newRow("completed record kept") << false << false << int(ASt::completed) << false << false << true;
+        QTest::newRow("completed record kept")
+            << false << false << int(ASt::completed) << false << false << true;
     }
     void adoptButton()
     {
@@ -188,11 +194,12 @@ private Q_SLOTS:
         MainWindowTestWorld world;
         world.appState.setHasAppManagementPermission(true);
         auto app = MainWindowTestWorld::app(sudo ? "Figma+$" : "Figma+");
-        BrewAvailableView::Inputs inputs{adopting, progress < 0 ? std::nullopt
-                                                                : std::optional(adoption(app, ASt(progress), 0))};
+        BrewAvailableView::Inputs inputs{
+            adopting, progress < 0 ? std::nullopt : std::optional(adoption(app, ASt(progress), 0))};
         int adopted = 0;
-        BrewAvailableView view(app, inputs, [&] { ++adopted; }, [] { return QtFuture::makeReadyFuture(); },
-                               world.appState, world.settingsViewModel, world.detail, nullptr);
+        BrewAvailableView view(
+            app, inputs, [&] { ++adopted; }, [] { return QtFuture::makeReadyFuture(); }, world.appState,
+            world.settingsViewModel, world.detail, nullptr);
         QCOMPARE(shown(&view, "adoptButton"), button);
         QCOMPARE(shown(&view, "caskPasswordBadge"), sudo);
         QCOMPARE(view.terminalFallback() != nullptr, fallback);
@@ -208,8 +215,9 @@ private Q_SLOTS:
         MainWindowTestWorld world;
         auto app = MainWindowTestWorld::app("Figma+");
         int adopted = 0;
-        BrewAvailableView view(app, {}, [&] { ++adopted; }, [] { return QtFuture::makeReadyFuture(); },
-                               world.appState, world.settingsViewModel, world.detail, nullptr);
+        BrewAvailableView view(
+            app, {}, [&] { ++adopted; }, [] { return QtFuture::makeReadyFuture(); }, world.appState,
+            world.settingsViewModel, world.detail, nullptr);
         QSignalSpy opened(&view, &BrewAvailableView::openWindowRequested);
         auto* button = view.findChild<QPushButton*>("adoptButton");
         QCOMPARE(button->text(), QStringLiteral("Permission Required"));
@@ -218,7 +226,8 @@ private Q_SLOTS:
         QCOMPARE(adopted, 0);
         QCOMPARE(opened.size(), 1);
         QCOMPARE(opened.first().first().toString(), QStringLiteral("settings"));
-        QCOMPARE(world.settingsViewModel.selectedCategory(), SettingsViewModel::SettingsCategory::permissions);
+        QCOMPARE(world.settingsViewModel.selectedCategory(),
+                 SettingsViewModel::SettingsCategory::permissions);
         world.appState.setHasAppManagementPermission(true);
         QCOMPARE(button->text(), QStringLiteral("Adopt"));
         QCOMPARE(button->toolTip(), QString());
@@ -235,11 +244,15 @@ private Q_SLOTS:
         cask.description = QStringLiteral("Design tool");
         cask.homepage = QUrl(QStringLiteral("https://figma.example/app"));
         app->setCask(cask);
-        BrewAvailableView view(app, {}, [] {}, [] { return QtFuture::makeReadyFuture(); }, world.appState,
-                               world.settingsViewModel, world.detail, &opener);
-        QVERIFY(labelText(&view, "brewAvailableExplanation").contains(QStringLiteral("transfer.\n\nOtherwise")));
-        QCOMPARE(labelText(&view, "caskDeprecatedText"),
-                 QStringLiteral("This cask is deprecated and may be removed in the future, it is not reccoended to use"));
+        BrewAvailableView view(
+            app, {}, [] {}, [] { return QtFuture::makeReadyFuture(); }, world.appState,
+            world.settingsViewModel, world.detail, &opener);
+        QVERIFY(
+            labelText(&view, "brewAvailableExplanation").contains(QStringLiteral("transfer.\n\nOtherwise")));
+        QCOMPARE(
+            labelText(&view, "caskDeprecatedText"),
+            QStringLiteral(
+                "This cask is deprecated and may be removed in the future, it is not reccoended to use"));
         const auto warnings = view.findChildren<QLabel*>("caskWarning");
         QCOMPARE(warnings.size(), 3);
         QCOMPARE(warnings.first()->text(), QStringLiteral("<b>one</b>"));
@@ -277,7 +290,8 @@ private Q_SLOTS:
         TerminalWorld world;
         auto app = MainWindowTestWorld::app("Figma+$");
         BrewManualActionView view(app, DetailViewModel::ActionType::adoption, {}, world.detail);
-        QCOMPARE(labelText(&view, "passwordRequiredHeading"), QStringLiteral("Password Required for Adoption"));
+        QCOMPARE(labelText(&view, "passwordRequiredHeading"),
+                 QStringLiteral("Password Required for Adoption"));
         QCOMPARE(view.commandBox()->command(), QStringLiteral("brew install --cask --adopt figma"));
         const auto buttons = view.commandBox()->findChildren<QPushButton*>();
         QCOMPARE(buttons.size(), 1); // no refresh action: the run button alone
@@ -302,11 +316,21 @@ private Q_SLOTS:
         QTest::addColumn<bool>("enabled");
         QTest::addColumn<QString>("sentCask");
         QTest::addColumn<QString>("sentTap"); // "-" for no tap
-        QTest::newRow("empty") << "" << "user/repo" << false << "" << "-";
-        QTest::newRow("blanks only") << " \t " << "" << false << "" << "-";
-        QTest::newRow("padded, no tap") << "  figma\t" << "" << true << "figma" << "-";
-        QTest::newRow("blank tap") << "figma" << "   " << true << "figma" << "-";
-        QTest::newRow("padded tap") << "figma" << " user/repo " << true << "figma" << "user/repo";
+        QTest::newRow("empty") << ""
+                               << "user/repo" << false << ""
+                               << "-";
+        QTest::newRow("blanks only") << " \t "
+                                     << "" << false << ""
+                                     << "-";
+        QTest::newRow("padded, no tap") << "  figma\t"
+                                        << "" << true << "figma"
+                                        << "-";
+        QTest::newRow("blank tap") << "figma"
+                                   << "   " << true << "figma"
+                                   << "-";
+        QTest::newRow("padded tap") << "figma"
+                                    << " user/repo " << true << "figma"
+                                    << "user/repo";
     }
     void manualCaskTrimming()
     {
@@ -331,14 +355,15 @@ private Q_SLOTS:
 
     void manualCaskWhileValidating()
     {
-        ManualCaskEntryView view(makeApp(QStringLiteral("Figma"), std::nullopt, {Src::homebrew, Src::appStore}), true,
-                                 {});
+        ManualCaskEntryView view(
+            makeApp(QStringLiteral("Figma"), std::nullopt, {Src::homebrew, Src::appStore}), true, {});
         view.findChild<QLineEdit*>("caskNameField")->setText(QStringLiteral("figma"));
         QCOMPARE(view.findChild<QPushButton*>("verifyCaskButton")->text(), QStringLiteral("Verifying..."));
         QVERIFY(!view.findChild<QPushButton*>("verifyCaskButton")->isEnabled());
         QVERIFY(!view.findChild<QLineEdit*>("caskNameField")->isEnabled());
         QVERIFY(!view.findChild<QLineEdit*>("tapNameField")->isEnabled());
-        QVERIFY(labelText(&view, "manualCaskExplanation").startsWith(QStringLiteral("Mac App Store apps you've paid")));
+        QVERIFY(labelText(&view, "manualCaskExplanation")
+                    .startsWith(QStringLiteral("Mac App Store apps you've paid")));
         QCOMPARE(labelText(&view, "tapOptionalLabel"), QStringLiteral("(OPTIONAL)"));
         view.setIsValidating(false);
         QVERIFY(view.findChild<QPushButton*>("verifyCaskButton")->isEnabled());
@@ -388,17 +413,22 @@ private Q_SLOTS:
         dark.setColor(QPalette::ButtonText, QColor(0xee, 0xee, 0xee));
         MainWindowTestWorld world;
         auto app = MainWindowTestWorld::app("Figma+$", {Src::homebrew});
-        BrewAvailableView view(app, {}, [] {}, [] { return QtFuture::makeReadyFuture(); }, world.appState,
-                               world.settingsViewModel, world.detail, nullptr);
-        const QColor before = view.findChild<QLabel*>("brewAvailableExplanation")->palette().color(QPalette::Text);
+        BrewAvailableView view(
+            app, {}, [] {}, [] { return QtFuture::makeReadyFuture(); }, world.appState,
+            world.settingsViewModel, world.detail, nullptr);
+        const QColor before =
+            view.findChild<QLabel*>("brewAvailableExplanation")->palette().color(QPalette::Text);
         QApplication::setPalette(dark);
         QCoreApplication::processEvents();
-        const QColor after = view.findChild<QLabel*>("brewAvailableExplanation")->palette().color(QPalette::Text);
+        const QColor after =
+            view.findChild<QLabel*>("brewAvailableExplanation")->palette().color(QPalette::Text);
         QVERIFY(before != after); // taken again from the new palette
         QCOMPARE(after, SystemColors::secondary());
-        QVERIFY(!renderToPng(&view, QStringLiteral("brewavailable-password-dark"), QSize(640, 520)).isEmpty());
+        QVERIFY(
+            !renderToPng(&view, QStringLiteral("brewavailable-password-dark"), QSize(640, 520)).isEmpty());
         QApplication::setPalette(light);
-        QVERIFY(!renderToPng(&view, QStringLiteral("brewavailable-password-light"), QSize(640, 520)).isEmpty());
+        QVERIFY(
+            !renderToPng(&view, QStringLiteral("brewavailable-password-light"), QSize(640, 520)).isEmpty());
     }
 };
 

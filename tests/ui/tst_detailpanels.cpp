@@ -28,7 +28,8 @@ namespace {
 struct World : MainWindowTestWorld {
     World() { detail.useTerminalCommands(commands); }
     std::shared_ptr<FakeTerminalLauncher> launcher = std::make_shared<FakeTerminalLauncher>();
-    TerminalCommands commands{Paths{}, launcher, QProcessEnvironment(), TerminalCommandTiming{std::chrono::milliseconds(0)}};
+    TerminalCommands commands{Paths{}, launcher, QProcessEnvironment(),
+                              TerminalCommandTiming{std::chrono::milliseconds(0)}};
 };
 
 struct Pane {
@@ -111,7 +112,8 @@ private Q_SLOTS:
         app->setUpdate(update);
         QTRY_VERIFY(!pane.shows("brewManualActionView"));
         QTRY_VERIFY(pane.shows("brewCommandView"));
-        QCOMPARE(pane.view.header()->progressView()->commandBox()->command(), QStringLiteral("brew upgrade --cask figma"));
+        QCOMPARE(pane.view.header()->progressView()->commandBox()->command(),
+                 QStringLiteral("brew upgrade --cask figma"));
     }
 
     void adoptionProgressStaysWithItsApplication()
@@ -144,7 +146,8 @@ private Q_SLOTS:
         QTRY_VERIFY(pane.shows("refreshProgressView"));
         world.detail.setIsRefreshing(false);
         world.detail.setShowRefreshSuccess(true);
-        QTRY_COMPARE(pane.view.findChild<QLabel*>("refreshTitle")->text(), QStringLiteral("Refreshed Successfully!"));
+        QTRY_COMPARE(pane.view.findChild<QLabel*>("refreshTitle")->text(),
+                     QStringLiteral("Refreshed Successfully!"));
         world.detail.setShowRefreshSuccess(false);
         QTRY_VERIFY(!pane.shows("refreshProgressView"));
     }

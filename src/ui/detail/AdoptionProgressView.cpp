@@ -96,7 +96,8 @@ AdoptionProgressView::AdoptionProgressView(const AdoptionProgress& progress,
     failure->setContentsMargins(0, 0, 0, 0);
     failure->setSpacing(8);
     m_failureText = makePlainLabel(
-        QStringLiteral("The adoption failed. You can try running the adoption command manually in your terminal:"),
+        QStringLiteral(
+            "The adoption failed. You can try running the adoption command manually in your terminal:"),
         TextStyles::font(TextStyles::Style::subheadline), QColor(), m_failure, "adoptionFailureText");
     m_failureText->setWordWrap(true);
     failure->addWidget(m_failureText);
@@ -206,8 +207,9 @@ void AdoptionProgressView::sync()
     setTextColor(m_percentage, SystemColors::secondary());
     m_estimate->setVisible(m_progress.estimatedCompletion.has_value());
     if (m_progress.estimatedCompletion)
-        m_estimate->setText(QStringLiteral("Est. ") + MetadataFormat::relativeShort(*m_progress.estimatedCompletion,
-                                                                                   QDateTime::currentDateTime()));
+        m_estimate->setText(
+            QStringLiteral("Est. ") +
+            MetadataFormat::relativeShort(*m_progress.estimatedCompletion, QDateTime::currentDateTime()));
     setTextColor(m_estimate, SystemColors::secondary());
 
     m_failure->setVisible(failed);

@@ -26,7 +26,8 @@ namespace norvelle {
 namespace {
 
 // A label with the given colour role taken from the palette now and on every theme change.
-QLabel* themedLabel(const QString& text, const QFont& font, QColor (*color)(), QWidget* parent, const char* name)
+QLabel* themedLabel(const QString& text, const QFont& font, QColor (*color)(), QWidget* parent,
+                    const char* name)
 {
     QLabel* label = makePlainLabel(text, font, QColor(), parent, name);
     label->setWordWrap(true);
@@ -48,10 +49,12 @@ QColor fixedOrange()
 
 QString BrewAvailableView::explanation(const QList<Application::Source>& sources)
 {
-    // The apostrophes are typographic; the line is kept whole so it reads as shown.
+    // The apostrophes are typographic; each text is kept whole so it reads as shown.
+    // clang-format off
     if (sources.contains(Application::Source::appStore))
         return QStringLiteral("Paid Mac App Store apps shouldn’t be adopted to Homebrew, as their licenses don’t transfer.\n\nOtherwise, adopt this app’s cask to manage future updates automatically through Homebrew.");
     return QStringLiteral("Adopt this app’s cask to manage future updates automatically through Homebrew.");
+    // clang-format on
 }
 
 bool BrewAvailableView::showsAdoptButton(const Cask& cask, const Inputs& inputs)
@@ -60,9 +63,10 @@ bool BrewAvailableView::showsAdoptButton(const Cask& cask, const Inputs& inputs)
 }
 
 BrewAvailableView::BrewAvailableView(std::shared_ptr<Application> application, Inputs inputs,
-                                     std::function<void()> onAdopt, std::function<QFuture<void>()> onRefreshApp,
-                                     AppState& appState, SettingsViewModel& settingsViewModel,
-                                     DetailViewModel& viewModel, UrlOpener* urlOpener, QWidget* parent)
+                                     std::function<void()> onAdopt,
+                                     std::function<QFuture<void>()> onRefreshApp, AppState& appState,
+                                     SettingsViewModel& settingsViewModel, DetailViewModel& viewModel,
+                                     UrlOpener* urlOpener, QWidget* parent)
     : QWidget(parent), m_application(std::move(application)), m_inputs(std::move(inputs)),
       m_onAdopt(std::move(onAdopt)), m_onRefreshApp(std::move(onRefreshApp)), m_appState(appState),
       m_settingsViewModel(settingsViewModel), m_viewModel(viewModel), m_urlOpener(urlOpener)
@@ -77,8 +81,8 @@ BrewAvailableView::BrewAvailableView(std::shared_ptr<Application> application, I
     m_title = themedLabel(QStringLiteral("Homebrew Available"), titleFont, &SystemColors::primary, this,
                           "brewAvailableTitle");
     m_layout->addWidget(m_title);
-    m_explanation = themedLabel(QString(), TextStyles::font(TextStyles::Style::body), &SystemColors::secondary, this,
-                                "brewAvailableExplanation");
+    m_explanation = themedLabel(QString(), TextStyles::font(TextStyles::Style::body),
+                                &SystemColors::secondary, this, "brewAvailableExplanation");
     m_layout->addWidget(m_explanation);
 
     m_card = new Card(QColor(), std::nullopt, this);
@@ -128,11 +132,13 @@ void BrewAvailableView::sync()
         const bool permitted = m_appState.hasAppManagementPermission();
         m_adopt->setVisible(app.cask && showsAdoptButton(*app.cask, m_inputs));
         m_adopt->setText(permitted ? QStringLiteral("Adopt") : QStringLiteral("Permission Required"));
-        m_adopt->setToolTip(permitted ? QString() : QStringLiteral("Click to open Settings and enable Permissions"));
+        m_adopt->setToolTip(permitted ? QString()
+                                      : QStringLiteral("Click to open Settings and enable Permissions"));
     }
 
     if (m_inputs.adoptionProgress && !m_progressView) {
-        m_progressView = new AdoptionProgressView(*m_inputs.adoptionProgress, m_onRefreshApp, nullptr, m_card);
+        m_progressView =
+            new AdoptionProgressView(*m_inputs.adoptionProgress, m_onRefreshApp, nullptr, m_card);
         m_card->addWidget(m_progressView);
     } else if (m_inputs.adoptionProgress) {
         m_progressView->setProgress(*m_inputs.adoptionProgress);
@@ -200,33 +206,39 @@ void BrewAvailableView::rebuildCask()
     const QFont subheadline = TextStyles::font(TextStyles::Style::subheadline);
     const QFont subheadlineMedium = TextStyles::font(TextStyles::Style::subheadline, QFont::Medium);
     if (cask->deprecated) {
-        details->addWidget(themedLabel(QStringLiteral("Deprecated"), subheadlineMedium, &fixedRed, m_caskSection,
-                                       "caskDeprecatedTitle"));
+        details->addWidget(themedLabel(QStringLiteral("Deprecated"), subheadlineMedium, &fixedRed,
+                                       m_caskSection, "caskDeprecatedTitle"));
         details->addWidget(themedLabel(
-            QStringLiteral("This cask is deprecated and may be removed in the future, it is not reccoended to use"),
+            QStringLiteral(
+                "This cask is deprecated and may be removed in the future, it is not reccoended to use"),
             subheadline, &SystemColors::secondary, m_caskSection, "caskDeprecatedText"));
     }
     if (!cask->warnings.isEmpty()) {
-        details->addWidget(themedLabel(QStringLiteral("Warnings"), subheadlineMedium, &fixedOrange, m_caskSection,
-                                       "caskWarningsTitle"));
+        details->addWidget(themedLabel(QStringLiteral("Warnings"), subheadlineMedium, &fixedOrange,
+                                       m_caskSection, "caskWarningsTitle"));
         for (const QString& warning : cask->warnings)
             details->addWidget(
                 themedLabel(warning, subheadline, &SystemColors::secondary, m_caskSection, "caskWarning"));
     }
     if (cask->description)
-        details->addWidget(themedLabel(*cask->description, subheadline, &SystemColors::secondary, m_caskSection,
-                                       "caskDescription"));
+        details->addWidget(themedLabel(*cask->description, subheadline, &SystemColors::secondary,
+                                       m_caskSection, "caskDescription"));
     if (cask->homepage) {
         const QUrl homepage = *cask->homepage;
-        auto* link = new QPushButton(homepage.toString(QUrl::FullyEncoded), m_caskSection);
+        // A button reads "&" as a mnemonic marker; the address must show as it is.
+        QString address = homepage.toString(QUrl::FullyEncoded);
+        address.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        auto* link = new QPushButton(address, m_caskSection);
         link->setObjectName(QStringLiteral("caskHomepage"));
         link->setFlat(true);
         link->setFont(subheadline);
-        link->setStyleSheet(QStringLiteral("QPushButton { color: %1; text-align: left; border: none; padding: 0; }")
-                                .arg(SystemColors::blue().name()));
+        link->setStyleSheet(
+            QStringLiteral("QPushButton { color: %1; text-align: left; border: none; padding: 0; }")
+                .arg(SystemColors::blue().name()));
         link->setCursor(LinkPolicy::isOpenable(homepage) ? Qt::PointingHandCursor : Qt::ArrowCursor);
         UrlOpener* opener = m_urlOpener;
-        connect(link, &QPushButton::clicked, this, [opener, homepage] { LinkPolicy::open(opener, homepage); });
+        connect(link, &QPushButton::clicked, this,
+                [opener, homepage] { LinkPolicy::open(opener, homepage); });
         details->addWidget(link, 0, Qt::AlignLeft);
     }
     section->addLayout(details);

@@ -36,10 +36,12 @@ BrewDoctorSheetView::BrewDoctorSheetView(DetailViewModel& viewModel, QWidget* pa
 
     auto* header = new QVBoxLayout;
     header->setSpacing(4);
-    QLabel* title = makePlainLabel(QStringLiteral("Brew Doctor"), TextStyles::font(TextStyles::Style::title2, QFont::DemiBold),
-                                   QColor(), this, "brewDoctorTitle");
-    QLabel* subtitle = makePlainLabel(QStringLiteral("View your Brew installation health"),
-                                      TextStyles::font(TextStyles::Style::callout), QColor(), this, "brewDoctorSubtitle");
+    QLabel* title = makePlainLabel(QStringLiteral("Brew Doctor"),
+                                   TextStyles::font(TextStyles::Style::title2, QFont::DemiBold), QColor(),
+                                   this, "brewDoctorTitle");
+    QLabel* subtitle =
+        makePlainLabel(QStringLiteral("View your Brew installation health"),
+                       TextStyles::font(TextStyles::Style::callout), QColor(), this, "brewDoctorSubtitle");
     header->addWidget(title);
     header->addWidget(subtitle);
     header->setContentsMargins(0, 0, 0, 12);
@@ -71,9 +73,9 @@ BrewDoctorSheetView::BrewDoctorSheetView(DetailViewModel& viewModel, QWidget* pa
     spinner->setTextVisible(false);
     spinner->setFixedSize(60, 8);
     running->addWidget(spinner, 0, Qt::AlignCenter);
-    QLabel* runningText = makePlainLabel(QStringLiteral("Running brew doctor..."),
-                                         TextStyles::font(TextStyles::Style::callout), QColor(), m_running,
-                                         "brewDoctorRunningText", Qt::AlignCenter);
+    QLabel* runningText =
+        makePlainLabel(QStringLiteral("Running brew doctor..."), TextStyles::font(TextStyles::Style::callout),
+                       QColor(), m_running, "brewDoctorRunningText", Qt::AlignCenter);
     running->addWidget(runningText);
     running->addStretch();
     m_body->addWidget(m_running);
@@ -87,8 +89,8 @@ BrewDoctorSheetView::BrewDoctorSheetView(DetailViewModel& viewModel, QWidget* pa
     result->setSpacing(8);
     auto* verdictRow = new QHBoxLayout;
     m_verdictIcon = new QLabel(resultContent);
-    m_verdict = makePlainLabel(QString(), TextStyles::font(TextStyles::Style::headline), QColor(), resultContent,
-                               "brewDoctorVerdict");
+    m_verdict = makePlainLabel(QString(), TextStyles::font(TextStyles::Style::headline), QColor(),
+                               resultContent, "brewDoctorVerdict");
     verdictRow->addWidget(m_verdictIcon);
     verdictRow->addWidget(m_verdict);
     verdictRow->addStretch();
@@ -107,8 +109,9 @@ BrewDoctorSheetView::BrewDoctorSheetView(DetailViewModel& viewModel, QWidget* pa
 
     auto* footer = new QHBoxLayout;
     footer->setContentsMargins(0, 12, 0, 0);
-    QLabel* note = makePlainLabel(QStringLiteral("This diagnostic tool checks your Homebrew installation for potential issues."),
-                                  TextStyles::font(TextStyles::Style::caption), QColor(), this, "brewDoctorNote");
+    QLabel* note = makePlainLabel(
+        QStringLiteral("This diagnostic tool checks your Homebrew installation for potential issues."),
+        TextStyles::font(TextStyles::Style::caption), QColor(), this, "brewDoctorNote");
     note->setWordWrap(true);
     footer->addWidget(note, 1);
     m_runButton = new QPushButton(this);
@@ -130,8 +133,8 @@ BrewDoctorSheetView::BrewDoctorSheetView(DetailViewModel& viewModel, QWidget* pa
         setTextColor(title, SystemColors::primary());
         for (QLabel* label : {subtitle, idleText, runningText, note})
             setTextColor(label, SystemColors::secondary());
-        stethoscope->setPixmap(
-            SymbolIcons::pixmap(QStringLiteral("stethoscope"), 48, SystemColors::secondary(), devicePixelRatioF()));
+        stethoscope->setPixmap(SymbolIcons::pixmap(QStringLiteral("stethoscope"), 48,
+                                                   SystemColors::secondary(), devicePixelRatioF()));
         setTextColor(m_output, SystemColors::primary());
         sync();
     });
@@ -174,7 +177,8 @@ void BrewDoctorSheetView::sync()
     m_verdictIcon->setPixmap(SymbolIcons::pixmap(issues ? QStringLiteral("exclamationmark.triangle.fill")
                                                         : QStringLiteral("checkmark.circle.fill"),
                                                  18, color, devicePixelRatioF()));
-    m_verdict->setText(issues ? QStringLiteral("Issues Found") : QStringLiteral("Your system is ready to brew"));
+    m_verdict->setText(issues ? QStringLiteral("Issues Found")
+                              : QStringLiteral("Your system is ready to brew"));
     setTextColor(m_verdict, color);
     m_output->setText(output);
     m_runButton->setText(output.isEmpty() ? QStringLiteral("Run Doctor") : QStringLiteral("Run Again"));

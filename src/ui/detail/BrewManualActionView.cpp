@@ -21,6 +21,8 @@ using ActionType = DetailViewModel::ActionType;
 
 BrewManualActionView::Texts BrewManualActionView::texts(ActionType actionType)
 {
+    // Each text is kept whole, as it is shown.
+    // clang-format off
     if (actionType == ActionType::update)
         return {QStringLiteral("Password Required for Update"),
                 QStringLiteral("Brew requires your password to update this app."),
@@ -32,6 +34,7 @@ BrewManualActionView::Texts BrewManualActionView::texts(ActionType actionType)
             QStringLiteral("Click Adopt to run in Terminal, or copy and paste. Click Refresh when you're done."),
             QStringLiteral("Adopt"), QStringLiteral("Adopt in Terminal"),
             QStringLiteral("This will open Terminal and run the adoption command. You'll need to enter your password to complete the adoption.")};
+    // clang-format on
 }
 
 QString BrewManualActionView::command(ActionType actionType, const std::optional<Cask>& cask)

@@ -17,10 +17,12 @@ namespace norvelle {
 
 QString ManualCaskEntryView::explanation(const QList<Application::Source>& sources)
 {
-    // The first apostrophe is a plain one, the two others typographic.
+    // The first apostrophe is a plain one, the two others typographic; kept whole as shown.
+    // clang-format off
     if (sources.contains(Application::Source::appStore))
         return QStringLiteral("Mac App Store apps you've paid for shouldn’t be adopted to Homebrew, as their licenses don’t transfer. If you know the cask for this app, enter it below to adopt it to Homebrew.");
     return QStringLiteral("If you know the cask for this app, enter it below to adopt it to Homebrew.");
+    // clang-format on
 }
 
 QString ManualCaskEntryView::trimmed(const QString& text)
@@ -46,7 +48,8 @@ ManualCaskEntryView::ManualCaskEntryView(std::shared_ptr<Application> applicatio
     outer->setSpacing(12);
     QFont titleFont = TextStyles::font(TextStyles::Style::body, QFont::Medium);
     titleFont.setPointSizeF(titleFont.pointSizeF() * 20.0 / 13.0);
-    QLabel* title = makePlainLabel(QStringLiteral("Manual Cask"), titleFont, QColor(), this, "manualCaskTitle");
+    QLabel* title =
+        makePlainLabel(QStringLiteral("Manual Cask"), titleFont, QColor(), this, "manualCaskTitle");
     outer->addWidget(title);
     m_explanation = makePlainLabel(QString(), TextStyles::font(TextStyles::Style::body), QColor(), this,
                                    "manualCaskExplanation");
@@ -59,7 +62,8 @@ ManualCaskEntryView::ManualCaskEntryView(std::shared_ptr<Application> applicatio
     const QFont labelFont = TextStyles::font(TextStyles::Style::subheadline, QFont::DemiBold);
     auto* caskColumn = new QVBoxLayout;
     caskColumn->setSpacing(8);
-    QLabel* caskLabel = makePlainLabel(QStringLiteral("Cask").toUpper(), labelFont, QColor(), m_card, "caskFieldLabel");
+    QLabel* caskLabel =
+        makePlainLabel(QStringLiteral("Cask").toUpper(), labelFont, QColor(), m_card, "caskFieldLabel");
     caskColumn->addWidget(caskLabel);
     m_cask = new QLineEdit(m_card);
     m_cask->setObjectName(QStringLiteral("caskNameField"));
@@ -71,10 +75,11 @@ ManualCaskEntryView::ManualCaskEntryView(std::shared_ptr<Application> applicatio
     tapColumn->setSpacing(8);
     auto* tapLabels = new QHBoxLayout;
     tapLabels->setSpacing(4);
-    QLabel* tapLabel = makePlainLabel(QStringLiteral("Tap").toUpper(), labelFont, QColor(), m_card, "tapFieldLabel");
-    QLabel* optional = makePlainLabel(QStringLiteral("(optional)").toUpper(),
-                                      TextStyles::font(TextStyles::Style::caption), QColor(), m_card,
-                                      "tapOptionalLabel");
+    QLabel* tapLabel =
+        makePlainLabel(QStringLiteral("Tap").toUpper(), labelFont, QColor(), m_card, "tapFieldLabel");
+    QLabel* optional =
+        makePlainLabel(QStringLiteral("(optional)").toUpper(), TextStyles::font(TextStyles::Style::caption),
+                       QColor(), m_card, "tapOptionalLabel");
     tapLabels->addWidget(tapLabel);
     tapLabels->addWidget(optional);
     tapLabels->addStretch();

@@ -22,8 +22,8 @@ RefreshProgressView::RefreshProgressView(std::shared_ptr<Application> applicatio
     outer->addWidget(m_banner);
     m_title = makePlainLabel(QString(), TextStyles::font(TextStyles::Style::body, QFont::Medium), QColor(),
                              m_banner, "refreshTitle");
-    m_subtitle = makePlainLabel(QString(), TextStyles::font(TextStyles::Style::subheadline), QColor(), m_banner,
-                                "refreshSubtitle");
+    m_subtitle = makePlainLabel(QString(), TextStyles::font(TextStyles::Style::subheadline), QColor(),
+                                m_banner, "refreshSubtitle");
     m_subtitle->setWordWrap(true);
     m_subtitle->setMaximumHeight(m_subtitle->fontMetrics().lineSpacing() * 2 + 2);
     m_banner->contentLayout()->setSpacing(4);

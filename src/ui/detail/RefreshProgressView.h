@@ -17,7 +17,8 @@ class RefreshProgressView : public QWidget {
     Q_OBJECT
 
 public:
-    RefreshProgressView(std::shared_ptr<Application> application, bool isRefreshing, QWidget* parent = nullptr);
+    RefreshProgressView(std::shared_ptr<Application> application, bool isRefreshing,
+                        QWidget* parent = nullptr);
 
     void setIsRefreshing(bool isRefreshing);
     // Re-reads the application's name, cask and update.

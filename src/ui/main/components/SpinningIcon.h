@@ -11,7 +11,8 @@ namespace norvelle {
 class SpinningIcon {
 public:
     static constexpr int intervalMs = 100;
-    static void attach(QAction* action, const QString& symbol = QStringLiteral("arrow.triangle.2.circlepath"));
+    static void attach(QAction* action,
+                       const QString& symbol = QStringLiteral("arrow.triangle.2.circlepath"));
     // How far the action's symbol has turned, in degrees; -1 when it does not turn.
     static int phase(const QAction* action);
 };
