@@ -1,6 +1,7 @@
 #include "CoordinatorTestWorld.h"
 
 #include <QTest>
+#include <atomic>
 
 using namespace norvelle;
 using namespace norvelle::test;
@@ -49,9 +50,16 @@ private Q_SLOTS:
         if (!stillOffered.isEmpty())
             world.updates->setCheckResult({{app->bundleIdentifier(), makeUpdate(stillOffered)}});
 
+        std::atomic<bool> wentAway{false};
+        const auto watch = app->addObserver([&](Application::Field field) {
+            if (field == Application::Field::update && !app->update())
+                wentAway = true;
+        });
         auto done = world.run([&] { return world.coordinator.updateApplication(app, {}); });
         AWAIT(done);
         QVERIFY(done.result().success);
+        // The update goes only once the check no longer offers it, never in between.
+        QCOMPARE(wentAway.load(), !hasUpdate);
         QCOMPARE(app->currentVersion(), version);
         QCOMPARE(app->update().has_value(), hasUpdate);
         QVERIFY(world.log.contains(onDisk.isEmpty() ? Logger::Level::error : Logger::Level::info, logLine));
