@@ -66,7 +66,11 @@ ApplicationRowDelegate::ApplicationRowDelegate(QObject* parent) : QStyledItemDel
         }
         m_spunSinceTick = false;
         m_spinPhase = (m_spinPhase + 30) % 360;
-        m_spinView->update();
+        // An item view paints its rows in its viewport, not in itself.
+        if (auto* view = qobject_cast<QAbstractItemView*>(m_spinView.data()))
+            view->viewport()->update();
+        else
+            m_spinView->update();
     });
 }
 
