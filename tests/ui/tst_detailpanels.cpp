@@ -55,7 +55,7 @@ class TestDetailPanels : public QObject {
 private Q_SLOTS:
     void panelsUnderTheHeader_data()
     {
-        QTest::addColumn<QString>("spec");
+        QTest::addColumn<QString>("row");
         QTest::addColumn<bool>("adopted");
         QTest::addColumn<bool>("environment");
         QTest::addColumn<bool>("brewAvailable");
@@ -69,7 +69,7 @@ private Q_SLOTS:
     }
     void panelsUnderTheHeader()
     {
-        QFETCH(QString, spec);
+        QFETCH(QString, row);
         QFETCH(bool, adopted);
         QFETCH(bool, environment);
         QFETCH(bool, brewAvailable);
@@ -77,7 +77,7 @@ private Q_SLOTS:
         World world;
         if (!environment)
             world.store.setEnvironmentStatus(std::nullopt);
-        auto app = MainWindowTestWorld::app(spec);
+        auto app = MainWindowTestWorld::app(row);
         if (adopted) {
             Cask cask = makeCask(QStringLiteral("figma"));
             cask.adopted = true;
