@@ -118,6 +118,8 @@ private:
     void applyUpdateResult(const std::optional<Update>& found, const ApplicationPtr& application);
     static void applyUpdateOutcome(const Update::Result& result, const ApplicationPtr& application);
     void writeBackAdoption(const ApplicationPtr& application, const ApplicationPtr& rediscovered);
+    // After a successful update; false (and logged, never thrown) when it failed.
+    bool rediscoverAfterUpdate(const ApplicationPtr& application);
     void clearSkippedVersion(const ApplicationPtr& application, const QString& latestVersion,
                              const QString& oldSkippedVersion);
 

@@ -21,7 +21,8 @@ QString BrewCommandLine::build(const QString& prefix, const std::optional<Cask>&
     if (!cask)
         return {};
     if (!isValidCaskToken(cask->caskName)) {
-        Logger::warning(QStringLiteral("Refusing to build a command for invalid cask name: ") + cask->caskName);
+        Logger::warning(QStringLiteral("Refusing to build a command for invalid cask name: ") +
+                        cask->caskName);
         return {};
     }
     return prefix + TerminalLauncher::quoteForShell(cask->caskName);

@@ -50,7 +50,8 @@ QStringList buttonNames(const QWidget* box)
 struct TerminalWorld : MainWindowTestWorld {
     TerminalWorld() { detail.useTerminalCommands(commands); }
     std::shared_ptr<FakeTerminalLauncher> launcher = std::make_shared<FakeTerminalLauncher>();
-    TerminalCommands commands{Paths{}, launcher, QProcessEnvironment(), TerminalCommandTiming{std::chrono::milliseconds(0)}};
+    TerminalCommands commands{Paths{}, launcher, QProcessEnvironment(),
+                              TerminalCommandTiming{std::chrono::milliseconds(0)}};
 };
 
 } // namespace
@@ -64,17 +65,33 @@ private Q_SLOTS:
         QTest::addColumn<QString>("token");
         QTest::addColumn<QString>("upgrade");
         QTest::addColumn<QString>("adopt");
-        QTest::newRow("plain") << "firefox" << "brew upgrade --cask firefox" << "brew install --cask --adopt firefox";
-        QTest::newRow("at and plus") << "python@3.12+x" << "brew upgrade --cask python@3.12+x"
+        QTest::newRow("plain") << "firefox"
+                               << "brew upgrade --cask firefox"
+                               << "brew install --cask --adopt firefox";
+        QTest::newRow("at and plus") << "python@3.12+x"
+                                     << "brew upgrade --cask python@3.12+x"
                                      << "brew install --cask --adopt python@3.12+x";
-        QTest::newRow("tap qualified") << "user/tap/my-app" << "brew upgrade --cask user/tap/my-app"
+        QTest::newRow("tap qualified") << "user/tap/my-app"
+                                       << "brew upgrade --cask user/tap/my-app"
                                        << "brew install --cask --adopt user/tap/my-app";
-        QTest::newRow("option") << "--force" << "" << "";
-        QTest::newRow("second word") << "app; rm -rf ~" << "" << "";
-        QTest::newRow("substitution") << "$(touch x)" << "" << "";
-        QTest::newRow("upper case") << "Firefox" << "" << "";
-        QTest::newRow("line break") << "app\nrm" << "" << "";
-        QTest::newRow("empty") << "" << "" << "";
+        QTest::newRow("option") << "--force"
+                                << ""
+                                << "";
+        QTest::newRow("second word") << "app; rm -rf ~"
+                                     << ""
+                                     << "";
+        QTest::newRow("substitution") << "$(touch x)"
+                                      << ""
+                                      << "";
+        QTest::newRow("upper case") << "Firefox"
+                                    << ""
+                                    << "";
+        QTest::newRow("line break") << "app\nrm"
+                                    << ""
+                                    << "";
+        QTest::newRow("empty") << ""
+                               << ""
+                               << "";
     }
     void commandLines()
     {
@@ -107,7 +124,8 @@ private Q_SLOTS:
         auto app = makeApp(QStringLiteral("Figma"), std::nullopt,
                            homebrew ? QList<Src>{Src::sparkle, Src::homebrew} : QList<Src>{Src::sparkle});
         app->setCask(makeCask(QStringLiteral("figma")));
-        const auto record = failedRecord(app, output ? QStringList{QStringLiteral("==> Upgrading")} : QStringList{});
+        const auto record =
+            failedRecord(app, output ? QStringList{QStringLiteral("==> Upgrading")} : QStringList{});
         QCOMPARE(UpdateProgressView::commandButtons(record, refresh), buttons);
     }
 
@@ -116,14 +134,18 @@ private Q_SLOTS:
         TerminalWorld world;
         auto app = makeApp(QStringLiteral("Figma"));
         app->setCask(makeCask(QStringLiteral("figma")));
-        UpdateProgressView view(failedRecord(app, {"==> Upgrading figma", "Password:"}),
-                                [] { return QtFuture::makeReadyFuture(); }, world.detail);
+        UpdateProgressView view(
+            failedRecord(app, {"==> Upgrading figma", "Password:"}),
+            [] { return QtFuture::makeReadyFuture(); }, world.detail);
         BrewCommandView* box = view.commandBox();
         QVERIFY(box);
-        QCOMPARE(box->findChild<QLabel*>("brewCommandText")->text(), QStringLiteral("brew upgrade --cask figma"));
+        QCOMPARE(box->findChild<QLabel*>("brewCommandText")->text(),
+                 QStringLiteral("brew upgrade --cask figma"));
         QCOMPARE(box->findChild<QLabel*>("brewCommandInstruction")->text(),
-                 QStringLiteral("Click Update to run in Terminal, or copy and paste. Click Refresh when you're done."));
-        QCOMPARE(buttonNames(box), (QStringList{"commandRefreshButton", "viewLogsButton", "terminalRunButton"}));
+                 QStringLiteral(
+                     "Click Update to run in Terminal, or copy and paste. Click Refresh when you're done."));
+        QCOMPARE(buttonNames(box),
+                 (QStringList{"commandRefreshButton", "viewLogsButton", "terminalRunButton"}));
 
         box->findChild<QPushButton*>("terminalRunButton")->click();
         QPointer<QMessageBox> alert = view.terminalAlert();
@@ -184,11 +206,14 @@ private Q_SLOTS:
         app->setCask(makeCask(QStringLiteral("figma")));
         QPromise<void> refresh;
         int calls = 0;
-        auto view = std::make_unique<UpdateProgressView>(failedRecord(app), [&] {
-            ++calls;
-            refresh.start();
-            return refresh.future();
-        }, world.detail);
+        auto view = std::make_unique<UpdateProgressView>(
+            failedRecord(app),
+            [&] {
+                ++calls;
+                refresh.start();
+                return refresh.future();
+            },
+            world.detail);
         auto button = [&] { return view->commandBox()->findChild<QPushButton*>("commandRefreshButton"); };
         QCOMPARE(button()->text(), QStringLiteral("Refresh"));
         button()->click();
@@ -200,10 +225,13 @@ private Q_SLOTS:
 
         // A refresh that ends after the panel is gone touches nothing.
         QPromise<void> late;
-        view = std::make_unique<UpdateProgressView>(failedRecord(app), [&] {
-            late.start();
-            return late.future();
-        }, world.detail);
+        view = std::make_unique<UpdateProgressView>(
+            failedRecord(app),
+            [&] {
+                late.start();
+                return late.future();
+            },
+            world.detail);
         button()->click();
         view.reset();
         late.finish();
@@ -225,7 +253,8 @@ private Q_SLOTS:
         QCOMPARE(rows.first()->text(), lines.first());
         QCOMPARE(rows.first()->textFormat(), Qt::PlainText);
         sheet->findChild<QPushButton*>("brewOutputCopy")->click();
-        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("==> <b>Upgrading</b>\n\tsame\n\tsame"));
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QStringLiteral("==> <b>Upgrading</b>\n\tsame\n\tsame"));
         QVERIFY(!renderToPng(sheet, QStringLiteral("brewoutput")).isEmpty());
         sheet->findChild<QPushButton*>("brewOutputDone")->click();
         QTRY_VERIFY(!view.brewOutputSheet());
@@ -253,8 +282,8 @@ private Q_SLOTS:
         MainWindowTestWorld world;
         auto app = makeApp(QStringLiteral("Figma"));
         app->setCask(makeCask(QStringLiteral("figma")));
-        UpdateProgressView view(failedRecord(app, {"==> Upgrading"}), [] { return QtFuture::makeReadyFuture(); },
-                                world.detail);
+        UpdateProgressView view(
+            failedRecord(app, {"==> Upgrading"}), [] { return QtFuture::makeReadyFuture(); }, world.detail);
         QVERIFY(!renderToPng(&view, QStringLiteral("updateprogress-failed"), QSize(620, 220)).isEmpty());
     }
 };

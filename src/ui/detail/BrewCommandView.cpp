@@ -59,8 +59,8 @@ BrewCommandView::BrewCommandView(const QString& command, const QString& instruct
 
     m_buttonRow = new QHBoxLayout;
     m_buttonRow->setSpacing(8);
-    m_instruction = makePlainLabel(instructionText, TextStyles::font(TextStyles::Style::caption2), QColor(), this,
-                                   "brewCommandInstruction");
+    m_instruction = makePlainLabel(instructionText, TextStyles::font(TextStyles::Style::caption2), QColor(),
+                                   this, "brewCommandInstruction");
     m_instruction->setWordWrap(true);
     m_buttonRow->addWidget(m_instruction, 1);
     outer->addLayout(m_buttonRow);
@@ -123,8 +123,9 @@ void BrewCommandView::setDidCopy(bool value)
 void BrewCommandView::applyColors()
 {
     m_copyButton->setEnabled(!m_command.isEmpty());
-    m_copyButton->setIcon(m_didCopy ? SymbolIcons::icon(QStringLiteral("checkmark"), SystemColors::green())
-                                    : SymbolIcons::icon(QStringLiteral("doc.on.doc"), SystemColors::secondary()));
+    m_copyButton->setIcon(m_didCopy
+                              ? SymbolIcons::icon(QStringLiteral("checkmark"), SystemColors::green())
+                              : SymbolIcons::icon(QStringLiteral("doc.on.doc"), SystemColors::secondary()));
     m_copyButton->setToolTip(m_didCopy ? QStringLiteral("Copied!") : QStringLiteral("Copy command"));
     setTextColor(m_instruction, SystemColors::secondary());
 }

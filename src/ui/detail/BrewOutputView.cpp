@@ -38,8 +38,8 @@ BrewOutputView::BrewOutputView(const QStringList& output, Clipboard* clipboard, 
         symbol->setAlignment(Qt::AlignCenter);
         column->addWidget(symbol);
         auto* title = makePlainLabel(QStringLiteral("No Brew Output"),
-                                     TextStyles::font(TextStyles::Style::title2, QFont::Bold), QColor(), empty,
-                                     "noBrewOutputTitle", Qt::AlignCenter);
+                                     TextStyles::font(TextStyles::Style::title2, QFont::Bold), QColor(),
+                                     empty, "noBrewOutputTitle", Qt::AlignCenter);
         auto* description = makePlainLabel(QStringLiteral("No brew output was captured for this update"),
                                            TextStyles::font(TextStyles::Style::body), QColor(), empty,
                                            "noBrewOutputDescription", Qt::AlignCenter);
@@ -48,8 +48,8 @@ BrewOutputView::BrewOutputView(const QStringList& output, Clipboard* clipboard, 
         column->addStretch();
         outer->addWidget(empty, 1);
         PaletteFollower::follow(empty, [symbol, title, description, this] {
-            symbol->setPixmap(SymbolIcons::pixmap(QStringLiteral("text.rectangle"), 48, SystemColors::secondary(),
-                                                  devicePixelRatioF()));
+            symbol->setPixmap(SymbolIcons::pixmap(QStringLiteral("text.rectangle"), 48,
+                                                  SystemColors::secondary(), devicePixelRatioF()));
             setTextColor(title, SystemColors::primary());
             setTextColor(description, SystemColors::secondary());
         });

@@ -14,7 +14,8 @@ class BrewOutputView : public QDialog {
 
 public:
     // `clipboard` must outlive the sheet; null uses the desktop's clipboard.
-    explicit BrewOutputView(const QStringList& output, Clipboard* clipboard = nullptr, QWidget* parent = nullptr);
+    explicit BrewOutputView(const QStringList& output, Clipboard* clipboard = nullptr,
+                            QWidget* parent = nullptr);
     ~BrewOutputView() override;
 
     const QStringList& output() const { return m_output; }

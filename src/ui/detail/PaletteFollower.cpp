@@ -19,8 +19,8 @@ void PaletteFollower::follow(QWidget* widget, std::function<void()> apply)
 
 bool PaletteFollower::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == parent()
-        && (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange))
+    if (watched == parent() &&
+        (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange))
         m_apply();
     return QObject::eventFilter(watched, event);
 }

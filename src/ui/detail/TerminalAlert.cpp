@@ -30,7 +30,8 @@ QMessageBox* TerminalAlert::open(QWidget* parent, const QString& title, const QS
     suppress->setChecked(viewModel.suppressTerminalAlert());
     box->setCheckBox(suppress);
     QObject::connect(suppress, &QCheckBox::toggled, &viewModel, &DetailViewModel::setSuppressTerminalAlert);
-    QObject::connect(&viewModel, &DetailViewModel::suppressTerminalAlertChanged, suppress, &QCheckBox::setChecked);
+    QObject::connect(&viewModel, &DetailViewModel::suppressTerminalAlertChanged, suppress,
+                     &QCheckBox::setChecked);
 
     // The box is the parent's child: once the parent is gone, so is this connection.
     QObject::connect(run, &QPushButton::clicked, box, [onOpen = std::move(onOpen)] {

@@ -277,8 +277,7 @@ void UpdateProgressView::runUpdate()
         return;
     m_alert = TerminalAlert::open(
         this, QStringLiteral("Update App via Terminal?"),
-        QStringLiteral("This will open Terminal and run the update command. You'll need to enter your password to "
-                       "complete the update."),
+        QStringLiteral("This will open Terminal and run the update command. You'll need to enter your password to complete the update."),
         m_viewModel, [this] {
             // Built again: the cask may have changed while the alert was open.
             const QString command = updateCommand(m_progress);
