@@ -10,7 +10,6 @@
 #include "ui/update_sheet/FailedUpdateView.h"
 #include "ui/update_sheet/ProcessingView.h"
 #include "ui/update_sheet/ReviewView.h"
-#include "ui/update_sheet/SheetRefreshPanel.h"
 #include "ui/update_sheet/UpdateSheetAppRow.h"
 #include "ui/update_sheet/UpdateSheetPresenter.h"
 #include "ui/update_sheet/UpdateSheetView.h"
@@ -546,41 +545,6 @@ private Q_SLOTS:
         }
     }
 
-    void refreshSubtitle_data()
-    {
-        QTest::addColumn<bool>("refreshing");
-        QTest::addColumn<int>("cask"); // 0 none, 1 not adopted, 2 adopted
-        QTest::addColumn<bool>("hasUpdate");
-        QTest::addColumn<QString>("subtitle");
-        const QString grabbed = QStringLiteral("Grabbed the latest information for Inkwell");
-        QTest::newRow("running, whatever the cask") << true << 2 << false << "Checking for changes";
-        QTest::newRow("adopted, nothing left to update") << false << 2 << false
-                                                         << "Inkwell is now managed by Homebrew";
-        QTest::newRow("adopted, still an update") << false << 2 << true << grabbed;
-        QTest::newRow("not adopted") << false << 1 << false << grabbed;
-        QTest::newRow("no cask") << false << 0 << false << grabbed;
-    }
-
-    void refreshSubtitle()
-    {
-        QFETCH(bool, refreshing);
-        QFETCH(int, cask);
-        QFETCH(bool, hasUpdate);
-        QFETCH(QString, subtitle);
-        const auto app = MainWindowTestWorld::app(hasUpdate ? QStringLiteral("Inkwell*") : QStringLiteral("Inkwell"));
-        if (cask > 0) {
-            Cask record = makeCask(QStringLiteral("inkwell"));
-            record.adopted = cask == 2;
-            app->setCask(record);
-        }
-        SheetRefreshPanel panel(app);
-        panel.setRefreshing(refreshing);
-        QCOMPARE(labelText(&panel, "refreshSubtitle"), subtitle);
-        QCOMPARE(labelText(&panel, "refreshTitle"),
-                 refreshing ? QStringLiteral("Refreshing...") : QStringLiteral("Refreshed Successfully!"));
-        QCOMPARE(panel.color(), refreshing ? SystemColors::secondary() : SystemColors::green());
-    }
-
     void progressReports_data()
     {
         QTest::addColumn<QList<int>>("apps");        // index into the batch, -1 for a stranger
@@ -777,10 +741,10 @@ private Q_SLOTS:
         QCOMPARE(world.detail.updateProgress()->id, detailHoldsThisApp ? earlier.id : failed.id);
         QTRY_COMPARE(refreshText(cards.at(0)), QStringLiteral("Checking..."));
         QTRY_COMPARE(gate->arrivals(), 1);
-        QVERIFY(shown(cards.at(0), "refreshState"));
+        QVERIFY(shown(cards.at(0), "refreshProgressView"));
         QCOMPARE(labelText(cards.at(0), "refreshTitle"), QStringLiteral("Refreshing..."));
         QCOMPARE(labelText(cards.at(0), "refreshSubtitle"), QStringLiteral("Checking for changes"));
-        QVERIFY(!shown(cards.at(1), "refreshState"));
+        QVERIFY(!shown(cards.at(1), "refreshProgressView"));
         gate->open();
         QTRY_COMPARE(labelText(cards.at(0), "refreshTitle"), QStringLiteral("Refreshed Successfully!"));
         QCOMPARE(labelText(cards.at(0), "refreshSubtitle"), QStringLiteral("Grabbed the latest information for A"));
@@ -789,7 +753,7 @@ private Q_SLOTS:
         QTRY_COMPARE(world.pauses.pending(), 1);
         world.pauses.endOldest();
         QTRY_COMPARE(refreshText(cards.at(0)), QStringLiteral("Refresh"));
-        QTRY_VERIFY(!shown(cards.at(0), "refreshState"));
+        QTRY_VERIFY(!shown(cards.at(0), "refreshProgressView"));
         QCOMPARE(world.coordinator.calls(), QStringList{"refreshApplication A"});
     }
 

@@ -1,10 +1,10 @@
 #include "ui/update_sheet/FailedUpdateView.h"
 
 #include "services/ApplicationStore.h"
+#include "ui/detail/RefreshProgressView.h"
 #include "ui/main/components/Card.h"
 #include "ui/main/components/SystemColors.h"
 #include "ui/update_sheet/ElidingLabel.h"
-#include "ui/update_sheet/SheetRefreshPanel.h"
 #include "ui/update_sheet/UpdateSheetParts.h"
 #include "util/Async.h"
 #include "viewmodels/DetailViewModel.h"
@@ -89,7 +89,7 @@ QWidget* FailedUpdateView::makeCard(const Update::Result& result,
     card->setProperty("applicationName", app->name());
     card->addWidget(makeHeader(*app, card));
 
-    auto* refreshPanel = new SheetRefreshPanel(app, card);
+    auto* refreshPanel = new RefreshProgressView(app, true, card);
     refreshPanel->hide();
     card->addWidget(refreshPanel);
     m_cards.append(CardParts{app, card, card->contentLayout(), refreshPanel});
@@ -141,7 +141,7 @@ void FailedUpdateView::updateRefreshStates()
             const bool refreshing = m_detailViewModel.isRefreshing();
             shown = refreshing || m_detailViewModel.showRefreshSuccess();
             if (shown)
-                card.refreshPanel->setRefreshing(refreshing);
+                card.refreshPanel->setIsRefreshing(refreshing);
         }
         card.refreshPanel->setVisible(shown);
     }

@@ -18,7 +18,7 @@ namespace norvelle {
 
 class ApplicationStore;
 class DetailViewModel;
-class SheetRefreshPanel;
+class RefreshProgressView;
 
 // The "Failed" section: one card per failed result with the application's versions (kept in
 // step with the application, which a refresh rewrites), its refresh banner while it is the
@@ -39,7 +39,7 @@ private:
         std::shared_ptr<Application> application;
         QWidget* card;
         QVBoxLayout* layout;
-        SheetRefreshPanel* refreshPanel;
+        RefreshProgressView* refreshPanel;
     };
     QWidget* makeCard(const Update::Result& result, const QHash<QUuid, UpdateProgress>& failedProgressMap);
     QWidget* makeHeader(const Application& app, QWidget* parent);
