@@ -3,7 +3,9 @@
 #include "ui/main/MainWindow.h"
 #include "ui/main/MenuBarController.h"
 #include "ui/update_sheet/UpdateSheetPresenter.h"
+#include "ui/ProductIcon.h"
 #include "ui/platform/DesktopUrlOpener.h"
+#include "ui/platform/SystemClipboard.h"
 #include "ui/settings/SettingsAppearance.h"
 #include "util/Logger.h"
 
@@ -15,11 +17,13 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Norvelle"));
     QApplication::setOrganizationName(QStringLiteral("Norvelle"));
     QApplication::setApplicationVersion(QStringLiteral(NORVELLE_VERSION));
+    QApplication::setWindowIcon(norvelle::ProductIcon::icon());
 
     QStringList pathProblems;
     norvelle::DependencyContainer::Options options;
     options.paths = norvelle::Paths::fromEnvironment(QProcessEnvironment::systemEnvironment(), &pathProblems);
-    options.urlOpener = std::make_shared<norvelle::DesktopUrlOpener>();
+    const auto urlOpener = std::make_shared<norvelle::DesktopUrlOpener>();
+    options.urlOpener = urlOpener;
     options.darkAppearance = [] { return norvelle::SettingsAppearance::applicationIsDark(); };
 
     norvelle::Logger::setPaths(options.paths);
@@ -28,9 +32,11 @@ int main(int argc, char* argv[])
     for (const QString& problem : pathProblems)
         norvelle::Logger::warning(problem);
 
+    norvelle::SystemClipboard clipboard;
     norvelle::MainWindow window(norvelle::ViewEnvironment{
         container.appState(), container.store(), container.contentViewModel(), container.sidebarViewModel(),
-        container.detailViewModel(), container.settingsViewModel(), container.settings()});
+        container.detailViewModel(), container.settingsViewModel(), container.settings(),
+        &container.welcomeTourViewModel(), urlOpener.get(), &clipboard});
     window.show();
     norvelle::UpdateSheetPresenter updateSheet(container.sidebarViewModel(), container.detailViewModel(),
                                                container.store(), &window);

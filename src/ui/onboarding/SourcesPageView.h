@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QWidget>
+
+namespace norvelle {
+
+// The tour page that names the three update sources, each on a card, and says how they are
+// asked (through the community's command-line tools, the newest update winning).
+class SourcesPageView : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit SourcesPageView(QWidget* parent = nullptr);
+};
+
+} // namespace norvelle
