@@ -75,6 +75,18 @@ void CodeCommandView::showCopied(bool copied)
     m_copy->setToolTip(copied ? QStringLiteral("Copied!") : QStringLiteral("Copy command"));
 }
 
+void CodeCommandView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    // Nested layouts in a scroll area do not ask a wrapping label for its height at the width
+    // it finally gets; give it that height, so a wrapped command shows all its lines.
+    const int needed = m_command->heightForWidth(m_command->width());
+    if (needed > 0 && needed != m_command->minimumHeight()) {
+        m_command->setMinimumHeight(needed);
+        updateGeometry();
+    }
+}
+
 void CodeCommandView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);

@@ -62,6 +62,9 @@ void EnvironmentPageView::rebuild()
 {
     if (m_body) {
         m_root->removeWidget(m_body);
+        // Out of the tree at once, deleted once the click that may have led here is over.
+        m_body->hide();
+        m_body->setParent(nullptr);
         m_body->deleteLater();
     }
     const bool allToolsPresent = m_status.hasHomebrew && m_status.hasMAS;

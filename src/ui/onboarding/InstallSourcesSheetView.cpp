@@ -69,6 +69,9 @@ void InstallSourcesSheetView::rebuild()
 {
     if (m_body) {
         m_root->removeWidget(m_body);
+        // Out of the tree at once, deleted once the click that may have led here is over.
+        m_body->hide();
+        m_body->setParent(nullptr);
         m_body->deleteLater();
     }
     switch (page()) {

@@ -75,9 +75,12 @@ void setTextColors(QWidget* widget, const QColor& color)
 
 void applyLargeSize(QPushButton* button, bool large)
 {
+    // The platform's bordered buttons leave room around their label.
+    const int textWidth = button->fontMetrics().horizontalAdvance(button->text());
+    button->setMinimumWidth(textWidth + (large ? 32 : 24));
+    button->setMinimumHeight(large ? 30 : 26);
     if (!large)
         return;
-    button->setMinimumHeight(30);
     QFont font = button->font();
     font.setPointSizeF(font.pointSizeF() * 1.08);
     button->setFont(font);
@@ -168,10 +171,17 @@ QPushButton* OnboardingStyle::prominentButton(const QString& text, const char* o
         QPalette palette = w->palette();
         const QColor accent = inherited.color(QPalette::Highlight);
         const QColor onAccent = inherited.color(QPalette::HighlightedText);
-        if (palette.color(QPalette::Button) == accent && palette.color(QPalette::ButtonText) == onAccent)
+        if (palette.color(QPalette::Active, QPalette::Button) == accent
+            && palette.color(QPalette::Active, QPalette::ButtonText) == onAccent)
             return;
-        palette.setColor(QPalette::Button, accent);
-        palette.setColor(QPalette::ButtonText, onAccent);
+        // A disabled button keeps the plain look, so it reads as disabled.
+        for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+            palette.setColor(group, QPalette::Button, accent);
+            palette.setColor(group, QPalette::ButtonText, onAccent);
+        }
+        palette.setColor(QPalette::Disabled, QPalette::Button, inherited.color(QPalette::Disabled, QPalette::Button));
+        palette.setColor(QPalette::Disabled, QPalette::ButtonText,
+                         inherited.color(QPalette::Disabled, QPalette::ButtonText));
         w->setPalette(palette);
     });
     return result;

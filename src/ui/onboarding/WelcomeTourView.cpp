@@ -153,6 +153,9 @@ void WelcomeTourView::showPage(bool animated)
     }
     if (m_page) {
         m_pageArea->removeWidget(m_page);
+        // Out of the tree at once, deleted once the click that may have led here is over.
+        m_page->hide();
+        m_page->setParent(nullptr);
         m_page->deleteLater();
     }
     m_pageKind = kind;
