@@ -19,17 +19,21 @@ void InstallSourcesSheetPresenter::showChanged(bool show)
             m_sheet->close();
         return;
     }
+    if (m_sheet)
+        return;
     const auto status = m_env.store.environmentStatus();
-    if (!status || m_sheet) {
-        if (!m_sheet)
-            m_sidebar.setShowInstallSourcesSheet(false);
+    if (!status) {
+        m_sidebar.setShowInstallSourcesSheet(false);
         return;
     }
     auto* sheet = new InstallSourcesSheetView(!status->hasHomebrew, !status->hasMAS, m_env.sidebarViewModel,
                                               m_env.detailViewModel, m_env.store, m_env.urlOpener, m_env.clipboard,
                                               m_sidebar.window());
     sheet->setAttribute(Qt::WA_DeleteOnClose);
-    connect(sheet, &QDialog::finished, this, [this] { m_sidebar.setShowInstallSourcesSheet(false); });
+    connect(sheet, &QDialog::finished, this, [this] {
+        m_sheet = nullptr; // it deletes itself once this event is over
+        m_sidebar.setShowInstallSourcesSheet(false);
+    });
     m_sheet = sheet;
     sheet->open();
 }

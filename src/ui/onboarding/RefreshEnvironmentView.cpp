@@ -40,7 +40,8 @@ RefreshEnvironmentView::RefreshEnvironmentView(const Content& content, QWidget* 
                      0, Qt::AlignHCenter);
     auto* message = OnboardingStyle::label(content.message, OnboardingStyle::font(TextStyles::Style::body),
                                            Tone::secondary, this, "statusMessage", Qt::AlignHCenter, true);
-    message->setMaximumWidth(400);
+    message->setFixedWidth(400); // wraps within 400 points, centred
+    message->setMinimumHeight(message->heightForWidth(400));
     texts->addWidget(message, 0, Qt::AlignHCenter);
     column->addLayout(texts);
     column->addStretch(1);
