@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "ui/SymbolIcons.h"
+#include "ui/main/components/ApplicationIconProvider.h"
 #include "ui/detail/SkippedVersionView.h"
 #include "ui/detail/UpdateProgressView.h"
 #include "ui/main/components/SystemColors.h"
@@ -29,11 +30,7 @@ namespace {
 // The bundle's icon from the desktop, in a rounded square.
 QPixmap roundedIcon(const QUrl& path, int size, qreal ratio)
 {
-    static const QFileIconProvider provider;
-    QIcon icon = provider.icon(QFileInfo(path.toLocalFile()));
-    // A bundle that is gone, or a desktop without icons, still gets a picture.
-    if (icon.isNull() || icon.availableSizes().isEmpty())
-        icon = SymbolIcons::icon(QStringLiteral("app.dashed"), SystemColors::secondary());
+    const QIcon icon = ApplicationIconProvider::icon(path.toLocalFile());
     const QPixmap source = icon.pixmap(QSize(size, size), ratio);
     QPixmap result(QSize(size, size) * ratio);
     result.setDevicePixelRatio(ratio);

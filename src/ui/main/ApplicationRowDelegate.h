@@ -36,12 +36,9 @@ public:
                    const QModelIndex& index) override;
 
 private:
-    QIcon iconFor(const QUrl& path) const;
     // Returns the height of the badge line.
     int paintBadges(QPainter* painter, const QRect& rect, const Application::Snapshot& application,
                     const QPalette& palette) const;
-
-    mutable QHash<QString, QIcon> m_icons;
 };
 
 } // namespace norvelle

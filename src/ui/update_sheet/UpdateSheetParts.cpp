@@ -1,5 +1,6 @@
 #include "ui/update_sheet/UpdateSheetParts.h"
 
+#include "ui/main/components/ApplicationIconProvider.h"
 #include "ui/main/components/BadgeChip.h"
 #include "ui/main/components/SourceBadgeView.h"
 #include "ui/main/components/SystemColors.h"
@@ -69,11 +70,7 @@ QWidget* UpdateSheetParts::sectionHeader(const QString& title, qsizetype count, 
 
 QLabel* UpdateSheetParts::icon(const Application& application, int size, qreal radius, QWidget* parent)
 {
-    static const QFileIconProvider provider;
-    const QFileInfo file(application.path().toLocalFile());
-    QIcon icon = provider.icon(file);
-    if (icon.isNull())
-        icon = provider.icon(QFileIconProvider::File);
+    const QIcon icon = ApplicationIconProvider::icon(application.path().toLocalFile(), application.currentVersion());
 
     const qreal ratio = 2.0;
     QPixmap pixmap(QSize(size, size) * ratio);
