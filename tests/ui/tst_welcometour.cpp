@@ -3,6 +3,7 @@
 
 #include "ui/onboarding/EnvironmentPageView.h"
 #include "ui/onboarding/InstallSourceView.h"
+#include "ui/onboarding/SourcesPageView.h"
 #include "ui/onboarding/ToolInstallCommands.h"
 #include "ui/onboarding/WelcomeTourRules.h"
 #include "ui/onboarding/WelcomeTourView.h"
@@ -82,6 +83,21 @@ private Q_SLOTS:
         QTEST(bar.forwardLabel, "forward");
         QTEST(bar.checkLabel, "check");
         QCOMPARE(bar.checkEnabled, !checking);
+    }
+
+    void boldSpans_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("html");
+        QTest::newRow("one span") << "Norvelle **does not rely** on it" << "Norvelle <b>does not rely</b> on it";
+        QTest::newRow("markup stays text") << "a<b> **c&d**" << "a&lt;b&gt; <b>c&amp;d</b>";
+        QTest::newRow("unpaired") << "x **y" << "x **y";
+    }
+
+    void boldSpans()
+    {
+        QFETCH(QString, text);
+        QTEST(SourcesPageView::boldSpans(text), "html");
     }
 
     // A first start with mas missing: every page in turn, the tool pair on the environment

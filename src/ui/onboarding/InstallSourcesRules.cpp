@@ -27,16 +27,13 @@ QList<InstallSourcesRules::Benefit> InstallSourcesRules::benefits(bool missingBr
     if (missingBrew) {
         rows.append({QStringLiteral("arrow.triangle.2.circlepath"), SystemColors::orange(),
                      QStringLiteral("Brew App Updates"),
-                     QStringLiteral("Norvelle can automatically check for and install updates for apps managed by "
-                                    "Homebrew Casks")});
+                     QStringLiteral("Norvelle can automatically check for and install updates for apps managed by Homebrew Casks")});
         rows.append({QStringLiteral("link"), SystemColors::green(), QStringLiteral("Brew Cask Adoption"),
-                     QStringLiteral("Adopt your existing apps to Homebrew management so Norvelle can keep them "
-                                    "updated automatically")});
+                     QStringLiteral("Adopt your existing apps to Homebrew management so Norvelle can keep them updated automatically")});
     }
     if (missingMAS)
         rows.append({QStringLiteral("bag.fill"), SystemColors::blue(), QStringLiteral("App Store Updates"),
-                     QStringLiteral("Norvelle can check for and display available updates for your Mac App Store "
-                                    "apps")});
+                     QStringLiteral("Norvelle can check for and display available updates for your Mac App Store apps")});
     return rows;
 }
 
@@ -56,8 +53,7 @@ QString InstallSourcesRules::alertTitle(CommandType type)
 QString InstallSourcesRules::alertMessage(CommandType type)
 {
     return type == CommandType::brew
-               ? QStringLiteral("This will open Terminal and run the Homebrew installation script. Follow the "
-                                "prompts to complete the installation.")
+               ? QStringLiteral("This will open Terminal and run the Homebrew installation script. Follow the prompts to complete the installation.")
                : QStringLiteral("This will open Terminal and run the MAS installation command.");
 }
 

@@ -164,8 +164,7 @@ QWidget* InstallSourcesSheetView::buildMainContent()
         stack->addWidget(divider(inner));
         auto* brew = new InstallSourceView(
             {QStringLiteral("Install Homebrew"),
-             QStringLiteral("Homebrew is the missing package manager for macOS. It installs the stuff you need that "
-                            "Apple didn't."),
+             QStringLiteral("Homebrew is the missing package manager for macOS. It installs the stuff you need that Apple didn't."),
              ToolInstallCommands::brewCommand(), ToolInstallCommands::homebrewHomePage(), false},
             *m_didCopyBrew, m_urlOpener, m_clipboard, inner);
         brew->setObjectName(QStringLiteral("brewInstallEntry"));

@@ -39,6 +39,19 @@ QWidget* sourceCard(const QString& icon, const QString& title, const QString& de
 
 } // namespace
 
+QString SourcesPageView::boldSpans(const QString& text)
+{
+    const QStringList pieces = text.toHtmlEscaped().split(QStringLiteral("**"));
+    QString html;
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        // Odd pieces sit between a pair; a lone pair opener at the end stays as written.
+        const bool bold = i % 2 == 1 && i + 1 < pieces.size();
+        html += bold ? QStringLiteral("<b>") + pieces.at(i) + QStringLiteral("</b>")
+                     : (i % 2 == 1 ? QStringLiteral("**") : QString()) + pieces.at(i);
+    }
+    return html;
+}
+
 SourcesPageView::SourcesPageView(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("sourcesPage"));
@@ -68,16 +81,16 @@ SourcesPageView::SourcesPageView(QWidget* parent) : QWidget(parent)
 
     auto* notes = new QVBoxLayout;
     notes->setSpacing(2);
-    // The product's own fixed text with its bold span; nothing from outside reaches this label.
+    // The product's own fixed text; its one span between double asterisks is shown in bold.
     notes->addWidget(OnboardingStyle::label(
-        QStringLiteral("Norvelle <b>does not rely on private macOS frameworks</b> directly to function which can "
-                       "break or be unreliable"),
+        boldSpans(QStringLiteral("Norvelle **does not rely on private macOS frameworks** directly to function which can break or be unreliable")),
         OnboardingStyle::font(TextStyles::Style::subheadline), OnboardingStyle::Tone::secondary, this,
         "frameworksNote", Qt::AlignHCenter, true, true));
+    // One text of two lines, not two texts.
     auto* second = OnboardingStyle::label(
-        QStringLiteral("Instead, it uses the trusted community-driven CLI tools (when installed) to detect updates\n"
-                       "When multiple update sources are detected, the source providing the newest update will be "
-                       "shown"),
+        QStringLiteral("Instead, it uses the trusted community-driven CLI tools (when installed) to detect updates") +
+            QLatin1Char('\n') +
+            QStringLiteral("When multiple update sources are detected, the source providing the newest update will be shown"),
         OnboardingStyle::font(TextStyles::Style::subheadline), OnboardingStyle::Tone::tertiary, this, "toolsNote",
         Qt::AlignHCenter, true);
     second->setContentsMargins(0, 2, 0, 0);

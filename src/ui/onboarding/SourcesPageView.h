@@ -11,6 +11,9 @@ class SourcesPageView : public QWidget {
 
 public:
     explicit SourcesPageView(QWidget* parent = nullptr);
+
+    // A fixed text with inline bold spans ("**…**") as escaped rich text.
+    static QString boldSpans(const QString& text);
 };
 
 } // namespace norvelle
