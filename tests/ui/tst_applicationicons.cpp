@@ -65,6 +65,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
 
         QTest::newRow("name without extension") << QVariant("AppIcon") << QStringList{"AppIcon.icns"} << "AppIcon.icns";
+        QTest::newRow("name without extension, a png") << QVariant("AppIcon") << QStringList{"AppIcon.png"}
+                                                       << "AppIcon.png";
         QTest::newRow("name with extension") << QVariant("AppIcon.icns") << QStringList{"AppIcon.icns"}
                                              << "AppIcon.icns";
         QTest::newRow("a png the bundle carries") << QVariant("icon.png") << QStringList{"icon.png"} << "icon.png";

@@ -61,6 +61,26 @@ private:
     bool m_applying = false;
 };
 
+// Layouts size a wrapping label before they know its width and may squeeze it below its
+// lines; once it has a width, it claims the height all its lines need.
+class WrapHeightKeeper : public QObject {
+public:
+    explicit WrapHeightKeeper(QLabel* label) : QObject(label), m_label(label) { label->installEventFilter(this); }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == m_label && event->type() == QEvent::Resize) {
+            const int needed = m_label->heightForWidth(m_label->width());
+            if (needed > 0 && needed != m_label->minimumHeight())
+                m_label->setMinimumHeight(needed);
+        }
+        return false;
+    }
+
+private:
+    QLabel* m_label;
+};
+
 void setTextColors(QWidget* widget, const QColor& color)
 {
     QPalette palette = widget->palette();
@@ -124,6 +144,8 @@ QLabel* OnboardingStyle::label(const QString& text, const QFont& font, Tone tone
     result->setFont(font);
     result->setAlignment(alignment);
     result->setWordWrap(wrap);
+    if (wrap)
+        new WrapHeightKeeper(result);
     setTone(result, tone);
     return result;
 }

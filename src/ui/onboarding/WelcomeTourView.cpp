@@ -16,6 +16,7 @@
 #include <QProgressBar>
 #include <QPropertyAnimation>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QShortcut>
 #include <QShowEvent>
 #include <QVBoxLayout>
@@ -45,8 +46,19 @@ WelcomeTourView::WelcomeTourView(WelcomeTourViewModel& viewModel, DetailViewMode
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    m_pageArea = new QVBoxLayout;
-    column->addLayout(m_pageArea, 1);
+    // A page that needs more room than a small window gives scrolls instead of being squeezed.
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("tourPageScroll"));
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->viewport()->setAutoFillBackground(false);
+    auto* pageHolder = new QWidget(scroll);
+    pageHolder->setAutoFillBackground(false);
+    m_pageArea = new QVBoxLayout(pageHolder);
+    m_pageArea->setContentsMargins(0, 0, 0, 0);
+    scroll->setWidget(pageHolder);
+    column->addWidget(scroll, 1);
 
     auto* bar = new QWidget(this);
     bar->setObjectName(QStringLiteral("tourNavigationBar"));
@@ -129,17 +141,17 @@ QWidget* WelcomeTourView::buildPage(WelcomeTourRules::Page page)
 {
     using Page = WelcomeTourRules::Page;
     switch (page) {
-    case Page::welcome: return new WelcomePageView(this);
-    case Page::sources: return new SourcesPageView(this);
-    case Page::adoption: return new AdoptionPageView(this);
-    case Page::permissions: return new PermissionsPageView(m_viewModel.appState(), this);
+    case Page::welcome: return new WelcomePageView;
+    case Page::sources: return new SourcesPageView;
+    case Page::adoption: return new AdoptionPageView;
+    case Page::permissions: return new PermissionsPageView(m_viewModel.appState());
     case Page::environment:
         return new EnvironmentPageView(*m_viewModel.environmentStatus(), ToolInstallCommands::brewCommand(),
                                        ToolInstallCommands::masCommand(), m_detailViewModel, m_urlOpener,
-                                       m_clipboard, this);
-    case Page::ready: return new ReadyPageView(this);
+                                       m_clipboard);
+    case Page::ready: return new ReadyPageView;
     }
-    return new QWidget(this);
+    return new QWidget;
 }
 
 void WelcomeTourView::showPage(bool animated)

@@ -77,8 +77,10 @@ std::optional<QString> ApplicationIconProvider::iconFile(const QString& bundlePa
         return std::nullopt;
     const QString resources = contents + QStringLiteral("/Resources/");
     QStringList candidates{resources + *name};
-    if (QFileInfo(*name).suffix().isEmpty())
+    if (QFileInfo(*name).suffix().isEmpty()) {
         candidates.prepend(resources + *name + QStringLiteral(".icns"));
+        candidates.append(resources + *name + QStringLiteral(".png"));
+    }
     for (const QString& candidate : candidates)
         if (QFileInfo(candidate).isFile())
             return candidate;

@@ -8,8 +8,9 @@
 namespace norvelle {
 
 // The icons of other applications, read from their bundles: the file that "CFBundleIconFile"
-// in Contents/Info.plist names in Contents/Resources (".icns" added when it has no extension),
-// read as an .icns (its PNG images) or any image Qt can read, or else a PNG of the same name.
+// in Contents/Info.plist names in Contents/Resources (".icns", else ".png", added when it has no
+// extension), read as an .icns (its PNG images) or any image Qt can read, or else a PNG of the
+// same name.
 // A bundle without a readable icon gets the generic application symbol. Icons are kept per
 // bundle path and version, so an update shows the new icon. Main thread only.
 class ApplicationIconProvider {
