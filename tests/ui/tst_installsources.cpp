@@ -152,15 +152,15 @@ private Q_SLOTS:
         QMessageBox* alert = sheet.terminalAlert();
         QVERIFY(alert);
         QCOMPARE(alert->text(), QStringLiteral("Install MAS CLI via Terminal?"));
-        alert->findChild<QPushButton*>("alertCancelButton")->click();
+        alert->findChild<QPushButton*>("terminalAlertCancel")->click();
         QVERIFY(world.launcher->commandLines().isEmpty());
         QCOMPARE(sheet.pendingCommand(), std::optional(QStringLiteral("brew install mas")));
 
         mas->openTerminalButton()->click();
         QTRY_VERIFY(sheet.terminalAlert());
         alert = sheet.terminalAlert();
-        alert->findChild<QCheckBox*>("suppressTerminalAlertCheckBox")->setChecked(true);
-        alert->findChild<QPushButton*>("alertOpenTerminalButton")->click();
+        alert->findChild<QCheckBox*>("terminalAlertSuppress")->setChecked(true);
+        alert->findChild<QPushButton*>("terminalAlertOpen")->click();
         QCOMPARE(world.launcher->commandLines(), QStringList{"brew install mas"});
         QVERIFY(world.detail.suppressTerminalAlert());
 

@@ -3,6 +3,7 @@
 #include "app/AppCoordinator.h"
 #include "services/ApplicationStore.h"
 #include "services/EnvironmentService.h"
+#include "ui/detail/TerminalAlert.h"
 #include "ui/main/FollowUp.h"
 #include "ui/main/components/SystemColors.h"
 #include "ui/onboarding/CopyFlag.h"
@@ -15,7 +16,6 @@
 #include "viewmodels/DetailViewModel.h"
 #include "viewmodels/SidebarViewModel.h"
 
-#include <QCheckBox>
 #include <QFrame>
 #include <QFutureWatcher>
 #include <QHBoxLayout>
@@ -233,33 +233,10 @@ void InstallSourcesSheetView::showTerminalAlert()
 {
     if (m_alert)
         m_alert->close();
-    auto* alert = new QMessageBox(this);
-    alert->setObjectName(QStringLiteral("terminalAlert"));
-    alert->setAttribute(Qt::WA_DeleteOnClose);
-    alert->setTextFormat(Qt::PlainText);
-    alert->setWindowTitle(InstallSourcesRules::alertTitle(m_pendingCommandType));
-    alert->setText(InstallSourcesRules::alertTitle(m_pendingCommandType));
-    alert->setInformativeText(InstallSourcesRules::alertMessage(m_pendingCommandType));
-    QPushButton* cancel = alert->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("alertCancelButton"));
-    QPushButton* open = alert->addButton(QStringLiteral("Open Terminal"), QMessageBox::AcceptRole);
-    open->setObjectName(QStringLiteral("alertOpenTerminalButton"));
-    alert->setDefaultButton(open);
-    alert->setEscapeButton(cancel);
-    // The toolkit has no suppression check box of its own; this one means the same: do not ask
-    // again before running a command in Terminal, for the rest of the run.
-    auto* suppress = new QCheckBox(QStringLiteral("Do not show this message again"), alert);
-    suppress->setObjectName(QStringLiteral("suppressTerminalAlertCheckBox"));
-    suppress->setChecked(m_detailViewModel.suppressTerminalAlert());
-    alert->setCheckBox(suppress);
-    DetailViewModel* detail = &m_detailViewModel;
-    connect(suppress, &QCheckBox::toggled, alert, [detail](bool checked) { detail->setSuppressTerminalAlert(checked); });
-    connect(alert, &QMessageBox::buttonClicked, this, [this, open](QAbstractButton* button) {
-        if (button == open)
-            runPendingCommand();
-    });
-    m_alert = alert;
-    alert->open();
+    // The same confirmation as the detail pane's, so "Don't ask again" means one thing everywhere.
+    m_alert = TerminalAlert::open(this, InstallSourcesRules::alertTitle(m_pendingCommandType),
+                                  InstallSourcesRules::alertMessage(m_pendingCommandType), m_detailViewModel,
+                                  [this] { runPendingCommand(); });
 }
 
 void InstallSourcesSheetView::refreshEnvironment()
