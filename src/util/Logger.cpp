@@ -5,13 +5,13 @@
 #include "platform/Clock.h"
 #include "platform/Paths.h"
 #include "platform/SettingsStore.h"
+#include "platform/file/SafeFile.h"
 #include "util/Iso8601.h"
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringEncoder>
 #include <algorithm>
 #include <atomic>
@@ -128,12 +128,7 @@ bool appendToFile(const QString& path, const QByteArray& bytes, QString* errorTe
 
 bool writeNewFileAtomically(const QString& path, const QByteArray& bytes, QString* errorText)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        *errorText = file.errorString();
-        return false;
-    }
-    return true;
+    return SafeFile::writeAtomically(path, bytes, errorText);
 }
 
 // Runs with logLock held. Starts a new Desktop log file with its header. When a file of the

@@ -138,6 +138,32 @@ private Q_SLOTS:
         QVERIFY(!PropertyList::parseDictionary(data));
     }
 
+    // Binary trailers whose offset table does not fit the data: reading it would run past the end.
+    void refusesTablesOutsideTheData_data()
+    {
+        QTest::addColumn<quint64>("objectCount");
+        QTest::addColumn<int>("tableBeforeEnd"); // bytes from the table's start to the end of the data
+        QTest::newRow("table past the trailer's start") << quint64(200) << 10;
+        QTest::newRow("table at the last byte") << quint64(1) << 1;
+        QTest::newRow("table runs into the trailer") << quint64(8) << 40;
+    }
+    void refusesTablesOutsideTheData()
+    {
+        QFETCH(quint64, objectCount);
+        QFETCH(int, tableBeforeEnd);
+        const int size = 300;
+        QByteArray data = QByteArray("bplist00") + QByteArray(size - 8, '\x08');
+        char* trailer = data.data() + size - 32;
+        std::fill(trailer, trailer + 32, '\0');
+        trailer[6] = 8; // offset width
+        trailer[7] = 1; // reference width
+        for (int i = 0; i < 8; ++i) {
+            trailer[8 + i] = char(objectCount >> (56 - 8 * i));
+            trailer[24 + i] = char(quint64(size - tableBeforeEnd) >> (56 - 8 * i));
+        }
+        QVERIFY(!PropertyList::parse(data));
+    }
+
     void rootOtherThanDictionary()
     {
         const auto value = PropertyList::parse("<plist><array><string>a</string></array></plist>");
