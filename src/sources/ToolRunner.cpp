@@ -109,7 +109,7 @@ QByteArray ToolRunner::runCommand(const QString& executable, const QStringList& 
     if (result.timedOut) {
         Logger::error(QStringLiteral("Command timed out after ") + seconds(limit) + QStringLiteral("s: ") +
                       command);
-        fail();
+        fail(QStringLiteral("timed out"));
     }
     if (result.succeeded())
         return result.standardOutput;
@@ -122,7 +122,7 @@ QByteArray ToolRunner::runCommand(const QString& executable, const QStringList& 
         }
     }
     logFailure(command, result.exitCode, result.standardOutput, result.standardError);
-    fail();
+    fail(result.crashed ? QStringLiteral("crashed") : QString());
 }
 
 void ToolRunner::runCommandStreaming(const QString& executable, const QStringList& arguments,
@@ -189,11 +189,11 @@ std::chrono::milliseconds ToolRunner::timeLimitFor(const QStringList& arguments)
     return m_limits.command;
 }
 
-void ToolRunner::fail() const
+void ToolRunner::fail(const QString& reason) const
 {
-    if (m_family == Family::brew)
-        throw NorvelleError::brewCommandFailed();
-    throw NorvelleError::masCommandFailed();
+    throw NorvelleError(m_family == Family::brew ? NorvelleError::Case::brewCommandFailed
+                                                 : NorvelleError::Case::masCommandFailed,
+                        reason);
 }
 
 void ToolRunner::logFailure(const QString& command, int status, const QByteArray& out,

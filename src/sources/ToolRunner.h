@@ -67,7 +67,9 @@ public:
 
 private:
     std::chrono::milliseconds timeLimitFor(const QStringList& arguments) const;
-    [[noreturn]] void fail() const;
+    // The family's error; a run that crashed or timed out carries that as its text, which callers
+    // use to tell it from the tool's own refusal.
+    [[noreturn]] void fail(const QString& reason = {}) const;
     void logFailure(const QString& command, int status, const QByteArray& out, const QByteArray& err) const;
 
     Family m_family;
