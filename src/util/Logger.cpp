@@ -157,10 +157,23 @@ void createLogFile(LoggerState& s)
         writeNewFileAtomically(path, bytes, &ignored);
 }
 
+// A tool can print a line of any length; the logs keep the start of it and say how much is gone.
+QString capped(const QString& message)
+{
+    if (message.size() <= Logger::maximumLineLength)
+        return message;
+    qsizetype kept = Logger::maximumLineLength;
+    if (message.at(kept - 1).isHighSurrogate())
+        --kept;
+    return message.left(kept) +
+           QStringLiteral("… (%1 more characters not logged)").arg(message.size() - kept);
+}
+
 } // namespace
 
-void Logger::log(const QString& message, Level level)
+void Logger::log(const QString& fullMessage, Level level)
 {
+    const QString message = capped(fullMessage);
     writeToSystemLog(message, level);
 
     LoggerState& s = state();
