@@ -183,7 +183,6 @@ private Q_SLOTS:
         QTest::addColumn<bool>("timedOut");
         QTest::addColumn<QByteArray>("output");
         QTest::newRow("silent after a line") << "echo start; sleep 60" << true << QByteArray("start\n");
-        QTest::newRow("silent from the start") << "sleep 60" << true << QByteArray();
         QTest::newRow("longer than the limit, never silent")
             << "for i in 1 2 3 4 5 6 7 8; do echo $i >&2; sleep 0.2; done" << false << QByteArray();
     }

@@ -170,21 +170,6 @@ private Q_SLOTS:
         QVERIFY(!log.containsPrefix(Level::info, "No MAS apps found"));
     }
 
-    void invalidUtf8CostsOnlyItsLine()
-    {
-        World w;
-        w.app("Xcode").bundleIdentifier(kXcode).build();
-        w.app("Pages").bundleIdentifier("com.apple.iWork.Pages").build();
-        w.answer("list", Response().withStandardOutput("497799835 Xcode (15.0)\n"
-                                                       "1 Caf\xe9 (1.0)\n"
-                                                       "409201541 Pages (14.0)\n"));
-        LogCapture log;
-        w.service->loadInstalledApps();
-        QVERIFY(w.service->masInfo(kXcode, "15.0"));
-        QVERIFY(w.service->masInfo("com.apple.iWork.Pages", "14.0"));
-        QVERIFY(log.contains(Level::warning, "Skipped 1 lines of mas list output that are not valid UTF-8"));
-    }
-
     void otherListErrorsPassOn()
     {
         World w(true, std::make_shared<CancelledRunner>());
