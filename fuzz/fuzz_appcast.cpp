@@ -17,7 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static const QUrl feed(QStringLiteral("https://example.com/appcast.xml"));
     try {
-        (void)AppcastParser::parse(fuzz::bytes(data, size), feed);
+        const QByteArray xml = fuzz::bytes(data, size);
+        (void)AppcastParser::parse(xml, feed);
+        (void)AppcastParser::parse(xml, feed, QStringLiteral("de"));
     } catch (const Error&) {
         // A refused feed is an answer, not a finding.
     }

@@ -1,33 +1,22 @@
 #pragma once
 
-#include <csignal>
 #include <sys/resource.h>
 
 namespace norvelle::test {
 
-// While alive, no file of this process can grow past `bytes`: a write beyond fails with EFBIG the
-// way a full disk fails with ENOSPC, without a disk that is really full.
+// Makes writes past a file size fail while it lives, as on a disk that fills up:
+// write() then fails with EFBIG (SIGXFSZ is ignored), which reaches the code under
+// test exactly like ENOSPC. Unprivileged; the limit holds for the whole process.
 class FileSizeLimit {
 public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &m_previous);
-        rlimit limited = m_previous;
-        limited.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &m_previous);
-        std::signal(SIGXFSZ, m_previousHandler);
-    }
+    explicit FileSizeLimit(rlim_t bytes);
+    ~FileSizeLimit();
     FileSizeLimit(const FileSizeLimit&) = delete;
     FileSizeLimit& operator=(const FileSizeLimit&) = delete;
 
 private:
     rlimit m_previous{};
-    void (*m_previousHandler)(int) = nullptr;
+    bool m_set = false;
 };
 
 } // namespace norvelle::test

@@ -1,5 +1,6 @@
 #include "platform/process/ProcessRunner.h"
 
+#include "platform/process/ProcessGroups.h"
 #include "platform/process/ProcessLaunchError.h"
 
 #include <QProcess>
@@ -289,6 +290,7 @@ ProcessResult runWithPipes(const ProcessRequest& request, const ProcessRunner::C
         ::dup2(childErr, STDERR_FILENO);
     });
     startOrThrow(process);
+    const ProcessGroups::Guard group(process.processId());
     outWrite.close();
     errWrite.close();
 
