@@ -43,6 +43,8 @@ bool isTapPart(QStringView text)
 
 bool CaskToken::isValid(QStringView token)
 {
+    if (token.size() > maximumLength)
+        return false;
     const qsizetype slash = token.lastIndexOf(u'/');
     if (slash < 0)
         return isShortToken(token);

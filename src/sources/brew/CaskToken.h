@@ -10,8 +10,12 @@ namespace norvelle {
 // ("-…") or reach out of the Caskroom ("..") never gets that far.
 class CaskToken {
 public:
+    // Far longer than any real token or full name.
+    static constexpr qsizetype maximumLength = 200;
+
     // Homebrew's token grammar: a lowercase ASCII letter or digit, then lowercase letters, digits
-    // and "-", "+", ".", "@", "_". Also the full name of a tapped cask, "user/repo/token".
+    // and "-", "+", ".", "@", "_". Also the full name of a tapped cask, "user/repo/token". At most
+    // maximumLength characters.
     static bool isValid(QStringView token);
 
     // A tap's name, "user/repo": each part an ASCII letter or digit, then letters, digits, "-",
