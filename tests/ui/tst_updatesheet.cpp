@@ -477,11 +477,18 @@ private Q_SLOTS:
         MainWindowTestWorld world;
         const ApplicationList batch = apps({"Alpha*", "Beta*"});
         world.store.setApplications(batch);
+        // The first application waits until the cancel has landed, so the fakes cannot finish
+        // the whole batch before the cancel is even sent.
+        const auto gate = std::make_shared<TestGate>();
+        world.updates->setUpdateGate(batch.at(0)->bundleIdentifier(), gate);
         UpdateSheetView sheet(batch, {}, world.sidebar, world.detail, world.store);
         // Cancelled before the coordinator may even have seen the batch: whichever side wins,
         // at most the first application runs and the sheet reports a finished batch.
         sheet.startUpdates();
         sheet.cancelBatch();
+        QTRY_VERIFY(gate->arrivals() == 1 || sheet.phase() == Phase::complete);
+        QTRY_VERIFY(!world.coordinator.hasActiveBatch());
+        gate->open();
         QTRY_COMPARE(sheet.phase(), Phase::complete);
         QCOMPARE(labelText(&sheet, "sheetSubtitle"), QStringLiteral("Update complete"));
         QVERIFY(sheet.results().size() <= 1);

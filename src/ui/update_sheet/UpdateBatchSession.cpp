@@ -9,6 +9,8 @@
 #include "viewmodels/SidebarViewModel.h"
 
 #include <QCoreApplication>
+
+#include <atomic>
 #include <algorithm>
 
 namespace norvelle {
@@ -90,9 +92,17 @@ void UpdateBatchSession::start()
     runAsync([&coordinator, applications, handler, cancelRequested] {
         if (cancelRequested->load())
             return QList<Update::Result>();
-        return coordinator.updateApplications(applications, 1, [applications, handler](const UpdateProgress& p) {
-            forwardProgressToMainActor(p, applications, handler);
-        });
+        // A cancel that reached the coordinator before it had registered the batch found nothing
+        // to stop. A report proves the batch is registered, and stopping it from here, while the
+        // chunk under way still runs, lands before the coordinator looks at the next chunk; a
+        // retry through the main thread could arrive after it.
+        auto forwarded = std::make_shared<std::atomic_bool>(false);
+        return coordinator.updateApplications(
+            applications, 1, [&coordinator, applications, handler, cancelRequested, forwarded](const UpdateProgress& p) {
+                if (cancelRequested->load() && coordinator.hasActiveBatch() && !forwarded->exchange(true))
+                    coordinator.cancelUpdates();
+                forwardProgressToMainActor(p, applications, handler);
+            });
     }).then(QCoreApplication::instance(), [self = shared_from_this()](QFuture<QList<Update::Result>> future) {
         QList<Update::Result> results;
         try {
@@ -115,9 +125,8 @@ void UpdateBatchSession::cancel()
     Q_EMIT changed(phaseChange);
     Logger::info(QStringLiteral("Cancelling updates..."));
     AppCoordinator& coordinator = m_coordinator;
-    const std::weak_ptr<UpdateBatchSession> weak = weak_from_this();
     runAsync([&coordinator] { coordinator.cancelUpdates(); })
-        .then(QCoreApplication::instance(), [weak](QFuture<void> future) {
+        .then(QCoreApplication::instance(), [](QFuture<void> future) {
             try {
                 future.waitForFinished();
             } catch (...) {
@@ -125,8 +134,6 @@ void UpdateBatchSession::cancel()
                               describeException(std::current_exception()));
             }
             Logger::info(QStringLiteral("Updates cancelled"));
-            if (const auto self = weak.lock())
-                self->m_cancelReturned = true;
         });
 }
 
@@ -154,13 +161,6 @@ void UpdateBatchSession::handleProgress(int index, const UpdateProgress& progres
         m_mirrored = true;
         m_detailViewModel.setUpdateProgress(progress);
         m_detailViewModel.setIsUpdating(!m_hasCompleted && !isSettled(index));
-    }
-    // A cancel that reached the coordinator before the batch had registered found nothing
-    // to stop; now that the batch reports, it can be stopped.
-    if (m_isCancelling && m_cancelReturned && !m_cancelRepeated && m_coordinator.hasActiveBatch()) {
-        m_cancelRepeated = true;
-        AppCoordinator& coordinator = m_coordinator;
-        runAsync([&coordinator] { coordinator.cancelUpdates(); });
     }
     Q_EMIT changed(changes);
 }

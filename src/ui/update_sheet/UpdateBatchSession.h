@@ -99,8 +99,6 @@ private:
     bool m_hasCompleted = false;
     bool m_wasRefused = false;
     bool m_mirrored = false;
-    bool m_cancelReturned = false;
-    bool m_cancelRepeated = false;
     int m_currentIndex = 0;
     int m_furthestIndex = -1;   // the furthest position that has reported
     int m_settledThrough = 0;   // every position below it has finished
