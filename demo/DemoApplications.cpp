@@ -112,6 +112,7 @@ QList<DemoApplication> build()
         plain("Color Meter", "com.demo.colormeter", "5.1", QStringLiteral("Utilities")),
         plain("Sketchbook Lite", "com.demo.sketchbook", "8.0.1"),
         plain("Word Counter", "com.demo.wordcounter", "1.1"),
+        plain("Archive Expander", "com.demo.archiveexpander", "3.0.2", QStringLiteral("Utilities")),
     };
 }
 

@@ -223,9 +223,10 @@ bool DemoWorld::build(const QUrl& base, const Options& options, QString* error)
     if (!writeFile(p.supportFolder + QStringLiteral("/ignored.json"), ignoreList()))
         return fail(QStringLiteral("cannot write the ignore list"));
     {
-        // The demo opens on the main window, not on the welcome tour.
+        // The demo opens on the main window, not on the welcome tour, and may update at once.
         SettingsStore settings(p.settingsFile);
         settings.setHasCompletedWelcomeTour(true);
+        settings.setHasAppManagementPermission(true);
     }
 
     const QJsonObject marker{{QStringLiteral("port"), base.port()}};

@@ -55,7 +55,23 @@ Update::Result AppCoordinator::updateApplication(const ApplicationPtr& applicati
         applyUpdateOutcome(result, application);
         m_store.updateDockBadge();
     });
+    // As after each update of a batch: otherwise the application would go on showing the
+    // version it had before, until the next full check.
+    if (result.success)
+        rediscoverAfterUpdate(application);
     return result;
+}
+
+void AppCoordinator::rediscoverAfterUpdate(const ApplicationPtr& application)
+{
+    const QString name = application->name();
+    try {
+        refreshApplication(application);
+        Logger::info(QStringLiteral("Rediscovered ") + name + QStringLiteral(" after successful update"));
+    } catch (...) {
+        Logger::error(QStringLiteral("Failed to rediscover ") + name + QStringLiteral(" after update: ") +
+                      describeException(std::current_exception()));
+    }
 }
 
 void AppCoordinator::applyUpdateOutcome(const Update::Result& result, const ApplicationPtr& application)
@@ -138,18 +154,8 @@ QList<Update::Result> AppCoordinator::runBatch(const ApplicationList& applicatio
             m_store.updateDockBadge();
         });
         for (const Update::Result& result : chunk) {
-            if (!result.success || !result.application)
-                continue;
-            const QString name = result.application->name();
-            try {
-                refreshApplication(result.application);
-                Logger::info(QStringLiteral("Rediscovered ") + name +
-                             QStringLiteral(" after successful update"));
-            } catch (...) {
-                Logger::error(QStringLiteral("Failed to rediscover ") + name +
-                              QStringLiteral(" after update: ") +
-                              describeException(std::current_exception()));
-            }
+            if (result.success && result.application)
+                rediscoverAfterUpdate(result.application);
         }
     }
     invokeOnMain([&] { m_store.updateDockBadge(); });
