@@ -14,6 +14,7 @@
 #include "app/DependencyContainer.h"
 #include "platform/SettingsStore.h"
 #include "platform/plist/PropertyList.h"
+#include "platform/process/ProcessGroups.h"
 #include "services/ApplicationStore.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/ViewEnvironment.h"
@@ -332,8 +333,8 @@ void TestDemoWorld::batchUpdatesTheRest()
     QCOMPARE(s.badge->label(), QStringLiteral("1")); // the update that needs a password
 }
 
-// Quitting mid-batch stops the batch at the application under way, which still ends whole: the
-// bundle, the Caskroom and what brew answers agree for every cask.
+// Quitting mid-batch stops the batch; the application under way ends whole or not at all: the
+// bundle, the Caskroom and what brew and mas answer agree for every application.
 void TestDemoWorld::quitWhileABatchRuns()
 {
     m_session.reset();
@@ -344,17 +345,21 @@ void TestDemoWorld::quitWhileABatchRuns()
     s.container->sidebarViewModel().setShowUpdateSheet(true);
     QTRY_VERIFY(s.sheets->sheet());
     const UpdateSheetView::ApplicationList batch = s.sheets->sheet()->applications();
-    s.sheets->sheet()->findChild<QPushButton*>(QStringLiteral("updateButton"))->click();
-    QTRY_VERIFY_WITH_TIMEOUT(std::any_of(batch.cbegin(), batch.cend(), [](const ApplicationPtr& app) {
-                                 return !app->update();
-                             }),
+    UpdateSheetView* sheet = s.sheets->sheet();
+    sheet->findChild<QPushButton*>(QStringLiteral("updateButton"))->click();
+    // Quit while brew is upgrading the second application of the batch.
+    QTRY_VERIFY_WITH_TIMEOUT(sheet->currentProgress() && sheet->currentProgress()->application &&
+                                 sheet->currentProgress()->application->name() == QStringLiteral("Cobalt Code") &&
+                                 sheet->currentProgress()->currentStep.startsWith(QStringLiteral("==> Downloading")),
                              kLongWait);
 
-    // What quitting does: the windows go, running work is told to stop, and the objects are
-    // destroyed only once it has ended (a running install is never killed).
+    // What quitting does: the windows go, the batch is cancelled, the running tools are told to
+    // stop, and the objects are destroyed only once the work has ended. (Last in this file:
+    // once tools have been stopped, this process starts no more of them.)
     s.sheets.reset();
     s.window.reset();
     s.container->coordinator()->cancelUpdates();
+    ProcessGroups::terminateAll(SIGTERM);
     // The pool's tasks may still need the main thread, so its events go on meanwhile.
     QTRY_COMPARE_WITH_TIMEOUT(ioPool().activeThreadCount(), 0, kLongWait);
     const int updated = int(std::count_if(batch.cbegin(), batch.cend(), [](const ApplicationPtr& app) {
@@ -371,6 +376,12 @@ void TestDemoWorld::quitWhileABatchRuns()
         QCOMPARE(s.bundleVersion(app.name), installed);
         QVERIFY(QFileInfo(s.world.root() + QStringLiteral("/opt/homebrew/Caskroom/") + app.token + u'/' + installed)
                     .isDir());
+    }
+    const QJsonObject store = s.toolState().value(QStringLiteral("mas")).toObject();
+    for (const DemoApplication& app : demo::demoApplications()) {
+        if (app.kind == DemoApplication::Kind::store)
+            QCOMPARE(s.bundleVersion(app.name),
+                     store.value(app.storeId).toObject().value(QStringLiteral("installed")).toString());
     }
 }
 
