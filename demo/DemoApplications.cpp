@@ -93,7 +93,8 @@ QList<DemoApplication> build()
         with(store("Snapgrid", "1435957248", "io.snapgrid.app", "1.4.2", "1.5.0", "Window tiling"),
              [](DemoApplication& a) { a.binaryInfoPlist = true; }),
         store("Moodboard Pro", "1289583905", "com.moodboard.pro", "5.0.1", "5.0.1", "Collect visual ideas"),
-        store("Tally Timer", "1147396723", "com.tallytimer.mac", "2.2", "2.2", "Time tracking in the menu bar"),
+        store("Tally Timer", "1147396723", "com.tallytimer.mac", "2.2", "2.2",
+              "Time tracking in the menu bar"),
         with(store("Velvet Notes", "1176895641", "com.velvetnotes.mac", "1.0.9", "1.1.0", "Sticky notes"),
              [](DemoApplication& a) { a.ignored = true; }),
         // Sparkle feeds: four outdated, one whose offered version is skipped, one up to date.

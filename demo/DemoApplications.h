@@ -21,11 +21,11 @@ struct DemoApplication {
     QString installedVersion;
     QString latestVersion; // what its source offers; equal to the installed one when up to date
     QString description;
-    QString token;        // the cask
-    QString storeId;      // the App Store's numeric identifier
-    QString subfolder;    // a folder inside the applications folder, or empty
+    QString token;     // the cask
+    QString storeId;   // the App Store's numeric identifier
+    QString subfolder; // a folder inside the applications folder, or empty
     bool requiresSudo = false;
-    bool ignored = false;      // in the ignore list
+    bool ignored = false;       // in the ignore list
     bool latestSkipped = false; // the offered version is the skipped one
     bool binaryInfoPlist = false;
 

@@ -1,5 +1,6 @@
 #include "DemoPublisher.h"
 
+#include "DemoBundle.h"
 #include "UpdaterArchiveBuilder.h"
 #include "UpdaterFixture.h"
 
@@ -39,8 +40,8 @@ QJsonObject caskObject(const DemoApplication& app)
         {QStringLiteral("name"), QJsonArray{app.name}},
         {QStringLiteral("desc"), app.description},
         {QStringLiteral("homepage"), homepage(app)},
-        {QStringLiteral("url"), QStringLiteral("https://downloads.example.com/%1/%2.zip").arg(app.token,
-                                                                                         app.latestVersion)},
+        {QStringLiteral("url"),
+         QStringLiteral("https://downloads.example.com/%1/%2.zip").arg(app.token, app.latestVersion)},
         {QStringLiteral("version"), app.latestVersion},
         {QStringLiteral("auto_updates"), QJsonValue::Null},
         {QStringLiteral("deprecated"), false},
@@ -48,10 +49,10 @@ QJsonObject caskObject(const DemoApplication& app)
         {QStringLiteral("artifacts"),
          QJsonArray{QJsonObject{{QStringLiteral("app"), QJsonArray{app.name + QStringLiteral(".app")}}},
                     QJsonObject{{QStringLiteral("zap"),
-                                 QJsonArray{QJsonObject{{QStringLiteral("trash"),
-                                                         QJsonArray{QStringLiteral("~/Library/Preferences/") +
-                                                                    app.bundleIdentifier +
-                                                                    QStringLiteral(".plist")}}}}}}}},
+                                 QJsonArray{QJsonObject{
+                                     {QStringLiteral("trash"),
+                                      QJsonArray{QStringLiteral("~/Library/Preferences/") +
+                                                 app.bundleIdentifier + QStringLiteral(".plist")}}}}}}}},
         {QStringLiteral("caveats"), QJsonValue::Null},
     };
     if (app.requiresSudo)
@@ -99,7 +100,9 @@ QByteArray releaseNotes(const DemoApplication& app)
 
 } // namespace
 
-DemoPublisher::DemoPublisher(QString folder, QUrl base) : m_folder(std::move(folder)), m_base(std::move(base)) {}
+DemoPublisher::DemoPublisher(QString folder, QUrl base) : m_folder(std::move(folder)), m_base(std::move(base))
+{
+}
 
 QUrl DemoPublisher::url(const QString& path) const
 {
@@ -128,9 +131,8 @@ bool DemoPublisher::publishFeed(const DemoApplication& app, QString* error) cons
     const QVariantMap extra{{QStringLiteral("SUFeedURL"), feedUrl(app).toString()},
                             {QStringLiteral("SUPublicEDKey"), publicKey()},
                             {QStringLiteral("SUEnableAutomaticChecks"), true}};
-    const QString bundle = writeDemoBundle(stage, app, app.latestVersion, extra);
-    const QString archivePath =
-        QStringLiteral("downloads/%1-%2.zip").arg(app.slug(), app.latestVersion);
+    const QString bundle = DemoBundle::write(stage, app, app.latestVersion, extra);
+    const QString archivePath = QStringLiteral("downloads/%1-%2.zip").arg(app.slug(), app.latestVersion);
     test::UpdaterArchiveBuilder archive;
     archive.addTree(bundle, app.name + QStringLiteral(".app"));
     if (bundle.isEmpty() || !QDir().mkpath(file(QStringLiteral("downloads"))) ||
@@ -161,8 +163,8 @@ bool DemoPublisher::publish(QString* error) const
         return false;
     for (const DemoApplication& app : demoApplications()) {
         if (app.kind == DemoApplication::Kind::store &&
-            !save(file(QStringLiteral("lookup/") + app.bundleIdentifier + QStringLiteral(".json")), lookup(app),
-                  error))
+            !save(file(QStringLiteral("lookup/") + app.bundleIdentifier + QStringLiteral(".json")),
+                  lookup(app), error))
             return false;
         if (app.kind == DemoApplication::Kind::feed && !publishFeed(app, error))
             return false;

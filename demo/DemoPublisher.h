@@ -5,14 +5,8 @@
 
 #include <QString>
 #include <QUrl>
-#include <QVariantMap>
 
 namespace norvelle::demo {
-
-// Writes the bundle of `app` at `version` into folder (Info.plist, icon, executable) with the
-// extra Info.plist keys; returns its path, empty on failure.
-QString writeDemoBundle(const QString& folder, const DemoApplication& app, const QString& version,
-                        const QVariantMap& extra = {});
 
 // Writes what the demo's web services publish into one folder, as files named after the paths
 // they are served at: the cask catalogue (api/cask.json), the store lookups

@@ -37,15 +37,17 @@ int DemoServer::route(test::FixtureServer& server, const QString& folder, std::c
             lookups.insert(relative.section(u'/', -1).chopped(5), body); // without ".json"
             continue;
         }
-        server.route(relative, test::FixtureServer::Reply{
-                                   .body = body, .headers = {{"Content-Type", contentType(relative)}},
-                                   .delay = latency});
+        server.route(relative,
+                     test::FixtureServer::Reply{.body = body,
+                                                .headers = {{"Content-Type", contentType(relative)}},
+                                                .delay = latency});
         ++count;
     }
     server.route(QStringLiteral("/lookup"), [lookups, latency](const test::FixtureServer::Request& request) {
         const QString bundleId =
             request.queryItems().queryItemValue(QStringLiteral("bundleId"), QUrl::FullyDecoded);
-        const QByteArray body = lookups.value(bundleId, QByteArrayLiteral("{\"resultCount\":0,\"results\":[]}"));
+        const QByteArray body =
+            lookups.value(bundleId, QByteArrayLiteral("{\"resultCount\":0,\"results\":[]}"));
         return test::FixtureServer::Reply{
             .body = body, .headers = {{"Content-Type", "application/json"}}, .delay = latency};
     });

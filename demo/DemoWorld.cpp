@@ -1,22 +1,18 @@
 #include "DemoWorld.h"
 
-#include "BundleBuilder.h"
 #include "CaskroomBuilder.h"
 #include "DemoApplications.h"
+#include "DemoBundle.h"
 #include "DemoPublisher.h"
 #include "FixtureServer.h"
 #include "TestConfig.h"
 #include "platform/SettingsStore.h"
 
-#include <QColor>
 #include <QDir>
 #include <QFile>
-#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QPainter>
-#include <QPainterPath>
 #include <QSaveFile>
 
 namespace norvelle::demo {
@@ -39,27 +35,6 @@ bool writeFile(const QString& path, const QByteArray& data, bool executable = fa
                                                QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
                                                QFile::ExeOther);
     return true;
-}
-
-// A rounded square in a colour of the application's own, as a bundle's icon would be.
-bool writeIcon(const QString& path, const QString& name)
-{
-    QImage image(128, 128, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    const int hue = int(qHash(name) % 360);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath square;
-    square.addRoundedRect(QRectF(8, 8, 112, 112), 26, 26);
-    QLinearGradient gradient(0, 8, 0, 120);
-    gradient.setColorAt(0, QColor::fromHsv(hue, 150, 250));
-    gradient.setColorAt(1, QColor::fromHsv(hue, 220, 170));
-    painter.fillPath(square, gradient);
-    painter.setBrush(QColor(255, 255, 255, 210));
-    painter.setPen(Qt::NoPen);
-    painter.drawEllipse(QPointF(64, 64), 26 + hue % 12, 26 + hue % 12);
-    painter.end();
-    return QDir().mkpath(QFileInfo(path).absolutePath()) && image.save(path, "PNG");
 }
 
 QString applicationsFolder(const QString& root, const DemoApplication& app)
@@ -127,7 +102,8 @@ quint16 DemoWorld::port() const
     QFile marker(m_root + u'/' + kMarker);
     if (!marker.open(QIODevice::ReadOnly))
         return 0;
-    const int port = QJsonDocument::fromJson(marker.read(4096)).object().value(QStringLiteral("port")).toInt();
+    const int port =
+        QJsonDocument::fromJson(marker.read(4096)).object().value(QStringLiteral("port")).toInt();
     return port > 0 && port < 65536 ? quint16(port) : 0;
 }
 
@@ -184,7 +160,7 @@ bool DemoWorld::build(const QUrl& base, const Options& options, QString* error)
             extra.insert(QStringLiteral("SUPublicEDKey"), publisher.publicKey());
             extra.insert(QStringLiteral("SUEnableAutomaticChecks"), true);
         }
-        if (writeDemoBundle(applicationsFolder(m_root, app), app, app.installedVersion, extra).isEmpty())
+        if (DemoBundle::write(applicationsFolder(m_root, app), app, app.installedVersion, extra).isEmpty())
             return fail(QStringLiteral("cannot write the bundle of ") + app.name);
         if (app.kind == DemoApplication::Kind::cask) {
             const QJsonObject receipt = test::CaskroomBuilder::receipt(
@@ -211,7 +187,8 @@ bool DemoWorld::build(const QUrl& base, const Options& options, QString* error)
     const QByteArray loginShell = "#!/bin/sh\n"
                                   "# Stands in for the user's login shell: finds the demo's brew first.\n"
                                   "[ \"$1\" = -l ] && shift\n"
-                                  "PATH=\"" + tools.toUtf8() + ":$PATH\" exec /bin/sh \"$@\"\n";
+                                  "PATH=\"" +
+                                  tools.toUtf8() + ":$PATH\" exec /bin/sh \"$@\"\n";
     if (!writeFile(tools + QStringLiteral("/brew"), toolBytes, true) ||
         !writeFile(tools + QStringLiteral("/mas"), toolBytes, true) ||
         !writeFile(tools + QStringLiteral("/fake-tool.json"), script) ||
@@ -233,30 +210,6 @@ bool DemoWorld::build(const QUrl& base, const Options& options, QString* error)
     if (!writeFile(m_root + u'/' + kMarker, QJsonDocument(marker).toJson(QJsonDocument::Compact)))
         return fail(QStringLiteral("cannot write ") + m_root + u'/' + kMarker);
     return true;
-}
-
-QString writeDemoBundle(const QString& folder, const DemoApplication& app, const QString& version,
-                    const QVariantMap& extra)
-{
-    test::BundleBuilder builder(folder, app.name);
-    builder.bundleIdentifier(app.bundleIdentifier)
-        .shortVersion(version)
-        .version(version)
-        .set(QStringLiteral("CFBundleExecutable"), app.name)
-        .set(QStringLiteral("CFBundlePackageType"), QStringLiteral("APPL"))
-        .set(QStringLiteral("CFBundleIconFile"), QStringLiteral("AppIcon"))
-        .set(QStringLiteral("LSMinimumSystemVersion"), QStringLiteral("12.0"))
-        .set(QStringLiteral("NSHumanReadableCopyright"),
-             QStringLiteral("Copyright © 2026 ") + app.name + QStringLiteral(" Authors"))
-        .binary(app.binaryInfoPlist);
-    for (auto it = extra.cbegin(); it != extra.cend(); ++it)
-        builder.set(it.key(), it.value());
-    const QString bundle = builder.build();
-    if (bundle.isEmpty() || !writeIcon(bundle + QStringLiteral("/Contents/Resources/AppIcon.png"), app.name) ||
-        !writeFile(bundle + QStringLiteral("/Contents/MacOS/") + app.name,
-                   "#!/bin/sh\necho '" + app.name.toUtf8() + " " + version.toUtf8() + "'\n", true))
-        return {};
-    return bundle;
 }
 
 } // namespace norvelle::demo

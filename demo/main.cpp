@@ -47,7 +47,8 @@ int main(int argc, char* argv[])
     const QCommandLineOption reset(QStringLiteral("reset"), QStringLiteral("Rebuild the demo world first."));
     const QCommandLineOption rootOption(QStringLiteral("root"), QStringLiteral("The demo world's folder."),
                                         QStringLiteral("folder"), defaultRoot());
-    const QCommandLineOption norvelleOption(QStringLiteral("norvelle"), QStringLiteral("The Norvelle executable."),
+    const QCommandLineOption norvelleOption(QStringLiteral("norvelle"),
+                                            QStringLiteral("The Norvelle executable."),
                                             QStringLiteral("path"), QStringLiteral(NORVELLE_EXECUTABLE));
     parser.addOptions({reset, rootOption, norvelleOption});
     parser.process(app);
@@ -77,13 +78,13 @@ int main(int argc, char* argv[])
     QProcess norvelle;
     norvelle.setProcessChannelMode(QProcess::ForwardedChannels);
     norvelle.setInputChannelMode(QProcess::ForwardedInputChannel);
-    norvelle.setProcessEnvironment(world.environment(server->url(), QProcessEnvironment::systemEnvironment()));
+    norvelle.setProcessEnvironment(
+        world.environment(server->url(), QProcessEnvironment::systemEnvironment()));
     // Norvelle must not outlive the server it depends on, nor the server Norvelle.
     norvelle.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    QObject::connect(&norvelle, &QProcess::finished, &app,
-                     [](int code, QProcess::ExitStatus status) {
-                         QCoreApplication::exit(status == QProcess::NormalExit ? code : 1);
-                     });
+    QObject::connect(&norvelle, &QProcess::finished, &app, [](int code, QProcess::ExitStatus status) {
+        QCoreApplication::exit(status == QProcess::NormalExit ? code : 1);
+    });
     QObject::connect(&norvelle, &QProcess::errorOccurred, &app, [&norvelle](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart) {
             say(QStringLiteral("cannot start ") + norvelle.program() + QStringLiteral(": ") +

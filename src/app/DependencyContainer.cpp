@@ -56,7 +56,8 @@ DependencyContainer::DependencyContainer(Options options) : m_paths(std::move(op
 
     // An extra trusted CA (a loopback world's) reaches every client; the timeouts stay each one's own.
     const auto client = [this](std::chrono::milliseconds timeout) {
-        return std::make_shared<HttpClient>(HttpClient::Options{.timeout = timeout, .caFile = m_paths.caFile});
+        return std::make_shared<HttpClient>(
+            HttpClient::Options{.timeout = timeout, .caFile = m_paths.caFile});
     };
 
     BrewService::Options brewOptions;
@@ -80,7 +81,8 @@ DependencyContainer::DependencyContainer(Options options) : m_paths(std::move(op
     UpdaterFactory::Options updaterOptions;
     updaterOptions.http.caFile = m_paths.caFile;
     m_updaterFactory = std::make_shared<UpdaterFactory>(updaterOptions);
-    m_sparkleService = std::make_shared<SparkleService>(m_updaterFactory, client(HttpClient::Options{}.timeout));
+    m_sparkleService =
+        std::make_shared<SparkleService>(m_updaterFactory, client(HttpClient::Options{}.timeout));
     built(*m_sparkleService, "SparkleService");
 
     // Starts loading the stored list in the background; construction goes on meanwhile.

@@ -64,12 +64,12 @@ struct Session {
         options.networkProbe = std::make_shared<test::FakeNetworkProbe>();
         options.terminalLauncher = std::make_shared<test::FakeTerminalLauncher>();
         container = std::make_unique<DependencyContainer>(std::move(options));
-        window = std::make_unique<MainWindow>(ViewEnvironment{
-            container->appState(), container->store(), container->contentViewModel(),
-            container->sidebarViewModel(), container->detailViewModel(), container->settingsViewModel(),
-            container->settings()});
-        sheets = std::make_unique<UpdateSheetPresenter>(container->sidebarViewModel(), container->detailViewModel(),
-                                                        container->store(), window.get());
+        window = std::make_unique<MainWindow>(
+            ViewEnvironment{container->appState(), container->store(), container->contentViewModel(),
+                            container->sidebarViewModel(), container->detailViewModel(),
+                            container->settingsViewModel(), container->settings()});
+        sheets = std::make_unique<UpdateSheetPresenter>(
+            container->sidebarViewModel(), container->detailViewModel(), container->store(), window.get());
         window->show();
         return true;
     }
@@ -102,7 +102,8 @@ struct Session {
             if (!plist.open(QIODevice::ReadOnly))
                 return {};
             const auto values = PropertyList::parseDictionary(plist.readAll());
-            return values ? values->value(QStringLiteral("CFBundleShortVersionString")).toString() : QString();
+            return values ? values->value(QStringLiteral("CFBundleShortVersionString")).toString()
+                          : QString();
         }
         return {};
     }
@@ -110,13 +111,15 @@ struct Session {
     QJsonObject toolState() const
     {
         QFile file(world.root() + QStringLiteral("/world.json"));
-        return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
+        return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
+                                              : QJsonObject();
     }
 
     QJsonObject ignoreList() const
     {
         QFile file(container->paths().supportFolder + QStringLiteral("/ignored.json"));
-        return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
+        return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
+                                              : QJsonObject();
     }
 
     void select(const ApplicationPtr& app) const { container->store().setSelectedApplicationId(app->id()); }
@@ -139,7 +142,8 @@ struct Session {
 const DemoApplication& demoApplication(const QString& name)
 {
     const QList<DemoApplication>& all = demo::demoApplications();
-    return *std::find_if(all.cbegin(), all.cend(), [&](const DemoApplication& app) { return app.name == name; });
+    return *std::find_if(all.cbegin(), all.cend(),
+                         [&](const DemoApplication& app) { return app.name == name; });
 }
 
 } // namespace
@@ -212,8 +216,10 @@ void TestDemoWorld::singleUpdate_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("releaseNotes"); // a piece of them, as the check found them
     QTest::newRow("Homebrew") << "Quillpad" << QString();
-    QTest::newRow("App Store") << "Ledgerly" << "Faster start-up";
-    QTest::newRow("Sparkle") << "Shelfie" << "What's new in Shelfie 2.5.0";
+    QTest::newRow("App Store") << "Ledgerly"
+                               << "Faster start-up";
+    QTest::newRow("Sparkle") << "Shelfie"
+                             << "What's new in Shelfie 2.5.0";
 }
 
 void TestDemoWorld::singleUpdate()
@@ -256,15 +262,21 @@ void TestDemoWorld::ignoreAndUnignore()
     s.button("ignoreButton")->click();
     QTRY_VERIFY(app->ignored());
     QVERIFY(!app->update());
-    QTRY_VERIFY(s.ignoreList().value(QStringLiteral("ignoredApps")).toVariant().toStringList().contains(
-        app->bundleIdentifier()));
+    QTRY_VERIFY(s.ignoreList()
+                    .value(QStringLiteral("ignoredApps"))
+                    .toVariant()
+                    .toStringList()
+                    .contains(app->bundleIdentifier()));
 
     QTRY_COMPARE(s.button("ignoreButton")->text(), QStringLiteral("Unignore App"));
     s.button("ignoreButton")->click();
     QTRY_VERIFY(!app->ignored());
     QTRY_VERIFY_WITH_TIMEOUT(app->update().has_value(), kLongWait);
-    QTRY_VERIFY(!s.ignoreList().value(QStringLiteral("ignoredApps")).toVariant().toStringList().contains(
-        app->bundleIdentifier()));
+    QTRY_VERIFY(!s.ignoreList()
+                     .value(QStringLiteral("ignoredApps"))
+                     .toVariant()
+                     .toStringList()
+                     .contains(app->bundleIdentifier()));
 }
 
 void TestDemoWorld::skipAndUnskip()
@@ -277,8 +289,9 @@ void TestDemoWorld::skipAndUnskip()
     s.button("skipVersionButton")->click();
     QTRY_COMPARE(app->skippedVersion(), std::optional<QString>(QStringLiteral("1.13")));
     QVERIFY(!app->update());
-    QTRY_COMPARE(s.ignoreList().value(QStringLiteral("ignoredVersions")).toObject().value(app->bundleIdentifier()),
-                 QJsonValue(QStringLiteral("1.13")));
+    QTRY_COMPARE(
+        s.ignoreList().value(QStringLiteral("ignoredVersions")).toObject().value(app->bundleIdentifier()),
+        QJsonValue(QStringLiteral("1.13")));
 
     QTRY_VERIFY(s.button("unskipButton") && s.button("unskipButton")->isVisibleTo(s.window.get()));
     s.button("unskipButton")->click();
@@ -348,10 +361,11 @@ void TestDemoWorld::quitWhileABatchRuns()
     UpdateSheetView* sheet = s.sheets->sheet();
     sheet->findChild<QPushButton*>(QStringLiteral("updateButton"))->click();
     // Quit while brew is upgrading the second application of the batch.
-    QTRY_VERIFY_WITH_TIMEOUT(sheet->currentProgress() && sheet->currentProgress()->application &&
-                                 sheet->currentProgress()->application->name() == QStringLiteral("Cobalt Code") &&
-                                 sheet->currentProgress()->currentStep.startsWith(QStringLiteral("==> Downloading")),
-                             kLongWait);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        sheet->currentProgress() && sheet->currentProgress()->application &&
+            sheet->currentProgress()->application->name() == QStringLiteral("Cobalt Code") &&
+            sheet->currentProgress()->currentStep.startsWith(QStringLiteral("==> Downloading")),
+        kLongWait);
 
     // What quitting does: the windows go, the batch is cancelled, the running tools are told to
     // stop, and the objects are destroyed only once the work has ended. (Last in this file:
@@ -362,9 +376,8 @@ void TestDemoWorld::quitWhileABatchRuns()
     ProcessGroups::terminateAll(SIGTERM);
     // The pool's tasks may still need the main thread, so its events go on meanwhile.
     QTRY_COMPARE_WITH_TIMEOUT(ioPool().activeThreadCount(), 0, kLongWait);
-    const int updated = int(std::count_if(batch.cbegin(), batch.cend(), [](const ApplicationPtr& app) {
-        return !app->update();
-    }));
+    const int updated = int(std::count_if(batch.cbegin(), batch.cend(),
+                                          [](const ApplicationPtr& app) { return !app->update(); }));
     QVERIFY2(updated < batch.size(), "the batch ran on after being cancelled");
     s.container.reset();
 
@@ -372,9 +385,11 @@ void TestDemoWorld::quitWhileABatchRuns()
     for (const DemoApplication& app : demo::demoApplications()) {
         if (app.kind != DemoApplication::Kind::cask)
             continue;
-        const QString installed = casks.value(app.token).toObject().value(QStringLiteral("installed")).toString();
+        const QString installed =
+            casks.value(app.token).toObject().value(QStringLiteral("installed")).toString();
         QCOMPARE(s.bundleVersion(app.name), installed);
-        QVERIFY(QFileInfo(s.world.root() + QStringLiteral("/opt/homebrew/Caskroom/") + app.token + u'/' + installed)
+        QVERIFY(QFileInfo(s.world.root() + QStringLiteral("/opt/homebrew/Caskroom/") + app.token + u'/' +
+                          installed)
                     .isDir());
     }
     const QJsonObject store = s.toolState().value(QStringLiteral("mas")).toObject();

@@ -15,15 +15,21 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("variables"); // NAME=value
         QTest::addColumn<QString>("settingsFile");
         QTest::addColumn<QString>("caFile");
-        QTest::newRow("nothing set") << QStringList{} << "" << "";
-        QTest::newRow("root") << QStringList{"NORVELLE_ROOT=/w"} << "/w/home/.config/Norvelle/Norvelle.conf" << "";
+        QTest::newRow("nothing set") << QStringList{} << ""
+                                     << "";
+        QTest::newRow("root") << QStringList{"NORVELLE_ROOT=/w"} << "/w/home/.config/Norvelle/Norvelle.conf"
+                              << "";
         QTest::newRow("home inside a root")
-            << QStringList{"NORVELLE_ROOT=/w", "NORVELLE_HOME=/h"} << "/h/.config/Norvelle/Norvelle.conf" << "";
-        QTest::newRow("file named")
-            << QStringList{"NORVELLE_ROOT=/w", "NORVELLE_SETTINGS_FILE=/s.ini"} << "/s.ini" << "";
-        QTest::newRow("ca only") << QStringList{"NORVELLE_CA_FILE=/ca.pem"} << "" << "/ca.pem";
+            << QStringList{"NORVELLE_ROOT=/w", "NORVELLE_HOME=/h"} << "/h/.config/Norvelle/Norvelle.conf"
+            << "";
+        QTest::newRow("file named") << QStringList{"NORVELLE_ROOT=/w", "NORVELLE_SETTINGS_FILE=/s.ini"}
+                                    << "/s.ini"
+                                    << "";
+        QTest::newRow("ca only") << QStringList{"NORVELLE_CA_FILE=/ca.pem"} << ""
+                                 << "/ca.pem";
         QTest::newRow("empty values ignored")
-            << QStringList{"NORVELLE_SETTINGS_FILE=", "NORVELLE_CA_FILE="} << "" << "";
+            << QStringList{"NORVELLE_SETTINGS_FILE=", "NORVELLE_CA_FILE="} << ""
+            << "";
     }
 
     void settingsAndCa()

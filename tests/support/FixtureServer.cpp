@@ -63,7 +63,8 @@ FixtureServer::FixtureServer(Tls tls) : FixtureServer(tls, 0)
         qFatal("FixtureServer: cannot listen on 127.0.0.1");
 }
 
-FixtureServer::FixtureServer(Tls tls, quint16 port) : m_tls(tls), m_table(std::make_shared<FixtureRouteTable>())
+FixtureServer::FixtureServer(Tls tls, quint16 port)
+    : m_tls(tls), m_table(std::make_shared<FixtureRouteTable>())
 {
     std::optional<QSslConfiguration> configuration;
     if (tls == Tls::on)
