@@ -22,6 +22,7 @@
 #include "util/Async.h"
 #include "viewmodels/DetailViewModel.h"
 #include "viewmodels/SidebarViewModel.h"
+#include "viewmodels/TerminalCommands.h"
 
 #include <QDir>
 #include <QJsonDocument>
@@ -159,6 +160,7 @@ private Q_SLOTS:
     void ignoreAndUnignore();
     void skipAndUnskip();
     void adoptIntoHomebrew();
+    void brewDoctorRunsTheWorldsBrew();
     void batchUpdatesTheRest();
     void quitWhileABatchRuns();
 
@@ -318,6 +320,17 @@ void TestDemoWorld::adoptIntoHomebrew()
     QVERIFY(app->update());
     QCOMPARE(app->update()->source, Update::Source::homebrew);
     QCOMPARE(app->update()->latestVersion, QStringLiteral("2.4.0"));
+}
+
+// Through the login shell, as in a terminal: the world's brew comes first on its path.
+void TestDemoWorld::brewDoctorRunsTheWorldsBrew()
+{
+    TerminalCommands& terminal = m_session->container->terminalCommands();
+    terminal.runBrewDoctor();
+    QTRY_VERIFY_WITH_TIMEOUT(!terminal.isRunningBrewDoctor() && !terminal.brewDoctorOutput().isEmpty(),
+                             kLongWait);
+    QVERIFY2(!terminal.brewDoctorHasError(), qPrintable(terminal.brewDoctorOutput()));
+    QVERIFY(terminal.brewDoctorOutput().contains(QStringLiteral("Your system is ready to brew.")));
 }
 
 void TestDemoWorld::batchUpdatesTheRest()
