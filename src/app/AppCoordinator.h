@@ -117,10 +117,9 @@ private:
     void applyUpdateResults(const ApplicationList& applications, const UpdateMap& updates);
     void applyUpdateResult(const std::optional<Update>& found, const ApplicationPtr& application);
     static void applyUpdateOutcome(const Update::Result& result, const ApplicationPtr& application);
-    // Reads an updated application back from disk, so it shows the version now installed;
-    // a failure is logged, never thrown.
-    void rediscoverAfterUpdate(const ApplicationPtr& application);
     void writeBackAdoption(const ApplicationPtr& application, const ApplicationPtr& rediscovered);
+    // After a successful update; false (and logged, never thrown) when it failed.
+    bool rediscoverAfterUpdate(const ApplicationPtr& application);
     void clearSkippedVersion(const ApplicationPtr& application, const QString& latestVersion,
                              const QString& oldSkippedVersion);
 

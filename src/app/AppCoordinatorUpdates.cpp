@@ -51,26 +51,31 @@ Update::Result AppCoordinator::updateApplication(const ApplicationPtr& applicati
 
     Logger::info(QStringLiteral("Updating application: ") + application->name());
     const Update::Result result = m_updateService->updateApplication(application, progress);
-    invokeOnMain([&] {
-        applyUpdateOutcome(result, application);
-        m_store.updateDockBadge();
-    });
-    // As after each update of a batch: otherwise the application would go on showing the
-    // version it had before, until the next full check.
-    if (result.success)
-        rediscoverAfterUpdate(application);
+    // After a success the update stays until the bundle on disk has been read again and checked:
+    // it goes only once the new version is really installed. When that cannot be learnt, the
+    // tool's word is taken and the update goes all the same.
+    if (!result.success || !rediscoverAfterUpdate(application)) {
+        invokeOnMain([&] {
+            applyUpdateOutcome(result, application);
+            m_store.updateDockBadge();
+        });
+    }
     return result;
 }
 
-void AppCoordinator::rediscoverAfterUpdate(const ApplicationPtr& application)
+bool AppCoordinator::rediscoverAfterUpdate(const ApplicationPtr& application)
 {
+    // The bundle on disk now holds the new version: read it again and check again, so the
+    // installed version shows at once and an update that did not really land stays.
     const QString name = application->name();
     try {
         refreshApplication(application);
         Logger::info(QStringLiteral("Rediscovered ") + name + QStringLiteral(" after successful update"));
+        return true;
     } catch (...) {
         Logger::error(QStringLiteral("Failed to rediscover ") + name + QStringLiteral(" after update: ") +
                       describeException(std::current_exception()));
+        return false;
     }
 }
 

@@ -42,6 +42,9 @@ public:
     QString updateCheckErrorMessage() const { return m_updateCheckErrorMessage; }
     void setUpdateCheckErrorMessage(const QString& value);
 
+    // What opens links for the views; may be null.
+    UrlOpener* urlOpener() const { return m_urlOpener.get(); }
+
     // Asks the desktop to show the App Management settings and logs the outcome.
     void openAppManagementSettings();
 

@@ -1,5 +1,6 @@
 #include "ui/detail/ApplicationMetadataItemView.h"
 
+#include "ui/detail/PaletteFollower.h"
 #include "ui/main/components/SystemColors.h"
 #include "ui/main/components/TextStyles.h"
 
@@ -31,6 +32,8 @@ ApplicationMetadataItemView::ApplicationMetadataItemView(const QString& title, c
     m_value =
         makePlainLabel(value, valueFont, SystemColors::secondary(), this, "metadataValue", Qt::AlignHCenter);
     m_value->setWordWrap(true);
+    // At most three lines of the value.
+    m_value->setMaximumHeight(m_value->fontMetrics().lineSpacing() * 3 + 2);
     layout->addWidget(m_value);
     if (subtitle) {
         layout->addSpacing(2);
@@ -40,6 +43,12 @@ ApplicationMetadataItemView::ApplicationMetadataItemView(const QString& title, c
     }
     if (m_onTap)
         setCursor(Qt::PointingHandCursor);
+    PaletteFollower::follow(this, [this] {
+        setTextColor(findChild<QLabel*>(QStringLiteral("metadataTitle")), SystemColors::tertiary());
+        setTextColor(m_value, SystemColors::secondary());
+        if (m_subtitle)
+            setTextColor(m_subtitle, SystemColors::secondary());
+    });
 }
 
 QString ApplicationMetadataItemView::value() const

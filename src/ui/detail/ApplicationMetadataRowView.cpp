@@ -2,6 +2,7 @@
 
 #include "platform/UrlOpener.h"
 #include "ui/detail/ApplicationMetadataItemView.h"
+#include "ui/detail/LinkPolicy.h"
 #include "ui/detail/MetadataFormat.h"
 #include "ui/main/components/SystemColors.h"
 #include "util/Async.h"
@@ -196,10 +197,7 @@ void ApplicationMetadataRowView::rebuild()
         if (cell.link) {
             const QUrl url = *cell.link;
             UrlOpener* opener = m_urlOpener;
-            onTap = [opener, url] {
-                if (opener && url.isValid())
-                    opener->openUrl(url);
-            };
+            onTap = [opener, url] { LinkPolicy::open(opener, url); };
         }
         auto* item = new ApplicationMetadataItemView(cell.title, cell.value, cell.subtitle, onTap, m_content);
         row->addWidget(item, 1);

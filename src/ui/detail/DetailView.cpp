@@ -4,7 +4,11 @@
 #include "services/ApplicationStore.h"
 #include "ui/SymbolIcons.h"
 #include "ui/detail/ApplicationMetadataRowView.h"
+#include "ui/detail/BrewAvailableView.h"
+#include "ui/detail/BrewDoctorSheetView.h"
+#include "ui/detail/ManualCaskEntryView.h"
 #include "ui/detail/DetailRules.h"
+#include "ui/detail/PaletteFollower.h"
 #include "ui/detail/ReleaseNotesView.h"
 #include "ui/detail/SelectedApplicationDetailsView.h"
 #include "ui/main/components/SystemColors.h"
@@ -41,7 +45,7 @@ QPushButton* toolbarButton(const QString& symbol, const QString& help, const cha
 } // namespace
 
 DetailView::DetailView(const ViewEnvironment& environment, UrlOpener* urlOpener, QWidget* parent)
-    : QWidget(parent), m_env(environment), m_urlOpener(urlOpener)
+    : QWidget(parent), m_env(environment), m_urlOpener(urlOpener ? urlOpener : environment.appState.urlOpener())
 {
     setObjectName(QStringLiteral("detailView"));
     setAutoFillBackground(true);
@@ -60,6 +64,14 @@ DetailView::DetailView(const ViewEnvironment& environment, UrlOpener* urlOpener,
     toolbar->addWidget(m_brewDoctorButton);
     auto* settings =
         toolbarButton(QStringLiteral("gearshape"), QStringLiteral("Settings"), "settingsButton", this);
+    // Symbols are drawn in the palette's text colour, so they are drawn again on a theme switch.
+    PaletteFollower::follow(this, [this, settings] {
+        m_brewDoctorButton->setIcon(SymbolIcons::icon(QStringLiteral("stethoscope")));
+        settings->setIcon(SymbolIcons::icon(QStringLiteral("gearshape")));
+        if (auto* symbol = findChild<QLabel*>(QStringLiteral("emptyStateSymbol")))
+            symbol->setPixmap(SymbolIcons::pixmap(QStringLiteral("app.dashed"), 48, SystemColors::secondary(),
+                                                  devicePixelRatioF()));
+    });
     connect(settings, &QPushButton::clicked, this,
             [this] { Q_EMIT openWindowRequested(QStringLiteral("settings")); });
     toolbar->addWidget(settings);
@@ -114,6 +126,7 @@ DetailView::DetailView(const ViewEnvironment& environment, UrlOpener* urlOpener,
     connect(vm, &DetailViewModel::isAdoptingChanged, this, &DetailView::scheduleSync);
     connect(vm, &DetailViewModel::updateProgressChanged, this, &DetailView::scheduleSync);
     connect(vm, &DetailViewModel::adoptionProgressChanged, this, &DetailView::scheduleSync);
+    connect(vm, &DetailViewModel::isVerifyingCustomCaskChanged, this, &DetailView::scheduleSync);
     connect(sidebar, &SidebarViewModel::isDiscoveringChanged, this, &DetailView::scheduleSync);
     connect(sidebar, &SidebarViewModel::isCheckingUpdatesChanged, this, &DetailView::scheduleSync);
     sync();
@@ -121,11 +134,24 @@ DetailView::DetailView(const ViewEnvironment& environment, UrlOpener* urlOpener,
 
 DetailView::~DetailView() = default;
 
+BrewDoctorSheetView* DetailView::brewDoctorSheet() const
+{
+    return m_brewDoctorSheet;
+}
+
 void DetailView::setShowBrewDoctorSheet(bool value)
 {
     if (m_showBrewDoctorSheet == value)
         return;
     m_showBrewDoctorSheet = value;
+    if (value && !m_brewDoctorSheet) {
+        m_brewDoctorSheet = new BrewDoctorSheetView(m_env.detailViewModel, this);
+        m_brewDoctorSheet->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_brewDoctorSheet, &QDialog::finished, this, [this] { setShowBrewDoctorSheet(false); });
+        m_brewDoctorSheet->open();
+    } else if (!value && m_brewDoctorSheet) {
+        m_brewDoctorSheet->close();
+    }
     Q_EMIT showBrewDoctorSheetChanged(value);
 }
 
@@ -152,6 +178,8 @@ void DetailView::buildContent(const std::shared_ptr<Application>& application)
     m_header = nullptr;
     m_metadata = nullptr;
     m_releaseNotes = nullptr;
+    m_brewAvailable = nullptr;
+    m_manualCaskEntry = nullptr;
     m_shown = application;
     if (!application)
         return;
@@ -214,14 +242,73 @@ void DetailView::sync()
                                                   vm.updateProgress(), vm.adoptionProgress()));
     m_metadata->setLastUpdateCheck(m_env.store.lastUpdateCheck());
 
-    const DetailRules::Panels panels = DetailRules::panels(app, environment);
+    syncPanels(application);
+}
+
+int DetailView::panelIndex(const QWidget* panel) const
+{
+    int index = 2;
+    for (const QWidget* before : {static_cast<QWidget*>(m_brewAvailable), static_cast<QWidget*>(m_releaseNotes),
+                                  static_cast<QWidget*>(m_manualCaskEntry)}) {
+        if (before == panel)
+            break;
+        if (before)
+            ++index;
+    }
+    return index;
+}
+
+void DetailView::syncPanels(const std::shared_ptr<Application>& application)
+{
+    // Each panel is made when it appears and goes with its state when it disappears.
+    auto drop = [](auto*& panel) {
+        if (!panel)
+            return;
+        panel->hide();
+        panel->deleteLater();
+        panel = nullptr;
+    };
+    const Application::Snapshot app = application->snapshot();
+    const DetailRules::Panels panels = DetailRules::panels(app, m_env.store.environmentStatus());
+    DetailViewModel* vm = &m_env.detailViewModel;
+
+    BrewAvailableView::Inputs adoption;
+    const auto progress = vm->adoptionProgress();
+    if (progress && DetailRules::belongsTo(progress->application, app))
+        adoption.adoptionProgress = progress;
+    adoption.isAdopting = vm->isAdopting() && adoption.adoptionProgress.has_value();
+    if (panels.brewAvailable && !m_brewAvailable) {
+        m_brewAvailable = new BrewAvailableView(
+            application, adoption, [vm] { vm->adoptCask(); },
+            // This panel's refresh is awaited: its "Checking..." lasts as long as the refresh.
+            [vm] { return vm->refreshApplication(); }, m_env.appState, m_env.settingsViewModel, *vm, m_urlOpener,
+            m_content);
+        connect(m_brewAvailable, &BrewAvailableView::openWindowRequested, this, &DetailView::openWindowRequested);
+        m_contentLayout->insertWidget(panelIndex(m_brewAvailable), m_brewAvailable);
+    } else if (panels.brewAvailable) {
+        m_brewAvailable->setInputs(adoption);
+    } else {
+        drop(m_brewAvailable);
+    }
+
     if (panels.releaseNotes && !m_releaseNotes) {
         m_releaseNotes = new ReleaseNotesView(application, m_content);
-        // Under the header and the metadata row, above the closing stretch.
-        m_contentLayout->insertWidget(2, m_releaseNotes);
-    } else if (!panels.releaseNotes && m_releaseNotes) {
-        m_releaseNotes->deleteLater();
-        m_releaseNotes = nullptr;
+        m_contentLayout->insertWidget(panelIndex(m_releaseNotes), m_releaseNotes);
+    } else if (!panels.releaseNotes) {
+        drop(m_releaseNotes);
+    }
+
+    if (panels.manualCaskEntry && !m_manualCaskEntry) {
+        m_manualCaskEntry = new ManualCaskEntryView(
+            application, vm->isVerifyingCustomCask(),
+            [vm](const QString& cask, const std::optional<QString>& tap) { vm->verifyCustomCask(cask, tap); },
+            m_content);
+        m_contentLayout->insertWidget(panelIndex(m_manualCaskEntry), m_manualCaskEntry);
+    } else if (panels.manualCaskEntry) {
+        m_manualCaskEntry->setIsValidating(vm->isVerifyingCustomCask());
+        m_manualCaskEntry->syncSources();
+    } else {
+        drop(m_manualCaskEntry);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "model/Application.h"
 #include "ui/main/ViewEnvironment.h"
 
+#include <QPointer>
 #include <QUuid>
 #include <QWidget>
 #include <memory>
@@ -16,6 +17,9 @@ class QVBoxLayout;
 namespace norvelle {
 
 class ApplicationMetadataRowView;
+class BrewAvailableView;
+class BrewDoctorSheetView;
+class ManualCaskEntryView;
 class ReleaseNotesView;
 class SelectedApplicationDetailsView;
 class UrlOpener;
@@ -36,6 +40,9 @@ public:
     SelectedApplicationDetailsView* header() const { return m_header; }
     ApplicationMetadataRowView* metadataRow() const { return m_metadata; }
     ReleaseNotesView* releaseNotes() const { return m_releaseNotes; }
+    BrewAvailableView* brewAvailable() const { return m_brewAvailable; }
+    ManualCaskEntryView* manualCaskEntry() const { return m_manualCaskEntry; }
+    BrewDoctorSheetView* brewDoctorSheet() const;
     bool showBrewDoctorSheet() const { return m_showBrewDoctorSheet; }
     void setShowBrewDoctorSheet(bool value);
 
@@ -48,6 +55,9 @@ private:
     void scheduleSync();
     void sync();
     void buildContent(const std::shared_ptr<Application>& application);
+    void syncPanels(const std::shared_ptr<Application>& application);
+    // Where a panel goes: under the header and the metadata row, after the panels before it.
+    int panelIndex(const QWidget* panel) const;
 
     ViewEnvironment m_env;
     UrlOpener* m_urlOpener;
@@ -64,6 +74,9 @@ private:
     SelectedApplicationDetailsView* m_header = nullptr;
     ApplicationMetadataRowView* m_metadata = nullptr;
     ReleaseNotesView* m_releaseNotes = nullptr;
+    BrewAvailableView* m_brewAvailable = nullptr;
+    ManualCaskEntryView* m_manualCaskEntry = nullptr;
+    QPointer<BrewDoctorSheetView> m_brewDoctorSheet;
 };
 
 } // namespace norvelle

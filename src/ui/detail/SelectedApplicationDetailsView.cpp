@@ -2,6 +2,9 @@
 
 #include "app/AppState.h"
 #include "ui/SymbolIcons.h"
+#include "ui/detail/BrewManualActionView.h"
+#include "ui/detail/PaletteFollower.h"
+#include "ui/detail/RefreshProgressView.h"
 #include "ui/detail/SkippedVersionView.h"
 #include "ui/detail/UpdateProgressView.h"
 #include "ui/main/components/SystemColors.h"
@@ -130,14 +133,20 @@ SelectedApplicationDetailsView::SelectedApplicationDetailsView(std::shared_ptr<A
     outer->addWidget(m_skipped);
 
     auto* divider = new QFrame(this);
+    m_divider = divider;
     divider->setObjectName(QStringLiteral("headerDivider"));
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Plain);
-    QPalette dividerPalette = divider->palette();
-    dividerPalette.setColor(QPalette::WindowText, SystemColors::tertiary());
-    dividerPalette.setColor(QPalette::Text, SystemColors::tertiary());
-    divider->setPalette(dividerPalette);
     outer->addWidget(divider);
+    PaletteFollower::follow(this, [this, divider] {
+        QPalette dividerPalette = divider->palette();
+        dividerPalette.setColor(QPalette::WindowText, SystemColors::tertiary());
+        dividerPalette.setColor(QPalette::Text, SystemColors::tertiary());
+        divider->setPalette(dividerPalette);
+        setTextColor(m_name, SystemColors::primary());
+        setTextColor(m_currentVersion, SystemColors::secondary());
+        setTextColor(m_arrow, SystemColors::secondary());
+    });
 
     connect(m_primary, &QPushButton::clicked, this, &SelectedApplicationDetailsView::primaryClicked);
     connect(m_skip, &QPushButton::clicked, this, [this] {
@@ -201,8 +210,32 @@ void SelectedApplicationDetailsView::sync()
                               ? QStringLiteral("Click to open Settings and enable Permissions")
                               : QString());
 
+    const bool showsRefresh = m_viewModel.isRefreshing() || m_viewModel.showRefreshSuccess();
+    if (showsRefresh && !m_refreshView) {
+        m_refreshView = new RefreshProgressView(m_application, m_viewModel.isRefreshing(), this);
+        // Right under the header row, above the skipped notice.
+        m_layout->insertWidget(m_layout->indexOf(m_skipped), m_refreshView);
+    } else if (showsRefresh) {
+        m_refreshView->setIsRefreshing(m_viewModel.isRefreshing());
+    } else if (m_refreshView) {
+        m_refreshView->hide();
+        m_refreshView->deleteLater();
+        m_refreshView = nullptr;
+    }
+
     m_skipped->setVisible(m_state.showSkippedNotice);
     m_skipped->sync();
+
+    if (m_state.showTerminalFallback && !m_terminalFallback) {
+        m_terminalFallback = new BrewManualActionView(m_application, DetailViewModel::ActionType::update,
+                                                      m_callbacks.onRefreshApp, m_viewModel, this);
+        m_terminalFallback->setContentsMargins(0, 0, 0, 8);
+        m_layout->insertWidget(m_layout->indexOf(m_divider), m_terminalFallback);
+    } else if (!m_state.showTerminalFallback && m_terminalFallback) {
+        m_terminalFallback->hide();
+        m_terminalFallback->deleteLater();
+        m_terminalFallback = nullptr;
+    }
 
     if (m_state.progressPanel && m_progressView) {
         m_progressView->setProgress(*m_state.progressPanel);
@@ -212,6 +245,7 @@ void SelectedApplicationDetailsView::sync()
         // Under the skipped notice, above the divider.
         m_layout->insertWidget(m_layout->indexOf(m_skipped) + 1, m_progressView);
     } else if (m_progressView) {
+        m_progressView->hide();
         m_progressView->deleteLater();
         m_progressView = nullptr;
     }

@@ -15,7 +15,9 @@ class QVBoxLayout;
 namespace norvelle {
 
 class AppState;
+class BrewManualActionView;
 class DetailViewModel;
+class RefreshProgressView;
 class SettingsViewModel;
 class SkippedVersionView;
 class UpdateProgressView;
@@ -48,6 +50,9 @@ public:
     const DetailRules::Header& state() const { return m_state; }
     // Null while no update progress shows.
     UpdateProgressView* progressView() const { return m_progressView; }
+    // Null while the refresh banner or the Terminal fallback is not shown.
+    RefreshProgressView* refreshView() const { return m_refreshView; }
+    BrewManualActionView* terminalFallback() const { return m_terminalFallback; }
     const std::shared_ptr<Application>& application() const { return m_application; }
 
 Q_SIGNALS:
@@ -75,6 +80,9 @@ private:
     QPushButton* m_ignore = nullptr;
     SkippedVersionView* m_skipped = nullptr;
     UpdateProgressView* m_progressView = nullptr;
+    RefreshProgressView* m_refreshView = nullptr;
+    BrewManualActionView* m_terminalFallback = nullptr;
+    QWidget* m_divider = nullptr;
     QVBoxLayout* m_layout = nullptr;
     ObserverToken m_observer; // last member: unregistered before the widgets go
 };

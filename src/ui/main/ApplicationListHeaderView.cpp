@@ -1,19 +1,14 @@
 #include "ui/main/ApplicationListHeaderView.h"
 
 #include "ui/main/SidebarRules.h"
+#include "ui/main/components/CountCapsule.h"
+#include "ui/main/components/SystemColors.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 
 namespace norvelle {
-
-namespace {
-
-const char* const kCapsule = "QLabel { color: palette(mid); background: rgba(128,128,128,50); border-radius: 8px;"
-                             " padding: 2px 6px; font-weight: 500; }";
-
-} // namespace
 
 ApplicationListHeaderView::ApplicationListHeaderView(QWidget* parent) : QWidget(parent)
 {
@@ -28,10 +23,8 @@ ApplicationListHeaderView::ApplicationListHeaderView(QWidget* parent) : QWidget(
     m_label->setForegroundRole(QPalette::PlaceholderText);
     row->addWidget(m_label);
 
-    m_count = new QLabel(this);
+    m_count = new CountCapsule(&SystemColors::secondary, 0.2, this);
     m_count->setObjectName(QStringLiteral("headerCount"));
-    m_count->setTextFormat(Qt::PlainText);
-    m_count->setStyleSheet(QString::fromLatin1(kCapsule));
     row->addWidget(m_count);
     row->addStretch(1);
 
@@ -46,7 +39,20 @@ ApplicationListHeaderView::ApplicationListHeaderView(QWidget* parent) : QWidget(
     m_showUpdates->setObjectName(QStringLiteral("showUpdatesButton"));
     m_showUpdates->setFlat(true);
     m_showUpdates->setCursor(Qt::PointingHandCursor);
-    m_showUpdates->setStyleSheet(QStringLiteral("QPushButton { color: #34c759; border: none; font-weight: 500; }"));
+    m_showUpdates->setStyleSheet(QStringLiteral("QPushButton { border: none; }"));
+    // "Updates" and its count capsule, both green; clicks pass through them to the button.
+    auto* updatesRow = new QHBoxLayout(m_showUpdates);
+    updatesRow->setContentsMargins(0, 0, 0, 0);
+    updatesRow->setSpacing(4);
+    auto* updatesLabel = new QLabel(QStringLiteral("Updates"), m_showUpdates);
+    updatesLabel->setObjectName(QStringLiteral("showUpdatesLabel"));
+    updatesLabel->setTextFormat(Qt::PlainText);
+    updatesLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
+    updatesLabel->setStyleSheet(QStringLiteral("QLabel { color: %1; font-weight: 500; }").arg(SystemColors::green().name()));
+    m_updatesCount = new CountCapsule(&SystemColors::green, 0.15, m_showUpdates);
+    m_updatesCount->setObjectName(QStringLiteral("showUpdatesCount"));
+    updatesRow->addWidget(updatesLabel);
+    updatesRow->addWidget(m_updatesCount);
     row->addWidget(m_showUpdates);
 
     connect(m_clearFilter, &QPushButton::clicked, this, &ApplicationListHeaderView::clearFilterClicked);
@@ -59,12 +65,12 @@ void ApplicationListHeaderView::setState(ApplicationFilter currentFilter, int fi
 {
     setVisible(!shouldHide);
     m_label->setText(sidebar::headerLabel(currentFilter, filteredCount));
-    m_count->setText(QString::number(filteredCount));
+    m_count->setCount(filteredCount);
     m_clearFilter->setVisible(currentFilter != ApplicationFilter::all);
     const bool offerUpdates = currentFilter == ApplicationFilter::all && updatesCount > 0;
     m_showUpdates->setVisible(offerUpdates);
-    // The label is plain: only our own text and a number go into it.
-    m_showUpdates->setText(QStringLiteral("Updates  %1").arg(updatesCount));
+    m_updatesCount->setCount(updatesCount);
+    m_showUpdates->setMinimumSize(m_showUpdates->layout()->sizeHint());
 }
 
 } // namespace norvelle

@@ -9,6 +9,8 @@ class QPushButton;
 
 namespace norvelle {
 
+class CountCapsule;
+
 // What the sidebar list shows: the filter's name (or "Application"/"Applications"), the number
 // of rows, and "Clear Filter" under a filter or, under `all`, a green "Updates" shortcut while
 // there are updates. Hidden entirely (no room taken) while `shouldHide`.
@@ -25,7 +27,8 @@ Q_SIGNALS:
 
 private:
     QLabel* m_label = nullptr;
-    QLabel* m_count = nullptr;
+    CountCapsule* m_count = nullptr;
+    CountCapsule* m_updatesCount = nullptr;
     QPushButton* m_clearFilter = nullptr;
     QPushButton* m_showUpdates = nullptr;
 };

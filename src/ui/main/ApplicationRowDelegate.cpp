@@ -40,7 +40,7 @@ QSize paintChip(QPainter* painter, BadgeChip& chip, const QPoint& topLeft)
     return chip.size();
 }
 
-void paintSpinner(QPainter* painter, const QRect& rect, const QColor& color)
+void paintSpinner(QPainter* painter, const QRect& rect, const QColor& color, int phase)
 {
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
@@ -49,13 +49,43 @@ void paintSpinner(QPainter* painter, const QRect& rect, const QColor& color)
     painter->setPen(pen);
     const int side = qMin(rect.width(), rect.height()) - 6;
     const QRect circle(rect.center().x() - side / 2, rect.center().y() - side / 2, side, side);
-    painter->drawArc(circle, 90 * 16, 270 * 16);
+    painter->drawArc(circle, (90 - phase) * 16, 270 * 16);
     painter->restore();
 }
 
 } // namespace
 
-ApplicationRowDelegate::ApplicationRowDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
+ApplicationRowDelegate::ApplicationRowDelegate(QObject* parent) : QStyledItemDelegate(parent)
+{
+    // Turns the row spinners while any is drawn; stops when a tick finds none painted since.
+    m_spinTimer.setInterval(80);
+    connect(&m_spinTimer, &QTimer::timeout, this, [this] {
+        if (!m_spunSinceTick || !m_spinView) {
+            m_spinTimer.stop();
+            return;
+        }
+        m_spunSinceTick = false;
+        m_spinPhase = (m_spinPhase + 30) % 360;
+        // An item view paints its rows in its viewport, not in itself.
+        if (auto* view = qobject_cast<QAbstractItemView*>(m_spinView.data()))
+            view->viewport()->update();
+        else
+            m_spinView->update();
+    });
+}
+
+BadgeAppearance ApplicationRowDelegate::onSelection(BadgeAppearance appearance, const QColor& selectedText)
+{
+    // On the selection colour the badge's own tint would vanish or clash: draw it in the
+    // selected text colour instead, on a faint fill of that colour.
+    appearance.textColor = selectedText;
+    QColor fill = selectedText;
+    fill.setAlphaF(0.2f);
+    appearance.fill = fill;
+    if (appearance.outline.isValid())
+        appearance.outline = selectedText;
+    return appearance;
+}
 
 bool ApplicationRowDelegate::showsBadgeLine(const QList<Application::Source>& source)
 {
@@ -101,20 +131,24 @@ QIcon ApplicationRowDelegate::iconFor(const QUrl& path) const
 }
 
 int ApplicationRowDelegate::paintBadges(QPainter* painter, const QRect& rect,
-                                        const Application::Snapshot& application, const QPalette& palette) const
+                                        const Application::Snapshot& application, const QPalette& palette,
+                                        bool selected) const
 {
-    Q_UNUSED(palette)
+    const QColor selectedText = palette.color(QPalette::HighlightedText);
+    auto look = [&](BadgeAppearance appearance) {
+        return selected ? onSelection(std::move(appearance), selectedText) : appearance;
+    };
     int x = rect.left();
     int height = 0;
     for (Application::Source source : application.source) {
-        SourceBadgeView badge(source);
+        BadgeChip badge(look(SourceBadgeView::appearanceFor(source)));
         const QSize size = paintChip(painter, badge, QPoint(x, rect.top()));
         x += size.width() + 4;
         height = qMax(height, size.height());
     }
     if (application.source.contains(Application::Source::homebrew) && application.cask &&
         application.cask->requiresSudo) {
-        PasswordBadgeView badge(PasswordBadgeView::Style::sidebar);
+        BadgeChip badge(look(PasswordBadgeView::appearanceFor(PasswordBadgeView::Style::sidebar)));
         const QSize size = paintChip(painter, badge, QPoint(x, rect.top()));
         height = qMax(height, size.height());
     }
@@ -168,7 +202,7 @@ void ApplicationRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem
     y += nameMetrics.height() + 2;
 
     if (showsBadgeLine(app.source)) {
-        y += paintBadges(painter, QRect(textLeft, y, textWidth, 15), app, palette) + 2;
+        y += paintBadges(painter, QRect(textLeft, y, textWidth, 15), app, palette, selected) + 2;
     }
 
     QFont versionFont = option.font;
@@ -185,7 +219,7 @@ void ApplicationRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem
         const QString arrow = QStringLiteral("\u2192");
         painter->drawText(QRect(x, y, textRight - x, versionRect.height()), Qt::AlignLeft | Qt::AlignVCenter, arrow);
         x += versionMetrics.horizontalAdvance(arrow) + 4;
-        painter->setPen(green());
+        painter->setPen(selected ? primary : green());
         painter->drawText(QRect(x, y, qMax(0, textRight - x), versionRect.height()), Qt::AlignLeft | Qt::AlignVCenter,
                           versionMetrics.elidedText(app.displayLatestVersion().value_or(QString()), Qt::ElideRight,
                                                     qMax(0, textRight - x)));
@@ -193,11 +227,16 @@ void ApplicationRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem
 
     for (const StatusSlot& indicator : indicators) {
         if (indicator.symbol.isEmpty()) {
-            paintSpinner(painter, indicator.rect, secondary);
+            paintSpinner(painter, indicator.rect, secondary, m_spinPhase);
+            m_spunSinceTick = true;
+            if (!m_spinTimer.isActive() && option.widget) {
+                m_spinView = const_cast<QWidget*>(option.widget);
+                m_spinTimer.start();
+            }
             continue;
         }
         const bool isUpdate = indicator.symbol == QLatin1String("arrow.up");
-        const QColor color = isUpdate ? green() : SystemColors::orange();
+        const QColor color = selected ? primary : (isUpdate ? green() : SystemColors::orange());
         const int side = 16;
         const QRect target(indicator.rect.center().x() - side / 2, indicator.rect.center().y() - side / 2, side, side);
         painter->drawPixmap(target, SymbolIcons::pixmap(indicator.symbol, side, color, painter->device()->devicePixelRatioF()));

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "model/Application.h"
+#include "ui/main/components/BadgeChip.h"
 
 #include <QHash>
+#include <QPointer>
+#include <QTimer>
 #include <QIcon>
 #include <QList>
 #include <QRect>
@@ -27,6 +30,11 @@ public:
     // The indicators of a row in `rowRect`, adoption slot first.
     static QList<StatusSlot> statusSlots(const QRect& rowRect, const Application::Snapshot& application,
                                          bool isUpdating, bool isAdopting);
+    // A badge as drawn on a selected row: in the selection's text colour.
+    static BadgeAppearance onSelection(BadgeAppearance appearance, const QColor& selectedText);
+    // How far the row spinners have turned, in degrees; moves only while one is drawn.
+    int spinPhase() const { return m_spinPhase; }
+    bool isSpinning() const { return m_spinTimer.isActive(); }
     // Whether the badge line shows: a non-empty source list without `other`.
     static bool showsBadgeLine(const QList<Application::Source>& source);
 
@@ -39,9 +47,13 @@ private:
     QIcon iconFor(const QUrl& path) const;
     // Returns the height of the badge line.
     int paintBadges(QPainter* painter, const QRect& rect, const Application::Snapshot& application,
-                    const QPalette& palette) const;
+                    const QPalette& palette, bool selected) const;
 
     mutable QHash<QString, QIcon> m_icons;
+    mutable QTimer m_spinTimer;
+    mutable QPointer<QWidget> m_spinView;
+    mutable bool m_spunSinceTick = false;
+    int m_spinPhase = 0;
 };
 
 } // namespace norvelle

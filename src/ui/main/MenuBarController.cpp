@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "services/ApplicationStore.h"
 #include "ui/SymbolIcons.h"
+#include "ui/main/components/SpinningIcon.h"
 #include "ui/main/MenuBarIcon.h"
 #include "viewmodels/DetailViewModel.h"
 #include "viewmodels/SidebarViewModel.h"
@@ -154,6 +155,8 @@ void MenuBarController::addApplicationRow(const std::shared_ptr<Application>& ap
                            inProgress ? QStringLiteral("arrow.triangle.2.circlepath") : QString());
     row->setData(id);
     row->setProperty("inProgress", inProgress);
+    if (inProgress)
+        SpinningIcon::attach(row);
     connect(row, &QAction::triggered, this, [this, id] {
         m_store.setSelectedApplicationId(id);
         Q_EMIT activateApplicationRequested();

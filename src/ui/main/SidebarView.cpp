@@ -3,6 +3,9 @@
 #include "app/AppState.h"
 #include "services/ApplicationStore.h"
 #include "ui/SymbolIcons.h"
+#include "ui/main/components/CountCapsule.h"
+#include "ui/main/components/SystemColors.h"
+#include "ui/main/components/TextStyles.h"
 #include "ui/main/ApplicationListHeaderView.h"
 #include "ui/main/ApplicationListModel.h"
 #include "ui/main/ApplicationRowDelegate.h"
@@ -34,6 +37,7 @@ SidebarView::SidebarView(const ViewEnvironment& environment, QWidget* parent)
     auto* bar = new QWidget(this);
     buildToolbar(bar);
     column->addWidget(bar);
+    column->addWidget(buildTitle());
 
     m_search = new ApplicationSearchView(this);
     column->addWidget(m_search);
@@ -149,6 +153,28 @@ void SidebarView::buildToolbar(QWidget* bar)
     row->addWidget(m_filter);
 }
 
+QWidget* SidebarView::buildTitle()
+{
+    // The column's title, with the number of updates beside it (none at 0), on its own line:
+    // beside the toolbar's buttons it would squeeze them.
+    auto* bar = new QWidget(this);
+    bar->setObjectName(QStringLiteral("sidebarTitleBar"));
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(16, 0, 16, 6);
+    row->setSpacing(6);
+    auto* title = new QLabel(QStringLiteral("Applications"), bar);
+    title->setObjectName(QStringLiteral("sidebarTitle"));
+    title->setTextFormat(Qt::PlainText);
+    title->setFont(TextStyles::font(TextStyles::Style::title3, QFont::Bold));
+    row->addWidget(title);
+    m_titleBadge = new CountCapsule(&SystemColors::secondary, 0.2, bar);
+    m_titleBadge->setObjectName(QStringLiteral("sidebarTitleBadge"));
+    m_titleBadge->hide();
+    row->addWidget(m_titleBadge);
+    row->addStretch(1);
+    return bar;
+}
+
 bool SidebarView::isBusy() const
 {
     return m_env.sidebarViewModel.isDiscovering() || m_env.sidebarViewModel.isCheckingUpdates();
@@ -163,6 +189,8 @@ void SidebarView::updateState()
 
     const auto withUpdates = m_env.store.applicationsWithUpdates();
     const int updatesCount = static_cast<int>(withUpdates.size());
+    m_titleBadge->setCount(updatesCount);
+    m_titleBadge->setVisible(updatesCount > 0);
     m_header->setState(sidebar.currentFilter(), m_model->rowCount(), updatesCount, busy);
     const auto status = m_env.store.environmentStatus();
     if (status)
@@ -256,6 +284,10 @@ QMenu* SidebarView::contextMenuForRow(int row)
         }
         QAction* action = menu->addAction(item.text);
         action->setEnabled(item.enabled);
+        if (!item.symbol.isEmpty()) {
+            action->setIcon(SymbolIcons::icon(item.symbol));
+            action->setIconVisibleInMenu(true);
+        }
         if (item.kind == Kind::update) {
             action->setObjectName(QStringLiteral("rowUpdateAction"));
             connect(action, &QAction::triggered, this, [this, id] { updateRow(id); });

@@ -12,6 +12,8 @@ class QToolButton;
 
 namespace norvelle {
 
+class CountCapsule;
+
 class ApplicationListHeaderView;
 class ApplicationListModel;
 class ApplicationSearchView;
@@ -53,6 +55,7 @@ private:
     void updateRow(const QUuid& id);
     void toggleIgnoreRow(const QUuid& id);
     bool isBusy() const;
+    QWidget* buildTitle();
 
     ViewEnvironment m_env;
     ApplicationListModel* m_model = nullptr;
@@ -62,6 +65,7 @@ private:
     QListView* m_list = nullptr;
     QGraphicsBlurEffect* m_blur = nullptr;
     SidebarBusyOverlay* m_overlay = nullptr;
+    CountCapsule* m_titleBadge = nullptr;
     QToolButton* m_updateAll = nullptr;
     QToolButton* m_refresh = nullptr;
     QToolButton* m_filter = nullptr;

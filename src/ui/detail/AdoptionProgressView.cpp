@@ -1,0 +1,247 @@
+#include "ui/detail/AdoptionProgressView.h"
+
+#include "ui/SymbolIcons.h"
+#include "ui/detail/MetadataFormat.h"
+#include "ui/detail/PaletteFollower.h"
+#include "ui/main/components/Banner.h"
+#include "ui/main/components/PlainLabel.h"
+#include "ui/main/components/RoundedPanel.h"
+#include "ui/main/components/SystemColors.h"
+#include "ui/main/components/TextStyles.h"
+#include "ui/platform/SystemClipboard.h"
+#include "viewmodels/BrewCommandLine.h"
+
+#include <QFontDatabase>
+#include <QFutureWatcher>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <cmath>
+
+namespace norvelle {
+
+using Status = AdoptionProgress::Status;
+
+AdoptionProgressView::AdoptionProgressView(const AdoptionProgress& progress,
+                                           std::function<QFuture<void>()> onRefreshApp, Clipboard* clipboard,
+                                           QWidget* parent)
+    : QWidget(parent), m_progress(progress), m_onRefreshApp(std::move(onRefreshApp)), m_clipboard(clipboard)
+{
+    setObjectName(QStringLiteral("adoptionProgressView"));
+    if (!m_clipboard) {
+        m_ownClipboard = std::make_unique<SystemClipboard>();
+        m_clipboard = m_ownClipboard.get();
+    }
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    m_banner = new Banner(statusColor(progress.status), nullptr, this);
+    m_banner->setObjectName(QStringLiteral("adoptionBanner"));
+    m_banner->contentLayout()->setSpacing(12);
+    outer->addWidget(m_banner);
+
+    auto* header = new QHBoxLayout;
+    header->setSpacing(12);
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(4);
+    m_title = makePlainLabel(QString(), TextStyles::font(TextStyles::Style::body, QFont::Medium), QColor(),
+                             m_banner, "adoptionTitle");
+    m_step = makePlainLabel(QString(), TextStyles::font(TextStyles::Style::subheadline), QColor(), m_banner,
+                            "adoptionStep");
+    m_step->setWordWrap(true);
+    m_step->setMaximumHeight(m_step->fontMetrics().lineSpacing() * 2 + 2);
+    texts->addWidget(m_title);
+    texts->addWidget(m_step);
+    header->addLayout(texts, 1);
+    m_spinner = new QProgressBar(m_banner);
+    m_spinner->setObjectName(QStringLiteral("adoptionSpinner"));
+    m_spinner->setRange(0, 0);
+    m_spinner->setTextVisible(false);
+    m_spinner->setFixedSize(40, 8);
+    header->addWidget(m_spinner, 0, Qt::AlignVCenter);
+    m_refresh = new QPushButton(m_banner);
+    m_refresh->setObjectName(QStringLiteral("adoptionRefreshButton"));
+    m_refresh->setDefault(true);
+    m_refresh->setAutoDefault(false);
+    connect(m_refresh, &QPushButton::clicked, this, &AdoptionProgressView::refresh);
+    header->addWidget(m_refresh, 0, Qt::AlignVCenter);
+    m_banner->contentLayout()->addLayout(header);
+
+    m_barBox = new QWidget(m_banner);
+    m_barBox->setObjectName(QStringLiteral("adoptionProgressBox"));
+    auto* barLayout = new QVBoxLayout(m_barBox);
+    barLayout->setContentsMargins(0, 0, 0, 0);
+    barLayout->setSpacing(4);
+    m_bar = new QProgressBar(m_barBox);
+    m_bar->setObjectName(QStringLiteral("adoptionProgressBar"));
+    m_bar->setRange(0, 1000);
+    m_bar->setTextVisible(false);
+    m_bar->setFixedHeight(6);
+    barLayout->addWidget(m_bar);
+    auto* captions = new QHBoxLayout;
+    const QFont caption = TextStyles::font(TextStyles::Style::caption);
+    m_percentage = makePlainLabel(QString(), caption, QColor(), m_barBox, "adoptionPercentage");
+    m_estimate = makePlainLabel(QString(), caption, QColor(), m_barBox, "adoptionEstimate");
+    captions->addWidget(m_percentage);
+    captions->addStretch();
+    captions->addWidget(m_estimate);
+    barLayout->addLayout(captions);
+    m_banner->contentLayout()->addWidget(m_barBox);
+
+    m_failure = new QWidget(m_banner);
+    m_failure->setObjectName(QStringLiteral("adoptionFailure"));
+    auto* failure = new QVBoxLayout(m_failure);
+    failure->setContentsMargins(0, 0, 0, 0);
+    failure->setSpacing(8);
+    m_failureText = makePlainLabel(
+        QStringLiteral(
+            "The adoption failed. You can try running the adoption command manually in your terminal:"),
+        TextStyles::font(TextStyles::Style::subheadline), QColor(), m_failure, "adoptionFailureText");
+    m_failureText->setWordWrap(true);
+    failure->addWidget(m_failureText);
+    m_commandRow = new QWidget(m_failure);
+    auto* commandRow = new QHBoxLayout(m_commandRow);
+    commandRow->setContentsMargins(0, 0, 0, 0);
+    commandRow->setSpacing(8);
+    // Dark like a terminal in either theme, so the text is drawn light on it.
+    auto* field = new RoundedPanel(QColor(0, 0, 0, 204), 6, m_commandRow);
+    auto* fieldLayout = new QHBoxLayout(field);
+    fieldLayout->setContentsMargins(12, 8, 12, 8);
+    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    mono.setPointSizeF(TextStyles::font(TextStyles::Style::body).pointSizeF());
+    m_command = makePlainLabel(QString(), mono, Qt::white, field, "adoptionCommand");
+    m_command->setWordWrap(true);
+    m_command->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    fieldLayout->addWidget(m_command, 1);
+    commandRow->addWidget(field, 1);
+    m_copy = new QToolButton(m_commandRow);
+    m_copy->setObjectName(QStringLiteral("adoptionCopyButton"));
+    m_copy->setIconSize(QSize(16, 16));
+    m_copy->setToolTip(QStringLiteral("Copy command"));
+    connect(m_copy, &QToolButton::clicked, this, &AdoptionProgressView::copyCommand);
+    commandRow->addWidget(m_copy);
+    failure->addWidget(m_commandRow);
+    m_banner->contentLayout()->addWidget(m_failure);
+
+    PaletteFollower::follow(this, [this] { sync(); });
+}
+
+AdoptionProgressView::~AdoptionProgressView() = default;
+
+void AdoptionProgressView::setProgress(const AdoptionProgress& progress)
+{
+    m_progress = progress;
+    sync();
+}
+
+QString AdoptionProgressView::displayText(Status status)
+{
+    QString raw = toRawValue(status);
+    if (!raw.isEmpty())
+        raw[0] = raw[0].toUpper();
+    return raw;
+}
+
+QColor AdoptionProgressView::statusColor(Status status)
+{
+    switch (status) {
+    case Status::queued:
+    case Status::verifying:
+        return SystemColors::secondary();
+    case Status::downloading:
+        return SystemColors::blue();
+    case Status::adopting:
+        return SystemColors::orange();
+    case Status::completed:
+        return SystemColors::green();
+    case Status::failed:
+        return SystemColors::red();
+    case Status::cancelled:
+        return SystemColors::gray();
+    }
+    return SystemColors::secondary();
+}
+
+bool AdoptionProgressView::showsSpinner(Status status)
+{
+    return status == Status::downloading || status == Status::adopting || status == Status::verifying;
+}
+
+QString AdoptionProgressView::percentageText(double fraction)
+{
+    if (!(fraction > 0 && fraction < 1))
+        return {};
+    return QString::number(static_cast<long long>(std::trunc(fraction * 100))) + QLatin1Char('%');
+}
+
+QString AdoptionProgressView::adoptCommand(const AdoptionProgress& progress)
+{
+    return BrewCommandLine::adopt(progress.application ? progress.application->cask() : std::nullopt);
+}
+
+void AdoptionProgressView::sync()
+{
+    const QColor color = statusColor(m_progress.status);
+    m_banner->setColor(color);
+    m_title->setText(QStringLiteral("Adoption ") + displayText(m_progress.status));
+    setTextColor(m_title, color);
+    m_step->setText(m_progress.currentStep);
+    setTextColor(m_step, SystemColors::secondary());
+    m_spinner->setVisible(showsSpinner(m_progress.status));
+
+    const bool failed = m_progress.status == Status::failed;
+    m_refresh->setVisible(failed && m_onRefreshApp);
+    m_refresh->setText(m_isRefreshing ? QStringLiteral("Checking...") : QStringLiteral("Refresh"));
+
+    const QString percentage = percentageText(m_progress.progress);
+    m_barBox->setVisible(!percentage.isEmpty());
+    if (!percentage.isEmpty()) {
+        m_bar->setValue(static_cast<int>(m_progress.progress * 1000));
+        QPalette barPalette = m_bar->palette();
+        barPalette.setColor(QPalette::Highlight, color);
+        m_bar->setPalette(barPalette);
+    }
+    m_percentage->setText(percentage);
+    setTextColor(m_percentage, SystemColors::secondary());
+    m_estimate->setVisible(m_progress.estimatedCompletion.has_value());
+    if (m_progress.estimatedCompletion)
+        m_estimate->setText(
+            QStringLiteral("Est. ") +
+            MetadataFormat::relativeShort(*m_progress.estimatedCompletion, QDateTime::currentDateTime()));
+    setTextColor(m_estimate, SystemColors::secondary());
+
+    m_failure->setVisible(failed);
+    setTextColor(m_failureText, SystemColors::secondary());
+    const bool hasCask = m_progress.application && m_progress.application->cask().has_value();
+    m_commandRow->setVisible(hasCask);
+    const QString command = adoptCommand(m_progress);
+    m_command->setText(command);
+    m_copy->setEnabled(!command.isEmpty());
+    m_copy->setIcon(SymbolIcons::icon(QStringLiteral("doc.on.doc"), SystemColors::secondary()));
+}
+
+void AdoptionProgressView::refresh()
+{
+    if (!m_onRefreshApp)
+        return;
+    m_isRefreshing = true;
+    sync();
+    auto* watcher = new QFutureWatcher<void>(this);
+    connect(watcher, &QFutureWatcher<void>::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        m_isRefreshing = false;
+        sync();
+    });
+    watcher->setFuture(m_onRefreshApp());
+}
+
+void AdoptionProgressView::copyCommand()
+{
+    const QString command = adoptCommand(m_progress);
+    if (!command.isEmpty())
+        m_clipboard->copyText(command);
+}
+
+} // namespace norvelle

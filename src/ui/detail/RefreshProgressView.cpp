@@ -1,0 +1,65 @@
+#include "ui/detail/RefreshProgressView.h"
+
+#include "ui/detail/PaletteFollower.h"
+#include "ui/main/components/Banner.h"
+#include "ui/main/components/PlainLabel.h"
+#include "ui/main/components/SystemColors.h"
+#include "ui/main/components/TextStyles.h"
+
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace norvelle {
+
+RefreshProgressView::RefreshProgressView(std::shared_ptr<Application> application, bool isRefreshing,
+                                         QWidget* parent)
+    : QWidget(parent), m_application(std::move(application)), m_isRefreshing(isRefreshing)
+{
+    setObjectName(QStringLiteral("refreshProgressView"));
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    m_banner = new Banner(SystemColors::secondary(), nullptr, this);
+    outer->addWidget(m_banner);
+    m_title = makePlainLabel(QString(), TextStyles::font(TextStyles::Style::body, QFont::Medium), QColor(),
+                             m_banner, "refreshTitle");
+    m_subtitle = makePlainLabel(QString(), TextStyles::font(TextStyles::Style::subheadline), QColor(),
+                                m_banner, "refreshSubtitle");
+    m_subtitle->setWordWrap(true);
+    m_subtitle->setMaximumHeight(m_subtitle->fontMetrics().lineSpacing() * 2 + 2);
+    m_banner->contentLayout()->setSpacing(4);
+    m_banner->contentLayout()->addWidget(m_title);
+    m_banner->contentLayout()->addWidget(m_subtitle);
+    PaletteFollower::follow(this, [this] { sync(); });
+}
+
+void RefreshProgressView::setIsRefreshing(bool isRefreshing)
+{
+    m_isRefreshing = isRefreshing;
+    sync();
+}
+
+QString RefreshProgressView::title(bool isRefreshing)
+{
+    return isRefreshing ? QStringLiteral("Refreshing...") : QStringLiteral("Refreshed Successfully!");
+}
+
+QString RefreshProgressView::subtitle(const Application::Snapshot& application, bool isRefreshing)
+{
+    if (isRefreshing)
+        return QStringLiteral("Checking for changes");
+    if (application.cask && application.cask->adopted && !application.update)
+        return application.name + QStringLiteral(" is now managed by Homebrew");
+    return QStringLiteral("Grabbed the latest information for ") + application.name;
+}
+
+void RefreshProgressView::sync()
+{
+    const QColor color = m_isRefreshing ? SystemColors::secondary() : SystemColors::green();
+    m_banner->setColor(color);
+    m_title->setText(title(m_isRefreshing));
+    setTextColor(m_title, color);
+    m_subtitle->setText(subtitle(m_application->snapshot(), m_isRefreshing));
+    setTextColor(m_subtitle, SystemColors::secondary());
+}
+
+} // namespace norvelle

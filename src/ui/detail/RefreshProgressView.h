@@ -1,0 +1,38 @@
+#pragma once
+
+#include "model/Application.h"
+
+#include <QWidget>
+#include <memory>
+
+class QLabel;
+
+namespace norvelle {
+
+class Banner;
+
+// The header's banner for a refresh of one application: "Refreshing..." while it runs, then
+// "Refreshed Successfully!" with a line saying whether Homebrew now manages the application.
+class RefreshProgressView : public QWidget {
+    Q_OBJECT
+
+public:
+    RefreshProgressView(std::shared_ptr<Application> application, bool isRefreshing,
+                        QWidget* parent = nullptr);
+
+    void setIsRefreshing(bool isRefreshing);
+    // Re-reads the application's name, cask and update.
+    void sync();
+
+    static QString title(bool isRefreshing);
+    static QString subtitle(const Application::Snapshot& application, bool isRefreshing);
+
+private:
+    std::shared_ptr<Application> m_application;
+    bool m_isRefreshing;
+    Banner* m_banner = nullptr;
+    QLabel* m_title = nullptr;
+    QLabel* m_subtitle = nullptr;
+};
+
+} // namespace norvelle
