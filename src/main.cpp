@@ -5,6 +5,7 @@
 #include "platform/Paths.h"
 #include "platform/QuitSignals.h"
 #include "platform/updater/UpdaterFactory.h"
+#include "ui/ProductIcon.h"
 #include "ui/app/AppTheme.h"
 #include "ui/app/ApplicationMenus.h"
 #include "ui/app/OwnUpdateWindow.h"
@@ -13,6 +14,7 @@
 #include "ui/main/MenuBarController.h"
 #include "ui/update_sheet/UpdateSheetPresenter.h"
 #include "ui/platform/DesktopUrlOpener.h"
+#include "ui/platform/SystemClipboard.h"
 #include "ui/settings/AboutView.h"
 #include "ui/settings/SettingsAppearance.h"
 #include "util/Logger.h"
@@ -48,6 +50,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Norvelle"));
     QApplication::setOrganizationName(QStringLiteral("Norvelle"));
     QApplication::setApplicationVersion(QStringLiteral(NORVELLE_VERSION));
+    QApplication::setWindowIcon(norvelle::ProductIcon::icon());
 
     const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     QStringList pathProblems;
@@ -72,9 +75,11 @@ int main(int argc, char* argv[])
     norvelle::AppTheme theme(container.settings());
     appTheme = &theme;
 
+    norvelle::SystemClipboard clipboard;
     norvelle::MainWindow window(norvelle::ViewEnvironment{
         container.appState(), container.store(), container.contentViewModel(), container.sidebarViewModel(),
-        container.detailViewModel(), container.settingsViewModel(), container.settings()});
+        container.detailViewModel(), container.settingsViewModel(), container.settings(),
+        &container.welcomeTourViewModel(), urlOpener.get(), &clipboard});
 
     // The system's own updates: the window is the updater's user interface and outlives it.
     norvelle::OwnUpdateWindow ownUpdateWindow(QApplication::applicationVersion());

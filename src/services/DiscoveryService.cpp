@@ -1,6 +1,7 @@
 #include "services/DiscoveryService.h"
 
 #include "platform/Paths.h"
+#include "platform/file/SafeFile.h"
 #include "platform/plist/PropertyList.h"
 #include "services/ApplicationScanner.h"
 #include "sources/brew/BrewService.h"
@@ -30,15 +31,11 @@ QString seconds(const QElapsedTimer& timer)
 // Throws when the file cannot be read or is no property list.
 std::optional<QVariantMap> readInfoPlist(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("Could not read ") + path + QStringLiteral(": ") + file.errorString());
-    if (file.size() > PropertyList::maximumSize)
-        throw Error(QStringLiteral("Could not read ") + path + QStringLiteral(": the file is too large"));
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw Error(QStringLiteral("Could not read ") + path + QStringLiteral(": ") + file.errorString());
-    const std::optional<QVariant> root = PropertyList::parse(bytes);
+    QString failure;
+    const std::optional<QByteArray> bytes = SafeFile::readRegularFile(path, PropertyList::maximumSize, &failure);
+    if (!bytes)
+        throw Error(QStringLiteral("Could not read ") + path + QStringLiteral(": ") + failure);
+    const std::optional<QVariant> root = PropertyList::parse(*bytes);
     if (!root)
         throw Error(QStringLiteral("Could not parse ") + path + QStringLiteral(" as a property list"));
     if (root->typeId() != QMetaType::QVariantMap)

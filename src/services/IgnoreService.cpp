@@ -1,6 +1,7 @@
 #include "services/IgnoreService.h"
 
 #include "model/Application.h"
+#include "platform/file/SafeFile.h"
 #include "util/Async.h"
 #include "util/Error.h"
 #include "util/Logger.h"
@@ -11,7 +12,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 namespace norvelle {
 
@@ -19,6 +19,8 @@ namespace {
 
 const QString appsKey = QStringLiteral("ignoredApps");
 const QString versionsKey = QStringLiteral("ignoredVersions");
+// Far beyond any real list; a larger file is not read whole into memory.
+constexpr qint64 maximumFileSize = 16 * 1024 * 1024;
 
 QString countsText(const IgnoreService::StoredIgnoreData& data)
 {
@@ -148,46 +150,40 @@ void IgnoreService::loadLocked()
     }
 
     QString failure;
-    bool failed = false;
-    bool readFailed = false;
-    StoredIgnoreData data;
-    QFile file(m_storagePath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        failed = readFailed = true;
-        failure = file.errorString();
-    } else {
-        const QByteArray bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError) {
-            failed = readFailed = true;
-            failure = file.errorString();
-        } else {
-            try {
-                data = StoredIgnoreData::decode(bytes);
-            } catch (const Error& e) {
-                failed = true;
-                failure = e.description();
-            }
+    const std::optional<QByteArray> bytes = SafeFile::readRegularFile(m_storagePath, maximumFileSize, &failure);
+    if (!bytes) {
+        // The file stays where it is and is tried again on the next use; the same failure is
+        // reported once, not on every discovery and action.
+        bool firstReport = false;
+        {
+            std::lock_guard lock(m_mutex);
+            firstReport = !m_unreadable || m_readFailure != failure;
+            m_data = {};
+            m_isLoaded = true;
+            m_unreadable = true;
+            m_readFailure = failure;
         }
-        file.close();
-    }
-
-    if (failed) {
-        Logger::warning(QStringLiteral("Failed to decode ignored items (possibly incompatible format): ") +
-                        failure);
-        Logger::info(QStringLiteral("Deleting corrupted ignored items file and starting fresh"));
-        // The user's list is never destroyed: a file that does not decode is kept
-        // beside the new one, and one that cannot be read stays where it is.
-        if (readFailed) {
+        if (firstReport) {
+            Logger::warning(QStringLiteral("Failed to read ignored items: ") + failure);
             Logger::warning(QStringLiteral("Left the unreadable ignored items file in place: ") +
                             m_storagePath);
-        } else {
-            moveAsideLocked();
         }
+        return;
+    }
+
+    StoredIgnoreData data;
+    try {
+        data = StoredIgnoreData::decode(*bytes);
+    } catch (const Error& e) {
+        Logger::warning(QStringLiteral("Failed to decode ignored items (possibly incompatible format): ") +
+                        e.description());
+        Logger::info(QStringLiteral("Deleting corrupted ignored items file and starting fresh"));
+        // The user's list is never destroyed: a file that does not decode is kept beside the new one.
+        moveAsideLocked();
         std::lock_guard lock(m_mutex);
         m_data = {};
         m_isLoaded = true;
-        m_unreadable = readFailed;
-        m_readFailure = failure;
+        m_unreadable = false;
         return;
     }
 
@@ -227,10 +223,11 @@ void IgnoreService::saveLocked(const StoredIgnoreData& data)
     if (!QDir().mkpath(m_supportFolder)) {
         throw Error(QStringLiteral("Could not create the folder ") + m_supportFolder);
     }
-    QSaveFile file(m_storagePath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    QString failure;
+    if (!SafeFile::writeAtomically(m_storagePath, bytes, &failure)) {
+        Logger::error(QStringLiteral("Failed to save ignored items: ") + failure);
         throw Error(QStringLiteral("Could not save the ignored items to ") + m_storagePath +
-                    QStringLiteral(": ") + file.errorString());
+                    QStringLiteral(": ") + failure);
     }
     Logger::info(QStringLiteral("Saved ") + countsText(data));
 }

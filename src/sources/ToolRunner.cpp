@@ -100,7 +100,8 @@ QByteArray ToolRunner::runCommand(const QString& executable, const QStringList& 
     const std::chrono::milliseconds limit = timeLimitFor(arguments);
     ProcessResult result;
     try {
-        result = ProcessRunner::runCaptured({executable, arguments, childEnvironment()}, limit);
+        result = ProcessRunner::runCaptured({executable, arguments, childEnvironment()}, limit,
+                                            m_limits.streamGrace);
     } catch (const ProcessLaunchError& e) {
         Logger::error(texts.launchFailed + e.description());
         fail();
@@ -109,7 +110,7 @@ QByteArray ToolRunner::runCommand(const QString& executable, const QStringList& 
     if (result.timedOut) {
         Logger::error(QStringLiteral("Command timed out after ") + seconds(limit) + QStringLiteral("s: ") +
                       command);
-        fail();
+        fail(QStringLiteral("timed out"));
     }
     if (result.succeeded())
         return result.standardOutput;
@@ -122,7 +123,7 @@ QByteArray ToolRunner::runCommand(const QString& executable, const QStringList& 
         }
     }
     logFailure(command, result.exitCode, result.standardOutput, result.standardError);
-    fail();
+    fail(result.crashed ? QStringLiteral("crashed") : QString());
 }
 
 void ToolRunner::runCommandStreaming(const QString& executable, const QStringList& arguments,
@@ -141,9 +142,15 @@ void ToolRunner::runCommandStreaming(const QString& executable, const QStringLis
     const ProcessResult result = ProcessRunner::runStreamed(
         {executable, arguments, childEnvironment()},
         [&](ProcessChannel channel, QByteArrayView chunk) { readerFor(channel).feed(chunk); },
-        [&](ProcessChannel channel) { readerFor(channel).finish(); }, m_limits.streamGrace);
+        [&](ProcessChannel channel) { readerFor(channel).finish(); }, m_limits.streamGrace,
+        m_limits.streamSilence);
+    if (result.timedOut) {
+        Logger::error(QStringLiteral("Command timed out after ") + seconds(m_limits.streamSilence) +
+                      QStringLiteral("s: ") + commandLine(executable, arguments));
+        fail(QStringLiteral("timed out"));
+    }
     if (!result.succeeded())
-        fail();
+        fail(result.crashed ? QStringLiteral("crashed") : QString());
 }
 
 QProcessEnvironment ToolRunner::childEnvironment() const
@@ -189,11 +196,11 @@ std::chrono::milliseconds ToolRunner::timeLimitFor(const QStringList& arguments)
     return m_limits.command;
 }
 
-void ToolRunner::fail() const
+void ToolRunner::fail(const QString& reason) const
 {
-    if (m_family == Family::brew)
-        throw NorvelleError::brewCommandFailed();
-    throw NorvelleError::masCommandFailed();
+    throw NorvelleError(m_family == Family::brew ? NorvelleError::Case::brewCommandFailed
+                                                 : NorvelleError::Case::masCommandFailed,
+                        reason);
 }
 
 void ToolRunner::logFailure(const QString& command, int status, const QByteArray& out,

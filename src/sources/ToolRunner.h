@@ -22,7 +22,8 @@ namespace norvelle {
 // Every child reads standard input from the null device and runs in a session of its own.
 // A captured run has a time limit; on expiry the tool's process group is killed, the run logs
 // "Command timed out after <n>s: <path> <arguments>" and throws the family's error. A streamed
-// run is never killed; once the tool has exited, its readers wait only the grace period for
+// run is killed only when it has written nothing for the silence limit, and is then logged and
+// reported the same way. Once the tool has exited, both kinds wait only the grace period for
 // descendants that keep the pipes open. A tool that crashes counts as a failed run.
 class ToolRunner {
 public:
@@ -32,6 +33,9 @@ public:
         std::chrono::milliseconds command{std::chrono::seconds(120)};
         std::chrono::milliseconds tap{std::chrono::seconds(600)}; // captured `brew tap`
         std::chrono::milliseconds streamGrace{std::chrono::seconds(2)};
+        // A streamed run that writes nothing for this long is stuck: real upgrades print
+        // progress far more often.
+        std::chrono::milliseconds streamSilence{std::chrono::minutes(30)};
     };
 
     explicit ToolRunner(Family family);
@@ -47,7 +51,8 @@ public:
 
     // Streamed run: every non-empty line of both streams reaches onLine, one call at a time,
     // on a reader thread, before this returns. Throws ProcessLaunchError (unlogged) when the
-    // tool cannot start, the family's NorvelleError (unlogged) when it fails or crashes.
+    // tool cannot start, the family's NorvelleError (unlogged) when it fails or crashes, and
+    // (logged) when it stayed silent past the limit.
     virtual void runCommandStreaming(const QString& executable, const QStringList& arguments,
                                      const LineHandler& onLine) const;
 
@@ -67,7 +72,9 @@ public:
 
 private:
     std::chrono::milliseconds timeLimitFor(const QStringList& arguments) const;
-    [[noreturn]] void fail() const;
+    // The family's error; a run that crashed or timed out carries that as its text, which callers
+    // use to tell it from the tool's own refusal.
+    [[noreturn]] void fail(const QString& reason = {}) const;
     void logFailure(const QString& command, int status, const QByteArray& out, const QByteArray& err) const;
 
     Family m_family;

@@ -18,6 +18,7 @@ namespace {
 const QHash<QString, QString>& symbolFiles()
 {
     static const QHash<QString, QString> files{
+        {QStringLiteral("app"), QStringLiteral("app")},
         {QStringLiteral("app.dashed"), QStringLiteral("dash-square-dotted")},
         {QStringLiteral("app.badge"), QStringLiteral("app-indicator")},
         {QStringLiteral("arrow.clockwise"), QStringLiteral("arrow-clockwise")},

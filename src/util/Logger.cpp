@@ -6,13 +6,13 @@
 #include "platform/Paths.h"
 #include "platform/SettingsStore.h"
 #include "platform/SystemLogSocket.h"
+#include "platform/file/SafeFile.h"
 #include "util/Iso8601.h"
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringEncoder>
 #include <algorithm>
 #include <atomic>
@@ -145,12 +145,7 @@ bool appendToFile(const QString& path, const QByteArray& bytes, QString* errorTe
 
 bool writeNewFileAtomically(const QString& path, const QByteArray& bytes, QString* errorText)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        *errorText = file.errorString();
-        return false;
-    }
-    return true;
+    return SafeFile::writeAtomically(path, bytes, errorText);
 }
 
 // Runs with logLock held. Starts a new Desktop log file with its header. When a file of the
@@ -192,10 +187,23 @@ void createLogFile(LoggerState& s)
         writeNewFileAtomically(path, bytes, &ignored);
 }
 
+// A tool can print a line of any length; the logs keep the start of it and say how much is gone.
+QString capped(const QString& message)
+{
+    if (message.size() <= Logger::maximumLineLength)
+        return message;
+    qsizetype kept = Logger::maximumLineLength;
+    if (message.at(kept - 1).isHighSurrogate())
+        --kept;
+    return message.left(kept) +
+           QStringLiteral("… (%1 more characters not logged)").arg(message.size() - kept);
+}
+
 } // namespace
 
-void Logger::log(const QString& message, Level level)
+void Logger::log(const QString& fullMessage, Level level)
 {
+    const QString message = capped(fullMessage);
     writeToSystemLog(message, level);
 
     LoggerState& s = state();

@@ -24,6 +24,8 @@ public:
     // System-log identity: the ident of every line, and the category at the start of its text.
     static constexpr const char* subsystem = "com.norvelle";
     static constexpr const char* category = "Norvelle";
+    // Longer messages are cut to this many characters, followed by how many were left out.
+    static constexpr qsizetype maximumLineLength = 16 * 1024;
 
     static void debug(const QString& message) { log(message, Level::debug); }
     static void info(const QString& message) { log(message, Level::info); }

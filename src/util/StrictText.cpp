@@ -73,6 +73,28 @@ QStringList splitAtNewlines(QStringView text)
     return pieces;
 }
 
+QStringList decodeUtf8Lines(QByteArrayView bytes, qsizetype* invalidLines)
+{
+    QStringList lines;
+    qsizetype invalid = 0;
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        qsizetype end = bytes.indexOf('\n', start);
+        if (end < 0)
+            end = bytes.size();
+        if (end > start) {
+            if (const std::optional<QString> piece = decodeUtf8Strict(bytes.sliced(start, end - start)))
+                lines += splitAtNewlines(*piece);
+            else
+                ++invalid;
+        }
+        start = end + 1;
+    }
+    if (invalidLines)
+        *invalidLines = invalid;
+    return lines;
+}
+
 std::optional<qint64> parseInt64Strict(QStringView text)
 {
     qsizetype i = 0;

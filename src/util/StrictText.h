@@ -28,6 +28,11 @@ bool isUnicodeNewline(QChar c);
 // the pieces are not trimmed, so "a\r\nb" gives "a", "b".
 QStringList splitAtNewlines(QStringView text);
 
+// Tool output as lines: cut at every line feed byte, each piece decoded on its own with
+// decodeUtf8Strict and then split with splitAtNewlines. A piece that is not valid UTF-8 is left out
+// and counted in *invalidLines, so one bad byte costs one line, not the whole output.
+QStringList decodeUtf8Lines(QByteArrayView bytes, qsizetype* invalidLines = nullptr);
+
 // A base-10 integer: an optional "+" or "-" followed by one or more ASCII digits and nothing
 // else, within the signed 64-bit range.
 std::optional<qint64> parseInt64Strict(QStringView text);

@@ -1,19 +1,15 @@
 #include "viewmodels/BrewCommandLine.h"
 
 #include "platform/TerminalLauncher.h"
+#include "sources/brew/CaskToken.h"
 #include "util/Logger.h"
-
-#include <QRegularExpression>
 
 namespace norvelle {
 
 bool BrewCommandLine::isValidCaskToken(const QString& token)
 {
-    // Homebrew's tokens are lower-case words with digits and "-", "_", ".", "+", "@"; a tap
-    // qualifies them with "user/repo/". Nothing here can start an option or a second word.
-    static const QRegularExpression pattern(QStringLiteral(
-        "\\A(?:[A-Za-z0-9][A-Za-z0-9_.-]*/[A-Za-z0-9][A-Za-z0-9_.-]*/)?[a-z0-9][a-z0-9_.+@-]*\\z"));
-    return token.size() <= 200 && pattern.match(token).hasMatch();
+    // The same check as every token that reaches brew from the services.
+    return CaskToken::isValid(token);
 }
 
 QString BrewCommandLine::build(const QString& prefix, const std::optional<Cask>& cask)

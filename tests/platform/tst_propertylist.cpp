@@ -6,6 +6,8 @@
 #include <QDateTime>
 #include <QTest>
 #include <QUrl>
+#include <algorithm>
+#include <vector>
 
 using namespace norvelle;
 using namespace norvelle::test;
@@ -136,6 +138,36 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, data);
         QVERIFY(!PropertyList::parseDictionary(data));
+    }
+
+    // Binary trailers whose offset table does not fit the data: reading it would run past the end.
+    void refusesTablesOutsideTheData_data()
+    {
+        QTest::addColumn<quint64>("objectCount");
+        QTest::addColumn<int>("offsetWidth");
+        QTest::addColumn<int>("tableBeforeEnd"); // bytes from the table's start to the end of the data
+        // One-byte offsets that all point at real objects, so every entry is read.
+        QTest::newRow("table past the trailer's start") << quint64(200) << 1 << 10;
+        QTest::newRow("table at the last byte") << quint64(64) << 1 << 1;
+        QTest::newRow("table runs into the trailer") << quint64(8) << 8 << 40;
+    }
+    void refusesTablesOutsideTheData()
+    {
+        QFETCH(quint64, objectCount);
+        QFETCH(int, offsetWidth);
+        QFETCH(int, tableBeforeEnd);
+        // Exactly as large as the file, so that a read past its end cannot land in spare capacity.
+        const int size = 300;
+        std::vector<char> data(size, '\x08');
+        std::copy_n("bplist00", 8, data.begin());
+        char* trailer = data.data() + size - 32;
+        trailer[6] = char(offsetWidth);
+        trailer[7] = 1; // reference width
+        for (int i = 0; i < 8; ++i) {
+            trailer[8 + i] = char(objectCount >> (56 - 8 * i));
+            trailer[24 + i] = char(quint64(size - tableBeforeEnd) >> (56 - 8 * i));
+        }
+        QVERIFY(!PropertyList::parse(QByteArrayView(data.data(), size)));
     }
 
     void rootOtherThanDictionary()

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTest>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace norvelle;
@@ -345,6 +346,30 @@ private Q_SLOTS:
                 Level::warning, QStringLiteral("Skipping a folder that cannot be listed: ") + locked + ": "));
         }
         QVERIFY(log.containsPrefix(Level::info, QStringLiteral("Total discovery: ")));
+    }
+
+    // Neither may block discovery or grow memory without end.
+    void infoPlistThatIsNoFileIsSkipped_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("fifo") << "fifo";
+        QTest::newRow("link to /dev/zero") << "zero";
+    }
+    void infoPlistThatIsNoFileIsSkipped()
+    {
+        QFETCH(QString, kind);
+        bundle("Good", "com.example.good").build();
+        const QString odd = BundleBuilder(apps(), "Odd").withoutInfoPlist().build();
+        const QString plist = odd + "/Contents/Info.plist";
+        QVERIFY(QDir().mkpath(odd + "/Contents"));
+        if (kind == "fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(plist).constData(), 0600), 0);
+        else
+            QVERIFY(QFile::link("/dev/zero", plist));
+        LogCapture log;
+        QCOMPARE(names(m_service->discoverApplications(kNoTools)), QStringList{"Good"});
+        QVERIFY(log.contains(Level::warning, QStringLiteral("Skipping the application at ") + odd +
+                                                 ": Could not read " + plist + ": not a regular file"));
     }
 
     void missingApplicationsFolderFails()

@@ -1,3 +1,4 @@
+#include "FileSizeLimit.h"
 #include "TestFiles.h"
 #include "LogCapture.h"
 #include "model/Application.h"
@@ -10,9 +11,12 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 
 using namespace norvelle;
 using norvelle::test::LogCapture;
+using norvelle::test::entriesIn;
+using norvelle::test::FileSizeLimit;
 using norvelle::test::readFile;
 using Data = IgnoreService::StoredIgnoreData;
 using Level = Logger::Level;
@@ -160,15 +164,57 @@ private Q_SLOTS:
         IgnoreService service(m_folder);
         service.waitForStartup();
 
-        QVERIFY(log.containsPrefix(Level::warning,
-                                   "Failed to decode ignored items (possibly incompatible format): "));
-        QVERIFY(log.contains(Level::info, "Deleting corrupted ignored items file and starting fresh"));
+        QVERIFY(log.containsPrefix(Level::warning, "Failed to read ignored items: "));
+        QVERIFY(!log.contains(Level::info, "Deleting corrupted ignored items file and starting fresh"));
         QVERIFY(service.isLoaded());
         QVERIFY(service.ignoredApps().isEmpty());
         QVERIFY_THROWS_EXCEPTION(Error, service.ignoreApp("a"));
         QVERIFY(service.ignoredApps().isEmpty());
         QCOMPARE(readFile(storage() + "/inside"), QByteArray("user data"));
         QVERIFY(!log.contains(Level::info, "Ignored application: a"));
+    }
+
+    // Tried again on every use, but the same failure is reported only once.
+    void unreadableFileIsReportedOnce_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("directory") << "directory";
+        QTest::newRow("fifo without a writer") << "fifo";
+    }
+    void unreadableFileIsReportedOnce()
+    {
+        QFETCH(QString, kind);
+        QVERIFY(QDir().mkpath(kind == "directory" ? storage() : m_folder));
+        if (kind == "fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(storage()).constData(), 0600), 0);
+        LogCapture log;
+        IgnoreService service(m_folder);
+        service.waitForStartup();
+        for (int i = 0; i < 3; ++i) {
+            service.applyIgnoreState({});
+            QVERIFY_THROWS_EXCEPTION(Error, service.ignoreApp("a"));
+        }
+        QCOMPARE(log.count(Level::warning, "Left the unreadable ignored items file in place: " + storage()), 1);
+        QVERIFY(!log.contains(Level::info, "Deleting corrupted ignored items file and starting fresh"));
+        QVERIFY(QFileInfo(storage()).exists());
+    }
+
+    void fullDiskKeepsFileAndMemory()
+    {
+        const QByteArray original = R"({"ignoredApps":["a"],"ignoredVersions":{}})";
+        writeFile(storage(), original);
+        IgnoreService service(m_folder);
+        service.waitForStartup();
+        LogCapture log;
+        {
+            const FileSizeLimit fullDisk(8);
+            QVERIFY_THROWS_EXCEPTION(Error, service.ignoreApp("b"));
+        }
+        QCOMPARE(readFile(storage()), original);
+        QCOMPARE(service.ignoredApps(), QSet<QString>{"a"});
+        QVERIFY(!log.containsPrefix(Level::info, "Saved "));
+        QVERIFY(log.containsPrefix(Level::error, "Failed to save ignored items: "));
+        QCOMPARE(entriesIn(m_folder), QStringList{"ignored.json"});
     }
 
     void unreadableFileIsReadAgainOnceReadable()

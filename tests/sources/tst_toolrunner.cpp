@@ -235,6 +235,26 @@ private Q_SLOTS:
                                                                  m_tool.brewPath() + " " + args.join(' ')});
     }
 
+    // A streamed upgrade that hangs without a word ends like a captured run that ran out of time.
+    void streamedSilence()
+    {
+        m_tool.respond("brew", {"upgrade", "--cask", "acme"},
+                       FakeTool::Response().withLine("==> Downloading\n").withHang());
+        ToolRunner::Limits limits;
+        limits.streamSilence = 700ms;
+        LogCapture log;
+        QStringList lines;
+        QCOMPARE(errorCaseOf([&] {
+                     ToolRunner(Family::brew, limits)
+                         .runCommandStreaming(m_tool.brewPath(), {"upgrade", "--cask", "acme"},
+                                              [&](const QString& line, double) { lines.append(line); });
+                 }),
+                 NorvelleError::Case::brewCommandFailed);
+        QCOMPARE(lines, QStringList{"==> Downloading"});
+        QVERIFY(log.contains(Logger::Level::error,
+                             "Command timed out after 0.7s: " + m_tool.brewPath() + " upgrade --cask acme"));
+    }
+
     // brew overrides the three variables whatever the application has; mas passes them on as is.
     void environment_data() { familiesAndModes(); }
     void environment()

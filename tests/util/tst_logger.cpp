@@ -154,6 +154,33 @@ private Q_SLOTS:
         QCOMPARE(readAll(pathOf(logFiles().first())), header("2025-03-14T09:26:53Z") + line);
     }
 
+    // A line longer than the cap keeps its start and says how much was left out; a surrogate
+    // pair is never cut in half.
+    void longLinesAreCapped_data()
+    {
+        const qsizetype cap = Logger::maximumLineLength;
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("at the cap") << QString(cap, u'a') << QString(cap, u'a');
+        QTest::newRow("50 MB line") << QString(50 * 1024 * 1024, u'a')
+                                    << QString(cap, u'a') + QStringLiteral("… (%1 more characters not logged)")
+                                                                .arg(50 * 1024 * 1024 - cap);
+        QTest::newRow("pair across the cap")
+            << QString(cap - 1, u'a') + QStringLiteral(u"😀b")
+            << QString(cap - 1, u'a') + QStringLiteral("… (3 more characters not logged)");
+    }
+    void longLinesAreCapped()
+    {
+        QFETCH(QString, message);
+        QFETCH(QString, logged);
+        LogCapture log;
+        Logger::setDesktopLogFilesEnabled(true);
+        Logger::info(message);
+        QCOMPARE(log.lines().value(0).second, logged);
+        QCOMPARE(readAll(pathOf(logFiles().first())),
+                 header("2025-03-14T09:26:53Z") + "[2025-03-14T09:26:53Z] [INFO] " + logged + "\n");
+    }
+
     void lineThatIsNotUtf16IsDropped()
     {
         Logger::setDesktopLogFilesEnabled(true);

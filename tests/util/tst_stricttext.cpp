@@ -123,6 +123,28 @@ private Q_SLOTS:
         if (valid)
             QCOMPARE(*parsed, value);
     }
+
+    void decodeLines_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<int>("invalid");
+        QTest::newRow("bad middle line") << QByteArray("a\n\xff\nb\n") << QStringList{"a", "b"} << 1;
+        QTest::newRow("bad last line, no line feed") << QByteArray("a\nb\xc3") << QStringList{"a"} << 1;
+        QTest::newRow("crlf and separators") << QByteArray("a\r\nb\xe2\x80\xa8" "c\n\n")
+                                             << QStringList{"a", "b", "c"} << 0;
+        // A sequence cut by the line feed is two bad lines, not one good one.
+        QTest::newRow("sequence split by a line feed") << QByteArray("\xe2\x80\n\xa8") << QStringList{} << 2;
+    }
+    void decodeLines()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, lines);
+        QFETCH(int, invalid);
+        qsizetype counted = -1;
+        QCOMPARE(decodeUtf8Lines(bytes, &counted), lines);
+        QCOMPARE(counted, qsizetype(invalid));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestStrictText)

@@ -1,10 +1,9 @@
 #include "platform/plist/PropertyList.h"
 
+#include "platform/file/SafeFile.h"
 #include "util/StrictText.h"
 
 #include <QDateTime>
-#include <QFile>
-#include <QSaveFile>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -234,10 +233,12 @@ bool binaryIsSafeForLibplist(QByteArrayView data)
     const int offsetSize = trailer[6];
     const quint64 objectCount = readBigEndian(trailer + 8, 8);
     const quint64 tableOffset = readBigEndian(trailer + 24, 8);
-    if (offsetSize < 1 || offsetSize > 8 || objectCount > size || tableOffset >= size ||
-        objectCount * quint64(offsetSize) > size - 32 - tableOffset)
-        return false;
     const quint64 objectsEnd = size - 32;
+    // The table must lie before the trailer; tested first, so that the subtraction below
+    // cannot wrap around and let a table past the trailer through.
+    if (offsetSize < 1 || offsetSize > 8 || objectCount > size || tableOffset > objectsEnd ||
+        objectCount * quint64(offsetSize) > objectsEnd - tableOffset)
+        return false;
     for (quint64 i = 0; i < objectCount; ++i) {
         const quint64 offset = readBigEndian(bytes + tableOffset + i * quint64(offsetSize), offsetSize);
         if (offset >= objectsEnd)
@@ -295,15 +296,10 @@ std::optional<QVariantMap> PropertyList::parseDictionary(QByteArrayView data)
 
 std::optional<QVariantMap> PropertyList::readDictionaryFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const std::optional<QByteArray> data = SafeFile::readRegularFile(path, maximumSize);
+    if (!data)
         return std::nullopt;
-    if (file.size() > maximumSize)
-        return std::nullopt;
-    const QByteArray data = file.read(maximumSize + 1);
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return parseDictionary(data);
+    return parseDictionary(*data);
 }
 
 std::optional<QString> PropertyList::string(const QVariantMap& dictionary, const QString& key)
@@ -336,8 +332,7 @@ bool PropertyList::writeFile(const QString& path, const QVariant& value, Format 
     const auto bytes = serialize(value, format);
     if (!bytes)
         return false;
-    QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(*bytes) == bytes->size() && file.commit();
+    return SafeFile::writeAtomically(path, *bytes);
 }
 
 } // namespace norvelle

@@ -11,7 +11,8 @@ struct ProcessResult {
     // The exit status; after a crash, the terminating signal as the platform reports it.
     int exitCode = 0;
     bool crashed = false;
-    // A captured run that hit its time limit: its process group was killed.
+    // A run that hit its time limit (captured) or stayed silent too long (streamed): its process
+    // group was killed.
     bool timedOut = false;
     // Captured runs only: everything the child wrote before it ended.
     QByteArray standardOutput;

@@ -6,6 +6,7 @@
 #include <QProcess>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -159,6 +160,11 @@ public:
     }
 
     std::exception_ptr handlerError() const { return m_error; }
+    // When output last arrived (or the reader was made), for the inactivity limit.
+    Clock::time_point lastActivity() const
+    {
+        return Clock::time_point(Clock::duration(m_lastActivity.load()));
+    }
 
 private:
     struct Stream {
@@ -174,8 +180,10 @@ private:
     void readOnce(Stream& s)
     {
         const ssize_t got = ::read(s.fd, m_buffer, sizeof m_buffer);
-        if (got > 0)
+        if (got > 0) {
+            m_lastActivity = Clock::now().time_since_epoch().count();
             deliver([&] { m_onChunk(s.channel, QByteArrayView(m_buffer, got)); });
+        }
         else if (got == 0 || (errno != EINTR && errno != EAGAIN))
             end(s);
     }
@@ -223,38 +231,46 @@ private:
     const ProcessRunner::ChunkHandler& m_onChunk;
     const ProcessRunner::EndHandler& m_onEnd;
     std::optional<Clock::time_point> m_deadline;
+    std::atomic<Clock::rep> m_lastActivity{Clock::now().time_since_epoch().count()};
     std::exception_ptr m_error;
     char m_buffer[65536];
 };
 
-} // namespace
-
-ProcessResult ProcessRunner::runCaptured(const ProcessRequest& request, std::chrono::milliseconds timeLimit)
+// Waits for the child while watching both limits (zero: none); on expiry kills its process group.
+// Returns whether a limit ran out.
+bool waitWithLimits(QProcess& process, const StreamReader& reader, std::chrono::milliseconds timeLimit,
+                    std::chrono::milliseconds inactivityLimit)
 {
-    QProcess process;
-    configure(process, request);
-    process.setChildProcessModifier([] { ::setsid(); });
-    startOrThrow(process);
-    const ProcessGroups::Guard group(process.processId());
-
-    ProcessResult result;
-    const bool finished = process.waitForFinished(toTimeout(timeLimit));
-    if (!finished && process.state() != QProcess::NotRunning) {
-        killProcessGroup(process.processId());
-        process.waitForFinished(-1);
-        result.timedOut = true;
+    const Clock::time_point started = Clock::now();
+    for (;;) {
+        std::optional<Clock::time_point> deadline;
+        if (timeLimit.count() > 0)
+            deadline = started + timeLimit;
+        if (inactivityLimit.count() > 0) {
+            const Clock::time_point quiet = reader.lastActivity() + inactivityLimit;
+            deadline = deadline ? std::min(*deadline, quiet) : quiet;
+        }
+        int wait = -1;
+        if (deadline) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now());
+            if (left.count() <= 0) {
+                killProcessGroup(process.processId());
+                process.waitForFinished(-1);
+                return true;
+            }
+            wait = toTimeout(left);
+        }
+        if (process.waitForFinished(wait) || process.state() == QProcess::NotRunning)
+            return false;
     }
-    fillExit(process, result);
-    result.standardOutput = process.readAllStandardOutput();
-    result.standardError = process.readAllStandardError();
-    return result;
 }
 
-ProcessResult ProcessRunner::runStreamed(const ProcessRequest& request, const ChunkHandler& onChunk,
-                                         const EndHandler& onEnd, std::chrono::milliseconds gracePeriod)
+// Our own pipes instead of QProcess's: QProcess stops reading when the child exits, and we want
+// what descendants still write during the grace period.
+ProcessResult runWithPipes(const ProcessRequest& request, const ProcessRunner::ChunkHandler& onChunk,
+                           const ProcessRunner::EndHandler& onEnd, std::chrono::milliseconds gracePeriod,
+                           std::chrono::milliseconds timeLimit, std::chrono::milliseconds inactivityLimit)
 {
-    // Our own pipes instead of QProcess's: QProcess stops reading when the child exits, and we
-    // want what descendants still write during the grace period.
     Fd outRead, outWrite, errRead, errWrite, wakeRead, wakeWrite;
     openPipe(outRead, outWrite);
     openPipe(errRead, errWrite);
@@ -280,15 +296,40 @@ ProcessResult ProcessRunner::runStreamed(const ProcessRequest& request, const Ch
 
     StreamReader reader(outRead.get(), errRead.get(), wakeRead.get(), gracePeriod, onChunk, onEnd);
     std::thread readerThread([&reader] { reader.run(); });
-    process.waitForFinished(-1);
+    ProcessResult result;
+    result.timedOut = waitWithLimits(process, reader, timeLimit, inactivityLimit);
     wakeWrite.close();
     readerThread.join();
 
-    ProcessResult result;
     fillExit(process, result);
     if (reader.handlerError())
         std::rethrow_exception(reader.handlerError());
     return result;
+}
+
+} // namespace
+
+ProcessResult ProcessRunner::runCaptured(const ProcessRequest& request, std::chrono::milliseconds timeLimit,
+                                         std::chrono::milliseconds gracePeriod)
+{
+    QByteArray out;
+    QByteArray err;
+    ProcessResult result = runWithPipes(
+        request,
+        [&](ProcessChannel channel, QByteArrayView chunk) {
+            (channel == ProcessChannel::standardOutput ? out : err).append(chunk);
+        },
+        [](ProcessChannel) {}, gracePeriod, timeLimit, std::chrono::milliseconds(0));
+    result.standardOutput = std::move(out);
+    result.standardError = std::move(err);
+    return result;
+}
+
+ProcessResult ProcessRunner::runStreamed(const ProcessRequest& request, const ChunkHandler& onChunk,
+                                         const EndHandler& onEnd, std::chrono::milliseconds gracePeriod,
+                                         std::chrono::milliseconds inactivityLimit)
+{
+    return runWithPipes(request, onChunk, onEnd, gracePeriod, std::chrono::milliseconds(0), inactivityLimit);
 }
 
 } // namespace norvelle

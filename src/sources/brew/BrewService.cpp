@@ -129,7 +129,13 @@ void BrewService::loadInstalledCasks()
         throw;
     }
 
-    const QStringList tokens = splitAtNewlines(decodeUtf8Strict(output).value_or(QString()));
+    // Decoded line by line: one bad byte costs its line, not every installed cask. The tokens are
+    // checked where they become `brew` arguments.
+    qsizetype invalidLines = 0;
+    const QStringList tokens = decodeUtf8Lines(output, &invalidLines);
+    if (invalidLines > 0)
+        Logger::warning(QStringLiteral("Skipped %1 lines of brew list --cask output that are not valid UTF-8")
+                            .arg(invalidLines));
     Logger::debug(QLatin1String("Found ") + QString::number(tokens.size()) +
                   QLatin1String(" installed casks"));
 

@@ -3,6 +3,7 @@
 
 #include "model/NorvelleError.h"
 #include "sources/brew/AdoptionMatcher.h"
+#include "sources/brew/CaskToken.h"
 #include "util/Error.h"
 #include "util/Json.h"
 #include "util/Logger.h"
@@ -13,6 +14,7 @@ QStringList BrewService::upgradeCask(const QString& token, const LineHandler& pr
 {
     if (!isHomebrewInstalled())
         throw NorvelleError::brewNotInstalled();
+    CaskToken::require(token);
     QStringList outputLines;
     runBrewCommandStreaming(
         brewPath(), {QStringLiteral("upgrade"), QStringLiteral("--cask"), token, QStringLiteral("--verbose")},
@@ -54,6 +56,7 @@ void BrewService::adoptCask(const QString& token, const LineHandler& handler)
     Logger::info(QLatin1String("Adopting cask: ") + token);
     if (!isHomebrewInstalled())
         throw NorvelleError::brewNotInstalled();
+    CaskToken::require(token);
     runBrewCommandStreaming(
         brewPath(), {QStringLiteral("install"), QStringLiteral("--cask"), QStringLiteral("--adopt"), token},
         handler);
@@ -78,15 +81,17 @@ Cask BrewService::verifyCustomCask(const QString& caskName, const std::optional<
 
     // Typed text becomes `brew` arguments: anything that could read as an option
     // or smuggle in a second word is refused before `brew` runs.
-    if (!isAcceptableUserArgument(caskName)) {
+    if (!CaskToken::isValid(caskName)) {
         Logger::error(QLatin1String("Invalid cask name: ") + caskName);
         throw NorvelleError::failedToParseBrewOutput();
     }
     QStringList tapPieces;
     if (tapName) {
         tapPieces = tapName->split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        const bool acceptable = !tapPieces.isEmpty() && std::all_of(tapPieces.cbegin(), tapPieces.cend(),
-                                                                    &BrewService::isAcceptableUserArgument);
+        // The tap's name, then optionally its remote.
+        const bool acceptable = !tapPieces.isEmpty() && CaskToken::isValidTap(tapPieces.first()) &&
+                                std::all_of(tapPieces.cbegin() + 1, tapPieces.cend(),
+                                            &BrewService::isAcceptableUserArgument);
         if (!acceptable) {
             Logger::error(QLatin1String("Invalid tap name: ") + *tapName);
             throw NorvelleError::failedToParseBrewOutput();

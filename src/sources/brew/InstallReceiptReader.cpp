@@ -1,5 +1,6 @@
 #include "sources/brew/InstallReceiptReader.h"
 
+#include "platform/file/SafeFile.h"
 #include "util/Json.h"
 #include "util/Logger.h"
 
@@ -11,6 +12,13 @@
 #include <utility>
 
 namespace norvelle {
+
+namespace {
+
+// Receipts are a few kilobytes; a large one is not read whole into memory.
+constexpr qint64 maximumReceiptSize = 16 * 1024 * 1024;
+
+} // namespace
 
 InstallReceiptReader::InstallReceiptReader(QStringList caskroomRoots, QString applicationsFolder)
     : m_caskroomRoots(std::move(caskroomRoots)), m_applicationsFolder(std::move(applicationsFolder))
@@ -65,14 +73,13 @@ InstallReceiptReader::Contents InstallReceiptReader::read(const QString& token) 
         if (!QFileInfo::exists(receiptPath))
             continue;
 
-        QFile file(receiptPath);
-        if (!file.open(QIODevice::ReadOnly)) {
+        const std::optional<QByteArray> data = SafeFile::readRegularFile(receiptPath, maximumReceiptSize);
+        if (!data) {
             Logger::debug(QLatin1String("Failed to parse receipt for ") + token);
             continue;
         }
-        const QByteArray data = file.readAll();
         QJsonParseError parseError;
-        const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
+        const QJsonDocument document = QJsonDocument::fromJson(*data, &parseError);
         if (parseError.error != QJsonParseError::NoError || !document.isObject()) {
             Logger::debug(QLatin1String("Failed to parse receipt for ") + token);
             continue;

@@ -4,12 +4,9 @@
 
 namespace norvelle {
 
-QStringList MASOutputParser::splitLines(QByteArrayView output)
+QStringList MASOutputParser::splitLines(QByteArrayView output, qsizetype* invalidLines)
 {
-    const std::optional<QString> text = decodeUtf8Strict(output);
-    if (!text)
-        return {};
-    return splitAtNewlines(*text);
+    return decodeUtf8Lines(output, invalidLines);
 }
 
 std::optional<MASListEntry> MASOutputParser::parseListLine(QStringView line)

@@ -30,9 +30,10 @@ struct MASOutdated {
 // shape give nothing; nothing here logs.
 class MASOutputParser {
 public:
-    // The tool's output as lines: strict UTF-8 (output that does not decode gives no lines),
-    // cut at every Unicode line break, empty pieces left out, nothing trimmed.
-    static QStringList splitLines(QByteArrayView output);
+    // The tool's output as lines: strict UTF-8 line by line (a line that does not decode is left
+    // out and counted in *invalidLines), cut at every Unicode line break, empty pieces left out,
+    // nothing trimmed.
+    static QStringList splitLines(QByteArrayView output, qsizetype* invalidLines = nullptr);
 
     // "<id> <name> (<version>)". The last "(" opens the version, so a name may itself hold
     // parentheses; odd spacing around the name is tolerated.

@@ -30,6 +30,15 @@ bool isMasCommandFailed(const NorvelleError& error)
     return error.errorCase() == NorvelleError::Case::masCommandFailed;
 }
 
+QStringList splitOutput(const QByteArray& output, const QString& command)
+{
+    qsizetype invalid = 0;
+    QStringList lines = MASOutputParser::splitLines(output, &invalid);
+    if (invalid > 0)
+        Logger::warning(QStringLiteral("Skipped %1 lines of %2 output that are not valid UTF-8").arg(invalid).arg(command));
+    return lines;
+}
+
 } // namespace
 
 MASService::MASService(std::shared_ptr<AppStoreAPIService> appStoreAPI)
@@ -63,8 +72,14 @@ void MASService::loadInstalledApps()
             Logger::error(QStringLiteral("Error executing mas list: ") + e.description());
             throw;
         }
-        // Includes the tool's own report that no store applications are installed.
-        Logger::info(QStringLiteral("No MAS apps found (this is normal if no App Store apps are installed)"));
+        if (!e.text().isEmpty()) {
+            // A tool that crashed or hung said nothing about the installed apps.
+            Logger::error(QStringLiteral("Error executing mas list: the tool ") + e.text());
+        } else {
+            // Includes the tool's own report that no store applications are installed.
+            Logger::info(
+                QStringLiteral("No MAS apps found (this is normal if no App Store apps are installed)"));
+        }
         std::lock_guard lock(m_mutex);
         m_installedApps.clear();
         return;
@@ -75,7 +90,7 @@ void MASService::loadInstalledApps()
 
     // Bundles are read before the lock is taken; the listing is then swapped in one step.
     QHash<QString, InstalledApp> apps;
-    for (const QString& line : MASOutputParser::splitLines(output)) {
+    for (const QString& line : splitOutput(output, QStringLiteral("mas list"))) {
         if (std::optional<InstalledApp> app = parseListLine(line))
             apps.insert(app->bundleIdentifier, std::move(*app));
     }
@@ -103,7 +118,7 @@ void MASService::loadOutdatedApps()
     const QByteArray output = m_options.runner->runCommand(*masPath, {QStringLiteral("outdated")});
 
     QHash<QString, MASOutdated> outdated;
-    for (const QString& line : MASOutputParser::splitLines(output)) {
+    for (const QString& line : splitOutput(output, QStringLiteral("mas outdated"))) {
         if (std::optional<MASOutdated> entry = MASOutputParser::parseOutdatedLine(line))
             outdated.insert(entry->appID, std::move(*entry));
     }

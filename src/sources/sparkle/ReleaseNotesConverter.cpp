@@ -327,21 +327,26 @@ std::optional<QString> ReleaseNotesConverter::convertHTMLToMarkdown(const QStrin
     for (const Element& element : kElements)
         text = replaceElements(text, element);
     text = replaceLinks(text);
-    for (const Substitution& step : kSubstitutions) {
-        const QString find = QString::fromLatin1(step.find);
+    // Compiled once per thread: compiling them on every call cost more than the conversion itself.
+    thread_local const QList<QRegularExpression> patterns = [] {
+        QList<QRegularExpression> list;
+        for (const Substitution& step : kSubstitutions)
+            list.append(QRegularExpression(QString::fromLatin1(step.find),
+                                           step.caseSensitive ? QRegularExpression::NoPatternOption
+                                                              : QRegularExpression::CaseInsensitiveOption));
+        return list;
+    }();
+    for (qsizetype i = 0; i < qsizetype(std::size(kSubstitutions)); ++i) {
+        const Substitution& step = kSubstitutions[i];
         const QString replacement = QString::fromUtf16(step.replacement);
-        if (step.literal) {
-            text.replace(find, replacement, Qt::CaseInsensitive);
-        } else {
-            const QRegularExpression pattern(find, step.caseSensitive
-                                                       ? QRegularExpression::NoPatternOption
-                                                       : QRegularExpression::CaseInsensitiveOption);
-            replaceTags(text, pattern, replacement);
-        }
+        if (step.literal)
+            text.replace(QString::fromLatin1(step.find), replacement, Qt::CaseInsensitive);
+        else
+            replaceTags(text, patterns.at(i), replacement);
     }
     text = decodeHTMLEntities(text);
-    const QRegularExpression blankLines(u"\n\n\n+"_s);
-    const QRegularExpression spaces(u" +"_s);
+    thread_local const QRegularExpression blankLines(u"\n\n\n+"_s);
+    thread_local const QRegularExpression spaces(u" +"_s);
     text.replace(blankLines, u"\n\n"_s);
     text.replace(spaces, u" "_s);
     // QChar::isSpace covers the Unicode separators plus tab, LF, VT, FF, CR and NEL.

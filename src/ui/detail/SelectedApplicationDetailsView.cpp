@@ -5,6 +5,7 @@
 #include "ui/detail/BrewManualActionView.h"
 #include "ui/detail/PaletteFollower.h"
 #include "ui/detail/RefreshProgressView.h"
+#include "ui/main/components/ApplicationIconProvider.h"
 #include "ui/detail/SkippedVersionView.h"
 #include "ui/detail/UpdateProgressView.h"
 #include "ui/main/components/SystemColors.h"
@@ -14,7 +15,6 @@
 #include "viewmodels/SettingsViewModel.h"
 
 #include "ui/main/components/PlainLabel.h"
-#include <QFileIconProvider>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -30,13 +30,9 @@ namespace norvelle {
 namespace {
 
 // The bundle's icon from the desktop, in a rounded square.
-QPixmap roundedIcon(const QUrl& path, int size, qreal ratio)
+QPixmap roundedIcon(const QUrl& path, const QString& version, int size, qreal ratio)
 {
-    static const QFileIconProvider provider;
-    QIcon icon = provider.icon(QFileInfo(path.toLocalFile()));
-    // A bundle that is gone, or a desktop without icons, still gets a picture.
-    if (icon.isNull() || icon.availableSizes().isEmpty())
-        icon = SymbolIcons::icon(QStringLiteral("app.dashed"), SystemColors::secondary());
+    const QIcon icon = ApplicationIconProvider::icon(path.toLocalFile(), version);
     const QPixmap source = icon.pixmap(QSize(size, size), ratio);
     QPixmap result(QSize(size, size) * ratio);
     result.setDevicePixelRatio(ratio);
@@ -79,7 +75,6 @@ SelectedApplicationDetailsView::SelectedApplicationDetailsView(std::shared_ptr<A
     auto* icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("applicationIcon"));
     icon->setFixedSize(iconSize, iconSize);
-    icon->setPixmap(roundedIcon(m_application->path(), iconSize, devicePixelRatioF()));
     headerRow->addWidget(icon, 0, Qt::AlignVCenter);
 
     auto* column = new QVBoxLayout;
@@ -189,6 +184,13 @@ void SelectedApplicationDetailsView::sync()
                                   m_viewModel.isRefreshing(), QDateTime::currentDateTime());
 
     m_currentVersion->setText(app.displayCurrentVersion());
+    // An update can bring a new icon with the new version.
+    if (auto* icon = findChild<QLabel*>(QStringLiteral("applicationIcon"));
+        icon && (!icon->property("iconVersion").isValid()
+                 || icon->property("iconVersion").toString() != app.currentVersion)) {
+        icon->setProperty("iconVersion", app.currentVersion);
+        icon->setPixmap(roundedIcon(app.path, app.currentVersion, iconSize, devicePixelRatioF()));
+    }
     const bool hasUpdate = app.update.has_value();
     m_arrow->setVisible(hasUpdate);
     m_latestVersion->setVisible(hasUpdate);

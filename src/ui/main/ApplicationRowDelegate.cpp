@@ -1,6 +1,7 @@
 #include "ui/main/ApplicationRowDelegate.h"
 
 #include "ui/SymbolIcons.h"
+#include "ui/main/components/ApplicationIconProvider.h"
 #include "ui/main/ApplicationListModel.h"
 #include "ui/main/components/PasswordBadgeView.h"
 #include "ui/main/components/SourceBadgeView.h"
@@ -8,7 +9,6 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
-#include <QFileIconProvider>
 #include <QFileInfo>
 #include <QHelpEvent>
 #include <QPainter>
@@ -116,20 +116,6 @@ QList<ApplicationRowDelegate::StatusSlot> ApplicationRowDelegate::statusSlots(
     return indicators;
 }
 
-QIcon ApplicationRowDelegate::iconFor(const QUrl& path) const
-{
-    const QString file = path.toLocalFile();
-    auto found = m_icons.constFind(file);
-    if (found != m_icons.constEnd())
-        return *found;
-    static const QFileIconProvider provider;
-    QIcon icon = provider.icon(QFileInfo(file));
-    if (icon.isNull())
-        icon = provider.icon(QFileIconProvider::File);
-    m_icons.insert(file, icon);
-    return icon;
-}
-
 int ApplicationRowDelegate::paintBadges(QPainter* painter, const QRect& rect,
                                         const Application::Snapshot& application, const QPalette& palette,
                                         bool selected) const
@@ -184,7 +170,8 @@ void ApplicationRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem
     QColor secondary = primary;
     secondary.setAlphaF(0.6);
 
-    iconFor(app.path).paint(painter, QRect(row.left(), row.top(), kIconSize, kIconSize));
+    ApplicationIconProvider::icon(app.path.toLocalFile(), app.currentVersion)
+        .paint(painter, QRect(row.left(), row.top(), kIconSize, kIconSize));
 
     const QList<StatusSlot> indicators = statusSlots(row, app, isUpdating, isAdopting);
     const int textRight = indicators.isEmpty() ? row.right() : indicators.first().rect.left() - kSpacing;

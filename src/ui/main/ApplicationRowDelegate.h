@@ -44,12 +44,10 @@ public:
                    const QModelIndex& index) override;
 
 private:
-    QIcon iconFor(const QUrl& path) const;
     // Returns the height of the badge line.
     int paintBadges(QPainter* painter, const QRect& rect, const Application::Snapshot& application,
                     const QPalette& palette, bool selected) const;
 
-    mutable QHash<QString, QIcon> m_icons;
     mutable QTimer m_spinTimer;
     mutable QPointer<QWidget> m_spinView;
     mutable bool m_spunSinceTick = false;

@@ -4,6 +4,7 @@
 #include "platform/SettingsStore.h"
 #include "ui/main/ContentView.h"
 #include "ui/main/WelcomePlaceholderView.h"
+#include "ui/onboarding/WelcomeTourView.h"
 #include "ui/settings/SettingsAppearance.h"
 
 #include <QApplication>
@@ -37,7 +38,11 @@ MainWindow::MainWindow(const ViewEnvironment& environment, QWidget* parent)
     m_stack = new QStackedWidget(this);
     m_stack->setObjectName(QStringLiteral("rootStack"));
     setCentralWidget(m_stack);
-    m_welcome = new WelcomePlaceholderView(m_env.appState, m_stack);
+    if (m_env.welcomeTourViewModel)
+        m_welcome = new WelcomeTourView(*m_env.welcomeTourViewModel, m_env.detailViewModel, m_env.urlOpener,
+                                        m_env.clipboard, m_stack);
+    else
+        m_welcome = new WelcomePlaceholderView(m_env.appState, m_stack);
     m_stack->addWidget(m_welcome);
 
     connect(&m_env.appState, &AppState::hasCompletedWelcomeTourChanged, this, &MainWindow::showRootContent);

@@ -14,6 +14,7 @@
 #include "ui/main/MissingSourcesHeaderView.h"
 #include "ui/main/SidebarBusyOverlay.h"
 #include "ui/main/SidebarRules.h"
+#include "ui/onboarding/InstallSourcesSheetPresenter.h"
 #include "viewmodels/DetailViewModel.h"
 #include "viewmodels/SidebarViewModel.h"
 
@@ -73,6 +74,7 @@ SidebarView::SidebarView(const ViewEnvironment& environment, QWidget* parent)
             [this] { m_env.sidebarViewModel.setShowUpdateSheet(true); });
     connect(m_missing, &MissingSourcesHeaderView::showSheetClicked, this,
             [this] { setShowInstallSourcesSheet(true); });
+    new InstallSourcesSheetPresenter(*this, m_env);
 
     connect(&sidebar, &SidebarViewModel::isDiscoveringChanged, this, &SidebarView::updateState);
     connect(&sidebar, &SidebarViewModel::isCheckingUpdatesChanged, this, &SidebarView::updateState);

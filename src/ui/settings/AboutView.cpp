@@ -1,5 +1,6 @@
 #include "ui/settings/AboutView.h"
 
+#include "ui/ProductIcon.h"
 #include "ui/settings/SettingsCard.h"
 #include "ui/settings/SettingsStyle.h"
 
@@ -60,9 +61,8 @@ QWidget* AboutView::buildHeader(const QString& version)
     auto* icon = new QLabel(header);
     icon->setObjectName(QStringLiteral("applicationIcon"));
     icon->setFixedSize(iconSize, iconSize);
-    const QIcon appIcon = QApplication::windowIcon();
-    if (!appIcon.isNull())
-        icon->setPixmap(appIcon.pixmap(QSize(iconSize, iconSize), devicePixelRatioF()));
+    icon->setPixmap(ProductIcon::pixmap(iconSize, std::max<qreal>(2.0, devicePixelRatioF())));
+    icon->setScaledContents(true);
     row->addWidget(icon);
 
     auto* names = new QVBoxLayout;

@@ -1,12 +1,14 @@
 #include "ui/settings/SettingsWindow.h"
 
 #include "platform/SettingsStore.h"
+#include "ui/SymbolIcons.h"
 #include "ui/settings/ExperimentalView.h"
 #include "ui/settings/PermissionsView.h"
 #include "ui/settings/PreferencesView.h"
 #include "ui/settings/SettingsAppearance.h"
 #include "ui/settings/SettingsStyle.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -76,10 +78,42 @@ QWidget* SettingsWindow::buildSidebar()
     m_categories->setFrameShape(QFrame::NoFrame);
     m_categories->viewport()->setAutoFillBackground(false);
     m_categories->setSpacing(2);
-    for (const auto category : SettingsViewModel::allCategories())
-        m_categories->addItem(SettingsViewModel::rawValue(category));
+    m_categories->setIconSize(QSize(16, 16));
+    for (const auto category : SettingsViewModel::allCategories()) {
+        auto* item = new QListWidgetItem(SettingsViewModel::rawValue(category), m_categories);
+        item->setData(Qt::UserRole, symbolName(category));
+    }
+    updateCategoryIcons();
     layout->addWidget(m_categories, 1);
     return sidebar;
+}
+
+QString SettingsWindow::symbolName(SettingsViewModel::SettingsCategory category)
+{
+    switch (category) {
+    case SettingsViewModel::SettingsCategory::preferences: return QStringLiteral("switch.2");
+    case SettingsViewModel::SettingsCategory::experimental: return QStringLiteral("flask");
+    case SettingsViewModel::SettingsCategory::permissions: return QStringLiteral("hand.raised");
+    case SettingsViewModel::SettingsCategory::about: return QStringLiteral("info.circle");
+    }
+    return {};
+}
+
+void SettingsWindow::updateCategoryIcons()
+{
+    // The symbols are drawn in the window's text colour, so they are redrawn for a new palette.
+    const QColor ink = palette().color(QPalette::WindowText);
+    for (int row = 0; row < m_categories->count(); ++row) {
+        QListWidgetItem* item = m_categories->item(row);
+        item->setIcon(SymbolIcons::icon(item->data(Qt::UserRole).toString(), ink));
+    }
+}
+
+void SettingsWindow::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && m_categories)
+        updateCategoryIcons();
 }
 
 void SettingsWindow::chooseRow(int row)

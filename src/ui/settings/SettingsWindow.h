@@ -38,12 +38,18 @@ public:
     QListWidget* categoryList() const { return m_categories; }
     // The look forced on the window now: light, dark, or none (the system's).
     std::optional<Theme> colorSchemeOverride() const { return m_override; }
+    // The symbol beside each category in the list.
+    static QString symbolName(SettingsViewModel::SettingsCategory category);
+
+protected:
+    void changeEvent(QEvent* event) override;
 
 private:
     QWidget* buildSidebar();
     void showCategory(SettingsViewModel::SettingsCategory category);
     void chooseRow(int row);
     void applyAppearance();
+    void updateCategoryIcons();
 
     SettingsViewModel& m_viewModel;
     AppState& m_appState;

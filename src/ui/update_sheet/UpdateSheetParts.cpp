@@ -1,6 +1,7 @@
 #include "ui/update_sheet/UpdateSheetParts.h"
 
 #include "ui/detail/UpdateProgressView.h"
+#include "ui/main/components/ApplicationIconProvider.h"
 #include "ui/main/components/BadgeChip.h"
 #include "ui/main/components/Card.h"
 #include "ui/main/components/SourceBadgeView.h"
@@ -185,14 +186,12 @@ QLabel* UpdateSheetParts::icon(const Application& application, int size, qreal r
     // The queue can list hundreds of applications; each bundle's icon is drawn once and kept in
     // Qt's pixmap cache, which goes with the application.
     const QString path = application.path().toLocalFile();
-    const QString key = QStringLiteral("norvelle-sheet-icon|") + path + QLatin1Char('|') + QString::number(size) +
-                        QLatin1Char('|') + QString::number(radius);
+    const QString version = application.currentVersion();
+    const QString key = QStringLiteral("norvelle-sheet-icon|") + path + QLatin1Char('|') + version + QLatin1Char('|') +
+                        QString::number(size) + QLatin1Char('|') + QString::number(radius);
     QPixmap pixmap;
     if (!QPixmapCache::find(key, &pixmap)) {
-        static const QFileIconProvider provider;
-        QIcon icon = provider.icon(QFileInfo(path));
-        if (icon.isNull())
-            icon = provider.icon(QFileIconProvider::File);
+        const QIcon icon = ApplicationIconProvider::icon(path, version);
         const qreal ratio = 2.0;
         pixmap = QPixmap(QSize(size, size) * ratio);
         pixmap.setDevicePixelRatio(ratio);

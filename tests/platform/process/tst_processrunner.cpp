@@ -167,6 +167,46 @@ private Q_SLOTS:
         QCOMPARE(m_tool.calls().size(), 1);
     }
 
+    // What a descendant writes after the tool has exited still counts, within the grace period.
+    void capturedKeepsLateOutputOfDescendants()
+    {
+        const ProcessResult r =
+            ProcessRunner::runCaptured({"/bin/sh", {"-c", "(sleep 0.3; echo late) & echo early"}}, 20s);
+        QVERIFY(r.succeeded());
+        QCOMPARE(r.standardOutput, QByteArray("early\nlate\n"));
+    }
+
+    // Only silence ends a streamed run, never its length.
+    void streamedSilenceEndsTheRun_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<bool>("timedOut");
+        QTest::addColumn<QByteArray>("output");
+        QTest::newRow("silent after a line") << "echo start; sleep 60" << true << QByteArray("start\n");
+        QTest::newRow("longer than the limit, never silent")
+            << "for i in 1 2 3 4 5 6 7 8; do echo $i >&2; sleep 0.2; done" << false << QByteArray();
+    }
+    void streamedSilenceEndsTheRun()
+    {
+        QFETCH(QString, script);
+        QFETCH(bool, timedOut);
+        QFETCH(QByteArray, output);
+        Collected c;
+        QElapsedTimer clock;
+        clock.start();
+        const ProcessResult r = ProcessRunner::runStreamed(
+            {"/bin/sh", {"-c", script}},
+            [&c](ProcessChannel ch, QByteArrayView chunk) {
+                (ch == ProcessChannel::standardOutput ? c.out : c.err).append(chunk);
+            },
+            [&c](ProcessChannel ch) { c.ended.append(ch); }, 2s, 800ms);
+        QCOMPARE(r.timedOut, timedOut);
+        QCOMPARE(r.succeeded(), !timedOut);
+        QCOMPARE(c.out, output);
+        QCOMPARE(c.ended.size(), 2);
+        QVERIFY(clock.elapsed() < 20000);
+    }
+
 private:
     FakeTool m_tool;
 };

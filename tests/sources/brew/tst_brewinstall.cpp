@@ -3,6 +3,7 @@
 #include "LogCapture.h"
 #include "model/NorvelleError.h"
 #include "platform/process/ProcessLaunchError.h"
+#include "util/Error.h"
 #include "util/JsonError.h"
 
 #include <QtTest>
@@ -118,6 +119,33 @@ private Q_SLOTS:
         QCOMPARE(seen.first().second, 0.3);
         world.service->loadInstalledCasks();
         QCOMPARE(world.catalogueRequests(), 1);
+    }
+
+    void invalidTokensNeverReachBrew_data()
+    {
+        QTest::addColumn<bool>("adopt");
+        QTest::addColumn<QString>("token");
+        QTest::newRow("upgrade an option") << false << QStringLiteral("--force");
+        QTest::newRow("upgrade a path") << false << QStringLiteral("../acme");
+        QTest::newRow("upgrade two words") << false << QStringLiteral("acme --verbose");
+        QTest::newRow("adopt an option") << true << QStringLiteral("-rf");
+        QTest::newRow("adopt upper case") << true << QStringLiteral("Acme");
+    }
+    void invalidTokensNeverReachBrew()
+    {
+        QFETCH(bool, adopt);
+        QFETCH(QString, token);
+        BrewTestWorld world;
+        LogCapture log;
+        const auto run = [&] {
+            if (adopt)
+                world.service->adoptCask(token, {});
+            else
+                world.service->upgradeCask(token, {});
+        };
+        QVERIFY_THROWS_EXCEPTION(Error, run());
+        QVERIFY(world.tool.calls(QStringLiteral("brew")).isEmpty());
+        QVERIFY(log.contains(Level::error, QStringLiteral("Invalid cask token: ") + token));
     }
 
     void withoutBrewNothingRuns()

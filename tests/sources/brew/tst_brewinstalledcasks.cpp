@@ -94,6 +94,25 @@ private Q_SLOTS:
                              QStringLiteral("Cask 'two' is already managing another app at: ") + shared));
     }
 
+    // A line that is not UTF-8 costs that line only, not every installed cask.
+    void invalidListLineCostsOnlyItself()
+    {
+        BrewTestWorld world;
+        const QString alpha = world.addApplication(QStringLiteral("Alpha.app"));
+        const QString beta = world.addApplication(QStringLiteral("Beta.app"));
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("alpha"), {QStringLiteral("Alpha.app")});
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("beta"), {QStringLiteral("Beta.app")});
+        world.listCasks("alpha\ncaf\xe9\nbeta\n");
+        world.serveCatalogue(QJsonArray{});
+        LogCapture log;
+        world.service->loadInstalledCasks();
+        QVERIFY(world.service->hasCask(alpha));
+        QVERIFY(world.service->hasCask(beta));
+        QVERIFY(log.contains(Level::warning,
+                             QStringLiteral("Skipped 1 lines of brew list --cask output that are not valid UTF-8")));
+        QVERIFY(log.contains(Level::debug, QStringLiteral("Found 2 installed casks")));
+    }
+
     void trashStringsTieCasksWithoutApplications_data()
     {
         QTest::addColumn<QJsonValue>("trash");

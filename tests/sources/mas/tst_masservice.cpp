@@ -9,6 +9,7 @@
 #include "sources/mas/MASService.h"
 
 #include <QRegularExpression>
+#include <csignal>
 #include <QTest>
 #include <QtConcurrent>
 
@@ -144,6 +145,29 @@ private Q_SLOTS:
         QVERIFY(log.contains(Level::info,
                              "No MAS apps found (this is normal if no App Store apps are installed)"));
         QVERIFY(!w.service->masInfo(kXcode, "1.0"));
+    }
+
+    // A tool that never answered is no report that nothing is installed.
+    void brokenListRunIsLoggedAsFailure_data()
+    {
+        QTest::addColumn<Response>("response");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("crash") << Response().withCrash(SIGSEGV)
+                               << "Error executing mas list: the tool crashed";
+        QTest::newRow("hang") << Response().withHang() << "Error executing mas list: the tool timed out";
+    }
+    void brokenListRunIsLoggedAsFailure()
+    {
+        QFETCH(Response, response);
+        QFETCH(QString, logged);
+        ToolRunner::Limits limits;
+        limits.command = std::chrono::milliseconds(300);
+        World w(true, std::make_shared<ToolRunner>(ToolRunner::Family::mas, limits));
+        w.answer("list", response);
+        LogCapture log;
+        w.service->loadInstalledApps();
+        QVERIFY(log.contains(Level::error, logged));
+        QVERIFY(!log.containsPrefix(Level::info, "No MAS apps found"));
     }
 
     void otherListErrorsPassOn()

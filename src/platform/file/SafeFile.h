@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+namespace norvelle {
+
+// File access for files that anyone may have put in our way (bundles, receipts, the ignore list)
+// and for the files we write ourselves.
+class SafeFile {
+public:
+    // The whole content of a regular file of at most maximumSize bytes. Anything else (a FIFO, a
+    // device, a directory, a larger file) gives none with the reason in *error, and never blocks:
+    // the file is opened without waiting for a writer and checked after opening, so it cannot be
+    // swapped for something else in between. Symbolic links are followed; the target counts.
+    static std::optional<QByteArray> readRegularFile(const QString& path, qint64 maximumSize,
+                                                     QString* error = nullptr);
+
+    // Replaces the file at path with bytes in one step. Every write, the flush and the sync to
+    // disk are checked before the new content takes the old one's place, so on any failure (a
+    // full disk) the old file stays as it was. Returns false with the reason in *error.
+    static bool writeAtomically(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+
+private:
+    SafeFile() = delete;
+};
+
+} // namespace norvelle

@@ -1,0 +1,142 @@
+#include "BundleBuilder.h"
+#include "TempRoot.h"
+
+#include "ui/main/components/ApplicationIconProvider.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QTest>
+#include <QtEndian>
+
+using namespace norvelle;
+using namespace norvelle::test;
+
+namespace {
+
+QByteArray png(QColor color, int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32);
+    image.fill(color);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+QByteArray icnsEntry(const char type[4], const QByteArray& payload)
+{
+    QByteArray entry(type, 4);
+    entry.append(8, '\0');
+    qToBigEndian<quint32>(static_cast<quint32>(payload.size() + 8), entry.data() + 4);
+    entry.resize(8);
+    return entry + payload;
+}
+
+QByteArray icns(const QList<QByteArray>& entries)
+{
+    QByteArray body;
+    for (const QByteArray& entry : entries)
+        body += entry;
+    QByteArray file("icns\0\0\0\0", 8);
+    qToBigEndian<quint32>(static_cast<quint32>(body.size() + 8), file.data() + 4);
+    return file + body;
+}
+
+QColor centre(const QIcon& icon)
+{
+    return icon.pixmap(QSize(32, 32)).toImage().pixelColor(16, 16);
+}
+
+} // namespace
+
+class TestApplicationIcons : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { ApplicationIconProvider::clearCache(); }
+
+    // Which file a bundle's Info.plist leads to; names that would leave Contents/Resources lead
+    // nowhere.
+    void iconFile_data()
+    {
+        QTest::addColumn<QVariant>("iconFileKey");
+        QTest::addColumn<QStringList>("resources");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("name without extension") << QVariant("AppIcon") << QStringList{"AppIcon.icns"} << "AppIcon.icns";
+        QTest::newRow("name without extension, a png") << QVariant("AppIcon") << QStringList{"AppIcon.png"}
+                                                       << "AppIcon.png";
+        QTest::newRow("name with extension") << QVariant("AppIcon.icns") << QStringList{"AppIcon.icns"}
+                                             << "AppIcon.icns";
+        QTest::newRow("a png the bundle carries") << QVariant("icon.png") << QStringList{"icon.png"} << "icon.png";
+        QTest::newRow("file missing") << QVariant("AppIcon") << QStringList{} << "";
+        QTest::newRow("no key") << QVariant() << QStringList{"AppIcon.icns"} << "";
+        QTest::newRow("not text") << QVariant(qint64(3)) << QStringList{"3.icns"} << "";
+        QTest::newRow("leaves the folder") << QVariant("../../Info.plist") << QStringList{} << "";
+    }
+
+    void iconFile()
+    {
+        QFETCH(QVariant, iconFileKey);
+        QFETCH(QStringList, resources);
+        QFETCH(QString, expected);
+        TempRoot root;
+        BundleBuilder builder(root.path(), QStringLiteral("Tool"));
+        if (iconFileKey.isValid())
+            builder.set(QStringLiteral("CFBundleIconFile"), iconFileKey);
+        const QString bundle = builder.build();
+        for (const QString& resource : resources)
+            root.writeFile(QStringLiteral("Tool.app/Contents/Resources/") + resource, "x");
+        const auto file = ApplicationIconProvider::iconFile(bundle);
+        QCOMPARE(file.value_or(QString()).section(QLatin1Char('/'), -1), expected);
+    }
+
+    // An .icns yields its PNG images; a PNG beside an unreadable .icns stands in; without
+    // either the generic symbol is drawn (never a null icon).
+    void readsTheBundlesIcon()
+    {
+        TempRoot root;
+        const QString icnsBundle =
+            BundleBuilder(root.path(), QStringLiteral("Red")).set(QStringLiteral("CFBundleIconFile"), "AppIcon").build();
+        root.writeFile(QStringLiteral("Red.app/Contents/Resources/AppIcon.icns"),
+                       icns({icnsEntry("ICN#", QByteArray(256, '\1')), icnsEntry("ic07", png(Qt::red, 128))}));
+        QCOMPARE(centre(ApplicationIconProvider::icon(icnsBundle, QStringLiteral("1.0"))), QColor(Qt::red));
+
+        const QString pngBundle =
+            BundleBuilder(root.path(), QStringLiteral("Blue")).set(QStringLiteral("CFBundleIconFile"), "AppIcon").build();
+        root.writeFile(QStringLiteral("Blue.app/Contents/Resources/AppIcon.icns"), "not an image");
+        root.writeFile(QStringLiteral("Blue.app/Contents/Resources/AppIcon.png"), png(Qt::blue, 64));
+        QCOMPARE(centre(ApplicationIconProvider::icon(pngBundle)), QColor(Qt::blue));
+
+        const QString bare = BundleBuilder(root.path(), QStringLiteral("Bare")).build();
+        QVERIFY(ApplicationIconProvider::bundleIcon(bare).isNull());
+        QVERIFY(!ApplicationIconProvider::icon(bare).isNull());
+    }
+
+    // Kept per path and version: the same version keeps the icon read first, a new one reads again.
+    void cachedPerVersion()
+    {
+        TempRoot root;
+        const QString bundle =
+            BundleBuilder(root.path(), QStringLiteral("App")).set(QStringLiteral("CFBundleIconFile"), "i.png").build();
+        root.writeFile(QStringLiteral("App.app/Contents/Resources/i.png"), png(Qt::red, 32));
+        QCOMPARE(centre(ApplicationIconProvider::icon(bundle, QStringLiteral("1"))), QColor(Qt::red));
+        root.writeFile(QStringLiteral("App.app/Contents/Resources/i.png"), png(Qt::green, 32));
+        QCOMPARE(centre(ApplicationIconProvider::icon(bundle, QStringLiteral("1"))), QColor(Qt::red));
+        QCOMPARE(centre(ApplicationIconProvider::icon(bundle, QStringLiteral("2"))), QColor(Qt::green));
+    }
+
+    // Entry lengths that run past the file end the reading instead of reading beyond it.
+    void truncatedIcns()
+    {
+        QByteArray data = icns({icnsEntry("ic07", png(Qt::red, 16))});
+        QCOMPARE(ApplicationIconProvider::icnsImages(data).size(), 1);
+        qToBigEndian<quint32>(0x7fffffff, data.data() + 12);
+        QVERIFY(ApplicationIconProvider::icnsImages(data).isEmpty());
+        QVERIFY(ApplicationIconProvider::icnsImages(data.left(6)).isEmpty());
+    }
+};
+
+QTEST_MAIN(TestApplicationIcons)
+#include "tst_applicationicons.moc"
