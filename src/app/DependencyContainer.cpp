@@ -36,8 +36,10 @@ DependencyContainer::DependencyContainer() : DependencyContainer(Options()) {}
 
 DependencyContainer::DependencyContainer(Options options) : m_paths(std::move(options.paths))
 {
-    m_settings = options.settingsFile.isEmpty() ? std::make_unique<SettingsStore>()
-                                                : std::make_unique<SettingsStore>(options.settingsFile);
+    // A world moved elsewhere (a test, the demo) brings its own settings file.
+    const QString settingsFile = options.settingsFile.isEmpty() ? m_paths.settingsFile : options.settingsFile;
+    m_settings = settingsFile.isEmpty() ? std::make_unique<SettingsStore>()
+                                        : std::make_unique<SettingsStore>(settingsFile);
     built(*m_settings, "SettingsStore");
     if (options.attachLogger) {
         Logger::setSettings(m_settings.get());
@@ -52,14 +54,22 @@ DependencyContainer::DependencyContainer(Options options) : m_paths(std::move(op
     m_store = std::make_unique<ApplicationStore>(std::move(dockBadge));
     built(*m_store, "ApplicationStore");
 
+    // An extra trusted CA (a loopback world's) reaches every client; the timeouts stay each one's own.
+    const auto client = [this](std::chrono::milliseconds timeout) {
+        return std::make_shared<HttpClient>(
+            HttpClient::Options{.timeout = timeout, .caFile = m_paths.caFile});
+    };
+
     BrewService::Options brewOptions;
     brewOptions.paths = m_paths;
+    brewOptions.http = client(std::chrono::seconds(30));
     m_brewService = std::make_shared<BrewService>(brewOptions);
     built(*m_brewService, "BrewService");
 
     // Its own client: a 10-second request limit, never answering from a local cache.
     AppStoreAPIService::Options lookupOptions;
     lookupOptions.lookupUrl = m_paths.iTunesLookupUrl;
+    lookupOptions.http = client(AppStoreAPIService::requestTimeout);
     m_appStoreAPIService = std::make_shared<AppStoreAPIService>(lookupOptions);
     built(*m_appStoreAPIService, "AppStoreAPIService");
 
@@ -68,8 +78,11 @@ DependencyContainer::DependencyContainer(Options options) : m_paths(std::move(op
     m_masService = std::make_shared<MASService>(m_appStoreAPIService, masOptions);
     built(*m_masService, "MASService");
 
-    m_updaterFactory = std::make_shared<UpdaterFactory>();
-    m_sparkleService = std::make_shared<SparkleService>(m_updaterFactory, std::make_shared<HttpClient>());
+    UpdaterFactory::Options updaterOptions;
+    updaterOptions.http.caFile = m_paths.caFile;
+    m_updaterFactory = std::make_shared<UpdaterFactory>(updaterOptions);
+    m_sparkleService =
+        std::make_shared<SparkleService>(m_updaterFactory, client(HttpClient::Options{}.timeout));
     built(*m_sparkleService, "SparkleService");
 
     // Starts loading the stored list in the background; construction goes on meanwhile.

@@ -9,6 +9,7 @@ namespace norvelle {
 namespace {
 
 const QString kSupportRelative = QStringLiteral("Library/Application Support/Norvelle");
+const QString kSettingsRelative = QStringLiteral(".config/Norvelle/Norvelle.conf");
 
 QString defaultSupportFolder(const QString& home)
 {
@@ -56,6 +57,8 @@ Paths Paths::underRoot(const QString& root)
     p.homeFolder = r + QStringLiteral("/home");
     p.desktopFolder = p.homeFolder + QStringLiteral("/Desktop");
     p.supportFolder = p.homeFolder + u'/' + kSupportRelative;
+    // A world under a root never shares the user's preferences.
+    p.settingsFile = p.homeFolder + u'/' + kSettingsRelative;
     return p;
 }
 
@@ -65,11 +68,14 @@ Paths Paths::underRoot(const QString& root)
 //   NORVELLE_BREW               brewCandidates (':'-separated)
 //   NORVELLE_MAS                masCandidates (':'-separated)
 //   NORVELLE_CASKROOM           caskroomFolders (':'-separated)
-//   NORVELLE_HOME               homeFolder, and the Desktop and support folders inside it
+//   NORVELLE_HOME               homeFolder, and the Desktop and support folders and the
+//                               settings file inside it
 //   NORVELLE_DESKTOP_DIR        desktopFolder
 //   NORVELLE_SUPPORT_DIR        supportFolder
 //   NORVELLE_CASK_CATALOGUE_URL caskCatalogueUrl (http or https)
 //   NORVELLE_ITUNES_LOOKUP_URL  iTunesLookupUrl (http or https)
+//   NORVELLE_SETTINGS_FILE      settingsFile
+//   NORVELLE_CA_FILE            caFile
 Paths Paths::fromEnvironment(const QProcessEnvironment& env, QStringList* problems)
 {
     const QString root = env.value(QStringLiteral("NORVELLE_ROOT"));
@@ -107,11 +113,14 @@ Paths Paths::fromEnvironment(const QProcessEnvironment& env, QStringList* proble
         p.homeFolder = home;
         p.desktopFolder = home + QStringLiteral("/Desktop");
         p.supportFolder = home + u'/' + kSupportRelative;
+        p.settingsFile = home + u'/' + kSettingsRelative;
     }
     text("NORVELLE_DESKTOP_DIR", p.desktopFolder);
     text("NORVELLE_SUPPORT_DIR", p.supportFolder);
     url("NORVELLE_CASK_CATALOGUE_URL", p.caskCatalogueUrl);
     url("NORVELLE_ITUNES_LOOKUP_URL", p.iTunesLookupUrl);
+    text("NORVELLE_SETTINGS_FILE", p.settingsFile);
+    text("NORVELLE_CA_FILE", p.caFile);
     return p;
 }
 

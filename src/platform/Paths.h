@@ -21,12 +21,15 @@ struct Paths {
     QString supportFolder; // "<home>/Library/Application Support/Norvelle" on a Mac
     QUrl caskCatalogueUrl; // the cask catalogue's JSON document
     QUrl iTunesLookupUrl;  // the lookup endpoint; the query is appended by its user
+    QString settingsFile;  // the preferences' INI file; empty: the application's own settings
+    QString caFile;        // an extra trusted CA for every https request; empty for none
 
     // The real locations of this machine's user.
     static Paths defaults();
 
     // Every folder mirrored under `root` (root + "/Applications", root + "/opt/homebrew/bin/brew",
-    // …; the home folder is root + "/home"), with the default service URLs.
+    // …; the home folder is root + "/home", the settings file lies inside it), with the default
+    // service URLs.
     static Paths underRoot(const QString& root);
 
     // The defaults with overrides from NORVELLE_* variables (see the .cpp for the names).

@@ -57,7 +57,14 @@ QByteArray FixtureServer::Request::header(const QByteArray& name) const
     return {};
 }
 
-FixtureServer::FixtureServer(Tls tls) : m_tls(tls), m_table(std::make_shared<FixtureRouteTable>())
+FixtureServer::FixtureServer(Tls tls) : FixtureServer(tls, 0)
+{
+    if (!isListening())
+        qFatal("FixtureServer: cannot listen on 127.0.0.1");
+}
+
+FixtureServer::FixtureServer(Tls tls, quint16 port)
+    : m_tls(tls), m_table(std::make_shared<FixtureRouteTable>())
 {
     std::optional<QSslConfiguration> configuration;
     if (tls == Tls::on)
@@ -72,13 +79,11 @@ FixtureServer::FixtureServer(Tls tls) : m_tls(tls), m_table(std::make_shared<Fix
     bool listening = false;
     QMetaObject::invokeMethod(
         m_engine,
-        [this, &listening] {
-            listening = m_engine->listen(QHostAddress::LocalHost, 0);
-            m_port = m_engine->serverPort();
+        [this, &listening, port] {
+            listening = m_engine->listen(QHostAddress::LocalHost, port);
+            m_port = listening ? m_engine->serverPort() : 0;
         },
         Qt::BlockingQueuedConnection);
-    if (!listening)
-        qFatal("FixtureServer: cannot listen on 127.0.0.1");
 }
 
 FixtureServer::~FixtureServer()

@@ -85,6 +85,9 @@ public:
     using Handler = std::function<Reply(const Request& request)>;
 
     explicit FixtureServer(Tls tls = Tls::off);
+    // Listens on that port (0: any free one) and, unlike the constructor above, survives a port
+    // that is taken: isListening() tells (a world that keeps its address across runs).
+    FixtureServer(Tls tls, quint16 port);
     ~FixtureServer();
     FixtureServer(const FixtureServer&) = delete;
     FixtureServer& operator=(const FixtureServer&) = delete;
@@ -98,6 +101,7 @@ public:
     // The address of a path (with an optional "?query") on this server: http(s)://127.0.0.1:port/path.
     QUrl url(const QString& pathAndQuery = QStringLiteral("/")) const;
     quint16 port() const { return m_port; }
+    bool isListening() const { return m_port != 0; }
     bool isTls() const { return m_tls == Tls::on; }
 
     // Every request received so far, in arrival order; or those for one decoded path.

@@ -1,0 +1,97 @@
+// norvelle-demo: builds (or reuses) the demo world, serves its web services on a loopback
+// TLS server and runs Norvelle on it as a child process; the server ends when Norvelle exits.
+//
+//     norvelle-demo [--reset] [--root <folder>] [-- <arguments for norvelle>]
+
+#include "DemoServer.h"
+#include "DemoWorld.h"
+#include "FixtureServer.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
+#include <cstdio>
+#include <memory>
+
+#include <signal.h>
+#include <sys/prctl.h>
+
+using namespace norvelle;
+
+namespace {
+
+void say(const QString& line)
+{
+    std::fprintf(stderr, "norvelle-demo: %s\n", qPrintable(line));
+}
+
+QString defaultRoot()
+{
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    return (cache.isEmpty() ? QDir::homePath() + QStringLiteral("/.cache") : cache) +
+           QStringLiteral("/norvelle-demo");
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("norvelle-demo"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Runs Norvelle on a demo world of its own."));
+    parser.addHelpOption();
+    const QCommandLineOption reset(QStringLiteral("reset"), QStringLiteral("Rebuild the demo world first."));
+    const QCommandLineOption rootOption(QStringLiteral("root"), QStringLiteral("The demo world's folder."),
+                                        QStringLiteral("folder"), defaultRoot());
+    const QCommandLineOption norvelleOption(QStringLiteral("norvelle"),
+                                            QStringLiteral("The Norvelle executable."),
+                                            QStringLiteral("path"), QStringLiteral(NORVELLE_EXECUTABLE));
+    parser.addOptions({reset, rootOption, norvelleOption});
+    parser.process(app);
+
+    demo::DemoWorld world(QDir(parser.value(rootOption)).absolutePath());
+    std::unique_ptr<test::FixtureServer> server;
+    // The world keeps its server address across runs, since its bundles and feeds name it.
+    if (world.exists() && !parser.isSet(reset)) {
+        server = std::make_unique<test::FixtureServer>(test::FixtureServer::Tls::on, world.port());
+        if (!server->isListening()) {
+            say(QStringLiteral("port %1 is taken; building the demo world afresh").arg(world.port()));
+            server.reset();
+        }
+    }
+    if (!server) {
+        server = std::make_unique<test::FixtureServer>(test::FixtureServer::Tls::on, 0);
+        QString error;
+        if (!server->isListening() || !world.build(server->url(), {}, &error)) {
+            say(QStringLiteral("cannot build the demo world: ") +
+                (error.isEmpty() ? QStringLiteral("no loopback port") : error));
+            return 1;
+        }
+        say(QStringLiteral("built the demo world in ") + world.root());
+    }
+    demo::DemoServer::route(*server, world.root() + QStringLiteral("/srv"), std::chrono::milliseconds(120));
+
+    QProcess norvelle;
+    norvelle.setProcessChannelMode(QProcess::ForwardedChannels);
+    norvelle.setInputChannelMode(QProcess::ForwardedInputChannel);
+    norvelle.setProcessEnvironment(
+        world.environment(server->url(), QProcessEnvironment::systemEnvironment()));
+    // Norvelle must not outlive the server it depends on, nor the server Norvelle.
+    norvelle.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+    QObject::connect(&norvelle, &QProcess::finished, &app, [](int code, QProcess::ExitStatus status) {
+        QCoreApplication::exit(status == QProcess::NormalExit ? code : 1);
+    });
+    QObject::connect(&norvelle, &QProcess::errorOccurred, &app, [&norvelle](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) {
+            say(QStringLiteral("cannot start ") + norvelle.program() + QStringLiteral(": ") +
+                norvelle.errorString());
+            QCoreApplication::exit(1);
+        }
+    });
+    norvelle.start(parser.value(norvelleOption), parser.positionalArguments());
+    return QCoreApplication::exec();
+}
