@@ -7,6 +7,7 @@
 #include "platform/SettingsStore.h"
 #include "platform/UnityDockBadge.h"
 #include "platform/http/HttpClient.h"
+#include "platform/http/HttpEngine.h"
 #include "platform/updater/UpdaterFactory.h"
 #include "services/ApplicationStore.h"
 #include "services/DiscoveryService.h"
@@ -47,14 +48,27 @@ DependencyContainer::DependencyContainer(Options options) : m_paths(std::move(op
     m_store = std::make_unique<ApplicationStore>(std::move(dockBadge));
     built(*m_store, "ApplicationStore");
 
+    // One network thread for every request, so connections, TLS sessions and the CA store are
+    // set up once per host rather than once per request.
+    m_httpEngine = std::make_shared<HttpEngine>();
+    const auto client = [this](std::chrono::milliseconds timeout, qint64 maxBytes) {
+        HttpClient::Options http;
+        http.timeout = timeout;
+        http.maxBodyBytes = maxBytes;
+        http.engine = m_httpEngine;
+        return std::make_shared<HttpClient>(http);
+    };
+
     BrewService::Options brewOptions;
     brewOptions.paths = m_paths;
+    brewOptions.http = client(BrewService::catalogueTimeout, BrewService::maxCatalogueBytes);
     m_brewService = std::make_shared<BrewService>(brewOptions);
     built(*m_brewService, "BrewService");
 
     // Its own client: a 10-second request limit, never answering from a local cache.
     AppStoreAPIService::Options lookupOptions;
     lookupOptions.lookupUrl = m_paths.iTunesLookupUrl;
+    lookupOptions.http = client(AppStoreAPIService::requestTimeout, AppStoreAPIService::maxAnswerBytes);
     m_appStoreAPIService = std::make_shared<AppStoreAPIService>(lookupOptions);
     built(*m_appStoreAPIService, "AppStoreAPIService");
 
@@ -63,8 +77,11 @@ DependencyContainer::DependencyContainer(Options options) : m_paths(std::move(op
     m_masService = std::make_shared<MASService>(m_appStoreAPIService, masOptions);
     built(*m_masService, "MASService");
 
-    m_updaterFactory = std::make_shared<UpdaterFactory>();
-    m_sparkleService = std::make_shared<SparkleService>(m_updaterFactory, std::make_shared<HttpClient>());
+    UpdaterFactory::Options updaterOptions;
+    updaterOptions.http.engine = m_httpEngine;
+    m_updaterFactory = std::make_shared<UpdaterFactory>(updaterOptions);
+    m_sparkleService = std::make_shared<SparkleService>(
+        m_updaterFactory, client(HttpClient::Options{}.timeout, SparkleService::maxReleaseNotesBytes));
     built(*m_sparkleService, "SparkleService");
 
     // Starts loading the stored list in the background; construction goes on meanwhile.
@@ -116,5 +133,10 @@ DependencyContainer::DependencyContainer(Options options) : m_paths(std::move(op
 }
 
 DependencyContainer::~DependencyContainer() = default;
+
+void DependencyContainer::abortTransfers()
+{
+    m_httpEngine->shutdown();
+}
 
 } // namespace norvelle

@@ -24,7 +24,8 @@ namespace {
 std::shared_ptr<HttpClient> defaultHttpClient()
 {
     HttpClient::Options options;
-    options.timeout = std::chrono::seconds(30);
+    options.timeout = BrewService::catalogueTimeout;
+    options.maxBodyBytes = BrewService::maxCatalogueBytes;
     return std::make_shared<HttpClient>(options);
 }
 
@@ -113,6 +114,7 @@ void BrewService::loadInstalledCasks()
         Logger::info(QStringLiteral("Homebrew not installed - skipping cask loading"));
         std::lock_guard lock(m_mutex);
         m_pathToCaskMap.clear();
+        m_foldedPaths.clear();
         m_caskMetadata.clear();
         m_caskTrashStrings.clear();
         return;
@@ -143,13 +145,14 @@ void BrewService::loadInstalledCasks()
     {
         std::lock_guard lock(m_mutex);
         m_pathToCaskMap.clear();
+        m_foldedPaths.clear();
         m_caskMetadata.clear();
         m_caskTrashStrings.clear();
         for (qsizetype i = 0; i < tokens.size(); ++i) {
             const ReceiptContents& receipt = receipts.at(i);
             if (!receipt.applicationPaths.isEmpty()) {
                 for (const QString& applicationPath : receipt.applicationPaths)
-                    m_pathToCaskMap.insert(applicationPath, tokens.at(i));
+                    mapPathLocked(applicationPath, tokens.at(i));
                 continue;
             }
             QSet<QString> trash;
