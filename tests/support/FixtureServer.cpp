@@ -57,6 +57,11 @@ QByteArray FixtureServer::Request::header(const QByteArray& name) const
     return {};
 }
 
+void FixtureServer::setKeepAlive(bool on)
+{
+    m_table->keepAlive = on;
+}
+
 FixtureServer::FixtureServer(Tls tls) : m_tls(tls), m_table(std::make_shared<FixtureRouteTable>())
 {
     std::optional<QSslConfiguration> configuration;
