@@ -26,6 +26,7 @@
 #include "sources/mas/AppStoreAPIService.h"
 #include "sources/mas/MASService.h"
 #include "sources/sparkle/SparkleService.h"
+#include "util/AllocatorTuning.h"
 #include "util/Async.h"
 #include "util/Logger.h"
 
@@ -42,8 +43,10 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
-#include <malloc.h>
 #include <sys/resource.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <unistd.h>
 
 using namespace norvelle;
@@ -77,6 +80,17 @@ double residentMegabytes()
         return 0;
     const QList<QByteArray> fields = statm.readAll().split(' ');
     return double(fields.value(1).toLongLong()) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// What the allocator has handed out and not had back, mapped blocks included.
+double liveHeapMegabytes()
+{
+#if defined(__GLIBC__)
+    const struct mallinfo2 info = mallinfo2();
+    return double(info.uordblks + info.hblkhd) / (1024.0 * 1024.0);
+#else
+    return 0;
+#endif
 }
 
 qsizetype entriesIn(const char* folder)
@@ -211,7 +225,7 @@ void measure(test::SyntheticWorld& world, std::chrono::milliseconds latency, con
 
     if (refreshes <= 0)
         return;
-    double firstResident = 0;
+    double firstResident = 0, firstLive = 0;
     qsizetype firstFiles = 0, firstThreads = 0;
     timer.restart();
     for (int round = 1; round <= refreshes; ++round) {
@@ -219,6 +233,7 @@ void measure(test::SyntheticWorld& world, std::chrono::milliseconds latency, con
         applications = services.discovery->discoverApplications(environment);
         if (round == 1) {
             firstResident = residentMegabytes();
+            firstLive = liveHeapMegabytes();
             firstFiles = entriesIn("/proc/self/fd");
             firstThreads = entriesIn("/proc/self/task");
         }
@@ -228,6 +243,7 @@ void measure(test::SyntheticWorld& world, std::chrono::milliseconds latency, con
                 seconds(timer));
     std::printf("  resident memory %.1f MB after the first, %.1f MB after the last (%+.0f %%)\n", firstResident,
                 lastResident, firstResident > 0 ? (lastResident / firstResident - 1.0) * 100.0 : 0.0);
+    std::printf("  live heap %.1f MB after the first, %.1f MB after the last\n", firstLive, liveHeapMegabytes());
     std::printf("  open files %lld -> %lld, threads %lld -> %lld\n", static_cast<long long>(firstFiles),
                 static_cast<long long>(entriesIn("/proc/self/fd")), static_cast<long long>(firstThreads),
                 static_cast<long long>(entriesIn("/proc/self/task")));
@@ -237,6 +253,7 @@ void measure(test::SyntheticWorld& world, std::chrono::milliseconds latency, con
 
 int main(int argc, char** argv)
 {
+    allocator::limitArenas(); // as the application's main does
     qputenv("no_proxy", "127.0.0.1,localhost");
     QCoreApplication app(argc, argv);
     test::SyntheticWorld::Options options;

@@ -5,12 +5,14 @@
 #include "ui/update_sheet/UpdateSheetPresenter.h"
 #include "ui/platform/DesktopUrlOpener.h"
 #include "ui/settings/SettingsAppearance.h"
+#include "util/AllocatorTuning.h"
 #include "util/Logger.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
+    norvelle::allocator::limitArenas();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Norvelle"));
     QApplication::setOrganizationName(QStringLiteral("Norvelle"));

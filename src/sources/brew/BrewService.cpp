@@ -6,6 +6,7 @@
 #include "sources/brew/AdoptionMatcher.h"
 #include "sources/brew/CaskParser.h"
 #include "sources/brew/CatalogueMaps.h"
+#include "util/AllocatorTuning.h"
 #include "util/Error.h"
 #include "util/Json.h"
 #include "util/Logger.h"
@@ -207,6 +208,7 @@ void BrewService::fetchAllCasksFromAPI(const QSet<QString>& installedTokens)
     }
 
     QJsonArray catalogue;
+    const bool fetched = !cached;
     if (cached) {
         Logger::info(QStringLiteral("Using cached Homebrew API data"));
         catalogue = std::move(*cached);
@@ -246,6 +248,10 @@ void BrewService::fetchAllCasksFromAPI(const QSet<QString>& installedTokens)
                      QString::number(double(timer.elapsed()) / 1000.0, 'f', 2) + QLatin1String("s"));
     }
     installCatalogueMaps(CatalogueMaps::build(catalogue, installedTokens));
+    // The download, its parse and the replaced maps are gone by now; what they held would
+    // otherwise stay with this pool thread's arena.
+    if (fetched)
+        allocator::releaseFreed();
 }
 
 void BrewService::rebuildFromStaleCatalogue(const QSet<QString>& installedTokens)

@@ -9,7 +9,7 @@ ApplicationListModel::ApplicationListModel(ApplicationStore& store, QObject* par
     : QAbstractListModel(parent), m_store(store)
 {
     connect(&m_store, &ApplicationStore::applicationsChanged, this, &ApplicationListModel::recompute);
-    connect(&m_store, &ApplicationStore::applicationChanged, this, &ApplicationListModel::recompute);
+    connect(&m_store, &ApplicationStore::applicationsUpdated, this, &ApplicationListModel::recompute);
     recompute();
 }
 

@@ -74,7 +74,7 @@ SidebarView::SidebarView(const ViewEnvironment& environment, QWidget* parent)
     connect(&sidebar, &SidebarViewModel::isCheckingUpdatesChanged, this, &SidebarView::updateState);
     connect(&sidebar, &SidebarViewModel::currentFilterChanged, this, &SidebarView::updateState);
     connect(&m_env.store, &ApplicationStore::applicationsChanged, this, &SidebarView::updateState);
-    connect(&m_env.store, &ApplicationStore::applicationChanged, this, &SidebarView::updateState);
+    connect(&m_env.store, &ApplicationStore::applicationsUpdated, this, &SidebarView::updateState);
     connect(&m_env.store, &ApplicationStore::environmentStatusChanged, this, &SidebarView::updateState);
     connect(&detail, &DetailViewModel::isUpdatingChanged, this, &SidebarView::updateState);
     connect(&detail, &DetailViewModel::updateProgressChanged, m_model, &ApplicationListModel::setUpdateProgress);
