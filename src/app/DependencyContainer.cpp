@@ -51,9 +51,10 @@ DependencyContainer::DependencyContainer(Options options) : m_paths(std::move(op
     // One network thread for every request, so connections, TLS sessions and the CA store are
     // set up once per host rather than once per request.
     m_httpEngine = std::make_shared<HttpEngine>();
-    const auto client = [this](std::chrono::milliseconds timeout, qint64 maxBytes) {
+    const auto client = [this, caFile = options.caFile](std::chrono::milliseconds timeout, qint64 maxBytes) {
         HttpClient::Options http;
         http.timeout = timeout;
+        http.caFile = caFile;
         http.maxBodyBytes = maxBytes;
         http.engine = m_httpEngine;
         return std::make_shared<HttpClient>(http);
@@ -79,6 +80,7 @@ DependencyContainer::DependencyContainer(Options options) : m_paths(std::move(op
 
     UpdaterFactory::Options updaterOptions;
     updaterOptions.http.engine = m_httpEngine;
+    updaterOptions.http.caFile = options.caFile;
     m_updaterFactory = std::make_shared<UpdaterFactory>(updaterOptions);
     m_sparkleService = std::make_shared<SparkleService>(
         m_updaterFactory, client(HttpClient::Options{}.timeout, SparkleService::maxReleaseNotesBytes));

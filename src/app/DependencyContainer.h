@@ -52,6 +52,7 @@ public:
         std::shared_ptr<TerminalLauncher> terminalLauncher;
         std::shared_ptr<UrlOpener> urlOpener; // none: nothing can be opened
         SettingsViewModel::DarkAppearanceQuery darkAppearance;
+        QString caFile; // the trusted CA bundle for every request; empty: the system's
     };
 
     DependencyContainer();
