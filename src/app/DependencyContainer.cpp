@@ -23,6 +23,7 @@
 #include "viewmodels/SidebarViewModel.h"
 #include "viewmodels/TerminalCommands.h"
 #include "viewmodels/WelcomeTourViewModel.h"
+#include "util/Logger.h"
 
 namespace norvelle {
 
@@ -39,6 +40,10 @@ DependencyContainer::DependencyContainer(Options options) : m_paths(std::move(op
     m_settings = options.settingsFile.isEmpty() ? std::make_unique<SettingsStore>()
                                                 : std::make_unique<SettingsStore>(options.settingsFile);
     built(*m_settings, "SettingsStore");
+    if (options.attachLogger) {
+        Logger::setSettings(m_settings.get());
+        m_attachedLogger = true;
+    }
 
     m_appState = std::make_unique<AppState>(*m_settings, options.urlOpener);
     built(*m_appState, "AppState");
@@ -134,7 +139,11 @@ DependencyContainer::DependencyContainer(Options options) : m_paths(std::move(op
     built(*m_welcomeTourViewModel, "WelcomeTourViewModel");
 }
 
-DependencyContainer::~DependencyContainer() = default;
+DependencyContainer::~DependencyContainer()
+{
+    if (m_attachedLogger)
+        Logger::setSettings(nullptr);
+}
 
 void DependencyContainer::abortTransfers()
 {

@@ -53,6 +53,10 @@ public:
         std::shared_ptr<UrlOpener> urlOpener; // none: nothing can be opened
         SettingsViewModel::DarkAppearanceQuery darkAppearance;
         QString caFile; // the trusted CA bundle for every request; empty: the system's
+        // The application's own container hands its settings to the Logger as soon as they
+        // exist, so the Desktop log switch holds from the first line any service logs; it
+        // takes them back when destroyed.
+        bool attachLogger = false;
     };
 
     DependencyContainer();
@@ -99,6 +103,7 @@ private:
     // Declared in build order, so they are released in the reverse order.
     QStringList m_buildOrder;
     const Paths m_paths;
+    bool m_attachedLogger = false;
     std::unique_ptr<SettingsStore> m_settings;
     std::unique_ptr<AppState> m_appState;
     std::unique_ptr<ApplicationStore> m_store;

@@ -130,13 +130,16 @@ QByteArray loadFile(const QString& file)
 }
 
 // Draws the recoloured SVG at whatever size is asked for, so icons stay sharp at any scale.
+// An icon made without a colour of its own draws in the palette's text colour of the moment it
+// is painted, so a theme switch recolours it without anybody making it again.
 class SymbolIconEngine : public QIconEngine {
 public:
     SymbolIconEngine(QByteArray svg, qreal opacity) : m_svg(std::move(svg)), m_opacity(opacity) {}
+    explicit SymbolIconEngine(QString symbol) : m_symbol(std::move(symbol)) {}
 
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override
     {
-        QSvgRenderer renderer(m_svg);
+        QSvgRenderer renderer(m_symbol.isEmpty() ? m_svg : SymbolIcons::svgData(m_symbol));
         painter->save();
         painter->setOpacity(painter->opacity() * m_opacity * (mode == QIcon::Disabled ? 0.4 : 1.0));
         // Keep the drawing square and centred in the rectangle.
@@ -156,12 +159,16 @@ public:
         return result;
     }
 
-    QIconEngine* clone() const override { return new SymbolIconEngine(m_svg, m_opacity); }
+    QIconEngine* clone() const override
+    {
+        return m_symbol.isEmpty() ? new SymbolIconEngine(m_svg, m_opacity) : new SymbolIconEngine(m_symbol);
+    }
     QString key() const override { return QStringLiteral("norvelle-symbol"); }
 
 private:
     QByteArray m_svg;
-    qreal m_opacity;
+    QString m_symbol; // set: follows the palette
+    qreal m_opacity = 1.0;
 };
 
 } // namespace
@@ -184,6 +191,8 @@ QByteArray SymbolIcons::svgData(const QString& sfSymbolName, const QColor& color
 
 QIcon SymbolIcons::icon(const QString& sfSymbolName, const QColor& color)
 {
+    if (!color.isValid())
+        return QIcon(new SymbolIconEngine(sfSymbolName));
     const QColor ink = effectiveColor(color);
     return QIcon(new SymbolIconEngine(svgData(sfSymbolName, ink), ink.alphaF()));
 }

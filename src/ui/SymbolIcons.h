@@ -9,7 +9,8 @@ namespace norvelle {
 
 // Icons looked up by the symbol names the screens use ("arrow.up", "checkmark.circle.fill"),
 // drawn from the bundled SVGs. The SVGs paint in `currentColor`, which becomes the requested
-// colour; without one, the application palette's window text colour. An unknown name gives a
+// colour; without one, the application palette's window text colour at the time the icon is
+// painted (so such an icon follows a theme switch). An unknown name gives a
 // neutral square, never a null icon, so a missing entry shows instead of leaving a hole.
 class SymbolIcons {
 public:

@@ -5,6 +5,7 @@
 #include "platform/Clock.h"
 #include "platform/Paths.h"
 #include "platform/SettingsStore.h"
+#include "platform/SystemLogSocket.h"
 #include "util/Iso8601.h"
 
 #include <QByteArray>
@@ -36,6 +37,8 @@ struct LoggerState {
     // logs, emits a signal or calls back into the logger.
     std::mutex logLock;
     std::optional<QString> currentLogFile; // absent at launch
+    bool folderUnusable = false;           // the current file's folder could not be made
+    bool folderWarned = false;             // said so once already
 
     std::atomic<SettingsStore*> settings{nullptr};
 
@@ -51,10 +54,11 @@ struct LoggerState {
     int nextSink = 1;
 };
 
+// Never destroyed: a worker that is still running while the process exits may still log.
 LoggerState& state()
 {
-    static LoggerState s;
-    return s;
+    static LoggerState* const s = new LoggerState;
+    return *s;
 }
 
 struct Config {
@@ -90,11 +94,24 @@ int syslogPriority(Logger::Level level)
 
 // The system log takes the subsystem as its ident; the category leads every message's text,
 // the way the unified log shows "[category]" beside the subsystem.
+// Without a system log to talk to (no socket, as in many containers) syslog(3) drops every
+// line silently; standard error then takes them, so a user who started us from a terminal
+// still sees them.
 void writeToSystemLog(const QString& message, Logger::Level level)
 {
     static std::once_flag opened;
-    std::call_once(opened, [] { openlog(Logger::subsystem, LOG_PID, LOG_USER); });
+    static bool toStandardError = false;
+    std::call_once(opened, [] {
+        toStandardError = !SystemLogSocket::reachable();
+        if (!toStandardError)
+            openlog(Logger::subsystem, LOG_PID, LOG_USER);
+    });
     const QByteArray utf8 = message.toUtf8();
+    if (toStandardError) {
+        const QByteArray label = Logger::label(level).toLatin1();
+        std::fprintf(stderr, "[%s] [%s] %s\n", Logger::category, label.constData(), utf8.constData());
+        return;
+    }
     syslog(syslogPriority(level), "[%s] %s", Logger::category, utf8.constData());
 }
 
@@ -150,6 +167,19 @@ void createLogFile(LoggerState& s)
                          QStringLiteral(".txt");
     const QString path = QDir(c.paths.desktopFolder).filePath(name);
     s.currentLogFile = path;
+    // A missing Desktop folder is made; one that cannot be made is reported once, not once
+    // per message, and the file's lines are dropped.
+    s.folderUnusable = !QDir().mkpath(c.paths.desktopFolder);
+    if (s.folderUnusable) {
+        if (!s.folderWarned) {
+            const QByteArray text = (QStringLiteral("Failed to write to log file: cannot create the folder ") +
+                                     c.paths.desktopFolder).toUtf8();
+            std::fprintf(stdout, "%s\n", text.constData());
+            std::fflush(stdout);
+            s.folderWarned = true;
+        }
+        return;
+    }
 
     const QString header = QStringLiteral("Norvelle Log File\nCreated: ") + Iso8601::toString(now) + u'\n' +
                            QString(48, u'=') + QStringLiteral("\n\n");
@@ -189,7 +219,7 @@ void Logger::writeToFile(const QString& message, Level level)
         return;
     if (!s.currentLogFile)
         createLogFile(s);
-    if (!s.currentLogFile)
+    if (!s.currentLogFile || s.folderUnusable)
         return;
 
     const QString line = u'[' + Iso8601::toString(config().clock->now()) + QStringLiteral("] [") +

@@ -35,6 +35,12 @@ UpdaterArchiveBuilder& UpdaterArchiveBuilder::addHardlink(const QString& path, c
     return *this;
 }
 
+UpdaterArchiveBuilder& UpdaterArchiveBuilder::storeUncompressed()
+{
+    m_store = true;
+    return *this;
+}
+
 UpdaterArchiveBuilder& UpdaterArchiveBuilder::addTree(const QString& directory, const QString& prefix)
 {
     const QDir root(directory);
@@ -87,6 +93,8 @@ bool UpdaterArchiveBuilder::write(const QString& archivePath, Format format) con
     archive* a = writer.get();
     if (format == Format::zip) {
         archive_write_set_format_zip(a);
+        if (m_store)
+            archive_write_zip_set_compression_store(a);
     } else {
         archive_write_set_format_pax_restricted(a);
         if (format == Format::tarGzip)

@@ -20,6 +20,9 @@ public:
     // symbolic links are stored as links.
     UpdaterArchiveBuilder& addTree(const QString& directory, const QString& prefix);
 
+    // Zip entries stored, not compressed: their bytes lie in the archive as they are.
+    UpdaterArchiveBuilder& storeUncompressed();
+
     // Writes the archive; false (with a warning) when libarchive refuses.
     bool write(const QString& archivePath, Format format) const;
 
@@ -35,6 +38,7 @@ private:
         int mode;
     };
     QList<Entry> m_entries;
+    bool m_store = false;
 };
 
 } // namespace norvelle::test

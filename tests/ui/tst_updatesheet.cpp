@@ -5,15 +5,20 @@
 #include "ui/main/components/BadgeChip.h"
 #include "ui/main/components/SourceBadgeView.h"
 #include "ui/main/components/SystemColors.h"
-#include "ui/update_sheet/BatchProgressPanel.h"
+#include "ui/detail/UpdateProgressView.h"
+#include "ui/update_sheet/CurrentUpdateView.h"
 #include "ui/update_sheet/FailedUpdateView.h"
 #include "ui/update_sheet/ProcessingView.h"
 #include "ui/update_sheet/ReviewView.h"
+#include "ui/update_sheet/SheetRefreshPanel.h"
 #include "ui/update_sheet/UpdateSheetAppRow.h"
 #include "ui/update_sheet/UpdateSheetPresenter.h"
 #include "ui/update_sheet/UpdateSheetView.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QPointer>
+#include <QScrollArea>
 #include <QPushButton>
 #include <QTest>
 
@@ -91,6 +96,31 @@ Update::Result result(const std::shared_ptr<Application>& app, bool success)
     if (!success)
         r.error = QStringLiteral("boom");
     return r;
+}
+
+// The shared panel's "Refresh" (it reads "Checking..." while the refresh runs); the panel
+// builds its buttons again on every change, so it is looked up each time.
+QPushButton* refreshButton(const QWidget* root)
+{
+    return root->findChild<QPushButton*>(QStringLiteral("commandRefreshButton"));
+}
+
+QString refreshText(const QWidget* root)
+{
+    const auto* found = refreshButton(root);
+    return found ? found->text() : QStringLiteral("<none>");
+}
+
+QPalette darkPalette()
+{
+    QPalette dark = QApplication::palette();
+    dark.setColor(QPalette::Window, QColor(0x1e, 0x1e, 0x1e));
+    dark.setColor(QPalette::Base, QColor(0x28, 0x28, 0x28));
+    dark.setColor(QPalette::WindowText, QColor(0xf0, 0xf0, 0xf0));
+    dark.setColor(QPalette::Text, QColor(0xf0, 0xf0, 0xf0));
+    dark.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
+    dark.setColor(QPalette::ButtonText, QColor(0xf0, 0xf0, 0xf0));
+    return dark;
 }
 
 QPushButton* button(const QWidget* root, const QString& name)
@@ -285,16 +315,18 @@ private Q_SLOTS:
         QVERIFY(shown(&sheet, "cancellingIndicator"));
         test::renderToPng(&sheet, "updatesheet-cancelling");
 
-        // The coordinator's cancel returns while the first update still runs.
+        // The coordinator's cancel returns while the first update still runs: the sheet goes
+        // on saying so until that update has ended.
+        QTRY_VERIFY(world.log.contains(Logger::Level::info, "Updates cancelled"));
+        QVERIFY(world.log.contains(Logger::Level::info, "Cancelling updates..."));
+        QCOMPARE(sheet.phase(), Phase::processing);
+        QVERIFY(sheet.isCancelling());
+
+        gate->open();
         QTRY_COMPARE(sheet.phase(), Phase::complete);
         QVERIFY(!sheet.isCancelling());
         QCOMPARE(labelText(&sheet, "sheetSubtitle"), QStringLiteral("Update complete"));
-        QVERIFY(sheet.results().isEmpty());
-        QVERIFY(world.log.contains(Logger::Level::info, "Cancelling updates..."));
-        QVERIFY(world.log.contains(Logger::Level::info, "Updates cancelled"));
-
-        gate->open();
-        QTRY_COMPARE(sheet.results().size(), 1);
+        QCOMPARE(sheet.results().size(), 1);
         QCOMPARE(sheet.results().first().application->name(), QStringLiteral("Alpha"));
         QCOMPARE(world.updates->chunks(), QList<QStringList>{{"com.example.alpha"}});
         QCOMPARE(rowNames(sheet.findChild<QWidget*>("successfulUpdates")), QStringList{"Alpha"});
@@ -315,7 +347,238 @@ private Q_SLOTS:
         gate->open();
         QTRY_VERIFY(!world.coordinator.isUpdating());
         QTRY_VERIFY(world.log.contains(Logger::Level::info, "Updates cancelled"));
-        QVERIFY(!world.log.containsPrefix(Logger::Level::info, "Update queue complete"));
+        // The batch ends, and says so, without its sheet.
+        QTRY_VERIFY(world.log.contains(Logger::Level::info, "Update queue complete: 1 successful, 0 failed"));
+    }
+
+    void sheetHoldsWhileTheBatchRunsAndReopensOnIt()
+    {
+        MainWindowTestWorld world;
+        const ApplicationList batch = apps({"Alpha*", "Beta*"});
+        world.select(batch.at(1), {batch.at(0)});
+        auto gate = world.gate();
+        world.updates->setUpdateGate(batch.at(1)->bundleIdentifier(), gate);
+        QWidget window;
+        UpdateSheetPresenter presenter(world.sidebar, world.detail, world.store, &window);
+        world.sidebar.setShowUpdateSheet(true);
+        QPointer<UpdateSheetView> first = presenter.sheet();
+        first->show();
+        button(first, "updateButton")->click();
+        QTRY_COMPARE(gate->arrivals(), 1);
+        QTRY_VERIFY(world.detail.isUpdating());
+
+        QTest::keyClick(first, Qt::Key_Escape);
+        first->close();
+        QVERIFY(first->isVisible());
+        QVERIFY(world.sidebar.showUpdateSheet());
+
+        // Closed from elsewhere, the sheet goes and the batch goes on; opened again, the sheet
+        // shows that batch.
+        world.sidebar.setShowUpdateSheet(false);
+        QTRY_VERIFY(!first);
+        world.sidebar.setShowUpdateSheet(true);
+        QCOMPARE(presenter.sheet()->phase(), Phase::processing);
+        QCOMPARE(labelText(presenter.sheet(), "sheetSubtitle"), QStringLiteral("Updating 1 of 2 apps"));
+        QVERIFY(presenter.sheet()->findChild<QWidget*>("currentUpdate"));
+        world.sidebar.setShowUpdateSheet(false);
+        QTRY_VERIFY(!presenter.sheet());
+
+        gate->open();
+        QTRY_VERIFY(world.log.contains(Logger::Level::info, "Update queue complete: 2 successful, 0 failed"));
+        QVERIFY(!world.detail.isUpdating());
+        QVERIFY(!world.detail.updateProgress()); // its last record was still in flight
+        QTRY_VERIFY(!world.coordinator.isUpdating());
+        world.sidebar.setShowUpdateSheet(true);
+        QCOMPARE(presenter.sheet()->phase(), Phase::review);
+    }
+
+    void refusedBatchSaysSo()
+    {
+        MainWindowTestWorld world;
+        const ApplicationList batch = apps({"Alpha*"});
+        world.store.setApplications(batch);
+        auto gate = world.gate();
+        world.updates->setUpdateGate(batch.at(0)->bundleIdentifier(), gate);
+        UpdateSheetView running(batch, {}, world.sidebar, world.detail, world.store);
+        button(&running, "updateButton")->click();
+        QTRY_COMPARE(gate->arrivals(), 1);
+
+        UpdateSheetView refused(batch, {}, world.sidebar, world.detail, world.store);
+        button(&refused, "updateButton")->click();
+        QTRY_COMPARE(refused.phase(), Phase::complete);
+        QCOMPARE(labelText(&refused, "sheetSubtitle"),
+                 QStringLiteral("Not started: another update or an adoption is already running"));
+        gate->open();
+        QTRY_COMPARE(running.phase(), Phase::complete);
+        QCOMPARE(labelText(&running, "sheetSubtitle"), QStringLiteral("Update complete"));
+        QCOMPARE(running.overallProgress(), 1.0);
+    }
+
+    void reportStormRedrawsOnceAndInPlace()
+    {
+        MainWindowTestWorld world;
+        const ApplicationList batch = apps({"Alpha*", "Beta*", "Gamma*"});
+        world.store.setApplications(batch);
+        auto gate = world.gate();
+        world.updates->setUpdateGate(batch.at(0)->bundleIdentifier(), gate);
+        UpdateSheetView sheet(batch, {}, world.sidebar, world.detail, world.store);
+        sheet.show();
+        button(&sheet, "updateButton")->click();
+        QTRY_COMPARE(gate->arrivals(), 1);
+        QTRY_VERIFY(sheet.findChild<CurrentUpdateView*>());
+        auto* current = sheet.findChild<CurrentUpdateView*>();
+        auto* panel = current->findChild<UpdateProgressView*>();
+        auto* upNext = sheet.findChild<QWidget*>("upNext");
+
+        int redraws = 0;
+        connect(&sheet, &UpdateSheetView::stateChanged, &sheet, [&redraws] { ++redraws; });
+        const QString longLine = QString(3000, QLatin1Char('#')) + QStringLiteral(" 100.0%");
+        for (int i = 0; i < 100; ++i)
+            sheet.handleProgress(0, report(batch.at(0), i % 2 ? Status::downloading : Status::failed, longLine));
+        QCOMPARE(redraws, 0);
+        QTRY_COMPARE(redraws, 1);
+        QVERIFY(sheet.findChild<CurrentUpdateView*>() == current);
+        QVERIFY(sheet.findChild<QWidget*>("upNext") == upNext);
+        QCOMPARE(sheet.completedAppsCount(), 0);
+
+        sheet.handleProgress(0, report(batch.at(0), Status::downloading, longLine));
+        QTRY_COMPARE(redraws, 2);
+        QVERIFY(current->findChild<UpdateProgressView*>() == panel);
+        const auto* step = current->findChild<QLabel*>("currentStep");
+        QTRY_COMPARE(step->toolTip(), longLine);
+        QVERIFY(step->text().size() < longLine.size());
+        const auto* content = sheet.findChild<QWidget*>("processingContent");
+        QTRY_VERIFY(content->width() <= sheet.findChild<QScrollArea*>()->viewport()->width());
+        QCOMPARE(sheet.size(), QSize(700, 450));
+        test::renderToPng(&sheet, "updatesheet-long-line");
+        gate->open();
+        QTRY_COMPARE(sheet.phase(), Phase::complete);
+    }
+
+    void followsAThemeSwitch()
+    {
+        MainWindowTestWorld world;
+        const ApplicationList batch = apps({"Alpha*", "Beta*"});
+        UpdateSheetView sheet(batch, apps({"Locked*$"}), world.sidebar, world.detail, world.store);
+        const QPalette light = QApplication::palette();
+        QApplication::setPalette(darkPalette());
+        const auto ink = [&sheet](const QString& name) {
+            return sheet.findChild<QLabel*>(name)->palette().color(QPalette::WindowText);
+        };
+        QTRY_COMPARE(ink("sheetTitle"), QColor(0xf0, 0xf0, 0xf0));
+        QCOMPARE(ink("appName"), QColor(0xf0, 0xf0, 0xf0));
+        QCOMPARE(ink("passwordNote"), SystemColors::secondary());
+        test::renderToPng(&sheet, "updatesheet-review-dark");
+        QApplication::setPalette(light);
+        QTRY_COMPARE(ink("sheetTitle"), light.color(QPalette::WindowText));
+    }
+
+    void earlyCancelNeverReadsAsRefused()
+    {
+        MainWindowTestWorld world;
+        const ApplicationList batch = apps({"Alpha*", "Beta*"});
+        world.store.setApplications(batch);
+        UpdateSheetView sheet(batch, {}, world.sidebar, world.detail, world.store);
+        // Cancelled before the coordinator may even have seen the batch: whichever side wins,
+        // at most the first application runs and the sheet reports a finished batch.
+        sheet.startUpdates();
+        sheet.cancelBatch();
+        QTRY_COMPARE(sheet.phase(), Phase::complete);
+        QCOMPARE(labelText(&sheet, "sheetSubtitle"), QStringLiteral("Update complete"));
+        QVERIFY(sheet.results().size() <= 1);
+        QVERIFY(world.updates->chunks().size() <= 1);
+        QTRY_VERIFY(!world.coordinator.isUpdating());
+    }
+
+    void incrementalMatchesAFreshBuild_data()
+    {
+        QTest::addColumn<int>("fromIndex");
+        QTest::addColumn<int>("fromStatus"); // -1: no report yet
+        QTest::addColumn<int>("toIndex");
+        QTest::addColumn<int>("toStatus");
+        QTest::addColumn<bool>("toCompleted");
+        QTest::newRow("first report") << 0 << -1 << 0 << int(Status::queued) << false;
+        QTest::newRow("queue advances") << 0 << int(Status::installing) << 2 << int(Status::downloading) << false;
+        QTest::newRow("current fails") << 1 << int(Status::downloading) << 1 << int(Status::failed) << false;
+        QTest::newRow("to the last") << 1 << int(Status::failed) << 3 << int(Status::queued) << false;
+        QTest::newRow("batch ends") << 2 << int(Status::installing) << 2 << int(Status::completed) << true;
+    }
+
+    void incrementalMatchesAFreshBuild()
+    {
+        QFETCH(int, fromIndex);
+        QFETCH(int, fromStatus);
+        QFETCH(int, toIndex);
+        QFETCH(int, toStatus);
+        QFETCH(bool, toCompleted);
+        MainWindowTestWorld world;
+        ProcessingView::State from;
+        from.applications = apps({"A*", "B*", "C*", "D*"});
+        from.currentIndex = fromIndex;
+        if (fromStatus >= 0)
+            from.currentProgress = report(from.applications[fromIndex], Status(fromStatus));
+        ProcessingView::State to = from;
+        to.currentIndex = toIndex;
+        to.currentProgress = report(to.applications[toIndex], Status(toStatus));
+        to.hasCompleted = toCompleted;
+        to.overallProgress = 0.5;
+        if (toCompleted)
+            to.results = {result(to.applications[0], true), result(to.applications[1], false)};
+
+        ProcessingView changed(from, world.detail, world.store);
+        changed.setState(to);
+        ProcessingView fresh(to, world.detail, world.store);
+        for (const char* name : {"updateInProgress", "currentUpdate", "upNext", "resultsView", "failedUpdates"})
+            QCOMPARE(changed.findChild<QWidget*>(name) != nullptr, fresh.findChild<QWidget*>(name) != nullptr);
+        QCOMPARE(rowNames(changed.findChild<QWidget*>("upNext")), rowNames(fresh.findChild<QWidget*>("upNext")));
+        QCOMPARE(badgeText(&changed, "upNextCount"), badgeText(&fresh, "upNextCount"));
+        QCOMPARE(labelText(&changed, "percentText"), labelText(&fresh, "percentText"));
+        for (const char* name : {"appName", "latestVersion", "currentStep"}) {
+            const auto* a = changed.findChild<CurrentUpdateView*>();
+            const auto* b = fresh.findChild<CurrentUpdateView*>();
+            if (!a || !b)
+                continue;
+            QCOMPARE(labelText(a, name), labelText(b, name));
+            QCOMPARE(shown(a, name), shown(b, name));
+            QCOMPARE(a->findChild<QLabel*>(name)->palette().color(QPalette::WindowText),
+                     b->findChild<QLabel*>(name)->palette().color(QPalette::WindowText));
+            QCOMPARE(a->findChild<UpdateProgressView*>() != nullptr, b->findChild<UpdateProgressView*>() != nullptr);
+        }
+    }
+
+    void refreshSubtitle_data()
+    {
+        QTest::addColumn<bool>("refreshing");
+        QTest::addColumn<int>("cask"); // 0 none, 1 not adopted, 2 adopted
+        QTest::addColumn<bool>("hasUpdate");
+        QTest::addColumn<QString>("subtitle");
+        const QString grabbed = QStringLiteral("Grabbed the latest information for Inkwell");
+        QTest::newRow("running, whatever the cask") << true << 2 << false << "Checking for changes";
+        QTest::newRow("adopted, nothing left to update") << false << 2 << false
+                                                         << "Inkwell is now managed by Homebrew";
+        QTest::newRow("adopted, still an update") << false << 2 << true << grabbed;
+        QTest::newRow("not adopted") << false << 1 << false << grabbed;
+        QTest::newRow("no cask") << false << 0 << false << grabbed;
+    }
+
+    void refreshSubtitle()
+    {
+        QFETCH(bool, refreshing);
+        QFETCH(int, cask);
+        QFETCH(bool, hasUpdate);
+        QFETCH(QString, subtitle);
+        const auto app = MainWindowTestWorld::app(hasUpdate ? QStringLiteral("Inkwell*") : QStringLiteral("Inkwell"));
+        if (cask > 0) {
+            Cask record = makeCask(QStringLiteral("inkwell"));
+            record.adopted = cask == 2;
+            app->setCask(record);
+        }
+        SheetRefreshPanel panel(app);
+        panel.setRefreshing(refreshing);
+        QCOMPARE(labelText(&panel, "refreshSubtitle"), subtitle);
+        QCOMPARE(labelText(&panel, "refreshTitle"),
+                 refreshing ? QStringLiteral("Refreshing...") : QStringLiteral("Refreshed Successfully!"));
+        QCOMPARE(panel.color(), refreshing ? SystemColors::secondary() : SystemColors::green());
     }
 
     void progressReports_data()
@@ -327,17 +590,23 @@ private Q_SLOTS:
         QTest::addColumn<QString>("failedStep");     // of the batch's first application, "" for none
         QTest::addColumn<bool>("detailUpdating");    // the selected (first) application
 
+        // Reports never count by their status (brew's output lines carry one too); an
+        // application finishes when a later one reports, and then leaves the detail pane.
         QTest::newRow("in flight") << QList<int>{0} << QList<Status>{Status::downloading} << 0 << 0 << "" << true;
-        QTest::newRow("completed") << QList<int>{0, 0} << QList<Status>{Status::installing, Status::completed}
-                                   << 1 << 0 << "" << false;
-        QTest::newRow("two failures count twice, the later stays")
-            << QList<int>{0, 0} << QList<Status>{Status::failed, Status::failed} << 2 << 0 << "failed 2" << false;
+        QTest::newRow("a completed report alone does not count")
+            << QList<int>{0, 0} << QList<Status>{Status::installing, Status::completed} << 0 << 0 << "" << true;
+        QTest::newRow("two failures: the later stays, neither counts")
+            << QList<int>{0, 0} << QList<Status>{Status::failed, Status::failed} << 0 << 0 << "failed 2" << true;
+        QTest::newRow("a later application finishes the earlier one")
+            << QList<int>{0, 1, 1} << QList<Status>{Status::downloading, Status::queued, Status::failed} << 1 << 1
+            << "" << false;
         QTest::newRow("another application leaves the detail alone")
-            << QList<int>{1} << QList<Status>{Status::verifying} << 0 << 1 << "" << false;
+            << QList<int>{1} << QList<Status>{Status::verifying} << 1 << 1 << "" << false;
         QTest::newRow("a stranger changes nothing") << QList<int>{-1} << QList<Status>{Status::failed} << 0 << 0
                                                     << "" << false;
-        QTest::newRow("cancelled does not count") << QList<int>{1} << QList<Status>{Status::cancelled} << 0 << 1
-                                                  << "" << false;
+        QTest::newRow("back to an earlier position counts nothing again")
+            << QList<int>{1, 0, 1} << QList<Status>{Status::completed, Status::failed, Status::completed} << 1 << 1
+            << "failed 2" << false;
     }
 
     void progressReports()
@@ -420,8 +689,8 @@ private Q_SLOTS:
         const auto* currentView = view.findChild<QWidget*>("currentUpdate");
         QCOMPARE(currentView != nullptr, current);
         if (currentView) {
-            QCOMPARE(currentView->findChild<QWidget*>("progressPanel") != nullptr, panel);
-            QCOMPARE(currentView->findChild<QWidget*>("currentStep") != nullptr, step);
+            QCOMPARE(currentView->findChild<UpdateProgressView*>() != nullptr, panel);
+            QCOMPARE(shown(currentView, "currentStep"), step);
             const auto* latest = currentView->findChild<QLabel*>("latestVersion");
             const QColor colour = latest->palette().color(QPalette::WindowText);
             QCOMPARE(colour, Status(status) == Status::failed ? SystemColors::red() : SystemColors::green());
@@ -459,14 +728,15 @@ private Q_SLOTS:
         QCOMPARE(rowNames(view.findChild<QWidget*>("successfulUpdates")), (QStringList{"B", "D"}));
         const auto cards = view.findChildren<QWidget*>("failedCard");
         QCOMPARE(rowNames(view.findChild<QWidget*>("failedUpdates"), "failedCard"), (QStringList{"A", "C", "A"}));
-        // Keyed by application: both failures of A show its panel; C has none, so no refresh.
-        QCOMPARE(cards.at(0)->findChildren<BatchProgressPanel*>().size(), 1);
-        QCOMPARE(cards.at(1)->findChildren<BatchProgressPanel*>().size(), 0);
-        QCOMPARE(cards.at(2)->findChildren<BatchProgressPanel*>().size(), 1);
-        QCOMPARE(labelText(cards.at(0), "progressStep"), QStringLiteral("Checksum mismatch"));
-        // The error text of the result itself is not shown.
-        for (const auto* label : view.findChildren<QLabel*>())
-            QVERIFY(label->text() != QStringLiteral("boom"));
+        // Keyed by application: both failures of A show its panel; C has none, so no refresh,
+        // but its error text, which nothing else would show.
+        QCOMPARE(cards.at(0)->findChildren<UpdateProgressView*>().size(), 1);
+        QCOMPARE(cards.at(1)->findChildren<UpdateProgressView*>().size(), 0);
+        QCOMPARE(cards.at(2)->findChildren<UpdateProgressView*>().size(), 1);
+        QCOMPARE(labelText(cards.at(0), "updateCurrentStep"), QStringLiteral("Checksum mismatch"));
+        QCOMPARE(labelText(cards.at(0), "updateStatusTitle"), QStringLiteral("Failed to Update"));
+        QCOMPARE(labelText(cards.at(1), "failureText"), QStringLiteral("boom"));
+        QCOMPARE(labelText(cards.at(0), "failureText"), QStringLiteral("<none>"));
         QVERIFY(!view.findChild<QWidget*>("updateInProgress"));
         QVERIFY(!view.findChild<QWidget*>("upNext"));
     }
@@ -482,9 +752,13 @@ private Q_SLOTS:
     {
         QFETCH(bool, detailHoldsThisApp);
         MainWindowTestWorld world;
-        const ApplicationList batch = apps({"A*", "B*"});
+        // A has a cask, so its failed panel offers the command box with "Refresh"; B has none.
+        const ApplicationList batch = apps({"A*+", "B*"});
         world.select(batch[1], {batch[0]});
-        world.keepOnDisk(batch[0]);
+        const auto& a = batch[0];
+        auto again = Application::create(a->name(), a->bundleIdentifier(), a->path(), a->currentVersion(), a->source());
+        again->setCask(*a->cask());
+        world.discovery->setRediscovered(a->path(), again);
         const UpdateProgress failed = report(batch[0], Status::failed, "Download failed");
         const UpdateProgress earlier = report(batch[0], Status::downloading);
         world.detail.setUpdateProgress(detailHoldsThisApp ? earlier : report(batch[1], Status::installing));
@@ -494,25 +768,27 @@ private Q_SLOTS:
         FailedUpdateView view(world.detail, world.store, {result(batch[0], false), result(batch[1], false)},
                               {{batch[0]->id(), failed}});
         const auto cards = view.findChildren<QWidget*>("failedCard");
-        QPushButton* refresh = cards.at(0)->findChild<QPushButton*>("refreshButton");
+        QPushButton* refresh = refreshButton(cards.at(0));
         QVERIFY(refresh);
-        QVERIFY(!cards.at(1)->findChild<QPushButton*>("refreshButton"));
+        QVERIFY(!refreshButton(cards.at(1)));
         refresh->click();
 
         QCOMPARE(world.store.selectedApplicationId(), std::optional(batch[0]->id()));
         QCOMPARE(world.detail.updateProgress()->id, detailHoldsThisApp ? earlier.id : failed.id);
-        QCOMPARE(refresh->text(), QStringLiteral("Checking..."));
+        QTRY_COMPARE(refreshText(cards.at(0)), QStringLiteral("Checking..."));
         QTRY_COMPARE(gate->arrivals(), 1);
         QVERIFY(shown(cards.at(0), "refreshState"));
-        QCOMPARE(labelText(cards.at(0), "refreshState"), QStringLiteral("Refreshing..."));
+        QCOMPARE(labelText(cards.at(0), "refreshTitle"), QStringLiteral("Refreshing..."));
+        QCOMPARE(labelText(cards.at(0), "refreshSubtitle"), QStringLiteral("Checking for changes"));
         QVERIFY(!shown(cards.at(1), "refreshState"));
         gate->open();
-        QTRY_COMPARE(labelText(cards.at(0), "refreshState"), QStringLiteral("Refreshed Successfully!"));
+        QTRY_COMPARE(labelText(cards.at(0), "refreshTitle"), QStringLiteral("Refreshed Successfully!"));
+        QCOMPARE(labelText(cards.at(0), "refreshSubtitle"), QStringLiteral("Grabbed the latest information for A"));
         // The action ends after the success has been shown for its while.
-        QCOMPARE(refresh->text(), QStringLiteral("Checking..."));
+        QTRY_COMPARE(refreshText(cards.at(0)), QStringLiteral("Checking..."));
         QTRY_COMPARE(world.pauses.pending(), 1);
         world.pauses.endOldest();
-        QTRY_COMPARE(refresh->text(), QStringLiteral("Refresh"));
+        QTRY_COMPARE(refreshText(cards.at(0)), QStringLiteral("Refresh"));
         QTRY_VERIFY(!shown(cards.at(0), "refreshState"));
         QCOMPARE(world.coordinator.calls(), QStringList{"refreshApplication A"});
     }
@@ -532,8 +808,39 @@ private Q_SLOTS:
         state.hasCompleted = true;
         state.results = {result(batch[0], true), result(batch[1], false)};
         state.failedProgressMap = {{batch[1]->id(), report(batch[1], Status::failed, "Checksum mismatch")}};
+        const ApplicationList failing = apps({"Delta*+"}); // with a cask: the command box shows
+        state.results.append(result(failing[0], false));
+        state.failedProgressMap.insert(failing[0]->id(), report(failing[0], Status::failed, "Download failed"));
+        state.results.append(result(apps({"Echo*"})[0], false)); // no record: its error text
         ProcessingView results(state, world.detail, world.store);
-        QVERIFY(!test::renderToPng(&results, "updatesheet-results-view", QSize(700, 500)).isEmpty());
+        QVERIFY(!test::renderToPng(&results, "updatesheet-results-view", QSize(700, 900)).isEmpty());
+
+        const QPalette light = QApplication::palette();
+        QApplication::setPalette(darkPalette());
+        QCoreApplication::processEvents();
+        test::renderToPng(&processing, "updatesheet-processing-view-dark", QSize(700, 900));
+        test::renderToPng(&results, "updatesheet-results-view-dark", QSize(700, 900));
+        QApplication::setPalette(light);
+        QCoreApplication::processEvents();
+    }
+
+    void outcomeWrittenBackCountsBeforeTheBatchReturns()
+    {
+        MainWindowTestWorld world;
+        const ApplicationList batch = apps({"Alpha*", "Beta*"});
+        world.store.setApplications(batch);
+        world.keepOnDisk(batch.at(0));
+        auto gate = world.gate();
+        world.coordinator.setGate(Op::refreshApplication, gate); // the rediscovery after Alpha
+        UpdateSheetView sheet(batch, {}, world.sidebar, world.detail, world.store);
+        button(&sheet, "updateButton")->click();
+        QTRY_COMPARE(gate->arrivals(), 1);
+        QTRY_COMPARE(sheet.completedAppsCount(), 1);
+        QTRY_COMPARE(labelText(&sheet, "percentText"), QStringLiteral("50%"));
+        QCOMPARE(sheet.phase(), Phase::processing);
+        gate->open();
+        QTRY_COMPARE(sheet.phase(), Phase::complete);
+        QCOMPARE(sheet.completedAppsCount(), 2);
     }
 };
 

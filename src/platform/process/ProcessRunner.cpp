@@ -1,5 +1,6 @@
 #include "platform/process/ProcessRunner.h"
 
+#include "platform/process/ProcessGroups.h"
 #include "platform/process/ProcessLaunchError.h"
 
 #include <QProcess>
@@ -234,6 +235,7 @@ ProcessResult ProcessRunner::runCaptured(const ProcessRequest& request, std::chr
     configure(process, request);
     process.setChildProcessModifier([] { ::setsid(); });
     startOrThrow(process);
+    const ProcessGroups::Guard group(process.processId());
 
     ProcessResult result;
     const bool finished = process.waitForFinished(toTimeout(timeLimit));
@@ -272,6 +274,7 @@ ProcessResult ProcessRunner::runStreamed(const ProcessRequest& request, const Ch
         ::dup2(childErr, STDERR_FILENO);
     });
     startOrThrow(process);
+    const ProcessGroups::Guard group(process.processId());
     outWrite.close();
     errWrite.close();
 

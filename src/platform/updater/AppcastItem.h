@@ -9,7 +9,8 @@
 namespace norvelle {
 
 // One <item> of an appcast feed, as read from the feed: addresses are already
-// resolved against the feed's address, absent texts are empty.
+// resolved against the feed's address, absent texts are empty. Texts offered in
+// several languages are the user's language's.
 struct AppcastItem {
     QString title;
     QString versionString;        // sparkle:version (element, or enclosure attribute in older feeds)
@@ -25,12 +26,16 @@ struct AppcastItem {
     QString channel;           // sparkle:channel; empty for the default channel
     QString minimumSystemVersion;
     QString maximumSystemVersion;
-    bool hasDeltas = false; // the item offers delta updates (never used here)
+    QString minimumUpdateVersion;     // sparkle:minimumUpdateVersion: the oldest version it updates
+    QStringList hardwareRequirements; // sparkle:hardwareRequirements ("arm64")
+    bool hasDeltas = false;           // the item offers delta updates (never used here)
 
     // Informational: the item only points to a page and cannot be installed. A
-    // sparkle:informationalUpdate element with sparkle:belowVersion children makes the
-    // item informational only for installed versions below one of those versions.
+    // sparkle:informationalUpdate element with sparkle:version or sparkle:belowVersion
+    // children makes the item informational only for those installed versions, or
+    // those below one of the bounds; for every other version it stays installable.
     bool informationOnly = false;
+    QStringList informationalVersions;
     QStringList informationalBelowVersions;
 
     bool operator==(const AppcastItem&) const = default;

@@ -1,5 +1,6 @@
 #include "platform/updater/ArchiveExtractor.h"
 
+#include "platform/updater/DiskSync.h"
 #include "platform/updater/UpdaterError.h"
 
 #include <QDir>
@@ -37,8 +38,21 @@ QString linkTarget(const char* utf8, const char* raw)
     return raw ? QFile::decodeName(raw) : QString();
 }
 
+QString errorText(archive* a)
+{
+    const char* text = archive_error_string(a);
+    return text ? QString::fromUtf8(text) : QStringLiteral("unknown error");
+}
+
+[[noreturn]] void tooLarge(qint64 maxBytes)
+{
+    fail(QStringLiteral("it unpacks to more than ") + QString::number(maxBytes) + QStringLiteral(" bytes"));
+}
+
+// libarchive reports a failed write (a full disk) and a bad zip CRC as a warning,
+// so only a clean result counts here.
 void copyData(archive* reader, archive* writer, const std::stop_token& stop,
-              const std::function<void()>& tick)
+              const std::function<void()>& tick, qint64& unpacked, qint64 maxBytes)
 {
     const void* buffer = nullptr;
     size_t size = 0;
@@ -49,10 +63,14 @@ void copyData(archive* reader, archive* writer, const std::stop_token& stop,
         const int r = archive_read_data_block(reader, &buffer, &size, &offset);
         if (r == ARCHIVE_EOF)
             return;
-        if (r < ARCHIVE_WARN)
-            fail(QString::fromUtf8(archive_error_string(reader)));
-        if (archive_write_data_block(writer, buffer, size, offset) < ARCHIVE_WARN)
-            fail(QString::fromUtf8(archive_error_string(writer)));
+        if (r != ARCHIVE_OK)
+            fail(errorText(reader));
+        unpacked += qint64(size);
+        // A sparse entry's offset makes a file as large as its data would.
+        if (unpacked > maxBytes || offset > maxBytes - qint64(size))
+            tooLarge(maxBytes);
+        if (archive_write_data_block(writer, buffer, size, offset) != ARCHIVE_OK)
+            fail(errorText(writer));
         tick();
     }
 }
@@ -121,6 +139,12 @@ bool ArchiveExtractor::isSafeLink(const QString& linkRelativePath, const QString
 void ArchiveExtractor::extract(const QString& archivePath, const QString& targetDirectory,
                                const ProgressHandler& progress, std::stop_token stop)
 {
+    extract(archivePath, targetDirectory, progress, std::move(stop), Limits{});
+}
+
+void ArchiveExtractor::extract(const QString& archivePath, const QString& targetDirectory,
+                               const ProgressHandler& progress, std::stop_token stop, const Limits& limits)
+{
     // A canonical target keeps libarchive's link checks from tripping over links in
     // the path above it (such as /var on macOS).
     const QString root = QFileInfo(targetDirectory).canonicalFilePath();
@@ -136,7 +160,7 @@ void ArchiveExtractor::extract(const QString& archivePath, const QString& target
     archive_read_support_filter_xz(reader.get());
     if (archive_read_open_filename(reader.get(), QFile::encodeName(archivePath).constData(), 64 * 1024) !=
         ARCHIVE_OK)
-        fail(QString::fromUtf8(archive_error_string(reader.get())));
+        fail(errorText(reader.get()));
 
     Writer writer(archive_write_disk_new(), &archive_write_free);
     archive_write_disk_set_options(
@@ -157,6 +181,8 @@ void ArchiveExtractor::extract(const QString& archivePath, const QString& target
     tick();
 
     archive_entry* entry = nullptr;
+    qint64 entries = 0;
+    qint64 unpacked = 0;
     for (;;) {
         if (stop.stop_requested())
             fail(QStringLiteral("cancelled"));
@@ -164,7 +190,13 @@ void ArchiveExtractor::extract(const QString& archivePath, const QString& target
         if (r == ARCHIVE_EOF)
             break;
         if (r < ARCHIVE_WARN)
-            fail(QString::fromUtf8(archive_error_string(reader.get())));
+            fail(errorText(reader.get()));
+        if (++entries > limits.maxEntries)
+            fail(QStringLiteral("it holds more than ") + QString::number(limits.maxEntries) +
+                 QStringLiteral(" entries"));
+        // Refuse early what its header already says is too much.
+        if (archive_entry_size_is_set(entry) && archive_entry_size(entry) > limits.maxBytes - unpacked)
+            tooLarge(limits.maxBytes);
 
         const QString name = entryPath(entry);
         const std::optional<QString> cleaned = safeRelativePath(name);
@@ -200,16 +232,19 @@ void ArchiveExtractor::extract(const QString& archivePath, const QString& target
         archive_entry_set_pathname(entry, QFile::encodeName(root + QLatin1Char('/') + relative).constData());
         archive_entry_set_perm(entry, archive_entry_perm(entry) & 0777);
 
-        if (archive_write_header(writer.get(), entry) < ARCHIVE_WARN)
-            fail(QString::fromUtf8(archive_error_string(writer.get())));
+        if (archive_write_header(writer.get(), entry) != ARCHIVE_OK)
+            fail(errorText(writer.get()));
         if (archive_entry_size(entry) > 0 || !archive_entry_size_is_set(entry))
-            copyData(reader.get(), writer.get(), stop, tick);
-        if (archive_write_finish_entry(writer.get()) < ARCHIVE_WARN)
-            fail(QString::fromUtf8(archive_error_string(writer.get())));
+            copyData(reader.get(), writer.get(), stop, tick, unpacked, limits.maxBytes);
+        if (archive_write_finish_entry(writer.get()) != ARCHIVE_OK)
+            fail(errorText(writer.get()));
         tick();
     }
-    if (archive_write_close(writer.get()) < ARCHIVE_WARN)
-        fail(QString::fromUtf8(archive_error_string(writer.get())));
+    if (archive_write_close(writer.get()) != ARCHIVE_OK)
+        fail(errorText(writer.get()));
+    QString syncError;
+    if (!DiskSync::syncTree(root, &syncError))
+        fail(QStringLiteral("it could not be written to the disk (") + syncError + QLatin1Char(')'));
     if (progress && lastPercent < 100)
         progress(1.0);
 }

@@ -1,5 +1,6 @@
 #include "platform/updater/BundleInstaller.h"
 
+#include "platform/updater/DiskSync.h"
 #include "platform/updater/UpdaterError.h"
 #include "platform/updater/VersionComparator.h"
 #include "util/Logger.h"
@@ -87,6 +88,11 @@ void BundleInstaller::replace(const QString& installedPath, const QString& updat
         }
         installFailed(QStringLiteral("The update could not be moved into place: ") + error);
     }
+    // The renames live in the folder's entries; without this a power cut could bring
+    // back the old name pointing at nothing.
+    QString syncError;
+    if (!DiskSync::syncPath(installed.absolutePath(), &syncError))
+        Logger::warning(QStringLiteral("Updater could not sync the swap to the disk: ") + syncError);
     if (!removeTree(aside))
         Logger::warning(QStringLiteral("Updater could not remove the previous version at ") + aside);
 }

@@ -165,8 +165,9 @@ void UpdateCycle::check()
     criteria.installedVersion = m_setup.bundle.version();
     criteria.systemVersion = m_setup.systemVersion;
     criteria.allowedChannels = m_setup.allowedChannels;
-    const std::optional<AppcastItem> item =
-        AppcastSelector::newestUpdate(AppcastParser::parse(response.body, base), criteria);
+    criteria.machineArchitecture = m_setup.machineArchitecture;
+    const std::optional<AppcastItem> item = AppcastSelector::newestUpdate(
+        AppcastParser::parse(response.body, base, m_setup.language), criteria);
 
     if (!item) {
         acknowledged(

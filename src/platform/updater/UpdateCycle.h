@@ -28,6 +28,8 @@ public:
         QUrl feedUrl;
         QSet<QString> allowedChannels;
         std::optional<QString> systemVersion;
+        QString machineArchitecture;
+        QString language;
         bool askPermission = false;
         std::shared_ptr<const HttpClient> client;
         std::shared_ptr<BundleInstaller> installer;

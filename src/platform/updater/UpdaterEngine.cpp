@@ -1,5 +1,7 @@
 #include "platform/updater/UpdaterEngine.h"
 
+#include "platform/updater/AppcastParser.h"
+#include "platform/updater/AppcastSelector.h"
 #include "platform/updater/BundleInstaller.h"
 #include "platform/updater/EdSignatureVerifier.h"
 #include "platform/updater/UpdateCycle.h"
@@ -93,6 +95,9 @@ bool UpdaterEngine::checkForUpdates()
     setup.feedUrl = m_feedUrl;
     setup.allowedChannels = m_delegate ? m_delegate->allowedChannels() : QSet<QString>();
     setup.systemVersion = m_options.systemVersion;
+    setup.machineArchitecture =
+        m_options.machineArchitecture.value_or(AppcastSelector::currentMachineArchitecture());
+    setup.language = m_options.language.value_or(AppcastParser::userLanguage());
     setup.askPermission =
         !m_permissionAsked && !m_bundle->contains(QStringLiteral("SUEnableAutomaticChecks"));
     setup.client = m_options.client;

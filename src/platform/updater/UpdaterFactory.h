@@ -21,6 +21,8 @@ public:
         HttpClient::Options http;                   // idle timeout, CA file, user agent
         std::shared_ptr<const HttpClient> client;   // replaces a client made from `http`
         std::optional<QString> systemVersion;       // none on Linux: system limits of items ignored
+        std::optional<QString> machineArchitecture; // "arm64", "x86_64"; none: this machine's
+        std::optional<QString> language;            // release notes' language; none: the user's
         std::shared_ptr<BundleInstaller> installer; // replaces the standard installer
     };
 

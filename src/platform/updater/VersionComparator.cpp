@@ -76,12 +76,91 @@ int rankOfKind(RunKind kind)
     return 0;
 }
 
+// A commit hash tacked on after a dash ("1.5.5-335d3e2", git describe's "-g335d3e2")
+// names a build, not a release: two of them cannot be ordered, so it is left out.
+bool isCommitHash(QStringView part)
+{
+    if (part.size() > 7 && part.startsWith(u'g'))
+        part = part.mid(1);
+    if (part.size() < 7 || part.size() > 40)
+        return false;
+    bool digit = false;
+    bool letter = false;
+    for (QChar c : part) {
+        if (c.isDigit() && c.unicode() < 128)
+            digit = true;
+        else if ((c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F'))
+            letter = true;
+        else
+            return false;
+    }
+    return digit && letter;
+}
+
+QString withoutCommitHashes(const QString& version)
+{
+    if (!version.contains(u'-'))
+        return version;
+    const QStringList parts = version.split(u'-');
+    QStringList kept{parts.first()};
+    for (qsizetype i = 1; i < parts.size(); ++i) {
+        if (!isCommitHash(parts[i]))
+            kept.append(parts[i]);
+    }
+    return kept.join(u'-');
+}
+
+// Where the leading run of numeric components ends ("3.3" in "3.3 (5847)") and how
+// many components it has.
+struct NumericPrefix {
+    qsizetype end = 0;
+    qsizetype components = 0;
+};
+
+NumericPrefix numericPrefix(const QList<Run>& runs)
+{
+    NumericPrefix prefix;
+    qsizetype i = 0;
+    while (i < runs.size() && runs[i].kind == RunKind::number) {
+        prefix.end = i + 1;
+        ++prefix.components;
+        if (i + 2 < runs.size() && runs[i + 1].kind == RunKind::separator &&
+            runs[i + 2].kind == RunKind::number)
+            i += 2;
+        else
+            break;
+    }
+    return prefix;
+}
+
+// Missing trailing components count as zero: "2.1" is "2.1.0", "1.0pre1" is
+// "1.0.0pre1". The shorter numeric prefix gets ".0" components up to the longer one's.
+void balance(QList<Run>& a, QList<Run>& b)
+{
+    static constexpr char16_t dot[] = u".";
+    static constexpr char16_t zero[] = u"0";
+    const NumericPrefix pa = numericPrefix(a);
+    const NumericPrefix pb = numericPrefix(b);
+    if (pa.components == 0 || pb.components == 0 || pa.components == pb.components)
+        return;
+    QList<Run>& shorter = pa.components < pb.components ? a : b;
+    const NumericPrefix& prefix = pa.components < pb.components ? pa : pb;
+    const qsizetype missing = std::abs(pa.components - pb.components);
+    for (qsizetype i = 0; i < missing; ++i) {
+        shorter.insert(prefix.end, Run{RunKind::number, QStringView(zero)});
+        shorter.insert(prefix.end, Run{RunKind::separator, QStringView(dot)});
+    }
+}
+
 } // namespace
 
 int VersionComparator::compare(const QString& a, const QString& b)
 {
-    const QList<Run> runsA = split(a);
-    const QList<Run> runsB = split(b);
+    const QString cleanA = withoutCommitHashes(a);
+    const QString cleanB = withoutCommitHashes(b);
+    QList<Run> runsA = split(cleanA);
+    QList<Run> runsB = split(cleanB);
+    balance(runsA, runsB);
     const qsizetype common = std::min(runsA.size(), runsB.size());
     for (qsizetype i = 0; i < common; ++i) {
         const Run& ra = runsA[i];

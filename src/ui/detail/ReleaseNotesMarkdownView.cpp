@@ -5,6 +5,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QEvent>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetricsF>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -162,11 +163,34 @@ void ReleaseNotesMarkdownView::changeEvent(QEvent* event)
         render();
 }
 
+namespace {
+
+// The platform's fixed font is only a request: fontconfig can resolve "monospace" to a face that
+// Qt does not report as fixed pitch (Noto Sans Mono where it is installed), and code would then
+// render proportionally. Fall back to the first family the font database knows as fixed.
+QFont fixedPitchFont()
+{
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (QFontInfo(font).fixedPitch())
+        return font;
+    const QStringList families = QFontDatabase::families();
+    for (const QString& family : families) {
+        if (!QFontDatabase::isFixedPitch(family) || QFontDatabase::isPrivateFamily(family))
+            continue;
+        QFont candidate(family);
+        if (QFontInfo(candidate).fixedPitch())
+            return candidate;
+    }
+    return font;
+}
+
+} // namespace
+
 void ReleaseNotesMarkdownView::render()
 {
     Style style;
     style.body = font();
-    style.code = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    style.code = fixedPitchFont();
     style.code.setPointSizeF(style.body.pointSizeF() > 0 ? style.body.pointSizeF() : 10.0);
     style.primary = palette().color(QPalette::WindowText);
     style.secondary = secondaryColor(palette());

@@ -5,8 +5,18 @@
 #include "ui/main/components/SystemColors.h"
 #include "ui/main/components/TextStyles.h"
 
+#include "ui/detail/BrewCommandView.h"
+#include "ui/detail/BrewOutputView.h"
+#include "ui/detail/PaletteFollower.h"
+#include "ui/detail/TerminalAlert.h"
 #include "ui/main/components/PlainLabel.h"
+#include "util/Async.h"
+#include "viewmodels/BrewCommandLine.h"
+#include "viewmodels/DetailViewModel.h"
+
+#include <QFutureWatcher>
 #include <QHBoxLayout>
+#include <QMessageBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTimer>
@@ -84,13 +94,45 @@ UpdateProgressView::UpdateProgressView(const UpdateProgress& progress,
     m_estimateTimer = new QTimer(this);
     m_estimateTimer->setInterval(1000);
     connect(m_estimateTimer, &QTimer::timeout, this, &UpdateProgressView::syncEstimate);
-    sync();
+    observeApplication();
+    // sync() takes every palette colour afresh, so a theme switch repaints the panel.
+    PaletteFollower::follow(this, [this] { sync(); });
+}
+
+UpdateProgressView::~UpdateProgressView() = default;
+
+BrewOutputView* UpdateProgressView::brewOutputSheet() const
+{
+    return m_outputSheet;
+}
+
+QMessageBox* UpdateProgressView::terminalAlert() const
+{
+    return m_alert;
 }
 
 void UpdateProgressView::setProgress(const UpdateProgress& progress)
 {
+    const bool otherApplication = progress.application != m_progress.application;
     m_progress = progress;
+    if (otherApplication)
+        observeApplication();
     sync();
+}
+
+void UpdateProgressView::observeApplication()
+{
+    m_observer.reset();
+    if (!m_progress.application)
+        return;
+    // The command box follows the application's cask and sources, which may change on any thread.
+    QPointer<UpdateProgressView> self(this);
+    m_observer = m_progress.application->addObserver([self](Application::Field) {
+        postToMain([self] {
+            if (self)
+                self->syncCommandBox();
+        });
+    });
 }
 
 QString UpdateProgressView::statusTitle(Status status)
@@ -146,8 +188,112 @@ QString UpdateProgressView::percentageText(double fraction)
 
 QString UpdateProgressView::updateCommand(const UpdateProgress& progress)
 {
-    const auto cask = progress.application ? progress.application->cask() : std::nullopt;
-    return cask ? QStringLiteral("brew upgrade --cask ") + cask->caskName : QString();
+    return BrewCommandLine::upgrade(progress.application ? progress.application->cask() : std::nullopt);
+}
+
+QStringList UpdateProgressView::commandButtons(const UpdateProgress& progress, bool hasRefreshAction)
+{
+    QStringList buttons;
+    if (hasRefreshAction)
+        buttons.append(QStringLiteral("refresh"));
+    if (progress.application && progress.application->source().contains(Application::Source::homebrew)
+        && !progress.brewOutput.isEmpty())
+        buttons.append(QStringLiteral("logs"));
+    buttons.append(QStringLiteral("update"));
+    return buttons;
+}
+
+void UpdateProgressView::syncCommandBox()
+{
+    // The box is there for a failed update of an application Homebrew knows; with a cask name
+    // that is no valid token the command is empty and cannot be copied or run.
+    const bool hasCask = m_progress.application && m_progress.application->cask().has_value();
+    const bool shows = m_progress.status == Status::failed && hasCask;
+    if (!shows) {
+        if (m_commandBox) {
+            m_commandBox->hide();
+            m_commandBox->deleteLater();
+            m_commandBox = nullptr;
+        }
+        return;
+    }
+    const QString command = updateCommand(m_progress);
+    QList<BrewCommandView::ButtonConfig> buttons;
+    for (const QString& which : commandButtons(m_progress, static_cast<bool>(m_onRefreshApp))) {
+        BrewCommandView::ButtonConfig config;
+        if (which == QLatin1String("refresh")) {
+            config.title = m_isRefreshing ? QStringLiteral("Checking...") : QStringLiteral("Refresh");
+            config.objectName = QStringLiteral("commandRefreshButton");
+            config.action = [this] { refresh(); };
+        } else if (which == QLatin1String("logs")) {
+            config.title = QStringLiteral("View Logs");
+            config.objectName = QStringLiteral("viewLogsButton");
+            config.action = [this] { showBrewOutput(); };
+        } else {
+            config.title = QStringLiteral("Update");
+            config.objectName = QStringLiteral("terminalRunButton");
+            config.isProminent = true;
+            config.enabled = !command.isEmpty();
+            config.action = [this] { runUpdate(); };
+        }
+        buttons.append(std::move(config));
+    }
+    if (!m_commandBox) {
+        m_commandBox = new BrewCommandView(
+            command, QStringLiteral("Click Update to run in Terminal, or copy and paste. Click Refresh when you're done."),
+            std::move(buttons), nullptr, this);
+        layout()->addWidget(m_commandBox);
+    } else {
+        m_commandBox->setCommand(command);
+        m_commandBox->setButtons(std::move(buttons));
+    }
+}
+
+void UpdateProgressView::refresh()
+{
+    if (!m_onRefreshApp)
+        return;
+    m_isRefreshing = true;
+    syncCommandBox();
+    // The watcher is the panel's child: a refresh that outlives the panel touches nothing.
+    auto* watcher = new QFutureWatcher<void>(this);
+    connect(watcher, &QFutureWatcher<void>::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        m_isRefreshing = false;
+        syncCommandBox();
+    });
+    watcher->setFuture(m_onRefreshApp());
+}
+
+void UpdateProgressView::runUpdate()
+{
+    if (updateCommand(m_progress).isEmpty())
+        return;
+    if (m_viewModel.suppressTerminalAlert()) {
+        m_viewModel.executeInTerminal(updateCommand(m_progress));
+        return;
+    }
+    if (m_alert)
+        return;
+    m_alert = TerminalAlert::open(
+        this, QStringLiteral("Update App via Terminal?"),
+        QStringLiteral("This will open Terminal and run the update command. You'll need to enter your password to "
+                       "complete the update."),
+        m_viewModel, [this] {
+            // Built again: the cask may have changed while the alert was open.
+            const QString command = updateCommand(m_progress);
+            if (!command.isEmpty())
+                m_viewModel.executeInTerminal(command);
+        });
+}
+
+void UpdateProgressView::showBrewOutput()
+{
+    if (m_outputSheet)
+        return;
+    m_outputSheet = new BrewOutputView(m_progress.brewOutput, nullptr, this);
+    m_outputSheet->setAttribute(Qt::WA_DeleteOnClose);
+    m_outputSheet->open();
 }
 
 void UpdateProgressView::sync()
@@ -169,7 +315,11 @@ void UpdateProgressView::sync()
     barPalette.setColor(QPalette::Highlight, color);
     m_bar->setPalette(barPalette);
     m_percentage->setText(percentageText(fraction));
+    setTextColor(m_step, SystemColors::secondary());
+    setTextColor(m_percentage, SystemColors::secondary());
+    setTextColor(m_estimate, SystemColors::secondary());
     syncEstimate();
+    syncCommandBox();
 }
 
 void UpdateProgressView::syncEstimate()

@@ -30,7 +30,9 @@ ContentView::ContentView(const ViewEnvironment& environment, QWidget* parent)
     m_sidebar->setFixedWidth(sidebarWidth);
     m_splitter->addWidget(m_sidebar);
 
-    m_splitter->addWidget(new DetailView(m_env, nullptr, m_splitter));
+    auto* detail = new DetailView(m_env, nullptr, m_splitter);
+    connect(detail, &DetailView::openWindowRequested, this, &ContentView::openWindowRequested);
+    m_splitter->addWidget(detail);
     m_splitter->setStretchFactor(0, 0);
     m_splitter->setStretchFactor(1, 1);
     layout->addWidget(m_splitter);

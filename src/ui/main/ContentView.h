@@ -28,6 +28,10 @@ public:
     // The open alert, if any.
     QMessageBox* updateCheckAlert() const { return m_alert; }
 
+Q_SIGNALS:
+    // A view inside asks for the window with this id ("settings") to be opened or brought forward.
+    void openWindowRequested(const QString& id);
+
 private:
     void startTask();
     void syncAlert();

@@ -4,6 +4,7 @@
 #include "platform/SettingsStore.h"
 #include "ui/main/ContentView.h"
 #include "ui/main/WelcomePlaceholderView.h"
+#include "ui/settings/SettingsAppearance.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -13,7 +14,7 @@
 namespace norvelle {
 
 MainWindow::MainWindow(const ViewEnvironment& environment, QWidget* parent)
-    : QMainWindow(parent), m_env(environment), m_systemPalette(QApplication::palette())
+    : QMainWindow(parent), m_env(environment)
 {
     setObjectName(QStringLiteral("mainWindow"));
     // The product title sits in the toolbar; the window shows no title text of its own.
@@ -61,32 +62,7 @@ Theme MainWindow::preferredTheme(const QString& selectedTheme)
 
 QPalette MainWindow::paletteFor(Theme theme, const QPalette& systemPalette)
 {
-    if (theme == Theme::system)
-        return systemPalette;
-    const bool dark = theme == Theme::dark;
-    QPalette palette;
-    const QColor window = dark ? QColor(0x2b, 0x2b, 0x2b) : QColor(0xec, 0xec, 0xec);
-    const QColor base = dark ? QColor(0x1e, 0x1e, 0x1e) : QColor(0xff, 0xff, 0xff);
-    const QColor text = dark ? QColor(0xf2, 0xf2, 0xf2) : QColor(0x1d, 0x1d, 0x1f);
-    palette.setColor(QPalette::Window, window);
-    palette.setColor(QPalette::WindowText, text);
-    palette.setColor(QPalette::Base, base);
-    palette.setColor(QPalette::AlternateBase, window);
-    palette.setColor(QPalette::Text, text);
-    palette.setColor(QPalette::Button, window);
-    palette.setColor(QPalette::ButtonText, text);
-    palette.setColor(QPalette::ToolTipBase, base);
-    palette.setColor(QPalette::ToolTipText, text);
-    palette.setColor(QPalette::PlaceholderText, dark ? QColor(0x98, 0x98, 0x9d) : QColor(0x6e, 0x6e, 0x73));
-    palette.setColor(QPalette::Highlight, QColor(0x0a, 0x84, 0xff));
-    palette.setColor(QPalette::HighlightedText, Qt::white);
-    palette.setColor(QPalette::Mid, dark ? QColor(0x55, 0x55, 0x55) : QColor(0xb0, 0xb0, 0xb0));
-    palette.setColor(QPalette::Disabled, QPalette::Text, dark ? QColor(0x70, 0x70, 0x70) : QColor(0xa0, 0xa0, 0xa0));
-    palette.setColor(QPalette::Disabled, QPalette::WindowText,
-                     dark ? QColor(0x70, 0x70, 0x70) : QColor(0xa0, 0xa0, 0xa0));
-    palette.setColor(QPalette::Disabled, QPalette::ButtonText,
-                     dark ? QColor(0x70, 0x70, 0x70) : QColor(0xa0, 0xa0, 0xa0));
-    return palette;
+    return theme == Theme::system ? systemPalette : SettingsAppearance::palette(theme);
 }
 
 void MainWindow::showRootContent()
@@ -104,6 +80,7 @@ void MainWindow::showRootContent()
         return;
     // A fresh content each time, so the start task runs again after the tour.
     m_content = new ContentView(m_env, m_stack);
+    connect(m_content, &ContentView::openWindowRequested, this, &MainWindow::openWindowRequested);
     m_stack->addWidget(m_content);
     m_stack->setCurrentWidget(m_content);
 }
@@ -111,7 +88,8 @@ void MainWindow::showRootContent()
 void MainWindow::applyTheme()
 {
     m_appliedTheme = preferredTheme(m_env.settings.selectedTheme());
-    setPalette(paletteFor(m_appliedTheme, m_systemPalette));
+    // "Automatic" inherits the application's palette (the system's), whatever it is by now.
+    setPalette(m_appliedTheme == Theme::system ? QPalette() : paletteFor(m_appliedTheme, QPalette()));
 }
 
 } // namespace norvelle

@@ -30,6 +30,10 @@ public:
     // The content while the tour is completed, else null.
     ContentView* contentView() const { return m_content; }
 
+Q_SIGNALS:
+    // A view inside asks for the window with this id ("settings") to be opened or brought forward.
+    void openWindowRequested(const QString& id);
+
 private:
     void showRootContent();
     void applyTheme();
@@ -39,7 +43,6 @@ private:
     QWidget* m_welcome = nullptr;
     ContentView* m_content = nullptr;
     Theme m_appliedTheme = Theme::system;
-    QPalette m_systemPalette;
 };
 
 } // namespace norvelle

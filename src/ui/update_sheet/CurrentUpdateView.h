@@ -6,16 +6,42 @@
 #include <QWidget>
 #include <memory>
 
+class QHBoxLayout;
+
 namespace norvelle {
 
+class Card;
+class DetailViewModel;
+class ElidingLabel;
+
 // "Currently Updating": the application being updated in a card, with its versions (the latest
-// in red once it failed), its source badge, the current step (not while queued) and the
-// progress panel while the update is neither completed nor failed.
+// in red once it failed), its source badge, the current step (not while queued) and the shared
+// progress panel while the update is neither completed nor failed. Each report changes only
+// what it touches; the header is built again only for another application.
 class CurrentUpdateView : public QWidget {
     Q_OBJECT
 
 public:
-    CurrentUpdateView(std::shared_ptr<Application> app, const UpdateProgress& progress, QWidget* parent = nullptr);
+    // The view model must outlive the view.
+    CurrentUpdateView(std::shared_ptr<Application> app, const UpdateProgress& progress,
+                      DetailViewModel& detailViewModel, QWidget* parent = nullptr);
+
+    void setCurrent(const std::shared_ptr<Application>& app, const UpdateProgress& progress);
+    const std::shared_ptr<Application>& application() const { return m_app; }
+
+private:
+    void buildHeader();
+    void applyProgress();
+
+    DetailViewModel& m_detailViewModel;
+    std::shared_ptr<Application> m_app;
+    UpdateProgress m_progress;
+    Card* m_card = nullptr;
+    QWidget* m_header = nullptr;
+    QWidget* m_latest = nullptr;
+    ElidingLabel* m_step = nullptr;
+    QWidget* m_panel = nullptr;
+    Application::ObserverToken m_observer;
 };
 
 } // namespace norvelle

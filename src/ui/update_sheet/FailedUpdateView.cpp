@@ -3,12 +3,15 @@
 #include "services/ApplicationStore.h"
 #include "ui/main/components/Card.h"
 #include "ui/main/components/SystemColors.h"
-#include "ui/update_sheet/BatchProgressPanel.h"
+#include "ui/update_sheet/ElidingLabel.h"
+#include "ui/update_sheet/SheetRefreshPanel.h"
 #include "ui/update_sheet/UpdateSheetParts.h"
+#include "util/Async.h"
 #include "viewmodels/DetailViewModel.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QVBoxLayout>
 
 namespace norvelle {
@@ -26,8 +29,10 @@ FailedUpdateView::FailedUpdateView(DetailViewModel& detailViewModel, Application
                                                       QStringLiteral("failed"), this));
     auto* cards = new QVBoxLayout;
     cards->setSpacing(8);
-    for (const Update::Result& result : failedResults)
-        cards->addWidget(makeCard(result, failedProgressMap));
+    for (const Update::Result& result : failedResults) {
+        if (result.application)
+            cards->addWidget(makeCard(result, failedProgressMap));
+    }
     column->addLayout(cards);
 
     connect(&m_store, &ApplicationStore::selectedApplicationIdChanged, this,
@@ -38,58 +43,92 @@ FailedUpdateView::FailedUpdateView(DetailViewModel& detailViewModel, Application
     updateRefreshStates();
 }
 
-QWidget* FailedUpdateView::makeCard(const Update::Result& result,
-                                    const QHash<QUuid, UpdateProgress>& failedProgressMap)
+QWidget* FailedUpdateView::makeHeader(const Application& app, QWidget* parent)
 {
-    const Application& app = *result.application;
-    auto* card = new Card(Card::tint(SystemColors::primary(), true), std::nullopt, this);
-    card->setObjectName(QStringLiteral("failedCard"));
-    card->setProperty("applicationName", app.name());
-
-    auto* header = new QWidget(card);
+    auto* header = new QWidget(parent);
+    header->setObjectName(QStringLiteral("failedHeader"));
     auto* row = new QHBoxLayout(header);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(12);
     row->addWidget(UpdateSheetParts::icon(app, 48, 10, header));
     auto* text = new QVBoxLayout;
     text->setSpacing(4);
-    auto* name = UpdateSheetParts::label(app.name(), UpdateSheetParts::font(TextStyles::Style::body, QFont::Medium),
-                                         SystemColors::primary(), header);
+    auto* name = UpdateSheetParts::elidedLabel(app.name(),
+                                               UpdateSheetParts::font(TextStyles::Style::body, QFont::Medium),
+                                               UpdateSheetParts::Tone::primary, header);
     name->setObjectName(QStringLiteral("appName"));
     text->addWidget(name);
     auto* versions = new QHBoxLayout;
     versions->setSpacing(4);
     const QFont sub = UpdateSheetParts::font(TextStyles::Style::subheadline);
-    auto* current = UpdateSheetParts::label(app.displayCurrentVersion(), sub, SystemColors::secondary(), header);
+    auto* current = UpdateSheetParts::elidedLabel(app.displayCurrentVersion(), sub,
+                                                  UpdateSheetParts::Tone::secondary, header);
     current->setObjectName(QStringLiteral("currentVersion"));
     versions->addWidget(current);
     if (const auto latest = app.displayLatestVersion()) {
-        versions->addWidget(UpdateSheetParts::label(QStringLiteral("→"), sub, SystemColors::secondary(), header));
-        auto* latestLabel =
-            UpdateSheetParts::label(*latest, UpdateSheetParts::font(TextStyles::Style::subheadline, QFont::Medium),
-                                    SystemColors::red(), header);
+        versions->addWidget(
+            UpdateSheetParts::label(QStringLiteral("→"), sub, UpdateSheetParts::Tone::secondary, header));
+        auto* latestLabel = UpdateSheetParts::elidedLabel(
+            *latest, UpdateSheetParts::font(TextStyles::Style::subheadline, QFont::Medium), SystemColors::red(),
+            header);
         latestLabel->setObjectName(QStringLiteral("latestVersion"));
         versions->addWidget(latestLabel);
     }
     versions->addStretch(1);
     text->addLayout(versions);
-    row->addLayout(text);
-    row->addStretch(1);
-    card->addWidget(header);
+    row->addLayout(text, 1);
+    return header;
+}
 
-    auto* refreshState = UpdateSheetParts::label(QString(), UpdateSheetParts::font(TextStyles::Style::subheadline),
-                                                 SystemColors::secondary(), card);
-    refreshState->setObjectName(QStringLiteral("refreshState"));
-    refreshState->hide();
-    card->addWidget(refreshState);
-    m_cards.append(CardParts{app.id(), refreshState});
+QWidget* FailedUpdateView::makeCard(const Update::Result& result,
+                                    const QHash<QUuid, UpdateProgress>& failedProgressMap)
+{
+    const std::shared_ptr<Application> app = result.application;
+    Card* card = UpdateSheetParts::card(this);
+    card->setObjectName(QStringLiteral("failedCard"));
+    card->setProperty("applicationName", app->name());
+    card->addWidget(makeHeader(*app, card));
 
-    const auto failed = failedProgressMap.constFind(app.id());
+    auto* refreshPanel = new SheetRefreshPanel(app, card);
+    refreshPanel->hide();
+    card->addWidget(refreshPanel);
+    m_cards.append(CardParts{app, card, card->contentLayout(), refreshPanel});
+
+    const auto failed = failedProgressMap.constFind(app->id());
     if (failed != failedProgressMap.constEnd()) {
         const UpdateProgress progress = *failed;
-        card->addWidget(new BatchProgressPanel(
-            progress, [this, result, progress] { return refresh(result, progress); }, card));
+        card->addWidget(UpdateSheetParts::progressPanel(
+            progress, [this, result, progress] { return refresh(result, progress); }, m_detailViewModel, card));
+    } else if (result.error && !result.error->isEmpty()) {
+        // Without a failed record the panel has nothing to explain the failure with.
+        auto* error = UpdateSheetParts::label(*result.error, UpdateSheetParts::font(TextStyles::Style::subheadline),
+                                              SystemColors::red(), card);
+        error->setObjectName(QStringLiteral("failureText"));
+        error->setWordWrap(true);
+        error->setToolTip(*result.error);
+        error->setMaximumHeight(error->fontMetrics().lineSpacing() * 3 + 2);
+        card->addWidget(error);
     }
+
+    // A refresh (or the rediscovery after it) rewrites the versions; the header follows.
+    QPointer<QWidget> cardGuard(card);
+    QPointer<FailedUpdateView> guard(this);
+    m_observers.push_back(app->addObserver([guard, cardGuard, app](Application::Field field) {
+        if (field != Application::Field::update && field != Application::Field::currentVersion &&
+            field != Application::Field::cask)
+            return;
+        postToMain([guard, cardGuard, app] {
+            if (!guard || !cardGuard)
+                return;
+            auto* cardWidget = static_cast<Card*>(cardGuard.data());
+            QWidget* old = cardWidget->findChild<QWidget*>(QStringLiteral("failedHeader"));
+            QWidget* header = guard->makeHeader(*app, cardWidget);
+            if (old)
+                cardWidget->contentLayout()->replaceWidget(old, header);
+            delete old;
+            guard->updateRefreshStates();
+        });
+    }));
     return card;
 }
 
@@ -98,16 +137,13 @@ void FailedUpdateView::updateRefreshStates()
     const auto selected = m_store.selectedApplication();
     for (const CardParts& card : m_cards) {
         bool shown = false;
-        if (selected && selected->id() == card.applicationId) {
-            if (m_detailViewModel.isRefreshing()) {
-                card.refreshState->setText(QStringLiteral("Refreshing..."));
-                shown = true;
-            } else if (m_detailViewModel.showRefreshSuccess()) {
-                card.refreshState->setText(QStringLiteral("Refreshed Successfully!"));
-                shown = true;
-            }
+        if (selected && selected->id() == card.application->id()) {
+            const bool refreshing = m_detailViewModel.isRefreshing();
+            shown = refreshing || m_detailViewModel.showRefreshSuccess();
+            if (shown)
+                card.refreshPanel->setRefreshing(refreshing);
         }
-        card.refreshState->setVisible(shown);
+        card.refreshPanel->setVisible(shown);
     }
 }
 

@@ -23,8 +23,11 @@ PasswordRequiredAppsView::PasswordRequiredAppsView(const QList<std::shared_ptr<A
     divider->setObjectName(QStringLiteral("divider"));
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Plain);
-    divider->setStyleSheet(QStringLiteral("color: %1").arg(
-        SystemColors::withOpacity(SystemColors::secondary(), 0.4).name(QColor::HexArgb)));
+    UpdateSheetParts::followPalette(divider, [divider] {
+        QPalette palette = divider->palette();
+        palette.setColor(QPalette::WindowText, SystemColors::withOpacity(SystemColors::secondary(), 0.4));
+        divider->setPalette(palette);
+    });
     column->addWidget(divider);
 
     auto* heading = new QVBoxLayout;
@@ -32,9 +35,9 @@ PasswordRequiredAppsView::PasswordRequiredAppsView(const QList<std::shared_ptr<A
     heading->addWidget(UpdateSheetParts::sectionHeader(QStringLiteral("Unavailable"), sudoRequiredApps.size(),
                                                        QStringLiteral("unavailable"), this));
     auto* note = UpdateSheetParts::label(
-        QStringLiteral("These apps require your password to update. You can update them individually from the "
-                       "main app list."),
-        UpdateSheetParts::font(TextStyles::Style::subheadline), SystemColors::secondary(), this);
+        QStringLiteral(
+            "These apps require your password to update. You can update them individually from the main app list."),
+        UpdateSheetParts::font(TextStyles::Style::subheadline), UpdateSheetParts::Tone::secondary, this);
     note->setObjectName(QStringLiteral("passwordNote"));
     note->setWordWrap(true);
     heading->addWidget(note);

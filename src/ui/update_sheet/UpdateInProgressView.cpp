@@ -20,23 +20,32 @@ UpdateInProgressView::UpdateInProgressView(double overallProgress, QWidget* pare
     auto* header = new QHBoxLayout;
     header->addWidget(UpdateSheetParts::sectionTitle(QStringLiteral("Progress"), this));
     header->addStretch(1);
-    auto* percent = UpdateSheetParts::label(ProcessingView::percentText(overallProgress),
-                                            UpdateSheetParts::font(TextStyles::Style::headline),
-                                            SystemColors::secondary(), this);
-    percent->setObjectName(QStringLiteral("percentText"));
-    header->addWidget(percent);
+    m_percent = UpdateSheetParts::label(QString(), UpdateSheetParts::font(TextStyles::Style::headline),
+                                        UpdateSheetParts::Tone::secondary, this);
+    m_percent->setObjectName(QStringLiteral("percentText"));
+    header->addWidget(m_percent);
     column->addLayout(header);
 
-    auto* bar = new QProgressBar(this);
-    bar->setObjectName(QStringLiteral("overallProgressBar"));
-    bar->setRange(0, 1000);
-    bar->setValue(static_cast<int>(qBound(0.0, overallProgress, 1.0) * 1000));
-    bar->setTextVisible(false);
-    bar->setMaximumHeight(8);
-    QPalette palette = bar->palette();
+    m_bar = new QProgressBar(this);
+    m_bar->setObjectName(QStringLiteral("overallProgressBar"));
+    m_bar->setRange(0, 1000);
+    m_bar->setTextVisible(false);
+    m_bar->setMaximumHeight(8);
+    QPalette palette = m_bar->palette();
     palette.setColor(QPalette::Highlight, SystemColors::blue());
-    bar->setPalette(palette);
-    column->addWidget(bar);
+    m_bar->setPalette(palette);
+    column->addWidget(m_bar);
+    setOverallProgress(overallProgress);
+}
+
+void UpdateInProgressView::setOverallProgress(double overallProgress)
+{
+    const QString text = ProcessingView::percentText(overallProgress);
+    if (m_percent->text() != text)
+        m_percent->setText(text);
+    const int value = static_cast<int>(qBound(0.0, overallProgress, 1.0) * 1000);
+    if (m_bar->value() != value)
+        m_bar->setValue(value);
 }
 
 } // namespace norvelle

@@ -3,6 +3,7 @@
 #include "ui/SymbolIcons.h"
 #include "ui/main/components/PasswordBadgeView.h"
 #include "ui/main/components/SystemColors.h"
+#include "ui/update_sheet/ElidingLabel.h"
 #include "ui/update_sheet/UpdateSheetParts.h"
 #include "util/Async.h"
 
@@ -18,6 +19,7 @@ UpdateSheetAppRow::UpdateSheetAppRow(Kind kind, std::shared_ptr<Application> app
       m_application(std::move(application))
 {
     setObjectName(QStringLiteral("appRow"));
+    UpdateSheetParts::followCardTint(this);
     setProperty("applicationName", m_application->name());
     fill();
     // Setters may run on a worker; the row is redrawn on the main thread, if it still exists.
@@ -45,23 +47,25 @@ void UpdateSheetAppRow::fill()
 
     auto* text = new QVBoxLayout;
     text->setSpacing(4);
-    auto* name = UpdateSheetParts::label(app.name(), UpdateSheetParts::font(TextStyles::Style::body, QFont::Medium),
-                                         SystemColors::primary(), m_body);
+    auto* name = UpdateSheetParts::elidedLabel(app.name(),
+                                               UpdateSheetParts::font(TextStyles::Style::body, QFont::Medium),
+                                               UpdateSheetParts::Tone::primary, m_body);
     name->setObjectName(QStringLiteral("appName"));
     text->addWidget(name);
     if (m_kind == Kind::updated) {
         auto* version =
-            UpdateSheetParts::label(app.displayCurrentVersion(),
+            UpdateSheetParts::elidedLabel(app.displayCurrentVersion(),
                                     UpdateSheetParts::font(TextStyles::Style::subheadline, QFont::Medium),
                                     SystemColors::green(), m_body);
         version->setObjectName(QStringLiteral("currentVersion"));
         text->addWidget(version);
     } else {
-        const QColor latest = m_kind == Kind::passwordRequired ? SystemColors::primary() : SystemColors::green();
+        const UpdateSheetParts::Ink latest = m_kind == Kind::passwordRequired
+                                                 ? UpdateSheetParts::Ink(UpdateSheetParts::Tone::primary)
+                                                 : UpdateSheetParts::Ink(SystemColors::green());
         text->addWidget(UpdateSheetParts::versionLine(app, latest, 6, m_body));
     }
-    row->addLayout(text);
-    row->addStretch(1);
+    row->addLayout(text, 1);
 
     if (m_kind == Kind::updated) {
         auto* check = new QLabel(m_body);

@@ -1,6 +1,7 @@
 #include "ui/update_sheet/UpdateSheetPresenter.h"
 
 #include "services/ApplicationStore.h"
+#include "ui/update_sheet/UpdateBatchSession.h"
 #include "ui/update_sheet/UpdateSheetView.h"
 #include "viewmodels/SidebarViewModel.h"
 
@@ -34,14 +35,17 @@ void UpdateSheetPresenter::showChanged(bool show)
 {
     if (!show) {
         if (m_sheet)
-            m_sheet->close();
+            m_sheet->dismiss();
         return;
     }
     if (m_sheet)
         return;
-    const Split lists = split(m_store.applications());
-    m_sheet = new UpdateSheetView(lists.applications, lists.sudoRequiredApps, m_sidebarViewModel, m_detailViewModel,
-                                  m_store, m_window);
+    if (!m_session || !m_session->isProcessing()) {
+        const Split lists = split(m_store.applications());
+        m_session = std::make_shared<UpdateBatchSession>(lists.applications, lists.sudoRequiredApps,
+                                                         m_sidebarViewModel.coordinator(), m_detailViewModel, m_store);
+    }
+    m_sheet = new UpdateSheetView(m_session, m_sidebarViewModel, m_detailViewModel, m_store, m_window);
     m_sheet->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_sheet, &QDialog::finished, this, [this] { m_sidebarViewModel.setShowUpdateSheet(false); });
     m_sheet->open();

@@ -15,10 +15,12 @@ namespace norvelle {
 class ApplicationStore;
 class DetailViewModel;
 class SidebarViewModel;
+class UpdateBatchSession;
 
 // Opens the batch-update sheet over `window` while SidebarViewModel::showUpdateSheet is true,
 // with the store's applications that have an update and are not ignored, split into the batch
-// and those whose Homebrew update needs a password. Closing the sheet clears the flag.
+// and those whose Homebrew update needs a password. Closing the sheet clears the flag. While a
+// batch runs the presenter keeps it, so a sheet opened again shows that batch, not a new review.
 class UpdateSheetPresenter : public QObject {
     Q_OBJECT
 
@@ -45,6 +47,7 @@ private:
     ApplicationStore& m_store;
     QPointer<QWidget> m_window;
     QPointer<UpdateSheetView> m_sheet;
+    std::shared_ptr<UpdateBatchSession> m_session;
 };
 
 } // namespace norvelle

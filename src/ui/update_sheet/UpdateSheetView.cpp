@@ -1,37 +1,24 @@
 #include "ui/update_sheet/UpdateSheetView.h"
 
-#include "app/AppCoordinator.h"
 #include "services/ApplicationStore.h"
 #include "ui/main/components/SystemColors.h"
 #include "ui/update_sheet/ProcessingView.h"
 #include "ui/update_sheet/ReviewView.h"
+#include "ui/update_sheet/UpdateBatchSession.h"
 #include "ui/update_sheet/UpdateSheetParts.h"
-#include "util/Async.h"
-#include "util/Error.h"
-#include "util/Logger.h"
 #include "viewmodels/DetailViewModel.h"
 #include "viewmodels/SidebarViewModel.h"
 
-#include <QCoreApplication>
+#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollArea>
-#include <QScrollBar>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace norvelle {
 
 namespace {
-
-bool isFinal(UpdateProgress::Status status)
-{
-    using S = UpdateProgress::Status;
-    return status == S::completed || status == S::failed || status == S::cancelled;
-}
 
 QPushButton* footerButton(const QString& text, const QString& name, bool prominent, QWidget* parent)
 {
@@ -54,8 +41,26 @@ QPushButton* footerButton(const QString& text, const QString& name, bool promine
 UpdateSheetView::UpdateSheetView(ApplicationList applications, ApplicationList sudoRequiredApps,
                                  SidebarViewModel& sidebarViewModel, DetailViewModel& detailViewModel,
                                  ApplicationStore& store, QWidget* parent)
-    : QDialog(parent), m_applications(std::move(applications)), m_sudoRequiredApps(std::move(sudoRequiredApps)),
-      m_sidebarViewModel(sidebarViewModel), m_detailViewModel(detailViewModel), m_store(store)
+    : UpdateSheetView(std::make_shared<UpdateBatchSession>(std::move(applications), std::move(sudoRequiredApps),
+                                                           sidebarViewModel.coordinator(), detailViewModel, store),
+                      sidebarViewModel, detailViewModel, store, parent)
+{
+}
+
+UpdateSheetView::UpdateSheetView(std::shared_ptr<UpdateBatchSession> session, SidebarViewModel& sidebarViewModel,
+                                 DetailViewModel& detailViewModel, ApplicationStore& store, QWidget* parent)
+    : QDialog(parent), m_session(std::move(session)), m_sidebarViewModel(sidebarViewModel),
+      m_detailViewModel(detailViewModel), m_store(store)
+{
+    build();
+    connect(m_session.get(), &UpdateBatchSession::changed, this, &UpdateSheetView::sessionChanged);
+    m_pending = ~0u;
+    flush();
+}
+
+UpdateSheetView::~UpdateSheetView() = default;
+
+void UpdateSheetView::build()
 {
     setObjectName(QStringLiteral("updateSheet"));
     setModal(true);
@@ -69,11 +74,11 @@ UpdateSheetView::UpdateSheetView(ApplicationList applications, ApplicationList s
     header->setContentsMargins(20, 20, 20, 20);
     header->setSpacing(4);
     m_title = UpdateSheetParts::label(QString(), UpdateSheetParts::font(TextStyles::Style::title, QFont::Medium),
-                                      SystemColors::primary(), this);
+                                      UpdateSheetParts::Tone::primary, this);
     m_title->setObjectName(QStringLiteral("sheetTitle"));
     header->addWidget(m_title);
     m_subtitle = UpdateSheetParts::label(QString(), UpdateSheetParts::font(TextStyles::Style::subheadline),
-                                         SystemColors::secondary(), this);
+                                         UpdateSheetParts::Tone::secondary, this);
     m_subtitle->setObjectName(QStringLiteral("sheetSubtitle"));
     header->addWidget(m_subtitle);
     root->addLayout(header);
@@ -81,22 +86,19 @@ UpdateSheetView::UpdateSheetView(ApplicationList applications, ApplicationList s
     m_bodyLayout = new QVBoxLayout;
     m_bodyLayout->setContentsMargins(0, 0, 0, 0);
     root->addLayout(m_bodyLayout, 1);
-
-    buildFooter();
-    refresh();
+    buildFooter(root);
 }
 
-UpdateSheetView::~UpdateSheetView() = default;
-
-void UpdateSheetView::buildFooter()
+void UpdateSheetView::buildFooter(QVBoxLayout* root)
 {
     auto* footer = new QHBoxLayout;
     footer->setContentsMargins(20, 20, 20, 20);
     footer->addStretch(1);
     m_cancelButton = footerButton(QStringLiteral("Cancel"), QStringLiteral("cancelButton"), false, this);
     connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    m_updateButton = footerButton(QStringLiteral("Update (%1)").arg(static_cast<long long>(m_applications.size())),
-                                  QStringLiteral("updateButton"), true, this);
+    m_updateButton = footerButton(
+        QStringLiteral("Update (%1)").arg(static_cast<long long>(m_session->applications().size())),
+        QStringLiteral("updateButton"), true, this);
     connect(m_updateButton, &QPushButton::clicked, this, &UpdateSheetView::startUpdates);
     m_doneButton = footerButton(QStringLiteral("Done"), QStringLiteral("doneButton"), true, this);
     connect(m_doneButton, &QPushButton::clicked, this, &QDialog::accept);
@@ -114,177 +116,160 @@ void UpdateSheetView::buildFooter()
     spinner->setTextVisible(false);
     spinner->setFixedSize(16, 16);
     cancelling->addWidget(spinner);
-    cancelling->addWidget(new QLabel(QStringLiteral("Cancelling..."), m_cancellingIndicator));
+    cancelling->addWidget(UpdateSheetParts::label(QStringLiteral("Cancelling..."),
+                                                  UpdateSheetParts::font(TextStyles::Style::body),
+                                                  UpdateSheetParts::Tone::secondary, m_cancellingIndicator));
     auto* buttonLayout = new QHBoxLayout(m_cancelBatchButton);
     buttonLayout->setContentsMargins(0, 0, 0, 0);
     buttonLayout->addWidget(m_cancellingIndicator);
 
     for (QPushButton* button : {m_cancelButton, m_updateButton, m_doneButton, m_cancelBatchButton})
         footer->addWidget(button);
-    static_cast<QVBoxLayout*>(layout())->addLayout(footer);
+    root->addLayout(footer);
 }
 
-double UpdateSheetView::overallProgress() const
+const UpdateSheetView::ApplicationList& UpdateSheetView::applications() const { return m_session->applications(); }
+const UpdateSheetView::ApplicationList& UpdateSheetView::sudoRequiredApps() const
 {
-    if (m_applications.isEmpty())
-        return 0.0;
-    if (m_hasCompleted)
-        return 1.0;
-    return static_cast<double>(m_completedAppsCount) / static_cast<double>(m_applications.size());
+    return m_session->sudoRequiredApps();
 }
+bool UpdateSheetView::showingReview() const { return !m_session->hasStarted(); }
+bool UpdateSheetView::isProcessing() const { return m_session->isProcessing(); }
+bool UpdateSheetView::isCancelling() const { return m_session->isCancelling(); }
+bool UpdateSheetView::hasCompleted() const { return m_session->hasCompleted(); }
+int UpdateSheetView::currentIndex() const { return m_session->currentIndex(); }
+std::optional<UpdateProgress> UpdateSheetView::currentProgress() const { return m_session->currentProgress(); }
+QList<Update::Result> UpdateSheetView::results() const { return m_session->results(); }
+QHash<QUuid, UpdateProgress> UpdateSheetView::failedProgressMap() const { return m_session->failedProgressMap(); }
+int UpdateSheetView::completedAppsCount() const { return m_session->completedAppsCount(); }
+double UpdateSheetView::overallProgress() const { return m_session->overallProgress(); }
 
 UpdateSheetView::Phase UpdateSheetView::phase() const
 {
-    if (m_showingReview)
+    if (showingReview())
         return Phase::review;
-    if (m_isProcessing)
+    if (isProcessing())
         return Phase::processing;
-    if (m_hasCompleted)
+    if (hasCompleted())
         return Phase::complete;
     return Phase::none;
 }
 
-void UpdateSheetView::startUpdates()
-{
-    m_showingReview = false;
-    m_isProcessing = true;
-    m_hasCompleted = false;
-    m_results.clear();
-    m_completedAppsCount = 0;
-    refresh();
-
-    AppCoordinator& coordinator = m_sidebarViewModel.coordinator();
-    const ApplicationList applications = m_applications;
-    QPointer<UpdateSheetView> guard(this);
-    auto handler = [guard](int index, const UpdateProgress& progress) {
-        if (guard)
-            guard->handleProgress(index, progress);
-    };
-    runAsync([&coordinator, applications, handler] {
-        return coordinator.updateApplications(applications, 1, [applications, handler](const UpdateProgress& p) {
-            forwardProgressToMainActor(p, applications, handler);
-        });
-    }).then(QCoreApplication::instance(), [guard](QFuture<QList<Update::Result>> future) {
-        QList<Update::Result> results;
-        try {
-            results = future.result();
-        } catch (...) {
-            // The coordinator reports failures as results; anything else still ends the batch,
-            // as a failure in the log, never as a cancellation.
-            Logger::error(QStringLiteral("Batch update failed: ") + describeException(std::current_exception()));
-        }
-        if (guard)
-            guard->finishBatch(results);
-    });
-}
-
+void UpdateSheetView::startUpdates() { m_session->start(); }
+void UpdateSheetView::cancelBatch() { m_session->cancel(); }
 void UpdateSheetView::handleProgress(int index, const UpdateProgress& progress)
 {
-    m_currentIndex = index;
-    m_currentProgress = progress;
-    const QUuid id = progress.application ? progress.application->id() : QUuid();
-    if (progress.status == UpdateProgress::Status::failed)
-        m_failedProgressMap.insert(id, progress);
-    const auto selected = m_store.selectedApplication();
-    if (selected && selected->id() == id) {
-        m_detailViewModel.setUpdateProgress(progress);
-        m_detailViewModel.setIsUpdating(!isFinal(progress.status));
-    }
-    if (progress.status == UpdateProgress::Status::completed || progress.status == UpdateProgress::Status::failed)
-        ++m_completedAppsCount;
-    refresh();
+    m_session->handleProgress(index, progress);
+}
+void UpdateSheetView::finishBatch(const QList<Update::Result>& results) { m_session->finish(results); }
+
+void UpdateSheetView::dismiss()
+{
+    m_forceClose = true;
+    done(QDialog::Rejected);
 }
 
-void UpdateSheetView::finishBatch(const QList<Update::Result>& results)
+void UpdateSheetView::reject()
 {
-    m_results = results;
-    m_isProcessing = false;
-    m_hasCompleted = true;
-    const auto successful = std::count_if(results.cbegin(), results.cend(), [](const auto& r) { return r.success; });
-    Logger::info(QStringLiteral("Update queue complete: %1 successful, %2 failed")
-                     .arg(successful)
-                     .arg(results.size() - successful));
-    refresh();
-}
-
-void UpdateSheetView::cancelBatch()
-{
-    if (m_isCancelling)
+    // Escape and the window's close button would leave a running batch without its sheet.
+    if (isProcessing() && !m_forceClose)
         return;
-    m_isCancelling = true;
-    refresh();
-    Logger::info(QStringLiteral("Cancelling updates..."));
-    AppCoordinator& coordinator = m_sidebarViewModel.coordinator();
-    // The sheet may be closed before the coordinator answers.
-    QPointer<UpdateSheetView> guard(this);
-    runAsync([&coordinator] { coordinator.cancelUpdates(); })
-        .then(QCoreApplication::instance(), [guard](QFuture<void> future) {
-        try {
-            future.waitForFinished();
-        } catch (...) {
-            Logger::error(QStringLiteral("Cancelling updates failed: ") +
-                          describeException(std::current_exception()));
-        }
-        Logger::info(QStringLiteral("Updates cancelled"));
-        if (!guard)
-            return;
-        guard->m_isCancelling = false;
-        guard->m_isProcessing = false;
-        guard->m_hasCompleted = true;
-        guard->refresh();
-    });
+    QDialog::reject();
 }
 
-void UpdateSheetView::refresh()
+void UpdateSheetView::closeEvent(QCloseEvent* event)
 {
-    m_title->setText(m_showingReview ? QStringLiteral("Update Review") : QStringLiteral("Updates"));
-    QString subtitle;
-    if (!m_showingReview) {
-        if (m_isProcessing)
-            subtitle = QStringLiteral("Updating %1 of %2 apps")
-                           .arg(static_cast<long long>(m_currentIndex) + 1)
-                           .arg(static_cast<long long>(m_applications.size()));
-        else if (m_hasCompleted)
-            subtitle = QStringLiteral("Update complete");
+    if (isProcessing() && !m_forceClose) {
+        event->ignore();
+        return;
     }
-    m_subtitle->setText(subtitle);
-    m_subtitle->setVisible(!m_showingReview);
+    QDialog::closeEvent(event);
+}
+
+void UpdateSheetView::sessionChanged(unsigned changes)
+{
+    m_pending |= changes;
+    // A phase shows at once; progress reports, which can come by the hundred per turn, are
+    // drawn once per turn of the event loop.
+    if (changes & UpdateBatchSession::phaseChange) {
+        flush();
+        return;
+    }
+    if (m_flushQueued)
+        return;
+    m_flushQueued = true;
+    QMetaObject::invokeMethod(this, &UpdateSheetView::flush, Qt::QueuedConnection);
+}
+
+QString UpdateSheetView::subtitleText() const
+{
+    if (showingReview())
+        return {};
+    if (isProcessing())
+        return QStringLiteral("Updating %1 of %2 apps")
+            .arg(static_cast<long long>(currentIndex()) + 1)
+            .arg(static_cast<long long>(applications().size()));
+    if (hasCompleted() && m_session->wasRefused())
+        return QStringLiteral("Not started: another update or an adoption is already running");
+    if (hasCompleted())
+        return QStringLiteral("Update complete");
+    return {};
+}
+
+void UpdateSheetView::flush()
+{
+    m_flushQueued = false;
+    const unsigned changes = m_pending;
+    m_pending = 0;
+    if (!changes)
+        return;
+
+    const bool review = showingReview();
+    m_title->setText(review ? QStringLiteral("Update Review") : QStringLiteral("Updates"));
+    const QString subtitle = subtitleText();
+    if (m_subtitle->text() != subtitle)
+        m_subtitle->setText(subtitle);
+    m_subtitle->setVisible(!review);
 
     // The footer tests completion before processing; the header the other way round.
-    const bool review = m_showingReview;
-    const bool complete = !review && m_hasCompleted;
-    const bool processing = !review && !complete && m_isProcessing;
+    const bool complete = !review && hasCompleted();
+    const bool processing = !review && !complete && isProcessing();
     m_cancelButton->setVisible(review);
     m_updateButton->setVisible(review);
     m_doneButton->setVisible(complete);
     m_cancelBatchButton->setVisible(processing);
-    m_cancelBatchButton->setEnabled(!m_isCancelling);
-    m_cancelBatchButton->setText(m_isCancelling ? QString() : QStringLiteral("Cancel"));
-    m_cancellingIndicator->setVisible(m_isCancelling);
-    m_cancelBatchButton->setMinimumWidth(m_isCancelling ? m_cancellingIndicator->sizeHint().width() : 0);
+    m_cancelBatchButton->setEnabled(!isCancelling());
+    m_cancelBatchButton->setText(isCancelling() ? QString() : QStringLiteral("Cancel"));
+    m_cancellingIndicator->setVisible(isCancelling());
+    m_cancelBatchButton->setMinimumWidth(isCancelling() ? m_cancellingIndicator->sizeHint().width() : 0);
 
-    int scroll = 0;
-    if (m_body) {
-        if (auto* area = m_body->findChild<QScrollArea*>())
-            scroll = area->verticalScrollBar()->value();
-        m_body->hide();
-        m_body->deleteLater();
-    }
-    if (m_showingReview) {
-        m_body = new ReviewView(m_applications, m_sudoRequiredApps, this);
+    if (review) {
+        if (!m_review) {
+            m_review = new ReviewView(applications(), sudoRequiredApps(), this);
+            m_bodyLayout->addWidget(m_review);
+        }
     } else {
-        ProcessingView::State state{m_applications, m_currentIndex, m_currentProgress, overallProgress(),
-                                    m_results, m_hasCompleted, m_failedProgressMap};
-        m_body = new ProcessingView(state, m_detailViewModel, m_store, this);
-    }
-    m_bodyLayout->addWidget(m_body);
-    if (scroll > 0) {
-        // The new scroll area knows its range only once it has been laid out.
-        QPointer<QScrollArea> area = m_body->findChild<QScrollArea*>();
-        QTimer::singleShot(0, this, [area, scroll] {
-            if (area)
-                area->verticalScrollBar()->setValue(scroll);
-        });
+        if (m_review) {
+            m_review->hide();
+            m_review->deleteLater();
+            m_review = nullptr;
+        }
+        const ProcessingView::State state{applications(),
+                                          currentIndex(),
+                                          currentProgress(),
+                                          overallProgress(),
+                                          m_session->results(),
+                                          hasCompleted(),
+                                          m_session->failedProgressMap()};
+        if (!m_processing) {
+            m_processing = new ProcessingView(state, m_detailViewModel, m_store, this);
+            m_bodyLayout->addWidget(m_processing);
+            // Focus moving into the new body must not scroll it away from its progress block.
+            m_cancelBatchButton->setFocus();
+            m_processing->scrollToTop();
+        } else {
+            m_processing->setState(state);
+        }
     }
     Q_EMIT stateChanged();
 }

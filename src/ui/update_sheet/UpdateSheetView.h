@@ -14,18 +14,21 @@
 class QLabel;
 class QPushButton;
 class QVBoxLayout;
-class QHBoxLayout;
 
 namespace norvelle {
 
 class ApplicationStore;
 class DetailViewModel;
+class ProcessingView;
+class ReviewView;
 class SidebarViewModel;
+class UpdateBatchSession;
 
 // The batch-update sheet: reviews the applications that have an update, runs the batch through
 // the coordinator one application at a time, follows its progress, lets the user cancel and
-// ends on the results. It owns all of the batch's view state, always on the main thread, and
-// rebuilds its body from that state whenever it changes. Closing it does not stop the batch.
+// ends on the results. The batch itself lives in an UpdateBatchSession, which outlasts the
+// sheet: while it runs the sheet cannot be closed by the user, and a sheet opened on a running
+// session shows it. Redraws are gathered into at most one per event-loop turn.
 class UpdateSheetView : public QDialog {
     Q_OBJECT
 
@@ -33,23 +36,27 @@ public:
     using ApplicationList = QList<std::shared_ptr<Application>>;
     enum class Phase { review, processing, complete, none };
 
-    // The three objects must outlive the sheet.
+    // A sheet with a batch of its own. The three objects must outlive the sheet.
     UpdateSheetView(ApplicationList applications, ApplicationList sudoRequiredApps,
                     SidebarViewModel& sidebarViewModel, DetailViewModel& detailViewModel, ApplicationStore& store,
                     QWidget* parent = nullptr);
+    // A sheet on an existing batch, which may be running or over.
+    UpdateSheetView(std::shared_ptr<UpdateBatchSession> session, SidebarViewModel& sidebarViewModel,
+                    DetailViewModel& detailViewModel, ApplicationStore& store, QWidget* parent = nullptr);
     ~UpdateSheetView() override;
 
-    const ApplicationList& applications() const { return m_applications; }
-    const ApplicationList& sudoRequiredApps() const { return m_sudoRequiredApps; }
-    bool showingReview() const { return m_showingReview; }
-    bool isProcessing() const { return m_isProcessing; }
-    bool isCancelling() const { return m_isCancelling; }
-    bool hasCompleted() const { return m_hasCompleted; }
-    int currentIndex() const { return m_currentIndex; }
-    std::optional<UpdateProgress> currentProgress() const { return m_currentProgress; }
-    QList<Update::Result> results() const { return m_results; }
-    QHash<QUuid, UpdateProgress> failedProgressMap() const { return m_failedProgressMap; }
-    int completedAppsCount() const { return m_completedAppsCount; }
+    const std::shared_ptr<UpdateBatchSession>& session() const { return m_session; }
+    const ApplicationList& applications() const;
+    const ApplicationList& sudoRequiredApps() const;
+    bool showingReview() const;
+    bool isProcessing() const;
+    bool isCancelling() const;
+    bool hasCompleted() const;
+    int currentIndex() const;
+    std::optional<UpdateProgress> currentProgress() const;
+    QList<Update::Result> results() const;
+    QHash<QUuid, UpdateProgress> failedProgressMap() const;
+    int completedAppsCount() const;
     double overallProgress() const;
     Phase phase() const;
 
@@ -61,35 +68,38 @@ public:
     void handleProgress(int index, const UpdateProgress& progress);
     // The batch's outcome; main thread.
     void finishBatch(const QList<Update::Result>& results);
+    // Closes the sheet even while the batch runs (the presenter's flag was cleared elsewhere).
+    void dismiss();
+
+    void reject() override;
 
 Q_SIGNALS:
     // After every change of the sheet's state, once the sheet shows it.
     void stateChanged();
 
-private:
-    void buildFooter();
-    void refresh();
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
-    const ApplicationList m_applications;
-    const ApplicationList m_sudoRequiredApps;
+private:
+    void build();
+    void buildFooter(QVBoxLayout* root);
+    void sessionChanged(unsigned changes);
+    void flush();
+    QString subtitleText() const;
+
+    std::shared_ptr<UpdateBatchSession> m_session;
     SidebarViewModel& m_sidebarViewModel;
     DetailViewModel& m_detailViewModel;
     ApplicationStore& m_store;
-
-    bool m_showingReview = true;
-    bool m_isProcessing = false;
-    bool m_isCancelling = false;
-    bool m_hasCompleted = false;
-    int m_currentIndex = 0;
-    std::optional<UpdateProgress> m_currentProgress;
-    QList<Update::Result> m_results;
-    QHash<QUuid, UpdateProgress> m_failedProgressMap;
-    int m_completedAppsCount = 0;
+    unsigned m_pending = 0;
+    bool m_flushQueued = false;
+    bool m_forceClose = false;
 
     QLabel* m_title = nullptr;
     QLabel* m_subtitle = nullptr;
     QVBoxLayout* m_bodyLayout = nullptr;
-    QWidget* m_body = nullptr;
+    ReviewView* m_review = nullptr;
+    ProcessingView* m_processing = nullptr;
     QPushButton* m_cancelButton = nullptr;
     QPushButton* m_updateButton = nullptr;
     QPushButton* m_doneButton = nullptr;

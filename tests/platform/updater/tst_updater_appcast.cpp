@@ -42,6 +42,14 @@ private Q_SLOTS:
     void rejectsMalformedFeeds();
     void selectsNewestApplicableItem_data();
     void selectsNewestApplicableItem();
+    void takesTheEnclosureForThisSystem_data();
+    void takesTheEnclosureForThisSystem();
+    void skipsItemsTheMachineOrVersionCannotTake_data();
+    void skipsItemsTheMachineOrVersionCannotTake();
+    void picksReleaseNotesInTheUsersLanguage_data();
+    void picksReleaseNotesInTheUsersLanguage();
+    void readsPublicationDates_data();
+    void readsPublicationDates();
 };
 
 void AppcastTest::readsNewStyleFeed()
@@ -193,6 +201,20 @@ void AppcastTest::selectsNewestApplicableItem_data()
                                                    << "" << QStringList() << "3.0" << true;
     QTest::newRow("installable above limit") << item("3.0", below) << "2.1"
                                              << "" << QStringList() << "3.0" << false;
+    const QString exact =
+        QStringLiteral("<sparkle:informationalUpdate><sparkle:version>1.2</sparkle:version>"
+                       "<sparkle:version>1.4</sparkle:version></sparkle:informationalUpdate>");
+    QTest::newRow("informational for a named version") << item("3.0", exact) << "1.4"
+                                                       << "" << QStringList() << "3.0" << true;
+    QTest::newRow("installable for other versions") << item("3.0", exact) << "1.3"
+                                                    << "" << QStringList() << "3.0" << false;
+    QTest::newRow("named version or below a bound")
+        << item("3.0", "<sparkle:informationalUpdate><sparkle:version>2.5</sparkle:version>"
+                       "<sparkle:belowVersion>2.0</sparkle:belowVersion></sparkle:informationalUpdate>")
+        << "2.5"
+        << "" << QStringList() << "3.0" << true;
+    QTest::newRow("same version spelled longer") << item("2.1.0") << "2.1"
+                                                 << "" << QStringList() << "" << false;
 }
 
 void AppcastTest::selectsNewestApplicableItem()
@@ -218,6 +240,202 @@ void AppcastTest::selectsNewestApplicableItem()
     QVERIFY(chosen);
     QCOMPARE(chosen->versionString, expected);
     QCOMPARE(chosen->informationOnly, informational);
+}
+
+void AppcastTest::takesTheEnclosureForThisSystem_data()
+{
+    QTest::addColumn<QString>("enclosures");
+    QTest::addColumn<QString>("expected"); // the download; "-": item skipped; "refused": feed refused
+
+    auto enclosure = [](const QString& file, const QString& attributes = {}) {
+        return QStringLiteral("<enclosure url=\"https://example.org/%1\" %2/>").arg(file, attributes);
+    };
+    QTest::newRow("no os means macOS") << enclosure("a.zip") << "a.zip";
+    QTest::newRow("windows first") << enclosure("a.exe", "sparkle:os=\"windows\"") +
+                                          enclosure("a.zip", "sparkle:os=\"macos\"") + enclosure("b.zip")
+                                   << "a.zip";
+    QTest::newRow("windows only") << enclosure("a.exe", "sparkle:os=\"windows-x64\"") << "-";
+    QTest::newRow("delta only") << enclosure("a.delta", "sparkle:deltaFrom=\"1.0\"") << "-";
+    QTest::newRow("delta before the archive")
+        << enclosure("a.delta", "sparkle:deltaFrom=\"1.0\"") + enclosure("a.zip") << "a.zip";
+    QTest::newRow("local file") << "<enclosure url=\"file:///Applications/Evil.zip\"/>"
+                                << "refused";
+    QTest::newRow("local file for windows")
+        << enclosure("a.zip") + "<enclosure url=\"file:///C:/evil.exe\" sparkle:os=\"windows\"/>"
+        << "refused";
+}
+
+void AppcastTest::takesTheEnclosureForThisSystem()
+{
+    QFETCH(QString, enclosures);
+    QFETCH(QString, expected);
+    // An older item for macOS stays behind, so a skipped item cannot hide in an empty feed.
+    const QByteArray xml = feed("<item><sparkle:version>2.0</sparkle:version>" + enclosures +
+                                "</item>"
+                                "<item><sparkle:version>1.5</sparkle:version>"
+                                "<enclosure url=\"https://example.org/old.zip\"/></item>");
+    if (expected == "refused") {
+        QVERIFY_THROWS_EXCEPTION(UpdaterError, AppcastParser::parse(xml, kFeedUrl));
+        return;
+    }
+    const QList<AppcastItem> items = AppcastParser::parse(xml, kFeedUrl);
+    if (expected == "-") {
+        QCOMPARE(items.size(), 1);
+        QCOMPARE(items[0].versionString, "1.5");
+        return;
+    }
+    QCOMPARE(items.size(), 2);
+    QCOMPARE(items[0].fileUrl, QUrl("https://example.org/" + expected));
+}
+
+void AppcastTest::skipsItemsTheMachineOrVersionCannotTake_data()
+{
+    QTest::addColumn<QString>("extra"); // inside the newest item, 3.0
+    QTest::addColumn<QString>("installed");
+    QTest::addColumn<QString>("architecture");
+    QTest::addColumn<QString>("expected");
+
+    const QString arm = "<sparkle:hardwareRequirements>arm64</sparkle:hardwareRequirements>";
+    QTest::newRow("arm64 on Apple silicon") << arm << "1.0"
+                                            << "arm64"
+                                            << "3.0";
+    QTest::newRow("arm64 on Intel") << arm << "1.0"
+                                    << "x86_64"
+                                    << "2.0";
+    QTest::newRow("unknown requirement")
+        << "<sparkle:hardwareRequirements>arm64, neural-engine</sparkle:hardwareRequirements>"
+        << "1.0"
+        << "arm64"
+        << "2.0";
+    const QString minimum = "<sparkle:minimumUpdateVersion>1.5</sparkle:minimumUpdateVersion>";
+    QTest::newRow("installed below minimum update version") << minimum << "1.0"
+                                                            << "x86_64"
+                                                            << "2.0";
+    QTest::newRow("installed at minimum update version") << minimum << "1.5"
+                                                         << "x86_64"
+                                                         << "3.0";
+}
+
+void AppcastTest::skipsItemsTheMachineOrVersionCannotTake()
+{
+    QFETCH(QString, extra);
+    QFETCH(QString, installed);
+    QFETCH(QString, architecture);
+    QFETCH(QString, expected);
+
+    const QByteArray xml =
+        feed("<item><sparkle:version>3.0</sparkle:version><enclosure url=\"https://e.org/3.zip\"/>" + extra +
+             "</item><item><sparkle:version>2.0</sparkle:version><enclosure url=\"https://e.org/2.zip\"/>"
+             "</item>");
+    AppcastSelector::Criteria criteria;
+    criteria.installedVersion = installed;
+    criteria.machineArchitecture = architecture;
+    const std::optional<AppcastItem> chosen =
+        AppcastSelector::newestUpdate(AppcastParser::parse(xml, kFeedUrl), criteria);
+    QVERIFY(chosen);
+    QCOMPARE(chosen->versionString, expected);
+}
+
+void AppcastTest::picksReleaseNotesInTheUsersLanguage_data()
+{
+    QTest::addColumn<QString>("elements");
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("notes");       // the release-notes link's file, "" for none
+    QTest::addColumn<QString>("description"); // "-" for none
+
+    auto link = [](const QString& file, const QString& lang = {}) {
+        const QString attribute = lang.isEmpty() ? QString() : " xml:lang=\"" + lang + "\"";
+        return "<sparkle:releaseNotesLink" + attribute + ">https://example.org/" + file +
+               "</sparkle:releaseNotesLink>";
+    };
+    auto text = [](const QString& body, const QString& lang = {}) {
+        const QString attribute = lang.isEmpty() ? QString() : " xml:lang=\"" + lang + "\"";
+        return "<description" + attribute + ">" + body + "</description>";
+    };
+    const QString three = link("en.html", "en") + link("plain.html") + link("de.html", "de");
+    QTest::newRow("user's language") << three << "de"
+                                     << "de.html"
+                                     << "-";
+    QTest::newRow("with region") << three << "de-AT"
+                                 << "de.html"
+                                 << "-";
+    QTest::newRow("region beats family") << link("pt.html", "pt-PT") + link("br.html", "pt_BR") << "pt-BR"
+                                         << "br.html"
+                                         << "-";
+    QTest::newRow("else the one without a language") << three << "fr"
+                                                     << "plain.html"
+                                                     << "-";
+    QTest::newRow("else the first") << link("en.html", "en") + link("de.html", "de") << "fr"
+                                    << "en.html"
+                                    << "-";
+    QTest::newRow("local file dropped")
+        << "<sparkle:releaseNotesLink xml:lang=\"de\">file:///etc/passwd</sparkle:releaseNotesLink>" +
+               link("plain.html")
+        << "de"
+        << "plain.html"
+        << "-";
+    QTest::newRow("descriptions") << text("Neu", "de") + text("New") + text("Nouveau", "fr") << "fr"
+                                  << ""
+                                  << "Nouveau";
+}
+
+void AppcastTest::picksReleaseNotesInTheUsersLanguage()
+{
+    QFETCH(QString, elements);
+    QFETCH(QString, language);
+    QFETCH(QString, notes);
+    QFETCH(QString, description);
+    const QList<AppcastItem> items = AppcastParser::parse(
+        feed("<item><sparkle:version>2</sparkle:version><enclosure url=\"https://e.org/2.zip\"/>" + elements +
+             "</item>"),
+        kFeedUrl, language);
+    QCOMPARE(items.size(), 1);
+    QCOMPARE(items[0].releaseNotesUrl, notes.isEmpty() ? QUrl() : QUrl("https://example.org/" + notes));
+    QCOMPARE(items[0].itemDescription,
+             description == "-" ? std::nullopt : std::optional<QString>(description));
+}
+
+void AppcastTest::readsPublicationDates_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected"); // ISO 8601 in UTC; "" for no date
+
+    QTest::newRow("well made") << "Wed, 09 Oct 2024 12:30:00 +0000"
+                               << "2024-10-09T12:30:00Z";
+    QTest::newRow("wrong weekday") << "Thu, 09 Oct 2024 12:30:00 +0000"
+                                   << "2024-10-09T12:30:00Z";
+    QTest::newRow("wrong weekday written out") << "Monday, 9 Oct 2024 14:30:00 +0200"
+                                               << "2024-10-09T12:30:00Z";
+    QTest::newRow("no weekday, no seconds") << "9 Oct 2024 12:30 GMT"
+                                            << "2024-10-09T12:30:00Z";
+    QTest::newRow("no space after the comma") << "Sat,12 Jul 2025 20:00:00 PDT"
+                                              << "2025-07-13T03:00:00Z";
+    QTest::newRow("negative offset") << "Tue, 31 Dec 2024 23:00:00 -0130"
+                                     << "2025-01-01T00:30:00Z";
+    QTest::newRow("no zone") << "Wed, 09 Oct 2024 12:30:00"
+                             << "2024-10-09T12:30:00Z";
+    QTest::newRow("unknown weekday") << "Wek, 09 Oct 2024 12:30:00 +0000"
+                                     << "";
+    QTest::newRow("day the month lacks") << "Fri, 31 Feb 2024 12:30:00 +0000"
+                                         << "";
+    QTest::newRow("hour out of range") << "Wed, 09 Oct 2024 24:30:00 +0000"
+                                       << "";
+    QTest::newRow("unknown month") << "Wed, 09 Okt 2024 12:30:00 +0000"
+                                   << "";
+    QTest::newRow("unknown zone") << "Wed, 09 Oct 2024 12:30:00 XYZ"
+                                  << "";
+    QTest::newRow("trailing words") << "Wed, 09 Oct 2024 12:30:00 +0000 (UTC)"
+                                    << "";
+}
+
+void AppcastTest::readsPublicationDates()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    const QList<AppcastItem> items = AppcastParser::parse(
+        feed("<item><sparkle:version>2</sparkle:version><pubDate>" + text + "</pubDate></item>"), kFeedUrl);
+    QCOMPARE(items.size(), 1);
+    QCOMPARE(items[0].date.isValid() ? items[0].date.toUTC().toString(Qt::ISODate) : QString(), expected);
 }
 
 QTEST_GUILESS_MAIN(AppcastTest)

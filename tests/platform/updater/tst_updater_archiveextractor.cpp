@@ -1,3 +1,5 @@
+#include "FileSizeLimit.h"
+#include "TestFiles.h"
 #include "UpdaterArchiveBuilder.h"
 #include "platform/updater/ArchiveExtractor.h"
 #include "platform/updater/UpdaterError.h"
@@ -7,6 +9,8 @@
 #include <sys/stat.h>
 
 using namespace norvelle;
+using norvelle::test::FileSizeLimit;
+using norvelle::test::readFile;
 using norvelle::test::UpdaterArchiveBuilder;
 using Format = UpdaterArchiveBuilder::Format;
 
@@ -26,6 +30,8 @@ private Q_SLOTS:
     void refusesHostileEntries_data();
     void refusesHostileEntries();
     void failsOnGarbage();
+    void failsUnlessEveryByteIsWritten_data();
+    void failsUnlessEveryByteIsWritten();
     void stopsWhenAsked();
 
 private:
@@ -231,6 +237,63 @@ void ArchiveExtractorTest::failsOnGarbage()
     QVERIFY_THROWS_EXCEPTION(UpdaterError, ArchiveExtractor::extract(file.fileName(), m_target, {}));
     QVERIFY_THROWS_EXCEPTION(UpdaterError,
                              ArchiveExtractor::extract(m_dir->filePath("missing.zip"), m_target, {}));
+}
+
+void ArchiveExtractorTest::failsUnlessEveryByteIsWritten_data()
+{
+    QTest::addColumn<QString>("variant");
+    QTest::addColumn<Format>("format");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("disk fills: zip") << "full disk" << Format::zip << "Write failed";
+    QTest::newRow("disk fills: tar.xz") << "full disk" << Format::tarXz << "Write failed";
+    QTest::newRow("bad zip CRC") << "bad crc" << Format::zip << "ZIP bad CRC";
+    QTest::newRow("bomb: bytes") << "bytes" << Format::tarXz << "it unpacks to more than 1000000 bytes";
+    QTest::newRow("bomb: bytes in a zip")
+        << "bytes" << Format::zip << "it unpacks to more than 1000000 bytes";
+    QTest::newRow("bomb: entries") << "entries" << Format::tarGzip << "it holds more than 100 entries";
+}
+
+void ArchiveExtractorTest::failsUnlessEveryByteIsWritten()
+{
+    QFETCH(QString, variant);
+    QFETCH(Format, format);
+    QFETCH(QString, expected);
+
+    const QByteArray marker = "payload-start:";
+    UpdaterArchiveBuilder builder;
+    builder.addDirectory("App.app").addFile("App.app/small", "fine");
+    if (variant == "entries") {
+        for (int i = 0; i < 120; ++i)
+            builder.addFile(QString("App.app/f%1").arg(i), "x");
+    } else {
+        builder.addFile("App.app/big", marker + QByteArray(2000000, 'z'));
+    }
+    if (variant == "bad crc")
+        builder.storeUncompressed();
+    const QString path = archive(builder, format);
+    if (variant == "bad crc") {
+        QByteArray data = readFile(path);
+        const qsizetype at = data.indexOf(marker);
+        QVERIFY(at > 0);
+        data[at + marker.size() + 1000] = 'y';
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(data) == data.size());
+    }
+
+    try {
+        std::optional<FileSizeLimit> limit;
+        if (variant == "full disk")
+            limit.emplace(256 * 1024);
+        ArchiveExtractor::Limits limits;
+        if (variant == "bytes" || variant == "entries")
+            limits = {.maxBytes = 1000000, .maxEntries = 100};
+        ArchiveExtractor::extract(path, m_target, {}, {}, limits);
+        QFAIL("the extraction succeeded");
+    } catch (const UpdaterError& error) {
+        QCOMPARE(error.kind(), UpdaterError::Kind::extractionFailed);
+        QVERIFY2(error.description().contains(expected), qPrintable(error.description()));
+    }
 }
 
 void ArchiveExtractorTest::stopsWhenAsked()

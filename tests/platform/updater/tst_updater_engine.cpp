@@ -1,3 +1,4 @@
+#include "FileSizeLimit.h"
 #include "FixtureServer.h"
 #include "TestFiles.h"
 #include "UpdaterFixture.h"
@@ -70,6 +71,7 @@ private Q_SLOTS:
     void permissionIsAskedOncePerUpdater();
     void skipWritesNothing();
     void channelsAndSystemVersionReachTheSelection();
+    void machineAndLanguageReachTheSelection();
     void installsSignedArchives_data();
     void installsSignedArchives();
     void refusesUnsafeInstalls_data();
@@ -342,6 +344,35 @@ void UpdaterEngineTest::channelsAndSystemVersionReachTheSelection()
     QCOMPARE(m_driver.foundItems.last().versionString, "1.3");
 }
 
+void UpdaterEngineTest::machineAndLanguageReachTheSelection()
+{
+    const QString notes =
+        "<sparkle:releaseNotesLink xml:lang=\"de\">https://e.org/de.html</sparkle:releaseNotesLink>"
+        "<sparkle:releaseNotesLink>https://e.org/en.html</sparkle:releaseNotesLink>";
+    m_server->route("/appcast.xml",
+                    Reply{200, UpdaterFixture::appcast(
+                                   {{"1.2",
+                                     "",
+                                     "https://e.org/1.2.zip",
+                                     {},
+                                     0,
+                                     "<sparkle:hardwareRequirements>arm64</sparkle:hardwareRequirements>"},
+                                    {"1.1", "", "https://e.org/1.1.zip", {}, 0, notes}})});
+    UpdaterFactory::Options intel;
+    intel.machineArchitecture = "x86_64";
+    intel.language = "de-CH";
+    std::unique_ptr<Updater> updater = startedUpdater(intel);
+    runCycle(*updater);
+    QCOMPARE(m_driver.foundItems.last().versionString, "1.1");
+    QCOMPARE(m_driver.foundItems.last().releaseNotesUrl, QUrl("https://e.org/de.html"));
+
+    UpdaterFactory::Options silicon;
+    silicon.machineArchitecture = "arm64";
+    std::unique_ptr<Updater> other = startedUpdater(silicon);
+    runCycle(*other);
+    QCOMPARE(m_driver.foundItems.last().versionString, "1.2");
+}
+
 void UpdaterEngineTest::installsSignedArchives_data()
 {
     QTest::addColumn<Format>("format");
@@ -424,6 +455,8 @@ void UpdaterEngineTest::refusesUnsafeInstalls_data()
     QTest::newRow("not newer than installed")
         << "older"
         << "The update's version 1.0 is not newer than the installed version 1.0" << true;
+    QTest::newRow("disk fills while extracting") << "full disk"
+                                                 << "The update could not be extracted: Write failed" << true;
     QTest::newRow("swap fails") << "swap"
                                 << "The update could not be moved into place: Permission denied" << true;
 }
@@ -438,7 +471,8 @@ void UpdaterEngineTest::refusesUnsafeInstalls()
     if (variant == "identifier")
         info["CFBundleIdentifier"] = "org.example.impostor";
     const QString name = variant == "dmg" ? "Sample.dmg" : "Sample.zip";
-    QString archive = serveArchive(name, info, Format::zip, "version two");
+    QString archive = serveArchive(name, info, Format::zip,
+                                   variant == "full disk" ? QByteArray(2000000, 'z') : "version two");
     if (variant == "hostile" || variant == "link out") {
         UpdaterArchiveBuilder hostile;
         hostile.addTree(m_root->filePath("publish/build-Sample.zip/Sample.app"), "Sample.app");
@@ -486,7 +520,12 @@ void UpdaterEngineTest::refusesUnsafeInstalls()
         options.installer = std::make_shared<FailingSwap>();
     m_driver.foundChoice = UpdateChoice::install;
     std::unique_ptr<Updater> updater = startedUpdater(options);
-    runCycle(*updater);
+    {
+        std::optional<FileSizeLimit> fullDisk;
+        if (variant == "full disk")
+            fullDisk.emplace(512 * 1024);
+        runCycle(*updater);
+    }
 
     QCOMPARE(m_driver.errors.size(), 1);
     QVERIFY2(m_driver.errors[0].description().startsWith(expected),

@@ -10,6 +10,8 @@ class VersionComparatorTest : public QObject {
 private Q_SLOTS:
     void ordering_data();
     void ordering();
+    void equivalence_data();
+    void equivalence();
     void sortsAListIntoReleaseOrder();
 };
 
@@ -29,8 +31,10 @@ void VersionComparatorTest::ordering_data()
                                     << "1.2.10";
     QTest::newRow("extra component") << "1.0"
                                      << "1.0.1";
-    QTest::newRow("trailing zero component") << "1.0"
-                                             << "1.0.0";
+    QTest::newRow("zero padding ends at the numbers") << "1.0pre1"
+                                                      << "1.0.0";
+    QTest::newRow("hash does not hide a release") << "1.5.5-335d3e2"
+                                                  << "1.5.6-a655360";
     QTest::newRow("plain build numbers") << "999"
                                          << "1000";
     QTest::newRow("leading zeros by value") << "1.09"
@@ -82,6 +86,37 @@ void VersionComparatorTest::ordering()
     QVERIFY(VersionComparator::isNewer(newer, older));
     QVERIFY(!VersionComparator::isNewer(older, newer));
     QVERIFY(!VersionComparator::isNewer(newer, newer));
+}
+
+void VersionComparatorTest::equivalence_data()
+{
+    QTest::addColumn<QString>("a");
+    QTest::addColumn<QString>("b");
+    QTest::newRow("trailing zero component") << "2.1"
+                                             << "2.1.0";
+    QTest::newRow("several missing components") << "2"
+                                                << "2.0.0";
+    QTest::newRow("before a build in parentheses") << "3.3 (5847)"
+                                                   << "3.3.0 (5847)";
+    QTest::newRow("before a pre-release") << "1.0pre1"
+                                          << "1.0.0pre1";
+    QTest::newRow("date stamp") << "201210251627"
+                                << "201210251627.0";
+    QTest::newRow("commit hashes") << "1.5.5-335d3e2"
+                                   << "1.5.5-a655360";
+    QTest::newRow("commit hash and none") << "1.5.5-335d3e2"
+                                          << "1.5.5";
+    QTest::newRow("git describe") << "2.0-3-g335d3e2"
+                                  << "2.0-3-gabc1234";
+}
+
+void VersionComparatorTest::equivalence()
+{
+    QFETCH(QString, a);
+    QFETCH(QString, b);
+    QCOMPARE(VersionComparator::compare(a, b), 0);
+    QCOMPARE(VersionComparator::compare(b, a), 0);
+    QVERIFY(!VersionComparator::isNewer(b, a));
 }
 
 void VersionComparatorTest::sortsAListIntoReleaseOrder()

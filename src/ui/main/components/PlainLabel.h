@@ -14,7 +14,9 @@ QLabel* makePlainLabel(const QString& text, const QFont& font, const QColor& col
                        const char* objectName = nullptr, Qt::Alignment alignment = {});
 
 // Sets a widget's text colour for both window and base backgrounds: on a Base background
-// (the detail pane's white) labels draw in Text, not WindowText.
+// (the detail pane's white) labels draw in Text, not WindowText. A colour that is one of
+// SystemColors' text styles (primary, secondary, tertiary) keeps following that style when the
+// palette changes.
 void setTextColor(QWidget* widget, const QColor& color);
 
 } // namespace norvelle

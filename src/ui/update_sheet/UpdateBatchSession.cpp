@@ -1,0 +1,230 @@
+#include "ui/update_sheet/UpdateBatchSession.h"
+
+#include "app/AppCoordinator.h"
+#include "services/ApplicationStore.h"
+#include "util/Async.h"
+#include "util/Error.h"
+#include "util/Logger.h"
+#include "viewmodels/DetailViewModel.h"
+#include "viewmodels/SidebarViewModel.h"
+
+#include <QCoreApplication>
+#include <algorithm>
+
+namespace norvelle {
+
+namespace {
+
+bool inFlight(UpdateProgress::Status status)
+{
+    using S = UpdateProgress::Status;
+    return status == S::queued || status == S::downloading || status == S::installing || status == S::verifying;
+}
+
+} // namespace
+
+UpdateBatchSession::UpdateBatchSession(ApplicationList applications, ApplicationList sudoRequiredApps,
+                                       AppCoordinator& coordinator, DetailViewModel& detailViewModel,
+                                       ApplicationStore& store)
+    : m_applications(std::move(applications)), m_sudoRequiredApps(std::move(sudoRequiredApps)),
+      m_coordinator(coordinator), m_detailViewModel(detailViewModel), m_store(store)
+{
+    for (qsizetype i = 0; i < m_applications.size(); ++i) {
+        if (m_applications.at(i) && !m_positions.contains(m_applications.at(i)->id()))
+            m_positions.insert(m_applications.at(i)->id(), static_cast<int>(i));
+    }
+}
+
+UpdateBatchSession::~UpdateBatchSession() = default;
+
+bool UpdateBatchSession::isSettled(int index) const
+{
+    return m_settled.contains(index);
+}
+
+double UpdateBatchSession::overallProgress() const
+{
+    if (m_applications.isEmpty())
+        return 0.0;
+    if (m_hasCompleted)
+        return 1.0;
+    return std::min(1.0, static_cast<double>(m_settled.size()) / static_cast<double>(m_applications.size()));
+}
+
+void UpdateBatchSession::start()
+{
+    if (m_hasStarted)
+        return;
+    m_hasStarted = true;
+    m_isProcessing = true;
+    m_hasCompleted = false;
+    m_results.clear();
+    m_settled.clear();
+    Q_EMIT changed(phaseChange | overallChange);
+
+    // The coordinator writes each outcome back into the application right after its chunk:
+    // the earliest moment at which the application has certainly finished.
+    const std::weak_ptr<UpdateBatchSession> weak = weak_from_this();
+    for (qsizetype i = 0; i < m_applications.size(); ++i) {
+        if (!m_applications.at(i))
+            continue;
+        const int index = static_cast<int>(i);
+        m_observers.push_back(m_applications.at(i)->addObserver([weak, index](Application::Field field) {
+            if (field != Application::Field::update)
+                return;
+            postToMain([weak, index] {
+                if (const auto self = weak.lock())
+                    self->outcomeWritten(index);
+            });
+        }));
+    }
+
+    AppCoordinator& coordinator = m_coordinator;
+    const ApplicationList applications = m_applications;
+    const auto cancelRequested = m_cancelRequested;
+    auto handler = [weak](int index, const UpdateProgress& progress) {
+        if (const auto self = weak.lock())
+            self->handleProgress(index, progress);
+    };
+    // The continuation holds the session, so the batch ends here whatever became of the sheet.
+    runAsync([&coordinator, applications, handler, cancelRequested] {
+        if (cancelRequested->load())
+            return QList<Update::Result>();
+        return coordinator.updateApplications(applications, 1, [applications, handler](const UpdateProgress& p) {
+            forwardProgressToMainActor(p, applications, handler);
+        });
+    }).then(QCoreApplication::instance(), [self = shared_from_this()](QFuture<QList<Update::Result>> future) {
+        QList<Update::Result> results;
+        try {
+            results = future.result();
+        } catch (...) {
+            // The coordinator reports failures as results; anything else still ends the batch,
+            // as a failure in the log, never as a cancellation.
+            Logger::error(QStringLiteral("Batch update failed: ") + describeException(std::current_exception()));
+        }
+        self->finish(results);
+    });
+}
+
+void UpdateBatchSession::cancel()
+{
+    if (!m_isProcessing || m_isCancelling)
+        return;
+    m_isCancelling = true;
+    m_cancelRequested->store(true);
+    Q_EMIT changed(phaseChange);
+    Logger::info(QStringLiteral("Cancelling updates..."));
+    AppCoordinator& coordinator = m_coordinator;
+    const std::weak_ptr<UpdateBatchSession> weak = weak_from_this();
+    runAsync([&coordinator] { coordinator.cancelUpdates(); })
+        .then(QCoreApplication::instance(), [weak](QFuture<void> future) {
+            try {
+                future.waitForFinished();
+            } catch (...) {
+                Logger::error(QStringLiteral("Cancelling updates failed: ") +
+                              describeException(std::current_exception()));
+            }
+            Logger::info(QStringLiteral("Updates cancelled"));
+            if (const auto self = weak.lock())
+                self->m_cancelReturned = true;
+        });
+}
+
+void UpdateBatchSession::handleProgress(int index, const UpdateProgress& progress)
+{
+    if (index < 0 || index >= m_applications.size() || !progress.application)
+        return;
+    unsigned changes = currentChange;
+    m_currentIndex = index;
+    m_currentProgress = progress;
+    const QUuid id = progress.application->id();
+    if (progress.status == UpdateProgress::Status::failed) {
+        m_failedProgressMap.insert(id, progress);
+        changes |= failedChange;
+    }
+    if (index > m_furthestIndex) {
+        m_furthestIndex = index;
+        const int before = completedAppsCount();
+        settleBefore(index);
+        if (completedAppsCount() != before)
+            changes |= overallChange;
+    }
+    const auto selected = m_store.selectedApplication();
+    if (selected && selected->id() == id) {
+        m_mirrored = true;
+        m_detailViewModel.setUpdateProgress(progress);
+        m_detailViewModel.setIsUpdating(!m_hasCompleted && !isSettled(index));
+    }
+    // A cancel that reached the coordinator before the batch had registered found nothing
+    // to stop; now that the batch reports, it can be stopped.
+    if (m_isCancelling && m_cancelReturned && !m_cancelRepeated && m_coordinator.hasActiveBatch()) {
+        m_cancelRepeated = true;
+        AppCoordinator& coordinator = m_coordinator;
+        runAsync([&coordinator] { coordinator.cancelUpdates(); });
+    }
+    Q_EMIT changed(changes);
+}
+
+void UpdateBatchSession::finish(const QList<Update::Result>& results)
+{
+    if (m_hasCompleted)
+        return;
+    m_observers.clear();
+    m_results = results;
+    m_wasRefused = results.isEmpty() && !m_applications.isEmpty() && !m_cancelRequested->load() &&
+                   m_furthestIndex < 0;
+    for (const Update::Result& result : results) {
+        if (result.application)
+            settle(m_positions.value(result.application->id(), -1));
+    }
+    m_isCancelling = false;
+    m_isProcessing = false;
+    m_hasCompleted = true;
+    releaseDetailMirror();
+    const auto successful = std::count_if(results.cbegin(), results.cend(), [](const auto& r) { return r.success; });
+    Logger::info(QStringLiteral("Update queue complete: %1 successful, %2 failed")
+                     .arg(successful)
+                     .arg(results.size() - successful));
+    Q_EMIT changed(phaseChange | overallChange);
+}
+
+void UpdateBatchSession::settle(int index)
+{
+    if (index < 0 || index >= m_applications.size() || m_settled.contains(index))
+        return;
+    m_settled.insert(index);
+    const auto selected = m_store.selectedApplication();
+    if (m_mirrored && selected && m_applications.at(index) && selected->id() == m_applications.at(index)->id())
+        m_detailViewModel.setIsUpdating(false);
+}
+
+void UpdateBatchSession::settleBefore(int index)
+{
+    for (; m_settledThrough < index; ++m_settledThrough)
+        settle(m_settledThrough);
+}
+
+void UpdateBatchSession::outcomeWritten(int index)
+{
+    if (!m_isProcessing || index > m_furthestIndex || isSettled(index))
+        return;
+    const auto update = m_applications.at(index)->update();
+    if (update && update->status != Update::Status::failed)
+        return;
+    settle(index);
+    Q_EMIT changed(overallChange);
+}
+
+void UpdateBatchSession::releaseDetailMirror()
+{
+    if (!m_mirrored)
+        return;
+    // A record left in flight (its last report was an output line) would keep the detail pane
+    // saying "updating" for an application that has long finished.
+    const auto shown = m_detailViewModel.updateProgress();
+    if (shown && inFlight(shown->status) && shown->application && m_positions.contains(shown->application->id()))
+        m_detailViewModel.setUpdateProgress(std::nullopt);
+    m_detailViewModel.setIsUpdating(false);
+}
+
+} // namespace norvelle

@@ -1,0 +1,263 @@
+#include "tst_sidebarworld.h"
+
+#include "FakeTerminalLauncher.h"
+#include "RenderToPng.h"
+#include "ui/detail/BrewCommandView.h"
+#include "ui/detail/BrewOutputView.h"
+#include "ui/detail/UpdateProgressView.h"
+#include "viewmodels/BrewCommandLine.h"
+#include "viewmodels/TerminalCommands.h"
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPromise>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+using namespace norvelle;
+using namespace norvelle::test;
+using St = UpdateProgress::Status;
+using Src = Application::Source;
+
+namespace {
+
+UpdateProgress failedRecord(const ApplicationPtr& application, QStringList output = {})
+{
+    UpdateProgress progress;
+    progress.id = QUuid::createUuid();
+    progress.application = application;
+    progress.status = St::failed;
+    progress.currentStep = QStringLiteral("Homebrew command failed to execute");
+    progress.startTime = QDateTime::currentDateTime();
+    progress.brewOutput = std::move(output);
+    return progress;
+}
+
+QStringList buttonNames(const QWidget* box)
+{
+    QStringList names;
+    for (auto* button : box->findChildren<QPushButton*>())
+        if (button->isVisibleTo(box))
+            names.append(button->objectName());
+    return names;
+}
+
+// The terminal commands over a recording launcher, wired into the test world's view model.
+struct TerminalWorld : MainWindowTestWorld {
+    TerminalWorld() { detail.useTerminalCommands(commands); }
+    std::shared_ptr<FakeTerminalLauncher> launcher = std::make_shared<FakeTerminalLauncher>();
+    TerminalCommands commands{Paths{}, launcher, QProcessEnvironment(), TerminalCommandTiming{std::chrono::milliseconds(0)}};
+};
+
+} // namespace
+
+class TestDetailCommandBox : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void commandLines_data()
+    {
+        QTest::addColumn<QString>("token");
+        QTest::addColumn<QString>("upgrade");
+        QTest::addColumn<QString>("adopt");
+        QTest::newRow("plain") << "firefox" << "brew upgrade --cask firefox" << "brew install --cask --adopt firefox";
+        QTest::newRow("at and plus") << "python@3.12+x" << "brew upgrade --cask python@3.12+x"
+                                     << "brew install --cask --adopt python@3.12+x";
+        QTest::newRow("tap qualified") << "user/tap/my-app" << "brew upgrade --cask user/tap/my-app"
+                                       << "brew install --cask --adopt user/tap/my-app";
+        QTest::newRow("option") << "--force" << "" << "";
+        QTest::newRow("second word") << "app; rm -rf ~" << "" << "";
+        QTest::newRow("substitution") << "$(touch x)" << "" << "";
+        QTest::newRow("upper case") << "Firefox" << "" << "";
+        QTest::newRow("line break") << "app\nrm" << "" << "";
+        QTest::newRow("empty") << "" << "" << "";
+    }
+    void commandLines()
+    {
+        QFETCH(QString, token);
+        QFETCH(QString, upgrade);
+        QFETCH(QString, adopt);
+        QCOMPARE(BrewCommandLine::upgrade(makeCask(token)), upgrade);
+        QCOMPARE(BrewCommandLine::adopt(makeCask(token)), adopt);
+        QCOMPARE(BrewCommandLine::upgrade(std::nullopt), QString());
+    }
+
+    void buttonsOfAFailedUpdate_data()
+    {
+        QTest::addColumn<bool>("refresh");
+        QTest::addColumn<bool>("homebrew");
+        QTest::addColumn<bool>("output");
+        QTest::addColumn<QStringList>("buttons");
+        QTest::newRow("all three") << true << true << true << QStringList{"refresh", "logs", "update"};
+        QTest::newRow("no refresh action") << false << true << true << QStringList{"logs", "update"};
+        QTest::newRow("nothing captured") << true << true << false << QStringList{"refresh", "update"};
+        QTest::newRow("not a homebrew app") << true << false << true << QStringList{"refresh", "update"};
+        QTest::newRow("update alone") << false << false << false << QStringList{"update"};
+    }
+    void buttonsOfAFailedUpdate()
+    {
+        QFETCH(bool, refresh);
+        QFETCH(bool, homebrew);
+        QFETCH(bool, output);
+        QFETCH(QStringList, buttons);
+        auto app = makeApp(QStringLiteral("Figma"), std::nullopt,
+                           homebrew ? QList<Src>{Src::sparkle, Src::homebrew} : QList<Src>{Src::sparkle});
+        app->setCask(makeCask(QStringLiteral("figma")));
+        const auto record = failedRecord(app, output ? QStringList{QStringLiteral("==> Upgrading")} : QStringList{});
+        QCOMPARE(UpdateProgressView::commandButtons(record, refresh), buttons);
+    }
+
+    void failedHomebrewUpdateRunsInTerminalAfterAsking()
+    {
+        TerminalWorld world;
+        auto app = makeApp(QStringLiteral("Figma"));
+        app->setCask(makeCask(QStringLiteral("figma")));
+        UpdateProgressView view(failedRecord(app, {"==> Upgrading figma", "Password:"}),
+                                [] { return QtFuture::makeReadyFuture(); }, world.detail);
+        BrewCommandView* box = view.commandBox();
+        QVERIFY(box);
+        QCOMPARE(box->findChild<QLabel*>("brewCommandText")->text(), QStringLiteral("brew upgrade --cask figma"));
+        QCOMPARE(box->findChild<QLabel*>("brewCommandInstruction")->text(),
+                 QStringLiteral("Click Update to run in Terminal, or copy and paste. Click Refresh when you're done."));
+        QCOMPARE(buttonNames(box), (QStringList{"commandRefreshButton", "viewLogsButton", "terminalRunButton"}));
+
+        box->findChild<QPushButton*>("terminalRunButton")->click();
+        QPointer<QMessageBox> alert = view.terminalAlert();
+        QVERIFY(alert);
+        QCOMPARE(alert->text(), QStringLiteral("Update App via Terminal?"));
+        alert->findChild<QPushButton*>("terminalAlertCancel")->click();
+        QTRY_VERIFY(!alert);
+        QVERIFY(world.launcher->commandLines().isEmpty());
+
+        box->findChild<QPushButton*>("terminalRunButton")->click();
+        alert = view.terminalAlert();
+        QVERIFY(alert);
+        alert->findChild<QCheckBox*>("terminalAlertSuppress")->setChecked(true);
+        QVERIFY(world.detail.suppressTerminalAlert());
+        alert->findChild<QPushButton*>("terminalAlertOpen")->click();
+        QCOMPARE(world.launcher->commandLines(), QStringList{"brew upgrade --cask figma"});
+
+        // Not asked again: the next click goes straight to the terminal.
+        QTRY_VERIFY(!world.detail.isLaunchingTerminal());
+        box->findChild<QPushButton*>("terminalRunButton")->click();
+        QVERIFY(!view.terminalAlert());
+        QCOMPARE(world.launcher->commandLines().size(), 2);
+    }
+
+    void invalidCaskNameCannotBeRunOrCopied()
+    {
+        TerminalWorld world;
+        world.detail.setSuppressTerminalAlert(true);
+        auto app = makeApp(QStringLiteral("Evil"));
+        app->setCask(makeCask(QStringLiteral("x; rm -rf ~")));
+        UpdateProgressView view(failedRecord(app), {}, world.detail);
+        QVERIFY(view.commandBox());
+        QCOMPARE(view.commandBox()->command(), QString());
+        QVERIFY(!view.commandBox()->findChild<QPushButton*>("terminalRunButton")->isEnabled());
+        QVERIFY(!view.commandBox()->findChild<QToolButton*>("copyCommandButton")->isEnabled());
+        view.commandBox()->findChild<QPushButton*>("terminalRunButton")->click();
+        QVERIFY(world.launcher->commandLines().isEmpty());
+    }
+
+    void noCommandBoxWithoutCaskOrFailure()
+    {
+        MainWindowTestWorld world;
+        auto app = makeApp(QStringLiteral("Figma"));
+        UpdateProgressView view(failedRecord(app), {}, world.detail);
+        QVERIFY(!view.commandBox());
+        app->setCask(makeCask(QStringLiteral("figma")));
+        QTRY_VERIFY(view.commandBox()); // follows the application's cask
+        auto running = failedRecord(app);
+        running.status = St::installing;
+        view.setProgress(running);
+        QVERIFY(!view.commandBox());
+    }
+
+    void refreshShowsCheckingWhileItRuns()
+    {
+        MainWindowTestWorld world;
+        auto app = makeApp(QStringLiteral("Figma"));
+        app->setCask(makeCask(QStringLiteral("figma")));
+        QPromise<void> refresh;
+        int calls = 0;
+        auto view = std::make_unique<UpdateProgressView>(failedRecord(app), [&] {
+            ++calls;
+            refresh.start();
+            return refresh.future();
+        }, world.detail);
+        auto button = [&] { return view->commandBox()->findChild<QPushButton*>("commandRefreshButton"); };
+        QCOMPARE(button()->text(), QStringLiteral("Refresh"));
+        button()->click();
+        QCOMPARE(calls, 1);
+        QTRY_COMPARE(button()->text(), QStringLiteral("Checking..."));
+        QVERIFY(view->isRefreshing());
+        refresh.finish();
+        QTRY_COMPARE(button()->text(), QStringLiteral("Refresh"));
+
+        // A refresh that ends after the panel is gone touches nothing.
+        QPromise<void> late;
+        view = std::make_unique<UpdateProgressView>(failedRecord(app), [&] {
+            late.start();
+            return late.future();
+        }, world.detail);
+        button()->click();
+        view.reset();
+        late.finish();
+        QCoreApplication::processEvents();
+    }
+
+    void viewLogsShowsAndCopiesTheLines()
+    {
+        MainWindowTestWorld world;
+        auto app = makeApp(QStringLiteral("Figma"));
+        app->setCask(makeCask(QStringLiteral("figma")));
+        const QStringList lines{"==> <b>Upgrading</b>", "\tsame", "\tsame"};
+        UpdateProgressView view(failedRecord(app, lines), {}, world.detail);
+        view.commandBox()->findChild<QPushButton*>("viewLogsButton")->click();
+        BrewOutputView* sheet = view.brewOutputSheet();
+        QVERIFY(sheet);
+        const auto rows = sheet->findChildren<QLabel*>("brewOutputLine");
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows.first()->text(), lines.first());
+        QCOMPARE(rows.first()->textFormat(), Qt::PlainText);
+        sheet->findChild<QPushButton*>("brewOutputCopy")->click();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("==> <b>Upgrading</b>\n\tsame\n\tsame"));
+        QVERIFY(!renderToPng(sheet, QStringLiteral("brewoutput")).isEmpty());
+        sheet->findChild<QPushButton*>("brewOutputDone")->click();
+        QTRY_VERIFY(!view.brewOutputSheet());
+
+        BrewOutputView empty(QStringList{});
+        QVERIFY(empty.findChild<QWidget*>("noBrewOutput"));
+        QVERIFY(!empty.findChild<QPushButton*>("brewOutputCopy")->isEnabled());
+    }
+
+    void copyConfirmsForTwoSeconds()
+    {
+        BrewCommandView box(QStringLiteral("brew upgrade --cask figma"), QStringLiteral("Do it"), {});
+        auto* copy = box.findChild<QToolButton*>("copyCommandButton");
+        QCOMPARE(copy->toolTip(), QStringLiteral("Copy command"));
+        copy->click();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("brew upgrade --cask figma"));
+        QVERIFY(box.didCopy());
+        QCOMPARE(copy->toolTip(), QStringLiteral("Copied!"));
+        QTRY_VERIFY_WITH_TIMEOUT(!box.didCopy(), BrewCommandView::copiedNoticeMs + 2000);
+        QCOMPARE(copy->toolTip(), QStringLiteral("Copy command"));
+    }
+
+    void renders()
+    {
+        MainWindowTestWorld world;
+        auto app = makeApp(QStringLiteral("Figma"));
+        app->setCask(makeCask(QStringLiteral("figma")));
+        UpdateProgressView view(failedRecord(app, {"==> Upgrading"}), [] { return QtFuture::makeReadyFuture(); },
+                                world.detail);
+        QVERIFY(!renderToPng(&view, QStringLiteral("updateprogress-failed"), QSize(620, 220)).isEmpty());
+    }
+};
+
+QTEST_MAIN(TestDetailCommandBox)
+#include "tst_detailcommandbox.moc"
