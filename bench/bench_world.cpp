@@ -41,6 +41,7 @@
 #include <QTemporaryFile>
 #include <algorithm>
 #include <atomic>
+#include <mutex>
 #include <cmath>
 #include <cstdio>
 #include <sys/resource.h>
@@ -113,6 +114,31 @@ QString systemSizedCaFile(QTemporaryFile& file)
     return file.fileName();
 }
 
+// The stage timings the services log ("Parallel data loading: 0.21s"), by their prefix: they
+// split a phase into the part the fake tools and the catalogue take and the part that is ours.
+struct StageTimes {
+    std::mutex mutex;
+    QHash<QString, double> seconds;
+
+    void record(const QString& message)
+    {
+        for (const char* prefix : {"Parallel data loading: ", "App discovery: ", "Parallel outdated checks: ",
+                                   "Update checks: "}) {
+            const QString key = QString::fromLatin1(prefix);
+            if (message.startsWith(key) && message.endsWith(u's')) {
+                std::lock_guard lock(mutex);
+                seconds.insert(key.trimmed(), message.mid(key.size()).chopped(1).toDouble());
+            }
+        }
+    }
+    double operator[](const char* key)
+    {
+        std::lock_guard lock(mutex);
+        return seconds.value(QString::fromLatin1(key));
+    }
+};
+StageTimes g_stages;
+
 // Past the catalogue's five-minute cache at every refresh of a long session.
 class JumpingClock : public Clock {
 public:
@@ -183,6 +209,8 @@ void measure(test::SyntheticWorld& world, std::chrono::milliseconds latency, con
         applications = services.discovery->discoverApplications(environment);
         std::printf("discovery (%s): %.3f s, %lld applications\n", round, seconds(timer),
                     static_cast<long long>(applications.size()));
+        std::printf("  of which tools and catalogue %.2f s, building the records %.2f s\n",
+                    g_stages["Parallel data loading:"], g_stages["App discovery:"]);
     }
     int withCask = 0, adoptable = 0, store = 0, feeds = 0;
     for (const auto& application : applications) {
@@ -218,6 +246,9 @@ void measure(test::SyntheticWorld& world, std::chrono::milliseconds latency, con
     const double bound = std::ceil(double(requests) / 32.0) * double(latency.count()) / 1000.0;
     std::printf("  bound: %.3f s (ceil(requests / 32) x latency), check at %.2fx the bound\n", bound,
                 bound > 0 ? checkSeconds / bound : 0.0);
+    const double perApplication = g_stages["Update checks:"];
+    std::printf("  of which outdated listings (tools) %.2f s, per-application checks %.2f s (%.2fx the bound)\n",
+                g_stages["Parallel outdated checks:"], perApplication, bound > 0 ? perApplication / bound : 0.0);
     std::printf("  CPU: %.2f ms per request, %.2f CPU-s for the check (HTTPS, %s)\n",
                 requests > 0 ? checkCpu * 1000.0 / double(requests) : 0.0, checkCpu,
                 qPrintable(QFileInfo(caFile).size() > 10000 ? QStringLiteral("system-sized CA bundle")
@@ -268,6 +299,7 @@ int main(int argc, char** argv)
     // Warnings and errors go to standard error, so a broken world shows why.
     const bool verbose = qEnvironmentVariableIsSet("NORVELLE_BENCH_VERBOSE");
     Logger::addSink([verbose](Logger::Level level, const QString& message) {
+        g_stages.record(message);
         if (verbose || level == Logger::Level::warning || level == Logger::Level::error)
             std::fprintf(stderr, "[%s] %s\n", qPrintable(Logger::label(level)), qPrintable(message));
     });
