@@ -54,6 +54,7 @@ Q_SIGNALS:
 
 private:
     void recompute();
+    void moveTo(const QList<std::shared_ptr<Application>>& next);
     void refreshAllRows();
 
     ApplicationStore& m_store;

@@ -43,6 +43,11 @@ SidebarView::SidebarView(const ViewEnvironment& environment, QWidget* parent)
     column->addWidget(m_missing);
 
     m_model = new ApplicationListModel(m_env.store, this);
+    // The model moves rows in place; whatever the list makes of a removed current row is no
+    // choice of the user's. Connected before the list sees the model, so this runs first;
+    // rowsRecomputed follows every such change and shows the store's selection again.
+    connect(m_model, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this] { m_syncingSelection = true; });
+    connect(m_model, &QAbstractItemModel::layoutAboutToBeChanged, this, [this] { m_syncingSelection = true; });
     m_list = new QListView(this);
     m_list->setObjectName(QStringLiteral("applicationList"));
     m_list->setModel(m_model);
