@@ -396,6 +396,37 @@ private Q_SLOTS:
         QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
     }
 
+    void clientsOfOneEngineShareConnections_data()
+    {
+        QTest::addColumn<bool>("tls");
+        QTest::addColumn<bool>("sharedEngine");
+        QTest::addColumn<int>("connections");
+        QTest::newRow("http, one engine") << false << true << 1;
+        QTest::newRow("https, one engine") << true << true << 1;
+        QTest::newRow("https, an engine each") << true << false << 2;
+    }
+    void clientsOfOneEngineShareConnections()
+    {
+        QFETCH(bool, tls);
+        QFETCH(bool, sharedEngine);
+        QFETCH(int, connections);
+        FixtureServer server(tls ? FixtureServer::Tls::on : FixtureServer::Tls::off);
+        server.setKeepAlive(true);
+        server.route("/x", Reply{200, "x"});
+        auto engine = std::make_shared<HttpEngine>();
+        const auto options = [&] {
+            return HttpClient::Options{.caFile = FixtureServer::testCaFile(),
+                                       .engine = sharedEngine ? engine : nullptr};
+        };
+        const HttpClient first(options());
+        const HttpClient second(options());
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(first.get(server.url("/x")).body, QByteArray("x"));
+            QCOMPARE(second.get(server.url("/x")).body, QByteArray("x"));
+        }
+        QCOMPARE(server.connectionCount(), connections);
+    }
+
     void shutdownEndsEveryTransferOfTheEngine()
     {
         FixtureServer server;

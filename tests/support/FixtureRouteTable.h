@@ -23,6 +23,7 @@ public:
     QList<FixtureServer::Request> requests() const;
     // Whether plain answers leave the connection open for the next request.
     std::atomic<bool> keepAlive{false};
+    std::atomic<int> connections{0};
     void clearRequests();
 
 private:

@@ -62,6 +62,11 @@ void FixtureServer::setKeepAlive(bool on)
     m_table->keepAlive = on;
 }
 
+int FixtureServer::connectionCount() const
+{
+    return m_table->connections;
+}
+
 FixtureServer::FixtureServer(Tls tls) : m_tls(tls), m_table(std::make_shared<FixtureRouteTable>())
 {
     std::optional<QSslConfiguration> configuration;
