@@ -1,10 +1,17 @@
 // Times a full discovery and a full update check over a synthetic world: about 1,000
 // application bundles (a third Homebrew casks, a tenth from the App Store, a quarter with
 // https appcasts), the fake `brew` and `mas`, the full-size cask catalogue, and loopback
-// servers that answer the catalogue, the store lookups and the appcasts (over TLS) after
-// 50 ms each. Prints the phases, what was found and the process's peak memory.
+// servers that answer the catalogue, the store lookups and the appcasts after 50 ms each.
+// Every request goes over TLS and is verified against a CA bundle as large as the system's
+// (the system bundle plus the test authority), as the real hosts are. Prints the phases,
+// what was found, the ratio of the check to its network bound, the CPU time per request and
+// the process's peak memory.
 //
-//     bench_world [bundle count] [latency in ms]
+//     bench_world [bundle count] [latency in ms] [refreshes]
+//
+// With refreshes > 0 it then runs that many discoveries back to back, each downloading the
+// catalogue again (the clock jumps past its five-minute cache), and prints the resident
+// memory, open files and threads after the first and the last: a long session in minutes.
 //
 // Run it under `taskset -c 0,1` to see the figures of a two-core machine. Set
 // NORVELLE_BENCH_VERBOSE to see every log line (warnings and errors are always shown).
@@ -19,15 +26,29 @@
 #include "sources/mas/AppStoreAPIService.h"
 #include "sources/mas/MASService.h"
 #include "sources/sparkle/SparkleService.h"
+#include "util/AllocatorTuning.h"
 #include "util/Async.h"
 #include "util/Logger.h"
 
+#include "platform/http/HttpEngine.h"
+
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QFutureWatcher>
+#include <QTemporaryFile>
 #include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <cmath>
 #include <cstdio>
 #include <sys/resource.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+#include <unistd.h>
 
 using namespace norvelle;
 
@@ -45,7 +66,92 @@ double seconds(const QElapsedTimer& timer)
     return double(timer.nsecsElapsed()) / 1e9;
 }
 
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double residentMegabytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return double(fields.value(1).toLongLong()) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// What the allocator has handed out and not had back, mapped blocks included.
+double liveHeapMegabytes()
+{
+#if defined(__GLIBC__)
+    const struct mallinfo2 info = mallinfo2();
+    return double(info.uordblks + info.hblkhd) / (1024.0 * 1024.0);
+#else
+    return 0;
+#endif
+}
+
+qsizetype entriesIn(const char* folder)
+{
+    return QDir(QString::fromLatin1(folder)).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size();
+}
+
+// The system's trusted authorities plus the test one, so every handshake verifies against a
+// store of the size users have rather than a single certificate.
+QString systemSizedCaFile(QTemporaryFile& file)
+{
+    QFile system(QStringLiteral("/etc/ssl/certs/ca-certificates.crt"));
+    QFile test(test::FixtureServer::testCaFile());
+    if (!file.open() || !test.open(QIODevice::ReadOnly))
+        return test::FixtureServer::testCaFile();
+    if (system.open(QIODevice::ReadOnly))
+        file.write(system.readAll());
+    file.write(test.readAll());
+    file.flush();
+    return file.fileName();
+}
+
+// The stage timings the services log ("Parallel data loading: 0.21s"), by their prefix: they
+// split a phase into the part the fake tools and the catalogue take and the part that is ours.
+struct StageTimes {
+    std::mutex mutex;
+    QHash<QString, double> seconds;
+
+    void record(const QString& message)
+    {
+        for (const char* prefix : {"Parallel data loading: ", "App discovery: ", "Parallel outdated checks: ",
+                                   "Update checks: "}) {
+            const QString key = QString::fromLatin1(prefix);
+            if (message.startsWith(key) && message.endsWith(u's')) {
+                std::lock_guard lock(mutex);
+                seconds.insert(key.trimmed(), message.mid(key.size()).chopped(1).toDouble());
+            }
+        }
+    }
+    double operator[](const char* key)
+    {
+        std::lock_guard lock(mutex);
+        return seconds.value(QString::fromLatin1(key));
+    }
+};
+StageTimes g_stages;
+
+// Past the catalogue's five-minute cache at every refresh of a long session.
+class JumpingClock : public Clock {
+public:
+    QDateTime now() const override { return Clock::now().addSecs(m_offset.load()); }
+    void jump() { m_offset += 600; }
+
+private:
+    std::atomic<qint64> m_offset{0};
+};
+
 struct Services {
+    std::shared_ptr<HttpEngine> engine;
+    std::shared_ptr<JumpingClock> clock;
     std::shared_ptr<BrewService> brew;
     std::shared_ptr<MASService> mas;
     std::shared_ptr<SparkleService> sparkle;
@@ -54,24 +160,31 @@ struct Services {
 };
 
 // Built the way the composition root builds them, pointed at the synthetic world.
-Services makeServices(const test::SyntheticWorld& world)
+Services makeServices(const test::SyntheticWorld& world, const QString& caFile)
 {
     const Paths& paths = world.paths();
     Services s;
+    s.engine = std::make_shared<HttpEngine>();
+    s.clock = std::make_shared<JumpingClock>();
+    const auto client = [&](std::chrono::milliseconds timeout, qint64 maxBytes) {
+        return HttpClient::Options{
+            .timeout = timeout, .caFile = caFile, .maxBodyBytes = maxBytes, .engine = s.engine};
+    };
     s.brew = std::make_shared<BrewService>(BrewService::Options{
-        paths, std::make_shared<HttpClient>(HttpClient::Options{std::chrono::seconds(30), {}, "Norvelle"}),
-        std::make_shared<Clock>(), nullptr});
+        paths,
+        std::make_shared<HttpClient>(client(BrewService::catalogueTimeout, BrewService::maxCatalogueBytes)),
+        s.clock, nullptr});
     AppStoreAPIService::Options api;
     api.lookupUrl = paths.iTunesLookupUrl;
-    api.http =
-        std::make_shared<HttpClient>(HttpClient::Options{AppStoreAPIService::requestTimeout, {}, "Norvelle"});
+    api.http = std::make_shared<HttpClient>(
+        client(AppStoreAPIService::requestTimeout, AppStoreAPIService::maxAnswerBytes));
     s.mas = std::make_shared<MASService>(std::make_shared<AppStoreAPIService>(api),
                                          MASService::Options{paths, nullptr});
-    const HttpClient::Options tls{.caFile = test::FixtureServer::testCaFile()};
     UpdaterFactory::Options updater;
-    updater.http = tls;
-    s.sparkle = std::make_shared<SparkleService>(std::make_shared<UpdaterFactory>(updater),
-                                                 std::make_shared<HttpClient>(tls));
+    updater.http = client(HttpClient::Options{}.timeout, HttpClient::Options{}.maxBodyBytes);
+    s.sparkle = std::make_shared<SparkleService>(
+        std::make_shared<UpdaterFactory>(updater),
+        std::make_shared<HttpClient>(client(HttpClient::Options{}.timeout, SparkleService::maxReleaseNotesBytes)));
     s.discovery = std::make_unique<DiscoveryService>(
         s.brew, s.mas, s.sparkle,
         DiscoveryService::defaultFilteredBundleIdentifiers(QStringLiteral("com.norvelle.Norvelle")),
@@ -82,10 +195,11 @@ Services makeServices(const test::SyntheticWorld& world)
 }
 
 // The measured part; runs on a worker while the main loop serves the Sparkle checks' hops.
-void measure(test::SyntheticWorld& world, std::chrono::milliseconds latency)
+void measure(test::SyntheticWorld& world, std::chrono::milliseconds latency, const QString& caFile,
+             int refreshes)
 {
     const test::SyntheticWorld::Counts& counts = world.counts();
-    Services services = makeServices(world);
+    Services services = makeServices(world, caFile);
     const EnvironmentStatus environment{true, true, true, world.paths().brewCandidates.first()};
     QElapsedTimer timer;
 
@@ -95,6 +209,8 @@ void measure(test::SyntheticWorld& world, std::chrono::milliseconds latency)
         applications = services.discovery->discoverApplications(environment);
         std::printf("discovery (%s): %.3f s, %lld applications\n", round, seconds(timer),
                     static_cast<long long>(applications.size()));
+        std::printf("  of which tools and catalogue %.2f s, building the records %.2f s\n",
+                    g_stages["Parallel data loading:"], g_stages["App discovery:"]);
     }
     int withCask = 0, adoptable = 0, store = 0, feeds = 0;
     for (const auto& application : applications) {
@@ -108,9 +224,11 @@ void measure(test::SyntheticWorld& world, std::chrono::milliseconds latency)
                 store, feeds);
 
     const qsizetype before = world.server().requests().size() + world.feedServer().requests().size();
+    const double cpuBefore = cpuSeconds();
     timer.restart();
     const QHash<QString, Update> updates = services.updates->checkForUpdates(applications, environment);
     const double checkSeconds = seconds(timer);
+    const double checkCpu = cpuSeconds() - cpuBefore;
     const qsizetype requests =
         world.server().requests().size() + world.feedServer().requests().size() - before;
     int bySource[4] = {0, 0, 0, 0};
@@ -124,12 +242,49 @@ void measure(test::SyntheticWorld& world, std::chrono::milliseconds latency)
     std::printf("  %lld requests of %lld ms each: %.0f in flight on average\n",
                 static_cast<long long>(requests), static_cast<long long>(latency.count()),
                 checkSeconds > 0 ? double(requests) * double(latency.count()) / 1000.0 / checkSeconds : 0.0);
+    // At most 32 requests wait at once, so no check can be faster than this.
+    const double bound = std::ceil(double(requests) / 32.0) * double(latency.count()) / 1000.0;
+    std::printf("  bound: %.3f s (ceil(requests / 32) x latency), check at %.2fx the bound\n", bound,
+                bound > 0 ? checkSeconds / bound : 0.0);
+    const double perApplication = g_stages["Update checks:"];
+    std::printf("  of which outdated listings (tools) %.2f s, per-application checks %.2f s (%.2fx the bound)\n",
+                g_stages["Parallel outdated checks:"], perApplication, bound > 0 ? perApplication / bound : 0.0);
+    std::printf("  CPU: %.2f ms per request, %.2f CPU-s for the check (HTTPS, %s)\n",
+                requests > 0 ? checkCpu * 1000.0 / double(requests) : 0.0, checkCpu,
+                qPrintable(QFileInfo(caFile).size() > 10000 ? QStringLiteral("system-sized CA bundle")
+                                                             : QStringLiteral("one-certificate CA")));
+
+    if (refreshes <= 0)
+        return;
+    double firstResident = 0, firstLive = 0;
+    qsizetype firstFiles = 0, firstThreads = 0;
+    timer.restart();
+    for (int round = 1; round <= refreshes; ++round) {
+        services.clock->jump();
+        applications = services.discovery->discoverApplications(environment);
+        if (round == 1) {
+            firstResident = residentMegabytes();
+            firstLive = liveHeapMegabytes();
+            firstFiles = entriesIn("/proc/self/fd");
+            firstThreads = entriesIn("/proc/self/task");
+        }
+    }
+    const double lastResident = residentMegabytes();
+    std::printf("long session: %d refreshes (catalogue fetched each time) in %.1f s\n", refreshes,
+                seconds(timer));
+    std::printf("  resident memory %.1f MB after the first, %.1f MB after the last (%+.0f %%)\n", firstResident,
+                lastResident, firstResident > 0 ? (lastResident / firstResident - 1.0) * 100.0 : 0.0);
+    std::printf("  live heap %.1f MB after the first, %.1f MB after the last\n", firstLive, liveHeapMegabytes());
+    std::printf("  open files %lld -> %lld, threads %lld -> %lld\n", static_cast<long long>(firstFiles),
+                static_cast<long long>(entriesIn("/proc/self/fd")), static_cast<long long>(firstThreads),
+                static_cast<long long>(entriesIn("/proc/self/task")));
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    allocator::limitArenas(); // as the application's main does
     qputenv("no_proxy", "127.0.0.1,localhost");
     QCoreApplication app(argc, argv);
     test::SyntheticWorld::Options options;
@@ -137,10 +292,14 @@ int main(int argc, char** argv)
         options.bundleCount = std::max(1, atoi(argv[1]));
     if (argc > 2)
         options.latency = std::chrono::milliseconds(std::max(0, atoi(argv[2])));
+    const int refreshes = argc > 3 ? std::max(0, atoi(argv[3])) : 0;
+    options.tlsEverywhere = true;
+    options.keepAlive = true;
 
     // Warnings and errors go to standard error, so a broken world shows why.
     const bool verbose = qEnvironmentVariableIsSet("NORVELLE_BENCH_VERBOSE");
     Logger::addSink([verbose](Logger::Level level, const QString& message) {
+        g_stages.record(message);
         if (verbose || level == Logger::Level::warning || level == Logger::Level::error)
             std::fprintf(stderr, "[%s] %s\n", qPrintable(Logger::label(level)), qPrintable(message));
     });
@@ -163,7 +322,11 @@ int main(int argc, char** argv)
     // One event loop for the whole run: the main-thread hops end for good when it quits.
     QFutureWatcher<void> watcher;
     QObject::connect(&watcher, &QFutureWatcherBase::finished, &app, &QCoreApplication::quit);
-    watcher.setFuture(runAsync([&world, latency = options.latency] { measure(world, latency); }));
+    QTemporaryFile caBundle;
+    const QString caFile = systemSizedCaFile(caBundle);
+    watcher.setFuture(runAsync([&world, latency = options.latency, &caFile, refreshes] {
+        measure(world, latency, caFile, refreshes);
+    }));
     app.exec();
     try {
         watcher.future().waitForFinished();

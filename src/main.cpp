@@ -17,6 +17,7 @@
 #include "ui/platform/SystemClipboard.h"
 #include "ui/settings/AboutView.h"
 #include "ui/settings/SettingsAppearance.h"
+#include "util/AllocatorTuning.h"
 #include "util/Logger.h"
 #include "viewmodels/CheckForUpdatesViewModel.h"
 #include "viewmodels/SettingsViewModel.h"
@@ -46,6 +47,7 @@ QString ownBundlePath(const QProcessEnvironment& environment)
 
 int main(int argc, char* argv[])
 {
+    norvelle::allocator::limitArenas();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Norvelle"));
     QApplication::setOrganizationName(QStringLiteral("Norvelle"));
@@ -125,6 +127,8 @@ int main(int argc, char* argv[])
     // A running batch starts no further application.
     if (container.coordinator()->hasActiveBatch())
         container.coordinator()->cancelUpdates();
+    // Requests in flight end now as cancelled rather than at their timeouts.
+    container.abortTransfers();
     // Work still running may use anything below; it ends first, or we leave without tearing
     // anything down under it.
     if (!norvelle::QuitSequence::endRunningWork())

@@ -7,6 +7,7 @@
 #include "platform/SettingsStore.h"
 #include "platform/UnityDockBadge.h"
 #include "platform/http/HttpClient.h"
+#include "platform/http/HttpEngine.h"
 #include "platform/updater/UpdaterFactory.h"
 #include "services/ApplicationStore.h"
 #include "services/DiscoveryService.h"
@@ -54,22 +55,28 @@ DependencyContainer::DependencyContainer(Options options) : m_paths(std::move(op
     m_store = std::make_unique<ApplicationStore>(std::move(dockBadge));
     built(*m_store, "ApplicationStore");
 
-    // An extra trusted CA (a loopback world's) reaches every client; the timeouts stay each one's own.
-    const auto client = [this](std::chrono::milliseconds timeout) {
-        return std::make_shared<HttpClient>(
-            HttpClient::Options{.timeout = timeout, .caFile = m_paths.caFile});
+    // One network thread for every request, so connections, TLS sessions and the CA store are
+    // set up once per host rather than once per request.
+    m_httpEngine = std::make_shared<HttpEngine>();
+    const auto client = [this](std::chrono::milliseconds timeout, qint64 maxBytes) {
+        HttpClient::Options http;
+        http.timeout = timeout;
+        http.caFile = m_paths.caFile; // an extra trusted CA (a loopback world's)
+        http.maxBodyBytes = maxBytes;
+        http.engine = m_httpEngine;
+        return std::make_shared<HttpClient>(http);
     };
 
     BrewService::Options brewOptions;
     brewOptions.paths = m_paths;
-    brewOptions.http = client(std::chrono::seconds(30));
+    brewOptions.http = client(BrewService::catalogueTimeout, BrewService::maxCatalogueBytes);
     m_brewService = std::make_shared<BrewService>(brewOptions);
     built(*m_brewService, "BrewService");
 
     // Its own client: a 10-second request limit, never answering from a local cache.
     AppStoreAPIService::Options lookupOptions;
     lookupOptions.lookupUrl = m_paths.iTunesLookupUrl;
-    lookupOptions.http = client(AppStoreAPIService::requestTimeout);
+    lookupOptions.http = client(AppStoreAPIService::requestTimeout, AppStoreAPIService::maxAnswerBytes);
     m_appStoreAPIService = std::make_shared<AppStoreAPIService>(lookupOptions);
     built(*m_appStoreAPIService, "AppStoreAPIService");
 
@@ -79,10 +86,11 @@ DependencyContainer::DependencyContainer(Options options) : m_paths(std::move(op
     built(*m_masService, "MASService");
 
     UpdaterFactory::Options updaterOptions;
+    updaterOptions.http.engine = m_httpEngine;
     updaterOptions.http.caFile = m_paths.caFile;
     m_updaterFactory = std::make_shared<UpdaterFactory>(updaterOptions);
-    m_sparkleService =
-        std::make_shared<SparkleService>(m_updaterFactory, client(HttpClient::Options{}.timeout));
+    m_sparkleService = std::make_shared<SparkleService>(
+        m_updaterFactory, client(HttpClient::Options{}.timeout, SparkleService::maxReleaseNotesBytes));
     built(*m_sparkleService, "SparkleService");
 
     // Starts loading the stored list in the background; construction goes on meanwhile.
@@ -137,6 +145,11 @@ DependencyContainer::~DependencyContainer()
 {
     if (m_attachedLogger)
         Logger::setSettings(nullptr);
+}
+
+void DependencyContainer::abortTransfers()
+{
+    m_httpEngine->shutdown();
 }
 
 } // namespace norvelle

@@ -20,6 +20,7 @@ class DetailViewModel;
 class DiscoveryService;
 class DockBadge;
 class EnvironmentService;
+class HttpEngine;
 class IgnoreService;
 class MASService;
 class NetworkProbe;
@@ -91,6 +92,10 @@ public:
     // The class names of the objects in the order they were built.
     const QStringList& buildOrder() const { return m_buildOrder; }
 
+    // For quitting: ends every running HTTP transfer as cancelled, refuses new ones and joins
+    // the network thread. Idempotent; the destructor does it too.
+    void abortTransfers();
+
 private:
     template <typename T> T& built(T& object, const char* name);
 
@@ -101,6 +106,7 @@ private:
     std::unique_ptr<SettingsStore> m_settings;
     std::unique_ptr<AppState> m_appState;
     std::unique_ptr<ApplicationStore> m_store;
+    std::shared_ptr<HttpEngine> m_httpEngine;
     std::shared_ptr<BrewService> m_brewService;
     std::shared_ptr<AppStoreAPIService> m_appStoreAPIService;
     std::shared_ptr<MASService> m_masService;

@@ -4,6 +4,7 @@
 #include "util/Async.h"
 #include "util/Logger.h"
 
+#include <QElapsedTimer>
 #include <cstdio>
 #include <cstdlib>
 
@@ -16,6 +17,16 @@ int toInt(std::chrono::milliseconds ms)
     return static_cast<int>(std::max<long long>(0, ms.count()));
 }
 
+// Both pools within one wait: the update check's requests run on a pool of their own.
+bool poolsDrained(std::chrono::milliseconds wait)
+{
+    QElapsedTimer clock;
+    clock.start();
+    if (!ioPool().waitForDone(toInt(wait)))
+        return false;
+    return networkPool().waitForDone(toInt(wait - std::chrono::milliseconds(clock.elapsed())));
+}
+
 } // namespace
 
 bool QuitSequence::endRunningWork(const Timing& timing)
@@ -24,14 +35,14 @@ bool QuitSequence::endRunningWork(const Timing& timing)
     if (tools > 0)
         Logger::info(QStringLiteral("Quitting: stopping ") + QString::number(tools) +
                      QStringLiteral(" running tool(s)"));
-    if (ioPool().waitForDone(toInt(timing.gracePeriod)))
+    if (poolsDrained(timing.gracePeriod))
         return true;
 
     const int stubborn = ProcessGroups::terminateAll(SIGKILL);
     if (stubborn > 0)
         Logger::warning(QStringLiteral("Quitting: killing ") + QString::number(stubborn) +
                         QStringLiteral(" tool(s) that did not stop"));
-    return ioPool().waitForDone(toInt(timing.killWait));
+    return poolsDrained(timing.killWait);
 }
 
 void QuitSequence::leaveNow(int status)

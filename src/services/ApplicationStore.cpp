@@ -24,6 +24,11 @@ void ApplicationStore::setApplications(ApplicationList applications)
     const bool changed = !sameApplications(m_applications, applications);
     m_applications = std::move(applications);
     observeListedApplications();
+    m_withUpdates.clear();
+    for (const auto& application : m_applications) {
+        if (application)
+            recountUpdate(*application);
+    }
     updateDockBadge();
     if (changed) {
         Q_EMIT applicationsChanged();
@@ -115,14 +120,34 @@ void ApplicationStore::observeListedApplications()
     m_observers.swap(next);
 }
 
+void ApplicationStore::recountUpdate(const Application& application)
+{
+    if (application.update().has_value() && !application.ignored())
+        m_withUpdates.insert(&application);
+    else
+        m_withUpdates.erase(&application);
+}
+
 // Runs on the setter's thread. A change made on the main thread is signalled at
 // once; one made elsewhere hops there first.
 void ApplicationStore::forwardChange(const std::weak_ptr<Application>& application, Application::Field field)
 {
     auto emitIfListed = [this, application, field] {
         const std::shared_ptr<Application> strong = application.lock();
-        if (strong && m_observers.contains(strong.get())) {
-            Q_EMIT applicationChanged(strong, field);
+        if (!strong || !m_observers.contains(strong.get()))
+            return;
+        if (field == Application::Field::update || field == Application::Field::ignored)
+            recountUpdate(*strong);
+        Q_EMIT applicationChanged(strong, field);
+        if (!m_updatedPending) {
+            m_updatedPending = true;
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    m_updatedPending = false;
+                    Q_EMIT applicationsUpdated();
+                },
+                Qt::QueuedConnection);
         }
     };
     if (QThread::currentThread() == thread()) {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace norvelle {
 
@@ -49,6 +50,9 @@ public:
     // Derived afresh on every call: the listed applications that have an update
     // and are not ignored, in list order.
     ApplicationList applicationsWithUpdates() const;
+    // How many applications applicationsWithUpdates would list, kept up to date as the
+    // store re-emits changes rather than counted, so a label can follow every change.
+    int updateCount() const { return int(m_withUpdates.size()); }
     // The listed application whose id is the selection, if any.
     std::shared_ptr<Application> selectedApplication() const;
 
@@ -63,10 +67,15 @@ Q_SIGNALS:
     // A tracked field of a listed application changed.
     void applicationChanged(const std::shared_ptr<norvelle::Application>& application,
                             norvelle::Application::Field field);
+    // Once per event-loop turn in which applicationChanged was emitted, after all of that
+    // turn's changes: for views that redraw from the whole list, so that a check's hundreds
+    // of write-backs cost them one pass instead of one each.
+    void applicationsUpdated();
 
 private:
     void observeListedApplications();
     void forwardChange(const std::weak_ptr<Application>& application, Application::Field field);
+    void recountUpdate(const Application& application);
 
     std::shared_ptr<DockBadge> m_dockBadge;
     ApplicationList m_applications;
@@ -75,6 +84,8 @@ private:
     std::optional<QDateTime> m_lastUpdateCheck;
     // One observer per listed application, keyed by the object it watches.
     std::unordered_map<const Application*, ObserverToken> m_observers;
+    std::unordered_set<const Application*> m_withUpdates;
+    bool m_updatedPending = false;
 };
 
 } // namespace norvelle

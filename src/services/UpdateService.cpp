@@ -55,7 +55,7 @@ QHash<QString, Update> UpdateService::checkForUpdates(const QList<std::shared_pt
 
     QElapsedTimer stage;
     stage.start();
-    TaskGroup<Candidate> checks;
+    TaskGroup<Candidate> checks(networkPool(), {}, Overflow::queue);
     for (const std::shared_ptr<Application>& application : applications) {
         checks.add([this, application]() -> Candidate {
             return {application->bundleIdentifier(), checkForUpdate(application, application->source())};

@@ -123,6 +123,18 @@ QThreadPool& ioPool()
     return *pool;
 }
 
+QThreadPool& networkPool()
+{
+    // Leaked like ioPool, for the same reason.
+    static QThreadPool* const pool = [] {
+        auto* p = new QThreadPool;
+        p->setMaxThreadCount(32);
+        p->setExpiryTimeout(30'000);
+        return p;
+    }();
+    return *pool;
+}
+
 bool isMainThread()
 {
     std::lock_guard lock(g_appMutex);

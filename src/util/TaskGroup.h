@@ -20,7 +20,9 @@ namespace norvelle {
 //
 // - A child starts on a free pool thread; when the pool is full it runs inline on the thread
 //   that adds it (caller-runs), so a child that itself waits on a group can never deadlock the
-//   pool.
+//   pool. With Overflow::queue it waits in the pool's queue instead, which keeps the pool
+//   full; only for pools whose tasks never wait for other tasks of the same pool
+//   (networkPool).
 // - Results are collected in completion order.
 // - waitAll() returns only after every child has ended; if any threw, it then rethrows the
 //   first error (by completion), after the other children have ended too.
@@ -33,10 +35,14 @@ namespace norvelle {
 // add() and waitAll() are called from the thread that owns the group. Own groups on worker
 // threads: a group owned by the main thread blocks it, and a child that then hops to the main
 // thread (invokeOnMain) would wait forever.
+enum class Overflow { runInline, queue };
+
 template <typename T> class TaskGroup {
 public:
-    explicit TaskGroup(QThreadPool& pool = ioPool(), std::stop_token parent = {})
-        : m_pool(pool), m_state(std::make_shared<State>()), m_exceptionsAtStart(std::uncaught_exceptions())
+    explicit TaskGroup(QThreadPool& pool = ioPool(), std::stop_token parent = {},
+                       Overflow overflow = Overflow::runInline)
+        : m_pool(pool), m_overflow(overflow), m_state(std::make_shared<State>()),
+          m_exceptionsAtStart(std::uncaught_exceptions())
     {
         if (parent.stop_possible())
             m_parentLink.emplace(parent, ParentStop{m_state});
@@ -64,7 +70,9 @@ public:
         }
         // Shared so that move-only children fit into the pool's copyable std::function.
         auto task = std::make_shared<Child<std::decay_t<F>>>(m_state, std::forward<F>(child));
-        if (!m_pool.tryStart([task] { task->run(); }))
+        if (m_overflow == Overflow::queue)
+            m_pool.start([task] { task->run(); });
+        else if (!m_pool.tryStart([task] { task->run(); }))
             task->run();
     }
 
@@ -157,6 +165,7 @@ private:
     }
 
     QThreadPool& m_pool;
+    Overflow m_overflow;
     std::shared_ptr<State> m_state;
     int m_exceptionsAtStart;
     std::optional<std::stop_callback<ParentStop>> m_parentLink;

@@ -140,6 +140,7 @@ void FixtureConnection::onReadyRead()
     if (m_buffer.size() < headEnd + 4 + bodyLength)
         return; // the rest of the body is still on its way
     request.body = m_buffer.mid(headEnd + 4, bodyLength);
+    m_buffer.remove(0, headEnd + 4 + bodyLength);
     m_requestRead = true;
 
     const FixtureServer::Reply reply = m_table->answer(request);
@@ -158,7 +159,10 @@ void FixtureConnection::send(const FixtureServer::Reply& reply, bool headOnly)
         headers.emplaceBack("Content-Encoding", "gzip");
     if (!reply.omitContentLength && !hasHeader(headers, "Content-Length"))
         headers.emplaceBack("Content-Length", QByteArray::number(body.size()));
-    headers.emplaceBack("Connection", "close");
+    const bool keepAlive = m_table->keepAlive && !headOnly && reply.stallAfter < 0 && reply.chunkSize <= 0 &&
+                           !reply.omitContentLength;
+    if (!keepAlive)
+        headers.emplaceBack("Connection", "close");
 
     QByteArray head =
         "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
@@ -180,6 +184,11 @@ void FixtureConnection::send(const FixtureServer::Reply& reply, bool headOnly)
         m_chunkTimer->setInterval(reply.chunkInterval);
         connect(m_chunkTimer, &QTimer::timeout, this, &FixtureConnection::sendNextChunk);
         m_chunkTimer->start();
+    } else if (keepAlive) {
+        m_socket->write(head + body);
+        m_requestRead = false;
+        if (!m_buffer.isEmpty())
+            QMetaObject::invokeMethod(this, &FixtureConnection::onReadyRead, Qt::QueuedConnection);
     } else {
         m_socket->write(head + body);
         m_socket->disconnectFromHost(); // after the buffered bytes are written

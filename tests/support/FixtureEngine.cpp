@@ -1,6 +1,7 @@
 #include "FixtureEngine.h"
 
 #include "FixtureConnection.h"
+#include "FixtureRouteTable.h"
 
 #include <QSslSocket>
 
@@ -28,6 +29,7 @@ void FixtureEngine::incomingConnection(qintptr descriptor)
         delete socket;
         return;
     }
+    ++m_table->connections;
     new FixtureConnection(socket, m_table, this);
     if (m_tls)
         static_cast<QSslSocket*>(socket)->startServerEncryption();

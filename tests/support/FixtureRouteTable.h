@@ -3,6 +3,7 @@
 #include "FixtureServer.h"
 
 #include <QHash>
+#include <atomic>
 #include <mutex>
 
 namespace norvelle::test {
@@ -20,6 +21,9 @@ public:
     FixtureServer::Reply answer(const FixtureServer::Request& request);
 
     QList<FixtureServer::Request> requests() const;
+    // Whether plain answers leave the connection open for the next request.
+    std::atomic<bool> keepAlive{false};
+    std::atomic<int> connections{0};
     void clearRequests();
 
 private:

@@ -57,6 +57,16 @@ QByteArray FixtureServer::Request::header(const QByteArray& name) const
     return {};
 }
 
+void FixtureServer::setKeepAlive(bool on)
+{
+    m_table->keepAlive = on;
+}
+
+int FixtureServer::connectionCount() const
+{
+    return m_table->connections;
+}
+
 FixtureServer::FixtureServer(Tls tls) : FixtureServer(tls, 0)
 {
     if (!isListening())

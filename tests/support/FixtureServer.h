@@ -98,6 +98,13 @@ public:
     void removeRoute(const QString& pathAndQuery);
     void clearRoutes();
 
+    // Off by default: every answer carries "Connection: close". On: answers without a stall,
+    // chunks or an omitted length keep the connection open for further requests, as real
+    // servers do, so clients that reuse connections can be measured.
+    void setKeepAlive(bool on);
+    // The connections accepted so far.
+    int connectionCount() const;
+
     // The address of a path (with an optional "?query") on this server: http(s)://127.0.0.1:port/path.
     QUrl url(const QString& pathAndQuery = QStringLiteral("/")) const;
     quint16 port() const { return m_port; }

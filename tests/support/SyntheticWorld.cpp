@@ -45,9 +45,12 @@ FixtureServer::Reply lookupReply(const FixtureServer::Request& request, std::chr
 } // namespace
 
 SyntheticWorld::SyntheticWorld(Options options)
-    : m_server(std::make_unique<FixtureServer>()),
+    : m_server(std::make_unique<FixtureServer>(options.tlsEverywhere ? FixtureServer::Tls::on
+                                                                     : FixtureServer::Tls::off)),
       m_feedServer(std::make_unique<FixtureServer>(FixtureServer::Tls::on))
 {
+    m_server->setKeepAlive(options.keepAlive);
+    m_feedServer->setKeepAlive(options.keepAlive);
     m_valid = m_root.isValid() && m_tool.isValid();
     if (m_valid)
         build(options);

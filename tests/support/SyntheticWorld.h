@@ -29,6 +29,10 @@ public:
         int catalogueCasks = 7500;
         std::chrono::milliseconds latency{50};
         quint32 seed = 1;
+        // Serve the catalogue and the store lookups over TLS too, as the real hosts do.
+        bool tlsEverywhere = false;
+        // Keep connections open between requests, as the real hosts do.
+        bool keepAlive = false;
     };
 
     struct Counts {

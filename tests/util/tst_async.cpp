@@ -253,6 +253,32 @@ private Q_SLOTS:
     }
 
     void ioPoolIsFixed() { QCOMPARE(ioPool().maxThreadCount(), 32); }
+
+    // Queued children fill the pool and the rest wait their turn; the adding thread stays free.
+    void queuedChildrenKeepThePoolFull()
+    {
+        QThreadPool pool;
+        pool.setMaxThreadCount(3);
+        std::mutex mutex;
+        std::condition_variable changed;
+        int running = 0;
+        bool poolFilled = false;
+        std::atomic<bool> onCaller{false};
+        const auto caller = std::this_thread::get_id();
+        TaskGroup<void> group(pool, {}, Overflow::queue);
+        for (int i = 0; i < 12; ++i)
+            group.add([&] {
+                onCaller = onCaller || std::this_thread::get_id() == caller;
+                std::unique_lock lock(mutex);
+                poolFilled = poolFilled || ++running == 3;
+                changed.notify_all();
+                changed.wait_for(lock, std::chrono::seconds(5), [&] { return poolFilled; });
+                --running;
+            });
+        group.waitAll();
+        QVERIFY(!onCaller);
+        QVERIFY(poolFilled);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestAsync)

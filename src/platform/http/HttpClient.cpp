@@ -1,10 +1,11 @@
 #include "platform/http/HttpClient.h"
 
+#include "platform/http/HttpEngine.h"
+#include "platform/http/HttpTransfer.h"
+
 #include <QFile>
 #include <QSaveFile>
-#include <curl/curl.h>
 
-#include <exception>
 #include <memory>
 #include <mutex>
 
@@ -12,13 +13,14 @@ namespace norvelle {
 
 namespace {
 
-using SteadyClock = std::chrono::steady_clock;
+using End = HttpTransfer::End;
 
 constexpr long maxRedirects = 10;
+constexpr qint64 maxHeaderBytes = qint64(1) << 20;
 
 void ensureCurlInitialised()
 {
-    // curl_global_init is not thread-safe itself, and requests start on many threads.
+    // curl_global_init is not thread-safe itself, and clients are made on many threads.
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
@@ -26,87 +28,77 @@ void ensureCurlInitialised()
 struct EasyDeleter {
     void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
 };
-struct SlistDeleter {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
 
-// Everything one request shares with the libcurl callbacks; lives on the caller's stack.
-struct Transfer {
-    CURL* handle = nullptr;
-    std::chrono::milliseconds timeout{};
-    std::stop_token stop;
-    SteadyClock::time_point lastActivity = SteadyClock::now();
-    bool timedOut = false;
-    bool cancelled = false;
+// The callbacks run on the network thread. Nothing may throw out of them into libcurl, so
+// every allocation sits in a try block and a failure ends the transfer with its reason.
 
-    QByteArray* body = nullptr; // get: the body in memory
-    QSaveFile* file = nullptr;  // download: the body on disk
-    bool fileFailed = false;
-    const HttpClient::ProgressHandler* progress = nullptr;
-    qint64 received = 0;
-    std::exception_ptr callbackError;
-
-    QList<QPair<QByteArray, QByteArray>> headers;
-};
-
-size_t onBody(char* data, size_t size, size_t count, void* user)
+void reportProgress(HttpTransfer& t, qint64 expected)
 {
-    auto* t = static_cast<Transfer*>(user);
-    const size_t bytes = size * count;
-    t->lastActivity = SteadyClock::now();
-    if (t->body) {
-        t->body->append(data, qsizetype(bytes));
-        return bytes;
-    }
-    if (t->file->write(data, qint64(bytes)) != qint64(bytes)) {
-        t->fileFailed = true;
+    std::lock_guard lock(*t.engineMutex);
+    t.progressReceived = t.received;
+    t.progressExpected = expected;
+    t.progressPending = true;
+    t.changed.notify_all();
+}
+
+size_t onBody(char* data, size_t size, size_t count, void* user) noexcept
+{
+    auto* t = static_cast<HttpTransfer*>(user);
+    const auto bytes = qint64(size * count);
+    t->lastActivity = HttpTransfer::Clock::now();
+    if (bytes > t->maxBytes - t->received) {
+        t->end = End::tooLarge;
         return 0; // makes libcurl stop with a write error
     }
-    t->received += qint64(bytes);
-    if (bytes > 0 && t->progress && *t->progress) {
-        curl_off_t length = -1;
-        curl_easy_getinfo(t->handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
-        // A server that sends more than it announced must not push progress past the end.
-        const qint64 expected = length >= 0 ? std::max(qint64(length), t->received) : -1;
-        try {
-            (*t->progress)(t->received, expected);
-        } catch (...) {
-            t->callbackError = std::current_exception();
+    t->received += bytes;
+    try {
+        if (t->body) {
+            t->body->append(data, qsizetype(bytes));
+            return size_t(bytes);
+        }
+        if (t->file->write(data, bytes) != bytes) {
+            t->end = End::fileFailed;
             return 0;
         }
+    } catch (...) {
+        t->end = End::outOfMemory;
+        return 0;
     }
-    return bytes;
+    curl_off_t length = -1;
+    curl_easy_getinfo(t->handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    if (length >= 0 && t->received > qint64(length)) {
+        t->end = End::tooLarge;
+        return 0;
+    }
+    if (bytes > 0)
+        reportProgress(*t, length >= 0 ? qint64(length) : -1);
+    return size_t(bytes);
 }
 
-size_t onHeader(char* data, size_t size, size_t count, void* user)
+size_t onHeader(char* data, size_t size, size_t count, void* user) noexcept
 {
-    auto* t = static_cast<Transfer*>(user);
+    auto* t = static_cast<HttpTransfer*>(user);
     const size_t bytes = size * count;
-    t->lastActivity = SteadyClock::now();
-    const QByteArray line = QByteArray(data, qsizetype(bytes)).trimmed();
-    if (line.startsWith("HTTP/")) {
-        // A new response begins (after a redirect or an interim 1xx): keep only the last one's headers.
-        t->headers.clear();
-    } else if (const qsizetype colon = line.indexOf(':'); colon > 0) {
-        t->headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
+    t->lastActivity = HttpTransfer::Clock::now();
+    t->headerBytes += qint64(bytes);
+    if (t->headerBytes > maxHeaderBytes) {
+        t->end = End::tooLarge;
+        return 0;
+    }
+    try {
+        const QByteArray line = QByteArray(data, qsizetype(bytes)).trimmed();
+        if (line.startsWith("HTTP/")) {
+            // A new response begins (after a redirect or an interim 1xx): keep only the last one's headers.
+            t->headers.clear();
+            t->headerBytes = qint64(bytes);
+        } else if (const qsizetype colon = line.indexOf(':'); colon > 0) {
+            t->headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
+        }
+    } catch (...) {
+        t->end = End::outOfMemory;
+        return 0;
     }
     return bytes;
-}
-
-int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
-{
-    auto* t = static_cast<Transfer*>(user);
-    if (t->stop.stop_requested()) {
-        t->cancelled = true;
-        return 1;
-    }
-    // URLSession's request timeout counts from the last data received, not from the start,
-    // so a long but steady transfer never times out.
-    if (SteadyClock::now() - t->lastActivity > t->timeout) {
-        t->timedOut = true;
-        return 1;
-    }
-    return 0;
 }
 
 [[noreturn]] void throwInvalidUrl(const QUrl& url)
@@ -130,86 +122,10 @@ void check(CURLcode code)
         throw HttpError(HttpError::Kind::transport, QString::fromUtf8(curl_easy_strerror(code)));
 }
 
-void perform(const HttpClient::Options& options, const QUrl& url, Transfer& transfer,
-             const std::stop_token& stop, HttpResponse& response)
+QString curlText(const HttpTransfer& transfer)
 {
-    validate(url);
-    if (stop.stop_requested())
-        throw HttpError(HttpError::Kind::cancelled, QStringLiteral("The request was cancelled."));
-
-    std::unique_ptr<CURL, EasyDeleter> handle(curl_easy_init());
-    if (!handle)
-        throw HttpError(HttpError::Kind::transport, QStringLiteral("Could not start an HTTP request."));
-    CURL* h = handle.get();
-    transfer.handle = h;
-    transfer.timeout = options.timeout;
-    transfer.stop = stop;
-
-    std::unique_ptr<curl_slist, SlistDeleter> headers(curl_slist_append(nullptr, "Cache-Control: no-cache"));
-    char errorText[CURL_ERROR_SIZE] = {};
-    const QByteArray encodedUrl = url.toEncoded();
-    const QByteArray caFile = QFile::encodeName(options.caFile);
-
-    check(curl_easy_setopt(h, CURLOPT_URL, encodedUrl.constData()));
-    check(curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L));
-    check(curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText));
-#if LIBCURL_VERSION_NUM >= 0x075500
-    check(curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https"));
-    check(curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https"));
-#else
-    check(curl_easy_setopt(h, CURLOPT_PROTOCOLS, long(CURLPROTO_HTTP | CURLPROTO_HTTPS)));
-    check(curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS, long(CURLPROTO_HTTP | CURLPROTO_HTTPS)));
-#endif
-    check(curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L));
-    check(curl_easy_setopt(h, CURLOPT_MAXREDIRS, maxRedirects));
-    check(curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get()));
-    check(curl_easy_setopt(h, CURLOPT_USERAGENT, options.userAgent.constData()));
-    // A download reports progress against Content-Length, which counts the bytes on the
-    // wire; asking for a compressed answer there would make the two disagree.
-    if (transfer.body)
-        check(curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, ""));
-    if (!caFile.isEmpty())
-        check(curl_easy_setopt(h, CURLOPT_CAINFO, caFile.constData()));
-    check(curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, long(options.timeout.count())));
-    check(curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &onBody));
-    check(curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer));
-    check(curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &onHeader));
-    check(curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer));
-    check(curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &onProgress));
-    check(curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer));
-    check(curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L));
-
-    transfer.lastActivity = SteadyClock::now();
-    const CURLcode result = curl_easy_perform(h);
-
-    if (transfer.callbackError)
-        std::rethrow_exception(transfer.callbackError);
-    if (transfer.cancelled)
-        throw HttpError(HttpError::Kind::cancelled, QStringLiteral("The request was cancelled."));
-    if (transfer.timedOut || result == CURLE_OPERATION_TIMEDOUT)
-        throw HttpError(HttpError::Kind::timeout, QStringLiteral("The request timed out."));
-    if (transfer.fileFailed)
-        throw HttpError(HttpError::Kind::file,
-                        QStringLiteral("Could not write \"%1\": %2")
-                            .arg(transfer.file->fileName(), transfer.file->errorString()));
-    if (result == CURLE_URL_MALFORMAT || result == CURLE_UNSUPPORTED_PROTOCOL) {
-        // Only a redirect gets here (the first address was checked): it led outside http(s).
-        throw HttpError(HttpError::Kind::invalidUrl, errorText[0]
-                                                         ? QString::fromUtf8(errorText)
-                                                         : QString::fromUtf8(curl_easy_strerror(result)));
-    }
-    if (result != CURLE_OK)
-        throw HttpError(HttpError::Kind::transport, errorText[0]
-                                                        ? QString::fromUtf8(errorText)
-                                                        : QString::fromUtf8(curl_easy_strerror(result)));
-
-    long status = 0;
-    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
-    char* effectiveUrl = nullptr;
-    curl_easy_getinfo(h, CURLINFO_EFFECTIVE_URL, &effectiveUrl);
-    response.statusCode = int(status);
-    response.url = effectiveUrl ? QUrl::fromEncoded(QByteArray(effectiveUrl)) : url;
-    response.headers = std::move(transfer.headers);
+    return transfer.errorText[0] ? QString::fromUtf8(transfer.errorText)
+                                 : QString::fromUtf8(curl_easy_strerror(transfer.result));
 }
 
 } // namespace
@@ -227,16 +143,116 @@ HttpClient::HttpClient() : HttpClient(Options{}) {}
 HttpClient::HttpClient(Options options) : m_options(std::move(options))
 {
     ensureCurlInitialised();
+    if (!m_options.engine)
+        m_options.engine = std::make_shared<HttpEngine>();
 }
 
 HttpClient::~HttpClient() = default;
 
+HttpResponse HttpClient::perform(const QUrl& url, HttpTransfer& transfer, const std::stop_token& stop) const
+{
+    validate(url);
+    if (stop.stop_requested())
+        throw HttpError(HttpError::Kind::cancelled, QStringLiteral("The request was cancelled."));
+
+    std::unique_ptr<CURL, EasyDeleter> handle(curl_easy_init());
+    if (!handle)
+        throw HttpError(HttpError::Kind::transport, QStringLiteral("Could not start an HTTP request."));
+    CURL* h = handle.get();
+    transfer.handle = h;
+    transfer.idleTimeout = m_options.timeout;
+
+    const QByteArray encodedUrl = url.toEncoded();
+    const QByteArray caFile = QFile::encodeName(m_options.caFile);
+
+    check(curl_easy_setopt(h, CURLOPT_URL, encodedUrl.constData()));
+    check(curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L));
+    check(curl_easy_setopt(h, CURLOPT_ERRORBUFFER, transfer.errorText));
+#if LIBCURL_VERSION_NUM >= 0x075500
+    check(curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https"));
+    check(curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https"));
+#else
+    check(curl_easy_setopt(h, CURLOPT_PROTOCOLS, long(CURLPROTO_HTTP | CURLPROTO_HTTPS)));
+    check(curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS, long(CURLPROTO_HTTP | CURLPROTO_HTTPS)));
+#endif
+    check(curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L));
+    check(curl_easy_setopt(h, CURLOPT_MAXREDIRS, maxRedirects));
+    check(curl_easy_setopt(h, CURLOPT_USERAGENT, m_options.userAgent.constData()));
+    // HTTP/2 where the server offers it; requests to a host whose connection is still being set
+    // up wait to share it rather than each opening one of their own.
+    check(curl_easy_setopt(h, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_2TLS)));
+    if (url.scheme().compare(u"https", Qt::CaseInsensitive) == 0)
+        check(curl_easy_setopt(h, CURLOPT_PIPEWAIT, 1L));
+    // A download reports progress against Content-Length, which counts the bytes on the
+    // wire; asking for a compressed answer there would make the two disagree.
+    if (transfer.body)
+        check(curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, ""));
+    if (!caFile.isEmpty())
+        check(curl_easy_setopt(h, CURLOPT_CAINFO, caFile.constData()));
+    // The bundle file alone: libcurl keeps a parsed store across handshakes only when no CA
+    // folder is configured (Debian's build names one), and parsing some 150 certificates again
+    // for every connection costs more CPU than the rest of the request.
+    check(curl_easy_setopt(h, CURLOPT_CAPATH, nullptr));
+#if LIBCURL_VERSION_NUM >= 0x075700
+    check(curl_easy_setopt(h, CURLOPT_CA_CACHE_TIMEOUT, 3600L));
+#endif
+    check(curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, long(m_options.timeout.count())));
+    check(curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &onBody));
+    check(curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer));
+    check(curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &onHeader));
+    check(curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer));
+
+    m_options.engine->run(transfer, stop);
+
+    if (transfer.callbackError)
+        std::rethrow_exception(transfer.callbackError);
+    switch (transfer.end) {
+    case End::cancelled:
+        throw HttpError(HttpError::Kind::cancelled, QStringLiteral("The request was cancelled."));
+    case End::timedOut:
+        throw HttpError(HttpError::Kind::timeout, QStringLiteral("The request timed out."));
+    case End::tooLarge:
+        throw HttpError(HttpError::Kind::tooLarge,
+                        QStringLiteral("The answer from %1 is larger than this request accepts.")
+                            .arg(url.host()));
+    case End::outOfMemory:
+        throw HttpError(HttpError::Kind::transport,
+                        QStringLiteral("Not enough memory for the answer from %1.").arg(url.host()));
+    case End::fileFailed:
+        throw HttpError(HttpError::Kind::file, QStringLiteral("Could not write \"%1\": %2")
+                                                   .arg(transfer.file->fileName(), transfer.file->errorString()));
+    case End::running:
+    case End::done:
+        break;
+    }
+    if (transfer.result == CURLE_OPERATION_TIMEDOUT)
+        throw HttpError(HttpError::Kind::timeout, QStringLiteral("The request timed out."));
+    // Only a redirect gets here (the first address was checked): it led outside http(s).
+    if (transfer.result == CURLE_URL_MALFORMAT || transfer.result == CURLE_UNSUPPORTED_PROTOCOL)
+        throw HttpError(HttpError::Kind::invalidUrl, curlText(transfer));
+    if (transfer.result != CURLE_OK)
+        throw HttpError(HttpError::Kind::transport, curlText(transfer));
+
+    HttpResponse response;
+    long status = 0;
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    char* effectiveUrl = nullptr;
+    curl_easy_getinfo(h, CURLINFO_EFFECTIVE_URL, &effectiveUrl);
+    response.statusCode = int(status);
+    response.url = effectiveUrl ? QUrl::fromEncoded(QByteArray(effectiveUrl)) : url;
+    response.headers = std::move(transfer.headers);
+    return response;
+}
+
 HttpResponse HttpClient::get(const QUrl& url, std::stop_token stop) const
 {
-    HttpResponse response;
-    Transfer transfer;
-    transfer.body = &response.body;
-    perform(m_options, url, transfer, stop, response);
+    QByteArray body;
+    HttpTransfer transfer;
+    transfer.body = &body;
+    transfer.maxBytes = m_options.maxBodyBytes;
+    transfer.deadline = m_options.deadline;
+    HttpResponse response = perform(url, transfer, stop);
+    response.body = std::move(body);
     return response;
 }
 
@@ -250,11 +266,12 @@ HttpResponse HttpClient::download(const QUrl& url, const QString& filePath, Prog
     if (!file.open(QIODevice::WriteOnly))
         throw HttpError(HttpError::Kind::file,
                         QStringLiteral("Could not write \"%1\": %2").arg(filePath, file.errorString()));
-    HttpResponse response;
-    Transfer transfer;
+    HttpTransfer transfer;
     transfer.file = &file;
     transfer.progress = &progress;
-    perform(m_options, url, transfer, stop, response);
+    transfer.maxBytes = m_options.maxDownloadBytes;
+    transfer.deadline = m_options.downloadDeadline;
+    HttpResponse response = perform(url, transfer, stop);
     if (!file.commit())
         throw HttpError(HttpError::Kind::file,
                         QStringLiteral("Could not write \"%1\": %2").arg(filePath, file.errorString()));

@@ -9,6 +9,7 @@
 #include <QUrl>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <stop_token>
 
 namespace norvelle {
@@ -17,7 +18,7 @@ namespace norvelle {
 // codes, 4xx and 5xx included, are answers and come back in HttpResponse.
 class HttpError : public Error {
 public:
-    enum class Kind { invalidUrl, timeout, transport, cancelled, file };
+    enum class Kind { invalidUrl, timeout, transport, cancelled, file, tooLarge };
     HttpError(Kind kind, const QString& description) : Error(description), m_kind(kind) {}
     Kind kind() const { return m_kind; }
 
@@ -35,19 +36,32 @@ struct HttpResponse {
     QByteArray header(const QByteArray& name) const;
 };
 
+class HttpEngine;
+struct HttpTransfer;
+
 // Blocking HTTP over libcurl, called from worker threads; one client may serve many
 // threads at once. Only http and https addresses are fetched (redirects included, at
-// most 10 of them), compressed answers are decoded, and "Cache-Control: no-cache" is
-// sent so no cache on the way answers from stale data. The timeout is an idle timeout:
-// it ends a request that receives nothing for that long (connecting included), however
-// long a steadily flowing transfer takes. Cancelling the stop token ends a running
-// request within a fraction of a second with HttpError::Kind::cancelled.
+// most 10 of them), compressed answers are decoded, and no headers are added beyond the
+// user agent and the accepted encodings. The timeout is an idle timeout: it ends a
+// request that receives nothing for that long (connecting included), however long a
+// steadily flowing transfer takes; the deadline ends it however steady it is. An answer
+// larger than its limit, counted after decompression, ends with Kind::tooLarge before it
+// is held in full. Cancelling the stop token ends a running request within a fraction of
+// a second with HttpError::Kind::cancelled.
+//
+// The transfers run on an HttpEngine's network thread; clients given the same engine
+// share its connections, TLS sessions and CA store.
 class HttpClient {
 public:
     struct Options {
         std::chrono::milliseconds timeout{std::chrono::seconds(60)};
-        QString caFile{}; // an extra trusted CA bundle (the test certificate); empty for none
+        QString caFile{}; // the trusted CA bundle in place of the system's; empty for the system's
         QByteArray userAgent{"Norvelle"};
+        qint64 maxBodyBytes = qint64(16) << 20;        // get
+        qint64 maxDownloadBytes = qint64(8) << 30;     // download, when the server names no length
+        std::chrono::milliseconds deadline{std::chrono::minutes(10)};      // get
+        std::chrono::milliseconds downloadDeadline{std::chrono::hours(4)}; // download
+        std::shared_ptr<HttpEngine> engine{}; // none: the client runs its own
     };
 
     using ProgressHandler = std::function<void(qint64 received, qint64 expected)>;
@@ -65,11 +79,14 @@ public:
     // reporting progress on the calling thread each time bytes arrive; expected is -1
     // when the server names no length. The file appears, complete, only when the answer
     // has fully arrived (whatever its status); after an error nothing is left behind.
-    // No compressed answer is asked for, so received and expected count the same bytes.
+    // No compressed answer is asked for, so received and expected count the same bytes;
+    // an answer longer than it announced ends with Kind::tooLarge.
     virtual HttpResponse download(const QUrl& url, const QString& filePath, ProgressHandler progress,
                                   std::stop_token stop = {}) const;
 
 private:
+    HttpResponse perform(const QUrl& url, HttpTransfer& transfer, const std::stop_token& stop) const;
+
     Options m_options;
 };
 

@@ -6,6 +6,7 @@
 #include "sources/brew/AdoptionMatcher.h"
 #include "sources/brew/CaskParser.h"
 #include "sources/brew/CatalogueMaps.h"
+#include "util/AllocatorTuning.h"
 #include "util/Error.h"
 #include "util/Json.h"
 #include "util/Logger.h"
@@ -24,7 +25,8 @@ namespace {
 std::shared_ptr<HttpClient> defaultHttpClient()
 {
     HttpClient::Options options;
-    options.timeout = std::chrono::seconds(30);
+    options.timeout = BrewService::catalogueTimeout;
+    options.maxBodyBytes = BrewService::maxCatalogueBytes;
     return std::make_shared<HttpClient>(options);
 }
 
@@ -113,6 +115,7 @@ void BrewService::loadInstalledCasks()
         Logger::info(QStringLiteral("Homebrew not installed - skipping cask loading"));
         std::lock_guard lock(m_mutex);
         m_pathToCaskMap.clear();
+        m_foldedPaths.clear();
         m_caskMetadata.clear();
         m_caskTrashStrings.clear();
         return;
@@ -149,13 +152,14 @@ void BrewService::loadInstalledCasks()
     {
         std::lock_guard lock(m_mutex);
         m_pathToCaskMap.clear();
+        m_foldedPaths.clear();
         m_caskMetadata.clear();
         m_caskTrashStrings.clear();
         for (qsizetype i = 0; i < tokens.size(); ++i) {
             const ReceiptContents& receipt = receipts.at(i);
             if (!receipt.applicationPaths.isEmpty()) {
                 for (const QString& applicationPath : receipt.applicationPaths)
-                    m_pathToCaskMap.insert(applicationPath, tokens.at(i));
+                    mapPathLocked(applicationPath, tokens.at(i));
                 continue;
             }
             QSet<QString> trash;
@@ -210,6 +214,7 @@ void BrewService::fetchAllCasksFromAPI(const QSet<QString>& installedTokens)
     }
 
     QJsonArray catalogue;
+    const bool fetched = !cached;
     if (cached) {
         Logger::info(QStringLiteral("Using cached Homebrew API data"));
         catalogue = std::move(*cached);
@@ -249,6 +254,10 @@ void BrewService::fetchAllCasksFromAPI(const QSet<QString>& installedTokens)
                      QString::number(double(timer.elapsed()) / 1000.0, 'f', 2) + QLatin1String("s"));
     }
     installCatalogueMaps(CatalogueMaps::build(catalogue, installedTokens));
+    // The download, its parse and the replaced maps are gone by now; what they held would
+    // otherwise stay with this pool thread's arena.
+    if (fetched)
+        allocator::releaseFreed();
 }
 
 void BrewService::rebuildFromStaleCatalogue(const QSet<QString>& installedTokens)

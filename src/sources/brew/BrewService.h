@@ -15,6 +15,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -45,6 +46,9 @@ public:
     };
 
     static constexpr double cacheValidityDuration = 300.0; // seconds
+    // The catalogue is some 13 MB of JSON today; the limit leaves it room to grow.
+    static constexpr qint64 maxCatalogueBytes = qint64(128) << 20;
+    static constexpr std::chrono::seconds catalogueTimeout{30};
 
     BrewService();
     explicit BrewService(Options options);
@@ -91,6 +95,7 @@ public:
 private:
     QString brewPath() const;
     std::optional<QString> tokenForPathLocked(const QString& path) const;
+    void mapPathLocked(const QString& path, const QString& token);
     void installCatalogueMaps(CatalogueMaps&& maps);
     void rebuildFromStaleCatalogue(const QSet<QString>& installedTokens);
     void clearCatalogueCache();
@@ -99,6 +104,9 @@ private:
 
     mutable std::mutex m_mutex;
     QMap<QString, QString> m_pathToCaskMap;
+    // Case-folded path -> the first key of m_pathToCaskMap that folds to it, so a lookup that
+    // misses on case costs one hash probe rather than a pass over every installed path.
+    QHash<QString, QString> m_foldedPaths;
     QHash<QString, Cask> m_caskMetadata;
     QHash<QString, Cask> m_outdatedCasks;
     QHash<QString, QSet<QString>> m_caskTrashStrings;

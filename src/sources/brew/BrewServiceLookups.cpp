@@ -80,12 +80,21 @@ std::optional<QString> BrewService::tokenForPathLocked(const QString& path) cons
     const auto exact = m_pathToCaskMap.constFind(path);
     if (exact != m_pathToCaskMap.cend())
         return exact.value();
-    const QString lowered = path.toLower();
-    for (auto it = m_pathToCaskMap.cbegin(); it != m_pathToCaskMap.cend(); ++it) {
-        if (it.key().toLower() == lowered)
-            return it.value();
-    }
-    return std::nullopt;
+    const auto folded = m_foldedPaths.constFind(path.toLower());
+    if (folded == m_foldedPaths.cend())
+        return std::nullopt;
+    return m_pathToCaskMap.value(folded.value());
+}
+
+void BrewService::mapPathLocked(const QString& path, const QString& token)
+{
+    m_pathToCaskMap.insert(path, token);
+    // Of several paths that differ only in case, the one first in the map's order answers.
+    auto folded = m_foldedPaths.find(path.toLower());
+    if (folded == m_foldedPaths.end())
+        m_foldedPaths.insert(path.toLower(), path);
+    else if (path < folded.value())
+        folded.value() = path;
 }
 
 bool BrewService::hasCask(const QString& path) const
@@ -122,7 +131,7 @@ bool BrewService::matchCaskByTrash(const QString& path, const QString& bundleIde
     for (auto it = m_caskTrashStrings.cbegin(); it != m_caskTrashStrings.cend(); ++it) {
         for (const QString& trash : it.value()) {
             if (trash.contains(bundleIdentifier, Qt::CaseSensitive)) {
-                m_pathToCaskMap.insert(path, it.key());
+                mapPathLocked(path, it.key());
                 return true;
             }
         }

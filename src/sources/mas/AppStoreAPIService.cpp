@@ -15,6 +15,7 @@ std::shared_ptr<const HttpClient> defaultHttpClient()
 {
     HttpClient::Options options;
     options.timeout = AppStoreAPIService::requestTimeout;
+    options.maxBodyBytes = AppStoreAPIService::maxAnswerBytes;
     return std::make_shared<HttpClient>(options);
 }
 

@@ -27,6 +27,8 @@ class RegionProvider;
 class AppStoreAPIService {
 public:
     static constexpr std::chrono::seconds requestTimeout{10};
+    // A lookup answer is a few kilobytes; anything near this is not one.
+    static constexpr qint64 maxAnswerBytes = qint64(4) << 20;
 
     struct Options {
         QUrl lookupUrl = Paths::defaults().iTunesLookupUrl; // the query is set by the service

@@ -25,6 +25,9 @@ class UpdaterFactory;
 // thread; each call waits for its driver's one outcome. The lock is never held while waiting.
 class SparkleService {
 public:
+    // Release notes are a page of HTML or Markdown.
+    static constexpr qint64 maxReleaseNotesBytes = qint64(4) << 20;
+
     using ProgressHandler = std::function<void(const QString& message, double fraction)>;
 
     // releaseNotesClient fetches the release-notes pages.

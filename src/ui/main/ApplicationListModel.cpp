@@ -3,13 +3,16 @@
 #include "services/ApplicationStore.h"
 #include "ui/main/SidebarRules.h"
 
+#include <QHash>
+#include <QSet>
+
 namespace norvelle {
 
 ApplicationListModel::ApplicationListModel(ApplicationStore& store, QObject* parent)
     : QAbstractListModel(parent), m_store(store)
 {
     connect(&m_store, &ApplicationStore::applicationsChanged, this, &ApplicationListModel::recompute);
-    connect(&m_store, &ApplicationStore::applicationChanged, this, &ApplicationListModel::recompute);
+    connect(&m_store, &ApplicationStore::applicationsUpdated, this, &ApplicationListModel::recompute);
     recompute();
 }
 
@@ -107,10 +110,68 @@ void ApplicationListModel::recompute()
         refreshAllRows();
         return;
     }
-    beginResetModel();
-    m_rows = rows;
-    endResetModel();
+    moveTo(rows);
     Q_EMIT rowsRecomputed();
+}
+
+// Row by row rather than by a reset, so the view keeps its selection, scroll position and
+// current row, and a check that changes a few rows of thousands costs them little.
+void ApplicationListModel::moveTo(const QList<std::shared_ptr<Application>>& next)
+{
+    QSet<QUuid> nextIds;
+    nextIds.reserve(next.size());
+    for (const auto& application : next)
+        nextIds.insert(application->id());
+
+    // Rows that go, in runs from the end, so the rows before each run keep their numbers.
+    for (int row = int(m_rows.size()) - 1; row >= 0;) {
+        if (nextIds.contains(m_rows.at(row)->id())) {
+            --row;
+            continue;
+        }
+        int first = row;
+        while (first > 0 && !nextIds.contains(m_rows.at(first - 1)->id()))
+            --first;
+        beginRemoveRows({}, first, row);
+        m_rows.remove(first, row - first + 1);
+        endRemoveRows();
+        row = first - 1;
+    }
+
+    // Rows that come, at the end for now.
+    QSet<QUuid> kept;
+    kept.reserve(m_rows.size());
+    for (const auto& application : std::as_const(m_rows))
+        kept.insert(application->id());
+    QList<std::shared_ptr<Application>> arriving;
+    for (const auto& application : next) {
+        if (!kept.contains(application->id()))
+            arriving.append(application);
+    }
+    if (!arriving.isEmpty()) {
+        beginInsertRows({}, int(m_rows.size()), int(m_rows.size() + arriving.size()) - 1);
+        m_rows.append(arriving);
+        endInsertRows();
+    }
+
+    // Then every row to its place.
+    if (!sameApplications(m_rows, next)) {
+        Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+        QHash<QUuid, int> rowOfId;
+        rowOfId.reserve(next.size());
+        for (int row = 0; row < next.size(); ++row)
+            rowOfId.insert(next.at(row)->id(), row);
+        const QModelIndexList from = persistentIndexList();
+        QModelIndexList to;
+        to.reserve(from.size());
+        for (const QModelIndex& index : from)
+            to.append(this->index(rowOfId.value(m_rows.at(index.row())->id())));
+        m_rows = next;
+        changePersistentIndexList(from, to);
+        Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    }
+    m_rows = next;
+    refreshAllRows();
 }
 
 void ApplicationListModel::refreshAllRows()

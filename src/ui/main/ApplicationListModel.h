@@ -17,7 +17,8 @@ class ApplicationStore;
 
 // The sidebar's rows: the store's applications sorted, filtered and searched (see
 // visibleApplications), or none while the sidebar is busy. Recomputed whenever the store, the
-// filter, the search text or a listed application changes; the store is never reordered.
+// filter, the search text or (once per event-loop turn) listed applications change; the
+// store is never reordered.
 class ApplicationListModel : public QAbstractListModel {
     Q_OBJECT
 public:
@@ -53,6 +54,7 @@ Q_SIGNALS:
 
 private:
     void recompute();
+    void moveTo(const QList<std::shared_ptr<Application>>& next);
     void refreshAllRows();
 
     ApplicationStore& m_store;

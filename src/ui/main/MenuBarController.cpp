@@ -71,11 +71,14 @@ void MenuBarController::connectSources()
         refreshLabel();
     };
     connect(&m_store, &ApplicationStore::applicationsChanged, this, both);
+    // The label follows each change (its count is kept by the store); the menu, which walks
+    // the list, is rebuilt once per batch of changes.
     connect(&m_store, &ApplicationStore::applicationChanged, this,
-            [this, both](const std::shared_ptr<Application>&, Application::Field field) {
+            [this](const std::shared_ptr<Application>&, Application::Field field) {
                 if (field == Application::Field::update || field == Application::Field::ignored)
-                    both();
+                    refreshLabel();
             });
+    connect(&m_store, &ApplicationStore::applicationsUpdated, this, &MenuBarController::rebuildMenu);
     connect(&m_sidebar, &SidebarViewModel::isDiscoveringChanged, this, both);
     connect(&m_sidebar, &SidebarViewModel::isCheckingUpdatesChanged, this, both);
     connect(&m_detail, &DetailViewModel::updateProgressChanged, this, &MenuBarController::rebuildMenu);
@@ -102,7 +105,7 @@ bool MenuBarController::isInProgress(const QUuid& applicationId) const
 void MenuBarController::refreshLabel()
 {
     const MenuBarLabel label = MenuBarLabel::from(m_appState.hasCompletedWelcomeTour(), isBusy(),
-                                                  static_cast<int>(m_store.applicationsWithUpdates().size()));
+                                                  m_store.updateCount());
     if (label == m_label && !(m_labelIcon.isNull() && label.kind != MenuBarLabel::Kind::empty))
         return;
     m_label = label;

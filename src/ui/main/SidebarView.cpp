@@ -48,6 +48,11 @@ SidebarView::SidebarView(const ViewEnvironment& environment, QWidget* parent)
     column->addWidget(m_missing);
 
     m_model = new ApplicationListModel(m_env.store, this);
+    // The model moves rows in place; whatever the list makes of a removed current row is no
+    // choice of the user's. Connected before the list sees the model, so this runs first;
+    // rowsRecomputed follows every such change and shows the store's selection again.
+    connect(m_model, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this] { m_syncingSelection = true; });
+    connect(m_model, &QAbstractItemModel::layoutAboutToBeChanged, this, [this] { m_syncingSelection = true; });
     m_list = new QListView(this);
     m_list->setObjectName(QStringLiteral("applicationList"));
     m_list->setModel(m_model);
@@ -80,7 +85,7 @@ SidebarView::SidebarView(const ViewEnvironment& environment, QWidget* parent)
     connect(&sidebar, &SidebarViewModel::isCheckingUpdatesChanged, this, &SidebarView::updateState);
     connect(&sidebar, &SidebarViewModel::currentFilterChanged, this, &SidebarView::updateState);
     connect(&m_env.store, &ApplicationStore::applicationsChanged, this, &SidebarView::updateState);
-    connect(&m_env.store, &ApplicationStore::applicationChanged, this, &SidebarView::updateState);
+    connect(&m_env.store, &ApplicationStore::applicationsUpdated, this, &SidebarView::updateState);
     connect(&m_env.store, &ApplicationStore::environmentStatusChanged, this, &SidebarView::updateState);
     connect(&detail, &DetailViewModel::isUpdatingChanged, this, &SidebarView::updateState);
     connect(&detail, &DetailViewModel::updateProgressChanged, m_model, &ApplicationListModel::setUpdateProgress);

@@ -113,6 +113,39 @@ private Q_SLOTS:
         QVERIFY(log.contains(Level::debug, QStringLiteral("Found 2 installed casks")));
     }
 
+    void lookupsIgnoreLetterCase_data()
+    {
+        QTest::addColumn<QString>("asked");
+        QTest::addColumn<QString>("token");
+        QTest::newRow("exact") << QStringLiteral("Alpha.app") << QStringLiteral("alpha");
+        QTest::newRow("exact, the other spelling") << QStringLiteral("ALPHA.app") << QStringLiteral("upper");
+        QTest::newRow("folded: first in path order") << QStringLiteral("alpha.APP") << QStringLiteral("upper");
+        QTest::newRow("folded, alone") << QStringLiteral("bETA.app") << QStringLiteral("beta");
+        QTest::newRow("unknown") << QStringLiteral("Gamma.app") << QString();
+    }
+    void lookupsIgnoreLetterCase()
+    {
+        QFETCH(QString, asked);
+        QFETCH(QString, token);
+        BrewTestWorld world;
+        world.addApplication(QStringLiteral("Alpha.app"));
+        world.addApplication(QStringLiteral("ALPHA.app"));
+        world.addApplication(QStringLiteral("Beta.app"));
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("alpha"), {QStringLiteral("Alpha.app")});
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("upper"), {QStringLiteral("ALPHA.app")});
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("beta"), {QStringLiteral("Beta.app")});
+        world.listCasks("alpha\nupper\nbeta\n");
+        world.serveCatalogue(QJsonArray{});
+        world.service->loadInstalledCasks();
+
+        const QString path = world.paths.applicationsFolder + u'/' + asked;
+        QCOMPARE(world.service->hasCask(path), !token.isEmpty());
+        LogCapture log;
+        QVERIFY(!world.service->caskInfo(path));
+        if (!token.isEmpty())
+            QVERIFY(log.contains(Level::warning, QStringLiteral("No metadata found for cask: ") + token));
+    }
+
     void trashStringsTieCasksWithoutApplications_data()
     {
         QTest::addColumn<QJsonValue>("trash");

@@ -1,0 +1,178 @@
+// Times the application as a user meets it: the real composition root and main window (on the
+// offscreen platform) over a synthetic world, every request over TLS against a system-sized CA
+// bundle. Prints the time from start to a populated list, the time of the update check that
+// follows, the longest main-thread stall during that check (the longest single event the main
+// thread handled, and the longest gap between ticks of a 1 ms timer), and peak memory.
+//
+//     bench_window [bundle count] [latency in ms]
+//
+// Run it under `taskset -c 0,1` to see the figures of a two-core machine.
+
+#include "FakeNetworkProbe.h"
+#include "SyntheticWorld.h"
+#include "app/DependencyContainer.h"
+#include "app/AppState.h"
+#include "services/ApplicationStore.h"
+#include "ui/main/ApplicationListModel.h"
+#include "ui/main/ContentView.h"
+#include "ui/main/MainWindow.h"
+#include "ui/main/MenuBarController.h"
+#include "ui/main/SidebarView.h"
+#include "util/AllocatorTuning.h"
+#include "util/Logger.h"
+#include "viewmodels/SidebarViewModel.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <sys/resource.h>
+
+using namespace norvelle;
+
+namespace {
+
+double peakMegabytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
+QString systemSizedCaFile(QTemporaryFile& file)
+{
+    QFile system(QStringLiteral("/etc/ssl/certs/ca-certificates.crt"));
+    QFile test(test::FixtureServer::testCaFile());
+    if (!file.open() || !test.open(QIODevice::ReadOnly))
+        return test::FixtureServer::testCaFile();
+    if (system.open(QIODevice::ReadOnly))
+        file.write(system.readAll());
+    file.write(test.readAll());
+    file.flush();
+    return file.fileName();
+}
+
+// Times every event the main thread handles at the outermost level, while asked to.
+class TimedApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        if (!m_measuring || m_depth > 0 || QThread::currentThread() != thread())
+            return QApplication::notify(receiver, event);
+        ++m_depth;
+        QElapsedTimer timer;
+        timer.start();
+        const bool result = QApplication::notify(receiver, event);
+        m_longestNs = std::max(m_longestNs, timer.nsecsElapsed());
+        --m_depth;
+        return result;
+    }
+
+    void measure(bool on) { m_measuring = on; }
+    double longestMs() const { return double(m_longestNs) / 1e6; }
+
+private:
+    bool m_measuring = false;
+    int m_depth = 0;
+    qint64 m_longestNs = 0;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    allocator::limitArenas(); // as the application's main does
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("no_proxy", "127.0.0.1,localhost");
+    TimedApplication app(argc, argv);
+    test::SyntheticWorld::Options options;
+    options.tlsEverywhere = true;
+    options.keepAlive = true;
+    if (argc > 1)
+        options.bundleCount = std::max(1, atoi(argv[1]));
+    if (argc > 2)
+        options.latency = std::chrono::milliseconds(std::max(0, atoi(argv[2])));
+    Logger::addSink([](Logger::Level level, const QString& message) {
+        if (level == Logger::Level::error || level == Logger::Level::warning || qEnvironmentVariableIsSet("NORVELLE_BENCH_VERBOSE"))
+            std::fprintf(stderr, "[%s] %s\n", qPrintable(Logger::label(level)), qPrintable(message));
+    });
+
+    test::SyntheticWorld world(options);
+    if (!world.isValid()) {
+        std::fprintf(stderr, "could not build the synthetic world\n");
+        return 1;
+    }
+    std::printf("world: %d bundles, latency %lld ms\n", world.counts().bundles,
+                static_cast<long long>(options.latency.count()));
+    QTemporaryFile caBundle;
+    QTemporaryDir settingsFolder;
+
+    QElapsedTimer clock;
+    clock.start();
+    DependencyContainer::Options containerOptions;
+    containerOptions.paths = world.paths();
+    containerOptions.settingsFile = settingsFolder.filePath(QStringLiteral("settings.ini"));
+    containerOptions.networkProbe = std::make_shared<test::FakeNetworkProbe>();
+    containerOptions.paths.caFile = systemSizedCaFile(caBundle);
+    DependencyContainer container(std::move(containerOptions));
+    container.appState().setHasCompletedWelcomeTour(true);
+    MainWindow window(ViewEnvironment{container.appState(), container.store(), container.contentViewModel(),
+                                      container.sidebarViewModel(), container.detailViewModel(),
+                                      container.settingsViewModel(), container.settings()});
+    window.show();
+    MenuBarController menuBar(container.store(), container.sidebarViewModel(), container.detailViewModel(),
+                              container.appState());
+
+    SidebarViewModel& sidebar = container.sidebarViewModel();
+    double populated = -1, checkStarted = -1, checkEnded = -1;
+    qint64 lastTick = -1, longestGap = 0;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(1);
+    QObject::connect(&ticker, &QTimer::timeout, &app, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        if (lastTick >= 0)
+            longestGap = std::max(longestGap, now - lastTick);
+        lastTick = now;
+    });
+    QObject::connect(&container.store(), &ApplicationStore::applicationsChanged, &app, [&] {
+        if (populated < 0 && !container.store().applications().isEmpty())
+            populated = double(clock.nsecsElapsed()) / 1e9;
+    });
+    QObject::connect(&sidebar, &SidebarViewModel::isCheckingUpdatesChanged, &app, [&](bool checking) {
+        if (checking && checkStarted < 0) {
+            checkStarted = double(clock.nsecsElapsed()) / 1e9;
+            app.measure(true);
+            ticker.start();
+        } else if (!checking && checkStarted >= 0 && checkEnded < 0) {
+            checkEnded = double(clock.nsecsElapsed()) / 1e9;
+            app.measure(false);
+            ticker.stop();
+            // Let the coalesced refreshes of the last write-back run before leaving.
+            QTimer::singleShot(50, &app, &QApplication::quit);
+        }
+    });
+    QTimer::singleShot(std::chrono::minutes(2), &app, [&] {
+        std::fprintf(stderr, "the check did not end within two minutes\n");
+        app.exit(1);
+    });
+    if (app.exec() != 0)
+        return 1;
+
+    const int rows = window.contentView()->sidebar()->model().rowCount();
+    const double stallGoal = options.bundleCount > 1000 ? 50.0 : 16.0;
+    std::printf("start to populated list: %.3f s (%lld applications, %d rows shown)\n", populated,
+                static_cast<long long>(container.store().applications().size()), rows);
+    std::printf("update check: %.3f s, %d updates\n", checkEnded - checkStarted, container.store().updateCount());
+    std::printf("longest main-thread stall during the check: %.1f ms (longest event; timer gaps up to %.1f ms), "
+                "%.2fx the goal of %.0f ms\n",
+                app.longestMs(), double(longestGap) / 1e6, app.longestMs() / stallGoal, stallGoal);
+    std::printf("peak memory: %.1f MB, %.2fx the goal of 200 MB\n", peakMegabytes(), peakMegabytes() / 200.0);
+    container.abortTransfers();
+    return 0;
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "platform/http/HttpClient.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <curl/curl.h>
+
+class QSaveFile;
+
+namespace norvelle {
+
+// One request as HttpClient prepares it and HttpEngine runs it. The caller owns it and
+// blocks in HttpEngine::run while the network thread fills it in; the libcurl callbacks see
+// it through their user pointer and never let an exception escape into libcurl.
+struct HttpTransfer {
+    using Clock = std::chrono::steady_clock;
+
+    // How a transfer ended, as far as our callbacks and checks know; libcurl's code says the rest.
+    enum class End { running, done, cancelled, timedOut, tooLarge, fileFailed, outOfMemory };
+
+    // Set by the caller before run().
+    CURL* handle = nullptr;
+    std::chrono::milliseconds idleTimeout{};
+    std::chrono::milliseconds deadline{};
+    qint64 maxBytes = 0;         // counted after decompression
+    QByteArray* body = nullptr;  // get: the body in memory
+    QSaveFile* file = nullptr;   // download: the body on disk
+    char errorText[CURL_ERROR_SIZE] = {};
+    const HttpClient::ProgressHandler* progress = nullptr; // called on the caller's thread
+    std::exception_ptr callbackError;                      // what the progress handler threw
+
+    // Network thread only while running; the caller's once run() has returned.
+    Clock::time_point started{};
+    Clock::time_point lastActivity{};
+    qint64 received = 0;
+    qint64 headerBytes = 0;
+    QList<QPair<QByteArray, QByteArray>> headers;
+    End end = End::running;
+    CURLcode result = CURLE_OK;
+
+    // Shared between the two threads under the engine's mutex.
+    std::mutex* engineMutex = nullptr;
+    bool finished = false;
+    bool cancelRequested = false;
+    bool progressPending = false;
+    qint64 progressReceived = 0;
+    qint64 progressExpected = -1;
+    std::condition_variable changed;
+};
+
+} // namespace norvelle
