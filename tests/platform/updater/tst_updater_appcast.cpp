@@ -294,26 +294,18 @@ void AppcastTest::skipsItemsTheMachineOrVersionCannotTake_data()
     QTest::addColumn<QString>("installed");
     QTest::addColumn<QString>("architecture");
     QTest::addColumn<QString>("expected");
-
+    const auto row = [](const char* tag, const QString& extra, const char* installed, const char* machine,
+                        const char* expected) {
+        QTest::newRow(tag) << extra << QString(installed) << QString(machine) << QString(expected);
+    };
     const QString arm = "<sparkle:hardwareRequirements>arm64</sparkle:hardwareRequirements>";
-    QTest::newRow("arm64 on Apple silicon") << arm << "1.0"
-                                            << "arm64"
-                                            << "3.0";
-    QTest::newRow("arm64 on Intel") << arm << "1.0"
-                                    << "x86_64"
-                                    << "2.0";
-    QTest::newRow("unknown requirement")
-        << "<sparkle:hardwareRequirements>arm64, neural-engine</sparkle:hardwareRequirements>"
-        << "1.0"
-        << "arm64"
-        << "2.0";
     const QString minimum = "<sparkle:minimumUpdateVersion>1.5</sparkle:minimumUpdateVersion>";
-    QTest::newRow("installed below minimum update version") << minimum << "1.0"
-                                                            << "x86_64"
-                                                            << "2.0";
-    QTest::newRow("installed at minimum update version") << minimum << "1.5"
-                                                         << "x86_64"
-                                                         << "3.0";
+    row("arm64 on Apple silicon", arm, "1.0", "arm64", "3.0");
+    row("arm64 on Intel", arm, "1.0", "x86_64", "2.0");
+    row("unknown requirement", "<sparkle:hardwareRequirements>arm64, neural-engine</sparkle:hardwareRequirements>",
+        "1.0", "arm64", "2.0");
+    row("installed below minimum update version", minimum, "1.0", "x86_64", "2.0");
+    row("installed at minimum update version", minimum, "1.5", "x86_64", "3.0");
 }
 
 void AppcastTest::skipsItemsTheMachineOrVersionCannotTake()
@@ -352,31 +344,21 @@ void AppcastTest::picksReleaseNotesInTheUsersLanguage_data()
         const QString attribute = lang.isEmpty() ? QString() : " xml:lang=\"" + lang + "\"";
         return "<description" + attribute + ">" + body + "</description>";
     };
+    const auto row = [](const char* tag, const QString& elements, const char* language, const char* notes,
+                        const char* description = "-") {
+        QTest::newRow(tag) << elements << QString(language) << QString(notes) << QString(description);
+    };
     const QString three = link("en.html", "en") + link("plain.html") + link("de.html", "de");
-    QTest::newRow("user's language") << three << "de"
-                                     << "de.html"
-                                     << "-";
-    QTest::newRow("with region") << three << "de-AT"
-                                 << "de.html"
-                                 << "-";
-    QTest::newRow("region beats family") << link("pt.html", "pt-PT") + link("br.html", "pt_BR") << "pt-BR"
-                                         << "br.html"
-                                         << "-";
-    QTest::newRow("else the one without a language") << three << "fr"
-                                                     << "plain.html"
-                                                     << "-";
-    QTest::newRow("else the first") << link("en.html", "en") + link("de.html", "de") << "fr"
-                                    << "en.html"
-                                    << "-";
-    QTest::newRow("local file dropped")
-        << "<sparkle:releaseNotesLink xml:lang=\"de\">file:///etc/passwd</sparkle:releaseNotesLink>" +
-               link("plain.html")
-        << "de"
-        << "plain.html"
-        << "-";
-    QTest::newRow("descriptions") << text("Neu", "de") + text("New") + text("Nouveau", "fr") << "fr"
-                                  << ""
-                                  << "Nouveau";
+    row("user's language", three, "de", "de.html");
+    row("with region", three, "de-AT", "de.html");
+    row("region beats family", link("pt.html", "pt-PT") + link("br.html", "pt_BR"), "pt-BR", "br.html");
+    row("else the one without a language", three, "fr", "plain.html");
+    row("else the first", link("en.html", "en") + link("de.html", "de"), "fr", "en.html");
+    row("local file dropped",
+        "<sparkle:releaseNotesLink xml:lang=\"de\">file:///etc/passwd</sparkle:releaseNotesLink>" +
+            link("plain.html"),
+        "de", "plain.html");
+    row("descriptions", text("Neu", "de") + text("New") + text("Nouveau", "fr"), "fr", "", "Nouveau");
 }
 
 void AppcastTest::picksReleaseNotesInTheUsersLanguage()
@@ -399,33 +381,22 @@ void AppcastTest::readsPublicationDates_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected"); // ISO 8601 in UTC; "" for no date
-
-    QTest::newRow("well made") << "Wed, 09 Oct 2024 12:30:00 +0000"
-                               << "2024-10-09T12:30:00Z";
-    QTest::newRow("wrong weekday") << "Thu, 09 Oct 2024 12:30:00 +0000"
-                                   << "2024-10-09T12:30:00Z";
-    QTest::newRow("wrong weekday written out") << "Monday, 9 Oct 2024 14:30:00 +0200"
-                                               << "2024-10-09T12:30:00Z";
-    QTest::newRow("no weekday, no seconds") << "9 Oct 2024 12:30 GMT"
-                                            << "2024-10-09T12:30:00Z";
-    QTest::newRow("no space after the comma") << "Sat,12 Jul 2025 20:00:00 PDT"
-                                              << "2025-07-13T03:00:00Z";
-    QTest::newRow("negative offset") << "Tue, 31 Dec 2024 23:00:00 -0130"
-                                     << "2025-01-01T00:30:00Z";
-    QTest::newRow("no zone") << "Wed, 09 Oct 2024 12:30:00"
-                             << "2024-10-09T12:30:00Z";
-    QTest::newRow("unknown weekday") << "Wek, 09 Oct 2024 12:30:00 +0000"
-                                     << "";
-    QTest::newRow("day the month lacks") << "Fri, 31 Feb 2024 12:30:00 +0000"
-                                         << "";
-    QTest::newRow("hour out of range") << "Wed, 09 Oct 2024 24:30:00 +0000"
-                                       << "";
-    QTest::newRow("unknown month") << "Wed, 09 Okt 2024 12:30:00 +0000"
-                                   << "";
-    QTest::newRow("unknown zone") << "Wed, 09 Oct 2024 12:30:00 XYZ"
-                                  << "";
-    QTest::newRow("trailing words") << "Wed, 09 Oct 2024 12:30:00 +0000 (UTC)"
-                                    << "";
+    const auto row = [](const char* tag, const char* text, const char* expected = "") {
+        QTest::newRow(tag) << QString(text) << QString(expected);
+    };
+    row("well made", "Wed, 09 Oct 2024 12:30:00 +0000", "2024-10-09T12:30:00Z");
+    row("wrong weekday", "Thu, 09 Oct 2024 12:30:00 +0000", "2024-10-09T12:30:00Z");
+    row("wrong weekday written out", "Monday, 9 Oct 2024 14:30:00 +0200", "2024-10-09T12:30:00Z");
+    row("no weekday, no seconds", "9 Oct 2024 12:30 GMT", "2024-10-09T12:30:00Z");
+    row("no space after the comma", "Sat,12 Jul 2025 20:00:00 PDT", "2025-07-13T03:00:00Z");
+    row("negative offset", "Tue, 31 Dec 2024 23:00:00 -0130", "2025-01-01T00:30:00Z");
+    row("no zone", "Wed, 09 Oct 2024 12:30:00", "2024-10-09T12:30:00Z");
+    row("unknown weekday", "Wek, 09 Oct 2024 12:30:00 +0000");
+    row("day the month lacks", "Fri, 31 Feb 2024 12:30:00 +0000");
+    row("hour out of range", "Wed, 09 Oct 2024 24:30:00 +0000");
+    row("unknown month", "Wed, 09 Okt 2024 12:30:00 +0000");
+    row("unknown zone", "Wed, 09 Oct 2024 12:30:00 XYZ");
+    row("trailing words", "Wed, 09 Oct 2024 12:30:00 +0000 (UTC)");
 }
 
 void AppcastTest::readsPublicationDates()
