@@ -13,6 +13,8 @@
 #include "viewmodels/TerminalCommands.h"
 #include "viewmodels/WelcomeTourViewModel.h"
 
+#include <QLabel>
+
 namespace norvelle::test {
 
 class RecordingClipboard : public Clipboard {
@@ -46,6 +48,21 @@ struct OnboardingTestWorld : MainWindowTestWorld {
     std::shared_ptr<FakeUrlOpener> urlOpener = std::make_shared<FakeUrlOpener>();
     RecordingClipboard clipboard;
 };
+
+// The text of the label named `objectName`, or of every such label.
+inline QString labelText(QWidget* root, const char* objectName)
+{
+    auto* label = root->findChild<QLabel*>(QString::fromLatin1(objectName));
+    return label ? label->text() : QString();
+}
+
+inline QStringList labelTexts(QWidget* root, const char* objectName)
+{
+    QStringList texts;
+    for (auto* label : root->findChildren<QLabel*>(QString::fromLatin1(objectName)))
+        texts.append(label->text());
+    return texts;
+}
 
 // Renders `widget` once in the light and once in the dark appearance.
 inline void renderBothThemes(QWidget* widget, const QString& name, QSize size)

@@ -25,20 +25,6 @@ using Page = InstallSourcesRules::Page;
 
 namespace {
 
-QString labelText(QWidget* root, const char* objectName)
-{
-    auto* label = root->findChild<QLabel*>(QString::fromLatin1(objectName));
-    return label ? label->text() : QString();
-}
-
-QStringList labelTexts(QWidget* root, const char* objectName)
-{
-    QStringList texts;
-    for (auto* label : root->findChildren<QLabel*>(QString::fromLatin1(objectName)))
-        texts.append(label->text());
-    return texts;
-}
-
 InstallSourcesSheetView::Timing instant()
 {
     return {std::chrono::milliseconds(0), std::chrono::milliseconds(0)};

@@ -22,18 +22,6 @@ using Status = std::optional<EnvironmentStatus>;
 
 Q_DECLARE_METATYPE(Status)
 
-namespace {
-
-QStringList labelTexts(QWidget* root, const char* objectName)
-{
-    QStringList texts;
-    for (auto* label : root->findChildren<QLabel*>(QString::fromLatin1(objectName)))
-        texts.append(label->text());
-    return texts;
-}
-
-} // namespace
-
 class TestWelcomeTour : public QObject {
     Q_OBJECT
 
@@ -134,9 +122,6 @@ private Q_SLOTS:
         QVERIFY(!pair->isVisible());
         QTRY_VERIFY(tour->currentPageWidget()->graphicsEffect() == nullptr);
         renderBothThemes(&window, QStringLiteral("tour-page-5"), QSize(860, 560));
-        QCOMPARE(labelTexts(tour, "tipText"),
-                 (QStringList{"Check the sidebar for all your apps", "Available updates show at the top of the list",
-                              "See updates directly in your menu bar"}));
 
         forward->click();
         QVERIFY(world.appState.hasCompletedWelcomeTour());
@@ -230,9 +215,8 @@ private Q_SLOTS:
     {
         OnboardingTestWorld world;
         world.appState.setHasAppManagementPermission(false);
-        world.tour.nextPage();
-        world.tour.nextPage();
-        world.tour.nextPage();
+        for (int i = 0; i < 3; ++i)
+            world.tour.nextPage();
         WelcomeTourView tour(world.tour, world.detail, nullptr, nullptr);
         QCOMPARE(tour.currentPage(), Page::permissions);
         auto* view = tour.findChild<PermissionsView*>();
