@@ -70,9 +70,6 @@ private Q_SLOTS:
         QVERIFY(notes->isVisible());
         QVERIFY(notes->toPlainText().contains(QStringLiteral("Faster checks")));
         QVERIFY(!notes->toPlainText().contains(QStringLiteral("<li>")));
-        QCOMPARE(button("ownUpdatePrimaryButton")->text(), QStringLiteral("Install Update"));
-        QCOMPARE(button("ownUpdateSecondaryButton")->text(), QStringLiteral("Remind Me Later"));
-        QCOMPARE(button("ownUpdateTertiaryButton")->text(), QStringLiteral("Skip This Version"));
         renderToPng(m_window.get(), QStringLiteral("own-update-found"));
 
         button("ownUpdatePrimaryButton")->click();

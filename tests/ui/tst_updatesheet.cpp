@@ -2,6 +2,7 @@
 
 #include "RenderToPng.h"
 #include "TestGate.h"
+#include "ui/main/MainWindow.h"
 #include "ui/main/components/BadgeChip.h"
 #include "ui/main/components/SourceBadgeView.h"
 #include "ui/main/components/SystemColors.h"
@@ -110,16 +111,10 @@ QString refreshText(const QWidget* root)
     return found ? found->text() : QStringLiteral("<none>");
 }
 
+// The application's own dark appearance over the current palette.
 QPalette darkPalette()
 {
-    QPalette dark = QApplication::palette();
-    dark.setColor(QPalette::Window, QColor(0x1e, 0x1e, 0x1e));
-    dark.setColor(QPalette::Base, QColor(0x28, 0x28, 0x28));
-    dark.setColor(QPalette::WindowText, QColor(0xf0, 0xf0, 0xf0));
-    dark.setColor(QPalette::Text, QColor(0xf0, 0xf0, 0xf0));
-    dark.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
-    dark.setColor(QPalette::ButtonText, QColor(0xf0, 0xf0, 0xf0));
-    return dark;
+    return MainWindow::paletteFor(Theme::dark, QApplication::palette());
 }
 
 QPushButton* button(const QWidget* root, const QString& name)
@@ -460,12 +455,13 @@ private Q_SLOTS:
         const ApplicationList batch = apps({"Alpha*", "Beta*"});
         UpdateSheetView sheet(batch, apps({"Locked*$"}), world.sidebar, world.detail, world.store);
         const QPalette light = QApplication::palette();
+        const QColor darkText = darkPalette().color(QPalette::WindowText);
         QApplication::setPalette(darkPalette());
         const auto ink = [&sheet](const QString& name) {
             return sheet.findChild<QLabel*>(name)->palette().color(QPalette::WindowText);
         };
-        QTRY_COMPARE(ink("sheetTitle"), QColor(0xf0, 0xf0, 0xf0));
-        QCOMPARE(ink("appName"), QColor(0xf0, 0xf0, 0xf0));
+        QTRY_COMPARE(ink("sheetTitle"), darkText);
+        QCOMPARE(ink("appName"), darkText);
         QCOMPARE(ink("passwordNote"), SystemColors::secondary());
         test::renderToPng(&sheet, "updatesheet-review-dark");
         QApplication::setPalette(light);
