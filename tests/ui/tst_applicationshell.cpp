@@ -204,30 +204,8 @@ private Q_SLOTS:
         QVERIFY(!noUpdater.action("actionCheckForUpdates")->isEnabled());
     }
 
-    void settingsWindowIsOneInstance()
-    {
-        MainWindowTestWorld world;
-        SettingsWindowPresenter presenter(world.settingsViewModel, world.appState, world.settings.store(), {});
-        QVERIFY(!presenter.window());
-        presenter.openWindow(QStringLiteral("settings"));
-        SettingsWindow* first = presenter.window();
-        QVERIFY(first && first->isVisible());
-        presenter.open();
-        QCOMPARE(presenter.window(), first);
-        QCOMPARE(QApplication::topLevelWidgets().count(first), 1);
-
-        first->close();
-        QVERIFY(!first->isVisible());
-        presenter.open();
-        QCOMPARE(presenter.window(), first);
-        QVERIFY(first->isVisible());
-
-        presenter.openWindow(QStringLiteral("about"));
-        QVERIFY(world.log.contains(Logger::Level::warning, "No window with id 'about' to open"));
-    }
-
-    // The gear and "Permission Required" reach the one window; after switching the permission
-    // on there, the application can be updated.
+    // The gear and "Permission Required" reach the one window, made once and shown again after
+    // closing; after switching the permission on there, the application can be updated.
     void everyOpenerReachesTheSettingsWindow()
     {
         MainWindowTestWorld world;
@@ -242,14 +220,19 @@ private Q_SLOTS:
         auto* gear = window.findChild<QPushButton*>(QStringLiteral("settingsButton"));
         QVERIFY(gear);
         gear->click();
-        QVERIFY(presenter.window() && presenter.window()->isVisible());
+        SettingsWindow* settings = presenter.window();
+        QVERIFY(settings && settings->isVisible());
         QCOMPARE(world.settingsViewModel.selectedCategory(), SettingsViewModel::SettingsCategory::preferences);
-        presenter.window()->close();
+        presenter.open();
+        QCOMPARE(presenter.window(), settings);
+        QCOMPARE(QApplication::topLevelWidgets().count(settings), 1);
+        settings->close();
 
         auto* primary = window.findChild<QPushButton*>(QStringLiteral("primaryButton"));
         QTRY_COMPARE(primary->text(), QStringLiteral("Permission Required"));
         primary->click();
-        QVERIFY(presenter.window()->isVisible());
+        QCOMPARE(presenter.window(), settings);
+        QVERIFY(settings->isVisible());
         QVERIFY(qobject_cast<PermissionsView*>(presenter.window()->currentPage()));
 
         auto* toggle = presenter.window()->findChild<QAbstractButton*>(QStringLiteral("appManagementToggle"));
@@ -257,6 +240,9 @@ private Q_SLOTS:
         toggle->click();
         QVERIFY(world.appState.hasAppManagementPermission());
         QTRY_COMPARE(primary->text(), QStringLiteral("Update"));
+
+        presenter.openWindow(QStringLiteral("about"));
+        QVERIFY(world.log.contains(Logger::Level::warning, "No window with id 'about' to open"));
     }
 
     // Light and Dark reach the application's palette, so every window, dialog and menu made

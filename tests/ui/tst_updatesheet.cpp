@@ -535,11 +535,11 @@ private Q_SLOTS:
         QCOMPARE(rowNames(changed.findChild<QWidget*>("upNext")), rowNames(fresh.findChild<QWidget*>("upNext")));
         QCOMPARE(badgeText(&changed, "upNextCount"), badgeText(&fresh, "upNextCount"));
         QCOMPARE(labelText(&changed, "percentText"), labelText(&fresh, "percentText"));
+        const auto* a = changed.findChild<CurrentUpdateView*>();
+        const auto* b = fresh.findChild<CurrentUpdateView*>();
         for (const char* name : {"appName", "latestVersion", "currentStep"}) {
-            const auto* a = changed.findChild<CurrentUpdateView*>();
-            const auto* b = fresh.findChild<CurrentUpdateView*>();
             if (!a || !b)
-                continue;
+                break;
             QCOMPARE(labelText(a, name), labelText(b, name));
             QCOMPARE(shown(a, name), shown(b, name));
             QCOMPARE(a->findChild<QLabel*>(name)->palette().color(QPalette::WindowText),
