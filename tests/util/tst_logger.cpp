@@ -293,6 +293,34 @@ private Q_SLOTS:
         QCOMPARE(logFiles(), QStringList());
     }
 
+    // A missing Desktop folder is made for the first file; one that cannot be made is reported
+    // once, however many lines follow.
+    void desktopFolder_data()
+    {
+        QTest::addColumn<bool>("creatable");
+        QTest::newRow("missing") << true;
+        QTest::newRow("cannot be made") << false;
+    }
+
+    void desktopFolder()
+    {
+        QFETCH(bool, creatable);
+        QVERIFY(QDir(m_desktop).removeRecursively());
+        if (!creatable)
+            m_desktop = m_root->writeFile("not-a-folder", "x") + "/Desktop";
+        Paths paths = m_root->paths();
+        paths.desktopFolder = m_desktop;
+        Logger::setPaths(paths);
+        StdoutCapture out;
+        Logger::setDesktopLogFilesEnabled(true);
+        for (int i = 0; i < 3; ++i)
+            Logger::info(QStringLiteral("line %1").arg(i));
+        QCOMPARE(out.finish().count("Failed to write to log file"), creatable ? 0 : 1);
+        QCOMPARE(logFiles().size(), creatable ? 1 : 0);
+        if (creatable)
+            QCOMPARE(readAll(pathOf(logFiles().first())).count("[INFO] line "), 3);
+    }
+
     void noSettingsMeansNoFile()
     {
         Logger::setSettings(nullptr);

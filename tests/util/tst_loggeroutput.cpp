@@ -1,7 +1,6 @@
 #include "FakeDockBadge.h"
 #include "FakeNetworkProbe.h"
 #include "FakeTerminalLauncher.h"
-#include "TempSettings.h"
 
 #include "app/DependencyContainer.h"
 
@@ -14,7 +13,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-#include <cstdio>
+#include <cstring>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -45,24 +44,6 @@ private:
     int m_fd = -1;
     bool m_bound = false;
 };
-
-// What the process writes to standard output while `fn` runs.
-template <typename F> QByteArray standardOutputOf(F&& fn)
-{
-    QTemporaryDir dir;
-    const QByteArray path = dir.filePath(QStringLiteral("stdout")).toLocal8Bit();
-    std::fflush(stdout);
-    const int saved = ::dup(STDOUT_FILENO);
-    FILE* capture = std::fopen(path.constData(), "w");
-    ::dup2(::fileno(capture), STDOUT_FILENO);
-    fn();
-    std::fflush(stdout);
-    ::dup2(saved, STDOUT_FILENO);
-    ::close(saved);
-    std::fclose(capture);
-    QFile file(QString::fromLocal8Bit(path));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 } // namespace
 
@@ -99,50 +80,6 @@ private Q_SLOTS:
             path = QByteArray(200, 'x');
         }
         QCOMPARE(SystemLogSocket::reachable(path), reachable);
-    }
-
-    // A missing Desktop folder is made for the first file; one that cannot be made is reported
-    // once, however many lines follow.
-    void desktopFolder_data()
-    {
-        QTest::addColumn<bool>("creatable");
-        QTest::newRow("missing") << true;
-        QTest::newRow("cannot be made") << false;
-    }
-
-    void desktopFolder()
-    {
-        QFETCH(bool, creatable);
-        QTemporaryDir root;
-        QFile blocker(root.filePath(QStringLiteral("not-a-folder")));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-        Paths paths = Paths::underRoot(root.path());
-        paths.desktopFolder = creatable ? root.filePath(QStringLiteral("home/Desktop"))
-                                        : root.filePath(QStringLiteral("not-a-folder/Desktop"));
-        TempSettings settings;
-        Logger::setPaths(paths);
-        Logger::setSettings(&settings.store());
-
-        const QByteArray console = standardOutputOf([] {
-            Logger::setDesktopLogFilesEnabled(true);
-            for (int i = 0; i < 3; ++i)
-                Logger::info(QStringLiteral("line %1").arg(i));
-        });
-        Logger::setDesktopLogFilesEnabled(false);
-        Logger::setSettings(nullptr);
-
-        const QStringList files = QDir(paths.desktopFolder).entryList({QStringLiteral("NorvelleLogs-*.txt")});
-        if (creatable) {
-            QCOMPARE(files.size(), 1);
-            QFile file(QDir(paths.desktopFolder).filePath(files.first()));
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            QCOMPARE(file.readAll().count("[INFO] line "), 3);
-            QVERIFY(!console.contains("Failed to write to log file"));
-        } else {
-            QVERIFY(files.isEmpty());
-            QCOMPARE(console.count("Failed to write to log file"), 1);
-        }
     }
 
     // The application's container hands its settings to the Logger before any service exists,
