@@ -7,6 +7,7 @@
 #include "util/Async.h"
 #include "viewmodels/ViewModelActions.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 #include <QUuid>
 
@@ -16,7 +17,15 @@ using namespace std::chrono_literals;
 
 QFuture<void> DetailViewModel::afterPause(std::chrono::milliseconds duration, std::function<void()> then)
 {
-    return m_pause(duration).then(this, then).onCanceled(this, then);
+    // The pause can outlive this view model (its owner goes while a banner still shows). Qt 6.4
+    // asserts when a continuation's context dies before its future ends, so the continuation runs
+    // on the application object and reaches this one through a guard.
+    QObject* const context = QCoreApplication::instance();
+    auto guarded = [guard = QPointer<DetailViewModel>(this), then = std::move(then)] {
+        if (guard)
+            then();
+    };
+    return m_pause(duration).then(context, guarded).onCanceled(context, guarded);
 }
 
 void DetailViewModel::storeFailedUpdate(const ApplicationPtr& application, const QString& step)
