@@ -25,6 +25,52 @@ class TestQuitDuringBatch : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // A window-modal sheet over the menu bar's window (the batch sheet) or a window of its own
+    // (Settings) has the focus.
+    void applicationCommandsAnswerInEveryWindow_data()
+    {
+        QTest::addColumn<bool>("sheet");
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::addColumn<int>("quits");
+        QTest::addColumn<int>("settings");
+        QTest::newRow("quit from a sheet") << true << QKeySequence("Ctrl+Q") << 1 << 0;
+        QTest::newRow("settings from a sheet") << true << QKeySequence("Ctrl+,") << 0 << 1;
+        QTest::newRow("quit from another window") << false << QKeySequence("Ctrl+Q") << 1 << 0;
+        QTest::newRow("a filter stays with the main window") << true << QKeySequence("Ctrl+2") << 0 << 0;
+    }
+
+    void applicationCommandsAnswerInEveryWindow()
+    {
+        QFETCH(bool, sheet);
+        QFETCH(QKeySequence, keys);
+        QFETCH(int, quits);
+        QFETCH(int, settings);
+        MainWindowTestWorld world;
+        CheckForUpdatesViewModel checkForUpdates(nullptr);
+        QMainWindow mainWindow;
+        ApplicationMenus menus(mainWindow.menuBar(), world.sidebar, world.appState, checkForUpdates,
+                               std::make_shared<FakeUrlOpener>());
+        mainWindow.show();
+        QVERIFY(QTest::qWaitForWindowActive(&mainWindow));
+
+        auto other = std::make_unique<QDialog>(sheet ? &mainWindow : nullptr);
+        new QPushButton(QStringLiteral("Cancel"), other.get());
+        if (sheet)
+            other->open();
+        else
+            other->show();
+        other->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), other.get());
+
+        QSignalSpy quit(&menus, &ApplicationMenus::quitRequested);
+        QSignalSpy settingsSpy(&menus, &ApplicationMenus::settingsRequested);
+        const ApplicationFilter before = world.sidebar.currentFilter();
+        QTest::keySequence(other.get(), keys);
+        QCOMPARE(quit.size(), quits);
+        QCOMPARE(settingsSpy.size(), settings);
+        QCOMPARE(world.sidebar.currentFilter(), before);
+    }
+
     // Last: the quit it sends ends every event loop started after it.
     void runningSheetLetsTheApplicationQuit()
     {
