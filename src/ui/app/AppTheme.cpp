@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QPointer>
 #include <QStyleFactory>
 #include <QToolTip>
 #include <QWidget>
@@ -44,10 +45,20 @@ void AppTheme::apply()
     // Qt tells existing widgets only while its event loop runs; telling them again is cheap and
     // makes the switch the same before the loop starts. A widget with a style sheet takes its
     // colours when it is polished, not when the palette changes: those are polished again.
-    const QList<QWidget*> widgets = QApplication::allWidgets();
-    for (QWidget* widget : widgets) {
+    // A view that rebuilds its rows for the new palette deletes widgets further down the list
+    // (switching the theme under the batch sheet crashed): each is looked at only while alive.
+    const QList<QWidget*> all = QApplication::allWidgets();
+    QList<QPointer<QWidget>> widgets;
+    widgets.reserve(all.size());
+    for (QWidget* widget : all)
+        widgets.append(widget);
+    for (const QPointer<QWidget>& widget : std::as_const(widgets)) {
+        if (!widget)
+            continue;
         QEvent changed(QEvent::ApplicationPaletteChange);
         QApplication::sendEvent(widget, &changed);
+        if (!widget)
+            continue;
         const QString sheet = widget->styleSheet();
         if (!sheet.isEmpty())
             widget->setStyleSheet(sheet);

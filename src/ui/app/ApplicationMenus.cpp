@@ -9,6 +9,8 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
+#include <QEvent>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -59,6 +61,23 @@ ApplicationMenus::ApplicationMenus(QMenuBar* menuBar, SidebarViewModel& sidebarV
     buildViewMenu(menuBar);
     buildHelpMenu(menuBar);
     setIcons();
+    // On a Mac the application menu answers in every window. Here its shortcuts belong to the
+    // menu bar's window, which a sheet or the settings window leaves without the focus, so
+    // Quit would be out of reach for a whole batch; every other window gets them too.
+    m_menuBarWindow = menuBar->window();
+    qApp->installEventFilter(this);
+}
+
+bool ApplicationMenus::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate) {
+        auto* window = qobject_cast<QWidget*>(watched);
+        if (window && window->isWindow() && window != m_menuBarWindow)
+            for (QAction* action : std::as_const(m_everywhere))
+                if (!window->actions().contains(action))
+                    window->addAction(action);
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 ApplicationMenus::~ApplicationMenus() = default;
@@ -77,6 +96,7 @@ void ApplicationMenus::buildApplicationMenu(QMenuBar* menuBar, CheckForUpdatesVi
     settings->setMenuRole(QAction::PreferencesRole);
     settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     connect(settings, &QAction::triggered, this, &ApplicationMenus::settingsRequested);
+    m_everywhere.append(settings);
 
     m_applicationMenu->addAction(new CheckForUpdatesView(checkForUpdates, m_applicationMenu));
 
@@ -85,6 +105,7 @@ void ApplicationMenus::buildApplicationMenu(QMenuBar* menuBar, CheckForUpdatesVi
     quit->setMenuRole(QAction::QuitRole);
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(quit, &QAction::triggered, this, &ApplicationMenus::quitRequested);
+    m_everywhere.append(quit);
 }
 
 void ApplicationMenus::buildViewMenu(QMenuBar* menuBar)

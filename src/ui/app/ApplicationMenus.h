@@ -14,6 +14,7 @@ class QAction;
 class QActionGroup;
 class QMenu;
 class QMenuBar;
+class QWidget;
 
 namespace norvelle {
 
@@ -58,6 +59,9 @@ public:
     QMenu* viewMenu() const { return m_viewMenu; }
     QMenu* helpMenu() const { return m_helpMenu; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 Q_SIGNALS:
     void aboutRequested();
     void settingsRequested();
@@ -81,6 +85,8 @@ private:
     QActionGroup* m_filterGroup = nullptr;
     QList<QAction*> m_filterActions;
     QAction* m_showTour = nullptr;
+    QWidget* m_menuBarWindow = nullptr;
+    QList<QAction*> m_everywhere;
 };
 
 } // namespace norvelle

@@ -101,11 +101,22 @@ QString SettingsWindow::symbolName(SettingsViewModel::SettingsCategory category)
 
 void SettingsWindow::updateCategoryIcons()
 {
-    // The symbols are drawn in the window's text colour, so they are redrawn for a new palette.
+    // The symbols are drawn in the window's text colour, so they are redrawn for a new palette;
+    // the selected row's symbol takes the selection's text colour, as its title does, or a dark
+    // symbol would sit on the dark selection of the light theme.
     const QColor ink = palette().color(QPalette::WindowText);
+    const QColor selectedInk = m_categories->palette().color(QPalette::HighlightedText);
     for (int row = 0; row < m_categories->count(); ++row) {
         QListWidgetItem* item = m_categories->item(row);
-        item->setIcon(SymbolIcons::icon(item->data(Qt::UserRole).toString(), ink));
+        const QString symbol = item->data(Qt::UserRole).toString();
+        const QIcon normal = SymbolIcons::icon(symbol, ink);
+        const QIcon selected = SymbolIcons::icon(symbol, selectedInk);
+        QIcon icon;
+        for (const int side : {16, 32}) {
+            icon.addPixmap(normal.pixmap(QSize(side, side)), QIcon::Normal);
+            icon.addPixmap(selected.pixmap(QSize(side, side)), QIcon::Selected);
+        }
+        item->setIcon(icon);
     }
 }
 

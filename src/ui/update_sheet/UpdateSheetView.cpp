@@ -9,6 +9,7 @@
 #include "viewmodels/DetailViewModel.h"
 #include "viewmodels/SidebarViewModel.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -56,6 +57,7 @@ UpdateSheetView::UpdateSheetView(std::shared_ptr<UpdateBatchSession> session, Si
     connect(m_session.get(), &UpdateBatchSession::changed, this, &UpdateSheetView::sessionChanged);
     m_pending = ~0u;
     flush();
+    qApp->installEventFilter(this);
 }
 
 UpdateSheetView::~UpdateSheetView() = default;
@@ -184,6 +186,15 @@ void UpdateSheetView::closeEvent(QCloseEvent* event)
         return;
     }
     QDialog::closeEvent(event);
+}
+
+bool UpdateSheetView::eventFilter(QObject* watched, QEvent* event)
+{
+    // Quitting closes every window first and stays running when one refuses; the batch is
+    // cancelled on the way out, so the sheet must not hold the application open.
+    if (watched == qApp && event->type() == QEvent::Quit)
+        m_forceClose = true;
+    return QDialog::eventFilter(watched, event);
 }
 
 void UpdateSheetView::sessionChanged(unsigned changes)
