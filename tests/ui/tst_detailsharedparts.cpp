@@ -1,0 +1,114 @@
+#include "ui/detail/PanelActions.h"
+#include "ui/detail/ProgressBanner.h"
+#include "ui/main/components/SystemColors.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPromise>
+#include <QTest>
+
+using namespace norvelle;
+
+namespace {
+
+const ProgressBanner::Names names{"banner", "title", "step",       "spinner",
+                                  "box",    "bar",   "percentage", "estimate"};
+
+} // namespace
+
+class TestDetailSharedParts : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void bannerFraction_data()
+    {
+        QTest::addColumn<double>("fraction");
+        QTest::addColumn<bool>("barShown");
+        QTest::addColumn<int>("barValue");
+        QTest::newRow("nothing yet") << 0.0 << false << 0;
+        QTest::newRow("just started") << 0.001 << true << 1;
+        QTest::newRow("half") << 0.5 << true << 500;
+        QTest::newRow("almost") << 0.999 << true << 999;
+        QTest::newRow("done") << 1.0 << false << 1000;
+        QTest::newRow("below range") << -0.5 << false << 0;
+        QTest::newRow("above range") << 1.5 << false << 1000;
+    }
+
+    void bannerFraction()
+    {
+        QFETCH(double, fraction);
+        QFETCH(bool, barShown);
+        QFETCH(int, barValue);
+        ProgressBanner banner(names, SystemColors::blue(), 32, nullptr);
+        banner.showStatus(SystemColors::orange(), QStringLiteral("Working"), QStringLiteral("Step"), true);
+        banner.showFraction(fraction, QStringLiteral("42%"));
+        QCOMPARE(!banner.findChild<QWidget*>("box")->isHidden(), barShown);
+        auto* bar = banner.findChild<QProgressBar*>("bar");
+        QCOMPARE(bar->value(), barValue);
+        // The bar takes the colour of the latest status, not the one the banner was built with.
+        QCOMPARE(bar->palette().color(QPalette::Highlight), SystemColors::orange());
+    }
+
+    void bannerStatusAndEstimate()
+    {
+        ProgressBanner banner(names, SystemColors::blue(), 40, nullptr);
+        QCOMPARE(banner.objectName(), QStringLiteral("banner"));
+        QCOMPARE(banner.findChild<QWidget*>("spinner")->width(), 40);
+        banner.showStatus(SystemColors::red(), QStringLiteral("Failed <b>x</b>"), QStringLiteral("Gone"),
+                          false);
+        QCOMPARE(banner.color(), SystemColors::red());
+        auto* title = banner.findChild<QLabel*>("title");
+        QCOMPARE(title->text(), QStringLiteral("Failed <b>x</b>"));
+        QCOMPARE(title->textFormat(), Qt::PlainText);
+        QCOMPARE(title->palette().color(QPalette::WindowText), SystemColors::red());
+        QVERIFY(banner.findChild<QWidget*>("spinner")->isHidden());
+
+        auto* estimate = banner.findChild<QLabel*>("estimate");
+        banner.showEstimate(QDateTime::currentDateTime().addSecs(600));
+        QVERIFY(!estimate->isHidden());
+        QVERIFY(estimate->text().startsWith(QStringLiteral("Est. ")));
+        banner.showEstimate(std::nullopt);
+        QVERIFY(estimate->isHidden());
+    }
+
+    void refreshClearsItsStateWhenTheFutureEnds()
+    {
+        QObject context;
+        QList<bool> states;
+        QPromise<void> promise;
+        PanelActions::refresh(
+            &context, [&promise] { return promise.future(); },
+            [&states](bool refreshing) { states.append(refreshing); });
+        QCOMPARE(states, QList<bool>{true});
+        promise.start();
+        promise.finish();
+        QTRY_COMPARE(states, (QList<bool>{true, false}));
+    }
+
+    void refreshOutlivedByItsFutureTouchesNothing()
+    {
+        QList<bool> states;
+        QPromise<void> promise;
+        {
+            QObject context;
+            PanelActions::refresh(
+                &context, [&promise] { return promise.future(); },
+                [&states](bool refreshing) { states.append(refreshing); });
+        }
+        promise.start();
+        promise.finish();
+        QCoreApplication::processEvents();
+        QCOMPARE(states, QList<bool>{true});
+    }
+
+    void noRefreshActionDoesNothing()
+    {
+        QObject context;
+        bool called = false;
+        PanelActions::refresh(&context, {}, [&called](bool) { called = true; });
+        QVERIFY(!called);
+    }
+};
+
+QTEST_MAIN(TestDetailSharedParts)
+#include "tst_detailsharedparts.moc"
