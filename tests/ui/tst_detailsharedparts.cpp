@@ -1,5 +1,7 @@
 #include "ui/detail/PanelActions.h"
 #include "ui/detail/ProgressBanner.h"
+#include "ui/main/components/PaletteFollower.h"
+#include "ui/main/components/PlainLabel.h"
 #include "ui/main/components/SystemColors.h"
 
 #include <QLabel>
@@ -69,6 +71,62 @@ private Q_SLOTS:
         QVERIFY(estimate->text().startsWith(QStringLiteral("Est. ")));
         banner.showEstimate(std::nullopt);
         QVERIFY(estimate->isHidden());
+    }
+
+    void paletteFollowerRunsOnEveryChange_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("own palette") << "palette";
+        QTest::newRow("new parent") << "parent";
+    }
+
+    void paletteFollowerRunsOnEveryChange()
+    {
+        QFETCH(QString, change);
+        QWidget parent;
+        QWidget widget;
+        int runs = 0;
+        PaletteFollower::follow(&widget, [&runs] { ++runs; });
+        QCOMPARE(runs, 1);
+        if (change == QLatin1String("palette")) {
+            QPalette palette = widget.palette();
+            palette.setColor(QPalette::Window, Qt::darkBlue);
+            widget.setPalette(palette);
+        } else {
+            widget.setParent(&parent);
+        }
+        QCOMPARE(runs, 2);
+        widget.setParent(nullptr);
+    }
+
+    void paletteFollowerSettingItsOwnPaletteRunsOnce()
+    {
+        QWidget widget;
+        int runs = 0;
+        PaletteFollower::follow(&widget, [&widget, &runs] {
+            ++runs;
+            QPalette palette = widget.palette();
+            palette.setColor(QPalette::WindowText, QColor(runs, 0, 0));
+            widget.setPalette(palette);
+        });
+        QCOMPARE(runs, 1);
+        widget.setPalette(QPalette(Qt::gray));
+        QCOMPARE(runs, 2);
+    }
+
+    void textColorSetFromAFollowerReplacesTheOldOne()
+    {
+        // A follower that sets a text style again ends the style's own follower while that one
+        // may be the one running; the sanitizer build catches a follower used after that.
+        QWidget widget;
+        QLabel label(&widget);
+        setTextColor(&label, SystemColors::secondary());
+        PaletteFollower::follow(&label, [&label] { setTextColor(&label, SystemColors::secondary()); });
+        QPalette dark(Qt::black);
+        dark.setColor(QPalette::WindowText, Qt::white);
+        dark.setColor(QPalette::Window, Qt::black);
+        widget.setPalette(dark);
+        QCOMPARE(label.findChildren<PaletteFollower*>(QStringLiteral("textRoleFollower")).size(), 1);
     }
 
     void refreshClearsItsStateWhenTheFutureEnds()

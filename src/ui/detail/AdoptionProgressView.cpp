@@ -1,7 +1,7 @@
 #include "ui/detail/AdoptionProgressView.h"
 
 #include "ui/SymbolIcons.h"
-#include "ui/detail/PaletteFollower.h"
+#include "ui/main/components/PaletteFollower.h"
 #include "ui/detail/PanelActions.h"
 #include "ui/detail/ProgressBanner.h"
 #include "ui/main/components/PlainLabel.h"

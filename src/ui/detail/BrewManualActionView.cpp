@@ -1,7 +1,7 @@
 #include "ui/detail/BrewManualActionView.h"
 
 #include "ui/detail/BrewCommandView.h"
-#include "ui/detail/PaletteFollower.h"
+#include "ui/main/components/PaletteFollower.h"
 #include "ui/detail/PanelActions.h"
 #include "ui/main/components/Card.h"
 #include "ui/main/components/PlainLabel.h"

@@ -4,7 +4,7 @@
 
 #include "ui/detail/BrewCommandView.h"
 #include "ui/detail/BrewOutputView.h"
-#include "ui/detail/PaletteFollower.h"
+#include "ui/main/components/PaletteFollower.h"
 #include "ui/detail/PanelActions.h"
 #include "ui/detail/ProgressBanner.h"
 #include "util/Async.h"
