@@ -1,5 +1,6 @@
 #include "ui/detail/PanelActions.h"
 #include "ui/detail/ProgressBanner.h"
+#include "ui/main/components/CommandField.h"
 #include "ui/main/components/PaletteFollower.h"
 #include "ui/main/components/PlainLabel.h"
 #include "ui/main/components/SystemColors.h"
@@ -7,7 +8,9 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPromise>
+#include <QSignalSpy>
 #include <QTest>
+#include <QToolButton>
 
 using namespace norvelle;
 
@@ -127,6 +130,56 @@ private Q_SLOTS:
         dark.setColor(QPalette::Window, Qt::black);
         widget.setPalette(dark);
         QCOMPARE(label.findChildren<PaletteFollower*>(QStringLiteral("textRoleFollower")).size(), 1);
+    }
+
+    void commandFieldCopyState_data()
+    {
+        QTest::addColumn<bool>("copied");
+        QTest::addColumn<QString>("toolTip");
+        QTest::newRow("resting") << false << "Copy command";
+        QTest::newRow("copied") << true << "Copied!";
+    }
+
+    void commandFieldCopyState()
+    {
+        QFETCH(bool, copied);
+        QFETCH(QString, toolTip);
+        CommandField::Look look;
+        look.objectName = "field";
+        look.textObjectName = "text";
+        look.pointSize = 11;
+        look.textColor = Qt::white;
+        look.selection = Qt::TextSelectableByMouse;
+        look.iconSize = QSize(16, 16);
+        CommandField field(QStringLiteral("brew <b>install</b> --cask x"), look);
+        QCOMPARE(field.objectName(), QStringLiteral("field"));
+        QCOMPARE(field.commandLabel()->textFormat(), Qt::PlainText);
+        QCOMPARE(field.commandLabel()->text(), QStringLiteral("brew <b>install</b> --cask x"));
+        QSignalSpy clicks(&field, &CommandField::copyClicked);
+        field.copyButton()->click();
+        QCOMPARE(clicks.size(), 1);
+        field.showCopied(!copied, Qt::red);
+        field.showCopied(copied, Qt::red);
+        QCOMPARE(field.copyButton()->toolTip(), toolTip);
+        QVERIFY(!field.copyButton()->icon().isNull());
+    }
+
+    void commandFieldWrappedLineKeepsAllItsLines()
+    {
+        CommandField::Look look;
+        look.objectName = "field";
+        look.textObjectName = "text";
+        look.pointSize = 11;
+        look.selection = Qt::TextSelectableByMouse;
+        look.iconSize = QSize(16, 16);
+        CommandField field(
+            QStringLiteral("brew install --cask a-rather-long-name another-long-name yet-more"), look);
+        field.resize(160, 20);
+        field.show();
+        QTRY_VERIFY(field.commandLabel()->height() >=
+                    field.commandLabel()->heightForWidth(field.commandLabel()->width()));
+        QVERIFY(field.commandLabel()->minimumHeight() >
+                field.commandLabel()->fontMetrics().lineSpacing() * 2);
     }
 
     void refreshClearsItsStateWhenTheFutureEnds()

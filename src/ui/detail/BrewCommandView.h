@@ -8,11 +8,11 @@
 
 class QHBoxLayout;
 class QLabel;
-class QToolButton;
 
 namespace norvelle {
 
 class Clipboard;
+class CommandField;
 
 // A Homebrew command line the user may run by hand: the command in a dark, selectable,
 // monospaced field with a copy button, and under it a short instruction with the caller's
@@ -54,9 +54,7 @@ private:
     Clipboard* m_clipboard;
     std::unique_ptr<Clipboard> m_ownClipboard;
     bool m_didCopy = false;
-    QWidget* m_field = nullptr;
-    QLabel* m_commandText = nullptr;
-    QToolButton* m_copyButton = nullptr;
+    CommandField* m_field = nullptr;
     QLabel* m_instruction = nullptr;
     QHBoxLayout* m_buttonRow = nullptr;
     QList<QWidget*> m_buttons;
