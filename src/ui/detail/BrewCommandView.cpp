@@ -1,6 +1,7 @@
 #include "ui/detail/BrewCommandView.h"
 
 #include "ui/main/components/CommandField.h"
+#include "ui/main/components/CopyFlag.h"
 #include "ui/main/components/PaletteFollower.h"
 #include "ui/main/components/PlainLabel.h"
 #include "ui/main/components/SystemColors.h"
@@ -10,7 +11,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -18,7 +18,7 @@ namespace norvelle {
 
 BrewCommandView::BrewCommandView(const QString& command, const QString& instructionText,
                                  QList<ButtonConfig> buttons, Clipboard* clipboard, QWidget* parent)
-    : QWidget(parent), m_command(command), m_clipboard(clipboard)
+    : QWidget(parent), m_command(command), m_clipboard(clipboard), m_copied(new CopyFlag(this))
 {
     setObjectName(QStringLiteral("brewCommandView"));
     if (!m_clipboard) {
@@ -47,6 +47,9 @@ BrewCommandView::BrewCommandView(const QString& command, const QString& instruct
     m_instruction->setWordWrap(true);
     m_buttonRow->addWidget(m_instruction, 1);
     outer->addLayout(m_buttonRow);
+
+    m_copied->setResetDelay(std::chrono::milliseconds(copiedNoticeMs));
+    connect(m_copied, &CopyFlag::valueChanged, this, &BrewCommandView::applyColors);
 
     setButtons(std::move(buttons));
     PaletteFollower::follow(this, [this] { applyColors(); });
@@ -92,21 +95,18 @@ void BrewCommandView::copy()
     if (m_command.isEmpty())
         return;
     m_clipboard->copyText(m_command);
-    setDidCopy(true);
-    // Every copy starts its own reset; the earliest one ends the notice.
-    QTimer::singleShot(copiedNoticeMs, this, [this] { setDidCopy(false); });
+    m_copied->confirmCopy();
 }
 
-void BrewCommandView::setDidCopy(bool value)
+bool BrewCommandView::didCopy() const
 {
-    m_didCopy = value;
-    applyColors();
+    return m_copied->value();
 }
 
 void BrewCommandView::applyColors()
 {
     m_field->copyButton()->setEnabled(!m_command.isEmpty());
-    m_field->showCopied(m_didCopy, SystemColors::secondary());
+    m_field->showCopied(m_copied->value(), SystemColors::secondary());
     setTextColor(m_instruction, SystemColors::secondary());
 }
 

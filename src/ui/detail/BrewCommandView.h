@@ -13,6 +13,7 @@ namespace norvelle {
 
 class Clipboard;
 class CommandField;
+class CopyFlag;
 
 // A Homebrew command line the user may run by hand: the command in a dark, selectable,
 // monospaced field with a copy button, and under it a short instruction with the caller's
@@ -42,18 +43,17 @@ public:
     void setCommand(const QString& command);
     // Replaces the row of buttons (titles and states change on the caller's redraw).
     void setButtons(QList<ButtonConfig> buttons);
-    bool didCopy() const { return m_didCopy; }
+    bool didCopy() const;
 
     void copy();
 
 private:
-    void setDidCopy(bool value);
     void applyColors();
 
     QString m_command;
     Clipboard* m_clipboard;
     std::unique_ptr<Clipboard> m_ownClipboard;
-    bool m_didCopy = false;
+    CopyFlag* m_copied;
     CommandField* m_field = nullptr;
     QLabel* m_instruction = nullptr;
     QHBoxLayout* m_buttonRow = nullptr;

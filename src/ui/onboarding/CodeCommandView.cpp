@@ -1,6 +1,6 @@
 #include "ui/onboarding/CodeCommandView.h"
 
-#include "ui/onboarding/CopyFlag.h"
+#include "ui/main/components/CopyFlag.h"
 #include "ui/onboarding/OnboardingStyle.h"
 #include "ui/platform/Clipboard.h"
 
