@@ -8,6 +8,7 @@
 //
 // Run it under `taskset -c 0,1` to see the figures of a two-core machine.
 
+#include "BenchCaFile.h"
 #include "FakeNetworkProbe.h"
 #include "SyntheticWorld.h"
 #include "app/DependencyContainer.h"
@@ -40,19 +41,6 @@ double peakMegabytes()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_maxrss) / 1024.0;
-}
-
-QString systemSizedCaFile(QTemporaryFile& file)
-{
-    QFile system(QStringLiteral("/etc/ssl/certs/ca-certificates.crt"));
-    QFile test(test::FixtureServer::testCaFile());
-    if (!file.open() || !test.open(QIODevice::ReadOnly))
-        return test::FixtureServer::testCaFile();
-    if (system.open(QIODevice::ReadOnly))
-        file.write(system.readAll());
-    file.write(test.readAll());
-    file.flush();
-    return file.fileName();
 }
 
 // Times every event the main thread handles at the outermost level, while asked to.
@@ -118,7 +106,7 @@ int main(int argc, char** argv)
     containerOptions.paths = world.paths();
     containerOptions.settingsFile = settingsFolder.filePath(QStringLiteral("settings.ini"));
     containerOptions.networkProbe = std::make_shared<test::FakeNetworkProbe>();
-    containerOptions.paths.caFile = systemSizedCaFile(caBundle);
+    containerOptions.paths.caFile = bench::systemSizedCaFile(caBundle);
     DependencyContainer container(std::move(containerOptions));
     container.appState().setHasCompletedWelcomeTour(true);
     MainWindow window(ViewEnvironment{container.appState(), container.store(), container.contentViewModel(),

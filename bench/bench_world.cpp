@@ -16,6 +16,7 @@
 // Run it under `taskset -c 0,1` to see the figures of a two-core machine. Set
 // NORVELLE_BENCH_VERBOSE to see every log line (warnings and errors are always shown).
 
+#include "BenchCaFile.h"
 #include "SyntheticWorld.h"
 #include "platform/Clock.h"
 #include "platform/http/HttpClient.h"
@@ -97,21 +98,6 @@ double liveHeapMegabytes()
 qsizetype entriesIn(const char* folder)
 {
     return QDir(QString::fromLatin1(folder)).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size();
-}
-
-// The system's trusted authorities plus the test one, so every handshake verifies against a
-// store of the size users have rather than a single certificate.
-QString systemSizedCaFile(QTemporaryFile& file)
-{
-    QFile system(QStringLiteral("/etc/ssl/certs/ca-certificates.crt"));
-    QFile test(test::FixtureServer::testCaFile());
-    if (!file.open() || !test.open(QIODevice::ReadOnly))
-        return test::FixtureServer::testCaFile();
-    if (system.open(QIODevice::ReadOnly))
-        file.write(system.readAll());
-    file.write(test.readAll());
-    file.flush();
-    return file.fileName();
 }
 
 // The stage timings the services log ("Parallel data loading: 0.21s"), by their prefix: they
@@ -323,7 +309,7 @@ int main(int argc, char** argv)
     QFutureWatcher<void> watcher;
     QObject::connect(&watcher, &QFutureWatcherBase::finished, &app, &QCoreApplication::quit);
     QTemporaryFile caBundle;
-    const QString caFile = systemSizedCaFile(caBundle);
+    const QString caFile = bench::systemSizedCaFile(caBundle);
     watcher.setFuture(runAsync([&world, latency = options.latency, &caFile, refreshes] {
         measure(world, latency, caFile, refreshes);
     }));

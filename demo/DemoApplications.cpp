@@ -8,43 +8,40 @@ namespace {
 
 using Kind = DemoApplication::Kind;
 
-DemoApplication cask(QString name, QString token, QString installed, QString latest, QString description)
+DemoApplication listed(Kind kind, QString name, QString bundleId, QString installed, QString latest,
+                       QString description)
 {
     DemoApplication app;
-    app.kind = Kind::cask;
+    app.kind = kind;
     app.name = std::move(name);
-    app.token = std::move(token);
-    app.bundleIdentifier = QStringLiteral("com.demo.") + app.token;
+    app.bundleIdentifier = std::move(bundleId);
     app.installedVersion = std::move(installed);
     app.latestVersion = std::move(latest);
     app.description = std::move(description);
+    return app;
+}
+
+DemoApplication cask(QString name, QString token, QString installed, QString latest, QString description)
+{
+    DemoApplication app = listed(Kind::cask, std::move(name), QStringLiteral("com.demo.") + token,
+                                 std::move(installed), std::move(latest), std::move(description));
+    app.token = std::move(token);
     return app;
 }
 
 DemoApplication store(QString name, QString id, QString bundleId, QString installed, QString latest,
                       QString description)
 {
-    DemoApplication app;
-    app.kind = Kind::store;
-    app.name = std::move(name);
+    DemoApplication app = listed(Kind::store, std::move(name), std::move(bundleId), std::move(installed),
+                                 std::move(latest), std::move(description));
     app.storeId = std::move(id);
-    app.bundleIdentifier = std::move(bundleId);
-    app.installedVersion = std::move(installed);
-    app.latestVersion = std::move(latest);
-    app.description = std::move(description);
     return app;
 }
 
 DemoApplication feed(QString name, QString bundleId, QString installed, QString latest, QString description)
 {
-    DemoApplication app;
-    app.kind = Kind::feed;
-    app.name = std::move(name);
-    app.bundleIdentifier = std::move(bundleId);
-    app.installedVersion = std::move(installed);
-    app.latestVersion = std::move(latest);
-    app.description = std::move(description);
-    return app;
+    return listed(Kind::feed, std::move(name), std::move(bundleId), std::move(installed), std::move(latest),
+                  std::move(description));
 }
 
 DemoApplication plain(QString name, QString bundleId, QString version, QString subfolder = {})

@@ -1,4 +1,4 @@
-#include "tst_sidebarworld.h"
+#include "TerminalTestWorld.h"
 
 #include "FakeTerminalLauncher.h"
 #include "RenderToPng.h"
@@ -45,14 +45,6 @@ QStringList buttonNames(const QWidget* box)
             names.append(button->objectName());
     return names;
 }
-
-// The terminal commands over a recording launcher, wired into the test world's view model.
-struct TerminalWorld : MainWindowTestWorld {
-    TerminalWorld() { detail.useTerminalCommands(commands); }
-    std::shared_ptr<FakeTerminalLauncher> launcher = std::make_shared<FakeTerminalLauncher>();
-    TerminalCommands commands{Paths{}, launcher, QProcessEnvironment(),
-                              TerminalCommandTiming{std::chrono::milliseconds(0)}};
-};
 
 } // namespace
 

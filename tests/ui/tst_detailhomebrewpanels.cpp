@@ -1,4 +1,4 @@
-#include "tst_sidebarworld.h"
+#include "TerminalTestWorld.h"
 
 #include "FakeTerminalLauncher.h"
 #include "FakeUrlOpener.h"
@@ -55,13 +55,6 @@ QString labelText(const QWidget* root, const QString& name)
 {
     return root->findChild<QLabel*>(name)->text();
 }
-
-struct TerminalWorld : MainWindowTestWorld {
-    TerminalWorld() { detail.useTerminalCommands(commands); }
-    std::shared_ptr<FakeTerminalLauncher> launcher = std::make_shared<FakeTerminalLauncher>();
-    TerminalCommands commands{Paths{}, launcher, QProcessEnvironment(),
-                              TerminalCommandTiming{std::chrono::milliseconds(0)}};
-};
 
 } // namespace
 

@@ -4,7 +4,7 @@
 #include "ui/main/MissingSourcesHeaderView.h"
 #include "ui/main/SidebarView.h"
 #include "ui/onboarding/CodeCommandView.h"
-#include "ui/onboarding/CopyFlag.h"
+#include "ui/main/components/CopyFlag.h"
 #include "ui/onboarding/InstallSourceView.h"
 #include "ui/onboarding/InstallSourcesRules.h"
 #include "ui/onboarding/InstallSourcesSheetView.h"

@@ -1,9 +1,9 @@
 #include "ui/detail/AdoptionProgressView.h"
 
 #include "ui/SymbolIcons.h"
-#include "ui/detail/MetadataFormat.h"
-#include "ui/detail/PaletteFollower.h"
-#include "ui/main/components/Banner.h"
+#include "ui/main/components/PaletteFollower.h"
+#include "ui/detail/PanelActions.h"
+#include "ui/detail/ProgressBanner.h"
 #include "ui/main/components/PlainLabel.h"
 #include "ui/main/components/RoundedPanel.h"
 #include "ui/main/components/SystemColors.h"
@@ -12,7 +12,6 @@
 #include "viewmodels/BrewCommandLine.h"
 
 #include <QFontDatabase>
-#include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -37,58 +36,17 @@ AdoptionProgressView::AdoptionProgressView(const AdoptionProgress& progress,
     }
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    m_banner = new Banner(statusColor(progress.status), nullptr, this);
-    m_banner->setObjectName(QStringLiteral("adoptionBanner"));
-    m_banner->contentLayout()->setSpacing(12);
+    m_banner = new ProgressBanner({"adoptionBanner", "adoptionTitle", "adoptionStep", "adoptionSpinner",
+                                   "adoptionProgressBox", "adoptionProgressBar", "adoptionPercentage",
+                                   "adoptionEstimate"},
+                                  statusColor(progress.status), 40, this);
     outer->addWidget(m_banner);
-
-    auto* header = new QHBoxLayout;
-    header->setSpacing(12);
-    auto* texts = new QVBoxLayout;
-    texts->setSpacing(4);
-    m_title = makePlainLabel(QString(), TextStyles::font(TextStyles::Style::body, QFont::Medium), QColor(),
-                             m_banner, "adoptionTitle");
-    m_step = makePlainLabel(QString(), TextStyles::font(TextStyles::Style::subheadline), QColor(), m_banner,
-                            "adoptionStep");
-    m_step->setWordWrap(true);
-    m_step->setMaximumHeight(m_step->fontMetrics().lineSpacing() * 2 + 2);
-    texts->addWidget(m_title);
-    texts->addWidget(m_step);
-    header->addLayout(texts, 1);
-    m_spinner = new QProgressBar(m_banner);
-    m_spinner->setObjectName(QStringLiteral("adoptionSpinner"));
-    m_spinner->setRange(0, 0);
-    m_spinner->setTextVisible(false);
-    m_spinner->setFixedSize(40, 8);
-    header->addWidget(m_spinner, 0, Qt::AlignVCenter);
     m_refresh = new QPushButton(m_banner);
     m_refresh->setObjectName(QStringLiteral("adoptionRefreshButton"));
     m_refresh->setDefault(true);
     m_refresh->setAutoDefault(false);
     connect(m_refresh, &QPushButton::clicked, this, &AdoptionProgressView::refresh);
-    header->addWidget(m_refresh, 0, Qt::AlignVCenter);
-    m_banner->contentLayout()->addLayout(header);
-
-    m_barBox = new QWidget(m_banner);
-    m_barBox->setObjectName(QStringLiteral("adoptionProgressBox"));
-    auto* barLayout = new QVBoxLayout(m_barBox);
-    barLayout->setContentsMargins(0, 0, 0, 0);
-    barLayout->setSpacing(4);
-    m_bar = new QProgressBar(m_barBox);
-    m_bar->setObjectName(QStringLiteral("adoptionProgressBar"));
-    m_bar->setRange(0, 1000);
-    m_bar->setTextVisible(false);
-    m_bar->setFixedHeight(6);
-    barLayout->addWidget(m_bar);
-    auto* captions = new QHBoxLayout;
-    const QFont caption = TextStyles::font(TextStyles::Style::caption);
-    m_percentage = makePlainLabel(QString(), caption, QColor(), m_barBox, "adoptionPercentage");
-    m_estimate = makePlainLabel(QString(), caption, QColor(), m_barBox, "adoptionEstimate");
-    captions->addWidget(m_percentage);
-    captions->addStretch();
-    captions->addWidget(m_estimate);
-    barLayout->addLayout(captions);
-    m_banner->contentLayout()->addWidget(m_barBox);
+    m_banner->headerLayout()->addWidget(m_refresh, 0, Qt::AlignVCenter);
 
     m_failure = new QWidget(m_banner);
     m_failure->setObjectName(QStringLiteral("adoptionFailure"));
@@ -183,34 +141,15 @@ QString AdoptionProgressView::adoptCommand(const AdoptionProgress& progress)
 
 void AdoptionProgressView::sync()
 {
-    const QColor color = statusColor(m_progress.status);
-    m_banner->setColor(color);
-    m_title->setText(QStringLiteral("Adoption ") + displayText(m_progress.status));
-    setTextColor(m_title, color);
-    m_step->setText(m_progress.currentStep);
-    setTextColor(m_step, SystemColors::secondary());
-    m_spinner->setVisible(showsSpinner(m_progress.status));
+    m_banner->showStatus(statusColor(m_progress.status),
+                         QStringLiteral("Adoption ") + displayText(m_progress.status), m_progress.currentStep,
+                         showsSpinner(m_progress.status));
+    m_banner->showFraction(m_progress.progress, percentageText(m_progress.progress));
+    m_banner->showEstimate(m_progress.estimatedCompletion);
 
     const bool failed = m_progress.status == Status::failed;
     m_refresh->setVisible(failed && m_onRefreshApp);
     m_refresh->setText(m_isRefreshing ? QStringLiteral("Checking...") : QStringLiteral("Refresh"));
-
-    const QString percentage = percentageText(m_progress.progress);
-    m_barBox->setVisible(!percentage.isEmpty());
-    if (!percentage.isEmpty()) {
-        m_bar->setValue(static_cast<int>(m_progress.progress * 1000));
-        QPalette barPalette = m_bar->palette();
-        barPalette.setColor(QPalette::Highlight, color);
-        m_bar->setPalette(barPalette);
-    }
-    m_percentage->setText(percentage);
-    setTextColor(m_percentage, SystemColors::secondary());
-    m_estimate->setVisible(m_progress.estimatedCompletion.has_value());
-    if (m_progress.estimatedCompletion)
-        m_estimate->setText(
-            QStringLiteral("Est. ") +
-            MetadataFormat::relativeShort(*m_progress.estimatedCompletion, QDateTime::currentDateTime()));
-    setTextColor(m_estimate, SystemColors::secondary());
 
     m_failure->setVisible(failed);
     setTextColor(m_failureText, SystemColors::secondary());
@@ -224,17 +163,10 @@ void AdoptionProgressView::sync()
 
 void AdoptionProgressView::refresh()
 {
-    if (!m_onRefreshApp)
-        return;
-    m_isRefreshing = true;
-    sync();
-    auto* watcher = new QFutureWatcher<void>(this);
-    connect(watcher, &QFutureWatcher<void>::finished, this, [this, watcher] {
-        watcher->deleteLater();
-        m_isRefreshing = false;
+    PanelActions::refresh(this, m_onRefreshApp, [this](bool refreshing) {
+        m_isRefreshing = refreshing;
         sync();
     });
-    watcher->setFuture(m_onRefreshApp());
 }
 
 void AdoptionProgressView::copyCommand()

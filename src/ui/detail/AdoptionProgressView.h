@@ -8,13 +8,12 @@
 #include <functional>
 
 class QLabel;
-class QProgressBar;
 class QPushButton;
 class QToolButton;
 
 namespace norvelle {
 
-class Banner;
+class ProgressBanner;
 class Clipboard;
 
 // One adoption into Homebrew as a banner in the colour of its status: "Adoption <Status>", the
@@ -52,15 +51,8 @@ private:
     Clipboard* m_clipboard;
     std::unique_ptr<Clipboard> m_ownClipboard;
     bool m_isRefreshing = false;
-    Banner* m_banner = nullptr;
-    QLabel* m_title = nullptr;
-    QLabel* m_step = nullptr;
-    QProgressBar* m_spinner = nullptr;
+    ProgressBanner* m_banner = nullptr;
     QPushButton* m_refresh = nullptr;
-    QWidget* m_barBox = nullptr;
-    QProgressBar* m_bar = nullptr;
-    QLabel* m_percentage = nullptr;
-    QLabel* m_estimate = nullptr;
     QWidget* m_failure = nullptr;
     QLabel* m_failureText = nullptr;
     QWidget* m_commandRow = nullptr;

@@ -1,6 +1,6 @@
 #include "ui/detail/ApplicationMetadataItemView.h"
 
-#include "ui/detail/PaletteFollower.h"
+#include "ui/main/components/PaletteFollower.h"
 #include "ui/main/components/SystemColors.h"
 #include "ui/main/components/TextStyles.h"
 

@@ -4,7 +4,7 @@
 #include "ui/detail/AdoptionProgressView.h"
 #include "ui/detail/BrewManualActionView.h"
 #include "ui/detail/LinkPolicy.h"
-#include "ui/detail/PaletteFollower.h"
+#include "ui/main/components/PaletteFollower.h"
 #include "ui/main/components/Card.h"
 #include "ui/main/components/PasswordBadgeView.h"
 #include "ui/main/components/PlainLabel.h"

@@ -1,18 +1,16 @@
 #include "ui/detail/BrewCommandView.h"
 
-#include "ui/SymbolIcons.h"
-#include "ui/detail/PaletteFollower.h"
+#include "ui/main/components/CommandField.h"
+#include "ui/main/components/CopyFlag.h"
+#include "ui/main/components/PaletteFollower.h"
 #include "ui/main/components/PlainLabel.h"
-#include "ui/main/components/RoundedPanel.h"
 #include "ui/main/components/SystemColors.h"
 #include "ui/main/components/TextStyles.h"
 #include "ui/platform/SystemClipboard.h"
 
-#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -20,7 +18,7 @@ namespace norvelle {
 
 BrewCommandView::BrewCommandView(const QString& command, const QString& instructionText,
                                  QList<ButtonConfig> buttons, Clipboard* clipboard, QWidget* parent)
-    : QWidget(parent), m_command(command), m_clipboard(clipboard)
+    : QWidget(parent), m_command(command), m_clipboard(clipboard), m_copied(new CopyFlag(this))
 {
     setObjectName(QStringLiteral("brewCommandView"));
     if (!m_clipboard) {
@@ -31,31 +29,16 @@ BrewCommandView::BrewCommandView(const QString& command, const QString& instruct
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(12);
 
-    // The field is dark in either theme, like a terminal.
-    auto* field = new RoundedPanel(QColor(0, 0, 0, 204), 6, this);
-    m_field = field;
-    field->setObjectName(QStringLiteral("brewCommandField"));
-    auto* fieldRow = new QHBoxLayout(field);
-    fieldRow->setContentsMargins(0, 0, 0, 0);
-    fieldRow->setSpacing(0);
-    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    mono.setPointSizeF(TextStyles::font(TextStyles::Style::body).pointSizeF());
-    m_commandText = makePlainLabel(m_command, mono, Qt::white, field, "brewCommandText");
-    m_commandText->setWordWrap(true);
-    m_commandText->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    m_commandText->setContentsMargins(12, 8, 0, 8);
-    fieldRow->addWidget(m_commandText, 1);
-    m_copyButton = new QToolButton(field);
-    m_copyButton->setObjectName(QStringLiteral("copyCommandButton"));
-    m_copyButton->setAutoRaise(true);
-    m_copyButton->setIconSize(QSize(20, 20));
-    m_copyButton->setCursor(Qt::PointingHandCursor);
-    auto* copyHolder = new QHBoxLayout;
-    copyHolder->setContentsMargins(0, 8, 12, 8);
-    copyHolder->addWidget(m_copyButton);
-    fieldRow->addLayout(copyHolder);
-    connect(m_copyButton, &QToolButton::clicked, this, &BrewCommandView::copy);
-    outer->addWidget(field);
+    CommandField::Look look;
+    look.objectName = "brewCommandField";
+    look.textObjectName = "brewCommandText";
+    look.pointSize = TextStyles::font(TextStyles::Style::body).pointSizeF();
+    look.textColor = Qt::white;
+    look.selection = Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard;
+    look.iconSize = QSize(20, 20);
+    m_field = new CommandField(m_command, look, this);
+    connect(m_field, &CommandField::copyClicked, this, &BrewCommandView::copy);
+    outer->addWidget(m_field);
 
     m_buttonRow = new QHBoxLayout;
     m_buttonRow->setSpacing(8);
@@ -64,6 +47,9 @@ BrewCommandView::BrewCommandView(const QString& command, const QString& instruct
     m_instruction->setWordWrap(true);
     m_buttonRow->addWidget(m_instruction, 1);
     outer->addLayout(m_buttonRow);
+
+    m_copied->setResetDelay(std::chrono::milliseconds(copiedNoticeMs));
+    connect(m_copied, &CopyFlag::valueChanged, this, &BrewCommandView::applyColors);
 
     setButtons(std::move(buttons));
     PaletteFollower::follow(this, [this] { applyColors(); });
@@ -74,8 +60,8 @@ BrewCommandView::~BrewCommandView() = default;
 void BrewCommandView::setCommand(const QString& command)
 {
     m_command = command;
-    m_commandText->setText(command);
-    m_copyButton->setEnabled(!command.isEmpty());
+    m_field->setCommand(command);
+    m_field->copyButton()->setEnabled(!command.isEmpty());
 }
 
 void BrewCommandView::setButtons(QList<ButtonConfig> buttons)
@@ -109,24 +95,18 @@ void BrewCommandView::copy()
     if (m_command.isEmpty())
         return;
     m_clipboard->copyText(m_command);
-    setDidCopy(true);
-    // Every copy starts its own reset; the earliest one ends the notice.
-    QTimer::singleShot(copiedNoticeMs, this, [this] { setDidCopy(false); });
+    m_copied->confirmCopy();
 }
 
-void BrewCommandView::setDidCopy(bool value)
+bool BrewCommandView::didCopy() const
 {
-    m_didCopy = value;
-    applyColors();
+    return m_copied->value();
 }
 
 void BrewCommandView::applyColors()
 {
-    m_copyButton->setEnabled(!m_command.isEmpty());
-    m_copyButton->setIcon(m_didCopy
-                              ? SymbolIcons::icon(QStringLiteral("checkmark"), SystemColors::green())
-                              : SymbolIcons::icon(QStringLiteral("doc.on.doc"), SystemColors::secondary()));
-    m_copyButton->setToolTip(m_didCopy ? QStringLiteral("Copied!") : QStringLiteral("Copy command"));
+    m_field->copyButton()->setEnabled(!m_command.isEmpty());
+    m_field->showCopied(m_copied->value(), SystemColors::secondary());
     setTextColor(m_instruction, SystemColors::secondary());
 }
 

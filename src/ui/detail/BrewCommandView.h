@@ -8,11 +8,12 @@
 
 class QHBoxLayout;
 class QLabel;
-class QToolButton;
 
 namespace norvelle {
 
 class Clipboard;
+class CommandField;
+class CopyFlag;
 
 // A Homebrew command line the user may run by hand: the command in a dark, selectable,
 // monospaced field with a copy button, and under it a short instruction with the caller's
@@ -42,21 +43,18 @@ public:
     void setCommand(const QString& command);
     // Replaces the row of buttons (titles and states change on the caller's redraw).
     void setButtons(QList<ButtonConfig> buttons);
-    bool didCopy() const { return m_didCopy; }
+    bool didCopy() const;
 
     void copy();
 
 private:
-    void setDidCopy(bool value);
     void applyColors();
 
     QString m_command;
     Clipboard* m_clipboard;
     std::unique_ptr<Clipboard> m_ownClipboard;
-    bool m_didCopy = false;
-    QWidget* m_field = nullptr;
-    QLabel* m_commandText = nullptr;
-    QToolButton* m_copyButton = nullptr;
+    CopyFlag* m_copied;
+    CommandField* m_field = nullptr;
     QLabel* m_instruction = nullptr;
     QHBoxLayout* m_buttonRow = nullptr;
     QList<QWidget*> m_buttons;

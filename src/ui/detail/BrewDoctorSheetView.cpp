@@ -1,7 +1,7 @@
 #include "ui/detail/BrewDoctorSheetView.h"
 
 #include "ui/SymbolIcons.h"
-#include "ui/detail/PaletteFollower.h"
+#include "ui/main/components/PaletteFollower.h"
 #include "ui/main/components/PlainLabel.h"
 #include "ui/main/components/SystemColors.h"
 #include "ui/main/components/TextStyles.h"

@@ -1,8 +1,8 @@
 #include "ui/detail/BrewManualActionView.h"
 
 #include "ui/detail/BrewCommandView.h"
-#include "ui/detail/PaletteFollower.h"
-#include "ui/detail/TerminalAlert.h"
+#include "ui/main/components/PaletteFollower.h"
+#include "ui/detail/PanelActions.h"
 #include "ui/main/components/Card.h"
 #include "ui/main/components/PlainLabel.h"
 #include "ui/main/components/SystemColors.h"
@@ -10,7 +10,6 @@
 #include "util/Async.h"
 #include "viewmodels/BrewCommandLine.h"
 
-#include <QFutureWatcher>
 #include <QLabel>
 #include <QMessageBox>
 #include <QVBoxLayout>
@@ -127,36 +126,17 @@ void BrewManualActionView::sync()
 
 void BrewManualActionView::refresh()
 {
-    if (!m_onRefreshApp)
-        return;
-    m_isRefreshing = true;
-    sync();
-    // The watcher is the panel's child: a refresh that outlives the panel touches nothing.
-    auto* watcher = new QFutureWatcher<void>(this);
-    connect(watcher, &QFutureWatcher<void>::finished, this, [this, watcher] {
-        watcher->deleteLater();
-        m_isRefreshing = false;
+    PanelActions::refresh(this, m_onRefreshApp, [this](bool refreshing) {
+        m_isRefreshing = refreshing;
         sync();
     });
-    watcher->setFuture(m_onRefreshApp());
 }
 
 void BrewManualActionView::run()
 {
-    if (currentCommand().isEmpty())
-        return;
-    if (m_viewModel.suppressTerminalAlert()) {
-        m_viewModel.executeInTerminal(currentCommand());
-        return;
-    }
-    if (m_alert)
-        return;
     const Texts t = texts(m_actionType);
-    m_alert = TerminalAlert::open(this, t.alertTitle, t.alertMessage, m_viewModel, [this] {
-        const QString line = currentCommand();
-        if (!line.isEmpty())
-            m_viewModel.executeInTerminal(line);
-    });
+    PanelActions::runInTerminal(this, m_alert, m_viewModel, t.alertTitle, t.alertMessage,
+                                [this] { return currentCommand(); });
 }
 
 } // namespace norvelle

@@ -8,7 +8,7 @@
 #include "ui/detail/BrewDoctorSheetView.h"
 #include "ui/detail/ManualCaskEntryView.h"
 #include "ui/detail/DetailRules.h"
-#include "ui/detail/PaletteFollower.h"
+#include "ui/main/components/PaletteFollower.h"
 #include "ui/detail/ReleaseNotesView.h"
 #include "ui/detail/SelectedApplicationDetailsView.h"
 #include "ui/main/components/SystemColors.h"

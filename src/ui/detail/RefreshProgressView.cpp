@@ -1,6 +1,6 @@
 #include "ui/detail/RefreshProgressView.h"
 
-#include "ui/detail/PaletteFollower.h"
+#include "ui/main/components/PaletteFollower.h"
 #include "ui/main/components/Banner.h"
 #include "ui/main/components/PlainLabel.h"
 #include "ui/main/components/SystemColors.h"

@@ -3,7 +3,7 @@
 #include "app/AppState.h"
 #include "ui/SymbolIcons.h"
 #include "ui/detail/BrewManualActionView.h"
-#include "ui/detail/PaletteFollower.h"
+#include "ui/main/components/PaletteFollower.h"
 #include "ui/detail/RefreshProgressView.h"
 #include "ui/main/components/ApplicationIconProvider.h"
 #include "ui/detail/SkippedVersionView.h"

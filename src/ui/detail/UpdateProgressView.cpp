@@ -1,27 +1,19 @@
 #include "ui/detail/UpdateProgressView.h"
 
-#include "ui/detail/MetadataFormat.h"
-#include "ui/main/components/Banner.h"
 #include "ui/main/components/SystemColors.h"
-#include "ui/main/components/TextStyles.h"
 
 #include "ui/detail/BrewCommandView.h"
 #include "ui/detail/BrewOutputView.h"
-#include "ui/detail/PaletteFollower.h"
-#include "ui/detail/TerminalAlert.h"
-#include "ui/main/components/PlainLabel.h"
+#include "ui/main/components/PaletteFollower.h"
+#include "ui/detail/PanelActions.h"
+#include "ui/detail/ProgressBanner.h"
 #include "util/Async.h"
 #include "viewmodels/BrewCommandLine.h"
 #include "viewmodels/DetailViewModel.h"
 
-#include <QFutureWatcher>
-#include <QHBoxLayout>
 #include <QMessageBox>
-#include <QLabel>
-#include <QProgressBar>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <algorithm>
 #include <cmath>
 
 namespace norvelle {
@@ -41,54 +33,11 @@ UpdateProgressView::UpdateProgressView(const UpdateProgress& progress,
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(12);
-    m_banner = new Banner(statusColor(progress.status), nullptr, this);
-    m_banner->setObjectName(QStringLiteral("updateProgressBanner"));
+    m_banner = new ProgressBanner({"updateProgressBanner", "updateStatusTitle", "updateCurrentStep",
+                                   "updateSpinner", "updateProgressBox", "updateProgressBar",
+                                   "updatePercentage", "updateEstimate"},
+                                  statusColor(progress.status), 32, this);
     outer->addWidget(m_banner);
-    m_banner->contentLayout()->setSpacing(12);
-
-    auto* top = new QHBoxLayout;
-    top->setSpacing(12);
-    auto* texts = new QVBoxLayout;
-    texts->setSpacing(4);
-    m_title = makePlainLabel(QString(), TextStyles::font(TextStyles::Style::body, QFont::Medium), QColor(),
-                             m_banner, "updateStatusTitle");
-    m_step = makePlainLabel(QString(), TextStyles::font(TextStyles::Style::subheadline), QColor(), m_banner,
-                            "updateCurrentStep");
-    m_step->setWordWrap(true);
-    setTextColor(m_step, SystemColors::secondary());
-    texts->addWidget(m_title);
-    texts->addWidget(m_step);
-    top->addLayout(texts, 1);
-    m_spinner = new QProgressBar(m_banner);
-    m_spinner->setObjectName(QStringLiteral("updateSpinner"));
-    m_spinner->setRange(0, 0);
-    m_spinner->setTextVisible(false);
-    m_spinner->setFixedSize(32, 8);
-    top->addWidget(m_spinner, 0, Qt::AlignVCenter);
-    m_banner->contentLayout()->addLayout(top);
-
-    m_barBox = new QWidget(m_banner);
-    m_barBox->setObjectName(QStringLiteral("updateProgressBox"));
-    auto* barLayout = new QVBoxLayout(m_barBox);
-    barLayout->setContentsMargins(0, 0, 0, 0);
-    barLayout->setSpacing(4);
-    m_bar = new QProgressBar(m_barBox);
-    m_bar->setObjectName(QStringLiteral("updateProgressBar"));
-    m_bar->setRange(0, 1000);
-    m_bar->setTextVisible(false);
-    m_bar->setFixedHeight(6);
-    barLayout->addWidget(m_bar);
-    auto* captions = new QHBoxLayout;
-    const QFont caption = TextStyles::font(TextStyles::Style::caption);
-    m_percentage = makePlainLabel(QString(), caption, QColor(), m_barBox, "updatePercentage");
-    m_estimate = makePlainLabel(QString(), caption, QColor(), m_barBox, "updateEstimate");
-    setTextColor(m_percentage, SystemColors::secondary());
-    setTextColor(m_estimate, SystemColors::secondary());
-    captions->addWidget(m_percentage);
-    captions->addStretch();
-    captions->addWidget(m_estimate);
-    barLayout->addLayout(captions);
-    m_banner->contentLayout()->addWidget(m_barBox);
 
     // The estimate is a distance from now, so it keeps moving while it shows.
     m_estimateTimer = new QTimer(this);
@@ -251,39 +200,18 @@ void UpdateProgressView::syncCommandBox()
 
 void UpdateProgressView::refresh()
 {
-    if (!m_onRefreshApp)
-        return;
-    m_isRefreshing = true;
-    syncCommandBox();
-    // The watcher is the panel's child: a refresh that outlives the panel touches nothing.
-    auto* watcher = new QFutureWatcher<void>(this);
-    connect(watcher, &QFutureWatcher<void>::finished, this, [this, watcher] {
-        watcher->deleteLater();
-        m_isRefreshing = false;
+    PanelActions::refresh(this, m_onRefreshApp, [this](bool refreshing) {
+        m_isRefreshing = refreshing;
         syncCommandBox();
     });
-    watcher->setFuture(m_onRefreshApp());
 }
 
 void UpdateProgressView::runUpdate()
 {
-    if (updateCommand(m_progress).isEmpty())
-        return;
-    if (m_viewModel.suppressTerminalAlert()) {
-        m_viewModel.executeInTerminal(updateCommand(m_progress));
-        return;
-    }
-    if (m_alert)
-        return;
-    m_alert = TerminalAlert::open(
-        this, QStringLiteral("Update App via Terminal?"),
+    PanelActions::runInTerminal(
+        this, m_alert, m_viewModel, QStringLiteral("Update App via Terminal?"),
         QStringLiteral("This will open Terminal and run the update command. You'll need to enter your password to complete the update."),
-        m_viewModel, [this] {
-            // Built again: the cask may have changed while the alert was open.
-            const QString command = updateCommand(m_progress);
-            if (!command.isEmpty())
-                m_viewModel.executeInTerminal(command);
-        });
+        [this] { return updateCommand(m_progress); });
 }
 
 void UpdateProgressView::showBrewOutput()
@@ -297,44 +225,22 @@ void UpdateProgressView::showBrewOutput()
 
 void UpdateProgressView::sync()
 {
-    const QColor color = statusColor(m_progress.status);
-    m_banner->setColor(color);
-    m_title->setText(statusTitle(m_progress.status));
-    setTextColor(m_title, color);
-    // At most two lines of the step.
-    m_step->setText(m_progress.currentStep);
-    m_step->setMaximumHeight(m_step->fontMetrics().lineSpacing() * 2 + 2);
-    m_spinner->setVisible(showsSpinner(m_progress.status));
-
-    const double fraction = m_progress.progress;
-    const bool partway = fraction > 0 && fraction < 1;
-    m_barBox->setVisible(partway);
-    m_bar->setValue(static_cast<int>(std::clamp(fraction, 0.0, 1.0) * 1000));
-    QPalette barPalette = m_bar->palette();
-    barPalette.setColor(QPalette::Highlight, color);
-    m_bar->setPalette(barPalette);
-    m_percentage->setText(percentageText(fraction));
-    setTextColor(m_step, SystemColors::secondary());
-    setTextColor(m_percentage, SystemColors::secondary());
-    setTextColor(m_estimate, SystemColors::secondary());
+    m_banner->showStatus(statusColor(m_progress.status), statusTitle(m_progress.status),
+                         m_progress.currentStep, showsSpinner(m_progress.status));
+    m_banner->showFraction(m_progress.progress, percentageText(m_progress.progress));
     syncEstimate();
     syncCommandBox();
 }
 
 void UpdateProgressView::syncEstimate()
 {
-    const bool partway = m_progress.progress > 0 && m_progress.progress < 1;
-    const bool shows = partway && m_progress.estimatedCompletion.has_value();
-    m_estimate->setVisible(shows);
-    if (shows) {
-        m_estimate->setText(
-            QStringLiteral("Est. ") +
-            MetadataFormat::relativeShort(*m_progress.estimatedCompletion, QDateTime::currentDateTime()));
-        if (!m_estimateTimer->isActive())
-            m_estimateTimer->start();
-    } else {
+    const bool shows =
+        ProgressBanner::isPartway(m_progress.progress) && m_progress.estimatedCompletion.has_value();
+    m_banner->showEstimate(shows ? m_progress.estimatedCompletion : std::nullopt);
+    if (!shows)
         m_estimateTimer->stop();
-    }
+    else if (!m_estimateTimer->isActive())
+        m_estimateTimer->start();
 }
 
 } // namespace norvelle

@@ -9,17 +9,15 @@
 #include <QWidget>
 #include <functional>
 
-class QLabel;
 class QMessageBox;
-class QProgressBar;
 class QTimer;
 
 namespace norvelle {
 
-class Banner;
 class BrewCommandView;
 class BrewOutputView;
 class DetailViewModel;
+class ProgressBanner;
 
 // One application's update as a banner in the colour of its status: title, current step, a
 // busy indicator while work is under way, and a bar with percentage and estimate while the
@@ -77,14 +75,7 @@ private:
     std::function<QFuture<void>()> m_onRefreshApp;
     DetailViewModel& m_viewModel;
     bool m_isRefreshing = false;
-    Banner* m_banner = nullptr;
-    QLabel* m_title = nullptr;
-    QLabel* m_step = nullptr;
-    QProgressBar* m_spinner = nullptr;
-    QWidget* m_barBox = nullptr;
-    QProgressBar* m_bar = nullptr;
-    QLabel* m_percentage = nullptr;
-    QLabel* m_estimate = nullptr;
+    ProgressBanner* m_banner = nullptr;
     QTimer* m_estimateTimer = nullptr;
     BrewCommandView* m_commandBox = nullptr;
     QPointer<BrewOutputView> m_outputSheet;

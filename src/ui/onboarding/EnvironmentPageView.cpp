@@ -1,7 +1,7 @@
 #include "ui/onboarding/EnvironmentPageView.h"
 
 #include "ui/main/components/SystemColors.h"
-#include "ui/onboarding/CopyFlag.h"
+#include "ui/main/components/CopyFlag.h"
 #include "ui/onboarding/InstallSourceView.h"
 #include "ui/onboarding/OnboardingCard.h"
 #include "ui/onboarding/OnboardingStyle.h"

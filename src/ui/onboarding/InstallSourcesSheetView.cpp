@@ -6,7 +6,7 @@
 #include "ui/detail/TerminalAlert.h"
 #include "ui/main/FollowUp.h"
 #include "ui/main/components/SystemColors.h"
-#include "ui/onboarding/CopyFlag.h"
+#include "ui/main/components/CopyFlag.h"
 #include "ui/onboarding/InstallSourceView.h"
 #include "ui/onboarding/OnboardingStyle.h"
 #include "ui/onboarding/RefreshEnvironmentView.h"

@@ -1,6 +1,7 @@
 #include "ui/onboarding/OnboardingStyle.h"
 
 #include "ui/SymbolIcons.h"
+#include "ui/main/components/PaletteFollower.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -27,39 +28,6 @@ QPalette inheritedPalette(const QWidget* widget)
         return parent->palette();
     return QApplication::palette();
 }
-
-class PaletteFollower : public QObject {
-public:
-    PaletteFollower(QWidget* widget, std::function<void(QWidget*, const QPalette&)> apply)
-        : QObject(widget), m_widget(widget), m_apply(std::move(apply))
-    {
-        widget->installEventFilter(this);
-        reapply();
-    }
-
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (watched == m_widget
-            && (event->type() == QEvent::PaletteChange || event->type() == QEvent::ParentChange))
-            reapply();
-        return false;
-    }
-
-private:
-    void reapply()
-    {
-        // Setting the widget's palette sends another change; that one has nothing new.
-        if (m_applying)
-            return;
-        m_applying = true;
-        m_apply(m_widget, inheritedPalette(m_widget));
-        m_applying = false;
-    }
-
-    QWidget* m_widget;
-    std::function<void(QWidget*, const QPalette&)> m_apply;
-    bool m_applying = false;
-};
 
 // Layouts size a wrapping label before they know its width and may squeeze it below its
 // lines; once it has a width, it claims the height all its lines need.
@@ -121,7 +89,8 @@ QColor OnboardingStyle::toneColor(const QPalette& palette, Tone tone)
 
 void OnboardingStyle::followPalette(QWidget* widget, std::function<void(QWidget*, const QPalette&)> apply)
 {
-    new PaletteFollower(widget, std::move(apply));
+    PaletteFollower::follow(widget,
+                            [widget, apply = std::move(apply)] { apply(widget, inheritedPalette(widget)); });
 }
 
 void OnboardingStyle::setTone(QWidget* widget, Tone tone)

@@ -1,8 +1,8 @@
 #include "ui/main/components/PlainLabel.h"
 
+#include "ui/main/components/PaletteFollower.h"
 #include "ui/main/components/SystemColors.h"
 
-#include <QEvent>
 #include <QLabel>
 #include <QPalette>
 
@@ -51,29 +51,7 @@ void setPaletteTextColor(QWidget* widget, const QColor& color)
 
 // A text colour given as one of the palette's text styles (primary, secondary, tertiary) is
 // worked out again whenever the palette changes, so a theme switch recolours the text.
-class TextRoleFollower : public QObject {
-public:
-    static constexpr const char* name = "textRoleFollower";
-
-    TextRoleFollower(QWidget* widget, TextRole role) : QObject(widget), m_widget(widget), m_role(role)
-    {
-        setObjectName(QString::fromLatin1(name));
-        widget->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (watched == m_widget &&
-            (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange))
-            setPaletteTextColor(m_widget, colorOf(m_role));
-        return false;
-    }
-
-private:
-    QWidget* m_widget;
-    TextRole m_role;
-};
+const QString textRoleFollowerName = QStringLiteral("textRoleFollower");
 
 } // namespace
 
@@ -94,12 +72,13 @@ QLabel* makePlainLabel(const QString& text, const QFont& font, const QColor& col
 
 void setTextColor(QWidget* widget, const QColor& color)
 {
-    const auto followers =
-        widget->findChildren<QObject*>(QString::fromLatin1(TextRoleFollower::name), Qt::FindDirectChildrenOnly);
-    qDeleteAll(followers);
+    qDeleteAll(widget->findChildren<PaletteFollower*>(textRoleFollowerName, Qt::FindDirectChildrenOnly));
     setPaletteTextColor(widget, color);
-    if (const TextRole role = roleOf(color); role != TextRole::none)
-        new TextRoleFollower(widget, role);
+    if (const TextRole role = roleOf(color); role != TextRole::none) {
+        if (auto* follower =
+                PaletteFollower::follow(widget, [widget, role] { setPaletteTextColor(widget, colorOf(role)); }))
+            follower->setObjectName(textRoleFollowerName);
+    }
 }
 
 } // namespace norvelle

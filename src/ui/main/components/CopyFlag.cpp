@@ -1,4 +1,4 @@
-#include "ui/onboarding/CopyFlag.h"
+#include "ui/main/components/CopyFlag.h"
 
 #include <QTimer>
 

@@ -1,0 +1,44 @@
+#include "ui/detail/PanelActions.h"
+
+#include "ui/detail/TerminalAlert.h"
+#include "viewmodels/DetailViewModel.h"
+
+#include <QFutureWatcher>
+#include <QMessageBox>
+
+namespace norvelle::PanelActions {
+
+void refresh(QObject* context, const std::function<QFuture<void>()>& refresh,
+             const std::function<void(bool)>& setRefreshing)
+{
+    if (!refresh)
+        return;
+    setRefreshing(true);
+    auto* watcher = new QFutureWatcher<void>(context);
+    QObject::connect(watcher, &QFutureWatcher<void>::finished, context, [watcher, setRefreshing] {
+        watcher->deleteLater();
+        setRefreshing(false);
+    });
+    watcher->setFuture(refresh());
+}
+
+void runInTerminal(QWidget* parent, QPointer<QMessageBox>& alert, DetailViewModel& viewModel,
+                   const QString& alertTitle, const QString& alertMessage,
+                   const std::function<QString()>& command)
+{
+    if (command().isEmpty())
+        return;
+    if (viewModel.suppressTerminalAlert()) {
+        viewModel.executeInTerminal(command());
+        return;
+    }
+    if (alert)
+        return;
+    alert = TerminalAlert::open(parent, alertTitle, alertMessage, viewModel, [&viewModel, command] {
+        const QString line = command();
+        if (!line.isEmpty())
+            viewModel.executeInTerminal(line);
+    });
+}
+
+} // namespace norvelle::PanelActions

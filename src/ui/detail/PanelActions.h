@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QFuture>
+#include <QPointer>
+#include <QString>
+#include <functional>
+
+class QMessageBox;
+class QObject;
+class QWidget;
+
+namespace norvelle {
+
+class DetailViewModel;
+
+// What the Homebrew panels' "Refresh" and run buttons do, alike in each panel.
+namespace PanelActions {
+
+// Calls `setRefreshing(true)`, starts `refresh`, and `setRefreshing(false)` when its future
+// finishes. The wait belongs to `context`: a refresh that outlives it touches nothing.
+void refresh(QObject* context, const std::function<QFuture<void>()>& refresh,
+             const std::function<void(bool)>& setRefreshing);
+
+// Hands `command()` to the terminal: at once when the user chose not to be asked, else after the
+// alert kept in `alert` (one at a time). The command is built again after the alert, since the
+// cask may have changed while it was open; an empty command runs nothing.
+void runInTerminal(QWidget* parent, QPointer<QMessageBox>& alert, DetailViewModel& viewModel,
+                   const QString& alertTitle, const QString& alertMessage,
+                   const std::function<QString()>& command);
+
+} // namespace PanelActions
+
+} // namespace norvelle
