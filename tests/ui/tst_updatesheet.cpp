@@ -338,6 +338,9 @@ private Q_SLOTS:
         QTRY_COMPARE(gate->arrivals(), 1);
         button(sheet, "cancelBatchButton")->click();
         delete sheet;
+        // The cancel travels through a worker thread; the first update may end only once it has
+        // landed, or the second one could already have started.
+        QTRY_VERIFY(!world.coordinator.hasActiveBatch());
         gate->open();
         QTRY_VERIFY(!world.coordinator.isUpdating());
         QTRY_VERIFY(world.log.contains(Logger::Level::info, "Updates cancelled"));
