@@ -116,6 +116,8 @@ private Q_SLOTS:
         CopyFlag copied;
         copied.setResetDelay(std::chrono::milliseconds(1000));
         CodeCommandView view(ToolInstallCommands::masCommand(), copied, &clipboard);
+        // Light text on the near-black box, whatever the theme.
+        QCOMPARE(view.commandLabel()->palette().color(QPalette::WindowText), QColor(Qt::white));
         view.copyButton()->click();
         QCOMPARE(clipboard.copied, QStringList{"brew install mas"});
         QCOMPARE(view.copyButton()->toolTip(), QStringLiteral("Copied!"));

@@ -21,6 +21,9 @@ CommandField::Look look(const QString& command)
         OnboardingStyle::font(caption ? TextStyles::Style::caption : TextStyles::Style::body).pointSizeF();
     look.selection = Qt::TextSelectableByMouse;
     look.alignment = Qt::AlignLeft;
+    // The box is near-black in both themes; the theme's primary text colour would be black on
+    // black in Light.
+    look.textColor = Qt::white;
     look.copyButtonSize = QSize(20, 20);
     look.iconSize = QSize(16, 16);
     return look;
