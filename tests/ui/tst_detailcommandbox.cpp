@@ -1,12 +1,10 @@
 #include "TerminalTestWorld.h"
 
-#include "FakeTerminalLauncher.h"
 #include "RenderToPng.h"
 #include "ui/detail/BrewCommandView.h"
 #include "ui/detail/BrewOutputView.h"
 #include "ui/detail/UpdateProgressView.h"
 #include "viewmodels/BrewCommandLine.h"
-#include "viewmodels/TerminalCommands.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -37,13 +35,11 @@ UpdateProgress failedRecord(const ApplicationPtr& application, QStringList outpu
     return progress;
 }
 
-QStringList buttonNames(const QWidget* box)
+ApplicationPtr figma()
 {
-    QStringList names;
-    for (auto* button : box->findChildren<QPushButton*>())
-        if (button->isVisibleTo(box))
-            names.append(button->objectName());
-    return names;
+    auto app = makeApp(QStringLiteral("Figma"));
+    app->setCask(makeCask(QStringLiteral("figma")));
+    return app;
 }
 
 } // namespace
@@ -57,33 +53,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("token");
         QTest::addColumn<QString>("upgrade");
         QTest::addColumn<QString>("adopt");
-        QTest::newRow("plain") << "firefox"
-                               << "brew upgrade --cask firefox"
-                               << "brew install --cask --adopt firefox";
-        QTest::newRow("at and plus") << "python@3.12+x"
-                                     << "brew upgrade --cask python@3.12+x"
-                                     << "brew install --cask --adopt python@3.12+x";
-        QTest::newRow("tap qualified") << "user/tap/my-app"
-                                       << "brew upgrade --cask user/tap/my-app"
-                                       << "brew install --cask --adopt user/tap/my-app";
-        QTest::newRow("option") << "--force"
-                                << ""
-                                << "";
-        QTest::newRow("second word") << "app; rm -rf ~"
-                                     << ""
-                                     << "";
-        QTest::newRow("substitution") << "$(touch x)"
-                                      << ""
-                                      << "";
-        QTest::newRow("upper case") << "Firefox"
-                                    << ""
-                                    << "";
-        QTest::newRow("line break") << "app\nrm"
-                                    << ""
-                                    << "";
-        QTest::newRow("empty") << ""
-                               << ""
-                               << "";
+        for (const QString good : {"firefox", "python@3.12+x", "user/tap/my-app"})
+            QTest::newRow(qPrintable(good))
+                << good << "brew upgrade --cask " + good << "brew install --cask --adopt " + good;
+        // Anything that is not a plain token gives no command at all.
+        int rejected = 0;
+        for (const char* bad : {"--force", "app; rm -rf ~", "$(touch x)", "Firefox", "app\nrm", ""})
+            QTest::addRow("rejected %d", ++rejected) << QString::fromLatin1(bad) << QString() << QString();
     }
     void commandLines()
     {
@@ -92,7 +68,8 @@ private Q_SLOTS:
         QFETCH(QString, adopt);
         QCOMPARE(BrewCommandLine::upgrade(makeCask(token)), upgrade);
         QCOMPARE(BrewCommandLine::adopt(makeCask(token)), adopt);
-        QCOMPARE(BrewCommandLine::upgrade(std::nullopt), QString());
+        if (token.isEmpty())
+            QCOMPARE(BrewCommandLine::upgrade(std::nullopt), QString());
     }
 
     void buttonsOfAFailedUpdate_data()
@@ -113,9 +90,8 @@ private Q_SLOTS:
         QFETCH(bool, homebrew);
         QFETCH(bool, output);
         QFETCH(QStringList, buttons);
-        auto app = makeApp(QStringLiteral("Figma"), std::nullopt,
-                           homebrew ? QList<Src>{Src::sparkle, Src::homebrew} : QList<Src>{Src::sparkle});
-        app->setCask(makeCask(QStringLiteral("figma")));
+        auto app = figma();
+        app->setSource(homebrew ? QList<Src>{Src::sparkle, Src::homebrew} : QList<Src>{Src::sparkle});
         const auto record =
             failedRecord(app, output ? QStringList{QStringLiteral("==> Upgrading")} : QStringList{});
         QCOMPARE(UpdateProgressView::commandButtons(record, refresh), buttons);
@@ -124,25 +100,20 @@ private Q_SLOTS:
     void failedHomebrewUpdateRunsInTerminalAfterAsking()
     {
         TerminalWorld world;
-        auto app = makeApp(QStringLiteral("Figma"));
-        app->setCask(makeCask(QStringLiteral("figma")));
         UpdateProgressView view(
-            failedRecord(app, {"==> Upgrading figma", "Password:"}),
+            failedRecord(figma(), {"==> Upgrading figma", "Password:"}),
             [] { return QtFuture::makeReadyFuture(); }, world.detail);
         BrewCommandView* box = view.commandBox();
         QVERIFY(box);
         QCOMPARE(box->findChild<QLabel*>("brewCommandText")->text(),
                  QStringLiteral("brew upgrade --cask figma"));
-        QCOMPARE(box->findChild<QLabel*>("brewCommandInstruction")->text(),
-                 QStringLiteral(
-                     "Click Update to run in Terminal, or copy and paste. Click Refresh when you're done."));
-        QCOMPARE(buttonNames(box),
-                 (QStringList{"commandRefreshButton", "viewLogsButton", "terminalRunButton"}));
+        for (const char* name : {"commandRefreshButton", "viewLogsButton", "terminalRunButton"})
+            QVERIFY(box->findChild<QPushButton*>(name)->isVisibleTo(box));
+        QVERIFY(!renderToPng(&view, QStringLiteral("updateprogress-failed"), QSize(620, 220)).isEmpty());
 
         box->findChild<QPushButton*>("terminalRunButton")->click();
         QPointer<QMessageBox> alert = view.terminalAlert();
         QVERIFY(alert);
-        QCOMPARE(alert->text(), QStringLiteral("Update App via Terminal?"));
         alert->findChild<QPushButton*>("terminalAlertCancel")->click();
         QTRY_VERIFY(!alert);
         QVERIFY(world.launcher->commandLines().isEmpty());
@@ -191,39 +162,27 @@ private Q_SLOTS:
         QVERIFY(!view.commandBox());
     }
 
-    void refreshShowsCheckingWhileItRuns()
+    void refreshShowsCheckingAndEndsQuietlyAfterThePanel()
     {
         MainWindowTestWorld world;
-        auto app = makeApp(QStringLiteral("Figma"));
-        app->setCask(makeCask(QStringLiteral("figma")));
         QPromise<void> refresh;
-        int calls = 0;
-        auto view = std::make_unique<UpdateProgressView>(
-            failedRecord(app),
-            [&] {
-                ++calls;
-                refresh.start();
-                return refresh.future();
-            },
-            world.detail);
+        QPromise<void> late;
+        QPromise<void>* current = &refresh;
+        const auto onRefresh = [&] {
+            current->start();
+            return current->future();
+        };
+        auto view = std::make_unique<UpdateProgressView>(failedRecord(figma()), onRefresh, world.detail);
         auto button = [&] { return view->commandBox()->findChild<QPushButton*>("commandRefreshButton"); };
-        QCOMPARE(button()->text(), QStringLiteral("Refresh"));
         button()->click();
-        QCOMPARE(calls, 1);
         QTRY_COMPARE(button()->text(), QStringLiteral("Checking..."));
         QVERIFY(view->isRefreshing());
         refresh.finish();
         QTRY_COMPARE(button()->text(), QStringLiteral("Refresh"));
 
         // A refresh that ends after the panel is gone touches nothing.
-        QPromise<void> late;
-        view = std::make_unique<UpdateProgressView>(
-            failedRecord(app),
-            [&] {
-                late.start();
-                return late.future();
-            },
-            world.detail);
+        current = &late;
+        view = std::make_unique<UpdateProgressView>(failedRecord(figma()), onRefresh, world.detail);
         button()->click();
         view.reset();
         late.finish();
@@ -233,10 +192,8 @@ private Q_SLOTS:
     void viewLogsShowsAndCopiesTheLines()
     {
         MainWindowTestWorld world;
-        auto app = makeApp(QStringLiteral("Figma"));
-        app->setCask(makeCask(QStringLiteral("figma")));
         const QStringList lines{"==> <b>Upgrading</b>", "\tsame", "\tsame"};
-        UpdateProgressView view(failedRecord(app, lines), {}, world.detail);
+        UpdateProgressView view(failedRecord(figma(), lines), {}, world.detail);
         view.commandBox()->findChild<QPushButton*>("viewLogsButton")->click();
         BrewOutputView* sheet = view.brewOutputSheet();
         QVERIFY(sheet);
@@ -258,25 +215,16 @@ private Q_SLOTS:
 
     void copyConfirmsForTwoSeconds()
     {
-        BrewCommandView box(QStringLiteral("brew upgrade --cask figma"), QStringLiteral("Do it"), {});
+        const QString command = QStringLiteral("brew upgrade --cask <b>figma</b>");
+        BrewCommandView box(command, QStringLiteral("Do it"), {});
+        QCOMPARE(box.findChild<QLabel*>("brewCommandText")->textFormat(), Qt::PlainText);
         auto* copy = box.findChild<QToolButton*>("copyCommandButton");
-        QCOMPARE(copy->toolTip(), QStringLiteral("Copy command"));
         copy->click();
-        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("brew upgrade --cask figma"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), command);
         QVERIFY(box.didCopy());
         QCOMPARE(copy->toolTip(), QStringLiteral("Copied!"));
         QTRY_VERIFY_WITH_TIMEOUT(!box.didCopy(), BrewCommandView::copiedNoticeMs + 2000);
         QCOMPARE(copy->toolTip(), QStringLiteral("Copy command"));
-    }
-
-    void renders()
-    {
-        MainWindowTestWorld world;
-        auto app = makeApp(QStringLiteral("Figma"));
-        app->setCask(makeCask(QStringLiteral("figma")));
-        UpdateProgressView view(
-            failedRecord(app, {"==> Upgrading"}), [] { return QtFuture::makeReadyFuture(); }, world.detail);
-        QVERIFY(!renderToPng(&view, QStringLiteral("updateprogress-failed"), QSize(620, 220)).isEmpty());
     }
 };
 
