@@ -101,7 +101,6 @@ private Q_SLOTS:
         else
             widget.setPalette(QPalette(Qt::darkBlue));
         QCOMPARE(runs, 2);
-        widget.setParent(nullptr);
     }
 
     void textColorSetFromAFollowerReplacesTheOldOne()
