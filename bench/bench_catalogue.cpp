@@ -12,7 +12,7 @@
 #include "platform/Paths.h"
 #include "platform/http/HttpClient.h"
 #include "sources/brew/BrewService.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

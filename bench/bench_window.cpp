@@ -12,7 +12,7 @@
 #include "FakeNetworkProbe.h"
 #include "SyntheticWorld.h"
 #include "app/DependencyContainer.h"
-#include "app/AppState.h"
+#include "coordinator/AppState.h"
 #include "services/ApplicationStore.h"
 #include "ui/main/ApplicationListModel.h"
 #include "ui/main/ContentView.h"
@@ -20,7 +20,7 @@
 #include "ui/main/MenuBarController.h"
 #include "ui/main/SidebarView.h"
 #include "util/AllocatorTuning.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 #include "viewmodels/SidebarViewModel.h"
 
 #include <QApplication>

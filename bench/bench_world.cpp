@@ -29,7 +29,7 @@
 #include "sources/sparkle/SparkleService.h"
 #include "util/AllocatorTuning.h"
 #include "util/Async.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 
 #include "platform/http/HttpEngine.h"
 

@@ -1,5 +1,5 @@
-#include "app/AppCoordinator.h"
-#include "app/AppState.h"
+#include "coordinator/AppCoordinator.h"
+#include "coordinator/AppState.h"
 #include "app/DependencyContainer.h"
 #include "app/QuitSequence.h"
 #include "platform/Paths.h"
@@ -18,7 +18,7 @@
 #include "ui/settings/AboutView.h"
 #include "ui/settings/SettingsAppearance.h"
 #include "util/AllocatorTuning.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 #include "viewmodels/CheckForUpdatesViewModel.h"
 #include "viewmodels/SettingsViewModel.h"
 

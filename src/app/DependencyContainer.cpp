@@ -1,7 +1,7 @@
 #include "app/DependencyContainer.h"
 
-#include "app/AppCoordinator.h"
-#include "app/AppState.h"
+#include "coordinator/AppCoordinator.h"
+#include "coordinator/AppState.h"
 #include "platform/LinuxTerminalLauncher.h"
 #include "platform/RouteNetworkProbe.h"
 #include "platform/SettingsStore.h"
@@ -23,7 +23,7 @@
 #include "viewmodels/SidebarViewModel.h"
 #include "viewmodels/TerminalCommands.h"
 #include "viewmodels/WelcomeTourViewModel.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 
 namespace norvelle {
 

@@ -2,7 +2,7 @@
 
 #include "platform/process/ProcessGroups.h"
 #include "util/Async.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 
 #include <QElapsedTimer>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "platform/QuitSignals.h"
 
-#include "util/Logger.h"
+#include "platform/Logger.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

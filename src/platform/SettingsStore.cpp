@@ -1,6 +1,6 @@
 #include "platform/SettingsStore.h"
 
-#include "util/Logger.h"
+#include "platform/Logger.h"
 
 #include <QSettings>
 

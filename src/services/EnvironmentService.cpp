@@ -1,7 +1,7 @@
 #include "services/EnvironmentService.h"
 
 #include "platform/NetworkProbe.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 
 #include <condition_variable>
 

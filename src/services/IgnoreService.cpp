@@ -4,7 +4,7 @@
 #include "platform/file/SafeFile.h"
 #include "util/Async.h"
 #include "util/Error.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,7 +4,7 @@
 #include "sources/brew/BrewService.h"
 #include "sources/mas/MASService.h"
 #include "sources/sparkle/SparkleService.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 #include "util/TaskGroup.h"
 
 #include <QElapsedTimer>

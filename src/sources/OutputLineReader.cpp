@@ -2,7 +2,7 @@
 
 #include "util/StrictText.h"
 
-#include "util/Logger.h"
+#include "platform/Logger.h"
 
 #include <QStringDecoder>
 

@@ -5,7 +5,7 @@
 #include "model/NorvelleError.h"
 #include "platform/process/ProcessLaunchError.h"
 #include "platform/process/ProcessRunner.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 
 #include <QFile>
 #include <QFileInfo>

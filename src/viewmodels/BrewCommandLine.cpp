@@ -2,7 +2,7 @@
 
 #include "platform/TerminalLauncher.h"
 #include "sources/brew/CaskToken.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 
 namespace norvelle {
 

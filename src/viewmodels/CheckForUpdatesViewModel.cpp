@@ -3,7 +3,7 @@
 #include "platform/updater/Updater.h"
 #include "platform/updater/UpdaterFactory.h"
 #include "util/Error.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 
 namespace norvelle {
 

@@ -2,7 +2,7 @@
 
 #include "viewmodels/TerminalCommands.h"
 
-#include "app/AppCoordinator.h"
+#include "coordinator/AppCoordinator.h"
 #include "services/ApplicationStore.h"
 #include "util/Async.h"
 #include "viewmodels/ViewModelActions.h"

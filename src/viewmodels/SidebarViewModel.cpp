@@ -1,11 +1,11 @@
 #include "viewmodels/SidebarViewModel.h"
 
-#include "app/AppCoordinator.h"
-#include "app/AppState.h"
+#include "coordinator/AppCoordinator.h"
+#include "coordinator/AppState.h"
 #include "services/ApplicationStore.h"
 #include "services/EnvironmentService.h"
 #include "util/Async.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 #include "viewmodels/ViewModelActions.h"
 
 #include <QPointer>

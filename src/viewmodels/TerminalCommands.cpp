@@ -4,7 +4,7 @@
 #include "platform/process/ProcessLaunchError.h"
 #include "platform/process/ProcessRunner.h"
 #include "util/Async.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 #include "util/StrictText.h"
 
 #include <QPointer>

@@ -1,7 +1,7 @@
 #include "viewmodels/ViewModelActions.h"
 
 #include "util/Error.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 
 #include <cstdlib>
 #include <cxxabi.h>

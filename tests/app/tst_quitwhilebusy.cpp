@@ -4,7 +4,7 @@
 #include "FakeTool.h"
 #include "SyntheticWorld.h"
 
-#include "app/AppState.h"
+#include "coordinator/AppState.h"
 #include "app/DependencyContainer.h"
 #include "app/QuitSequence.h"
 #include "platform/process/ProcessGroups.h"

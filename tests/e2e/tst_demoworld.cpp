@@ -10,7 +10,7 @@
 #include "FakeNetworkProbe.h"
 #include "FakeTerminalLauncher.h"
 #include "FixtureServer.h"
-#include "app/AppCoordinator.h"
+#include "coordinator/AppCoordinator.h"
 #include "app/DependencyContainer.h"
 #include "platform/SettingsStore.h"
 #include "platform/plist/PropertyList.h"

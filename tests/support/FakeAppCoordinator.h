@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/AppCoordinator.h"
+#include "coordinator/AppCoordinator.h"
 
 #include <QHash>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "util/Logger.h"
+#include "platform/Logger.h"
 
 #include <QList>
 #include <QPair>

@@ -1,14 +1,14 @@
 #include "FakeUrlOpener.h"
 #include "TempRoot.h"
 #include "TempSettings.h"
-#include "app/AppState.h"
+#include "coordinator/AppState.h"
 #include "platform/Paths.h"
 #include "platform/SettingsStore.h"
 #include "ui/settings/AboutView.h"
 #include "ui/settings/ExperimentalView.h"
 #include "ui/settings/PermissionsView.h"
 #include "ui/settings/PreferencesView.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 #include "viewmodels/SettingsViewModel.h"
 
 #include <QCheckBox>

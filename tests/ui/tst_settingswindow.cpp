@@ -1,6 +1,6 @@
 #include "FakeUrlOpener.h"
 #include "TempSettings.h"
-#include "app/AppState.h"
+#include "coordinator/AppState.h"
 #include "platform/SettingsStore.h"
 #include "ui/settings/SettingsAppearance.h"
 #include "ui/settings/SettingsWindow.h"

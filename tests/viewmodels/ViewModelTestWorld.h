@@ -4,10 +4,10 @@
 // state on temporary settings, a clock that stands still and pauses that the test ends by
 // hand. The test thread is the main thread; waits pump its events.
 
-#include "../app/CoordinatorTestWorld.h"
+#include "../coordinator/CoordinatorTestWorld.h"
 #include "FakeAppCoordinator.h"
 #include "TempSettings.h"
-#include "app/AppState.h"
+#include "coordinator/AppState.h"
 #include "viewmodels/DetailViewModel.h"
 #include "viewmodels/SidebarViewModel.h"
 

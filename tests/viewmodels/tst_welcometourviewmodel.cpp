@@ -3,7 +3,7 @@
 #include "TempRoot.h"
 #include "TempSettings.h"
 #include "TestGate.h"
-#include "app/AppState.h"
+#include "coordinator/AppState.h"
 #include "services/EnvironmentService.h"
 #include "viewmodels/WelcomeTourViewModel.h"
 

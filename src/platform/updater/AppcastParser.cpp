@@ -2,7 +2,7 @@
 
 #include "platform/updater/AppcastDate.h"
 #include "platform/updater/UpdaterError.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 
 #include <QLocale>
 #include <QRegularExpression>

@@ -3,7 +3,7 @@
 #include "platform/updater/DiskSync.h"
 #include "platform/updater/UpdaterError.h"
 #include "platform/updater/VersionComparator.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 
 #include <QDir>
 #include <QFileInfo>

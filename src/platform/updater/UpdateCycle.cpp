@@ -5,7 +5,7 @@
 #include "platform/updater/ArchiveExtractor.h"
 #include "platform/updater/BundleInstaller.h"
 #include "platform/updater/EdSignatureVerifier.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -8,7 +8,7 @@
 #include "platform/updater/UpdaterDelegate.h"
 #include "platform/updater/UpdaterError.h"
 #include "util/Async.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 
 
 namespace norvelle {

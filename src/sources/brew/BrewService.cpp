@@ -9,7 +9,7 @@
 #include "util/AllocatorTuning.h"
 #include "util/Error.h"
 #include "util/Json.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 #include "util/StrictText.h"
 
 #include <QElapsedTimer>

@@ -6,7 +6,7 @@
 #include "sources/brew/CaskToken.h"
 #include "util/Error.h"
 #include "util/Json.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 
 namespace norvelle {
 

@@ -5,7 +5,7 @@
 #include "sources/brew/CaskParser.h"
 #include "util/Error.h"
 #include "util/Json.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 #include "util/NumericCompare.h"
 
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 #include "sources/brew/CaskToken.h"
 
 #include "util/Error.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 
 namespace norvelle {
 

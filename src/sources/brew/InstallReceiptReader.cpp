@@ -2,7 +2,7 @@
 
 #include "platform/file/SafeFile.h"
 #include "util/Json.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 
 #include <QFile>
 #include <QFileInfo>

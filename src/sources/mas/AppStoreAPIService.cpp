@@ -3,7 +3,7 @@
 #include "platform/http/HttpClient.h"
 #include "sources/mas/AppStoreLookupReply.h"
 #include "sources/mas/LocaleRegionProvider.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 
 #include <QUrlQuery>
 

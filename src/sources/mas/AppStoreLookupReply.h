@@ -1,7 +1,7 @@
 #pragma once
 
 #include "sources/mas/AppStoreMetadata.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 
 #include <QByteArrayView>
 #include <QDateTime>

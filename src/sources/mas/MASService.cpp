@@ -4,7 +4,7 @@
 #include "platform/plist/PropertyList.h"
 #include "sources/ToolRunner.h"
 #include "sources/mas/AppStoreAPIService.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 #include "util/NumericCompare.h"
 
 #include <QElapsedTimer>

@@ -10,7 +10,7 @@
 #include "sources/sparkle/SparkleUpdateChecker.h"
 #include "sources/sparkle/SparkleUpdateOperation.h"
 #include "util/Async.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 #include "util/StrictText.h"
 
 #include <future>

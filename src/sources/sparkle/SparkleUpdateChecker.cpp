@@ -2,7 +2,7 @@
 
 #include "model/Application.h"
 #include "model/NorvelleError.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 
 #include <limits>
 

@@ -1,10 +1,10 @@
 #include "ui/app/ApplicationMenus.h"
 
-#include "app/AppState.h"
+#include "coordinator/AppState.h"
 #include "platform/UrlOpener.h"
 #include "ui/SymbolIcons.h"
 #include "ui/app/CheckForUpdatesView.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 #include "viewmodels/SidebarViewModel.h"
 
 #include <QAction>

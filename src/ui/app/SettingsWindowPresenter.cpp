@@ -1,7 +1,7 @@
 #include "ui/app/SettingsWindowPresenter.h"
 
 #include "ui/settings/SettingsWindow.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -1,6 +1,6 @@
 #include "ui/detail/BrewAvailableView.h"
 
-#include "app/AppState.h"
+#include "coordinator/AppState.h"
 #include "ui/detail/AdoptionProgressView.h"
 #include "ui/detail/BrewManualActionView.h"
 #include "ui/detail/LinkPolicy.h"

@@ -1,6 +1,6 @@
 #include "ui/detail/DetailView.h"
 
-#include "app/AppState.h"
+#include "coordinator/AppState.h"
 #include "services/ApplicationStore.h"
 #include "ui/SymbolIcons.h"
 #include "ui/detail/ApplicationMetadataRowView.h"

@@ -1,7 +1,7 @@
 #include "ui/detail/LinkPolicy.h"
 
 #include "platform/UrlOpener.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 
 namespace norvelle {
 

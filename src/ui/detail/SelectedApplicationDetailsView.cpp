@@ -1,6 +1,6 @@
 #include "ui/detail/SelectedApplicationDetailsView.h"
 
-#include "app/AppState.h"
+#include "coordinator/AppState.h"
 #include "ui/SymbolIcons.h"
 #include "ui/detail/BrewManualActionView.h"
 #include "ui/main/components/PaletteFollower.h"

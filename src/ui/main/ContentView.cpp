@@ -1,6 +1,6 @@
 #include "ui/main/ContentView.h"
 
-#include "app/AppState.h"
+#include "coordinator/AppState.h"
 #include "services/ApplicationStore.h"
 #include "ui/detail/DetailView.h"
 #include "ui/main/SidebarView.h"

@@ -1,6 +1,6 @@
 #include "ui/main/MainWindow.h"
 
-#include "app/AppState.h"
+#include "coordinator/AppState.h"
 #include "platform/SettingsStore.h"
 #include "ui/main/ContentView.h"
 #include "ui/main/WelcomePlaceholderView.h"

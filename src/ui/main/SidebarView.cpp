@@ -1,6 +1,6 @@
 #include "ui/main/SidebarView.h"
 
-#include "app/AppState.h"
+#include "coordinator/AppState.h"
 #include "services/ApplicationStore.h"
 #include "ui/SymbolIcons.h"
 #include "ui/main/components/CountCapsule.h"

@@ -1,6 +1,6 @@
 #include "ui/main/WelcomePlaceholderView.h"
 
-#include "app/AppState.h"
+#include "coordinator/AppState.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,6 +1,6 @@
 #include "ui/onboarding/InstallSourcesSheetView.h"
 
-#include "app/AppCoordinator.h"
+#include "coordinator/AppCoordinator.h"
 #include "services/ApplicationStore.h"
 #include "services/EnvironmentService.h"
 #include "ui/detail/TerminalAlert.h"

@@ -1,6 +1,6 @@
 #include "ui/onboarding/WelcomeTourView.h"
 
-#include "app/AppState.h"
+#include "coordinator/AppState.h"
 #include "ui/onboarding/AdoptionPageView.h"
 #include "ui/onboarding/EnvironmentPageView.h"
 #include "ui/onboarding/OnboardingStyle.h"

@@ -1,6 +1,6 @@
 #include "ui/settings/PermissionsView.h"
 
-#include "app/AppState.h"
+#include "coordinator/AppState.h"
 #include "ui/settings/SettingsCard.h"
 #include "ui/settings/SettingsStyle.h"
 

@@ -4,7 +4,7 @@
 #include "platform/SettingsStore.h"
 #include "ui/settings/SettingsCard.h"
 #include "ui/settings/SettingsStyle.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 #include "viewmodels/SettingsViewModel.h"
 
 #include <QCheckBox>

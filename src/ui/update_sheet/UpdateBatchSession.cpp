@@ -1,10 +1,10 @@
 #include "ui/update_sheet/UpdateBatchSession.h"
 
-#include "app/AppCoordinator.h"
+#include "coordinator/AppCoordinator.h"
 #include "services/ApplicationStore.h"
 #include "util/Async.h"
 #include "util/Error.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 #include "viewmodels/DetailViewModel.h"
 #include "viewmodels/SidebarViewModel.h"
 

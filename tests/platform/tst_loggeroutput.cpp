@@ -7,7 +7,7 @@
 #include "platform/Paths.h"
 #include "platform/SettingsStore.h"
 #include "platform/SystemLogSocket.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "app/CoordinatorError.h"
+#include "coordinator/CoordinatorError.h"
 
 namespace norvelle {
 

@@ -1,8 +1,8 @@
-#include "app/AppState.h"
+#include "coordinator/AppState.h"
 
 #include "platform/SettingsStore.h"
 #include "platform/UrlOpener.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 
 #include <QUrl>
 

@@ -1,4 +1,4 @@
-#include "app/AppCoordinator.h"
+#include "coordinator/AppCoordinator.h"
 
 #include "platform/Clock.h"
 #include "services/ApplicationStore.h"

@@ -14,8 +14,8 @@
 #include "LogCapture.h"
 #include "RecordMakers.h"
 #include "TestGate.h"
-#include "app/AppCoordinator.h"
-#include "app/CoordinatorError.h"
+#include "coordinator/AppCoordinator.h"
+#include "coordinator/CoordinatorError.h"
 #include "services/ApplicationStore.h"
 #include "util/Async.h"
 

@@ -1,7 +1,7 @@
 #include "FakeUrlOpener.h"
 #include "LogCapture.h"
 #include "TempSettings.h"
-#include "app/AppState.h"
+#include "coordinator/AppState.h"
 #include "platform/SettingsStore.h"
 
 #include <QSettings>

@@ -1,8 +1,8 @@
 // Discovery, the update checks of all applications and of one, and the refresh.
 
-#include "app/AppCoordinator.h"
+#include "coordinator/AppCoordinator.h"
 
-#include "app/CoordinatorError.h"
+#include "coordinator/CoordinatorError.h"
 #include "platform/Clock.h"
 #include "services/ApplicationStore.h"
 #include "services/DiscoveryService.h"
@@ -10,7 +10,7 @@
 #include "services/UpdateService.h"
 #include "sources/brew/BrewService.h"
 #include "util/Async.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 
 namespace norvelle {
 

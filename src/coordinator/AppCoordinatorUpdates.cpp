@@ -1,12 +1,12 @@
 // The single update, the batch in chunks, and cancelling the batch.
 
-#include "app/AppCoordinator.h"
+#include "coordinator/AppCoordinator.h"
 
-#include "app/CoordinatorError.h"
+#include "coordinator/CoordinatorError.h"
 #include "services/ApplicationStore.h"
 #include "services/UpdateService.h"
 #include "util/Async.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 
 #include <algorithm>
 

@@ -1,15 +1,15 @@
 // Ignore, unignore, skip, unskip, adoption into Homebrew and custom casks.
 
-#include "app/AppCoordinator.h"
+#include "coordinator/AppCoordinator.h"
 
-#include "app/CoordinatorError.h"
+#include "coordinator/CoordinatorError.h"
 #include "platform/Clock.h"
 #include "services/ApplicationStore.h"
 #include "services/DiscoveryService.h"
 #include "services/IgnoreService.h"
 #include "sources/brew/BrewService.h"
 #include "util/Async.h"
-#include "util/Logger.h"
+#include "platform/Logger.h"
 
 #include <QUuid>
 

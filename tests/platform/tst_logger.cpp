@@ -1,4 +1,4 @@
-#include "util/Logger.h"
+#include "platform/Logger.h"
 
 #include "FakeClock.h"
 #include "TestFiles.h"

@@ -1,4 +1,4 @@
-#include "util/Logger.h"
+#include "platform/Logger.h"
 
 #include "util/ObserverRegistry.h"
 
