@@ -37,8 +37,8 @@ struct LoggerState {
     // logs, emits a signal or calls back into the logger.
     std::mutex logLock;
     std::optional<QString> currentLogFile; // absent at launch
-    bool folderUnusable = false;           // the current file's folder could not be made
-    bool folderWarned = false;             // said so once already
+    bool folderUnusable = false;           // the current file's folder could not be made (yet)
+    bool folderWarned = false;             // said so once already this session
 
     std::atomic<SettingsStore*> settings{nullptr};
 
@@ -148,6 +148,22 @@ bool writeNewFileAtomically(const QString& path, const QByteArray& bytes, QStrin
     return SafeFile::writeAtomically(path, bytes, errorText);
 }
 
+// Runs with logLock held. Makes the folder of the current file when it is missing. One that
+// cannot be made is reported once per session, not once per message; its lines are dropped
+// until a later message finds the folder usable (made by the user, a volume mounted late).
+bool ensureFolder(LoggerState& s, const QString& folder)
+{
+    s.folderUnusable = !QDir().mkpath(folder);
+    if (s.folderUnusable && !s.folderWarned) {
+        const QByteArray text =
+            (QStringLiteral("Failed to write to log file: cannot create the folder ") + folder).toUtf8();
+        std::fprintf(stdout, "%s\n", text.constData());
+        std::fflush(stdout);
+        s.folderWarned = true;
+    }
+    return !s.folderUnusable;
+}
+
 // Runs with logLock held. Starts a new Desktop log file with its header. When a file of the
 // same name is there already (switched on twice within one second), the header is appended to
 // it instead of replacing it, so the lines already written are kept.
@@ -162,19 +178,8 @@ void createLogFile(LoggerState& s)
                          QStringLiteral(".txt");
     const QString path = QDir(c.paths.desktopFolder).filePath(name);
     s.currentLogFile = path;
-    // A missing Desktop folder is made; one that cannot be made is reported once, not once
-    // per message, and the file's lines are dropped.
-    s.folderUnusable = !QDir().mkpath(c.paths.desktopFolder);
-    if (s.folderUnusable) {
-        if (!s.folderWarned) {
-            const QByteArray text = (QStringLiteral("Failed to write to log file: cannot create the folder ") +
-                                     c.paths.desktopFolder).toUtf8();
-            std::fprintf(stdout, "%s\n", text.constData());
-            std::fflush(stdout);
-            s.folderWarned = true;
-        }
+    if (!ensureFolder(s, c.paths.desktopFolder))
         return;
-    }
 
     const QString header = QStringLiteral("Norvelle Log File\nCreated: ") + Iso8601::toString(now) + u'\n' +
                            QString(48, u'=') + QStringLiteral("\n\n");
@@ -227,6 +232,8 @@ void Logger::writeToFile(const QString& message, Level level)
         return;
     if (!s.currentLogFile)
         createLogFile(s);
+    else if (s.folderUnusable)
+        ensureFolder(s, QFileInfo(*s.currentLogFile).path());
     if (!s.currentLogFile || s.folderUnusable)
         return;
 

@@ -3,6 +3,7 @@
 #include "platform/Paths.h"
 
 #include "model/NorvelleError.h"
+#include "platform/process/ProcessGroups.h"
 #include "platform/process/ProcessLaunchError.h"
 #include "platform/process/ProcessRunner.h"
 #include "platform/Logger.h"
@@ -110,10 +111,15 @@ QByteArray ToolRunner::runCommand(const QString& executable, const QStringList& 
     if (result.timedOut) {
         Logger::error(QStringLiteral("Command timed out after ") + seconds(limit) + QStringLiteral("s: ") +
                       command);
-        fail(QStringLiteral("timed out"));
+        fail(timedOut);
     }
     if (result.succeeded())
         return result.standardOutput;
+    if (ProcessGroups::isTerminating()) {
+        // Quitting ended the tool; that says nothing about the tool or what it was asked.
+        Logger::info(QStringLiteral("Command ended by quitting: ") + command);
+        fail(endedByQuitting);
+    }
 
     if (m_family == Family::mas && !result.crashed && result.exitCode == 1) {
         const std::optional<QString> err = OutputLineReader::decodeUtf8(result.standardError);
@@ -123,7 +129,7 @@ QByteArray ToolRunner::runCommand(const QString& executable, const QStringList& 
         }
     }
     logFailure(command, result.exitCode, result.standardOutput, result.standardError);
-    fail(result.crashed ? QStringLiteral("crashed") : QString());
+    fail(result.crashed ? crashed : QString());
 }
 
 void ToolRunner::runCommandStreaming(const QString& executable, const QStringList& arguments,
@@ -147,10 +153,10 @@ void ToolRunner::runCommandStreaming(const QString& executable, const QStringLis
     if (result.timedOut) {
         Logger::error(QStringLiteral("Command timed out after ") + seconds(m_limits.streamSilence) +
                       QStringLiteral("s: ") + commandLine(executable, arguments));
-        fail(QStringLiteral("timed out"));
+        fail(timedOut);
     }
     if (!result.succeeded())
-        fail(result.crashed ? QStringLiteral("crashed") : QString());
+        fail(result.crashed ? crashed : QString());
 }
 
 QProcessEnvironment ToolRunner::childEnvironment() const

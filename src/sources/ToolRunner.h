@@ -29,6 +29,11 @@ class ToolRunner {
 public:
     enum class Family { brew, mas };
 
+    // The texts of the family's error when the tool did not end on its own terms.
+    static constexpr QLatin1StringView crashed{"crashed"};
+    static constexpr QLatin1StringView timedOut{"timed out"};
+    static constexpr QLatin1StringView endedByQuitting{"ended by quitting"};
+
     struct Limits {
         std::chrono::milliseconds command{std::chrono::seconds(120)};
         std::chrono::milliseconds tap{std::chrono::seconds(600)}; // captured `brew tap`
@@ -46,7 +51,8 @@ public:
 
     // Captured run: the tool's standard output, bytes as written (callers decode them).
     // Throws the family's NorvelleError for a missing or non-executable file, a failed launch,
-    // a non-zero exit, a crash or a timeout, after logging as the service logs expect.
+    // a non-zero exit, a crash or a timeout, after logging as the service logs expect. A run
+    // that fails once quitting has begun is logged as ended by quitting, not as a failure.
     virtual QByteArray runCommand(const QString& executable, const QStringList& arguments) const;
 
     // Streamed run: every non-empty line of both streams reaches onLine, one call at a time,
@@ -72,8 +78,8 @@ public:
 
 private:
     std::chrono::milliseconds timeLimitFor(const QStringList& arguments) const;
-    // The family's error; a run that crashed or timed out carries that as its text, which callers
-    // use to tell it from the tool's own refusal.
+    // The family's error; a run that crashed, timed out or was ended by quitting carries that as
+    // its text, which callers use to tell it from the tool's own refusal.
     [[noreturn]] void fail(const QString& reason = {}) const;
     void logFailure(const QString& command, int status, const QByteArray& out, const QByteArray& err) const;
 

@@ -356,30 +356,43 @@ private Q_SLOTS:
                  }),
                  HttpError::Kind::file);
     }
+    // The limit is 1 MiB: an answer of exactly that size arrives whole, one byte more ends it.
     void answersBeyondTheLimitEnd_data()
     {
         QTest::addColumn<Reply>("reply");
         QTest::addColumn<bool>("toFile");
+        QTest::addColumn<bool>("refused");
+        const qsizetype limit = 1 << 20;
         const QByteArray zeros(8 << 20, '\0');
-        QTest::newRow("plain body") << Reply{.body = pattern(2 << 20)} << false;
-        QTest::newRow("gzip inflating past it") << Reply{.body = zeros, .gzip = true} << false;
-        QTest::newRow("download without length") << Reply{.body = pattern(2 << 20), .omitContentLength = true}
-                                                 << true;
+        QTest::newRow("body at the limit") << Reply{.body = pattern(limit)} << false << false;
+        QTest::newRow("body one byte past") << Reply{.body = pattern(limit + 1)} << false << true;
+        QTest::newRow("gzip inflating past it") << Reply{.body = zeros, .gzip = true} << false << true;
+        QTest::newRow("download without length at the limit")
+            << Reply{.body = pattern(limit), .omitContentLength = true} << true << false;
+        QTest::newRow("download without length one byte past")
+            << Reply{.body = pattern(limit + 1), .omitContentLength = true} << true << true;
     }
     void answersBeyondTheLimitEnd()
     {
         QFETCH(Reply, reply);
         QFETCH(bool, toFile);
+        QFETCH(bool, refused);
         FixtureServer server;
         server.route("/big", reply);
         HttpClient client(HttpClient::Options{.maxBodyBytes = 1 << 20, .maxDownloadBytes = 1 << 20});
         QTemporaryDir dir;
+        QByteArray received;
         const auto error = errorOf([&] {
             if (toFile)
                 client.download(server.url("/big"), dir.filePath("big"), {});
             else
-                client.get(server.url("/big"));
+                received = client.get(server.url("/big")).body;
         });
+        if (!refused) {
+            QVERIFY2(!error, error ? qPrintable(error->description()) : "");
+            QCOMPARE(toFile ? QFileInfo(dir.filePath("big")).size() : received.size(), reply.body.size());
+            return;
+        }
         QVERIFY(error);
         QCOMPARE(error->kind(), HttpError::Kind::tooLarge);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());

@@ -43,9 +43,19 @@ QByteArray icns(const QList<QByteArray>& entries)
     return file + body;
 }
 
-QColor centre(const QIcon& icon)
+// A 16-pixel icon of one colour in the older compressed form (run-length coded channels,
+// then its mask), as icons made before PNG entries hold it.
+QList<QByteArray> compressedEntries(QColor color)
 {
-    return icon.pixmap(QSize(32, 32)).toImage().pixelColor(16, 16);
+    QByteArray channels;
+    for (const int value : {color.red(), color.green(), color.blue()})
+        channels += QByteArray("\xff") + char(value) + QByteArray("\xfb") + char(value); // 130 + 126 pixels
+    return {icnsEntry("is32", channels), icnsEntry("s8mk", QByteArray(256, '\xff'))};
+}
+
+QColor centre(const QIcon& icon, int size = 32)
+{
+    return icon.pixmap(QSize(size, size)).toImage().pixelColor(size / 2, size / 2);
 }
 
 } // namespace
@@ -92,20 +102,24 @@ private Q_SLOTS:
         QCOMPARE(file.value_or(QString()).section(QLatin1Char('/'), -1), expected);
     }
 
-    // An .icns yields its PNG images; a PNG beside an unreadable .icns stands in; without
-    // either the generic symbol is drawn (never a null icon).
+    // An .icns yields every size it holds, old compressed bitmaps and PNG alike; a PNG beside a
+    // damaged .icns stands in; without either the generic symbol is drawn (never a null icon).
     void readsTheBundlesIcon()
     {
         TempRoot root;
         const QString icnsBundle =
             BundleBuilder(root.path(), QStringLiteral("Red")).set(QStringLiteral("CFBundleIconFile"), "AppIcon").build();
         root.writeFile(QStringLiteral("Red.app/Contents/Resources/AppIcon.icns"),
-                       icns({icnsEntry("ICN#", QByteArray(256, '\1')), icnsEntry("ic07", png(Qt::red, 128))}));
-        QCOMPARE(centre(ApplicationIconProvider::icon(icnsBundle, QStringLiteral("1.0"))), QColor(Qt::red));
+                       icns(compressedEntries(Qt::green) << icnsEntry("ic07", png(Qt::red, 128))));
+        const QIcon icon = ApplicationIconProvider::icon(icnsBundle, QStringLiteral("1.0"));
+        QCOMPARE(centre(icon, 16), QColor(Qt::green));
+        QCOMPARE(centre(icon, 128), QColor(Qt::red));
 
         const QString pngBundle =
             BundleBuilder(root.path(), QStringLiteral("Blue")).set(QStringLiteral("CFBundleIconFile"), "AppIcon").build();
-        root.writeFile(QStringLiteral("Blue.app/Contents/Resources/AppIcon.icns"), "not an image");
+        QByteArray truncated = icns({icnsEntry("ic07", png(Qt::red, 16))});
+        qToBigEndian<quint32>(0x7fffffff, truncated.data() + 12); // its one entry runs past the end
+        root.writeFile(QStringLiteral("Blue.app/Contents/Resources/AppIcon.icns"), truncated);
         root.writeFile(QStringLiteral("Blue.app/Contents/Resources/AppIcon.png"), png(Qt::blue, 64));
         QCOMPARE(centre(ApplicationIconProvider::icon(pngBundle)), QColor(Qt::blue));
 
@@ -125,16 +139,6 @@ private Q_SLOTS:
         root.writeFile(QStringLiteral("App.app/Contents/Resources/i.png"), png(Qt::green, 32));
         QCOMPARE(centre(ApplicationIconProvider::icon(bundle, QStringLiteral("1"))), QColor(Qt::red));
         QCOMPARE(centre(ApplicationIconProvider::icon(bundle, QStringLiteral("2"))), QColor(Qt::green));
-    }
-
-    // Entry lengths that run past the file end the reading instead of reading beyond it.
-    void truncatedIcns()
-    {
-        QByteArray data = icns({icnsEntry("ic07", png(Qt::red, 16))});
-        QCOMPARE(ApplicationIconProvider::icnsImages(data).size(), 1);
-        qToBigEndian<quint32>(0x7fffffff, data.data() + 12);
-        QVERIFY(ApplicationIconProvider::icnsImages(data).isEmpty());
-        QVERIFY(ApplicationIconProvider::icnsImages(data.left(6)).isEmpty());
     }
 };
 

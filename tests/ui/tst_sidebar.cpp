@@ -315,9 +315,14 @@ private Q_SLOTS:
         view.findChild<QPushButton*>("showUpdatesButton")->click();
         QVERIFY(world.sidebar.showUpdateSheet());
 
-        // A password cask without Homebrew among the sources does not need one.
+        // A password cask without Homebrew among the sources does not need one, and neither
+        // does a Homebrew cask without the password flag.
         auto sparkleOnly = MainWindowTestWorld::app(QStringLiteral("Other*$"), {S::sparkle});
         world.store.setApplications({locked, sparkleOnly});
+        QVERIFY(updateAll->isEnabled());
+        auto plainCask = MainWindowTestWorld::app(QStringLiteral("Plain*"));
+        plainCask->setCask(makeCask(QStringLiteral("plain")));
+        world.store.setApplications({locked, plainCask});
         QVERIFY(updateAll->isEnabled());
     }
 

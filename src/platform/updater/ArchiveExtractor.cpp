@@ -115,18 +115,22 @@ bool ArchiveExtractor::isSafeLink(const QString& linkRelativePath, const QString
     if (target.isEmpty() || target.startsWith(QLatin1Char('/')) || target.contains(QChar(0)))
         return false;
     // The link's folders were written by us, so they are real folders: climbing out of
-    // them with leading ".." is fine while it stays below the target. A ".." after a
-    // name could climb out of another link's target, so it is not accepted.
+    // them with leading ".." is fine while it stays inside the top folder the link sits in,
+    // the bundle that gets installed. Anything beside that bundle here sits beside it in the
+    // applications folder after the swap, and the bundle may be renamed on the way, so even a
+    // climb that names the bundle again is refused. A ".." after a name could climb out of
+    // another link's target, so it is not accepted.
     QStringList parts = linkRelativePath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     if (!parts.isEmpty())
         parts.removeLast();
     qsizetype depth = parts.size();
+    const qsizetype lowest = parts.isEmpty() ? 0 : 1;
     bool descending = false;
     for (const QString& part : target.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
         if (part == QLatin1String("."))
             continue;
         if (part == QLatin1String("..")) {
-            if (descending || depth == 0)
+            if (descending || depth <= lowest)
                 return false;
             --depth;
         } else {

@@ -9,8 +9,8 @@ namespace norvelle {
 
 // Unpacks a downloaded update (zip, tar, tar.gz, tar.bz2, tar.xz) with libarchive.
 // Nothing may land outside the target: entries with absolute paths or ".."
-// components, links whose target leaves the target, hard links to outside and
-// special files make the whole extraction fail. Set-id bits are dropped. Every
+// components, links whose target leaves the top folder they sit in (the bundle),
+// hard links to outside and special files make the whole extraction fail. Set-id bits are dropped. Every
 // write and every checksum counts: a write the disk refused, a bad CRC or an
 // archive past the limits fails the extraction, and what was written is synced to
 // the disk before extract() returns, so a bundle it leaves is whole.
@@ -41,7 +41,8 @@ public:
     // itself), or none when it would leave the target (absolute, "..").
     static std::optional<QString> safeRelativePath(const QString& entryPath);
 
-    // Whether a symbolic link at the relative path with that target stays inside.
+    // Whether a symbolic link at the relative path with that target stays inside the
+    // top folder of that path (inside the target for a link at the top).
     static bool isSafeLink(const QString& linkRelativePath, const QString& target);
 
 private:

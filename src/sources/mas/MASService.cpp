@@ -72,14 +72,16 @@ void MASService::loadInstalledApps()
             Logger::error(QStringLiteral("Error executing mas list: ") + e.description());
             throw;
         }
+        // A tool that crashed, hung or was ended by quitting said nothing about the installed
+        // apps: the last listing stays, so they keep their source until a run that answers.
+        if (e.text() == ToolRunner::endedByQuitting)
+            return;
         if (!e.text().isEmpty()) {
-            // A tool that crashed or hung said nothing about the installed apps.
             Logger::error(QStringLiteral("Error executing mas list: the tool ") + e.text());
-        } else {
-            // Includes the tool's own report that no store applications are installed.
-            Logger::info(
-                QStringLiteral("No MAS apps found (this is normal if no App Store apps are installed)"));
+            return;
         }
+        // Includes the tool's own report that no store applications are installed.
+        Logger::info(QStringLiteral("No MAS apps found (this is normal if no App Store apps are installed)"));
         std::lock_guard lock(m_mutex);
         m_installedApps.clear();
         return;

@@ -38,7 +38,8 @@ public:
     MASService(const MASService&) = delete;
     MASService& operator=(const MASService&) = delete;
 
-    // Loads replace their listing; a missing tool leaves it empty.
+    // Loads replace their listing; a missing tool leaves it empty. A `mas list` that crashed,
+    // timed out or was ended by quitting keeps the last listing.
     virtual void loadInstalledApps();
     virtual void loadOutdatedApps();
 

@@ -201,6 +201,8 @@ void AppcastTest::selectsNewestApplicableItem_data()
                                                    << "" << QStringList() << "3.0" << true;
     QTest::newRow("installable above limit") << item("3.0", below) << "2.1"
                                              << "" << QStringList() << "3.0" << false;
+    QTest::newRow("installable at the limit") << item("3.0", below) << "2.0"
+                                              << "" << QStringList() << "3.0" << false;
     const QString exact =
         QStringLiteral("<sparkle:informationalUpdate><sparkle:version>1.2</sparkle:version>"
                        "<sparkle:version>1.4</sparkle:version></sparkle:informationalUpdate>");
@@ -302,6 +304,8 @@ void AppcastTest::skipsItemsTheMachineOrVersionCannotTake_data()
     const QString minimum = "<sparkle:minimumUpdateVersion>1.5</sparkle:minimumUpdateVersion>";
     row("arm64 on Apple silicon", arm, "1.0", "arm64", "3.0");
     row("arm64 on Intel", arm, "1.0", "x86_64", "2.0");
+    row("requirement in capitals", "<sparkle:hardwareRequirements>ARM64</sparkle:hardwareRequirements>", "1.0",
+        "arm64", "3.0");
     row("unknown requirement", "<sparkle:hardwareRequirements>arm64, neural-engine</sparkle:hardwareRequirements>",
         "1.0", "arm64", "2.0");
     row("installed below minimum update version", minimum, "1.0", "x86_64", "2.0");

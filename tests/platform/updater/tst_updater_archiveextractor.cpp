@@ -103,6 +103,15 @@ void ArchiveExtractorTest::pathAndLinkRules_data()
     QTest::newRow("link out") << "App.app/x" << true << "../../outside" << false;
     QTest::newRow("link out at top") << "x" << true << ".." << false;
     QTest::newRow("link up through a name") << "App.app/x" << true << "Contents/../../.." << false;
+    // Inside the staging folder but outside the bundle: after the swap it would reach into
+    // the applications folder.
+    QTest::newRow("link to another bundle") << "App.app/Contents/MacOS/App" << true
+                                            << "../../../Other.app/Contents/MacOS/Other" << false;
+    QTest::newRow("link to the folder holding the bundle") << "App.app/x" << true << ".." << false;
+    QTest::newRow("link out of the bundle and back") << "App.app/Contents/x" << true << "../../App.app/y"
+                                                     << false;
+    QTest::newRow("link to the bundle itself") << "App.app/Contents/x" << true << ".." << true;
+    QTest::newRow("link beside the bundle") << "Alias.app" << true << "App.app" << true;
     QTest::newRow("link empty") << "App.app/x" << true << "" << false;
 }
 
@@ -184,6 +193,9 @@ void ArchiveExtractorTest::refusesHostileEntries_data()
         QTest::newRow(f + "symlink up and out") << format << "symlink"
                                                 << "App.app/link"
                                                 << "../../escaped";
+        QTest::newRow(f + "symlink into a sibling bundle") << format << "symlink"
+                                                           << "App.app/link"
+                                                           << "../Other.app/ok";
         QTest::newRow(f + "symlink via name") << format << "symlink"
                                               << "App.app/link"
                                               << "x/../../..";
@@ -243,29 +255,39 @@ void ArchiveExtractorTest::failsUnlessEveryByteIsWritten_data()
 {
     QTest::addColumn<QString>("variant");
     QTest::addColumn<Format>("format");
-    QTest::addColumn<QString>("expected");
+    QTest::addColumn<int>("amount"); // limit rows: the entries, or the unpacked bytes, in all
+    QTest::addColumn<QString>("expected"); // empty: extracted
 
-    QTest::newRow("disk fills: zip") << "full disk" << Format::zip << "Write failed";
-    QTest::newRow("disk fills: tar.xz") << "full disk" << Format::tarXz << "Write failed";
-    QTest::newRow("bad zip CRC") << "bad crc" << Format::zip << "ZIP bad CRC";
-    QTest::newRow("bomb: bytes") << "bytes" << Format::tarXz << "it unpacks to more than 1000000 bytes";
-    QTest::newRow("bomb: bytes in a zip")
-        << "bytes" << Format::zip << "it unpacks to more than 1000000 bytes";
-    QTest::newRow("bomb: entries") << "entries" << Format::tarGzip << "it holds more than 100 entries";
+    QTest::newRow("disk fills: zip") << "full disk" << Format::zip << 0 << "Write failed";
+    QTest::newRow("disk fills: tar.xz") << "full disk" << Format::tarXz << 0 << "Write failed";
+    QTest::newRow("bad zip CRC") << "bad crc" << Format::zip << 0 << "ZIP bad CRC";
+    // The limits are 1000000 bytes and 100 entries: reaching one is fine, passing it is not.
+    const QString tooManyBytes = "it unpacks to more than 1000000 bytes";
+    for (Format format : {Format::tarXz, Format::zip}) {
+        const QByteArray f = format == Format::zip ? "zip: " : "tar.xz: ";
+        QTest::newRow(f + "bytes at the limit") << "bytes" << format << 1000000 << "";
+        QTest::newRow(f + "bytes one past") << "bytes" << format << 1000001 << tooManyBytes;
+    }
+    QTest::newRow("entries at the limit") << "entries" << Format::tarGzip << 100 << "";
+    QTest::newRow("entries one past") << "entries" << Format::tarGzip << 101 << "it holds more than 100 entries";
 }
 
 void ArchiveExtractorTest::failsUnlessEveryByteIsWritten()
 {
     QFETCH(QString, variant);
     QFETCH(Format, format);
+    QFETCH(int, amount);
     QFETCH(QString, expected);
 
     const QByteArray marker = "payload-start:";
+    const QByteArray small = "fine";
     UpdaterArchiveBuilder builder;
-    builder.addDirectory("App.app").addFile("App.app/small", "fine");
+    builder.addDirectory("App.app").addFile("App.app/small", small);
     if (variant == "entries") {
-        for (int i = 0; i < 120; ++i)
-            builder.addFile(QString("App.app/f%1").arg(i), "x");
+        for (int i = 2; i < amount; ++i)
+            builder.addFile(QString("App.app/f%1").arg(i), "");
+    } else if (variant == "bytes") {
+        builder.addFile("App.app/big", marker + QByteArray(amount - small.size() - marker.size(), 'z'));
     } else {
         builder.addFile("App.app/big", marker + QByteArray(2000000, 'z'));
     }
@@ -281,14 +303,20 @@ void ArchiveExtractorTest::failsUnlessEveryByteIsWritten()
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(data) == data.size());
     }
 
+    std::optional<FileSizeLimit> limit;
+    if (variant == "full disk")
+        limit.emplace(256 * 1024);
+    ArchiveExtractor::Limits limits;
+    if (variant == "bytes" || variant == "entries")
+        limits = {.maxBytes = 1000000, .maxEntries = 100};
+    const auto extract = [&] { ArchiveExtractor::extract(path, m_target, {}, {}, limits); };
+    if (expected.isEmpty()) {
+        extract();
+        QVERIFY(QFileInfo::exists(m_target + "/App.app/small"));
+        return;
+    }
     try {
-        std::optional<FileSizeLimit> limit;
-        if (variant == "full disk")
-            limit.emplace(256 * 1024);
-        ArchiveExtractor::Limits limits;
-        if (variant == "bytes" || variant == "entries")
-            limits = {.maxBytes = 1000000, .maxEntries = 100};
-        ArchiveExtractor::extract(path, m_target, {}, {}, limits);
+        extract();
         QFAIL("the extraction succeeded");
     } catch (const UpdaterError& error) {
         QCOMPARE(error.kind(), UpdaterError::Kind::extractionFailed);

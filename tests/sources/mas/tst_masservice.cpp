@@ -4,6 +4,7 @@
 #include "LogCapture.h"
 #include "TempRoot.h"
 #include "model/NorvelleError.h"
+#include "platform/process/ProcessGroups.h"
 #include "sources/ToolRunner.h"
 #include "sources/mas/AppStoreAPIService.h"
 #include "sources/mas/MASService.h"
@@ -50,6 +51,22 @@ class CancelledRunner : public ToolRunner {
 public:
     CancelledRunner() : ToolRunner(Family::mas) {}
     QByteArray runCommand(const QString&, const QStringList&) const override { throw CancelledError(); }
+};
+
+// Runs the first `mas list` with the usual limits and every later run with the given ones, so
+// a short limit for the run under test cannot cut the good listing before it.
+class LimitedAfterFirstRun : public ToolRunner {
+public:
+    explicit LimitedAfterFirstRun(Limits limits) : ToolRunner(Family::mas), m_limited(Family::mas, limits) {}
+    QByteArray runCommand(const QString& executable, const QStringList& arguments) const override
+    {
+        return m_runs++ == 0 ? ToolRunner::runCommand(executable, arguments)
+                             : m_limited.runCommand(executable, arguments);
+    }
+
+private:
+    ToolRunner m_limited;
+    mutable std::atomic<int> m_runs{0};
 };
 
 struct World {
@@ -147,7 +164,7 @@ private Q_SLOTS:
         QVERIFY(!w.service->masInfo(kXcode, "1.0"));
     }
 
-    // A tool that never answered is no report that nothing is installed.
+    // A tool that never answered is no report that nothing is installed: the last listing stays.
     void brokenListRunIsLoggedAsFailure_data()
     {
         QTest::addColumn<Response>("response");
@@ -164,12 +181,16 @@ private Q_SLOTS:
         QFETCH(QString, logged);
         ToolRunner::Limits limits;
         limits.command = std::chrono::milliseconds(limitMs);
-        World w(true, std::make_shared<ToolRunner>(ToolRunner::Family::mas, limits));
+        World w(true, std::make_shared<LimitedAfterFirstRun>(limits));
+        w.app("Xcode").bundleIdentifier(kXcode).build();
+        w.answer("list", Response().withStandardOutput("497799835 Xcode (1.0)\n"));
+        w.service->loadInstalledApps();
         w.answer("list", response);
         LogCapture log;
         w.service->loadInstalledApps();
         QVERIFY(log.contains(Level::error, logged));
         QVERIFY(!log.containsPrefix(Level::info, "No MAS apps found"));
+        QVERIFY(w.service->masInfo(kXcode, "1.0"));
     }
 
     void otherListErrorsPassOn()
@@ -322,6 +343,24 @@ private Q_SLOTS:
         QVERIFY(!load.isFinished());
         load.waitForFinished();
         QCOMPARE(w.service->masInfo(kXcode, "1.0")->storeVersion, QStringLiteral("1.1"));
+    }
+
+    // Quitting ends every tool for good in this process, so this runs last. A `mas list` it
+    // ends is no crash and no failure, and the listing stays.
+    void listEndedByQuittingIsNoFailure()
+    {
+        World w;
+        w.xcodeOutdated("");
+        w.answer("list", Response().withHang());
+        LogCapture log;
+        QFuture<void> load = QtConcurrent::run([&] { w.service->loadInstalledApps(); });
+        QTRY_VERIFY(ProcessGroups::runningCount() > 0);
+        ProcessGroups::terminateAll(SIGTERM);
+        load.waitForFinished();
+        QVERIFY(log.contains(Level::info, "Command ended by quitting: " + w.tool.masPath() + " list"));
+        for (const auto& [level, line] : log.lines())
+            QVERIFY2(level != Level::error, qPrintable(line));
+        QVERIFY(w.service->masInfo(kXcode, "1.0"));
     }
 };
 

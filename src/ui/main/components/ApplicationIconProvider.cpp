@@ -13,7 +13,6 @@
 #include <QImageReader>
 #include <QPainter>
 #include <QPainterPath>
-#include <QtEndian>
 
 namespace norvelle {
 
@@ -38,29 +37,30 @@ std::optional<QByteArray> readSmallFile(const QString& path)
     return file.read(ApplicationIconProvider::maximumFileSize);
 }
 
-QIcon iconFromImages(const QList<QImage>& images)
-{
-    QIcon icon;
-    for (const QImage& image : images)
-        if (!image.isNull())
-            icon.addPixmap(QPixmap::fromImage(image));
-    return icon;
-}
+// More than any real icon file holds; a crafted one with thousands of tiny entries is cut short.
+constexpr int maximumImageCount = 64;
 
+// Every image of the file: an .icns keeps one per size (PNG in newer files, the compressed
+// bitmaps of older ones), and QIcon then draws the one nearest the size asked for.
 QIcon readIconFile(const QString& path)
 {
     const auto data = readSmallFile(path);
     if (!data)
         return {};
-    if (data->startsWith("icns"))
-        return iconFromImages(ApplicationIconProvider::icnsImages(*data));
     QBuffer buffer;
     buffer.setData(*data);
-    QImageReader reader(&buffer);
-    QImage image;
-    if (!reader.read(&image))
+    if (!buffer.open(QIODevice::ReadOnly))
         return {};
-    return iconFromImages({image});
+    QImageReader reader(&buffer, data->startsWith("icns") ? QByteArray("icns") : QByteArray());
+    QIcon icon;
+    for (int i = 0; i < maximumImageCount; ++i) {
+        QImage image;
+        if (reader.read(&image) && !image.isNull())
+            icon.addPixmap(QPixmap::fromImage(image));
+        if (!reader.jumpToNextImage())
+            break;
+    }
+    return icon;
 }
 
 } // namespace
@@ -87,29 +87,6 @@ std::optional<QString> ApplicationIconProvider::iconFile(const QString& bundlePa
     return std::nullopt;
 }
 
-QList<QImage> ApplicationIconProvider::icnsImages(const QByteArray& data)
-{
-    QList<QImage> images;
-    if (data.size() < 8 || !data.startsWith("icns"))
-        return images;
-    const qsizetype total = std::min<qsizetype>(data.size(), qFromBigEndian<quint32>(data.constData() + 4));
-    qsizetype offset = 8;
-    while (offset + 8 <= total) {
-        const quint32 length = qFromBigEndian<quint32>(data.constData() + offset + 4);
-        if (length < 8 || static_cast<qsizetype>(length) > total - offset)
-            break;
-        // Icons since macOS 10.7 keep their larger sizes as PNG data; older entries are skipped.
-        const QByteArray payload = data.mid(offset + 8, length - 8);
-        if (payload.startsWith("\x89PNG")) {
-            QImage image;
-            if (image.loadFromData(payload, "PNG"))
-                images.append(image);
-        }
-        offset += length;
-    }
-    return images;
-}
-
 QIcon ApplicationIconProvider::bundleIcon(const QString& bundlePath)
 {
     const auto file = iconFile(bundlePath);
@@ -117,7 +94,7 @@ QIcon ApplicationIconProvider::bundleIcon(const QString& bundlePath)
         return {};
     QIcon icon = readIconFile(*file);
     if (icon.isNull()) {
-        // No .icns reader here: a PNG of the same name may stand beside it.
+        // A damaged .icns: a PNG of the same name may stand beside it.
         const QFileInfo info(*file);
         const QString png = info.path() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral(".png");
         if (png != *file)

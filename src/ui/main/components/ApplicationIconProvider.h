@@ -9,8 +9,8 @@ namespace norvelle {
 
 // The icons of other applications, read from their bundles: the file that "CFBundleIconFile"
 // in Contents/Info.plist names in Contents/Resources (".icns", else ".png", added when it has no
-// extension), read as an .icns (its PNG images) or any image Qt can read, or else a PNG of the
-// same name.
+// extension), read as any image Qt can read (an .icns through Qt's own image plugin, every size
+// it holds), or else a PNG of the same name.
 // A bundle without a readable icon gets the generic application symbol. Icons are kept per
 // bundle path and version, so an update shows the new icon. Main thread only.
 class ApplicationIconProvider {
@@ -27,8 +27,6 @@ public:
     // The icon file the bundle names, when it exists; a name that leaves Contents/Resources
     // counts as none.
     static std::optional<QString> iconFile(const QString& bundlePath);
-    // The images of an .icns file's PNG entries; empty when it holds none or is not one.
-    static QList<QImage> icnsImages(const QByteArray& data);
     // Forgets every icon read so far.
     static void clearCache();
 
