@@ -357,9 +357,9 @@ private Q_SLOTS:
         QTRY_VERIFY(ProcessGroups::runningCount() > 0);
         ProcessGroups::terminateAll(SIGTERM);
         load.waitForFinished();
-        QVERIFY(log.contains(Level::info, "Command ended by quitting: " + w.tool.masPath() + " list"));
         for (const auto& [level, line] : log.lines())
             QVERIFY2(level != Level::error, qPrintable(line));
+        QVERIFY(log.contains(Level::info, "Command ended by quitting: " + w.tool.masPath() + " list"));
         QVERIFY(w.service->masInfo(kXcode, "1.0"));
     }
 };
