@@ -3,10 +3,10 @@
 #include "platform/Paths.h"
 
 #include "model/NorvelleError.h"
+#include "platform/Logger.h"
 #include "platform/process/ProcessGroups.h"
 #include "platform/process/ProcessLaunchError.h"
 #include "platform/process/ProcessRunner.h"
-#include "platform/Logger.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -304,8 +304,8 @@ void AppcastTest::skipsItemsTheMachineOrVersionCannotTake_data()
     const QString minimum = "<sparkle:minimumUpdateVersion>1.5</sparkle:minimumUpdateVersion>";
     row("arm64 on Apple silicon", arm, "1.0", "arm64", "3.0");
     row("arm64 on Intel", arm, "1.0", "x86_64", "2.0");
-    row("requirement in capitals", "<sparkle:hardwareRequirements>ARM64</sparkle:hardwareRequirements>", "1.0",
-        "arm64", "3.0");
+    row("requirement in capitals", "<sparkle:hardwareRequirements>ARM64</sparkle:hardwareRequirements>",
+        "1.0", "arm64", "3.0");
     row("unknown requirement", "<sparkle:hardwareRequirements>arm64, neural-engine</sparkle:hardwareRequirements>",
         "1.0", "arm64", "2.0");
     row("installed below minimum update version", minimum, "1.0", "x86_64", "2.0");

@@ -105,11 +105,11 @@ void ArchiveExtractorTest::pathAndLinkRules_data()
     QTest::newRow("link up through a name") << "App.app/x" << true << "Contents/../../.." << false;
     // Inside the staging folder but outside the bundle: after the swap it would reach into
     // the applications folder.
-    QTest::newRow("link to another bundle") << "App.app/Contents/MacOS/App" << true
-                                            << "../../../Other.app/Contents/MacOS/Other" << false;
+    QTest::newRow("link to another bundle")
+        << "App.app/Contents/MacOS/App" << true << "../../../Other.app/Contents/MacOS/Other" << false;
     QTest::newRow("link to the folder holding the bundle") << "App.app/x" << true << ".." << false;
-    QTest::newRow("link out of the bundle and back") << "App.app/Contents/x" << true << "../../App.app/y"
-                                                     << false;
+    QTest::newRow("link out of the bundle and back")
+        << "App.app/Contents/x" << true << "../../App.app/y" << false;
     QTest::newRow("link to the bundle itself") << "App.app/Contents/x" << true << ".." << true;
     QTest::newRow("link beside the bundle") << "Alias.app" << true << "App.app" << true;
     QTest::newRow("link empty") << "App.app/x" << true << "" << false;
@@ -255,7 +255,7 @@ void ArchiveExtractorTest::failsUnlessEveryByteIsWritten_data()
 {
     QTest::addColumn<QString>("variant");
     QTest::addColumn<Format>("format");
-    QTest::addColumn<int>("amount"); // limit rows: the entries, or the unpacked bytes, in all
+    QTest::addColumn<int>("amount");       // limit rows: the entries, or the unpacked bytes, in all
     QTest::addColumn<QString>("expected"); // empty: extracted
 
     QTest::newRow("disk fills: zip") << "full disk" << Format::zip << 0 << "Write failed";
@@ -269,7 +269,8 @@ void ArchiveExtractorTest::failsUnlessEveryByteIsWritten_data()
         QTest::newRow(f + "bytes one past") << "bytes" << format << 1000001 << tooManyBytes;
     }
     QTest::newRow("entries at the limit") << "entries" << Format::tarGzip << 100 << "";
-    QTest::newRow("entries one past") << "entries" << Format::tarGzip << 101 << "it holds more than 100 entries";
+    QTest::newRow("entries one past")
+        << "entries" << Format::tarGzip << 101 << "it holds more than 100 entries";
 }
 
 void ArchiveExtractorTest::failsUnlessEveryByteIsWritten()
