@@ -8,7 +8,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <limits>
 
 using namespace norvelle;
 using norvelle::test::FakeUpdater;
@@ -59,13 +58,11 @@ private Q_SLOTS:
         CheckForUpdatesViewModel model(updater);
         QSignalSpy spy(&model, &CheckForUpdatesViewModel::canCheckForUpdatesChanged);
         QTRY_VERIFY_WITH_TIMEOUT(updater->readTimes.size() >= 12, 10000);
+        // A timer keeps its cadence, so a late reading shortens the next interval: the mean over
+        // ten intervals is what stays near 100 ms under load.
         const QList<qint64> times = updater->readTimes.mid(1, 11); // after the constructor's reading
-        qint64 shortest = std::numeric_limits<qint64>::max();
-        for (qsizetype i = 1; i < times.size(); ++i)
-            shortest = std::min(shortest, times[i] - times[i - 1]);
         const qint64 mean = (times.last() - times.first()) / (times.size() - 1);
-        QVERIFY2(shortest >= 90 && mean <= 160,
-                 qPrintable(QStringLiteral("shortest %1 ms, mean %2 ms").arg(shortest).arg(mean)));
+        QVERIFY2(mean >= 85 && mean <= 160, qPrintable(QStringLiteral("read every %1 ms").arg(mean)));
         QCOMPARE(spy.size(), 0);
 
         updater->setCanCheck(false);
