@@ -21,12 +21,10 @@
 #include "ui/main/MenuBarController.h"
 #include "ui/main/components/PlainLabel.h"
 #include "ui/main/components/SystemColors.h"
-#include "ui/settings/PermissionsView.h"
 #include "ui/settings/SettingsWindow.h"
 #include "util/Async.h"
 #include "viewmodels/CheckForUpdatesViewModel.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
@@ -44,9 +42,9 @@ Q_DECLARE_METATYPE(norvelle::OwnUpdateWindow::Step)
 
 namespace {
 
-// The application as main builds it, from the NORVELLE_* variables of an empty world under a
-// temporary root: the own bundle's feed is on a loopback https server whose CA only
-// NORVELLE_CA_FILE names. The platform's seams are fakes and "Quit" is counted.
+// The application as main builds it, from the NORVELLE_* variables of a world under a temporary
+// root: one Sparkle application and the own bundle, whose feeds are on a loopback https server
+// whose CA only NORVELLE_CA_FILE names. The platform's seams are fakes and "Quit" is counted.
 struct Running {
     explicit Running(const QString& ownBundleVersion = QStringLiteral("1.0"))
     {
@@ -248,24 +246,6 @@ private Q_SLOTS:
         QCOMPARE(settings.window(), window);
         QVERIFY(window->isVisible());
         QCOMPARE(QApplication::topLevelWidgets().count(window), 1);
-    }
-
-    // The permission switched on in Settings is the one the detail pane reads.
-    void permissionFromSettingsReachesTheDetailPane()
-    {
-        Running app;
-        app.container().appState().setHasAppManagementPermission(false);
-        QVERIFY(app.showAlpha());
-        QPushButton* primary = nullptr;
-        QTRY_VERIFY((primary = app.shell->window().findChild<QPushButton*>(QStringLiteral("primaryButton"))));
-        QTRY_COMPARE(primary->text(), QStringLiteral("Permission Required"));
-        primary->click();
-        QVERIFY(qobject_cast<PermissionsView*>(app.shell->settingsWindow().window()->currentPage()));
-        auto* toggle =
-            app.shell->settingsWindow().window()->findChild<QAbstractButton*>(QStringLiteral("appManagementToggle"));
-        QVERIFY(toggle);
-        toggle->click();
-        QTRY_COMPARE(primary->text(), QStringLiteral("Update"));
     }
 
     void filterCommands_data()
