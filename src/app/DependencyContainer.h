@@ -83,6 +83,8 @@ public:
     const std::shared_ptr<AppStoreAPIService>& appStoreAPIService() const { return m_appStoreAPIService; }
     const std::shared_ptr<MASService>& masService() const { return m_masService; }
     const std::shared_ptr<SparkleService>& sparkleService() const { return m_sparkleService; }
+    // Makes every updater, the other applications' and the system's own, over the one HTTP engine.
+    const std::shared_ptr<UpdaterFactory>& updaterFactory() const { return m_updaterFactory; }
     const std::shared_ptr<IgnoreService>& ignoreService() const { return m_ignoreService; }
     const std::shared_ptr<EnvironmentService>& environmentService() const { return m_environmentService; }
     const std::shared_ptr<DiscoveryService>& discoveryService() const { return m_discoveryService; }

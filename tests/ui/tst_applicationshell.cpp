@@ -1,22 +1,30 @@
 #include "tst_sidebarworld.h"
 
-#include "FakeUpdater.h"
+#include "FakeDockBadge.h"
+#include "FakeNetworkProbe.h"
+#include "FakeTerminalLauncher.h"
 #include "FakeUrlOpener.h"
+#include "FixtureServer.h"
 #include "RenderToPng.h"
+#include "TempRoot.h"
+#include "UpdaterFixture.h"
 
+#include "app/shell/ApplicationShell.h"
 #include "platform/SettingsStore.h"
+#include "services/ApplicationStore.h"
 #include "ui/SymbolIcons.h"
 #include "ui/app/AppTheme.h"
 #include "ui/app/ApplicationMenus.h"
+#include "ui/app/OwnUpdateWindow.h"
 #include "ui/app/SettingsWindowPresenter.h"
 #include "ui/main/MainWindow.h"
+#include "ui/main/MenuBarController.h"
 #include "ui/main/components/PlainLabel.h"
 #include "ui/main/components/SystemColors.h"
-#include "ui/settings/PermissionsView.h"
 #include "ui/settings/SettingsWindow.h"
+#include "util/Async.h"
 #include "viewmodels/CheckForUpdatesViewModel.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
@@ -28,10 +36,96 @@
 
 using namespace norvelle;
 using namespace norvelle::test;
+using Step = OwnUpdateWindow::Step;
+
+Q_DECLARE_METATYPE(norvelle::OwnUpdateWindow::Step)
 
 namespace {
 
-// The menus over the main window's test world, wired the way the application wires them.
+// The application as main builds it, from the NORVELLE_* variables of a world under a temporary
+// root: one Sparkle application and the own bundle, whose feeds are on a loopback https server
+// whose CA only NORVELLE_CA_FILE names. The platform's seams are fakes and "Quit" is counted.
+struct Running {
+    explicit Running(const QString& ownBundleVersion = QStringLiteral("1.0"))
+    {
+        // One application whose feed on the same server offers an update.
+        UpdaterFixture::writeBundle(root.filePath(QStringLiteral("Applications")), QStringLiteral("Alpha.app"),
+                                    UpdaterFixture::info(QStringLiteral("com.example.alpha"), QStringLiteral("1.0"),
+                                                         {{"SUFeedURL", server.url("/alpha.xml").toString()}}));
+        server.route("/alpha.xml", FixtureServer::Reply{200, UpdaterFixture::appcast({{"2.0", "2.0", "Alpha.zip",
+                                                                                      "c2lnbmF0dXJl", 100}})});
+        QProcessEnvironment environment;
+        environment.insert(QStringLiteral("NORVELLE_ROOT"), root.path());
+        environment.insert(QStringLiteral("NORVELLE_CA_FILE"), FixtureServer::testCaFile());
+        if (!ownBundleVersion.isEmpty())
+            environment.insert(
+                QStringLiteral("NORVELLE_OWN_BUNDLE"),
+                UpdaterFixture::writeBundle(root.filePath(QStringLiteral("Own")), QStringLiteral("Norvelle.app"),
+                                            UpdaterFixture::info(QStringLiteral("com.norvelle.Norvelle"),
+                                                                 ownBundleVersion,
+                                                                 {{"SUFeedURL", server.url("/appcast.xml").toString()}})));
+        ApplicationShell::Options options = ApplicationShell::optionsFrom(environment);
+        options.container.urlOpener = opener;
+        options.container.dockBadge = std::make_shared<FakeDockBadge>();
+        options.container.networkProbe = std::make_shared<FakeNetworkProbe>(FakeNetworkProbe::Mode::up);
+        options.container.terminalLauncher = std::make_shared<FakeTerminalLauncher>();
+        options.quit = [this] { ++quits; };
+        shell = std::make_unique<ApplicationShell>(std::move(options));
+    }
+
+    DependencyContainer& container() const { return shell->container(); }
+    // An action of the menus or of the menu-bar extra's menu.
+    QAction* action(const QString& name) const
+    {
+        if (auto* action = shell->window().menuBar()->findChild<QAction*>(name))
+            return action;
+        for (QAction* action : shell->menuBar().menu()->actions())
+            if (action->objectName() == name)
+                return action;
+        return nullptr;
+    }
+
+    // The run's work ends before its objects go, as on quitting.
+    ~Running()
+    {
+        const SidebarViewModel& sidebar = container().sidebarViewModel();
+        if (!QTest::qWaitFor([&] {
+                return !sidebar.isDiscovering() && !sidebar.isCheckingUpdates() &&
+                       ioPool().activeThreadCount() == 0 && networkPool().activeThreadCount() == 0;
+            }, 20000))
+            qWarning("The run's work did not end");
+    }
+
+    // Past the tour, with the first discovery and check over and Alpha selected. False when
+    // they do not end or find no update.
+    [[nodiscard]] bool showAlpha() const
+    {
+        container().appState().setHasCompletedWelcomeTour(true);
+        ApplicationStore& store = container().store();
+        if (!QTest::qWaitFor([&] {
+                return store.lastUpdateCheck() && !container().sidebarViewModel().isCheckingUpdates();
+            }, 20000) || store.applications().size() != 1 || !store.applications().first()->update())
+            return false;
+        store.setSelectedApplicationId(store.applications().first()->id());
+        return true;
+    }
+
+    TempRoot root;
+    FixtureServer server{FixtureServer::Tls::on};
+    std::shared_ptr<FakeUrlOpener> opener = std::make_shared<FakeUrlOpener>();
+    int quits = 0;
+    std::unique_ptr<ApplicationShell> shell;
+};
+
+QStringList texts(const QMenu* menu)
+{
+    QStringList texts;
+    for (const QAction* action : menu->actions())
+        texts.append(action->isSeparator() ? QStringLiteral("-") : action->text());
+    return texts;
+}
+
+// The menus alone, over the main window's test world, for the rules of their own commands.
 struct Shell {
     explicit Shell(MainWindowTestWorld& w, std::shared_ptr<Updater> updater = nullptr, HelpLinks links = {})
         : world(w), checkForUpdates(std::move(updater)),
@@ -40,14 +134,6 @@ struct Shell {
     }
 
     QAction* action(const QString& name) const { return menuBar.findChild<QAction*>(name); }
-
-    static QStringList texts(const QMenu* menu)
-    {
-        QStringList texts;
-        for (const QAction* action : menu->actions())
-            texts.append(action->isSeparator() ? QStringLiteral("-") : action->text());
-        return texts;
-    }
 
     MainWindowTestWorld& world;
     std::shared_ptr<FakeUrlOpener> opener = std::make_shared<FakeUrlOpener>();
@@ -82,31 +168,84 @@ class TestApplicationShell : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase() { qputenv("no_proxy", "127.0.0.1,localhost"); }
+
     void menusHoldTheirCommandsInOrder()
     {
-        MainWindowTestWorld world;
-        Shell shell(world);
-        QCOMPARE(Shell::texts(shell.menus.applicationMenu()),
+        Running app;
+        const ApplicationMenus& menus = app.shell->menus();
+        QCOMPARE(texts(menus.applicationMenu()),
                  (QStringList{"About Norvelle", "-", "Settings...", "Check for Updates…", "-", "Quit Norvelle"}));
-        QCOMPARE(Shell::texts(shell.menus.viewMenu()),
+        QCOMPARE(texts(menus.viewMenu()),
                  (QStringList{"Show Welcome Tour", "-", "All", "Updates", "Adoptable", "-", "Brew", "App Store",
                               "Sparkle", "-", "Ignored"}));
-        QCOMPARE(Shell::texts(shell.menus.helpMenu()), (QStringList{"Contact Support...", "Report an Issue..."}));
+        QCOMPARE(texts(menus.helpMenu()), (QStringList{"Contact Support...", "Report an Issue..."}));
 
         // On a Mac the roles put these into the application menu.
-        QCOMPARE(shell.action("actionSettings")->menuRole(), QAction::PreferencesRole);
-        QCOMPARE(shell.action("actionSettings")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
-        QCOMPARE(shell.action("actionQuit")->menuRole(), QAction::QuitRole);
-        QCOMPARE(shell.action("actionAbout")->menuRole(), QAction::AboutRole);
-        QVERIFY(shell.action("actionShowWelcomeTour")->shortcut().isEmpty());
+        QCOMPARE(app.action("actionSettings")->menuRole(), QAction::PreferencesRole);
+        QCOMPARE(app.action("actionSettings")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
+        QCOMPARE(app.action("actionQuit")->menuRole(), QAction::QuitRole);
+        QCOMPARE(app.action("actionAbout")->menuRole(), QAction::AboutRole);
+        QVERIFY(app.action("actionShowWelcomeTour")->shortcut().isEmpty());
 
-        QSignalSpy settings(&shell.menus, &ApplicationMenus::settingsRequested);
-        shell.action("actionSettings")->trigger();
-        QCOMPARE(settings.size(), 1);
+        app.container().appState().setHasCompletedWelcomeTour(true);
+        app.action("actionShowWelcomeTour")->trigger();
+        QVERIFY(!app.container().appState().hasCompletedWelcomeTour());
+    }
 
-        world.appState.setHasCompletedWelcomeTour(true);
-        shell.action("actionShowWelcomeTour")->trigger();
-        QVERIFY(!world.appState.hasCompletedWelcomeTour());
+    void commandsReachTheirWindows_data()
+    {
+        QTest::addColumn<QString>("command"); // an action of the menus, or a button of the window
+        QTest::addColumn<QString>("page");    // the Settings page shown; empty: no Settings window
+        QTest::addColumn<bool>("shown");      // the main window, hidden before an action, is shown
+        QTest::addColumn<int>("quits");
+        QTest::newRow("Settings...") << "actionSettings" << "preferences" << false << 0;
+        QTest::newRow("About Norvelle") << "actionAbout" << "about" << false << 0;
+        QTest::newRow("the detail pane's gear") << "settingsButton" << "preferences" << true << 0;
+        QTest::newRow("Permission Required") << "primaryButton" << "permissions" << true << 0;
+        QTest::newRow("Quit Norvelle") << "actionQuit" << "" << false << 1;
+        QTest::newRow("the menu-bar extra's Show") << "menuBarShowNorvelle" << "" << true << 0;
+        QTest::newRow("the menu-bar extra's Quit") << "menuBarQuit" << "" << false << 1;
+    }
+
+    // Every command reaches the one Settings window (made once, shown again after closing) on
+    // its page, brings the main window back, or ends the run.
+    void commandsReachTheirWindows()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, page);
+        QFETCH(bool, shown);
+        QFETCH(int, quits);
+        Running app;
+        app.container().appState().setHasAppManagementPermission(false);
+        QVERIFY(app.showAlpha());
+        SettingsWindowPresenter& settings = app.shell->settingsWindow();
+        MainWindow& main = app.shell->window();
+        const auto trigger = [&] {
+            if (QAction* action = app.action(command)) {
+                main.hide();
+                return action->trigger();
+            }
+            QPushButton* button = nullptr;
+            QTRY_VERIFY((button = main.findChild<QPushButton*>(command)) && button->isVisible() &&
+                        button->text() != QStringLiteral("Update"));
+            button->click();
+        };
+
+        trigger();
+        QCOMPARE(app.quits, quits);
+        QCOMPARE(main.isVisible(), shown);
+        QCOMPARE(settings.window() != nullptr, !page.isEmpty());
+        if (page.isEmpty())
+            return;
+        SettingsWindow* window = settings.window();
+        QVERIFY(window->isVisible());
+        QCOMPARE(QVariant::fromValue(app.container().settingsViewModel().selectedCategory()).toString(), page);
+        window->close();
+        trigger();
+        QCOMPARE(settings.window(), window);
+        QVERIFY(window->isVisible());
+        QCOMPARE(QApplication::topLevelWidgets().count(window), 1);
     }
 
     void filterCommands_data()
@@ -184,91 +323,69 @@ private Q_SLOTS:
         QCOMPARE(logged, refused);
     }
 
-    void checkForUpdatesFollowsTheUpdater()
+    void ownUpdateCheck_data()
     {
-        MainWindowTestWorld world;
-        auto updater = std::make_shared<FakeUpdater>(true);
-        Shell shell(world, updater);
-        QAction* item = shell.action("actionCheckForUpdates");
-        QVERIFY(item->isEnabled());
-        item->trigger();
-        QCOMPARE(updater->checkCount(), 1);
-        updater->setCanCheck(false);
-        QTRY_VERIFY(!item->isEnabled());
-        updater->setCanCheck(true);
-        QTRY_VERIFY(item->isEnabled());
-
-        // A build without an updater of its own shows the item, disabled.
-        MainWindowTestWorld bare;
-        Shell noUpdater(bare);
-        QVERIFY(!noUpdater.action("actionCheckForUpdates")->isEnabled());
+        QTest::addColumn<QString>("installed"); // the own bundle's version; empty: none
+        QTest::addColumn<Step>("shown");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("update found") << "1.0" << Step::found << "A new version of Norvelle is available!";
+        QTest::newRow("up to date") << "1.1" << Step::notFound << "You’re up to date!";
+        QTest::newRow("no bundle of its own") << "" << Step::idle << "";
     }
 
-    // The gear and "Permission Required" reach the one window, made once and shown again after
-    // closing; after switching the permission on there, the application can be updated.
-    void everyOpenerReachesTheSettingsWindow()
+    // "Check for Updates…" reaches the own bundle's https feed through the application's HTTP
+    // engine, which trusts the CA of NORVELLE_CA_FILE; the item is disabled while the check runs.
+    void ownUpdateCheck()
     {
-        MainWindowTestWorld world;
-        world.appState.setHasCompletedWelcomeTour(true);
-        world.appState.setHasAppManagementPermission(false);
-        world.select(MainWindowTestWorld::app(QStringLiteral("Alpha*")));
-        MainWindow window(world.viewEnvironment());
-        SettingsWindowPresenter presenter(world.settingsViewModel, world.appState, world.settings.store(), {});
-        connect(&window, &MainWindow::openWindowRequested, &presenter, &SettingsWindowPresenter::openWindow);
-        window.show();
-
-        auto* gear = window.findChild<QPushButton*>(QStringLiteral("settingsButton"));
-        QVERIFY(gear);
-        gear->click();
-        SettingsWindow* settings = presenter.window();
-        QVERIFY(settings && settings->isVisible());
-        QCOMPARE(world.settingsViewModel.selectedCategory(), SettingsViewModel::SettingsCategory::preferences);
-        presenter.open();
-        QCOMPARE(presenter.window(), settings);
-        QCOMPARE(QApplication::topLevelWidgets().count(settings), 1);
-        settings->close();
-
-        auto* primary = window.findChild<QPushButton*>(QStringLiteral("primaryButton"));
-        QTRY_COMPARE(primary->text(), QStringLiteral("Permission Required"));
-        primary->click();
-        QCOMPARE(presenter.window(), settings);
-        QVERIFY(settings->isVisible());
-        QVERIFY(qobject_cast<PermissionsView*>(presenter.window()->currentPage()));
-
-        auto* toggle = presenter.window()->findChild<QAbstractButton*>(QStringLiteral("appManagementToggle"));
-        QVERIFY(toggle);
-        toggle->click();
-        QVERIFY(world.appState.hasAppManagementPermission());
-        QTRY_COMPARE(primary->text(), QStringLiteral("Update"));
-
-        presenter.openWindow(QStringLiteral("about"));
-        QVERIFY(world.log.contains(Logger::Level::warning, "No window with id 'about' to open"));
+        QFETCH(QString, installed);
+        QFETCH(Step, shown);
+        QFETCH(QString, title);
+        Running app(installed);
+        app.server.route("/appcast.xml",
+                         FixtureServer::Reply{200, UpdaterFixture::appcast({{"1.1", "1.1", "Norvelle-1.1.zip",
+                                                                             "c2lnbmF0dXJl", 100}})});
+        QAction* item = app.action("actionCheckForUpdates");
+        OwnUpdateWindow& window = app.shell->ownUpdateWindow();
+        QCOMPARE(item->isEnabled(), !installed.isEmpty());
+        item->trigger();
+        if (installed.isEmpty()) {
+            QCOMPARE(window.step(), Step::idle);
+            QVERIFY(app.server.requests().isEmpty());
+            return;
+        }
+        QTRY_VERIFY(!item->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(window.step(), shown, 20000);
+        QCOMPARE(window.findChild<QLabel*>(QStringLiteral("ownUpdateTitle"))->text(), title);
+        QCOMPARE(app.server.requests("/appcast.xml").size(), 1);
+        window.reject();
+        QTRY_COMPARE(window.step(), Step::idle);
+        QTRY_VERIFY(item->isEnabled());
     }
 
     // Light and Dark reach the application's palette, so every window, dialog and menu made
     // before or after the switch, and icons and text styles follow it.
     void themeReachesEveryWindow()
     {
-        MainWindowTestWorld world;
-        world.appState.setHasCompletedWelcomeTour(true);
-        world.select(MainWindowTestWorld::app(QStringLiteral("Alpha*")));
-        AppTheme theme(world.settings.store());
-        MainWindow window(world.viewEnvironment());
-        Shell shell(world);
-        SettingsWindowPresenter presenter(world.settingsViewModel, world.appState, world.settings.store(), {});
+        Running app;
+        QVERIFY(app.showAlpha());
+        SettingsStore& settings = app.container().settings();
+        const AppTheme& theme = app.shell->theme();
+        MainWindow& window = app.shell->window();
+        SettingsWindowPresenter& presenter = app.shell->settingsWindow();
         presenter.open();
         const QIcon gear = SymbolIcons::icon(QStringLiteral("gearshape"));
         QLabel secondary;
         setTextColor(&secondary, SystemColors::secondary());
 
         for (const QString& stored : {QStringLiteral("Dark"), QStringLiteral("Light"), QStringLiteral("Dark")}) {
-            world.settings.store().setSelectedTheme(stored);
+            settings.setSelectedTheme(stored);
             const bool dark = stored == QLatin1String("Dark");
             QCOMPARE(theme.appliedTheme(), dark ? Theme::dark : Theme::light);
             QMessageBox dialog;
-            for (const QWidget* widget : {static_cast<QWidget*>(&window), static_cast<QWidget*>(presenter.window()),
-                                          static_cast<QWidget*>(shell.menus.viewMenu()),
-                                          static_cast<QWidget*>(&dialog)}) {
+            for (const QWidget* widget :
+                 {static_cast<QWidget*>(&window), static_cast<QWidget*>(presenter.window()),
+                  static_cast<QWidget*>(app.shell->menus().viewMenu()),
+                  static_cast<QWidget*>(&app.shell->ownUpdateWindow()), static_cast<QWidget*>(&dialog)}) {
                 QVERIFY2(isDark(widget->palette().color(QPalette::Window)) == dark, widget->metaObject()->className());
                 QCOMPARE(isDark(widget->palette().color(QPalette::WindowText)), !dark);
             }
@@ -276,9 +393,9 @@ private Q_SLOTS:
             QCOMPARE(secondary.palette().color(QPalette::WindowText), SystemColors::secondary());
             renderToPng(&window, QStringLiteral("shell-main-") + stored.toLower(), QSize(860, 500));
             renderToPng(presenter.window(), QStringLiteral("shell-settings-") + stored.toLower());
-            renderToPng(shell.menus.viewMenu(), QStringLiteral("shell-viewmenu-") + stored.toLower());
+            renderToPng(app.shell->menus().viewMenu(), QStringLiteral("shell-viewmenu-") + stored.toLower());
         }
-        world.settings.store().setSelectedTheme(QStringLiteral("Automatic"));
+        settings.setSelectedTheme(QStringLiteral("Automatic"));
         QCOMPARE(theme.appliedTheme(), Theme::system);
     }
 };
