@@ -17,6 +17,10 @@ private Q_SLOTS:
         QTest::newRow("directory empty") << int(C::directoryNotFound) << "" << "Directory not found: ";
         QTest::newRow("update empty") << int(C::updateFailed) << "" << "Failed to update ";
         QTest::newRow("update text") << int(C::updateFailed) << "Foo: bad" << "Failed to update Foo: bad";
+        QTest::newRow("refusal with its reason")
+            << int(C::failedToParseBrewOutput) << "Cask 'x' is already installed" << "Cask 'x' is already installed";
+        QTest::newRow("parse failure") << int(C::failedToParseBrewOutput) << ""
+                                       << "Failed to parse Homebrew output - the data format is invalid";
     }
     void messages()
     {
@@ -32,6 +36,8 @@ private Q_SLOTS:
     void payloadlessCasesIgnoreText()
     {
         for (int c = int(C::brewNotInstalled); c <= int(C::failedToLoadBundle); ++c) {
+            if (C(c) == C::failedToParseBrewOutput)
+                continue;
             const NorvelleError e(C(c), QStringLiteral("ignored"));
             QVERIFY(!e.description().isEmpty());
             QVERIFY(!e.description().contains(QStringLiteral("ignored")));

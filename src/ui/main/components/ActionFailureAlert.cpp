@@ -1,0 +1,139 @@
+#include "ui/main/components/ActionFailureAlert.h"
+
+#include "ui/main/components/CommandField.h"
+#include "ui/main/components/CopyFlag.h"
+#include "ui/main/components/PlainLabel.h"
+#include "ui/main/components/TextStyles.h"
+#include "ui/platform/SystemClipboard.h"
+
+#include <QDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <memory>
+
+namespace norvelle {
+
+ActionFailureAlert::Content ActionFailureAlert::terminalFailure(const QString& commandLine, const QString& reason)
+{
+    QString message = reason.trimmed();
+    if (message.isEmpty())
+        message = QStringLiteral("The terminal did not take the command.");
+    message += QStringLiteral("\n\nCopy the command and run it in a terminal window yourself.");
+    return {QStringLiteral("Terminal Could Not Be Opened"), message, commandLine, QStringLiteral("Copy Command")};
+}
+
+ActionFailureAlert::Content ActionFailureAlert::linkFailure(const QUrl& url)
+{
+    const QString scheme = url.scheme().toLower();
+    if (scheme == QLatin1String("mailto"))
+        return {QStringLiteral("Mail Could Not Be Opened"),
+                QStringLiteral("No mail application opened this address. Copy it and write from your mail "
+                               "application."),
+                url.path(), QStringLiteral("Copy Address")};
+    const bool web = scheme == QLatin1String("http") || scheme == QLatin1String("https");
+    return {QStringLiteral("Link Could Not Be Opened"),
+            web ? QStringLiteral("No web browser opened this address. Copy it and open it in your browser.")
+                : QStringLiteral("No application opened this address. Copy it and open it yourself."),
+            url.toString(QUrl::FullyEncoded), QStringLiteral("Copy Address")};
+}
+
+ActionFailureAlert::Content ActionFailureAlert::permissionSettingsFailure()
+{
+#if defined(Q_OS_MACOS)
+    return {QStringLiteral("System Settings Could Not Be Opened"),
+            QStringLiteral("Open System Settings yourself, choose Privacy & Security, then App Management, and "
+                           "add Norvelle to the list."),
+            {}, {}};
+#else
+    return {QStringLiteral("No Settings Page for App Management"),
+            QStringLiteral("This system has no settings page for the App Management permission, and Norvelle "
+                           "needs no such permission here. The App Management switch only tells Norvelle "
+                           "whether it may update applications and adopt them into Homebrew: turn it on to "
+                           "allow that."),
+            {}, {}};
+#endif
+}
+
+QDialog* ActionFailureAlert::open(QWidget* parent, const Content& content, Clipboard* clipboard)
+{
+    auto* box = new QDialog(parent);
+    box->setObjectName(QStringLiteral("actionFailureAlert"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowTitle(content.title);
+    box->setMinimumWidth(420);
+    box->setMaximumWidth(560);
+
+    auto* root = new QVBoxLayout(box);
+    root->setContentsMargins(20, 20, 20, 16);
+    root->setSpacing(14);
+    auto* top = new QHBoxLayout;
+    top->setSpacing(14);
+    auto* icon = new QLabel(box);
+    icon->setObjectName(QStringLiteral("actionFailureIcon"));
+    icon->setPixmap(box->style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(40, 40));
+    top->addWidget(icon, 0, Qt::AlignTop);
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(6);
+    // Colours stay the palette's own (no fixed ink), so the alert reads in either theme.
+    QLabel* title = makePlainLabel(content.title, TextStyles::font(TextStyles::Style::headline, QFont::DemiBold),
+                                   QColor(), box, "actionFailureTitle");
+    title->setWordWrap(true);
+    texts->addWidget(title);
+    QLabel* message = makePlainLabel(content.message, TextStyles::font(TextStyles::Style::body), QColor(), box,
+                                     "actionFailureMessage");
+    message->setWordWrap(true);
+    message->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    texts->addWidget(message);
+    top->addLayout(texts, 1);
+    root->addLayout(top);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    if (!content.copyText.isEmpty()) {
+        CommandField::Look look;
+        look.objectName = "actionFailureField";
+        look.textObjectName = "actionFailureText";
+        look.pointSize = TextStyles::font(TextStyles::Style::subheadline).pointSizeF();
+        // White on the field's near-black box, in Light as in Dark.
+        look.textColor = Qt::white;
+        look.selection = Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard;
+        look.alignment = Qt::AlignLeft;
+        auto* field = new CommandField(content.copyText, look, box);
+        // The "Copy" button below is the one way to copy; the field only shows and selects.
+        field->copyButton()->hide();
+        root->addWidget(field);
+
+        auto* copy = new QPushButton(content.copyButton, box);
+        copy->setObjectName(QStringLiteral("actionFailureCopy"));
+        copy->setAutoDefault(false);
+        auto* copied = new CopyFlag(copy);
+        std::shared_ptr<Clipboard> own;
+        if (!clipboard)
+            own = std::make_shared<SystemClipboard>();
+        QObject::connect(copy, &QPushButton::clicked, copied,
+                         [clipboard, own, copied, text = content.copyText] {
+                             (clipboard ? clipboard : own.get())->copyText(text);
+                             copied->confirmCopy();
+                         });
+        QObject::connect(copied, &CopyFlag::valueChanged, copy, [copy, label = content.copyButton](bool value) {
+            copy->setText(value ? QStringLiteral("Copied!") : label);
+        });
+        buttons->addWidget(copy);
+    }
+    auto* ok = new QPushButton(QStringLiteral("OK"), box);
+    ok->setObjectName(QStringLiteral("actionFailureOk"));
+    ok->setDefault(true);
+    QObject::connect(ok, &QPushButton::clicked, box, &QDialog::accept);
+    buttons->addWidget(ok);
+    root->addLayout(buttons);
+
+    box->open();
+    return box;
+}
+
+} // namespace norvelle
