@@ -80,7 +80,7 @@ private Q_SLOTS:
         QTest::newRow("adoption fallback") << "adoption" << "brew install --cask --adopt figma";
         QTest::newRow("failed update panel") << "failed" << "brew upgrade --cask figma";
         QTest::newRow("install-sources sheet") << "sheet" << ToolInstallCommands::masCommand();
-        QTest::newRow("welcome tour") << "tour" << ToolInstallCommands::masCommand();
+        QTest::newRow("welcome tour") << "tour" << ToolInstallCommands::brewCommand();
     }
     void terminalRefusalOffersTheCommand()
     {
@@ -111,10 +111,10 @@ private Q_SLOTS:
                                                              nullptr, &world.clipboard);
             run = view->findChild<InstallSourceView*>("masInstallEntry")->openTerminalButton();
         } else {
-            view = std::make_unique<EnvironmentPageView>(tools(true, false), ToolInstallCommands::brewCommand(),
+            view = std::make_unique<EnvironmentPageView>(tools(false, false), ToolInstallCommands::brewCommand(),
                                                          ToolInstallCommands::masCommand(), world.detail, nullptr,
                                                          &world.clipboard);
-            run = view->findChild<InstallSourceView*>("masInstallEntry")->openTerminalButton();
+            run = view->findChild<InstallSourceView*>("brewInstallEntry")->openTerminalButton();
         }
         view->show();
         QVERIFY(run && run->isEnabled());

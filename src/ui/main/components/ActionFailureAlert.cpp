@@ -61,21 +61,23 @@ ActionFailureAlert::Content ActionFailureAlert::permissionSettingsFailure()
 
 QDialog* ActionFailureAlert::open(QWidget* parent, const Content& content, Clipboard* clipboard)
 {
+    constexpr int textWidth = 400;
+    constexpr int iconSize = 40;
     auto* box = new QDialog(parent);
     box->setObjectName(QStringLiteral("actionFailureAlert"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowTitle(content.title);
-    box->setMinimumWidth(420);
-    box->setMaximumWidth(560);
 
     auto* root = new QVBoxLayout(box);
     root->setContentsMargins(20, 20, 20, 16);
     root->setSpacing(14);
+    // The alert is as tall as its wrapped texts need at its fixed text width, never taller.
+    root->setSizeConstraint(QLayout::SetFixedSize);
     auto* top = new QHBoxLayout;
     top->setSpacing(14);
     auto* icon = new QLabel(box);
     icon->setObjectName(QStringLiteral("actionFailureIcon"));
-    icon->setPixmap(box->style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(40, 40));
+    icon->setPixmap(box->style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(iconSize, iconSize));
     top->addWidget(icon, 0, Qt::AlignTop);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(6);
@@ -83,12 +85,15 @@ QDialog* ActionFailureAlert::open(QWidget* parent, const Content& content, Clipb
     QLabel* title = makePlainLabel(content.title, TextStyles::font(TextStyles::Style::headline, QFont::DemiBold),
                                    QColor(), box, "actionFailureTitle");
     title->setWordWrap(true);
+    title->setFixedWidth(textWidth);
     texts->addWidget(title);
     QLabel* message = makePlainLabel(content.message, TextStyles::font(TextStyles::Style::body), QColor(), box,
                                      "actionFailureMessage");
     message->setWordWrap(true);
     message->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    message->setFixedWidth(textWidth);
     texts->addWidget(message);
+    texts->addStretch(1);
     top->addLayout(texts, 1);
     root->addLayout(top);
 
@@ -104,6 +109,13 @@ QDialog* ActionFailureAlert::open(QWidget* parent, const Content& content, Clipb
         look.selection = Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard;
         look.alignment = Qt::AlignLeft;
         auto* field = new CommandField(content.copyText, look, box);
+        // As wide as the icon and texts above it from the start, so the wrapped text's height is
+        // worked out once, at its final width.
+        const int fieldWidth = iconSize + 14 + textWidth;
+        field->setFixedWidth(fieldWidth);
+        // Less the right inset the (hidden) copy button's box keeps.
+        QLabel* text = field->commandLabel();
+        text->setFixedHeight(text->heightForWidth(fieldWidth - 12));
         // The "Copy" button below is the one way to copy; the field only shows and selects.
         field->copyButton()->hide();
         root->addWidget(field);
