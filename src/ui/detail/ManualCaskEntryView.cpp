@@ -121,7 +121,8 @@ ManualCaskEntryView::ManualCaskEntryView(std::shared_ptr<Application> applicatio
     outer->addWidget(m_card);
 
     connect(m_cask, &QLineEdit::textChanged, this, &ManualCaskEntryView::sync);
-    connect(m_cask, &QLineEdit::textEdited, this, [this] { showFailure(QString()); });
+    for (QLineEdit* field : {m_cask, m_tap})
+        connect(field, &QLineEdit::textEdited, this, [this] { showFailure(QString()); });
     connect(m_verify, &QPushButton::clicked, this, &ManualCaskEntryView::verify);
     connect(m_cask, &QLineEdit::returnPressed, this, [this] {
         if (m_verify->isEnabled())

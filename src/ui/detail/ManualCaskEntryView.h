@@ -19,7 +19,7 @@ class Card;
 // "Manual Cask": the user names the Homebrew cask (and optionally its tap) of an application
 // Homebrew does not manage yet; "Verify" hands the trimmed values to the pane. The typed text
 // lives as long as the panel. When the verification fails, its reason shows under the fields
-// until the next "Verify" or an edit of the cask's name.
+// until the next "Verify" or an edit of either field.
 class ManualCaskEntryView : public QWidget {
     Q_OBJECT
 

@@ -1,17 +1,17 @@
 #include "ui/main/components/ActionFailureAlert.h"
 
-#include "ui/main/components/CommandField.h"
 #include "ui/main/components/CopyFlag.h"
 #include "ui/main/components/PlainLabel.h"
+#include "ui/main/components/RoundedPanel.h"
 #include "ui/main/components/TextStyles.h"
 #include "ui/platform/SystemClipboard.h"
 
 #include <QDialog>
+#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
-#include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <memory>
@@ -100,24 +100,22 @@ QDialog* ActionFailureAlert::open(QWidget* parent, const Content& content, Clipb
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     if (!content.copyText.isEmpty()) {
-        CommandField::Look look;
-        look.objectName = "actionFailureField";
-        look.textObjectName = "actionFailureText";
-        look.pointSize = TextStyles::font(TextStyles::Style::subheadline).pointSizeF();
-        // White on the field's near-black box, in Light as in Dark.
-        look.textColor = Qt::white;
-        look.selection = Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard;
-        look.alignment = Qt::AlignLeft;
-        auto* field = new CommandField(content.copyText, look, box);
-        // As wide as the icon and texts above it from the start, so the wrapped text's height is
-        // worked out once, at its final width.
+        // The command box of the detail pane's look: white monospaced text on near-black, in Light
+        // as in Dark; selectable, wrapped at the box's fixed width so its height is known at once.
+        constexpr int inset = 12;
         const int fieldWidth = iconSize + 14 + textWidth;
+        auto* field = new RoundedPanel(QColor(0, 0, 0, 204), 6, box);
+        field->setObjectName(QStringLiteral("actionFailureField"));
         field->setFixedWidth(fieldWidth);
-        // Less the right inset the (hidden) copy button's box keeps.
-        QLabel* text = field->commandLabel();
-        text->setFixedHeight(text->heightForWidth(fieldWidth - 12));
-        // The "Copy" button below is the one way to copy; the field only shows and selects.
-        field->copyButton()->hide();
+        auto* fieldLayout = new QVBoxLayout(field);
+        fieldLayout->setContentsMargins(inset, 8, inset, 8);
+        QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        mono.setPointSizeF(TextStyles::font(TextStyles::Style::subheadline).pointSizeF());
+        QLabel* text = makePlainLabel(content.copyText, mono, Qt::white, field, "actionFailureText");
+        text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        text->setWordWrap(true);
+        text->setFixedSize(fieldWidth - 2 * inset, text->heightForWidth(fieldWidth - 2 * inset));
+        fieldLayout->addWidget(text);
         root->addWidget(field);
 
         auto* copy = new QPushButton(content.copyButton, box);
