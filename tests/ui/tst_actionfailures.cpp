@@ -73,9 +73,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("place");
         QTest::addColumn<QString>("command");
-        QTest::newRow("password update, after the confirmation") << "update" << "brew upgrade --cask figma";
-        QTest::newRow("adoption fallback") << "adoption" << "brew install --cask --adopt figma";
-        QTest::newRow("failed update panel") << "failed" << "brew upgrade --cask figma";
+        QTest::newRow("password update, after the confirmation") << "update"
+                                                                 << "brew upgrade --cask figma";
+        QTest::newRow("adoption fallback") << "adoption"
+                                           << "brew install --cask --adopt figma";
+        QTest::newRow("failed update panel") << "failed"
+                                             << "brew upgrade --cask figma";
         QTest::newRow("install-sources sheet") << "sheet" << ToolInstallCommands::masCommand();
         QTest::newRow("welcome tour") << "tour" << ToolInstallCommands::brewCommand();
     }
@@ -101,16 +104,17 @@ private Q_SLOTS:
             failed.id = QUuid::createUuid();
             failed.application = passwordCask("Figma*$");
             failed.status = UpdateProgress::Status::failed;
-            view = std::make_unique<UpdateProgressView>(failed, std::function<QFuture<void>()>(), world.detail);
+            view =
+                std::make_unique<UpdateProgressView>(failed, std::function<QFuture<void>()>(), world.detail);
             run = child(view.get(), "terminalRunButton");
         } else if (place == QLatin1String("sheet")) {
-            view = std::make_unique<InstallSourcesSheetView>(false, true, world.sidebar, world.detail, world.store,
-                                                             nullptr, &world.clipboard);
+            view = std::make_unique<InstallSourcesSheetView>(false, true, world.sidebar, world.detail,
+                                                             world.store, nullptr, &world.clipboard);
             run = view->findChild<InstallSourceView*>("masInstallEntry")->openTerminalButton();
         } else {
-            view = std::make_unique<EnvironmentPageView>(tools(false, false), ToolInstallCommands::brewCommand(),
-                                                         ToolInstallCommands::masCommand(), world.detail, nullptr,
-                                                         &world.clipboard);
+            view = std::make_unique<EnvironmentPageView>(
+                tools(false, false), ToolInstallCommands::brewCommand(), ToolInstallCommands::masCommand(),
+                world.detail, nullptr, &world.clipboard);
             run = view->findChild<InstallSourceView*>("brewInstallEntry")->openTerminalButton();
         }
         view->show();
@@ -150,10 +154,14 @@ private Q_SLOTS:
         QTest::newRow("homepage cell") << "cell" << link << "https://figma.example/download";
         QTest::newRow("cask homepage") << "cask" << link << "https://figma.example/download";
         QTest::newRow("learn more") << "learnMore" << link << "https://github.com/mas-cli/mas";
-        QTest::newRow("help: report an issue") << "actionReportIssue" << link << "https://norvelle.app/issues/new";
-        QTest::newRow("help: contact support")
-            << "actionContactSupport" << "Mail Could Not Be Opened" << "support@norvelle.app";
-        QTest::newRow("permissions settings") << "settings" << "No Settings Page for App Management" << "";
+        QTest::newRow("help: report an issue")
+            << "actionReportIssue" << link << "https://norvelle.app/issues/new";
+        QTest::newRow("help: contact support") << "actionContactSupport"
+                                               << "Mail Could Not Be Opened"
+                                               << "support@norvelle.app";
+        QTest::newRow("permissions settings") << "settings"
+                                              << "No Settings Page for App Management"
+                                              << "";
     }
     void linkRefusalOffersTheAddress()
     {
@@ -176,13 +184,13 @@ private Q_SLOTS:
                     cell->activate();
         } else if (place == QLatin1String("cask")) {
             view = std::make_unique<BrewAvailableView>(
-                app, BrewAvailableView::Inputs{}, [] {}, [] { return QtFuture::makeReadyFuture(); }, world.appState,
-                world.settingsViewModel, world.detail, world.urlOpener.get());
+                app, BrewAvailableView::Inputs{}, [] {}, [] { return QtFuture::makeReadyFuture(); },
+                world.appState, world.settingsViewModel, world.detail, world.urlOpener.get());
             child(view.get(), "caskHomepage")->click();
         } else if (place == QLatin1String("learnMore")) {
-            view = std::make_unique<EnvironmentPageView>(tools(true, false), ToolInstallCommands::brewCommand(),
-                                                         ToolInstallCommands::masCommand(), world.detail,
-                                                         world.urlOpener.get(), &world.clipboard);
+            view = std::make_unique<EnvironmentPageView>(
+                tools(true, false), ToolInstallCommands::brewCommand(), ToolInstallCommands::masCommand(),
+                world.detail, world.urlOpener.get(), &world.clipboard);
             view->findChild<InstallSourceView*>("masInstallEntry")->learnMoreButton()->click();
         } else if (place == QLatin1String("settings")) {
             view = std::make_unique<PermissionsView>(appState);
@@ -211,7 +219,8 @@ private Q_SLOTS:
     // A verification that fails says why under the fields, until the next try or an edit.
     void manualCaskFailureShowsUnderTheFields()
     {
-        const QString conflict = QStringLiteral("Cask 'figma' is already managing another app at: /Applications/F.app");
+        const QString conflict =
+            QStringLiteral("Cask 'figma' is already managing another app at: /Applications/F.app");
         QStringList answers{conflict, QString()};
         QStringList sent;
         ManualCaskEntryView view(makeApp(QStringLiteral("Figma")), false,

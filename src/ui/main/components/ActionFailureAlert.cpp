@@ -18,13 +18,15 @@
 
 namespace norvelle {
 
-ActionFailureAlert::Content ActionFailureAlert::terminalFailure(const QString& commandLine, const QString& reason)
+ActionFailureAlert::Content ActionFailureAlert::terminalFailure(const QString& commandLine,
+                                                                const QString& reason)
 {
     QString message = reason.trimmed();
     if (message.isEmpty())
         message = QStringLiteral("The terminal did not take the command.");
     message += QStringLiteral("\n\nCopy the command and run it in a terminal window yourself.");
-    return {QStringLiteral("Terminal Could Not Be Opened"), message, commandLine, QStringLiteral("Copy Command")};
+    return {QStringLiteral("Terminal Could Not Be Opened"), message, commandLine,
+            QStringLiteral("Copy Command")};
 }
 
 ActionFailureAlert::Content ActionFailureAlert::linkFailure(const QUrl& url)
@@ -45,17 +47,20 @@ ActionFailureAlert::Content ActionFailureAlert::linkFailure(const QUrl& url)
 ActionFailureAlert::Content ActionFailureAlert::permissionSettingsFailure()
 {
 #if defined(Q_OS_MACOS)
-    return {QStringLiteral("System Settings Could Not Be Opened"),
-            QStringLiteral("Open System Settings yourself, choose Privacy & Security, then App Management, and "
-                           "add Norvelle to the list."),
-            {}, {}};
+    return {
+        QStringLiteral("System Settings Could Not Be Opened"),
+        QStringLiteral("Open System Settings yourself, choose Privacy & Security, then App Management, and "
+                       "add Norvelle to the list."),
+        {},
+        {}};
 #else
     return {QStringLiteral("No Settings Page for App Management"),
             QStringLiteral("This system has no settings page for the App Management permission, and Norvelle "
                            "needs no such permission here. The App Management switch only tells Norvelle "
                            "whether it may update applications and adopt them into Homebrew: turn it on to "
                            "allow that."),
-            {}, {}};
+            {},
+            {}};
 #endif
 }
 
@@ -82,13 +87,14 @@ QDialog* ActionFailureAlert::open(QWidget* parent, const Content& content, Clipb
     auto* texts = new QVBoxLayout;
     texts->setSpacing(6);
     // Colours stay the palette's own (no fixed ink), so the alert reads in either theme.
-    QLabel* title = makePlainLabel(content.title, TextStyles::font(TextStyles::Style::headline, QFont::DemiBold),
-                                   QColor(), box, "actionFailureTitle");
+    QLabel* title =
+        makePlainLabel(content.title, TextStyles::font(TextStyles::Style::headline, QFont::DemiBold),
+                       QColor(), box, "actionFailureTitle");
     title->setWordWrap(true);
     title->setFixedWidth(textWidth);
     texts->addWidget(title);
-    QLabel* message = makePlainLabel(content.message, TextStyles::font(TextStyles::Style::body), QColor(), box,
-                                     "actionFailureMessage");
+    QLabel* message = makePlainLabel(content.message, TextStyles::font(TextStyles::Style::body), QColor(),
+                                     box, "actionFailureMessage");
     message->setWordWrap(true);
     message->setTextInteractionFlags(Qt::TextSelectableByMouse);
     message->setFixedWidth(textWidth);
@@ -130,9 +136,10 @@ QDialog* ActionFailureAlert::open(QWidget* parent, const Content& content, Clipb
                              (clipboard ? clipboard : own.get())->copyText(text);
                              copied->confirmCopy();
                          });
-        QObject::connect(copied, &CopyFlag::valueChanged, copy, [copy, label = content.copyButton](bool value) {
-            copy->setText(value ? QStringLiteral("Copied!") : label);
-        });
+        QObject::connect(copied, &CopyFlag::valueChanged, copy,
+                         [copy, label = content.copyButton](bool value) {
+                             copy->setText(value ? QStringLiteral("Copied!") : label);
+                         });
         buttons->addWidget(copy);
     }
     auto* ok = new QPushButton(QStringLiteral("OK"), box);

@@ -19,8 +19,8 @@ public:
     struct Content {
         QString title;
         QString message;
-        QString copyText;    // empty: no field and no "Copy" button
-        QString copyButton;  // the button's text
+        QString copyText;   // empty: no field and no "Copy" button
+        QString copyButton; // the button's text
     };
 
     // A command line that no terminal window would take, with the launcher's reason (which says
