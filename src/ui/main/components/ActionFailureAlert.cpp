@@ -12,8 +12,11 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
+#include <QTextDocument>
+#include <QTextEdit>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QtMath>
 #include <memory>
 
 namespace norvelle {
@@ -117,10 +120,38 @@ QDialog* ActionFailureAlert::open(QWidget* parent, const Content& content, Clipb
         fieldLayout->setContentsMargins(inset, 8, inset, 8);
         QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
         mono.setPointSizeF(TextStyles::font(TextStyles::Style::subheadline).pointSizeF());
-        QLabel* text = makePlainLabel(content.copyText, mono, Qt::white, field, "actionFailureText");
+        // A text view rather than a label: an address has no spaces to wrap at, and must still show
+        // whole. Outside text, so plain text only.
+        auto* text = new QTextEdit(field);
+        text->setObjectName(QStringLiteral("actionFailureText"));
+        text->setReadOnly(true);
+        text->setAcceptRichText(false);
+        text->setPlainText(content.copyText);
         text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-        text->setWordWrap(true);
-        text->setFixedSize(fieldWidth - 2 * inset, text->heightForWidth(fieldWidth - 2 * inset));
+        text->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        text->setFrameShape(QFrame::NoFrame);
+        text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        text->setFont(mono);
+        text->viewport()->setAutoFillBackground(false);
+        QPalette ink = text->palette();
+        ink.setColor(QPalette::Text, Qt::white);
+        ink.setColor(QPalette::Base, Qt::transparent);
+        text->setPalette(ink);
+        // Wrapped at a fixed width, measured once on a document of the same font and wrapping.
+        const int textWidthInBox = fieldWidth - 2 * inset;
+        text->document()->setDocumentMargin(0);
+        text->setLineWrapMode(QTextEdit::FixedPixelWidth);
+        text->setLineWrapColumnOrWidth(textWidthInBox);
+        QTextDocument measure;
+        measure.setDefaultFont(mono);
+        measure.setDocumentMargin(0);
+        QTextOption wrapping;
+        wrapping.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        measure.setDefaultTextOption(wrapping);
+        measure.setPlainText(content.copyText);
+        measure.setTextWidth(textWidthInBox);
+        text->setFixedSize(textWidthInBox, qCeil(measure.size().height()));
         fieldLayout->addWidget(text);
         root->addWidget(field);
 
