@@ -84,6 +84,13 @@ QList<DemoApplication> build()
                  a.kind = Kind::adoptable;
                  a.bundleIdentifier = QStringLiteral("org.marblemaps.desktop");
              }),
+        // Installed by hand; its cask comes from a tap of its own, which manual cask entry names.
+        with(cask("Word Counter", "word-counter", "1.1", "1.2", "Counts words, lines and characters"),
+             [](DemoApplication& a) {
+                 a.kind = Kind::tapped;
+                 a.bundleIdentifier = QStringLiteral("com.demo.wordcounter");
+                 a.tap = QStringLiteral("norvelle-demo/extras");
+             }),
         // App Store: three outdated, one outdated but ignored, two up to date.
         store("Ledgerly", "1451685025", "com.ledgerly.mac", "2.6", "2.7", "Personal finance and budgets"),
         store("Pagecraft", "409201541", "com.pagecraft.desktop", "13.1", "14.0", "Page layout and documents"),
@@ -109,7 +116,6 @@ QList<DemoApplication> build()
         plain("Font Shelf", "com.demo.fontshelf", "2.0", QStringLiteral("Utilities")),
         plain("Color Meter", "com.demo.colormeter", "5.1", QStringLiteral("Utilities")),
         plain("Sketchbook Lite", "com.demo.sketchbook", "8.0.1"),
-        plain("Word Counter", "com.demo.wordcounter", "1.1"),
         plain("Archive Expander", "com.demo.archiveexpander", "3.0.2", QStringLiteral("Utilities")),
     };
 }

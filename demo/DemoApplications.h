@@ -10,6 +10,8 @@ struct DemoApplication {
     enum class Kind {
         cask,      // installed from a Homebrew cask
         adoptable, // installed by hand; the catalogue has a cask for it
+        tapped,    // installed by hand; its cask comes from a tap the catalogue does not list, so
+                   // only a manual cask entry (cask and tap) finds it
         store,     // from the App Store
         feed,      // updates itself from a Sparkle appcast
         plain,     // no update source
@@ -22,6 +24,7 @@ struct DemoApplication {
     QString latestVersion; // what its source offers; equal to the installed one when up to date
     QString description;
     QString token;     // the cask
+    QString tap;       // the tap of a tapped cask
     QString storeId;   // the App Store's numeric identifier
     QString subfolder; // a folder inside the applications folder, or empty
     bool requiresSudo = false;
@@ -31,7 +34,10 @@ struct DemoApplication {
 
     bool isOutdated() const { return latestVersion != installedVersion; }
     // Outdated, and neither ignored nor skipped: an update the check should show.
-    bool showsUpdate() const { return isOutdated() && !ignored && !latestSkipped && kind != Kind::adoptable; }
+    bool showsUpdate() const
+    {
+        return isOutdated() && !ignored && !latestSkipped && kind != Kind::adoptable && kind != Kind::tapped;
+    }
     // A file-name-safe form of the name ("Tidewave Terminal" -> "tidewave-terminal").
     QString slug() const;
 };

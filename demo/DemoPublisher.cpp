@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QSaveFile>
 
 namespace norvelle::demo {
@@ -35,8 +36,8 @@ QJsonObject caskObject(const DemoApplication& app)
 {
     QJsonObject cask{
         {QStringLiteral("token"), app.token},
-        {QStringLiteral("full_token"), app.token},
-        {QStringLiteral("tap"), QStringLiteral("homebrew/cask")},
+        {QStringLiteral("full_token"), app.tap.isEmpty() ? app.token : app.tap + u'/' + app.token},
+        {QStringLiteral("tap"), app.tap.isEmpty() ? QStringLiteral("homebrew/cask") : app.tap},
         {QStringLiteral("name"), QJsonArray{app.name}},
         {QStringLiteral("desc"), app.description},
         {QStringLiteral("homepage"), homepage(app)},
@@ -118,9 +119,26 @@ QByteArray DemoPublisher::catalogue() const
 {
     QJsonArray casks;
     for (const DemoApplication& app : demoApplications())
-        if (!app.token.isEmpty())
+        if (!app.token.isEmpty() && app.tap.isEmpty())
             casks.append(caskObject(app));
     return QJsonDocument(casks).toJson(QJsonDocument::Compact);
+}
+
+QString DemoPublisher::tapFile(const QString& tap) const
+{
+    return file(QStringLiteral("taps/") + tap + QStringLiteral(".json"));
+}
+
+bool DemoPublisher::publishTaps(QString* error) const
+{
+    QMap<QString, QJsonArray> taps;
+    for (const DemoApplication& app : demoApplications())
+        if (!app.tap.isEmpty())
+            taps[app.tap].append(caskObject(app));
+    for (auto it = taps.cbegin(); it != taps.cend(); ++it)
+        if (!save(tapFile(it.key()), QJsonDocument(it.value()).toJson(QJsonDocument::Compact), error))
+            return false;
+    return true;
 }
 
 bool DemoPublisher::publishFeed(const DemoApplication& app, QString* error) const
@@ -159,7 +177,7 @@ bool DemoPublisher::publishFeed(const DemoApplication& app, QString* error) cons
 
 bool DemoPublisher::publish(QString* error) const
 {
-    if (!save(file(QStringLiteral("api/cask.json")), catalogue(), error))
+    if (!save(file(QStringLiteral("api/cask.json")), catalogue(), error) || !publishTaps(error))
         return false;
     for (const DemoApplication& app : demoApplications()) {
         if (app.kind == DemoApplication::Kind::store &&

@@ -12,7 +12,8 @@ namespace norvelle::demo {
 // they are served at: the cask catalogue (api/cask.json), the store lookups
 // (lookup/<bundle identifier>.json), the appcasts (appcasts/<slug>.xml), HTML release notes
 // (notes/<slug>-<version>.html) and update archives signed with a key of its own
-// (downloads/<slug>-<version>.zip). `base` is the server's address.
+// (downloads/<slug>-<version>.zip). `base` is the server's address. Casks of a tap are left out
+// of the catalogue and written to taps/<user>/<repo>.json, where the stand-in for brew finds them.
 class DemoPublisher {
 public:
     DemoPublisher(QString folder, QUrl base);
@@ -21,9 +22,12 @@ public:
     QString publicKey() const { return m_key.publicKeyBase64(); }
 
     bool publish(QString* error) const;
+    // Where the casks of `tap` ("user/repo") are written.
+    QString tapFile(const QString& tap) const;
 
 private:
     QByteArray catalogue() const;
+    bool publishTaps(QString* error) const;
     bool publishFeed(const DemoApplication& app, QString* error) const;
     QUrl url(const QString& path) const;
     QString file(const QString& path) const { return m_folder + u'/' + path; }

@@ -43,12 +43,16 @@ QString applicationsFolder(const QString& root, const DemoApplication& app)
     return app.subfolder.isEmpty() ? folder : folder + u'/' + app.subfolder;
 }
 
-QJsonObject toolState(const QString& root, const Paths& paths, double delayScale)
+QJsonObject toolState(const QString& root, const Paths& paths, const DemoPublisher& publisher, double delayScale)
 {
     QJsonObject casks;
     QJsonObject store;
+    QJsonObject taps;
     for (const DemoApplication& app : demoApplications()) {
-        if (app.kind == DemoApplication::Kind::cask || app.kind == DemoApplication::Kind::adoptable) {
+        if (!app.tap.isEmpty())
+            taps.insert(app.tap, publisher.tapFile(app.tap));
+        if (app.kind == DemoApplication::Kind::cask || app.kind == DemoApplication::Kind::adoptable ||
+            app.kind == DemoApplication::Kind::tapped) {
             casks.insert(app.token,
                          QJsonObject{{QStringLiteral("app"), app.name + QStringLiteral(".app")},
                                      {QStringLiteral("installed"), app.kind == DemoApplication::Kind::cask
@@ -67,6 +71,7 @@ QJsonObject toolState(const QString& root, const Paths& paths, double delayScale
                        {QStringLiteral("caskroom"), paths.caskroomFolders.first()},
                        {QStringLiteral("catalogue"), root + QStringLiteral("/srv/api/cask.json")},
                        {QStringLiteral("casks"), casks},
+                       {QStringLiteral("taps"), taps},
                        {QStringLiteral("mas"), store}};
 }
 
@@ -194,7 +199,7 @@ bool DemoWorld::build(const QUrl& base, const Options& options, QString* error)
         !writeFile(tools + QStringLiteral("/fake-tool.json"), script) ||
         !writeFile(m_root + kLoginShell, loginShell, true) ||
         !writeFile(m_root + QStringLiteral("/world.json"),
-                   QJsonDocument(toolState(m_root, p, options.toolDelayScale)).toJson()))
+                   QJsonDocument(toolState(m_root, p, publisher, options.toolDelayScale)).toJson()))
         return fail(QStringLiteral("cannot write the tools in ") + tools);
 
     if (!writeFile(p.supportFolder + QStringLiteral("/ignored.json"), ignoreList()))

@@ -51,20 +51,21 @@ void AppState::setUpdateCheckErrorMessage(const QString& value)
     Q_EMIT updateCheckErrorMessageChanged(value);
 }
 
-void AppState::openAppManagementSettings()
+bool AppState::openAppManagementSettings()
 {
     const QUrl url(QString::fromLatin1(appManagementSettingsUrl), QUrl::StrictMode);
     if (!url.isValid() || url.scheme().isEmpty()) {
         Logger::error(QStringLiteral("Failed to create App Management settings URL"));
-        return;
+        return false;
     }
     // Where no System Settings exists the desktop refuses the URL; say so rather than
     // claim the pane was opened.
     if (!m_urlOpener || !m_urlOpener->openUrl(url)) {
         Logger::warning(QStringLiteral("Failed to open App Management settings"));
-        return;
+        return false;
     }
     Logger::info(QStringLiteral("Opened App Management settings"));
+    return true;
 }
 
 } // namespace norvelle

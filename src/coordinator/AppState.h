@@ -45,8 +45,9 @@ public:
     // What opens links for the views; may be null.
     UrlOpener* urlOpener() const { return m_urlOpener.get(); }
 
-    // Asks the desktop to show the App Management settings and logs the outcome.
-    void openAppManagementSettings();
+    // Asks the desktop to show the App Management settings and logs the outcome; true when the
+    // desktop took the address (false where there is no such settings page, as on Linux).
+    bool openAppManagementSettings();
 
 Q_SIGNALS:
     void hasAppManagementPermissionChanged(bool value);

@@ -18,6 +18,9 @@ QString NorvelleError::message(Case c, const QString& text)
     case Case::masCommandFailed:
         return QStringLiteral("MAS command failed to execute");
     case Case::failedToParseBrewOutput:
+        // A refusal that knows its reason says it instead of blaming the data format.
+        if (!text.isEmpty())
+            return text;
         return QStringLiteral("Failed to parse Homebrew output - the data format is invalid");
     case Case::invalidAppID:
         return QStringLiteral("Invalid App Store application ID");

@@ -5,7 +5,9 @@
 namespace norvelle {
 
 // The error thrown by the update sources and the update service: one fixed
-// user-facing message per case; two cases carry a text appended to it.
+// user-facing message per case; two cases carry a text appended to it, and
+// failedToParseBrewOutput may carry the specific reason of a refusal, which is
+// then its message.
 class NorvelleError : public Error {
 public:
     enum class Case {
@@ -42,7 +44,10 @@ public:
     static NorvelleError brewNotInstalled() { return NorvelleError(Case::brewNotInstalled); }
     static NorvelleError brewCommandFailed() { return NorvelleError(Case::brewCommandFailed); }
     static NorvelleError masCommandFailed() { return NorvelleError(Case::masCommandFailed); }
-    static NorvelleError failedToParseBrewOutput() { return NorvelleError(Case::failedToParseBrewOutput); }
+    static NorvelleError failedToParseBrewOutput(const QString& reason = {})
+    {
+        return NorvelleError(Case::failedToParseBrewOutput, reason);
+    }
     static NorvelleError invalidAppID() { return NorvelleError(Case::invalidAppID); }
     static NorvelleError productNotFound() { return NorvelleError(Case::productNotFound); }
     static NorvelleError userCancelled() { return NorvelleError(Case::userCancelled); }

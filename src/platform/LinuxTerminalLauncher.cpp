@@ -45,6 +45,21 @@ std::optional<QString> LinuxTerminalLauncher::terminalProgram() const
     return resolveExecutable(QStringLiteral("x-terminal-emulator"), m_environment);
 }
 
+QString LinuxTerminalLauncher::missingTerminalText() const
+{
+    // Said to the user where the command was asked for: what is missing, and both ways out.
+    const QString chosen = m_environment.value(QStringLiteral("TERMINAL")).trimmed();
+    const QString found =
+        chosen.isEmpty()
+            ? QStringLiteral("No terminal emulator was found: TERMINAL is not set and x-terminal-emulator is "
+                             "not installed.")
+            : QStringLiteral("No terminal emulator was found: TERMINAL names \"%1\", which is not a program "
+                             "on the search path, and x-terminal-emulator is not installed.")
+                  .arg(chosen);
+    return found + QStringLiteral(" Install a terminal that provides x-terminal-emulator (such as xterm or "
+                                  "GNOME Terminal), or set TERMINAL to your terminal's program.");
+}
+
 QString LinuxTerminalLauncher::loginShell() const
 {
     const QString shell = m_environment.value(QStringLiteral("SHELL"));
@@ -64,8 +79,7 @@ TerminalLauncher::Result LinuxTerminalLauncher::launch(const QString& commandLin
 {
     const std::optional<QString> program = terminalProgram();
     if (!program)
-        return Result::refused(
-            QStringLiteral("No terminal emulator found (set TERMINAL or install x-terminal-emulator)"));
+        return Result::refused(missingTerminalText());
 
     QProcess process;
     process.setProgram(*program);

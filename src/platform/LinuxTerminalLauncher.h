@@ -22,6 +22,8 @@ public:
 
     // The terminal program found through the environment, else none.
     std::optional<QString> terminalProgram() const;
+    // Why no terminal can be started, and what to install or set; shown to the user.
+    QString missingTerminalText() const;
     // $SHELL, else "/bin/sh".
     QString loginShell() const;
     // The terminal's arguments: "-e", the shell, "-l", "-c" and the script that runs the

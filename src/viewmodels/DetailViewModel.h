@@ -3,6 +3,7 @@
 #include "model/AdoptionProgress.h"
 #include "model/Application.h"
 #include "model/UpdateProgress.h"
+#include "platform/TerminalLauncher.h"
 
 #include <QFuture>
 #include <QObject>
@@ -114,13 +115,16 @@ public:
     QFuture<void> skipVersion();
     QFuture<void> unskipVersion();
     QFuture<void> adoptCask();
-    QFuture<void> verifyCustomCask(const QString& caskName, const std::optional<QString>& tap);
+    // Ends with the failure's description for the panel to show, empty when the cask was verified.
+    QFuture<QString> verifyCustomCask(const QString& caskName, const std::optional<QString>& tap);
 
     // The Terminal hand-over and brew doctor run in TerminalCommands; its state shows in this
-    // model's fields, and the two alert flags the views set here reach it too.
+    // model's fields, and the two alert flags the views set here reach it too. The hand-over's
+    // outcome goes back to the view that asked, which shows a failure where the user acted; none
+    // when nothing was tried (no TerminalCommands, or a duplicate request dropped).
     void useTerminalCommands(TerminalCommands& commands);
-    void executeInTerminal(const QString& commandLine);
-    void executeInTerminal(const QStringList& arguments);
+    std::optional<TerminalLauncher::Result> executeInTerminal(const QString& commandLine);
+    std::optional<TerminalLauncher::Result> executeInTerminal(const QStringList& arguments);
     QFuture<void> runBrewDoctor();
 
 Q_SIGNALS:

@@ -230,20 +230,22 @@ QFuture<void> DetailViewModel::adoptCask()
         .unwrap();
 }
 
-QFuture<void> DetailViewModel::verifyCustomCask(const QString& caskName, const std::optional<QString>& tap)
+QFuture<QString> DetailViewModel::verifyCustomCask(const QString& caskName, const std::optional<QString>& tap)
 {
     const ApplicationPtr application = m_store.selectedApplication();
     if (!application)
-        return finishedAction();
+        return QtFuture::makeReadyFuture(QString());
     setIsVerifyingCustomCask(true);
     AppCoordinator* coordinator = &m_coordinator;
     return runForMainThread([coordinator, application, caskName, tap] {
                coordinator->verifyCustomCask(application, caskName, tap);
            })
         .then(this, [this](QFuture<void> done) {
+            QString failure;
             if (const std::exception_ptr error = failureOf(done))
-                logActionFailure(QStringLiteral("verify custom cask"), error);
+                failure = logActionFailure(QStringLiteral("verify custom cask"), error);
             setIsVerifyingCustomCask(false);
+            return failure;
         });
 }
 
@@ -268,16 +270,18 @@ void DetailViewModel::useTerminalCommands(TerminalCommands& commands)
     commands.setShowTerminalAlert(showTerminalAlert());
 }
 
-void DetailViewModel::executeInTerminal(const QString& commandLine)
+std::optional<TerminalLauncher::Result> DetailViewModel::executeInTerminal(const QString& commandLine)
 {
-    if (m_terminalCommands)
-        m_terminalCommands->executeInTerminal(commandLine);
+    if (!m_terminalCommands)
+        return std::nullopt;
+    return m_terminalCommands->executeInTerminal(commandLine);
 }
 
-void DetailViewModel::executeInTerminal(const QStringList& arguments)
+std::optional<TerminalLauncher::Result> DetailViewModel::executeInTerminal(const QStringList& arguments)
 {
-    if (m_terminalCommands)
-        m_terminalCommands->executeInTerminal(arguments);
+    if (!m_terminalCommands)
+        return std::nullopt;
+    return m_terminalCommands->executeInTerminal(arguments);
 }
 
 QFuture<void> DetailViewModel::runBrewDoctor()

@@ -38,16 +38,16 @@ QString TerminalCommands::homebrewMissingText()
            QLatin1String(homebrewWebAddress);
 }
 
-void TerminalCommands::executeInTerminal(const QStringList& arguments)
+std::optional<TerminalLauncher::Result> TerminalCommands::executeInTerminal(const QStringList& arguments)
 {
-    executeInTerminal(TerminalLauncher::shellCommandLine(arguments));
+    return executeInTerminal(TerminalLauncher::shellCommandLine(arguments));
 }
 
-void TerminalCommands::executeInTerminal(const QString& commandLine)
+std::optional<TerminalLauncher::Result> TerminalCommands::executeInTerminal(const QString& commandLine)
 {
     if (m_isLaunchingTerminal) {
         Logger::warning(QStringLiteral("Terminal launch already in progress, ignoring duplicate request"));
-        return;
+        return std::nullopt;
     }
     setIsLaunchingTerminal(true);
     Logger::info(QStringLiteral("Executing command in Terminal: ") + commandLine);
@@ -71,6 +71,7 @@ void TerminalCommands::executeInTerminal(const QString& commandLine)
         break;
     }
     QTimer::singleShot(m_timing.launchCooldown, this, [this] { setIsLaunchingTerminal(false); });
+    return result;
 }
 
 QFuture<void> TerminalCommands::runBrewDoctor()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Paths.h"
+#include "platform/TerminalLauncher.h"
 
 #include <QFuture>
 #include <QObject>
@@ -9,10 +10,9 @@
 #include <QStringList>
 #include <chrono>
 #include <memory>
+#include <optional>
 
 namespace norvelle {
-
-class TerminalLauncher;
 
 // How long the terminal flags stay raised, and how long brew doctor may run.
 struct TerminalCommandTiming {
@@ -56,12 +56,13 @@ public:
     QString brewDoctorOutput() const { return m_brewDoctorOutput; }
     bool brewDoctorHasError() const { return m_brewDoctorHasError; }
 
-    // Hands a command line (shell code) to the terminal. A second call while the previous
-    // hand-over is less than a cooldown old is dropped with a warning.
-    void executeInTerminal(const QString& commandLine);
+    // Hands a command line (shell code) to the terminal and returns the launcher's answer (without
+    // a launcher: not prepared). A second call while the previous hand-over is less than a
+    // cooldown old is dropped with a warning and returns none.
+    std::optional<TerminalLauncher::Result> executeInTerminal(const QString& commandLine);
     // The same for a command given as words, each quoted for the shell; use it for every
     // command that holds outside text, such as a cask name.
-    void executeInTerminal(const QStringList& arguments);
+    std::optional<TerminalLauncher::Result> executeInTerminal(const QStringList& arguments);
 
     // Runs `brew doctor` in the login shell and keeps its report and error flag. The future
     // finishes once the fields hold the outcome.

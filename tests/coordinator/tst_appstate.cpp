@@ -119,7 +119,7 @@ private Q_SLOTS:
         opener->setAccepts(accepts);
         AppState state(settings.store(), opener);
         LogCapture log;
-        state.openAppManagementSettings();
+        QCOMPARE(state.openAppManagementSettings(), accepts);
         QCOMPARE(opener->opened().size(), 1);
         QCOMPARE(
             opener->opened().at(0).toString(),

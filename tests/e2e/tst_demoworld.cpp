@@ -16,6 +16,7 @@
 #include "platform/plist/PropertyList.h"
 #include "platform/process/ProcessGroups.h"
 #include "services/ApplicationStore.h"
+#include "ui/detail/ManualCaskEntryView.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/ViewEnvironment.h"
 #include "ui/update_sheet/UpdateSheetPresenter.h"
@@ -28,6 +29,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -169,6 +171,7 @@ private Q_SLOTS:
     void adoptIntoHomebrew();
     void brewDoctorRunsTheWorldsBrew();
     void batchUpdatesTheRest();
+    void manualCaskFromATap();
     void quitWhileABatchRuns();
 
 private:
@@ -367,6 +370,44 @@ void TestDemoWorld::batchUpdatesTheRest()
     sheet->findChild<QPushButton*>(QStringLiteral("doneButton"))->click();
     QTRY_VERIFY(!s.sheets->sheet());
     QCOMPARE(s.badge->label(), QStringLiteral("1")); // the update that needs a password
+}
+
+// Word Counter's cask comes from a tap the catalogue does not list: a cask in use elsewhere is
+// refused with its reason under the field, the tapped one verifies and is adopted.
+void TestDemoWorld::manualCaskFromATap()
+{
+    Session& s = *m_session;
+    const ApplicationPtr app = s.application(QStringLiteral("Word Counter"));
+    QVERIFY(app && !app->cask() && !app->update());
+    s.select(app);
+    const auto entry = [&s]() -> ManualCaskEntryView* {
+        for (ManualCaskEntryView* view : s.window->findChildren<ManualCaskEntryView*>())
+            if (view->isVisibleTo(s.window.get()))
+                return view;
+        return nullptr;
+    };
+    QTRY_VERIFY(entry());
+    const auto verify = [&](const QString& cask, const QString& tap) {
+        entry()->findChild<QLineEdit*>(QStringLiteral("caskNameField"))->setText(cask);
+        entry()->findChild<QLineEdit*>(QStringLiteral("tapNameField"))->setText(tap);
+        entry()->findChild<QPushButton*>(QStringLiteral("verifyCaskButton"))->click();
+    };
+
+    verify(QStringLiteral("pixelforge"), QString());
+    QTRY_VERIFY(entry()->failureText().startsWith(
+        QStringLiteral("Cask 'pixelforge' is already managing another app at: ")));
+    QVERIFY(!app->cask());
+
+    verify(QStringLiteral("word-counter"), QStringLiteral("norvelle-demo/extras"));
+    QTRY_VERIFY(app->cask() && app->cask()->adoptable);
+    QCOMPARE(app->cask()->caskName, QStringLiteral("word-counter"));
+
+    s.container->detailViewModel().adoptCask();
+    QTRY_VERIFY_WITH_TIMEOUT(app->source().contains(Application::Source::homebrew), kLongWait);
+    s.container->sidebarViewModel().checkForUpdates();
+    QTRY_VERIFY_WITH_TIMEOUT(!s.container->sidebarViewModel().isCheckingUpdates(), kLongWait);
+    QVERIFY(app->update());
+    QCOMPARE(app->update()->latestVersion, demoApplication(QStringLiteral("Word Counter")).latestVersion);
 }
 
 // Quitting mid-batch stops the batch; the application under way ends whole or not at all: the

@@ -32,6 +32,8 @@ private Q_SLOTS:
     void payloadlessCasesIgnoreText()
     {
         for (int c = int(C::brewNotInstalled); c <= int(C::failedToLoadBundle); ++c) {
+            if (C(c) == C::failedToParseBrewOutput) // a refusal's reason, see tst_brewinstall
+                continue;
             const NorvelleError e(C(c), QStringLiteral("ignored"));
             QVERIFY(!e.description().isEmpty());
             QVERIFY(!e.description().contains(QStringLiteral("ignored")));

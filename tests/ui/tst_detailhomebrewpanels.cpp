@@ -244,7 +244,7 @@ private Q_SLOTS:
         QFETCH(QString, address);
         QFETCH(bool, opens);
         FakeUrlOpener opener;
-        LinkPolicy::open(&opener, QUrl(address));
+        LinkPolicy::open(nullptr, &opener, QUrl(address));
         QCOMPARE(opener.opened().size(), opens ? 1 : 0);
     }
 
@@ -308,6 +308,7 @@ private Q_SLOTS:
             makeApp(QStringLiteral("Figma"), std::nullopt, {Src::homebrew, Src::appStore}), validating,
             [&](const QString& c, const std::optional<QString>& t) {
                 got = {c, t.value_or(QStringLiteral("-"))};
+                return QtFuture::makeReadyFuture(QString());
             });
         QVERIFY(labelText(&view, "manualCaskExplanation").startsWith(QStringLiteral("Mac App Store apps")));
         auto* caskField = view.findChild<QLineEdit*>("caskNameField");

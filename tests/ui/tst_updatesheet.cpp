@@ -4,10 +4,12 @@
 #include "TestGate.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/components/BadgeChip.h"
+#include "ui/main/components/BusyIndicator.h"
 #include "ui/main/components/SourceBadgeView.h"
 #include "ui/main/components/SystemColors.h"
 #include "ui/detail/UpdateProgressView.h"
 #include "ui/update_sheet/CurrentUpdateView.h"
+#include "ui/update_sheet/ElidingLabel.h"
 #include "ui/update_sheet/FailedUpdateView.h"
 #include "ui/update_sheet/ProcessingView.h"
 #include "ui/update_sheet/ReviewView.h"
@@ -324,6 +326,59 @@ private Q_SLOTS:
         QCOMPARE(sheet.results().first().application->name(), QStringLiteral("Alpha"));
         QCOMPARE(world.updates->chunks(), QList<QStringList>{{"com.example.alpha"}});
         QCOMPARE(rowNames(sheet.findChild<QWidget*>("successfulUpdates")), QStringList{"Alpha"});
+    }
+
+    // Once cancelled, the update under way may still run until its tool gives up: the sheet can
+    // be left and opened again on the same batch, its card keeps the update's versions after the
+    // application has dropped its record, and "Cancelling..." turns.
+    void cancellingSheetCanBeLeftAndKeepsItsCard()
+    {
+        MainWindowTestWorld world;
+        const ApplicationList batch = apps({"Alpha*", "Beta*"});
+        world.store.setApplications(batch);
+        world.keepOnDisk(batch.at(0));
+        auto gate = world.gate();
+        world.updates->setUpdateGate(batch.at(0)->bundleIdentifier(), gate);
+        QWidget window;
+        UpdateSheetPresenter presenter(world.sidebar, world.detail, world.store, &window);
+        world.sidebar.setShowUpdateSheet(true);
+        QPointer<UpdateSheetView> first = presenter.sheet();
+        first->show();
+        button(first, "updateButton")->click();
+        QTRY_COMPARE(gate->arrivals(), 1);
+        QTRY_VERIFY(first->findChild<CurrentUpdateView*>());
+        const auto latestVersion = [&first] {
+            const auto* label = first->findChild<CurrentUpdateView*>()->findChild<ElidingLabel*>("latestVersion");
+            return label ? label->fullText() : QStringLiteral("<none>");
+        };
+        QCOMPARE(latestVersion(), QStringLiteral("2.0"));
+
+        button(first, "cancelBatchButton")->click();
+        QVERIFY(!shown(first, "doneButton"));
+        auto* spinner = first->findChild<BusyIndicator*>("cancellingSpinner");
+        QVERIFY(spinner && spinner->isVisible());
+        const int phase = spinner->phase();
+        QTRY_VERIFY(spinner->phase() != phase);
+        QPointer<QWidget> line = first->findChild<CurrentUpdateView*>()->findChild<QWidget*>("versionLine");
+        batch.at(0)->setUpdate(std::nullopt);
+        QTRY_VERIFY(!line); // the header was built again
+        QCOMPARE(latestVersion(), QStringLiteral("2.0"));
+        QTRY_VERIFY(first->findChild<CurrentUpdateView*>()->findChild<QWidget*>("versionLine")->isVisible());
+        first->setPalette(darkPalette());
+        test::renderToPng(first, "updatesheet-cancelling-dark");
+
+        QVERIFY(shown(first, "closeWhileCancellingButton"));
+        QTest::keyClick(first, Qt::Key_Escape);
+        QTRY_VERIFY(!first);
+        QVERIFY(!world.sidebar.showUpdateSheet());
+        world.sidebar.setShowUpdateSheet(true);
+        QVERIFY(presenter.sheet()->isCancelling());
+        QCOMPARE(labelText(presenter.sheet(), "sheetSubtitle"), QStringLiteral("Updating 1 of 2 apps"));
+        button(presenter.sheet(), "closeWhileCancellingButton")->click();
+        QTRY_VERIFY(!presenter.sheet());
+
+        gate->open();
+        QTRY_VERIFY(world.log.contains(Logger::Level::info, "Update queue complete: 1 successful, 0 failed"));
     }
 
     void closingMidBatchLeavesTheBatchRunning()

@@ -29,7 +29,7 @@ QFuture<void> start(DetailViewModel& model, const QString& action)
         return model.unskipVersion();
     if (action == QLatin1String("adopt"))
         return model.adoptCask();
-    return model.verifyCustomCask(QStringLiteral("my-cask"), QStringLiteral("user/tap"));
+    return QFuture<void>(model.verifyCustomCask(QStringLiteral("my-cask"), QStringLiteral("user/tap")));
 }
 
 UpdateProgress report(const ApplicationPtr& application, UpdateProgress::Status status,
@@ -167,6 +167,12 @@ private Q_SLOTS:
         QVERIFY(!success.contains(QVariantList{true}));
         if (action != QLatin1String("refresh"))
             QCOMPARE(refreshing.count(), 0);
+        // A verification also ends with its failure's reason, for the panel to show.
+        if (action == QLatin1String("verify")) {
+            QFuture<QString> reason = world.detail.verifyCustomCask(QStringLiteral("my-cask"), std::nullopt);
+            AWAIT(reason);
+            QCOMPARE(reason.result(), kNotFound);
+        }
     }
 
     void successfulUpdateShowsCompletionForOneSecond()
@@ -463,7 +469,7 @@ private Q_SLOTS:
         QFETCH(QString, call);
         ViewModelTestWorld world;
         auto app = world.select(makeApp(QStringLiteral("Target")));
-        QFuture<void> done = world.detail.verifyCustomCask(QStringLiteral("My-Cask"), tap);
+        QFuture<QString> done = world.detail.verifyCustomCask(QStringLiteral("My-Cask"), tap);
         QVERIFY(world.detail.isVerifyingCustomCask());
         AWAIT(done);
         QCOMPARE(world.detail.isVerifyingCustomCask(), false);

@@ -148,8 +148,8 @@ private Q_SLOTS:
         QVERIFY(commands.isLaunchingTerminal());
         QVERIFY(commands.didLaunchTerminal());
 
-        // Within the cooldown a second hand-over is dropped.
-        commands.executeInTerminal(QStringLiteral("brew doctor"));
+        // Within the cooldown a second hand-over is dropped, and says it tried nothing.
+        QVERIFY(!commands.executeInTerminal(QStringLiteral("brew doctor")));
         QCOMPARE(launcher->commandLines().size(), 1);
         QVERIFY(log.contains(Logger::Level::warning,
                              "Terminal launch already in progress, ignoring duplicate request"));
@@ -186,7 +186,11 @@ private Q_SLOTS:
         TerminalCommands commands(Paths(), launcher, {}, fastTiming);
         QSignalSpy launched(&commands, &TerminalCommands::didLaunchTerminalChanged);
 
-        commands.executeInTerminal(QStringLiteral("brew install mas"));
+        // The launcher's answer goes back to the view that asked.
+        const auto result = commands.executeInTerminal(QStringLiteral("brew install mas"));
+        QVERIFY(result);
+        QCOMPARE(result->status, prepared ? TerminalLauncher::Result::Status::refused
+                                          : TerminalLauncher::Result::Status::notPrepared);
         QCOMPARE(log.contains(Logger::Level::error, "AppleScript error: Not authorised"), prepared);
         QVERIFY(!log.contains(Logger::Level::info, "Successfully launched Terminal with command"));
         QVERIFY(commands.isLaunchingTerminal());
@@ -322,16 +326,30 @@ private Q_SLOTS:
                  QStringList({"-e", "/bin/sh", "-l", "-c", line + "\nexec /bin/sh -l"}));
     }
 
+    // The refusal is shown to the user: it names what is missing and both ways out.
+    void linuxWithoutTerminalRefuses_data()
+    {
+        QTest::addColumn<QString>("terminal");
+        QTest::addColumn<QString>("names");
+        QTest::newRow("TERMINAL unset") << QString() << "TERMINAL is not set";
+        QTest::newRow("TERMINAL names no program") << "kitty" << "TERMINAL names \"kitty\"";
+    }
     void linuxWithoutTerminalRefuses()
     {
+        QFETCH(QString, terminal);
+        QFETCH(QString, names);
         QTemporaryDir emptyPath;
         QProcessEnvironment environment;
         environment.insert(QStringLiteral("PATH"), emptyPath.path());
+        if (!terminal.isEmpty())
+            environment.insert(QStringLiteral("TERMINAL"), terminal);
         LinuxTerminalLauncher launcher(environment);
         QVERIFY(!launcher.terminalProgram());
         const TerminalLauncher::Result result = launcher.launch(QStringLiteral("brew install mas"));
         QCOMPARE(result.status, TerminalLauncher::Result::Status::refused);
-        QVERIFY(!result.errorDescription.isEmpty());
+        for (const QString& part : {names, QStringLiteral("x-terminal-emulator is not installed"),
+                                    QStringLiteral("Install a terminal"), QStringLiteral("or set TERMINAL")})
+            QVERIFY2(result.errorDescription.contains(part), qPrintable(result.errorDescription));
     }
 };
 

@@ -10,6 +10,18 @@
 
 namespace norvelle {
 
+namespace {
+
+// A custom cask turned away: the reason goes to the log and, as the error's description, to
+// whoever asked, so a refusal never reads as a parse failure.
+[[noreturn]] void refuse(const QString& reason)
+{
+    Logger::error(reason);
+    throw NorvelleError::failedToParseBrewOutput(reason);
+}
+
+} // namespace
+
 QStringList BrewService::upgradeCask(const QString& token, const LineHandler& progress)
 {
     if (!isHomebrewInstalled())
@@ -81,10 +93,8 @@ Cask BrewService::verifyCustomCask(const QString& caskName, const std::optional<
 
     // Typed text becomes `brew` arguments: anything that could read as an option
     // or smuggle in a second word is refused before `brew` runs.
-    if (!CaskToken::isValid(caskName)) {
-        Logger::error(QLatin1String("Invalid cask name: ") + caskName);
-        throw NorvelleError::failedToParseBrewOutput();
-    }
+    if (!CaskToken::isValid(caskName))
+        refuse(QLatin1String("Invalid cask name: ") + caskName);
     QStringList tapPieces;
     if (tapName) {
         tapPieces = tapName->split(QLatin1Char(' '), Qt::SkipEmptyParts);
@@ -92,10 +102,8 @@ Cask BrewService::verifyCustomCask(const QString& caskName, const std::optional<
         const bool acceptable = !tapPieces.isEmpty() && CaskToken::isValidTap(tapPieces.first()) &&
                                 std::all_of(tapPieces.cbegin() + 1, tapPieces.cend(),
                                             &BrewService::isAcceptableUserArgument);
-        if (!acceptable) {
-            Logger::error(QLatin1String("Invalid tap name: ") + *tapName);
-            throw NorvelleError::failedToParseBrewOutput();
-        }
+        if (!acceptable)
+            refuse(QLatin1String("Invalid tap name: ") + *tapName);
     }
 
     std::optional<QString> conflictingPath;
@@ -109,19 +117,16 @@ Cask BrewService::verifyCustomCask(const QString& caskName, const std::optional<
             }
         }
     }
-    if (conflictingPath) {
-        Logger::error(QLatin1String("Cask '") + caskName +
-                      QLatin1String("' is already managing another app at: ") + *conflictingPath);
-        throw NorvelleError::failedToParseBrewOutput();
-    }
+    if (conflictingPath)
+        refuse(QLatin1String("Cask '") + caskName + QLatin1String("' is already managing another app at: ") +
+               *conflictingPath);
 
     const QString path = brewPath();
     if (tapName) {
         try {
             runBrewCommand(path, QStringList{QStringLiteral("tap")} + tapPieces);
         } catch (const std::exception& e) {
-            Logger::error(QLatin1String("Failed to add tap: ") + describeException(e));
-            throw NorvelleError::failedToParseBrewOutput();
+            refuse(QLatin1String("Failed to add tap: ") + describeException(e));
         }
     }
 
@@ -138,10 +143,8 @@ Cask BrewService::verifyCustomCask(const QString& caskName, const std::optional<
         throw NorvelleError::failedToParseBrewOutput();
     }
     const QJsonObject& first = casks->first();
-    if (!first.isEmpty() && json::string(first, u"installed")) {
-        Logger::error(QLatin1String("Cask '") + caskName + QLatin1String("' is already installed"));
-        throw NorvelleError::failedToParseBrewOutput();
-    }
+    if (!first.isEmpty() && json::string(first, u"installed"))
+        refuse(QLatin1String("Cask '") + caskName + QLatin1String("' is already installed"));
     std::optional<Cask> cask = parseCask(first, false);
     if (!cask) {
         Logger::error(QStringLiteral("Failed to parse cask info"));

@@ -4,6 +4,7 @@
 #include "platform/UrlOpener.h"
 #include "ui/SymbolIcons.h"
 #include "ui/app/CheckForUpdatesView.h"
+#include "ui/detail/LinkPolicy.h"
 #include "platform/Logger.h"
 #include "viewmodels/SidebarViewModel.h"
 
@@ -176,9 +177,9 @@ void ApplicationMenus::openLink(const QString& text)
         Logger::error(QStringLiteral("Cannot open the link, it is not a valid address: ") + text);
         return;
     }
-    // The desktop's answer is not examined.
-    if (m_urlOpener)
-        m_urlOpener->openUrl(*url);
+    // The menu has no window of its own to show a refusal in: the window the user is in shows it.
+    QWidget* active = QApplication::activeWindow();
+    LinkPolicy::openTrusted(active ? active : m_menuBarWindow, m_urlOpener.get(), *url);
 }
 
 } // namespace norvelle

@@ -197,7 +197,8 @@ void ApplicationMetadataRowView::rebuild()
         if (cell.link) {
             const QUrl url = *cell.link;
             UrlOpener* opener = m_urlOpener;
-            onTap = [opener, url] { LinkPolicy::open(opener, url); };
+            QPointer<QWidget> self(this);
+            onTap = [self, opener, url] { LinkPolicy::open(self, opener, url); };
         }
         auto* item = new ApplicationMetadataItemView(cell.title, cell.value, cell.subtitle, onTap, m_content);
         row->addWidget(item, 1);

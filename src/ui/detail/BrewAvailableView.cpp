@@ -238,7 +238,7 @@ void BrewAvailableView::rebuildCask()
         link->setCursor(LinkPolicy::isOpenable(homepage) ? Qt::PointingHandCursor : Qt::ArrowCursor);
         UrlOpener* opener = m_urlOpener;
         connect(link, &QPushButton::clicked, this,
-                [opener, homepage] { LinkPolicy::open(opener, homepage); });
+                [this, opener, homepage] { LinkPolicy::open(this, opener, homepage); });
         details->addWidget(link, 0, Qt::AlignLeft);
     }
     section->addLayout(details);

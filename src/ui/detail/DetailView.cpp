@@ -301,7 +301,7 @@ void DetailView::syncPanels(const std::shared_ptr<Application>& application)
     if (panels.manualCaskEntry && !m_manualCaskEntry) {
         m_manualCaskEntry = new ManualCaskEntryView(
             application, vm->isVerifyingCustomCask(),
-            [vm](const QString& cask, const std::optional<QString>& tap) { vm->verifyCustomCask(cask, tap); },
+            [vm](const QString& cask, const std::optional<QString>& tap) { return vm->verifyCustomCask(cask, tap); },
             m_content);
         m_contentLayout->insertWidget(panelIndex(m_manualCaskEntry), m_manualCaskEntry);
     } else if (panels.manualCaskEntry) {

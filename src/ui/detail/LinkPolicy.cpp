@@ -2,6 +2,9 @@
 
 #include "platform/UrlOpener.h"
 #include "platform/Logger.h"
+#include "ui/main/components/ActionFailureAlert.h"
+
+#include <QWidget>
 
 namespace norvelle {
 
@@ -15,14 +18,24 @@ bool LinkPolicy::isOpenable(const QUrl& url)
     return scheme == QLatin1String("macappstore") || scheme == QLatin1String("itms-apps");
 }
 
-void LinkPolicy::open(UrlOpener* opener, const QUrl& url)
+bool LinkPolicy::open(QWidget* parent, UrlOpener* opener, const QUrl& url, Clipboard* clipboard)
 {
     if (!isOpenable(url)) {
         Logger::warning(QStringLiteral("Refusing to open link: ") + url.toString());
-        return;
+        return false;
     }
-    if (opener)
-        opener->openUrl(url);
+    return openTrusted(parent, opener, url, clipboard);
+}
+
+bool LinkPolicy::openTrusted(QWidget* parent, UrlOpener* opener, const QUrl& url, Clipboard* clipboard)
+{
+    if (!opener)
+        return false;
+    if (opener->openUrl(url))
+        return true;
+    Logger::warning(QStringLiteral("Could not open link: ") + url.toString(QUrl::FullyEncoded));
+    ActionFailureAlert::open(parent ? parent->window() : nullptr, ActionFailureAlert::linkFailure(url), clipboard);
+    return false;
 }
 
 } // namespace norvelle

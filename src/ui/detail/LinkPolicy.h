@@ -2,8 +2,11 @@
 
 #include <QUrl>
 
+class QWidget;
+
 namespace norvelle {
 
+class Clipboard;
 class UrlOpener;
 
 // Which addresses the detail pane hands to the desktop: web pages over http and https, and
@@ -12,8 +15,12 @@ class UrlOpener;
 class LinkPolicy {
 public:
     static bool isOpenable(const QUrl& url);
-    // Opens an openable address through `opener`; anything else is logged and ignored.
-    static void open(UrlOpener* opener, const QUrl& url);
+    // Opens an openable address through `opener`; anything else is logged and ignored. When the
+    // desktop does not take the address, the user is told over `parent`'s window, with the
+    // address to copy. True when the address was opened.
+    static bool open(QWidget* parent, UrlOpener* opener, const QUrl& url, Clipboard* clipboard = nullptr);
+    // The same for addresses that need no policy (our own fixed pages): the failure alert only.
+    static bool openTrusted(QWidget* parent, UrlOpener* opener, const QUrl& url, Clipboard* clipboard = nullptr);
 };
 
 } // namespace norvelle

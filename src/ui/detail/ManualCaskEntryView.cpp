@@ -6,9 +6,11 @@
 #include "ui/main/components/SystemColors.h"
 #include "ui/main/components/TextStyles.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QVBoxLayout>
@@ -108,9 +110,19 @@ ManualCaskEntryView::ManualCaskEntryView(std::shared_ptr<Application> applicatio
     m_verify->setAutoDefault(false);
     hintRow->addWidget(m_verify);
     m_card->contentLayout()->addLayout(hintRow);
+    // Typed names and brew's answers are outside text: shown as they are, and selectable so a path
+    // in the reason can be copied.
+    m_failure = makePlainLabel(QString(), TextStyles::font(TextStyles::Style::caption), QColor(), m_card,
+                               "manualCaskFailure");
+    m_failure->setWordWrap(true);
+    m_failure->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_failure->hide();
+    m_card->contentLayout()->addWidget(m_failure);
     outer->addWidget(m_card);
 
     connect(m_cask, &QLineEdit::textChanged, this, &ManualCaskEntryView::sync);
+    for (QLineEdit* field : {m_cask, m_tap})
+        connect(field, &QLineEdit::textEdited, this, [this] { showFailure(QString()); });
     connect(m_verify, &QPushButton::clicked, this, &ManualCaskEntryView::verify);
     connect(m_cask, &QLineEdit::returnPressed, this, [this] {
         if (m_verify->isEnabled())
@@ -123,6 +135,7 @@ ManualCaskEntryView::ManualCaskEntryView(std::shared_ptr<Application> applicatio
         setTextColor(tapLabel, SystemColors::primary());
         setTextColor(optional, SystemColors::secondary());
         setTextColor(hint, SystemColors::secondary());
+        setTextColor(m_failure, SystemColors::red());
         m_card->setBackgroundColor(Card::tint(SystemColors::secondary(), false));
     });
     syncSources();
@@ -154,8 +167,28 @@ void ManualCaskEntryView::verify()
     if (m_isValidating || cask.isEmpty())
         return;
     const QString tap = trimmed(m_tap->text());
-    if (m_onVerify)
-        m_onVerify(cask, tap.isEmpty() ? std::nullopt : std::optional(tap));
+    showFailure(QString());
+    if (!m_onVerify)
+        return;
+    // The panel may go (a verified cask replaces it) before the answer comes; Qt 6.4 asserts when a
+    // continuation's context dies first, so the application object is the context.
+    QPointer<ManualCaskEntryView> self(this);
+    m_onVerify(cask, tap.isEmpty() ? std::nullopt : std::optional(tap))
+        .then(QCoreApplication::instance(), [self](const QString& failure) {
+            if (self)
+                self->showFailure(failure);
+        });
+}
+
+QString ManualCaskEntryView::failureText() const
+{
+    return m_failure->isHidden() ? QString() : m_failure->text();
+}
+
+void ManualCaskEntryView::showFailure(const QString& text)
+{
+    m_failure->setText(text);
+    m_failure->setVisible(!text.isEmpty());
 }
 
 } // namespace norvelle

@@ -29,15 +29,15 @@ void runInTerminal(QWidget* parent, QPointer<QMessageBox>& alert, DetailViewMode
     if (command().isEmpty())
         return;
     if (viewModel.suppressTerminalAlert()) {
-        viewModel.executeInTerminal(command());
+        TerminalAlert::run(parent, viewModel, command());
         return;
     }
     if (alert)
         return;
-    alert = TerminalAlert::open(parent, alertTitle, alertMessage, viewModel, [&viewModel, command] {
+    alert = TerminalAlert::open(parent, alertTitle, alertMessage, viewModel, [parent, &viewModel, command] {
         const QString line = command();
         if (!line.isEmpty())
-            viewModel.executeInTerminal(line);
+            TerminalAlert::run(parent, viewModel, line);
     });
 }
 

@@ -23,7 +23,8 @@ void refresh(QObject* context, const std::function<QFuture<void>()>& refresh,
 
 // Hands `command()` to the terminal: at once when the user chose not to be asked, else after the
 // alert kept in `alert` (one at a time). The command is built again after the alert, since the
-// cask may have changed while it was open; an empty command runs nothing.
+// cask may have changed while it was open; an empty command runs nothing. When no terminal takes
+// the command, an alert over the window says so and offers it to copy.
 void runInTerminal(QWidget* parent, QPointer<QMessageBox>& alert, DetailViewModel& viewModel,
                    const QString& alertTitle, const QString& alertMessage,
                    const std::function<QString()>& command);

@@ -1,5 +1,6 @@
 #include "ui/detail/TerminalAlert.h"
 
+#include "ui/main/components/ActionFailureAlert.h"
 #include "viewmodels/DetailViewModel.h"
 
 #include <QCheckBox>
@@ -40,6 +41,18 @@ QMessageBox* TerminalAlert::open(QWidget* parent, const QString& title, const QS
     });
     box->open();
     return box;
+}
+
+QDialog* TerminalAlert::run(QWidget* parent, DetailViewModel& viewModel, const QString& commandLine,
+                            Clipboard* clipboard)
+{
+    const std::optional<TerminalLauncher::Result> result = viewModel.executeInTerminal(commandLine);
+    if (!result || result->status == TerminalLauncher::Result::Status::launched)
+        return nullptr;
+    // On the window, not the panel: the detail pane may rebuild its panels while the alert is up.
+    QWidget* owner = parent ? parent->window() : nullptr;
+    return ActionFailureAlert::open(
+        owner, ActionFailureAlert::terminalFailure(commandLine, result->errorDescription), clipboard);
 }
 
 } // namespace norvelle

@@ -2,6 +2,7 @@
 
 #include "ui/main/components/SystemColors.h"
 #include "ui/main/components/CopyFlag.h"
+#include "ui/detail/TerminalAlert.h"
 #include "ui/onboarding/InstallSourceView.h"
 #include "ui/onboarding/OnboardingCard.h"
 #include "ui/onboarding/OnboardingStyle.h"
@@ -91,7 +92,7 @@ void EnvironmentPageView::rebuild()
             *m_didCopyBrew, m_urlOpener, m_clipboard, card);
         entry->setObjectName(QStringLiteral("brewInstallEntry"));
         connect(entry, &InstallSourceView::openTerminalClicked, this,
-                [this] { m_detailViewModel.executeInTerminal(m_brewCommand); });
+                [this] { TerminalAlert::run(this, m_detailViewModel, m_brewCommand, m_clipboard); });
         card->contentLayout()->addWidget(entry);
         rowColumn->addWidget(card);
     }
@@ -105,7 +106,7 @@ void EnvironmentPageView::rebuild()
                                             *m_didCopyMAS, m_urlOpener, m_clipboard, card);
         entry->setObjectName(QStringLiteral("masInstallEntry"));
         connect(entry, &InstallSourceView::openTerminalClicked, this,
-                [this] { m_detailViewModel.executeInTerminal(m_masCommand); });
+                [this] { TerminalAlert::run(this, m_detailViewModel, m_masCommand, m_clipboard); });
         card->contentLayout()->addWidget(entry);
         rowColumn->addWidget(card);
     }

@@ -1,6 +1,7 @@
 #include "ui/onboarding/InstallSourceView.h"
 
 #include "platform/UrlOpener.h"
+#include "ui/detail/LinkPolicy.h"
 #include "ui/onboarding/CodeCommandView.h"
 #include "ui/onboarding/OnboardingStyle.h"
 
@@ -54,10 +55,10 @@ InstallSourceView::InstallSourceView(const Content& content, CopyFlag& copied, U
 
     connect(m_openTerminal, &QPushButton::clicked, this, &InstallSourceView::openTerminalClicked);
     const QUrl learnMore(content.learnMoreURL, QUrl::StrictMode);
-    connect(m_learnMore, &QPushButton::clicked, this, [urlOpener, learnMore] {
+    connect(m_learnMore, &QPushButton::clicked, this, [this, urlOpener, clipboard, learnMore] {
         // Only the fixed web pages of the two projects come here; anything else opens nothing.
-        if (urlOpener && learnMore.isValid() && learnMore.scheme() == QLatin1String("https"))
-            urlOpener->openUrl(learnMore);
+        if (learnMore.isValid() && learnMore.scheme() == QLatin1String("https"))
+            LinkPolicy::openTrusted(this, urlOpener, learnMore, clipboard);
     });
 }
 

@@ -218,7 +218,7 @@ void InstallSourcesSheetView::openInTerminal(const QString& commandLine, Command
     m_pendingCommand = commandLine;
     m_pendingCommandType = type;
     if (m_detailViewModel.suppressTerminalAlert())
-        m_detailViewModel.executeInTerminal(commandLine);
+        TerminalAlert::run(this, m_detailViewModel, commandLine, m_clipboard);
     else
         showTerminalAlert();
 }
@@ -226,7 +226,7 @@ void InstallSourcesSheetView::openInTerminal(const QString& commandLine, Command
 void InstallSourcesSheetView::runPendingCommand()
 {
     if (m_pendingCommand)
-        m_detailViewModel.executeInTerminal(*m_pendingCommand);
+        TerminalAlert::run(this, m_detailViewModel, *m_pendingCommand, m_clipboard);
 }
 
 void InstallSourcesSheetView::showTerminalAlert()

@@ -1,6 +1,7 @@
 #include "ui/settings/PermissionsView.h"
 
 #include "coordinator/AppState.h"
+#include "ui/main/components/ActionFailureAlert.h"
 #include "ui/settings/SettingsCard.h"
 #include "ui/settings/SettingsStyle.h"
 
@@ -81,7 +82,10 @@ PermissionsView::PermissionsView(AppState& appState, QWidget* parent) : QWidget(
     connect(m_toggle, &QCheckBox::toggled, &m_appState, &AppState::setHasAppManagementPermission);
     connect(&m_appState, &AppState::hasAppManagementPermissionChanged, this,
             &PermissionsView::showPermission);
-    connect(m_settingsButton, &QPushButton::clicked, &m_appState, &AppState::openAppManagementSettings);
+    connect(m_settingsButton, &QPushButton::clicked, this, [this] {
+        if (!m_appState.openAppManagementSettings())
+            ActionFailureAlert::open(window(), ActionFailureAlert::permissionSettingsFailure());
+    });
 }
 
 QWidget* PermissionsView::buildWarningRow(QWidget* parent)

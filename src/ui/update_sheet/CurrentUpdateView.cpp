@@ -35,6 +35,8 @@ void CurrentUpdateView::setCurrent(const std::shared_ptr<Application>& app, cons
     m_progress = progress;
     if (newApp) {
         m_app = app;
+        m_fromVersion.clear();
+        m_toVersion.clear();
         // Rediscovery after the update rewrites the versions; the header follows.
         QPointer<CurrentUpdateView> guard(this);
         m_observer = m_app->addObserver([guard](Application::Field field) {
@@ -73,7 +75,11 @@ void CurrentUpdateView::buildHeader()
     name->setObjectName(QStringLiteral("appName"));
     text->addWidget(name);
     const QColor latest = m_progress.status == S::failed ? SystemColors::red() : SystemColors::green();
-    text->addWidget(UpdateSheetParts::versionLine(app, latest, 4, m_header));
+    if (app.update() || m_toVersion.isEmpty()) {
+        m_fromVersion = app.displayCurrentVersion();
+        m_toVersion = app.displayLatestVersion().value_or(QString());
+    }
+    text->addWidget(UpdateSheetParts::versionLine(m_fromVersion, m_toVersion, latest, 4, m_header));
     auto* details = new QHBoxLayout;
     details->setSpacing(8);
     if (QWidget* badge = UpdateSheetParts::sourceBadge(app, m_header))

@@ -17,7 +17,9 @@ class ElidingLabel;
 // "Currently Updating": the application being updated in a card, with its versions (the latest
 // in red once it failed), its source badge, the current step (not while queued) and the shared
 // progress panel while the update is neither completed nor failed. Each report changes only
-// what it touches; the header is built again only for another application.
+// what it touches; the header is built again only for another application. The versions are
+// those of the update under way: once the application has dropped its update record (it was
+// installed and rediscovered, or the batch is being cancelled around it) the card keeps them.
 class CurrentUpdateView : public QWidget {
     Q_OBJECT
 
@@ -36,6 +38,8 @@ private:
     DetailViewModel& m_detailViewModel;
     std::shared_ptr<Application> m_app;
     UpdateProgress m_progress;
+    QString m_fromVersion;
+    QString m_toVersion;
     Card* m_card = nullptr;
     QWidget* m_header = nullptr;
     QWidget* m_latest = nullptr;

@@ -216,18 +216,24 @@ QLabel* UpdateSheetParts::icon(const Application& application, int size, qreal r
 QWidget* UpdateSheetParts::versionLine(const Application& application, const Ink& latestInk, int spacing,
                                        QWidget* parent)
 {
+    return versionLine(application.displayCurrentVersion(), application.displayLatestVersion().value_or(QString()),
+                       latestInk, spacing, parent);
+}
+
+QWidget* UpdateSheetParts::versionLine(const QString& currentVersion, const QString& latestVersion,
+                                       const Ink& latestInk, int spacing, QWidget* parent)
+{
     auto* line = new QWidget(parent);
     line->setObjectName(QStringLiteral("versionLine"));
     auto* row = new QHBoxLayout(line);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(spacing);
     const QFont sub = font(TextStyles::Style::subheadline);
-    auto* current = elidedLabel(application.displayCurrentVersion(), sub, Tone::secondary, line);
+    auto* current = elidedLabel(currentVersion, sub, Tone::secondary, line);
     current->setObjectName(QStringLiteral("currentVersion"));
     row->addWidget(current);
     row->addWidget(label(QStringLiteral("→"), sub, Tone::secondary, line));
-    auto* latest = elidedLabel(application.displayLatestVersion().value_or(QString()),
-                               font(TextStyles::Style::subheadline, QFont::Medium), latestInk, line);
+    auto* latest = elidedLabel(latestVersion, font(TextStyles::Style::subheadline, QFont::Medium), latestInk, line);
     latest->setObjectName(QStringLiteral("latestVersion"));
     row->addWidget(latest);
     row->addStretch(1);

@@ -63,6 +63,9 @@ public:
     // latest version in `latestInk`, medium weight.
     static QWidget* versionLine(const Application& application, const Ink& latestInk, int spacing,
                                 QWidget* parent = nullptr);
+    // The same for versions the caller keeps (an update whose record the application has dropped).
+    static QWidget* versionLine(const QString& currentVersion, const QString& latestVersion,
+                                const Ink& latestInk, int spacing, QWidget* parent = nullptr);
     // The badge of the update's source, else of the first listed source, else null.
     static QWidget* sourceBadge(const Application& application, QWidget* parent = nullptr);
     // A vertical scroll area around `content`, which is padded 20 at the sides and bottom. The

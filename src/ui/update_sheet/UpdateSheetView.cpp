@@ -1,6 +1,7 @@
 #include "ui/update_sheet/UpdateSheetView.h"
 
 #include "services/ApplicationStore.h"
+#include "ui/main/components/BusyIndicator.h"
 #include "ui/main/components/SystemColors.h"
 #include "ui/update_sheet/ProcessingView.h"
 #include "ui/update_sheet/ReviewView.h"
@@ -13,7 +14,6 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -113,11 +113,15 @@ void UpdateSheetView::buildFooter(QVBoxLayout* root)
     m_cancellingIndicator->setAttribute(Qt::WA_TransparentForMouseEvents);
     auto* cancelling = new QHBoxLayout(m_cancellingIndicator);
     cancelling->setContentsMargins(10, 0, 10, 0);
-    auto* spinner = new QProgressBar(m_cancellingIndicator);
-    spinner->setRange(0, 0);
-    spinner->setTextVisible(false);
-    spinner->setFixedSize(16, 16);
-    cancelling->addWidget(spinner);
+    // The platform's small spinner: 16 points scaled to 0.7 about its centre.
+    auto* spinnerFrame = new QWidget(m_cancellingIndicator);
+    spinnerFrame->setFixedSize(16, 16);
+    auto* frameLayout = new QHBoxLayout(spinnerFrame);
+    frameLayout->setContentsMargins(0, 0, 0, 0);
+    auto* spinner = new BusyIndicator(11, spinnerFrame);
+    spinner->setObjectName(QStringLiteral("cancellingSpinner"));
+    frameLayout->addWidget(spinner, 0, Qt::AlignCenter);
+    cancelling->addWidget(spinnerFrame);
     cancelling->addWidget(UpdateSheetParts::label(QStringLiteral("Cancelling..."),
                                                   UpdateSheetParts::font(TextStyles::Style::body),
                                                   UpdateSheetParts::Tone::secondary, m_cancellingIndicator));
@@ -125,7 +129,12 @@ void UpdateSheetView::buildFooter(QVBoxLayout* root)
     buttonLayout->setContentsMargins(0, 0, 0, 0);
     buttonLayout->addWidget(m_cancellingIndicator);
 
-    for (QPushButton* button : {m_cancelButton, m_updateButton, m_doneButton, m_cancelBatchButton})
+    // While cancelling, the application under way may take until its tool gives up: the sheet can
+    // be closed meanwhile and opened again on the same batch.
+    m_closeButton = footerButton(QStringLiteral("Close"), QStringLiteral("closeWhileCancellingButton"), false, this);
+    connect(m_closeButton, &QPushButton::clicked, this, &QDialog::reject);
+
+    for (QPushButton* button : {m_cancelButton, m_updateButton, m_doneButton, m_closeButton, m_cancelBatchButton})
         footer->addWidget(button);
     root->addLayout(footer);
 }
@@ -171,17 +180,23 @@ void UpdateSheetView::dismiss()
     done(QDialog::Rejected);
 }
 
+bool UpdateSheetView::canClose() const
+{
+    // Escape and the window's close button would leave a running batch without its sheet; once it
+    // is being cancelled there is nothing left to decide in it.
+    return m_forceClose || !isProcessing() || isCancelling();
+}
+
 void UpdateSheetView::reject()
 {
-    // Escape and the window's close button would leave a running batch without its sheet.
-    if (isProcessing() && !m_forceClose)
+    if (!canClose())
         return;
     QDialog::reject();
 }
 
 void UpdateSheetView::closeEvent(QCloseEvent* event)
 {
-    if (isProcessing() && !m_forceClose) {
+    if (!canClose()) {
         event->ignore();
         return;
     }
@@ -249,6 +264,7 @@ void UpdateSheetView::flush()
     m_updateButton->setVisible(review);
     m_doneButton->setVisible(complete);
     m_cancelBatchButton->setVisible(processing);
+    m_closeButton->setVisible(processing && isCancelling());
     m_cancelBatchButton->setEnabled(!isCancelling());
     m_cancelBatchButton->setText(isCancelling() ? QString() : QStringLiteral("Cancel"));
     m_cancellingIndicator->setVisible(isCancelling());

@@ -27,8 +27,9 @@ class UpdateBatchSession;
 // The batch-update sheet: reviews the applications that have an update, runs the batch through
 // the coordinator one application at a time, follows its progress, lets the user cancel and
 // ends on the results. The batch itself lives in an UpdateBatchSession, which outlasts the
-// sheet: while it runs the sheet cannot be closed by the user, and a sheet opened on a running
-// session shows it. Redraws are gathered into at most one per event-loop turn.
+// sheet: while it runs the sheet cannot be closed by the user until the batch is being
+// cancelled, and a sheet opened on a running session shows it. Redraws are gathered into at
+// most one per event-loop turn.
 class UpdateSheetView : public QDialog {
     Q_OBJECT
 
@@ -84,6 +85,7 @@ protected:
 private:
     void build();
     void buildFooter(QVBoxLayout* root);
+    bool canClose() const;
     void sessionChanged(unsigned changes);
     void flush();
     QString subtitleText() const;
@@ -105,6 +107,7 @@ private:
     QPushButton* m_updateButton = nullptr;
     QPushButton* m_doneButton = nullptr;
     QPushButton* m_cancelBatchButton = nullptr;
+    QPushButton* m_closeButton = nullptr;
     QWidget* m_cancellingIndicator = nullptr;
 };
 

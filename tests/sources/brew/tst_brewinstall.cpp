@@ -321,12 +321,21 @@ private Q_SLOTS:
         const std::optional<QString> tapName =
             tap.isValid() ? std::optional<QString>(tap.toString()) : std::nullopt;
         LogCapture log;
-        QCOMPARE(errorCaseOf([&] {
-                     world.service->verifyCustomCask(caskName, tapName,
-                                                     QStringLiteral("/Applications/Tool.app"));
-                 }),
-                 NorvelleError::Case::failedToParseBrewOutput);
+        std::optional<NorvelleError> refusal;
+        try {
+            world.service->verifyCustomCask(caskName, tapName, QStringLiteral("/Applications/Tool.app"));
+        } catch (const NorvelleError& e) {
+            refusal = e;
+        }
+        QVERIFY(refusal);
+        QCOMPARE(refusal->errorCase(), NorvelleError::Case::failedToParseBrewOutput);
         QVERIFY2(log.contains(Level::error, logged), qPrintable(logged));
+        // A refusal with a reason of its own says it to the user; only a reply that cannot be
+        // read blames the data format.
+        QCOMPARE(refusal->description(),
+                 logged == QLatin1String("Failed to parse cask info")
+                     ? QStringLiteral("Failed to parse Homebrew output - the data format is invalid")
+                     : logged);
         QCOMPARE(world.tool.calls(QStringLiteral("brew")).size(), brewRuns);
     }
 

@@ -88,10 +88,14 @@ private Q_SLOTS:
             {QStringLiteral("info"), QStringLiteral("--json=v2"), QStringLiteral("--cask"),
              QStringLiteral("one")},
             FakeTool::Response().withStandardOutput(R"({"casks":[{"token":"one","version":"1"}]})"));
-        QVERIFY_THROWS_EXCEPTION(NorvelleError,
-                                 world.service->verifyCustomCask(QStringLiteral("two"), {}, alpha));
-        QVERIFY(log.contains(Level::error,
-                             QStringLiteral("Cask 'two' is already managing another app at: ") + shared));
+        const QString conflict = QStringLiteral("Cask 'two' is already managing another app at: ") + shared;
+        try {
+            world.service->verifyCustomCask(QStringLiteral("two"), {}, alpha);
+            QFAIL("a cask in use by another application was verified");
+        } catch (const NorvelleError& e) {
+            QCOMPARE(e.description(), conflict); // the reason, not a parse failure
+        }
+        QVERIFY(log.contains(Level::error, conflict));
     }
 
     // A line that is not UTF-8 costs that line only, not every installed cask.

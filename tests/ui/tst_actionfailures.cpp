@@ -1,0 +1,257 @@
+// Every hand-over to the desktop that can fail (a command for a terminal window, an address for a
+// browser or mail, the system's settings page) tells the user where they acted, with what to copy.
+
+#include "OnboardingTestWorld.h"
+
+#include "ui/app/ApplicationMenus.h"
+#include "ui/detail/ApplicationMetadataItemView.h"
+#include "ui/detail/ApplicationMetadataRowView.h"
+#include "ui/detail/BrewAvailableView.h"
+#include "ui/detail/BrewManualActionView.h"
+#include "ui/detail/ManualCaskEntryView.h"
+#include "ui/detail/UpdateProgressView.h"
+#include "ui/onboarding/EnvironmentPageView.h"
+#include "ui/onboarding/InstallSourceView.h"
+#include "ui/onboarding/InstallSourcesSheetView.h"
+#include "ui/onboarding/ToolInstallCommands.h"
+#include "ui/settings/PermissionsView.h"
+#include "viewmodels/CheckForUpdatesViewModel.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTextEdit>
+
+using namespace norvelle;
+using namespace norvelle::test;
+
+namespace {
+
+QDialog* failureAlert()
+{
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<QDialog*>(window);
+            dialog && dialog->objectName() == QLatin1String("actionFailureAlert") && dialog->isVisible())
+            return dialog;
+    return nullptr;
+}
+
+// The command or address the alert offers; empty when it offers none.
+QString offered(QWidget* alert)
+{
+    auto* text = alert->findChild<QTextEdit*>(QStringLiteral("actionFailureText"));
+    return text ? text->toPlainText() : QString();
+}
+
+QPushButton* child(QWidget* root, const char* name)
+{
+    return root ? root->findChild<QPushButton*>(QLatin1String(name)) : nullptr;
+}
+
+ApplicationPtr passwordCask(const char* spec)
+{
+    ApplicationPtr app = MainWindowTestWorld::app(QString::fromLatin1(spec));
+    Cask cask = *app->cask();
+    cask.homepage =
+        QUrl(QStringLiteral("https://figma.example/releases/latest/download/figma-desktop-linux-x86_64"));
+    app->setCask(cask);
+    return app;
+}
+
+} // namespace
+
+class TestActionFailures : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup()
+    {
+        while (QDialog* alert = failureAlert())
+            delete alert;
+        QGuiApplication::clipboard()->clear();
+    }
+
+    // Every place that hands a command to a terminal window; the first also through its
+    // confirmation, the others with the confirmation turned off for the run.
+    void terminalRefusalOffersTheCommand_data()
+    {
+        QTest::addColumn<QString>("place");
+        QTest::addColumn<QString>("command");
+        QTest::newRow("password update, after the confirmation") << "update"
+                                                                 << "brew upgrade --cask figma";
+        QTest::newRow("adoption fallback") << "adoption"
+                                           << "brew install --cask --adopt figma";
+        QTest::newRow("failed update panel") << "failed"
+                                             << "brew upgrade --cask figma";
+        QTest::newRow("install-sources sheet") << "sheet" << ToolInstallCommands::masCommand();
+        QTest::newRow("welcome tour") << "tour" << ToolInstallCommands::brewCommand();
+    }
+    void terminalRefusalOffersTheCommand()
+    {
+        QFETCH(QString, place);
+        QFETCH(QString, command);
+        OnboardingTestWorld world;
+        const QString reason = QStringLiteral("No terminal emulator was found. Install xterm.");
+        world.launcher->setResult(TerminalLauncher::Result::refused(reason));
+        world.detail.setSuppressTerminalAlert(place != QLatin1String("update"));
+
+        std::unique_ptr<QWidget> view;
+        QPushButton* run = nullptr;
+        if (place == QLatin1String("update") || place == QLatin1String("adoption")) {
+            const auto type = place == QLatin1String("update") ? DetailViewModel::ActionType::update
+                                                               : DetailViewModel::ActionType::adoption;
+            view = std::make_unique<BrewManualActionView>(passwordCask("Figma*+$"), type,
+                                                          std::function<QFuture<void>()>(), world.detail);
+            run = child(view.get(), "manualRunButton");
+        } else if (place == QLatin1String("failed")) {
+            UpdateProgress failed;
+            failed.id = QUuid::createUuid();
+            failed.application = passwordCask("Figma*$");
+            failed.status = UpdateProgress::Status::failed;
+            view =
+                std::make_unique<UpdateProgressView>(failed, std::function<QFuture<void>()>(), world.detail);
+            run = child(view.get(), "terminalRunButton");
+        } else if (place == QLatin1String("sheet")) {
+            view = std::make_unique<InstallSourcesSheetView>(false, true, world.sidebar, world.detail,
+                                                             world.store, nullptr, &world.clipboard);
+            run = view->findChild<InstallSourceView*>("masInstallEntry")->openTerminalButton();
+        } else {
+            view = std::make_unique<EnvironmentPageView>(
+                tools(false, false), ToolInstallCommands::brewCommand(), ToolInstallCommands::masCommand(),
+                world.detail, nullptr, &world.clipboard);
+            run = view->findChild<InstallSourceView*>("brewInstallEntry")->openTerminalButton();
+        }
+        view->show();
+        QVERIFY(run && run->isEnabled());
+        run->click();
+        if (place == QLatin1String("update")) {
+            QVERIFY(!failureAlert()); // nothing is tried before the user agrees
+            QMessageBox* confirmation = qobject_cast<BrewManualActionView*>(view.get())->terminalAlert();
+            child(confirmation, "terminalAlertOpen")->click();
+        }
+        QCOMPARE(world.launcher->commandLines(), QStringList{command});
+
+        QPointer<QDialog> alert = failureAlert();
+        QVERIFY(alert);
+        QVERIFY(alert->isModal());
+        QCOMPARE(labelText(alert, "actionFailureTitle"), QStringLiteral("Terminal Could Not Be Opened"));
+        QVERIFY(labelText(alert, "actionFailureMessage").startsWith(reason));
+        QCOMPARE(offered(alert), command);
+        renderBothThemes(alert, QStringLiteral("actionfailure-terminal-") + place, {});
+
+        child(alert, "actionFailureCopy")->click();
+        // The screens with a clipboard of their own use it; the detail pane the system's.
+        const QString copied = world.clipboard.copied.value(0, QGuiApplication::clipboard()->text());
+        QCOMPARE(copied, command);
+        QCOMPARE(child(alert, "actionFailureCopy")->text(), QStringLiteral("Copied!"));
+        child(alert, "actionFailureOk")->click();
+        QTRY_VERIFY(!alert);
+    }
+
+    // Every place that opens an address: what the alert says and offers to copy.
+    void linkRefusalOffersTheAddress_data()
+    {
+        QTest::addColumn<QString>("place");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("copyText"); // empty: nothing to copy
+        const QString link = QStringLiteral("Link Could Not Be Opened");
+        QTest::newRow("homepage cell")
+            << "cell" << link << "https://figma.example/releases/latest/download/figma-desktop-linux-x86_64";
+        QTest::newRow("cask homepage")
+            << "cask" << link << "https://figma.example/releases/latest/download/figma-desktop-linux-x86_64";
+        QTest::newRow("learn more") << "learnMore" << link << "https://github.com/mas-cli/mas";
+        QTest::newRow("help: report an issue")
+            << "actionReportIssue" << link << "https://norvelle.app/issues/new";
+        QTest::newRow("help: contact support") << "actionContactSupport"
+                                               << "Mail Could Not Be Opened"
+                                               << "support@norvelle.app";
+        QTest::newRow("permissions settings") << "settings"
+                                              << "No Settings Page for App Management"
+                                              << "";
+    }
+    void linkRefusalOffersTheAddress()
+    {
+        QFETCH(QString, place);
+        QFETCH(QString, title);
+        QFETCH(QString, copyText);
+        OnboardingTestWorld world;
+        world.urlOpener->setAccepts(false);
+        AppState appState(world.settings.store(), world.urlOpener);
+        CheckForUpdatesViewModel checkForUpdates(nullptr);
+
+        std::unique_ptr<QWidget> view;
+        std::unique_ptr<ApplicationMenus> menus;
+        const ApplicationPtr app = passwordCask("Figma+");
+        if (place == QLatin1String("cell")) {
+            view = std::make_unique<ApplicationMetadataRowView>(app, QDateTime::currentDateTime(),
+                                                                world.urlOpener.get());
+            for (auto* cell : view->findChildren<ApplicationMetadataItemView*>())
+                if (cell->value() == QLatin1String("figma.example"))
+                    cell->activate();
+        } else if (place == QLatin1String("cask")) {
+            view = std::make_unique<BrewAvailableView>(
+                app, BrewAvailableView::Inputs{}, [] {}, [] { return QtFuture::makeReadyFuture(); },
+                world.appState, world.settingsViewModel, world.detail, world.urlOpener.get());
+            child(view.get(), "caskHomepage")->click();
+        } else if (place == QLatin1String("learnMore")) {
+            view = std::make_unique<EnvironmentPageView>(
+                tools(true, false), ToolInstallCommands::brewCommand(), ToolInstallCommands::masCommand(),
+                world.detail, world.urlOpener.get(), &world.clipboard);
+            view->findChild<InstallSourceView*>("masInstallEntry")->learnMoreButton()->click();
+        } else if (place == QLatin1String("settings")) {
+            view = std::make_unique<PermissionsView>(appState);
+            child(view.get(), "openAppManagementSettingsButton")->click();
+        } else {
+            auto* window = new QMainWindow;
+            view.reset(window);
+            menus = std::make_unique<ApplicationMenus>(window->menuBar(), world.sidebar, world.appState,
+                                                       checkForUpdates, world.urlOpener);
+            window->findChild<QAction*>(place)->trigger();
+        }
+        QCOMPARE(world.urlOpener->opened().size(), 1);
+
+        QDialog* alert = failureAlert();
+        QVERIFY(alert);
+        QCOMPARE(labelText(alert, "actionFailureTitle"), title);
+        QCOMPARE(offered(alert), copyText);
+        QCOMPARE(child(alert, "actionFailureCopy") != nullptr, !copyText.isEmpty());
+        if (!copyText.isEmpty()) {
+            child(alert, "actionFailureCopy")->click();
+            QCOMPARE(world.clipboard.copied.value(0, QGuiApplication::clipboard()->text()), copyText);
+        }
+        renderBothThemes(alert, QStringLiteral("actionfailure-link-") + place, {});
+    }
+
+    // A verification that fails says why under the fields, until the next try or an edit.
+    void manualCaskFailureShowsUnderTheFields()
+    {
+        const QString conflict =
+            QStringLiteral("Cask 'figma' is already managing another app at: /Applications/F.app");
+        QStringList answers{conflict, QString()};
+        QStringList sent;
+        ManualCaskEntryView view(makeApp(QStringLiteral("Figma")), false,
+                                 [&](const QString& cask, const std::optional<QString>&) {
+                                     sent.append(cask);
+                                     return QtFuture::makeReadyFuture(answers.takeFirst());
+                                 });
+        auto* field = view.findChild<QLineEdit*>("caskNameField");
+        auto* verify = child(&view, "verifyCaskButton");
+        QTest::keyClicks(field, QStringLiteral("figma"));
+        verify->click();
+        QTRY_COMPARE(view.failureText(), conflict);
+        renderBothThemes(&view, QStringLiteral("manualcask-failure"), QSize(520, 260));
+        QTest::keyClick(view.findChild<QLineEdit*>("tapNameField"), Qt::Key_X);
+        QCOMPARE(view.failureText(), QString());
+        verify->click();
+        QCOMPARE(sent, (QStringList{"figma", "figma"}));
+        QCOMPARE(view.failureText(), QString());
+    }
+};
+
+QTEST_MAIN(TestActionFailures)
+#include "tst_actionfailures.moc"
