@@ -107,8 +107,10 @@ void SyntheticWorld::build(const Options& options)
     const SyntheticCatalogue catalogue(options.catalogueCasks, options.seed);
     const QByteArray catalogueJson = catalogue.json();
     m_counts.catalogueBytes = catalogueJson.size();
+    // A real host streams a large answer as it encrypts it rather than after.
+    const qsizetype streamed = options.publicPort != 0 ? qsizetype(256) << 10 : 0;
     m_server->route(QStringLiteral("/api/cask.json"),
-                    FixtureServer::Reply{.body = catalogueJson, .delay = options.latency});
+                    FixtureServer::Reply{.body = catalogueJson, .delay = options.latency, .chunkSize = streamed});
     m_server->route(QStringLiteral("/lookup"),
                     [latency = options.latency](const FixtureServer::Request& request) {
                         return lookupReply(request, latency);
