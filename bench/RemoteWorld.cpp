@@ -138,8 +138,8 @@ bool RemoteWorld::readDescription()
             const QStringList n = line.split(u' ');
             if (n.size() != 9)
                 return false;
-            m_counts = {n[1].toInt(), n[2].toInt(), n[3].toInt(), n[4].toInt(),     n[5].toInt(),
-                        n[6].toInt(), n[7].toInt(), n[8].toLongLong()};
+            m_counts = {n[1].toInt(), n[2].toInt(), n[3].toInt(), n[4].toInt(),
+                        n[5].toInt(), n[6].toInt(), n[7].toInt(), n[8].toLongLong()};
         }
     }
     QStringList problems;

@@ -13,11 +13,12 @@
 
 #include "BenchCaFile.h"
 #include "BenchLimits.h"
-#include "RemoteWorld.h"
 #include "FakeNetworkProbe.h"
+#include "RemoteWorld.h"
 #include "SyntheticWorld.h"
 #include "app/DependencyContainer.h"
 #include "coordinator/AppState.h"
+#include "platform/Logger.h"
 #include "services/ApplicationStore.h"
 #include "ui/main/ApplicationListModel.h"
 #include "ui/main/ContentView.h"
@@ -25,7 +26,6 @@
 #include "ui/main/MenuBarController.h"
 #include "ui/main/SidebarView.h"
 #include "util/AllocatorTuning.h"
-#include "platform/Logger.h"
 #include "viewmodels/SidebarViewModel.h"
 
 #include <QApplication>
@@ -108,7 +108,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "could not build the synthetic world\n");
         return 1;
     }
-    std::printf("world: %d bundles, latency %lld ms%s\n", remote ? remote->counts().bundles : local->counts().bundles,
+    std::printf("world: %d bundles, latency %lld ms%s\n",
+                remote ? remote->counts().bundles : local->counts().bundles,
                 static_cast<long long>(options.latency.count()),
                 remote ? " (round trips to real hosts, the world in another process)" : "");
     QTemporaryFile caBundle;

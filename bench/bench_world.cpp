@@ -30,6 +30,7 @@
 #include "RemoteWorld.h"
 #include "SyntheticWorld.h"
 #include "platform/Clock.h"
+#include "platform/Logger.h"
 #include "platform/http/HttpClient.h"
 #include "platform/updater/UpdaterFactory.h"
 #include "services/DiscoveryService.h"
@@ -40,7 +41,6 @@
 #include "sources/sparkle/SparkleService.h"
 #include "util/AllocatorTuning.h"
 #include "util/Async.h"
-#include "platform/Logger.h"
 
 #include "platform/http/HttpEngine.h"
 
@@ -367,7 +367,8 @@ int main(int argc, char** argv)
         std::printf("  real hosts: feed-<i>.feeds.localhost and others, %lld ms round trips, one connection "
                     "per request, served from CPUs %s\n",
                     static_cast<long long>(options.latency.count()),
-                    remote->hostCpus().isEmpty() ? "shared with this process" : qPrintable(remote->hostCpus()));
+                    remote->hostCpus().isEmpty() ? "shared with this process"
+                                                 : qPrintable(remote->hostCpus()));
     std::printf("peak memory after building the world: %.1f MB\n", peakMegabytes());
 
     // One event loop for the whole run: the main-thread hops end for good when it quits.

@@ -5,9 +5,9 @@
 #include <deque>
 #include <fcntl.h>
 #include <list>
-#include <optional>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <optional>
 #include <poll.h>
 #include <string>
 #include <sys/socket.h>
@@ -122,8 +122,9 @@ struct LatencyRelay::Loop {
             address.sin_family = AF_INET;
             address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
             address.sin_port = htons(target);
-            if (server < 0 || (::connect(server, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 &&
-                               errno != EINPROGRESS)) {
+            if (server < 0 ||
+                (::connect(server, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 &&
+                 errno != EINPROGRESS)) {
                 ::close(client);
                 if (server >= 0)
                     ::close(server);
@@ -244,7 +245,9 @@ void LatencyRelay::start(quint16 targetPort)
 void LatencyRelay::run(quint16 targetPort)
 {
     Loop loop{std::chrono::duration_cast<Clock::duration>(m_roundTrip) / 2,
-              std::chrono::duration_cast<Clock::duration>(m_roundTrip), targetPort, {}};
+              std::chrono::duration_cast<Clock::duration>(m_roundTrip),
+              targetPort,
+              {}};
     std::vector<pollfd> polled;
     std::vector<Link*> owners;
     while (!m_stop) {

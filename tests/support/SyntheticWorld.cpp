@@ -88,7 +88,10 @@ QUrl SyntheticWorld::address(const FixtureServer& server, const QString& host, c
 {
     if (m_options.publicPort == 0)
         return server.url(path);
-    return QUrl(QStringLiteral("https://%1.%2:%3%4").arg(host, m_options.hostDomain).arg(m_options.publicPort).arg(path),
+    return QUrl(QStringLiteral("https://%1.%2:%3%4")
+                    .arg(host, m_options.hostDomain)
+                    .arg(m_options.publicPort)
+                    .arg(path),
                 QUrl::StrictMode);
 }
 
@@ -97,7 +100,8 @@ void SyntheticWorld::build(const Options& options)
     m_paths = m_root.paths();
     m_paths.brewCandidates = {m_tool.brewPath()};
     m_paths.masCandidates = {m_tool.masPath()};
-    m_paths.caskCatalogueUrl = address(*m_server, QStringLiteral("formulae"), QStringLiteral("/api/cask.json"));
+    m_paths.caskCatalogueUrl =
+        address(*m_server, QStringLiteral("formulae"), QStringLiteral("/api/cask.json"));
     m_paths.iTunesLookupUrl = address(*m_server, QStringLiteral("itunes"), QStringLiteral("/lookup"));
     const QString applications = m_paths.applicationsFolder;
     QDir().mkpath(applications);
@@ -109,8 +113,9 @@ void SyntheticWorld::build(const Options& options)
     m_counts.catalogueBytes = catalogueJson.size();
     // A real host streams a large answer as it encrypts it rather than after.
     const qsizetype streamed = options.publicPort != 0 ? qsizetype(256) << 10 : 0;
-    m_server->route(QStringLiteral("/api/cask.json"),
-                    FixtureServer::Reply{.body = catalogueJson, .delay = options.latency, .chunkSize = streamed});
+    m_server->route(
+        QStringLiteral("/api/cask.json"),
+        FixtureServer::Reply{.body = catalogueJson, .delay = options.latency, .chunkSize = streamed});
     m_server->route(QStringLiteral("/lookup"),
                     [latency = options.latency](const FixtureServer::Request& request) {
                         return lookupReply(request, latency);
@@ -192,7 +197,8 @@ void SyntheticWorld::build(const Options& options)
                 notes = address(*m_feedServer, host, notesPath);
                 item.extra = QStringLiteral("<sparkle:releaseNotesLink>%1</sparkle:releaseNotesLink>")
                                  .arg(notes.toString());
-                m_feedServer->route(notesPath, FixtureServer::Reply{.body = releaseNotes(n), .delay = options.latency});
+                m_feedServer->route(notesPath,
+                                    FixtureServer::Reply{.body = releaseNotes(n), .delay = options.latency});
             }
             m_feedServer->route(path, FixtureServer::Reply{.body = UpdaterFixture::appcast({item}),
                                                            .delay = options.latency});

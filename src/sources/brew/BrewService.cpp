@@ -287,8 +287,8 @@ void BrewService::fetchCatalogue(const QSet<QString>& installedTokens, Catalogue
         m_cacheTimestamp = storedAt;
     }
     const QElapsedTimer& timer = download ? download->timer : ownTimer;
-    Logger::info(QLatin1String("Brew API fetch: ") + QString::number(double(timer.elapsed()) / 1000.0, 'f', 2) +
-                 QLatin1String("s"));
+    Logger::info(QLatin1String("Brew API fetch: ") +
+                 QString::number(double(timer.elapsed()) / 1000.0, 'f', 2) + QLatin1String("s"));
     installCatalogueMaps(CatalogueMaps::fromParsed(std::move(*casks), installedTokens), installedTokens);
     // The download, its parse and the replaced maps are gone by now; what they held would
     // otherwise stay with this pool thread's arena.

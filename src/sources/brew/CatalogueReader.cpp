@@ -56,10 +56,15 @@ struct Entry {
 
     explicit Entry(const simdjson::dom::object& object)
     {
-        const std::pair<std::string_view, std::optional<element>*> members[] = {
-            {"token", &token},           {"version", &version},       {"name", &name},
-            {"desc", &desc},             {"homepage", &homepage},     {"caveats", &caveats},
-            {"deprecated", &deprecated}, {"disabled", &disabled},     {"artifacts", &artifacts}};
+        const std::pair<std::string_view, std::optional<element>*> members[] = {{"token", &token},
+                                                                                {"version", &version},
+                                                                                {"name", &name},
+                                                                                {"desc", &desc},
+                                                                                {"homepage", &homepage},
+                                                                                {"caveats", &caveats},
+                                                                                {"deprecated", &deprecated},
+                                                                                {"disabled", &disabled},
+                                                                                {"artifacts", &artifacts}};
         for (const simdjson::dom::key_value_pair member : object) {
             empty = false;
             for (const auto& [key, slot] : members) {

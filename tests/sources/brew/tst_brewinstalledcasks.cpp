@@ -42,10 +42,11 @@ private Q_SLOTS:
         QFETCH(int, exitCode);
         QFETCH(bool, used);
         BrewTestWorld world;
-        world.serveCatalogue(
-            QJsonArray{BrewTestWorld::entry(QStringLiteral("beta"), QStringLiteral("1"), {QStringLiteral("Beta.app")})});
-        world.tool.respond(QStringLiteral("brew"), {QStringLiteral("list"), QStringLiteral("--cask")},
-                           FakeTool::Response().withStandardOutput(listing).withExitCode(exitCode).withDelay(2.0));
+        world.serveCatalogue(QJsonArray{
+            BrewTestWorld::entry(QStringLiteral("beta"), QStringLiteral("1"), {QStringLiteral("Beta.app")})});
+        world.tool.respond(
+            QStringLiteral("brew"), {QStringLiteral("list"), QStringLiteral("--cask")},
+            FakeTool::Response().withStandardOutput(listing).withExitCode(exitCode).withDelay(2.0));
         LogCapture log;
         std::future<void> load = std::async(std::launch::async, [&] { world.service->loadInstalledCasks(); });
         QTRY_COMPARE_WITH_TIMEOUT(world.catalogueRequests(), 1, 1500);
@@ -55,7 +56,8 @@ private Q_SLOTS:
         else
             load.get();
         QCOMPARE(log.containsPrefix(Level::info, QStringLiteral("Brew API fetch: ")), used);
-        QCOMPARE(world.service->findAdoptableCask(QStringLiteral("Beta"), QStringLiteral("/x/Beta.app")).has_value(),
+        QCOMPARE(world.service->findAdoptableCask(QStringLiteral("Beta"), QStringLiteral("/x/Beta.app"))
+                     .has_value(),
                  used);
         QCOMPARE(log.containsPrefix(Level::debug, QStringLiteral("Failed to map casks: ")), used);
         const QList<FakeTool::Call> calls = world.tool.calls(QStringLiteral("brew"));
@@ -368,7 +370,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("betaInstalled");
         QTest::newRow("nothing changed") << QByteArray("alpha\n") << qint64(10) << "3.1" << false;
         QTest::newRow("beta installed since") << QByteArray("alpha\nbeta\n") << qint64(10) << "3.1" << true;
-        QTest::newRow("alpha removed, beta installed") << QByteArray("beta\n") << qint64(10) << QString() << true;
+        QTest::newRow("alpha removed, beta installed")
+            << QByteArray("beta\n") << qint64(10) << QString() << true;
         QTest::newRow("catalogue renewed") << QByteArray("alpha\n") << qint64(301) << "4.0" << false;
     }
 
@@ -383,8 +386,10 @@ private Q_SLOTS:
         const QString beta = world.addApplication(QStringLiteral("Beta.app"));
         world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("beta"), {QStringLiteral("Beta.app")});
         const auto catalogue = [](const QString& version) {
-            return QJsonArray{BrewTestWorld::entry(QStringLiteral("alpha"), version, {QStringLiteral("Alpha.app")}),
-                              BrewTestWorld::entry(QStringLiteral("beta"), QStringLiteral("1"), {QStringLiteral("Beta.app")})};
+            return QJsonArray{
+                BrewTestWorld::entry(QStringLiteral("alpha"), version, {QStringLiteral("Alpha.app")}),
+                BrewTestWorld::entry(QStringLiteral("beta"), QStringLiteral("1"),
+                                     {QStringLiteral("Beta.app")})};
         };
         world.serveCatalogue(catalogue(QStringLiteral("3.1")));
         world.service->loadInstalledCasks();
@@ -405,7 +410,8 @@ private Q_SLOTS:
         if (betaCask)
             QVERIFY(betaCask->adopted);
         // A cask is offered for adoption only while it is not installed.
-        QCOMPARE(world.service->findAdoptableCask(QStringLiteral("Beta"), QStringLiteral("/x/Beta.app")).has_value(),
+        QCOMPARE(world.service->findAdoptableCask(QStringLiteral("Beta"), QStringLiteral("/x/Beta.app"))
+                     .has_value(),
                  !betaInstalled);
     }
 

@@ -34,7 +34,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("document");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("full-size synthetic catalogue") << test::SyntheticCatalogue(2000, 3).json() << QString();
+        QTest::newRow("full-size synthetic catalogue")
+            << test::SyntheticCatalogue(2000, 3).json() << QString();
         QTest::newRow("null and wrong types count as absent")
             << QByteArray(R"([{"token":"a","version":"1","desc":null,"name":["First","Second"],"homepage":5,)"
                           R"("caveats":null,"deprecated":"yes","disabled":1,"artifacts":{"app":["A.app"]}}])")
@@ -57,9 +58,10 @@ private Q_SLOTS:
                           R"({"token":"b","version":null}])")
             << "1 casks";
         QTest::newRow("escapes, non-ASCII, homepages")
-            << QByteArray(R"([{"token":"caf\u00e9","version":"1\n2","desc":"\ud83d\ude00 \u0022q\u0022",)"
-                          R"("homepage":"https://example.com/a b"},{"token":"b","version":"1","homepage":"ftp://x"},)"
-                          R"({"token":"c","version":"1","homepage":"/relative"}])")
+            << QByteArray(
+                   R"([{"token":"caf\u00e9","version":"1\n2","desc":"\ud83d\ude00 \u0022q\u0022",)"
+                   R"("homepage":"https://example.com/a b"},{"token":"b","version":"1","homepage":"ftp://x"},)"
+                   R"({"token":"c","version":"1","homepage":"/relative"}])")
             << "3 casks";
         QTest::newRow("numbers of every size")
             << QByteArray(R"([{"token":"a","version":"1","n":[1,-1,1.5,1e300,18446744073709551615,)"
@@ -81,7 +83,8 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         QMap<QString, Cask> fast, reference;
         const QString fastOutcome = outcome([&] { return CatalogueReader::read(document); }, &fast);
-        const QString referenceOutcome = outcome([&] { return CatalogueReader::readWithQt(document); }, &reference);
+        const QString referenceOutcome =
+            outcome([&] { return CatalogueReader::readWithQt(document); }, &reference);
         QCOMPARE(fastOutcome, referenceOutcome);
         if (!expected.isEmpty())
             QCOMPARE(fastOutcome, expected);
