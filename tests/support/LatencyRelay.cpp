@@ -20,9 +20,28 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+#ifndef MSG_NOSIGNAL
+constexpr int MSG_NOSIGNAL = 0; // SO_NOSIGPIPE is set on the socket instead
+#endif
+
 constexpr size_t readSize = 64 * 1024;
 // Past this many pending bytes in one direction the relay stops reading that side.
 constexpr size_t maxPending = size_t(8) << 20;
+
+// Non-blocking and not inherited by children; set apart from socket() and accept() so that the
+// relay builds where accept4 and SOCK_NONBLOCK do not exist (macOS).
+int prepared(int fd)
+{
+    if (fd >= 0) {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+#ifdef SO_NOSIGPIPE
+        const int on = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof on);
+#endif
+    }
+    return fd;
+}
 
 void closeDescriptor(int& fd)
 {
@@ -33,7 +52,7 @@ void closeDescriptor(int& fd)
 
 int loopbackListener(int family, quint16 port)
 {
-    const int fd = ::socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    const int fd = prepared(::socket(family, SOCK_STREAM, 0));
     if (fd < 0)
         return -1;
     const int on = 1;
@@ -114,10 +133,10 @@ struct LatencyRelay::Loop {
     void accept(int listener, std::atomic<int>& count)
     {
         for (;;) {
-            const int client = ::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+            const int client = prepared(::accept(listener, nullptr, nullptr));
             if (client < 0)
                 return;
-            const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            const int server = prepared(::socket(AF_INET, SOCK_STREAM, 0));
             sockaddr_in address{};
             address.sin_family = AF_INET;
             address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -214,10 +233,12 @@ struct LatencyRelay::Loop {
 LatencyRelay::LatencyRelay(std::chrono::milliseconds roundTrip) : m_roundTrip(roundTrip)
 {
     m_listeners[0] = loopbackListener(AF_INET, 0);
-    if (m_listeners[0] < 0 || ::pipe2(m_wake, O_NONBLOCK | O_CLOEXEC) != 0) {
+    if (m_listeners[0] < 0 || ::pipe(m_wake) != 0) {
         closeDescriptor(m_listeners[0]);
         return;
     }
+    prepared(m_wake[0]);
+    prepared(m_wake[1]);
     m_port = localPort(m_listeners[0]);
     // libcurl resolves names under .localhost to both loopback addresses.
     m_listeners[1] = loopbackListener(AF_INET6, m_port);
