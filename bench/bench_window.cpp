@@ -4,15 +4,21 @@
 // follows, the longest main-thread stall during that check (the longest single event the main
 // thread handled, and the longest gap between ticks of a 1 ms timer), and peak memory.
 //
-//     bench_window [bundle count] [latency in ms]
+//     bench_window [bundle count] [latency in ms] [--real-hosts]
+//
+// With --real-hosts the world runs in a process of its own and behaves like real hosts (see
+// bench_world), so the peak memory is the application's alone; the latency is a round trip.
 //
 // Run it under `taskset -c 0,1` to see the figures of a two-core machine.
 
 #include "BenchCaFile.h"
+#include "BenchLimits.h"
 #include "FakeNetworkProbe.h"
+#include "RemoteWorld.h"
 #include "SyntheticWorld.h"
 #include "app/DependencyContainer.h"
 #include "coordinator/AppState.h"
+#include "platform/Logger.h"
 #include "services/ApplicationStore.h"
 #include "ui/main/ApplicationListModel.h"
 #include "ui/main/ContentView.h"
@@ -20,7 +26,6 @@
 #include "ui/main/MenuBarController.h"
 #include "ui/main/SidebarView.h"
 #include "util/AllocatorTuning.h"
-#include "platform/Logger.h"
 #include "viewmodels/SidebarViewModel.h"
 
 #include <QApplication>
@@ -75,35 +80,45 @@ private:
 int main(int argc, char** argv)
 {
     allocator::limitArenas(); // as the application's main does
+    bench::raiseFileLimit();
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("no_proxy", "127.0.0.1,localhost");
+    qputenv("no_proxy", "127.0.0.1,localhost,.localhost");
     TimedApplication app(argc, argv);
+    QStringList arguments = app.arguments().mid(1);
+    const bool realHosts = arguments.removeAll(QStringLiteral("--real-hosts")) > 0;
     test::SyntheticWorld::Options options;
     options.tlsEverywhere = true;
     options.keepAlive = true;
-    if (argc > 1)
-        options.bundleCount = std::max(1, atoi(argv[1]));
-    if (argc > 2)
-        options.latency = std::chrono::milliseconds(std::max(0, atoi(argv[2])));
+    if (arguments.size() > 0)
+        options.bundleCount = std::max(1, arguments[0].toInt());
+    if (arguments.size() > 1)
+        options.latency = std::chrono::milliseconds(std::max(0, arguments[1].toInt()));
     Logger::addSink([](Logger::Level level, const QString& message) {
         if (level == Logger::Level::error || level == Logger::Level::warning || qEnvironmentVariableIsSet("NORVELLE_BENCH_VERBOSE"))
             std::fprintf(stderr, "[%s] %s\n", qPrintable(Logger::label(level)), qPrintable(message));
     });
 
-    test::SyntheticWorld world(options);
-    if (!world.isValid()) {
+    std::unique_ptr<test::SyntheticWorld> local;
+    std::unique_ptr<bench::RemoteWorld> remote;
+    if (realHosts)
+        remote = std::make_unique<bench::RemoteWorld>(options.bundleCount, options.latency);
+    else
+        local = std::make_unique<test::SyntheticWorld>(options);
+    if (remote ? !remote->isValid() : !local->isValid()) {
         std::fprintf(stderr, "could not build the synthetic world\n");
         return 1;
     }
-    std::printf("world: %d bundles, latency %lld ms\n", world.counts().bundles,
-                static_cast<long long>(options.latency.count()));
+    std::printf("world: %d bundles, latency %lld ms%s\n",
+                remote ? remote->counts().bundles : local->counts().bundles,
+                static_cast<long long>(options.latency.count()),
+                remote ? " (round trips to real hosts, the world in another process)" : "");
     QTemporaryFile caBundle;
     QTemporaryDir settingsFolder;
 
     QElapsedTimer clock;
     clock.start();
     DependencyContainer::Options containerOptions;
-    containerOptions.paths = world.paths();
+    containerOptions.paths = remote ? remote->paths() : local->paths();
     containerOptions.settingsFile = settingsFolder.filePath(QStringLiteral("settings.ini"));
     containerOptions.networkProbe = std::make_shared<test::FakeNetworkProbe>();
     containerOptions.paths.caFile = bench::systemSizedCaFile(caBundle);

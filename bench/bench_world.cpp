@@ -7,18 +7,30 @@
 // what was found, the ratio of the check to its network bound, the CPU time per request and
 // the process's peak memory.
 //
-//     bench_world [bundle count] [latency in ms] [refreshes]
+//     bench_world [bundle count] [latency in ms] [refreshes] [--real-hosts]
 //
 // With refreshes > 0 it then runs that many discoveries back to back, each downloading the
 // catalogue again (the clock jumps past its five-minute cache), and prints the resident
-// memory, open files and threads after the first and the last: a long session in minutes.
+// memory, open files and threads after the fifth (or the last, when fewer) and the last: a long
+// session in minutes, measured once the allocator has settled.
+//
+// With --real-hosts the latency is a round trip and the world behaves like real hosts: it runs in
+// a process of its own on the cores this one does not use, every feed lives on a host of its own
+// (feed-<i>.feeds.localhost), every connection is closed after its answer, and a relay delays
+// every chunk of bytes by half the round trip each way, so a connection costs a round trip for
+// TCP, one for TLS and one for each request. The same run then times a bare libcurl client with
+// the same connection caps fetching the same requests all at once, the limit the check is held to.
 //
 // Run it under `taskset -c 0,1` to see the figures of a two-core machine. Set
 // NORVELLE_BENCH_VERBOSE to see every log line (warnings and errors are always shown).
 
 #include "BenchCaFile.h"
+#include "BenchLimits.h"
+#include "LimitClient.h"
+#include "RemoteWorld.h"
 #include "SyntheticWorld.h"
 #include "platform/Clock.h"
+#include "platform/Logger.h"
 #include "platform/http/HttpClient.h"
 #include "platform/updater/UpdaterFactory.h"
 #include "services/DiscoveryService.h"
@@ -29,7 +41,6 @@
 #include "sources/sparkle/SparkleService.h"
 #include "util/AllocatorTuning.h"
 #include "util/Async.h"
-#include "platform/Logger.h"
 
 #include "platform/http/HttpEngine.h"
 
@@ -145,10 +156,25 @@ struct Services {
     std::unique_ptr<UpdateService> updates;
 };
 
-// Built the way the composition root builds them, pointed at the synthetic world.
-Services makeServices(const test::SyntheticWorld& world, const QString& caFile)
+// What the measurement needs of a world, whether it runs here or in its own process.
+struct World {
+    Paths paths;
+    test::SyntheticWorld::Counts counts;
+    std::function<qsizetype()> requestCount;
+    QList<test::SyntheticWorld::CheckRequest> checkRequests; // real hosts only
+    bool realHosts = false;
+};
+
+const char* ordinal(int n)
 {
-    const Paths& paths = world.paths();
+    static const char* const names[] = {"first", "second", "third", "fourth", "fifth"};
+    return n >= 1 && n <= 5 ? names[n - 1] : "last";
+}
+
+// Built the way the composition root builds them, pointed at the synthetic world.
+Services makeServices(const World& world, const QString& caFile)
+{
+    const Paths& paths = world.paths;
     Services s;
     s.engine = std::make_shared<HttpEngine>();
     s.clock = std::make_shared<JumpingClock>();
@@ -181,12 +207,11 @@ Services makeServices(const test::SyntheticWorld& world, const QString& caFile)
 }
 
 // The measured part; runs on a worker while the main loop serves the Sparkle checks' hops.
-void measure(test::SyntheticWorld& world, std::chrono::milliseconds latency, const QString& caFile,
-             int refreshes)
+void measure(World& world, std::chrono::milliseconds latency, const QString& caFile, int refreshes)
 {
-    const test::SyntheticWorld::Counts& counts = world.counts();
+    const test::SyntheticWorld::Counts& counts = world.counts;
     Services services = makeServices(world, caFile);
-    const EnvironmentStatus environment{true, true, true, world.paths().brewCandidates.first()};
+    const EnvironmentStatus environment{true, true, true, world.paths.brewCandidates.first()};
     QElapsedTimer timer;
 
     QList<std::shared_ptr<Application>> applications;
@@ -209,14 +234,13 @@ void measure(test::SyntheticWorld& world, std::chrono::milliseconds latency, con
     std::printf("  sources: %d Homebrew, %d adoptable, %d App Store, %d Sparkle\n", withCask, adoptable,
                 store, feeds);
 
-    const qsizetype before = world.server().requests().size() + world.feedServer().requests().size();
+    const qsizetype before = world.requestCount();
     const double cpuBefore = cpuSeconds();
     timer.restart();
     const QHash<QString, Update> updates = services.updates->checkForUpdates(applications, environment);
     const double checkSeconds = seconds(timer);
     const double checkCpu = cpuSeconds() - cpuBefore;
-    const qsizetype requests =
-        world.server().requests().size() + world.feedServer().requests().size() - before;
+    const qsizetype requests = world.requestCount() - before;
     int bySource[4] = {0, 0, 0, 0};
     for (const Update& update : updates)
         ++bySource[int(update.source)];
@@ -239,16 +263,27 @@ void measure(test::SyntheticWorld& world, std::chrono::milliseconds latency, con
                 requests > 0 ? checkCpu * 1000.0 / double(requests) : 0.0, checkCpu,
                 qPrintable(QFileInfo(caFile).size() > 10000 ? QStringLiteral("system-sized CA bundle")
                                                              : QStringLiteral("one-certificate CA")));
+    if (world.realHosts) {
+        const bench::LimitRun limit = bench::measureLimit(world.checkRequests, caFile);
+        if (limit.failed > 0)
+            std::fprintf(stderr, "%d of the bare client's %d requests failed\n", limit.failed,
+                         limit.failed + limit.completed);
+        std::printf("limit (bare client, same requests, all at once): %.3f s\n", limit.seconds);
+        std::printf("update check: %.3f s = %.2f\u00d7 the limit\n", checkSeconds,
+                    limit.seconds > 0 ? checkSeconds / limit.seconds : 0.0);
+    }
 
     if (refreshes <= 0)
         return;
+    // The allocator's cycle swings the first rounds by a fifth; the reference waits it out.
+    const int reference = std::min(5, refreshes);
     double firstResident = 0, firstLive = 0;
     qsizetype firstFiles = 0, firstThreads = 0;
     timer.restart();
     for (int round = 1; round <= refreshes; ++round) {
         services.clock->jump();
         applications = services.discovery->discoverApplications(environment);
-        if (round == 1) {
+        if (round == reference) {
             firstResident = residentMegabytes();
             firstLive = liveHeapMegabytes();
             firstFiles = entriesIn("/proc/self/fd");
@@ -258,9 +293,11 @@ void measure(test::SyntheticWorld& world, std::chrono::milliseconds latency, con
     const double lastResident = residentMegabytes();
     std::printf("long session: %d refreshes (catalogue fetched each time) in %.1f s\n", refreshes,
                 seconds(timer));
-    std::printf("  resident memory %.1f MB after the first, %.1f MB after the last (%+.0f %%)\n", firstResident,
-                lastResident, firstResident > 0 ? (lastResident / firstResident - 1.0) * 100.0 : 0.0);
-    std::printf("  live heap %.1f MB after the first, %.1f MB after the last\n", firstLive, liveHeapMegabytes());
+    std::printf("  resident memory %.1f MB after the %s, %.1f MB after the last (%+.0f %%)\n", firstResident,
+                ordinal(reference), lastResident,
+                firstResident > 0 ? (lastResident / firstResident - 1.0) * 100.0 : 0.0);
+    std::printf("  live heap %.1f MB after the %s, %.1f MB after the last\n", firstLive, ordinal(reference),
+                liveHeapMegabytes());
     std::printf("  open files %lld -> %lld, threads %lld -> %lld\n", static_cast<long long>(firstFiles),
                 static_cast<long long>(entriesIn("/proc/self/fd")), static_cast<long long>(firstThreads),
                 static_cast<long long>(entriesIn("/proc/self/task")));
@@ -271,14 +308,17 @@ void measure(test::SyntheticWorld& world, std::chrono::milliseconds latency, con
 int main(int argc, char** argv)
 {
     allocator::limitArenas(); // as the application's main does
-    qputenv("no_proxy", "127.0.0.1,localhost");
+    bench::raiseFileLimit();
+    qputenv("no_proxy", "127.0.0.1,localhost,.localhost");
     QCoreApplication app(argc, argv);
+    QStringList arguments = app.arguments().mid(1);
+    const bool realHosts = arguments.removeAll(QStringLiteral("--real-hosts")) > 0;
     test::SyntheticWorld::Options options;
-    if (argc > 1)
-        options.bundleCount = std::max(1, atoi(argv[1]));
-    if (argc > 2)
-        options.latency = std::chrono::milliseconds(std::max(0, atoi(argv[2])));
-    const int refreshes = argc > 3 ? std::max(0, atoi(argv[3])) : 0;
+    if (arguments.size() > 0)
+        options.bundleCount = std::max(1, arguments[0].toInt());
+    if (arguments.size() > 1)
+        options.latency = std::chrono::milliseconds(std::max(0, arguments[1].toInt()));
+    const int refreshes = arguments.size() > 2 ? std::max(0, arguments[2].toInt()) : 0;
     options.tlsEverywhere = true;
     options.keepAlive = true;
 
@@ -292,17 +332,43 @@ int main(int argc, char** argv)
 
     QElapsedTimer timer;
     timer.start();
-    test::SyntheticWorld world(options);
-    if (!world.isValid()) {
+    // Made on the main thread, which outlives the run: the host dies with the thread that made it.
+    std::unique_ptr<test::SyntheticWorld> local;
+    std::unique_ptr<bench::RemoteWorld> remote;
+    World world;
+    world.realHosts = realHosts;
+    if (realHosts) {
+        remote = std::make_unique<bench::RemoteWorld>(options.bundleCount, options.latency);
+        if (remote->isValid()) {
+            world.paths = remote->paths();
+            world.counts = remote->counts();
+            world.checkRequests = remote->checkRequests();
+            world.requestCount = [r = remote.get()] { return r->requestCount(); };
+        }
+    } else {
+        local = std::make_unique<test::SyntheticWorld>(options);
+        world.paths = local->paths();
+        world.counts = local->counts();
+        world.requestCount = [w = local.get()] {
+            return w->server().requests().size() + w->feedServer().requests().size();
+        };
+    }
+    if (remote ? !remote->isValid() : !local->isValid()) {
         std::fprintf(stderr, "could not build the synthetic world\n");
         return 1;
     }
-    const test::SyntheticWorld::Counts& counts = world.counts();
+    const test::SyntheticWorld::Counts& counts = world.counts;
     std::printf("world: %d bundles (%d Homebrew, %d App Store, %d appcast, %d adoption candidates), "
                 "catalogue %.1f MB, latency %lld ms, built in %.2f s\n",
                 counts.bundles, counts.homebrew, counts.appStore, counts.feeds, counts.adoptionCandidates,
                 double(counts.catalogueBytes) / 1e6, static_cast<long long>(options.latency.count()),
                 seconds(timer));
+    if (remote)
+        std::printf("  real hosts: feed-<i>.feeds.localhost and others, %lld ms round trips, one connection "
+                    "per request, served from CPUs %s\n",
+                    static_cast<long long>(options.latency.count()),
+                    remote->hostCpus().isEmpty() ? "shared with this process"
+                                                 : qPrintable(remote->hostCpus()));
     std::printf("peak memory after building the world: %.1f MB\n", peakMegabytes());
 
     // One event loop for the whole run: the main-thread hops end for good when it quits.

@@ -1,7 +1,9 @@
 // The Homebrew catalogue, `brew outdated --json` entries and Caskroom install receipts.
 #include "FuzzInput.h"
 #include "sources/brew/CaskParser.h"
+#include "sources/brew/CatalogueReader.h"
 #include "sources/brew/InstallReceiptReader.h"
+#include "util/JsonError.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -32,6 +34,10 @@ void readObject(const QJsonObject& object)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    try {
+        (void)CatalogueReader::read(fuzz::bytes(data, size));
+    } catch (const JsonError&) {
+    }
     const QJsonDocument document = QJsonDocument::fromJson(fuzz::bytes(data, size));
     if (document.isObject()) {
         readObject(document.object());

@@ -17,10 +17,23 @@ FixtureEngine::FixtureEngine(std::shared_ptr<FixtureRouteTable> table, std::opti
 
 void FixtureEngine::incomingConnection(qintptr descriptor)
 {
+    if (m_workers.empty()) {
+        serve(descriptor, m_table, m_tls, this);
+        return;
+    }
+    QObject* worker = m_workers[m_nextWorker++ % m_workers.size()];
+    QMetaObject::invokeMethod(worker, [descriptor, table = m_table, tls = m_tls, worker] {
+        serve(descriptor, table, tls, worker);
+    });
+}
+
+void FixtureEngine::serve(qintptr descriptor, const std::shared_ptr<FixtureRouteTable>& table,
+                          const std::optional<QSslConfiguration>& tls, QObject* owner)
+{
     QTcpSocket* socket = nullptr;
-    if (m_tls) {
+    if (tls) {
         auto* ssl = new QSslSocket;
-        ssl->setSslConfiguration(*m_tls);
+        ssl->setSslConfiguration(*tls);
         socket = ssl;
     } else {
         socket = new QTcpSocket;
@@ -29,9 +42,9 @@ void FixtureEngine::incomingConnection(qintptr descriptor)
         delete socket;
         return;
     }
-    ++m_table->connections;
-    new FixtureConnection(socket, m_table, this);
-    if (m_tls)
+    ++table->connections;
+    new FixtureConnection(socket, table, owner);
+    if (tls)
         static_cast<QSslSocket*>(socket)->startServerEncryption();
 }
 

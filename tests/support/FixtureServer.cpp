@@ -73,9 +73,19 @@ FixtureServer::FixtureServer(Tls tls) : FixtureServer(tls, 0)
         qFatal("FixtureServer: cannot listen on 127.0.0.1");
 }
 
-FixtureServer::FixtureServer(Tls tls, quint16 port)
+FixtureServer::FixtureServer(Tls tls, quint16 port) : FixtureServer(tls, port, 0) {}
+
+FixtureServer::FixtureServer(Tls tls, quint16 port, int threads)
     : m_tls(tls), m_table(std::make_shared<FixtureRouteTable>())
 {
+    for (int i = 0; i < threads; ++i) {
+        auto& thread = m_workerThreads.emplace_back(std::make_unique<QThread>());
+        thread->setObjectName(QStringLiteral("FixtureWorker"));
+        auto* worker = new QObject;
+        worker->moveToThread(thread.get());
+        m_workers.push_back(worker);
+        thread->start();
+    }
     std::optional<QSslConfiguration> configuration;
     if (tls == Tls::on)
         configuration = serverTlsConfiguration();
@@ -83,6 +93,7 @@ FixtureServer::FixtureServer(Tls tls, quint16 port)
     m_thread = std::make_unique<QThread>();
     m_thread->setObjectName(QStringLiteral("FixtureServer"));
     m_engine = new FixtureEngine(m_table, configuration);
+    m_engine->setWorkers(m_workers);
     m_engine->moveToThread(m_thread.get());
     m_thread->start();
 
@@ -103,6 +114,11 @@ FixtureServer::~FixtureServer()
     m_engine->deleteLater();
     m_thread->quit();
     m_thread->wait();
+    for (size_t i = 0; i < m_workers.size(); ++i) {
+        m_workers[i]->deleteLater();
+        m_workerThreads[i]->quit();
+        m_workerThreads[i]->wait();
+    }
 }
 
 void FixtureServer::route(const QString& pathAndQuery, Reply reply)

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QThread;
 
@@ -88,6 +89,9 @@ public:
     // Listens on that port (0: any free one) and, unlike the constructor above, survives a port
     // that is taken: isListening() tells (a world that keeps its address across runs).
     FixtureServer(Tls tls, quint16 port);
+    // Serves the connections on that many threads of their own, in turn: a world of hundreds of
+    // TLS handshakes at once would otherwise wait for one core.
+    FixtureServer(Tls tls, quint16 port, int threads);
     ~FixtureServer();
     FixtureServer(const FixtureServer&) = delete;
     FixtureServer& operator=(const FixtureServer&) = delete;
@@ -126,6 +130,8 @@ private:
     std::shared_ptr<FixtureRouteTable> m_table;
     std::unique_ptr<QThread> m_thread;
     FixtureEngine* m_engine = nullptr; // lives on m_thread
+    std::vector<std::unique_ptr<QThread>> m_workerThreads;
+    std::vector<QObject*> m_workers; // one on each worker thread
 };
 
 } // namespace norvelle::test

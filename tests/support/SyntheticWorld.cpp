@@ -42,16 +42,32 @@ FixtureServer::Reply lookupReply(const FixtureServer::Request& request, std::chr
     return FixtureServer::Reply{.body = QJsonDocument(root).toJson(QJsonDocument::Compact), .delay = latency};
 }
 
+// A publisher's notes page of a few kilobytes.
+QByteArray releaseNotes(int n)
+{
+    QByteArray page = "<html><body><h2>Feed App " + QByteArray::number(n) + " 2.0</h2><ul>";
+    for (int i = 1; i <= 12; ++i)
+        page += "<li>Fixed an issue where item " + QByteArray::number(i) +
+                " could be shown twice after a sync with an older version of the app.</li>";
+    return page + "</ul></body></html>";
+}
+
 } // namespace
 
-SyntheticWorld::SyntheticWorld(Options options)
-    : m_server(std::make_unique<FixtureServer>(options.tlsEverywhere ? FixtureServer::Tls::on
-                                                                     : FixtureServer::Tls::off)),
-      m_feedServer(std::make_unique<FixtureServer>(FixtureServer::Tls::on))
+SyntheticWorld::SyntheticWorld(Options options) : m_options(options)
 {
+    if (options.publicPort != 0) {
+        m_feedServer = std::make_shared<FixtureServer>(FixtureServer::Tls::on, 0, options.serverThreads);
+        m_server = m_feedServer;
+        m_valid = m_feedServer->isListening();
+    } else {
+        m_server = std::make_shared<FixtureServer>(options.tlsEverywhere ? FixtureServer::Tls::on
+                                                                         : FixtureServer::Tls::off);
+        m_feedServer = std::make_shared<FixtureServer>(FixtureServer::Tls::on);
+    }
     m_server->setKeepAlive(options.keepAlive);
     m_feedServer->setKeepAlive(options.keepAlive);
-    m_valid = m_root.isValid() && m_tool.isValid();
+    m_valid = m_valid && m_root.isValid() && m_tool.isValid();
     if (m_valid)
         build(options);
 }
@@ -68,13 +84,25 @@ void SyntheticWorld::addBundle(const QString& folder, const QString& name, const
     ++m_counts.bundles;
 }
 
+QUrl SyntheticWorld::address(const FixtureServer& server, const QString& host, const QString& path) const
+{
+    if (m_options.publicPort == 0)
+        return server.url(path);
+    return QUrl(QStringLiteral("https://%1.%2:%3%4")
+                    .arg(host, m_options.hostDomain)
+                    .arg(m_options.publicPort)
+                    .arg(path),
+                QUrl::StrictMode);
+}
+
 void SyntheticWorld::build(const Options& options)
 {
     m_paths = m_root.paths();
     m_paths.brewCandidates = {m_tool.brewPath()};
     m_paths.masCandidates = {m_tool.masPath()};
-    m_paths.caskCatalogueUrl = m_server->url(QStringLiteral("/api/cask.json"));
-    m_paths.iTunesLookupUrl = m_server->url(QStringLiteral("/lookup"));
+    m_paths.caskCatalogueUrl =
+        address(*m_server, QStringLiteral("formulae"), QStringLiteral("/api/cask.json"));
+    m_paths.iTunesLookupUrl = address(*m_server, QStringLiteral("itunes"), QStringLiteral("/lookup"));
     const QString applications = m_paths.applicationsFolder;
     QDir().mkpath(applications);
     const QString subfolder = applications + QStringLiteral("/Utilities");
@@ -83,8 +111,11 @@ void SyntheticWorld::build(const Options& options)
     const SyntheticCatalogue catalogue(options.catalogueCasks, options.seed);
     const QByteArray catalogueJson = catalogue.json();
     m_counts.catalogueBytes = catalogueJson.size();
-    m_server->route(QStringLiteral("/api/cask.json"),
-                    FixtureServer::Reply{.body = catalogueJson, .delay = options.latency});
+    // A real host streams a large answer as it encrypts it rather than after.
+    const qsizetype streamed = options.publicPort != 0 ? qsizetype(256) << 10 : 0;
+    m_server->route(
+        QStringLiteral("/api/cask.json"),
+        FixtureServer::Reply{.body = catalogueJson, .delay = options.latency, .chunkSize = streamed});
     m_server->route(QStringLiteral("/lookup"),
                     [latency = options.latency](const FixtureServer::Request& request) {
                         return lookupReply(request, latency);
@@ -147,19 +178,34 @@ void SyntheticWorld::build(const Options& options)
             if (n % 2 == 0) {
                 masOutdated += QStringLiteral("%1 %2 (1.0 -> 1.1)\n").arg(100000 + n).arg(name).toUtf8();
                 ++m_counts.appStoreOutdated;
+                QUrl lookup = m_paths.iTunesLookupUrl;
+                lookup.setQuery(QStringLiteral("bundleId=com.synthetic.store%1").arg(n));
+                m_checkRequests.append({lookup, {}});
             }
         } else if (i < homebrew + appStore + feeds) {
             const int n = ++m_counts.feeds;
             const QString path = QStringLiteral("/appcast/%1.xml").arg(n);
+            const QString host = QStringLiteral("feed-%1").arg(n);
             UpdaterFixture::FeedItem item;
             item.version = QStringLiteral("2.0");
-            item.url = m_feedServer->url(QStringLiteral("/downloads/%1.zip").arg(n)).toString();
+            item.url = address(*m_feedServer, host, QStringLiteral("/downloads/%1.zip").arg(n)).toString();
             item.length = 1000;
+            const QUrl feed = address(*m_feedServer, host, path);
+            QUrl notes;
+            if (options.publicPort != 0) {
+                const QString notesPath = QStringLiteral("/notes/%1.html").arg(n);
+                notes = address(*m_feedServer, host, notesPath);
+                item.extra = QStringLiteral("<sparkle:releaseNotesLink>%1</sparkle:releaseNotesLink>")
+                                 .arg(notes.toString());
+                m_feedServer->route(notesPath,
+                                    FixtureServer::Reply{.body = releaseNotes(n), .delay = options.latency});
+            }
             m_feedServer->route(path, FixtureServer::Reply{.body = UpdaterFixture::appcast({item}),
                                                            .delay = options.latency});
+            m_checkRequests.append({feed, notes});
             addBundle(folder, QStringLiteral("Feed App %1").arg(n),
                       QStringLiteral("com.synthetic.feed%1").arg(n), QStringLiteral("1.0"),
-                      {{QStringLiteral("SUFeedURL"), m_feedServer->url(path).toString()},
+                      {{QStringLiteral("SUFeedURL"), feed.toString()},
                        {QStringLiteral("SUEnableAutomaticChecks"), false}},
                       binary);
         } else if (i % 2 == 0 && nextCask < casks.size()) {

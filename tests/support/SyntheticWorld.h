@@ -33,6 +33,19 @@ public:
         bool tlsEverywhere = false;
         // Keep connections open between requests, as the real hosts do.
         bool keepAlive = false;
+        // Reached as real hosts are, through a relay at this port (the bench's world host): every
+        // address then names a host of its own under hostDomain (feed-7.feeds.localhost), one TLS
+        // server on serverThreads threads answers them all at once (the relay adds the latency),
+        // and every appcast item links release notes on its feed's host.
+        quint16 publicPort = 0;
+        QString hostDomain = QStringLiteral("feeds.localhost");
+        int serverThreads = 4;
+    };
+
+    // A web request of the update check, and the one that follows its answer (none: empty).
+    struct CheckRequest {
+        QUrl url;
+        QUrl followUp;
     };
 
     struct Counts {
@@ -56,16 +69,23 @@ public:
     FixtureServer& server() { return *m_server; }
     FixtureServer& feedServer() { return *m_feedServer; }
     FakeTool& tool() { return m_tool; }
+    // The requests an update check makes (the outdated App Store applications' lookups and every
+    // appcast, each followed by its release notes where linked), in no particular order.
+    const QList<CheckRequest>& checkRequests() const { return m_checkRequests; }
 
 private:
     void build(const Options& options);
     void addBundle(const QString& folder, const QString& name, const QString& identifier,
                    const QString& version, const QVariantMap& extra, bool binary);
+    // The address of a path on the given server, or on the named host behind the relay.
+    QUrl address(const FixtureServer& server, const QString& host, const QString& path) const;
 
+    Options m_options;
     TempRoot m_root;
     FakeTool m_tool;
-    std::unique_ptr<FixtureServer> m_server;
-    std::unique_ptr<FixtureServer> m_feedServer;
+    std::shared_ptr<FixtureServer> m_server;
+    std::shared_ptr<FixtureServer> m_feedServer;
+    QList<CheckRequest> m_checkRequests;
     Paths m_paths;
     Counts m_counts;
     bool m_valid = true;

@@ -6,11 +6,13 @@
 #include "sources/brew/AdoptionMatcher.h"
 #include "sources/brew/CaskParser.h"
 #include "sources/brew/CatalogueMaps.h"
+#include "sources/brew/CatalogueReader.h"
 #include "util/AllocatorTuning.h"
 #include "util/Error.h"
 #include "util/Json.h"
 #include "platform/Logger.h"
 #include "util/StrictText.h"
+#include "util/TaskGroup.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -55,6 +57,13 @@ bool isUsableCatalogueUrl(const QUrl& url)
 }
 
 } // namespace
+
+// The catalogue download that runs while `brew list --cask` does.
+struct BrewService::CatalogueDownload {
+    QElapsedTimer timer;
+    std::optional<HttpResponse> response;
+    std::exception_ptr error;
+};
 
 BrewService::BrewService() : BrewService(Options{}) {}
 
@@ -124,11 +133,32 @@ void BrewService::loadInstalledCasks()
     const QString path = brewPath();
     Logger::debug(QLatin1String("Using brew path: ") + path);
 
+    // A catalogue that has to be downloaded is on its way while `brew list --cask` runs; it is
+    // dropped unread when the listing fails or names no cask. The group waits for it on every way
+    // out of this function, so the download never outlives the load.
+    CatalogueDownload download;
+    std::stop_source dropDownload;
+    TaskGroup<void> downloading(ioPool(), dropDownload.get_token());
+    const QUrl catalogueUrl = m_options.paths.caskCatalogueUrl;
+    const bool prefetch = isUsableCatalogueUrl(catalogueUrl) && !hasFreshCatalogue(m_options.clock->now());
+    if (prefetch) {
+        Logger::info(QStringLiteral("Fetching fresh Homebrew API data"));
+        download.timer.start();
+        downloading.add([this, &download, catalogueUrl](std::stop_token stop) {
+            try {
+                download.response = m_options.http->get(catalogueUrl, stop);
+            } catch (...) {
+                download.error = std::current_exception();
+            }
+        });
+    }
+
     QByteArray output;
     try {
         output = runBrewCommand(path, {QStringLiteral("list"), QStringLiteral("--cask")});
     } catch (const std::exception& e) {
         Logger::error(QLatin1String("Error executing brew list --cask: ") + describeException(e));
+        dropDownload.request_stop();
         throw;
     }
 
@@ -172,10 +202,13 @@ void BrewService::loadInstalledCasks()
         }
     }
 
-    if (tokens.isEmpty())
+    if (tokens.isEmpty()) {
+        dropDownload.request_stop();
         return;
+    }
     const QSet<QString> installed(tokens.cbegin(), tokens.cend());
-    fetchAllCasksFromAPI(installed);
+    downloading.waitAll();
+    fetchCatalogue(installed, prefetch ? &download : nullptr);
 
     QSet<QString> mapped;
     QSet<QString> failed = installed;
@@ -195,6 +228,17 @@ void BrewService::loadInstalledCasks()
 
 void BrewService::fetchAllCasksFromAPI(const QSet<QString>& installedTokens)
 {
+    fetchCatalogue(installedTokens, nullptr);
+}
+
+bool BrewService::hasFreshCatalogue(const QDateTime& now) const
+{
+    std::lock_guard lock(m_mutex);
+    return m_cacheTimestamp && double(m_cacheTimestamp->msecsTo(now)) / 1000.0 < cacheValidityDuration;
+}
+
+void BrewService::fetchCatalogue(const QSet<QString>& installedTokens, CatalogueDownload* download)
+{
     const QUrl url = m_options.paths.caskCatalogueUrl;
     if (!isUsableCatalogueUrl(url)) {
         Logger::warning(QStringLiteral("Invalid Homebrew API URL"));
@@ -202,81 +246,88 @@ void BrewService::fetchAllCasksFromAPI(const QSet<QString>& installedTokens)
     }
 
     // The injected clock is asked before the lock is taken, never under it.
-    const QDateTime checkedAt = m_options.clock->now();
-    std::optional<QJsonArray> cached;
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_cachedAPIData && m_cacheTimestamp) {
-            const double age = double(m_cacheTimestamp->msecsTo(checkedAt)) / 1000.0;
-            if (age < cacheValidityDuration)
-                cached = m_cachedAPIData;
-        }
+    if (!download && hasFreshCatalogue(m_options.clock->now())) {
+        Logger::info(QStringLiteral("Using cached Homebrew API data"));
+        reuseParsedCatalogue(installedTokens);
+        return;
     }
 
-    QJsonArray catalogue;
-    const bool fetched = !cached;
-    if (cached) {
-        Logger::info(QStringLiteral("Using cached Homebrew API data"));
-        catalogue = std::move(*cached);
-    } else {
-        QElapsedTimer timer;
-        timer.start();
-        Logger::info(QStringLiteral("Fetching fresh Homebrew API data"));
-        QJsonDocument document;
-        try {
-            const HttpResponse response = m_options.http->get(url);
-            if (response.statusCode != 200) {
-                Logger::warning(QStringLiteral("Invalid response from Homebrew API"));
-                rebuildFromStaleCatalogue(installedTokens);
-                return;
-            }
-            document = json::parse(response.body);
-        } catch (...) {
-            // A failed download must not leave the installed casks without their facts.
-            rebuildFromStaleCatalogue(installedTokens);
-            throw;
+    QElapsedTimer ownTimer;
+    std::optional<QMap<QString, Cask>> casks;
+    try {
+        HttpResponse response;
+        if (download) {
+            if (download->error)
+                std::rethrow_exception(download->error);
+            response = std::move(*download->response);
+        } else {
+            ownTimer.start();
+            Logger::info(QStringLiteral("Fetching fresh Homebrew API data"));
+            response = m_options.http->get(url);
         }
-        catalogue = document.array();
-        const bool allObjects = std::all_of(catalogue.cbegin(), catalogue.cend(),
-                                            [](const QJsonValue& value) { return value.isObject(); });
-        if (!document.isArray() || !allObjects) {
-            Logger::warning(QStringLiteral("Failed to parse JSON from Homebrew API"));
+        if (response.statusCode != 200) {
+            Logger::warning(QStringLiteral("Invalid response from Homebrew API"));
             rebuildFromStaleCatalogue(installedTokens);
             return;
         }
-        const QDateTime storedAt = m_options.clock->now();
-        {
-            std::lock_guard lock(m_mutex);
-            m_cachedAPIData = catalogue;
-            m_cacheTimestamp = storedAt;
-        }
-        Logger::info(QLatin1String("Brew API fetch: ") +
-                     QString::number(double(timer.elapsed()) / 1000.0, 'f', 2) + QLatin1String("s"));
+        casks = CatalogueReader::read(response.body);
+    } catch (...) {
+        // A failed download must not leave the installed casks without their facts.
+        rebuildFromStaleCatalogue(installedTokens);
+        throw;
     }
-    installCatalogueMaps(CatalogueMaps::build(catalogue, installedTokens));
+    if (!casks) {
+        Logger::warning(QStringLiteral("Failed to parse JSON from Homebrew API"));
+        rebuildFromStaleCatalogue(installedTokens);
+        return;
+    }
+    const QDateTime storedAt = m_options.clock->now();
+    {
+        std::lock_guard lock(m_mutex);
+        m_cacheTimestamp = storedAt;
+    }
+    const QElapsedTimer& timer = download ? download->timer : ownTimer;
+    Logger::info(QLatin1String("Brew API fetch: ") +
+                 QString::number(double(timer.elapsed()) / 1000.0, 'f', 2) + QLatin1String("s"));
+    installCatalogueMaps(CatalogueMaps::fromParsed(std::move(*casks), installedTokens), installedTokens);
     // The download, its parse and the replaced maps are gone by now; what they held would
     // otherwise stay with this pool thread's arena.
-    if (fetched)
-        allocator::releaseFreed();
+    allocator::releaseFreed();
+}
+
+void BrewService::reuseParsedCatalogue(const QSet<QString>& installedTokens)
+{
+    QMap<QString, Cask> casks;
+    std::shared_ptr<const AdoptionMatcher> matcher;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_adoptionMatcher)
+            return;
+        if (installedTokens == m_mapsInstalledTokens) {
+            // The same catalogue and the same casks: only the installed facts go back in.
+            for (auto it = m_installedCatalogueCasks.cbegin(); it != m_installedCatalogueCasks.cend(); ++it)
+                m_caskMetadata.insert(it.key(), it.value());
+            return;
+        }
+        casks = m_allAvailableCasks;
+        matcher = m_adoptionMatcher;
+    }
+    installCatalogueMaps(CatalogueMaps::fromParsed(std::move(casks), installedTokens, std::move(matcher)),
+                         installedTokens);
 }
 
 void BrewService::rebuildFromStaleCatalogue(const QSet<QString>& installedTokens)
 {
-    std::optional<QJsonArray> stale;
-    QMap<QString, Cask> parsed;
     {
         std::lock_guard lock(m_mutex);
-        stale = m_cachedAPIData;
-        parsed = m_allAvailableCasks;
+        if (!m_adoptionMatcher)
+            return;
     }
-    if (!stale && parsed.isEmpty())
-        return;
     Logger::info(QStringLiteral("Using stale Homebrew API data"));
-    installCatalogueMaps(stale ? CatalogueMaps::build(*stale, installedTokens)
-                               : CatalogueMaps::fromParsed(parsed, installedTokens));
+    reuseParsedCatalogue(installedTokens);
 }
 
-void BrewService::installCatalogueMaps(CatalogueMaps&& maps)
+void BrewService::installCatalogueMaps(CatalogueMaps&& maps, const QSet<QString>& installedTokens)
 {
     // The replaced maps are released after the lock, not under it.
     {
@@ -285,13 +336,14 @@ void BrewService::installCatalogueMaps(CatalogueMaps&& maps)
         std::swap(m_adoptionMatcher, maps.matcher);
         for (auto it = maps.installedCasks.cbegin(); it != maps.installedCasks.cend(); ++it)
             m_caskMetadata.insert(it.key(), it.value());
+        std::swap(m_installedCatalogueCasks, maps.installedCasks);
+        m_mapsInstalledTokens = installedTokens;
     }
 }
 
 void BrewService::clearCatalogueCache()
 {
     std::lock_guard lock(m_mutex);
-    m_cachedAPIData.reset();
     m_cacheTimestamp.reset();
 }
 

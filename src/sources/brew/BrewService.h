@@ -96,7 +96,11 @@ private:
     QString brewPath() const;
     std::optional<QString> tokenForPathLocked(const QString& path) const;
     void mapPathLocked(const QString& path, const QString& token);
-    void installCatalogueMaps(CatalogueMaps&& maps);
+    struct CatalogueDownload;
+    void fetchCatalogue(const QSet<QString>& installedTokens, CatalogueDownload* download);
+    bool hasFreshCatalogue(const QDateTime& now) const;
+    void installCatalogueMaps(CatalogueMaps&& maps, const QSet<QString>& installedTokens);
+    void reuseParsedCatalogue(const QSet<QString>& installedTokens);
     void rebuildFromStaleCatalogue(const QSet<QString>& installedTokens);
     void clearCatalogueCache();
 
@@ -111,9 +115,16 @@ private:
     QHash<QString, Cask> m_outdatedCasks;
     QHash<QString, QSet<QString>> m_caskTrashStrings;
     QMap<QString, Cask> m_allAvailableCasks;
+    // Null until a catalogue has been read; built from m_allAvailableCasks.
     std::shared_ptr<const AdoptionMatcher> m_adoptionMatcher;
-    std::optional<QJsonArray> m_cachedAPIData;
+    // The catalogue is stored as the casks read from it (m_allAvailableCasks), not as its JSON:
+    // nothing reads the document again, and its parsed form would hold tens of megabytes.
+    // The time of the download they came from; none while no download is stored.
     std::optional<QDateTime> m_cacheTimestamp;
+    // The installed tokens m_allAvailableCasks was last marked for, and its installed casks: a
+    // load that finds the same casks and the same catalogue has nothing to rebuild.
+    QSet<QString> m_mapsInstalledTokens;
+    QHash<QString, Cask> m_installedCatalogueCasks;
 };
 
 } // namespace norvelle

@@ -4,7 +4,6 @@
 #include "sources/brew/AdoptionMatcher.h"
 
 #include <QHash>
-#include <QJsonArray>
 #include <QMap>
 #include <QSet>
 #include <QString>
@@ -12,21 +11,19 @@
 
 namespace norvelle {
 
-// Everything one pass over the cask catalogue yields: every cask by token, the
-// installed ones among them, and the keys the adoption search looks up.
-// Built away from the service's lock and swapped in whole.
+// Everything the service keeps of the cask catalogue: every cask by token, the installed ones
+// among them, and the keys the adoption search looks up. Built away from the service's lock and
+// swapped in whole.
 struct CatalogueMaps {
     QMap<QString, Cask> allCasks;
     QHash<QString, Cask> installedCasks;
     std::shared_ptr<const AdoptionMatcher> matcher;
 
-    // Entries that are empty or lack a "token" string are skipped, and so are
-    // entries the cask parser rejects; a later entry of a token replaces an earlier one.
-    static CatalogueMaps build(const QJsonArray& catalogue, const QSet<QString>& installedTokens);
-
-    // The maps again from casks parsed earlier, when no catalogue document is at hand.
-    static CatalogueMaps fromParsed(const QMap<QString, Cask>& allCasks,
-                                    const QSet<QString>& installedTokens);
+    // The maps of casks read from a catalogue (CatalogueReader), marked installed or not by the
+    // tokens. The adoption keys do not depend on what is installed: a matcher built earlier from
+    // the same casks is taken over when given, else one is built.
+    static CatalogueMaps fromParsed(QMap<QString, Cask> allCasks, const QSet<QString>& installedTokens,
+                                    std::shared_ptr<const AdoptionMatcher> matcher = nullptr);
 };
 
 } // namespace norvelle

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Regenerates the test certificate authority and the loopback server certificate
 # that the HTTP fixture server presents. Valid for 20 years; the server
-# certificate names localhost and 127.0.0.1. The CA key is thrown away: run this
+# certificate names localhost, 127.0.0.1 and every host under feeds.localhost (the benchmarks'
+# world of many hosts; libcurl resolves names under .localhost to loopback itself; a wildcard
+# for *.localhost alone would be refused). The CA key is thrown away: run this
 # again to replace all three files together.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -21,7 +23,7 @@ cat > "$work/server.ext" <<'EXT'
 basicConstraints=critical,CA:FALSE
 keyUsage=critical,digitalSignature,keyEncipherment
 extendedKeyUsage=serverAuth
-subjectAltName=DNS:localhost,IP:127.0.0.1
+subjectAltName=DNS:localhost,IP:127.0.0.1,DNS:*.feeds.localhost
 EXT
 
 openssl x509 -req -sha256 -days "$days" -in "$work/server.csr" \

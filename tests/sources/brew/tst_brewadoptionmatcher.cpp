@@ -1,6 +1,7 @@
 #include "SyntheticCatalogue.h"
 #include "sources/brew/AdoptionMatcher.h"
 #include "sources/brew/CatalogueMaps.h"
+#include "sources/brew/CatalogueReader.h"
 
 #include <QJsonDocument>
 #include <QtTest>
@@ -160,11 +161,11 @@ private Q_SLOTS:
     void agreesWithAWalkOverTheWholeCatalogue()
     {
         const test::SyntheticCatalogue synthetic(3000, 7);
-        const QJsonArray array = QJsonDocument::fromJson(synthetic.json()).array();
         QSet<QString> installed;
         for (qsizetype i = 0; i < synthetic.entries().size(); i += 11)
             installed.insert(synthetic.entries().at(i).token);
-        const CatalogueMaps maps = CatalogueMaps::build(array, installed);
+        const CatalogueMaps maps =
+            CatalogueMaps::fromParsed(CatalogueReader::read(synthetic.json()).value(), installed);
         QCOMPARE(maps.installedCasks.size(), installed.size());
 
         const QList<WalkEntry> walk = walkEntries(maps.allCasks);

@@ -24,16 +24,42 @@ private Q_SLOTS:
         QCOMPARE(world.catalogueRequests(), 0);
     }
 
-    void noCaskInstalledFetchesNoCatalogue()
+    // The catalogue downloads while `brew list --cask` runs; a listing that fails or names no cask
+    // drops it unread.
+    void catalogueIsUsedOnlyAfterAListingThatNamesCasks_data()
     {
+        QTest::addColumn<QByteArray>("listing");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<bool>("used");
+        QTest::newRow("casks listed") << QByteArray("alpha\n") << 0 << true;
+        QTest::newRow("no cask listed") << QByteArray("\n\r\n") << 0 << false;
+        QTest::newRow("listing fails") << QByteArray() << 1 << false;
+    }
+
+    void catalogueIsUsedOnlyAfterAListingThatNamesCasks()
+    {
+        QFETCH(QByteArray, listing);
+        QFETCH(int, exitCode);
+        QFETCH(bool, used);
         BrewTestWorld world;
-        world.listCasks("\n\r\n");
+        world.serveCatalogue(QJsonArray{
+            BrewTestWorld::entry(QStringLiteral("beta"), QStringLiteral("1"), {QStringLiteral("Beta.app")})});
+        world.tool.respond(
+            QStringLiteral("brew"), {QStringLiteral("list"), QStringLiteral("--cask")},
+            FakeTool::Response().withStandardOutput(listing).withExitCode(exitCode).withDelay(2.0));
         LogCapture log;
-        world.service->loadInstalledCasks();
-        QVERIFY(log.contains(Level::debug, QStringLiteral("Found 0 installed casks")));
-        QVERIFY(!log.containsPrefix(Level::debug, QStringLiteral("Successfully mapped casks: ")));
-        QVERIFY(!log.containsPrefix(Level::debug, QStringLiteral("Failed to map casks: ")));
-        QCOMPARE(world.catalogueRequests(), 0);
+        std::future<void> load = std::async(std::launch::async, [&] { world.service->loadInstalledCasks(); });
+        QTRY_COMPARE_WITH_TIMEOUT(world.catalogueRequests(), 1, 1500);
+        QCOMPARE(load.wait_for(std::chrono::seconds(0)), std::future_status::timeout);
+        if (exitCode != 0)
+            QVERIFY_THROWS_EXCEPTION(NorvelleError, load.get());
+        else
+            load.get();
+        QCOMPARE(log.containsPrefix(Level::info, QStringLiteral("Brew API fetch: ")), used);
+        QCOMPARE(world.service->findAdoptableCask(QStringLiteral("Beta"), QStringLiteral("/x/Beta.app"))
+                     .has_value(),
+                 used);
+        QCOMPARE(log.containsPrefix(Level::debug, QStringLiteral("Failed to map casks: ")), used);
         const QList<FakeTool::Call> calls = world.tool.calls(QStringLiteral("brew"));
         QCOMPARE(calls.size(), 1);
         QCOMPARE(calls.first().arguments, (QStringList{QStringLiteral("list"), QStringLiteral("--cask")}));
@@ -337,6 +363,60 @@ private Q_SLOTS:
         world.service->loadInstalledCasks();
         QCOMPARE(world.catalogueRequests(), requests);
         QCOMPARE(log.contains(Level::info, QStringLiteral("Using cached Homebrew API data")), requests == 1);
+    }
+
+    // A load keeps what neither the catalogue nor the listing changed, and only that.
+    void secondLoadFollowsWhatChanged_data()
+    {
+        QTest::addColumn<QByteArray>("listing");
+        QTest::addColumn<qint64>("age");
+        QTest::addColumn<QString>("alphaVersion"); // none: not installed
+        QTest::addColumn<bool>("betaInstalled");
+        QTest::newRow("nothing changed") << QByteArray("alpha\n") << qint64(10) << "3.1" << false;
+        QTest::newRow("beta installed since") << QByteArray("alpha\nbeta\n") << qint64(10) << "3.1" << true;
+        QTest::newRow("alpha removed, beta installed")
+            << QByteArray("beta\n") << qint64(10) << QString() << true;
+        QTest::newRow("catalogue renewed") << QByteArray("alpha\n") << qint64(301) << "4.0" << false;
+    }
+
+    void secondLoadFollowsWhatChanged()
+    {
+        QFETCH(QByteArray, listing);
+        QFETCH(qint64, age);
+        QFETCH(QString, alphaVersion);
+        QFETCH(bool, betaInstalled);
+        BrewTestWorld world;
+        const QString alpha = world.installAlpha();
+        const QString beta = world.addApplication(QStringLiteral("Beta.app"));
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("beta"), {QStringLiteral("Beta.app")});
+        const auto catalogue = [](const QString& version) {
+            return QJsonArray{
+                BrewTestWorld::entry(QStringLiteral("alpha"), version, {QStringLiteral("Alpha.app")}),
+                BrewTestWorld::entry(QStringLiteral("beta"), QStringLiteral("1"),
+                                     {QStringLiteral("Beta.app")})};
+        };
+        world.serveCatalogue(catalogue(QStringLiteral("3.1")));
+        world.service->loadInstalledCasks();
+
+        world.clock->advance(age);
+        world.serveCatalogue(catalogue(QStringLiteral("4.0")));
+        world.tool.clearResponses();
+        world.listCasks(listing);
+        world.service->loadInstalledCasks();
+        const std::optional<Cask> alphaCask = world.service->caskInfo(alpha);
+        QCOMPARE(alphaCask.has_value(), !alphaVersion.isEmpty());
+        if (alphaCask) {
+            QCOMPARE(alphaCask->latestVersion, alphaVersion);
+            QVERIFY(alphaCask->adopted);
+        }
+        const std::optional<Cask> betaCask = world.service->caskInfo(beta);
+        QCOMPARE(betaCask.has_value(), betaInstalled);
+        if (betaCask)
+            QVERIFY(betaCask->adopted);
+        // A cask is offered for adoption only while it is not installed.
+        QCOMPARE(world.service->findAdoptableCask(QStringLiteral("Beta"), QStringLiteral("/x/Beta.app"))
+                     .has_value(),
+                 !betaInstalled);
     }
 
     // A failed catalogue answer must not leave installed casks without their facts
