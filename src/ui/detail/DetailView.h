@@ -58,11 +58,15 @@ private:
     void syncPanels(const std::shared_ptr<Application>& application);
     // Where a panel goes: under the header and the metadata row, after the panels before it.
     int panelIndex(const QWidget* panel) const;
+    // Scrolls the least that shows all of `target`, or its top when it is taller than the pane,
+    // once the layouts have placed it (a few turns of the event loop at most).
+    void reveal(QWidget* target, int turnsLeft = 8, QRect lastArea = {}, int lastRange = -1);
 
     ViewEnvironment m_env;
     UrlOpener* m_urlOpener;
     bool m_showBrewDoctorSheet = false;
     bool m_syncScheduled = false;
+    bool m_headerUpdating = false;
 
     QPushButton* m_brewDoctorButton = nullptr;
     QStackedLayout* m_stack = nullptr;
