@@ -2,11 +2,14 @@
 
 #include "PanelLook.h"
 #include "RenderToPng.h"
+#include "ui/detail/AdoptionProgressView.h"
 #include "ui/detail/BrewCommandView.h"
 #include "ui/detail/UpdateProgressView.h"
 #include "ui/main/components/Banner.h"
 #include "ui/main/components/SystemColors.h"
+#include "ui/settings/SettingsAppearance.h"
 
+#include <QApplication>
 #include <QMessageBox>
 #include <QTest>
 
@@ -92,13 +95,29 @@ private Q_SLOTS:
                                 "password to complete the update."));
     }
 
+    // For a look at the banners with a long step, in both themes.
     void renders()
     {
         MainWindowTestWorld world;
         auto app = makeApp(QStringLiteral("Figma"));
-        UpdateProgressView view(record(app, St::downloading, 0.45, QDateTime::currentDateTime().addSecs(125)), {},
-                                world.detail);
-        QVERIFY(!renderToPng(&view, QStringLiteral("updateprogress"), QSize(560, 120)).isEmpty());
+        app->setCask(makeCask(QStringLiteral("figma")));
+        UpdateProgressView update(record(app, St::downloading, 0.45, QDateTime::currentDateTime().addSecs(125)), {},
+                                  world.detail);
+        UpdateProgressView failed(record(app, St::failed, 0), {}, world.detail);
+        AdoptionProgress adoption{QUuid::createUuid(), app,          AdoptionProgress::Status::failed, 0, longText(),
+                                  QDateTime::currentDateTime(), std::nullopt};
+        AdoptionProgressView adopting(adoption, [] { return QtFuture::makeReadyFuture(); });
+        const QPalette original = QApplication::palette();
+        for (const Theme theme : {Theme::light, Theme::dark}) {
+            QApplication::setPalette(SettingsAppearance::palette(theme));
+            QCoreApplication::processEvents();
+            const QString suffix = theme == Theme::dark ? QStringLiteral("-dark") : QStringLiteral("-light");
+            QVERIFY(!renderToPng(&update, QStringLiteral("updateprogress") + suffix, QSize(560, 130)).isEmpty());
+            QVERIFY(!renderToPng(&failed, QStringLiteral("updateprogress-failed") + suffix, QSize(560, 230)).isEmpty());
+            QVERIFY(!renderToPng(&adopting, QStringLiteral("adoptionprogress-failed") + suffix, QSize(560, 230))
+                         .isEmpty());
+        }
+        QApplication::setPalette(original);
     }
 };
 
