@@ -372,10 +372,14 @@ private Q_SLOTS:
             a->setUpdate(std::nullopt);
             return Update::Result{QUuid::createUuid(), a, true, std::nullopt, QDateTime::currentDateTime()};
         });
-        world.coordinator.setAdoptionScript([gate](const ApplicationPtr& a, const auto& report) {
-            report(AdoptionProgress{QUuid::createUuid(), a, AdoptionProgress::Status::adopting, 0.5,
-                                    QStringLiteral("==> Adopting"), QDateTime::currentDateTime(), std::nullopt});
-            gate->pass();
+        auto nextReport = world.gate();
+        world.coordinator.setAdoptionScript([gate, nextReport](const ApplicationPtr& a, const auto& report) {
+            // The panel appears with the first report and grows a bar with the next.
+            for (const double fraction : {0.0, 0.5}) {
+                report(AdoptionProgress{QUuid::createUuid(), a, AdoptionProgress::Status::adopting, fraction,
+                                        QStringLiteral("==> Adopting"), QDateTime::currentDateTime(), std::nullopt});
+                (fraction == 0.0 ? nextReport : gate)->pass();
+            }
         });
         Pane pane(world);
         pane.view.resize(580, 440);
@@ -396,6 +400,12 @@ private Q_SLOTS:
         const char* panel = update ? "updateProgressView" : "adoptionProgressView";
         QTRY_VERIFY(pane.shows(panel));
         QTRY_VERIFY(inView(panel));
+        if (!update) {
+            const int height = pane.find<QWidget>(panel)->height();
+            nextReport->open();
+            QTRY_VERIFY(pane.find<QWidget>(panel)->height() > height);
+            QTRY_VERIFY(inView(panel));
+        }
         if (update)
             QVERIFY(inView("applicationName"));
         if (scrollAway)

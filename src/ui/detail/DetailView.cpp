@@ -17,6 +17,7 @@
 #include "viewmodels/SidebarViewModel.h"
 
 #include "ui/main/components/PlainLabel.h"
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -211,7 +212,7 @@ void DetailView::buildContent(const std::shared_ptr<Application>& application)
                                                   std::move(callbacks), m_content);
     connect(m_header, &SelectedApplicationDetailsView::openWindowRequested, this,
             &DetailView::openWindowRequested);
-    connect(m_header, &SelectedApplicationDetailsView::panelShown, this, [this](QWidget* panel) { reveal(panel); });
+    connect(m_header, &SelectedApplicationDetailsView::panelShown, this, &DetailView::follow);
     m_contentLayout->addWidget(m_header);
     m_metadata =
         new ApplicationMetadataRowView(application, m_env.store.lastUpdateCheck(), m_urlOpener, m_content);
@@ -264,6 +265,26 @@ int DetailView::panelIndex(const QWidget* panel) const
     return index;
 }
 
+void DetailView::follow(QWidget* panel)
+{
+    if (m_followed)
+        m_followed->removeEventFilter(this);
+    m_followed = panel;
+    panel->installEventFilter(this);
+    reveal(panel);
+}
+
+bool DetailView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_followed && event->type() == QEvent::Resize && m_content) {
+        const int top = m_followed->mapTo(m_content, QPoint(0, 0)).y();
+        const int shownFrom = m_scroll->verticalScrollBar()->value();
+        if (top >= shownFrom && top < shownFrom + m_scroll->viewport()->height())
+            reveal(m_followed);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void DetailView::reveal(QWidget* target, int turnsLeft, QRect lastArea, int lastRange)
 {
     QTimer::singleShot(0, this, [this, target = QPointer<QWidget>(target), turnsLeft, lastArea, lastRange] {
@@ -314,7 +335,7 @@ void DetailView::syncPanels(const std::shared_ptr<Application>& application)
             [vm] { return vm->refreshApplication(); }, m_env.appState, m_env.settingsViewModel, *vm, m_urlOpener,
             m_content);
         connect(m_brewAvailable, &BrewAvailableView::openWindowRequested, this, &DetailView::openWindowRequested);
-        connect(m_brewAvailable, &BrewAvailableView::panelShown, this, [this](QWidget* panel) { reveal(panel); });
+        connect(m_brewAvailable, &BrewAvailableView::panelShown, this, &DetailView::follow);
         m_contentLayout->insertWidget(panelIndex(m_brewAvailable), m_brewAvailable);
     } else if (panels.brewAvailable) {
         m_brewAvailable->setInputs(adoption);
