@@ -79,6 +79,7 @@ private Q_SLOTS:
         QTest::newRow("three lines into one") << sentence << 1 << 1 << true;
         QTest::newRow("own line feeds") << QStringLiteral("one\ntwo\nthree") << 2 << 2 << true;
         QTest::newRow("exactly two") << QStringLiteral("one\ntwo") << 2 << 2 << false;
+        QTest::newRow("a word wider than the label") << QString(200, QLatin1Char('#')) << 2 << 2 << true;
     }
     void clampedLines()
     {
@@ -98,6 +99,7 @@ private Q_SLOTS:
         // It asks for the height of the lines it shows, and draws them from the top.
         QCOMPARE(label.heightForWidth(label.width()), label.fontMetrics().lineSpacing() * lines);
         QVERIFY(label.alignment() & Qt::AlignTop);
+        QVERIFY(label.minimumSizeHint().width() < label.width()); // never widens the panel it is in
     }
 
     void paletteFollowerRunsOncePerChange_data()

@@ -47,8 +47,9 @@ QString ClampedLabel::clamp(const QString& text, const QFont& font, int width, i
     QString flow = text;
     flow.replace(QLatin1Char('\n'), QChar::LineSeparator);
     QTextLayout layout(flow, font);
+    // A word wider than the label (brew's bar of #s) breaks where it must instead of widening it.
     QTextOption option;
-    option.setWrapMode(QTextOption::WordWrap);
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     layout.setTextOption(option);
     QList<int> starts;
     layout.beginLayout();
@@ -58,12 +59,16 @@ QString ClampedLabel::clamp(const QString& text, const QFont& font, int width, i
         starts.append(line.textStart());
     }
     layout.endLayout();
-    if (starts.size() <= maxLines)
-        return text;
-
+    // The lines go to the label as laid out here, so it draws them as they were counted.
     QStringList lines;
-    for (int i = 0; i + 1 < maxLines; ++i)
+    const int kept = std::min<int>(starts.size(), maxLines) - 1;
+    for (int i = 0; i < kept; ++i)
         lines.append(withoutTrailingSpace(flow.mid(starts[i], starts[i + 1] - starts[i])));
+    if (starts.size() <= maxLines) {
+        lines.append(withoutTrailingSpace(flow.mid(starts.last())));
+        return lines.join(QLatin1Char('\n'));
+    }
+
     const int last = starts[maxLines - 1];
     const QString rest = flow.mid(last).replace(QChar::LineSeparator, QLatin1Char(' ')).simplified();
     QString shown = QFontMetrics(font).elidedText(rest, Qt::ElideRight, width);
@@ -109,8 +114,10 @@ QSize ClampedLabel::sizeHint() const
 
 QSize ClampedLabel::minimumSizeHint() const
 {
+    // Any width will do: the text breaks, and is cut, to fit it.
     QSize hint = QLabel::minimumSizeHint();
     hint.setHeight(std::min(hint.height(), sizeHint().height()));
+    hint.setWidth(std::min(hint.width(), fontMetrics().horizontalAdvance(QStringLiteral("Xxxxxxxx"))));
     return hint;
 }
 

@@ -19,9 +19,9 @@ public:
     // True while the text shown is shorter than the whole text.
     bool isCut() const { return m_cut; }
 
-    // `text` as shown `width` pixels wide in `font`: the wrapped lines up to `maxLines`, the last
-    // one shortened with an ellipsis when more would follow. Unchanged when it fits, or without a
-    // width to wrap at.
+    // `text` as shown `width` pixels wide in `font`: its lines as wrapped there, up to `maxLines`,
+    // the last one shortened with an ellipsis when more would follow. Unchanged without a width
+    // to wrap at.
     static QString clamp(const QString& text, const QFont& font, int width, int maxLines, bool* cut = nullptr);
 
     int heightForWidth(int width) const override;
