@@ -105,13 +105,7 @@ private Q_SLOTS:
             failedRecord(figma(), {"==> Upgrading figma", "Password:"}),
             [] { return QtFuture::makeReadyFuture(); }, world.detail);
         BrewCommandView* box = view.commandBox();
-        QVERIFY(box);
-        QCOMPARE(box->findChild<QLabel*>("brewCommandText")->text(),
-                 QStringLiteral("brew upgrade --cask figma"));
-        for (const char* name : {"commandRefreshButton", "viewLogsButton", "terminalRunButton"})
-            QVERIFY(box->findChild<QPushButton*>(name)->isVisibleTo(box));
-        QVERIFY(!renderToPng(&view, QStringLiteral("updateprogress-failed"), QSize(620, 220)).isEmpty());
-
+        QCOMPARE(box->findChild<QLabel*>("brewCommandText")->text(), QStringLiteral("brew upgrade --cask figma"));
         box->findChild<QPushButton*>("terminalRunButton")->click();
         QPointer<QMessageBox> alert = view.terminalAlert();
         QVERIFY(alert);
