@@ -1,7 +1,7 @@
 #include "model/AdoptionProgress.h"
 
 #include "model/RawValueTable.h"
-#include "model/RecordHashing.h"
+#include "model/ProgressFields.h"
 
 namespace norvelle {
 
@@ -21,9 +21,7 @@ const rawvalues::Table<AdoptionProgress::Status, 7> kStatuses{{
 
 bool AdoptionProgress::operator==(const AdoptionProgress& other) const
 {
-    return id == other.id && sameApplication(application, other.application) && status == other.status &&
-           progress == other.progress && currentStep == other.currentStep && startTime == other.startTime &&
-           estimatedCompletion == other.estimatedCompletion;
+    return progressfields::equal(*this, other);
 }
 
 std::optional<AdoptionProgress::Status> AdoptionProgress::statusFromRawValue(const QString& rawValue)
@@ -43,14 +41,7 @@ size_t qHash(AdoptionProgress::Status status, size_t seed)
 
 size_t qHash(const AdoptionProgress& progress, size_t seed)
 {
-    using namespace hashing;
-    seed = feed(seed, progress.id);
-    seed = feed(seed, applicationId(progress.application));
-    seed = feed(seed, progress.status);
-    seed = feedNumber(seed, progress.progress);
-    seed = feed(seed, progress.currentStep);
-    seed = feed(seed, progress.startTime);
-    return feedOptional(seed, progress.estimatedCompletion);
+    return progressfields::hash(seed, progress);
 }
 
 } // namespace norvelle

@@ -1,7 +1,7 @@
 #include "model/UpdateProgress.h"
 
 #include "model/RawValueTable.h"
-#include "model/RecordHashing.h"
+#include "model/ProgressFields.h"
 
 namespace norvelle {
 
@@ -21,9 +21,7 @@ const rawvalues::Table<UpdateProgress::Status, 7> kStatuses{{
 
 bool UpdateProgress::operator==(const UpdateProgress& other) const
 {
-    return id == other.id && sameApplication(application, other.application) && status == other.status &&
-           progress == other.progress && currentStep == other.currentStep && startTime == other.startTime &&
-           estimatedCompletion == other.estimatedCompletion && brewOutput == other.brewOutput;
+    return progressfields::equal(*this, other) && brewOutput == other.brewOutput;
 }
 
 std::optional<UpdateProgress::Status> UpdateProgress::statusFromRawValue(const QString& rawValue)
@@ -43,15 +41,7 @@ size_t qHash(UpdateProgress::Status status, size_t seed)
 
 size_t qHash(const UpdateProgress& progress, size_t seed)
 {
-    using namespace hashing;
-    seed = feed(seed, progress.id);
-    seed = feed(seed, applicationId(progress.application));
-    seed = feed(seed, progress.status);
-    seed = feedNumber(seed, progress.progress);
-    seed = feed(seed, progress.currentStep);
-    seed = feed(seed, progress.startTime);
-    seed = feedOptional(seed, progress.estimatedCompletion);
-    return feedList(seed, progress.brewOutput);
+    return hashing::feedList(progressfields::hash(seed, progress), progress.brewOutput);
 }
 
 } // namespace norvelle

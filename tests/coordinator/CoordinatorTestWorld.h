@@ -54,35 +54,58 @@ template <typename T> std::optional<QString> failureOf(QFuture<T> future)
     }
 }
 
-struct CoordinatorTestWorld {
-    CoordinatorTestWorld()
-    {
-        store.setEnvironmentStatus(
-            EnvironmentStatus{true, true, true, QStringLiteral("/usr/local/bin/brew")});
-        // Its start-up lines come before the test's own.
-        ignore->waitForStartup();
-        log.clear();
-    }
-
-    // Every gate opens before the fakes go, so no worker stays blocked on them.
-    ~CoordinatorTestWorld()
-    {
-        for (const auto& gate : gates)
-            gate->open();
-        // Pumps events meanwhile: a worker may still be waiting for the main thread.
-        if (!QTest::qWaitFor([] { return ioPool().activeThreadCount() == 0; }, 10000))
-            qWarning("Coordinator test: workers still running at the end of the test");
-    }
-
+// The fake services, store, gates and log capture that a coordinator, real or recording, is
+// built on in the coordinator and view-model tests.
+struct FakeServicesWorld {
     std::shared_ptr<TestGate> gate()
     {
         gates.push_back(std::make_shared<TestGate>());
         return gates.back();
     }
 
-    template <typename F> auto run(F&& operation) { return runAsync(std::forward<F>(operation)); }
-
     void list(const ApplicationList& applications) { store.setApplications(applications); }
+
+    std::shared_ptr<FakeDiscoveryService> discovery = std::make_shared<FakeDiscoveryService>();
+    std::shared_ptr<FakeUpdateService> updates = std::make_shared<FakeUpdateService>();
+    std::shared_ptr<FakeIgnoreService> ignore = std::make_shared<FakeIgnoreService>();
+    std::shared_ptr<FakeEnvironmentService> environment = std::make_shared<FakeEnvironmentService>();
+    std::shared_ptr<FakeBrewService> brew = std::make_shared<FakeBrewService>();
+    std::shared_ptr<FakeDockBadge> badge = std::make_shared<FakeDockBadge>();
+    std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
+    ApplicationStore store{badge};
+    std::vector<std::shared_ptr<TestGate>> gates;
+    LogCapture log;
+
+protected:
+    // Called by a world once it is built: Homebrew is there, and the start-up lines of what was
+    // built come before the test's own.
+    void settle()
+    {
+        store.setEnvironmentStatus(EnvironmentStatus{true, true, true, QStringLiteral("/usr/local/bin/brew")});
+        ignore->waitForStartup();
+        log.clear();
+    }
+
+    // Opens every gate, so no worker stays blocked on one, and waits for the I/O pool to go
+    // idle, pumping events meanwhile since a worker may be waiting for the main thread.
+    bool drain()
+    {
+        for (const auto& gate : gates)
+            gate->open();
+        return QTest::qWaitFor([] { return ioPool().activeThreadCount() == 0; }, 10000);
+    }
+};
+
+struct CoordinatorTestWorld : FakeServicesWorld {
+    CoordinatorTestWorld() { settle(); }
+
+    ~CoordinatorTestWorld()
+    {
+        if (!drain())
+            qWarning("Coordinator test: workers still running at the end of the test");
+    }
+
+    template <typename F> auto run(F&& operation) { return runAsync(std::forward<F>(operation)); }
 
     // `brew install --cask --adopt` streams these lines, then waits at the gate, then fails
     // with the text, each when given.
@@ -110,17 +133,7 @@ struct CoordinatorTestWorld {
         return matching;
     }
 
-    std::shared_ptr<FakeDiscoveryService> discovery = std::make_shared<FakeDiscoveryService>();
-    std::shared_ptr<FakeUpdateService> updates = std::make_shared<FakeUpdateService>();
-    std::shared_ptr<FakeIgnoreService> ignore = std::make_shared<FakeIgnoreService>();
-    std::shared_ptr<FakeEnvironmentService> environment = std::make_shared<FakeEnvironmentService>();
-    std::shared_ptr<FakeBrewService> brew = std::make_shared<FakeBrewService>();
-    std::shared_ptr<FakeDockBadge> badge = std::make_shared<FakeDockBadge>();
-    std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
-    ApplicationStore store{badge};
     AppCoordinator coordinator{discovery, updates, ignore, environment, brew, store, clock};
-    std::vector<std::shared_ptr<TestGate>> gates;
-    LogCapture log;
 };
 
 } // namespace norvelle::test

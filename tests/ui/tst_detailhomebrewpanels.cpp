@@ -1,6 +1,7 @@
 #include "TerminalTestWorld.h"
 
 #include "FakeUrlOpener.h"
+#include "PanelLook.h"
 #include "RenderToPng.h"
 #include "ui/detail/AdoptionProgressView.h"
 #include "ui/detail/BrewAvailableView.h"
@@ -10,6 +11,7 @@
 #include "ui/detail/LinkPolicy.h"
 #include "ui/detail/ManualCaskEntryView.h"
 #include "ui/detail/RefreshProgressView.h"
+#include "ui/main/components/Banner.h"
 #include "ui/main/components/SystemColors.h"
 
 #include <QApplication>
@@ -37,7 +39,7 @@ AdoptionProgress adoption(const ApplicationPtr& application, ASt status, double 
     progress.application = application;
     progress.status = status;
     progress.progress = fraction;
-    progress.currentStep = QStringLiteral("==> Adopting <i>figma</i>");
+    progress.currentStep = longText();
     progress.startTime = QDateTime::currentDateTime();
     return progress;
 }
@@ -64,36 +66,37 @@ bool shown(const QWidget* root, const QString& name)
     return widget && widget->isVisibleTo(root);
 }
 
-QString labelText(const QWidget* root, const QString& name)
-{
-    return root->findChild<QLabel*>(name)->text();
-}
-
 } // namespace
 
 class TestDetailHomebrewPanels : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void refreshSubtitle_data()
+    void refreshBanner_data()
     {
         QTest::addColumn<bool>("refreshing");
         QTest::addColumn<int>("cask"); // 0 none, 1 not adopted, 2 adopted
         QTest::addColumn<bool>("update");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QColor>("color");
         QTest::addColumn<QString>("subtitle");
         const QString grabbed = QStringLiteral("Grabbed the latest information for Figma");
-        QTest::newRow("running") << true << 2 << false << QStringLiteral("Checking for changes");
-        QTest::newRow("now managed") << false << 2 << false
+        const QString done = QStringLiteral("Refreshed Successfully!");
+        QTest::newRow("running") << true << 2 << false << "Refreshing..." << SystemColors::secondary()
+                                 << QStringLiteral("Checking for changes");
+        QTest::newRow("now managed") << false << 2 << false << done << SystemColors::green()
                                      << QStringLiteral("Figma is now managed by Homebrew");
-        QTest::newRow("adopted, update left") << false << 2 << true << grabbed;
-        QTest::newRow("no cask") << false << 0 << false << grabbed;
-        QTest::newRow("not adopted") << false << 1 << false << grabbed;
+        QTest::newRow("adopted, update left") << false << 2 << true << done << SystemColors::green() << grabbed;
+        QTest::newRow("no cask") << false << 0 << false << done << SystemColors::green() << grabbed;
+        QTest::newRow("not adopted") << false << 1 << false << done << SystemColors::green() << grabbed;
     }
-    void refreshSubtitle()
+    void refreshBanner()
     {
         QFETCH(bool, refreshing);
         QFETCH(int, cask);
         QFETCH(bool, update);
+        QFETCH(QString, title);
+        QFETCH(QColor, color);
         QFETCH(QString, subtitle);
         auto app = makeApp(QStringLiteral("Figma"), update ? std::optional(makeUpdate("2.0")) : std::nullopt);
         Cask c = makeCask(QStringLiteral("figma"));
@@ -101,41 +104,59 @@ private Q_SLOTS:
         if (cask)
             app->setCask(c);
         RefreshProgressView view(app, refreshing);
+        QCOMPARE(labelText(&view, "refreshTitle"), title);
+        QCOMPARE(labelColor(&view, "refreshTitle"), color);
+        QCOMPARE(view.findChild<Banner*>()->color(), color);
         QCOMPARE(labelText(&view, "refreshSubtitle"), subtitle);
+        // A name long enough for more than two lines is cut after the second.
+        RefreshProgressView longName(makeApp(longText()), refreshing);
+        QCOMPARE(cutOf(&longName, "refreshSubtitle"),
+                 refreshing ? QStringLiteral("1 lines") : QStringLiteral("2 lines, tooltip"));
     }
 
-    void adoptionPresentation_data()
+    void adoptionPanel_data()
     {
         QTest::addColumn<int>("status");
-        QTest::addColumn<double>("fraction");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QColor>("color");
         QTest::addColumn<bool>("spinner");
-        QTest::addColumn<QString>("percentage"); // empty: no bar
-        QTest::addColumn<bool>("failure");
-        QTest::newRow("queued at 0") << int(ASt::queued) << 0.0 << false << "" << false;
-        QTest::newRow("adopting") << int(ASt::adopting) << 0.5 << true << "50%" << false;
-        QTest::newRow("verifying at 0.999") << int(ASt::verifying) << 0.999 << true << "99%" << false;
-        QTest::newRow("downloading, not a number")
-            << int(ASt::downloading) << std::nan("") << true << "" << false;
-        QTest::newRow("completed at 1") << int(ASt::completed) << 1.0 << false << "" << false;
-        QTest::newRow("failed") << int(ASt::failed) << 0.0 << false << "" << true;
-        QTest::newRow("cancelled") << int(ASt::cancelled) << 0.0 << false << "" << false;
+        QTest::addColumn<QString>("buttons"); // "*" marks the default
+        const QString none = QStringLiteral("-");
+        QTest::newRow("queued") << int(ASt::queued) << "Adoption Queued" << SystemColors::secondary() << false
+                                << none;
+        QTest::newRow("downloading") << int(ASt::downloading) << "Adoption Downloading" << SystemColors::blue()
+                                     << true << none;
+        QTest::newRow("adopting") << int(ASt::adopting) << "Adoption Adopting" << SystemColors::orange() << true
+                                  << none;
+        QTest::newRow("verifying") << int(ASt::verifying) << "Adoption Verifying" << SystemColors::secondary()
+                                   << true << none;
+        QTest::newRow("completed") << int(ASt::completed) << "Adoption Completed" << SystemColors::green() << false
+                                   << none;
+        QTest::newRow("failed") << int(ASt::failed) << "Adoption Failed" << SystemColors::red() << false
+                                << "*Refresh";
+        QTest::newRow("cancelled") << int(ASt::cancelled) << "Adoption Cancelled" << SystemColors::gray() << false
+                                   << none;
     }
-    void adoptionPresentation()
+    void adoptionPanel()
     {
         QFETCH(int, status);
-        QFETCH(double, fraction);
+        QFETCH(QString, title);
+        QFETCH(QColor, color);
         QFETCH(bool, spinner);
-        QFETCH(QString, percentage);
-        QFETCH(bool, failure);
-        AdoptionProgressView view(adoption(figma(), ASt(status), fraction),
-                                  [] { return QtFuture::makeReadyFuture(); });
-        QCOMPARE(view.findChild<QLabel*>("adoptionStep")->textFormat(), Qt::PlainText);
+        QFETCH(QString, buttons);
+        AdoptionProgressView view(adoption(figma(), ASt(status), 0.5), [] { return QtFuture::makeReadyFuture(); });
+        QCOMPARE(labelText(&view, "adoptionTitle"), title);
+        QCOMPARE(labelColor(&view, "adoptionTitle"), color);
+        QCOMPARE(view.findChild<Banner*>()->color(), color);
         QCOMPARE(shown(&view, "adoptionSpinner"), spinner);
-        QCOMPARE(shown(&view, "adoptionProgressBox"), !percentage.isEmpty());
-        if (!percentage.isEmpty())
-            QCOMPARE(labelText(&view, "adoptionPercentage"), percentage);
-        QCOMPARE(shown(&view, "adoptionFailure"), failure);
-        QCOMPARE(shown(&view, "adoptionRefreshButton"), failure);
+        QCOMPARE(buttonRow(&view), buttons);
+        const bool failed = ASt(status) == ASt::failed;
+        QCOMPARE(shown(&view, "adoptionFailure"), failed);
+        if (failed)
+            QCOMPARE(labelText(&view, "adoptionFailureText"),
+                     QStringLiteral("The adoption failed. You can try running the adoption command manually in "
+                                    "your terminal:"));
+        QCOMPARE(cutOf(&view, "adoptionStep"), QStringLiteral("2 lines, tooltip"));
     }
 
     void failedAdoptionCopiesItsCommand()
@@ -159,12 +180,15 @@ private Q_SLOTS:
         QTest::addColumn<bool>("adopting");
         QTest::addColumn<int>("progress");  // -1 none, else an AdoptionProgress::Status
         QTest::addColumn<QString>("shows"); // the adopt button, the terminal fallback or the progress
-        QTest::newRow("idle") << true << false << false << -1 << "button";
-        QTest::newRow("no permission") << false << false << false << -1 << "button";
-        QTest::newRow("password needed") << true << true << false << -1 << "fallback";
-        QTest::newRow("adopting") << true << false << true << int(ASt::adopting) << "progress";
-        QTest::newRow("failed record kept") << true << false << false << int(ASt::failed) << "progress";
-        QTest::newRow("completed record kept") << true << false << false << int(ASt::completed) << "progress";
+        QTest::addColumn<QString>("buttons"); // "*" marks the default
+        QTest::newRow("idle") << true << false << false << -1 << "button" << "*Adopt";
+        QTest::newRow("no permission") << false << false << false << -1 << "button" << "*Permission Required";
+        QTest::newRow("password needed") << true << true << false << -1 << "fallback" << "Refresh|*Adopt";
+        QTest::newRow("adopting") << true << false << true << int(ASt::adopting) << "progress" << "-";
+        QTest::newRow("failed record kept") << true << false << false << int(ASt::failed) << "progress"
+                                            << "*Refresh";
+        QTest::newRow("completed record kept") << true << false << false << int(ASt::completed) << "progress"
+                                               << "-";
     }
     void adoptButton()
     {
@@ -173,6 +197,7 @@ private Q_SLOTS:
         QFETCH(bool, adopting);
         QFETCH(int, progress);
         QFETCH(QString, shows);
+        QFETCH(QString, buttons);
         MainWindowTestWorld world;
         world.appState.setHasAppManagementPermission(permission);
         auto app = MainWindowTestWorld::app(sudo ? "Figma+$" : "Figma+");
@@ -185,6 +210,10 @@ private Q_SLOTS:
         QCOMPARE(view->terminalFallback() != nullptr, shows == "fallback");
         QCOMPARE(view->progressView() != nullptr, shows == "progress");
         QCOMPARE(shown(view.get(), "caskPasswordBadge"), sudo);
+        QCOMPARE(buttonRow(view.get()), buttons);
+        QCOMPARE(labelText(view.get(), "brewAvailableTitle"), QStringLiteral("Homebrew Available"));
+        QCOMPARE(labelText(view.get(), "brewAvailableExplanation"),
+                 QStringLiteral("Adopt this app’s cask to manage future updates automatically through Homebrew."));
         if (shows != "button")
             return;
         auto* adopt = view->findChild<QPushButton*>("adoptButton");
@@ -215,8 +244,10 @@ private Q_SLOTS:
         app->setCask(cask);
         const auto view = brewAvailable(
             world, app, {}, [] {}, &opener);
-        QVERIFY(labelText(view.get(), "brewAvailableExplanation")
-                    .contains(QStringLiteral("transfer.\n\nOtherwise"))); // the App Store wording
+        QCOMPARE(labelText(view.get(), "brewAvailableExplanation"),
+                 QStringLiteral("Paid Mac App Store apps shouldn’t be adopted to Homebrew, as their licenses don’t "
+                                "transfer.\n\nOtherwise, adopt this app’s cask to manage future updates "
+                                "automatically through Homebrew."));
         QVERIFY(shown(view.get(), "caskDeprecatedText"));
         const auto warnings = view->findChildren<QLabel*>("caskWarning");
         QCOMPARE(warnings.size(), 3);
@@ -252,93 +283,145 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("action");
         QTest::addColumn<QString>("command");
-        QTest::newRow("adoption") << int(DetailViewModel::ActionType::adoption)
-                                  << "brew install --cask --adopt figma";
-        QTest::newRow("update") << int(DetailViewModel::ActionType::update) << "brew upgrade --cask figma";
+        QTest::addColumn<QString>("heading");
+        QTest::addColumn<QString>("explanation");
+        QTest::addColumn<QString>("buttons"); // no refresh action: the run button alone, the default
+        QTest::addColumn<QString>("alert");   // title, then message
+        QTest::newRow("adoption")
+            << int(DetailViewModel::ActionType::adoption) << "brew install --cask --adopt figma"
+            << "Password Required for Adoption" << "Brew requires your password to adopt this cask." << "*Adopt"
+            << "Adopt in Terminal\nThis will open Terminal and run the adoption command. You'll need to enter "
+               "your password to complete the adoption.";
+        QTest::newRow("update") << int(DetailViewModel::ActionType::update) << "brew upgrade --cask figma"
+                                << "Password Required for Update" << "Brew requires your password to update this app."
+                                << "*Update"
+                                << "Update in Terminal\nThis will open Terminal and run the update command. You'll "
+                                   "need to enter your password to complete the update.";
     }
     void passwordActionGoesThroughTheTerminal()
     {
         QFETCH(int, action);
         QFETCH(QString, command);
+        QFETCH(QString, heading);
+        QFETCH(QString, explanation);
+        QFETCH(QString, buttons);
+        QFETCH(QString, alert);
         TerminalWorld world;
         const auto type = DetailViewModel::ActionType(action);
         BrewManualActionView view(MainWindowTestWorld::app("Figma+$"), type, {}, world.detail);
+        QCOMPARE(labelText(&view, "passwordRequiredHeading"), heading);
+        QCOMPARE(labelText(&view, "passwordRequiredExplanation"), explanation);
         QCOMPARE(view.commandBox()->command(), command);
-        const auto buttons = view.commandBox()->findChildren<QPushButton*>();
-        QCOMPARE(buttons.size(), 1); // no refresh action: the run button alone
-        buttons.first()->click();
-        QPointer<QMessageBox> alert = view.terminalAlert();
-        QVERIFY(alert);
+        QCOMPARE(buttonRow(&view), buttons);
+        view.commandBox()->findChild<QPushButton*>("manualRunButton")->click();
+        QPointer<QMessageBox> shownAlert = view.terminalAlert();
+        QVERIFY(shownAlert);
+        QCOMPARE(shownAlert->text() + QLatin1Char('\n') + shownAlert->informativeText(), alert);
         QVERIFY(world.launcher->commandLines().isEmpty()); // not before the user agrees
-        alert->findChild<QPushButton*>("terminalAlertOpen")->click();
+        shownAlert->findChild<QPushButton*>("terminalAlertOpen")->click();
         QCOMPARE(world.launcher->commandLines(), QStringList{command});
 
         BrewManualActionView noCask(makeApp(QStringLiteral("Plain")), type, {}, world.detail);
         QCOMPARE(noCask.commandBox()->command(), QString());
-        QVERIFY(!noCask.commandBox()->findChild<QPushButton*>("manualRunButton")->isEnabled());
+        QCOMPARE(buttonRow(&noCask), QStringLiteral("(%1)").arg(buttons));
     }
 
     void manualCaskEntry_data()
     {
+        QTest::addColumn<bool>("appStore");
         QTest::addColumn<bool>("validating");
         QTest::addColumn<QString>("cask");
         QTest::addColumn<QString>("tap");
         QTest::addColumn<QStringList>("sent"); // cask and tap ("-" for none); empty: cannot send
-        QTest::newRow("empty") << false << ""
+        QTest::newRow("empty") << true << false << ""
                                << "user/repo" << QStringList{};
-        QTest::newRow("blanks only") << false << " \t "
+        QTest::newRow("blanks only") << true << false << " \t "
                                      << "" << QStringList{};
-        QTest::newRow("padded, no tap") << false << "  figma\t"
+        QTest::newRow("padded, no tap") << false << false << "  figma\t"
                                         << "" << QStringList{"figma", "-"};
-        QTest::newRow("blank tap") << false << "figma"
+        QTest::newRow("blank tap") << true << false << "figma"
                                    << "   " << QStringList{"figma", "-"};
-        QTest::newRow("padded tap") << false << "figma"
+        QTest::newRow("padded tap") << false << false << "figma"
                                     << " user/repo " << QStringList{"figma", "user/repo"};
-        QTest::newRow("while validating") << true << "figma"
+        QTest::newRow("while validating") << true << true << "figma"
                                           << "" << QStringList{};
     }
     void manualCaskEntry()
     {
+        QFETCH(bool, appStore);
         QFETCH(bool, validating);
         QFETCH(QString, cask);
         QFETCH(QString, tap);
         QFETCH(QStringList, sent);
         QStringList got;
         ManualCaskEntryView view(
-            makeApp(QStringLiteral("Figma"), std::nullopt, {Src::homebrew, Src::appStore}), validating,
-            [&](const QString& c, const std::optional<QString>& t) {
+            makeApp(QStringLiteral("Figma"), std::nullopt,
+                    appStore ? QList<Src>{Src::homebrew, Src::appStore} : QList<Src>{Src::sparkle}),
+            validating, [&](const QString& c, const std::optional<QString>& t) {
                 got = {c, t.value_or(QStringLiteral("-"))};
                 return QtFuture::makeReadyFuture(QString());
             });
-        QVERIFY(labelText(&view, "manualCaskExplanation").startsWith(QStringLiteral("Mac App Store apps")));
+        const QString ifYouKnow =
+            QStringLiteral("If you know the cask for this app, enter it below to adopt it to Homebrew.");
+        QCOMPARE(labelText(&view, "manualCaskExplanation"),
+                 appStore ? QStringLiteral("Mac App Store apps you've paid for shouldn’t be adopted to Homebrew, as "
+                                           "their licenses don’t transfer. ") + ifYouKnow
+                          : ifYouKnow);
         auto* caskField = view.findChild<QLineEdit*>("caskNameField");
         caskField->setText(cask);
         view.findChild<QLineEdit*>("tapNameField")->setText(tap);
         QCOMPARE(caskField->isEnabled(), !validating);
         auto* verify = view.findChild<QPushButton*>("verifyCaskButton");
-        QCOMPARE(verify->isEnabled(), !sent.isEmpty());
+        const QString title = validating ? QStringLiteral("*Verifying...") : QStringLiteral("*Verify");
+        QCOMPARE(buttonRow(&view), sent.isEmpty() ? QStringLiteral("(%1)").arg(title) : title);
         verify->click();
         QCOMPARE(got, sent);
         view.setIsValidating(false);
         QCOMPARE(verify->isEnabled(), !cask.trimmed().isEmpty());
     }
 
-    void brewDoctorStates_data()
+    void brewDoctorSheet_data()
     {
         QTest::addColumn<bool>("running");
         QTest::addColumn<QString>("output");
-        QTest::addColumn<int>("state");
-        QTest::newRow("idle") << false << "" << int(BrewDoctorSheetView::State::idle);
-        QTest::newRow("running, emptied") << true << "" << int(BrewDoctorSheetView::State::running);
-        QTest::newRow("old result while running") << true << "old" << int(BrewDoctorSheetView::State::result);
-        QTest::newRow("result") << false << "ready" << int(BrewDoctorSheetView::State::result);
+        QTest::addColumn<bool>("issues");
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("verdict"); // empty: none shown
+        QTest::addColumn<QColor>("color");
+        QTest::addColumn<QString>("buttons"); // "*" marks the default
+        QTest::newRow("idle") << false << "" << false << "brewDoctorIdle" << "" << QColor() << "Run Doctor|*Done";
+        QTest::newRow("running, emptied") << true << "" << false << "brewDoctorRunning" << "" << QColor()
+                                          << "(Run Doctor)|*Done";
+        QTest::newRow("old result while running") << true << "old" << false << "brewDoctorResult"
+                                                  << "Your system is ready to brew" << SystemColors::green()
+                                                  << "(Run Again)|*Done";
+        QTest::newRow("ready") << false << "ready" << false << "brewDoctorResult" << "Your system is ready to brew"
+                               << SystemColors::green() << "Run Again|*Done";
+        QTest::newRow("issues") << false << "Warning: x" << true << "brewDoctorResult" << "Issues Found"
+                                << SystemColors::orange() << "Run Again|*Done";
     }
-    void brewDoctorStates()
+    void brewDoctorSheet()
     {
         QFETCH(bool, running);
         QFETCH(QString, output);
-        QFETCH(int, state);
-        QCOMPARE(int(BrewDoctorSheetView::state(running, output)), state);
+        QFETCH(bool, issues);
+        QFETCH(QString, page);
+        QFETCH(QString, verdict);
+        QFETCH(QColor, color);
+        QFETCH(QString, buttons);
+        MainWindowTestWorld world;
+        world.detail.setIsRunningBrewDoctor(running);
+        world.detail.setBrewDoctorOutput(output);
+        world.detail.setBrewDoctorHasError(issues);
+        BrewDoctorSheetView sheet(world.detail); // not shown, so it does not run
+        for (const char* name : {"brewDoctorIdle", "brewDoctorRunning", "brewDoctorResult"})
+            QCOMPARE(shown(&sheet, name), page == QLatin1String(name));
+        QCOMPARE(buttonRow(&sheet), buttons);
+        if (verdict.isEmpty())
+            return;
+        QCOMPARE(labelText(&sheet, "brewDoctorVerdict"), verdict);
+        QCOMPARE(labelColor(&sheet, "brewDoctorVerdict"), color);
+        QCOMPARE(labelText(&sheet, "brewDoctorOutput"), output);
     }
 
     void rendersInDarkToo()

@@ -1,5 +1,6 @@
 #include "ui/detail/PanelActions.h"
 #include "ui/detail/ProgressBanner.h"
+#include "ui/main/components/ClampedLabel.h"
 #include "ui/main/components/CommandField.h"
 #include "ui/main/components/PaletteFollower.h"
 #include "ui/main/components/PlainLabel.h"
@@ -9,6 +10,7 @@
 #include <QProgressBar>
 #include <QPromise>
 #include <QTest>
+#include <cmath>
 #include <memory>
 
 using namespace norvelle;
@@ -24,52 +26,80 @@ class TestDetailSharedParts : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void bannerFraction_data()
+    void bannerProgress_data()
     {
         QTest::addColumn<double>("fraction");
-        QTest::addColumn<bool>("barShown");
+        QTest::addColumn<bool>("estimate");
         QTest::addColumn<int>("barValue");
-        QTest::newRow("nothing yet") << 0.0 << false << 0;
-        QTest::newRow("just started") << 0.001 << true << 1;
-        QTest::newRow("half") << 0.5 << true << 500;
-        QTest::newRow("almost") << 0.999 << true << 999;
-        QTest::newRow("done") << 1.0 << false << 1000;
-        QTest::newRow("below range") << -0.5 << false << 0;
-        QTest::newRow("above range") << 1.5 << false << 1000;
+        QTest::addColumn<QString>("percentage"); // empty: no bar, percentage or estimate
+        QTest::newRow("nothing yet") << 0.0 << true << 0 << "";
+        QTest::newRow("just started") << 0.001 << false << 1 << "0%";
+        QTest::newRow("half, estimated") << 0.5 << true << 500 << "50%";
+        QTest::newRow("truncated, not rounded") << 0.456 << false << 456 << "45%";
+        QTest::newRow("almost") << 0.999 << true << 999 << "99%";
+        QTest::newRow("done") << 1.0 << true << 1000 << "";
+        QTest::newRow("below range") << -0.5 << false << 0 << "";
+        QTest::newRow("above range") << 1.5 << true << 1000 << "";
+        QTest::newRow("not a number") << std::nan("") << true << 0 << "";
     }
-
-    void bannerFraction()
+    void bannerProgress()
     {
         QFETCH(double, fraction);
-        QFETCH(bool, barShown);
+        QFETCH(bool, estimate);
         QFETCH(int, barValue);
+        QFETCH(QString, percentage);
         ProgressBanner banner(names, SystemColors::blue(), 32, nullptr);
         banner.showStatus(SystemColors::orange(), QStringLiteral("Working"), QStringLiteral("Step"), true);
-        banner.showFraction(fraction, QStringLiteral("42%"));
-        QCOMPARE(!banner.findChild<QWidget*>("box")->isHidden(), barShown);
+        banner.showProgress(fraction, estimate ? std::optional(QDateTime::currentDateTime().addSecs(600))
+                                               : std::nullopt);
+        QCOMPARE(!banner.findChild<QWidget*>("box")->isHidden(), !percentage.isEmpty());
         auto* bar = banner.findChild<QProgressBar*>("bar");
         QCOMPARE(bar->value(), barValue);
         // The bar takes the colour of the latest status, not the one the banner was built with.
         QCOMPARE(bar->palette().color(QPalette::Highlight), SystemColors::orange());
+        if (percentage.isEmpty())
+            return;
+        QCOMPARE(banner.findChild<QLabel*>("percentage")->text(), percentage);
+        auto* estimateLabel = banner.findChild<QLabel*>("estimate");
+        QCOMPARE(!estimateLabel->isHidden(), estimate);
+        if (estimate)
+            QVERIFY(estimateLabel->text().startsWith(QStringLiteral("Est. in ")));
     }
 
-    void bannerStatusAndEstimate()
+    // Lines are cut where the label wraps them; the tooltip holds the whole text once cut.
+    void clampedLines_data()
     {
-        ProgressBanner banner(names, SystemColors::blue(), 40, nullptr);
-        banner.showStatus(SystemColors::red(), QStringLiteral("Failed <b>x</b>"), QStringLiteral("Gone"),
-                          false);
-        QCOMPARE(banner.color(), SystemColors::red());
-        auto* title = banner.findChild<QLabel*>("title");
-        QCOMPARE(title->textFormat(), Qt::PlainText);
-        QCOMPARE(title->palette().color(QPalette::WindowText), SystemColors::red());
-        QVERIFY(banner.findChild<QWidget*>("spinner")->isHidden());
-
-        auto* estimate = banner.findChild<QLabel*>("estimate");
-        banner.showEstimate(QDateTime::currentDateTime().addSecs(600));
-        QVERIFY(!estimate->isHidden());
-        QVERIFY(estimate->text().startsWith(QStringLiteral("Est. ")));
-        banner.showEstimate(std::nullopt);
-        QVERIFY(estimate->isHidden());
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("maxLines");
+        QTest::addColumn<int>("lines"); // shown
+        QTest::addColumn<bool>("cut");
+        const QString sentence = QStringLiteral("Error: It seems there is already an App at '/Applications/Figma.app'.");
+        QTest::newRow("one line") << QStringLiteral("Checking for changes") << 2 << 1 << false;
+        QTest::newRow("three lines into two") << sentence << 2 << 2 << true;
+        QTest::newRow("three lines into one") << sentence << 1 << 1 << true;
+        QTest::newRow("own line feeds") << QStringLiteral("one\ntwo\nthree") << 2 << 2 << true;
+        QTest::newRow("exactly two") << QStringLiteral("one\ntwo") << 2 << 2 << false;
+        QTest::newRow("a word wider than the label") << QString(200, QLatin1Char('#')) << 2 << 2 << true;
+    }
+    void clampedLines()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, maxLines);
+        QFETCH(int, lines);
+        QFETCH(bool, cut);
+        ClampedLabel label(maxLines);
+        label.setFont(QFont(QStringLiteral("DejaVu Sans"), 11));
+        label.setFullText(text);
+        label.resize(label.fontMetrics().horizontalAdvance(text.left(28)) + 8, 400);
+        label.show();
+        QCOMPARE(label.text().count(QLatin1Char('\n')) + 1, lines);
+        QCOMPARE(label.isCut(), cut);
+        QCOMPARE(label.toolTip(), cut ? text : QString());
+        QCOMPARE(label.text().endsWith(QChar(0x2026)), cut);
+        // It asks for the height of the lines it shows, and draws them from the top.
+        QCOMPARE(label.heightForWidth(label.width()), label.fontMetrics().lineSpacing() * lines);
+        QVERIFY(label.alignment() & Qt::AlignTop);
+        QVERIFY(label.minimumSizeHint().width() < label.width()); // never widens the panel it is in
     }
 
     void paletteFollowerRunsOncePerChange_data()

@@ -1,12 +1,16 @@
 #include "tst_sidebarworld.h"
 
+#include "PanelLook.h"
 #include "RenderToPng.h"
+#include "ui/detail/AdoptionProgressView.h"
+#include "ui/detail/BrewCommandView.h"
 #include "ui/detail/UpdateProgressView.h"
 #include "ui/main/components/Banner.h"
 #include "ui/main/components/SystemColors.h"
+#include "ui/settings/SettingsAppearance.h"
 
-#include <QLabel>
-#include <QProgressBar>
+#include <QApplication>
+#include <QMessageBox>
 #include <QTest>
 
 using namespace norvelle;
@@ -23,9 +27,10 @@ UpdateProgress record(const ApplicationPtr& application, St status, double fract
     progress.application = application;
     progress.status = status;
     progress.progress = fraction;
-    progress.currentStep = QStringLiteral("Fetching <b>figma</b>");
+    progress.currentStep = longText();
     progress.startTime = QDateTime::currentDateTime();
     progress.estimatedCompletion = estimate;
+    progress.brewOutput = {QStringLiteral("==> Upgrading figma")};
     return progress;
 }
 
@@ -35,80 +40,84 @@ class TestDetailUpdateProgress : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void presentation_data()
+    void whatTheUserSees_data()
     {
         QTest::addColumn<int>("status");
-        QTest::addColumn<double>("fraction");
-        QTest::addColumn<bool>("estimate");
+        QTest::addColumn<bool>("cask");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QColor>("color");
         QTest::addColumn<bool>("spinner");
-        QTest::addColumn<QString>("percentage"); // "-" when no bar shows
-        QTest::addColumn<bool>("estimateShown");
-        QTest::newRow("queued at 0") << int(St::queued) << 0.0 << false << "Update Queued" << SystemColors::secondary()
-                                     << false << "-" << false;
-        QTest::newRow("downloading half") << int(St::downloading) << 0.5 << true << "Downloading"
-                                          << SystemColors::blue() << true << "50%" << true;
-        QTest::newRow("installing, truncated") << int(St::installing) << 0.456 << false << "Installing"
-                                               << SystemColors::purple() << true << "45%" << false;
-        QTest::newRow("verifying at 1") << int(St::verifying) << 1.0 << true << "Verifying"
-                                        << SystemColors::secondary() << true << "-" << false;
-        QTest::newRow("completed") << int(St::completed) << 1.0 << false << "Completed" << SystemColors::green()
-                                   << false << "-" << false;
-        QTest::newRow("failed") << int(St::failed) << 0.0 << false << "Failed to Update" << SystemColors::red()
-                                << false << "-" << false;
-        QTest::newRow("cancelled partway") << int(St::cancelled) << 0.2 << false << "Cancelled"
-                                           << SystemColors::gray() << false << "20%" << false;
+        QTest::addColumn<QString>("buttons"); // of the command box; "*" marks the default
+        const QString none = QStringLiteral("-");
+        QTest::newRow("queued") << int(St::queued) << true << "Update Queued" << SystemColors::secondary() << false
+                                << none;
+        QTest::newRow("downloading") << int(St::downloading) << true << "Downloading" << SystemColors::blue()
+                                     << true << none;
+        QTest::newRow("installing") << int(St::installing) << true << "Installing" << SystemColors::purple()
+                                    << true << none;
+        QTest::newRow("verifying") << int(St::verifying) << true << "Verifying" << SystemColors::secondary()
+                                   << true << none;
+        QTest::newRow("completed") << int(St::completed) << true << "Completed" << SystemColors::green() << false
+                                   << none;
+        QTest::newRow("failed, no cask") << int(St::failed) << false << "Failed to Update" << SystemColors::red()
+                                         << false << none;
+        QTest::newRow("failed with a cask") << int(St::failed) << true << "Failed to Update" << SystemColors::red()
+                                            << false << "Refresh|View Logs|*Update";
+        QTest::newRow("cancelled") << int(St::cancelled) << true << "Cancelled" << SystemColors::gray() << false
+                                   << none;
     }
-    void presentation()
+    void whatTheUserSees()
     {
         QFETCH(int, status);
-        QFETCH(double, fraction);
-        QFETCH(bool, estimate);
+        QFETCH(bool, cask);
         QFETCH(QString, title);
         QFETCH(QColor, color);
         QFETCH(bool, spinner);
-        QFETCH(QString, percentage);
-        QFETCH(bool, estimateShown);
+        QFETCH(QString, buttons);
         MainWindowTestWorld world;
         auto app = makeApp(QStringLiteral("Figma"));
-        UpdateProgressView view(record(app, St(status), fraction,
-                                       estimate ? std::optional(QDateTime::currentDateTime().addSecs(90))
-                                                : std::nullopt),
-                                {}, world.detail);
-        auto shown = [&view](const char* name) {
-            return view.findChild<QWidget*>(QString::fromLatin1(name))->isVisibleTo(&view);
-        };
-        QCOMPARE(view.findChild<QLabel*>("updateStatusTitle")->text(), title);
-        QCOMPARE(view.findChild<QLabel*>("updateStatusTitle")->palette().color(QPalette::Text), color);
+        if (cask)
+            app->setCask(makeCask(QStringLiteral("figma")));
+        UpdateProgressView view(
+            record(app, St(status), 0.5), [] { return QtFuture::makeReadyFuture(); }, world.detail);
+        QCOMPARE(labelText(&view, "updateStatusTitle"), title);
+        QCOMPARE(labelColor(&view, "updateStatusTitle"), color);
         QCOMPARE(view.findChild<Banner*>()->color(), color);
-        QCOMPARE(view.findChild<QLabel*>("updateCurrentStep")->text(), QStringLiteral("Fetching <b>figma</b>"));
-        QCOMPARE(view.findChild<QLabel*>("updateCurrentStep")->textFormat(), Qt::PlainText);
-        QCOMPARE(shown("updateSpinner"), spinner);
-        QCOMPARE(shown("updateProgressBox"), percentage != QLatin1String("-"));
-        if (percentage != QLatin1String("-"))
-            QCOMPARE(view.findChild<QLabel*>("updatePercentage")->text(), percentage);
-        QCOMPARE(shown("updateEstimate"), estimateShown);
-        if (estimateShown)
-            QVERIFY(view.findChild<QLabel*>("updateEstimate")->text().startsWith(QStringLiteral("Est. in ")));
+        QCOMPARE(view.findChild<QWidget*>("updateSpinner")->isVisibleTo(&view), spinner);
+        QCOMPARE(view.commandBox() ? buttonRow(view.commandBox()) : QStringLiteral("-"), buttons);
+        QCOMPARE(cutOf(&view, "updateCurrentStep"), QStringLiteral("2 lines, tooltip"));
+        if (!view.commandBox())
+            return;
+        view.commandBox()->findChild<QPushButton*>("terminalRunButton")->click();
+        QCOMPARE(view.terminalAlert()->text(), QStringLiteral("Update App via Terminal?"));
+        QCOMPARE(view.terminalAlert()->informativeText(),
+                 QStringLiteral("This will open Terminal and run the update command. You'll need to enter your "
+                                "password to complete the update."));
     }
 
-    void commandNeedsACask()
-    {
-        auto app = makeApp(QStringLiteral("Figma"));
-        QCOMPARE(UpdateProgressView::updateCommand(record(app, St::failed, 0)), QString());
-        app->setCask(makeCask(QStringLiteral("figma")));
-        QCOMPARE(UpdateProgressView::updateCommand(record(app, St::failed, 0)),
-                 QStringLiteral("brew upgrade --cask figma"));
-    }
-
+    // For a look at the banners with a long step, in both themes.
     void renders()
     {
         MainWindowTestWorld world;
         auto app = makeApp(QStringLiteral("Figma"));
-        UpdateProgressView view(record(app, St::downloading, 0.45, QDateTime::currentDateTime().addSecs(125)), {},
-                                world.detail);
-        QVERIFY(!renderToPng(&view, QStringLiteral("updateprogress"), QSize(560, 120)).isEmpty());
+        app->setCask(makeCask(QStringLiteral("figma")));
+        UpdateProgressView update(record(app, St::downloading, 0.45, QDateTime::currentDateTime().addSecs(125)), {},
+                                  world.detail);
+        UpdateProgressView failed(record(app, St::failed, 0), {}, world.detail);
+        AdoptionProgress adoption{QUuid::createUuid(), app,          AdoptionProgress::Status::failed, 0, longText(),
+                                  QDateTime::currentDateTime(), std::nullopt};
+        AdoptionProgressView adopting(adoption, [] { return QtFuture::makeReadyFuture(); });
+        const QPalette original = QApplication::palette();
+        for (const Theme theme : {Theme::light, Theme::dark}) {
+            QApplication::setPalette(SettingsAppearance::palette(theme));
+            QCoreApplication::processEvents();
+            const QString suffix = theme == Theme::dark ? QStringLiteral("-dark") : QStringLiteral("-light");
+            QVERIFY(!renderToPng(&update, QStringLiteral("updateprogress") + suffix, QSize(560, 130)).isEmpty());
+            QVERIFY(!renderToPng(&failed, QStringLiteral("updateprogress-failed") + suffix, QSize(560, 230)).isEmpty());
+            QVERIFY(!renderToPng(&adopting, QStringLiteral("adoptionprogress-failed") + suffix, QSize(560, 230))
+                         .isEmpty());
+        }
+        QApplication::setPalette(original);
     }
 };
 

@@ -9,7 +9,10 @@
 #include "ui/detail/SkippedVersionView.h"
 #include "ui/main/components/SystemColors.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -268,7 +271,6 @@ private Q_SLOTS:
         QCOMPARE(shownProgress.currentStep, step);
         QCOMPARE(pane.find<QLabel>("latestVersion")->palette().color(QPalette::WindowText), SystemColors::red());
         QTRY_VERIFY(pane.shows("updateProgressView"));
-        QCOMPARE(pane.find<QLabel>("updateStatusTitle")->text(), QStringLiteral("Failed to Update"));
         QCOMPARE(pane.find<QLabel>("updateCurrentStep")->text(), step);
     }
 
@@ -338,6 +340,82 @@ private Q_SLOTS:
         QTRY_COMPARE(pane.view.header()->application(), beta);
         world.store.setSelectedApplicationId(std::nullopt);
         QTRY_VERIFY(pane.shows("noApplicationSelected"));
+    }
+
+    // In a pane as small as the smallest window's, the panel of what the user started comes into
+    // view, and the header stays in view while an update runs and once it has ended.
+    void panelsComeIntoView_data()
+    {
+        QTest::addColumn<bool>("update"); // else an adoption
+        QTest::addColumn<bool>("focusOnClick"); // the clicked button takes the focus
+        QTest::addColumn<bool>("scrollAway"); // the user scrolls to the end while it runs
+        QTest::newRow("update, button focused") << true << true << false;
+        QTest::newRow("update, pane scrolled meanwhile") << true << false << true;
+        QTest::newRow("adoption") << false << false << false;
+    }
+    void panelsComeIntoView()
+    {
+        QFETCH(bool, update);
+        QFETCH(bool, focusOnClick);
+        QFETCH(bool, scrollAway);
+        MainWindowTestWorld world;
+        world.appState.setHasAppManagementPermission(true);
+        auto app = world.select(MainWindowTestWorld::app(update ? "Alpha" : "Alpha+", {S::sparkle}));
+        Update notes = makeUpdate(QStringLiteral("2.0"), Update::Source::sparkle);
+        notes.releaseNotes = QStringLiteral("- Faster start\n").repeated(30);
+        if (update)
+            app->setUpdate(notes);
+        auto gate = world.gate();
+        world.coordinator.setUpdateScript([gate](const ApplicationPtr& a, const auto& report) {
+            report(progressOf(a, UpdateProgress::Status::downloading, 0.5));
+            gate->pass();
+            a->setUpdate(std::nullopt);
+            return Update::Result{QUuid::createUuid(), a, true, std::nullopt, QDateTime::currentDateTime()};
+        });
+        auto nextReport = world.gate();
+        world.coordinator.setAdoptionScript([gate, nextReport](const ApplicationPtr& a, const auto& report) {
+            // The panel appears with the first report and grows a bar with the next.
+            for (const double fraction : {0.0, 0.5}) {
+                report(AdoptionProgress{QUuid::createUuid(), a, AdoptionProgress::Status::adopting, fraction,
+                                        QStringLiteral("==> Adopting"), QDateTime::currentDateTime(), std::nullopt});
+                (fraction == 0.0 ? nextReport : gate)->pass();
+            }
+        });
+        Pane pane(world);
+        pane.view.resize(580, 440);
+        auto* scroll = pane.find<QScrollArea>("detailScroll");
+        const auto inView = [scroll](const char* name) {
+            auto* widget = scroll->widget()->findChild<QWidget*>(QString::fromLatin1(name));
+            const QRect area(widget->mapTo(scroll->widget(), QPoint(0, 0)), widget->size());
+            const int top = scroll->verticalScrollBar()->value();
+            return widget->isVisible() && area.top() >= top && area.bottom() < top + scroll->viewport()->height();
+        };
+        const char* button = update ? "primaryButton" : "adoptButton";
+        QTRY_VERIFY(scroll->verticalScrollBar()->maximum() > 0 && pane.shows(button));
+        QVERIFY(!update || inView("applicationName"));
+        // Focused, the button hands its focus on as it goes disabled or hidden.
+        if (focusOnClick)
+            pane.button(button)->setFocus();
+        pane.button(button)->click();
+        const char* panel = update ? "updateProgressView" : "adoptionProgressView";
+        QTRY_VERIFY(pane.shows(panel));
+        QTRY_VERIFY(inView(panel));
+        if (!update) {
+            const int height = pane.find<QWidget>(panel)->height();
+            nextReport->open();
+            QTRY_VERIFY(pane.find<QWidget>(panel)->height() > height);
+            QTRY_VERIFY(inView(panel));
+        }
+        if (update)
+            QVERIFY(inView("applicationName"));
+        if (scrollAway)
+            scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
+        gate->open();
+        QTRY_COMPARE(world.pauses.pending(), 1);
+        world.pauses.endOldest();
+        QTRY_VERIFY(!world.detail.isUpdating() && !world.detail.isAdopting());
+        if (update)
+            QTRY_VERIFY(inView("applicationName"));
     }
 
     void renders()

@@ -3,12 +3,15 @@
 
 #include "ui/onboarding/EnvironmentPageView.h"
 #include "ui/onboarding/InstallSourceView.h"
+#include "ui/onboarding/OnboardingStyle.h"
 #include "ui/onboarding/SourcesPageView.h"
 #include "ui/onboarding/ToolInstallCommands.h"
 #include "ui/onboarding/WelcomeTourRules.h"
 #include "ui/onboarding/WelcomeTourView.h"
 #include "ui/settings/PermissionsView.h"
+#include "ui/settings/SettingsAppearance.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
@@ -21,6 +24,7 @@ using Page = WelcomeTourRules::Page;
 using Status = std::optional<EnvironmentStatus>;
 
 Q_DECLARE_METATYPE(Status)
+Q_DECLARE_METATYPE(QList<Theme>)
 
 class TestWelcomeTour : public QObject {
     Q_OBJECT
@@ -211,6 +215,35 @@ private Q_SLOTS:
     }
 
     // The tour's permission switch is the settings window's: it writes the shared flag.
+    // Enabled, a prominent button wears the accent; disabled, the plain disabled look of the
+    // theme applied last, whichever way the theme was switched at run time.
+    void prominentButtonFollowsTheTheme_data()
+    {
+        QTest::addColumn<QList<Theme>>("themes");
+        QTest::newRow("light to dark") << QList<Theme>{Theme::light, Theme::dark};
+        QTest::newRow("dark to light") << QList<Theme>{Theme::dark, Theme::light};
+    }
+    void prominentButtonFollowsTheTheme()
+    {
+        QFETCH(QList<Theme>, themes);
+        const QPalette original = QApplication::palette();
+        QWidget page;
+        QPushButton* enabled = OnboardingStyle::prominentButton(QStringLiteral("Next"), "next", &page);
+        QPushButton* disabled = OnboardingStyle::prominentButton(QStringLiteral("Done"), "done", &page);
+        disabled->setEnabled(false);
+        for (const Theme theme : themes) {
+            QApplication::setPalette(SettingsAppearance::palette(theme));
+            QCoreApplication::processEvents();
+        }
+        const QPalette expected = SettingsAppearance::palette(themes.last());
+        const QPalette shownEnabled = enabled->palette();
+        const QPalette shownDisabled = disabled->palette();
+        QApplication::setPalette(original);
+        QCOMPARE(shownEnabled.color(QPalette::Active, QPalette::Button), expected.color(QPalette::Highlight));
+        for (const auto role : {QPalette::Button, QPalette::ButtonText})
+            QCOMPARE(shownDisabled.color(QPalette::Disabled, role), expected.color(QPalette::Disabled, role));
+    }
+
     void permissionsPageSharesTheFlag()
     {
         OnboardingTestWorld world;

@@ -57,14 +57,8 @@ private:
     QList<std::shared_ptr<QPromise<void>>> m_pending;
 };
 
-struct ViewModelTestWorld {
-    ViewModelTestWorld()
-    {
-        store.setEnvironmentStatus(
-            EnvironmentStatus{true, true, true, QStringLiteral("/usr/local/bin/brew")});
-        ignore->waitForStartup();
-        log.clear();
-    }
+struct ViewModelTestWorld : FakeServicesWorld {
+    ViewModelTestWorld() { settle(); }
 
     ~ViewModelTestWorld()
     {
@@ -72,12 +66,10 @@ struct ViewModelTestWorld {
         // may pause or run again; a step that finishes after the view models are gone would
         // meet a dead continuation context. Drain until several rounds pass quietly.
         for (int quiet = 0, round = 0; quiet < 3 && round < 200; ++round) {
-            for (const auto& gate : gates)
-                gate->open();
             const bool hadPauses = pauses.pending() > 0;
             while (pauses.pending() > 0)
                 pauses.endOldest();
-            if (!QTest::qWaitFor([] { return ioPool().activeThreadCount() == 0; }, 10000)) {
+            if (!drain()) {
                 qWarning("View model test: workers still running at the end of the test");
                 break;
             }
@@ -85,12 +77,6 @@ struct ViewModelTestWorld {
             QCoreApplication::processEvents();
             quiet = (!hadPauses && pauses.pending() == 0) ? quiet + 1 : 0;
         }
-    }
-
-    std::shared_ptr<TestGate> gate()
-    {
-        gates.push_back(std::make_shared<TestGate>());
-        return gates.back();
     }
 
     // Lists the applications (when not listed yet) and selects the first.
@@ -111,22 +97,12 @@ struct ViewModelTestWorld {
                                                        application->source()));
     }
 
-    std::shared_ptr<FakeDiscoveryService> discovery = std::make_shared<FakeDiscoveryService>();
-    std::shared_ptr<FakeUpdateService> updates = std::make_shared<FakeUpdateService>();
-    std::shared_ptr<FakeIgnoreService> ignore = std::make_shared<FakeIgnoreService>();
-    std::shared_ptr<FakeEnvironmentService> environment = std::make_shared<FakeEnvironmentService>();
-    std::shared_ptr<FakeBrewService> brew = std::make_shared<FakeBrewService>();
-    std::shared_ptr<FakeDockBadge> badge = std::make_shared<FakeDockBadge>();
-    std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
-    ApplicationStore store{badge};
     FakeAppCoordinator coordinator{discovery, updates, ignore, environment, brew, store, clock};
     TempSettings settings;
     AppState appState{settings.store(), nullptr};
     ManualPauses pauses;
     SidebarViewModel sidebar{coordinator, store, appState};
     DetailViewModel detail{coordinator, store, clock, pauses.pause()};
-    std::vector<std::shared_ptr<TestGate>> gates;
-    LogCapture log;
 };
 
 } // namespace norvelle::test

@@ -14,11 +14,9 @@
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <cmath>
 
 namespace norvelle {
 
@@ -127,13 +125,6 @@ bool AdoptionProgressView::showsSpinner(Status status)
     return status == Status::downloading || status == Status::adopting || status == Status::verifying;
 }
 
-QString AdoptionProgressView::percentageText(double fraction)
-{
-    if (!(fraction > 0 && fraction < 1))
-        return {};
-    return QString::number(static_cast<long long>(std::trunc(fraction * 100))) + QLatin1Char('%');
-}
-
 QString AdoptionProgressView::adoptCommand(const AdoptionProgress& progress)
 {
     return BrewCommandLine::adopt(progress.application ? progress.application->cask() : std::nullopt);
@@ -144,8 +135,7 @@ void AdoptionProgressView::sync()
     m_banner->showStatus(statusColor(m_progress.status),
                          QStringLiteral("Adoption ") + displayText(m_progress.status), m_progress.currentStep,
                          showsSpinner(m_progress.status));
-    m_banner->showFraction(m_progress.progress, percentageText(m_progress.progress));
-    m_banner->showEstimate(m_progress.estimatedCompletion);
+    m_banner->showProgress(m_progress.progress, m_progress.estimatedCompletion);
 
     const bool failed = m_progress.status == Status::failed;
     m_refresh->setVisible(failed && m_onRefreshApp);

@@ -36,8 +36,6 @@ public:
     static QString displayText(AdoptionProgress::Status status);
     static QColor statusColor(AdoptionProgress::Status status);
     static bool showsSpinner(AdoptionProgress::Status status);
-    // The fraction in percent, truncated; none unless strictly between 0 and 1.
-    static QString percentageText(double fraction);
     // "brew install --cask --adopt <cask>"; empty without a cask or a valid token.
     static QString adoptCommand(const AdoptionProgress& progress);
 

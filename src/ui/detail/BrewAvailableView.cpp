@@ -4,6 +4,7 @@
 #include "ui/detail/AdoptionProgressView.h"
 #include "ui/detail/BrewManualActionView.h"
 #include "ui/detail/LinkPolicy.h"
+#include "ui/detail/PanelActions.h"
 #include "ui/main/components/PaletteFollower.h"
 #include "ui/main/components/Card.h"
 #include "ui/main/components/PasswordBadgeView.h"
@@ -130,7 +131,9 @@ void BrewAvailableView::sync()
 
     if (m_adopt) {
         const bool permitted = m_appState.hasAppManagementPermission();
-        m_adopt->setVisible(app.cask && showsAdoptButton(*app.cask, m_inputs));
+        const bool showsAdopt = app.cask && showsAdoptButton(*app.cask, m_inputs);
+        PanelActions::keepFocusIn(this, m_adopt, showsAdopt);
+        m_adopt->setVisible(showsAdopt);
         m_adopt->setText(permitted ? QStringLiteral("Adopt") : QStringLiteral("Permission Required"));
         m_adopt->setToolTip(permitted ? QString()
                                       : QStringLiteral("Click to open Settings and enable Permissions"));
@@ -140,6 +143,7 @@ void BrewAvailableView::sync()
         m_progressView =
             new AdoptionProgressView(*m_inputs.adoptionProgress, m_onRefreshApp, nullptr, m_card);
         m_card->addWidget(m_progressView);
+        Q_EMIT panelShown(m_progressView);
     } else if (m_inputs.adoptionProgress) {
         m_progressView->setProgress(*m_inputs.adoptionProgress);
     } else if (m_progressView) {

@@ -17,6 +17,7 @@
 #include "viewmodels/SidebarViewModel.h"
 
 #include "ui/main/components/PlainLabel.h"
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -211,6 +212,7 @@ void DetailView::buildContent(const std::shared_ptr<Application>& application)
                                                   std::move(callbacks), m_content);
     connect(m_header, &SelectedApplicationDetailsView::openWindowRequested, this,
             &DetailView::openWindowRequested);
+    connect(m_header, &SelectedApplicationDetailsView::panelShown, this, &DetailView::follow);
     m_contentLayout->addWidget(m_header);
     m_metadata =
         new ApplicationMetadataRowView(application, m_env.store.lastUpdateCheck(), m_urlOpener, m_content);
@@ -237,9 +239,14 @@ void DetailView::sync()
     m_stack->setCurrentWidget(m_scroll);
 
     const Application::Snapshot app = application->snapshot();
-    m_header->setInputs(DetailRules::headerInputs(app, vm.isIgnoring(), vm.isUpdating(),
-                                                  vm.isSkippingVersion(), vm.isAdopting(),
-                                                  vm.updateProgress(), vm.adoptionProgress()));
+    const DetailRules::HeaderInputs inputs =
+        DetailRules::headerInputs(app, vm.isIgnoring(), vm.isUpdating(), vm.isSkippingVersion(), vm.isAdopting(),
+                                  vm.updateProgress(), vm.adoptionProgress());
+    m_header->setInputs(inputs);
+    // Once the update of the application on screen has ended, its name and outcome are in view.
+    if (m_headerUpdating && !inputs.isUpdating)
+        reveal(m_header);
+    m_headerUpdating = inputs.isUpdating;
     m_metadata->setLastUpdateCheck(m_env.store.lastUpdateCheck());
 
     syncPanels(application);
@@ -256,6 +263,50 @@ int DetailView::panelIndex(const QWidget* panel) const
             ++index;
     }
     return index;
+}
+
+void DetailView::follow(QWidget* panel)
+{
+    if (m_followed)
+        m_followed->removeEventFilter(this);
+    m_followed = panel;
+    panel->installEventFilter(this);
+    reveal(panel);
+}
+
+bool DetailView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_followed && event->type() == QEvent::Resize && m_content) {
+        const int top = m_followed->mapTo(m_content, QPoint(0, 0)).y();
+        const int shownFrom = m_scroll->verticalScrollBar()->value();
+        if (top >= shownFrom && top < shownFrom + m_scroll->viewport()->height())
+            reveal(m_followed);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void DetailView::reveal(QWidget* target, int turnsLeft, QRect lastArea, int lastRange)
+{
+    QTimer::singleShot(0, this, [this, target = QPointer<QWidget>(target), turnsLeft, lastArea, lastRange] {
+        if (!target || !m_content || !m_content->isAncestorOf(target))
+            return;
+        QScrollBar* bar = m_scroll->verticalScrollBar();
+        // With the pane's spacing around it, so it does not sit on the edge.
+        const int margin = m_contentLayout->spacing();
+        const QRect area =
+            QRect(target->mapTo(m_content, QPoint(0, 0)), target->size()).adjusted(0, -margin, 0, margin);
+        const int viewport = m_scroll->viewport()->height();
+        int value = bar->value();
+        if (area.bottom() >= value + viewport)
+            value = area.bottom() + 1 - viewport;
+        if (area.top() < value)
+            value = area.top();
+        bar->setValue(value);
+        // A panel that has just appeared is shown, and the layouts around it settle, over the
+        // next turns; until nothing moves any more, look again.
+        if (turnsLeft > 1 && (area != lastArea || bar->maximum() != lastRange || !target->isVisible()))
+            reveal(target, turnsLeft - 1, area, bar->maximum());
+    });
 }
 
 void DetailView::syncPanels(const std::shared_ptr<Application>& application)
@@ -284,6 +335,7 @@ void DetailView::syncPanels(const std::shared_ptr<Application>& application)
             [vm] { return vm->refreshApplication(); }, m_env.appState, m_env.settingsViewModel, *vm, m_urlOpener,
             m_content);
         connect(m_brewAvailable, &BrewAvailableView::openWindowRequested, this, &DetailView::openWindowRequested);
+        connect(m_brewAvailable, &BrewAvailableView::panelShown, this, &DetailView::follow);
         m_contentLayout->insertWidget(panelIndex(m_brewAvailable), m_brewAvailable);
     } else if (panels.brewAvailable) {
         m_brewAvailable->setInputs(adoption);

@@ -58,11 +58,20 @@ private:
     void syncPanels(const std::shared_ptr<Application>& application);
     // Where a panel goes: under the header and the metadata row, after the panels before it.
     int panelIndex(const QWidget* panel) const;
+    // Scrolls the least that shows all of `target`, or its top when it is taller than the pane,
+    // once the layouts have placed it (a few turns of the event loop at most).
+    void reveal(QWidget* target, int turnsLeft = 8, QRect lastArea = {}, int lastRange = -1);
+    // Reveals a panel that has just appeared, and again whenever it grows while the user still
+    // has its top in view (a bar and an estimate come with later reports).
+    void follow(QWidget* panel);
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     ViewEnvironment m_env;
     UrlOpener* m_urlOpener;
     bool m_showBrewDoctorSheet = false;
     bool m_syncScheduled = false;
+    bool m_headerUpdating = false;
+    QPointer<QWidget> m_followed;
 
     QPushButton* m_brewDoctorButton = nullptr;
     QStackedLayout* m_stack = nullptr;

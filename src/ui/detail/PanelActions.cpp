@@ -5,6 +5,7 @@
 
 #include <QFutureWatcher>
 #include <QMessageBox>
+#include <QWidget>
 
 namespace norvelle::PanelActions {
 
@@ -39,6 +40,12 @@ void runInTerminal(QWidget* parent, QPointer<QMessageBox>& alert, DetailViewMode
         if (!line.isEmpty())
             TerminalAlert::run(parent, viewModel, line);
     });
+}
+
+void keepFocusIn(QWidget* holder, QWidget* control, bool staysUsable)
+{
+    if (!staysUsable && control->window()->focusWidget() == control)
+        holder->setFocus(Qt::OtherFocusReason);
 }
 
 } // namespace norvelle::PanelActions

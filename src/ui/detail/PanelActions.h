@@ -29,6 +29,11 @@ void runInTerminal(QWidget* parent, QPointer<QMessageBox>& alert, DetailViewMode
                    const QString& alertTitle, const QString& alertMessage,
                    const std::function<QString()>& command);
 
+// Call before `control` goes disabled or hidden. Qt hands the focus of such a control to the next
+// one in the pane, and the pane's scroll area follows it, far from the click; a control that will
+// not stay usable leaves its focus with `holder` instead.
+void keepFocusIn(QWidget* holder, QWidget* control, bool staysUsable);
+
 } // namespace PanelActions
 
 } // namespace norvelle

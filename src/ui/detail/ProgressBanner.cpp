@@ -1,6 +1,7 @@
 #include "ui/detail/ProgressBanner.h"
 
 #include "ui/detail/MetadataFormat.h"
+#include "ui/main/components/ClampedLabel.h"
 #include "ui/main/components/PlainLabel.h"
 #include "ui/main/components/SystemColors.h"
 #include "ui/main/components/TextStyles.h"
@@ -8,8 +9,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
+#include <QTimer>
 #include <QVBoxLayout>
-#include <algorithm>
+#include <cmath>
 
 namespace norvelle {
 
@@ -25,10 +27,10 @@ ProgressBanner::ProgressBanner(const Names& names, const QColor& color, int spin
     texts->setSpacing(4);
     m_title = makePlainLabel(QString(), TextStyles::font(TextStyles::Style::body, QFont::Medium), QColor(),
                              this, names.title);
-    m_step = makePlainLabel(QString(), TextStyles::font(TextStyles::Style::subheadline),
-                            SystemColors::secondary(), this, names.step);
-    m_step->setWordWrap(true);
-    m_step->setMaximumHeight(m_step->fontMetrics().lineSpacing() * 2 + 2);
+    m_step = new ClampedLabel(2, this);
+    m_step->setObjectName(QString::fromLatin1(names.step));
+    m_step->setFont(TextStyles::font(TextStyles::Style::subheadline));
+    setTextColor(m_step, SystemColors::secondary());
     texts->addWidget(m_title);
     texts->addWidget(m_step);
     m_header->addLayout(texts, 1);
@@ -60,6 +62,10 @@ ProgressBanner::ProgressBanner(const Names& names, const QColor& color, int spin
     captions->addWidget(m_estimate);
     barLayout->addLayout(captions);
     contentLayout()->addWidget(m_barBox);
+
+    m_estimateTimer = new QTimer(this);
+    m_estimateTimer->setInterval(1000);
+    connect(m_estimateTimer, &QTimer::timeout, this, &ProgressBanner::showEstimate);
 }
 
 void ProgressBanner::showStatus(const QColor& color, const QString& title, const QString& step, bool busy)
@@ -67,26 +73,40 @@ void ProgressBanner::showStatus(const QColor& color, const QString& title, const
     setColor(color);
     m_title->setText(title);
     setTextColor(m_title, color);
-    m_step->setText(step);
+    m_step->setFullText(step);
     m_spinner->setVisible(busy);
 }
 
-void ProgressBanner::showFraction(double fraction, const QString& percentage)
+QString ProgressBanner::percentageText(double fraction)
 {
-    m_barBox->setVisible(isPartway(fraction));
-    m_bar->setValue(static_cast<int>(std::clamp(fraction, 0.0, 1.0) * 1000));
+    return QStringLiteral("%1%").arg(static_cast<long long>(std::trunc(fraction * 100)));
+}
+
+void ProgressBanner::showProgress(double fraction, const std::optional<QDateTime>& completion)
+{
+    const bool partway = isPartway(fraction);
+    m_barBox->setVisible(partway);
+    // Not a number counts as nothing done.
+    m_bar->setValue(partway ? static_cast<int>(fraction * 1000) : (fraction >= 1 ? 1000 : 0));
     QPalette barPalette = m_bar->palette();
     barPalette.setColor(QPalette::Highlight, color());
     m_bar->setPalette(barPalette);
-    m_percentage->setText(percentage);
+    m_percentage->setText(partway ? percentageText(fraction) : QString());
+    m_completion = partway ? completion : std::nullopt;
+    showEstimate();
+    // The estimate is a distance from now, so it keeps moving while it shows.
+    if (!m_completion)
+        m_estimateTimer->stop();
+    else if (!m_estimateTimer->isActive())
+        m_estimateTimer->start();
 }
 
-void ProgressBanner::showEstimate(const std::optional<QDateTime>& completion)
+void ProgressBanner::showEstimate()
 {
-    m_estimate->setVisible(completion.has_value());
-    if (completion)
+    m_estimate->setVisible(m_completion.has_value());
+    if (m_completion)
         m_estimate->setText(QStringLiteral("Est. ") +
-                            MetadataFormat::relativeShort(*completion, QDateTime::currentDateTime()));
+                            MetadataFormat::relativeShort(*m_completion, QDateTime::currentDateTime()));
 }
 
 } // namespace norvelle

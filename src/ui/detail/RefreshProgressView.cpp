@@ -2,6 +2,7 @@
 
 #include "ui/main/components/PaletteFollower.h"
 #include "ui/main/components/Banner.h"
+#include "ui/main/components/ClampedLabel.h"
 #include "ui/main/components/PlainLabel.h"
 #include "ui/main/components/SystemColors.h"
 #include "ui/main/components/TextStyles.h"
@@ -22,10 +23,9 @@ RefreshProgressView::RefreshProgressView(std::shared_ptr<Application> applicatio
     outer->addWidget(m_banner);
     m_title = makePlainLabel(QString(), TextStyles::font(TextStyles::Style::body, QFont::Medium), QColor(),
                              m_banner, "refreshTitle");
-    m_subtitle = makePlainLabel(QString(), TextStyles::font(TextStyles::Style::subheadline), QColor(),
-                                m_banner, "refreshSubtitle");
-    m_subtitle->setWordWrap(true);
-    m_subtitle->setMaximumHeight(m_subtitle->fontMetrics().lineSpacing() * 2 + 2);
+    m_subtitle = new ClampedLabel(2, m_banner);
+    m_subtitle->setObjectName(QStringLiteral("refreshSubtitle"));
+    m_subtitle->setFont(TextStyles::font(TextStyles::Style::subheadline));
     m_banner->contentLayout()->setSpacing(4);
     m_banner->contentLayout()->addWidget(m_title);
     m_banner->contentLayout()->addWidget(m_subtitle);
@@ -58,7 +58,7 @@ void RefreshProgressView::sync()
     m_banner->setColor(color);
     m_title->setText(title(m_isRefreshing));
     setTextColor(m_title, color);
-    m_subtitle->setText(subtitle(m_application->snapshot(), m_isRefreshing));
+    m_subtitle->setFullText(subtitle(m_application->snapshot(), m_isRefreshing));
     setTextColor(m_subtitle, SystemColors::secondary());
 }
 

@@ -10,9 +10,11 @@ class QLabel;
 namespace norvelle {
 
 class Banner;
+class ClampedLabel;
 
 // The header's banner for a refresh of one application: "Refreshing..." while it runs, then
-// "Refreshed Successfully!" with a line saying whether Homebrew now manages the application.
+// "Refreshed Successfully!" with a line saying whether Homebrew now manages the application
+// (two lines at most, the whole line in the tooltip when cut).
 class RefreshProgressView : public QWidget {
     Q_OBJECT
 
@@ -32,7 +34,7 @@ private:
     bool m_isRefreshing;
     Banner* m_banner = nullptr;
     QLabel* m_title = nullptr;
-    QLabel* m_subtitle = nullptr;
+    ClampedLabel* m_subtitle = nullptr;
 };
 
 } // namespace norvelle

@@ -3,6 +3,7 @@
 #include "coordinator/AppState.h"
 #include "ui/SymbolIcons.h"
 #include "ui/detail/BrewManualActionView.h"
+#include "ui/detail/PanelActions.h"
 #include "ui/main/components/PaletteFollower.h"
 #include "ui/detail/RefreshProgressView.h"
 #include "ui/main/components/ApplicationIconProvider.h"
@@ -198,6 +199,9 @@ void SelectedApplicationDetailsView::sync()
     setTextColor(m_latestVersion, m_state.latestVersionFailed ? SystemColors::red() : SystemColors::green());
 
     using Form = DetailRules::ActionForm;
+    PanelActions::keepFocusIn(this, m_primary, m_state.form == Form::fullUpdate && m_state.primaryEnabled);
+    PanelActions::keepFocusIn(this, m_skip, m_state.form != Form::ignoreOnly && m_state.skipEnabled);
+    PanelActions::keepFocusIn(this, m_ignore, m_state.ignoreEnabled);
     m_primary->setVisible(m_state.form == Form::fullUpdate);
     m_skip->setVisible(m_state.form != Form::ignoreOnly);
     m_ignore->setText(m_state.ignoreTitle);
@@ -217,6 +221,7 @@ void SelectedApplicationDetailsView::sync()
         m_refreshView = new RefreshProgressView(m_application, m_viewModel.isRefreshing(), this);
         // Right under the header row, above the skipped notice.
         m_layout->insertWidget(m_layout->indexOf(m_skipped), m_refreshView);
+        Q_EMIT panelShown(m_refreshView);
     } else if (showsRefresh) {
         m_refreshView->setIsRefreshing(m_viewModel.isRefreshing());
     } else if (m_refreshView) {
@@ -246,6 +251,7 @@ void SelectedApplicationDetailsView::sync()
             new UpdateProgressView(*m_state.progressPanel, m_callbacks.onRefreshApp, m_viewModel, this);
         // Under the skipped notice, above the divider.
         m_layout->insertWidget(m_layout->indexOf(m_skipped) + 1, m_progressView);
+        Q_EMIT panelShown(m_progressView);
     } else if (m_progressView) {
         m_progressView->hide();
         m_progressView->deleteLater();

@@ -58,6 +58,8 @@ public:
 Q_SIGNALS:
     // Asks for the window with this id ("settings") to be opened or brought forward.
     void openWindowRequested(const QString& id);
+    // A refresh or update progress panel has just appeared; the pane brings it into view.
+    void panelShown(QWidget* panel);
 
 private:
     void sync();

@@ -12,9 +12,7 @@
 #include "viewmodels/DetailViewModel.h"
 
 #include <QMessageBox>
-#include <QTimer>
 #include <QVBoxLayout>
-#include <cmath>
 
 namespace norvelle {
 
@@ -38,11 +36,6 @@ UpdateProgressView::UpdateProgressView(const UpdateProgress& progress,
                                    "updatePercentage", "updateEstimate"},
                                   statusColor(progress.status), 32, this);
     outer->addWidget(m_banner);
-
-    // The estimate is a distance from now, so it keeps moving while it shows.
-    m_estimateTimer = new QTimer(this);
-    m_estimateTimer->setInterval(1000);
-    connect(m_estimateTimer, &QTimer::timeout, this, &UpdateProgressView::syncEstimate);
     observeApplication();
     // sync() takes every palette colour afresh, so a theme switch repaints the panel.
     PaletteFollower::follow(this, [this] { sync(); });
@@ -128,11 +121,6 @@ QColor UpdateProgressView::statusColor(Status status)
 bool UpdateProgressView::showsSpinner(Status status)
 {
     return status == Status::downloading || status == Status::installing || status == Status::verifying;
-}
-
-QString UpdateProgressView::percentageText(double fraction)
-{
-    return QStringLiteral("%1%").arg(static_cast<long long>(std::trunc(fraction * 100)));
 }
 
 QString UpdateProgressView::updateCommand(const UpdateProgress& progress)
@@ -227,20 +215,8 @@ void UpdateProgressView::sync()
 {
     m_banner->showStatus(statusColor(m_progress.status), statusTitle(m_progress.status),
                          m_progress.currentStep, showsSpinner(m_progress.status));
-    m_banner->showFraction(m_progress.progress, percentageText(m_progress.progress));
-    syncEstimate();
+    m_banner->showProgress(m_progress.progress, m_progress.estimatedCompletion);
     syncCommandBox();
-}
-
-void UpdateProgressView::syncEstimate()
-{
-    const bool shows =
-        ProgressBanner::isPartway(m_progress.progress) && m_progress.estimatedCompletion.has_value();
-    m_banner->showEstimate(shows ? m_progress.estimatedCompletion : std::nullopt);
-    if (!shows)
-        m_estimateTimer->stop();
-    else if (!m_estimateTimer->isActive())
-        m_estimateTimer->start();
 }
 
 } // namespace norvelle

@@ -10,7 +10,6 @@
 #include <functional>
 
 class QMessageBox;
-class QTimer;
 
 namespace norvelle {
 
@@ -55,8 +54,6 @@ public:
     static QString statusTitle(UpdateProgress::Status status);
     static QColor statusColor(UpdateProgress::Status status);
     static bool showsSpinner(UpdateProgress::Status status);
-    // "45%" for 0.456: the fraction in percent, truncated.
-    static QString percentageText(double fraction);
     // The command a failed update offers for Terminal; empty without a cask or a valid token.
     static QString updateCommand(const UpdateProgress& progress);
     // Which command-box buttons show, in order: "refresh", "logs", "update".
@@ -64,7 +61,6 @@ public:
 
 private:
     void sync();
-    void syncEstimate();
     void syncCommandBox();
     void observeApplication();
     void refresh();
@@ -76,7 +72,6 @@ private:
     DetailViewModel& m_viewModel;
     bool m_isRefreshing = false;
     ProgressBanner* m_banner = nullptr;
-    QTimer* m_estimateTimer = nullptr;
     BrewCommandView* m_commandBox = nullptr;
     QPointer<BrewOutputView> m_outputSheet;
     QPointer<QMessageBox> m_alert;

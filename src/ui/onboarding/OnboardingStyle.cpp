@@ -162,17 +162,24 @@ QPushButton* OnboardingStyle::prominentButton(const QString& text, const char* o
         QPalette palette = w->palette();
         const QColor accent = inherited.color(QPalette::Highlight);
         const QColor onAccent = inherited.color(QPalette::HighlightedText);
+        // The accent is often the same in Light and Dark while the disabled colours are not, so
+        // every group is compared before deciding there is nothing new.
+        const QColor disabledButton = inherited.color(QPalette::Disabled, QPalette::Button);
+        const QColor disabledText = inherited.color(QPalette::Disabled, QPalette::ButtonText);
         if (palette.color(QPalette::Active, QPalette::Button) == accent
-            && palette.color(QPalette::Active, QPalette::ButtonText) == onAccent)
+            && palette.color(QPalette::Active, QPalette::ButtonText) == onAccent
+            && palette.color(QPalette::Inactive, QPalette::Button) == accent
+            && palette.color(QPalette::Inactive, QPalette::ButtonText) == onAccent
+            && palette.color(QPalette::Disabled, QPalette::Button) == disabledButton
+            && palette.color(QPalette::Disabled, QPalette::ButtonText) == disabledText)
             return;
         // A disabled button keeps the plain look, so it reads as disabled.
         for (const auto group : {QPalette::Active, QPalette::Inactive}) {
             palette.setColor(group, QPalette::Button, accent);
             palette.setColor(group, QPalette::ButtonText, onAccent);
         }
-        palette.setColor(QPalette::Disabled, QPalette::Button, inherited.color(QPalette::Disabled, QPalette::Button));
-        palette.setColor(QPalette::Disabled, QPalette::ButtonText,
-                         inherited.color(QPalette::Disabled, QPalette::ButtonText));
+        palette.setColor(QPalette::Disabled, QPalette::Button, disabledButton);
+        palette.setColor(QPalette::Disabled, QPalette::ButtonText, disabledText);
         w->setPalette(palette);
     });
     return result;
