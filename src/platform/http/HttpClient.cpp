@@ -1,11 +1,15 @@
 #include "platform/http/HttpClient.h"
 
 #include "platform/http/HttpEngine.h"
+#include "platform/http/HttpPrefetch.h"
 #include "platform/http/HttpTransfer.h"
+#include "util/Async.h"
 
 #include <QFile>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <future>
 #include <memory>
 #include <mutex>
 
@@ -56,7 +60,11 @@ size_t onBody(char* data, size_t size, size_t count, void* user) noexcept
             t->body->append(data, qsizetype(bytes));
             return size_t(bytes);
         }
+        errno = 0;
         if (t->file->write(data, bytes) != bytes) {
+            // The file is unbuffered, so this is the system's own reason (a full disk, say);
+            // QFileDevice would only say "Unknown error".
+            t->fileErrno = errno;
             t->end = End::fileFailed;
             return 0;
         }
@@ -70,7 +78,7 @@ size_t onBody(char* data, size_t size, size_t count, void* user) noexcept
         t->end = End::tooLarge;
         return 0;
     }
-    if (bytes > 0)
+    if (bytes > 0 && t->progress)
         reportProgress(*t, length >= 0 ? qint64(length) : -1);
     return size_t(bytes);
 }
@@ -128,6 +136,90 @@ QString curlText(const HttpTransfer& transfer)
                                  : QString::fromUtf8(curl_easy_strerror(transfer.result));
 }
 
+bool isHttps(const QUrl& url)
+{
+    return url.scheme().compare(u"https", Qt::CaseInsensitive) == 0;
+}
+
+// What the connection caps count as one host.
+std::string hostKey(const QUrl& url)
+{
+    const QString scheme = url.scheme().toLower();
+    const int port = url.port(scheme == u"https" ? 443 : 80);
+    return (scheme + QStringLiteral("://") + url.host().toLower() + u':' + QString::number(port)).toStdString();
+}
+
+QString fileError(const HttpTransfer& transfer)
+{
+    return transfer.fileErrno != 0 ? qt_error_string(transfer.fileErrno) : transfer.file->errorString();
+}
+
+// Turns an ended transfer into its answer, or throws what went wrong.
+HttpResponse conclude(const QUrl& url, HttpTransfer& transfer)
+{
+    if (transfer.callbackError)
+        std::rethrow_exception(transfer.callbackError);
+    switch (transfer.end) {
+    case End::cancelled:
+        throw HttpError(HttpError::Kind::cancelled, QStringLiteral("The request was cancelled."));
+    case End::timedOut:
+        throw HttpError(HttpError::Kind::timeout, QStringLiteral("The request timed out."));
+    case End::tooLarge:
+        throw HttpError(HttpError::Kind::tooLarge,
+                        QStringLiteral("The answer from %1 is larger than this request accepts.")
+                            .arg(url.host()));
+    case End::outOfMemory:
+        throw HttpError(HttpError::Kind::transport,
+                        QStringLiteral("Not enough memory for the answer from %1.").arg(url.host()));
+    case End::fileFailed:
+        throw HttpError(HttpError::Kind::file, QStringLiteral("Could not write \"%1\": %2")
+                                                   .arg(transfer.file->fileName(), fileError(transfer)));
+    case End::running:
+    case End::done:
+        break;
+    }
+    CURL* h = transfer.handle;
+    if (transfer.result == CURLE_OPERATION_TIMEDOUT)
+        throw HttpError(HttpError::Kind::timeout, QStringLiteral("The request timed out."));
+    // Only a redirect gets here (the first address was checked): it led outside http(s), or
+    // away from https.
+    if (transfer.result == CURLE_URL_MALFORMAT || transfer.result == CURLE_UNSUPPORTED_PROTOCOL) {
+        char* target = nullptr;
+        curl_easy_getinfo(h, CURLINFO_REDIRECT_URL, &target);
+        if (isHttps(url) && target)
+            throw HttpError(HttpError::Kind::invalidUrl,
+                            QStringLiteral("Refused the redirect from %1 to %2: it leaves https.")
+                                .arg(url.toDisplayString(), QString::fromUtf8(target)));
+        throw HttpError(HttpError::Kind::invalidUrl, curlText(transfer));
+    }
+    if (transfer.result != CURLE_OK)
+        throw HttpError(HttpError::Kind::transport, curlText(transfer));
+
+    HttpResponse response;
+    long status = 0;
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    char* effectiveUrl = nullptr;
+    curl_easy_getinfo(h, CURLINFO_EFFECTIVE_URL, &effectiveUrl);
+    response.statusCode = int(status);
+    response.url = effectiveUrl ? QUrl::fromEncoded(QByteArray(effectiveUrl)) : url;
+    response.headers = std::move(transfer.headers);
+    return response;
+}
+
+void deliverLater(HttpClient::ResponseHandler handler, std::exception_ptr error)
+{
+    networkPool().start([handler = std::move(handler), error] { handler({}, error); });
+}
+
+// A GET in flight without a waiting caller; it owns everything the network thread touches.
+struct AsyncGet {
+    QUrl url;
+    QByteArray body;
+    HttpTransfer transfer;
+    std::unique_ptr<CURL, EasyDeleter> handle;
+    HttpClient::ResponseHandler handler;
+};
+
 } // namespace
 
 QByteArray HttpResponse::header(const QByteArray& name) const
@@ -149,18 +241,11 @@ HttpClient::HttpClient(Options options) : m_options(std::move(options))
 
 HttpClient::~HttpClient() = default;
 
-HttpResponse HttpClient::perform(const QUrl& url, HttpTransfer& transfer, const std::stop_token& stop) const
+void HttpClient::prepare(const QUrl& url, HttpTransfer& transfer) const
 {
-    validate(url);
-    if (stop.stop_requested())
-        throw HttpError(HttpError::Kind::cancelled, QStringLiteral("The request was cancelled."));
-
-    std::unique_ptr<CURL, EasyDeleter> handle(curl_easy_init());
-    if (!handle)
-        throw HttpError(HttpError::Kind::transport, QStringLiteral("Could not start an HTTP request."));
-    CURL* h = handle.get();
-    transfer.handle = h;
+    CURL* h = transfer.handle;
     transfer.idleTimeout = m_options.timeout;
+    transfer.hostKey = hostKey(url);
 
     const QByteArray encodedUrl = url.toEncoded();
     const QByteArray caFile = QFile::encodeName(m_options.caFile);
@@ -170,10 +255,13 @@ HttpResponse HttpClient::perform(const QUrl& url, HttpTransfer& transfer, const 
     check(curl_easy_setopt(h, CURLOPT_ERRORBUFFER, transfer.errorText));
 #if LIBCURL_VERSION_NUM >= 0x075500
     check(curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https"));
-    check(curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https"));
+    // Once on https, a redirect may not fall back to plain http: the answer would no longer
+    // come from whom the address named.
+    check(curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, isHttps(url) ? "https" : "http,https"));
 #else
     check(curl_easy_setopt(h, CURLOPT_PROTOCOLS, long(CURLPROTO_HTTP | CURLPROTO_HTTPS)));
-    check(curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS, long(CURLPROTO_HTTP | CURLPROTO_HTTPS)));
+    check(curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS,
+                           isHttps(url) ? long(CURLPROTO_HTTPS) : long(CURLPROTO_HTTP | CURLPROTO_HTTPS)));
 #endif
     check(curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L));
     check(curl_easy_setopt(h, CURLOPT_MAXREDIRS, maxRedirects));
@@ -181,7 +269,7 @@ HttpResponse HttpClient::perform(const QUrl& url, HttpTransfer& transfer, const 
     // HTTP/2 where the server offers it; requests to a host whose connection is still being set
     // up wait to share it rather than each opening one of their own.
     check(curl_easy_setopt(h, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_2TLS)));
-    if (url.scheme().compare(u"https", Qt::CaseInsensitive) == 0)
+    if (isHttps(url))
         check(curl_easy_setopt(h, CURLOPT_PIPEWAIT, 1L));
     // A download reports progress against Content-Length, which counts the bytes on the
     // wire; asking for a compressed answer there would make the two disagree.
@@ -201,51 +289,99 @@ HttpResponse HttpClient::perform(const QUrl& url, HttpTransfer& transfer, const 
     check(curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer));
     check(curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &onHeader));
     check(curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer));
+}
 
-    m_options.engine->run(transfer, stop);
-
-    if (transfer.callbackError)
-        std::rethrow_exception(transfer.callbackError);
-    switch (transfer.end) {
-    case End::cancelled:
+HttpResponse HttpClient::perform(const QUrl& url, HttpTransfer& transfer, const std::stop_token& stop) const
+{
+    validate(url);
+    if (stop.stop_requested())
         throw HttpError(HttpError::Kind::cancelled, QStringLiteral("The request was cancelled."));
-    case End::timedOut:
-        throw HttpError(HttpError::Kind::timeout, QStringLiteral("The request timed out."));
-    case End::tooLarge:
-        throw HttpError(HttpError::Kind::tooLarge,
-                        QStringLiteral("The answer from %1 is larger than this request accepts.")
-                            .arg(url.host()));
-    case End::outOfMemory:
-        throw HttpError(HttpError::Kind::transport,
-                        QStringLiteral("Not enough memory for the answer from %1.").arg(url.host()));
-    case End::fileFailed:
-        throw HttpError(HttpError::Kind::file, QStringLiteral("Could not write \"%1\": %2")
-                                                   .arg(transfer.file->fileName(), transfer.file->errorString()));
-    case End::running:
-    case End::done:
-        break;
-    }
-    if (transfer.result == CURLE_OPERATION_TIMEDOUT)
-        throw HttpError(HttpError::Kind::timeout, QStringLiteral("The request timed out."));
-    // Only a redirect gets here (the first address was checked): it led outside http(s).
-    if (transfer.result == CURLE_URL_MALFORMAT || transfer.result == CURLE_UNSUPPORTED_PROTOCOL)
-        throw HttpError(HttpError::Kind::invalidUrl, curlText(transfer));
-    if (transfer.result != CURLE_OK)
-        throw HttpError(HttpError::Kind::transport, curlText(transfer));
+    std::unique_ptr<CURL, EasyDeleter> handle(curl_easy_init());
+    if (!handle)
+        throw HttpError(HttpError::Kind::transport, QStringLiteral("Could not start an HTTP request."));
+    transfer.handle = handle.get();
+    prepare(url, transfer);
+    m_options.engine->run(transfer, stop);
+    return conclude(url, transfer);
+}
 
-    HttpResponse response;
-    long status = 0;
-    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
-    char* effectiveUrl = nullptr;
-    curl_easy_getinfo(h, CURLINFO_EFFECTIVE_URL, &effectiveUrl);
-    response.statusCode = int(status);
-    response.url = effectiveUrl ? QUrl::fromEncoded(QByteArray(effectiveUrl)) : url;
-    response.headers = std::move(transfer.headers);
-    return response;
+void HttpClient::startGet(const QUrl& url, ResponseHandler handler, const std::stop_token& stop) const
+{
+    auto request = std::make_shared<AsyncGet>();
+    request->url = url;
+    request->handler = std::move(handler);
+    try {
+        validate(url);
+        request->handle.reset(curl_easy_init());
+        if (!request->handle)
+            throw HttpError(HttpError::Kind::transport, QStringLiteral("Could not start an HTTP request."));
+        request->transfer.handle = request->handle.get();
+        request->transfer.body = &request->body;
+        request->transfer.maxBytes = m_options.maxBodyBytes;
+        request->transfer.deadline = m_options.deadline;
+        prepare(url, request->transfer);
+    } catch (...) {
+        deliverLater(std::move(request->handler), std::current_exception());
+        return;
+    }
+    // The network thread only signals the end; the answer is made on the pool, which also
+    // keeps the handler's work off the network threads.
+    m_options.engine->start(request->transfer, stop, [request] {
+        networkPool().start([request] {
+            request->transfer.stopLink.reset();
+            HttpResponse response;
+            std::exception_ptr error;
+            try {
+                response = conclude(request->url, request->transfer);
+                response.body = std::move(request->body);
+            } catch (...) {
+                error = std::current_exception();
+            }
+            ResponseHandler deliver = std::move(request->handler);
+            deliver(std::move(response), error);
+        });
+    });
+}
+
+void HttpClient::getAsync(const QUrl& url, ResponseHandler handler, std::stop_token stop) const
+{
+    if (m_options.engine->prefetches().take(url.toEncoded(), handler, stop))
+        return;
+    startGet(url, std::move(handler), stop);
+}
+
+void HttpClient::prefetch(const QUrl& url, HttpPrefetchBatch& batch) const
+{
+    try {
+        validate(url);
+    } catch (const HttpError&) {
+        return;
+    }
+    batch.use(m_options.engine);
+    const std::shared_ptr<HttpPrefetch::Entry> entry =
+        m_options.engine->prefetches().reserve(url.toEncoded(), &batch);
+    if (!entry)
+        return;
+    startGet(
+        url,
+        [entry](HttpResponse response, std::exception_ptr error) {
+            HttpPrefetch::complete(entry, std::move(response), error);
+        },
+        HttpPrefetch::stopToken(*entry));
 }
 
 HttpResponse HttpClient::get(const QUrl& url, std::stop_token stop) const
 {
+    std::promise<HttpResponse> prefetched;
+    const auto handOver = [&prefetched](HttpResponse response, std::exception_ptr error) {
+        if (error)
+            prefetched.set_exception(error);
+        else
+            prefetched.set_value(std::move(response));
+    };
+    if (m_options.engine->prefetches().take(url.toEncoded(), handOver, stop))
+        return prefetched.get_future().get();
+
     QByteArray body;
     HttpTransfer transfer;
     transfer.body = &body;
@@ -263,7 +399,8 @@ HttpResponse HttpClient::download(const QUrl& url, const QString& filePath, Prog
     // Written beside the target and renamed on success, so a failed or cancelled
     // download never leaves a truncated file where a complete one is expected.
     QSaveFile file(filePath);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered, so a failed write is seen (with its reason) when it happens.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw HttpError(HttpError::Kind::file,
                         QStringLiteral("Could not write \"%1\": %2").arg(filePath, file.errorString()));
     HttpTransfer transfer;

@@ -7,21 +7,28 @@
 #include <QPair>
 #include <condition_variable>
 #include <exception>
+#include <functional>
 #include <mutex>
+#include <optional>
+#include <stop_token>
+#include <string>
 #include <curl/curl.h>
 
 class QSaveFile;
 
 namespace norvelle {
 
-// One request as HttpClient prepares it and HttpEngine runs it. The caller owns it and
-// blocks in HttpEngine::run while the network thread fills it in; the libcurl callbacks see
-// it through their user pointer and never let an exception escape into libcurl.
+// One request as HttpClient prepares it and HttpEngine runs it. The caller owns it, and either
+// blocks in HttpEngine::run or keeps it alive until the end callback of HttpEngine::start,
+// while a network thread fills it in; the libcurl callbacks see it through their user pointer
+// and never let an exception escape into libcurl.
 struct HttpTransfer {
     using Clock = std::chrono::steady_clock;
 
     // How a transfer ended, as far as our callbacks and checks know; libcurl's code says the rest.
     enum class End { running, done, cancelled, timedOut, tooLarge, fileFailed, outOfMemory };
+    // Where the transfer is in the engine: waiting for a connection slot, running, or ended.
+    enum class Stage { created, queued, admitted, ended };
 
     // Set by the caller before run().
     CURL* handle = nullptr;
@@ -33,6 +40,7 @@ struct HttpTransfer {
     char errorText[CURL_ERROR_SIZE] = {};
     const HttpClient::ProgressHandler* progress = nullptr; // called on the caller's thread
     std::exception_ptr callbackError;                      // what the progress handler threw
+    std::string hostKey;                                   // scheme://host:port, for the caps
 
     // Network thread only while running; the caller's once run() has returned.
     Clock::time_point started{};
@@ -42,15 +50,23 @@ struct HttpTransfer {
     QList<QPair<QByteArray, QByteArray>> headers;
     End end = End::running;
     CURLcode result = CURLE_OK;
+    int fileErrno = 0; // the system's reason when writing the file failed
 
     // Shared between the two threads under the engine's mutex.
     std::mutex* engineMutex = nullptr;
+    Stage stage = Stage::created;
+    std::size_t worker = 0;
     bool finished = false;
     bool cancelRequested = false;
     bool progressPending = false;
     qint64 progressReceived = 0;
     qint64 progressExpected = -1;
     std::condition_variable changed;
+
+    // HttpEngine::start only: called once the transfer has ended, and the link that ends it
+    // when its token is stopped (released by the owner after the end).
+    std::function<void()> onEnd;
+    std::optional<std::stop_callback<std::function<void()>>> stopLink;
 };
 
 } // namespace norvelle
