@@ -30,6 +30,8 @@ public:
     QStringList calls() const;
 
     std::optional<Update> checkForUpdate(const std::shared_ptr<Application>& application) override;
+    // Answers at once, inside the call, with what checkForUpdate answers.
+    void checkForUpdateAsync(const std::shared_ptr<Application>& application, CheckHandler handler) override;
     void update(const std::shared_ptr<Application>& application, ProgressHandler progressHandler) override;
 
 private:

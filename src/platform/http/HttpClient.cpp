@@ -350,7 +350,8 @@ void HttpClient::getAsync(const QUrl& url, ResponseHandler handler, std::stop_to
     startGet(url, std::move(handler), stop);
 }
 
-void HttpClient::prefetch(const QUrl& url, HttpPrefetchBatch& batch) const
+void HttpClient::prefetch(const QUrl& url, HttpPrefetchBatch& batch,
+                          std::function<void(const HttpResponse&)> arrived) const
 {
     try {
         validate(url);
@@ -364,7 +365,9 @@ void HttpClient::prefetch(const QUrl& url, HttpPrefetchBatch& batch) const
         return;
     startGet(
         url,
-        [entry](HttpResponse response, std::exception_ptr error) {
+        [entry, arrived = std::move(arrived)](HttpResponse response, std::exception_ptr error) {
+            if (arrived && !error)
+                arrived(response);
             HttpPrefetch::complete(entry, std::move(response), error);
         },
         HttpPrefetch::stopToken(*entry));

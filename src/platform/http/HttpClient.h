@@ -87,8 +87,10 @@ public:
     // Starts a GET of the address now, for the first later get() or getAsync() of the same
     // address through any client of this engine, which then takes this answer instead of
     // asking again. Nothing happens for an address that is already waiting to be taken or
-    // that get() would refuse. The answer, untaken, is dropped with the batch.
-    void prefetch(const QUrl& url, HttpPrefetchBatch& batch) const;
+    // that get() would refuse. The answer, untaken, is dropped with the batch. `arrived`, when
+    // given, sees a successful answer first, on a thread of networkPool().
+    void prefetch(const QUrl& url, HttpPrefetchBatch& batch,
+                  std::function<void(const HttpResponse&)> arrived = {}) const;
 
     // GET the address into a file (the body of the returned response stays empty),
     // reporting progress on the calling thread each time bytes arrive; expected is -1

@@ -226,14 +226,7 @@ void UpdateCycle::feedArrived(const HttpResponse& response, std::exception_ptr e
                            QStringLiteral("The update feed answered with HTTP status ") +
                                QString::number(response.statusCode));
 
-    const QUrl base = response.url.isEmpty() ? m_setup.feedUrl : response.url;
-    AppcastSelector::Criteria criteria;
-    criteria.installedVersion = m_setup.bundle.version();
-    criteria.systemVersion = m_setup.systemVersion;
-    criteria.allowedChannels = m_setup.allowedChannels;
-    criteria.machineArchitecture = m_setup.machineArchitecture;
-    const std::optional<AppcastItem> item = AppcastSelector::newestUpdate(
-        AppcastParser::parse(response.body, base, m_setup.language), criteria);
+    const std::optional<AppcastItem> item = offer(m_setup, response);
 
     if (!item) {
         acknowledgeThenFinish(
@@ -251,6 +244,17 @@ void UpdateCycle::feedArrived(const HttpResponse& response, std::exception_ptr e
             else
                 self->finish();
         });
+}
+
+std::optional<AppcastItem> UpdateCycle::offer(const Setup& setup, const HttpResponse& feed)
+{
+    const QUrl base = feed.url.isEmpty() ? setup.feedUrl : feed.url;
+    AppcastSelector::Criteria criteria;
+    criteria.installedVersion = setup.bundle.version();
+    criteria.systemVersion = setup.systemVersion;
+    criteria.allowedChannels = setup.allowedChannels;
+    criteria.machineArchitecture = setup.machineArchitecture;
+    return AppcastSelector::newestUpdate(AppcastParser::parse(feed.body, base, setup.language), criteria);
 }
 
 void UpdateCycle::runInstall(const AppcastItem& item)

@@ -51,6 +51,9 @@ public:
     // Starts the cycle and returns at once.
     void begin();
 
+    // The item a check with this setup offers for the feed's answer; none when nothing is newer.
+    static std::optional<AppcastItem> offer(const Setup& setup, const HttpResponse& feed);
+
 private:
     template <typename T>
     void ask(std::function<void(UpdaterUserDriver&, UpdaterReply<T>)> call, T fallback,

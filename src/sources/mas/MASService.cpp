@@ -143,7 +143,8 @@ std::optional<MAS> MASService::masInfo(const QString& bundleIdentifier, const QS
     return MAS{installed->appID, storeVersion, currentVersion, bundleIdentifier, std::nullopt};
 }
 
-std::optional<Update> MASService::checkForUpdate(const QString& bundleIdentifier)
+std::optional<std::pair<MASService::InstalledApp, MASOutdated>>
+MASService::outdatedEntry(const QString& bundleIdentifier) const
 {
     InstalledApp installed;
     MASOutdated outdated;
@@ -160,13 +161,43 @@ std::optional<Update> MASService::checkForUpdate(const QString& bundleIdentifier
     }
     if (numericCompare(outdated.storeVersion, outdated.installedVersion) <= 0)
         return std::nullopt;
+    return std::pair(std::move(installed), std::move(outdated));
+}
 
+std::optional<Update> MASService::checkForUpdate(const QString& bundleIdentifier)
+{
+    const auto entry = outdatedEntry(bundleIdentifier);
+    if (!entry)
+        return std::nullopt;
     // The tool decides that there is an update and which version it is; the lookup only
     // contributes notes, date and size, even when it reports another version.
     std::optional<AppStoreMetadata> metadata;
     if (m_appStoreAPI)
-        metadata = m_appStoreAPI->fetchMetadata(bundleIdentifier, outdated.storeVersion);
+        metadata = m_appStoreAPI->fetchMetadata(bundleIdentifier, entry->second.storeVersion);
+    return makeUpdate(entry->first, entry->second, metadata);
+}
 
+void MASService::checkForUpdateAsync(const QString& bundleIdentifier, UpdateHandler handler)
+{
+    const auto entry = outdatedEntry(bundleIdentifier);
+    if (!entry) {
+        handler(std::nullopt);
+        return;
+    }
+    if (!m_appStoreAPI) {
+        handler(makeUpdate(entry->first, entry->second, std::nullopt));
+        return;
+    }
+    m_appStoreAPI->fetchMetadataAsync(
+        bundleIdentifier, entry->second.storeVersion,
+        [entry = *entry, handler = std::move(handler)](std::optional<AppStoreMetadata> metadata) {
+            handler(makeUpdate(entry.first, entry.second, metadata));
+        });
+}
+
+Update MASService::makeUpdate(const InstalledApp& installed, const MASOutdated& outdated,
+                              const std::optional<AppStoreMetadata>& metadata)
+{
     Update update;
     update.latestVersion = outdated.storeVersion;
     update.source = Update::Source::appStore;
@@ -185,7 +216,7 @@ std::optional<Update> MASService::checkForUpdate(const QString& bundleIdentifier
         update.releaseDate = metadata->releaseDate;
         fileSizeBytes = metadata->fileSizeBytes;
     }
-    update.mas = MAS{installed.appID, outdated.storeVersion, outdated.installedVersion, bundleIdentifier,
+    update.mas = MAS{installed.appID, outdated.storeVersion, outdated.installedVersion, installed.bundleIdentifier,
                      fileSizeBytes};
     return update;
 }
