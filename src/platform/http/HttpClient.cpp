@@ -184,12 +184,19 @@ HttpResponse conclude(const QUrl& url, HttpTransfer& transfer)
     // Only a redirect gets here (the first address was checked): it led outside http(s), or
     // away from https.
     if (transfer.result == CURLE_URL_MALFORMAT || transfer.result == CURLE_UNSUPPORTED_PROTOCOL) {
-        char* target = nullptr;
-        curl_easy_getinfo(h, CURLINFO_REDIRECT_URL, &target);
-        if (isHttps(url) && target)
+        // The refused address is the Location of the last answer, which libcurl does not follow.
+        QByteArray location;
+        for (const auto& [name, value] : transfer.headers)
+            if (name.compare("Location", Qt::CaseInsensitive) == 0)
+                location = value;
+        char* last = nullptr;
+        curl_easy_getinfo(h, CURLINFO_EFFECTIVE_URL, &last);
+        const QUrl from = last ? QUrl::fromEncoded(QByteArray(last)) : url;
+        const QUrl target = from.resolved(QUrl::fromEncoded(location));
+        if (isHttps(url) && !location.isEmpty() && target.scheme().compare(u"https", Qt::CaseInsensitive) != 0)
             throw HttpError(HttpError::Kind::invalidUrl,
                             QStringLiteral("Refused the redirect from %1 to %2: it leaves https.")
-                                .arg(url.toDisplayString(), QString::fromUtf8(target)));
+                                .arg(from.toDisplayString(), target.toDisplayString()));
         throw HttpError(HttpError::Kind::invalidUrl, curlText(transfer));
     }
     if (transfer.result != CURLE_OK)
