@@ -43,9 +43,7 @@ QHash<QString, Update> UpdateService::checkForUpdates(const QList<std::shared_pt
 {
     QElapsedTimer total;
     total.start();
-    // The feeds and their release notes need neither listing, so they are on their way while the
-    // tools run; the checks below take their answers. What no check takes goes with the batch.
-    const std::shared_ptr<HttpPrefetchBatch> prefetched = m_sparkleService->prefetchChecks(applications);
+    std::shared_ptr<HttpPrefetchBatch> prefetched;
     {
         // Both listings run to their end even when one fails; then the first failure ends the check.
         TaskGroup<void> listings;
@@ -57,6 +55,10 @@ QHash<QString, Update> UpdateService::checkForUpdates(const QList<std::shared_pt
             listings.add([this] { m_masService->loadOutdatedApps(); });
         else
             Logger::info(QStringLiteral("Skipping MAS outdated check - MAS CLI not installed"));
+        // The feeds and their release notes need neither listing, so they are on their way while
+        // the tools run; the checks below take their answers. What no check takes goes with the
+        // batch.
+        prefetched = m_sparkleService->prefetchChecks(applications);
         listings.waitAll();
     }
     Logger::info(QStringLiteral("Parallel outdated checks: ") + seconds(total));

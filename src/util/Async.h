@@ -35,6 +35,13 @@ bool isMainThread();
 // call is dropped; when the loop ends before it runs, it never runs.
 void postToMain(std::function<void()> fn);
 
+// Like postToMain, for calls that come in bursts (the update drivers' messages of a check of
+// thousands of applications): the calls queued this way run in the order they were queued, a
+// few milliseconds' worth at a time, with the main thread's other events (painting, input) in
+// between, so a burst never holds the main thread for long. Calls still queued when the loop
+// ends never run; they are dropped then.
+void postToMainInTurn(std::function<void()> fn);
+
 namespace detail {
 // Runs fn on the main thread and waits for it; rethrows what fn threw. Throws CancelledError
 // when there is no application or its event loop has ended (or ends while waiting).

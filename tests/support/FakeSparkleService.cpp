@@ -57,6 +57,15 @@ void FakeSparkleService::checkForUpdateAsync(const std::shared_ptr<Application>&
     handler(std::move(update), nullptr);
 }
 
+std::shared_ptr<HttpPrefetchBatch>
+FakeSparkleService::prefetchChecks(const QList<std::shared_ptr<Application>>& applications)
+{
+    record(QStringLiteral("prefetchChecks ") + QString::number(applications.size()));
+    if (onPrefetch)
+        onPrefetch();
+    return nullptr;
+}
+
 void FakeSparkleService::update(const std::shared_ptr<Application>& application,
                                 ProgressHandler progressHandler)
 {

@@ -129,7 +129,7 @@ bool UpdaterEngine::checkForUpdates()
     m_shared->sessionInProgress = true;
     std::weak_ptr<Shared> weak = m_shared;
     auto post = [weak](UpdateCycle::DriverCall call) {
-        postToMain([weak, call = std::move(call)] {
+        postToMainInTurn([weak, call = std::move(call)] {
             const std::shared_ptr<Shared> shared = weak.lock();
             if (shared && shared->alive)
                 call(*shared->driver);
@@ -147,7 +147,7 @@ bool UpdaterEngine::checkForUpdates()
         return true;
     };
     setup.ended = [weak] {
-        postToMain([weak] {
+        postToMainInTurn([weak] {
             if (const std::shared_ptr<Shared> shared = weak.lock())
                 shared->sessionInProgress = false;
         });

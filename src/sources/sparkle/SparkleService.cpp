@@ -167,7 +167,7 @@ void SparkleService::startUpdateCheck(const std::shared_ptr<Application>& applic
     guard->onDrop = [end] { end(std::nullopt, std::make_exception_ptr(CancelledError())); };
     // Created and started on the main thread; the checker keeps itself alive until its cycle
     // is over, and answers through `end`.
-    postToMain([guard, end, application, bundle = std::move(*bundle), factory = m_updaterFactory]() mutable {
+    postToMainInTurn([guard, end, application, bundle = std::move(*bundle), factory = m_updaterFactory]() mutable {
         guard->onDrop = nullptr;
         const auto checker = std::make_shared<SparkleUpdateChecker>(
             application, std::move(bundle), factory,
@@ -317,19 +317,20 @@ SparkleService::prefetchChecks(const QList<std::shared_ptr<Application>>& applic
             continue;
         // The address exactly as the updater will ask for it.
         const QUrl feedUrl(snapshot.sparkleInfo->feedURL.toString(QUrl::FullyEncoded).trimmed(), QUrl::StrictMode);
+        // The batch lives only while its check does, and the check keeps this service.
         feeds->prefetch(feedUrl, *batch,
                         [this, weakBatch, feedUrl, bundlePath = snapshot.path.toLocalFile()](const HttpResponse& feed) {
-                            prefetchReleaseNotes(bundlePath, feedUrl, feed, weakBatch);
+                            if (const std::shared_ptr<HttpPrefetchBatch> owner = weakBatch.lock())
+                                prefetchReleaseNotes(bundlePath, feedUrl, feed, *owner);
                         });
     }
     return batch;
 }
 
 void SparkleService::prefetchReleaseNotes(const QString& bundlePath, const QUrl& feedUrl, const HttpResponse& feed,
-                                          const std::weak_ptr<HttpPrefetchBatch>& batch) const
+                                          HttpPrefetchBatch& batch) const
 {
-    const std::shared_ptr<HttpPrefetchBatch> owner = batch.lock();
-    if (!owner || !m_releaseNotesClient || feed.statusCode < 200 || feed.statusCode >= 300)
+    if (!m_releaseNotesClient || feed.statusCode < 200 || feed.statusCode >= 300)
         return;
     const std::optional<UpdaterBundle> bundle = UpdaterBundle::load(bundlePath);
     if (!bundle)
@@ -340,7 +341,7 @@ void SparkleService::prefetchReleaseNotes(const QString& bundlePath, const QUrl&
     if (item->itemDescription && ReleaseNotesConverter::convertHTMLToMarkdown(*item->itemDescription))
         return;
     if (const std::optional<QUrl> notes = parseUrl(item->releaseNotesUrl.toString(QUrl::FullyEncoded)))
-        m_releaseNotesClient->prefetch(*notes, *owner);
+        m_releaseNotesClient->prefetch(*notes, batch);
 }
 
 void SparkleService::update(const std::shared_ptr<Application>& application, ProgressHandler progressHandler)

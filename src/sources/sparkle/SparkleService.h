@@ -81,7 +81,7 @@ private:
                        const CheckHandler& handler);
     void fetchReleaseNotes(const QString& address, std::function<void(std::optional<QString>)> done) const;
     void prefetchReleaseNotes(const QString& bundlePath, const QUrl& feedUrl, const HttpResponse& feed,
-                              const std::weak_ptr<HttpPrefetchBatch>& batch) const;
+                              HttpPrefetchBatch& batch) const;
 
     std::shared_ptr<const UpdaterFactory> m_updaterFactory;
     std::shared_ptr<const HttpClient> m_releaseNotesClient;
