@@ -1,20 +1,20 @@
 #include "services/UpdateService.h"
 
+#include "platform/Logger.h"
 #include "services/VersionOrdering.h"
 #include "sources/brew/BrewService.h"
 #include "sources/mas/MASService.h"
 #include "sources/sparkle/SparkleService.h"
-#include "platform/Logger.h"
-#include "util/TaskGroup.h"
 #include "util/Async.h"
+#include "util/TaskGroup.h"
 
 #include <QElapsedTimer>
 #include <algorithm>
 #include <condition_variable>
 #include <future>
 #include <mutex>
-#include <vector>
 #include <utility>
+#include <vector>
 
 namespace norvelle {
 
@@ -113,12 +113,13 @@ std::optional<Update> UpdateService::checkForUpdate(const std::shared_ptr<Applic
                                                     const QList<Application::Source>& sources)
 {
     std::promise<std::optional<Update>> chosen;
-    checkForUpdateAsync(application, sources, [&chosen](std::optional<Update> update, std::exception_ptr error) {
-        if (error)
-            chosen.set_exception(error);
-        else
-            chosen.set_value(std::move(update));
-    });
+    checkForUpdateAsync(application, sources,
+                        [&chosen](std::optional<Update> update, std::exception_ptr error) {
+                            if (error)
+                                chosen.set_exception(error);
+                            else
+                                chosen.set_value(std::move(update));
+                        });
     return chosen.get_future().get();
 }
 
@@ -149,8 +150,8 @@ void UpdateService::askSources(const std::shared_ptr<SourceWalk>& walk)
         while (walk->next < walk->sources.size()) {
             switch (walk->sources.at(walk->next++)) {
             case Application::Source::homebrew:
-                if (std::optional<Update> offer =
-                        m_brewService->checkUpdate(walk->snapshot.path.toLocalFile(), walk->snapshot.currentVersion))
+                if (std::optional<Update> offer = m_brewService->checkUpdate(
+                        walk->snapshot.path.toLocalFile(), walk->snapshot.currentVersion))
                     walk->candidates.append(std::move(*offer));
                 continue;
             case Application::Source::sparkle:

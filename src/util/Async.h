@@ -21,11 +21,11 @@ namespace norvelle {
 // (TaskGroup runs such children inline when the pool is full).
 QThreadPool& ioPool();
 
-// The pool for the update check's per-application requests: a fixed 32 threads, the number of
-// requests allowed in flight at once. Its tasks wait only for the network, the main thread or
-// threads of their own, never for other work on this pool, so a TaskGroup on it queues its
-// children instead of running them inline and the pool stays full until the work runs out.
-// Kept apart from ioPool so a check never starves the Homebrew and App Store loads.
+// The pool on which web requests hand over their answers (HttpClient::getAsync) and the update
+// check's per-application steps run: a fixed 32 threads. Its tasks only compute and start more
+// requests; they never wait for the network, the main thread or other work of this pool, so a
+// waiting request holds none of its threads. Kept apart from ioPool so a check never starves the
+// Homebrew and App Store loads.
 QThreadPool& networkPool();
 
 // True on the thread of the QCoreApplication; false when there is none.

@@ -1,9 +1,9 @@
 #include "platform/http/HttpClient.h"
 
 #include "platform/http/HttpEngine.h"
+#include "platform/http/HttpOutcome.h"
 #include "platform/http/HttpPrefetch.h"
 #include "platform/http/HttpTransfer.h"
-#include "util/Async.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -18,6 +18,7 @@ namespace norvelle {
 namespace {
 
 using End = HttpTransfer::End;
+using namespace httpoutcome;
 
 constexpr long maxRedirects = 10;
 constexpr qint64 maxHeaderBytes = qint64(1) << 20;
@@ -28,10 +29,6 @@ void ensureCurlInitialised()
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
-
-struct EasyDeleter {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
 
 // The callbacks run on the network thread. Nothing may throw out of them into libcurl, so
 // every allocation sits in a try block and a failure ends the transfer with its reason.
@@ -109,20 +106,6 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) noexcept
     return bytes;
 }
 
-[[noreturn]] void throwInvalidUrl(const QUrl& url)
-{
-    throw HttpError(HttpError::Kind::invalidUrl,
-                    QStringLiteral("Unsupported URL: \"%1\" is not an http or https address.")
-                        .arg(url.toDisplayString()));
-}
-
-void validate(const QUrl& url)
-{
-    const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || (scheme != u"http" && scheme != u"https") || url.host().isEmpty())
-        throwInvalidUrl(url);
-}
-
 // Checks a CURLcode from curl_easy_setopt; a failure here is a broken build, not a network fault.
 void check(CURLcode code)
 {
@@ -130,102 +113,14 @@ void check(CURLcode code)
         throw HttpError(HttpError::Kind::transport, QString::fromUtf8(curl_easy_strerror(code)));
 }
 
-QString curlText(const HttpTransfer& transfer)
-{
-    return transfer.errorText[0] ? QString::fromUtf8(transfer.errorText)
-                                 : QString::fromUtf8(curl_easy_strerror(transfer.result));
-}
-
-bool isHttps(const QUrl& url)
-{
-    return url.scheme().compare(u"https", Qt::CaseInsensitive) == 0;
-}
-
 // What the connection caps count as one host.
 std::string hostKey(const QUrl& url)
 {
     const QString scheme = url.scheme().toLower();
     const int port = url.port(scheme == u"https" ? 443 : 80);
-    return (scheme + QStringLiteral("://") + url.host().toLower() + u':' + QString::number(port)).toStdString();
+    return (scheme + QStringLiteral("://") + url.host().toLower() + u':' + QString::number(port))
+        .toStdString();
 }
-
-QString fileError(const HttpTransfer& transfer)
-{
-    return transfer.fileErrno != 0 ? qt_error_string(transfer.fileErrno) : transfer.file->errorString();
-}
-
-// Turns an ended transfer into its answer, or throws what went wrong.
-HttpResponse conclude(const QUrl& url, HttpTransfer& transfer)
-{
-    if (transfer.callbackError)
-        std::rethrow_exception(transfer.callbackError);
-    switch (transfer.end) {
-    case End::cancelled:
-        throw HttpError(HttpError::Kind::cancelled, QStringLiteral("The request was cancelled."));
-    case End::timedOut:
-        throw HttpError(HttpError::Kind::timeout, QStringLiteral("The request timed out."));
-    case End::tooLarge:
-        throw HttpError(HttpError::Kind::tooLarge,
-                        QStringLiteral("The answer from %1 is larger than this request accepts.")
-                            .arg(url.host()));
-    case End::outOfMemory:
-        throw HttpError(HttpError::Kind::transport,
-                        QStringLiteral("Not enough memory for the answer from %1.").arg(url.host()));
-    case End::fileFailed:
-        throw HttpError(HttpError::Kind::file, QStringLiteral("Could not write \"%1\": %2")
-                                                   .arg(transfer.file->fileName(), fileError(transfer)));
-    case End::running:
-    case End::done:
-        break;
-    }
-    CURL* h = transfer.handle;
-    if (transfer.result == CURLE_OPERATION_TIMEDOUT)
-        throw HttpError(HttpError::Kind::timeout, QStringLiteral("The request timed out."));
-    // Only a redirect gets here (the first address was checked): it led outside http(s), or
-    // away from https.
-    if (transfer.result == CURLE_URL_MALFORMAT || transfer.result == CURLE_UNSUPPORTED_PROTOCOL) {
-        // The refused address is the Location of the last answer, which libcurl does not follow.
-        QByteArray location;
-        for (const auto& [name, value] : transfer.headers)
-            if (name.compare("Location", Qt::CaseInsensitive) == 0)
-                location = value;
-        char* last = nullptr;
-        curl_easy_getinfo(h, CURLINFO_EFFECTIVE_URL, &last);
-        const QUrl from = last ? QUrl::fromEncoded(QByteArray(last)) : url;
-        const QUrl target = from.resolved(QUrl::fromEncoded(location));
-        if (isHttps(url) && !location.isEmpty() && target.scheme().compare(u"https", Qt::CaseInsensitive) != 0)
-            throw HttpError(HttpError::Kind::invalidUrl,
-                            QStringLiteral("Refused the redirect from %1 to %2: it leaves https.")
-                                .arg(from.toDisplayString(), target.toDisplayString()));
-        throw HttpError(HttpError::Kind::invalidUrl, curlText(transfer));
-    }
-    if (transfer.result != CURLE_OK)
-        throw HttpError(HttpError::Kind::transport, curlText(transfer));
-
-    HttpResponse response;
-    long status = 0;
-    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
-    char* effectiveUrl = nullptr;
-    curl_easy_getinfo(h, CURLINFO_EFFECTIVE_URL, &effectiveUrl);
-    response.statusCode = int(status);
-    response.url = effectiveUrl ? QUrl::fromEncoded(QByteArray(effectiveUrl)) : url;
-    response.headers = std::move(transfer.headers);
-    return response;
-}
-
-void deliverLater(HttpClient::ResponseHandler handler, std::exception_ptr error)
-{
-    networkPool().start([handler = std::move(handler), error] { handler({}, error); });
-}
-
-// A GET in flight without a waiting caller; it owns everything the network thread touches.
-struct AsyncGet {
-    QUrl url;
-    QByteArray body;
-    HttpTransfer transfer;
-    std::unique_ptr<CURL, EasyDeleter> handle;
-    HttpClient::ResponseHandler handler;
-};
 
 } // namespace
 
@@ -310,74 +205,6 @@ HttpResponse HttpClient::perform(const QUrl& url, HttpTransfer& transfer, const 
     prepare(url, transfer);
     m_options.engine->run(transfer, stop);
     return conclude(url, transfer);
-}
-
-void HttpClient::startGet(const QUrl& url, ResponseHandler handler, const std::stop_token& stop) const
-{
-    auto request = std::make_shared<AsyncGet>();
-    request->url = url;
-    request->handler = std::move(handler);
-    try {
-        validate(url);
-        request->handle.reset(curl_easy_init());
-        if (!request->handle)
-            throw HttpError(HttpError::Kind::transport, QStringLiteral("Could not start an HTTP request."));
-        request->transfer.handle = request->handle.get();
-        request->transfer.body = &request->body;
-        request->transfer.maxBytes = m_options.maxBodyBytes;
-        request->transfer.deadline = m_options.deadline;
-        prepare(url, request->transfer);
-    } catch (...) {
-        deliverLater(std::move(request->handler), std::current_exception());
-        return;
-    }
-    // The network thread only signals the end; the answer is made on the pool, which also
-    // keeps the handler's work off the network threads.
-    m_options.engine->start(request->transfer, stop, [request] {
-        networkPool().start([request] {
-            request->transfer.stopLink.reset();
-            HttpResponse response;
-            std::exception_ptr error;
-            try {
-                response = conclude(request->url, request->transfer);
-                response.body = std::move(request->body);
-            } catch (...) {
-                error = std::current_exception();
-            }
-            ResponseHandler deliver = std::move(request->handler);
-            deliver(std::move(response), error);
-        });
-    });
-}
-
-void HttpClient::getAsync(const QUrl& url, ResponseHandler handler, std::stop_token stop) const
-{
-    if (m_options.engine->prefetches().take(url.toEncoded(), handler, stop))
-        return;
-    startGet(url, std::move(handler), stop);
-}
-
-void HttpClient::prefetch(const QUrl& url, HttpPrefetchBatch& batch,
-                          std::function<void(const HttpResponse&)> arrived) const
-{
-    try {
-        validate(url);
-    } catch (const HttpError&) {
-        return;
-    }
-    batch.use(m_options.engine);
-    const std::shared_ptr<HttpPrefetch::Entry> entry =
-        m_options.engine->prefetches().reserve(url.toEncoded(), &batch);
-    if (!entry)
-        return;
-    startGet(
-        url,
-        [entry, arrived = std::move(arrived)](HttpResponse response, std::exception_ptr error) {
-            if (arrived && !error)
-                arrived(response);
-            HttpPrefetch::complete(entry, std::move(response), error);
-        },
-        HttpPrefetch::stopToken(*entry));
 }
 
 HttpResponse HttpClient::get(const QUrl& url, std::stop_token stop) const

@@ -186,6 +186,9 @@ struct HttpEngine::Impl {
         if (transfer->end == HttpTransfer::End::running)
             transfer->end = how;
         transfer->result = result;
+        // A stop that comes later must not reach the engine, which may be gone by then. (Called
+        // from that very callback, this does not wait for it.)
+        transfer->stopLink.reset();
         std::function<void()> onEnd = std::move(transfer->onEnd);
         std::vector<Worker*> wake;
         {

@@ -62,7 +62,8 @@ std::stop_token HttpPrefetch::stopToken(const Entry& entry)
     return entry.requestStop.get_token();
 }
 
-void HttpPrefetch::complete(const std::shared_ptr<Entry>& entry, HttpResponse response, std::exception_ptr error)
+void HttpPrefetch::complete(const std::shared_ptr<Entry>& entry, HttpResponse response,
+                            std::exception_ptr error)
 {
     Handler taker;
     {

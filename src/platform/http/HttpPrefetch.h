@@ -34,7 +34,8 @@ public:
     // What the request of a reserved entry is stopped by.
     static std::stop_token stopToken(const Entry& entry);
     // The request's outcome; handed to the taker, now or once it takes it.
-    static void complete(const std::shared_ptr<Entry>& entry, HttpResponse response, std::exception_ptr error);
+    static void complete(const std::shared_ptr<Entry>& entry, HttpResponse response,
+                         std::exception_ptr error);
 
     // Takes the entry for the address: false when there is none. Otherwise the handler gets its
     // outcome exactly once, on a thread of networkPool(), or HttpError::Kind::cancelled when the

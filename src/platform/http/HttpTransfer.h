@@ -6,13 +6,13 @@
 #include <QList>
 #include <QPair>
 #include <condition_variable>
+#include <curl/curl.h>
 #include <exception>
 #include <functional>
 #include <mutex>
 #include <optional>
 #include <stop_token>
 #include <string>
-#include <curl/curl.h>
 
 class QSaveFile;
 
@@ -34,9 +34,9 @@ struct HttpTransfer {
     CURL* handle = nullptr;
     std::chrono::milliseconds idleTimeout{};
     std::chrono::milliseconds deadline{};
-    qint64 maxBytes = 0;         // counted after decompression
-    QByteArray* body = nullptr;  // get: the body in memory
-    QSaveFile* file = nullptr;   // download: the body on disk
+    qint64 maxBytes = 0;        // counted after decompression
+    QByteArray* body = nullptr; // get: the body in memory
+    QSaveFile* file = nullptr;  // download: the body on disk
     char errorText[CURL_ERROR_SIZE] = {};
     const HttpClient::ProgressHandler* progress = nullptr; // called on the caller's thread
     std::exception_ptr callbackError;                      // what the progress handler threw

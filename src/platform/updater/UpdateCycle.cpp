@@ -1,11 +1,11 @@
 #include "platform/updater/UpdateCycle.h"
 
+#include "platform/Logger.h"
 #include "platform/updater/AppcastParser.h"
 #include "platform/updater/AppcastSelector.h"
 #include "platform/updater/ArchiveExtractor.h"
 #include "platform/updater/BundleInstaller.h"
 #include "platform/updater/EdSignatureVerifier.h"
-#include "platform/Logger.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -86,11 +86,10 @@ void UpdateCycle::begin()
         return;
     }
     // The answer only lets the cycle go on: nothing is stored for the application.
-    ask<UpdatePermission>(
-        [](UpdaterUserDriver& driver, UpdaterReply<UpdatePermission> reply) {
-            driver.askUpdatePermission(reply);
-        },
-        UpdatePermission{}, [self = shared_from_this()](const UpdatePermission&) { self->fetchFeed(); });
+    ask<UpdatePermission>([](UpdaterUserDriver& driver,
+                             UpdaterReply<UpdatePermission> reply) { driver.askUpdatePermission(reply); },
+                          UpdatePermission{},
+                          [self = shared_from_this()](const UpdatePermission&) { self->fetchFeed(); });
 }
 
 template <typename F> void UpdateCycle::guarded(F&& step)
@@ -162,9 +161,8 @@ void UpdateCycle::reportError(const UpdaterError& error)
     }
     Logger::debug(QStringLiteral("Updater cycle for ") + m_setup.bundle.path() + QStringLiteral(" failed: ") +
                   error.description());
-    acknowledgeThenFinish([error](UpdaterUserDriver& driver, UpdaterAcknowledgement ack) {
-        driver.updaterFailed(error, ack);
-    });
+    acknowledgeThenFinish(
+        [error](UpdaterUserDriver& driver, UpdaterAcknowledgement ack) { driver.updaterFailed(error, ack); });
 }
 
 void UpdateCycle::acknowledged(const std::function<void(UpdaterUserDriver&, UpdaterAcknowledgement)>& call)
@@ -233,17 +231,15 @@ void UpdateCycle::feedArrived(const HttpResponse& response, std::exception_ptr e
             [](UpdaterUserDriver& driver, UpdaterAcknowledgement ack) { driver.updateNotFound(ack); });
         return;
     }
-    ask<UpdateChoice>(
-        [item = *item](UpdaterUserDriver& driver, UpdaterReply<UpdateChoice> reply) {
-            driver.updateFound(item, reply);
-        },
-        UpdateChoice::dismiss,
-        [self = shared_from_this(), item = *item](const UpdateChoice& choice) {
-            if (choice == UpdateChoice::install)
-                self->runInstall(item);
-            else
-                self->finish();
-        });
+    ask<UpdateChoice>([item = *item](UpdaterUserDriver& driver,
+                                     UpdaterReply<UpdateChoice> reply) { driver.updateFound(item, reply); },
+                      UpdateChoice::dismiss,
+                      [self = shared_from_this(), item = *item](const UpdateChoice& choice) {
+                          if (choice == UpdateChoice::install)
+                              self->runInstall(item);
+                          else
+                              self->finish();
+                      });
 }
 
 std::optional<AppcastItem> UpdateCycle::offer(const Setup& setup, const HttpResponse& feed)
@@ -332,7 +328,7 @@ void UpdateCycle::install(const AppcastItem& item)
     m_post([](UpdaterUserDriver& driver) { driver.installing(true); });
     m_setup.installer->replace(m_setup.bundle.path(), update.path());
     Logger::debug(QStringLiteral("Updater installed version ") + update.version() + QStringLiteral(" at ") +
-                 m_setup.bundle.path());
+                  m_setup.bundle.path());
     acknowledged([](UpdaterUserDriver& driver, UpdaterAcknowledgement ack) { driver.installed(false, ack); });
 }
 

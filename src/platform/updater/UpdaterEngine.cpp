@@ -1,5 +1,6 @@
 #include "platform/updater/UpdaterEngine.h"
 
+#include "platform/Logger.h"
 #include "platform/updater/AppcastParser.h"
 #include "platform/updater/AppcastSelector.h"
 #include "platform/updater/BundleInstaller.h"
@@ -8,11 +9,9 @@
 #include "platform/updater/UpdaterDelegate.h"
 #include "platform/updater/UpdaterError.h"
 #include "util/Async.h"
-#include "platform/Logger.h"
 
 #include <mutex>
 #include <thread>
-
 
 namespace norvelle {
 

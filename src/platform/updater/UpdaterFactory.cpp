@@ -1,8 +1,8 @@
 #include "platform/updater/UpdaterFactory.h"
 
-#include "platform/updater/BundleInstaller.h"
 #include "platform/updater/AppcastParser.h"
 #include "platform/updater/AppcastSelector.h"
+#include "platform/updater/BundleInstaller.h"
 #include "platform/updater/UpdateCycle.h"
 #include "platform/updater/UpdaterEngine.h"
 

@@ -1,9 +1,9 @@
 #include "sources/mas/AppStoreAPIService.h"
 
+#include "platform/Logger.h"
 #include "platform/http/HttpClient.h"
 #include "sources/mas/AppStoreLookupReply.h"
 #include "sources/mas/LocaleRegionProvider.h"
-#include "platform/Logger.h"
 
 #include <QUrlQuery>
 
@@ -134,9 +134,8 @@ void AppStoreAPIService::fetchMetadataAsync(const QString& bundleIdentifier,
         return;
     }
     m_options.http->getAsync(
-        std::get<QUrl>(prepared),
-        [this, bundleIdentifier, expectedVersion, handler = std::move(handler)](HttpResponse response,
-                                                                               std::exception_ptr error) {
+        std::get<QUrl>(prepared), [this, bundleIdentifier, expectedVersion, handler = std::move(handler)](
+                                      HttpResponse response, std::exception_ptr error) {
             if (error) {
                 Logger::warning(QStringLiteral("Network error fetching App Store metadata for ") +
                                 bundleIdentifier + QStringLiteral(": ") + describeException(error));

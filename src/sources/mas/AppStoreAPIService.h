@@ -57,8 +57,8 @@ public:
     // fetchMetadata without a waiting thread: the handler receives the same answer exactly once,
     // on a worker thread (possibly inside this call).
     using MetadataHandler = std::function<void(std::optional<AppStoreMetadata> metadata)>;
-    virtual void fetchMetadataAsync(const QString& bundleIdentifier, const std::optional<QString>& expectedVersion,
-                                    MetadataHandler handler);
+    virtual void fetchMetadataAsync(const QString& bundleIdentifier,
+                                    const std::optional<QString>& expectedVersion, MetadataHandler handler);
 
     // The lookup address for an identifier and region. Query values are percent-encoded, so
     // the identifier can neither add parameters nor break the query.
@@ -67,8 +67,8 @@ public:
 private:
     enum class CacheAnswer { hit, miss, failed };
     // The cache's answer, or the address to ask when it has none.
-    std::variant<std::optional<AppStoreMetadata>, QUrl> prepare(const QString& bundleIdentifier,
-                                                                const std::optional<QString>& expectedVersion);
+    std::variant<std::optional<AppStoreMetadata>, QUrl>
+    prepare(const QString& bundleIdentifier, const std::optional<QString>& expectedVersion);
     std::optional<AppStoreMetadata> receive(const QString& bundleIdentifier,
                                             const std::optional<QString>& expectedVersion,
                                             const HttpResponse& response);

@@ -1,10 +1,10 @@
 #include "sources/mas/MASService.h"
 
 #include "model/NorvelleError.h"
+#include "platform/Logger.h"
 #include "platform/plist/PropertyList.h"
 #include "sources/ToolRunner.h"
 #include "sources/mas/AppStoreAPIService.h"
-#include "platform/Logger.h"
 #include "util/NumericCompare.h"
 
 #include <QElapsedTimer>
@@ -35,7 +35,9 @@ QStringList splitOutput(const QByteArray& output, const QString& command)
     qsizetype invalid = 0;
     QStringList lines = MASOutputParser::splitLines(output, &invalid);
     if (invalid > 0)
-        Logger::warning(QStringLiteral("Skipped %1 lines of %2 output that are not valid UTF-8").arg(invalid).arg(command));
+        Logger::warning(QStringLiteral("Skipped %1 lines of %2 output that are not valid UTF-8")
+                            .arg(invalid)
+                            .arg(command));
     return lines;
 }
 
@@ -216,8 +218,8 @@ Update MASService::makeUpdate(const InstalledApp& installed, const MASOutdated& 
         update.releaseDate = metadata->releaseDate;
         fileSizeBytes = metadata->fileSizeBytes;
     }
-    update.mas = MAS{installed.appID, outdated.storeVersion, outdated.installedVersion, installed.bundleIdentifier,
-                     fileSizeBytes};
+    update.mas = MAS{installed.appID, outdated.storeVersion, outdated.installedVersion,
+                     installed.bundleIdentifier, fileSizeBytes};
     return update;
 }
 

@@ -1,19 +1,19 @@
 #pragma once
 
 #include "model/MAS.h"
-#include "sources/mas/AppStoreMetadata.h"
 #include "model/Update.h"
 #include "platform/Paths.h"
 #include "sources/OutputLineReader.h"
+#include "sources/mas/AppStoreMetadata.h"
 #include "sources/mas/MASOutputParser.h"
 
 #include <QHash>
 #include <QString>
 #include <functional>
-#include <utility>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 namespace norvelle {
 

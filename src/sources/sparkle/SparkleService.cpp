@@ -4,15 +4,15 @@
 
 #include "model/Application.h"
 #include "model/NorvelleError.h"
+#include "platform/Logger.h"
 #include "platform/http/HttpClient.h"
 #include "platform/http/HttpPrefetch.h"
-#include "platform/updater/UpdaterFactory.h"
 #include "platform/updater/UpdaterBundle.h"
+#include "platform/updater/UpdaterFactory.h"
 #include "sources/sparkle/ReleaseNotesConverter.h"
 #include "sources/sparkle/SparkleUpdateChecker.h"
 #include "sources/sparkle/SparkleUpdateOperation.h"
 #include "util/Async.h"
-#include "platform/Logger.h"
 #include "util/StrictText.h"
 
 #include <future>
@@ -167,13 +167,16 @@ void SparkleService::startUpdateCheck(const std::shared_ptr<Application>& applic
     guard->onDrop = [end] { end(std::nullopt, std::make_exception_ptr(CancelledError())); };
     // Created and started on the main thread; the checker keeps itself alive until its cycle
     // is over, and answers through `end`.
-    postToMainInTurn([guard, end, application, bundle = std::move(*bundle), factory = m_updaterFactory]() mutable {
-        guard->onDrop = nullptr;
-        const auto checker = std::make_shared<SparkleUpdateChecker>(
-            application, std::move(bundle), factory,
-            [end](std::optional<SparkleUpdate> update, std::exception_ptr error) { end(std::move(update), error); });
-        checker->start();
-    });
+    postToMainInTurn(
+        [guard, end, application, bundle = std::move(*bundle), factory = m_updaterFactory]() mutable {
+            guard->onDrop = nullptr;
+            const auto checker = std::make_shared<SparkleUpdateChecker>(
+                application, std::move(bundle), factory,
+                [end](std::optional<SparkleUpdate> update, std::exception_ptr error) {
+                    end(std::move(update), error);
+                });
+            checker->start();
+        });
 }
 
 void SparkleService::cancelChecks()
@@ -218,7 +221,8 @@ std::optional<Update> SparkleService::checkForUpdate(const std::shared_ptr<Appli
     return outcome.get_future().get();
 }
 
-void SparkleService::checkForUpdateAsync(const std::shared_ptr<Application>& application, CheckHandler handler)
+void SparkleService::checkForUpdateAsync(const std::shared_ptr<Application>& application,
+                                         CheckHandler handler)
 {
     startUpdateCheck(application, [this, application, handler = std::move(handler)](
                                       std::optional<SparkleUpdate> found, std::exception_ptr error) {
@@ -234,8 +238,8 @@ void SparkleService::checkForUpdateAsync(const std::shared_ptr<Application>& app
     });
 }
 
-void SparkleService::completeCheck(const std::shared_ptr<Application>& application, const SparkleUpdate& found,
-                                   const CheckHandler& handler)
+void SparkleService::completeCheck(const std::shared_ptr<Application>& application,
+                                   const SparkleUpdate& found, const CheckHandler& handler)
 {
     const Application::Snapshot snapshot = application->snapshot();
     {
@@ -291,21 +295,24 @@ void SparkleService::fetchReleaseNotes(const QString& address,
         return;
     }
     // Whatever body arrives is used, whatever the status.
-    m_releaseNotesClient->getAsync(*url, [done = std::move(done)](HttpResponse response, std::exception_ptr error) {
-        if (error) {
-            Logger::error(QStringLiteral("Failed to fetch release notes from URL: ") + describeException(error));
-            done(std::nullopt);
-            return;
-        }
-        const std::optional<QString> text = decodeUtf8Strict(response.body);
-        done(text ? ReleaseNotesConverter::convertHTMLToMarkdown(*text) : std::nullopt);
-    });
+    m_releaseNotesClient->getAsync(
+        *url, [done = std::move(done)](HttpResponse response, std::exception_ptr error) {
+            if (error) {
+                Logger::error(QStringLiteral("Failed to fetch release notes from URL: ") +
+                              describeException(error));
+                done(std::nullopt);
+                return;
+            }
+            const std::optional<QString> text = decodeUtf8Strict(response.body);
+            done(text ? ReleaseNotesConverter::convertHTMLToMarkdown(*text) : std::nullopt);
+        });
 }
 
 std::shared_ptr<HttpPrefetchBatch>
 SparkleService::prefetchChecks(const QList<std::shared_ptr<Application>>& applications)
 {
-    const std::shared_ptr<const HttpClient> feeds = m_updaterFactory ? m_updaterFactory->feedClient() : nullptr;
+    const std::shared_ptr<const HttpClient> feeds =
+        m_updaterFactory ? m_updaterFactory->feedClient() : nullptr;
     if (!feeds)
         return nullptr;
     auto batch = std::make_shared<HttpPrefetchBatch>();
@@ -316,19 +323,21 @@ SparkleService::prefetchChecks(const QList<std::shared_ptr<Application>>& applic
             snapshot.sparkleInfo->feedURL.isEmpty() || !snapshot.path.isLocalFile())
             continue;
         // The address exactly as the updater will ask for it.
-        const QUrl feedUrl(snapshot.sparkleInfo->feedURL.toString(QUrl::FullyEncoded).trimmed(), QUrl::StrictMode);
+        const QUrl feedUrl(snapshot.sparkleInfo->feedURL.toString(QUrl::FullyEncoded).trimmed(),
+                           QUrl::StrictMode);
         // The batch lives only while its check does, and the check keeps this service.
-        feeds->prefetch(feedUrl, *batch,
-                        [this, weakBatch, feedUrl, bundlePath = snapshot.path.toLocalFile()](const HttpResponse& feed) {
-                            if (const std::shared_ptr<HttpPrefetchBatch> owner = weakBatch.lock())
-                                prefetchReleaseNotes(bundlePath, feedUrl, feed, *owner);
-                        });
+        feeds->prefetch(
+            feedUrl, *batch,
+            [this, weakBatch, feedUrl, bundlePath = snapshot.path.toLocalFile()](const HttpResponse& feed) {
+                if (const std::shared_ptr<HttpPrefetchBatch> owner = weakBatch.lock())
+                    prefetchReleaseNotes(bundlePath, feedUrl, feed, *owner);
+            });
     }
     return batch;
 }
 
-void SparkleService::prefetchReleaseNotes(const QString& bundlePath, const QUrl& feedUrl, const HttpResponse& feed,
-                                          HttpPrefetchBatch& batch) const
+void SparkleService::prefetchReleaseNotes(const QString& bundlePath, const QUrl& feedUrl,
+                                          const HttpResponse& feed, HttpPrefetchBatch& batch) const
 {
     if (!m_releaseNotesClient || feed.statusCode < 200 || feed.statusCode >= 300)
         return;
