@@ -113,15 +113,6 @@ void check(CURLcode code)
         throw HttpError(HttpError::Kind::transport, QString::fromUtf8(curl_easy_strerror(code)));
 }
 
-// What the connection caps count as one host.
-std::string hostKey(const QUrl& url)
-{
-    const QString scheme = url.scheme().toLower();
-    const int port = url.port(scheme == u"https" ? 443 : 80);
-    return (scheme + QStringLiteral("://") + url.host().toLower() + u':' + QString::number(port))
-        .toStdString();
-}
-
 } // namespace
 
 QByteArray HttpResponse::header(const QByteArray& name) const
@@ -143,14 +134,14 @@ HttpClient::HttpClient(Options options) : m_options(std::move(options))
 
 HttpClient::~HttpClient() = default;
 
-void HttpClient::prepare(const QUrl& url, HttpTransfer& transfer) const
+void HttpClient::prepare(const Options& options, const QUrl& url, HttpTransfer& transfer)
 {
     CURL* h = transfer.handle;
-    transfer.idleTimeout = m_options.timeout;
+    transfer.idleTimeout = options.timeout;
     transfer.hostKey = hostKey(url);
 
     const QByteArray encodedUrl = url.toEncoded();
-    const QByteArray caFile = QFile::encodeName(m_options.caFile);
+    const QByteArray caFile = QFile::encodeName(options.caFile);
 
     check(curl_easy_setopt(h, CURLOPT_URL, encodedUrl.constData()));
     check(curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L));
@@ -167,7 +158,7 @@ void HttpClient::prepare(const QUrl& url, HttpTransfer& transfer) const
 #endif
     check(curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L));
     check(curl_easy_setopt(h, CURLOPT_MAXREDIRS, maxRedirects));
-    check(curl_easy_setopt(h, CURLOPT_USERAGENT, m_options.userAgent.constData()));
+    check(curl_easy_setopt(h, CURLOPT_USERAGENT, options.userAgent.constData()));
     // HTTP/2 where the server offers it; requests to a host whose connection is still being set
     // up wait to share it rather than each opening one of their own.
     check(curl_easy_setopt(h, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_2TLS)));
@@ -186,7 +177,7 @@ void HttpClient::prepare(const QUrl& url, HttpTransfer& transfer) const
 #if LIBCURL_VERSION_NUM >= 0x075700
     check(curl_easy_setopt(h, CURLOPT_CA_CACHE_TIMEOUT, 3600L));
 #endif
-    check(curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, long(m_options.timeout.count())));
+    check(curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, long(options.timeout.count())));
     check(curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &onBody));
     check(curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer));
     check(curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &onHeader));
@@ -202,7 +193,7 @@ HttpResponse HttpClient::perform(const QUrl& url, HttpTransfer& transfer, const 
     if (!handle)
         throw HttpError(HttpError::Kind::transport, QStringLiteral("Could not start an HTTP request."));
     transfer.handle = handle.get();
-    prepare(url, transfer);
+    prepare(m_options, url, transfer);
     m_options.engine->run(transfer, stop);
     return conclude(url, transfer);
 }

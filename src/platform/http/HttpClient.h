@@ -44,8 +44,8 @@ struct HttpTransfer;
 // HTTP over libcurl, blocking (called from worker threads) or with a completion handler; one
 // client may serve many threads at once. Only http and https addresses are fetched (redirects
 // included, at most 10 of them; a redirect that leaves https is refused), compressed answers are
-// decoded, and no headers are added beyond the user agent and the accepted encodings. The timeout is an idle timeout: it ends a
-// request that receives nothing for that long (connecting included), however long a
+// decoded, and no headers are added beyond the user agent and the accepted encodings. The timeout is an idle
+// timeout: it ends a request that receives nothing for that long (connecting included), however long a
 // steadily flowing transfer takes; the deadline ends it however steady it is. An answer
 // larger than its limit, counted after decompression, ends with Kind::tooLarge before it
 // is held in full. Cancelling the stop token ends a running request within a fraction of
@@ -59,11 +59,11 @@ public:
         std::chrono::milliseconds timeout{std::chrono::seconds(60)};
         QString caFile{}; // the trusted CA bundle in place of the system's; empty for the system's
         QByteArray userAgent{"Norvelle"};
-        qint64 maxBodyBytes = qint64(16) << 20;        // get
-        qint64 maxDownloadBytes = qint64(8) << 30;     // download, when the server names no length
+        qint64 maxBodyBytes = qint64(16) << 20;    // get
+        qint64 maxDownloadBytes = qint64(8) << 30; // download, when the server names no length
         std::chrono::milliseconds deadline{std::chrono::minutes(10)};      // get
         std::chrono::milliseconds downloadDeadline{std::chrono::hours(4)}; // download
-        std::shared_ptr<HttpEngine> engine{}; // none: the client runs its own
+        std::shared_ptr<HttpEngine> engine{};                              // none: the client runs its own
     };
 
     using ProgressHandler = std::function<void(qint64 received, qint64 expected)>;
@@ -102,7 +102,7 @@ public:
                                   std::stop_token stop = {}) const;
 
 private:
-    void prepare(const QUrl& url, HttpTransfer& transfer) const;
+    static void prepare(const Options& options, const QUrl& url, HttpTransfer& transfer);
     HttpResponse perform(const QUrl& url, HttpTransfer& transfer, const std::stop_token& stop) const;
     void startGet(const QUrl& url, ResponseHandler handler, const std::stop_token& stop) const;
 

@@ -38,18 +38,30 @@ void HttpClient::startGet(const QUrl& url, ResponseHandler handler, const std::s
     request->handler = std::move(handler);
     try {
         validate(url);
-        request->handle.reset(curl_easy_init());
-        if (!request->handle)
-            throw HttpError(HttpError::Kind::transport, QStringLiteral("Could not start an HTTP request."));
-        request->transfer.handle = request->handle.get();
-        request->transfer.body = &request->body;
-        request->transfer.maxBytes = m_options.maxBodyBytes;
-        request->transfer.deadline = m_options.deadline;
-        prepare(url, request->transfer);
     } catch (...) {
         deliverLater(std::move(request->handler), std::current_exception());
         return;
     }
+    request->transfer.body = &request->body;
+    request->transfer.maxBytes = m_options.maxBodyBytes;
+    request->transfer.deadline = m_options.deadline;
+    request->transfer.hostKey = hostKey(url);
+    // The libcurl handle (with its buffers) is made only when the request's turn comes, so
+    // thousands of waiting requests cost little memory. Without the engine: the lambda may be
+    // destroyed on a network thread, which must never end its own engine.
+    Options settings = m_options;
+    settings.engine = nullptr;
+    request->transfer.setUp = [weak = std::weak_ptr<AsyncGet>(request), settings](HttpTransfer& transfer) {
+        const std::shared_ptr<AsyncGet> owner = weak.lock();
+        if (!owner)
+            return false;
+        owner->handle.reset(curl_easy_init());
+        if (!owner->handle)
+            throw HttpError(HttpError::Kind::transport, QStringLiteral("Could not start an HTTP request."));
+        transfer.handle = owner->handle.get();
+        prepare(settings, owner->url, transfer);
+        return true;
+    };
     // The network thread only signals the end; the answer is made on the pool, which also
     // keeps the handler's work off the network threads.
     m_options.engine->start(request->transfer, stop, [request] {

@@ -212,7 +212,8 @@ struct HttpEngine::Impl {
             curl_multi_remove_handle(worker.multi, transfer->handle);
             worker.active.erase(std::find(worker.active.begin(), worker.active.end(), transfer));
         }
-        curl_easy_setopt(transfer->handle, CURLOPT_SHARE, nullptr);
+        if (transfer->handle)
+            curl_easy_setopt(transfer->handle, CURLOPT_SHARE, nullptr);
         end(transfer, how, result, true);
     }
 
@@ -271,6 +272,18 @@ struct HttpEngine::Impl {
                 finish(worker, transfer, HttpTransfer::End::cancelled, CURLE_OK, true);
             const auto now = HttpTransfer::Clock::now();
             for (HttpTransfer* transfer : starting) {
+                if (transfer->setUp && !transfer->handle) {
+                    bool ready = false;
+                    try {
+                        ready = transfer->setUp(*transfer);
+                    } catch (...) {
+                        transfer->callbackError = std::current_exception();
+                    }
+                    if (!ready) {
+                        finish(worker, transfer, HttpTransfer::End::done, CURLE_FAILED_INIT, false);
+                        continue;
+                    }
+                }
                 transfer->started = now;
                 transfer->lastActivity = now;
                 curl_easy_setopt(transfer->handle, CURLOPT_SHARE, worker.share);

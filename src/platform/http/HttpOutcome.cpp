@@ -40,6 +40,14 @@ bool isHttps(const QUrl& url)
     return url.scheme().compare(u"https", Qt::CaseInsensitive) == 0;
 }
 
+std::string hostKey(const QUrl& url)
+{
+    const QString scheme = url.scheme().toLower();
+    const int port = url.port(scheme == u"https" ? 443 : 80);
+    return (scheme + QStringLiteral("://") + url.host().toLower() + u':' + QString::number(port))
+        .toStdString();
+}
+
 HttpResponse conclude(const QUrl& url, HttpTransfer& transfer)
 {
     if (transfer.callbackError)

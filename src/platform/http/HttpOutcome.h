@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QUrl>
+#include <string>
 
 // What HttpClient's blocking and asynchronous requests share: checking an address, and turning an
 // ended transfer into its answer or error. Internal to platform/http.
@@ -18,6 +19,9 @@ struct EasyDeleter {
 void validate(const QUrl& url);
 
 bool isHttps(const QUrl& url);
+
+// What the connection caps count as one host: scheme://host:port.
+std::string hostKey(const QUrl& url);
 
 // The answer of the ended transfer, or throws what went wrong.
 HttpResponse conclude(const QUrl& url, HttpTransfer& transfer);

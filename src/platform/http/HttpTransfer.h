@@ -63,6 +63,9 @@ struct HttpTransfer {
     qint64 progressExpected = -1;
     std::condition_variable changed;
 
+    // When set, makes the handle on the network thread when the transfer's turn comes; false or
+    // an exception (kept in callbackError) ends it unstarted.
+    std::function<bool(HttpTransfer&)> setUp;
     // HttpEngine::start only: called once the transfer has ended, and the link that ends it
     // when its token is stopped (released by the owner after the end).
     std::function<void()> onEnd;
