@@ -55,8 +55,8 @@ DependencyContainer::DependencyContainer(Options options) : m_paths(std::move(op
     m_store = std::make_unique<ApplicationStore>(std::move(dockBadge));
     built(*m_store, "ApplicationStore");
 
-    // One network thread for every request, so connections, TLS sessions and the CA store are
-    // set up once per host rather than once per request.
+    // One engine for every request, so connections, TLS sessions and the CA store are set up once
+    // per host rather than once per request, and every request keeps within its connection caps.
     m_httpEngine = std::make_shared<HttpEngine>();
     const auto client = [this](std::chrono::milliseconds timeout, qint64 maxBytes) {
         HttpClient::Options http;
@@ -150,6 +150,8 @@ DependencyContainer::~DependencyContainer()
 void DependencyContainer::abortTransfers()
 {
     m_httpEngine->shutdown();
+    // Their drivers answer on the main thread, whose loop has ended.
+    m_sparkleService->cancelChecks();
 }
 
 } // namespace norvelle

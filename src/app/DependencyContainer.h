@@ -94,8 +94,10 @@ public:
     // The class names of the objects in the order they were built.
     const QStringList& buildOrder() const { return m_buildOrder; }
 
-    // For quitting: ends every running HTTP transfer as cancelled, refuses new ones and joins
-    // the network thread. Idempotent; the destructor does it too.
+    // For quitting, once the event loop has ended: ends every running HTTP transfer as
+    // cancelled, refuses new ones and joins the network threads, and ends every Sparkle check
+    // still waiting for the main thread with a cancellation. Idempotent; the destructor does the
+    // first part too.
     void abortTransfers();
 
 private:

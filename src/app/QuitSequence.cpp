@@ -17,7 +17,7 @@ int toInt(std::chrono::milliseconds ms)
     return static_cast<int>(std::max<long long>(0, ms.count()));
 }
 
-// Both pools within one wait: the update check's requests run on a pool of their own.
+// Both pools within one wait: web requests hand their answers over on a pool of their own.
 bool poolsDrained(std::chrono::milliseconds wait)
 {
     QElapsedTimer clock;

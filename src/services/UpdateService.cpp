@@ -1,15 +1,20 @@
 #include "services/UpdateService.h"
 
+#include "platform/Logger.h"
 #include "services/VersionOrdering.h"
 #include "sources/brew/BrewService.h"
 #include "sources/mas/MASService.h"
 #include "sources/sparkle/SparkleService.h"
-#include "platform/Logger.h"
+#include "util/Async.h"
 #include "util/TaskGroup.h"
 
 #include <QElapsedTimer>
 #include <algorithm>
+#include <condition_variable>
+#include <future>
+#include <mutex>
 #include <utility>
+#include <vector>
 
 namespace norvelle {
 
@@ -38,6 +43,7 @@ QHash<QString, Update> UpdateService::checkForUpdates(const QList<std::shared_pt
 {
     QElapsedTimer total;
     total.start();
+    std::shared_ptr<HttpPrefetchBatch> prefetched;
     {
         // Both listings run to their end even when one fails; then the first failure ends the check.
         TaskGroup<void> listings;
@@ -49,21 +55,52 @@ QHash<QString, Update> UpdateService::checkForUpdates(const QList<std::shared_pt
             listings.add([this] { m_masService->loadOutdatedApps(); });
         else
             Logger::info(QStringLiteral("Skipping MAS outdated check - MAS CLI not installed"));
+        // The feeds and their release notes need neither listing, so they are on their way while
+        // the tools run; the checks below take their answers. What no check takes goes with the
+        // batch.
+        prefetched = m_sparkleService->prefetchChecks(applications);
         listings.waitAll();
     }
     Logger::info(QStringLiteral("Parallel outdated checks: ") + seconds(total));
 
     QElapsedTimer stage;
     stage.start();
-    TaskGroup<Candidate> checks(networkPool(), {}, Overflow::queue);
+    // Every application's check starts at once; the answers are gathered in completion order.
+    struct Gathered {
+        std::mutex mutex;
+        std::condition_variable allEnded;
+        qsizetype remaining = 0;
+        std::vector<Candidate> candidates;
+        std::exception_ptr firstError;
+    };
+    const auto gathered = std::make_shared<Gathered>();
+    gathered->remaining = applications.size();
     for (const std::shared_ptr<Application>& application : applications) {
-        checks.add([this, application]() -> Candidate {
-            return {application->bundleIdentifier(), checkForUpdate(application, application->source())};
+        networkPool().start([this, application, gathered] {
+            checkForUpdateAsync(application, application->source(),
+                                [gathered, identifier = application->bundleIdentifier()](
+                                    std::optional<Update> update, std::exception_ptr error) {
+                                    std::lock_guard lock(gathered->mutex);
+                                    if (error && !gathered->firstError)
+                                        gathered->firstError = error;
+                                    else if (!error)
+                                        gathered->candidates.emplace_back(identifier, std::move(update));
+                                    if (--gathered->remaining == 0)
+                                        gathered->allEnded.notify_all();
+                                });
         });
+    }
+    std::vector<Candidate> candidates;
+    {
+        std::unique_lock lock(gathered->mutex);
+        gathered->allEnded.wait(lock, [&] { return gathered->remaining == 0; });
+        if (gathered->firstError)
+            std::rethrow_exception(gathered->firstError);
+        candidates = std::move(gathered->candidates);
     }
     QHash<QString, Update> updates;
     // Completion order: for two applications with one identifier, the later answer wins.
-    for (Candidate& candidate : checks.waitAll()) {
+    for (Candidate& candidate : candidates) {
         if (candidate.second)
             updates.insert(candidate.first, std::move(*candidate.second));
     }
@@ -75,31 +112,74 @@ QHash<QString, Update> UpdateService::checkForUpdates(const QList<std::shared_pt
 std::optional<Update> UpdateService::checkForUpdate(const std::shared_ptr<Application>& application,
                                                     const QList<Application::Source>& sources)
 {
-    const Application::Snapshot snapshot = application->snapshot();
+    std::promise<std::optional<Update>> chosen;
+    checkForUpdateAsync(application, sources,
+                        [&chosen](std::optional<Update> update, std::exception_ptr error) {
+                            if (error)
+                                chosen.set_exception(error);
+                            else
+                                chosen.set_value(std::move(update));
+                        });
+    return chosen.get_future().get();
+}
+
+// One application's walk through its sources, carried from one answer to the next.
+struct UpdateService::SourceWalk {
+    std::shared_ptr<Application> application;
+    Application::Snapshot snapshot;
+    QList<Application::Source> sources;
+    qsizetype next = 0;
     QList<Update> candidates;
-    for (const Application::Source source : sources) {
-        std::optional<Update> offer;
-        switch (source) {
-        case Application::Source::homebrew:
-            offer = m_brewService->checkUpdate(snapshot.path.toLocalFile(), snapshot.currentVersion);
-            break;
-        case Application::Source::sparkle:
-            try {
-                offer = m_sparkleService->checkForUpdate(application);
-            } catch (...) {
-                // A feed that cannot be checked offers nothing; the other sources still count.
+    CandidateHandler handler;
+};
+
+void UpdateService::checkForUpdateAsync(const std::shared_ptr<Application>& application,
+                                        const QList<Application::Source>& sources, CandidateHandler handler)
+{
+    auto walk = std::make_shared<SourceWalk>();
+    walk->application = application;
+    walk->snapshot = application->snapshot();
+    walk->sources = sources;
+    walk->handler = std::move(handler);
+    askSources(walk);
+}
+
+void UpdateService::askSources(const std::shared_ptr<SourceWalk>& walk)
+{
+    try {
+        while (walk->next < walk->sources.size()) {
+            switch (walk->sources.at(walk->next++)) {
+            case Application::Source::homebrew:
+                if (std::optional<Update> offer = m_brewService->checkUpdate(
+                        walk->snapshot.path.toLocalFile(), walk->snapshot.currentVersion))
+                    walk->candidates.append(std::move(*offer));
+                continue;
+            case Application::Source::sparkle:
+                m_sparkleService->checkForUpdateAsync(
+                    walk->application, [this, walk](std::optional<Update> offer, std::exception_ptr error) {
+                        // A feed that cannot be checked offers nothing; the other sources still count.
+                        if (!error && offer)
+                            walk->candidates.append(std::move(*offer));
+                        askSources(walk);
+                    });
+                return;
+            case Application::Source::appStore:
+                m_masService->checkForUpdateAsync(walk->snapshot.bundleIdentifier,
+                                                  [this, walk](std::optional<Update> offer) {
+                                                      if (offer)
+                                                          walk->candidates.append(std::move(*offer));
+                                                      askSources(walk);
+                                                  });
+                return;
+            case Application::Source::other:
+                continue;
             }
-            break;
-        case Application::Source::appStore:
-            offer = m_masService->checkForUpdate(snapshot.bundleIdentifier);
-            break;
-        case Application::Source::other:
-            break;
         }
-        if (offer)
-            candidates.append(std::move(*offer));
+    } catch (...) {
+        walk->handler(std::nullopt, std::current_exception());
+        return;
     }
-    return selectCandidate(snapshot.name, candidates);
+    walk->handler(selectCandidate(walk->snapshot.name, walk->candidates), nullptr);
 }
 
 std::optional<Update> UpdateService::selectCandidate(const QString& name,

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -24,8 +25,10 @@ class SparkleService;
 // source that offered them.
 //
 // Thread-safe and blocking; call it from worker threads. A check refreshes the Homebrew and
-// App Store outdated listings in parallel, then asks every application's sources in parallel
-// on the I/O pool. Applications are read through snapshots; nothing here changes one.
+// App Store outdated listings in parallel, while the Sparkle feeds (which need neither) are
+// already being fetched; then it asks every application's sources at once, each check waiting
+// for its web answers without holding a thread. Applications are read through snapshots;
+// nothing here changes one.
 class UpdateService {
 public:
     // Called once per progress value, one call at a time per run, in the order the values
@@ -48,6 +51,13 @@ public:
     virtual std::optional<Update> checkForUpdate(const std::shared_ptr<Application>& application,
                                                  const QList<Application::Source>& sources);
 
+    // checkForUpdate without a waiting thread: asks the sources one after another, in order, and
+    // hands the choice to the handler exactly once, on a worker thread (possibly inside this
+    // call); the error is set only when a source failed where none may.
+    using CandidateHandler = std::function<void(std::optional<Update> update, std::exception_ptr error)>;
+    void checkForUpdateAsync(const std::shared_ptr<Application>& application,
+                             const QList<Application::Source>& sources, CandidateHandler handler);
+
     // Installs the application's update. Throws NorvelleError noUpdateAvailable or
     // updateAlreadyInProgress (refusals); every later failure is a result with success false.
     virtual Update::Result updateApplication(const std::shared_ptr<Application>& application,
@@ -66,6 +76,9 @@ public:
 
 private:
     class Run;
+    struct SourceWalk;
+
+    void askSources(const std::shared_ptr<SourceWalk>& walk);
 
     std::optional<Update> selectCandidate(const QString& name, const QList<Update>& candidates) const;
     void store(const QString& key, const UpdateProgress& value);

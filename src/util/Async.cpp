@@ -5,7 +5,9 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 #include <set>
 
@@ -48,19 +50,75 @@ void cancelPendingLocked()
         call->cancelIfPending();
 }
 
+// The calls of postToMainInTurn, and whether a drain of them is on its way to the main thread.
+struct TurnQueue {
+    std::mutex mutex;
+    std::deque<std::function<void()>> calls;
+    bool drainPosted = false;
+};
+
+TurnQueue& turns()
+{
+    static TurnQueue* const queue = new TurnQueue; // used until the very end; never destroyed
+    return *queue;
+}
+
+// How long one drain runs before it lets the main thread's other events through.
+constexpr auto turnSlice = std::chrono::milliseconds(4);
+
+void drainTurns()
+{
+    const auto start = std::chrono::steady_clock::now();
+    TurnQueue& queue = turns();
+    for (;;) {
+        std::function<void()> call;
+        {
+            std::lock_guard lock(queue.mutex);
+            if (queue.calls.empty()) {
+                queue.drainPosted = false;
+                return;
+            }
+            if (std::chrono::steady_clock::now() - start >= turnSlice)
+                break;
+            call = std::move(queue.calls.front());
+            queue.calls.pop_front();
+        }
+        call();
+    }
+    // The rest after the events that came meanwhile.
+    postToMain(&drainTurns);
+}
+
+// Drops the queued calls (outside every lock: dropping one may answer a question it carried).
+void dropTurns()
+{
+    std::deque<std::function<void()>> dropped;
+    {
+        std::lock_guard lock(turns().mutex);
+        dropped.swap(turns().calls);
+        turns().drainPosted = false;
+    }
+}
+
 void onLoopEnded()
 {
-    std::lock_guard lock(g_appMutex);
-    g_loopEnded = true;
-    cancelPendingLocked();
+    {
+        std::lock_guard lock(g_appMutex);
+        g_loopEnded = true;
+        cancelPendingLocked();
+    }
+    dropTurns();
 }
 
 void onApplicationGone()
 {
-    std::lock_guard lock(g_appMutex);
-    g_appAlive = false;
-    g_loopEnded = true;
-    cancelPendingLocked();
+    {
+        std::lock_guard lock(g_appMutex);
+        g_appAlive = false;
+        g_loopEnded = true;
+        cancelPendingLocked();
+    }
+    dropTurns();
 }
 
 void onApplicationCreated()
@@ -150,6 +208,24 @@ void postToMain(std::function<void()> fn)
     if (!g_appAlive || g_loopEnded)
         return;
     QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(fn), Qt::QueuedConnection);
+}
+
+void postToMainInTurn(std::function<void()> fn)
+{
+    {
+        std::lock_guard lock(g_appMutex);
+        if (!g_appAlive || g_loopEnded)
+            return; // fn goes once the lock is released
+    }
+    TurnQueue& queue = turns();
+    {
+        std::lock_guard lock(queue.mutex);
+        queue.calls.push_back(std::move(fn));
+        if (queue.drainPosted)
+            return;
+        queue.drainPosted = true;
+    }
+    postToMain(&drainTurns);
 }
 
 void detail::invokeOnMainBlocking(std::function<void()> fn)

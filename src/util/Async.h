@@ -21,11 +21,11 @@ namespace norvelle {
 // (TaskGroup runs such children inline when the pool is full).
 QThreadPool& ioPool();
 
-// The pool for the update check's per-application requests: a fixed 32 threads, the number of
-// requests allowed in flight at once. Its tasks wait only for the network, the main thread or
-// threads of their own, never for other work on this pool, so a TaskGroup on it queues its
-// children instead of running them inline and the pool stays full until the work runs out.
-// Kept apart from ioPool so a check never starves the Homebrew and App Store loads.
+// The pool on which web requests hand over their answers (HttpClient::getAsync) and the update
+// check's per-application steps run: a fixed 32 threads. Its tasks only compute and start more
+// requests; they never wait for the network, the main thread or other work of this pool, so a
+// waiting request holds none of its threads. Kept apart from ioPool so a check never starves the
+// Homebrew and App Store loads.
 QThreadPool& networkPool();
 
 // True on the thread of the QCoreApplication; false when there is none.
@@ -34,6 +34,13 @@ bool isMainThread();
 // Queues fn to run on the main thread and returns at once. When the application is gone the
 // call is dropped; when the loop ends before it runs, it never runs.
 void postToMain(std::function<void()> fn);
+
+// Like postToMain, for calls that come in bursts (the update drivers' messages of a check of
+// thousands of applications): the calls queued this way run in the order they were queued, a
+// few milliseconds' worth at a time, with the main thread's other events (painting, input) in
+// between, so a burst never holds the main thread for long. Calls still queued when the loop
+// ends never run; they are dropped then.
+void postToMainInTurn(std::function<void()> fn);
 
 namespace detail {
 // Runs fn on the main thread and waits for it; rethrows what fn threw. Throws CancelledError

@@ -1,3 +1,4 @@
+#include "FileSizeLimit.h"
 #include "FixtureServer.h"
 #include "platform/http/HttpClient.h"
 #include "platform/http/HttpEngine.h"
@@ -8,6 +9,7 @@
 #include <QTest>
 #include <QThreadPool>
 #include <QtConcurrent>
+#include <cerrno>
 
 using namespace norvelle;
 using namespace norvelle::test;
@@ -126,6 +128,40 @@ private Q_SLOTS:
         FixtureServer server;
         server.route("/start", Reply::redirect(location));
         QCOMPARE(kindOf([&] { HttpClient().get(server.url("/start")); }), HttpError::Kind::invalidUrl);
+    }
+
+    // Once on https, a redirect may not lead to plain http: the error says why, and the plain
+    // server is never asked.
+    void redirectThatLeavesHttpsIsRefused_data()
+    {
+        QTest::addColumn<bool>("fromTls");
+        QTest::addColumn<bool>("toTls");
+        QTest::newRow("https to http") << true << false;
+        QTest::newRow("https to https") << true << true;
+        QTest::newRow("http to https") << false << true;
+    }
+    void redirectThatLeavesHttpsIsRefused()
+    {
+        QFETCH(bool, fromTls);
+        QFETCH(bool, toTls);
+        FixtureServer from(fromTls ? FixtureServer::Tls::on : FixtureServer::Tls::off);
+        FixtureServer to(toTls ? FixtureServer::Tls::on : FixtureServer::Tls::off);
+        to.route("/final", Reply{200, "final"});
+        from.route("/start", Reply::redirect(to.url("/final").toString()));
+        const HttpClient client(HttpClient::Options{.caFile = FixtureServer::testCaFile()});
+        QByteArray body;
+        const auto error = errorOf([&] { body = client.get(from.url("/start")).body; });
+        if (fromTls && !toTls) {
+            QVERIFY(error);
+            QCOMPARE(error->kind(), HttpError::Kind::invalidUrl);
+            QVERIFY2(error->description().contains("leaves https") &&
+                         error->description().contains(to.url("/final").toString()),
+                     qPrintable(error->description()));
+            QCOMPARE(to.requests().size(), 0);
+        } else {
+            QVERIFY2(!error, qPrintable(error ? error->description() : QString()));
+            QCOMPARE(body, QByteArray("final"));
+        }
     }
 
     void invalidAddressesAreRefused_data()
@@ -343,6 +379,24 @@ private Q_SLOTS:
         QVERIFY(error);
         QCOMPARE(error->kind(), HttpError::Kind::timeout);
         QVERIFY(!QFile::exists(path));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
+    }
+
+    // A disk that fills up mid-download: the error gives the system's reason, and nothing is
+    // left behind.
+    void downloadOntoAFullDiskSaysWhy()
+    {
+        FixtureServer server;
+        server.route("/App.zip", Reply{.body = pattern(300'000)});
+        QTemporaryDir dir;
+        std::optional<HttpError> error;
+        {
+            const FileSizeLimit fullDisk(64 * 1024);
+            error = errorOf([&] { HttpClient().download(server.url("/App.zip"), dir.filePath("App.zip"), {}); });
+        }
+        QVERIFY(error);
+        QCOMPARE(error->kind(), HttpError::Kind::file);
+        QVERIFY2(error->description().endsWith(qt_error_string(EFBIG)), qPrintable(error->description()));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
     }
 

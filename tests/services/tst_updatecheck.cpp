@@ -260,6 +260,23 @@ private Q_SLOTS:
         QVERIFY(!log.containsPrefix(Level::info, "Total update check: "));
     }
 
+    // The feeds need neither tool's listing, so they are asked for while the listings run.
+    void feedsAreAskedForWhileTheListingsRun()
+    {
+        std::promise<void> prefetched;
+        m_sparkle->onPrefetch = [&] { prefetched.set_value(); };
+        bool duringListing = false;
+        m_mas->onLoadOutdatedApps = [&, asked = prefetched.get_future().share()] {
+            duringListing = asked.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+        };
+        const auto feed = app("Feed", "com.example.feed", {Source::sparkle});
+        m_sparkle->offerUpdate("com.example.feed", makeUpdate("2.0", Update::Source::sparkle));
+        const QHash<QString, Update> updates = m_service->checkForUpdates({feed}, kBothTools);
+        QVERIFY(duringListing);
+        QCOMPARE(m_sparkle->calls(), (QStringList{"prefetchChecks 1", "checkForUpdate com.example.feed"}));
+        QCOMPARE(updates.value("com.example.feed").latestVersion, QStringLiteral("2.0"));
+    }
+
     // The per-application checks wait on the network, so they must be under way together.
     void applicationsAreCheckedInParallel()
     {

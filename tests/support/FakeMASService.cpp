@@ -77,6 +77,11 @@ std::optional<Update> FakeMASService::checkForUpdate(const QString& bundleIdenti
     return update == m_updates.cend() ? std::nullopt : std::optional<Update>(*update);
 }
 
+void FakeMASService::checkForUpdateAsync(const QString& bundleIdentifier, UpdateHandler handler)
+{
+    handler(checkForUpdate(bundleIdentifier));
+}
+
 void FakeMASService::upgrade(const QString& appID, const LineHandler& onLine)
 {
     record(QStringLiteral("upgrade ") + appID);

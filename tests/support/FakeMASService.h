@@ -34,6 +34,8 @@ public:
     void loadOutdatedApps() override;
     std::optional<MAS> masInfo(const QString& bundleIdentifier, const QString& currentVersion) const override;
     std::optional<Update> checkForUpdate(const QString& bundleIdentifier) override;
+    // Answers at once, inside the call, with what checkForUpdate answers.
+    void checkForUpdateAsync(const QString& bundleIdentifier, UpdateHandler handler) override;
     void upgrade(const QString& appID, const LineHandler& onLine) override;
 
 private:

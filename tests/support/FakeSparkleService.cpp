@@ -44,6 +44,28 @@ std::optional<Update> FakeSparkleService::checkForUpdate(const std::shared_ptr<A
     return update == m_updates.cend() ? std::nullopt : std::optional<Update>(*update);
 }
 
+void FakeSparkleService::checkForUpdateAsync(const std::shared_ptr<Application>& application,
+                                             CheckHandler handler)
+{
+    std::optional<Update> update;
+    try {
+        update = checkForUpdate(application);
+    } catch (...) {
+        handler(std::nullopt, std::current_exception());
+        return;
+    }
+    handler(std::move(update), nullptr);
+}
+
+std::shared_ptr<HttpPrefetchBatch>
+FakeSparkleService::prefetchChecks(const QList<std::shared_ptr<Application>>& applications)
+{
+    record(QStringLiteral("prefetchChecks ") + QString::number(applications.size()));
+    if (onPrefetch)
+        onPrefetch();
+    return nullptr;
+}
+
 void FakeSparkleService::update(const std::shared_ptr<Application>& application,
                                 ProgressHandler progressHandler)
 {

@@ -26,11 +26,17 @@ public:
         onUpdate;
     // Run at the start of every check when set (e.g. to hold checks at a gate).
     std::function<void(const QString& bundleIdentifier)> onCheck;
+    // Run when the feeds are asked for ahead ("prefetchChecks <count>"), which fetches nothing here.
+    std::function<void()> onPrefetch;
 
     QStringList calls() const;
 
     std::optional<Update> checkForUpdate(const std::shared_ptr<Application>& application) override;
+    // Answers at once, inside the call, with what checkForUpdate answers.
+    void checkForUpdateAsync(const std::shared_ptr<Application>& application, CheckHandler handler) override;
     void update(const std::shared_ptr<Application>& application, ProgressHandler progressHandler) override;
+    std::shared_ptr<HttpPrefetchBatch>
+    prefetchChecks(const QList<std::shared_ptr<Application>>& applications) override;
 
 private:
     void record(const QString& call) const;

@@ -7,8 +7,11 @@
 #include <QEvent>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <latch>
 #include <thread>
@@ -121,6 +124,27 @@ private Q_SLOTS:
                 postToMain([&] { ++count; });
         });
         QTRY_COMPARE(count.load(), 100);
+    }
+
+    // A burst of calls in turn runs in order, a few milliseconds' worth at a time, so the main
+    // thread's other events get through in between instead of after the whole burst.
+    void callsInTurnLetOtherEventsThrough()
+    {
+        constexpr int count = 50;
+        std::vector<int> order;
+        for (int i = 0; i < count; ++i)
+            postToMainInTurn([&order, i] {
+                order.push_back(i);
+                const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(1);
+                while (std::chrono::steady_clock::now() < until) {
+                }
+            });
+        int ranBeforeTheOtherEvent = -1;
+        QTimer::singleShot(0, this, [&] { ranBeforeTheOtherEvent = int(order.size()); });
+        QTRY_COMPARE(int(order.size()), count);
+        QVERIFY(std::is_sorted(order.begin(), order.end()));
+        QVERIFY2(ranBeforeTheOtherEvent > 0 && ranBeforeTheOtherEvent < count,
+                 qPrintable(QString::number(ranBeforeTheOtherEvent)));
     }
 
     void runAsyncContinuesOnMain()

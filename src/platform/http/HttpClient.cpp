@@ -1,11 +1,15 @@
 #include "platform/http/HttpClient.h"
 
 #include "platform/http/HttpEngine.h"
+#include "platform/http/HttpOutcome.h"
+#include "platform/http/HttpPrefetch.h"
 #include "platform/http/HttpTransfer.h"
 
 #include <QFile>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <future>
 #include <memory>
 #include <mutex>
 
@@ -14,6 +18,7 @@ namespace norvelle {
 namespace {
 
 using End = HttpTransfer::End;
+using namespace httpoutcome;
 
 constexpr long maxRedirects = 10;
 constexpr qint64 maxHeaderBytes = qint64(1) << 20;
@@ -24,10 +29,6 @@ void ensureCurlInitialised()
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
-
-struct EasyDeleter {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
 
 // The callbacks run on the network thread. Nothing may throw out of them into libcurl, so
 // every allocation sits in a try block and a failure ends the transfer with its reason.
@@ -56,7 +57,11 @@ size_t onBody(char* data, size_t size, size_t count, void* user) noexcept
             t->body->append(data, qsizetype(bytes));
             return size_t(bytes);
         }
+        errno = 0;
         if (t->file->write(data, bytes) != bytes) {
+            // The file is unbuffered, so this is the system's own reason (a full disk, say);
+            // QFileDevice would only say "Unknown error".
+            t->fileErrno = errno;
             t->end = End::fileFailed;
             return 0;
         }
@@ -70,7 +75,7 @@ size_t onBody(char* data, size_t size, size_t count, void* user) noexcept
         t->end = End::tooLarge;
         return 0;
     }
-    if (bytes > 0)
+    if (bytes > 0 && t->progress)
         reportProgress(*t, length >= 0 ? qint64(length) : -1);
     return size_t(bytes);
 }
@@ -101,31 +106,11 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) noexcept
     return bytes;
 }
 
-[[noreturn]] void throwInvalidUrl(const QUrl& url)
-{
-    throw HttpError(HttpError::Kind::invalidUrl,
-                    QStringLiteral("Unsupported URL: \"%1\" is not an http or https address.")
-                        .arg(url.toDisplayString()));
-}
-
-void validate(const QUrl& url)
-{
-    const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || (scheme != u"http" && scheme != u"https") || url.host().isEmpty())
-        throwInvalidUrl(url);
-}
-
 // Checks a CURLcode from curl_easy_setopt; a failure here is a broken build, not a network fault.
 void check(CURLcode code)
 {
     if (code != CURLE_OK)
         throw HttpError(HttpError::Kind::transport, QString::fromUtf8(curl_easy_strerror(code)));
-}
-
-QString curlText(const HttpTransfer& transfer)
-{
-    return transfer.errorText[0] ? QString::fromUtf8(transfer.errorText)
-                                 : QString::fromUtf8(curl_easy_strerror(transfer.result));
 }
 
 } // namespace
@@ -149,39 +134,35 @@ HttpClient::HttpClient(Options options) : m_options(std::move(options))
 
 HttpClient::~HttpClient() = default;
 
-HttpResponse HttpClient::perform(const QUrl& url, HttpTransfer& transfer, const std::stop_token& stop) const
+void HttpClient::prepare(const Options& options, const QUrl& url, HttpTransfer& transfer)
 {
-    validate(url);
-    if (stop.stop_requested())
-        throw HttpError(HttpError::Kind::cancelled, QStringLiteral("The request was cancelled."));
-
-    std::unique_ptr<CURL, EasyDeleter> handle(curl_easy_init());
-    if (!handle)
-        throw HttpError(HttpError::Kind::transport, QStringLiteral("Could not start an HTTP request."));
-    CURL* h = handle.get();
-    transfer.handle = h;
-    transfer.idleTimeout = m_options.timeout;
+    CURL* h = transfer.handle;
+    transfer.idleTimeout = options.timeout;
+    transfer.hostKey = hostKey(url);
 
     const QByteArray encodedUrl = url.toEncoded();
-    const QByteArray caFile = QFile::encodeName(m_options.caFile);
+    const QByteArray caFile = QFile::encodeName(options.caFile);
 
     check(curl_easy_setopt(h, CURLOPT_URL, encodedUrl.constData()));
     check(curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L));
     check(curl_easy_setopt(h, CURLOPT_ERRORBUFFER, transfer.errorText));
 #if LIBCURL_VERSION_NUM >= 0x075500
     check(curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https"));
-    check(curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https"));
+    // Once on https, a redirect may not fall back to plain http: the answer would no longer
+    // come from whom the address named.
+    check(curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, isHttps(url) ? "https" : "http,https"));
 #else
     check(curl_easy_setopt(h, CURLOPT_PROTOCOLS, long(CURLPROTO_HTTP | CURLPROTO_HTTPS)));
-    check(curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS, long(CURLPROTO_HTTP | CURLPROTO_HTTPS)));
+    check(curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS,
+                           isHttps(url) ? long(CURLPROTO_HTTPS) : long(CURLPROTO_HTTP | CURLPROTO_HTTPS)));
 #endif
     check(curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L));
     check(curl_easy_setopt(h, CURLOPT_MAXREDIRS, maxRedirects));
-    check(curl_easy_setopt(h, CURLOPT_USERAGENT, m_options.userAgent.constData()));
+    check(curl_easy_setopt(h, CURLOPT_USERAGENT, options.userAgent.constData()));
     // HTTP/2 where the server offers it; requests to a host whose connection is still being set
     // up wait to share it rather than each opening one of their own.
     check(curl_easy_setopt(h, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_2TLS)));
-    if (url.scheme().compare(u"https", Qt::CaseInsensitive) == 0)
+    if (isHttps(url))
         check(curl_easy_setopt(h, CURLOPT_PIPEWAIT, 1L));
     // A download reports progress against Content-Length, which counts the bytes on the
     // wire; asking for a compressed answer there would make the two disagree.
@@ -196,56 +177,39 @@ HttpResponse HttpClient::perform(const QUrl& url, HttpTransfer& transfer, const 
 #if LIBCURL_VERSION_NUM >= 0x075700
     check(curl_easy_setopt(h, CURLOPT_CA_CACHE_TIMEOUT, 3600L));
 #endif
-    check(curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, long(m_options.timeout.count())));
+    check(curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, long(options.timeout.count())));
     check(curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &onBody));
     check(curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer));
     check(curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &onHeader));
     check(curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer));
+}
 
-    m_options.engine->run(transfer, stop);
-
-    if (transfer.callbackError)
-        std::rethrow_exception(transfer.callbackError);
-    switch (transfer.end) {
-    case End::cancelled:
+HttpResponse HttpClient::perform(const QUrl& url, HttpTransfer& transfer, const std::stop_token& stop) const
+{
+    validate(url);
+    if (stop.stop_requested())
         throw HttpError(HttpError::Kind::cancelled, QStringLiteral("The request was cancelled."));
-    case End::timedOut:
-        throw HttpError(HttpError::Kind::timeout, QStringLiteral("The request timed out."));
-    case End::tooLarge:
-        throw HttpError(HttpError::Kind::tooLarge,
-                        QStringLiteral("The answer from %1 is larger than this request accepts.")
-                            .arg(url.host()));
-    case End::outOfMemory:
-        throw HttpError(HttpError::Kind::transport,
-                        QStringLiteral("Not enough memory for the answer from %1.").arg(url.host()));
-    case End::fileFailed:
-        throw HttpError(HttpError::Kind::file, QStringLiteral("Could not write \"%1\": %2")
-                                                   .arg(transfer.file->fileName(), transfer.file->errorString()));
-    case End::running:
-    case End::done:
-        break;
-    }
-    if (transfer.result == CURLE_OPERATION_TIMEDOUT)
-        throw HttpError(HttpError::Kind::timeout, QStringLiteral("The request timed out."));
-    // Only a redirect gets here (the first address was checked): it led outside http(s).
-    if (transfer.result == CURLE_URL_MALFORMAT || transfer.result == CURLE_UNSUPPORTED_PROTOCOL)
-        throw HttpError(HttpError::Kind::invalidUrl, curlText(transfer));
-    if (transfer.result != CURLE_OK)
-        throw HttpError(HttpError::Kind::transport, curlText(transfer));
-
-    HttpResponse response;
-    long status = 0;
-    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
-    char* effectiveUrl = nullptr;
-    curl_easy_getinfo(h, CURLINFO_EFFECTIVE_URL, &effectiveUrl);
-    response.statusCode = int(status);
-    response.url = effectiveUrl ? QUrl::fromEncoded(QByteArray(effectiveUrl)) : url;
-    response.headers = std::move(transfer.headers);
-    return response;
+    std::unique_ptr<CURL, EasyDeleter> handle(curl_easy_init());
+    if (!handle)
+        throw HttpError(HttpError::Kind::transport, QStringLiteral("Could not start an HTTP request."));
+    transfer.handle = handle.get();
+    prepare(m_options, url, transfer);
+    m_options.engine->run(transfer, stop);
+    return conclude(url, transfer);
 }
 
 HttpResponse HttpClient::get(const QUrl& url, std::stop_token stop) const
 {
+    std::promise<HttpResponse> prefetched;
+    const auto handOver = [&prefetched](HttpResponse response, std::exception_ptr error) {
+        if (error)
+            prefetched.set_exception(error);
+        else
+            prefetched.set_value(std::move(response));
+    };
+    if (m_options.engine->prefetches().take(url.toEncoded(), handOver, stop))
+        return prefetched.get_future().get();
+
     QByteArray body;
     HttpTransfer transfer;
     transfer.body = &body;
@@ -263,7 +227,8 @@ HttpResponse HttpClient::download(const QUrl& url, const QString& filePath, Prog
     // Written beside the target and renamed on success, so a failed or cancelled
     // download never leaves a truncated file where a complete one is expected.
     QSaveFile file(filePath);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered, so a failed write is seen (with its reason) when it happens.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw HttpError(HttpError::Kind::file,
                         QStringLiteral("Could not write \"%1\": %2").arg(filePath, file.errorString()));
     HttpTransfer transfer;

@@ -1,94 +1,252 @@
 #include "platform/http/HttpEngine.h"
 
+#include "platform/http/HttpPrefetch.h"
 #include "platform/http/HttpTransfer.h"
+
+#include <QThread>
 
 #include <algorithm>
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 namespace norvelle {
 
 namespace {
 
-// How long the network thread sleeps at most before it looks at idle timeouts, deadlines and
+// How long a network thread sleeps at most before it looks at idle timeouts, deadlines and
 // cancellations again; curl_multi_wakeup cuts it short for new transfers and stop requests.
 constexpr int maxPollMs = 50;
+
+// Enough threads that TLS handshakes do not queue on one core, few enough to stay cheap.
+constexpr int maxNetworkThreads = 4;
 
 HttpError cancelledError()
 {
     return HttpError(HttpError::Kind::cancelled, QStringLiteral("The request was cancelled."));
 }
 
+// The transfers of one host waiting for a slot, and how many of them run.
+struct HostQueue {
+    std::deque<HttpTransfer*> waiting;
+    int running = 0;
+    bool ready = false; // listed in readyHosts
+};
+
 } // namespace
 
 struct HttpEngine::Impl {
-    std::mutex mutex;
-    std::deque<HttpTransfer*> incoming;
-    bool shuttingDown = false;
-    bool threadStarted = false;
-    std::thread thread;
+    // One network thread with its multi handle. `incoming` is guarded by the engine's mutex;
+    // the rest belongs to the thread.
+    struct Worker {
+        CURLM* multi = nullptr;
+        CURLSH* share = nullptr;
+        std::deque<HttpTransfer*> incoming;
+        std::vector<HttpTransfer*> active;
+        std::thread thread;
+        bool started = false;
 
-    // Network thread only.
-    CURLM* multi = nullptr;
-    CURLSH* share = nullptr;
-    std::vector<HttpTransfer*> active;
+        Worker()
+        {
+            multi = curl_multi_init();
+            share = curl_share_init();
+            // One thread uses both, so the share needs no lock functions.
+            curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+            curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+            // The engine's own queue keeps within the caps; these only make sure of it.
+            curl_multi_setopt(multi, CURLMOPT_MAX_TOTAL_CONNECTIONS, long(maxConnections));
+            curl_multi_setopt(multi, CURLMOPT_MAX_HOST_CONNECTIONS, long(maxConnectionsPerHost));
+            curl_multi_setopt(multi, CURLMOPT_MAXCONNECTS, 64L);
+        }
+        ~Worker()
+        {
+            curl_multi_cleanup(multi);
+            curl_share_cleanup(share);
+        }
+    };
+
+    std::mutex mutex;
+    bool shuttingDown = false;
+    std::vector<std::unique_ptr<Worker>> workers;
+    std::unordered_map<std::string, HostQueue> hosts;
+    std::deque<std::string> readyHosts; // hosts with a waiting transfer and a free slot, in turn
+    int running = 0;
+    HttpPrefetch prefetch;
 
     Impl()
     {
-        multi = curl_multi_init();
-        share = curl_share_init();
-        // One thread uses both, so the share needs no lock functions.
-        curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
-        curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
-        curl_multi_setopt(multi, CURLMOPT_MAXCONNECTS, 64L);
+        const int count = std::clamp(QThread::idealThreadCount(), 1, maxNetworkThreads);
+        for (int i = 0; i < count; ++i)
+            workers.push_back(std::make_unique<Worker>());
     }
 
-    ~Impl()
-    {
-        stop();
-        curl_multi_cleanup(multi);
-        curl_share_cleanup(share);
-    }
+    ~Impl() { stop(); }
 
     void stop()
     {
+        std::vector<HttpTransfer*> queued;
         {
             std::lock_guard lock(mutex);
+            if (shuttingDown && std::none_of(workers.begin(), workers.end(),
+                                             [](const auto& w) { return w->thread.joinable(); }))
+                return;
             shuttingDown = true;
+            for (auto& [key, host] : hosts)
+                for (HttpTransfer* transfer : host.waiting)
+                    queued.push_back(transfer);
+            hosts.clear();
+            readyHosts.clear();
         }
-        curl_multi_wakeup(multi);
-        if (thread.joinable())
-            thread.join();
+        for (HttpTransfer* transfer : queued)
+            end(transfer, HttpTransfer::End::cancelled, CURLE_OK, false);
+        for (auto& worker : workers) {
+            curl_multi_wakeup(worker->multi);
+            if (worker->thread.joinable())
+                worker->thread.join();
+        }
     }
 
-    void startThreadLocked()
+    // Queues a transfer for its host's turn. False once shutting down.
+    bool submit(HttpTransfer* transfer)
     {
-        if (threadStarted)
-            return;
-        threadStarted = true;
-        thread = std::thread([this] { loop(); });
+        std::vector<Worker*> wake;
+        {
+            std::lock_guard lock(mutex);
+            if (shuttingDown || transfer->cancelRequested)
+                return false;
+            transfer->stage = HttpTransfer::Stage::queued;
+            HostQueue& host = hosts[transfer->hostKey];
+            host.waiting.push_back(transfer);
+            markReadyLocked(transfer->hostKey, host);
+            admitLocked(wake);
+        }
+        for (Worker* worker : wake)
+            curl_multi_wakeup(worker->multi);
+        return true;
     }
 
-    // Hands the transfer back to its caller. Called on the network thread with the handle
-    // still attached to the multi handle when it had been added.
-    void finish(HttpTransfer* transfer, HttpTransfer::End end, CURLcode result, bool added)
+    void markReadyLocked(const std::string& key, HostQueue& host)
+    {
+        if (!host.ready && !host.waiting.empty() && host.running < maxConnectionsPerHost) {
+            host.ready = true;
+            readyHosts.push_back(key);
+        }
+    }
+
+    // Hands waiting transfers to their network threads while the caps allow, one host after
+    // another, so a host with thousands of requests does not hold up the others.
+    void admitLocked(std::vector<Worker*>& wake)
+    {
+        while (running < maxConnections && !readyHosts.empty()) {
+            const std::string key = std::move(readyHosts.front());
+            readyHosts.pop_front();
+            HostQueue& host = hosts[key];
+            host.ready = false;
+            if (host.waiting.empty() || host.running >= maxConnectionsPerHost)
+                continue;
+            HttpTransfer* transfer = host.waiting.front();
+            host.waiting.pop_front();
+            ++host.running;
+            ++running;
+            transfer->stage = HttpTransfer::Stage::admitted;
+            transfer->worker = std::hash<std::string>{}(key) % workers.size();
+            Worker& worker = *workers[transfer->worker];
+            worker.incoming.push_back(transfer);
+            if (!worker.started) {
+                worker.started = true;
+                worker.thread = std::thread([this, &worker] { loop(worker); });
+            }
+            if (std::find(wake.begin(), wake.end(), &worker) == wake.end())
+                wake.push_back(&worker);
+            markReadyLocked(key, host);
+        }
+    }
+
+    void releaseLocked(HttpTransfer* transfer, std::vector<Worker*>& wake)
+    {
+        const auto found = hosts.find(transfer->hostKey);
+        if (found != hosts.end()) {
+            HostQueue& host = found->second;
+            --host.running;
+            if (host.running == 0 && host.waiting.empty() && !host.ready)
+                hosts.erase(found);
+            else
+                markReadyLocked(transfer->hostKey, host);
+        }
+        --running;
+        admitLocked(wake);
+    }
+
+    // Hands the transfer back to its owner. Nothing touches it after `finished` is set: the
+    // owner of a blocking run may destroy it at once.
+    void end(HttpTransfer* transfer, HttpTransfer::End how, CURLcode result, bool admitted)
+    {
+        if (transfer->end == HttpTransfer::End::running)
+            transfer->end = how;
+        transfer->result = result;
+        // A stop that comes later must not reach the engine, which may be gone by then. (Called
+        // from that very callback, this does not wait for it.)
+        transfer->stopLink.reset();
+        std::function<void()> onEnd = std::move(transfer->onEnd);
+        std::vector<Worker*> wake;
+        {
+            std::lock_guard lock(mutex);
+            if (admitted && !shuttingDown)
+                releaseLocked(transfer, wake);
+            transfer->stage = HttpTransfer::Stage::ended;
+            transfer->finished = true;
+            transfer->changed.notify_all();
+        }
+        for (Worker* worker : wake)
+            curl_multi_wakeup(worker->multi);
+        if (onEnd)
+            onEnd();
+    }
+
+    // Network thread: detaches the transfer from the multi handle, then ends it.
+    void finish(Worker& worker, HttpTransfer* transfer, HttpTransfer::End how, CURLcode result, bool added)
     {
         if (added) {
-            curl_multi_remove_handle(multi, transfer->handle);
-            active.erase(std::find(active.begin(), active.end(), transfer));
+            curl_multi_remove_handle(worker.multi, transfer->handle);
+            worker.active.erase(std::find(worker.active.begin(), worker.active.end(), transfer));
         }
-        curl_easy_setopt(transfer->handle, CURLOPT_SHARE, nullptr);
-        if (transfer->end == HttpTransfer::End::running)
-            transfer->end = end;
-        transfer->result = result;
-        std::lock_guard lock(mutex);
-        transfer->finished = true;
-        transfer->changed.notify_all();
+        if (transfer->handle)
+            curl_easy_setopt(transfer->handle, CURLOPT_SHARE, nullptr);
+        end(transfer, how, result, true);
     }
 
-    void loop()
+    // A stop request: a transfer still waiting for its turn ends at once; a running one ends on
+    // its network thread.
+    void cancel(HttpTransfer* transfer)
+    {
+        bool wasQueued = false;
+        CURLM* multi = nullptr;
+        {
+            std::lock_guard lock(mutex);
+            if (transfer->stage == HttpTransfer::Stage::created) {
+                transfer->cancelRequested = true; // submit() refuses it
+            } else if (transfer->stage == HttpTransfer::Stage::queued) {
+                const auto found = hosts.find(transfer->hostKey);
+                auto& waiting = found->second.waiting;
+                waiting.erase(std::find(waiting.begin(), waiting.end(), transfer));
+                if (waiting.empty() && found->second.running == 0 && !found->second.ready)
+                    hosts.erase(found);
+                transfer->stage = HttpTransfer::Stage::ended;
+                wasQueued = true;
+            } else if (transfer->stage == HttpTransfer::Stage::admitted) {
+                transfer->cancelRequested = true;
+                multi = workers[transfer->worker]->multi;
+            }
+        }
+        if (wasQueued)
+            end(transfer, HttpTransfer::End::cancelled, CURLE_OK, false);
+        else if (multi)
+            curl_multi_wakeup(multi);
+    }
+
+    void loop(Worker& worker)
     {
         for (;;) {
             std::vector<HttpTransfer*> starting;
@@ -97,62 +255,74 @@ struct HttpEngine::Impl {
             {
                 std::lock_guard lock(mutex);
                 stopping = shuttingDown;
-                starting.assign(incoming.begin(), incoming.end());
-                incoming.clear();
-                for (HttpTransfer* transfer : active)
+                starting.assign(worker.incoming.begin(), worker.incoming.end());
+                worker.incoming.clear();
+                for (HttpTransfer* transfer : worker.active)
                     if (transfer->cancelRequested)
                         cancelled.push_back(transfer);
             }
             if (stopping) {
                 for (HttpTransfer* transfer : starting)
-                    finish(transfer, HttpTransfer::End::cancelled, CURLE_OK, false);
-                while (!active.empty())
-                    finish(active.front(), HttpTransfer::End::cancelled, CURLE_OK, true);
+                    finish(worker, transfer, HttpTransfer::End::cancelled, CURLE_OK, false);
+                while (!worker.active.empty())
+                    finish(worker, worker.active.front(), HttpTransfer::End::cancelled, CURLE_OK, true);
                 return;
             }
             for (HttpTransfer* transfer : cancelled)
-                finish(transfer, HttpTransfer::End::cancelled, CURLE_OK, true);
+                finish(worker, transfer, HttpTransfer::End::cancelled, CURLE_OK, true);
             const auto now = HttpTransfer::Clock::now();
             for (HttpTransfer* transfer : starting) {
+                if (transfer->setUp && !transfer->handle) {
+                    bool ready = false;
+                    try {
+                        ready = transfer->setUp(*transfer);
+                    } catch (...) {
+                        transfer->callbackError = std::current_exception();
+                    }
+                    if (!ready) {
+                        finish(worker, transfer, HttpTransfer::End::done, CURLE_FAILED_INIT, false);
+                        continue;
+                    }
+                }
                 transfer->started = now;
                 transfer->lastActivity = now;
-                curl_easy_setopt(transfer->handle, CURLOPT_SHARE, share);
+                curl_easy_setopt(transfer->handle, CURLOPT_SHARE, worker.share);
                 curl_easy_setopt(transfer->handle, CURLOPT_PRIVATE, transfer);
-                if (curl_multi_add_handle(multi, transfer->handle) != CURLM_OK) {
-                    finish(transfer, HttpTransfer::End::done, CURLE_FAILED_INIT, false);
+                if (curl_multi_add_handle(worker.multi, transfer->handle) != CURLM_OK) {
+                    finish(worker, transfer, HttpTransfer::End::done, CURLE_FAILED_INIT, false);
                     continue;
                 }
-                active.push_back(transfer);
+                worker.active.push_back(transfer);
             }
-            expire(now);
+            expire(worker, now);
 
-            int running = 0;
-            curl_multi_perform(multi, &running);
+            int stillRunning = 0;
+            curl_multi_perform(worker.multi, &stillRunning);
             int queued = 0;
-            while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+            while (CURLMsg* message = curl_multi_info_read(worker.multi, &queued)) {
                 if (message->msg != CURLMSG_DONE)
                     continue;
                 HttpTransfer* transfer = nullptr;
                 curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &transfer);
                 const CURLcode result = message->data.result;
-                finish(transfer, HttpTransfer::End::done, result, true);
+                finish(worker, transfer, HttpTransfer::End::done, result, true);
             }
-            curl_multi_poll(multi, nullptr, 0, maxPollMs, nullptr);
+            curl_multi_poll(worker.multi, nullptr, 0, maxPollMs, nullptr);
         }
     }
 
     // URLSession's request timeout counts from the last data received, so a long but steady
     // transfer never times out; the deadline bounds the whole transfer however steady it is.
-    void expire(HttpTransfer::Clock::time_point now)
+    void expire(Worker& worker, HttpTransfer::Clock::time_point now)
     {
         std::vector<HttpTransfer*> expired;
-        for (HttpTransfer* transfer : active) {
+        for (HttpTransfer* transfer : worker.active) {
             if (now - transfer->lastActivity > transfer->idleTimeout ||
                 now - transfer->started > transfer->deadline)
                 expired.push_back(transfer);
         }
         for (HttpTransfer* transfer : expired)
-            finish(transfer, HttpTransfer::End::timedOut, CURLE_OK, true);
+            finish(worker, transfer, HttpTransfer::End::timedOut, CURLE_OK, true);
     }
 };
 
@@ -162,29 +332,33 @@ HttpEngine::~HttpEngine() = default;
 
 void HttpEngine::shutdown()
 {
+    d->prefetch.clear();
     d->stop();
+}
+
+HttpPrefetch& HttpEngine::prefetches()
+{
+    return d->prefetch;
+}
+
+void HttpEngine::start(HttpTransfer& transfer, const std::stop_token& stop, std::function<void()> onEnd)
+{
+    transfer.engineMutex = &d->mutex;
+    transfer.onEnd = std::move(onEnd);
+    // Linked before submitting, as the transfer may end (and be released) as soon as it is
+    // submitted; a stop that comes first makes submit() refuse it.
+    transfer.stopLink.emplace(stop, [this, &transfer] { d->cancel(&transfer); });
+    if (!d->submit(&transfer))
+        d->end(&transfer, HttpTransfer::End::cancelled, CURLE_OK, false);
 }
 
 void HttpEngine::run(HttpTransfer& transfer, const std::stop_token& stop)
 {
     const HttpClient::ProgressHandler* progress = transfer.progress;
     transfer.engineMutex = &d->mutex;
-    {
-        std::lock_guard lock(d->mutex);
-        if (d->shuttingDown || stop.stop_requested())
-            throw cancelledError();
-        d->incoming.push_back(&transfer);
-        d->startThreadLocked();
-    }
-    curl_multi_wakeup(d->multi);
-
-    std::stop_callback onStop(stop, [this, &transfer] {
-        {
-            std::lock_guard lock(d->mutex);
-            transfer.cancelRequested = true;
-        }
-        curl_multi_wakeup(d->multi);
-    });
+    std::stop_callback onStop(stop, [this, &transfer] { d->cancel(&transfer); });
+    if (!d->submit(&transfer))
+        throw cancelledError();
 
     std::unique_lock lock(d->mutex);
     for (;;) {
@@ -201,9 +375,9 @@ void HttpEngine::run(HttpTransfer& transfer, const std::stop_token& stop)
                     transfer.callbackError = std::current_exception();
                 }
                 lock.lock();
-                if (transfer.callbackError) {
+                if (transfer.callbackError && transfer.stage == HttpTransfer::Stage::admitted) {
                     transfer.cancelRequested = true;
-                    curl_multi_wakeup(d->multi);
+                    curl_multi_wakeup(d->workers[transfer.worker]->multi);
                 }
             }
             continue;

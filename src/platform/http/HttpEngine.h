@@ -1,33 +1,52 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <stop_token>
 
 namespace norvelle {
 
+class HttpPrefetch;
 struct HttpTransfer;
 
-// The network thread behind HttpClient. Every transfer of the clients that share one engine
-// runs on a single libcurl multi handle, so connections (HTTP/2 where the server offers it),
-// TLS sessions, DNS answers and the loaded CA store are reused across requests instead of
-// being set up again for each, and a waiting request costs no thread of its own on this side.
+// The network threads behind HttpClient. The transfers of the clients that share one engine run
+// on a few libcurl multi handles, so connections (HTTP/2 where the server offers it), TLS
+// sessions, DNS answers and the loaded CA store are reused across requests instead of being set
+// up again for each, and a waiting request costs no thread of its own. Every request of a host
+// goes to the same network thread (so its connections are reused); the hosts are spread over
+// the threads, so the TLS work of many new connections does not queue on one core.
 //
-// Thread-safe. The thread starts with the first transfer and ends in shutdown() or the
-// destructor, whichever comes first.
+// A transfer waits in the engine's queue, not in libcurl, until it fits the connection caps
+// below; its idle timeout and deadline count from then. Thread-safe. The threads start with
+// the first transfer and end in shutdown() or the destructor, whichever comes first.
 class HttpEngine {
 public:
+    // At most this many transfers run at once over the whole engine, each on a connection of
+    // its own at most, so open files stay well inside the process's limit; and at most
+    // maxConnectionsPerHost of them to one host (scheme, name and port), as browsers keep.
+    static constexpr int maxConnections = 256;
+    static constexpr int maxConnectionsPerHost = 6;
+
     HttpEngine();
     ~HttpEngine();
     HttpEngine(const HttpEngine&) = delete;
     HttpEngine& operator=(const HttpEngine&) = delete;
 
     // For quitting: ends every running and queued transfer with HttpError::Kind::cancelled,
-    // refuses later ones the same way, and returns once the network thread has ended.
+    // refuses later ones the same way, and returns once the network threads have ended.
     void shutdown();
 
     // Runs one prepared transfer and returns when it has ended, delivering its download
     // progress on the calling thread meanwhile. Stopping the token ends it as cancelled.
     void run(HttpTransfer& transfer, const std::stop_token& stop);
+
+    // Starts one prepared transfer and returns at once; onEnd is called exactly once when it has
+    // ended (on a network thread, or on the thread that stops or shuts it down), and must return
+    // quickly. The transfer must live until then. Stopping the token ends it as cancelled.
+    void start(HttpTransfer& transfer, const std::stop_token& stop, std::function<void()> onEnd);
+
+    // The answers asked for ahead of their use (HttpClient::prefetch).
+    HttpPrefetch& prefetches();
 
 private:
     struct Impl;

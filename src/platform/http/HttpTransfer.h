@@ -6,33 +6,41 @@
 #include <QList>
 #include <QPair>
 #include <condition_variable>
-#include <exception>
-#include <mutex>
 #include <curl/curl.h>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <stop_token>
+#include <string>
 
 class QSaveFile;
 
 namespace norvelle {
 
-// One request as HttpClient prepares it and HttpEngine runs it. The caller owns it and
-// blocks in HttpEngine::run while the network thread fills it in; the libcurl callbacks see
-// it through their user pointer and never let an exception escape into libcurl.
+// One request as HttpClient prepares it and HttpEngine runs it. The caller owns it, and either
+// blocks in HttpEngine::run or keeps it alive until the end callback of HttpEngine::start,
+// while a network thread fills it in; the libcurl callbacks see it through their user pointer
+// and never let an exception escape into libcurl.
 struct HttpTransfer {
     using Clock = std::chrono::steady_clock;
 
     // How a transfer ended, as far as our callbacks and checks know; libcurl's code says the rest.
     enum class End { running, done, cancelled, timedOut, tooLarge, fileFailed, outOfMemory };
+    // Where the transfer is in the engine: waiting for a connection slot, running, or ended.
+    enum class Stage { created, queued, admitted, ended };
 
     // Set by the caller before run().
     CURL* handle = nullptr;
     std::chrono::milliseconds idleTimeout{};
     std::chrono::milliseconds deadline{};
-    qint64 maxBytes = 0;         // counted after decompression
-    QByteArray* body = nullptr;  // get: the body in memory
-    QSaveFile* file = nullptr;   // download: the body on disk
+    qint64 maxBytes = 0;        // counted after decompression
+    QByteArray* body = nullptr; // get: the body in memory
+    QSaveFile* file = nullptr;  // download: the body on disk
     char errorText[CURL_ERROR_SIZE] = {};
     const HttpClient::ProgressHandler* progress = nullptr; // called on the caller's thread
     std::exception_ptr callbackError;                      // what the progress handler threw
+    std::string hostKey;                                   // scheme://host:port, for the caps
 
     // Network thread only while running; the caller's once run() has returned.
     Clock::time_point started{};
@@ -42,15 +50,26 @@ struct HttpTransfer {
     QList<QPair<QByteArray, QByteArray>> headers;
     End end = End::running;
     CURLcode result = CURLE_OK;
+    int fileErrno = 0; // the system's reason when writing the file failed
 
     // Shared between the two threads under the engine's mutex.
     std::mutex* engineMutex = nullptr;
+    Stage stage = Stage::created;
+    std::size_t worker = 0;
     bool finished = false;
     bool cancelRequested = false;
     bool progressPending = false;
     qint64 progressReceived = 0;
     qint64 progressExpected = -1;
     std::condition_variable changed;
+
+    // When set, makes the handle on the network thread when the transfer's turn comes; false or
+    // an exception (kept in callbackError) ends it unstarted.
+    std::function<bool(HttpTransfer&)> setUp;
+    // HttpEngine::start only: called once the transfer has ended, and the link that ends it
+    // when its token is stopped (released by the owner after the end).
+    std::function<void()> onEnd;
+    std::optional<std::stop_callback<std::function<void()>>> stopLink;
 };
 
 } // namespace norvelle

@@ -1,11 +1,11 @@
 #include "platform/updater/UpdateCycle.h"
 
+#include "platform/Logger.h"
 #include "platform/updater/AppcastParser.h"
 #include "platform/updater/AppcastSelector.h"
 #include "platform/updater/ArchiveExtractor.h"
 #include "platform/updater/BundleInstaller.h"
 #include "platform/updater/EdSignatureVerifier.h"
-#include "platform/Logger.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -79,31 +79,90 @@ std::function<void()> UpdateCycle::canceller() const
     return [stop = m_stop]() mutable { stop.request_stop(); };
 }
 
-void UpdateCycle::run()
+void UpdateCycle::begin()
+{
+    if (!m_setup.askPermission) {
+        fetchFeed();
+        return;
+    }
+    // The answer only lets the cycle go on: nothing is stored for the application.
+    ask<UpdatePermission>([](UpdaterUserDriver& driver,
+                             UpdaterReply<UpdatePermission> reply) { driver.askUpdatePermission(reply); },
+                          UpdatePermission{},
+                          [self = shared_from_this()](const UpdatePermission&) { self->fetchFeed(); });
+}
+
+template <typename F> void UpdateCycle::guarded(F&& step)
 {
     try {
-        check();
+        step();
     } catch (const Stopped&) {
+        finish();
     } catch (const UpdaterError& error) {
         reportError(error);
     } catch (const std::exception& error) {
         reportError(UpdaterError(UpdaterError::Kind::installFailed, describeException(error)));
     }
+}
+
+// Asks the driver and goes on with its answer where it arrives; a stop that comes first ends
+// the cycle instead. Either happens once.
+template <typename T>
+void UpdateCycle::ask(std::function<void(UpdaterUserDriver&, UpdaterReply<T>)> call, T fallback,
+                      std::function<void(const T&)> next)
+{
+    struct Once {
+        std::atomic<bool> taken{false};
+        std::optional<std::stop_callback<std::function<void()>>> onStop;
+        bool claim() { return !taken.exchange(true); }
+    };
+    const auto once = std::make_shared<Once>();
+    const std::shared_ptr<UpdateCycle> self = shared_from_this();
+    UpdaterReply<T> reply(
+        [self, once, next = std::move(next)](const T& value) {
+            if (once->claim())
+                self->guarded([&] { next(value); });
+        },
+        std::move(fallback));
+    std::weak_ptr<Once> weakOnce = once;
+    once->onStop.emplace(m_stop.get_token(), std::function<void()>([self, weakOnce] {
+                             const std::shared_ptr<Once> stopped = weakOnce.lock();
+                             if (stopped && stopped->claim())
+                                 self->finish();
+                         }));
+    if (once->taken) // stopped already: the cycle has finished
+        return;
+    m_post([call = std::move(call), reply](UpdaterUserDriver& driver) { call(driver, reply); });
+}
+
+void UpdateCycle::acknowledgeThenFinish(std::function<void(UpdaterUserDriver&, UpdaterAcknowledgement)> call)
+{
+    ask<bool>(
+        [call = std::move(call)](UpdaterUserDriver& driver, UpdaterReply<bool> reply) {
+            call(driver, UpdaterAcknowledgement([reply] { reply(true); }));
+        },
+        true, [self = shared_from_this()](const bool&) { self->finish(); });
+}
+
+void UpdateCycle::finish()
+{
+    if (m_finished.exchange(true))
+        return;
     m_post([](UpdaterUserDriver& driver) { driver.cycleFinished(); });
+    if (m_setup.ended)
+        m_setup.ended();
 }
 
 void UpdateCycle::reportError(const UpdaterError& error)
 {
-    if (stopped())
+    if (stopped()) {
+        finish();
         return;
+    }
     Logger::debug(QStringLiteral("Updater cycle for ") + m_setup.bundle.path() + QStringLiteral(" failed: ") +
                   error.description());
-    try {
-        acknowledged([error](UpdaterUserDriver& driver, UpdaterAcknowledgement ack) {
-            driver.updaterFailed(error, ack);
-        });
-    } catch (const Stopped&) {
-    }
+    acknowledgeThenFinish(
+        [error](UpdaterUserDriver& driver, UpdaterAcknowledgement ack) { driver.updaterFailed(error, ack); });
 }
 
 void UpdateCycle::acknowledged(const std::function<void(UpdaterUserDriver&, UpdaterAcknowledgement)>& call)
@@ -126,25 +185,30 @@ UpdateCycle::choose(const std::function<void(UpdaterUserDriver&, UpdaterReply<Up
     return box->wait(m_stop.get_token());
 }
 
-void UpdateCycle::check()
+void UpdateCycle::fetchFeed()
 {
-    if (m_setup.askPermission) {
-        // The answer only lets the cycle go on: nothing is stored for the application.
-        auto box = std::make_shared<ReplyBox<bool>>();
-        UpdaterReply<UpdatePermission> reply([box](const UpdatePermission&) { box->set(true); },
-                                             UpdatePermission{});
-        m_post([reply](UpdaterUserDriver& driver) { driver.askUpdatePermission(reply); });
-        reply = {};
-        box->wait(m_stop.get_token());
+    if (stopped()) {
+        finish();
+        return;
     }
     m_post([cancel = canceller()](UpdaterUserDriver& driver) { driver.checkStarted(cancel); });
+    m_setup.client->getAsync(
+        m_setup.feedUrl,
+        [self = shared_from_this()](HttpResponse response, std::exception_ptr error) {
+            self->guarded([&] { self->feedArrived(response, error); });
+        },
+        m_stop.get_token());
+}
 
-    HttpResponse response;
+void UpdateCycle::feedArrived(const HttpResponse& response, std::exception_ptr error)
+{
     std::optional<HttpError> failure;
-    try {
-        response = m_setup.client->get(m_setup.feedUrl, m_stop.get_token());
-    } catch (const HttpError& error) {
-        failure = error;
+    if (error) {
+        try {
+            std::rethrow_exception(error);
+        } catch (const HttpError& httpError) {
+            failure = httpError;
+        }
     }
     if (stopped() || (failure && failure->kind() == HttpError::Kind::cancelled))
         throw Stopped{};
@@ -160,26 +224,45 @@ void UpdateCycle::check()
                            QStringLiteral("The update feed answered with HTTP status ") +
                                QString::number(response.statusCode));
 
-    const QUrl base = response.url.isEmpty() ? m_setup.feedUrl : response.url;
-    AppcastSelector::Criteria criteria;
-    criteria.installedVersion = m_setup.bundle.version();
-    criteria.systemVersion = m_setup.systemVersion;
-    criteria.allowedChannels = m_setup.allowedChannels;
-    criteria.machineArchitecture = m_setup.machineArchitecture;
-    const std::optional<AppcastItem> item = AppcastSelector::newestUpdate(
-        AppcastParser::parse(response.body, base, m_setup.language), criteria);
+    const std::optional<AppcastItem> item = offer(m_setup, response);
 
     if (!item) {
-        acknowledged(
+        acknowledgeThenFinish(
             [](UpdaterUserDriver& driver, UpdaterAcknowledgement ack) { driver.updateNotFound(ack); });
         return;
     }
-    const UpdateChoice choice =
-        choose([item = *item](UpdaterUserDriver& driver, UpdaterReply<UpdateChoice> reply) {
-            driver.updateFound(item, reply);
+    ask<UpdateChoice>([item = *item](UpdaterUserDriver& driver,
+                                     UpdaterReply<UpdateChoice> reply) { driver.updateFound(item, reply); },
+                      UpdateChoice::dismiss,
+                      [self = shared_from_this(), item = *item](const UpdateChoice& choice) {
+                          if (choice == UpdateChoice::install)
+                              self->runInstall(item);
+                          else
+                              self->finish();
+                      });
+}
+
+std::optional<AppcastItem> UpdateCycle::offer(const Setup& setup, const HttpResponse& feed)
+{
+    const QUrl base = feed.url.isEmpty() ? setup.feedUrl : feed.url;
+    AppcastSelector::Criteria criteria;
+    criteria.installedVersion = setup.bundle.version();
+    criteria.systemVersion = setup.systemVersion;
+    criteria.allowedChannels = setup.allowedChannels;
+    criteria.machineArchitecture = setup.machineArchitecture;
+    return AppcastSelector::newestUpdate(AppcastParser::parse(feed.body, base, setup.language), criteria);
+}
+
+void UpdateCycle::runInstall(const AppcastItem& item)
+{
+    const bool started = m_setup.runInstall && m_setup.runInstall([self = shared_from_this(), item] {
+        self->guarded([&] {
+            self->install(item);
+            self->finish();
         });
-    if (choice == UpdateChoice::install)
-        install(*item);
+    });
+    if (!started)
+        finish();
 }
 
 void UpdateCycle::install(const AppcastItem& item)
@@ -245,7 +328,7 @@ void UpdateCycle::install(const AppcastItem& item)
     m_post([](UpdaterUserDriver& driver) { driver.installing(true); });
     m_setup.installer->replace(m_setup.bundle.path(), update.path());
     Logger::debug(QStringLiteral("Updater installed version ") + update.version() + QStringLiteral(" at ") +
-                 m_setup.bundle.path());
+                  m_setup.bundle.path());
     acknowledged([](UpdaterUserDriver& driver, UpdaterAcknowledgement ack) { driver.installed(false, ack); });
 }
 

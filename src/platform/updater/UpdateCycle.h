@@ -7,6 +7,8 @@
 
 #include <QSet>
 #include <QUrl>
+#include <atomic>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -16,12 +18,15 @@ namespace norvelle {
 
 class BundleInstaller;
 
-// One check, and the install that may follow it, run start to end on the updater's
-// own thread. It reaches the user driver only through `post`, which runs a call on
-// the main thread, and waits for the driver's replies. run() ends every cycle the
-// same way: with exactly one of found, not found or error (unless stopped), then
-// cycleFinished.
-class UpdateCycle {
+// One check, and the install that may follow it. The check holds no thread while it waits:
+// the feed request and the driver's replies each continue it where they arrive. The install
+// runs start to end on a thread of the updater's (runInstall), waiting for the driver's
+// replies there. The cycle reaches the user driver only through `post`, which runs a call on
+// the main thread. Every cycle ends the same way: with exactly one of found, not found or error
+// (unless stopped), then cycleFinished, then `ended`.
+//
+// Own it through a std::shared_ptr: the pending request and replies keep it alive.
+class UpdateCycle : public std::enable_shared_from_this<UpdateCycle> {
 public:
     struct Setup {
         UpdaterBundle bundle;
@@ -33,16 +38,33 @@ public:
         bool askPermission = false;
         std::shared_ptr<const HttpClient> client;
         std::shared_ptr<BundleInstaller> installer;
+        // Runs the install on a thread of the updater's; false when the updater is gone.
+        std::function<bool(std::function<void()>)> runInstall;
+        // Called once, when the cycle is over.
+        std::function<void()> ended;
     };
     using DriverCall = std::function<void(UpdaterUserDriver&)>;
     using Post = std::function<void(DriverCall)>;
 
     UpdateCycle(Setup setup, Post post, std::stop_source stop);
 
-    void run();
+    // Starts the cycle and returns at once.
+    void begin();
+
+    // The item a check with this setup offers for the feed's answer; none when nothing is newer.
+    static std::optional<AppcastItem> offer(const Setup& setup, const HttpResponse& feed);
 
 private:
-    void check();
+    template <typename T>
+    void ask(std::function<void(UpdaterUserDriver&, UpdaterReply<T>)> call, T fallback,
+             std::function<void(const T&)> next);
+    void acknowledgeThenFinish(std::function<void(UpdaterUserDriver&, UpdaterAcknowledgement)> call);
+    template <typename F> void guarded(F&& step);
+    void fetchFeed();
+    void feedArrived(const HttpResponse& response, std::exception_ptr error);
+    void runInstall(const AppcastItem& item);
+    void finish();
+
     void install(const AppcastItem& item);
     void downloadAndVerify(const AppcastItem& item, const QString& archivePath);
     void reportError(const UpdaterError& error);
@@ -54,6 +76,7 @@ private:
     Setup m_setup;
     Post m_post;
     std::stop_source m_stop;
+    std::atomic<bool> m_finished{false};
 };
 
 } // namespace norvelle

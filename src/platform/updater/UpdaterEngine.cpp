@@ -1,5 +1,6 @@
 #include "platform/updater/UpdaterEngine.h"
 
+#include "platform/Logger.h"
 #include "platform/updater/AppcastParser.h"
 #include "platform/updater/AppcastSelector.h"
 #include "platform/updater/BundleInstaller.h"
@@ -8,8 +9,9 @@
 #include "platform/updater/UpdaterDelegate.h"
 #include "platform/updater/UpdaterError.h"
 #include "util/Async.h"
-#include "platform/Logger.h"
 
+#include <mutex>
+#include <thread>
 
 namespace norvelle {
 
@@ -18,6 +20,19 @@ struct UpdaterEngine::Shared {
     UpdaterUserDriver* driver = nullptr;
     bool alive = true;
     bool sessionInProgress = false;
+};
+
+// The thread of the running install, if any; none starts once the updater is going away.
+struct UpdaterEngine::InstallThread {
+    std::mutex mutex;
+    std::thread thread;
+    bool closed = false;
+
+    std::thread takeThread()
+    {
+        std::lock_guard lock(mutex);
+        return std::move(thread);
+    }
 };
 
 namespace {
@@ -32,7 +47,7 @@ namespace {
 UpdaterEngine::UpdaterEngine(QString bundlePath, UpdaterUserDriver& driver, UpdaterDelegate* delegate,
                              UpdaterFactory::Options options)
     : m_bundlePath(std::move(bundlePath)), m_delegate(delegate), m_options(std::move(options)),
-      m_shared(std::make_shared<Shared>())
+      m_shared(std::make_shared<Shared>()), m_install(std::make_shared<InstallThread>())
 {
     m_shared->driver = &driver;
     if (!m_options.client)
@@ -45,7 +60,12 @@ UpdaterEngine::~UpdaterEngine()
 {
     m_shared->alive = false;
     m_stop.request_stop();
-    // m_worker joins when it is destroyed.
+    {
+        std::lock_guard lock(m_install->mutex);
+        m_install->closed = true;
+    }
+    if (std::thread install = m_install->takeThread(); install.joinable())
+        install.join();
 }
 
 void UpdaterEngine::start()
@@ -87,8 +107,8 @@ bool UpdaterEngine::checkForUpdates()
                       (m_bundle ? QStringLiteral(": a cycle is running") : QStringLiteral(": not started")));
         return false;
     }
-    if (m_worker.joinable())
-        m_worker.join(); // the previous cycle has reported its end; its thread is finishing
+    if (std::thread previous = m_install->takeThread(); previous.joinable())
+        previous.join(); // the previous cycle has reported its end; its thread is finishing
 
     UpdateCycle::Setup setup;
     setup.bundle = *m_bundle;
@@ -108,19 +128,30 @@ bool UpdaterEngine::checkForUpdates()
     m_shared->sessionInProgress = true;
     std::weak_ptr<Shared> weak = m_shared;
     auto post = [weak](UpdateCycle::DriverCall call) {
-        postToMain([weak, call = std::move(call)] {
+        postToMainInTurn([weak, call = std::move(call)] {
             const std::shared_ptr<Shared> shared = weak.lock();
             if (shared && shared->alive)
                 call(*shared->driver);
         });
     };
-    m_worker = std::jthread([cycle = std::make_shared<UpdateCycle>(std::move(setup), post, m_stop), weak] {
-        cycle->run();
-        postToMain([weak] {
+    std::weak_ptr<InstallThread> install = m_install;
+    setup.runInstall = [install](std::function<void()> work) {
+        const std::shared_ptr<InstallThread> owner = install.lock();
+        if (!owner)
+            return false;
+        std::lock_guard lock(owner->mutex);
+        if (owner->closed || owner->thread.joinable())
+            return false;
+        owner->thread = std::thread(std::move(work));
+        return true;
+    };
+    setup.ended = [weak] {
+        postToMainInTurn([weak] {
             if (const std::shared_ptr<Shared> shared = weak.lock())
                 shared->sessionInProgress = false;
         });
-    });
+    };
+    std::make_shared<UpdateCycle>(std::move(setup), post, m_stop)->begin();
     return true;
 }
 

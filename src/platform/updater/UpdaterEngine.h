@@ -6,18 +6,18 @@
 
 #include <memory>
 #include <stop_token>
-#include <thread>
 
 namespace norvelle {
 
 class UpdaterDelegate;
 class UpdaterUserDriver;
 
-// The appcast updater proper. Each cycle runs on a thread of its own (never on the
-// shared I/O pool, so a full pool cannot hold it up); its driver messages are queued
-// to the main thread in order and dropped once the updater is gone. Destroying the
-// updater stops a running cycle and waits for its thread, which only takes as long
-// as the current network read or file step needs to notice.
+// The appcast updater proper. A cycle's check holds no thread while it waits for the feed or
+// the driver; an install runs on a thread of its own (never on the shared I/O pool, so a full
+// pool cannot hold it up). Driver messages are queued to the main thread in order and dropped
+// once the updater is gone. Destroying the updater stops a running cycle and waits for its
+// install thread, which only takes as long as the current network read or file step needs to
+// notice.
 class UpdaterEngine : public Updater {
 public:
     UpdaterEngine(QString bundlePath, UpdaterUserDriver& driver, UpdaterDelegate* delegate,
@@ -34,6 +34,7 @@ public:
 
 private:
     struct Shared;
+    struct InstallThread;
 
     QString m_bundlePath;
     UpdaterDelegate* m_delegate;
@@ -43,7 +44,7 @@ private:
     QUrl m_feedUrl;
     bool m_permissionAsked = false;
     std::stop_source m_stop;
-    std::jthread m_worker;
+    std::shared_ptr<InstallThread> m_install;
 };
 
 } // namespace norvelle

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "platform/http/HttpClient.h"
+#include "platform/updater/AppcastItem.h"
 #include "platform/updater/Updater.h"
+#include "platform/updater/UpdaterBundle.h"
 
 #include <QString>
 #include <memory>
@@ -37,8 +39,18 @@ public:
 
     const Options& options() const { return m_options; }
 
+    // The client the updaters fetch their feeds with; none when each updater would make its own
+    // (no client nor engine given), so that nobody else shares its connections and answers.
+    std::shared_ptr<const HttpClient> feedClient() const;
+
+    // The item a check of the bundle (with no extra channels) offers for the feed's answer;
+    // none when nothing is newer or the answer is no appcast.
+    std::optional<AppcastItem> offeredItem(const UpdaterBundle& bundle, const QUrl& feedUrl,
+                                           const HttpResponse& feed) const;
+
 private:
     Options m_options;
+    std::shared_ptr<const HttpClient> m_feedClient;
 };
 
 } // namespace norvelle

@@ -1,9 +1,9 @@
 #include "sources/mas/AppStoreAPIService.h"
 
+#include "platform/Logger.h"
 #include "platform/http/HttpClient.h"
 #include "sources/mas/AppStoreLookupReply.h"
 #include "sources/mas/LocaleRegionProvider.h"
-#include "platform/Logger.h"
 
 #include <QUrlQuery>
 
@@ -62,9 +62,8 @@ QUrl AppStoreAPIService::lookupUrl(const QUrl& base, const QString& bundleIdenti
     return url;
 }
 
-std::optional<AppStoreMetadata>
-AppStoreAPIService::fetchMetadata(const QString& bundleIdentifier,
-                                  const std::optional<QString>& expectedVersion)
+std::variant<std::optional<AppStoreMetadata>, QUrl>
+AppStoreAPIService::prepare(const QString& bundleIdentifier, const std::optional<QString>& expectedVersion)
 {
     std::optional<AppStoreMetadata> cached;
     switch (consultCache(bundleIdentifier, expectedVersion, cached)) {
@@ -81,16 +80,13 @@ AppStoreAPIService::fetchMetadata(const QString& bundleIdentifier,
         Logger::warning(QStringLiteral("Invalid iTunes API URL for bundle: ") + bundleIdentifier);
         return fail(bundleIdentifier);
     }
+    return url;
+}
 
-    HttpResponse response;
-    try {
-        response = m_options.http->get(url);
-    } catch (const std::exception& e) {
-        Logger::warning(QStringLiteral("Network error fetching App Store metadata for ") + bundleIdentifier +
-                        QStringLiteral(": ") + describeException(e));
-        return fail(bundleIdentifier);
-    }
-
+std::optional<AppStoreMetadata> AppStoreAPIService::receive(const QString& bundleIdentifier,
+                                                            const std::optional<QString>& expectedVersion,
+                                                            const HttpResponse& response)
+{
     AppStoreLookupReply::Result result =
         AppStoreLookupReply::read(response.statusCode, response.body, bundleIdentifier);
     if (const auto* rejection = std::get_if<AppStoreLookupReply::Rejection>(&result)) {
@@ -107,6 +103,47 @@ AppStoreAPIService::fetchMetadata(const QString& bundleIdentifier,
     std::lock_guard lock(m_mutex);
     m_cache.insert(bundleIdentifier, metadata);
     return metadata;
+}
+
+std::optional<AppStoreMetadata>
+AppStoreAPIService::fetchMetadata(const QString& bundleIdentifier,
+                                  const std::optional<QString>& expectedVersion)
+{
+    auto prepared = prepare(bundleIdentifier, expectedVersion);
+    if (auto* answer = std::get_if<std::optional<AppStoreMetadata>>(&prepared))
+        return *answer;
+
+    HttpResponse response;
+    try {
+        response = m_options.http->get(std::get<QUrl>(prepared));
+    } catch (const std::exception& e) {
+        Logger::warning(QStringLiteral("Network error fetching App Store metadata for ") + bundleIdentifier +
+                        QStringLiteral(": ") + describeException(e));
+        return fail(bundleIdentifier);
+    }
+    return receive(bundleIdentifier, expectedVersion, response);
+}
+
+void AppStoreAPIService::fetchMetadataAsync(const QString& bundleIdentifier,
+                                            const std::optional<QString>& expectedVersion,
+                                            MetadataHandler handler)
+{
+    auto prepared = prepare(bundleIdentifier, expectedVersion);
+    if (auto* answer = std::get_if<std::optional<AppStoreMetadata>>(&prepared)) {
+        handler(*answer);
+        return;
+    }
+    m_options.http->getAsync(
+        std::get<QUrl>(prepared), [this, bundleIdentifier, expectedVersion, handler = std::move(handler)](
+                                      HttpResponse response, std::exception_ptr error) {
+            if (error) {
+                Logger::warning(QStringLiteral("Network error fetching App Store metadata for ") +
+                                bundleIdentifier + QStringLiteral(": ") + describeException(error));
+                handler(fail(bundleIdentifier));
+                return;
+            }
+            handler(receive(bundleIdentifier, expectedVersion, response));
+        });
 }
 
 AppStoreAPIService::CacheAnswer

@@ -8,14 +8,17 @@
 #include <QString>
 #include <QUrl>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <variant>
 
 namespace norvelle {
 
 class HttpClient;
 class RegionProvider;
+struct HttpResponse;
 
 // Store facts of one application (version, release notes, date, size) from the public iTunes
 // lookup service, by bundle identifier.
@@ -23,7 +26,8 @@ class RegionProvider;
 // Every record received is kept for the life of the service, and every identifier whose lookup
 // failed is remembered and never asked again, so one process asks at most once per application
 // unless the expected version changes. Thread-safe; fetchMetadata blocks and is meant for worker
-// threads. The mutex is never held while a request is in flight.
+// threads, fetchMetadataAsync waits without a thread. The mutex is never held while a request is
+// in flight.
 class AppStoreAPIService {
 public:
     static constexpr std::chrono::seconds requestTimeout{10};
@@ -50,12 +54,24 @@ public:
     virtual std::optional<AppStoreMetadata> fetchMetadata(const QString& bundleIdentifier,
                                                           const std::optional<QString>& expectedVersion = {});
 
+    // fetchMetadata without a waiting thread: the handler receives the same answer exactly once,
+    // on a worker thread (possibly inside this call).
+    using MetadataHandler = std::function<void(std::optional<AppStoreMetadata> metadata)>;
+    virtual void fetchMetadataAsync(const QString& bundleIdentifier,
+                                    const std::optional<QString>& expectedVersion, MetadataHandler handler);
+
     // The lookup address for an identifier and region. Query values are percent-encoded, so
     // the identifier can neither add parameters nor break the query.
     static QUrl lookupUrl(const QUrl& base, const QString& bundleIdentifier, const QString& country);
 
 private:
     enum class CacheAnswer { hit, miss, failed };
+    // The cache's answer, or the address to ask when it has none.
+    std::variant<std::optional<AppStoreMetadata>, QUrl>
+    prepare(const QString& bundleIdentifier, const std::optional<QString>& expectedVersion);
+    std::optional<AppStoreMetadata> receive(const QString& bundleIdentifier,
+                                            const std::optional<QString>& expectedVersion,
+                                            const HttpResponse& response);
     CacheAnswer consultCache(const QString& bundleIdentifier, const std::optional<QString>& expectedVersion,
                              std::optional<AppStoreMetadata>& cached) const;
     std::optional<AppStoreMetadata> fail(const QString& bundleIdentifier);

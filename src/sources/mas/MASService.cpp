@@ -1,10 +1,10 @@
 #include "sources/mas/MASService.h"
 
 #include "model/NorvelleError.h"
+#include "platform/Logger.h"
 #include "platform/plist/PropertyList.h"
 #include "sources/ToolRunner.h"
 #include "sources/mas/AppStoreAPIService.h"
-#include "platform/Logger.h"
 #include "util/NumericCompare.h"
 
 #include <QElapsedTimer>
@@ -35,7 +35,9 @@ QStringList splitOutput(const QByteArray& output, const QString& command)
     qsizetype invalid = 0;
     QStringList lines = MASOutputParser::splitLines(output, &invalid);
     if (invalid > 0)
-        Logger::warning(QStringLiteral("Skipped %1 lines of %2 output that are not valid UTF-8").arg(invalid).arg(command));
+        Logger::warning(QStringLiteral("Skipped %1 lines of %2 output that are not valid UTF-8")
+                            .arg(invalid)
+                            .arg(command));
     return lines;
 }
 
@@ -145,7 +147,8 @@ std::optional<MAS> MASService::masInfo(const QString& bundleIdentifier, const QS
     return MAS{installed->appID, storeVersion, currentVersion, bundleIdentifier, std::nullopt};
 }
 
-std::optional<Update> MASService::checkForUpdate(const QString& bundleIdentifier)
+std::optional<std::pair<MASService::InstalledApp, MASOutdated>>
+MASService::outdatedEntry(const QString& bundleIdentifier) const
 {
     InstalledApp installed;
     MASOutdated outdated;
@@ -162,13 +165,43 @@ std::optional<Update> MASService::checkForUpdate(const QString& bundleIdentifier
     }
     if (numericCompare(outdated.storeVersion, outdated.installedVersion) <= 0)
         return std::nullopt;
+    return std::pair(std::move(installed), std::move(outdated));
+}
 
+std::optional<Update> MASService::checkForUpdate(const QString& bundleIdentifier)
+{
+    const auto entry = outdatedEntry(bundleIdentifier);
+    if (!entry)
+        return std::nullopt;
     // The tool decides that there is an update and which version it is; the lookup only
     // contributes notes, date and size, even when it reports another version.
     std::optional<AppStoreMetadata> metadata;
     if (m_appStoreAPI)
-        metadata = m_appStoreAPI->fetchMetadata(bundleIdentifier, outdated.storeVersion);
+        metadata = m_appStoreAPI->fetchMetadata(bundleIdentifier, entry->second.storeVersion);
+    return makeUpdate(entry->first, entry->second, metadata);
+}
 
+void MASService::checkForUpdateAsync(const QString& bundleIdentifier, UpdateHandler handler)
+{
+    const auto entry = outdatedEntry(bundleIdentifier);
+    if (!entry) {
+        handler(std::nullopt);
+        return;
+    }
+    if (!m_appStoreAPI) {
+        handler(makeUpdate(entry->first, entry->second, std::nullopt));
+        return;
+    }
+    m_appStoreAPI->fetchMetadataAsync(
+        bundleIdentifier, entry->second.storeVersion,
+        [entry = *entry, handler = std::move(handler)](std::optional<AppStoreMetadata> metadata) {
+            handler(makeUpdate(entry.first, entry.second, metadata));
+        });
+}
+
+Update MASService::makeUpdate(const InstalledApp& installed, const MASOutdated& outdated,
+                              const std::optional<AppStoreMetadata>& metadata)
+{
     Update update;
     update.latestVersion = outdated.storeVersion;
     update.source = Update::Source::appStore;
@@ -187,8 +220,8 @@ std::optional<Update> MASService::checkForUpdate(const QString& bundleIdentifier
         update.releaseDate = metadata->releaseDate;
         fileSizeBytes = metadata->fileSizeBytes;
     }
-    update.mas = MAS{installed.appID, outdated.storeVersion, outdated.installedVersion, bundleIdentifier,
-                     fileSizeBytes};
+    update.mas = MAS{installed.appID, outdated.storeVersion, outdated.installedVersion,
+                     installed.bundleIdentifier, fileSizeBytes};
     return update;
 }
 

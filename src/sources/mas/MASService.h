@@ -4,13 +4,16 @@
 #include "model/Update.h"
 #include "platform/Paths.h"
 #include "sources/OutputLineReader.h"
+#include "sources/mas/AppStoreMetadata.h"
 #include "sources/mas/MASOutputParser.h"
 
 #include <QHash>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 namespace norvelle {
 
@@ -47,6 +50,11 @@ public:
     virtual std::optional<MAS> masInfo(const QString& bundleIdentifier, const QString& currentVersion) const;
     virtual std::optional<Update> checkForUpdate(const QString& bundleIdentifier);
 
+    // checkForUpdate without a waiting thread: the handler receives the same answer exactly
+    // once, on a worker thread (possibly inside this call).
+    using UpdateHandler = std::function<void(std::optional<Update> update)>;
+    virtual void checkForUpdateAsync(const QString& bundleIdentifier, UpdateHandler handler);
+
     // Runs `mas upgrade <appID>`, handing every output line and its progress to onLine.
     virtual void upgrade(const QString& appID, const LineHandler& onLine);
 
@@ -56,6 +64,11 @@ private:
         QString appName;
         QString bundleIdentifier;
     };
+
+    // The listings' entries for an application the store has a newer version of.
+    std::optional<std::pair<InstalledApp, MASOutdated>> outdatedEntry(const QString& bundleIdentifier) const;
+    static Update makeUpdate(const InstalledApp& installed, const MASOutdated& outdated,
+                             const std::optional<AppStoreMetadata>& metadata);
 
     std::optional<QString> findMASPath() const;
     std::optional<QString> bundleIdentifierForApp(const QString& appName) const;

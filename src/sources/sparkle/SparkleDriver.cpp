@@ -51,7 +51,7 @@ std::exception_ptr SparkleDriver::launch()
 
 void SparkleDriver::post(std::function<void()> work)
 {
-    postToMain([self = shared_from_this(), work = std::move(work)] { work(); });
+    postToMainInTurn([self = shared_from_this(), work = std::move(work)] { work(); });
 }
 
 bool SparkleDriver::claimOutcome()

@@ -4,13 +4,15 @@
 
 #include "model/Application.h"
 #include "model/NorvelleError.h"
+#include "platform/Logger.h"
 #include "platform/http/HttpClient.h"
+#include "platform/http/HttpPrefetch.h"
 #include "platform/updater/UpdaterBundle.h"
+#include "platform/updater/UpdaterFactory.h"
 #include "sources/sparkle/ReleaseNotesConverter.h"
 #include "sources/sparkle/SparkleUpdateChecker.h"
 #include "sources/sparkle/SparkleUpdateOperation.h"
 #include "util/Async.h"
-#include "platform/Logger.h"
 #include "util/StrictText.h"
 
 #include <future>
@@ -104,98 +106,251 @@ SparkleService::SparkleService(std::shared_ptr<const UpdaterFactory> updaterFact
 
 SparkleService::~SparkleService() = default;
 
+// One check waiting for its driver's outcome. It ends once: with the outcome, with the
+// cancellation of quitting, or when its start is dropped unrun (the main loop has ended).
+struct SparkleService::PendingCheck {
+    std::mutex mutex;
+    FoundHandler handler;
+
+    // True for the one call that ends the check.
+    FoundHandler claim()
+    {
+        std::lock_guard lock(mutex);
+        return std::exchange(handler, nullptr);
+    }
+};
+
+void SparkleService::startUpdateCheck(const std::shared_ptr<Application>& application, FoundHandler handler)
+{
+    Q_ASSERT_X(!isMainThread(), "SparkleService", "check started on the main thread");
+    const Application::Snapshot snapshot = application->snapshot();
+    std::optional<UpdaterBundle> bundle = loadBundle(snapshot.path);
+    if (!bundle) {
+        handler(std::nullopt, std::make_exception_ptr(NorvelleError::failedToLoadBundle()));
+        return;
+    }
+
+    auto pending = std::make_shared<PendingCheck>();
+    pending->handler = std::move(handler);
+    {
+        std::lock_guard lock(m_mutex);
+        m_pendingChecks.insert(pending);
+    }
+    // Ends the check from whichever side comes first; the rest of the check runs off the main
+    // thread.
+    auto end = [this, weak = std::weak_ptr<PendingCheck>(pending)](std::optional<SparkleUpdate> update,
+                                                                   std::exception_ptr error) {
+        const std::shared_ptr<PendingCheck> check = weak.lock();
+        if (!check)
+            return;
+        FoundHandler deliver = check->claim();
+        if (!deliver)
+            return;
+        {
+            std::lock_guard lock(m_mutex);
+            m_pendingChecks.erase(check);
+        }
+        networkPool().start([deliver = std::move(deliver), update = std::move(update), error]() mutable {
+            deliver(std::move(update), error);
+        });
+    };
+    // Cancels the check when the main thread drops the start without running it.
+    struct StartGuard {
+        std::function<void()> onDrop;
+        ~StartGuard()
+        {
+            if (onDrop)
+                onDrop();
+        }
+    };
+    auto guard = std::make_shared<StartGuard>();
+    guard->onDrop = [end] { end(std::nullopt, std::make_exception_ptr(CancelledError())); };
+    // Created and started on the main thread; the checker keeps itself alive until its cycle
+    // is over, and answers through `end`.
+    postToMainInTurn(
+        [guard, end, application, bundle = std::move(*bundle), factory = m_updaterFactory]() mutable {
+            guard->onDrop = nullptr;
+            const auto checker = std::make_shared<SparkleUpdateChecker>(
+                application, std::move(bundle), factory,
+                [end](std::optional<SparkleUpdate> update, std::exception_ptr error) {
+                    end(std::move(update), error);
+                });
+            checker->start();
+        });
+}
+
+void SparkleService::cancelChecks()
+{
+    std::set<std::shared_ptr<PendingCheck>> pending;
+    {
+        std::lock_guard lock(m_mutex);
+        pending.swap(m_pendingChecks);
+    }
+    for (const auto& check : pending) {
+        if (FoundHandler deliver = check->claim())
+            networkPool().start([deliver = std::move(deliver)] {
+                deliver(std::nullopt, std::make_exception_ptr(CancelledError()));
+            });
+    }
+}
+
 std::optional<SparkleUpdate>
 SparkleService::performUpdateCheck(const std::shared_ptr<Application>& application)
 {
     Q_ASSERT_X(!isMainThread(), "SparkleService", "blocking call made on the main thread");
-    const Application::Snapshot snapshot = application->snapshot();
-    std::optional<UpdaterBundle> bundle = loadBundle(snapshot.path);
-    if (!bundle)
-        throw NorvelleError::failedToLoadBundle();
-
-    auto outcome = std::make_shared<Outcome<std::optional<SparkleUpdate>>>();
-    std::future<std::optional<SparkleUpdate>> future = outcome->future();
-    // Created and started on the main thread; the checker keeps itself alive until its
-    // cycle is over, and answers through the outcome.
-    invokeOnMain([&] {
-        const auto checker = std::make_shared<SparkleUpdateChecker>(
-            application, std::move(*bundle), m_updaterFactory,
-            [outcome](std::optional<SparkleUpdate> update, std::exception_ptr error) {
-                if (error)
-                    outcome->fail(error);
-                else
-                    outcome->resume(std::move(update));
-            });
-        checker->start();
+    std::promise<std::optional<SparkleUpdate>> outcome;
+    startUpdateCheck(application, [&outcome](std::optional<SparkleUpdate> update, std::exception_ptr error) {
+        if (error)
+            outcome.set_exception(error);
+        else
+            outcome.set_value(std::move(update));
     });
-    return await(future);
+    return outcome.get_future().get();
 }
 
 std::optional<Update> SparkleService::checkForUpdate(const std::shared_ptr<Application>& application)
 {
-    const std::optional<SparkleUpdate> found = performUpdateCheck(application);
-    if (!found)
-        return std::nullopt;
+    Q_ASSERT_X(!isMainThread(), "SparkleService", "blocking call made on the main thread");
+    std::promise<std::optional<Update>> outcome;
+    checkForUpdateAsync(application, [&outcome](std::optional<Update> update, std::exception_ptr error) {
+        if (error)
+            outcome.set_exception(error);
+        else
+            outcome.set_value(std::move(update));
+    });
+    return outcome.get_future().get();
+}
+
+void SparkleService::checkForUpdateAsync(const std::shared_ptr<Application>& application,
+                                         CheckHandler handler)
+{
+    startUpdateCheck(application, [this, application, handler = std::move(handler)](
+                                      std::optional<SparkleUpdate> found, std::exception_ptr error) {
+        if (error || !found) {
+            handler(std::nullopt, error);
+            return;
+        }
+        try {
+            completeCheck(application, *found, handler);
+        } catch (...) {
+            handler(std::nullopt, std::current_exception());
+        }
+    });
+}
+
+void SparkleService::completeCheck(const std::shared_ptr<Application>& application,
+                                   const SparkleUpdate& found, const CheckHandler& handler)
+{
     const Application::Snapshot snapshot = application->snapshot();
     {
         std::lock_guard lock(m_mutex);
-        m_sparkleUpdates.insert(snapshot.bundleIdentifier, *found);
+        m_sparkleUpdates.insert(snapshot.bundleIdentifier, found);
     }
 
-    const std::optional<QUrl> feedURL = parseUrl(found->feedURL);
+    const std::optional<QUrl> feedURL = parseUrl(found.feedURL);
     if (!feedURL) {
         Logger::warning(QStringLiteral("Sparkle update for ") + snapshot.name +
-                        QStringLiteral(" ignored: its feed URL is not valid: ") + found->feedURL);
-        return std::nullopt;
+                        QStringLiteral(" ignored: its feed URL is not valid: ") + found.feedURL);
+        handler(std::nullopt, nullptr);
+        return;
     }
     SparkleInfo info;
     info.feedURL = *feedURL;
-    if (found->releaseNotesURL)
-        info.releaseNotesURL = parseUrl(*found->releaseNotesURL);
+    if (found.releaseNotesURL)
+        info.releaseNotesURL = parseUrl(*found.releaseNotesURL);
     info.supportsAutomaticUpdates = true;
 
     Update update;
-    update.latestVersion = found->availableVersion;
-    update.releaseNotes = releaseNotes(*found);
-    update.releaseDate = found->publishedDate;
+    update.latestVersion = found.availableVersion;
+    update.releaseDate = found.publishedDate;
     update.source = Update::Source::sparkle;
     update.status = Update::Status::available;
     update.sparkleInfo = info;
-    return update;
+
+    // Inline notes that convert to something win; the page is fetched only without them.
+    if (found.releaseNotes)
+        update.releaseNotes = ReleaseNotesConverter::convertHTMLToMarkdown(*found.releaseNotes);
+    if (update.releaseNotes || !found.releaseNotesURL) {
+        handler(std::move(update), nullptr);
+        return;
+    }
+    fetchReleaseNotes(*found.releaseNotesURL, [update, handler](std::optional<QString> notes) mutable {
+        update.releaseNotes = std::move(notes);
+        handler(std::move(update), nullptr);
+    });
 }
 
-std::optional<QString> SparkleService::releaseNotes(const SparkleUpdate& update) const
-{
-    std::optional<QString> notes;
-    if (update.releaseNotes)
-        notes = ReleaseNotesConverter::convertHTMLToMarkdown(*update.releaseNotes);
-    if (notes || !update.releaseNotesURL)
-        return notes;
-    return fetchReleaseNotes(*update.releaseNotesURL);
-}
-
-std::optional<QString> SparkleService::fetchReleaseNotes(const QString& address) const
+void SparkleService::fetchReleaseNotes(const QString& address,
+                                       std::function<void(std::optional<QString>)> done) const
 {
     const std::optional<QUrl> url = parseUrl(address);
-    if (!url)
-        return std::nullopt;
+    if (!url) {
+        done(std::nullopt);
+        return;
+    }
     if (url->scheme() != QLatin1String("http") && url->scheme() != QLatin1String("https")) {
         Logger::warning(QStringLiteral("Release notes not fetched, the URL is not http or https: ") +
                         address);
-        return std::nullopt;
+        done(std::nullopt);
+        return;
     }
-    HttpResponse response;
-    try {
-        // Whatever body arrives is used, whatever the status.
-        response = m_releaseNotesClient->get(*url);
-    } catch (const std::exception& error) {
-        Logger::error(QStringLiteral("Failed to fetch release notes from URL: ") + describeException(error));
-        return std::nullopt;
+    // Whatever body arrives is used, whatever the status.
+    m_releaseNotesClient->getAsync(
+        *url, [done = std::move(done)](HttpResponse response, std::exception_ptr error) {
+            if (error) {
+                Logger::error(QStringLiteral("Failed to fetch release notes from URL: ") +
+                              describeException(error));
+                done(std::nullopt);
+                return;
+            }
+            const std::optional<QString> text = decodeUtf8Strict(response.body);
+            done(text ? ReleaseNotesConverter::convertHTMLToMarkdown(*text) : std::nullopt);
+        });
+}
+
+std::shared_ptr<HttpPrefetchBatch>
+SparkleService::prefetchChecks(const QList<std::shared_ptr<Application>>& applications)
+{
+    const std::shared_ptr<const HttpClient> feeds =
+        m_updaterFactory ? m_updaterFactory->feedClient() : nullptr;
+    if (!feeds)
+        return nullptr;
+    auto batch = std::make_shared<HttpPrefetchBatch>();
+    const std::weak_ptr<HttpPrefetchBatch> weakBatch = batch;
+    for (const std::shared_ptr<Application>& application : applications) {
+        const Application::Snapshot snapshot = application->snapshot();
+        if (!snapshot.source.contains(Application::Source::sparkle) || !snapshot.sparkleInfo ||
+            snapshot.sparkleInfo->feedURL.isEmpty() || !snapshot.path.isLocalFile())
+            continue;
+        // The address exactly as the updater will ask for it.
+        const QUrl feedUrl(snapshot.sparkleInfo->feedURL.toString(QUrl::FullyEncoded).trimmed(),
+                           QUrl::StrictMode);
+        // The batch lives only while its check does, and the check keeps this service.
+        feeds->prefetch(
+            feedUrl, *batch,
+            [this, weakBatch, feedUrl, bundlePath = snapshot.path.toLocalFile()](const HttpResponse& feed) {
+                if (const std::shared_ptr<HttpPrefetchBatch> owner = weakBatch.lock())
+                    prefetchReleaseNotes(bundlePath, feedUrl, feed, *owner);
+            });
     }
-    const std::optional<QString> text = decodeUtf8Strict(response.body);
-    if (!text)
-        return std::nullopt;
-    return ReleaseNotesConverter::convertHTMLToMarkdown(*text);
+    return batch;
+}
+
+void SparkleService::prefetchReleaseNotes(const QString& bundlePath, const QUrl& feedUrl,
+                                          const HttpResponse& feed, HttpPrefetchBatch& batch) const
+{
+    if (!m_releaseNotesClient || feed.statusCode < 200 || feed.statusCode >= 300)
+        return;
+    const std::optional<UpdaterBundle> bundle = UpdaterBundle::load(bundlePath);
+    if (!bundle)
+        return;
+    const std::optional<AppcastItem> item = m_updaterFactory->offeredItem(*bundle, feedUrl, feed);
+    if (!item || item->releaseNotesUrl.isEmpty())
+        return;
+    if (item->itemDescription && ReleaseNotesConverter::convertHTMLToMarkdown(*item->itemDescription))
+        return;
+    if (const std::optional<QUrl> notes = parseUrl(item->releaseNotesUrl.toString(QUrl::FullyEncoded)))
+        m_releaseNotesClient->prefetch(*notes, batch);
 }
 
 void SparkleService::update(const std::shared_ptr<Application>& application, ProgressHandler progressHandler)

@@ -5,30 +5,37 @@
 
 #include <QHash>
 #include <QString>
+#include <QUrl>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 
 namespace norvelle {
 
 class Application;
 class HttpClient;
+struct HttpResponse;
+class HttpPrefetchBatch;
 class SparkleUpdateOperation;
 class UpdaterFactory;
 
 // The Sparkle adapter: asks another application's appcast for a newer version and
 // installs it, by driving an updater against that application's bundle.
 //
-// Thread-safe and blocking: call it from worker threads, never from the main thread,
-// which it needs free. The update drivers are created, started and answered on the main
-// thread; each call waits for its driver's one outcome. The lock is never held while waiting.
+// Thread-safe. The blocking calls are for worker threads, never the main thread, which they
+// need free; a check can also run without a waiting thread (checkForUpdateAsync). The update
+// drivers are created, started and answered on the main thread; each call waits for its
+// driver's one outcome. The lock is never held while waiting.
 class SparkleService {
 public:
     // Release notes are a page of HTML or Markdown.
     static constexpr qint64 maxReleaseNotesBytes = qint64(4) << 20;
 
     using ProgressHandler = std::function<void(const QString& message, double fraction)>;
+    using CheckHandler = std::function<void(std::optional<Update> update, std::exception_ptr error)>;
 
     // releaseNotesClient fetches the release-notes pages.
     SparkleService(std::shared_ptr<const UpdaterFactory> updaterFactory,
@@ -41,6 +48,20 @@ public:
     // nothing newer or the updater reported an error. Throws what performUpdateCheck throws.
     virtual std::optional<Update> checkForUpdate(const std::shared_ptr<Application>& application);
 
+    // checkForUpdate without a waiting thread: the handler receives its outcome exactly once,
+    // on a worker thread (possibly inside this call), never on the main thread.
+    virtual void checkForUpdateAsync(const std::shared_ptr<Application>& application, CheckHandler handler);
+
+    // Starts fetching, ahead of their checks, the applications' feeds and, as each feed
+    // arrives, the release-notes page its check will fetch. The checks then take these answers.
+    // What nobody takes is dropped with the returned batch; none when there is no shared client.
+    virtual std::shared_ptr<HttpPrefetchBatch>
+    prefetchChecks(const QList<std::shared_ptr<Application>>& applications);
+
+    // For quitting: every check still waiting for its driver ends at once with CancelledError
+    // (once the main loop has ended, no driver answers any more).
+    void cancelChecks();
+
     // Installs the update the application's last check found, reporting each phase on the
     // main thread. Throws NorvelleError (updateAlreadyInProgress, failedToLoadBundle,
     // sparkleNotFound, noUpdateAvailable, sparkleUpdateFailed) or the updater's error.
@@ -52,14 +73,22 @@ public:
     virtual std::optional<SparkleUpdate> performUpdateCheck(const std::shared_ptr<Application>& application);
 
 private:
-    std::optional<QString> releaseNotes(const SparkleUpdate& update) const;
-    std::optional<QString> fetchReleaseNotes(const QString& address) const;
+    struct PendingCheck;
+    using FoundHandler = std::function<void(std::optional<SparkleUpdate> update, std::exception_ptr error)>;
+
+    void startUpdateCheck(const std::shared_ptr<Application>& application, FoundHandler handler);
+    void completeCheck(const std::shared_ptr<Application>& application, const SparkleUpdate& found,
+                       const CheckHandler& handler);
+    void fetchReleaseNotes(const QString& address, std::function<void(std::optional<QString>)> done) const;
+    void prefetchReleaseNotes(const QString& bundlePath, const QUrl& feedUrl, const HttpResponse& feed,
+                              HttpPrefetchBatch& batch) const;
 
     std::shared_ptr<const UpdaterFactory> m_updaterFactory;
     std::shared_ptr<const HttpClient> m_releaseNotesClient;
 
     std::mutex m_mutex;
     QHash<QString, SparkleUpdate> m_sparkleUpdates;
+    std::set<std::shared_ptr<PendingCheck>> m_pendingChecks;
     // An entry exists from the moment an install is accepted until it has ended; the
     // operation is filled in once it has been created on the main thread.
     QHash<QString, std::shared_ptr<SparkleUpdateOperation>> m_activeUpdateOperations;

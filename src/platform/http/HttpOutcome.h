@@ -1,0 +1,29 @@
+#pragma once
+
+#include "platform/http/HttpClient.h"
+#include "platform/http/HttpTransfer.h"
+
+#include <QString>
+#include <QUrl>
+#include <string>
+
+// What HttpClient's blocking and asynchronous requests share: checking an address, and turning an
+// ended transfer into its answer or error. Internal to platform/http.
+namespace norvelle::httpoutcome {
+
+struct EasyDeleter {
+    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+
+// Throws HttpError::Kind::invalidUrl unless the address is http or https with a host.
+void validate(const QUrl& url);
+
+bool isHttps(const QUrl& url);
+
+// What the connection caps count as one host: scheme://host:port.
+std::string hostKey(const QUrl& url);
+
+// The answer of the ended transfer, or throws what went wrong.
+HttpResponse conclude(const QUrl& url, HttpTransfer& transfer);
+
+} // namespace norvelle::httpoutcome
