@@ -83,7 +83,8 @@ void CurrentUpdateView::buildHeader()
     auto* details = new QHBoxLayout;
     details->setSpacing(8);
     if (QWidget* badge = UpdateSheetParts::sourceBadge(app, m_header))
-        details->addWidget(badge);
+        // Left-aligned so a queued card, whose step line is hidden, keeps it under the versions.
+        details->addWidget(badge, 0, Qt::AlignLeft | Qt::AlignVCenter);
     m_step = UpdateSheetParts::elidedLabel(QString(), UpdateSheetParts::font(TextStyles::Style::caption),
                                            UpdateSheetParts::Tone::secondary, m_header);
     m_step->setObjectName(QStringLiteral("currentStep"));
