@@ -6,6 +6,7 @@
 
 #include "FakeTerminalLauncher.h"
 #include "FakeUrlOpener.h"
+#include "PanelLook.h"
 #include "RenderToPng.h"
 #include "tst_sidebarworld.h"
 #include "ui/main/MainWindow.h"
@@ -49,30 +50,12 @@ struct OnboardingTestWorld : MainWindowTestWorld {
     RecordingClipboard clipboard;
 };
 
-// The text of the label named `objectName`, or of every such label.
-inline QString labelText(QWidget* root, const char* objectName)
-{
-    auto* label = root->findChild<QLabel*>(QString::fromLatin1(objectName));
-    return label ? label->text() : QString();
-}
-
 inline QStringList labelTexts(QWidget* root, const char* objectName)
 {
     QStringList texts;
     for (auto* label : root->findChildren<QLabel*>(QString::fromLatin1(objectName)))
         texts.append(label->text());
     return texts;
-}
-
-// Renders `widget` once in the light and once in the dark appearance.
-inline void renderBothThemes(QWidget* widget, const QString& name, QSize size)
-{
-    const QPalette original = widget->palette();
-    widget->setPalette(MainWindow::paletteFor(Theme::light, original));
-    renderToPng(widget, name + QStringLiteral("-light"), size);
-    widget->setPalette(MainWindow::paletteFor(Theme::dark, original));
-    renderToPng(widget, name + QStringLiteral("-dark"), size);
-    widget->setPalette(original);
 }
 
 } // namespace norvelle::test

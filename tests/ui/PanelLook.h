@@ -2,6 +2,8 @@
 
 // What a detail-pane panel shows, read the way the user reads it, for the panels' tables.
 
+#include "RenderToPng.h"
+#include "ui/main/MainWindow.h"
 #include "ui/main/components/ClampedLabel.h"
 
 #include <QLabel>
@@ -33,9 +35,11 @@ inline QString buttonRow(const QWidget* root)
     return titles.isEmpty() ? QStringLiteral("-") : titles.join(QLatin1Char('|'));
 }
 
+// Empty when there is no such label.
 inline QString labelText(const QWidget* root, const char* name)
 {
-    return root->findChild<QLabel*>(QString::fromLatin1(name))->text();
+    const auto* label = root->findChild<QLabel*>(QString::fromLatin1(name));
+    return label ? label->text() : QString();
 }
 
 inline QColor labelColor(const QWidget* root, const char* name)
@@ -62,6 +66,17 @@ inline QString cutOf(QWidget* panel, const char* name)
     return QStringLiteral("%1 lines%2")
         .arg(lines)
         .arg(label->toolTip() == label->fullText() ? QLatin1String(", tooltip") : QLatin1String(""));
+}
+
+// Renders `widget` once in the light and once in the dark appearance.
+inline void renderBothThemes(QWidget* widget, const QString& name, QSize size)
+{
+    const QPalette original = widget->palette();
+    widget->setPalette(MainWindow::paletteFor(Theme::light, original));
+    renderToPng(widget, name + QStringLiteral("-light"), size);
+    widget->setPalette(MainWindow::paletteFor(Theme::dark, original));
+    renderToPng(widget, name + QStringLiteral("-dark"), size);
+    widget->setPalette(original);
 }
 
 } // namespace norvelle::test

@@ -8,7 +8,6 @@
 #include "ui/detail/ApplicationMetadataRowView.h"
 #include "ui/detail/BrewAvailableView.h"
 #include "ui/detail/BrewManualActionView.h"
-#include "ui/detail/ManualCaskEntryView.h"
 #include "ui/detail/UpdateProgressView.h"
 #include "ui/onboarding/EnvironmentPageView.h"
 #include "ui/onboarding/InstallSourceView.h"
@@ -19,7 +18,6 @@
 
 #include <QAction>
 #include <QClipboard>
-#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -225,31 +223,6 @@ private Q_SLOTS:
             QCOMPARE(world.clipboard.copied.value(0, QGuiApplication::clipboard()->text()), copyText);
         }
         renderBothThemes(alert, QStringLiteral("actionfailure-link-") + place, {});
-    }
-
-    // A verification that fails says why under the fields, until the next try or an edit.
-    void manualCaskFailureShowsUnderTheFields()
-    {
-        const QString conflict =
-            QStringLiteral("Cask 'figma' is already managing another app at: /Applications/F.app");
-        QStringList answers{conflict, QString()};
-        QStringList sent;
-        ManualCaskEntryView view(makeApp(QStringLiteral("Figma")), false,
-                                 [&](const QString& cask, const std::optional<QString>&) {
-                                     sent.append(cask);
-                                     return QtFuture::makeReadyFuture(answers.takeFirst());
-                                 });
-        auto* field = view.findChild<QLineEdit*>("caskNameField");
-        auto* verify = child(&view, "verifyCaskButton");
-        QTest::keyClicks(field, QStringLiteral("figma"));
-        verify->click();
-        QTRY_COMPARE(view.failureText(), conflict);
-        renderBothThemes(&view, QStringLiteral("manualcask-failure"), QSize(520, 260));
-        QTest::keyClick(view.findChild<QLineEdit*>("tapNameField"), Qt::Key_X);
-        QCOMPARE(view.failureText(), QString());
-        verify->click();
-        QCOMPARE(sent, (QStringList{"figma", "figma"}));
-        QCOMPARE(view.failureText(), QString());
     }
 };
 

@@ -11,6 +11,7 @@
 #include "ui/detail/LinkPolicy.h"
 #include "ui/detail/ManualCaskEntryView.h"
 #include "ui/detail/RefreshProgressView.h"
+#include "ui/detail/UpdateProgressView.h"
 #include "ui/main/components/Banner.h"
 #include "ui/main/components/SystemColors.h"
 
@@ -28,6 +29,7 @@
 using namespace norvelle;
 using namespace norvelle::test;
 using ASt = AdoptionProgress::Status;
+using St = UpdateProgress::Status;
 using Src = Application::Source;
 
 namespace {
@@ -41,6 +43,19 @@ AdoptionProgress adoption(const ApplicationPtr& application, ASt status, double 
     progress.progress = fraction;
     progress.currentStep = longText();
     progress.startTime = QDateTime::currentDateTime();
+    return progress;
+}
+
+UpdateProgress record(const ApplicationPtr& application, St status)
+{
+    UpdateProgress progress;
+    progress.id = QUuid::createUuid();
+    progress.application = application;
+    progress.status = status;
+    progress.progress = 0.5;
+    progress.currentStep = longText();
+    progress.startTime = QDateTime::currentDateTime();
+    progress.brewOutput = {QStringLiteral("==> Upgrading figma")};
     return progress;
 }
 
@@ -114,61 +129,102 @@ private Q_SLOTS:
                  refreshing ? QStringLiteral("1 lines") : QStringLiteral("2 lines, tooltip"));
     }
 
-    void adoptionPanel_data()
+    // The update and adoption panels: title and banner colour per status, spinner, buttons
+    // ("*" marks the default; the update panel's are its command box's), and the step cut.
+    void progressPanels_data()
     {
+        QTest::addColumn<bool>("update"); // else an adoption
         QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("cask");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QColor>("color");
         QTest::addColumn<bool>("spinner");
-        QTest::addColumn<QString>("buttons"); // "*" marks the default
+        QTest::addColumn<QString>("buttons");
         const QString none = QStringLiteral("-");
-        QTest::newRow("queued") << int(ASt::queued) << "Adoption Queued" << SystemColors::secondary() << false
-                                << none;
-        QTest::newRow("downloading") << int(ASt::downloading) << "Adoption Downloading" << SystemColors::blue()
-                                     << true << none;
-        QTest::newRow("adopting") << int(ASt::adopting) << "Adoption Adopting" << SystemColors::orange() << true
-                                  << none;
-        QTest::newRow("verifying") << int(ASt::verifying) << "Adoption Verifying" << SystemColors::secondary()
-                                   << true << none;
-        QTest::newRow("completed") << int(ASt::completed) << "Adoption Completed" << SystemColors::green() << false
-                                   << none;
-        QTest::newRow("failed") << int(ASt::failed) << "Adoption Failed" << SystemColors::red() << false
-                                << "*Refresh";
-        QTest::newRow("cancelled") << int(ASt::cancelled) << "Adoption Cancelled" << SystemColors::gray() << false
-                                   << none;
+        QTest::newRow("update: queued") << true << int(St::queued) << true << "Update Queued"
+                                        << SystemColors::secondary() << false << none;
+        QTest::newRow("update: downloading")
+            << true << int(St::downloading) << true << "Downloading" << SystemColors::blue() << true << none;
+        QTest::newRow("update: installing")
+            << true << int(St::installing) << true << "Installing" << SystemColors::purple() << true << none;
+        QTest::newRow("update: verifying")
+            << true << int(St::verifying) << true << "Verifying" << SystemColors::secondary() << true << none;
+        QTest::newRow("update: completed")
+            << true << int(St::completed) << true << "Completed" << SystemColors::green() << false << none;
+        QTest::newRow("update: failed, no cask")
+            << true << int(St::failed) << false << "Failed to Update" << SystemColors::red() << false << none;
+        QTest::newRow("update: failed with a cask")
+            << true << int(St::failed) << true << "Failed to Update" << SystemColors::red() << false
+            << "Refresh|View Logs|*Update";
+        QTest::newRow("update: cancelled")
+            << true << int(St::cancelled) << true << "Cancelled" << SystemColors::gray() << false << none;
+        QTest::newRow("adoption: queued") << false << int(ASt::queued) << true << "Adoption Queued"
+                                          << SystemColors::secondary() << false << none;
+        QTest::newRow("adoption: downloading")
+            << false << int(ASt::downloading) << true << "Adoption Downloading" << SystemColors::blue()
+            << true << none;
+        QTest::newRow("adoption: adopting") << false << int(ASt::adopting) << true << "Adoption Adopting"
+                                            << SystemColors::orange() << true << none;
+        QTest::newRow("adoption: verifying") << false << int(ASt::verifying) << true << "Adoption Verifying"
+                                             << SystemColors::secondary() << true << none;
+        QTest::newRow("adoption: completed") << false << int(ASt::completed) << true << "Adoption Completed"
+                                             << SystemColors::green() << false << none;
+        QTest::newRow("adoption: failed") << false << int(ASt::failed) << true << "Adoption Failed"
+                                          << SystemColors::red() << false << "*Refresh";
+        QTest::newRow("adoption: cancelled") << false << int(ASt::cancelled) << true << "Adoption Cancelled"
+                                             << SystemColors::gray() << false << none;
     }
-    void adoptionPanel()
+    void progressPanels()
     {
+        QFETCH(bool, update);
         QFETCH(int, status);
+        QFETCH(bool, cask);
         QFETCH(QString, title);
         QFETCH(QColor, color);
         QFETCH(bool, spinner);
         QFETCH(QString, buttons);
-        AdoptionProgressView view(adoption(figma(), ASt(status), 0.5), [] { return QtFuture::makeReadyFuture(); });
-        QCOMPARE(labelText(&view, "adoptionTitle"), title);
-        QCOMPARE(labelColor(&view, "adoptionTitle"), color);
-        QCOMPARE(view.findChild<Banner*>()->color(), color);
-        QCOMPARE(shown(&view, "adoptionSpinner"), spinner);
-        QCOMPARE(buttonRow(&view), buttons);
+        MainWindowTestWorld world;
+        const ApplicationPtr app = cask ? figma() : makeApp(QStringLiteral("Figma"));
+        const auto refresh = [] { return QtFuture::makeReadyFuture(); };
+        std::unique_ptr<QWidget> view;
+        UpdateProgressView* updateView = nullptr;
+        if (update)
+            view.reset(updateView = new UpdateProgressView(record(app, St(status)), refresh, world.detail));
+        else
+            view = std::make_unique<AdoptionProgressView>(adoption(app, ASt(status), 0.5), refresh);
+        const char* titleLabel = update ? "updateStatusTitle" : "adoptionTitle";
+        QCOMPARE(labelText(view.get(), titleLabel), title);
+        QCOMPARE(labelColor(view.get(), titleLabel), color);
+        QCOMPARE(view->findChild<Banner*>()->color(), color);
+        QCOMPARE(shown(view.get(), update ? "updateSpinner" : "adoptionSpinner"), spinner);
+        const QWidget* box = update ? updateView->commandBox() : view.get();
+        QCOMPARE(box ? buttonRow(box) : QStringLiteral("-"), buttons);
+        QCOMPARE(cutOf(view.get(), update ? "updateCurrentStep" : "adoptionStep"),
+                 QStringLiteral("2 lines, tooltip"));
+        renderBothThemes(view.get(), QStringLiteral("progresspanel-") + QTest::currentDataTag(), {});
+        if (update) {
+            if (!box)
+                return;
+            box->findChild<QPushButton*>("terminalRunButton")->click();
+            QCOMPARE(updateView->terminalAlert()->text(), QStringLiteral("Update App via Terminal?"));
+            return;
+        }
         const bool failed = ASt(status) == ASt::failed;
-        QCOMPARE(shown(&view, "adoptionFailure"), failed);
-        if (failed)
-            QCOMPARE(labelText(&view, "adoptionFailureText"),
-                     QStringLiteral("The adoption failed. You can try running the adoption command manually in "
-                                    "your terminal:"));
-        QCOMPARE(cutOf(&view, "adoptionStep"), QStringLiteral("2 lines, tooltip"));
+        QCOMPARE(shown(view.get(), "adoptionFailure"), failed);
+        if (!failed)
+            return;
+        QCOMPARE(labelText(view.get(), "adoptionCommand"),
+                 QStringLiteral("brew install --cask --adopt figma"));
+        QGuiApplication::clipboard()->setText(QStringLiteral("old"));
+        view->findChild<QToolButton*>("adoptionCopyButton")->click();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("brew install --cask --adopt figma"));
     }
 
-    void failedAdoptionCopiesItsCommand()
+    // Without a refresh callback there is no button; without a cask, no command to copy.
+    void failedAdoptionWithoutCaskOrRefresh()
     {
-        AdoptionProgressView view(adoption(figma(), ASt::failed, 0), {});
-        QVERIFY(!shown(&view, "adoptionRefreshButton")); // no callback, no button
-        QCOMPARE(labelText(&view, "adoptionCommand"), QStringLiteral("brew install --cask --adopt figma"));
-        QGuiApplication::clipboard()->setText(QStringLiteral("old"));
-        view.findChild<QToolButton*>("adoptionCopyButton")->click();
-        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("brew install --cask --adopt figma"));
-
         AdoptionProgressView noCask(adoption(makeApp(QStringLiteral("Other")), ASt::failed, 0), {});
+        QVERIFY(!shown(&noCask, "adoptionRefreshButton"));
         QVERIFY(shown(&noCask, "adoptionFailureText"));
         QVERIFY(!noCask.findChild<QLabel*>("adoptionCommand")->isVisibleTo(&noCask));
     }
@@ -211,7 +267,6 @@ private Q_SLOTS:
         QCOMPARE(view->progressView() != nullptr, shows == "progress");
         QCOMPARE(shown(view.get(), "caskPasswordBadge"), sudo);
         QCOMPARE(buttonRow(view.get()), buttons);
-        QCOMPARE(labelText(view.get(), "brewAvailableTitle"), QStringLiteral("Homebrew Available"));
         QCOMPARE(labelText(view.get(), "brewAvailableExplanation"),
                  QStringLiteral("Adopt this app’s cask to manage future updates automatically through Homebrew."));
         if (shows != "button")
@@ -354,12 +409,14 @@ private Q_SLOTS:
         QFETCH(QString, tap);
         QFETCH(QStringList, sent);
         QStringList got;
+        const QString failure =
+            QStringLiteral("Cask 'figma' is already managing another app at: /Applications/F.app");
         ManualCaskEntryView view(
             makeApp(QStringLiteral("Figma"), std::nullopt,
                     appStore ? QList<Src>{Src::homebrew, Src::appStore} : QList<Src>{Src::sparkle}),
             validating, [&](const QString& c, const std::optional<QString>& t) {
                 got = {c, t.value_or(QStringLiteral("-"))};
-                return QtFuture::makeReadyFuture(QString());
+                return QtFuture::makeReadyFuture(failure);
             });
         const QString ifYouKnow =
             QStringLiteral("If you know the cask for this app, enter it below to adopt it to Homebrew.");
@@ -376,6 +433,12 @@ private Q_SLOTS:
         QCOMPARE(buttonRow(&view), sent.isEmpty() ? QStringLiteral("(%1)").arg(title) : title);
         verify->click();
         QCOMPARE(got, sent);
+        if (!sent.isEmpty()) { // a failed verification says why under the fields, until an edit
+            QTRY_COMPARE(view.failureText(), failure);
+            renderBothThemes(&view, QStringLiteral("manualcask-failure"), QSize(520, 260));
+            QTest::keyClick(view.findChild<QLineEdit*>("tapNameField"), Qt::Key_X);
+            QCOMPARE(view.failureText(), QString());
+        }
         view.setIsValidating(false);
         QCOMPARE(verify->isEnabled(), !cask.trimmed().isEmpty());
     }
@@ -424,26 +487,20 @@ private Q_SLOTS:
         QCOMPARE(labelText(&sheet, "brewDoctorOutput"), output);
     }
 
-    void rendersInDarkToo()
+    // The explanation's colour is taken again from a new palette; a look at both themes.
+    void followsThePalette()
     {
-        const QPalette light = QApplication::palette();
-        QPalette dark(QColor(0x1e, 0x1e, 0x1e), QColor(0x28, 0x28, 0x28));
-        for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-            dark.setColor(role, QColor(0xee, 0xee, 0xee));
         MainWindowTestWorld world;
         const auto view = brewAvailable(world, MainWindowTestWorld::app("Figma+$"));
         auto* explanation = view->findChild<QLabel*>("brewAvailableExplanation");
         const QColor before = explanation->palette().color(QPalette::Text);
-        QApplication::setPalette(dark);
+        const QPalette light = QApplication::palette();
+        QApplication::setPalette(MainWindow::paletteFor(Theme::dark, light));
         QCoreApplication::processEvents();
-        const QColor after = explanation->palette().color(QPalette::Text);
-        QVERIFY(before != after); // taken again from the new palette
-        QCOMPARE(after, SystemColors::secondary());
-        QVERIFY(!renderToPng(view.get(), QStringLiteral("brewavailable-password-dark"), QSize(640, 520))
-                     .isEmpty());
+        QVERIFY(explanation->palette().color(QPalette::Text) != before);
+        QCOMPARE(explanation->palette().color(QPalette::Text), SystemColors::secondary());
         QApplication::setPalette(light);
-        QVERIFY(!renderToPng(view.get(), QStringLiteral("brewavailable-password-light"), QSize(640, 520))
-                     .isEmpty());
+        renderBothThemes(view.get(), QStringLiteral("brewavailable-password"), QSize(640, 520));
     }
 };
 
