@@ -394,12 +394,13 @@ void TestDemoWorld::manualCaskFromATap()
     };
 
     verify(QStringLiteral("pixelforge"), QString());
-    QTRY_VERIFY(entry()->failureText().startsWith(
-        QStringLiteral("Cask 'pixelforge' is already managing another app at: ")));
+    QTRY_VERIFY_WITH_TIMEOUT(entry()->failureText().startsWith(
+                                 QStringLiteral("Cask 'pixelforge' is already managing another app at: ")),
+                             kLongWait);
     QVERIFY(!app->cask());
 
     verify(QStringLiteral("word-counter"), QStringLiteral("norvelle-demo/extras"));
-    QTRY_VERIFY(app->cask() && app->cask()->adoptable);
+    QTRY_VERIFY_WITH_TIMEOUT(app->cask() && app->cask()->adoptable, kLongWait);
     QCOMPARE(app->cask()->caskName, QStringLiteral("word-counter"));
 
     s.container->detailViewModel().adoptCask();
