@@ -387,19 +387,24 @@ void TestDemoWorld::manualCaskFromATap()
         return nullptr;
     };
     QTRY_VERIFY(entry());
-    const auto verify = [&](const QString& cask, const QString& tap) {
+    const auto enter = [&](const QString& cask, const QString& tap) {
         entry()->findChild<QLineEdit*>(QStringLiteral("caskNameField"))->setText(cask);
         entry()->findChild<QLineEdit*>(QStringLiteral("tapNameField"))->setText(tap);
-        entry()->findChild<QPushButton*>(QStringLiteral("verifyCaskButton"))->click();
     };
+    const auto verifyButton = [&] { return entry()->findChild<QPushButton*>(QStringLiteral("verifyCaskButton")); };
 
-    verify(QStringLiteral("pixelforge"), QString());
+    // The button comes back only once the previous verification has ended; a click before is lost.
+    enter(QStringLiteral("pixelforge"), QString());
+    QTRY_VERIFY_WITH_TIMEOUT(verifyButton()->isEnabled(), kLongWait);
+    verifyButton()->click();
     QTRY_VERIFY_WITH_TIMEOUT(entry()->failureText().startsWith(
                                  QStringLiteral("Cask 'pixelforge' is already managing another app at: ")),
                              kLongWait);
     QVERIFY(!app->cask());
 
-    verify(QStringLiteral("word-counter"), QStringLiteral("norvelle-demo/extras"));
+    enter(QStringLiteral("word-counter"), QStringLiteral("norvelle-demo/extras"));
+    QTRY_VERIFY_WITH_TIMEOUT(verifyButton()->isEnabled(), kLongWait);
+    verifyButton()->click();
     QTRY_VERIFY_WITH_TIMEOUT(app->cask() && app->cask()->adoptable, kLongWait);
     QCOMPARE(app->cask()->caskName, QStringLiteral("word-counter"));
 
