@@ -51,9 +51,9 @@ QPushButton* child(QWidget* root, const char* name)
     return root ? root->findChild<QPushButton*>(QLatin1String(name)) : nullptr;
 }
 
-ApplicationPtr passwordCask(const char* spec)
+ApplicationPtr passwordCask(const char* row)
 {
-    ApplicationPtr app = MainWindowTestWorld::app(QString::fromLatin1(spec));
+    ApplicationPtr app = MainWindowTestWorld::app(QString::fromLatin1(row));
     Cask cask = *app->cask();
     cask.homepage =
         QUrl(QStringLiteral("https://figma.example/releases/latest/download/figma-desktop-linux-x86_64"));
