@@ -1,3 +1,4 @@
+#include "QuitTestContainer.h"
 #include "FakeDockBadge.h"
 #include "FakeNetworkProbe.h"
 #include "FakeTerminalLauncher.h"
@@ -58,14 +59,7 @@ private Q_SLOTS:
         QVERIFY(world.isValid());
         QTemporaryDir settingsFolder;
 
-        DependencyContainer::Options options;
-        options.paths = world.paths();
-        options.settingsFile = settingsFolder.filePath(QStringLiteral("settings.ini"));
-        options.dockBadge = std::make_shared<FakeDockBadge>();
-        options.networkProbe = std::make_shared<FakeNetworkProbe>(FakeNetworkProbe::Mode::up);
-        options.terminalLauncher = std::make_shared<FakeTerminalLauncher>();
-        auto container = std::make_unique<DependencyContainer>(options);
-        container->appState().setHasAppManagementPermission(true);
+        auto container = makeQuitTestContainer(world, settingsFolder);
 
         SidebarViewModel& sidebar = container->sidebarViewModel();
         QFuture<void> discovery = sidebar.discoverApplications();
