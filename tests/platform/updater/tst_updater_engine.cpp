@@ -456,7 +456,9 @@ void UpdaterEngineTest::refusesUnsafeInstalls_data()
         << "older"
         << "The update's version 1.0 is not newer than the installed version 1.0" << true;
     QTest::newRow("disk fills while extracting") << "full disk"
-                                                 << "The update could not be extracted: Write failed" << true;
+                                                 << "The update could not be extracted: could not write "
+                                                    "\"Sample.app/Contents/MacOS/app\": File too large"
+                                                 << true;
     QTest::newRow("swap fails") << "swap"
                                 << "The update could not be moved into place: Permission denied" << true;
 }
