@@ -392,6 +392,8 @@ void UpdaterEngineTest::installsSignedArchives()
     m_server->route("/appcast.xml", Reply{200, UpdaterFixture::appcast({{"1.1", "1.1", "downloads/" + name,
                                                                          m_key.signFile(archive), 0}})});
     m_driver.foundChoice = UpdateChoice::install;
+    // What an install killed earlier left; this one clears it away.
+    QVERIFY(QDir().mkpath(m_applications + "/.Sample.app.update-Killed/extracted"));
 
     std::unique_ptr<Updater> updater = startedUpdater();
     runCycle(*updater);
