@@ -8,6 +8,7 @@
 #include "platform/UnityDockBadge.h"
 #include "platform/http/HttpClient.h"
 #include "platform/http/HttpEngine.h"
+#include "platform/updater/InstallRecovery.h"
 #include "platform/updater/UpdaterFactory.h"
 #include "services/ApplicationStore.h"
 #include "services/DiscoveryService.h"
@@ -101,6 +102,10 @@ DependencyContainer::DependencyContainer(Options options) : m_paths(std::move(op
         options.networkProbe ? options.networkProbe : std::make_shared<RouteNetworkProbe>();
     m_environmentService = std::make_shared<EnvironmentService>(m_paths, std::move(probe));
     built(*m_environmentService, "EnvironmentService");
+
+    // An update killed in the middle of its swap leaves the application set aside: put it back
+    // (and sweep such an update's leftovers) before anything looks for applications.
+    InstallRecovery::recoverApplications(m_paths.applicationsFolder);
 
     DiscoveryService::Options discoveryOptions;
     discoveryOptions.applicationsFolder = m_paths.applicationsFolder;

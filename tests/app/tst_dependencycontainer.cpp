@@ -111,14 +111,17 @@ private Q_SLOTS:
         QCOMPARE(container.detailViewModel().brewDoctorOutput(), TerminalCommands::homebrewMissingText());
     }
 
-    // What the coordinator discovers under the overridden folders is what the content model reads.
+    // What the coordinator discovers under the overridden folders is what the content model reads,
+    // with an application an update was killed in the middle of swapping already put back.
     void discoveryUnderTheRootReachesTheStore()
     {
         World world;
-        BundleBuilder(world.root.paths().applicationsFolder, QStringLiteral("Alpha"))
-            .bundleIdentifier(QStringLiteral("com.example.alpha"))
-            .shortVersion(QStringLiteral("1.0"))
-            .build();
+        const QString alpha = BundleBuilder(world.root.paths().applicationsFolder, QStringLiteral("Alpha"))
+                                  .bundleIdentifier(QStringLiteral("com.example.alpha"))
+                                  .shortVersion(QStringLiteral("1.0"))
+                                  .build();
+        QVERIFY(QDir().rename(alpha, world.root.paths().applicationsFolder +
+                                         QStringLiteral("/.Alpha.app.old-0123456789ab")));
         BundleBuilder(world.root.paths().applicationsFolder, QStringLiteral("Norvelle"))
             .bundleIdentifier(QStringLiteral("com.norvelle.Norvelle"))
             .shortVersion(QStringLiteral("1.0"))

@@ -1,6 +1,7 @@
 #include "app/shell/ApplicationShell.h"
 
 #include "platform/Logger.h"
+#include "platform/updater/InstallRecovery.h"
 #include "platform/updater/UpdaterFactory.h"
 #include "ui/app/AppTheme.h"
 #include "ui/app/ApplicationMenus.h"
@@ -18,6 +19,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QMenuBar>
 
 namespace norvelle {
@@ -78,9 +80,12 @@ ApplicationShell::ApplicationShell(Options options)
     // other updater. The window is the updater's user interface and outlives it.
     m_ownUpdateWindow = std::make_unique<OwnUpdateWindow>(QCoreApplication::applicationVersion());
     std::shared_ptr<Updater> ownUpdater;
-    if (!options.ownBundlePath.isEmpty())
+    if (!options.ownBundlePath.isEmpty()) {
+        // Our own bundle may lie outside the applications folder the container swept.
+        InstallRecovery::recoverFolder(QFileInfo(options.ownBundlePath).absolutePath());
         ownUpdater = CheckForUpdatesViewModel::startOwnUpdater(*c.updaterFactory(), options.ownBundlePath,
                                                                *m_ownUpdateWindow);
+    }
     m_checkForUpdates = std::make_unique<CheckForUpdatesViewModel>(std::move(ownUpdater));
 
     m_settingsWindow = std::make_unique<SettingsWindowPresenter>(c.settingsViewModel(), c.appState(), c.settings(),

@@ -8,7 +8,9 @@
 #include <QFileInfo>
 #include <archive.h>
 #include <archive_entry.h>
+#include <cstring>
 #include <memory>
+#include <sys/stat.h>
 
 namespace norvelle {
 
@@ -44,6 +46,17 @@ QString errorText(archive* a)
     return text ? QString::fromUtf8(text) : QStringLiteral("unknown error");
 }
 
+// libarchive's own text for a refused write is only "Write failed"; the system's reason
+// (a full disk, a file too large) is what tells the user why.
+QString writeError(archive* writer, const QString& name)
+{
+    const int code = archive_errno(writer);
+    if (code <= 0)
+        return errorText(writer);
+    return QStringLiteral("could not write \"") + name + QStringLiteral("\": ") +
+           QString::fromLocal8Bit(std::strerror(code));
+}
+
 [[noreturn]] void tooLarge(qint64 maxBytes)
 {
     fail(QStringLiteral("it unpacks to more than ") + QString::number(maxBytes) + QStringLiteral(" bytes"));
@@ -51,7 +64,7 @@ QString errorText(archive* a)
 
 // libarchive reports a failed write (a full disk) and a bad zip CRC as a warning,
 // so only a clean result counts here.
-void copyData(archive* reader, archive* writer, const std::stop_token& stop,
+void copyData(archive* reader, archive* writer, const QString& name, const std::stop_token& stop,
               const std::function<void()>& tick, qint64& unpacked, qint64 maxBytes)
 {
     const void* buffer = nullptr;
@@ -70,9 +83,30 @@ void copyData(archive* reader, archive* writer, const std::stop_token& stop,
         if (unpacked > maxBytes || offset > maxBytes - qint64(size))
             tooLarge(maxBytes);
         if (archive_write_data_block(writer, buffer, size, offset) != ARCHIVE_OK)
-            fail(errorText(writer));
+            fail(writeError(writer, name));
         tick();
     }
+}
+
+// Where a hard link at `relative` may point: a regular file already written inside the same
+// top folder (the bundle), reached without leaving it. A link to a symbolic link would copy that
+// link to a place where its relative target may lead out of the bundle.
+QString hardLinkTarget(const QString& root, const QString& relative, const QString& target,
+                       const QString& name)
+{
+    const std::optional<QString> cleaned = ArchiveExtractor::safeRelativePath(target);
+    const QString top = relative.section(QLatin1Char('/'), 0, 0);
+    const bool atTop = top == relative;
+    if (!cleaned || cleaned->isEmpty() || (!atTop && !cleaned->startsWith(top + QLatin1Char('/'))))
+        fail(QStringLiteral("the link \"") + name + QStringLiteral("\" points outside the update"));
+    const QString path = root + QLatin1Char('/') + *cleaned;
+    const QString within = atTop ? root : root + QLatin1Char('/') + top;
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        !QFileInfo(path).canonicalFilePath().startsWith(within + QLatin1Char('/')))
+        fail(QStringLiteral("the link \"") + name +
+             QStringLiteral("\" does not point to a file in its bundle"));
+    return path;
 }
 
 } // namespace
@@ -213,35 +247,35 @@ void ArchiveExtractor::extract(const QString& archivePath, const QString& target
         if (relative == QLatin1String("__MACOSX") || relative.startsWith(QLatin1String("__MACOSX/")))
             continue;
 
+        // A tar hard link comes with no file type of its own, so it is told by its target.
         if (const char* hardlink = archive_entry_hardlink(entry)) {
-            const std::optional<QString> target =
-                safeRelativePath(linkTarget(archive_entry_hardlink_utf8(entry), hardlink));
-            if (!target || target->isEmpty())
-                fail(QStringLiteral("the link \"") + name + QStringLiteral("\" points outside the update"));
-            archive_entry_set_hardlink(entry,
-                                       QFile::encodeName(root + QLatin1Char('/') + *target).constData());
-        }
-        switch (archive_entry_filetype(entry)) {
-        case AE_IFREG:
-        case AE_IFDIR:
-            break;
-        case AE_IFLNK:
-            if (!isSafeLink(relative,
-                            linkTarget(archive_entry_symlink_utf8(entry), archive_entry_symlink(entry))))
-                fail(QStringLiteral("the link \"") + name + QStringLiteral("\" points outside the update"));
-            break;
-        default:
-            fail(QStringLiteral("the entry \"") + name + QStringLiteral("\" is a special file"));
+            const QString target = hardLinkTarget(
+                root, relative, linkTarget(archive_entry_hardlink_utf8(entry), hardlink), name);
+            archive_entry_set_hardlink(entry, QFile::encodeName(target).constData());
+        } else {
+            switch (archive_entry_filetype(entry)) {
+            case AE_IFREG:
+            case AE_IFDIR:
+                break;
+            case AE_IFLNK:
+                if (!isSafeLink(relative,
+                                linkTarget(archive_entry_symlink_utf8(entry), archive_entry_symlink(entry))))
+                    fail(QStringLiteral("the link \"") + name +
+                         QStringLiteral("\" points outside the update"));
+                break;
+            default:
+                fail(QStringLiteral("the entry \"") + name + QStringLiteral("\" is a special file"));
+            }
         }
         archive_entry_set_pathname(entry, QFile::encodeName(root + QLatin1Char('/') + relative).constData());
         archive_entry_set_perm(entry, archive_entry_perm(entry) & 0777);
 
         if (archive_write_header(writer.get(), entry) != ARCHIVE_OK)
-            fail(errorText(writer.get()));
+            fail(writeError(writer.get(), relative));
         if (archive_entry_size(entry) > 0 || !archive_entry_size_is_set(entry))
-            copyData(reader.get(), writer.get(), stop, tick, unpacked, limits.maxBytes);
+            copyData(reader.get(), writer.get(), relative, stop, tick, unpacked, limits.maxBytes);
         if (archive_write_finish_entry(writer.get()) != ARCHIVE_OK)
-            fail(errorText(writer.get()));
+            fail(writeError(writer.get(), relative));
         tick();
     }
     if (archive_write_close(writer.get()) != ARCHIVE_OK)

@@ -10,7 +10,8 @@ namespace norvelle {
 // Unpacks a downloaded update (zip, tar, tar.gz, tar.bz2, tar.xz) with libarchive.
 // Nothing may land outside the target: entries with absolute paths or ".."
 // components, links whose target leaves the top folder they sit in (the bundle),
-// hard links to outside and special files make the whole extraction fail. Set-id
+// hard links to anything but a file in that folder, and special files make the
+// whole extraction fail. Set-id
 // bits are dropped. Every write and every checksum counts: a write the disk
 // refused, a bad CRC or an archive past the limits fails the extraction, and what
 // was written is synced to the disk before extract() returns, so a bundle it

@@ -1,13 +1,14 @@
 #include "platform/updater/BundleInstaller.h"
 
+#include "platform/Logger.h"
 #include "platform/updater/DiskSync.h"
+#include "platform/updater/FolderLock.h"
+#include "platform/updater/InstallRecovery.h"
 #include "platform/updater/UpdaterError.h"
 #include "platform/updater/VersionComparator.h"
-#include "platform/Logger.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QUuid>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -71,9 +72,12 @@ void BundleInstaller::replace(const QString& installedPath, const QString& updat
 {
     const QFileInfo installed(installedPath);
     // Aside in the same folder, so both renames stay on one file system.
-    const QString aside =
-        installed.dir().filePath(QStringLiteral(".") + installed.fileName() + QStringLiteral(".old-") +
-                                 QUuid::createUuid().toString(QUuid::Id128).left(12));
+    const QString aside = InstallRecovery::asidePath(installedPath);
+    // Held on the bundle until its old copy is gone, so that a sweep for what killed installs
+    // left does not take this swap for one of them.
+    const FolderLock lock(installedPath);
+    if (lock.isBusy())
+        installFailed(QStringLiteral("Another update of the application is being installed"));
     QString error;
     if (!renamePath(installedPath, aside, &error))
         installFailed(QStringLiteral("The installed application could not be moved aside: ") + error);

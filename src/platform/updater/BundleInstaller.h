@@ -10,7 +10,9 @@ namespace norvelle {
 // renamed aside within its folder, the new one renamed in, and the old one removed
 // only once the new one is in place; if moving the new one in fails, the old one is
 // put back. Renames within one folder are atomic, so the bundle's path never holds a
-// half-copied application. File operations are virtual so tests can make them fail.
+// half-copied application; a process killed between the renames is put right by
+// InstallRecovery, which leaves the bundle alone while the swap holds its FolderLock.
+// File operations are virtual so tests can make them fail.
 class BundleInstaller {
 public:
     virtual ~BundleInstaller() = default;
@@ -21,7 +23,8 @@ public:
     UpdaterBundle findUpdateBundle(const QString& extractedDirectory, const UpdaterBundle& installed) const;
 
     // Replaces the installed bundle by the update's. Throws UpdaterError
-    // (installFailed); the installed bundle is then still, or again, in place.
+    // (installFailed), also while another swap of the bundle runs; the installed bundle
+    // is then still, or again, in place.
     void replace(const QString& installedPath, const QString& updatePath);
 
 protected:

@@ -6,6 +6,8 @@
 #include "platform/updater/ArchiveExtractor.h"
 #include "platform/updater/BundleInstaller.h"
 #include "platform/updater/EdSignatureVerifier.h"
+#include "platform/updater/FolderLock.h"
+#include "platform/updater/InstallRecovery.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -299,14 +301,19 @@ void UpdateCycle::install(const AppcastItem& item)
     EdSignatureVerifier::checkKeyAndSignature(item.edSignature,
                                               m_setup.bundle.string(QStringLiteral("SUPublicEDKey")));
 
-    // Staged beside the installed bundle, so that moving the update in is a rename.
+    // What killed installs left here goes first: they may hold a large download each.
     const QFileInfo installed(m_setup.bundle.path());
-    QTemporaryDir staging(installed.dir().filePath(QStringLiteral(".") + installed.fileName() +
-                                                   QStringLiteral(".update-XXXXXX")));
+    InstallRecovery::recoverFolder(installed.absolutePath());
+
+    // Staged beside the installed bundle, so that moving the update in is a rename. Locked
+    // until it is removed, so that sweeps elsewhere leave it alone.
+    std::optional<FolderLock> stagingLock;
+    QTemporaryDir staging(InstallRecovery::stagingTemplate(installed.filePath()));
     if (!staging.isValid())
         throw UpdaterError(UpdaterError::Kind::installFailed,
                            QStringLiteral("The folder ") + installed.absolutePath() +
                                QStringLiteral(" cannot be written, so the update cannot be installed"));
+    stagingLock.emplace(staging.path());
     const QString archivePath = staging.filePath(fileName);
     downloadAndVerify(item, archivePath);
 

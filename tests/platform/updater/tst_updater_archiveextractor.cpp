@@ -149,6 +149,8 @@ void ArchiveExtractorTest::extractsEveryFormat()
         .addSymlink("App.app/Contents/MacOS/alias", "App")
         .addDirectory("__MACOSX")
         .addFile("__MACOSX/._App.app", "fork");
+    if (format != Format::zip) // zip has no hard links
+        builder.addHardlink("App.app/Contents/Resources/same", "App.app/Contents/MacOS/App");
 
     QList<double> fractions;
     ArchiveExtractor::extract(archive(builder, format), m_target, [&](double f) { fractions.append(f); });
@@ -159,6 +161,15 @@ void ArchiveExtractorTest::extractsEveryFormat()
     QCOMPARE(QFileInfo(m_target + "/App.app/Contents/MacOS/alias").symLinkTarget(),
              QFileInfo(app).canonicalFilePath());
     QVERIFY(!QFileInfo::exists(m_target + "/__MACOSX"));
+    if (format != Format::zip) {
+        struct stat original {
+        }, linked{};
+        QCOMPARE(::lstat(QFile::encodeName(app).constData(), &original), 0);
+        QCOMPARE(
+            ::lstat(QFile::encodeName(m_target + "/App.app/Contents/Resources/same").constData(), &linked),
+            0);
+        QCOMPARE(linked.st_ino, original.st_ino);
+    }
 
     // Set-id bits never survive.
     struct stat st {};
@@ -209,6 +220,14 @@ void ArchiveExtractorTest::refusesHostileEntries_data()
     QTest::newRow("tar: hard link absolute") << Format::tar << "hardlink"
                                              << "App.app/hard"
                                              << "/etc/hostname";
+    QTest::newRow("tar: hard link into another bundle") << Format::tar << "hardlink"
+                                                        << "App.app/hard"
+                                                        << "Other.app/ok";
+    // The link "../../../ok" stays in the bundle where it is, but a copy of it in the bundle's
+    // top folder would point two folders above.
+    QTest::newRow("tar: hard link to a symlink") << Format::tar << "hardlink"
+                                                 << "App.app/hard"
+                                                 << "App.app/a/b/c/s";
 }
 
 void ArchiveExtractorTest::refusesHostileEntries()
@@ -225,7 +244,9 @@ void ArchiveExtractorTest::refusesHostileEntries()
     else if (kind == "symlink")
         builder.addSymlink(path, target);
     else if (kind == "hardlink")
-        builder.addHardlink(path, target);
+        builder.addFile("Other.app/ok", "fine")
+            .addSymlink("App.app/a/b/c/s", "../../../ok")
+            .addHardlink(path, target);
     else // a link that looks harmless on its own, then a file written through it
         builder.addSymlink("App.app/inner", ".").addFile("App.app/inner/escaped", "escaped");
 
@@ -258,8 +279,9 @@ void ArchiveExtractorTest::failsUnlessEveryByteIsWritten_data()
     QTest::addColumn<int>("amount");       // limit rows: the entries, or the unpacked bytes, in all
     QTest::addColumn<QString>("expected"); // empty: extracted
 
-    QTest::newRow("disk fills: zip") << "full disk" << Format::zip << 0 << "Write failed";
-    QTest::newRow("disk fills: tar.xz") << "full disk" << Format::tarXz << 0 << "Write failed";
+    const QString diskFull = "could not write \"App.app/big\": File too large";
+    QTest::newRow("disk fills: zip") << "full disk" << Format::zip << 0 << diskFull;
+    QTest::newRow("disk fills: tar.xz") << "full disk" << Format::tarXz << 0 << diskFull;
     QTest::newRow("bad zip CRC") << "bad crc" << Format::zip << 0 << "ZIP bad CRC";
     // The limits are 1000000 bytes and 100 entries: reaching one is fine, passing it is not.
     const QString tooManyBytes = "it unpacks to more than 1000000 bytes";

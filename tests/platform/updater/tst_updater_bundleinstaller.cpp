@@ -1,6 +1,9 @@
+#include "LogCapture.h"
 #include "TestFiles.h"
 #include "UpdaterFixture.h"
 #include "platform/updater/BundleInstaller.h"
+#include "platform/updater/FolderLock.h"
+#include "platform/updater/InstallRecovery.h"
 #include "platform/updater/UpdaterError.h"
 
 #include <QTemporaryDir>
@@ -8,6 +11,7 @@
 
 using namespace norvelle;
 using norvelle::test::entriesIn;
+using norvelle::test::LogCapture;
 using norvelle::test::readFile;
 using norvelle::test::UpdaterFixture;
 
@@ -34,6 +38,39 @@ private:
     QList<int> m_failing;
 };
 
+// Stands for the process dying at one step of the swap (a throw skips the rollback, and the
+// bundle's lock goes as the kernel drops it), or sweeps the folder there as another copy would.
+class InterruptedInstaller : public BundleInstaller {
+public:
+    struct Killed {};
+    InterruptedInstaller(QString step, bool sweep) : m_step(std::move(step)), m_sweep(sweep) {}
+
+protected:
+    bool renamePath(const QString& from, const QString& to, QString* error) override
+    {
+        interrupt(QStringLiteral("rename %1").arg(++m_renames), QFileInfo(to).absolutePath());
+        return BundleInstaller::renamePath(from, to, error);
+    }
+    bool removeTree(const QString& path) override
+    {
+        interrupt("removal", QFileInfo(path).absolutePath());
+        return BundleInstaller::removeTree(path);
+    }
+
+private:
+    void interrupt(const QString& step, const QString& folder)
+    {
+        if (step != m_step)
+            return;
+        if (!m_sweep)
+            throw Killed{};
+        InstallRecovery::recoverFolder(folder);
+    }
+    QString m_step;
+    bool m_sweep;
+    int m_renames = 0;
+};
+
 } // namespace
 
 class BundleInstallerTest : public QObject {
@@ -48,6 +85,10 @@ private Q_SLOTS:
     void failedSwapLeavesTheOldBundle_data();
     void failedSwapLeavesTheOldBundle();
     void failedRollbackSaysWhereTheOldBundleIs();
+    void interruptedSwapIsPutRight_data();
+    void interruptedSwapIsPutRight();
+    void sweepsLeftovers_data();
+    void sweepsLeftovers();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -187,6 +228,118 @@ void BundleInstallerTest::failedRollbackSaysWhereTheOldBundleIs()
                  qPrintable(error.description()));
         QCOMPARE(readFile(m_dir->filePath("Applications/") + left[0] + "/Contents/MacOS/app"), "old");
     }
+}
+
+void BundleInstallerTest::interruptedSwapIsPutRight_data()
+{
+    QTest::addColumn<QString>("step");
+    QTest::addColumn<bool>("sweep"); // another copy sweeps the folder there, nothing dies
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("logged");
+    const QString putBack = "Updater put back ";
+    const QString removed = "Updater removed what an interrupted update left at ";
+    QTest::newRow("killed between the renames") << "rename 2" << false << "old" << putBack;
+    QTest::newRow("killed before removing the old copy") << "removal" << false << "new" << removed;
+    QTest::newRow("swept between the renames") << "rename 2" << true << "new"
+                                               << "";
+    QTest::newRow("swept before removing the old copy") << "removal" << true << "new"
+                                                        << "";
+}
+
+void BundleInstallerTest::interruptedSwapIsPutRight()
+{
+    QFETCH(QString, step);
+    QFETCH(bool, sweep);
+    QFETCH(QString, expected);
+    QFETCH(QString, logged);
+    LogCapture log;
+    try {
+        InterruptedInstaller(step, sweep).replace(m_installed, m_update);
+        QVERIFY(sweep);
+    } catch (const InterruptedInstaller::Killed&) {
+        QVERIFY(!sweep);
+    } catch (const UpdaterError& error) {
+        QFAIL(qPrintable(error.description()));
+    }
+    QVERIFY(log.lines().isEmpty()); // a running swap is nobody's leftover
+
+    InstallRecovery::recoverFolder(m_dir->filePath("Applications")); // the next start
+    QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), expected);
+    QCOMPARE(siblings(), QStringList{"Sample.app"});
+    if (!logged.isEmpty())
+        QVERIFY2(log.containsPrefix(logged.startsWith("Updater put back") ? Logger::Level::warning
+                                                                          : Logger::Level::info,
+                                    logged),
+                 qPrintable(log.lines().value(0).second));
+}
+
+void BundleInstallerTest::sweepsLeftovers_data()
+{
+    QTest::addColumn<QStringList>("present"); // folders below Applications; "*" marks a bundle
+    QTest::addColumn<QStringList>("locked");  // held by a running install meanwhile
+    QTest::addColumn<bool>("bundleGone");     // Sample.app is missing
+    QTest::addColumn<QStringList>("expected");
+
+    const QString staging = ".Sample.app.update-Ab12Cd";
+    const QString aside = ".Sample.app.old-0123456789ab";
+    const QString otherAside = ".Other.app.old-0123456789ab";
+    QTest::newRow("staging folders of killed installs")
+        << QStringList{staging + "/extracted/Sample.app/Contents", ".Other.app.update-Zz99Yy"}
+        << QStringList{} << false << QStringList{"Sample.app"};
+    QTest::newRow("set-aside copy without its bundle")
+        << QStringList{"*" + aside} << QStringList{} << true << QStringList{"Sample.app"};
+    QTest::newRow("set-aside copy beside its bundle")
+        << QStringList{"*" + aside} << QStringList{} << false << QStringList{"Sample.app"};
+    QTest::newRow("in a folder of the applications folder")
+        << QStringList{"*Utilities/.Tool.app.old-0123456789ab", "Utilities/.Tool.app.update-Ab12Cd"}
+        << QStringList{} << false << QStringList{"Sample.app", "Utilities", "Utilities/Tool.app"};
+    QTest::newRow("a running install's")
+        << QStringList{staging, "*" + otherAside} << QStringList{staging, otherAside} << false
+        << QStringList{otherAside, staging, "Sample.app"};
+    QTest::newRow("not an update's") << QStringList{".Sample.app.old-", "Sample.app.old-1", ".notes.old-1",
+                                                    ".Sample.app.updates"}
+                                     << QStringList{} << false
+                                     << QStringList{".Sample.app.old-", ".Sample.app.updates", ".notes.old-1",
+                                                    "Sample.app", "Sample.app.old-1"};
+}
+
+void BundleInstallerTest::sweepsLeftovers()
+{
+    QFETCH(QStringList, present);
+    QFETCH(QStringList, locked);
+    QFETCH(QStringList, expected);
+    const QString applications = m_dir->filePath("Applications");
+    if (QTest::currentDataTag() == QLatin1String("set-aside copy without its bundle"))
+        QVERIFY(QDir(m_installed).removeRecursively());
+    for (QString path : present) {
+        if (path.startsWith('*')) { // a bundle renamed as an install sets it aside
+            path.remove(0, 1);
+            const QString built = UpdaterFixture::writeBundle(
+                m_dir->filePath("built"), "X.app", UpdaterFixture::info("org.example.x", "1"), "set aside");
+            QVERIFY(QDir().mkpath(QFileInfo(applications + "/" + path).absolutePath()));
+            QVERIFY(QDir().rename(built, applications + "/" + path));
+        } else {
+            QVERIFY(QDir().mkpath(applications + "/" + path));
+        }
+    }
+    std::list<FolderLock> locks;
+    for (const QString& path : locked)
+        QVERIFY(locks.emplace_back(applications + "/" + path).isHeld());
+
+    InstallRecovery::recoverApplications(applications);
+
+    QStringList found;
+    for (const QString& entry : entriesIn(applications)) {
+        found.append(entry);
+        if (entry == "Utilities") {
+            for (const QString& inner : entriesIn(applications + "/Utilities"))
+                found.append("Utilities/" + inner);
+        }
+    }
+    found.sort();
+    QCOMPARE(found, expected);
+    if (QTest::currentDataTag() == QLatin1String("set-aside copy without its bundle"))
+        QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), "set aside");
 }
 
 QTEST_GUILESS_MAIN(BundleInstallerTest)
