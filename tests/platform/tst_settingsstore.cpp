@@ -1,6 +1,11 @@
 #include "platform/SettingsStore.h"
 
+#include "LogCapture.h"
 #include "TempSettings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 #include <QSettings>
 #include <QSignalSpy>
@@ -101,6 +106,49 @@ private Q_SLOTS:
         const auto store = settings.reopen();
         QCOMPARE(store->desktopLogFilesEnabled(), false);
         QCOMPARE(store->selectedTheme(), "Light");
+    }
+
+    // A write that does not reach the file leaves the value the file holds, says why and
+    // changes nothing that is shown.
+    void failedWriteKeepsStoredValue_data()
+    {
+        QTest::addColumn<QString>("blocker"); // what stands in the settings file's way
+        QTest::addColumn<QString>("reason");  // the start of the reason given
+        QTest::newRow("a folder where the file is") << "file"
+                                                    << "%1: ";
+        QTest::newRow("a file where the folder is") << "folder"
+                                                    << "cannot create the folder %2";
+    }
+    void failedWriteKeepsStoredValue()
+    {
+        QFETCH(QString, blocker);
+        QFETCH(QString, reason);
+        TempSettings settings;
+        QVERIFY(settings->setValue("desktopLogFilesEnabled", true));
+        QString path = settings.filePath();
+        std::unique_ptr<SettingsStore> other;
+        SettingsStore* store = &settings.store();
+        if (blocker == "file") {
+            QVERIFY(QFile::remove(path) && QDir().mkdir(path));
+        } else {
+            path += "/settings.ini";
+            other = std::make_unique<SettingsStore>(path);
+            store = other.get();
+        }
+        const bool stored = store->desktopLogFilesEnabled();
+        QSignalSpy changed(store, &SettingsStore::valueChanged);
+        QSignalSpy failed(store, &SettingsStore::writeFailed);
+        LogCapture log;
+        QVERIFY(!store->setValue("desktopLogFilesEnabled", !stored));
+        QCOMPARE(store->desktopLogFilesEnabled(), stored);
+        QCOMPARE(changed.count(), 0);
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(failed.at(0).at(0).toString(), "desktopLogFilesEnabled");
+        const QString why = failed.at(0).at(1).toString();
+        reason.replace("%1", path).replace("%2", QFileInfo(path).path());
+        QVERIFY2(why.startsWith(reason) && why.size() > reason.size() - 1, qPrintable(why));
+        QVERIFY(
+            log.contains(Logger::Level::warning, "Failed to save setting desktopLogFilesEnabled: " + why));
     }
 
     void readsWhileWriting()
