@@ -199,16 +199,26 @@ private Q_SLOTS:
         QVERIFY(QFileInfo(storage()).exists());
     }
 
+    // The disk fills up before the writers' lock is made, or after, while the list is saved.
+    void fullDiskKeepsFileAndMemory_data()
+    {
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<QString>("app");
+        QTest::newRow("no room for the lock") << 8 << "b";
+        QTest::newRow("no room for the list") << 300 << QString(400, u'b');
+    }
     void fullDiskKeepsFileAndMemory()
     {
+        QFETCH(int, limit);
+        QFETCH(QString, app);
         const QByteArray original = R"({"ignoredApps":["a"],"ignoredVersions":{}})";
         writeFile(storage(), original);
         IgnoreService service(m_folder);
         service.waitForStartup();
         LogCapture log;
         {
-            const FileSizeLimit fullDisk(8);
-            QVERIFY_THROWS_EXCEPTION(Error, service.ignoreApp("b"));
+            const FileSizeLimit fullDisk(static_cast<rlim_t>(limit));
+            QVERIFY_THROWS_EXCEPTION(Error, service.ignoreApp(app));
         }
         QCOMPARE(readFile(storage()), original);
         QCOMPARE(service.ignoredApps(), QSet<QString>{"a"});
@@ -270,6 +280,84 @@ private Q_SLOTS:
         QCOMPARE(service.ignoredVersions(), versions);
         QCOMPARE(readFile(m_folder), QByteArray("not a folder"));
         QVERIFY(!log.containsPrefix(Level::info, "Saved "));
+    }
+
+    // Another writer changed the file after it was read here: the change made here applies to
+    // what the file holds now, and the lists are then what was written.
+    void anotherWritersChangeIsKept_data()
+    {
+        QTest::addColumn<QByteArray>("other"); // the file as the other writer left it; empty: deleted
+        QTest::addColumn<int>("mutator");
+        QTest::addColumn<QStringList>("apps");
+        QTest::addColumn<QStringList>("versionPairs");
+        QTest::newRow("it ignored an app")
+            << QByteArray(R"({"ignoredApps":["a","x"],"ignoredVersions":{"b":"2.0"}})") << 0
+            << QStringList{"a", "x", "c"} << QStringList{"b", "2.0"};
+        QTest::newRow("it unignored an app")
+            << QByteArray(R"({"ignoredApps":[],"ignoredVersions":{"b":"2.0"}})") << 2 << QStringList{}
+            << QStringList{"b", "2.0", "c", "3.0"};
+        QTest::newRow("it skipped a version")
+            << QByteArray(R"({"ignoredApps":["a"],"ignoredVersions":{"b":"2.0","y":"9"}})") << 3
+            << QStringList{"a"} << QStringList{"y", "9"};
+        QTest::newRow("it deleted the list") << QByteArray() << 1 << QStringList{} << QStringList{};
+        QTest::newRow("it left a lock and died")
+            << QByteArray(R"({"ignoredApps":["a","x"],"ignoredVersions":{"b":"2.0"}})") << 0
+            << QStringList{"a", "x", "c"} << QStringList{"b", "2.0"};
+    }
+    void anotherWritersChangeIsKept()
+    {
+        QFETCH(QByteArray, other);
+        QFETCH(int, mutator);
+        QFETCH(QStringList, apps);
+        QFETCH(QStringList, versionPairs);
+        writeFile(storage(), R"({"ignoredApps":["a"],"ignoredVersions":{"b":"2.0"}})");
+        IgnoreService service(m_folder);
+        service.waitForStartup();
+        if (other.isEmpty())
+            QVERIFY(QFile::remove(storage()));
+        else
+            writeFile(storage(), other);
+        if (QByteArray(QTest::currentDataTag()).contains("lock"))
+            QVERIFY(test::writeStaleLock(storage() + ".lock"));
+
+        switch (mutator) {
+        case 0:
+            service.ignoreApp("c");
+            break;
+        case 1:
+            service.unignoreApp("a");
+            break;
+        case 2:
+            service.ignoreVersion("c", "3.0");
+            break;
+        default:
+            service.unignoreVersion("b");
+            break;
+        }
+        QMap<QString, QString> versions;
+        for (qsizetype i = 0; i + 1 < versionPairs.size(); i += 2)
+            versions.insert(versionPairs.at(i), versionPairs.at(i + 1));
+        const Data written = Data::decode(readFile(storage()));
+        QCOMPARE(written.ignoredApps, QSet<QString>(apps.cbegin(), apps.cend()));
+        QCOMPARE(written.ignoredVersions, versions);
+        QCOMPARE(service.ignoredApps(), written.ignoredApps);
+        QCOMPARE(service.ignoredVersions(), written.ignoredVersions);
+        QCOMPARE(entriesIn(m_folder), QStringList{"ignored.json"});
+    }
+
+    void twoCopiesKeepEachOthersChanges()
+    {
+        IgnoreService first(m_folder);
+        IgnoreService second(m_folder);
+        first.waitForStartup();
+        second.waitForStartup();
+        first.ignoreApp("one");
+        second.ignoreApp("two");
+        first.ignoreVersion("three", "3.0");
+        const Data written = Data::decode(readFile(storage()));
+        QCOMPARE(written.ignoredApps, (QSet<QString>{"one", "two"}));
+        QCOMPARE(written.ignoredVersions.keys(), QStringList{"three"});
+        QCOMPARE(first.ignoredApps(), written.ignoredApps);
     }
 
     void mutatorRules()
