@@ -65,8 +65,11 @@ int main(int argc, char* argv[])
     QDir().mkpath(QFileInfo(world.root()).absolutePath());
     QLockFile launcher(world.launcherLockPath());
     const bool served = !launcher.tryLock(0) && launcher.error() == QLockFile::LockFailedError;
-    if (served || SingleInstance(settings).claim() == SingleInstance::Claim::heldElsewhere) {
-        const bool raised = SingleInstance(settings).requestActivation();
+    // Only an existing lock is tried: a probe must not make folders in a world yet to be built.
+    const SingleInstance running(settings);
+    if (served || (QFileInfo::exists(running.lockPath()) &&
+                   SingleInstance(settings).claim() == SingleInstance::Claim::heldElsewhere)) {
+        const bool raised = running.requestActivation();
         say(QStringLiteral("the demo world in %1 is in use by a running %2; %3")
                 .arg(world.root(), served ? QStringLiteral("norvelle-demo") : QStringLiteral("Norvelle"),
                      raised ? QStringLiteral("brought its window forward")

@@ -162,6 +162,12 @@ bool SettingsStore::setValue(const QString& key, const QVariant& value)
         } else {
             // Memory keeps what the file holds, so what is shown is what the next start finds.
             failure = writeFailure(settings->fileName(), settings->status());
+            // QSettings keeps an unsaved change for the file's next write, by any object; it is
+            // turned back into what is stored, or that write would save it after all.
+            if (const auto stored = m_values.constFind(key); stored != m_values.cend())
+                settings->setValue(key, *stored);
+            else
+                settings->remove(key);
         }
     }
     // Logged and told only after the lock is released: the logger itself reads this store.

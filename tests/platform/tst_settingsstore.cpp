@@ -149,6 +149,11 @@ private Q_SLOTS:
         QVERIFY2(why.startsWith(reason) && why.size() > reason.size() - 1, qPrintable(why));
         QVERIFY(
             log.contains(Logger::Level::warning, "Failed to save setting desktopLogFilesEnabled: " + why));
+
+        // Once the file can be written again, the next write does not carry the failed value.
+        QVERIFY(blocker == "file" ? QDir(path).removeRecursively() : QFile::remove(settings.filePath()));
+        QVERIFY(store->setValue("selectedTheme", "Dark"));
+        QCOMPARE(SettingsStore(path).desktopLogFilesEnabled(), stored);
     }
 
     void readsWhileWriting()
