@@ -1,6 +1,3 @@
-// The demo launcher on a world that is in use: it neither serves the world a second time nor
-// builds it afresh under the running Norvelle, but brings that Norvelle forward and ends.
-
 #include "DemoWorld.h"
 #include "platform/Paths.h"
 #include "platform/SingleInstance.h"
@@ -24,15 +21,13 @@ private Q_SLOTS:
         QTest::newRow("another launcher serves it") << true << "in use by a running norvelle-demo";
         QTest::newRow("Norvelle runs on it") << false << "in use by a running Norvelle";
     }
+    // A world in use is neither served twice nor built afresh: its Norvelle is brought forward.
     void aWorldInUseIsHandedOver()
     {
         QFETCH(bool, launcherRuns);
         QFETCH(QString, said);
         QTemporaryDir dir;
         const demo::DemoWorld world(dir.filePath(QStringLiteral("world")));
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove(QStringLiteral("NORVELLE_SETTINGS_FILE"));
-        environment.remove(QStringLiteral("NORVELLE_HOME"));
         SingleInstance norvelle(SingleInstance::settingsFileOf(Paths::underRoot(world.root())));
         QCOMPARE(norvelle.claim(), SingleInstance::Claim::claimed);
         QSignalSpy raised(&norvelle, &SingleInstance::activationRequested);
@@ -41,7 +36,6 @@ private Q_SLOTS:
             QVERIFY(launcher.tryLock(0));
 
         QProcess second;
-        second.setProcessEnvironment(environment);
         second.start(
             QStringLiteral(NORVELLE_DEMO_EXECUTABLE),
             {QStringLiteral("--root"), world.root(), QStringLiteral("--norvelle"), QStringLiteral("false")});
@@ -51,7 +45,6 @@ private Q_SLOTS:
         QCOMPARE(second.exitCode(), 0);
         QTRY_COMPARE(raised.count(), 1);
         // Nothing of the world was touched: beside the running copy's lock, nothing was built.
-        QVERIFY(!world.exists());
         QCOMPARE(QDir(world.root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"home"});
     }
 };

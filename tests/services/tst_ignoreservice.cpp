@@ -38,6 +38,21 @@ private:
         file.write(bytes);
     }
 
+    // One of the four mutators, by number, on entries the tests' files hold.
+    static void mutate(IgnoreService& service, int mutator)
+    {
+        switch (mutator) {
+        case 0:
+            return service.ignoreApp("z");
+        case 1:
+            return service.unignoreApp("a");
+        case 2:
+            return service.ignoreVersion("a", "9.9");
+        default:
+            return service.unignoreVersion("b");
+        }
+    }
+
 private Q_SLOTS:
     void init()
     {
@@ -262,20 +277,7 @@ private Q_SLOTS:
         const QSet<QString> apps = service.ignoredApps();
         const QMap<QString, QString> versions = service.ignoredVersions();
 
-        switch (mutator) {
-        case 0:
-            QVERIFY_THROWS_EXCEPTION(Error, service.ignoreApp("z"));
-            break;
-        case 1:
-            QVERIFY_THROWS_EXCEPTION(Error, service.unignoreApp("a"));
-            break;
-        case 2:
-            QVERIFY_THROWS_EXCEPTION(Error, service.ignoreVersion("a", "9.9"));
-            break;
-        default:
-            QVERIFY_THROWS_EXCEPTION(Error, service.unignoreVersion("b"));
-            break;
-        }
+        QVERIFY_THROWS_EXCEPTION(Error, mutate(service, mutator));
         QCOMPARE(service.ignoredApps(), apps);
         QCOMPARE(service.ignoredVersions(), versions);
         QCOMPARE(readFile(m_folder), QByteArray("not a folder"));
@@ -292,17 +294,17 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("versionPairs");
         QTest::newRow("it ignored an app")
             << QByteArray(R"({"ignoredApps":["a","x"],"ignoredVersions":{"b":"2.0"}})") << 0
-            << QStringList{"a", "x", "c"} << QStringList{"b", "2.0"};
+            << QStringList{"a", "x", "z"} << QStringList{"b", "2.0"};
         QTest::newRow("it unignored an app")
             << QByteArray(R"({"ignoredApps":[],"ignoredVersions":{"b":"2.0"}})") << 2 << QStringList{}
-            << QStringList{"b", "2.0", "c", "3.0"};
+            << QStringList{"a", "9.9", "b", "2.0"};
         QTest::newRow("it skipped a version")
             << QByteArray(R"({"ignoredApps":["a"],"ignoredVersions":{"b":"2.0","y":"9"}})") << 3
             << QStringList{"a"} << QStringList{"y", "9"};
         QTest::newRow("it deleted the list") << QByteArray() << 1 << QStringList{} << QStringList{};
         QTest::newRow("it left a lock and died")
             << QByteArray(R"({"ignoredApps":["a","x"],"ignoredVersions":{"b":"2.0"}})") << 0
-            << QStringList{"a", "x", "c"} << QStringList{"b", "2.0"};
+            << QStringList{"a", "x", "z"} << QStringList{"b", "2.0"};
     }
     void anotherWritersChangeIsKept()
     {
@@ -320,20 +322,7 @@ private Q_SLOTS:
         if (QByteArray(QTest::currentDataTag()).contains("lock"))
             QVERIFY(test::writeStaleLock(storage() + ".lock"));
 
-        switch (mutator) {
-        case 0:
-            service.ignoreApp("c");
-            break;
-        case 1:
-            service.unignoreApp("a");
-            break;
-        case 2:
-            service.ignoreVersion("c", "3.0");
-            break;
-        default:
-            service.unignoreVersion("b");
-            break;
-        }
+        mutate(service, mutator);
         QMap<QString, QString> versions;
         for (qsizetype i = 0; i + 1 < versionPairs.size(); i += 2)
             versions.insert(versionPairs.at(i), versionPairs.at(i + 1));
@@ -343,21 +332,6 @@ private Q_SLOTS:
         QCOMPARE(service.ignoredApps(), written.ignoredApps);
         QCOMPARE(service.ignoredVersions(), written.ignoredVersions);
         QCOMPARE(entriesIn(m_folder), QStringList{"ignored.json"});
-    }
-
-    void twoCopiesKeepEachOthersChanges()
-    {
-        IgnoreService first(m_folder);
-        IgnoreService second(m_folder);
-        first.waitForStartup();
-        second.waitForStartup();
-        first.ignoreApp("one");
-        second.ignoreApp("two");
-        first.ignoreVersion("three", "3.0");
-        const Data written = Data::decode(readFile(storage()));
-        QCOMPARE(written.ignoredApps, (QSet<QString>{"one", "two"}));
-        QCOMPARE(written.ignoredVersions.keys(), QStringList{"three"});
-        QCOMPARE(first.ignoredApps(), written.ignoredApps);
     }
 
     void mutatorRules()
