@@ -30,6 +30,9 @@ public:
     bool exists() const;
     // The server port the world was built for; 0 when unknown.
     quint16 port() const;
+    // The lock a launcher holds while it serves the world: beside the root, which a rebuild
+    // replaces whole.
+    QString launcherLockPath() const { return m_root + QStringLiteral(".launcher-lock"); }
 
     // Replaces whatever world is at the root by a fresh one served at `base`. Refuses (false,
     // with the reason) to delete a non-empty folder that holds no world: the root may be mistyped.

@@ -6,10 +6,14 @@
 #include "DemoServer.h"
 #include "DemoWorld.h"
 #include "FixtureServer.h"
+#include "platform/Paths.h"
+#include "platform/SingleInstance.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <cstdio>
@@ -54,12 +58,31 @@ int main(int argc, char* argv[])
     parser.process(app);
 
     demo::DemoWorld world(QDir(parser.value(rootOption)).absolutePath());
+    // A world in use is neither served twice nor built afresh under its Norvelle: as a second
+    // start of Norvelle does, the launcher brings the running one forward and ends.
+    const QString settings = SingleInstance::settingsFileOf(
+        Paths::fromEnvironment(world.environment(QUrl(), QProcessEnvironment::systemEnvironment())));
+    QDir().mkpath(QFileInfo(world.root()).absolutePath());
+    QLockFile launcher(world.launcherLockPath());
+    const bool served = !launcher.tryLock(0) && launcher.error() == QLockFile::LockFailedError;
+    // Only an existing lock is tried: a probe must not make folders in a world yet to be built.
+    const SingleInstance running(settings);
+    if (served || (QFileInfo::exists(running.lockPath()) &&
+                   SingleInstance(settings).claim() == SingleInstance::Claim::heldElsewhere)) {
+        const bool raised = running.requestActivation();
+        say(QStringLiteral("the demo world in %1 is in use by a running %2; %3")
+                .arg(world.root(), served ? QStringLiteral("norvelle-demo") : QStringLiteral("Norvelle"),
+                     raised ? QStringLiteral("brought its window forward")
+                            : QStringLiteral("its window could not be brought forward")));
+        return 0;
+    }
     std::unique_ptr<test::FixtureServer> server;
     // The world keeps its server address across runs, since its bundles and feeds name it.
     if (world.exists() && !parser.isSet(reset)) {
         server = std::make_unique<test::FixtureServer>(test::FixtureServer::Tls::on, world.port());
         if (!server->isListening()) {
-            say(QStringLiteral("port %1 is taken; building the demo world afresh").arg(world.port()));
+            say(QStringLiteral("port %1 is taken by another program; building the demo world afresh")
+                    .arg(world.port()));
             server.reset();
         }
     }

@@ -4,10 +4,12 @@
 #include "coordinator/AppCoordinator.h"
 #include "platform/Logger.h"
 #include "platform/QuitSignals.h"
+#include "platform/SingleInstance.h"
 #include "ui/ProductIcon.h"
 #include "util/AllocatorTuning.h"
 
 #include <QApplication>
+#include <cstdio>
 
 int main(int argc, char* argv[])
 {
@@ -18,8 +20,24 @@ int main(int argc, char* argv[])
     QApplication::setApplicationVersion(QStringLiteral(NORVELLE_VERSION));
     QApplication::setWindowIcon(norvelle::ProductIcon::icon());
 
-    norvelle::ApplicationShell shell(
-        norvelle::ApplicationShell::optionsFrom(QProcessEnvironment::systemEnvironment()));
+    norvelle::ApplicationShell::Options options =
+        norvelle::ApplicationShell::optionsFrom(QProcessEnvironment::systemEnvironment());
+    // One copy runs per settings file: a second start brings the first forward and ends.
+    norvelle::SingleInstance instance(norvelle::SingleInstance::settingsFileOf(options.container.paths));
+    const auto claim = instance.claim();
+    if (claim == norvelle::SingleInstance::Claim::heldElsewhere) {
+        const bool asked = instance.requestActivation();
+        std::fprintf(stderr, "Norvelle already runs with the settings %s; %s\n",
+                     qPrintable(instance.settingsFile()),
+                     asked ? "brought its window forward" : "it could not be asked to come forward");
+        return 0;
+    }
+    if (claim == norvelle::SingleInstance::Claim::unavailable)
+        options.pathProblems.append(
+            QStringLiteral("Cannot lock ") + instance.lockPath() +
+            QStringLiteral(": a second copy on the same settings would not be noticed"));
+    options.instance = &instance;
+    norvelle::ApplicationShell shell(std::move(options));
     // Ctrl+C in a terminal quits the same way as the menu.
     const norvelle::QuitSignals quitSignals;
 

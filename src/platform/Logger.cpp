@@ -164,6 +164,20 @@ bool ensureFolder(LoggerState& s, const QString& folder)
     return !s.folderUnusable;
 }
 
+// Starts the file at `path` with its header, created at `now`.
+void writeHeader(const QString& path, const QDateTime& now)
+{
+    const QString header = QStringLiteral("Norvelle Log File\nCreated: ") + Iso8601::toString(now) + u'\n' +
+                           QString(48, u'=') + QStringLiteral("\n\n");
+    const QByteArray bytes = header.toUtf8();
+    QString ignored;
+    // A failed header is not reported: the first line then creates the file without one.
+    if (QFileInfo::exists(path))
+        appendToFile(path, bytes, &ignored);
+    else
+        writeNewFileAtomically(path, bytes, &ignored);
+}
+
 // Runs with logLock held. Starts a new Desktop log file with its header. When a file of the
 // same name is there already (switched on twice within one second), the header is appended to
 // it instead of replacing it, so the lines already written are kept.
@@ -178,18 +192,8 @@ void createLogFile(LoggerState& s)
                          QStringLiteral(".txt");
     const QString path = QDir(c.paths.desktopFolder).filePath(name);
     s.currentLogFile = path;
-    if (!ensureFolder(s, c.paths.desktopFolder))
-        return;
-
-    const QString header = QStringLiteral("Norvelle Log File\nCreated: ") + Iso8601::toString(now) + u'\n' +
-                           QString(48, u'=') + QStringLiteral("\n\n");
-    const QByteArray bytes = header.toUtf8();
-    QString ignored;
-    // A failed header is not reported: the first line then creates the file without one.
-    if (QFileInfo::exists(path))
-        appendToFile(path, bytes, &ignored);
-    else
-        writeNewFileAtomically(path, bytes, &ignored);
+    if (ensureFolder(s, c.paths.desktopFolder))
+        writeHeader(path, now);
 }
 
 // A tool can print a line of any length; the logs keep the start of it and say how much is gone.
@@ -232,8 +236,9 @@ void Logger::writeToFile(const QString& message, Level level)
         return;
     if (!s.currentLogFile)
         createLogFile(s);
-    else if (s.folderUnusable)
-        ensureFolder(s, QFileInfo(*s.currentLogFile).path());
+    else if (s.folderUnusable && ensureFolder(s, QFileInfo(*s.currentLogFile).path()))
+        // The folder appeared since the file was named: the file starts with its header all the same.
+        writeHeader(*s.currentLogFile, config().clock->now());
     if (!s.currentLogFile || s.folderUnusable)
         return;
 

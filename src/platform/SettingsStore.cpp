@@ -2,7 +2,11 @@
 
 #include "platform/Logger.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
+#include <QTemporaryFile>
 
 namespace norvelle {
 
@@ -32,6 +36,25 @@ const KeyDefault* find(const QString& key)
             return &entry;
     }
     return nullptr;
+}
+
+// Why the settings file at `path` could not be written. QSettings tells only the kind of
+// failure, so its own test of the file is repeated here to learn the system's reason.
+QString writeFailure(const QString& path, QSettings::Status status)
+{
+    if (status == QSettings::FormatError)
+        return path + QStringLiteral(": the file is not in a form that can be read");
+    const QFileInfo info(path);
+    if (info.exists()) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadWrite))
+            return path + QStringLiteral(": ") + file.errorString();
+    } else if (!QDir().mkpath(info.absolutePath())) {
+        return QStringLiteral("cannot create the folder ") + info.absolutePath();
+    } else if (QTemporaryFile probe(path); !probe.open()) {
+        return info.absolutePath() + QStringLiteral(": ") + probe.errorString();
+    }
+    return path + QStringLiteral(": the file could not be written");
 }
 
 } // namespace
@@ -127,19 +150,32 @@ bool SettingsStore::setValue(const QString& key, const QVariant& value)
     if (!normalised)
         return false;
     bool changed = false;
-    QSettings::Status status = QSettings::NoError;
+    QString failure;
     {
         std::lock_guard lock(m_mutex);
-        changed = m_values.value(key, defaultValue(key)) != *normalised;
-        m_values.insert(key, *normalised);
         const auto settings = m_factory();
         settings->setValue(key, *normalised);
         settings->sync();
-        status = settings->status();
+        if (settings->status() == QSettings::NoError) {
+            changed = m_values.value(key, defaultValue(key)) != *normalised;
+            m_values.insert(key, *normalised);
+        } else {
+            // Memory keeps what the file holds, so what is shown is what the next start finds.
+            failure = writeFailure(settings->fileName(), settings->status());
+            // QSettings keeps an unsaved change for the file's next write, by any object; it is
+            // turned back into what is stored, or that write would save it after all.
+            if (const auto stored = m_values.constFind(key); stored != m_values.cend())
+                settings->setValue(key, *stored);
+            else
+                settings->remove(key);
+        }
     }
-    // Logged only after the lock is released: the logger itself reads this store.
-    if (status != QSettings::NoError)
-        Logger::warning(QStringLiteral("Failed to save setting ") + key);
+    // Logged and told only after the lock is released: the logger itself reads this store.
+    if (!failure.isEmpty()) {
+        Logger::warning(QStringLiteral("Failed to save setting ") + key + QStringLiteral(": ") + failure);
+        Q_EMIT writeFailed(key, failure);
+        return false;
+    }
     if (changed)
         Q_EMIT valueChanged(key);
     return true;

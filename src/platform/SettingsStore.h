@@ -44,7 +44,8 @@ public:
     // Invalid for an unknown key.
     QVariant value(const QString& key) const;
     // Stores the value (converted to the key's type). Returns false for an unknown key or a
-    // value that cannot be converted; nothing is stored then.
+    // value that cannot be converted, and for a write that fails (writeFailed says why); nothing
+    // is stored then, and value() goes on giving what the file holds.
     bool setValue(const QString& key, const QVariant& value);
 
     bool hasAppManagementPermission() const;
@@ -58,6 +59,8 @@ public:
 
 Q_SIGNALS:
     void valueChanged(const QString& key);
+    // A write of `key` did not reach the file; `reason` says why, for the user.
+    void writeFailed(const QString& key, const QString& reason);
 
 private:
     using Factory = std::function<std::unique_ptr<QSettings>()>;

@@ -12,6 +12,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
+#include <chrono>
 
 namespace norvelle {
 
@@ -21,6 +23,20 @@ const QString appsKey = QStringLiteral("ignoredApps");
 const QString versionsKey = QStringLiteral("ignoredVersions");
 // Far beyond any real list; a larger file is not read whole into memory.
 constexpr qint64 maximumFileSize = 16 * 1024 * 1024;
+// A writer holds the lock for one read and one write; one that holds it longer has hung.
+constexpr std::chrono::seconds lockTimeout{5};
+
+QString lockFailure(const QLockFile& lock, const QString& path)
+{
+    switch (lock.error()) {
+    case QLockFile::LockFailedError:
+        return QStringLiteral("another writer holds the lock ") + path;
+    case QLockFile::PermissionError:
+        return QStringLiteral("no permission to create the lock ") + path;
+    default:
+        return QStringLiteral("could not create the lock ") + path + QStringLiteral(" (is the disk full?)");
+    }
+}
 
 QString countsText(const IgnoreService::StoredIgnoreData& data)
 {
@@ -133,17 +149,20 @@ void IgnoreService::ensureLoaded()
     }
 }
 
-// Called with m_fileMutex held.
-void IgnoreService::loadLocked()
+// Called with m_fileMutex held. `reread`: read the file again whatever was loaded before,
+// quietly unless something is wrong with it.
+void IgnoreService::loadLocked(bool reread)
 {
-    if (!needsLoad()) {
+    if (!reread && !needsLoad()) {
         Logger::debug(QStringLiteral("Ignored items already loaded"));
         return;
     }
     const QFileInfo info(m_storagePath);
     if (!info.exists()) {
-        Logger::info(QStringLiteral("No ignored items file found - starting fresh"));
+        if (!reread)
+            Logger::info(QStringLiteral("No ignored items file found - starting fresh"));
         std::lock_guard lock(m_mutex);
+        m_data = {};
         m_isLoaded = true;
         m_unreadable = false;
         return;
@@ -194,7 +213,8 @@ void IgnoreService::loadLocked()
         m_isLoaded = true;
         m_unreadable = false;
     }
-    Logger::info(QStringLiteral("Loaded ") + counts);
+    if (!reread)
+        Logger::info(QStringLiteral("Loaded ") + counts);
 }
 
 void IgnoreService::moveAsideLocked()
@@ -220,9 +240,6 @@ void IgnoreService::saveLocked(const StoredIgnoreData& data)
 {
     Logger::info(QStringLiteral("Saving ignored items to disk"));
     const QByteArray bytes = data.encode();
-    if (!QDir().mkpath(m_supportFolder)) {
-        throw Error(QStringLiteral("Could not create the folder ") + m_supportFolder);
-    }
     QString failure;
     if (!SafeFile::writeAtomically(m_storagePath, bytes, &failure)) {
         Logger::error(QStringLiteral("Failed to save ignored items: ") + failure);
@@ -235,9 +252,20 @@ void IgnoreService::saveLocked(const StoredIgnoreData& data)
 template <typename Change> void IgnoreService::mutate(Change change)
 {
     std::lock_guard file(m_fileMutex);
-    if (needsLoad()) {
-        loadLocked();
+    if (!QDir().mkpath(m_supportFolder)) {
+        throw Error(QStringLiteral("Could not create the folder ") + m_supportFolder);
     }
+    // Another copy may have written the file since it was read here: every writer reads it
+    // again under this lock and changes what it holds, so no writer's change is lost.
+    const QString lockPath = m_storagePath + QStringLiteral(".lock");
+    QLockFile writers(lockPath);
+    if (!writers.tryLock(lockTimeout)) {
+        const QString failure = lockFailure(writers, lockPath);
+        Logger::error(QStringLiteral("Failed to save ignored items: ") + failure);
+        throw Error(QStringLiteral("Could not save the ignored items to ") + m_storagePath +
+                    QStringLiteral(": ") + failure);
+    }
+    loadLocked(true);
     StoredIgnoreData previous;
     StoredIgnoreData next;
     {

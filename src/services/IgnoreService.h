@@ -39,8 +39,9 @@ public:
     IgnoreService(const IgnoreService&) = delete;
     IgnoreService& operator=(const IgnoreService&) = delete;
 
-    // Each mutator loads the file first if that has not happened yet, changes the
-    // lists, saves, and logs. A failed save throws and leaves the lists unchanged.
+    // Each mutator reads the file again under a lock shared with other processes, changes
+    // what it holds, saves, and logs; the lists then hold what was saved. A failed save throws
+    // and leaves the lists as the file holds them.
     virtual void ignoreApp(const QString& bundleIdentifier);
     virtual void unignoreApp(const QString& bundleIdentifier);
     virtual void ignoreVersion(const QString& bundleIdentifier, const QString& version);
@@ -64,7 +65,7 @@ private:
     void startup();
     bool needsLoad() const;
     void ensureLoaded();
-    void loadLocked();
+    void loadLocked(bool reread = false);
     void moveAsideLocked();
     void saveLocked(const StoredIgnoreData& data);
     template <typename Change> void mutate(Change change);

@@ -41,6 +41,18 @@ SettingsViewModel::SettingsViewModel(SettingsStore& settings, DarkAppearanceQuer
                                      QObject* parent)
     : QObject(parent), m_settings(settings), m_isDarkAppearance(std::move(isDarkAppearance))
 {
+    connect(&m_settings, &SettingsStore::writeFailed, this, [this](const QString&, const QString& reason) {
+        setSaveFailure(QStringLiteral("The setting could not be saved: ") + reason);
+    });
+    connect(&m_settings, &SettingsStore::valueChanged, this, [this] { setSaveFailure({}); });
+}
+
+void SettingsViewModel::setSaveFailure(const QString& text)
+{
+    if (m_saveFailure == text)
+        return;
+    m_saveFailure = text;
+    Q_EMIT saveFailureChanged(text);
 }
 
 SettingsViewModel::~SettingsViewModel() = default;

@@ -49,14 +49,22 @@ public:
     // unless another choice came in between.
     void applyTheme(Theme theme);
 
+    // What the settings window tells the user when a setting could not be saved, with the
+    // reason; empty while nothing failed, and again once a setting is saved.
+    QString saveFailure() const { return m_saveFailure; }
+
 Q_SIGNALS:
     void selectedCategoryChanged(norvelle::SettingsViewModel::SettingsCategory category);
+    void saveFailureChanged(const QString& text);
 
 private:
+    void setSaveFailure(const QString& text);
+
     SettingsStore& m_settings;
     DarkAppearanceQuery m_isDarkAppearance;
     SettingsCategory m_selectedCategory = SettingsCategory::preferences;
     quint64 m_themeGeneration = 0;
+    QString m_saveFailure;
 };
 
 } // namespace norvelle

@@ -326,6 +326,7 @@ private Q_SLOTS:
         QCOMPARE(out.finish().count("Failed to write to log file"), creatable ? 0 : 1);
         QCOMPARE(logFiles().size(), 1);
         QCOMPARE(readAll(pathOf(logFiles().first())).count("[INFO] line "), creatable ? 3 : 2);
+        QVERIFY(readAll(pathOf(logFiles().first())).startsWith(header("2025-03-14T09:26:53Z")));
     }
 
     void noSettingsMeansNoFile()

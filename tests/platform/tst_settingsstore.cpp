@@ -1,6 +1,10 @@
 #include "platform/SettingsStore.h"
 
+#include "LogCapture.h"
 #include "TempSettings.h"
+
+#include <QDir>
+#include <QFile>
 
 #include <QSettings>
 #include <QSignalSpy>
@@ -101,6 +105,32 @@ private Q_SLOTS:
         const auto store = settings.reopen();
         QCOMPARE(store->desktopLogFilesEnabled(), false);
         QCOMPARE(store->selectedTheme(), "Light");
+    }
+
+    // A write that does not reach the file leaves the value the file holds and says why; the
+    // next write, once the file can be written, does not carry it either.
+    void failedWriteKeepsStoredValue()
+    {
+        TempSettings settings;
+        QVERIFY(settings->setValue("desktopLogFilesEnabled", true));
+        const QString path = settings.filePath();
+        QVERIFY(QFile::remove(path) && QDir().mkdir(path));
+        QSignalSpy changed(&settings.store(), &SettingsStore::valueChanged);
+        QSignalSpy failed(&settings.store(), &SettingsStore::writeFailed);
+        LogCapture log;
+        QVERIFY(!settings->setValue("desktopLogFilesEnabled", false));
+        QVERIFY(settings->desktopLogFilesEnabled());
+        QCOMPARE(changed.count(), 0);
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(failed.at(0).at(0).toString(), "desktopLogFilesEnabled");
+        const QString why = failed.at(0).at(1).toString();
+        QVERIFY2(why.startsWith(path + ": ") && why.size() > path.size() + 2, qPrintable(why));
+        QVERIFY(
+            log.contains(Logger::Level::warning, "Failed to save setting desktopLogFilesEnabled: " + why));
+
+        QVERIFY(QDir(path).removeRecursively());
+        QVERIFY(settings->setValue("selectedTheme", "Dark"));
+        QVERIFY(settings.reopen()->desktopLogFilesEnabled());
     }
 
     void readsWhileWriting()

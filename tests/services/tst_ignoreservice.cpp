@@ -38,6 +38,21 @@ private:
         file.write(bytes);
     }
 
+    // One of the four mutators, by number, on entries the tests' files hold.
+    static void mutate(IgnoreService& service, int mutator)
+    {
+        switch (mutator) {
+        case 0:
+            return service.ignoreApp("z");
+        case 1:
+            return service.unignoreApp("a");
+        case 2:
+            return service.ignoreVersion("a", "9.9");
+        default:
+            return service.unignoreVersion("b");
+        }
+    }
+
 private Q_SLOTS:
     void init()
     {
@@ -199,16 +214,26 @@ private Q_SLOTS:
         QVERIFY(QFileInfo(storage()).exists());
     }
 
+    // The disk fills up before the writers' lock is made, or after, while the list is saved.
+    void fullDiskKeepsFileAndMemory_data()
+    {
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<QString>("app");
+        QTest::newRow("no room for the lock") << 8 << "b";
+        QTest::newRow("no room for the list") << 300 << QString(400, u'b');
+    }
     void fullDiskKeepsFileAndMemory()
     {
+        QFETCH(int, limit);
+        QFETCH(QString, app);
         const QByteArray original = R"({"ignoredApps":["a"],"ignoredVersions":{}})";
         writeFile(storage(), original);
         IgnoreService service(m_folder);
         service.waitForStartup();
         LogCapture log;
         {
-            const FileSizeLimit fullDisk(8);
-            QVERIFY_THROWS_EXCEPTION(Error, service.ignoreApp("b"));
+            const FileSizeLimit fullDisk(static_cast<rlim_t>(limit));
+            QVERIFY_THROWS_EXCEPTION(Error, service.ignoreApp(app));
         }
         QCOMPARE(readFile(storage()), original);
         QCOMPARE(service.ignoredApps(), QSet<QString>{"a"});
@@ -252,24 +277,61 @@ private Q_SLOTS:
         const QSet<QString> apps = service.ignoredApps();
         const QMap<QString, QString> versions = service.ignoredVersions();
 
-        switch (mutator) {
-        case 0:
-            QVERIFY_THROWS_EXCEPTION(Error, service.ignoreApp("z"));
-            break;
-        case 1:
-            QVERIFY_THROWS_EXCEPTION(Error, service.unignoreApp("a"));
-            break;
-        case 2:
-            QVERIFY_THROWS_EXCEPTION(Error, service.ignoreVersion("a", "9.9"));
-            break;
-        default:
-            QVERIFY_THROWS_EXCEPTION(Error, service.unignoreVersion("b"));
-            break;
-        }
+        QVERIFY_THROWS_EXCEPTION(Error, mutate(service, mutator));
         QCOMPARE(service.ignoredApps(), apps);
         QCOMPARE(service.ignoredVersions(), versions);
         QCOMPARE(readFile(m_folder), QByteArray("not a folder"));
         QVERIFY(!log.containsPrefix(Level::info, "Saved "));
+    }
+
+    // Another writer changed the file after it was read here: the change made here applies to
+    // what the file holds now, and the lists are then what was written.
+    void anotherWritersChangeIsKept_data()
+    {
+        QTest::addColumn<QByteArray>("other"); // the file as the other writer left it; empty: deleted
+        QTest::addColumn<int>("mutator");
+        QTest::addColumn<QStringList>("apps");
+        QTest::addColumn<QStringList>("versionPairs");
+        QTest::newRow("it ignored an app")
+            << QByteArray(R"({"ignoredApps":["a","x"],"ignoredVersions":{"b":"2.0"}})") << 0
+            << QStringList{"a", "x", "z"} << QStringList{"b", "2.0"};
+        QTest::newRow("it unignored an app")
+            << QByteArray(R"({"ignoredApps":[],"ignoredVersions":{"b":"2.0"}})") << 2 << QStringList{}
+            << QStringList{"a", "9.9", "b", "2.0"};
+        QTest::newRow("it skipped a version")
+            << QByteArray(R"({"ignoredApps":["a"],"ignoredVersions":{"b":"2.0","y":"9"}})") << 3
+            << QStringList{"a"} << QStringList{"y", "9"};
+        QTest::newRow("it deleted the list") << QByteArray() << 1 << QStringList{} << QStringList{};
+        QTest::newRow("it left a lock and died")
+            << QByteArray(R"({"ignoredApps":["a","x"],"ignoredVersions":{"b":"2.0"}})") << 0
+            << QStringList{"a", "x", "z"} << QStringList{"b", "2.0"};
+    }
+    void anotherWritersChangeIsKept()
+    {
+        QFETCH(QByteArray, other);
+        QFETCH(int, mutator);
+        QFETCH(QStringList, apps);
+        QFETCH(QStringList, versionPairs);
+        writeFile(storage(), R"({"ignoredApps":["a"],"ignoredVersions":{"b":"2.0"}})");
+        IgnoreService service(m_folder);
+        service.waitForStartup();
+        if (other.isEmpty())
+            QVERIFY(QFile::remove(storage()));
+        else
+            writeFile(storage(), other);
+        if (QByteArray(QTest::currentDataTag()).contains("lock"))
+            QVERIFY(test::writeStaleLock(storage() + ".lock"));
+
+        mutate(service, mutator);
+        QMap<QString, QString> versions;
+        for (qsizetype i = 0; i + 1 < versionPairs.size(); i += 2)
+            versions.insert(versionPairs.at(i), versionPairs.at(i + 1));
+        const Data written = Data::decode(readFile(storage()));
+        QCOMPARE(written.ignoredApps, QSet<QString>(apps.cbegin(), apps.cend()));
+        QCOMPARE(written.ignoredVersions, versions);
+        QCOMPARE(service.ignoredApps(), written.ignoredApps);
+        QCOMPARE(service.ignoredVersions(), written.ignoredVersions);
+        QCOMPARE(entriesIn(m_folder), QStringList{"ignored.json"});
     }
 
     void mutatorRules()

@@ -12,4 +12,8 @@ QByteArray readFile(const QString& path);
 // Every entry directly in a folder, hidden ones included, to prove nothing was left behind.
 QStringList entriesIn(const QString& directory);
 
+// Leaves at `path` the lock file (QLockFile) of a process that has ended since, as a copy
+// that was killed leaves it. True when it is there.
+bool writeStaleLock(const QString& path);
+
 } // namespace norvelle::test

@@ -11,6 +11,7 @@
 
 #include "app/shell/ApplicationShell.h"
 #include "platform/SettingsStore.h"
+#include "platform/SingleInstance.h"
 #include "services/ApplicationStore.h"
 #include "ui/SymbolIcons.h"
 #include "ui/app/AppTheme.h"
@@ -70,6 +71,9 @@ struct Running {
         options.container.networkProbe = std::make_shared<FakeNetworkProbe>(FakeNetworkProbe::Mode::up);
         options.container.terminalLauncher = std::make_shared<FakeTerminalLauncher>();
         options.quit = [this] { ++quits; };
+        instance = std::make_unique<SingleInstance>(SingleInstance::settingsFileOf(options.container.paths));
+        if (instance->claim() == SingleInstance::Claim::claimed)
+            options.instance = instance.get();
         shell = std::make_unique<ApplicationShell>(std::move(options));
     }
 
@@ -114,6 +118,7 @@ struct Running {
     FixtureServer server{FixtureServer::Tls::on};
     std::shared_ptr<FakeUrlOpener> opener = std::make_shared<FakeUrlOpener>();
     int quits = 0;
+    std::unique_ptr<SingleInstance> instance;
     std::unique_ptr<ApplicationShell> shell;
 };
 
@@ -202,6 +207,7 @@ private Q_SLOTS:
         QTest::newRow("Quit Norvelle") << "actionQuit" << "" << false << 1;
         QTest::newRow("the menu-bar extra's Show") << "menuBarShowNorvelle" << "" << true << 0;
         QTest::newRow("the menu-bar extra's Quit") << "menuBarQuit" << "" << false << 1;
+        QTest::newRow("a second start on the same settings") << "secondStart" << "" << true << 0;
     }
 
     // Every command reaches the one Settings window (made once, shown again after closing) on
@@ -218,6 +224,14 @@ private Q_SLOTS:
         SettingsWindowPresenter& settings = app.shell->settingsWindow();
         MainWindow& main = app.shell->window();
         const auto trigger = [&] {
+            if (command == QStringLiteral("secondStart")) {
+                main.hide();
+                SingleInstance second(app.instance->settingsFile());
+                QCOMPARE(second.claim(), SingleInstance::Claim::heldElsewhere);
+                QVERIFY(second.requestActivation());
+                QTRY_VERIFY(main.isVisible());
+                return;
+            }
             if (QAction* action = app.action(command)) {
                 main.hide();
                 return action->trigger();

@@ -7,7 +7,10 @@
 #include "viewmodels/SettingsViewModel.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
+#include <QFile>
+#include <QLabel>
 #include <QListWidget>
 #include <QSignalSpy>
 #include <QTest>
@@ -159,6 +162,30 @@ private Q_SLOTS:
         QCOMPARE(window->palette().color(QPalette::Window), expectedPalette.color(QPalette::Window));
         QCOMPARE(window->currentPage()->palette().color(QPalette::WindowText),
                  expectedPalette.color(QPalette::WindowText));
+    }
+
+    // A switch whose value could not be saved shows the stored value, and the window says why
+    // until a later change is saved.
+    void aFailedSaveIsShown()
+    {
+        m_settings->store().setDesktopLogFilesEnabled(true);
+        auto window = makeWindow();
+        QVERIFY(window->saveFailureLabel()->isHidden());
+        auto* toggle = window->currentPage()->findChild<QCheckBox*>(QStringLiteral("desktopLogFilesToggle"));
+        QVERIFY(toggle && toggle->isChecked());
+        const QString path = m_settings->filePath();
+        QVERIFY(QFile::remove(path) && QDir().mkdir(path));
+
+        QTest::mouseClick(toggle, Qt::LeftButton);
+        QVERIFY(toggle->isChecked());
+        QTRY_VERIFY(window->saveFailureLabel()->isVisible());
+        const QString shown = window->saveFailureLabel()->text();
+        QVERIFY(shown.startsWith("The setting could not be saved: " + path + ": "));
+
+        QVERIFY(QDir(path).removeRecursively());
+        QTest::mouseClick(toggle, Qt::LeftButton);
+        QVERIFY(!toggle->isChecked());
+        QTRY_VERIFY(window->saveFailureLabel()->isHidden());
     }
 
     void forcedPalettesAreWhatTheyClaim()

@@ -1,6 +1,7 @@
 #include "app/shell/ApplicationShell.h"
 
 #include "platform/Logger.h"
+#include "platform/SingleInstance.h"
 #include "platform/updater/InstallRecovery.h"
 #include "platform/updater/UpdaterFactory.h"
 #include "ui/app/AppTheme.h"
@@ -109,6 +110,9 @@ ApplicationShell::ApplicationShell(Options options)
     connect(m_menuBar.get(), &MenuBarController::activateApplicationRequested, this,
             &ApplicationShell::bringWindowForward);
     connect(m_menuBar.get(), &MenuBarController::quitRequested, this, [this] { m_quit(); });
+    if (options.instance)
+        connect(options.instance, &SingleInstance::activationRequested, this,
+                &ApplicationShell::bringWindowForward);
 }
 
 ApplicationShell::~ApplicationShell() = default;

@@ -18,6 +18,7 @@ class MainWindow;
 class MenuBarController;
 class OwnUpdateWindow;
 class SettingsWindowPresenter;
+class SingleInstance;
 class SystemClipboard;
 class UpdateSheetPresenter;
 class UrlOpener;
@@ -38,6 +39,9 @@ public:
         QStringList pathProblems;
         // What "Quit Norvelle" does: ends the event loop.
         std::function<void()> quit;
+        // This copy's claim on its settings, when it holds one: another start's request to come
+        // forward brings the main window forward. Outlives the shell.
+        SingleInstance* instance = nullptr;
     };
 
     // The locations, the extra trusted CA and the own bundle the environment names (the NORVELLE_*

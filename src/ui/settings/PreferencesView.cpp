@@ -118,8 +118,10 @@ void PreferencesView::chooseTheme(int index)
 
 void PreferencesView::setDesktopLogFiles(bool enabled)
 {
-    m_settings.setDesktopLogFilesEnabled(enabled);
-    Logger::setDesktopLogFilesEnabled(enabled);
+    // A value the store could not save is not passed on: the switch shows what is stored.
+    if (m_settings.setValue(SettingsStore::Keys::desktopLogFilesEnabled, enabled))
+        Logger::setDesktopLogFilesEnabled(enabled);
+    showStoredLogSwitch();
 }
 
 } // namespace norvelle

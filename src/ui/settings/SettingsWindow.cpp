@@ -2,6 +2,7 @@
 
 #include "platform/SettingsStore.h"
 #include "ui/SymbolIcons.h"
+#include "ui/main/components/SystemColors.h"
 #include "ui/settings/ExperimentalView.h"
 #include "ui/settings/PermissionsView.h"
 #include "ui/settings/PreferencesView.h"
@@ -39,6 +40,16 @@ SettingsWindow::SettingsWindow(SettingsViewModel& viewModel, AppState& appState,
     // The pages set no outer margins of their own; the detail column gives them room.
     m_detail->setContentsMargins(16, 12, 16, 16);
     layout->addWidget(detail, 1);
+    // Above every page: a setting that could not be saved, and why.
+    m_saveFailure = SettingsStyle::label(QString(), "settingsSaveFailure", detail);
+    m_saveFailure->setWordWrap(true);
+    m_saveFailure->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // The one red reads on the light and the dark palette alike; the window's other roles pass through.
+    QPalette warning;
+    warning.setColor(QPalette::WindowText, SystemColors::red());
+    m_saveFailure->setPalette(warning);
+    m_detail->addWidget(m_saveFailure);
+    showSaveFailure(m_viewModel.saveFailure());
 
     showCategory(m_viewModel.selectedCategory());
     applyAppearance();
@@ -53,6 +64,7 @@ SettingsWindow::SettingsWindow(SettingsViewModel& viewModel, AppState& appState,
         }
     });
     connect(&m_viewModel, &SettingsViewModel::selectedCategoryChanged, this, &SettingsWindow::showCategory);
+    connect(&m_viewModel, &SettingsViewModel::saveFailureChanged, this, &SettingsWindow::showSaveFailure);
     connect(&m_settings, &SettingsStore::valueChanged, this, [this](const QString& key) {
         if (key == QLatin1String(SettingsStore::Keys::selectedTheme))
             applyAppearance();
@@ -163,6 +175,12 @@ void SettingsWindow::showCategory(SettingsViewModel::SettingsCategory category)
     }
     // Every page spans the column; its content starts at the top-left corner.
     m_detail->addWidget(m_page, 1);
+}
+
+void SettingsWindow::showSaveFailure(const QString& text)
+{
+    m_saveFailure->setText(text);
+    m_saveFailure->setVisible(!text.isEmpty());
 }
 
 void SettingsWindow::applyAppearance()

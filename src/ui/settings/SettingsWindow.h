@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <optional>
 
+class QLabel;
 class QListWidget;
 class QVBoxLayout;
 
@@ -36,6 +37,8 @@ public:
     // The page on show (one of PreferencesView, ExperimentalView, PermissionsView, AboutView).
     QWidget* currentPage() const { return m_page; }
     QListWidget* categoryList() const { return m_categories; }
+    // The line that says a setting could not be saved; hidden while none failed.
+    QLabel* saveFailureLabel() const { return m_saveFailure; }
     // The look forced on the window now: light, dark, or none (the system's).
     std::optional<Theme> colorSchemeOverride() const { return m_override; }
     // The symbol beside each category in the list.
@@ -49,6 +52,7 @@ private:
     void showCategory(SettingsViewModel::SettingsCategory category);
     void chooseRow(int row);
     void applyAppearance();
+    void showSaveFailure(const QString& text);
     void updateCategoryIcons();
 
     SettingsViewModel& m_viewModel;
@@ -58,6 +62,7 @@ private:
     QListWidget* m_categories = nullptr;
     QVBoxLayout* m_detail = nullptr;
     QWidget* m_page = nullptr;
+    QLabel* m_saveFailure = nullptr;
     std::optional<Theme> m_override;
 };
 

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QFileSystemWatcher;
+class QLockFile;
+
+namespace norvelle {
+
+struct Paths;
+
+// One running copy per settings file, as a Mac application runs once: the copy that runs holds
+// a lock beside the file; a later start on the same file finds it held, asks the running copy
+// to come forward and ends. The request is a line appended to a second file beside the lock,
+// which the running copy watches. A lock left by a copy that died is taken over.
+class SingleInstance : public QObject {
+    Q_OBJECT
+public:
+    enum class Claim {
+        claimed,       // this copy is the one that runs
+        heldElsewhere, // another live copy runs on the same settings
+        unavailable,   // no lock can be made there (a read-only folder): nothing to hand over to
+    };
+
+    explicit SingleInstance(QString settingsFile, QObject* parent = nullptr);
+    ~SingleInstance() override;
+    SingleInstance(const SingleInstance&) = delete;
+    SingleInstance& operator=(const SingleInstance&) = delete;
+
+    // The settings file a copy with these paths uses: the named one, else the application's own.
+    static QString settingsFileOf(const Paths& paths);
+
+    // Takes the lock, once; the claimed copy then hears every activation request.
+    Claim claim();
+    // Asks the copy that holds the lock to come forward. False when the request cannot be left.
+    bool requestActivation() const;
+
+    const QString& settingsFile() const { return m_settingsFile; }
+    QString lockPath() const { return m_settingsFile + QStringLiteral(".running"); }
+    QString requestPath() const { return m_settingsFile + QStringLiteral(".activate"); }
+
+Q_SIGNALS:
+    // Another start asked this copy to come forward.
+    void activationRequested();
+
+private:
+    void readRequests();
+
+    const QString m_settingsFile;
+    std::unique_ptr<QLockFile> m_lock;
+    QFileSystemWatcher* m_watcher = nullptr;
+    qint64 m_requestsSeen = 0;
+};
+
+} // namespace norvelle

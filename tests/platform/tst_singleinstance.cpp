@@ -1,0 +1,53 @@
+#include "TestFiles.h"
+#include "platform/SingleInstance.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace norvelle;
+using Claim = SingleInstance::Claim;
+
+class TestSingleInstance : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString settings() const { return m_dir.filePath(QStringLiteral("home/.config/Norvelle/Norvelle.conf")); }
+
+private Q_SLOTS:
+    // A second start on the same settings finds the first, asks it to come forward and ends;
+    // once the first has ended, the next start runs.
+    void secondStartHandsOver()
+    {
+        auto first = std::make_unique<SingleInstance>(settings());
+        QCOMPARE(first->claim(), Claim::claimed);
+        QSignalSpy raised(first.get(), &SingleInstance::activationRequested);
+
+        SingleInstance second(settings());
+        QCOMPARE(second.claim(), Claim::heldElsewhere);
+        QVERIFY(second.requestActivation());
+        QTRY_COMPARE(raised.count(), 1);
+        QVERIFY(SingleInstance(settings()).requestActivation());
+        QTRY_COMPARE(raised.count(), 2);
+
+        first.reset();
+        QVERIFY(!second.requestActivation()); // nobody to ask
+        QCOMPARE(second.claim(), Claim::claimed);
+    }
+
+    // A copy that was killed leaves its lock behind; the next start takes it over.
+    void staleLockIsTakenOver()
+    {
+        SingleInstance killed(settings());
+        QVERIFY(test::writeStaleLock(killed.lockPath()));
+
+        SingleInstance next(settings());
+        QCOMPARE(next.claim(), Claim::claimed);
+        QSignalSpy raised(&next, &SingleInstance::activationRequested);
+        QVERIFY(SingleInstance(settings()).requestActivation());
+        QTRY_COMPARE(raised.count(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSingleInstance)
+#include "tst_singleinstance.moc"
