@@ -1,6 +1,7 @@
 #include "BrewTestWorld.h"
 #include "LogCapture.h"
 #include "model/NorvelleError.h"
+#include "platform/process/ProcessGroups.h"
 #include "util/JsonError.h"
 
 #include <QtTest>
@@ -56,6 +57,16 @@ private Q_SLOTS:
         else
             load.get();
         QCOMPARE(log.containsPrefix(Level::info, QStringLiteral("Brew API fetch: ")), used);
+        // Said when the catalogue is fetched, after the listing, though the request went out earlier.
+        const auto lines = log.lines();
+        const auto said = [&lines](const QString& text) {
+            return std::find_if(lines.cbegin(), lines.cend(),
+                                [&](const auto& line) { return line.second == text; });
+        };
+        QCOMPARE(said(QStringLiteral("Fetching fresh Homebrew API data")) != lines.cend(), used);
+        if (used)
+            QVERIFY(said(QStringLiteral("Fetching fresh Homebrew API data")) >
+                    said(QStringLiteral("Found 1 installed casks")));
         QCOMPARE(world.service->findAdoptableCask(QStringLiteral("Beta"), QStringLiteral("/x/Beta.app"))
                      .has_value(),
                  used);
@@ -523,6 +534,24 @@ private Q_SLOTS:
         service.fetchAllCasksFromAPI({QStringLiteral("alpha")});
         QVERIFY(log.contains(Level::warning, QStringLiteral("Invalid Homebrew API URL")));
         QCOMPARE(world.catalogueRequests(), 0);
+    }
+
+    // Quitting ends every tool for good in this process, so this runs last. A listing it ends
+    // is reported by the runner alone, not as a failure of brew.
+    void listingEndedByQuittingIsNoError()
+    {
+        BrewTestWorld world;
+        world.tool.respond(QStringLiteral("brew"), {QStringLiteral("list"), QStringLiteral("--cask")},
+                           FakeTool::Response().withHang());
+        LogCapture log;
+        std::future<void> load = std::async(std::launch::async, [&] { world.service->loadInstalledCasks(); });
+        QTRY_VERIFY(ProcessGroups::runningCount() > 0);
+        ProcessGroups::terminateAll(SIGTERM);
+        QVERIFY_THROWS_EXCEPTION(NorvelleError, load.get());
+        QVERIFY(log.contains(Level::info, QStringLiteral("Command ended by quitting: ") +
+                                              world.tool.brewPath() + " list --cask"));
+        for (const auto& [level, line] : log.lines())
+            QVERIFY2(level != Level::error, qPrintable(line));
     }
 };
 
