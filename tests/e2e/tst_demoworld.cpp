@@ -402,18 +402,28 @@ void TestDemoWorld::manualCaskFromATap()
                              kLongWait);
     QVERIFY(!app->cask());
 
+    // Brew's own answer, not that its command failed.
+    enter(QStringLiteral("word-count"), QString());
+    QTRY_VERIFY_WITH_TIMEOUT(verifyButton()->isEnabled(), kLongWait);
+    verifyButton()->click();
+    QTRY_COMPARE_WITH_TIMEOUT(
+        entry()->failureText(),
+        QStringLiteral("Cask 'word-count' is unavailable: No Cask with this name exists."), kLongWait);
+
     enter(QStringLiteral("word-counter"), QStringLiteral("norvelle-demo/extras"));
     QTRY_VERIFY_WITH_TIMEOUT(verifyButton()->isEnabled(), kLongWait);
     verifyButton()->click();
     QTRY_VERIFY_WITH_TIMEOUT(app->cask() && app->cask()->adoptable, kLongWait);
     QCOMPARE(app->cask()->caskName, QStringLiteral("word-counter"));
 
+    // Adopted, it shows at once what a refresh would: managed, with its newer version.
     s.container->detailViewModel().adoptCask();
-    QTRY_VERIFY_WITH_TIMEOUT(app->source().contains(Application::Source::homebrew), kLongWait);
-    s.container->sidebarViewModel().checkForUpdates();
-    QTRY_VERIFY_WITH_TIMEOUT(!s.container->sidebarViewModel().isCheckingUpdates(), kLongWait);
+    QTRY_VERIFY_WITH_TIMEOUT(!s.container->detailViewModel().isAdopting(), kLongWait);
+    QVERIFY(app->source().contains(Application::Source::homebrew));
+    QVERIFY(app->cask() && app->cask()->adopted);
     QVERIFY(app->update());
     QCOMPARE(app->update()->latestVersion, demoApplication(QStringLiteral("Word Counter")).latestVersion);
+    QVERIFY(!entry());
 }
 
 // Quitting mid-batch stops the batch; the application under way ends whole or not at all: the
