@@ -402,14 +402,6 @@ void TestDemoWorld::manualCaskFromATap()
                              kLongWait);
     QVERIFY(!app->cask());
 
-    // Brew's own answer, not that its command failed.
-    enter(QStringLiteral("word-count"), QString());
-    QTRY_VERIFY_WITH_TIMEOUT(verifyButton()->isEnabled(), kLongWait);
-    verifyButton()->click();
-    QTRY_COMPARE_WITH_TIMEOUT(
-        entry()->failureText(),
-        QStringLiteral("Cask 'word-count' is unavailable: No Cask with this name exists."), kLongWait);
-
     enter(QStringLiteral("word-counter"), QStringLiteral("norvelle-demo/extras"));
     QTRY_VERIFY_WITH_TIMEOUT(verifyButton()->isEnabled(), kLongWait);
     verifyButton()->click();

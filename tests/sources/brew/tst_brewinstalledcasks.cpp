@@ -57,16 +57,8 @@ private Q_SLOTS:
         else
             load.get();
         QCOMPARE(log.containsPrefix(Level::info, QStringLiteral("Brew API fetch: ")), used);
-        // Said when the catalogue is fetched, after the listing, though the request went out earlier.
-        const auto lines = log.lines();
-        const auto said = [&lines](const QString& text) {
-            return std::find_if(lines.cbegin(), lines.cend(),
-                                [&](const auto& line) { return line.second == text; });
-        };
-        QCOMPARE(said(QStringLiteral("Fetching fresh Homebrew API data")) != lines.cend(), used);
-        if (used)
-            QVERIFY(said(QStringLiteral("Fetching fresh Homebrew API data")) >
-                    said(QStringLiteral("Found 1 installed casks")));
+        // Said only when the catalogue is fetched, though the request went out earlier.
+        QCOMPARE(log.contains(Level::info, QStringLiteral("Fetching fresh Homebrew API data")), used);
         QCOMPARE(world.service->findAdoptableCask(QStringLiteral("Beta"), QStringLiteral("/x/Beta.app"))
                      .has_value(),
                  used);
@@ -536,8 +528,8 @@ private Q_SLOTS:
         QCOMPARE(world.catalogueRequests(), 0);
     }
 
-    // Quitting ends every tool for good in this process, so this runs last. A listing it ends
-    // is reported by the runner alone, not as a failure of brew.
+    // Quitting ends every tool for good in this process, so this runs last. The runner reports a
+    // listing it ends; that is no failure of brew.
     void listingEndedByQuittingIsNoError()
     {
         BrewTestWorld world;
@@ -548,8 +540,6 @@ private Q_SLOTS:
         QTRY_VERIFY(ProcessGroups::runningCount() > 0);
         ProcessGroups::terminateAll(SIGTERM);
         QVERIFY_THROWS_EXCEPTION(NorvelleError, load.get());
-        QVERIFY(log.contains(Level::info, QStringLiteral("Command ended by quitting: ") +
-                                              world.tool.brewPath() + " list --cask"));
         for (const auto& [level, line] : log.lines())
             QVERIFY2(level != Level::error, qPrintable(line));
     }
