@@ -33,6 +33,15 @@ QString describeCask(const std::optional<Cask>& cask)
              boolText(cask->adoptable));
 }
 
+std::optional<Cask> adoptedCask(std::optional<Cask> cask)
+{
+    if (cask) {
+        cask->adopted = true;
+        cask->adoptable = false;
+    }
+    return cask;
+}
+
 } // namespace
 
 void AppCoordinator::ignoreApplication(const ApplicationPtr& application)
@@ -162,6 +171,15 @@ void AppCoordinator::adoptApplication(const ApplicationPtr& application,
         writeBackAdoption(application, rediscovered);
         m_store.updateDockBadge();
     });
+
+    // The adopted application shows at once what a refresh would: the update its cask offers.
+    // The adoption itself has succeeded, so a failed check only costs the update.
+    try {
+        checkForUpdate(application);
+    } catch (...) {
+        Logger::warning(QStringLiteral("Failed to check for updates after adopting ") + name +
+                        QStringLiteral(": ") + describeException(std::current_exception()));
+    }
 }
 
 void AppCoordinator::writeBackAdoption(const ApplicationPtr& application, const ApplicationPtr& rediscovered)
@@ -169,16 +187,19 @@ void AppCoordinator::writeBackAdoption(const ApplicationPtr& application, const 
     if (rediscovered) {
         const Application::Snapshot found = rediscovered->snapshot();
         Logger::info(QStringLiteral("Rediscovered app - cask: ") + describeCask(found.cask));
-        application->setCask(found.cask);
+        std::optional<Cask> cask = found.cask;
+        // Homebrew now owns the application, but the catalogue has no facts for a cask of a tap:
+        // the cask just adopted stays, marked adopted, instead of leaving it looking unmanaged.
+        if (!cask && found.source.contains(Application::Source::homebrew))
+            cask = adoptedCask(application->cask());
+        application->setCask(cask);
         application->setMas(found.mas);
         application->setSource(found.source);
         application->setUpdate(std::nullopt);
         return;
     }
     Logger::error(QStringLiteral("Failed to rediscover application after adoption"));
-    if (auto cask = application->cask()) {
-        cask->adopted = true;
-        cask->adoptable = false;
+    if (const std::optional<Cask> cask = adoptedCask(application->cask())) {
         application->setCask(cask);
         application->setSource({Application::Source::homebrew});
     }

@@ -36,6 +36,15 @@ public:
 
     Case errorCase() const { return m_case; }
     QString text() const { return m_text; }
+    // What the failed tool wrote to standard error, decoded and trimmed; empty when it wrote
+    // nothing readable. Not part of the description: a caller that can use the tool's own words
+    // picks them from here.
+    QString toolOutput() const { return m_toolOutput; }
+    NorvelleError& withToolOutput(const QString& output)
+    {
+        m_toolOutput = output;
+        return *this;
+    }
 
     static QString message(Case c, const QString& text = {});
 
@@ -65,6 +74,7 @@ public:
 private:
     Case m_case;
     QString m_text;
+    QString m_toolOutput;
 };
 
 } // namespace norvelle

@@ -129,7 +129,8 @@ QByteArray ToolRunner::runCommand(const QString& executable, const QStringList& 
         }
     }
     logFailure(command, result.exitCode, result.standardOutput, result.standardError);
-    fail(result.crashed ? crashed : QString());
+    fail(result.crashed ? crashed : QString(),
+         OutputLineReader::decodeUtf8(result.standardError).value_or(QString()).trimmed());
 }
 
 void ToolRunner::runCommandStreaming(const QString& executable, const QStringList& arguments,
@@ -202,11 +203,12 @@ std::chrono::milliseconds ToolRunner::timeLimitFor(const QStringList& arguments)
     return m_limits.command;
 }
 
-void ToolRunner::fail(const QString& reason) const
+void ToolRunner::fail(const QString& reason, const QString& toolOutput) const
 {
     throw NorvelleError(m_family == Family::brew ? NorvelleError::Case::brewCommandFailed
                                                  : NorvelleError::Case::masCommandFailed,
-                        reason);
+                        reason)
+        .withToolOutput(toolOutput);
 }
 
 void ToolRunner::logFailure(const QString& command, int status, const QByteArray& out,

@@ -80,7 +80,8 @@ private:
     std::chrono::milliseconds timeLimitFor(const QStringList& arguments) const;
     // The family's error; a run that crashed, timed out or was ended by quitting carries that as
     // its text, which callers use to tell it from the tool's own refusal.
-    [[noreturn]] void fail(const QString& reason = {}) const;
+    // The tool's standard error, when it wrote any, goes with it for callers that show its words.
+    [[noreturn]] void fail(const QString& reason = {}, const QString& toolOutput = {}) const;
     void logFailure(const QString& command, int status, const QByteArray& out, const QByteArray& err) const;
 
     Family m_family;

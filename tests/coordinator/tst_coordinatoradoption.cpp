@@ -207,6 +207,45 @@ private Q_SLOTS:
         QCOMPARE(app->update(), std::nullopt);
     }
 
+    // A cask of a tap: Homebrew owns the application afterwards, but the catalogue knows nothing
+    // of the cask. The application shows what a refresh would: managed, with the update offered.
+    void adoptionOfACaskTheCatalogueLacks_data()
+    {
+        QTest::addColumn<bool>("updateOffered");
+        QTest::addColumn<Opt>("checkFailure");
+        QTest::newRow("update offered") << true << Opt();
+        QTest::newRow("up to date") << false << Opt();
+        QTest::newRow("check fails") << false << Opt(QStringLiteral("no network"));
+    }
+    void adoptionOfACaskTheCatalogueLacks()
+    {
+        QFETCH(bool, updateOffered);
+        QFETCH(Opt, checkFailure);
+        CoordinatorTestWorld world;
+        auto app = adoptableApp();
+        world.list({app});
+        world.discovery->setRediscovered(
+            app->path(), Application::create(QStringLiteral("Alpha"), app->bundleIdentifier(), app->path(),
+                                             QStringLiteral("1.0"),
+                                             QList<Application::Source>{Application::Source::homebrew}));
+        Update offered = makeUpdate(QStringLiteral("2.0"));
+        offered.cask = makeCask(QStringLiteral("alpha"));
+        offered.cask->adopted = true;
+        if (updateOffered)
+            world.updates->setCheckResult({{app->bundleIdentifier(), offered}});
+        world.updates->setCheckFailure(checkFailure);
+
+        auto done = world.run([&] { world.coordinator.adoptApplication(app, {}); });
+        AWAIT(done);
+        QCOMPARE(failureOf(done), std::nullopt);
+        QCOMPARE(world.updates->checks(), QList<QStringList>{{app->bundleIdentifier()}});
+        QVERIFY(app->cask() && app->cask()->adopted && !app->cask()->adoptable);
+        QCOMPARE(app->update(), updateOffered ? std::optional<Update>(offered) : std::nullopt);
+        QCOMPARE(world.log.containsPrefix(Logger::Level::warning,
+                                          QStringLiteral("Failed to check for updates after adopting Alpha")),
+                 checkFailure.has_value());
+    }
+
     void failedAdoption_data()
     {
         QTest::addColumn<QString>("failingStep");

@@ -408,12 +408,14 @@ void TestDemoWorld::manualCaskFromATap()
     QTRY_VERIFY_WITH_TIMEOUT(app->cask() && app->cask()->adoptable, kLongWait);
     QCOMPARE(app->cask()->caskName, QStringLiteral("word-counter"));
 
+    // Adopted, it shows at once what a refresh would: managed, with its newer version.
     s.container->detailViewModel().adoptCask();
-    QTRY_VERIFY_WITH_TIMEOUT(app->source().contains(Application::Source::homebrew), kLongWait);
-    s.container->sidebarViewModel().checkForUpdates();
-    QTRY_VERIFY_WITH_TIMEOUT(!s.container->sidebarViewModel().isCheckingUpdates(), kLongWait);
+    QTRY_VERIFY_WITH_TIMEOUT(!s.container->detailViewModel().isAdopting(), kLongWait);
+    QVERIFY(app->source().contains(Application::Source::homebrew));
+    QVERIFY(app->cask() && app->cask()->adopted);
     QVERIFY(app->update());
     QCOMPARE(app->update()->latestVersion, demoApplication(QStringLiteral("Word Counter")).latestVersion);
+    QVERIFY(!entry());
 }
 
 // Quitting mid-batch stops the batch; the application under way ends whole or not at all: the

@@ -1,5 +1,6 @@
 #include "sources/brew/BrewService.h"
 
+#include "model/NorvelleError.h"
 #include "platform/Clock.h"
 #include "platform/http/HttpClient.h"
 #include "sources/ToolRunner.h"
@@ -142,7 +143,6 @@ void BrewService::loadInstalledCasks()
     const QUrl catalogueUrl = m_options.paths.caskCatalogueUrl;
     const bool prefetch = isUsableCatalogueUrl(catalogueUrl) && !hasFreshCatalogue(m_options.clock->now());
     if (prefetch) {
-        Logger::info(QStringLiteral("Fetching fresh Homebrew API data"));
         download.timer.start();
         downloading.add([this, &download, catalogueUrl](std::stop_token stop) {
             try {
@@ -157,7 +157,10 @@ void BrewService::loadInstalledCasks()
     try {
         output = runBrewCommand(path, {QStringLiteral("list"), QStringLiteral("--cask")});
     } catch (const std::exception& e) {
-        Logger::error(QLatin1String("Error executing brew list --cask: ") + describeException(e));
+        // A listing that quitting ended has already been logged as such; it is no failure of brew.
+        const auto* failure = dynamic_cast<const NorvelleError*>(&e);
+        if (!failure || failure->text() != ToolRunner::endedByQuitting)
+            Logger::error(QLatin1String("Error executing brew list --cask: ") + describeException(e));
         dropDownload.request_stop();
         throw;
     }
@@ -256,13 +259,14 @@ void BrewService::fetchCatalogue(const QSet<QString>& installedTokens, Catalogue
     std::optional<QMap<QString, Cask>> casks;
     try {
         HttpResponse response;
+        // Said only once the listing has named casks, also when the request went out earlier.
+        Logger::info(QStringLiteral("Fetching fresh Homebrew API data"));
         if (download) {
             if (download->error)
                 std::rethrow_exception(download->error);
             response = std::move(*download->response);
         } else {
             ownTimer.start();
-            Logger::info(QStringLiteral("Fetching fresh Homebrew API data"));
             response = m_options.http->get(url);
         }
         if (response.statusCode != 200) {

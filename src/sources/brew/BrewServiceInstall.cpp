@@ -20,6 +20,27 @@ namespace {
     throw NorvelleError::failedToParseBrewOutput(reason);
 }
 
+// Brew's own words for a failed run: its "Error:" lines without that prefix, else the last line
+// it wrote to standard error; empty when it wrote nothing readable.
+QString brewReason(const std::exception& e)
+{
+    const auto* failure = dynamic_cast<const NorvelleError*>(&e);
+    if (!failure)
+        return {};
+    QStringList lines;
+    QStringList errors;
+    for (const QString& line : failure->toolOutput().split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QString text = line.trimmed();
+        if (text.startsWith(QLatin1String("Error:")))
+            errors.append(text.mid(6).trimmed());
+        else if (!text.isEmpty())
+            lines.append(text);
+    }
+    if (!errors.isEmpty())
+        return errors.join(QLatin1Char(' '));
+    return lines.isEmpty() ? QString() : lines.last();
+}
+
 } // namespace
 
 QStringList BrewService::upgradeCask(const QString& token, const LineHandler& progress)
@@ -126,14 +147,25 @@ Cask BrewService::verifyCustomCask(const QString& caskName, const std::optional<
         try {
             runBrewCommand(path, QStringList{QStringLiteral("tap")} + tapPieces);
         } catch (const std::exception& e) {
-            refuse(QLatin1String("Failed to add tap: ") + describeException(e));
+            const QString reason = brewReason(e);
+            refuse(QLatin1String("Failed to add tap: ") + (reason.isEmpty() ? describeException(e) : reason));
         }
     }
 
     Logger::info(QLatin1String("Fetching cask info for: ") + caskName);
     const QString fullName = tapName ? tapPieces.first() + QLatin1Char('/') + caskName : caskName;
-    const QByteArray output = runBrewCommand(
-        path, {QStringLiteral("info"), QStringLiteral("--json=v2"), QStringLiteral("--cask"), fullName});
+    QByteArray output;
+    try {
+        output = runBrewCommand(
+            path, {QStringLiteral("info"), QStringLiteral("--json=v2"), QStringLiteral("--cask"), fullName});
+    } catch (const std::exception& e) {
+        // Brew's answer ("No available cask with the name …") is what the user can act on; a run
+        // that ended without one passes on as it came.
+        const QString reason = brewReason(e);
+        if (reason.isEmpty())
+            throw;
+        refuse(reason);
+    }
     const QJsonDocument document = json::parse(output);
 
     const std::optional<QList<QJsonObject>> casks =

@@ -286,6 +286,12 @@ private Q_SLOTS:
                                    << QStringLiteral("Failed to add tap: ") +
                                           NorvelleError::brewCommandFailed().description()
                                    << 1;
+        // Brew's own reason is what the user is shown, not that the command failed.
+        QTest::newRow("tap fails, brew says why")
+            << QStringLiteral("tool") << QVariant(QStringLiteral("gone/tap")) << ok
+            << QStringLiteral("Failed to add tap: fatal: repository 'gone/tap' not found") << 1;
+        QTest::newRow("unknown cask") << QStringLiteral("nosuch") << QVariant() << ok
+                                      << QStringLiteral("No available cask with the name \"nosuch\".") << 1;
         // Typed text never reaches brew when it could pass for an option or a second argument.
         QTest::newRow("empty name") << QString() << QVariant() << ok << QStringLiteral("Invalid cask name: ")
                                     << 0;
@@ -316,6 +322,16 @@ private Q_SLOTS:
         BrewTestWorld world;
         world.tool.respond(QStringLiteral("brew"), {QStringLiteral("tap"), QStringLiteral("bad/tap")},
                            FakeTool::Response().withExitCode(1));
+        world.tool.respond(
+            QStringLiteral("brew"), {QStringLiteral("tap"), QStringLiteral("gone/tap")},
+            FakeTool::Response()
+                .withStandardError("Cloning into 'homebrew-tap'...\nfatal: repository 'gone/tap' not found\n")
+                .withExitCode(1));
+        world.tool.respond(QStringLiteral("brew"), infoArguments(QStringLiteral("nosuch")),
+                           FakeTool::Response()
+                               .withStandardError("Warning: stale API data\n"
+                                                  "Error: No available cask with the name \"nosuch\".\n")
+                               .withExitCode(1));
         world.tool.respond(QStringLiteral("brew"), infoArguments(caskName),
                            FakeTool::Response().withStandardOutput(info));
         const std::optional<QString> tapName =
@@ -342,9 +358,8 @@ private Q_SLOTS:
     void verifyCustomCaskPassesInfoErrorsOn()
     {
         BrewTestWorld world;
-        world.tool.respond(
-            QStringLiteral("brew"), infoArguments(QStringLiteral("nosuch")),
-            FakeTool::Response().withStandardError("Error: No available cask\n").withExitCode(1));
+        world.tool.respond(QStringLiteral("brew"), infoArguments(QStringLiteral("nosuch")),
+                           FakeTool::Response().withExitCode(1));
         world.tool.respond(QStringLiteral("brew"), infoArguments(QStringLiteral("garbled")),
                            FakeTool::Response().withStandardOutput("==> garbled"));
         QCOMPARE(errorCaseOf([&] {

@@ -1,6 +1,7 @@
 #include "BrewTestWorld.h"
 #include "LogCapture.h"
 #include "model/NorvelleError.h"
+#include "platform/process/ProcessGroups.h"
 #include "util/JsonError.h"
 
 #include <QtTest>
@@ -56,6 +57,8 @@ private Q_SLOTS:
         else
             load.get();
         QCOMPARE(log.containsPrefix(Level::info, QStringLiteral("Brew API fetch: ")), used);
+        // Said only when the catalogue is fetched, though the request went out earlier.
+        QCOMPARE(log.contains(Level::info, QStringLiteral("Fetching fresh Homebrew API data")), used);
         QCOMPARE(world.service->findAdoptableCask(QStringLiteral("Beta"), QStringLiteral("/x/Beta.app"))
                      .has_value(),
                  used);
@@ -523,6 +526,22 @@ private Q_SLOTS:
         service.fetchAllCasksFromAPI({QStringLiteral("alpha")});
         QVERIFY(log.contains(Level::warning, QStringLiteral("Invalid Homebrew API URL")));
         QCOMPARE(world.catalogueRequests(), 0);
+    }
+
+    // Quitting ends every tool for good in this process, so this runs last. The runner reports a
+    // listing it ends; that is no failure of brew.
+    void listingEndedByQuittingIsNoError()
+    {
+        BrewTestWorld world;
+        world.tool.respond(QStringLiteral("brew"), {QStringLiteral("list"), QStringLiteral("--cask")},
+                           FakeTool::Response().withHang());
+        LogCapture log;
+        std::future<void> load = std::async(std::launch::async, [&] { world.service->loadInstalledCasks(); });
+        QTRY_VERIFY(ProcessGroups::runningCount() > 0);
+        ProcessGroups::terminateAll(SIGTERM);
+        QVERIFY_THROWS_EXCEPTION(NorvelleError, load.get());
+        for (const auto& [level, line] : log.lines())
+            QVERIFY2(level != Level::error, qPrintable(line));
     }
 };
 
