@@ -35,6 +35,12 @@ public:
     void askUpdatePermission(UpdaterReply<UpdatePermission> reply) override;
     void cycleFinished() override;
 
+    // For quitting, on the main thread once its loop has ended, when no message reaches a
+    // driver any more: stops the updater at once (an install that is swapping the bundle
+    // finishes the swap first), ends a cycle still without an outcome as cancelled
+    // (CancelledError) and lets go of the driver.
+    void stop();
+
 protected:
     SparkleDriver(UpdaterBundle bundle, std::shared_ptr<const UpdaterFactory> factory);
 
@@ -52,6 +58,9 @@ protected:
 
     // The cycle closed before any outcome was delivered.
     virtual void closedWithoutOutcome() = 0;
+    // The cycle was stopped for quitting before any outcome was delivered: deliver the
+    // cancellation, and report nothing else.
+    virtual void stoppedWithoutOutcome() = 0;
 
     const UpdaterBundle& bundle() const { return m_bundle; }
 

@@ -168,24 +168,44 @@ void SparkleService::startUpdateCheck(const std::shared_ptr<Application>& applic
     // Created and started on the main thread; the checker keeps itself alive until its cycle
     // is over, and answers through `end`.
     postToMainInTurn(
-        [guard, end, application, bundle = std::move(*bundle), factory = m_updaterFactory]() mutable {
+        [this, guard, end, application, bundle = std::move(*bundle), factory = m_updaterFactory]() mutable {
             guard->onDrop = nullptr;
             const auto checker = std::make_shared<SparkleUpdateChecker>(
                 application, std::move(bundle), factory,
                 [end](std::optional<SparkleUpdate> update, std::exception_ptr error) {
                     end(std::move(update), error);
                 });
+            track(checker);
             checker->start();
         });
 }
 
-void SparkleService::cancelChecks()
+void SparkleService::track(const std::shared_ptr<SparkleDriver>& driver)
 {
+    std::lock_guard lock(m_mutex);
+    if (m_drivers.size() >= m_driversPruneAt) {
+        std::erase_if(m_drivers, [](const std::weak_ptr<SparkleDriver>& weak) { return weak.expired(); });
+        m_driversPruneAt = std::max<std::size_t>(64, 2 * m_drivers.size());
+    }
+    m_drivers.push_back(driver);
+}
+
+void SparkleService::cancelForQuit()
+{
+    Q_ASSERT_X(isMainThread(), "SparkleService", "quit cancellation off the main thread");
+    std::vector<std::weak_ptr<SparkleDriver>> drivers;
     std::set<std::shared_ptr<PendingCheck>> pending;
     {
         std::lock_guard lock(m_mutex);
+        drivers.swap(m_drivers);
         pending.swap(m_pendingChecks);
     }
+    // Their outcomes, delivered now, end the waits of the checks and installs they serve.
+    for (const std::weak_ptr<SparkleDriver>& weak : drivers) {
+        if (const std::shared_ptr<SparkleDriver> driver = weak.lock())
+            driver->stop();
+    }
+    // The checks whose drivers were never created.
     for (const auto& check : pending) {
         if (FoundHandler deliver = check->claim())
             networkPool().start([deliver = std::move(deliver)] {
@@ -399,6 +419,7 @@ void SparkleService::update(const std::shared_ptr<Application>& application, Pro
             std::lock_guard lock(m_mutex);
             m_activeUpdateOperations.insert(key, operation);
         }
+        track(operation);
         operation->setCompletionHandler([outcome](std::exception_ptr error) {
             if (error)
                 outcome->fail(error);
