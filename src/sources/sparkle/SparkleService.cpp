@@ -89,6 +89,15 @@ std::optional<QUrl> parseUrl(const QString& text)
     return url;
 }
 
+// Converting release notes is work for a worker: the network pool's threads hand over every web
+// answer. On the I/O pool, or on this thread when that pool is full, since a task of that pool
+// may be waiting for this very check.
+void offNetworkThreads(std::function<void()> work)
+{
+    if (!ioPool().tryStart(work))
+        work();
+}
+
 std::optional<UpdaterBundle> loadBundle(const QUrl& path)
 {
     if (!path.isLocalFile())
@@ -287,16 +296,22 @@ void SparkleService::completeCheck(const std::shared_ptr<Application>& applicati
     update.status = Update::Status::available;
     update.sparkleInfo = info;
 
-    // Inline notes that convert to something win; the page is fetched only without them.
-    if (found.releaseNotes)
-        update.releaseNotes = ReleaseNotesConverter::convertHTMLToMarkdown(*found.releaseNotes);
-    if (update.releaseNotes || !found.releaseNotesURL) {
+    if (!found.releaseNotes && !found.releaseNotesURL) {
         handler(std::move(update), nullptr);
         return;
     }
-    fetchReleaseNotes(*found.releaseNotesURL, [update, handler](std::optional<QString> notes) mutable {
-        update.releaseNotes = std::move(notes);
-        handler(std::move(update), nullptr);
+    offNetworkThreads([this, update = std::move(update), found, handler]() mutable {
+        // Inline notes that convert to something win; the page is fetched only without them.
+        if (found.releaseNotes)
+            update.releaseNotes = ReleaseNotesConverter::convertHTMLToMarkdown(*found.releaseNotes);
+        if (update.releaseNotes || !found.releaseNotesURL) {
+            handler(std::move(update), nullptr);
+            return;
+        }
+        fetchReleaseNotes(*found.releaseNotesURL, [update, handler](std::optional<QString> notes) mutable {
+            update.releaseNotes = std::move(notes);
+            handler(std::move(update), nullptr);
+        });
     });
 }
 
@@ -323,8 +338,10 @@ void SparkleService::fetchReleaseNotes(const QString& address,
                 done(std::nullopt);
                 return;
             }
-            const std::optional<QString> text = decodeUtf8Strict(response.body);
-            done(text ? ReleaseNotesConverter::convertHTMLToMarkdown(*text) : std::nullopt);
+            offNetworkThreads([done, body = std::move(response.body)] {
+                const std::optional<QString> text = decodeUtf8Strict(body);
+                done(text ? ReleaseNotesConverter::convertHTMLToMarkdown(*text) : std::nullopt);
+            });
         });
 }
 
