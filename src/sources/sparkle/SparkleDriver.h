@@ -17,7 +17,8 @@ class UpdaterFactory;
 // delegate for one update cycle of another application's updater, on the main thread.
 //
 // Once started, a driver keeps itself, and so its updater, alive until the cycle's
-// end (cycleFinished): whoever started it may let go at once. Its outcome is delivered
+// end (cycleFinished) or stop(): whoever started it may let go at once, but whoever may
+// have to stop it when quitting keeps a weak_ptr. Its outcome is delivered
 // once; a second terminal message is ignored, and a cycle that closes without any ends
 // as failed, so nobody waits for an outcome that never comes. Stalls need no timer here:
 // the updater's own idle time-outs end them with an error.
