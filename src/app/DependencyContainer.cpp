@@ -155,8 +155,9 @@ DependencyContainer::~DependencyContainer()
 void DependencyContainer::abortTransfers()
 {
     m_httpEngine->shutdown();
-    // Their drivers answer on the main thread, whose loop has ended.
-    m_sparkleService->cancelChecks();
+    // Their drivers answer on the main thread, whose loop has ended; the downloads they ran
+    // have just been cancelled.
+    m_sparkleService->cancelForQuit();
 }
 
 } // namespace norvelle

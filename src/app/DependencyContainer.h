@@ -96,8 +96,8 @@ public:
 
     // For quitting, once the event loop has ended: ends every running HTTP transfer as
     // cancelled, refuses new ones and joins the network threads, and ends every Sparkle check
-    // still waiting for the main thread with a cancellation. Idempotent; the destructor does the
-    // first part too.
+    // and install still waiting for the main thread with a cancellation, stopping their
+    // updaters. Call it on the main thread. Idempotent; the destructor does the first part too.
     void abortTransfers();
 
 private:

@@ -1,30 +1,96 @@
-#include "QuitTestContainer.h"
-#include "FakeDockBadge.h"
-#include "FakeNetworkProbe.h"
-#include "FakeTerminalLauncher.h"
 #include "LogCapture.h"
+#include "QuitTestContainer.h"
 #include "SyntheticWorld.h"
+#include "TestFiles.h"
+#include "UpdaterFixture.h"
+#include "UpdaterSigningKey.h"
 
 #include "app/DependencyContainer.h"
 #include "app/QuitSequence.h"
-#include "coordinator/AppState.h"
+#include "coordinator/AppCoordinator.h"
+#include "platform/updater/UpdaterBundle.h"
 #include "services/ApplicationStore.h"
+#include "util/Async.h"
 #include "viewmodels/SidebarViewModel.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <utility>
 
 using namespace norvelle;
 using namespace norvelle::test;
 using namespace std::chrono_literals;
 
-// Quitting ends the event loop for good, so this file holds one test only.
+namespace {
+
+// What main() does once the event loop has ended. Returns how long it took, or -1 when work
+// was still running after the bounded wait (the application would leave through quick_exit).
+qint64 quitAsTheApplicationDoes(DependencyContainer& container)
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+    if (container.coordinator()->hasActiveBatch())
+        container.coordinator()->cancelUpdates();
+    container.abortTransfers();
+    if (!QuitSequence::endRunningWork({2500ms, 1500ms}))
+        return -1;
+    return elapsed.elapsed();
+}
+
+// A Sparkle application in the world's applications folder, at 1.0, whose feed offers a signed
+// 2.0; the archive's download stops after `stallAfter` bytes (-1: it is sent whole).
+QString publishUpdate(SyntheticWorld& world, const QString& workFolder, const UpdaterSigningKey& key, int n,
+                      qsizetype stallAfter)
+{
+    const QString identifier = QStringLiteral("org.example.quit%1").arg(n);
+    const QString name = QStringLiteral("Quit App %1.app").arg(n);
+    const QUrl archiveUrl = world.feedServer().url(QStringLiteral("/quit/%1/update.zip").arg(n));
+    const QUrl feedUrl = world.feedServer().url(QStringLiteral("/quit/%1/appcast.xml").arg(n));
+    const QVariantMap signedBy{{"SUPublicEDKey", key.publicKeyBase64()}};
+    const QString archive =
+        UpdaterFixture::archiveBundle(workFolder, name, UpdaterFixture::info(identifier, "2.0", signedBy),
+                                      name + ".zip", UpdaterArchiveBuilder::Format::zip);
+    world.feedServer().route(archiveUrl.path(), {.body = readFile(archive), .stallAfter = stallAfter});
+    const UpdaterFixture::FeedItem item{.version = "2.0",
+                                        .url = archiveUrl.toString(),
+                                        .signature = key.signFile(archive),
+                                        .length = QFileInfo(archive).size()};
+    world.feedServer().route(feedUrl.path(), {.body = UpdaterFixture::appcast({item})});
+    return UpdaterFixture::writeBundle(
+        world.paths().applicationsFolder, name,
+        UpdaterFixture::info(identifier, "1.0",
+                             {{"SUPublicEDKey", key.publicKeyBase64()}, {"SUFeedURL", feedUrl.toString()}}));
+}
+
+// One version whole: the old bundle or the new one, never a mix and never missing.
+bool isWhole(const QString& bundle)
+{
+    const std::optional<UpdaterBundle> loaded = UpdaterBundle::load(bundle);
+    const QByteArray payload = readFile(bundle + "/Contents/MacOS/app");
+    return loaded && ((loaded->version() == "1.0" && payload == "version one") ||
+                      (loaded->version() == "2.0" && payload == "version two"));
+}
+
+} // namespace
+
+// Quitting ends the event loop for good, so every test and row runs in a process of its own
+// (tests/CMakeLists.txt names them). Leak detection is on: a driver that keeps itself alive past
+// the quit fails the test.
 class TestQuitDuringSparkleCheck : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void init()
+    {
+        if (std::exchange(m_quit, true))
+            QSKIP("The event loop has ended; run each test and row in a process of its own");
+    }
+
     // The user quits while an update check waits for Sparkle feeds that answer slowly: the
     // checks, whose drivers answer on the main thread that no longer runs its loop, end as
     // cancelled, and the quit is over within half a second through the normal path, after
@@ -76,14 +142,86 @@ private Q_SLOTS:
         QTimer::singleShot(0, this, [] { QCoreApplication::exit(0); });
         QCoreApplication::exec();
 
-        QElapsedTimer elapsed;
-        elapsed.start();
-        container->abortTransfers();
-        QVERIFY(QuitSequence::endRunningWork({2500ms, 1500ms}));
-        QVERIFY2(elapsed.elapsed() < 500, qPrintable(QString::number(elapsed.elapsed())));
+        const qint64 quitTime = quitAsTheApplicationDoes(*container);
+        QVERIFY2(quitTime >= 0 && quitTime < 500, qPrintable(QString::number(quitTime)));
 
         container.reset();
     }
+
+    // The user quits while Sparkle updates wait for a download, for the swap of a bundle (the
+    // old one is large, so the swap is under way when the quit lands), or in a batch: the
+    // updates end as cancelled within the same half second, and every bundle is the old or the
+    // new one.
+    void quitDuringAnUpdate_data()
+    {
+        QTest::addColumn<QString>("quitWhen"); // "downloading" or "installing"
+        QTest::addColumn<int>("applications"); // more than one: a batch
+        QTest::newRow("download") << "downloading" << 1;
+        QTest::newRow("install") << "installing" << 1;
+        QTest::newRow("batch") << "downloading" << 2;
+    }
+
+    void quitDuringAnUpdate()
+    {
+        QFETCH(QString, quitWhen);
+        QFETCH(int, applications);
+        SyntheticWorld world({.bundleCount = 4, .catalogueCasks = 10, .latency = 1ms});
+        QVERIFY(world.isValid());
+        QTemporaryDir folder; // settings and update archives
+        const UpdaterSigningKey key;
+        QStringList bundles;
+        for (int n = 1; n <= applications; ++n)
+            bundles.append(
+                publishUpdate(world, folder.path(), key, n, quitWhen == "downloading" ? 1024 : -1));
+        if (quitWhen == "installing") {
+            const QDir resources(bundles.first() + "/Contents/Resources");
+            QVERIFY(resources.mkpath("."));
+            for (int i = 0; i < 500; ++i)
+                QVERIFY(QFile(resources.filePath(QString::number(i))).open(QIODevice::WriteOnly));
+        }
+
+        auto container = makeQuitTestContainer(world, folder, FixtureServer::testCaFile());
+        QFuture<void> discovery = container->sidebarViewModel().discoverApplications();
+        QTRY_VERIFY_WITH_TIMEOUT(discovery.isFinished(), 60000);
+        QFuture<void> check = container->sidebarViewModel().checkForUpdates();
+        QTRY_VERIFY_WITH_TIMEOUT(check.isFinished(), 60000);
+        QList<std::shared_ptr<Application>> targets;
+        for (const auto& application : container->store().applications())
+            if (application->update() && bundles.contains(application->path().toLocalFile()))
+                targets.append(application);
+        QCOMPARE(targets.size(), applications);
+
+        // Installing, the user quits as soon as the install begins, from the main thread that
+        // reports it; downloading, once the download has been asked for.
+        const auto progress = [quitWhen](const UpdateProgress& value) {
+            if (quitWhen == "installing" && value.currentStep == "Installing update...")
+                QCoreApplication::exit(0);
+        };
+        QFuture<void> update = runAsync([coordinator = container->coordinator(), targets, progress] {
+            if (targets.size() == 1)
+                coordinator->updateApplication(targets.first(), progress);
+            else
+                coordinator->updateApplications(targets, 1, progress);
+        });
+        if (quitWhen == "downloading") {
+            QTRY_VERIFY_WITH_TIMEOUT(!world.feedServer().requests("/quit/1/update.zip").isEmpty(), 30000);
+            QTimer::singleShot(0, this, [] { QCoreApplication::exit(0); });
+        } else {
+            QTimer::singleShot(30000, this, [] { QCoreApplication::exit(1); }); // no install began
+        }
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QVERIFY(!update.isFinished());
+
+        const qint64 quitTime = quitAsTheApplicationDoes(*container);
+        QVERIFY2(quitTime >= 0 && quitTime < 500, qPrintable(QString::number(quitTime)));
+        QVERIFY(update.isFinished());
+        for (const QString& bundle : bundles)
+            QVERIFY2(isWhole(bundle), qPrintable(bundle));
+        container.reset();
+    }
+
+private:
+    bool m_quit = false;
 };
 
 QTEST_GUILESS_MAIN(TestQuitDuringSparkleCheck)

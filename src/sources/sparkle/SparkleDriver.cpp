@@ -30,6 +30,16 @@ void SparkleDriver::cycleFinished()
     });
 }
 
+void SparkleDriver::stop()
+{
+    const std::shared_ptr<SparkleDriver> keepAlive = shared_from_this();
+    // Waits for the updater's install thread, which notices the stop at its next step.
+    m_updater.reset();
+    if (!m_hasOutcome)
+        stoppedWithoutOutcome();
+    release();
+}
+
 std::exception_ptr SparkleDriver::launch()
 {
     const std::shared_ptr<SparkleDriver> keepAlive = shared_from_this();

@@ -17,7 +17,8 @@ class UpdaterFactory;
 // delegate for one update cycle of another application's updater, on the main thread.
 //
 // Once started, a driver keeps itself, and so its updater, alive until the cycle's
-// end (cycleFinished): whoever started it may let go at once. Its outcome is delivered
+// end (cycleFinished) or stop(): whoever started it may let go at once, but whoever may
+// have to stop it when quitting keeps a weak_ptr. Its outcome is delivered
 // once; a second terminal message is ignored, and a cycle that closes without any ends
 // as failed, so nobody waits for an outcome that never comes. Stalls need no timer here:
 // the updater's own idle time-outs end them with an error.
@@ -34,6 +35,12 @@ public:
     // No automatic checks, no system profile.
     void askUpdatePermission(UpdaterReply<UpdatePermission> reply) override;
     void cycleFinished() override;
+
+    // For quitting, on the main thread once its loop has ended, when no message reaches a
+    // driver any more: stops the updater at once (an install that is swapping the bundle
+    // finishes the swap first), ends a cycle still without an outcome as cancelled
+    // (CancelledError) and lets go of the driver.
+    void stop();
 
 protected:
     SparkleDriver(UpdaterBundle bundle, std::shared_ptr<const UpdaterFactory> factory);
@@ -52,6 +59,9 @@ protected:
 
     // The cycle closed before any outcome was delivered.
     virtual void closedWithoutOutcome() = 0;
+    // The cycle was stopped for quitting before any outcome was delivered: deliver the
+    // cancellation, and report nothing else.
+    virtual void stoppedWithoutOutcome() = 0;
 
     const UpdaterBundle& bundle() const { return m_bundle; }
 

@@ -6,14 +6,11 @@
 #include "model/NorvelleError.h"
 #include "platform/Logger.h"
 #include "platform/http/HttpClient.h"
-#include "platform/http/HttpPrefetch.h"
 #include "platform/updater/UpdaterBundle.h"
 #include "platform/updater/UpdaterFactory.h"
-#include "sources/sparkle/ReleaseNotesConverter.h"
 #include "sources/sparkle/SparkleUpdateChecker.h"
 #include "sources/sparkle/SparkleUpdateOperation.h"
 #include "util/Async.h"
-#include "util/StrictText.h"
 
 #include <future>
 #include <utility>
@@ -77,16 +74,6 @@ std::pair<QString, double> progressReport(const Phase& phase)
         break;
     }
     return {phase.reason, 0.0};
-}
-
-std::optional<QUrl> parseUrl(const QString& text)
-{
-    if (text.isEmpty())
-        return std::nullopt;
-    const QUrl url(text, QUrl::StrictMode);
-    if (!url.isValid())
-        return std::nullopt;
-    return url;
 }
 
 std::optional<UpdaterBundle> loadBundle(const QUrl& path)
@@ -168,24 +155,44 @@ void SparkleService::startUpdateCheck(const std::shared_ptr<Application>& applic
     // Created and started on the main thread; the checker keeps itself alive until its cycle
     // is over, and answers through `end`.
     postToMainInTurn(
-        [guard, end, application, bundle = std::move(*bundle), factory = m_updaterFactory]() mutable {
+        [this, guard, end, application, bundle = std::move(*bundle), factory = m_updaterFactory]() mutable {
             guard->onDrop = nullptr;
             const auto checker = std::make_shared<SparkleUpdateChecker>(
                 application, std::move(bundle), factory,
                 [end](std::optional<SparkleUpdate> update, std::exception_ptr error) {
                     end(std::move(update), error);
                 });
+            track(checker);
             checker->start();
         });
 }
 
-void SparkleService::cancelChecks()
+void SparkleService::track(const std::shared_ptr<SparkleDriver>& driver)
 {
+    std::lock_guard lock(m_mutex);
+    if (m_drivers.size() >= m_driversPruneAt) {
+        std::erase_if(m_drivers, [](const std::weak_ptr<SparkleDriver>& weak) { return weak.expired(); });
+        m_driversPruneAt = std::max<std::size_t>(64, 2 * m_drivers.size());
+    }
+    m_drivers.push_back(driver);
+}
+
+void SparkleService::cancelForQuit()
+{
+    Q_ASSERT_X(isMainThread(), "SparkleService", "quit cancellation off the main thread");
+    std::vector<std::weak_ptr<SparkleDriver>> drivers;
     std::set<std::shared_ptr<PendingCheck>> pending;
     {
         std::lock_guard lock(m_mutex);
+        drivers.swap(m_drivers);
         pending.swap(m_pendingChecks);
     }
+    // Their outcomes, delivered now, end the waits of the checks and installs they serve.
+    for (const std::weak_ptr<SparkleDriver>& weak : drivers) {
+        if (const std::shared_ptr<SparkleDriver> driver = weak.lock())
+            driver->stop();
+    }
+    // The checks whose drivers were never created.
     for (const auto& check : pending) {
         if (FoundHandler deliver = check->claim())
             networkPool().start([deliver = std::move(deliver)] {
@@ -238,121 +245,6 @@ void SparkleService::checkForUpdateAsync(const std::shared_ptr<Application>& app
     });
 }
 
-void SparkleService::completeCheck(const std::shared_ptr<Application>& application,
-                                   const SparkleUpdate& found, const CheckHandler& handler)
-{
-    const Application::Snapshot snapshot = application->snapshot();
-    {
-        std::lock_guard lock(m_mutex);
-        m_sparkleUpdates.insert(snapshot.bundleIdentifier, found);
-    }
-
-    const std::optional<QUrl> feedURL = parseUrl(found.feedURL);
-    if (!feedURL) {
-        Logger::warning(QStringLiteral("Sparkle update for ") + snapshot.name +
-                        QStringLiteral(" ignored: its feed URL is not valid: ") + found.feedURL);
-        handler(std::nullopt, nullptr);
-        return;
-    }
-    SparkleInfo info;
-    info.feedURL = *feedURL;
-    if (found.releaseNotesURL)
-        info.releaseNotesURL = parseUrl(*found.releaseNotesURL);
-    info.supportsAutomaticUpdates = true;
-
-    Update update;
-    update.latestVersion = found.availableVersion;
-    update.releaseDate = found.publishedDate;
-    update.source = Update::Source::sparkle;
-    update.status = Update::Status::available;
-    update.sparkleInfo = info;
-
-    // Inline notes that convert to something win; the page is fetched only without them.
-    if (found.releaseNotes)
-        update.releaseNotes = ReleaseNotesConverter::convertHTMLToMarkdown(*found.releaseNotes);
-    if (update.releaseNotes || !found.releaseNotesURL) {
-        handler(std::move(update), nullptr);
-        return;
-    }
-    fetchReleaseNotes(*found.releaseNotesURL, [update, handler](std::optional<QString> notes) mutable {
-        update.releaseNotes = std::move(notes);
-        handler(std::move(update), nullptr);
-    });
-}
-
-void SparkleService::fetchReleaseNotes(const QString& address,
-                                       std::function<void(std::optional<QString>)> done) const
-{
-    const std::optional<QUrl> url = parseUrl(address);
-    if (!url) {
-        done(std::nullopt);
-        return;
-    }
-    if (url->scheme() != QLatin1String("http") && url->scheme() != QLatin1String("https")) {
-        Logger::warning(QStringLiteral("Release notes not fetched, the URL is not http or https: ") +
-                        address);
-        done(std::nullopt);
-        return;
-    }
-    // Whatever body arrives is used, whatever the status.
-    m_releaseNotesClient->getAsync(
-        *url, [done = std::move(done)](HttpResponse response, std::exception_ptr error) {
-            if (error) {
-                Logger::error(QStringLiteral("Failed to fetch release notes from URL: ") +
-                              describeException(error));
-                done(std::nullopt);
-                return;
-            }
-            const std::optional<QString> text = decodeUtf8Strict(response.body);
-            done(text ? ReleaseNotesConverter::convertHTMLToMarkdown(*text) : std::nullopt);
-        });
-}
-
-std::shared_ptr<HttpPrefetchBatch>
-SparkleService::prefetchChecks(const QList<std::shared_ptr<Application>>& applications)
-{
-    const std::shared_ptr<const HttpClient> feeds =
-        m_updaterFactory ? m_updaterFactory->feedClient() : nullptr;
-    if (!feeds)
-        return nullptr;
-    auto batch = std::make_shared<HttpPrefetchBatch>();
-    const std::weak_ptr<HttpPrefetchBatch> weakBatch = batch;
-    for (const std::shared_ptr<Application>& application : applications) {
-        const Application::Snapshot snapshot = application->snapshot();
-        if (!snapshot.source.contains(Application::Source::sparkle) || !snapshot.sparkleInfo ||
-            snapshot.sparkleInfo->feedURL.isEmpty() || !snapshot.path.isLocalFile())
-            continue;
-        // The address exactly as the updater will ask for it.
-        const QUrl feedUrl(snapshot.sparkleInfo->feedURL.toString(QUrl::FullyEncoded).trimmed(),
-                           QUrl::StrictMode);
-        // The batch lives only while its check does, and the check keeps this service.
-        feeds->prefetch(
-            feedUrl, *batch,
-            [this, weakBatch, feedUrl, bundlePath = snapshot.path.toLocalFile()](const HttpResponse& feed) {
-                if (const std::shared_ptr<HttpPrefetchBatch> owner = weakBatch.lock())
-                    prefetchReleaseNotes(bundlePath, feedUrl, feed, *owner);
-            });
-    }
-    return batch;
-}
-
-void SparkleService::prefetchReleaseNotes(const QString& bundlePath, const QUrl& feedUrl,
-                                          const HttpResponse& feed, HttpPrefetchBatch& batch) const
-{
-    if (!m_releaseNotesClient || feed.statusCode < 200 || feed.statusCode >= 300)
-        return;
-    const std::optional<UpdaterBundle> bundle = UpdaterBundle::load(bundlePath);
-    if (!bundle)
-        return;
-    const std::optional<AppcastItem> item = m_updaterFactory->offeredItem(*bundle, feedUrl, feed);
-    if (!item || item->releaseNotesUrl.isEmpty())
-        return;
-    if (item->itemDescription && ReleaseNotesConverter::convertHTMLToMarkdown(*item->itemDescription))
-        return;
-    if (const std::optional<QUrl> notes = parseUrl(item->releaseNotesUrl.toString(QUrl::FullyEncoded)))
-        m_releaseNotesClient->prefetch(*notes, batch);
-}
-
 void SparkleService::update(const std::shared_ptr<Application>& application, ProgressHandler progressHandler)
 {
     Q_ASSERT_X(!isMainThread(), "SparkleService", "blocking call made on the main thread");
@@ -399,6 +291,7 @@ void SparkleService::update(const std::shared_ptr<Application>& application, Pro
             std::lock_guard lock(m_mutex);
             m_activeUpdateOperations.insert(key, operation);
         }
+        track(operation);
         operation->setCompletionHandler([outcome](std::exception_ptr error) {
             if (error)
                 outcome->fail(error);

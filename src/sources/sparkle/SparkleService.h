@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <vector>
 
 namespace norvelle {
 
@@ -19,6 +20,7 @@ class Application;
 class HttpClient;
 struct HttpResponse;
 class HttpPrefetchBatch;
+class SparkleDriver;
 class SparkleUpdateOperation;
 class UpdaterFactory;
 
@@ -58,9 +60,11 @@ public:
     virtual std::shared_ptr<HttpPrefetchBatch>
     prefetchChecks(const QList<std::shared_ptr<Application>>& applications);
 
-    // For quitting: every check still waiting for its driver ends at once with CancelledError
-    // (once the main loop has ended, no driver answers any more).
-    void cancelChecks();
+    // For quitting, on the main thread once its loop has ended (no driver answers any more):
+    // every check and install still waiting for its driver ends at once with CancelledError,
+    // and every driver stops its updater and is let go. An install that is swapping the bundle
+    // finishes the swap first, so the bundle is the old one or the new one.
+    void cancelForQuit();
 
     // Installs the update the application's last check found, reporting each phase on the
     // main thread. Throws NorvelleError (updateAlreadyInProgress, failedToLoadBundle,
@@ -76,6 +80,8 @@ private:
     struct PendingCheck;
     using FoundHandler = std::function<void(std::optional<SparkleUpdate> update, std::exception_ptr error)>;
 
+    // Keeps a weak hold on a driver created on the main thread, for cancelForQuit.
+    void track(const std::shared_ptr<SparkleDriver>& driver);
     void startUpdateCheck(const std::shared_ptr<Application>& application, FoundHandler handler);
     void completeCheck(const std::shared_ptr<Application>& application, const SparkleUpdate& found,
                        const CheckHandler& handler);
@@ -89,6 +95,9 @@ private:
     std::mutex m_mutex;
     QHash<QString, SparkleUpdate> m_sparkleUpdates;
     std::set<std::shared_ptr<PendingCheck>> m_pendingChecks;
+    // Every driver that may still run; the expired ones are pruned as more are added.
+    std::vector<std::weak_ptr<SparkleDriver>> m_drivers;
+    std::size_t m_driversPruneAt = 64;
     // An entry exists from the moment an install is accepted until it has ended; the
     // operation is filled in once it has been created on the main thread.
     QHash<QString, std::shared_ptr<SparkleUpdateOperation>> m_activeUpdateOperations;

@@ -3,6 +3,7 @@
 #include "model/Application.h"
 #include "model/NorvelleError.h"
 #include "platform/Logger.h"
+#include "util/Error.h"
 
 #include <limits>
 
@@ -96,6 +97,11 @@ std::optional<QString> SparkleUpdateChecker::feedUrlString()
 void SparkleUpdateChecker::closedWithoutOutcome()
 {
     finish(std::nullopt, std::make_exception_ptr(NorvelleError::sparkleUpdateFailed()));
+}
+
+void SparkleUpdateChecker::stoppedWithoutOutcome()
+{
+    finish(std::nullopt, std::make_exception_ptr(CancelledError()));
 }
 
 SparkleUpdate SparkleUpdateChecker::makeUpdate(const AppcastItem& item) const

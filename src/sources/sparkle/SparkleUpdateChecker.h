@@ -39,6 +39,7 @@ public:
 
 protected:
     void closedWithoutOutcome() override;
+    void stoppedWithoutOutcome() override;
 
 private:
     SparkleUpdate makeUpdate(const AppcastItem& item) const;

@@ -2,6 +2,7 @@
 
 #include "model/Application.h"
 #include "model/NorvelleError.h"
+#include "util/Error.h"
 
 namespace norvelle {
 
@@ -94,6 +95,11 @@ std::optional<QString> SparkleUpdateOperation::feedUrlString()
 void SparkleUpdateOperation::closedWithoutOutcome()
 {
     fail(std::make_exception_ptr(NorvelleError::sparkleUpdateFailed()));
+}
+
+void SparkleUpdateOperation::stoppedWithoutOutcome()
+{
+    complete(std::make_exception_ptr(CancelledError()));
 }
 
 void SparkleUpdateOperation::progress(const Phase& phase) const

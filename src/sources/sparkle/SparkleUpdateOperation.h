@@ -52,6 +52,7 @@ public:
 
 protected:
     void closedWithoutOutcome() override;
+    void stoppedWithoutOutcome() override;
 
 private:
     void progress(const Phase& phase) const;

@@ -7,6 +7,7 @@
 #include "platform/http/HttpClient.h"
 #include "sources/sparkle/ReleaseNotesConverter.h"
 #include "sources/sparkle/SparkleService.h"
+#include "util/Async.h"
 
 #include <QTemporaryDir>
 #include <QtConcurrent>
@@ -29,6 +30,7 @@ namespace {
 struct CheckCall {
     std::optional<Update> update;
     QString error;
+    bool onNetworkPool = false; // where the outcome (and the release notes' conversion) came
 };
 
 struct InstallCall {
@@ -110,15 +112,17 @@ std::shared_ptr<Application> SparkleServiceTest::application(const QString& name
 
 QFuture<CheckCall> SparkleServiceTest::check(const std::shared_ptr<Application>& app)
 {
-    return QtConcurrent::run([service = m_service.get(), app] {
-        CheckCall call;
-        try {
-            call.update = service->checkForUpdate(app);
-        } catch (const std::exception& e) {
-            call.error = describeException(e);
-        }
-        return call;
+    auto outcome = std::make_shared<QPromise<CheckCall>>();
+    outcome->start();
+    ioPool().start([service = m_service.get(), app, outcome] {
+        service->checkForUpdateAsync(app, [outcome](std::optional<Update> update, std::exception_ptr error) {
+            CheckCall call{std::move(update), error ? describeException(error) : QString(),
+                           networkPool().contains(QThread::currentThread())};
+            outcome->addResult(call);
+            outcome->finish();
+        });
     });
+    return outcome->future();
 }
 
 QFuture<InstallCall> SparkleServiceTest::install(const std::shared_ptr<Application>& app)
@@ -156,6 +160,7 @@ void SparkleServiceTest::checkReturnsTheOfferedUpdate()
     QCOMPARE(update.latestVersion, QStringLiteral("2.4,2417"));
     QCOMPARE(update.releaseNotes, ReleaseNotesConverter::convertHTMLToMarkdown(*item.itemDescription));
     QVERIFY(update.releaseNotes);
+    QVERIFY(!call.onNetworkPool);
     QCOMPARE(update.releaseDate, std::optional<QDateTime>(item.date));
     QCOMPARE(update.source, Update::Source::sparkle);
     QCOMPARE(update.status, Update::Status::available);
@@ -233,6 +238,9 @@ void SparkleServiceTest::checkFindsReleaseNotes()
     QVERIFY(call.update);
     QCOMPARE(call.update->releaseNotes.value_or("-"), notes);
     QCOMPARE(server.requests().size(), fetches);
+    // Notes are converted off the threads that hand over web answers.
+    if (notes != "-")
+        QVERIFY(!call.onNetworkPool);
     QStringList problems;
     for (const auto& [level, line] : log.lines())
         if (level == Logger::Level::warning || level == Logger::Level::error)
