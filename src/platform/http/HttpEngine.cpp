@@ -2,6 +2,7 @@
 
 #include "platform/http/HttpOutcome.h"
 #include "platform/http/HttpPrefetch.h"
+#include "platform/http/HttpSlots.h"
 #include "platform/http/HttpTransfer.h"
 
 #include <QThread>
@@ -11,7 +12,6 @@
 #include <limits>
 #include <mutex>
 #include <thread>
-#include <unordered_map>
 #include <vector>
 
 namespace norvelle {
@@ -30,13 +30,6 @@ HttpError cancelledError()
 {
     return HttpError(HttpError::Kind::cancelled, QStringLiteral("The request was cancelled."));
 }
-
-// The transfers of one host waiting for a slot, and how many of them run.
-struct HostQueue {
-    std::deque<HttpTransfer*> waiting;
-    int running = 0;
-    bool ready = false; // listed in readyHosts
-};
 
 } // namespace
 
@@ -78,12 +71,10 @@ struct HttpEngine::Impl {
     std::mutex mutex;
     bool shuttingDown = false;
     std::vector<std::unique_ptr<Worker>> workers;
-    std::unordered_map<std::string, HostQueue> hosts;
-    std::deque<std::string> readyHosts; // hosts with a waiting transfer and a free slot, in turn
-    int running = 0;
+    HttpSlots slots;
     HttpPrefetch prefetch;
 
-    explicit Impl(HttpLimits caps) : limits(caps)
+    explicit Impl(HttpLimits caps) : limits(caps), slots(limits)
     {
         // The connections kept for reuse are shared out among the threads, at least one each.
         const int count = std::clamp(QThread::idealThreadCount(), 1,
@@ -104,14 +95,10 @@ struct HttpEngine::Impl {
                                              [](const auto& w) { return w->thread.joinable(); }))
                 return;
             shuttingDown = true;
+            queued = slots.takeQueued();
             // Marked as ended here, so a stop request that comes meanwhile leaves them to us.
-            for (auto& [key, host] : hosts)
-                for (HttpTransfer* transfer : host.waiting) {
-                    transfer->stage = HttpTransfer::Stage::ended;
-                    queued.push_back(transfer);
-                }
-            hosts.clear();
-            readyHosts.clear();
+            for (HttpTransfer* transfer : queued)
+                transfer->stage = HttpTransfer::Stage::ended;
         }
         for (HttpTransfer* transfer : queued)
             end(transfer, HttpTransfer::End::cancelled, CURLE_OK, false);
@@ -139,38 +126,15 @@ struct HttpEngine::Impl {
 
     void queueLocked(HttpTransfer* transfer, std::vector<Worker*>& wake)
     {
-        transfer->stage = HttpTransfer::Stage::queued;
-        HostQueue& host = hosts[transfer->hostKey];
-        host.waiting.push_back(transfer);
-        markReadyLocked(transfer->hostKey, host);
+        slots.queue(transfer);
         admitLocked(wake);
     }
 
-    void markReadyLocked(const std::string& key, HostQueue& host)
-    {
-        if (!host.ready && !host.waiting.empty() && host.running < limits.connectionsPerHost) {
-            host.ready = true;
-            readyHosts.push_back(key);
-        }
-    }
-
-    // Hands waiting transfers to their network threads while the caps allow, one host after
-    // another, so a host with thousands of requests does not hold up the others.
+    // Hands the transfers that fit the caps now to their hosts' network threads.
     void admitLocked(std::vector<Worker*>& wake)
     {
-        while (running < limits.connections && !readyHosts.empty()) {
-            const std::string key = std::move(readyHosts.front());
-            readyHosts.pop_front();
-            HostQueue& host = hosts[key];
-            host.ready = false;
-            if (host.waiting.empty() || host.running >= limits.connectionsPerHost)
-                continue;
-            HttpTransfer* transfer = host.waiting.front();
-            host.waiting.pop_front();
-            ++host.running;
-            ++running;
-            transfer->stage = HttpTransfer::Stage::admitted;
-            transfer->worker = std::hash<std::string>{}(key) % workers.size();
+        while (HttpTransfer* transfer = slots.admitNext()) {
+            transfer->worker = std::hash<std::string>{}(transfer->hostKey) % workers.size();
             Worker& worker = *workers[transfer->worker];
             worker.incoming.push_back(transfer);
             if (!worker.started) {
@@ -179,23 +143,13 @@ struct HttpEngine::Impl {
             }
             if (std::find(wake.begin(), wake.end(), &worker) == wake.end())
                 wake.push_back(&worker);
-            markReadyLocked(key, host);
         }
     }
 
     // Gives back the slot a transfer held for the host it ran to.
     void releaseLocked(const std::string& key, std::vector<Worker*>& wake)
     {
-        const auto found = hosts.find(key);
-        if (found != hosts.end()) {
-            HostQueue& host = found->second;
-            --host.running;
-            if (host.running == 0 && host.waiting.empty() && !host.ready)
-                hosts.erase(found);
-            else
-                markReadyLocked(key, host);
-        }
-        --running;
+        slots.release(key);
         admitLocked(wake);
     }
 
@@ -276,12 +230,7 @@ struct HttpEngine::Impl {
             std::lock_guard lock(mutex);
             if (transfer->stage == HttpTransfer::Stage::created) {
                 transfer->cancelRequested = true; // submit() refuses it
-            } else if (const auto found = hosts.find(transfer->hostKey);
-                       transfer->stage == HttpTransfer::Stage::queued && found != hosts.end()) {
-                auto& waiting = found->second.waiting;
-                waiting.erase(std::find(waiting.begin(), waiting.end(), transfer));
-                if (waiting.empty() && found->second.running == 0 && !found->second.ready)
-                    hosts.erase(found);
+            } else if (slots.withdraw(transfer)) {
                 transfer->stage = HttpTransfer::Stage::ended;
                 wasQueued = true;
             } else if (transfer->stage == HttpTransfer::Stage::admitted) {
