@@ -47,8 +47,11 @@ void HttpSlots::release(const std::string& hostKey)
 
 bool HttpSlots::withdraw(HttpTransfer* transfer)
 {
+    // The stage first: a running transfer's host may be changing on its network thread.
+    if (transfer->stage != HttpTransfer::Stage::queued)
+        return false;
     const auto found = m_hosts.find(transfer->hostKey);
-    if (transfer->stage != HttpTransfer::Stage::queued || found == m_hosts.end())
+    if (found == m_hosts.end())
         return false;
     auto& waiting = found->second.waiting;
     waiting.erase(std::find(waiting.begin(), waiting.end(), transfer));
