@@ -3,6 +3,7 @@
 #include "coordinator/AppCoordinator.h"
 #include "coordinator/AppState.h"
 #include "platform/LinuxTerminalLauncher.h"
+#include "platform/Logger.h"
 #include "platform/RouteNetworkProbe.h"
 #include "platform/SettingsStore.h"
 #include "platform/UnityDockBadge.h"
@@ -24,7 +25,6 @@
 #include "viewmodels/SidebarViewModel.h"
 #include "viewmodels/TerminalCommands.h"
 #include "viewmodels/WelcomeTourViewModel.h"
-#include "platform/Logger.h"
 
 namespace norvelle {
 
@@ -57,8 +57,9 @@ DependencyContainer::DependencyContainer(Options options) : m_paths(std::move(op
     built(*m_store, "ApplicationStore");
 
     // One engine for every request, so connections, TLS sessions and the CA store are set up once
-    // per host rather than once per request, and every request keeps within its connection caps.
-    m_httpEngine = std::make_shared<HttpEngine>();
+    // per host rather than once per request, and every request keeps within its connection caps,
+    // which the process's open-files limit is raised for (or which shrink to fit it).
+    m_httpEngine = std::make_shared<HttpEngine>(HttpLimits::fitOpenFilesLimit());
     const auto client = [this](std::chrono::milliseconds timeout, qint64 maxBytes) {
         HttpClient::Options http;
         http.timeout = timeout;

@@ -100,6 +100,7 @@ FixtureConnection::FixtureConnection(QTcpSocket* socket, std::shared_ptr<Fixture
                                      QObject* parent)
     : QObject(parent), m_socket(socket), m_table(std::move(table))
 {
+    ++m_table->openConnections;
     m_socket->setParent(this);
     connect(m_socket, &QTcpSocket::readyRead, this, &FixtureConnection::onReadyRead);
     connect(m_socket, &QTcpSocket::disconnected, this, &QObject::deleteLater);
@@ -108,6 +109,11 @@ FixtureConnection::FixtureConnection(QTcpSocket* socket, std::shared_ptr<Fixture
         m_socket->abort();
         deleteLater();
     });
+}
+
+FixtureConnection::~FixtureConnection()
+{
+    --m_table->openConnections;
 }
 
 void FixtureConnection::onReadyRead()

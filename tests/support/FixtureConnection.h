@@ -19,6 +19,7 @@ class FixtureConnection : public QObject {
     Q_OBJECT
 public:
     FixtureConnection(QTcpSocket* socket, std::shared_ptr<FixtureRouteTable> table, QObject* parent);
+    ~FixtureConnection() override;
 
 private:
     void onReadyRead();

@@ -24,6 +24,7 @@ public:
     // Whether plain answers leave the connection open for the next request.
     std::atomic<bool> keepAlive{false};
     std::atomic<int> connections{0};
+    std::atomic<int> openConnections{0}; // accepted and not yet closed
     void clearRequests();
 
 private:

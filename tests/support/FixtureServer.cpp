@@ -67,6 +67,11 @@ int FixtureServer::connectionCount() const
     return m_table->connections;
 }
 
+int FixtureServer::openConnectionCount() const
+{
+    return m_table->openConnections;
+}
+
 FixtureServer::FixtureServer(Tls tls) : FixtureServer(tls, 0)
 {
     if (!isListening())

@@ -106,8 +106,9 @@ public:
     // chunks or an omitted length keep the connection open for further requests, as real
     // servers do, so clients that reuse connections can be measured.
     void setKeepAlive(bool on);
-    // The connections accepted so far.
+    // The connections accepted so far, and those of them still open.
     int connectionCount() const;
+    int openConnectionCount() const;
 
     // The address of a path (with an optional "?query") on this server: http(s)://127.0.0.1:port/path.
     QUrl url(const QString& pathAndQuery = QStringLiteral("/")) const;

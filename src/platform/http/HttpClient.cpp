@@ -12,6 +12,7 @@
 #include <future>
 #include <memory>
 #include <mutex>
+#include <sys/socket.h>
 
 namespace norvelle {
 
@@ -20,7 +21,6 @@ namespace {
 using End = HttpTransfer::End;
 using namespace httpoutcome;
 
-constexpr long maxRedirects = 10;
 constexpr qint64 maxHeaderBytes = qint64(1) << 20;
 
 void ensureCurlInitialised()
@@ -47,6 +47,8 @@ size_t onBody(char* data, size_t size, size_t count, void* user) noexcept
     auto* t = static_cast<HttpTransfer*>(user);
     const auto bytes = qint64(size * count);
     t->lastActivity = HttpTransfer::Clock::now();
+    if (t->redirecting)
+        return size_t(bytes); // the body of a redirect is not the answer
     if (bytes > t->maxBytes - t->received) {
         t->end = End::tooLarge;
         return 0; // makes libcurl stop with a write error
@@ -96,6 +98,17 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) noexcept
             // A new response begins (after a redirect or an interim 1xx): keep only the last one's headers.
             t->headers.clear();
             t->headerBytes = qint64(bytes);
+            t->redirecting = false;
+        } else if (line.isEmpty()) {
+            // The head is complete: a redirect with somewhere to go is followed, not answered.
+            long status = 0;
+            curl_easy_getinfo(t->handle, CURLINFO_RESPONSE_CODE, &status);
+            const bool redirect =
+                status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+            t->redirecting =
+                redirect && std::any_of(t->headers.cbegin(), t->headers.cend(), [](const auto& h) {
+                    return h.first.compare("Location", Qt::CaseInsensitive) == 0 && !h.second.isEmpty();
+                });
         } else if (const qsizetype colon = line.indexOf(':'); colon > 0) {
             t->headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
         }
@@ -104,6 +117,20 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) noexcept
         return 0;
     }
     return bytes;
+}
+
+// Opens the sockets of new connections, to learn why one could not be had; close-on-exec, so
+// the tools we start never hold our connections open.
+curl_socket_t openSocket(void* user, curlsocktype, curl_sockaddr* address) noexcept
+{
+    int type = address->socktype;
+#ifdef SOCK_CLOEXEC
+    type |= SOCK_CLOEXEC;
+#endif
+    const curl_socket_t socket = ::socket(address->family, type, address->protocol);
+    if (socket == CURL_SOCKET_BAD)
+        static_cast<HttpTransfer*>(user)->socketErrno = errno;
+    return socket;
 }
 
 // Checks a CURLcode from curl_easy_setopt; a failure here is a broken build, not a network fault.
@@ -138,32 +165,25 @@ void HttpClient::prepare(const Options& options, const QUrl& url, HttpTransfer& 
 {
     CURL* h = transfer.handle;
     transfer.idleTimeout = options.timeout;
-    transfer.hostKey = hostKey(url);
+    check(aim(transfer, url));
 
-    const QByteArray encodedUrl = url.toEncoded();
     const QByteArray caFile = QFile::encodeName(options.caFile);
 
-    check(curl_easy_setopt(h, CURLOPT_URL, encodedUrl.constData()));
     check(curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L));
     check(curl_easy_setopt(h, CURLOPT_ERRORBUFFER, transfer.errorText));
 #if LIBCURL_VERSION_NUM >= 0x075500
     check(curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https"));
-    // Once on https, a redirect may not fall back to plain http: the answer would no longer
-    // come from whom the address named.
-    check(curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, isHttps(url) ? "https" : "http,https"));
 #else
     check(curl_easy_setopt(h, CURLOPT_PROTOCOLS, long(CURLPROTO_HTTP | CURLPROTO_HTTPS)));
-    check(curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS,
-                           isHttps(url) ? long(CURLPROTO_HTTPS) : long(CURLPROTO_HTTP | CURLPROTO_HTTPS)));
 #endif
-    check(curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L));
-    check(curl_easy_setopt(h, CURLOPT_MAXREDIRS, maxRedirects));
+    // The engine follows redirects itself (HttpEngine), so each hop waits for a connection slot
+    // at the host it goes to.
+    check(curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L));
     check(curl_easy_setopt(h, CURLOPT_USERAGENT, options.userAgent.constData()));
-    // HTTP/2 where the server offers it; requests to a host whose connection is still being set
-    // up wait to share it rather than each opening one of their own.
+    // HTTP/2 where the server offers it.
     check(curl_easy_setopt(h, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_2TLS)));
-    if (isHttps(url))
-        check(curl_easy_setopt(h, CURLOPT_PIPEWAIT, 1L));
+    check(curl_easy_setopt(h, CURLOPT_OPENSOCKETFUNCTION, &openSocket));
+    check(curl_easy_setopt(h, CURLOPT_OPENSOCKETDATA, &transfer));
     // A download reports progress against Content-Length, which counts the bytes on the
     // wire; asking for a compressed answer there would make the two disagree.
     if (transfer.body)

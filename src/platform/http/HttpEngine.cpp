@@ -1,23 +1,26 @@
 #include "platform/http/HttpEngine.h"
 
+#include "platform/http/HttpOutcome.h"
 #include "platform/http/HttpPrefetch.h"
+#include "platform/http/HttpSlots.h"
 #include "platform/http/HttpTransfer.h"
 
 #include <QThread>
 
 #include <algorithm>
 #include <deque>
+#include <limits>
 #include <mutex>
 #include <thread>
-#include <unordered_map>
 #include <vector>
 
 namespace norvelle {
 
 namespace {
 
-// How long a network thread sleeps at most before it looks at idle timeouts, deadlines and
-// cancellations again; curl_multi_wakeup cuts it short for new transfers and stop requests.
+// How long a network thread with transfers sleeps at most before it looks at their idle timeouts
+// and deadlines again; curl_multi_wakeup cuts it short for new transfers and stop requests. One
+// without transfers sleeps until it is woken.
 constexpr int maxPollMs = 50;
 
 // Enough threads that TLS handshakes do not queue on one core, few enough to stay cheap.
@@ -27,13 +30,6 @@ HttpError cancelledError()
 {
     return HttpError(HttpError::Kind::cancelled, QStringLiteral("The request was cancelled."));
 }
-
-// The transfers of one host waiting for a slot, and how many of them run.
-struct HostQueue {
-    std::deque<HttpTransfer*> waiting;
-    int running = 0;
-    bool ready = false; // listed in readyHosts
-};
 
 } // namespace
 
@@ -47,18 +43,22 @@ struct HttpEngine::Impl {
         std::vector<HttpTransfer*> active;
         std::thread thread;
         bool started = false;
+        bool canWake = false;
 
-        Worker()
+        explicit Worker(int idleConnections)
         {
             multi = curl_multi_init();
             share = curl_share_init();
             // One thread uses both, so the share needs no lock functions.
             curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
             curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
-            // The engine's own queue keeps within the caps; these only make sure of it.
-            curl_multi_setopt(multi, CURLMOPT_MAX_TOTAL_CONNECTIONS, long(maxConnections));
-            curl_multi_setopt(multi, CURLMOPT_MAX_HOST_CONNECTIONS, long(maxConnectionsPerHost));
-            curl_multi_setopt(multi, CURLMOPT_MAXCONNECTS, 64L);
+            // The engine admits only what its caps allow, so libcurl needs no caps of its own,
+            // which would hold transfers back with their clocks running. Only the connections
+            // kept for reuse are libcurl's to bound: once more are open than this, it closes the
+            // oldest idle one whenever a transfer ends.
+            curl_multi_setopt(multi, CURLMOPT_MAXCONNECTS, long(idleConnections));
+            // Without a wake-up channel (no file left for it) the thread must look by itself.
+            canWake = curl_multi_wakeup(multi) == CURLM_OK;
         }
         ~Worker()
         {
@@ -67,19 +67,21 @@ struct HttpEngine::Impl {
         }
     };
 
+    const HttpLimits limits;
     std::mutex mutex;
     bool shuttingDown = false;
     std::vector<std::unique_ptr<Worker>> workers;
-    std::unordered_map<std::string, HostQueue> hosts;
-    std::deque<std::string> readyHosts; // hosts with a waiting transfer and a free slot, in turn
-    int running = 0;
+    HttpSlots slots;
     HttpPrefetch prefetch;
 
-    Impl()
+    explicit Impl(HttpLimits caps) : limits(caps), slots(limits)
     {
-        const int count = std::clamp(QThread::idealThreadCount(), 1, maxNetworkThreads);
+        // The connections kept for reuse are shared out among the threads, at least one each.
+        const int count = std::clamp(QThread::idealThreadCount(), 1,
+                                     std::clamp(limits.idleConnections, 1, maxNetworkThreads));
+        const int idle = std::max(limits.idleConnections, count);
         for (int i = 0; i < count; ++i)
-            workers.push_back(std::make_unique<Worker>());
+            workers.push_back(std::make_unique<Worker>(idle / count + (i < idle % count ? 1 : 0)));
     }
 
     ~Impl() { stop(); }
@@ -93,11 +95,10 @@ struct HttpEngine::Impl {
                                              [](const auto& w) { return w->thread.joinable(); }))
                 return;
             shuttingDown = true;
-            for (auto& [key, host] : hosts)
-                for (HttpTransfer* transfer : host.waiting)
-                    queued.push_back(transfer);
-            hosts.clear();
-            readyHosts.clear();
+            queued = slots.takeQueued();
+            // Marked as ended here, so a stop request that comes meanwhile leaves them to us.
+            for (HttpTransfer* transfer : queued)
+                transfer->stage = HttpTransfer::Stage::ended;
         }
         for (HttpTransfer* transfer : queued)
             end(transfer, HttpTransfer::End::cancelled, CURLE_OK, false);
@@ -116,42 +117,24 @@ struct HttpEngine::Impl {
             std::lock_guard lock(mutex);
             if (shuttingDown || transfer->cancelRequested)
                 return false;
-            transfer->stage = HttpTransfer::Stage::queued;
-            HostQueue& host = hosts[transfer->hostKey];
-            host.waiting.push_back(transfer);
-            markReadyLocked(transfer->hostKey, host);
-            admitLocked(wake);
+            queueLocked(transfer, wake);
         }
         for (Worker* worker : wake)
             curl_multi_wakeup(worker->multi);
         return true;
     }
 
-    void markReadyLocked(const std::string& key, HostQueue& host)
+    void queueLocked(HttpTransfer* transfer, std::vector<Worker*>& wake)
     {
-        if (!host.ready && !host.waiting.empty() && host.running < maxConnectionsPerHost) {
-            host.ready = true;
-            readyHosts.push_back(key);
-        }
+        slots.queue(transfer);
+        admitLocked(wake);
     }
 
-    // Hands waiting transfers to their network threads while the caps allow, one host after
-    // another, so a host with thousands of requests does not hold up the others.
+    // Hands the transfers that fit the caps now to their hosts' network threads.
     void admitLocked(std::vector<Worker*>& wake)
     {
-        while (running < maxConnections && !readyHosts.empty()) {
-            const std::string key = std::move(readyHosts.front());
-            readyHosts.pop_front();
-            HostQueue& host = hosts[key];
-            host.ready = false;
-            if (host.waiting.empty() || host.running >= maxConnectionsPerHost)
-                continue;
-            HttpTransfer* transfer = host.waiting.front();
-            host.waiting.pop_front();
-            ++host.running;
-            ++running;
-            transfer->stage = HttpTransfer::Stage::admitted;
-            transfer->worker = std::hash<std::string>{}(key) % workers.size();
+        while (HttpTransfer* transfer = slots.admitNext()) {
+            transfer->worker = std::hash<std::string>{}(transfer->hostKey) % workers.size();
             Worker& worker = *workers[transfer->worker];
             worker.incoming.push_back(transfer);
             if (!worker.started) {
@@ -160,22 +143,13 @@ struct HttpEngine::Impl {
             }
             if (std::find(wake.begin(), wake.end(), &worker) == wake.end())
                 wake.push_back(&worker);
-            markReadyLocked(key, host);
         }
     }
 
-    void releaseLocked(HttpTransfer* transfer, std::vector<Worker*>& wake)
+    // Gives back the slot a transfer held for the host it ran to.
+    void releaseLocked(const std::string& key, std::vector<Worker*>& wake)
     {
-        const auto found = hosts.find(transfer->hostKey);
-        if (found != hosts.end()) {
-            HostQueue& host = found->second;
-            --host.running;
-            if (host.running == 0 && host.waiting.empty() && !host.ready)
-                hosts.erase(found);
-            else
-                markReadyLocked(transfer->hostKey, host);
-        }
-        --running;
+        slots.release(key);
         admitLocked(wake);
     }
 
@@ -194,7 +168,7 @@ struct HttpEngine::Impl {
         {
             std::lock_guard lock(mutex);
             if (admitted && !shuttingDown)
-                releaseLocked(transfer, wake);
+                releaseLocked(transfer->hostKey, wake);
             transfer->stage = HttpTransfer::Stage::ended;
             transfer->finished = true;
             transfer->changed.notify_all();
@@ -205,8 +179,8 @@ struct HttpEngine::Impl {
             onEnd();
     }
 
-    // Network thread: detaches the transfer from the multi handle, then ends it.
-    void finish(Worker& worker, HttpTransfer* transfer, HttpTransfer::End how, CURLcode result, bool added)
+    // Network thread: takes the transfer off this thread's multi handle.
+    static void detach(Worker& worker, HttpTransfer* transfer, bool added)
     {
         if (added) {
             curl_multi_remove_handle(worker.multi, transfer->handle);
@@ -214,7 +188,36 @@ struct HttpEngine::Impl {
         }
         if (transfer->handle)
             curl_easy_setopt(transfer->handle, CURLOPT_SHARE, nullptr);
+    }
+
+    // Network thread: detaches the transfer, then ends it.
+    void finish(Worker& worker, HttpTransfer* transfer, HttpTransfer::End how, CURLcode result, bool added)
+    {
+        detach(worker, transfer, added);
         end(transfer, how, result, true);
+    }
+
+    // Network thread: a transfer redirected away from the host `from` gives back its slot there
+    // and waits for one at its new host, its clocks stopped meanwhile.
+    void requeue(Worker& worker, HttpTransfer* transfer, const std::string& from)
+    {
+        detach(worker, transfer, true);
+        transfer->ranBefore += HttpTransfer::Clock::now() - transfer->started;
+        std::vector<Worker*> wake;
+        bool queued = false;
+        {
+            std::lock_guard lock(mutex);
+            if (!shuttingDown) {
+                releaseLocked(from, wake);
+                queued = !transfer->cancelRequested;
+                if (queued)
+                    queueLocked(transfer, wake);
+            }
+        }
+        for (Worker* other : wake)
+            curl_multi_wakeup(other->multi);
+        if (!queued)
+            end(transfer, HttpTransfer::End::cancelled, CURLE_OK, false);
     }
 
     // A stop request: a transfer still waiting for its turn ends at once; a running one ends on
@@ -227,12 +230,7 @@ struct HttpEngine::Impl {
             std::lock_guard lock(mutex);
             if (transfer->stage == HttpTransfer::Stage::created) {
                 transfer->cancelRequested = true; // submit() refuses it
-            } else if (transfer->stage == HttpTransfer::Stage::queued) {
-                const auto found = hosts.find(transfer->hostKey);
-                auto& waiting = found->second.waiting;
-                waiting.erase(std::find(waiting.begin(), waiting.end(), transfer));
-                if (waiting.empty() && found->second.running == 0 && !found->second.ready)
-                    hosts.erase(found);
+            } else if (slots.withdraw(transfer)) {
                 transfer->stage = HttpTransfer::Stage::ended;
                 wasQueued = true;
             } else if (transfer->stage == HttpTransfer::Stage::admitted) {
@@ -305,9 +303,15 @@ struct HttpEngine::Impl {
                 HttpTransfer* transfer = nullptr;
                 curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &transfer);
                 const CURLcode result = message->data.result;
-                finish(worker, transfer, HttpTransfer::End::done, result, true);
+                const std::string from = transfer->hostKey;
+                if (result == CURLE_OK && httpoutcome::followRedirect(*transfer))
+                    requeue(worker, transfer, from);
+                else
+                    finish(worker, transfer, HttpTransfer::End::done, result, true);
             }
-            curl_multi_poll(worker.multi, nullptr, 0, maxPollMs, nullptr);
+            const bool idle = worker.active.empty() && worker.canWake;
+            curl_multi_poll(worker.multi, nullptr, 0, idle ? std::numeric_limits<int>::max() : maxPollMs,
+                            nullptr);
         }
     }
 
@@ -318,7 +322,7 @@ struct HttpEngine::Impl {
         std::vector<HttpTransfer*> expired;
         for (HttpTransfer* transfer : worker.active) {
             if (now - transfer->lastActivity > transfer->idleTimeout ||
-                now - transfer->started > transfer->deadline)
+                now - transfer->started + transfer->ranBefore > transfer->deadline)
                 expired.push_back(transfer);
         }
         for (HttpTransfer* transfer : expired)
@@ -326,9 +330,14 @@ struct HttpEngine::Impl {
     }
 };
 
-HttpEngine::HttpEngine() : d(std::make_unique<Impl>()) {}
+HttpEngine::HttpEngine(HttpLimits limits) : d(std::make_unique<Impl>(limits)) {}
 
 HttpEngine::~HttpEngine() = default;
+
+const HttpLimits& HttpEngine::limits() const
+{
+    return d->limits;
+}
 
 void HttpEngine::shutdown()
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/http/HttpLimits.h"
+
 #include <functional>
 #include <memory>
 #include <stop_token>
@@ -17,20 +19,18 @@ struct HttpTransfer;
 // the threads, so the TLS work of many new connections does not queue on one core.
 //
 // A transfer waits in the engine's queue, not in libcurl, until it fits the connection caps
-// below; its idle timeout and deadline count from then. Thread-safe. The threads start with
-// the first transfer and end in shutdown() or the destructor, whichever comes first.
+// (HttpLimits); its idle timeout and deadline count only while it runs. A redirect is followed
+// by queueing the transfer again for the host it leads to, so the caps hold for the host each
+// connection really goes to. Thread-safe. The threads start with the first transfer and end in
+// shutdown() or the destructor, whichever comes first; a thread without transfers sleeps.
 class HttpEngine {
 public:
-    // At most this many transfers run at once over the whole engine, each on a connection of
-    // its own at most, so open files stay well inside the process's limit; and at most
-    // maxConnectionsPerHost of them to one host (scheme, name and port), as browsers keep.
-    static constexpr int maxConnections = 256;
-    static constexpr int maxConnectionsPerHost = 6;
-
-    HttpEngine();
+    explicit HttpEngine(HttpLimits limits = {});
     ~HttpEngine();
     HttpEngine(const HttpEngine&) = delete;
     HttpEngine& operator=(const HttpEngine&) = delete;
+
+    const HttpLimits& limits() const;
 
     // For quitting: ends every running and queued transfer with HttpError::Kind::cancelled,
     // refuses later ones the same way, and returns once the network threads have ended.

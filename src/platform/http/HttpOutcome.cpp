@@ -2,11 +2,22 @@
 
 #include <QSaveFile>
 
+#include <cerrno>
+
 namespace norvelle::httpoutcome {
 
 using End = HttpTransfer::End;
 
 namespace {
+
+// At most this many redirects are followed for one request, as URLSession and browsers do.
+constexpr int maxRedirects = 10;
+
+bool isHttpOrHttps(const QUrl& url)
+{
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && (scheme == u"http" || scheme == u"https") && !url.host().isEmpty();
+}
 
 [[noreturn]] void throwInvalidUrl(const QUrl& url)
 {
@@ -30,8 +41,7 @@ QString fileError(const HttpTransfer& transfer)
 
 void validate(const QUrl& url)
 {
-    const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || (scheme != u"http" && scheme != u"https") || url.host().isEmpty())
+    if (!isHttpOrHttps(url))
         throwInvalidUrl(url);
 }
 
@@ -46,6 +56,54 @@ std::string hostKey(const QUrl& url)
     const int port = url.port(scheme == u"https" ? 443 : 80);
     return (scheme + QStringLiteral("://") + url.host().toLower() + u':' + QString::number(port))
         .toStdString();
+}
+
+CURLcode aim(HttpTransfer& transfer, const QUrl& url)
+{
+    transfer.url = url;
+    transfer.hostKey = hostKey(url);
+    transfer.secure = transfer.secure || isHttps(url);
+    const CURLcode set = curl_easy_setopt(transfer.handle, CURLOPT_URL, url.toEncoded().constData());
+    if (set != CURLE_OK)
+        return set;
+    // Requests to a host whose connection is still being set up wait to share it (HTTP/2)
+    // rather than each opening one of their own.
+    return curl_easy_setopt(transfer.handle, CURLOPT_PIPEWAIT, isHttps(url) ? 1L : 0L);
+}
+
+bool followRedirect(HttpTransfer& transfer)
+{
+    if (!transfer.redirecting || transfer.end != End::running || transfer.callbackError)
+        return false;
+    try {
+        // libcurl resolves the Location against the address that answered, as it would follow it.
+        char* next = nullptr;
+        curl_easy_getinfo(transfer.handle, CURLINFO_REDIRECT_URL, &next);
+        if (!next)
+            return false;
+        const QUrl target = QUrl::fromEncoded(QByteArray(next));
+        QString refusal;
+        if (!isHttpOrHttps(target))
+            refusal = QStringLiteral("it leads to neither http nor https");
+        else if (transfer.secure && !isHttps(target))
+            // Once on https, a redirect may not fall back to plain http: the answer would no longer
+            // come from whom the address named.
+            refusal = QStringLiteral("it leaves https");
+        if (!refusal.isEmpty())
+            throw HttpError(HttpError::Kind::invalidUrl,
+                            QStringLiteral("Refused the redirect from %1 to %2: %3.")
+                                .arg(transfer.url.toDisplayString(), target.toDisplayString(), refusal));
+        if (transfer.redirects == maxRedirects)
+            throw HttpError(HttpError::Kind::transport, QStringLiteral("Gave up after %1 redirects, at %2.")
+                                                            .arg(maxRedirects)
+                                                            .arg(transfer.url.toDisplayString()));
+        ++transfer.redirects;
+        transfer.redirecting = false;
+        return aim(transfer, target) == CURLE_OK;
+    } catch (...) {
+        transfer.callbackError = std::current_exception();
+        return false;
+    }
 }
 
 HttpResponse conclude(const QUrl& url, HttpTransfer& transfer)
@@ -75,25 +133,11 @@ HttpResponse conclude(const QUrl& url, HttpTransfer& transfer)
     CURL* h = transfer.handle;
     if (transfer.result == CURLE_OPERATION_TIMEDOUT)
         throw HttpError(HttpError::Kind::timeout, QStringLiteral("The request timed out."));
-    // Only a redirect gets here (the first address was checked): it led outside http(s), or
-    // away from https.
-    if (transfer.result == CURLE_URL_MALFORMAT || transfer.result == CURLE_UNSUPPORTED_PROTOCOL) {
-        // The refused address is the Location of the last answer, which libcurl does not follow.
-        QByteArray location;
-        for (const auto& [name, value] : transfer.headers)
-            if (name.compare("Location", Qt::CaseInsensitive) == 0)
-                location = value;
-        char* last = nullptr;
-        curl_easy_getinfo(h, CURLINFO_EFFECTIVE_URL, &last);
-        const QUrl from = last ? QUrl::fromEncoded(QByteArray(last)) : url;
-        const QUrl target = from.resolved(QUrl::fromEncoded(location));
-        if (isHttps(url) && !location.isEmpty() &&
-            target.scheme().compare(u"https", Qt::CaseInsensitive) != 0)
-            throw HttpError(HttpError::Kind::invalidUrl,
-                            QStringLiteral("Refused the redirect from %1 to %2: it leaves https.")
-                                .arg(from.toDisplayString(), target.toDisplayString()));
-        throw HttpError(HttpError::Kind::invalidUrl, curlText(transfer));
-    }
+    // A connection that could not be had for want of a file says so, not just that it failed.
+    if (transfer.result != CURLE_OK && (transfer.socketErrno == EMFILE || transfer.socketErrno == ENFILE))
+        throw HttpError(HttpError::Kind::transport,
+                        QStringLiteral("Could not connect to %1: %2")
+                            .arg(transfer.url.host(), qt_error_string(transfer.socketErrno)));
     if (transfer.result != CURLE_OK)
         throw HttpError(HttpError::Kind::transport, curlText(transfer));
 

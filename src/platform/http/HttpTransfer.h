@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QPair>
+#include <QUrl>
 #include <condition_variable>
 #include <curl/curl.h>
 #include <exception>
@@ -39,8 +40,12 @@ struct HttpTransfer {
     QSaveFile* file = nullptr;  // download: the body on disk
     char errorText[CURL_ERROR_SIZE] = {};
     const HttpClient::ProgressHandler* progress = nullptr; // called on the caller's thread
-    std::exception_ptr callbackError;                      // what the progress handler threw
-    std::string hostKey;                                   // scheme://host:port, for the caps
+    // What went wrong outside libcurl: what the progress handler or setUp threw, or why a
+    // redirect was not followed.
+    std::exception_ptr callbackError;
+    // The address asked now (the last redirect's target) and its scheme://host:port, for the caps.
+    QUrl url;
+    std::string hostKey;
 
     // Network thread only while running; the caller's once run() has returned.
     Clock::time_point started{};
@@ -50,7 +55,12 @@ struct HttpTransfer {
     QList<QPair<QByteArray, QByteArray>> headers;
     End end = End::running;
     CURLcode result = CURLE_OK;
-    int fileErrno = 0; // the system's reason when writing the file failed
+    int fileErrno = 0;           // the system's reason when writing the file failed
+    int socketErrno = 0;         // the system's reason when a socket could not be opened
+    bool redirecting = false;    // the answer coming in is a redirect, whose body is not kept
+    int redirects = 0;           // followed so far
+    bool secure = false;         // an address so far was https, so redirects must stay on it
+    Clock::duration ranBefore{}; // run on the hosts redirected from, for the deadline
 
     // Shared between the two threads under the engine's mutex.
     std::mutex* engineMutex = nullptr;

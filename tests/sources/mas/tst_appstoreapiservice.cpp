@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
+#include <atomic>
 
 using namespace norvelle;
 using namespace std::chrono_literals;
@@ -155,27 +156,46 @@ private Q_SLOTS:
         QTest::addColumn<Reply>("reply");
         QTest::addColumn<std::chrono::milliseconds>("timeout");
         QTest::addColumn<QString>("message"); // a prefix
+        QTest::addColumn<bool>("async");      // fetchMetadataAsync, else fetchMetadata
+        const QString networkError = "Network error fetching App Store metadata for com.example.app: ";
         QTest::newRow("404") << Reply{404, "no"} << 5000ms
-                             << "iTunes API returned status 404 for bundle: com.example.app";
+                             << "iTunes API returned status 404 for bundle: com.example.app" << false;
         QTest::newRow("503") << Reply{503, lookupReply("2.0")} << 5000ms
-                             << "iTunes API returned status 503 for bundle: com.example.app";
+                             << "iTunes API returned status 503 for bundle: com.example.app" << false;
         QTest::newRow("zero results") << Reply{200, R"({"resultCount":0})"} << 5000ms
-                                      << "No App Store results found for bundle: com.example.app";
+                                      << "No App Store results found for bundle: com.example.app" << false;
         QTest::newRow("no answer in time")
-            << Reply{.body = lookupReply("2.0"), .delay = 30s} << 200ms
-            << "Network error fetching App Store metadata for com.example.app: ";
-        QTest::newRow("stalled body") << Reply{.body = lookupReply("2.0"), .stallAfter = 10} << 200ms
-                                      << "Network error fetching App Store metadata for com.example.app: ";
+            << Reply{.body = lookupReply("2.0"), .delay = 30s} << 200ms << networkError << false;
+        QTest::newRow("stalled body")
+            << Reply{.body = lookupReply("2.0"), .stallAfter = 10} << 200ms << networkError << false;
+        QTest::newRow("404, async") << Reply{404, "no"} << 5000ms
+                                    << "iTunes API returned status 404 for bundle: com.example.app" << true;
+        QTest::newRow("no answer in time, async")
+            << Reply{.body = lookupReply("2.0"), .delay = 30s} << 200ms << networkError << true;
+        QTest::newRow("stalled body, async")
+            << Reply{.body = lookupReply("2.0"), .stallAfter = 10} << 200ms << networkError << true;
     }
     void failedIsFinal()
     {
         QFETCH(Reply, reply);
         QFETCH(std::chrono::milliseconds, timeout);
         QFETCH(QString, message);
+        QFETCH(bool, async);
         Fixture f(QStringLiteral("US"), timeout);
         f.answer(reply);
         LogCapture log;
-        QVERIFY(!f.service.fetchMetadata(kApp));
+        if (async) {
+            std::atomic<int> calls = 0;
+            std::atomic<bool> found = true;
+            f.service.fetchMetadataAsync(kApp, std::nullopt, [&](std::optional<AppStoreMetadata> metadata) {
+                found = metadata.has_value();
+                ++calls;
+            });
+            QTRY_COMPARE(calls.load(), 1);
+            QVERIFY(!found);
+        } else {
+            QVERIFY(!f.service.fetchMetadata(kApp));
+        }
         QCOMPARE(log.lines().size(), 1);
         QVERIFY(log.lines().first().second.startsWith(message));
 

@@ -1,0 +1,60 @@
+#include "platform/http/HttpLimits.h"
+
+#include "platform/Logger.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <sys/resource.h>
+
+namespace norvelle {
+
+namespace {
+
+// The files the rest of the application may hold at once: its libraries, windows and logs, and
+// the pipes of the tools that run beside the web requests.
+constexpr std::uint64_t otherOpenFiles = 256;
+
+} // namespace
+
+std::uint64_t HttpLimits::openFilesNeeded() const
+{
+    return 2 * std::uint64_t(connections) + std::uint64_t(idleConnections) + otherOpenFiles;
+}
+
+HttpLimits HttpLimits::fitting(std::uint64_t openFiles)
+{
+    const HttpLimits full;
+    if (openFiles >= full.openFilesNeeded())
+        return full;
+    // Busy and idle connections keep the default proportion, four to one.
+    const std::uint64_t room = openFiles > otherOpenFiles ? openFiles - otherOpenFiles : 0;
+    HttpLimits fitted;
+    fitted.connections = std::max(1, int(room * 4 / 9));
+    fitted.idleConnections = std::max(1, fitted.connections / 4);
+    fitted.connectionsPerHost = std::min(full.connectionsPerHost, fitted.connections);
+    return fitted;
+}
+
+HttpLimits HttpLimits::fitOpenFilesLimit()
+{
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return {};
+    const rlim_t needed = rlim_t(HttpLimits{}.openFilesNeeded());
+    if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < needed) {
+        rlimit raised = limit;
+        raised.rlim_cur = limit.rlim_max == RLIM_INFINITY ? needed : std::min(needed, limit.rlim_max);
+        if (setrlimit(RLIMIT_NOFILE, &raised) == 0)
+            limit = raised;
+    }
+    if (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= needed)
+        return {};
+    const HttpLimits fitted = fitting(std::uint64_t(limit.rlim_cur));
+    Logger::warning(QStringLiteral("Only %1 open files are allowed, so at most %2 web requests run at once.")
+                        .arg(quint64(limit.rlim_cur))
+                        .arg(fitted.connections));
+    return fitted;
+}
+
+} // namespace norvelle
