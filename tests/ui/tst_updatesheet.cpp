@@ -349,6 +349,8 @@ private Q_SLOTS:
         world.sidebar.setShowUpdateSheet(true);
         QVERIFY(presenter.sheet()->isCancelling());
         QCOMPARE(labelText(presenter.sheet(), "sheetSubtitle"), QStringLiteral("Updating 1 of 2 apps"));
+        first = presenter.sheet(); // a new card, on the versions the batch kept
+        QCOMPARE(latestVersion(), QStringLiteral("2.0"));
         button(presenter.sheet(), "closeWhileCancellingButton")->click();
         QTRY_VERIFY(!presenter.sheet());
         world.sidebar.setShowUpdateSheet(true);
