@@ -8,6 +8,8 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <utility>
+
 #if !defined(Q_OS_MACOS) && !defined(Q_OS_WIN)
 #include <unistd.h>
 #endif
