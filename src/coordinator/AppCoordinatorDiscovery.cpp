@@ -189,11 +189,14 @@ void AppCoordinator::refreshApplication(const ApplicationPtr& application)
 
     invokeOnMain([&] {
         const Application::Snapshot found = rediscovered->snapshot();
+        // An update whose version the bundle now holds has been installed: keeping it until the
+        // check below answers would show the same version on both sides of the arrow.
+        const bool installed = remembered && remembered->latestVersion == found.currentVersion;
         application->setCurrentVersion(found.currentVersion);
         application->setSource(found.source);
         application->setCask(found.cask);
         application->setMas(found.mas);
-        application->setUpdate(remembered);
+        application->setUpdate(installed ? std::nullopt : remembered);
         m_store.updateDockBadge();
     });
 

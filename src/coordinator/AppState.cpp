@@ -53,13 +53,16 @@ void AppState::setUpdateCheckErrorMessage(const QString& value)
 
 bool AppState::openAppManagementSettings()
 {
+    if (!systemHasAppManagementSettings) {
+        // Handed to the desktop, the address would start an opener that fails out of sight.
+        Logger::info(QStringLiteral("No App Management settings on this system; showing the explanation"));
+        return false;
+    }
     const QUrl url(QString::fromLatin1(appManagementSettingsUrl), QUrl::StrictMode);
     if (!url.isValid() || url.scheme().isEmpty()) {
         Logger::error(QStringLiteral("Failed to create App Management settings URL"));
         return false;
     }
-    // Where no System Settings exists the desktop refuses the URL; say so rather than
-    // claim the pane was opened.
     if (!m_urlOpener || !m_urlOpener->openUrl(url)) {
         Logger::warning(QStringLiteral("Failed to open App Management settings"));
         return false;

@@ -28,6 +28,11 @@ public:
     // The App Management privacy pane of System Settings.
     static constexpr const char* appManagementSettingsUrl =
         "x-apple.systempreferences:com.apple.preference.security?Privacy_AppBundles";
+#if defined(Q_OS_MACOS)
+    static constexpr bool systemHasAppManagementSettings = true;
+#else
+    static constexpr bool systemHasAppManagementSettings = false;
+#endif
 
     // `settings` must outlive the state; `urlOpener` may be null (nothing can be opened then).
     AppState(SettingsStore& settings, std::shared_ptr<UrlOpener> urlOpener, QObject* parent = nullptr);
@@ -46,7 +51,8 @@ public:
     UrlOpener* urlOpener() const { return m_urlOpener.get(); }
 
     // Asks the desktop to show the App Management settings and logs the outcome; true when the
-    // desktop took the address (false where there is no such settings page, as on Linux).
+    // desktop took the address. Where the system has no such page (Linux) nothing is asked, and
+    // the answer is false at once.
     bool openAppManagementSettings();
 
 Q_SIGNALS:

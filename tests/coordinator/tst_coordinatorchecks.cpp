@@ -269,7 +269,7 @@ private Q_SLOTS:
         app->setCask(makeCask(QStringLiteral("alpha")));
         world.list({app});
         auto fresh = Application::create(QStringLiteral("Alpha"), app->bundleIdentifier(), app->path(),
-                                         QStringLiteral("2.0"),
+                                         QStringLiteral("1.5"),
                                          QList<Application::Source>{Application::Source::appStore});
         MAS mas;
         mas.appID = QStringLiteral("7");
@@ -280,7 +280,7 @@ private Q_SLOTS:
         auto done = world.run([&] { world.coordinator.refreshApplication(app); });
         AWAIT(done);
         QCOMPARE(failureOf(done), std::nullopt);
-        QCOMPARE(app->currentVersion(), QStringLiteral("2.0"));
+        QCOMPARE(app->currentVersion(), QStringLiteral("1.5"));
         QCOMPARE(app->source(), QList<Application::Source>{Application::Source::appStore});
         QCOMPARE(app->cask(), std::nullopt);
         QCOMPARE(app->mas(), std::optional<MAS>(mas));
@@ -291,6 +291,37 @@ private Q_SLOTS:
         QCOMPARE(world.brewCalls(QStringLiteral("loadInstalledCasks")).size(), 1);
         QCOMPARE(world.discovery->rediscoveries(),
                  QStringList{QStringLiteral("/Applications/Alpha.app|1|1")});
+    }
+
+    // While the check after the rediscovery runs, the update the application had stays only
+    // when the bundle does not already hold its version.
+    void refreshKeepsAnUpdateNotYetInstalled_data()
+    {
+        QTest::addColumn<QString>("onDisk");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("older bundle") << QStringLiteral("1.0") << true;
+        QTest::newRow("the update installed") << QStringLiteral("2.0,200") << false;
+        QTest::newRow("same version, other build") << QStringLiteral("2.0,199") << true;
+    }
+
+    void refreshKeepsAnUpdateNotYetInstalled()
+    {
+        QFETCH(QString, onDisk);
+        QFETCH(bool, kept);
+        CoordinatorTestWorld world;
+        auto app = makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0,200")));
+        world.list({app});
+        world.discovery->setRediscovered(app->path(),
+                                         Application::create(QStringLiteral("Alpha"), app->bundleIdentifier(),
+                                                             app->path(), onDisk, app->source()));
+        auto gate = world.gate();
+        world.updates->setCheckGate(gate);
+        auto done = world.run([&] { world.coordinator.refreshApplication(app); });
+        QTRY_COMPARE(gate->arrivals(), 1);
+        QCOMPARE(app->currentVersion(), onDisk);
+        QCOMPARE(app->update().has_value(), kept);
+        gate->open();
+        AWAIT(done);
     }
 
     void refreshOfADeletedBundle()

@@ -151,34 +151,50 @@ private Q_SLOTS:
         QTRY_VERIFY(!alert);
     }
 
-    // Every place that opens an address: what the alert says and offers to copy.
+    // Every place that opens an address: what the alert says and offers to copy, whether the
+    // opener refuses the address at once or takes it and fails later (a system opener that
+    // started and then exited with failure).
     void linkRefusalOffersTheAddress_data()
     {
         QTest::addColumn<QString>("place");
         QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("copyText"); // empty: nothing to copy
+        QTest::addColumn<QString>("copyText");
+        QTest::addColumn<bool>("failsLater");
         const QString link = QStringLiteral("Link Could Not Be Opened");
-        QTest::newRow("homepage cell")
-            << "cell" << link << "https://figma.example/releases/latest/download/figma-desktop-linux-x86_64";
-        QTest::newRow("cask homepage")
-            << "cask" << link << "https://figma.example/releases/latest/download/figma-desktop-linux-x86_64";
-        QTest::newRow("learn more") << "learnMore" << link << "https://github.com/mas-cli/mas";
+        const QString homepage =
+            QStringLiteral("https://figma.example/releases/latest/download/figma-desktop-linux-x86_64");
+        QTest::newRow("homepage cell") << "cell" << link << homepage << false;
+        QTest::newRow("cask homepage") << "cask" << link << homepage << false;
+        QTest::newRow("learn more") << "learnMore" << link << "https://github.com/mas-cli/mas" << false;
         QTest::newRow("help: report an issue")
-            << "actionReportIssue" << link << "https://norvelle.app/issues/new";
+            << "actionReportIssue" << link << "https://norvelle.app/issues/new" << false;
         QTest::newRow("help: contact support") << "actionContactSupport"
                                                << "Mail Could Not Be Opened"
-                                               << "support@norvelle.app";
+                                               << "support@norvelle.app" << false;
         QTest::newRow("permissions settings") << "settings"
                                               << "No Settings Page for App Management"
-                                              << "";
+                                              << "" << false;
+        QTest::newRow("homepage cell, opener fails later") << "cell" << link << homepage << true;
+        QTest::newRow("cask homepage, opener fails later") << "cask" << link << homepage << true;
+        QTest::newRow("learn more, opener fails later")
+            << "learnMore" << link << "https://github.com/mas-cli/mas" << true;
+        QTest::newRow("help: report an issue, opener fails later")
+            << "actionReportIssue" << link << "https://norvelle.app/issues/new" << true;
+        if (!AppState::systemHasAppManagementSettings)
+            QTest::newRow("permissions settings, never handed to an opener")
+                << "settings"
+                << "No Settings Page for App Management"
+                << "" << true;
     }
     void linkRefusalOffersTheAddress()
     {
         QFETCH(QString, place);
         QFETCH(QString, title);
         QFETCH(QString, copyText);
+        QFETCH(bool, failsLater);
         OnboardingTestWorld world;
-        world.urlOpener->setAccepts(false);
+        world.urlOpener->setAccepts(failsLater);
+        world.urlOpener->setFailsLater(failsLater);
         AppState appState(world.settings.store(), world.urlOpener);
         CheckForUpdatesViewModel checkForUpdates(nullptr);
 
@@ -211,10 +227,11 @@ private Q_SLOTS:
                                                        checkForUpdates, world.urlOpener);
             window->findChild<QAction*>(place)->trigger();
         }
-        QCOMPARE(world.urlOpener->opened().size(), 1);
+        const bool asked = place != QLatin1String("settings") || AppState::systemHasAppManagementSettings;
+        QCOMPARE(world.urlOpener->opened().size(), asked ? 1 : 0);
 
+        QTRY_VERIFY(failureAlert());
         QDialog* alert = failureAlert();
-        QVERIFY(alert);
         QCOMPARE(labelText(alert, "actionFailureTitle"), title);
         QCOMPARE(offered(alert), copyText);
         QCOMPARE(child(alert, "actionFailureCopy") != nullptr, !copyText.isEmpty());
@@ -222,7 +239,8 @@ private Q_SLOTS:
             child(alert, "actionFailureCopy")->click();
             QCOMPARE(world.clipboard.copied.value(0, QGuiApplication::clipboard()->text()), copyText);
         }
-        renderBothThemes(alert, QStringLiteral("actionfailure-link-") + place, {});
+        if (!failsLater)
+            renderBothThemes(alert, QStringLiteral("actionfailure-link-") + place, {});
     }
 };
 

@@ -1,3 +1,4 @@
+#include "FakeTool.h"
 #include "RenderToPng.h"
 #include "ui/SymbolIcons.h"
 #include "ui/main/components/Banner.h"
@@ -5,18 +6,22 @@
 #include "ui/main/components/PasswordBadgeView.h"
 #include "ui/main/components/SourceBadgeView.h"
 #include "ui/main/components/SystemColors.h"
+#include "ui/platform/DesktopUrlOpener.h"
 #include "ui/platform/SystemClipboard.h"
 
 #include <QApplication>
 #include <QClipboard>
-#include <QMimeData>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMimeData>
 #include <QTest>
 #include <QVBoxLayout>
+#include <csignal>
 
 using namespace norvelle;
 using namespace norvelle::test;
+
+Q_DECLARE_METATYPE(norvelle::test::FakeTool::Response)
 
 namespace {
 
@@ -211,6 +216,34 @@ private Q_SLOTS:
         SystemClipboard().copyText(QStringLiteral("brew upgrade --cask 'a b'"));
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("brew upgrade --cask 'a b'"));
         QVERIFY(!QGuiApplication::clipboard()->mimeData()->hasHtml());
+    }
+
+    // Links go through the system's opener program, whose exit status is the answer; one that
+    // goes on running has handed the link to a browser in its place.
+    void desktopOpenerAnswersWithTheExitStatus_data()
+    {
+        QTest::addColumn<FakeTool::Response>("run");
+        QTest::addColumn<bool>("opened");
+        QTest::newRow("opened") << FakeTool::Response() << true;
+        QTest::newRow("no browser") << FakeTool::Response().withExitCode(3) << false;
+        QTest::newRow("crashed") << FakeTool::Response().withCrash(SIGSEGV) << false;
+        QTest::newRow("still running") << FakeTool::Response().withHang() << true;
+    }
+    void desktopOpenerAnswersWithTheExitStatus()
+    {
+        QFETCH(FakeTool::Response, run);
+        QFETCH(bool, opened);
+        FakeTool tool;
+        QVERIFY(tool.installAs(QStringLiteral("xdg-open")));
+        const QUrl url(QStringLiteral("https://example.com/a b?q=1"));
+        tool.respond(QStringLiteral("xdg-open"), {url.toString(QUrl::FullyEncoded)}, run);
+        DesktopUrlOpener opener(tool.path(QStringLiteral("xdg-open")), std::chrono::milliseconds(300));
+        QObject context;
+        QList<bool> answers;
+        opener.openLink(url, &context, [&answers](bool answer) { answers.append(answer); });
+        QTRY_COMPARE(answers, QList<bool>{opened});
+        QCOMPARE(tool.calls(QStringLiteral("xdg-open")).size(), 1);
+        QVERIFY(tool.calls(QStringLiteral("xdg-open")).constFirst().sessionLeader);
     }
 
     void renderComponents()

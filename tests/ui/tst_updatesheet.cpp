@@ -228,6 +228,11 @@ private Q_SLOTS:
     {
         MainWindowTestWorld world;
         const ApplicationList batch = apps({"Alpha*", "Beta*", "Gamma*"});
+        // Beta and Gamma update from build 200 to build 210 of version 2.0.
+        for (const auto& app : batch.mid(1)) {
+            app->setCurrentVersion(QStringLiteral("2.0,200"));
+            app->setUpdate(makeUpdate(QStringLiteral("2.0,210")));
+        }
         world.store.setApplications(batch);
         for (const auto& app : batch)
             world.keepOnDisk(app);
@@ -267,6 +272,17 @@ private Q_SLOTS:
         QVERIFY(!sheet.findChild<QWidget*>("updateInProgress"));
         QCOMPARE(rowNames(sheet.findChild<QWidget*>("successfulUpdates")), (QStringList{"Alpha", "Gamma"}));
         QCOMPARE(rowNames(sheet.findChild<QWidget*>("failedUpdates"), "failedCard"), QStringList{"Beta"});
+        // The failed card names both builds; an updated row has no update left, so its installed
+        // version reads without its build.
+        const auto* failedCard = sheet.findChild<QWidget*>("failedCard");
+        QCOMPARE(failedCard->findChild<ElidingLabel*>("currentVersion")->fullText(),
+                 QStringLiteral("2.0 (200)"));
+        QCOMPARE(failedCard->findChild<ElidingLabel*>("latestVersion")->fullText(),
+                 QStringLiteral("2.0 (210)"));
+        const auto updatedRows =
+            sheet.findChild<QWidget*>("successfulUpdates")->findChildren<QWidget*>("appRow");
+        QCOMPARE(updatedRows.at(1)->findChild<ElidingLabel*>("currentVersion")->fullText(),
+                 QStringLiteral("2.0"));
         QCOMPARE(badgeText(&sheet, "updatedCount"), QStringLiteral("2"));
         QCOMPARE(badgeText(&sheet, "failedCount"), QStringLiteral("1"));
         QVERIFY(world.log.contains(Logger::Level::info, "Update queue complete: 2 successful, 1 failed"));
@@ -349,6 +365,8 @@ private Q_SLOTS:
         world.sidebar.setShowUpdateSheet(true);
         QVERIFY(presenter.sheet()->isCancelling());
         QCOMPARE(labelText(presenter.sheet(), "sheetSubtitle"), QStringLiteral("Updating 1 of 2 apps"));
+        first = presenter.sheet(); // a new card, on the versions the batch kept
+        QCOMPARE(latestVersion(), QStringLiteral("2.0"));
         button(presenter.sheet(), "closeWhileCancellingButton")->click();
         QTRY_VERIFY(!presenter.sheet());
         world.sidebar.setShowUpdateSheet(true);

@@ -4,6 +4,8 @@
 #include "platform/Logger.h"
 #include "ui/main/components/ActionFailureAlert.h"
 
+#include <QCoreApplication>
+#include <QPointer>
 #include <QWidget>
 
 namespace norvelle {
@@ -31,11 +33,18 @@ bool LinkPolicy::openTrusted(QWidget* parent, UrlOpener* opener, const QUrl& url
 {
     if (!opener)
         return false;
-    if (opener->openUrl(url))
-        return true;
-    Logger::warning(QStringLiteral("Could not open link: ") + url.toString(QUrl::FullyEncoded));
-    ActionFailureAlert::open(parent ? parent->window() : nullptr, ActionFailureAlert::linkFailure(url), clipboard);
-    return false;
+    // The answer may come later, once the system's opener has finished: the alert then goes
+    // over the window the link was in, if that is still open.
+    QPointer<QWidget> where(parent);
+    QObject* context = parent ? static_cast<QObject*>(parent) : QCoreApplication::instance();
+    opener->openLink(url, context, [where, url, clipboard](bool opened) {
+        if (opened)
+            return;
+        Logger::warning(QStringLiteral("Could not open link: ") + url.toString(QUrl::FullyEncoded));
+        ActionFailureAlert::open(where ? where->window() : nullptr, ActionFailureAlert::linkFailure(url),
+                                 clipboard);
+    });
+    return true;
 }
 
 } // namespace norvelle

@@ -16,8 +16,8 @@ class LinkPolicy {
 public:
     static bool isOpenable(const QUrl& url);
     // Opens an openable address through `opener`; anything else is logged and ignored. When the
-    // desktop does not take the address, the user is told over `parent`'s window, with the
-    // address to copy. True when the address was opened.
+    // desktop does not open the address (it refuses it, or its opener fails later), the user is
+    // told over `parent`'s window, with the address to copy. True when the address was handed on.
     static bool open(QWidget* parent, UrlOpener* opener, const QUrl& url, Clipboard* clipboard = nullptr);
     // The same for addresses that need no policy (our own fixed pages): the failure alert only.
     static bool openTrusted(QWidget* parent, UrlOpener* opener, const QUrl& url, Clipboard* clipboard = nullptr);

@@ -14,6 +14,7 @@
 namespace norvelle {
 
 CurrentUpdateView::CurrentUpdateView(std::shared_ptr<Application> app, const UpdateProgress& progress,
+                                     const std::optional<Versions>& versions,
                                      DetailViewModel& detailViewModel, QWidget* parent)
     : QWidget(parent), m_detailViewModel(detailViewModel)
 {
@@ -25,18 +26,21 @@ CurrentUpdateView::CurrentUpdateView(std::shared_ptr<Application> app, const Upd
     m_card = UpdateSheetParts::card(this);
     m_card->contentLayout()->setSpacing(16);
     column->addWidget(m_card);
-    setCurrent(app, progress);
+    setCurrent(app, progress, versions);
 }
 
-void CurrentUpdateView::setCurrent(const std::shared_ptr<Application>& app, const UpdateProgress& progress)
+void CurrentUpdateView::setCurrent(const std::shared_ptr<Application>& app, const UpdateProgress& progress,
+                                   const std::optional<Versions>& versions)
 {
     const bool newApp = app != m_app;
     const bool statusChanged = newApp || progress.status != m_progress.status;
+    const bool versionsChanged =
+        versions.has_value() != m_versions.has_value() ||
+        (versions && (versions->from != m_versions->from || versions->to != m_versions->to));
     m_progress = progress;
+    m_versions = versions;
     if (newApp) {
         m_app = app;
-        m_fromVersion.clear();
-        m_toVersion.clear();
         // Rediscovery after the update rewrites the versions; the header follows.
         QPointer<CurrentUpdateView> guard(this);
         m_observer = m_app->addObserver([guard](Application::Field field) {
@@ -51,7 +55,7 @@ void CurrentUpdateView::setCurrent(const std::shared_ptr<Application>& app, cons
             });
         });
         buildHeader();
-    } else if (statusChanged) {
+    } else if (statusChanged || versionsChanged) {
         buildHeader();
     }
     applyProgress();
@@ -75,11 +79,9 @@ void CurrentUpdateView::buildHeader()
     name->setObjectName(QStringLiteral("appName"));
     text->addWidget(name);
     const QColor latest = m_progress.status == S::failed ? SystemColors::red() : SystemColors::green();
-    if (app.update() || m_toVersion.isEmpty()) {
-        m_fromVersion = app.displayCurrentVersion();
-        m_toVersion = app.displayLatestVersion().value_or(QString());
-    }
-    text->addWidget(UpdateSheetParts::versionLine(m_fromVersion, m_toVersion, latest, 4, m_header));
+    text->addWidget(m_versions
+                        ? UpdateSheetParts::versionLine(m_versions->from, m_versions->to, latest, 4, m_header)
+                        : UpdateSheetParts::versionLine(app, latest, 4, m_header));
     auto* details = new QHBoxLayout;
     details->setSpacing(8);
     if (QWidget* badge = UpdateSheetParts::sourceBadge(app, m_header))

@@ -37,7 +37,8 @@ FailedUpdateView::FailedUpdateView(DetailViewModel& detailViewModel, Application
 
     connect(&m_store, &ApplicationStore::selectedApplicationIdChanged, this,
             &FailedUpdateView::updateRefreshStates);
-    connect(&m_detailViewModel, &DetailViewModel::isRefreshingChanged, this, &FailedUpdateView::updateRefreshStates);
+    connect(&m_detailViewModel, &DetailViewModel::isRefreshingChanged, this,
+            &FailedUpdateView::updateRefreshStates);
     connect(&m_detailViewModel, &DetailViewModel::showRefreshSuccessChanged, this,
             &FailedUpdateView::updateRefreshStates);
     updateRefreshStates();
@@ -69,8 +70,8 @@ QWidget* FailedUpdateView::makeHeader(const Application& app, QWidget* parent)
         versions->addWidget(
             UpdateSheetParts::label(QStringLiteral("→"), sub, UpdateSheetParts::Tone::secondary, header));
         auto* latestLabel = UpdateSheetParts::elidedLabel(
-            *latest, UpdateSheetParts::font(TextStyles::Style::subheadline, QFont::Medium), SystemColors::red(),
-            header);
+            *latest, UpdateSheetParts::font(TextStyles::Style::subheadline, QFont::Medium),
+            SystemColors::red(), header);
         latestLabel->setObjectName(QStringLiteral("latestVersion"));
         versions->addWidget(latestLabel);
     }
@@ -98,11 +99,12 @@ QWidget* FailedUpdateView::makeCard(const Update::Result& result,
     if (failed != failedProgressMap.constEnd()) {
         const UpdateProgress progress = *failed;
         card->addWidget(UpdateSheetParts::progressPanel(
-            progress, [this, result, progress] { return refresh(result, progress); }, m_detailViewModel, card));
+            progress, [this, result, progress] { return refresh(result, progress); }, m_detailViewModel,
+            card));
     } else if (result.error && !result.error->isEmpty()) {
         // Without a failed record the panel has nothing to explain the failure with.
-        auto* error = UpdateSheetParts::label(*result.error, UpdateSheetParts::font(TextStyles::Style::subheadline),
-                                              SystemColors::red(), card);
+        auto* error = UpdateSheetParts::label(
+            *result.error, UpdateSheetParts::font(TextStyles::Style::subheadline), SystemColors::red(), card);
         error->setObjectName(QStringLiteral("failureText"));
         error->setWordWrap(true);
         error->setToolTip(*result.error);
@@ -123,8 +125,9 @@ QWidget* FailedUpdateView::makeCard(const Update::Result& result,
             auto* cardWidget = static_cast<Card*>(cardGuard.data());
             QWidget* old = cardWidget->findChild<QWidget*>(QStringLiteral("failedHeader"));
             QWidget* header = guard->makeHeader(*app, cardWidget);
+            // The layout hands back the item that held the old header; it is ours to delete.
             if (old)
-                cardWidget->contentLayout()->replaceWidget(old, header);
+                delete cardWidget->contentLayout()->replaceWidget(old, header);
             delete old;
             guard->updateRefreshStates();
         });

@@ -97,12 +97,13 @@ void ProcessingView::setState(const State& state)
     if (showCurrent) {
         const auto& app = state.applications.at(state.currentIndex);
         if (!m_current) {
-            m_current = new CurrentUpdateView(app, *state.currentProgress, m_detailViewModel);
+            m_current =
+                new CurrentUpdateView(app, *state.currentProgress, state.currentVersions, m_detailViewModel);
             place(m_current, 1);
             currentMoved = true;
         } else {
             currentMoved = m_current->application() != app;
-            m_current->setCurrent(app, *state.currentProgress);
+            m_current->setCurrent(app, *state.currentProgress, state.currentVersions);
         }
     } else {
         delete m_current;

@@ -3,6 +3,7 @@
 #include "model/Application.h"
 #include "model/Update.h"
 #include "model/UpdateProgress.h"
+#include "ui/update_sheet/UpdateBatchSession.h"
 
 #include <QHash>
 #include <QList>
@@ -41,6 +42,9 @@ public:
         QList<Update::Result> results;
         bool hasCompleted = false;
         QHash<QUuid, UpdateProgress> failedProgressMap;
+        // The current update's versions as the batch keeps them; without them the card shows
+        // the application's own.
+        std::optional<UpdateBatchSession::Versions> currentVersions = std::nullopt;
     };
 
     // The view model and the store must outlive the view.

@@ -9,6 +9,7 @@
 #include "viewmodels/SidebarViewModel.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 
 #include <atomic>
 #include <algorithm>
@@ -31,9 +32,24 @@ UpdateBatchSession::UpdateBatchSession(ApplicationList applications, Application
     : m_applications(std::move(applications)), m_sudoRequiredApps(std::move(sudoRequiredApps)),
       m_coordinator(coordinator), m_detailViewModel(detailViewModel), m_store(store)
 {
+    m_versions.resize(m_applications.size());
+    QPointer<UpdateBatchSession> guard(this);
     for (qsizetype i = 0; i < m_applications.size(); ++i) {
-        if (m_applications.at(i) && !m_positions.contains(m_applications.at(i)->id()))
-            m_positions.insert(m_applications.at(i)->id(), static_cast<int>(i));
+        const auto& application = m_applications.at(i);
+        if (!application)
+            continue;
+        if (!m_positions.contains(application->id()))
+            m_positions.insert(application->id(), static_cast<int>(i));
+        const int index = static_cast<int>(i);
+        rememberVersions(index);
+        m_versionObservers.push_back(application->addObserver([guard, index](Application::Field field) {
+            if (field != Application::Field::update && field != Application::Field::currentVersion)
+                return;
+            postToMain([guard, index] {
+                if (guard)
+                    guard->rememberVersions(index);
+            });
+        }));
     }
 }
 
@@ -42,6 +58,27 @@ UpdateBatchSession::~UpdateBatchSession() = default;
 bool UpdateBatchSession::isSettled(int index) const
 {
     return m_settled.contains(index);
+}
+
+UpdateBatchSession::Versions UpdateBatchSession::versionsAt(int index) const
+{
+    return index >= 0 && index < m_versions.size() ? m_versions.at(index) : Versions{};
+}
+
+void UpdateBatchSession::rememberVersions(int index)
+{
+    const Application::Snapshot app = m_applications.at(index)->snapshot();
+    // Without its update the application shows its installed version alone; the batch goes on
+    // naming the update it was given.
+    if (!app.update && !m_versions.at(index).from.isEmpty())
+        return;
+    Versions versions{app.displayCurrentVersion(), app.displayLatestVersion().value_or(QString())};
+    Versions& kept = m_versions[index];
+    if (versions.from == kept.from && versions.to == kept.to)
+        return;
+    kept = std::move(versions);
+    if (index == m_currentIndex)
+        Q_EMIT changed(currentChange);
 }
 
 double UpdateBatchSession::overallProgress() const

@@ -34,6 +34,11 @@ class UpdateBatchSession : public QObject, public std::enable_shared_from_this<U
 
 public:
     using ApplicationList = QList<std::shared_ptr<Application>>;
+    // An application's update as the version line shows it: installed → latest.
+    struct Versions {
+        QString from;
+        QString to;
+    };
     enum Change : unsigned {
         phaseChange = 1u << 0,    // flags, results, refusal
         currentChange = 1u << 1,  // current index and progress record
@@ -61,6 +66,10 @@ public:
     // Applications that have finished, each once.
     int completedAppsCount() const { return static_cast<int>(m_settled.size()); }
     bool isSettled(int index) const;
+    // The versions of the update at `index` as last seen while the application had its update:
+    // they stay once it has dropped the record (installed and rediscovered, or the batch was
+    // cancelled around it), so every sheet on the batch shows what is being updated.
+    Versions versionsAt(int index) const;
     // 0 for an empty batch, 1 once it has returned, else the finished share, never above 1.
     double overallProgress() const;
 
@@ -82,6 +91,7 @@ private:
     void settle(int index);
     void settleBefore(int index);
     void outcomeWritten(int index);
+    void rememberVersions(int index);
     void releaseDetailMirror();
 
     const ApplicationList m_applications;
@@ -90,6 +100,8 @@ private:
     DetailViewModel& m_detailViewModel;
     ApplicationStore& m_store;
     QHash<QUuid, int> m_positions;
+    QList<Versions> m_versions;
+    std::vector<Application::ObserverToken> m_versionObservers;
     std::vector<Application::ObserverToken> m_observers;
     std::shared_ptr<std::atomic<bool>> m_cancelRequested = std::make_shared<std::atomic<bool>>(false);
 

@@ -74,7 +74,8 @@ void replaceCountChip(QWidget* header, std::optional<qsizetype> count)
     if (count && old->text() == QString::number(static_cast<long long>(value)))
         return;
     BadgeChip* chip = countChip(value, old->objectName(), header);
-    row->replaceWidget(old, chip);
+    // The layout hands back the item that held the old capsule; it is ours to delete.
+    delete row->replaceWidget(old, chip);
     delete old;
 }
 
@@ -130,7 +131,8 @@ QLabel* UpdateSheetParts::label(const QString& text, const QFont& font, const In
     return label;
 }
 
-ElidingLabel* UpdateSheetParts::elidedLabel(const QString& text, const QFont& font, const Ink& ink, QWidget* parent)
+ElidingLabel* UpdateSheetParts::elidedLabel(const QString& text, const QFont& font, const Ink& ink,
+                                            QWidget* parent)
 {
     auto* label = new ElidingLabel(parent);
     label->setFont(font);
@@ -187,8 +189,8 @@ QLabel* UpdateSheetParts::icon(const Application& application, int size, qreal r
     // Qt's pixmap cache, which goes with the application.
     const QString path = application.path().toLocalFile();
     const QString version = application.currentVersion();
-    const QString key = QStringLiteral("norvelle-sheet-icon|") + path + QLatin1Char('|') + version + QLatin1Char('|') +
-                        QString::number(size) + QLatin1Char('|') + QString::number(radius);
+    const QString key = QStringLiteral("norvelle-sheet-icon|") + path + QLatin1Char('|') + version +
+                        QLatin1Char('|') + QString::number(size) + QLatin1Char('|') + QString::number(radius);
     QPixmap pixmap;
     if (!QPixmapCache::find(key, &pixmap)) {
         const QIcon icon = ApplicationIconProvider::icon(path, version);
@@ -216,8 +218,8 @@ QLabel* UpdateSheetParts::icon(const Application& application, int size, qreal r
 QWidget* UpdateSheetParts::versionLine(const Application& application, const Ink& latestInk, int spacing,
                                        QWidget* parent)
 {
-    return versionLine(application.displayCurrentVersion(), application.displayLatestVersion().value_or(QString()),
-                       latestInk, spacing, parent);
+    return versionLine(application.displayCurrentVersion(),
+                       application.displayLatestVersion().value_or(QString()), latestInk, spacing, parent);
 }
 
 QWidget* UpdateSheetParts::versionLine(const QString& currentVersion, const QString& latestVersion,
@@ -233,7 +235,8 @@ QWidget* UpdateSheetParts::versionLine(const QString& currentVersion, const QStr
     current->setObjectName(QStringLiteral("currentVersion"));
     row->addWidget(current);
     row->addWidget(label(QStringLiteral("→"), sub, Tone::secondary, line));
-    auto* latest = elidedLabel(latestVersion, font(TextStyles::Style::subheadline, QFont::Medium), latestInk, line);
+    auto* latest =
+        elidedLabel(latestVersion, font(TextStyles::Style::subheadline, QFont::Medium), latestInk, line);
     latest->setObjectName(QStringLiteral("latestVersion"));
     row->addWidget(latest);
     row->addStretch(1);

@@ -287,7 +287,8 @@ void UpdateSheetView::flush()
                                           overallProgress(),
                                           m_session->results(),
                                           hasCompleted(),
-                                          m_session->failedProgressMap()};
+                                          m_session->failedProgressMap(),
+                                          m_session->versionsAt(currentIndex())};
         if (!m_processing) {
             m_processing = new ProcessingView(state, m_detailViewModel, m_store, this);
             m_bodyLayout->addWidget(m_processing);
