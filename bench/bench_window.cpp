@@ -65,10 +65,11 @@ public:
         const qint64 cpuBefore = threadCpuNs();
         const qint64 waitBefore = m_events ? runQueueWaitNs() : 0;
         const int type = int(event->type());
-        const QString what =
-            QStringLiteral("%1 \"%2\", event type %3")
-                .arg(QLatin1String(receiver->metaObject()->className()), receiver->objectName())
-                .arg(type);
+        QString what = QStringLiteral("%1 \"%2\"")
+                           .arg(QLatin1String(receiver->metaObject()->className()), receiver->objectName());
+        if (const QObject* parent = receiver->parent())
+            what += QStringLiteral(" in %1").arg(QLatin1String(parent->metaObject()->className()));
+        what += QStringLiteral(", event type %1").arg(type);
         const bool result = QApplication::notify(receiver, event);
         const qint64 elapsed = timer.nsecsElapsed();
         if (elapsed > m_longestNs) {
