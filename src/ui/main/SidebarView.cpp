@@ -3,6 +3,9 @@
 #include "coordinator/AppState.h"
 #include "services/ApplicationStore.h"
 #include "ui/SymbolIcons.h"
+#include "ui/main/components/CountCapsule.h"
+#include "ui/main/components/SystemColors.h"
+#include "ui/main/components/TextStyles.h"
 #include "ui/main/ApplicationListHeaderView.h"
 #include "ui/main/ApplicationListModel.h"
 #include "ui/main/ApplicationRowDelegate.h"
@@ -11,23 +14,13 @@
 #include "ui/main/MissingSourcesHeaderView.h"
 #include "ui/main/SidebarBusyOverlay.h"
 #include "ui/main/SidebarRules.h"
-#include "ui/main/components/CountCapsule.h"
-#include "ui/main/components/SystemColors.h"
-#include "ui/main/components/TextStyles.h"
 #include "ui/onboarding/InstallSourcesSheetPresenter.h"
 #include "viewmodels/DetailViewModel.h"
 #include "viewmodels/SidebarViewModel.h"
 
-#include <QEvent>
-#include <QGraphicsBlurEffect>
-#include <QGraphicsPixmapItem>
-#include <QGraphicsScene>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QListView>
 #include <QMenu>
-#include <QPainter>
-#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -58,8 +51,7 @@ SidebarView::SidebarView(const ViewEnvironment& environment, QWidget* parent)
     // choice of the user's. Connected before the list sees the model, so this runs first;
     // rowsRecomputed follows every such change and shows the store's selection again.
     connect(m_model, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this] { m_syncingSelection = true; });
-    connect(m_model, &QAbstractItemModel::layoutAboutToBeChanged, this,
-            [this] { m_syncingSelection = true; });
+    connect(m_model, &QAbstractItemModel::layoutAboutToBeChanged, this, [this] { m_syncingSelection = true; });
     m_list = new QListView(this);
     m_list->setObjectName(QStringLiteral("applicationList"));
     m_list->setModel(m_model);
@@ -69,24 +61,16 @@ SidebarView::SidebarView(const ViewEnvironment& environment, QWidget* parent)
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // No blur while busy: the list then shows no rows (see ApplicationListModel), so a blur
+    // would draw nothing more, but it blurred the whole list again at every frame of the busy
+    // card's spinner, and Qt's painting threads that do it are starved during a check.
     column->addWidget(m_list, 1);
-    m_listPicture = new QLabel(this);
-    m_listPicture->setObjectName(QStringLiteral("applicationListPicture"));
-    m_listPicture->setBackgroundRole(QPalette::Base);
-    m_listPicture->setAutoFillBackground(true); // opaque: the list under it is not painted
-    m_listPicture->hide();
-    m_retakeListPicture = new QTimer(this);
-    m_retakeListPicture->setSingleShot(true);
-    m_retakeListPicture->setInterval(std::chrono::milliseconds(200));
-    connect(m_retakeListPicture, &QTimer::timeout, this, &SidebarView::takeListPicture);
-    m_list->installEventFilter(this); // the picture follows the list's place and size
 
     m_overlay = new SidebarBusyOverlay(this);
 
     SidebarViewModel& sidebar = m_env.sidebarViewModel;
     DetailViewModel& detail = m_env.detailViewModel;
-    connect(m_search, &ApplicationSearchView::searchTextChanged, m_model,
-            &ApplicationListModel::setSearchText);
+    connect(m_search, &ApplicationSearchView::searchTextChanged, m_model, &ApplicationListModel::setSearchText);
     connect(m_header, &ApplicationListHeaderView::clearFilterClicked, this,
             [this] { m_env.sidebarViewModel.setCurrentFilter(ApplicationFilter::all); });
     connect(m_header, &ApplicationListHeaderView::showUpdatesClicked, this,
@@ -102,16 +86,9 @@ SidebarView::SidebarView(const ViewEnvironment& environment, QWidget* parent)
     connect(&m_env.store, &ApplicationStore::applicationsUpdated, this, &SidebarView::updateState);
     connect(&m_env.store, &ApplicationStore::environmentStatusChanged, this, &SidebarView::updateState);
     connect(&detail, &DetailViewModel::isUpdatingChanged, this, &SidebarView::updateState);
-    connect(&detail, &DetailViewModel::updateProgressChanged, m_model,
-            &ApplicationListModel::setUpdateProgress);
-    connect(&detail, &DetailViewModel::adoptionProgressChanged, m_model,
-            &ApplicationListModel::setAdoptionProgress);
+    connect(&detail, &DetailViewModel::updateProgressChanged, m_model, &ApplicationListModel::setUpdateProgress);
+    connect(&detail, &DetailViewModel::adoptionProgressChanged, m_model, &ApplicationListModel::setAdoptionProgress);
     connect(m_model, &ApplicationListModel::rowsRecomputed, this, &SidebarView::updateState);
-    connect(m_model, &ApplicationListModel::rowsRecomputed, this, [this] {
-        // Rows that change while busy come in bursts; one picture for each burst is enough.
-        if (m_listPicture->isVisible() && !m_retakeListPicture->isActive())
-            m_retakeListPicture->start();
-    });
     connect(m_model, &ApplicationListModel::rowsRecomputed, this, &SidebarView::syncSelectionFromStore);
     connect(&m_env.store, &ApplicationStore::selectedApplicationIdChanged, this,
             &SidebarView::syncSelectionFromStore);
@@ -147,8 +124,7 @@ void SidebarView::buildToolbar(QWidget* bar)
     m_updateAll->setObjectName(QStringLiteral("updateAllButton"));
     m_updateAll->setText(QStringLiteral("Update All"));
     m_updateAll->setToolTip(QStringLiteral("Review and update all available apps"));
-    connect(m_updateAll, &QToolButton::clicked, this,
-            [this] { m_env.sidebarViewModel.setShowUpdateSheet(true); });
+    connect(m_updateAll, &QToolButton::clicked, this, [this] { m_env.sidebarViewModel.setShowUpdateSheet(true); });
     row->addWidget(m_updateAll);
 
     m_refresh = new QToolButton(bar);
@@ -175,10 +151,8 @@ void SidebarView::buildToolbar(QWidget* bar)
         action->setIconVisibleInMenu(true);
         action->setCheckable(true);
         action->setData(static_cast<int>(filter));
-        connect(action, &QAction::triggered, this, [this, filter] {
-            m_env.sidebarViewModel.setCurrentFilter(filter);
-            updateFilterMenu();
-        });
+        connect(action, &QAction::triggered, this,
+                [this, filter] { m_env.sidebarViewModel.setCurrentFilter(filter); updateFilterMenu(); });
     }
     m_filter->setMenu(m_filterMenu);
     row->addWidget(m_filter);
@@ -230,7 +204,6 @@ void SidebarView::updateState()
         m_missing->hide();
 
     m_list->setEnabled(!busy);
-    showListPicture(busy);
     m_overlay->setState(sidebar.isDiscovering(), sidebar.isCheckingUpdates());
 
     const bool nothingWithoutPassword = sidebar::splitByPassword(withUpdates).applications.isEmpty();
@@ -238,48 +211,6 @@ void SidebarView::updateState()
     m_refresh->setEnabled(!busy);
     m_filter->setEnabled(!busy);
     updateFilterMenu();
-}
-
-void SidebarView::showListPicture(bool busy)
-{
-    if (!busy) {
-        m_retakeListPicture->stop();
-        m_listPicture->hide();
-        return;
-    }
-    if (m_listPicture->isHidden()) {
-        takeListPicture();
-        m_listPicture->show();
-        m_overlay->raise();
-    }
-}
-
-void SidebarView::takeListPicture()
-{
-    m_listPicture->setGeometry(m_list->geometry());
-    const QPixmap list = m_list->grab();
-    QGraphicsScene scene;
-    QGraphicsPixmapItem* item = scene.addPixmap(list);
-    auto* blur = new QGraphicsBlurEffect;
-    blur->setBlurRadius(1);
-    item->setGraphicsEffect(blur);
-    QPixmap picture(list.size());
-    picture.setDevicePixelRatio(list.devicePixelRatio());
-    picture.fill(palette().color(QPalette::Base));
-    {
-        QPainter painter(&picture);
-        const QRectF area(QPointF(0, 0), list.deviceIndependentSize());
-        scene.render(&painter, area, area);
-    }
-    m_listPicture->setPixmap(picture);
-}
-
-bool SidebarView::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == m_list && (event->type() == QEvent::Move || event->type() == QEvent::Resize) &&
-        m_listPicture->isVisible())
-        takeListPicture();
-    return QWidget::eventFilter(watched, event);
 }
 
 void SidebarView::updateFilterMenu()

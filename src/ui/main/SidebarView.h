@@ -5,8 +5,6 @@
 #include <QUuid>
 #include <QWidget>
 
-class QLabel;
-class QTimer;
 class QListView;
 class QMenu;
 class QToolButton;
@@ -45,7 +43,6 @@ Q_SIGNALS:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildToolbar(QWidget* bar);
@@ -58,11 +55,6 @@ private:
     void toggleIgnoreRow(const QUuid& id);
     bool isBusy() const;
     QWidget* buildTitle();
-    // While busy the list is shown as a blurred picture of itself, taken again when it changes,
-    // rather than through a blur effect that would redraw the whole list at every frame of
-    // the busy card's animation.
-    void showListPicture(bool busy);
-    void takeListPicture();
 
     ViewEnvironment m_env;
     ApplicationListModel* m_model = nullptr;
@@ -70,8 +62,6 @@ private:
     ApplicationListHeaderView* m_header = nullptr;
     MissingSourcesHeaderView* m_missing = nullptr;
     QListView* m_list = nullptr;
-    QLabel* m_listPicture = nullptr;
-    QTimer* m_retakeListPicture = nullptr;
     SidebarBusyOverlay* m_overlay = nullptr;
     CountCapsule* m_titleBadge = nullptr;
     QToolButton* m_updateAll = nullptr;
