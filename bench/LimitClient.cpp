@@ -5,6 +5,8 @@
 #include <QHash>
 #include <algorithm>
 #include <atomic>
+#include <cmath>
+#include <cstdio>
 #include <curl/curl.h>
 #include <deque>
 #include <thread>
@@ -250,6 +252,45 @@ double measureOneRequest(const QUrl& url, const QString& caFile)
         return 0;
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
+}
+
+Comparison compareWithLimit(const QList<Request>& requests, const QString& caFile, const LimitCaps& caps,
+                            const HostClock& clock, const std::function<void()>& check)
+{
+    Comparison comparison;
+    const BusiestHost busiest = busiestHost(requests);
+    comparison.busiestRequests = busiest.requests;
+    comparison.oneRequest = measureOneRequest(busiest.firstUrl, caFile);
+    const auto limit = [&] {
+        clock.mark();
+        const LimitRun run = measureLimit(requests, caFile, caps);
+        if (run.failed > 0)
+            std::fprintf(stderr, "%d of the bare client's %d requests failed\n", run.failed,
+                         run.failed + run.completed);
+        return clock.seconds();
+    };
+    comparison.limitBefore = limit();
+    clock.mark();
+    check();
+    comparison.check = clock.seconds();
+    comparison.limitAfter = limit();
+    return comparison;
+}
+
+void printComparison(const Comparison& comparison, const LimitCaps& caps)
+{
+    const double limit = (comparison.limitBefore + comparison.limitAfter) / 2;
+    std::printf("limit (bare client, same requests, all at once): %.3f s (%.3f s before the check, %.3f s "
+                "after; %d threads, %ld per host, %ld in all)\n",
+                limit, comparison.limitBefore, comparison.limitAfter, caps.threads, caps.maxPerHost,
+                caps.maxConnections);
+    const double bound =
+        std::ceil(double(comparison.busiestRequests) / double(caps.maxPerHost)) * comparison.oneRequest;
+    std::printf("bound (busiest host at its cap): %.3f s (%d requests, %.3f s each on an idle host)\n", bound,
+                comparison.busiestRequests, comparison.oneRequest);
+    std::printf("update check: %.3f s = %.2f\u00d7 the limit (both from the first connection to the last one "
+                "ended, as the host sees them)\n",
+                comparison.check, limit > 0 ? comparison.check / limit : 0.0);
 }
 
 } // namespace norvelle::bench

@@ -61,7 +61,6 @@
 #include <cmath>
 #include <cstdio>
 #include <mutex>
-#include <numeric>
 #include <sys/resource.h>
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -169,13 +168,9 @@ struct World {
     std::function<qsizetype()> requestCount;
     QList<test::SyntheticWorld::CheckRequest> checkRequests; // real hosts only
     bool realHosts = false;
-    // Real hosts only: the host's span of the requests since the mark, the limit client's caps
-    // (the application's), and the bound's figures once measured.
-    std::function<void()> markActivity = [] {};
-    std::function<double()> activitySeconds = [] { return 0.0; };
+    // Real hosts only: the host's timing of requests, and the limit client's caps (the application's).
+    bench::HostClock hostClock;
     bench::LimitCaps caps;
-    int busiestRequests = 0;
-    double oneRequest = 0;
 };
 
 const char* ordinal(int n)
@@ -248,36 +243,23 @@ void measure(World& world, const QString& caFile, int refreshes)
     std::printf("  sources: %d Homebrew, %d adoptable, %d App Store, %d Sparkle\n", withCask, adoptable,
                 store, feeds);
 
-    if (world.realHosts) {
-        // Measured while the hosts are idle, before anything else asks them.
-        const bench::BusiestHost busiest = bench::busiestHost(world.checkRequests);
-        world.oneRequest = bench::measureOneRequest(busiest.firstUrl, caFile);
-        world.busiestRequests = busiest.requests;
-    }
-    // With real hosts the limit runs once before the check and once after it and counts as the
-    // mean of the two, so neither gains from going second; both are timed by the host over the
-    // same requests. (A second check would not do: it finds answers the first one cached.)
-    std::vector<double> limits;
-    const auto limit = [&] {
-        if (!world.realHosts)
-            return;
-        world.markActivity();
-        const bench::LimitRun run = bench::measureLimit(world.checkRequests, caFile, world.caps);
-        if (run.failed > 0)
-            std::fprintf(stderr, "%d of the bare client's %d requests failed\n", run.failed,
-                         run.failed + run.completed);
-        limits.push_back(world.activitySeconds());
+    QHash<QString, Update> updates;
+    double checkSeconds = 0, checkCpu = 0;
+    qsizetype requests = 0;
+    const auto check = [&] {
+        const qsizetype before = world.requestCount();
+        const double cpuBefore = cpuSeconds();
+        timer.restart();
+        updates = services.updates->checkForUpdates(applications, environment);
+        checkSeconds = seconds(timer);
+        checkCpu = cpuSeconds() - cpuBefore;
+        requests = world.requestCount() - before;
     };
-    limit();
-    const qsizetype before = world.requestCount();
-    const double cpuBefore = cpuSeconds();
-    world.markActivity();
-    timer.restart();
-    const QHash<QString, Update> updates = services.updates->checkForUpdates(applications, environment);
-    const double checkSeconds = seconds(timer);
-    const double checkSpan = world.activitySeconds();
-    const double checkCpu = cpuSeconds() - cpuBefore;
-    const qsizetype requests = world.requestCount() - before;
+    bench::Comparison comparison;
+    if (world.realHosts)
+        comparison = bench::compareWithLimit(world.checkRequests, caFile, world.caps, world.hostClock, check);
+    else
+        check();
     int bySource[4] = {0, 0, 0, 0};
     for (const Update& update : updates)
         ++bySource[int(update.source)];
@@ -293,23 +275,8 @@ void measure(World& world, const QString& caFile, int refreshes)
                 checkCpu,
                 qPrintable(QFileInfo(caFile).size() > 10000 ? QStringLiteral("system-sized CA bundle")
                                                             : QStringLiteral("one-certificate CA")));
-    if (world.realHosts) {
-        limit();
-        const double limitSeconds =
-            std::accumulate(limits.begin(), limits.end(), 0.0) / double(limits.size());
-        std::printf(
-            "limit (bare client, same requests, all at once): %.3f s (%.3f s before the check, %.3f s "
-            "after; %d threads, %ld per host, %ld in all)\n",
-            limitSeconds, limits.front(), limits.back(), world.caps.threads, world.caps.maxPerHost,
-            world.caps.maxConnections);
-        const double bound =
-            std::ceil(double(world.busiestRequests) / double(world.caps.maxPerHost)) * world.oneRequest;
-        std::printf("bound (busiest host at its cap): %.3f s (%d requests, %.3f s each on an idle host)\n",
-                    bound, world.busiestRequests, world.oneRequest);
-        std::printf("update check: %.3f s = %.2f\u00d7 the limit (both from the first connection to the last "
-                    "one ended, as the host sees them)\n",
-                    checkSpan, limitSeconds > 0 ? checkSpan / limitSeconds : 0.0);
-    }
+    if (world.realHosts)
+        bench::printComparison(comparison, world.caps);
 
     if (refreshes <= 0)
         return;
@@ -383,8 +350,8 @@ int main(int argc, char** argv)
             world.counts = remote->counts();
             world.checkRequests = remote->checkRequests();
             world.requestCount = [r = remote.get()] { return r->requestCount(); };
-            world.markActivity = [r = remote.get()] { r->markActivity(); };
-            world.activitySeconds = [r = remote.get()] { return r->activitySeconds(); };
+            world.hostClock = {[r = remote.get()] { r->markActivity(); },
+                               [r = remote.get()] { return r->activitySeconds(); }};
             // As HttpEngine: one network thread per core, at most four, and its connection caps.
             world.caps = {std::clamp(QThread::idealThreadCount(), 1, 4), HttpEngine::maxConnections,
                           HttpEngine::maxConnectionsPerHost};
