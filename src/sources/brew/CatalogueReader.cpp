@@ -172,11 +172,28 @@ std::optional<QMap<QString, Cask>> CatalogueReader::readWithQt(QByteArrayView do
 
 std::optional<QMap<QString, Cask>> CatalogueReader::read(QByteArrayView document)
 {
-    simdjson::dom::parser parser;
     const simdjson::padded_string padded(document.data(), size_t(document.size()));
+    return readPadded(padded.data(), padded.size(), document);
+}
+
+std::optional<QMap<QString, Cask>> CatalogueReader::read(QByteArray&& document)
+{
+    // simdjson reads a little past the end; a downloaded body usually has that much room
+    // already, and copying some 13 MB into fresh memory cost more than the parse itself.
+    const qsizetype size = document.size();
+    if (document.capacity() - size < qsizetype(simdjson::SIMDJSON_PADDING))
+        document.reserve(size + qsizetype(simdjson::SIMDJSON_PADDING));
+    return readPadded(document.constData(), size_t(size), document);
+}
+
+std::optional<QMap<QString, Cask>> CatalogueReader::readPadded(const char* data, size_t size,
+                                                               QByteArrayView document)
+{
+    simdjson::dom::parser parser;
     element root;
     // util/Json takes only an object or an array at the top; anything else refused gets Qt's words.
-    if (parser.parse(padded).get(root) != simdjson::SUCCESS || !(root.is_array() || root.is_object()))
+    if (parser.parse(data, size, false).get(root) != simdjson::SUCCESS ||
+        !(root.is_array() || root.is_object()))
         return readWithQt(document);
     simdjson::dom::array entries;
     if (root.get_array().get(entries) != simdjson::SUCCESS)
