@@ -10,11 +10,11 @@
 #include "ui/main/SidebarView.h"
 
 #include <QAbstractItemModelTester>
-#include <QGraphicsEffect>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QGraphicsEffect>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -38,33 +38,33 @@ private Q_SLOTS:
         QTest::addColumn<QString>("search");
         QTest::addColumn<QStringList>("expected");
 
-        QTest::newRow("updates first, then by name") << QStringList{"beta", "Alpha", "zeta*"} << F::all
-                                                     << QString() << QStringList{"zeta", "Alpha", "beta"};
-        QTest::newRow("equal names keep store order")
-            << QStringList{"Mail", "mail"} << F::all << QString() << QStringList{"Mail", "mail"};
-        QTest::newRow("equal names keep store order, reversed")
-            << QStringList{"mail", "Mail"} << F::all << QString() << QStringList{"mail", "Mail"};
-        QTest::newRow("ignored only under ignored")
-            << QStringList{"Zed*!", "Bee"} << F::all << QString() << QStringList{"Bee"};
-        QTest::newRow("ignored filter")
-            << QStringList{"Zed*!", "Bee"} << F::ignored << QString() << QStringList{"Zed"};
-        QTest::newRow("ignored update not under updates")
-            << QStringList{"Zed*!", "Bee*"} << F::updates << QString() << QStringList{"Bee"};
-        QTest::newRow("adoptable needs an adoptable cask")
-            << QStringList{"Cask+", "NoCask", "Plain$"} << F::adoptable << QString() << QStringList{"Cask"};
-        QTest::newRow("two sources under brew")
-            << QStringList{"Both:hs", "Store:a"} << F::brew << QString() << QStringList{"Both"};
-        QTest::newRow("two sources under sparkle")
-            << QStringList{"Both:hs", "Store:a"} << F::sparkle << QString() << QStringList{"Both"};
+        QTest::newRow("updates first, then by name") << QStringList{"beta", "Alpha", "zeta*"} << F::all << QString()
+                                                     << QStringList{"zeta", "Alpha", "beta"};
+        QTest::newRow("equal names keep store order") << QStringList{"Mail", "mail"} << F::all << QString()
+                                                      << QStringList{"Mail", "mail"};
+        QTest::newRow("equal names keep store order, reversed") << QStringList{"mail", "Mail"} << F::all << QString()
+                                                                << QStringList{"mail", "Mail"};
+        QTest::newRow("ignored only under ignored") << QStringList{"Zed*!", "Bee"} << F::all << QString()
+                                                    << QStringList{"Bee"};
+        QTest::newRow("ignored filter") << QStringList{"Zed*!", "Bee"} << F::ignored << QString()
+                                        << QStringList{"Zed"};
+        QTest::newRow("ignored update not under updates") << QStringList{"Zed*!", "Bee*"} << F::updates << QString()
+                                                          << QStringList{"Bee"};
+        QTest::newRow("adoptable needs an adoptable cask") << QStringList{"Cask+", "NoCask", "Plain$"} << F::adoptable
+                                                           << QString() << QStringList{"Cask"};
+        QTest::newRow("two sources under brew") << QStringList{"Both:hs", "Store:a"} << F::brew << QString()
+                                                << QStringList{"Both"};
+        QTest::newRow("two sources under sparkle") << QStringList{"Both:hs", "Store:a"} << F::sparkle << QString()
+                                                   << QStringList{"Both"};
         QTest::newRow("app store") << QStringList{"Both:hs", "Store:a"} << F::appStore << QString()
                                    << QStringList{"Store"};
-        QTest::newRow("search is case-insensitive")
-            << QStringList{"Safari", "Slack"} << F::all << "SAF" << QStringList{"Safari"};
+        QTest::newRow("search is case-insensitive") << QStringList{"Safari", "Slack"} << F::all << "SAF"
+                                                    << QStringList{"Safari"};
         QTest::newRow("search without match") << QStringList{"Safari"} << F::all << "zzz" << QStringList{};
-        QTest::newRow("a blank is searched as typed")
-            << QStringList{"Visual Studio", "Xcode"} << F::all << " " << QStringList{"Visual Studio"};
-        QTest::newRow("search within a filter") << QStringList{"Safari*", "Sidekick", "Safe*"} << F::updates
-                                                << "saf" << QStringList{"Safari", "Safe"};
+        QTest::newRow("a blank is searched as typed") << QStringList{"Visual Studio", "Xcode"} << F::all << " "
+                                                      << QStringList{"Visual Studio"};
+        QTest::newRow("search within a filter") << QStringList{"Safari*", "Sidekick", "Safe*"} << F::updates << "saf"
+                                                << QStringList{"Safari", "Safe"};
     }
 
     void visibleRows()
@@ -82,10 +82,7 @@ private Q_SLOTS:
             if (parts.size() > 1) {
                 source.clear();
                 for (QChar c : parts[1])
-                    source.append(c == 'h'   ? S::homebrew
-                                  : c == 's' ? S::sparkle
-                                  : c == 'a' ? S::appStore
-                                             : S::other);
+                    source.append(c == 'h' ? S::homebrew : c == 's' ? S::sparkle : c == 'a' ? S::appStore : S::other);
             }
             list.append(MainWindowTestWorld::app(parts[0], source));
         }
@@ -121,9 +118,9 @@ private Q_SLOTS:
         QCOMPARE(rowNames(model), (QStringList{"Beta"}));
 
         using US = UpdateProgress::Status;
-        for (auto [status, updating] :
-             {std::pair{US::queued, true}, std::pair{US::verifying, true}, std::pair{US::completed, false},
-              std::pair{US::failed, false}, std::pair{US::cancelled, false}}) {
+        for (auto [status, updating] : {std::pair{US::queued, true}, std::pair{US::verifying, true},
+                                        std::pair{US::completed, false}, std::pair{US::failed, false},
+                                        std::pair{US::cancelled, false}}) {
             UpdateProgress progress;
             progress.application = beta;
             progress.status = status;
@@ -145,11 +142,10 @@ private Q_SLOTS:
         QTest::addColumn<bool>("permission");
         QTest::addColumn<QStringList>("items"); // "+" enabled, "-" disabled, "|" divider
 
-        QTest::newRow("update with permission")
-            << true << false << false << true << QStringList{"+Update", "|", "+Ignore App"};
-        QTest::newRow("permission missing")
-            << true << false << false << false
-            << QStringList{"-Update (Permission Required)", "|", "+Ignore App"};
+        QTest::newRow("update with permission") << true << false << false << true
+                                                << QStringList{"+Update", "|", "+Ignore App"};
+        QTest::newRow("permission missing") << true << false << false << false
+                                            << QStringList{"-Update (Permission Required)", "|", "+Ignore App"};
         QTest::newRow("busy") << true << false << true << true << QStringList{"-Update", "|", "-Ignore App"};
         QTest::newRow("ignored with update") << true << true << false << true << QStringList{"+Unignore App"};
         QTest::newRow("no update") << false << false << false << true << QStringList{"+Ignore App"};
@@ -166,8 +162,7 @@ private Q_SLOTS:
         QFETCH(QStringList, items);
 
         MainWindowTestWorld world;
-        auto app = MainWindowTestWorld::app(QStringLiteral("Target") + (hasUpdate ? "*" : "") +
-                                            (ignored ? "!" : ""));
+        auto app = MainWindowTestWorld::app(QStringLiteral("Target") + (hasUpdate ? "*" : "") + (ignored ? "!" : ""));
         world.store.setApplications({app});
         world.sidebar.setCurrentFilter(ignored ? F::ignored : F::all);
         world.appState.setHasAppManagementPermission(permission);
@@ -346,8 +341,7 @@ private Q_SLOTS:
         QStringList titles;
         for (QAction* action : menu->actions())
             titles.append(action->text());
-        QCOMPARE(titles,
-                 (QStringList{"All", "Adoptable", "App Store", "Brew", "Ignored", "Sparkle", "Updates"}));
+        QCOMPARE(titles, (QStringList{"All", "Adoptable", "App Store", "Brew", "Ignored", "Sparkle", "Updates"}));
         menu->actions().at(3)->trigger();
         QCOMPARE(world.sidebar.currentFilter(), F::brew);
         QVERIFY(menu->actions().at(3)->isChecked());
