@@ -41,21 +41,37 @@ QString describe(const cpu_set_t& set)
 
 } // namespace
 
-RemoteWorld::RemoteWorld(int bundleCount, std::chrono::milliseconds roundTrip)
+QString takeHostCpus(QStringList& arguments)
 {
-    // The host gets every core this process may not use, so neither slows the other down.
-    cpu_set_t ours;
-    cpu_set_t others;
-    CPU_ZERO(&ours);
-    CPU_ZERO(&others);
-    sched_getaffinity(0, sizeof ours, &ours);
-    const long online = sysconf(_SC_NPROCESSORS_ONLN);
-    for (int cpu = 0; cpu < online && cpu < CPU_SETSIZE; ++cpu)
-        if (!CPU_ISSET(cpu, &ours))
-            CPU_SET(cpu, &others);
-    const bool pin = CPU_COUNT(&others) > 0;
-    if (pin)
-        m_hostCpus = describe(others);
+    const QString prefix = QStringLiteral("--host-cpus=");
+    QString cpus;
+    for (qsizetype i = arguments.size() - 1; i >= 0; --i) {
+        if (arguments.at(i).startsWith(prefix)) {
+            if (cpus.isEmpty())
+                cpus = arguments.at(i).mid(prefix.size());
+            arguments.removeAt(i);
+        }
+    }
+    return cpus;
+}
+
+RemoteWorld::RemoteWorld(int bundleCount, std::chrono::milliseconds roundTrip, const QString& hostCpus)
+{
+    // By default the host gets every core this process may not use, so neither slows the other.
+    QString cpus = hostCpus;
+    if (cpus.isEmpty()) {
+        cpu_set_t ours;
+        cpu_set_t others;
+        CPU_ZERO(&ours);
+        CPU_ZERO(&others);
+        sched_getaffinity(0, sizeof ours, &ours);
+        const long online = sysconf(_SC_NPROCESSORS_ONLN);
+        for (int cpu = 0; cpu < online && cpu < CPU_SETSIZE; ++cpu)
+            if (!CPU_ISSET(cpu, &ours))
+                CPU_SET(cpu, &others);
+        if (CPU_COUNT(&others) > 0)
+            cpus = describe(others);
+    }
 
     int toHost[2];
     int fromHost[2];
@@ -70,6 +86,8 @@ RemoteWorld::RemoteWorld(int bundleCount, std::chrono::milliseconds roundTrip)
     std::vector<QByteArray> arguments{QByteArray(NORVELLE_WORLD_HOST), QByteArray::number(bundleCount),
                                       QByteArray::number(qint64(roundTrip.count())),
                                       QByteArray::number(hostLifetimeSeconds)};
+    if (!cpus.isEmpty())
+        arguments.push_back(cpus.toLatin1());
     std::vector<char*> argv;
     for (QByteArray& argument : arguments)
         argv.push_back(argument.data());
@@ -81,8 +99,6 @@ RemoteWorld::RemoteWorld(int bundleCount, std::chrono::milliseconds roundTrip)
         ::prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (::getppid() != parent)
             ::_exit(1);
-        if (pin)
-            ::sched_setaffinity(0, sizeof others, &others);
         ::dup2(toHost[0], STDIN_FILENO);
         ::dup2(fromHost[1], STDOUT_FILENO);
         ::execv(argv[0], argv.data());
@@ -132,6 +148,8 @@ bool RemoteWorld::readDescription()
             ready = true;
         } else if (line.startsWith(QLatin1String("NORVELLE_"))) {
             environment.insert(line.section(u'=', 0, 0), line.section(u'=', 1));
+        } else if (line.startsWith(QLatin1String("cpus "))) {
+            m_hostCpus = line.mid(5);
         } else if (line.startsWith(QLatin1String("plan "))) {
             planFile = line.mid(5);
         } else if (line.startsWith(QLatin1String("counts "))) {
@@ -155,13 +173,29 @@ bool RemoteWorld::readDescription()
     return true;
 }
 
-qsizetype RemoteWorld::requestCount()
+QString RemoteWorld::ask(const char* command)
 {
     std::lock_guard lock(m_mutex);
-    if (!m_valid || std::fputs("requests\n", m_toHost) < 0 || std::fflush(m_toHost) != 0)
-        return 0;
-    const QString line = readLine(m_fromHost);
+    if (!m_valid || std::fprintf(m_toHost, "%s\n", command) < 0 || std::fflush(m_toHost) != 0)
+        return {};
+    return readLine(m_fromHost);
+}
+
+qsizetype RemoteWorld::requestCount()
+{
+    const QString line = ask("requests");
     return line.startsWith(QLatin1String("requests ")) ? line.mid(9).toLongLong() : 0;
+}
+
+void RemoteWorld::markActivity()
+{
+    ask("mark");
+}
+
+double RemoteWorld::activitySeconds()
+{
+    const QString line = ask("span");
+    return line.startsWith(QLatin1String("span ")) ? line.mid(5).toDouble() : 0.0;
 }
 
 } // namespace norvelle::bench

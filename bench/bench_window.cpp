@@ -4,10 +4,11 @@
 // follows, the longest main-thread stall during that check (the longest single event the main
 // thread handled, and the longest gap between ticks of a 1 ms timer), and peak memory.
 //
-//     bench_window [bundle count] [latency in ms] [--real-hosts]
+//     bench_window [bundle count] [latency in ms] [--real-hosts [--host-cpus=2-7]]
 //
-// With --real-hosts the world runs in a process of its own and behaves like real hosts (see
-// bench_world), so the peak memory is the application's alone; the latency is a round trip.
+// With --real-hosts the world runs in a process of its own (on --host-cpus, by default the CPUs
+// this one may not use) and behaves like real hosts (see bench_world), so the peak memory is
+// the application's alone; the latency is a round trip.
 //
 // Run it under `taskset -c 0,1` to see the figures of a two-core machine.
 
@@ -35,6 +36,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <sys/resource.h>
 
 using namespace norvelle;
@@ -60,19 +62,62 @@ public:
         ++m_depth;
         QElapsedTimer timer;
         timer.start();
+        const qint64 cpuBefore = threadCpuNs();
+        const qint64 waitBefore = m_events ? runQueueWaitNs() : 0;
+        const int type = int(event->type());
+        QString what = QStringLiteral("%1 \"%2\"")
+                           .arg(QLatin1String(receiver->metaObject()->className()), receiver->objectName());
+        if (const QObject* parent = receiver->parent())
+            what += QStringLiteral(" in %1").arg(QLatin1String(parent->metaObject()->className()));
+        what += QStringLiteral(", event type %1").arg(type);
         const bool result = QApplication::notify(receiver, event);
-        m_longestNs = std::max(m_longestNs, timer.nsecsElapsed());
+        const qint64 elapsed = timer.nsecsElapsed();
+        if (elapsed > m_longestNs) {
+            m_longestNs = elapsed;
+            m_longestCpuNs = threadCpuNs() - cpuBefore;
+            m_longestWhat = what;
+        }
+        if (m_events && elapsed > 4000000)
+            std::fprintf(stderr, "event %.1f ms (CPU %.1f ms, waiting for a CPU %.1f ms): %s\n",
+                         double(elapsed) / 1e6, double(threadCpuNs() - cpuBefore) / 1e6,
+                         double(runQueueWaitNs() - waitBefore) / 1e6, qPrintable(what));
         --m_depth;
         return result;
     }
 
     void measure(bool on) { m_measuring = on; }
     double longestMs() const { return double(m_longestNs) / 1e6; }
+    double longestCpuMs() const { return double(m_longestCpuNs) / 1e6; }
+    const QString& longestWhat() const { return m_longestWhat; }
 
 private:
     bool m_measuring = false;
     int m_depth = 0;
     qint64 m_longestNs = 0;
+    qint64 m_longestCpuNs = 0;
+    QString m_longestWhat;
+
+    const bool m_events = qEnvironmentVariableIsSet("NORVELLE_BENCH_EVENTS");
+
+    // The time this thread has spent runnable but not running (schedstat's second field).
+    static qint64 runQueueWaitNs()
+    {
+        FILE* file = std::fopen("/proc/thread-self/schedstat", "r");
+        long long running = 0, waiting = 0;
+        if (file) {
+            if (std::fscanf(file, "%lld %lld", &running, &waiting) != 2)
+                waiting = 0;
+            std::fclose(file);
+        }
+        return waiting;
+    }
+
+    static qint64 threadCpuNs()
+    {
+        timespec now{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+    }
 };
 
 } // namespace
@@ -86,6 +131,7 @@ int main(int argc, char** argv)
     TimedApplication app(argc, argv);
     QStringList arguments = app.arguments().mid(1);
     const bool realHosts = arguments.removeAll(QStringLiteral("--real-hosts")) > 0;
+    const QString hostCpus = bench::takeHostCpus(arguments);
     test::SyntheticWorld::Options options;
     options.tlsEverywhere = true;
     options.keepAlive = true;
@@ -94,24 +140,26 @@ int main(int argc, char** argv)
     if (arguments.size() > 1)
         options.latency = std::chrono::milliseconds(std::max(0, arguments[1].toInt()));
     Logger::addSink([](Logger::Level level, const QString& message) {
-        if (level == Logger::Level::error || level == Logger::Level::warning || qEnvironmentVariableIsSet("NORVELLE_BENCH_VERBOSE"))
+        if (level == Logger::Level::error || level == Logger::Level::warning ||
+            qEnvironmentVariableIsSet("NORVELLE_BENCH_VERBOSE"))
             std::fprintf(stderr, "[%s] %s\n", qPrintable(Logger::label(level)), qPrintable(message));
     });
 
     std::unique_ptr<test::SyntheticWorld> local;
     std::unique_ptr<bench::RemoteWorld> remote;
     if (realHosts)
-        remote = std::make_unique<bench::RemoteWorld>(options.bundleCount, options.latency);
+        remote = std::make_unique<bench::RemoteWorld>(options.bundleCount, options.latency, hostCpus);
     else
         local = std::make_unique<test::SyntheticWorld>(options);
     if (remote ? !remote->isValid() : !local->isValid()) {
         std::fprintf(stderr, "could not build the synthetic world\n");
         return 1;
     }
-    std::printf("world: %d bundles, latency %lld ms%s\n",
+    std::printf("world: %d bundles, latency %lld ms%s%s\n",
                 remote ? remote->counts().bundles : local->counts().bundles,
                 static_cast<long long>(options.latency.count()),
-                remote ? " (round trips to real hosts, the world in another process)" : "");
+                remote ? " (round trips to real hosts, the world in another process on CPUs " : "",
+                remote ? qPrintable(remote->hostCpus() + u')') : "");
     QTemporaryFile caBundle;
     QTemporaryDir settingsFolder;
 
@@ -171,10 +219,14 @@ int main(int argc, char** argv)
     const double stallGoal = options.bundleCount > 1000 ? 50.0 : 16.0;
     std::printf("start to populated list: %.3f s (%lld applications, %d rows shown)\n", populated,
                 static_cast<long long>(container.store().applications().size()), rows);
-    std::printf("update check: %.3f s, %d updates\n", checkEnded - checkStarted, container.store().updateCount());
-    std::printf("longest main-thread stall during the check: %.1f ms (longest event; timer gaps up to %.1f ms), "
-                "%.2fx the goal of %.0f ms\n",
-                app.longestMs(), double(longestGap) / 1e6, app.longestMs() / stallGoal, stallGoal);
+    std::printf("update check: %.3f s, %d updates\n", checkEnded - checkStarted,
+                container.store().updateCount());
+    std::printf(
+        "longest main-thread stall during the check: %.1f ms (longest event; timer gaps up to %.1f ms), "
+        "%.2fx the goal of %.0f ms\n",
+        app.longestMs(), double(longestGap) / 1e6, app.longestMs() / stallGoal, stallGoal);
+    std::printf("  the longest event: %s, %.1f ms of it on the CPU\n", qPrintable(app.longestWhat()),
+                app.longestCpuMs());
     std::printf("peak memory: %.1f MB, %.2fx the goal of 200 MB\n", peakMegabytes(), peakMegabytes() / 200.0);
     container.abortTransfers();
     return 0;

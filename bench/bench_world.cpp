@@ -4,10 +4,9 @@
 // servers that answer the catalogue, the store lookups and the appcasts after 50 ms each.
 // Every request goes over TLS and is verified against a CA bundle as large as the system's
 // (the system bundle plus the test authority), as the real hosts are. Prints the phases,
-// what was found, the ratio of the check to its network bound, the CPU time per request and
-// the process's peak memory.
+// what was found, the CPU time per request and the process's peak memory.
 //
-//     bench_world [bundle count] [latency in ms] [refreshes] [--real-hosts]
+//     bench_world [bundle count] [latency in ms] [refreshes] [--real-hosts [--host-cpus=2-7]]
 //
 // With refreshes > 0 it then runs that many discoveries back to back, each downloading the
 // catalogue again (the clock jumps past its five-minute cache), and prints the resident
@@ -19,7 +18,12 @@
 // (feed-<i>.feeds.localhost), every connection is closed after its answer, and a relay delays
 // every chunk of bytes by half the round trip each way, so a connection costs a round trip for
 // TCP, one for TLS and one for each request. The same run then times a bare libcurl client with
-// the same connection caps fetching the same requests all at once, the limit the check is held to.
+// the application's connection caps and network threads fetching the same requests all at once,
+// the limit the check is held to: limit, check, check again, limit, so neither gains from going
+// second, each timed by the host from the first connection to the last one ended. It also prints
+// the bound no client can beat: the busiest host's requests at its per-host cap, each taking
+// one request's time on an idle host. The host runs on --host-cpus, by default every CPU this
+// process may not use.
 //
 // Run it under `taskset -c 0,1` to see the figures of a two-core machine. Set
 // NORVELLE_BENCH_VERBOSE to see every log line (warnings and errors are always shown).
@@ -51,11 +55,12 @@
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QTemporaryFile>
+#include <QThread>
 #include <algorithm>
 #include <atomic>
-#include <mutex>
 #include <cmath>
 #include <cstdio>
+#include <mutex>
 #include <sys/resource.h>
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -163,6 +168,9 @@ struct World {
     std::function<qsizetype()> requestCount;
     QList<test::SyntheticWorld::CheckRequest> checkRequests; // real hosts only
     bool realHosts = false;
+    // Real hosts only: the host's timing of requests, and the limit client's caps (the application's).
+    bench::HostClock hostClock;
+    bench::LimitCaps caps;
 };
 
 const char* ordinal(int n)
@@ -196,7 +204,8 @@ Services makeServices(const World& world, const QString& caFile)
     updater.http = client(HttpClient::Options{}.timeout, HttpClient::Options{}.maxBodyBytes);
     s.sparkle = std::make_shared<SparkleService>(
         std::make_shared<UpdaterFactory>(updater),
-        std::make_shared<HttpClient>(client(HttpClient::Options{}.timeout, SparkleService::maxReleaseNotesBytes)));
+        std::make_shared<HttpClient>(
+            client(HttpClient::Options{}.timeout, SparkleService::maxReleaseNotesBytes)));
     s.discovery = std::make_unique<DiscoveryService>(
         s.brew, s.mas, s.sparkle,
         DiscoveryService::defaultFilteredBundleIdentifiers(QStringLiteral("com.norvelle.Norvelle")),
@@ -207,7 +216,7 @@ Services makeServices(const World& world, const QString& caFile)
 }
 
 // The measured part; runs on a worker while the main loop serves the Sparkle checks' hops.
-void measure(World& world, std::chrono::milliseconds latency, const QString& caFile, int refreshes)
+void measure(World& world, const QString& caFile, int refreshes)
 {
     const test::SyntheticWorld::Counts& counts = world.counts;
     Services services = makeServices(world, caFile);
@@ -234,13 +243,23 @@ void measure(World& world, std::chrono::milliseconds latency, const QString& caF
     std::printf("  sources: %d Homebrew, %d adoptable, %d App Store, %d Sparkle\n", withCask, adoptable,
                 store, feeds);
 
-    const qsizetype before = world.requestCount();
-    const double cpuBefore = cpuSeconds();
-    timer.restart();
-    const QHash<QString, Update> updates = services.updates->checkForUpdates(applications, environment);
-    const double checkSeconds = seconds(timer);
-    const double checkCpu = cpuSeconds() - cpuBefore;
-    const qsizetype requests = world.requestCount() - before;
+    QHash<QString, Update> updates;
+    double checkSeconds = 0, checkCpu = 0;
+    qsizetype requests = 0;
+    const auto check = [&] {
+        const qsizetype before = world.requestCount();
+        const double cpuBefore = cpuSeconds();
+        timer.restart();
+        updates = services.updates->checkForUpdates(applications, environment);
+        checkSeconds = seconds(timer);
+        checkCpu = cpuSeconds() - cpuBefore;
+        requests = world.requestCount() - before;
+    };
+    bench::Comparison comparison;
+    if (world.realHosts)
+        comparison = bench::compareWithLimit(world.checkRequests, caFile, world.caps, world.hostClock, check);
+    else
+        check();
     int bySource[4] = {0, 0, 0, 0};
     for (const Update& update : updates)
         ++bySource[int(update.source)];
@@ -249,29 +268,15 @@ void measure(World& world, std::chrono::milliseconds latency, const QString& caF
                 checkSeconds, static_cast<long long>(updates.size()), bySource[int(Update::Source::homebrew)],
                 counts.homebrewOutdated, bySource[int(Update::Source::appStore)], counts.appStoreOutdated,
                 bySource[int(Update::Source::sparkle)], counts.feeds);
-    std::printf("  %lld requests of %lld ms each: %.0f in flight on average\n",
-                static_cast<long long>(requests), static_cast<long long>(latency.count()),
-                checkSeconds > 0 ? double(requests) * double(latency.count()) / 1000.0 / checkSeconds : 0.0);
-    // At most 32 requests wait at once, so no check can be faster than this.
-    const double bound = std::ceil(double(requests) / 32.0) * double(latency.count()) / 1000.0;
-    std::printf("  bound: %.3f s (ceil(requests / 32) x latency), check at %.2fx the bound\n", bound,
-                bound > 0 ? checkSeconds / bound : 0.0);
-    const double perApplication = g_stages["Update checks:"];
-    std::printf("  of which outdated listings (tools) %.2f s, per-application checks %.2f s (%.2fx the bound)\n",
-                g_stages["Parallel outdated checks:"], perApplication, bound > 0 ? perApplication / bound : 0.0);
-    std::printf("  CPU: %.2f ms per request, %.2f CPU-s for the check (HTTPS, %s)\n",
-                requests > 0 ? checkCpu * 1000.0 / double(requests) : 0.0, checkCpu,
+    std::printf("  of which outdated listings (tools) %.2f s, per-application checks %.2f s\n",
+                g_stages["Parallel outdated checks:"], g_stages["Update checks:"]);
+    std::printf("  CPU: %.2f ms per request (%lld requests), %.2f CPU-s for the check (HTTPS, %s)\n",
+                requests > 0 ? checkCpu * 1000.0 / double(requests) : 0.0, static_cast<long long>(requests),
+                checkCpu,
                 qPrintable(QFileInfo(caFile).size() > 10000 ? QStringLiteral("system-sized CA bundle")
-                                                             : QStringLiteral("one-certificate CA")));
-    if (world.realHosts) {
-        const bench::LimitRun limit = bench::measureLimit(world.checkRequests, caFile);
-        if (limit.failed > 0)
-            std::fprintf(stderr, "%d of the bare client's %d requests failed\n", limit.failed,
-                         limit.failed + limit.completed);
-        std::printf("limit (bare client, same requests, all at once): %.3f s\n", limit.seconds);
-        std::printf("update check: %.3f s = %.2f\u00d7 the limit\n", checkSeconds,
-                    limit.seconds > 0 ? checkSeconds / limit.seconds : 0.0);
-    }
+                                                            : QStringLiteral("one-certificate CA")));
+    if (world.realHosts)
+        bench::printComparison(comparison, world.caps);
 
     if (refreshes <= 0)
         return;
@@ -313,6 +318,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QStringList arguments = app.arguments().mid(1);
     const bool realHosts = arguments.removeAll(QStringLiteral("--real-hosts")) > 0;
+    const QString hostCpus = bench::takeHostCpus(arguments);
     test::SyntheticWorld::Options options;
     if (arguments.size() > 0)
         options.bundleCount = std::max(1, arguments[0].toInt());
@@ -338,12 +344,17 @@ int main(int argc, char** argv)
     World world;
     world.realHosts = realHosts;
     if (realHosts) {
-        remote = std::make_unique<bench::RemoteWorld>(options.bundleCount, options.latency);
+        remote = std::make_unique<bench::RemoteWorld>(options.bundleCount, options.latency, hostCpus);
         if (remote->isValid()) {
             world.paths = remote->paths();
             world.counts = remote->counts();
             world.checkRequests = remote->checkRequests();
             world.requestCount = [r = remote.get()] { return r->requestCount(); };
+            world.hostClock = {[r = remote.get()] { r->markActivity(); },
+                               [r = remote.get()] { return r->activitySeconds(); }};
+            // As HttpEngine: one network thread per core, at most four, and its connection caps.
+            world.caps = {std::clamp(QThread::idealThreadCount(), 1, 4), HttpEngine::maxConnections,
+                          HttpEngine::maxConnectionsPerHost};
         }
     } else {
         local = std::make_unique<test::SyntheticWorld>(options);
@@ -366,9 +377,7 @@ int main(int argc, char** argv)
     if (remote)
         std::printf("  real hosts: feed-<i>.feeds.localhost and others, %lld ms round trips, one connection "
                     "per request, served from CPUs %s\n",
-                    static_cast<long long>(options.latency.count()),
-                    remote->hostCpus().isEmpty() ? "shared with this process"
-                                                 : qPrintable(remote->hostCpus()));
+                    static_cast<long long>(options.latency.count()), qPrintable(remote->hostCpus()));
     std::printf("peak memory after building the world: %.1f MB\n", peakMegabytes());
 
     // One event loop for the whole run: the main-thread hops end for good when it quits.
@@ -376,9 +385,7 @@ int main(int argc, char** argv)
     QObject::connect(&watcher, &QFutureWatcherBase::finished, &app, &QCoreApplication::quit);
     QTemporaryFile caBundle;
     const QString caFile = bench::systemSizedCaFile(caBundle);
-    watcher.setFuture(runAsync([&world, latency = options.latency, &caFile, refreshes] {
-        measure(world, latency, caFile, refreshes);
-    }));
+    watcher.setFuture(runAsync([&world, &caFile, refreshes] { measure(world, caFile, refreshes); }));
     app.exec();
     try {
         watcher.future().waitForFinished();

@@ -7,12 +7,17 @@
 //     counts <bundles> <homebrew> <outdated casks> <App Store> <outdated store apps> <feeds>
 //            <adoption candidates> <catalogue bytes>
 //     plan <file of the check's requests: url TAB follow-up url>
+//     cpus <the CPUs it runs on, e.g. 2,3,4>
 //     ready
 //
-// Then it answers "requests" on standard input with "requests <count so far>", and ends, removing
-// the world, when standard input closes or after its lifetime.
+// Then it answers lines on standard input: "requests" with "requests <count so far>", "mark"
+// with "marked" (the start of a span), "span" with "span <seconds from the first connection
+// after the mark to the last one ended>". It ends, removing the world, when standard input
+// closes or after its lifetime.
 //
-//     bench_world_host <bundle count> <round trip in ms> <lifetime in s>
+//     bench_world_host <bundle count> <round trip in ms> <lifetime in s> [CPUs, e.g. 2-7 or 2,4]
+//
+// Without CPUs it keeps the ones it was started on.
 
 #include "BenchLimits.h"
 #include "LatencyRelay.h"
@@ -22,8 +27,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSocketNotifier>
+#include <QStringList>
 #include <QTimer>
 #include <cstdio>
+#include <sched.h>
 #include <unistd.h>
 
 using namespace norvelle;
@@ -36,16 +43,52 @@ void say(const QString& line)
     std::fflush(stdout);
 }
 
+// "2-4,6" -> {2, 3, 4, 6}; false when the text is no such list.
+bool parseCpus(const QString& text, cpu_set_t& set)
+{
+    CPU_ZERO(&set);
+    for (const QString& part : text.split(u',')) {
+        bool okFirst = false, okLast = false;
+        const int first = part.section(u'-', 0, 0).toInt(&okFirst);
+        const int last = part.contains(u'-') ? part.section(u'-', 1).toInt(&okLast) : first;
+        if (!okFirst || (part.contains(u'-') && !okLast) || first < 0 || last < first || last >= CPU_SETSIZE)
+            return false;
+        for (int cpu = first; cpu <= last; ++cpu)
+            CPU_SET(cpu, &set);
+    }
+    return CPU_COUNT(&set) > 0;
+}
+
+QString describeCpus()
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    sched_getaffinity(0, sizeof set, &set);
+    QStringList cpus;
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+        if (CPU_ISSET(cpu, &set))
+            cpus.append(QString::number(cpu));
+    return cpus.join(u',');
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     bench::raiseFileLimit();
-    QCoreApplication app(argc, argv);
     if (argc < 4) {
-        std::fprintf(stderr, "usage: bench_world_host <bundles> <round trip ms> <lifetime s>\n");
+        std::fprintf(stderr, "usage: bench_world_host <bundles> <round trip ms> <lifetime s> [CPUs]\n");
         return 2;
     }
+    // Before any thread starts, so that every thread of the host keeps to them.
+    if (argc > 4) {
+        cpu_set_t cpus;
+        if (!parseCpus(QString::fromLatin1(argv[4]), cpus) || sched_setaffinity(0, sizeof cpus, &cpus) != 0) {
+            std::fprintf(stderr, "bench_world_host: cannot run on CPUs %s\n", argv[4]);
+            return 2;
+        }
+    }
+    QCoreApplication app(argc, argv);
     const int bundles = std::max(1, atoi(argv[1]));
     const std::chrono::milliseconds roundTrip(std::max(0, atoi(argv[2])));
     const std::chrono::seconds lifetime(std::max(1, atoi(argv[3])));
@@ -95,9 +138,11 @@ int main(int argc, char** argv)
             .arg(c.adoptionCandidates)
             .arg(c.catalogueBytes));
     say(QStringLiteral("plan ") + planFile);
+    say(QStringLiteral("cpus ") + describeCpus());
     say(QStringLiteral("ready"));
 
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QByteArray line;
     QObject::connect(&input, &QSocketNotifier::activated, &app, [&] {
         char buffer[256];
         const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
@@ -106,9 +151,21 @@ int main(int argc, char** argv)
             app.quit();
             return;
         }
-        for (ssize_t i = 0; i < n; ++i)
-            if (buffer[i] == '\n')
+        for (ssize_t i = 0; i < n; ++i) {
+            if (buffer[i] != '\n') {
+                line.append(buffer[i]);
+                continue;
+            }
+            if (line == "mark") {
+                relay.markActivity();
+                say(QStringLiteral("marked"));
+            } else if (line == "span") {
+                say(QStringLiteral("span %1").arg(relay.activitySeconds(), 0, 'f', 6));
+            } else {
                 say(QStringLiteral("requests %1").arg(world.server().requests().size()));
+            }
+            line.clear();
+        }
     });
     QTimer::singleShot(lifetime, &app, [&app] {
         std::fprintf(stderr, "bench_world_host: lifetime over, leaving\n");

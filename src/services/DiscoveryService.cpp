@@ -1,5 +1,6 @@
 #include "services/DiscoveryService.h"
 
+#include "platform/Logger.h"
 #include "platform/Paths.h"
 #include "platform/file/SafeFile.h"
 #include "platform/plist/PropertyList.h"
@@ -7,7 +8,6 @@
 #include "sources/brew/BrewService.h"
 #include "sources/mas/MASService.h"
 #include "sources/sparkle/SparkleService.h"
-#include "platform/Logger.h"
 #include "util/TaskGroup.h"
 
 #include <QCollator>
@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <vector>
 
 namespace norvelle {
 
@@ -32,7 +33,8 @@ QString seconds(const QElapsedTimer& timer)
 std::optional<QVariantMap> readInfoPlist(const QString& path)
 {
     QString failure;
-    const std::optional<QByteArray> bytes = SafeFile::readRegularFile(path, PropertyList::maximumSize, &failure);
+    const std::optional<QByteArray> bytes =
+        SafeFile::readRegularFile(path, PropertyList::maximumSize, &failure);
     if (!bytes)
         throw Error(QStringLiteral("Could not read ") + path + QStringLiteral(": ") + failure);
     const std::optional<QVariant> root = PropertyList::parse(*bytes);
@@ -104,16 +106,63 @@ void DiscoveryService::loadTables(const EnvironmentStatus& environment)
     group.waitAll();
 }
 
+// The scan and every bundle's Info.plist, each read as it would be for discoverApplication.
+struct DiscoveryService::ReadBundles {
+    ApplicationScanner::Result scan;
+    std::exception_ptr scanError;
+    std::vector<std::optional<Bundle>> bundles; // by scan.bundlePaths
+    std::vector<std::exception_ptr> errors;     // by scan.bundlePaths
+};
+
+DiscoveryService::ReadBundles DiscoveryService::readBundles(std::stop_token stop) const
+{
+    ReadBundles read;
+    try {
+        read.scan = ApplicationScanner::scan(m_applicationsFolder);
+    } catch (...) {
+        read.scanError = std::current_exception();
+        return read;
+    }
+    const QStringList& paths = read.scan.bundlePaths;
+    read.bundles.resize(size_t(paths.size()));
+    read.errors.resize(size_t(paths.size()));
+    // A few dozen bundles per child: enough to spread over the pool, few enough that handing
+    // them out costs nothing next to the reads.
+    constexpr qsizetype batch = 32;
+    TaskGroup<void> group(ioPool(), stop);
+    for (qsizetype first = 0; first < paths.size(); first += batch) {
+        group.add([this, &read, &paths, first,
+                   last = std::min(first + batch, paths.size())](std::stop_token childStop) {
+            for (qsizetype i = first; i < last && !childStop.stop_requested(); ++i) {
+                try {
+                    read.bundles[size_t(i)] = readBundle(paths.at(i));
+                } catch (...) {
+                    read.errors[size_t(i)] = std::current_exception();
+                }
+            }
+        });
+    }
+    group.waitAll();
+    return read;
+}
+
 QList<std::shared_ptr<Application>>
 DiscoveryService::discoverApplications(const EnvironmentStatus& environment)
 {
     QElapsedTimer total;
     total.start();
+    // The folder and the Info.plists are read while the adapters load their tables, which is
+    // mostly waiting for `brew`, `mas` and the catalogue; only the lookups need the tables. What
+    // the reads find is reported in the same place and order as if they ran after the loads.
+    ReadBundles read;
+    TaskGroup<void> reading;
+    reading.add([this, &read](std::stop_token stop) { read = readBundles(stop); });
     loadTables(environment);
     Logger::info(QStringLiteral("Parallel data loading: ") + seconds(total));
-
-    const ApplicationScanner::Result scan = ApplicationScanner::scan(m_applicationsFolder);
-    for (const QString& folder : scan.unreadableFolders)
+    reading.waitAll();
+    if (read.scanError)
+        std::rethrow_exception(read.scanError);
+    for (const QString& folder : read.scan.unreadableFolders)
         Logger::warning(QStringLiteral("Skipping a folder that cannot be listed: ") + folder);
 
     QElapsedTimer build;
@@ -121,12 +170,25 @@ DiscoveryService::discoverApplications(const EnvironmentStatus& environment)
     const bool hasHomebrew = environment.hasHomebrew;
     const bool hasMAS = environment.hasMAS;
     TaskGroup<std::shared_ptr<Application>> group;
-    for (const QString& path : scan.bundlePaths) {
-        group.add([this, path, hasHomebrew, hasMAS]() -> std::shared_ptr<Application> {
+    for (qsizetype i = 0; i < read.scan.bundlePaths.size(); ++i) {
+        const QString& path = read.scan.bundlePaths.at(i);
+        if (const std::exception_ptr error = read.errors[size_t(i)]) {
             try {
-                return discoverApplication(QUrl::fromLocalFile(path), hasHomebrew, hasMAS);
-            } catch (const std::exception& error) {
+                std::rethrow_exception(error);
+            } catch (const std::exception& failure) {
                 // One broken bundle must not hide every other application.
+                Logger::warning(QStringLiteral("Skipping the application at ") + path + QStringLiteral(": ") +
+                                describeException(failure));
+            }
+            continue;
+        }
+        if (!read.bundles[size_t(i)])
+            continue;
+        group.add([this, path, bundle = &*read.bundles[size_t(i)], hasHomebrew,
+                   hasMAS]() -> std::shared_ptr<Application> {
+            try {
+                return buildApplication(QUrl::fromLocalFile(path), *bundle, hasHomebrew, hasMAS);
+            } catch (const std::exception& error) {
                 Logger::warning(QStringLiteral("Skipping the application at ") + path + QStringLiteral(": ") +
                                 describeException(error));
                 return nullptr;
@@ -151,43 +213,52 @@ DiscoveryService::discoverApplications(const EnvironmentStatus& environment)
 std::shared_ptr<Application> DiscoveryService::discoverApplication(const QUrl& url, bool hasHomebrew,
                                                                    bool hasMAS)
 {
-    const QString path = url.toLocalFile();
+    const std::optional<Bundle> bundle = readBundle(url.toLocalFile());
+    return bundle ? buildApplication(url, *bundle, hasHomebrew, hasMAS) : nullptr;
+}
+
+std::optional<DiscoveryService::Bundle> DiscoveryService::readBundle(const QString& path) const
+{
     const QString plistPath = path + QStringLiteral("/Contents/Info.plist");
     if (!QFileInfo::exists(plistPath))
-        return nullptr;
+        return std::nullopt;
     const std::optional<QVariantMap> info = readInfoPlist(plistPath);
     if (!info)
-        return nullptr;
+        return std::nullopt;
     const std::optional<QString> bundleIdentifier =
         PropertyList::string(*info, QStringLiteral("CFBundleIdentifier"));
     if (!bundleIdentifier || m_filteredBundleIdentifiers.contains(*bundleIdentifier))
-        return nullptr;
+        return std::nullopt;
+    return Bundle{displayName(path), *bundleIdentifier, installedVersion(*info),
+                  feedURL(*info, m_refusedFeedDomain)};
+}
 
-    const QString name = displayName(path);
-    const QString version = installedVersion(*info);
-
+std::shared_ptr<Application> DiscoveryService::buildApplication(const QUrl& url, const Bundle& bundle,
+                                                                bool hasHomebrew, bool hasMAS) const
+{
+    const QString path = url.toLocalFile();
     // The App Store adapter answers a record exactly for the identifiers `mas list` named.
     std::optional<MAS> mas;
     if (hasMAS)
-        mas = m_masService->masInfo(*bundleIdentifier, version);
+        mas = m_masService->masInfo(bundle.bundleIdentifier, bundle.version);
     const bool isAppStore = mas.has_value();
 
     bool hasHomebrewSource = false;
     std::optional<Cask> cask;
     if (hasHomebrew) {
         hasHomebrewSource =
-            m_brewService->hasCask(path) || m_brewService->matchCaskByTrash(path, *bundleIdentifier);
+            m_brewService->hasCask(path) || m_brewService->matchCaskByTrash(path, bundle.bundleIdentifier);
         if (hasHomebrewSource)
             cask = m_brewService->caskInfo(path);
         else
-            cask = m_brewService->findAdoptableCask(name, path);
+            cask = m_brewService->findAdoptableCask(bundle.name, path);
     }
 
     std::optional<SparkleInfo> sparkleInfo;
-    if (const std::optional<QUrl> feed = feedURL(*info, m_refusedFeedDomain))
-        sparkleInfo = SparkleInfo{*feed, std::nullopt, std::nullopt, true};
+    if (bundle.feed)
+        sparkleInfo = SparkleInfo{*bundle.feed, std::nullopt, std::nullopt, true};
 
-    return Application::create(name, *bundleIdentifier, url, version,
+    return Application::create(bundle.name, bundle.bundleIdentifier, url, bundle.version,
                                sourceList(isAppStore, hasHomebrewSource, sparkleInfo.has_value()),
                                std::nullopt, std::move(cask), std::move(mas), std::move(sparkleInfo));
 }

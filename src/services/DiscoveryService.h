@@ -11,6 +11,7 @@
 #include <QVariantMap>
 #include <memory>
 #include <optional>
+#include <stop_token>
 
 namespace norvelle {
 
@@ -22,9 +23,10 @@ class SparkleService;
 // version, its update sources and what each source knows about it. Nothing is kept between
 // calls: every call scans and builds afresh.
 //
-// Thread-safe and blocking; call it from worker threads. A full discovery first has the
-// Homebrew and App Store adapters load their tables (in parallel), then builds the bundles in
-// parallel on the I/O pool, reading the adapters' tables.
+// Thread-safe and blocking; call it from worker threads. A full discovery has the Homebrew and
+// App Store adapters load their tables (in parallel) while it scans the folder and reads the
+// bundles' Info.plists, then builds the records in parallel on the I/O pool, reading the
+// adapters' tables.
 class DiscoveryService {
 public:
     struct Options {
@@ -72,7 +74,21 @@ public:
     const QSet<QString>& filteredBundleIdentifiers() const { return m_filteredBundleIdentifiers; }
 
 private:
+    // What a bundle's Info.plist says, read before the adapters' tables are needed.
+    struct Bundle {
+        QString name;
+        QString bundleIdentifier;
+        QString version;
+        std::optional<QUrl> feed;
+    };
+    struct ReadBundles;
+
     void loadTables(const EnvironmentStatus& environment);
+    // None when the bundle is not accepted; throws as discoverApplication does.
+    std::optional<Bundle> readBundle(const QString& path) const;
+    ReadBundles readBundles(std::stop_token stop) const;
+    std::shared_ptr<Application> buildApplication(const QUrl& url, const Bundle& bundle, bool hasHomebrew,
+                                                  bool hasMAS) const;
 
     const std::shared_ptr<BrewService> m_brewService;
     const std::shared_ptr<MASService> m_masService;

@@ -15,6 +15,10 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <sys/stat.h>
+#ifdef Q_OS_LINUX
+#include <poll.h>
+#include <sys/inotify.h>
+#endif
 #include <unistd.h>
 
 using namespace norvelle;
@@ -346,6 +350,16 @@ private Q_SLOTS:
                 Level::warning, QStringLiteral("Skipping a folder that cannot be listed: ") + locked + ": "));
         }
         QVERIFY(log.containsPrefix(Level::info, QStringLiteral("Total discovery: ")));
+        // Reported after the loads, as when the bundles were read after them.
+        const auto lines = log.lines();
+        const auto firstIndex = [&](const QString& prefix) {
+            for (qsizetype i = 0; i < lines.size(); ++i)
+                if (lines.at(i).second.startsWith(prefix))
+                    return i;
+            return qsizetype(-1);
+        };
+        QVERIFY(firstIndex("Parallel data loading: ") >= 0);
+        QVERIFY(firstIndex("Parallel data loading: ") < firstIndex("Skipping the application at "));
     }
 
     // Neither may block discovery or grow memory without end.
@@ -405,6 +419,43 @@ private Q_SLOTS:
         QVERIFY(metInBrew && metInMAS); // both loads were under way at once
         QVERIFY(!log.containsPrefix(Level::info, QStringLiteral("Parallel data loading: ")));
         QVERIFY(m_brew->calls() == QStringList{"loadInstalledCasks"}); // no bundle was asked about
+    }
+
+    // The bundles are read while the tables load: the load waits until the Info.plist has been
+    // read (or ten seconds), then removes it; the record is built from what was read.
+    void bundlesAreReadWhileTheTablesLoad()
+    {
+#ifndef Q_OS_LINUX
+        QSKIP("watches the read through inotify");
+#else
+        const QString plist = bundle("Early", "com.example.early").build() + "/Contents/Info.plist";
+        const int watch = inotify_init1(IN_CLOEXEC);
+        QVERIFY(watch >= 0);
+        QVERIFY(inotify_add_watch(watch, QFile::encodeName(plist).constData(), IN_CLOSE_NOWRITE) >= 0);
+        bool readDuringLoad = false;
+        m_brew->onLoadInstalledCasks = [&] {
+            pollfd polled{watch, POLLIN, 0};
+            readDuringLoad = ::poll(&polled, 1, 10000) == 1;
+            QFile::remove(plist);
+        };
+        const QList<std::shared_ptr<Application>> applications = m_service->discoverApplications(kBothTools);
+        ::close(watch);
+        QVERIFY(readDuringLoad);
+        QCOMPARE(names(applications), QStringList{"Early"});
+#endif
+    }
+
+    // Reading early changes neither which failure wins nor where the warnings appear.
+    void loadFailureWinsOverAMissingFolder()
+    {
+        QVERIFY(QDir(apps()).removeRecursively());
+        m_brew->onLoadInstalledCasks = [] { throw NorvelleError::brewCommandFailed(); };
+        try {
+            m_service->discoverApplications(kBothTools);
+            QFAIL("the failed load must fail the discovery");
+        } catch (const NorvelleError& error) {
+            QCOMPARE(error.errorCase(), NorvelleError::Case::brewCommandFailed);
+        }
     }
 
     void logLines()

@@ -20,6 +20,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+qint64 nanoseconds(Clock::time_point time)
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch()).count();
+}
+
 #ifndef MSG_NOSIGNAL
 constexpr int MSG_NOSIGNAL = 0; // SO_NOSIGPIPE is set on the socket instead
 #endif
@@ -130,7 +135,7 @@ struct LatencyRelay::Loop {
     quint16 target;
     std::list<Link> links;
 
-    void accept(int listener, std::atomic<int>& count)
+    void accept(int listener, std::atomic<int>& count, std::atomic<qint64>& firstAccepted)
     {
         for (;;) {
             const int client = prepared(::accept(listener, nullptr, nullptr));
@@ -150,6 +155,8 @@ struct LatencyRelay::Loop {
                 continue;
             }
             ++count;
+            qint64 none = 0;
+            firstAccepted.compare_exchange_strong(none, nanoseconds(Clock::now()));
             noDelay(client);
             noDelay(server);
             Link& link = links.emplace_back();
@@ -307,7 +314,7 @@ void LatencyRelay::run(quint16 targetPort)
 
         for (size_t i = 1; i < firstLink; ++i)
             if (polled[i].revents & POLLIN)
-                loop.accept(polled[i].fd, m_connections);
+                loop.accept(polled[i].fd, m_connections, m_firstAccepted);
         const Clock::time_point now = Clock::now();
         for (size_t i = 0; i < owners.size(); ++i) {
             Link& link = *owners[i];
@@ -332,6 +339,7 @@ void LatencyRelay::run(quint16 targetPort)
                 closeDescriptor(it->client);
                 closeDescriptor(it->server);
                 it = loop.links.erase(it);
+                m_lastEnded = nanoseconds(now);
             } else {
                 ++it;
             }
@@ -341,6 +349,19 @@ void LatencyRelay::run(quint16 targetPort)
         closeDescriptor(link.client);
         closeDescriptor(link.server);
     }
+}
+
+void LatencyRelay::markActivity()
+{
+    m_firstAccepted = 0;
+    m_lastEnded = 0;
+}
+
+double LatencyRelay::activitySeconds() const
+{
+    const qint64 first = m_firstAccepted;
+    const qint64 last = m_lastEnded;
+    return first > 0 && last > first ? double(last - first) / 1e9 : 0.0;
 }
 
 } // namespace norvelle::test

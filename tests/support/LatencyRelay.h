@@ -36,6 +36,11 @@ public:
     // The connections accepted so far.
     int connectionCount() const { return m_connections; }
 
+    // Seconds from the first connection accepted since the last markActivity() to the last one
+    // that has ended since; zero when none has. Both thread-safe.
+    void markActivity();
+    double activitySeconds() const;
+
 private:
     struct Loop;
 
@@ -47,6 +52,9 @@ private:
     quint16 m_port = 0;
     std::atomic<bool> m_stop{false};
     std::atomic<int> m_connections{0};
+    // Steady-clock nanoseconds; zero for none.
+    std::atomic<qint64> m_firstAccepted{0};
+    std::atomic<qint64> m_lastEnded{0};
     std::thread m_thread;
 };
 

@@ -14,6 +14,8 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QGraphicsEffect>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
@@ -287,6 +289,11 @@ private Q_SLOTS:
         QVERIFY(!updateAll->isEnabled() && !refresh->isEnabled() && !filter->isEnabled());
         QCOMPARE(overlay->text(), QStringLiteral("Discovering Applications..."));
         QVERIFY(view.findChild<QLineEdit*>("searchField")->isEnabled());
+        // Nothing that repaints while busy is drawn through a graphics effect: neither the list
+        // (it shows no rows) nor anything from the card's animated spinner up to the view.
+        QVERIFY(!view.listView()->graphicsEffect() || !view.listView()->graphicsEffect()->isEnabled());
+        for (QWidget* w = overlay->findChild<QProgressBar*>(); w && w != &view; w = w->parentWidget())
+            QVERIFY2(!w->graphicsEffect() || !w->graphicsEffect()->isEnabled(), w->metaObject()->className());
 
         gate->open();
         // Refresh goes on with the update check after the discovery.

@@ -274,7 +274,7 @@ void BrewService::fetchCatalogue(const QSet<QString>& installedTokens, Catalogue
             rebuildFromStaleCatalogue(installedTokens);
             return;
         }
-        casks = CatalogueReader::read(response.body);
+        casks = CatalogueReader::read(std::move(response.body));
     } catch (...) {
         // A failed download must not leave the installed casks without their facts.
         rebuildFromStaleCatalogue(installedTokens);

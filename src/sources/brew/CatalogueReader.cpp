@@ -2,11 +2,14 @@
 
 #include "sources/brew/CaskParser.h"
 #include "util/Json.h"
+#include "util/TaskGroup.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QThread>
 #include <algorithm>
 #include <simdjson.h>
+#include <vector>
 
 namespace norvelle {
 
@@ -169,23 +172,59 @@ std::optional<QMap<QString, Cask>> CatalogueReader::readWithQt(QByteArrayView do
 
 std::optional<QMap<QString, Cask>> CatalogueReader::read(QByteArrayView document)
 {
-    simdjson::dom::parser parser;
     const simdjson::padded_string padded(document.data(), size_t(document.size()));
+    return readPadded(padded.data(), padded.size(), document);
+}
+
+std::optional<QMap<QString, Cask>> CatalogueReader::read(QByteArray&& document)
+{
+    // simdjson reads a little past the end; a downloaded body usually has that much room
+    // already, and copying some 13 MB into fresh memory cost more than the parse itself.
+    const qsizetype size = document.size();
+    if (document.capacity() - size < qsizetype(simdjson::SIMDJSON_PADDING))
+        document.reserve(size + qsizetype(simdjson::SIMDJSON_PADDING));
+    return readPadded(document.constData(), size_t(size), document);
+}
+
+std::optional<QMap<QString, Cask>> CatalogueReader::readPadded(const char* data, size_t size,
+                                                               QByteArrayView document)
+{
+    simdjson::dom::parser parser;
     element root;
     // util/Json takes only an object or an array at the top; anything else refused gets Qt's words.
-    if (parser.parse(padded).get(root) != simdjson::SUCCESS || !(root.is_array() || root.is_object()))
+    if (parser.parse(data, size, false).get(root) != simdjson::SUCCESS ||
+        !(root.is_array() || root.is_object()))
         return readWithQt(document);
     simdjson::dom::array entries;
     if (root.get_array().get(entries) != simdjson::SUCCESS)
         return std::nullopt;
-    for (const element entry : entries)
+    std::vector<simdjson::dom::object> objects;
+    objects.reserve(entries.size());
+    for (const element entry : entries) {
         if (!entry.is_object())
             return std::nullopt;
+        objects.push_back(entry.get_object().value_unsafe());
+    }
 
+    // Turning the entries into casks is half of the work, and the entries are independent: it
+    // is spread over the pool, and the casks go into the map in document order afterwards, so a
+    // later entry of a token still replaces an earlier one.
+    std::vector<std::optional<Cask>> converted(objects.size());
+    const size_t parts = size_t(std::clamp(QThread::idealThreadCount(), 1, 8)) * 2;
+    const size_t step = (objects.size() + parts - 1) / parts;
+    {
+        TaskGroup<void> group;
+        for (size_t first = 0; first < objects.size(); first += step) {
+            group.add([&objects, &converted, first, last = std::min(first + step, objects.size())] {
+                for (size_t i = first; i < last; ++i)
+                    converted[i] = Entry(objects[i]).cask();
+            });
+        }
+        group.waitAll();
+    }
     QMap<QString, Cask> casks;
-    for (const element object : entries) {
-        const Entry entry(object.get_object().value_unsafe());
-        if (std::optional<Cask> cask = entry.cask())
+    for (std::optional<Cask>& cask : converted) {
+        if (cask)
             casks.insert(cask->caskName, std::move(*cask));
     }
     return casks;

@@ -2,6 +2,7 @@
 
 #include "model/Cask.h"
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QMap>
 #include <QString>
@@ -22,12 +23,17 @@ namespace norvelle {
 class CatalogueReader {
 public:
     static std::optional<QMap<QString, Cask>> read(QByteArrayView document);
+    // The same, reading a document it may extend in place rather than copy.
+    static std::optional<QMap<QString, Cask>> read(QByteArray&& document);
 
     // The same through Qt's parser and CaskParser alone: the reference the fast path must equal.
     static std::optional<QMap<QString, Cask>> readWithQt(QByteArrayView document);
 
 private:
     CatalogueReader() = delete;
+    // data must stay readable for simdjson's padding past size.
+    static std::optional<QMap<QString, Cask>> readPadded(const char* data, size_t size,
+                                                         QByteArrayView document);
 };
 
 } // namespace norvelle

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QColor>
 #include <QFrame>
+#include <QPixmap>
 
 class QLabel;
 
@@ -16,8 +18,13 @@ public:
     void setState(bool isDiscovering, bool isCheckingUpdates);
     QString text() const;
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     QLabel* m_label = nullptr;
+    QPixmap m_card; // the card and its shadow at the current size
+    QColor m_cardColor;
 };
 
 } // namespace norvelle

@@ -18,7 +18,6 @@
 #include "viewmodels/DetailViewModel.h"
 #include "viewmodels/SidebarViewModel.h"
 
-#include <QGraphicsBlurEffect>
 #include <QHBoxLayout>
 #include <QListView>
 #include <QMenu>
@@ -62,10 +61,9 @@ SidebarView::SidebarView(const ViewEnvironment& environment, QWidget* parent)
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_blur = new QGraphicsBlurEffect(m_list);
-    m_blur->setBlurRadius(1);
-    m_blur->setEnabled(false);
-    m_list->setGraphicsEffect(m_blur);
+    // No blur while busy: the list then shows no rows (see ApplicationListModel), so a blur
+    // would draw nothing more, but it blurred the whole list again at every frame of the busy
+    // card's spinner, and Qt's painting threads that do it are starved during a check.
     column->addWidget(m_list, 1);
 
     m_overlay = new SidebarBusyOverlay(this);
@@ -206,7 +204,6 @@ void SidebarView::updateState()
         m_missing->hide();
 
     m_list->setEnabled(!busy);
-    m_blur->setEnabled(busy);
     m_overlay->setState(sidebar.isDiscovering(), sidebar.isCheckingUpdates());
 
     const bool nothingWithoutPassword = sidebar::splitByPassword(withUpdates).applications.isEmpty();

@@ -5,7 +5,6 @@
 #include <QUuid>
 #include <QWidget>
 
-class QGraphicsBlurEffect;
 class QListView;
 class QMenu;
 class QToolButton;
@@ -63,7 +62,6 @@ private:
     ApplicationListHeaderView* m_header = nullptr;
     MissingSourcesHeaderView* m_missing = nullptr;
     QListView* m_list = nullptr;
-    QGraphicsBlurEffect* m_blur = nullptr;
     SidebarBusyOverlay* m_overlay = nullptr;
     CountCapsule* m_titleBadge = nullptr;
     QToolButton* m_updateAll = nullptr;
