@@ -66,7 +66,8 @@ public:
         // One thread uses both, as in the engine, so the share needs no lock functions.
         curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
         curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
-        curl_multi_setopt(m_multi, CURLMOPT_MAXCONNECTS, 64L);
+        curl_multi_setopt(m_multi, CURLMOPT_MAXCONNECTS,
+                          std::max(1L, caps.idleConnections / std::max(1, caps.threads)));
     }
     ~Lane()
     {

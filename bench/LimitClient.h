@@ -24,6 +24,8 @@ struct LimitCaps {
     int threads = 1;
     long maxConnections = 256;
     long maxPerHost = 6;
+    // Connections kept for reuse, shared out among the threads as the engine does.
+    long idleConnections = 64;
 };
 
 LimitRun measureLimit(const QList<test::SyntheticWorld::CheckRequest>& requests, const QString& caFile,

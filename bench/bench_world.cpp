@@ -353,8 +353,9 @@ int main(int argc, char** argv)
             world.hostClock = {[r = remote.get()] { r->markActivity(); },
                                [r = remote.get()] { return r->activitySeconds(); }};
             // As HttpEngine: one network thread per core, at most four, and its connection caps.
-            world.caps = {std::clamp(QThread::idealThreadCount(), 1, 4), HttpEngine::maxConnections,
-                          HttpEngine::maxConnectionsPerHost};
+            const HttpLimits limits;
+            world.caps = {std::clamp(QThread::idealThreadCount(), 1, 4), limits.connections,
+                          limits.connectionsPerHost, limits.idleConnections};
         }
     } else {
         local = std::make_unique<test::SyntheticWorld>(options);
