@@ -4,13 +4,13 @@
 
 #include "coordinator/CoordinatorError.h"
 #include "platform/Clock.h"
+#include "platform/Logger.h"
 #include "services/ApplicationStore.h"
 #include "services/DiscoveryService.h"
 #include "services/IgnoreService.h"
 #include "services/UpdateService.h"
 #include "sources/brew/BrewService.h"
 #include "util/Async.h"
-#include "platform/Logger.h"
 
 namespace norvelle {
 
@@ -56,11 +56,19 @@ void AppCoordinator::checkForUpdates()
 
     const UpdateMap updates = m_updateService->checkForUpdates(snapshot, *status);
 
+    // Written back a few hundred applications at a time, each part a call of its own on the main
+    // thread: all at once held a frame for tens of milliseconds with thousands of applications.
+    // The list stays busy until the check ends, so nothing shows a result half written.
+    constexpr qsizetype resultsPerCall = 250;
+    for (qsizetype first = 0; first < snapshot.size(); first += resultsPerCall)
+        invokeOnMain([&] { applyUpdateResults(snapshot.mid(first, resultsPerCall), updates); });
     const qsizetype available = invokeOnMain([&] {
-        applyUpdateResults(snapshot, updates);
+        m_store.setLastUpdateCheck(m_clock->now());
         m_store.updateDockBadge();
         return std::count_if(snapshot.cbegin(), snapshot.cend(), [](const ApplicationPtr& application) {
-            return application->update().has_value() && !application->ignored();
+            return application->read([](const Application::Snapshot& state) {
+                return state.update.has_value() && !state.ignored;
+            });
         });
     });
     Logger::info(QStringLiteral("Update check complete: %1 updates available").arg(available));
@@ -96,7 +104,6 @@ void AppCoordinator::applyUpdateResults(const ApplicationList& applications, con
         if (found.mas)
             application->setMas(found.mas);
     }
-    m_store.setLastUpdateCheck(m_clock->now());
 }
 
 void AppCoordinator::clearSkippedVersion(const ApplicationPtr& application, const QString& latestVersion,

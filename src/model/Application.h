@@ -2,9 +2,9 @@
 
 #include "model/Cask.h"
 #include "model/MAS.h"
-#include "util/ObserverToken.h"
 #include "model/SparkleInfo.h"
 #include "model/Update.h"
+#include "util/ObserverToken.h"
 
 #include <QList>
 #include <QMetaType>
@@ -83,6 +83,14 @@ public:
     std::optional<MAS> mas() const;
     std::optional<SparkleInfo> sparkleInfo() const;
     Snapshot snapshot() const;
+    // The state, read in place under the lock by a reader that needs a few fields of many
+    // applications: copying each whole state (its update, cask and notes) for a list of
+    // thousands cost the main thread milliseconds. The reader must not call into this object.
+    template <typename Reader> auto read(Reader&& reader) const
+    {
+        std::lock_guard lock(m_mutex);
+        return reader(std::as_const(m_state));
+    }
 
     void setCurrentVersion(QString value);
     void setIgnored(bool value);

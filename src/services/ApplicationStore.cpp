@@ -69,7 +69,9 @@ ApplicationStore::ApplicationList ApplicationStore::applicationsWithUpdates() co
 {
     ApplicationList result;
     for (const auto& application : m_applications) {
-        if (application && application->update().has_value() && !application->ignored()) {
+        if (application && application->read([](const Application::Snapshot& state) {
+                return state.update.has_value() && !state.ignored;
+            })) {
             result.append(application);
         }
     }

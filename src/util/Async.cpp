@@ -5,11 +5,17 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <set>
+
+#if defined(__linux__)
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 
 namespace norvelle {
 
@@ -181,12 +187,51 @@ QThreadPool& ioPool()
     return *pool;
 }
 
-QThreadPool& networkPool()
+namespace {
+thread_local bool t_decided = false;
+thread_local bool t_lowered = false;
+} // namespace
+
+void enterBackground()
+{
+    if (t_decided)
+        return;
+    t_decided = true;
+#if defined(__linux__)
+    if (!isMainThread())
+        t_lowered = ::setpriority(PRIO_PROCESS, id_t(::gettid()), 10) == 0;
+#endif
+}
+
+bool inBackground()
+{
+    return t_lowered;
+}
+
+void BackgroundPool::start(std::function<void()> task, int priority)
+{
+    QThreadPool::start(
+        [task = std::move(task)] {
+            enterBackground();
+            task();
+        },
+        priority);
+}
+
+bool BackgroundPool::tryStart(std::function<void()> task)
+{
+    return QThreadPool::tryStart([task = std::move(task)] {
+        enterBackground();
+        task();
+    });
+}
+
+BackgroundPool& networkPool()
 {
     // Leaked like ioPool, for the same reason.
-    static QThreadPool* const pool = [] {
-        auto* p = new QThreadPool;
-        p->setMaxThreadCount(32);
+    static BackgroundPool* const pool = [] {
+        auto* p = new BackgroundPool;
+        p->setMaxThreadCount(std::max(2, QThread::idealThreadCount()));
         p->setExpiryTimeout(30'000);
         return p;
     }();

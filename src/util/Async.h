@@ -21,12 +21,29 @@ namespace norvelle {
 // (TaskGroup runs such children inline when the pool is full).
 QThreadPool& ioPool();
 
+// Lowers the calling thread's share of the processor, once, below the main thread's (nice 10 on
+// Linux): during a check the network threads and the network pool keep every core busy, and the
+// main thread, woken for a frame, waited behind them for up to 30 ms. Never changes the main
+// thread. Threads and programs started from a marked thread inherit its share, so marked
+// threads start neither tools nor work on ioPool.
+void enterBackground();
+// Whether enterBackground has lowered the calling thread.
+bool inBackground();
+
+// A pool whose threads are marked with enterBackground before their first task.
+class BackgroundPool : public QThreadPool {
+public:
+    void start(std::function<void()> task, int priority = 0);
+    bool tryStart(std::function<void()> task);
+};
+
 // The pool on which web requests hand over their answers (HttpClient::getAsync) and the update
-// check's per-application steps run: a fixed 32 threads. Its tasks only compute and start more
-// requests; they never wait for the network, the main thread or other work of this pool, so a
-// waiting request holds none of its threads. Kept apart from ioPool so a check never starves the
-// Homebrew and App Store loads.
-QThreadPool& networkPool();
+// check's per-application steps run: one thread per core (at least two), marked as background
+// work. Its tasks only compute and start more requests; they never wait for the network, the
+// main thread or other work of this pool, so a waiting request holds none of its threads and
+// more threads than cores would only crowd the main thread. Kept apart from ioPool so a check
+// never starves the Homebrew and App Store loads.
+BackgroundPool& networkPool();
 
 // True on the thread of the QCoreApplication; false when there is none.
 bool isMainThread();
@@ -75,6 +92,7 @@ template <typename F> auto runAsync(F&& fn) -> QFuture<std::invoke_result_t<std:
     auto promise = std::make_shared<QPromise<R>>();
     QFuture<R> future = promise->future();
     promise->start();
+    Q_ASSERT(!inBackground()); // see TaskGroup::add
     ioPool().start([promise, work = std::decay_t<F>(std::forward<F>(fn))]() mutable {
         try {
             if constexpr (std::is_void_v<R>)

@@ -64,6 +64,8 @@ public:
     // Adds one child: a callable taking either nothing or a std::stop_token, returning T.
     template <typename F> void add(F&& child)
     {
+        // A thread ioPool makes from a lowered thread would keep its lower share for the tools it runs.
+        Q_ASSERT(&m_pool != &ioPool() || !inBackground());
         {
             std::lock_guard lock(m_state->mutex);
             ++m_state->running;

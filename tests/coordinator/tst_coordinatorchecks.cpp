@@ -71,12 +71,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("skippedAfter"); // empty for none
         QTest::addColumn<bool>("payloadsCopied");
         QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("listedBefore"); // applications without an update listed before it
 
         auto row = [](const char* name, bool ignored, const QString& skipped, const QString& found,
                       const QString& update, const QString& skippedAfter, bool payloadsCopied,
-                      const QString& line) {
+                      const QString& line, int listedBefore = 0) {
             QTest::newRow(name) << ignored << skipped << found << update << skippedAfter << payloadsCopied
-                                << line;
+                                << line << listedBefore;
         };
         row("ignored", true, "", "2.0", "", "", false, "Skipping update for ignored app: Alpha");
         row("missing from the result", false, "", "", "", "", false, "");
@@ -85,6 +86,8 @@ private Q_SLOTS:
             "Skipping update for Alpha version 2.0 - version is skipped");
         row("another version than the skipped one", false, "2.0", "2.1", "2.1", "", true,
             "Clearing skipped version for Alpha - new version 2.1 is available (was skipping 2.0)");
+        // The results are written back in parts; one far down a long list is written too.
+        row("far down a long list", false, "", "2.0", "2.0", "", true, "", 600);
     }
     void checkAllWriteBack()
     {
@@ -95,6 +98,7 @@ private Q_SLOTS:
         QFETCH(QString, skippedAfter);
         QFETCH(bool, payloadsCopied);
         QFETCH(QString, line);
+        QFETCH(int, listedBefore);
 
         CoordinatorTestWorld world;
         auto app = makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("1.5")));
@@ -106,7 +110,11 @@ private Q_SLOTS:
             world.ignore->ignoreVersion(app->bundleIdentifier(), skipped);
         }
         auto other = makeApp(QStringLiteral("Other"));
-        world.list({app, other});
+        QList<ApplicationPtr> listed;
+        for (int i = 0; i < listedBefore; ++i)
+            listed.append(makeApp(QStringLiteral("Before%1").arg(i)));
+        listed << app << other;
+        world.list(listed);
         QHash<QString, Update> result{{other->bundleIdentifier(), makeUpdate(QStringLiteral("9.0"))}};
         if (!found.isEmpty())
             result.insert(app->bundleIdentifier(), updateWithPayloads(found));
@@ -131,8 +139,11 @@ private Q_SLOTS:
                                QStringLiteral("Update check complete: %1 updates available").arg(available)));
         QCOMPARE(world.badge->label(), QString::number(available));
         QCOMPARE(world.store.lastUpdateCheck(), std::optional<QDateTime>(kLater));
-        const QStringList checked{app->bundleIdentifier(), other->bundleIdentifier()};
+        QStringList checked;
+        for (const ApplicationPtr& application : std::as_const(listed))
+            checked.append(application->bundleIdentifier());
         QCOMPARE(world.updates->checks(), QList<QStringList>{checked});
+        QCOMPARE(other->update() ? other->update()->latestVersion : QString(), QStringLiteral("9.0"));
         // A dropped skip reaches the ignore list shortly after.
         if (!skipped.isEmpty() && skippedAfter.isEmpty())
             QTRY_VERIFY(!world.ignore->ignoredVersions().contains(app->bundleIdentifier()));

@@ -13,8 +13,14 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <future>
 #include <latch>
 #include <thread>
+
+#if defined(__linux__)
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 
 using namespace norvelle;
 
@@ -277,6 +283,22 @@ private Q_SLOTS:
     }
 
     void ioPoolIsFixed() { QCOMPARE(ioPool().maxThreadCount(), 32); }
+
+#if defined(__linux__)
+    // The network pool's tasks yield the processor to the main thread, whose own share and
+    // whose ioPool threads stay as they were.
+    void networkPoolRunsBelowTheMainThread()
+    {
+        const auto niceness = [] { return ::getpriority(PRIO_PROCESS, id_t(::gettid())); };
+        const int mainNiceness = niceness();
+        std::promise<int> network, io;
+        networkPool().start([&] { network.set_value(niceness()); });
+        ioPool().start([&] { io.set_value(niceness()); });
+        QVERIFY(network.get_future().get() > mainNiceness);
+        QCOMPARE(io.get_future().get(), mainNiceness);
+        QCOMPARE(niceness(), mainNiceness);
+    }
+#endif
 
     // Queued children fill the pool and the rest wait their turn; the adding thread stays free.
     void queuedChildrenKeepThePoolFull()

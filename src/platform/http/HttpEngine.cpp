@@ -4,6 +4,7 @@
 #include "platform/http/HttpPrefetch.h"
 #include "platform/http/HttpSlots.h"
 #include "platform/http/HttpTransfer.h"
+#include "util/Async.h"
 
 #include <QThread>
 
@@ -246,6 +247,7 @@ struct HttpEngine::Impl {
 
     void loop(Worker& worker)
     {
+        enterBackground();
         for (;;) {
             std::vector<HttpTransfer*> starting;
             std::vector<HttpTransfer*> cancelled;

@@ -5,7 +5,9 @@
 #include <QString>
 
 #include <algorithm>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace norvelle {
 
@@ -14,6 +16,21 @@ namespace {
 // The files the rest of the application may hold at once: its libraries, windows and logs, and
 // the pipes of the tools that run beside the web requests.
 constexpr std::uint64_t otherOpenFiles = 256;
+
+// Grows the process's descriptor table to hold this many now, while the process is young. Once
+// several threads share the table, growing it waits for every other core to pass a quiescent
+// point (some 10-20 ms on a busy machine), and every thread that opens a file meanwhile waits
+// too: the main thread stalled a frame when a check's sockets crossed a table size.
+void reserveDescriptors(rlim_t count)
+{
+    const int probe = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (probe < 0)
+        return;
+    const int last = ::fcntl(probe, F_DUPFD_CLOEXEC, int(std::min<rlim_t>(count, 1 << 20)) - 1);
+    if (last >= 0)
+        ::close(last);
+    ::close(probe);
+}
 
 } // namespace
 
@@ -48,6 +65,7 @@ HttpLimits HttpLimits::fitOpenFilesLimit()
         if (setrlimit(RLIMIT_NOFILE, &raised) == 0)
             limit = raised;
     }
+    reserveDescriptors(limit.rlim_cur == RLIM_INFINITY ? needed : std::min(needed, limit.rlim_cur));
     if (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= needed)
         return {};
     const HttpLimits fitted = fitting(std::uint64_t(limit.rlim_cur));

@@ -27,12 +27,13 @@ std::optional<QUrl> parseUrl(const QString& text)
     return url;
 }
 
-// Converting release notes is work for a worker: the network pool's threads hand over every web
-// answer. On the I/O pool, or on this thread when that pool is full, since a task of that pool
-// may be waiting for this very check.
-void offNetworkThreads(std::function<void()> work)
+// Converting release notes is work for a worker, never for the main thread: on the network
+// pool, whose tasks only compute; where the answer is already there, right away.
+void offMainThread(std::function<void()> work)
 {
-    if (!ioPool().tryStart(work))
+    if (isMainThread())
+        networkPool().start(std::move(work));
+    else
         work();
 }
 
@@ -71,7 +72,7 @@ void SparkleService::completeCheck(const std::shared_ptr<Application>& applicati
         handler(std::move(update), nullptr);
         return;
     }
-    offNetworkThreads([this, update = std::move(update), found, handler]() mutable {
+    offMainThread([this, update = std::move(update), found, handler]() mutable {
         // Inline notes that convert to something win; the page is fetched only without them.
         if (found.releaseNotes)
             update.releaseNotes = ReleaseNotesConverter::convertHTMLToMarkdown(*found.releaseNotes);
@@ -109,7 +110,7 @@ void SparkleService::fetchReleaseNotes(const QString& address,
                 done(std::nullopt);
                 return;
             }
-            offNetworkThreads([done, body = std::move(response.body)] {
+            offMainThread([done, body = std::move(response.body)] {
                 const std::optional<QString> text = decodeUtf8Strict(body);
                 done(text ? ReleaseNotesConverter::convertHTMLToMarkdown(*text) : std::nullopt);
             });

@@ -84,9 +84,10 @@ PasswordSplit splitByPassword(const QList<std::shared_ptr<Application>>& applica
 {
     PasswordSplit split;
     for (const auto& application : applicationsWithUpdates) {
-        const auto cask = application->cask();
-        const bool needsPassword =
-            application->source().contains(Application::Source::homebrew) && cask && cask->requiresSudo;
+        const bool needsPassword = application->read([](const Application::Snapshot& state) {
+            return state.source.contains(Application::Source::homebrew) && state.cask &&
+                   state.cask->requiresSudo;
+        });
         (needsPassword ? split.sudoRequiredApps : split.applications).append(application);
     }
     return split;
@@ -98,9 +99,10 @@ QList<RowMenuItem> rowMenuItems(const RowMenuInput& input)
     QList<RowMenuItem> items;
     const bool busy = input.isUpdating || input.isAdopting;
     if (input.canUpdate && input.hasUpdate && !input.ignored) {
-        items.append({Kind::update,
-                      input.hasPermission ? QStringLiteral("Update") : QStringLiteral("Update (Permission Required)"),
-                      QStringLiteral("arrow.up"), !busy && input.hasPermission});
+        items.append(
+            {Kind::update,
+             input.hasPermission ? QStringLiteral("Update") : QStringLiteral("Update (Permission Required)"),
+             QStringLiteral("arrow.up"), !busy && input.hasPermission});
         items.append({Kind::divider, {}, {}, false});
     }
     if (input.canToggleIgnore) {
