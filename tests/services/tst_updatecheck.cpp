@@ -6,9 +6,11 @@
 #include "ServiceTestKit.h"
 #include "model/NorvelleError.h"
 #include "services/UpdateService.h"
+#include "util/Async.h"
 
 #include <QRegularExpression>
 #include <QTest>
+#include <algorithm>
 #include <condition_variable>
 #include <future>
 
@@ -277,10 +279,11 @@ private Q_SLOTS:
         QCOMPARE(updates.value("com.example.feed").latestVersion, QStringLiteral("2.0"));
     }
 
-    // The per-application checks wait on the network, so they must be under way together.
+    // The per-application checks wait on the network, so they must be under way together. The
+    // fake check blocks a thread of the network pool, which has one per core.
     void applicationsAreCheckedInParallel()
     {
-        constexpr int count = 8;
+        const int count = std::min(8, networkPool().maxThreadCount());
         Meeting meeting(count);
         std::atomic<int> met = 0;
         m_sparkle->onCheck = [&](const QString&) {
@@ -296,7 +299,7 @@ private Q_SLOTS:
         const QHash<QString, Update> updates = m_service->checkForUpdates(applications, kNoTools);
         QCOMPARE(met.load(), count);
         QCOMPARE(updates.size(), count);
-        QCOMPARE(updates.value("com.example.3").latestVersion, QStringLiteral("3"));
+        QCOMPARE(updates.value("com.example.1").latestVersion, QStringLiteral("1"));
     }
 
     void sameIdentifierGivesOneEntry()
