@@ -22,6 +22,10 @@ namespace norvelle {
 
 namespace {
 
+// A few dozen bundles per child: enough to spread over the pool, few enough that handing them
+// out costs nothing next to the reads and lookups.
+constexpr qsizetype bundlesPerChild = 32;
+
 QString seconds(const QElapsedTimer& timer)
 {
     // QString::number ignores the locale, so the decimal point is always a point.
@@ -126,13 +130,10 @@ DiscoveryService::ReadBundles DiscoveryService::readBundles(std::stop_token stop
     const QStringList& paths = read.scan.bundlePaths;
     read.bundles.resize(size_t(paths.size()));
     read.errors.resize(size_t(paths.size()));
-    // A few dozen bundles per child: enough to spread over the pool, few enough that handing
-    // them out costs nothing next to the reads.
-    constexpr qsizetype batch = 32;
     TaskGroup<void> group(ioPool(), stop);
-    for (qsizetype first = 0; first < paths.size(); first += batch) {
+    for (qsizetype first = 0; first < paths.size(); first += bundlesPerChild) {
         group.add([this, &read, &paths, first,
-                   last = std::min(first + batch, paths.size())](std::stop_token childStop) {
+                   last = std::min(first + bundlesPerChild, paths.size())](std::stop_token childStop) {
             for (qsizetype i = first; i < last && !childStop.stop_requested(); ++i) {
                 try {
                     read.bundles[size_t(i)] = readBundle(paths.at(i));
@@ -169,39 +170,47 @@ DiscoveryService::discoverApplications(const EnvironmentStatus& environment)
     build.start();
     const bool hasHomebrew = environment.hasHomebrew;
     const bool hasMAS = environment.hasMAS;
-    TaskGroup<std::shared_ptr<Application>> group;
-    for (qsizetype i = 0; i < read.scan.bundlePaths.size(); ++i) {
-        const QString& path = read.scan.bundlePaths.at(i);
+    const QStringList& paths = read.scan.bundlePaths;
+    for (qsizetype i = 0; i < paths.size(); ++i) {
         if (const std::exception_ptr error = read.errors[size_t(i)]) {
             try {
                 std::rethrow_exception(error);
             } catch (const std::exception& failure) {
                 // One broken bundle must not hide every other application.
-                Logger::warning(QStringLiteral("Skipping the application at ") + path + QStringLiteral(": ") +
-                                describeException(failure));
+                Logger::warning(QStringLiteral("Skipping the application at ") + paths.at(i) +
+                                QStringLiteral(": ") + describeException(failure));
             }
-            continue;
         }
-        if (!read.bundles[size_t(i)])
-            continue;
-        group.add([this, path, bundle = &*read.bundles[size_t(i)], hasHomebrew,
-                   hasMAS]() -> std::shared_ptr<Application> {
-            try {
-                return buildApplication(QUrl::fromLocalFile(path), *bundle, hasHomebrew, hasMAS);
-            } catch (const std::exception& error) {
-                Logger::warning(QStringLiteral("Skipping the application at ") + path + QStringLiteral(": ") +
-                                describeException(error));
-                return nullptr;
+    }
+    // By parts, as they were read: one child per bundle woke up to the whole pool at once, and
+    // its threads then queued for the adapters' locks.
+    using Built = QList<std::shared_ptr<Application>>;
+    TaskGroup<Built> group;
+    for (qsizetype first = 0; first < paths.size(); first += bundlesPerChild) {
+        group.add([this, &read, &paths, first, last = std::min(first + bundlesPerChild, paths.size()),
+                   hasHomebrew, hasMAS] {
+            Built part;
+            for (qsizetype i = first; i < last; ++i) {
+                if (!read.bundles[size_t(i)])
+                    continue;
+                try {
+                    part.append(buildApplication(QUrl::fromLocalFile(paths.at(i)), *read.bundles[size_t(i)],
+                                                 hasHomebrew, hasMAS));
+                } catch (const std::exception& error) {
+                    Logger::warning(QStringLiteral("Skipping the application at ") + paths.at(i) +
+                                    QStringLiteral(": ") + describeException(error));
+                }
             }
+            return part;
         });
     }
-    std::vector<std::shared_ptr<Application>> built = group.waitAll();
-
     QList<std::shared_ptr<Application>> applications;
-    applications.reserve(qsizetype(built.size()));
-    for (std::shared_ptr<Application>& application : built) {
-        if (application)
-            applications.append(std::move(application));
+    applications.reserve(paths.size());
+    for (const Built& part : group.waitAll()) {
+        for (const std::shared_ptr<Application>& application : part) {
+            if (application)
+                applications.append(application);
+        }
     }
     sortByName(applications, m_sortLocale);
 
