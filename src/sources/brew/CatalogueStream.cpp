@@ -6,11 +6,16 @@
 #include <QThread>
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 #include <simdjson.h>
 #include <utility>
 #include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace norvelle {
 
@@ -20,6 +25,59 @@ bool isJsonSpace(char c)
 {
     return c == ' ' || c == '\n' || c == '\r' || c == '\t';
 }
+
+// The first '"' or '\\' from p on, or end.
+const char* quoteOrBackslash(const char* p, const char* const end)
+{
+    constexpr quint64 ones = 0x0101010101010101U;
+    constexpr quint64 highs = 0x8080808080808080U;
+    for (; end - p >= 8; p += 8) {
+        quint64 word;
+        std::memcpy(&word, p, 8);
+        const quint64 quotes = word ^ (ones * '"');
+        const quint64 backslashes = word ^ (ones * '\\');
+        // Nonzero exactly when a byte of either is zero, that is when the word holds one of them.
+        if ((((quotes - ones) & ~quotes) | ((backslashes - ones) & ~backslashes)) & highs)
+            break;
+    }
+    while (p < end && *p != '"' && *p != '\\')
+        ++p;
+    return p;
+}
+
+#if defined(__SSE2__)
+// The bytes of 64 that the splitter looks at, one bit each (the first byte in the lowest bit).
+struct Block {
+    quint64 quotes = 0, backslashes = 0, opens = 0, closes = 0;
+
+    explicit Block(const char* p)
+    {
+        // '[' and '{', ']' and '}' differ only in the bit 0x20.
+        const __m128i caseBit = _mm_set1_epi8(0x20);
+        for (int i = 0; i < 4; ++i) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+            const __m128i folded = _mm_or_si128(bytes, caseBit);
+            quotes |= bits(bytes, '"') << (16 * i);
+            backslashes |= bits(bytes, '\\') << (16 * i);
+            opens |= bits(folded, '{') << (16 * i);
+            closes |= bits(folded, '}') << (16 * i);
+        }
+    }
+
+    static quint64 bits(__m128i bytes, char c)
+    {
+        return quint16(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(c))));
+    }
+};
+
+// Each bit the parity of the bits up to it.
+quint64 prefixXor(quint64 bits)
+{
+    for (int shift = 1; shift < 64; shift *= 2)
+        bits ^= bits << shift;
+    return bits;
+}
+#endif
 
 } // namespace
 
@@ -43,7 +101,10 @@ struct CatalogueStream::Shared {
     bool stopped = false;                        // failed or dropped: nothing more is taken
     std::atomic<bool> failed{false};
     std::vector<std::unique_ptr<simdjson::dom::parser>> parsers; // idle, kept for the next batch
-    const int maxTasks = std::clamp(QThread::idealThreadCount(), 1, 8);
+    std::vector<QByteArray> spareTexts;                          // parsed batches' buffers, for the next ones
+    // Half the cores at most: the network thread and the rest of the discovery need the others,
+    // and one task already parses faster than the catalogue arrives.
+    const int maxTasks = std::clamp(QThread::idealThreadCount() / 2, 1, 4);
 
     static bool parse(simdjson::dom::parser& parser, Batch& batch)
     {
@@ -58,7 +119,6 @@ struct CatalogueStream::Shared {
                 return false;
             batch.casks.push_back(catalogueCask(object));
         }
-        batch.text = QByteArray();
         return true;
     }
 
@@ -82,9 +142,13 @@ struct CatalogueStream::Shared {
             } catch (...) {
             }
             lock.lock();
+            // Neither can throw: both were reserved when the batch came.
             if (parser)
-                parsers.push_back(std::move(parser)); // cannot throw: reserved when the batch came
-            if (!parsed) {
+                parsers.push_back(std::move(parser));
+            if (parsed) {
+                batch.text.truncate(0);
+                spareTexts.push_back(std::move(batch.text));
+            } else {
                 stopped = true;
                 failed = true;
             }
@@ -102,6 +166,7 @@ struct CatalogueStream::Shared {
             std::lock_guard lock(shared->mutex);
             shared->batches.push_back(std::move(batch));
             shared->parsers.reserve(shared->batches.size());
+            shared->spareTexts.reserve(shared->batches.size());
             const size_t waiting = shared->batches.size() - shared->taken;
             if (shared->running >= shared->maxTasks || size_t(shared->running) >= waiting)
                 return;
@@ -156,33 +221,13 @@ void CatalogueStream::append(QByteArrayView piece) noexcept
     const char* run = m_batchOpen ? p : nullptr; // where the bytes still to be copied to m_batch begin
     try {
         while (p < end) {
-            if (m_where == Where::inString) {
-                if (m_escaped) {
-                    m_escaped = false;
-                    ++p;
-                    continue;
-                }
-                while (p < end && *p != '"' && *p != '\\')
-                    ++p;
-                if (p < end) {
-                    if (*p == '"')
-                        m_where = Where::inEntry;
-                    else
-                        m_escaped = true;
-                    ++p;
-                }
-                continue;
-            }
-            const char c = *p++;
-            if (m_where == Where::inEntry) {
-                if (c == '"')
-                    m_where = Where::inString;
-                else if (c == '{' || c == '[')
-                    ++m_depth;
-                else if ((c == '}' || c == ']') && --m_depth == 0)
+            if (m_where == Where::inEntry || m_where == Where::inString) {
+                p = scanEntry(p, end);
+                if (m_where == Where::afterEntry)
                     closeEntry(p, run);
                 continue;
             }
+            const char c = *p++;
             if (isJsonSpace(c))
                 continue;
             if (m_where == Where::beforeArray && c == '[') {
@@ -206,13 +251,87 @@ void CatalogueStream::append(QByteArrayView piece) noexcept
     }
 }
 
+const char* CatalogueStream::scanEntry(const char* p, const char* const end)
+{
+    // Kept in locals, the state stays in registers.
+    bool inString = m_where == Where::inString;
+    bool escaped = m_escaped;
+    qsizetype depth = m_depth;
+    while (p < end) {
+        const char* limit = end;
+#if defined(__SSE2__)
+        if (!escaped && end - p >= 64) {
+            const Block block(p);
+            if (block.backslashes == 0) {
+                // Without escapes, a byte is in a string when an odd number of quotes precede it.
+                const quint64 strings = prefixXor(block.quotes) ^ (inString ? ~quint64(0) : 0);
+                for (quint64 brackets = (block.opens | block.closes) & ~strings; brackets != 0;
+                     brackets &= brackets - 1) {
+                    const int at = std::countr_zero(brackets);
+                    if (block.opens >> at & 1) {
+                        ++depth;
+                    } else if (--depth == 0) {
+                        m_where = Where::afterEntry;
+                        m_depth = 0;
+                        return p + at + 1;
+                    }
+                }
+                inString = strings >> 63;
+                p += 64;
+                continue;
+            }
+            limit = p + 64; // byte by byte, escapes and all
+        }
+#endif
+        while (p < limit) {
+            if (inString) {
+                if (escaped) {
+                    escaped = false;
+                    ++p;
+                    continue;
+                }
+                p = quoteOrBackslash(p, limit);
+                if (p == limit)
+                    break;
+                if (*p++ == '"')
+                    inString = false;
+                else
+                    escaped = true;
+                continue;
+            }
+            const char c = *p++;
+            if (c == '"') {
+                inString = true;
+            } else if (c == '{' || c == '[') {
+                ++depth;
+            } else if ((c == '}' || c == ']') && --depth == 0) {
+                m_where = Where::afterEntry;
+                m_depth = 0;
+                return p;
+            }
+        }
+    }
+    m_where = inString ? Where::inString : Where::inEntry;
+    m_escaped = escaped;
+    m_depth = depth;
+    return p;
+}
+
 void CatalogueStream::openEntry(const char* at, const char*& run)
 {
     m_where = Where::inEntry;
     m_depth = 1;
     if (m_batchOpen)
         return;
-    m_batch.reserve(m_batchBytes + qsizetype(simdjson::SIMDJSON_PADDING) + 2);
+    {
+        std::lock_guard lock(m_shared->mutex);
+        if (!m_shared->spareTexts.empty()) {
+            m_batch = std::move(m_shared->spareTexts.back());
+            m_shared->spareTexts.pop_back();
+        }
+    }
+    // Room for the entry that passes the size, so the batch is not copied to grow.
+    m_batch.reserve(m_batchBytes + m_batchBytes / 4 + qsizetype(simdjson::SIMDJSON_PADDING) + 2);
     m_batch.append('[');
     m_batchOpen = true;
     run = at;
@@ -267,6 +386,7 @@ std::optional<QMap<QString, Cask>> CatalogueStream::finish(QByteArrayView docume
     }
     shared.batches.clear();
     shared.parsers.clear();
+    shared.spareTexts.clear();
     m_where = Where::failed; // spent
     return casks;
 }

@@ -19,7 +19,7 @@ namespace norvelle {
 class CatalogueStream {
 public:
     // How many bytes of entries one pool task parses; an entry larger than that is a run of its own.
-    static constexpr qsizetype defaultBatchBytes = qsizetype(512) << 10;
+    static constexpr qsizetype defaultBatchBytes = qsizetype(256) << 10;
 
     explicit CatalogueStream(qsizetype batchBytes = defaultBatchBytes);
     // Waits for the batches being parsed; those not started are dropped.
@@ -48,6 +48,8 @@ private:
     };
     struct Shared;
 
+    // In an entry: goes on to its end (then afterEntry, returning what follows) or the piece's.
+    const char* scanEntry(const char* p, const char* end);
     void openEntry(const char* at, const char*& run);
     void closeEntry(const char* after, const char*& run);
     void closeBatch(const char* end, const char*& run);

@@ -88,6 +88,10 @@ private Q_SLOTS:
             << QByteArray(R"([{"token":"a","version":"1","artifacts":[[{"app":["A.app"]}],{"app":["B.app"]},)"
                           R"([[]]],"x":{"y":[{},{"z":[1,[2]]}]}}])")
             << "1 casks" << true;
+        QTest::newRow("brackets in a string longer than a block")
+            << QByteArray("[{\"token\":\"a\",\"version\":\"1\",\"desc\":\"" + QByteArray(100, '}') + "[" +
+                          QByteArray(100, ']') + "\"},{\"token\":\"b\",\"version\":\"1\"}]")
+            << "2 casks" << true;
         QTest::newRow("whitespace around and between entries")
             << QByteArray(" \r\n\t[ \n{\"token\":\"a\",\"version\":\"1\"} ,\t{\"token\":\"b\","
                           "\"version\":\"1\"}\r\n] \n")
@@ -136,7 +140,7 @@ private Q_SLOTS:
         }
         // Read while it arrives, in pieces and batches of any size: the same casks, or nothing
         // (the reader then decides) where the document is not a clean array of objects.
-        for (const qsizetype piece : {qsizetype(1), qsizetype(7), document.size()}) {
+        for (const qsizetype piece : {qsizetype(1), qsizetype(7), qsizetype(100), document.size()}) {
             for (const qsizetype batch : {qsizetype(1), CatalogueStream::defaultBatchBytes}) {
                 CatalogueStream stream(batch);
                 for (qsizetype at = 0; at < document.size(); at += piece)
