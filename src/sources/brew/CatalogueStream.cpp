@@ -122,8 +122,9 @@ struct CatalogueStream::Shared {
         return true;
     }
 
-    // Parses the batches nobody has taken yet, until there are none.
-    void drain() noexcept
+    // Parses the batches nobody has taken yet, until there are none. A pool task counts as
+    // ended under the same lock, so a batch added meanwhile always finds it running or gone.
+    void drain(bool asTask) noexcept
     {
         std::unique_lock lock(mutex);
         while (!stopped && taken < batches.size()) {
@@ -153,6 +154,10 @@ struct CatalogueStream::Shared {
                 failed = true;
             }
         }
+        if (asTask) {
+            --running;
+            idle.notify_all();
+        }
     }
 
     // Network thread: a full batch is queued, and a pool task started when those running
@@ -172,12 +177,7 @@ struct CatalogueStream::Shared {
                 return;
             ++shared->running;
         }
-        const auto work = [shared] {
-            shared->drain();
-            std::lock_guard lock(shared->mutex);
-            --shared->running;
-            shared->idle.notify_all();
-        };
+        const auto work = [shared] { shared->drain(true); };
         bool started = false;
         try {
             started = ioPool().tryStart(work);
@@ -371,7 +371,7 @@ std::optional<QMap<QString, Cask>> CatalogueStream::finish(QByteArrayView docume
 {
     const bool whole = m_where == Where::afterArray && m_appended == document.size();
     if (whole)
-        m_shared->drain();
+        m_shared->drain(false);
     m_shared->settle(!whole);
     Shared& shared = *m_shared;
     std::lock_guard lock(shared.mutex);
