@@ -2,12 +2,14 @@
 #include "FuzzInput.h"
 #include "sources/brew/CaskParser.h"
 #include "sources/brew/CatalogueReader.h"
+#include "sources/brew/CatalogueStream.h"
 #include "sources/brew/InstallReceiptReader.h"
 #include "util/JsonError.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cstdlib>
 
 using namespace norvelle;
 
@@ -34,10 +36,21 @@ void readObject(const QJsonObject& object)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    const QByteArray bytes = fuzz::bytes(data, size);
+    std::optional<QMap<QString, Cask>> read;
     try {
-        (void)CatalogueReader::read(fuzz::bytes(data, size));
+        read = CatalogueReader::read(bytes);
     } catch (const JsonError&) {
     }
+    // Read while it arrives, in three pieces and small batches: the same casks, or nothing.
+    CatalogueStream stream(64);
+    const qsizetype third = bytes.size() / 3;
+    stream.append(QByteArrayView(bytes).first(third));
+    stream.append(QByteArrayView(bytes).sliced(third, third));
+    stream.append(QByteArrayView(bytes).sliced(2 * third));
+    if (const std::optional<QMap<QString, Cask>> streamed = stream.finish(bytes))
+        if (!read || !(*streamed == *read))
+            std::abort();
     const QJsonDocument document = QJsonDocument::fromJson(fuzz::bytes(data, size));
     if (document.isObject()) {
         readObject(document.object());

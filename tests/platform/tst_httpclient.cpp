@@ -125,9 +125,12 @@ private Q_SLOTS:
         hop.body = "the body of a redirect is not the answer";
         server.route("/hop", hop);
         server.route("/files/final.json", Reply{200, "final", {{"X-Last", "1"}}});
-        const HttpResponse response = HttpClient().get(server.url("/start"));
+        QByteArray observed;
+        const HttpResponse response =
+            HttpClient().get(server.url("/start"), {}, [&](QByteArrayView piece) { observed += piece; });
         QCOMPARE(response.statusCode, 200);
         QCOMPARE(response.body, QByteArray("final"));
+        QCOMPARE(observed, response.body); // the redirects' bodies are not seen
         QCOMPARE(response.url, server.url(target));
         // Headers belong to the final answer only.
         QCOMPARE(response.header("X-Last"), QByteArray("1"));
@@ -245,10 +248,13 @@ private Q_SLOTS:
         FixtureServer server;
         const QByteArray body = pattern(200'000);
         server.route("/big.json", Reply{.body = body, .gzip = true});
-        const HttpResponse response = HttpClient().get(server.url("/big.json"));
+        QByteArray observed;
+        const HttpResponse response =
+            HttpClient().get(server.url("/big.json"), {}, [&](QByteArrayView piece) { observed += piece; });
         QCOMPARE(response.header("Content-Encoding"), QByteArray("gzip"));
         QVERIFY(response.header("Content-Length").toLongLong() < body.size());
         QCOMPARE(response.body, body);
+        QCOMPARE(observed, body); // decoded, as it is kept
         QVERIFY(server.requests().first().header("Accept-Encoding").contains("gzip"));
     }
 

@@ -57,6 +57,8 @@ size_t onBody(char* data, size_t size, size_t count, void* user) noexcept
     try {
         if (t->body) {
             t->body->append(data, qsizetype(bytes));
+            if (t->bodyObserver)
+                (*t->bodyObserver)(QByteArrayView(data, qsizetype(bytes)));
             return size_t(bytes);
         }
         errno = 0;
@@ -218,7 +220,7 @@ HttpResponse HttpClient::perform(const QUrl& url, HttpTransfer& transfer, const 
     return conclude(url, transfer);
 }
 
-HttpResponse HttpClient::get(const QUrl& url, std::stop_token stop) const
+HttpResponse HttpClient::get(const QUrl& url, std::stop_token stop, const BodyObserver& observer) const
 {
     std::promise<HttpResponse> prefetched;
     const auto handOver = [&prefetched](HttpResponse response, std::exception_ptr error) {
@@ -233,6 +235,7 @@ HttpResponse HttpClient::get(const QUrl& url, std::stop_token stop) const
     QByteArray body;
     HttpTransfer transfer;
     transfer.body = &body;
+    transfer.bodyObserver = observer ? &observer : nullptr;
     transfer.maxBytes = m_options.maxBodyBytes;
     transfer.deadline = m_options.deadline;
     HttpResponse response = perform(url, transfer, stop);

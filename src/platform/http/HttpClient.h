@@ -3,6 +3,7 @@
 #include "util/Error.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -76,8 +77,15 @@ public:
 
     const Options& options() const { return m_options; }
 
-    // GET the address and return its answer; throws HttpError when no answer came.
-    virtual HttpResponse get(const QUrl& url, std::stop_token stop = {}) const;
+    // Sees the body of an answer while it arrives, on the network thread: quick, and never throws.
+    using BodyObserver = std::function<void(QByteArrayView piece)>;
+
+    // GET the address and return its answer; throws HttpError when no answer came. The observer,
+    // when given, sees the final answer's body (decoded, never a redirect's) as it is collected,
+    // each piece once and in order, so the caller can read it before the last byte; an answer
+    // taken over from a prefetch is not observed.
+    virtual HttpResponse get(const QUrl& url, std::stop_token stop = {},
+                             const BodyObserver& observer = {}) const;
 
     // get() without a waiting thread: returns at once, and the handler receives the outcome
     // exactly once, on a thread of networkPool() (never inside this call), where it may do

@@ -35,9 +35,10 @@ struct HttpTransfer {
     CURL* handle = nullptr;
     std::chrono::milliseconds idleTimeout{};
     std::chrono::milliseconds deadline{};
-    qint64 maxBytes = 0;        // counted after decompression
-    QByteArray* body = nullptr; // get: the body in memory
-    QSaveFile* file = nullptr;  // download: the body on disk
+    qint64 maxBytes = 0;                                    // counted after decompression
+    QByteArray* body = nullptr;                             // get: the body in memory
+    const HttpClient::BodyObserver* bodyObserver = nullptr; // get: sees each piece once kept
+    QSaveFile* file = nullptr;                              // download: the body on disk
     char errorText[CURL_ERROR_SIZE] = {};
     const HttpClient::ProgressHandler* progress = nullptr; // called on the caller's thread
     // What went wrong outside libcurl: what the progress handler or setUp threw, or why a

@@ -2,16 +2,17 @@
 
 #include "model/NorvelleError.h"
 #include "platform/Clock.h"
+#include "platform/Logger.h"
 #include "platform/http/HttpClient.h"
 #include "sources/ToolRunner.h"
 #include "sources/brew/AdoptionMatcher.h"
 #include "sources/brew/CaskParser.h"
 #include "sources/brew/CatalogueMaps.h"
 #include "sources/brew/CatalogueReader.h"
+#include "sources/brew/CatalogueStream.h"
 #include "util/AllocatorTuning.h"
 #include "util/Error.h"
 #include "util/Json.h"
-#include "platform/Logger.h"
 #include "util/StrictText.h"
 #include "util/TaskGroup.h"
 
@@ -62,6 +63,7 @@ bool isUsableCatalogueUrl(const QUrl& url)
 // The catalogue download that runs while `brew list --cask` does.
 struct BrewService::CatalogueDownload {
     QElapsedTimer timer;
+    CatalogueStream stream; // read while the body arrives
     std::optional<HttpResponse> response;
     std::exception_ptr error;
 };
@@ -146,7 +148,9 @@ void BrewService::loadInstalledCasks()
         download.timer.start();
         downloading.add([this, &download, catalogueUrl](std::stop_token stop) {
             try {
-                download.response = m_options.http->get(catalogueUrl, stop);
+                download.response = m_options.http->get(
+                    catalogueUrl, stop,
+                    [&stream = download.stream](QByteArrayView piece) { stream.append(piece); });
             } catch (...) {
                 download.error = std::current_exception();
             }
@@ -256,6 +260,7 @@ void BrewService::fetchCatalogue(const QSet<QString>& installedTokens, Catalogue
     }
 
     QElapsedTimer ownTimer;
+    std::optional<CatalogueStream> ownStream;
     std::optional<QMap<QString, Cask>> casks;
     try {
         HttpResponse response;
@@ -267,14 +272,19 @@ void BrewService::fetchCatalogue(const QSet<QString>& installedTokens, Catalogue
             response = std::move(*download->response);
         } else {
             ownTimer.start();
-            response = m_options.http->get(url);
+            CatalogueStream& stream = ownStream.emplace();
+            response =
+                m_options.http->get(url, {}, [&stream](QByteArrayView piece) { stream.append(piece); });
         }
         if (response.statusCode != 200) {
             Logger::warning(QStringLiteral("Invalid response from Homebrew API"));
             rebuildFromStaleCatalogue(installedTokens);
             return;
         }
-        casks = CatalogueReader::read(std::move(response.body));
+        // Mostly read while it arrived; what the stream could not read goes to the reader whole.
+        casks = (download ? download->stream : *ownStream).finish(response.body);
+        if (!casks)
+            casks = CatalogueReader::read(std::move(response.body));
     } catch (...) {
         // A failed download must not leave the installed casks without their facts.
         rebuildFromStaleCatalogue(installedTokens);
