@@ -162,7 +162,9 @@ struct CatalogueStream::Shared {
 
     // Network thread: a full batch is queued, and a pool task started when those running
     // already have work enough. It is never queued on the pool nor run here: a batch no free
-    // thread took waits for a running task or for finish().
+    // thread took waits for a running task or for finish(). The tasks only compute, so they run
+    // on the network pool, sharing the processor with the network thread as equals; a thread
+    // ioPool made from the network thread would keep its lower share for the tools it runs.
     static void add(const std::shared_ptr<Shared>& shared, QByteArray text)
     {
         auto batch = std::make_unique<Batch>();
@@ -180,7 +182,7 @@ struct CatalogueStream::Shared {
         const auto work = [shared] { shared->drain(true); };
         bool started = false;
         try {
-            started = ioPool().tryStart(work);
+            started = networkPool().tryStart(work);
         } catch (...) {
         }
         if (!started) {
