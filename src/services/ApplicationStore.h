@@ -47,8 +47,9 @@ public:
     std::optional<QDateTime> lastUpdateCheck() const { return m_lastUpdateCheck; }
     void setLastUpdateCheck(std::optional<QDateTime> time);
 
-    // Derived afresh on every call: the listed applications that have an update
-    // and are not ignored, in list order.
+    // The listed applications that have an update and are not ignored, in list order, as the
+    // store has seen their changes (one made on another thread counts once it reached the main
+    // thread, as for updateCount).
     ApplicationList applicationsWithUpdates() const;
     // How many applications applicationsWithUpdates would list, kept up to date as the
     // store re-emits changes rather than counted, so a label can follow every change.
