@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <future>
 #include <memory>
@@ -56,6 +57,15 @@ size_t onBody(char* data, size_t size, size_t count, void* user) noexcept
     t->received += bytes;
     try {
         if (t->body) {
+            if (t->body->isEmpty()) {
+                // Sized once from the announced length (counted before decompression, so only a
+                // hint): growing a 13 MB answer piece by piece copied it again and again on the
+                // network thread.
+                curl_off_t announced = -1;
+                curl_easy_getinfo(t->handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+                if (announced > 0)
+                    t->body->reserve(qsizetype(std::min<qint64>(announced, t->maxBytes)));
+            }
             t->body->append(data, qsizetype(bytes));
             if (t->bodyObserver)
                 (*t->bodyObserver)(QByteArrayView(data, qsizetype(bytes)));
