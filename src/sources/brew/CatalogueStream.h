@@ -13,7 +13,7 @@ namespace norvelle {
 
 // Reads the cask catalogue while it downloads, so that little is left to do after the last
 // byte. The bytes are split into the entries of the top-level array as they arrive; runs of
-// whole entries are handed to the I/O pool, parsed and turned into casks there. Only a clean
+// whole entries are handed to the network pool, parsed and turned into casks there. Only a clean
 // array of objects is read this way: for anything else the stream gives up and the caller
 // reads the whole document with CatalogueReader, which then gives its answer or error.
 class CatalogueStream {
