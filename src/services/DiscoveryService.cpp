@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 #include <algorithm>
 #include <vector>
 
@@ -182,13 +183,15 @@ DiscoveryService::discoverApplications(const EnvironmentStatus& environment)
             }
         }
     }
-    // By parts, as they were read: one child per bundle woke up to the whole pool at once, and
-    // its threads then queued for the adapters' locks.
+    // One part per core: the records are quick to build and mostly wait for the adapters' locks,
+    // so more parts only woke more threads to queue there (one per bundle woke the whole pool).
     using Built = QList<std::shared_ptr<Application>>;
     TaskGroup<Built> group;
-    for (qsizetype first = 0; first < paths.size(); first += bundlesPerChild) {
-        group.add([this, &read, &paths, first, last = std::min(first + bundlesPerChild, paths.size()),
-                   hasHomebrew, hasMAS] {
+    const qsizetype cores = std::max(1, QThread::idealThreadCount());
+    const qsizetype perPart = std::max(bundlesPerChild, (paths.size() + cores - 1) / cores);
+    for (qsizetype first = 0; first < paths.size(); first += perPart) {
+        group.add([this, &read, &paths, first, last = std::min(first + perPart, paths.size()), hasHomebrew,
+                   hasMAS] {
             Built part;
             for (qsizetype i = first; i < last; ++i) {
                 if (!read.bundles[size_t(i)])

@@ -1,5 +1,8 @@
 #include "sources/brew/AdoptionMatcher.h"
 
+#include <optional>
+#include <string_view>
+
 namespace norvelle {
 
 AdoptionMatcher::AdoptionMatcher(const QMap<QString, Cask>& catalogue)
@@ -24,8 +27,41 @@ AdoptionMatcher::AdoptionMatcher(const QMap<QString, Cask>& catalogue)
     }
 }
 
+namespace {
+
+// ASCII text, the usual case, is lowered in one pass with no table lookups; none is given for
+// other text, which goes through QString::toLower. Removing the characters before or after
+// lowering makes no difference: no upper-case letter lowers to one of them. `dropApp` takes out
+// ".app" as QString::remove does: case-sensitive, left to right and without overlaps.
+std::optional<QString> loweredAscii(QStringView text, std::string_view drop, bool dropApp = false)
+{
+    static constexpr std::u16string_view app = u".app";
+    QString result(text.size(), Qt::Uninitialized);
+    char16_t* const begin = reinterpret_cast<char16_t*>(result.data());
+    char16_t* out = begin;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= 0x80)
+            return std::nullopt;
+        if (dropApp && c == u'.' &&
+            std::u16string_view(text.utf16() + i, size_t(text.size() - i)).starts_with(app)) {
+            i += qsizetype(app.size()) - 1;
+            continue;
+        }
+        if (drop.find(char(c)) != std::string_view::npos)
+            continue;
+        *out++ = c >= u'A' && c <= u'Z' ? char16_t(c - u'A' + u'a') : c;
+    }
+    result.truncate(out - begin);
+    return result;
+}
+
+} // namespace
+
 QString AdoptionMatcher::normalisedToken(const QString& token)
 {
+    if (std::optional<QString> ascii = loweredAscii(token, "-_@"))
+        return *std::move(ascii);
     QString result = token.toLower();
     result.remove(QLatin1Char('-'));
     result.remove(QLatin1Char('_'));
@@ -35,6 +71,8 @@ QString AdoptionMatcher::normalisedToken(const QString& token)
 
 QString AdoptionMatcher::normalisedApplicationName(const QString& name)
 {
+    if (std::optional<QString> ascii = loweredAscii(name, " -_"))
+        return *std::move(ascii);
     QString result = name.toLower();
     result.remove(QLatin1Char(' '));
     result.remove(QLatin1Char('-'));
@@ -44,6 +82,8 @@ QString AdoptionMatcher::normalisedApplicationName(const QString& name)
 
 QString AdoptionMatcher::artifactKey(const QString& artifact)
 {
+    if (std::optional<QString> ascii = loweredAscii(artifact, {}, true))
+        return *std::move(ascii);
     QString result = artifact;
     result.remove(QLatin1String(".app"), Qt::CaseSensitive);
     return std::move(result).toLower(); // in place when remove() made a copy already

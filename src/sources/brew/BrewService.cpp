@@ -313,6 +313,7 @@ void BrewService::reuseParsedCatalogue(const QSet<QString>& installedTokens)
 {
     QMap<QString, Cask> casks;
     std::shared_ptr<const AdoptionMatcher> matcher;
+    QSet<QString> marked;
     {
         std::lock_guard lock(m_mutex);
         if (!m_adoptionMatcher)
@@ -325,9 +326,11 @@ void BrewService::reuseParsedCatalogue(const QSet<QString>& installedTokens)
         }
         casks = m_allAvailableCasks;
         matcher = m_adoptionMatcher;
+        marked = m_mapsInstalledTokens;
     }
-    installCatalogueMaps(CatalogueMaps::fromParsed(std::move(casks), installedTokens, std::move(matcher)),
-                         installedTokens);
+    installCatalogueMaps(
+        CatalogueMaps::fromParsed(std::move(casks), installedTokens, std::move(matcher), marked),
+        installedTokens);
 }
 
 void BrewService::rebuildFromStaleCatalogue(const QSet<QString>& installedTokens)

@@ -20,10 +20,13 @@ struct CatalogueMaps {
     std::shared_ptr<const AdoptionMatcher> matcher;
 
     // The maps of casks read from a catalogue (CatalogueReader), marked installed or not by the
-    // tokens. The adoption keys do not depend on what is installed: a matcher built earlier from
-    // the same casks is taken over when given, else one is built.
+    // tokens. Of the casks given, only those of markedTokens may be marked installed already (as
+    // the ones of an earlier call are); a catalogue just read has none. The adoption keys do not
+    // depend on what is installed: a matcher built earlier from the same casks is taken over when
+    // given, else one is built.
     static CatalogueMaps fromParsed(QMap<QString, Cask> allCasks, const QSet<QString>& installedTokens,
-                                    std::shared_ptr<const AdoptionMatcher> matcher = nullptr);
+                                    std::shared_ptr<const AdoptionMatcher> matcher = nullptr,
+                                    const QSet<QString>& markedTokens = {});
 };
 
 } // namespace norvelle

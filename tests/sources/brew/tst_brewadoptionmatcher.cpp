@@ -129,6 +129,15 @@ private Q_SLOTS:
         QTest::newRow(".app removed anywhere in the artifact")
             << QList<Cask>{cask(QStringLiteral("x"), {QStringLiteral("Foo.apple.app")})} << none
             << QStringLiteral("fooLE") << QStringLiteral("x") << true << qint64(1200);
+        QTest::newRow("upper-case .APP stays in the key")
+            << QList<Cask>{cask(QStringLiteral("foo"), {QStringLiteral("Foo.APP")})} << none
+            << QStringLiteral("foo.app") << QStringLiteral("foo") << true << qint64(1200);
+        QTest::newRow("non-ASCII artifact, .APP kept")
+            << QList<Cask>{cask(QStringLiteral("cafe"), {QStringLiteral("Caf\u00e9.APP")})} << none
+            << QStringLiteral("CAF\u00c9.app") << QStringLiteral("cafe") << true << qint64(1200);
+        QTest::newRow("non-ASCII token and name normalised alike")
+            << QList<Cask>{cask(QStringLiteral("\u00fcber-app"), {})} << none
+            << QStringLiteral("\u00dcber App") << QStringLiteral("\u00fcber-app") << false << qint64(700);
         QTest::newRow("tie goes to the first in walk order")
             << QList<Cask>{cask(QStringLiteral("zeta"), {QStringLiteral("Same.app")}),
                            cask(QStringLiteral("alpha"), {QStringLiteral("Same.app")})}
