@@ -5,6 +5,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <QtEndian>
+#include <algorithm>
 #include <array>
 
 namespace norvelle::test {
@@ -185,6 +186,7 @@ void FixtureConnection::send(const FixtureServer::Reply& reply, bool headOnly)
     } else if (reply.chunkSize > 0) {
         m_socket->write(head);
         m_body = body;
+        m_sent = 0;
         m_chunkSize = reply.chunkSize;
         m_chunkTimer = new QTimer(this);
         m_chunkTimer->setInterval(reply.chunkInterval);
@@ -203,9 +205,12 @@ void FixtureConnection::send(const FixtureServer::Reply& reply, bool headOnly)
 
 void FixtureConnection::sendNextChunk()
 {
-    m_socket->write(m_body.left(m_chunkSize));
-    m_body.remove(0, m_chunkSize);
-    if (m_body.isEmpty()) {
+    // From the shared body where it lies: taking the sent bytes off its front would copy the
+    // whole answer before the first piece goes out, which no real host makes its clients wait for.
+    const qsizetype size = std::min(m_chunkSize, m_body.size() - m_sent);
+    m_socket->write(m_body.constData() + m_sent, size);
+    m_sent += size;
+    if (m_sent == m_body.size()) {
         m_chunkTimer->stop();
         m_socket->disconnectFromHost();
     }

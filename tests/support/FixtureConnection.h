@@ -30,7 +30,8 @@ private:
     std::shared_ptr<FixtureRouteTable> m_table;
     QByteArray m_buffer;
     bool m_requestRead = false;
-    QByteArray m_body; // what remains to be sent in chunks
+    QByteArray m_body; // sent in chunks, from m_sent on
+    qsizetype m_sent = 0;
     qsizetype m_chunkSize = 0;
     QTimer* m_chunkTimer = nullptr;
 };
