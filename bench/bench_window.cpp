@@ -60,27 +60,35 @@ public:
         if (!m_measuring || m_depth > 0 || QThread::currentThread() != thread())
             return QApplication::notify(receiver, event);
         ++m_depth;
+        // What the event was is noted without allocating and put into words only afterwards, for
+        // the few events that are kept: an allocation inside the timed span can wait for the
+        // allocator's lock, and the bench would time itself.
+        const char* const className = receiver->metaObject()->className();
+        const QString objectName = receiver->objectName();
+        const char* const parentClassName =
+            receiver->parent() ? receiver->parent()->metaObject()->className() : nullptr;
+        const int type = int(event->type());
+        const auto describe = [&] {
+            QString what = QStringLiteral("%1 \"%2\"").arg(QLatin1String(className), objectName);
+            if (parentClassName)
+                what += QStringLiteral(" in %1").arg(QLatin1String(parentClassName));
+            return what + QStringLiteral(", event type %1").arg(type);
+        };
+        const qint64 waitBefore = m_events ? runQueueWaitNs() : 0;
+        const qint64 cpuBefore = threadCpuNs();
         QElapsedTimer timer;
         timer.start();
-        const qint64 cpuBefore = threadCpuNs();
-        const qint64 waitBefore = m_events ? runQueueWaitNs() : 0;
-        const int type = int(event->type());
-        QString what = QStringLiteral("%1 \"%2\"")
-                           .arg(QLatin1String(receiver->metaObject()->className()), receiver->objectName());
-        if (const QObject* parent = receiver->parent())
-            what += QStringLiteral(" in %1").arg(QLatin1String(parent->metaObject()->className()));
-        what += QStringLiteral(", event type %1").arg(type);
         const bool result = QApplication::notify(receiver, event);
         const qint64 elapsed = timer.nsecsElapsed();
         if (elapsed > m_longestNs) {
             m_longestNs = elapsed;
             m_longestCpuNs = threadCpuNs() - cpuBefore;
-            m_longestWhat = what;
+            m_longestWhat = describe();
         }
         if (m_events && elapsed > 4000000)
             std::fprintf(stderr, "event %.1f ms (CPU %.1f ms, waiting for a CPU %.1f ms): %s\n",
                          double(elapsed) / 1e6, double(threadCpuNs() - cpuBefore) / 1e6,
-                         double(runQueueWaitNs() - waitBefore) / 1e6, qPrintable(what));
+                         double(runQueueWaitNs() - waitBefore) / 1e6, qPrintable(describe()));
         --m_depth;
         return result;
     }
