@@ -43,6 +43,8 @@ QHash<QString, Update> UpdateService::checkForUpdates(const QList<std::shared_pt
 {
     QElapsedTimer total;
     total.start();
+    // From here on the network threads and the network pool give way to the main thread.
+    beginBackgroundWork();
     std::shared_ptr<HttpPrefetchBatch> prefetched;
     {
         // Both listings run to their end even when one fails; then the first failure ends the check.

@@ -6,6 +6,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -188,13 +189,19 @@ QThreadPool& ioPool()
 }
 
 namespace {
+std::atomic<bool> g_backgroundWork{false};
 thread_local bool t_decided = false;
 thread_local bool t_lowered = false;
 } // namespace
 
+void beginBackgroundWork()
+{
+    g_backgroundWork.store(true, std::memory_order_release);
+}
+
 void enterBackground()
 {
-    if (t_decided)
+    if (t_decided || !g_backgroundWork.load(std::memory_order_acquire))
         return;
     t_decided = true;
 #if defined(__linux__)

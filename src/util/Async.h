@@ -26,7 +26,12 @@ QThreadPool& ioPool();
 // main thread, woken for a frame, waited behind them for up to 30 ms. Never changes the main
 // thread. Threads and programs started from a marked thread inherit its share, so marked
 // threads start neither tools nor work on ioPool.
+// Does nothing before the first update check (beginBackgroundWork): until then the marked
+// threads fetch and read the catalogue the list waits for, and on a busy machine a lowered
+// thread lost up to 45 ms of it to the other programs. A lowered thread cannot be raised again.
 void enterBackground();
+// From now on enterBackground lowers the threads that call it. Called when a check begins.
+void beginBackgroundWork();
 // Whether enterBackground has lowered the calling thread.
 bool inBackground();
 

@@ -247,8 +247,10 @@ struct HttpEngine::Impl {
 
     void loop(Worker& worker)
     {
-        enterBackground();
         for (;;) {
+            // Here rather than once: a thread started for the catalogue before the first check
+            // is lowered as the check's transfers reach it.
+            enterBackground();
             std::vector<HttpTransfer*> starting;
             std::vector<HttpTransfer*> cancelled;
             bool stopping = false;
