@@ -35,7 +35,7 @@ void beginBackgroundWork();
 // Whether enterBackground has lowered the calling thread.
 bool inBackground();
 
-// A pool whose threads are marked with enterBackground before their first task.
+// A pool whose threads call enterBackground before each task.
 class BackgroundPool : public QThreadPool {
 public:
     void start(std::function<void()> task, int priority = 0);

@@ -99,24 +99,23 @@ visibleApplications(const QList<std::shared_ptr<Application>>& applications, App
     struct Entry {
         std::shared_ptr<Application> application;
         bool hasUpdate;
-        const QCollatorSortKey* key;
+        QString name;
+        const QCollatorSortKey* key = nullptr;
     };
     std::vector<Entry> entries;
     entries.reserve(static_cast<size_t>(applications.size()));
     for (const auto& application : applications) {
         if (!application)
             continue;
-        const std::optional<bool> hasUpdate = application->read([&](const Application::Snapshot& state) {
-            const bool shown = isVisibleUnder(filter, state) &&
-                               (searchText.isEmpty() || state.name.contains(searchText, Qt::CaseInsensitive));
-            return shown ? std::optional<bool>(state.update.has_value()) : std::nullopt;
+        application->read([&](const Application::Snapshot& state) {
+            if (isVisibleUnder(filter, state) &&
+                (searchText.isEmpty() || state.name.contains(searchText, Qt::CaseInsensitive)))
+                entries.push_back({application, state.update.has_value(), state.name});
         });
-        if (hasUpdate)
-            entries.push_back({application, *hasUpdate, nullptr});
     }
     sortKeys.prepare(locale, entries.size());
     for (Entry& entry : entries)
-        entry.key = &sortKeys.of(entry.application->name());
+        entry.key = &sortKeys.of(entry.name);
     std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
         if (a.hasUpdate != b.hasUpdate)
             return a.hasUpdate;

@@ -273,12 +273,16 @@ private Q_SLOTS:
         rlimit low = before;
         low.rlim_cur = 256;
         QCOMPARE(setrlimit(RLIMIT_NOFILE, &low), 0);
+        const auto openDescriptors = [] { return QDir(QStringLiteral("/proc/self/fd")).count(); };
+        const auto descriptorsBefore = openDescriptors();
         const HttpLimits fitted = HttpLimits::fitOpenFilesLimit();
         rlimit after{};
         getrlimit(RLIMIT_NOFILE, &after);
         setrlimit(RLIMIT_NOFILE, &before);
         QCOMPARE(after.rlim_cur, needed);
         QCOMPARE(fitted.connections, HttpLimits{}.connections);
+        // The descriptor table is grown ahead, and nothing is left open by growing it.
+        QCOMPARE(openDescriptors(), descriptorsBefore);
     }
 
     // An answer asked for ahead serves the first later request for the address, through any

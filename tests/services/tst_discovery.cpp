@@ -478,6 +478,39 @@ private Q_SLOTS:
         QVERIFY(m_mas->calls().isEmpty());
     }
 
+    // Read and built in parts of many bundles: every bundle once, whichever part it falls in,
+    // and each broken one reported once.
+    void manyBundlesInParts_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QList<int>>("broken");
+        QTest::newRow("one part") << 5 << QList<int>{0, 4};
+        QTest::newRow("across part edges") << 70 << QList<int>{0, 31, 32, 63, 64, 69};
+        QTest::newRow("many parts") << 300 << QList<int>{1, 100, 299};
+    }
+
+    void manyBundlesInParts()
+    {
+        QFETCH(int, count);
+        QFETCH(QList<int>, broken);
+        QStringList expected;
+        for (int i = 0; i < count; ++i) {
+            const QString name = QStringLiteral("App %1").arg(i, 3, 10, QLatin1Char('0'));
+            if (broken.contains(i)) {
+                BundleBuilder(apps(), name).rawInfoPlist("not a property list").build();
+            } else {
+                bundle(name, QStringLiteral("com.example.app%1").arg(i)).build();
+                expected << name;
+            }
+        }
+        LogCapture log;
+        QCOMPARE(names(m_service->discoverApplications(kNoTools)), expected);
+        int warnings = 0;
+        for (const auto& line : log.lines())
+            warnings += line.second.startsWith(QStringLiteral("Skipping the application at ")) ? 1 : 0;
+        QCOMPARE(warnings, broken.size());
+    }
+
     void sortOrder_data()
     {
         QTest::addColumn<QStringList>("names");

@@ -147,6 +147,22 @@ private Q_SLOTS:
         QVERIFY(sameApplications(list, before));
     }
 
+    // The names' sort keys are kept between computations; a list sorted in another locale in
+    // between must not reuse the first locale's keys.
+    void sortFollowsTheLocale()
+    {
+        const ApplicationList list = appsFrom({"Zebra", "\u00c4pfel", "Apfel"});
+        const QStringList german{"Apfel", "\u00c4pfel", "Zebra"};
+        const QStringList swedish{"Apfel", "Zebra", "\u00c4pfel"};
+        for (int round = 0; round < 2; ++round) {
+            QCOMPARE(namesOf(visibleApplications(list, ApplicationFilter::all, {}, QLocale(QLocale::German))),
+                     german);
+            QCOMPARE(
+                namesOf(visibleApplications(list, ApplicationFilter::all, {}, QLocale(QLocale::Swedish))),
+                swedish);
+        }
+    }
+
     void settersSignalOnlyRealChanges()
     {
         ViewModelTestWorld world;

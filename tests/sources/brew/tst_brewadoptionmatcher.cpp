@@ -165,6 +165,67 @@ private Q_SLOTS:
         QCOMPARE(match->priority, priority);
     }
 
+    // The keys are made without Unicode tables for ASCII text; they must equal what QString's
+    // own lowering and removing make, for any text.
+    void keysAsQtMakesThem_data()
+    {
+        QTest::addColumn<QString>("text");
+        for (const char* text : {"Foo.app", "Foo.apple.app", ".app.app", "..appapp", "Foo.APP", "x.ap", "",
+                                 "My-App_Beta@2", "A B-C_D", "Caf\u00e9.app", "\u00dcBER-app",
+                                 "\u0130stanbul.app", "\u212Aelvin Tool", "Emoji \U0001F600-Pro"})
+            QTest::newRow(text) << QString::fromUtf8(text);
+    }
+
+    void keysAsQtMakesThem()
+    {
+        QFETCH(QString, text);
+        QCOMPARE(AdoptionMatcher::artifactKey(text), QString(text).remove(QStringLiteral(".app")).toLower());
+        QCOMPARE(AdoptionMatcher::normalisedToken(text),
+                 text.toLower().remove(u'-').remove(u'_').remove(u'@'));
+        QCOMPARE(AdoptionMatcher::normalisedApplicationName(text),
+                 text.toLower().remove(u' ').remove(u'-').remove(u'_'));
+    }
+
+    // Only the installed casks are marked, and a catalogue marked by an earlier load loses the
+    // marks of what is no longer installed.
+    void installedCasksAreMarked_data()
+    {
+        QTest::addColumn<QStringList>("before"); // installed at the earlier load; none: a fresh read
+        QTest::addColumn<QStringList>("now");
+        QTest::newRow("fresh read") << QStringList{} << QStringList{"b", "c"};
+        QTest::newRow("one more installed") << QStringList{"b"} << QStringList{"b", "c"};
+        QTest::newRow("one removed") << QStringList{"a", "b"} << QStringList{"b"};
+        QTest::newRow("all removed") << QStringList{"a", "c"} << QStringList{};
+        QTest::newRow("installed, not in the catalogue") << QStringList{"a"} << QStringList{"x", "a"};
+    }
+
+    void installedCasksAreMarked()
+    {
+        QFETCH(QStringList, before);
+        QFETCH(QStringList, now);
+        const QSet<QString> marked(before.cbegin(), before.cend());
+        const QSet<QString> installed(now.cbegin(), now.cend());
+        QMap<QString, Cask> casks = catalogue({cask("a", {}), cask("b", {}), cask("c", {})});
+        if (!marked.isEmpty())
+            casks = CatalogueMaps::fromParsed(casks, marked).allCasks;
+        const CatalogueMaps maps = CatalogueMaps::fromParsed(casks, installed, nullptr, marked);
+        QStringList adopted;
+        for (const Cask& c : maps.allCasks)
+            if (c.adopted)
+                adopted.append(c.caskName);
+        QStringList expected;
+        for (const QString& token : now)
+            if (casks.contains(token))
+                expected.append(token);
+        expected.sort();
+        QCOMPARE(adopted, expected);
+        QStringList installedCasks = maps.installedCasks.keys();
+        installedCasks.sort();
+        QCOMPARE(installedCasks, expected);
+        for (const Cask& c : maps.installedCasks)
+            QVERIFY(c.adopted);
+    }
+
     // The prepared keys must answer exactly as a walk over every cask would, on a
     // full-size catalogue full of shared names, variants and installed casks.
     void agreesWithAWalkOverTheWholeCatalogue()
