@@ -19,11 +19,16 @@ AppState::~AppState() = default;
 
 void AppState::setHasAppManagementPermission(bool value)
 {
-    const bool changed = value != m_hasAppManagementPermission;
+    // What the file holds is what is shown and acted on: an unsaved switch would let updates run
+    // that the next start refuses. After a failed write the switch is told to go back.
+    if (!m_settings.setHasAppManagementPermission(value)) {
+        Q_EMIT hasAppManagementPermissionChanged(m_hasAppManagementPermission);
+        return;
+    }
+    if (value == m_hasAppManagementPermission)
+        return;
     m_hasAppManagementPermission = value;
-    m_settings.setHasAppManagementPermission(value);
-    if (changed)
-        Q_EMIT hasAppManagementPermissionChanged(value);
+    Q_EMIT hasAppManagementPermissionChanged(value);
 }
 
 void AppState::setHasCompletedWelcomeTour(bool value)

@@ -185,9 +185,9 @@ bool SettingsStore::hasAppManagementPermission() const
 {
     return value(Keys::hasAppManagementPermission).toBool();
 }
-void SettingsStore::setHasAppManagementPermission(bool v)
+bool SettingsStore::setHasAppManagementPermission(bool v)
 {
-    setValue(Keys::hasAppManagementPermission, v);
+    return setValue(Keys::hasAppManagementPermission, v);
 }
 bool SettingsStore::hasCompletedWelcomeTour() const
 {

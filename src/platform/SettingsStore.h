@@ -49,7 +49,8 @@ public:
     bool setValue(const QString& key, const QVariant& value);
 
     bool hasAppManagementPermission() const;
-    void setHasAppManagementPermission(bool value);
+    // False when the write failed: the stored value stays.
+    bool setHasAppManagementPermission(bool value);
     bool hasCompletedWelcomeTour() const;
     void setHasCompletedWelcomeTour(bool value);
     bool desktopLogFilesEnabled() const;

@@ -4,6 +4,7 @@
 #include "coordinator/AppState.h"
 #include "platform/SettingsStore.h"
 
+#include <QDir>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
@@ -72,6 +73,26 @@ private Q_SLOTS:
         QCOMPARE(spy.count(), 1);
         QCOMPARE(spy.at(0).at(0).toBool(), false);
         QCOMPARE(settings.reopen()->value(key).toBool(), false);
+    }
+
+    // The switch shows, and updates act on, what the file holds: a failed write turns it back.
+    void unsavedPermissionIsNotActedOn()
+    {
+        TempSettings settings;
+        AppState state(settings.store(), nullptr);
+        QSignalSpy spy(&state, &AppState::hasAppManagementPermissionChanged);
+        const QString path = settings.filePath();
+        QFile::remove(path);
+        QVERIFY(QDir().mkdir(path)); // a folder where the file should be: every write fails
+        state.setHasAppManagementPermission(true);
+        QCOMPARE(state.hasAppManagementPermission(), false);
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0).at(0).toBool(), false);
+
+        QVERIFY(QDir(path).removeRecursively());
+        state.setHasAppManagementPermission(true);
+        QCOMPARE(state.hasAppManagementPermission(), true);
+        QCOMPARE(spy.count(), 2);
     }
 
     void outsideChangeIsSeenOnlyAtNextStart()
