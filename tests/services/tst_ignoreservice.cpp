@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <sys/stat.h>
+#include <thread>
 
 using namespace norvelle;
 using norvelle::test::LogCapture;
@@ -305,6 +306,13 @@ private Q_SLOTS:
         QTest::newRow("it left a lock and died")
             << QByteArray(R"({"ignoredApps":["a","x"],"ignoredVersions":{"b":"2.0"}})") << 0
             << QStringList{"a", "x", "z"} << QStringList{"b", "2.0"};
+        // A second instance on the file ignores x0…x39 while this one writes, at the same moments.
+        QStringList together{"a", "z"};
+        for (int i = 0; i < 40; ++i)
+            together.append(QStringLiteral("x%1").arg(i));
+        QTest::newRow("it writes at the same moment")
+            << QByteArray(R"({"ignoredApps":["a"],"ignoredVersions":{"b":"2.0"}})") << 0 << together
+            << QStringList{"b", "2.0"};
     }
     void anotherWritersChangeIsKept()
     {
@@ -322,6 +330,17 @@ private Q_SLOTS:
         if (QByteArray(QTest::currentDataTag()).contains("lock"))
             QVERIFY(test::writeStaleLock(storage() + ".lock"));
 
+        if (QByteArray(QTest::currentDataTag()).contains("same moment")) {
+            std::thread second([this] {
+                IgnoreService writer(m_folder);
+                writer.waitForStartup();
+                for (int i = 0; i < 40; ++i)
+                    writer.ignoreApp(QStringLiteral("x%1").arg(i));
+            });
+            for (int i = 0; i < 40; ++i)
+                mutate(service, mutator);
+            second.join();
+        }
         mutate(service, mutator);
         QMap<QString, QString> versions;
         for (qsizetype i = 0; i + 1 < versionPairs.size(); i += 2)
