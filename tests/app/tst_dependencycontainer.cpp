@@ -7,6 +7,7 @@
 #include "coordinator/AppCoordinator.h"
 #include "coordinator/AppState.h"
 #include "app/DependencyContainer.h"
+#include "platform/updater/InstallRecovery.h"
 #include "platform/SettingsStore.h"
 #include "services/ApplicationStore.h"
 #include "services/DiscoveryService.h"
@@ -120,8 +121,13 @@ private Q_SLOTS:
                                   .bundleIdentifier(QStringLiteral("com.example.alpha"))
                                   .shortVersion(QStringLiteral("1.0"))
                                   .build();
-        QVERIFY(QDir().rename(alpha, world.root.paths().applicationsFolder +
-                                         QStringLiteral("/.Alpha.app.old-0123456789ab")));
+        const QString aside = world.root.paths().applicationsFolder + QStringLiteral("/.Alpha.app.old-0123456789ab");
+        {
+            InstallStaging killed(alpha); // the install died with its record written
+            QVERIFY(killed.recordAside(aside, nullptr));
+            killed.leaveToSweep();
+        }
+        QVERIFY(QDir().rename(alpha, aside));
         BundleBuilder(world.root.paths().applicationsFolder, QStringLiteral("Norvelle"))
             .bundleIdentifier(QStringLiteral("com.norvelle.Norvelle"))
             .shortVersion(QStringLiteral("1.0"))

@@ -154,11 +154,14 @@ private Q_SLOTS:
     // new one.
     void quitDuringAnUpdate_data()
     {
-        QTest::addColumn<QString>("quitWhen"); // "downloading" or "installing"
+        QTest::addColumn<QString>("quitWhen"); // "downloading", "installing" or "swapped"
         QTest::addColumn<int>("applications"); // more than one: a batch
         QTest::newRow("download") << "downloading" << 1;
         QTest::newRow("install") << "installing" << 1;
         QTest::newRow("batch") << "downloading" << 2;
+        // The new version is in place and the old one's many files are being removed: the quit
+        // does not wait for them, and the update counts as done.
+        QTest::newRow("swapped") << "swapped" << 1;
     }
 
     void quitDuringAnUpdate()
@@ -173,10 +176,10 @@ private Q_SLOTS:
         for (int n = 1; n <= applications; ++n)
             bundles.append(
                 publishUpdate(world, folder.path(), key, n, quitWhen == "downloading" ? 1024 : -1));
-        if (quitWhen == "installing") {
+        if (quitWhen != "downloading") {
             const QDir resources(bundles.first() + "/Contents/Resources");
             QVERIFY(resources.mkpath("."));
-            for (int i = 0; i < 500; ++i)
+            for (int i = 0; i < (quitWhen == "swapped" ? 20000 : 500); ++i)
                 QVERIFY(QFile(resources.filePath(QString::number(i))).open(QIODevice::WriteOnly));
         }
 
@@ -203,9 +206,23 @@ private Q_SLOTS:
             else
                 coordinator->updateApplications(targets, 1, progress);
         });
+        LogCapture log;
+        QTimer swapWatch;
         if (quitWhen == "downloading") {
             QTRY_VERIFY_WITH_TIMEOUT(!world.feedServer().requests("/quit/1/update.zip").isEmpty(), 30000);
             QTimer::singleShot(0, this, [] { QCoreApplication::exit(0); });
+        } else if (quitWhen == "swapped") {
+            const QString applicationsFolder = QFileInfo(bundles.first()).absolutePath();
+            connect(&swapWatch, &QTimer::timeout, this, [applicationsFolder, bundle = bundles.first()] {
+                const bool asideLeft = !QDir(applicationsFolder)
+                                            .entryList({".Quit App 1.app.old-*"}, QDir::Dirs | QDir::Hidden)
+                                            .isEmpty();
+                if (asideLeft && UpdaterBundle::load(bundle) &&
+                    UpdaterBundle::load(bundle)->version() == "2.0")
+                    QCoreApplication::exit(0);
+            });
+            swapWatch.start(1);
+            QTimer::singleShot(30000, this, [] { QCoreApplication::exit(1); }); // no swap happened
         } else {
             QTimer::singleShot(30000, this, [] { QCoreApplication::exit(1); }); // no install began
         }
@@ -217,6 +234,10 @@ private Q_SLOTS:
         QVERIFY(update.isFinished());
         for (const QString& bundle : bundles)
             QVERIFY2(isWhole(bundle), qPrintable(bundle));
+        if (quitWhen == "swapped") {
+            QVERIFY(log.contains(Logger::Level::info, "Successfully updated Quit App 1"));
+            QVERIFY(!log.containsPrefix(Logger::Level::error, "Failed to update"));
+        }
         container.reset();
     }
 

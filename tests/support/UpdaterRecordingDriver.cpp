@@ -91,7 +91,13 @@ void UpdaterRecordingDriver::installing(bool)
 void UpdaterRecordingDriver::installed(bool, UpdaterAcknowledgement acknowledgement)
 {
     events.append(QStringLiteral("installed"));
-    acknowledgement();
+    if (!holdInstalled)
+        acknowledgement();
+}
+
+void UpdaterRecordingDriver::installedBeforeStop()
+{
+    events.append(QStringLiteral("installedBeforeStop"));
 }
 
 void UpdaterRecordingDriver::cycleFinished()

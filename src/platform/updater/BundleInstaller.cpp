@@ -68,7 +68,8 @@ UpdaterBundle BundleInstaller::findUpdateBundle(const QString& extractedDirector
     return *update;
 }
 
-void BundleInstaller::replace(const QString& installedPath, const QString& updatePath)
+void BundleInstaller::replace(const QString& installedPath, const QString& updatePath,
+                              InstallStaging& staging, std::stop_token quitting)
 {
     const QFileInfo installed(installedPath);
     // Aside in the same folder, so both renames stay on one file system.
@@ -79,6 +80,8 @@ void BundleInstaller::replace(const QString& installedPath, const QString& updat
     if (lock.isBusy())
         installFailed(QStringLiteral("Another update of the application is being installed"));
     QString error;
+    if (!staging.recordAside(aside, &error))
+        installFailed(QStringLiteral("The update's staging folder cannot be written: ") + error);
     if (!renamePath(installedPath, aside, &error))
         installFailed(QStringLiteral("The installed application could not be moved aside: ") + error);
     if (!renamePath(updatePath, installedPath, &error)) {
@@ -97,8 +100,12 @@ void BundleInstaller::replace(const QString& installedPath, const QString& updat
     QString syncError;
     if (!DiskSync::syncPath(installed.absolutePath(), &syncError))
         Logger::warning(QStringLiteral("Updater could not sync the swap to the disk: ") + syncError);
-    if (!removeTree(aside))
-        Logger::warning(QStringLiteral("Updater could not remove the previous version at ") + aside);
+    // The new version is in place: a quit does not wait for thousands of files to go.
+    if (quitting.stop_requested() || !removeTree(aside, quitting)) {
+        staging.leaveToSweep();
+        if (!quitting.stop_requested())
+            Logger::warning(QStringLiteral("Updater could not remove the previous version at ") + aside);
+    }
 }
 
 bool BundleInstaller::renamePath(const QString& from, const QString& to, QString* error)
@@ -110,9 +117,9 @@ bool BundleInstaller::renamePath(const QString& from, const QString& to, QString
     return false;
 }
 
-bool BundleInstaller::removeTree(const QString& path)
+bool BundleInstaller::removeTree(const QString& path, std::stop_token stop)
 {
-    return QDir(path).removeRecursively();
+    return DiskSync::removeTree(path, stop);
 }
 
 } // namespace norvelle

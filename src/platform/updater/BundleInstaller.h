@@ -3,8 +3,11 @@
 #include "platform/updater/UpdaterBundle.h"
 
 #include <QString>
+#include <stop_token>
 
 namespace norvelle {
+
+class InstallStaging;
 
 // Puts an extracted update in place of the installed bundle. The installed bundle is
 // renamed aside within its folder, the new one renamed in, and the old one removed
@@ -24,12 +27,15 @@ public:
 
     // Replaces the installed bundle by the update's. Throws UpdaterError
     // (installFailed), also while another swap of the bundle runs; the installed bundle
-    // is then still, or again, in place.
-    void replace(const QString& installedPath, const QString& updatePath);
+    // is then still, or again, in place. The staging folder records the set-aside copy before
+    // the first rename, and is left to the sweep while that copy remains: when quitting
+    // interrupts its removal, or the removal fails.
+    void replace(const QString& installedPath, const QString& updatePath, InstallStaging& staging,
+                 std::stop_token quitting = {});
 
 protected:
     virtual bool renamePath(const QString& from, const QString& to, QString* error);
-    virtual bool removeTree(const QString& path);
+    virtual bool removeTree(const QString& path, std::stop_token stop);
 };
 
 } // namespace norvelle

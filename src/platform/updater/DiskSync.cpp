@@ -6,7 +6,9 @@
 #include <QStringList>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace norvelle {
@@ -20,7 +22,46 @@ bool report(QString* error, const QString& path)
     return false;
 }
 
+bool removeAt(int parent, const char* name, const std::stop_token& stop)
+{
+    if (stop.stop_requested())
+        return false;
+    if (::unlinkat(parent, name, 0) == 0 || errno == ENOENT)
+        return true;
+    // Linux says EISDIR for a folder, macOS EPERM.
+    if (errno != EISDIR && errno != EPERM)
+        return false;
+    const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    // A read-only folder inside a bundle would keep its entries.
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && (info.st_mode & S_IRWXU) != S_IRWXU)
+        ::fchmod(fd, info.st_mode | S_IRWXU);
+    DIR* folder = ::fdopendir(fd);
+    if (!folder) {
+        ::close(fd);
+        return false;
+    }
+    bool removed = true;
+    while (const dirent* entry = ::readdir(folder)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
+            continue;
+        if (!removeAt(::dirfd(folder), entry->d_name, stop)) {
+            removed = false;
+            break;
+        }
+    }
+    ::closedir(folder);
+    return removed && (::unlinkat(parent, name, AT_REMOVEDIR) == 0 || errno == ENOENT);
+}
+
 } // namespace
+
+bool DiskSync::removeTree(const QString& root, std::stop_token stop)
+{
+    return removeAt(AT_FDCWD, QFile::encodeName(root).constData(), stop);
+}
 
 bool DiskSync::syncPath(const QString& path, QString* error)
 {
@@ -41,12 +82,14 @@ bool DiskSync::syncPath(const QString& path, QString* error)
     return synced || report(error, path);
 }
 
-bool DiskSync::syncTree(const QString& root, QString* error)
+bool DiskSync::syncTree(const QString& root, QString* error, std::stop_token stop)
 {
     QStringList folders;
     QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
+        if (stop.stop_requested())
+            return false;
         const QString path = it.next();
         const QFileInfo info = it.fileInfo();
         if (info.isSymLink())

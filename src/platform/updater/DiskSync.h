@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <stop_token>
 
 namespace norvelle {
 
@@ -10,8 +11,13 @@ namespace norvelle {
 class DiskSync {
 public:
     // Every regular file and folder below root, and root itself. Links are not
-    // followed; their folder's sync covers them.
-    static bool syncTree(const QString& root, QString* error);
+    // followed; their folder's sync covers them. A stop ends it between two files (false, with
+    // no error): a tree of thousands of files is not worth a quit's wait when it is thrown away.
+    static bool syncTree(const QString& root, QString* error, std::stop_token stop = {});
+
+    // Removes root and everything below it without following links. A stop ends it between two
+    // entries, leaving the rest; false then, as when something cannot be removed.
+    static bool removeTree(const QString& root, std::stop_token stop = {});
 
     // One file or folder.
     static bool syncPath(const QString& path, QString* error);

@@ -1,22 +1,56 @@
 #pragma once
 
+#include "platform/updater/FolderLock.h"
+
 #include <QString>
+#include <memory>
 
 namespace norvelle {
 
-// Puts right what a killed install left beside a bundle. An install stages its download in
-// ".<name>.update-<id>" and, while swapping, keeps the installed bundle at ".<name>.old-<id>";
-// a power cut or kill -9 between the swap's two renames leaves the application only there.
-// Leftovers that a running install still holds (FolderLock) are never touched.
+// The folder an install stages its download in, ".<name>.update-<6 letters or digits>" beside
+// the bundle. It is locked while the install runs and carries a record that marks it as one of
+// ours; before the swap's first rename the record names the set-aside copy
+// (".<name>.old-<12 hex digits>"). That record is what lets a later sweep tell a killed
+// install's leftovers from a folder of the user's or of another program with a similar name.
+class InstallStaging {
+public:
+    // Creates, locks and marks the folder; isValid() says whether all of it worked.
+    explicit InstallStaging(const QString& bundlePath);
+    // Removes the folder, unless it was left to the sweep.
+    ~InstallStaging();
+    InstallStaging(const InstallStaging&) = delete;
+    InstallStaging& operator=(const InstallStaging&) = delete;
+
+    bool isValid() const { return m_valid; }
+    const QString& path() const { return m_path; }
+    QString filePath(const QString& name) const;
+
+    // Names the copy that the swap is about to set aside. False (with the reason) when the
+    // record cannot be written: a swap must not start then, as nothing could put it right.
+    bool recordAside(const QString& asidePath, QString* error);
+    // Keeps the folder (and what it records) for the sweep at the next start: quitting does not
+    // wait for the removal of a large download or bundle, and a set-aside copy that is still
+    // there must stay recognisable.
+    void leaveToSweep() { m_leave = true; }
+
+private:
+    QString m_path;
+    std::unique_ptr<FolderLock> m_lock;
+    bool m_valid = false;
+    bool m_leave = false;
+};
+
+// Puts right what a killed install left beside a bundle: a power cut or kill -9 between the
+// swap's two renames leaves the application only in its set-aside copy. Only folders of the
+// exact shapes an install makes, whose staging folder carries the install's record, are
+// touched; those a running install still holds (FolderLock) are left alone.
 class InstallRecovery {
 public:
     // Where an install keeps the bundle at bundlePath aside while swapping (a new name each time).
     static QString asidePath(const QString& bundlePath);
-    // The template (for QTemporaryDir) of the staging folder of an update of bundlePath.
-    static QString stagingTemplate(const QString& bundlePath);
 
-    // In folder: a missing bundle gets its set-aside copy back; a set-aside copy beside its bundle
-    // (the swap finished) and staging folders are removed. Logs what it does.
+    // In folder: a missing bundle gets its recorded set-aside copy back; a recorded copy beside
+    // its bundle (the swap finished) and marked staging folders are removed. Logs what it does.
     static void recoverFolder(const QString& folder);
     // The folder and the folders in it that are not bundles, as applications are found there.
     static void recoverApplications(const QString& applicationsFolder);

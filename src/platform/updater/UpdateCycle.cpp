@@ -6,12 +6,11 @@
 #include "platform/updater/ArchiveExtractor.h"
 #include "platform/updater/BundleInstaller.h"
 #include "platform/updater/EdSignatureVerifier.h"
-#include "platform/updater/FolderLock.h"
 #include "platform/updater/InstallRecovery.h"
+#include "util/ScopeExit.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <condition_variable>
 #include <mutex>
 
@@ -307,13 +306,17 @@ void UpdateCycle::install(const AppcastItem& item)
 
     // Staged beside the installed bundle, so that moving the update in is a rename. Locked
     // until it is removed, so that sweeps elsewhere leave it alone.
-    std::optional<FolderLock> stagingLock;
-    QTemporaryDir staging(InstallRecovery::stagingTemplate(installed.filePath()));
+    InstallStaging staging(installed.filePath());
     if (!staging.isValid())
         throw UpdaterError(UpdaterError::Kind::installFailed,
                            QStringLiteral("The folder ") + installed.absolutePath() +
                                QStringLiteral(" cannot be written, so the update cannot be installed"));
-    stagingLock.emplace(staging.path());
+    // A quit does not wait for a partial download or extraction to be removed: the sweep at the
+    // next start, or before the next install here, takes the folder.
+    const ScopeExit leaveOnQuit([&] {
+        if (m_setup.quitting.stop_requested())
+            staging.leaveToSweep();
+    });
     const QString archivePath = staging.filePath(fileName);
     downloadAndVerify(item, archivePath);
 
@@ -333,7 +336,9 @@ void UpdateCycle::install(const AppcastItem& item)
     if (choice != UpdateChoice::install || stopped())
         return;
     m_post([](UpdaterUserDriver& driver) { driver.installing(true); });
-    m_setup.installer->replace(m_setup.bundle.path(), update.path());
+    m_setup.installer->replace(m_setup.bundle.path(), update.path(), staging, m_setup.quitting);
+    if (m_setup.installedInPlace)
+        m_setup.installedInPlace();
     Logger::debug(QStringLiteral("Updater installed version ") + update.version() + QStringLiteral(" at ") +
                   m_setup.bundle.path());
     acknowledged([](UpdaterUserDriver& driver, UpdaterAcknowledgement ack) { driver.installed(false, ack); });

@@ -42,6 +42,10 @@ public:
         std::function<bool(std::function<void()>)> runInstall;
         // Called once, when the cycle is over.
         std::function<void()> ended;
+        // Requested when the updater goes away (quitting), besides the cycle's own stop.
+        std::stop_token quitting;
+        // Called on the install thread once the update's bundle is in place.
+        std::function<void()> installedInPlace;
     };
     using DriverCall = std::function<void(UpdaterUserDriver&)>;
     using Post = std::function<void(DriverCall)>;

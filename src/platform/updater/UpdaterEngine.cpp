@@ -27,6 +27,8 @@ struct UpdaterEngine::InstallThread {
     std::mutex mutex;
     std::thread thread;
     bool closed = false;
+    // The last cycle put its update in place.
+    std::atomic<bool> inPlace{false};
 
     std::thread takeThread()
     {
@@ -59,6 +61,7 @@ UpdaterEngine::UpdaterEngine(QString bundlePath, UpdaterUserDriver& driver, Upda
 UpdaterEngine::~UpdaterEngine()
 {
     m_shared->alive = false;
+    m_quit.request_stop();
     m_stop.request_stop();
     {
         std::lock_guard lock(m_install->mutex);
@@ -66,6 +69,10 @@ UpdaterEngine::~UpdaterEngine()
     }
     if (std::thread install = m_install->takeThread(); install.joinable())
         install.join();
+    // The messages still queued are dropped with the updater: a version already in place is
+    // said so here, or the driver would take the stopped install for a cancelled one.
+    if (m_install->inPlace)
+        m_shared->driver->installedBeforeStop();
 }
 
 void UpdaterEngine::start()
@@ -122,6 +129,7 @@ bool UpdaterEngine::checkForUpdates()
         !m_permissionAsked && !m_bundle->contains(QStringLiteral("SUEnableAutomaticChecks"));
     setup.client = m_options.client;
     setup.installer = m_options.installer;
+    setup.quitting = m_quit.get_token();
     m_permissionAsked = true;
 
     m_stop = std::stop_source();
@@ -135,6 +143,11 @@ bool UpdaterEngine::checkForUpdates()
         });
     };
     std::weak_ptr<InstallThread> install = m_install;
+    m_install->inPlace = false;
+    setup.installedInPlace = [install] {
+        if (const std::shared_ptr<InstallThread> owner = install.lock())
+            owner->inPlace = true;
+    };
     setup.runInstall = [install](std::function<void()> work) {
         const std::shared_ptr<InstallThread> owner = install.lock();
         if (!owner)

@@ -44,6 +44,7 @@ private:
     QUrl m_feedUrl;
     bool m_permissionAsked = false;
     std::stop_source m_stop;
+    std::stop_source m_quit; // requested only when the updater goes away
     std::shared_ptr<InstallThread> m_install;
 };
 

@@ -64,6 +64,10 @@ public:
     // applicationTerminated is always true and relaunched always false.
     virtual void installing(bool applicationTerminated) { Q_UNUSED(applicationTerminated); }
     virtual void installed(bool relaunched, UpdaterAcknowledgement acknowledgement) = 0;
+    // The update was put in place, but the updater went away (quitting) before the cycle's
+    // messages were all delivered, which they never will be now. Called directly, on the main
+    // thread, from the updater's destruction; maybe after installed.
+    virtual void installedBeforeStop() {}
 
     virtual void cycleFinished() {}
 };

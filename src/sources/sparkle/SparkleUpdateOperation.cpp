@@ -87,6 +87,12 @@ void SparkleUpdateOperation::installed(bool relaunched, UpdaterAcknowledgement a
     acknowledgement();
 }
 
+void SparkleUpdateOperation::installedBeforeStop()
+{
+    // Quitting: no window is left to show the phase, only the outcome counts.
+    complete(nullptr);
+}
+
 std::optional<QString> SparkleUpdateOperation::feedUrlString()
 {
     return m_sparkleInfo.feedURL.toString(QUrl::FullyEncoded);

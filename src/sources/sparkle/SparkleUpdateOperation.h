@@ -47,6 +47,7 @@ public:
     void readyToInstall(UpdaterReply<UpdateChoice> reply) override;
     void installing(bool applicationTerminated) override;
     void installed(bool relaunched, UpdaterAcknowledgement acknowledgement) override;
+    void installedBeforeStop() override;
 
     std::optional<QString> feedUrlString() override;
 

@@ -39,11 +39,13 @@ private:
 };
 
 // Stands for the process dying at one step of the swap (a throw skips the rollback, and the
-// bundle's lock goes as the kernel drops it), or sweeps the folder there as another copy would.
+// bundle's lock goes as the kernel drops it), sweeps the folder there as another copy would, or
+// quits there.
 class InterruptedInstaller : public BundleInstaller {
 public:
     struct Killed {};
-    InterruptedInstaller(QString step, bool sweep) : m_step(std::move(step)), m_sweep(sweep) {}
+    InterruptedInstaller(QString step, QString mode) : m_step(std::move(step)), m_mode(std::move(mode)) {}
+    std::stop_source quit;
 
 protected:
     bool renamePath(const QString& from, const QString& to, QString* error) override
@@ -51,10 +53,10 @@ protected:
         interrupt(QStringLiteral("rename %1").arg(++m_renames), QFileInfo(to).absolutePath());
         return BundleInstaller::renamePath(from, to, error);
     }
-    bool removeTree(const QString& path) override
+    bool removeTree(const QString& path, std::stop_token stop) override
     {
         interrupt("removal", QFileInfo(path).absolutePath());
-        return BundleInstaller::removeTree(path);
+        return BundleInstaller::removeTree(path, stop);
     }
 
 private:
@@ -62,12 +64,15 @@ private:
     {
         if (step != m_step)
             return;
-        if (!m_sweep)
+        if (m_mode == "kill")
             throw Killed{};
-        InstallRecovery::recoverFolder(folder);
+        if (m_mode == "quit")
+            quit.request_stop();
+        else
+            InstallRecovery::recoverFolder(folder);
     }
     QString m_step;
-    bool m_sweep;
+    QString m_mode;
     int m_renames = 0;
 };
 
@@ -94,7 +99,14 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_installed;
     QString m_update;
+    std::unique_ptr<InstallStaging> m_staging;
     QStringList siblings() const { return entriesIn(m_dir->filePath("Applications")); }
+    // What is left once the install has ended, its staging folder removed unless left to the sweep.
+    QStringList settled()
+    {
+        m_staging.reset();
+        return siblings();
+    }
 };
 
 void BundleInstallerTest::init()
@@ -104,6 +116,8 @@ void BundleInstallerTest::init()
                                               UpdaterFixture::info("org.example.sample", "1.0"), "old");
     m_update = UpdaterFixture::writeBundle(m_dir->filePath("extracted"), "Sample.app",
                                            UpdaterFixture::info("org.example.sample", "1.1"), "new");
+    m_staging = std::make_unique<InstallStaging>(m_installed);
+    QVERIFY(m_staging->isValid());
 }
 
 void BundleInstallerTest::readsBundles()
@@ -181,10 +195,10 @@ void BundleInstallerTest::findsTheUpdateBundle()
 
 void BundleInstallerTest::replacesTheBundle()
 {
-    BundleInstaller().replace(m_installed, m_update);
+    BundleInstaller().replace(m_installed, m_update, *m_staging);
     QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), "new");
     QVERIFY(!QFileInfo::exists(m_update));
-    QCOMPARE(siblings(), QStringList{"Sample.app"}); // the old version is gone
+    QCOMPARE(settled(), QStringList{"Sample.app"}); // the old version is gone
 }
 
 void BundleInstallerTest::failedSwapLeavesTheOldBundle_data()
@@ -202,14 +216,14 @@ void BundleInstallerTest::failedSwapLeavesTheOldBundle()
     QFETCH(QString, message);
     FailingInstaller installer({failingRename});
     try {
-        installer.replace(m_installed, m_update);
+        installer.replace(m_installed, m_update, *m_staging);
         QFAIL("the swap succeeded");
     } catch (const UpdaterError& error) {
         QCOMPARE(error.kind(), UpdaterError::Kind::installFailed);
         QCOMPARE(error.description(), message);
     }
     QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), "old");
-    QCOMPARE(siblings(), QStringList{"Sample.app"});
+    QCOMPARE(settled(), QStringList{"Sample.app"});
     QCOMPARE(readFile(m_update + "/Contents/MacOS/app"), "new"); // the update stays where it was
 }
 
@@ -217,11 +231,11 @@ void BundleInstallerTest::failedRollbackSaysWhereTheOldBundleIs()
 {
     FailingInstaller installer({2, 3});
     try {
-        installer.replace(m_installed, m_update);
+        installer.replace(m_installed, m_update, *m_staging);
         QFAIL("the swap succeeded");
     } catch (const UpdaterError& error) {
         QCOMPARE(error.kind(), UpdaterError::Kind::installFailed);
-        const QStringList left = siblings();
+        const QStringList left = settled();
         QCOMPARE(left.size(), 1);
         QVERIFY(left[0].startsWith(".Sample.app.old-"));
         QVERIFY2(error.description().endsWith("it is at " + m_dir->filePath("Applications/") + left[0]),
@@ -233,35 +247,54 @@ void BundleInstallerTest::failedRollbackSaysWhereTheOldBundleIs()
 void BundleInstallerTest::interruptedSwapIsPutRight_data()
 {
     QTest::addColumn<QString>("step");
-    QTest::addColumn<bool>("sweep"); // another copy sweeps the folder there, nothing dies
+    QTest::addColumn<QString>("mode"); // kill, sweep (another copy sweeps there) or quit
     QTest::addColumn<QString>("expected");
     QTest::addColumn<QString>("logged");
     const QString putBack = "Updater put back ";
     const QString removed = "Updater removed what an interrupted update left at ";
-    QTest::newRow("killed between the renames") << "rename 2" << false << "old" << putBack;
-    QTest::newRow("killed before removing the old copy") << "removal" << false << "new" << removed;
-    QTest::newRow("swept between the renames") << "rename 2" << true << "new"
+    QTest::newRow("killed between the renames") << "rename 2"
+                                                << "kill"
+                                                << "old" << putBack;
+    QTest::newRow("killed before removing the old copy") << "removal"
+                                                         << "kill"
+                                                         << "new" << removed;
+    QTest::newRow("swept between the renames") << "rename 2"
+                                               << "sweep"
+                                               << "new"
                                                << "";
-    QTest::newRow("swept before removing the old copy") << "removal" << true << "new"
+    QTest::newRow("swept before removing the old copy") << "removal"
+                                                        << "sweep"
+                                                        << "new"
                                                         << "";
+    // The old copy is left to the next start's sweep rather than waited for.
+    QTest::newRow("quit between the renames") << "rename 2"
+                                              << "quit"
+                                              << "new" << removed;
+    QTest::newRow("quit while removing the old copy") << "removal"
+                                                      << "quit"
+                                                      << "new" << removed;
 }
 
 void BundleInstallerTest::interruptedSwapIsPutRight()
 {
     QFETCH(QString, step);
-    QFETCH(bool, sweep);
+    QFETCH(QString, mode);
     QFETCH(QString, expected);
     QFETCH(QString, logged);
     LogCapture log;
+    InterruptedInstaller installer(step, mode);
     try {
-        InterruptedInstaller(step, sweep).replace(m_installed, m_update);
-        QVERIFY(sweep);
+        installer.replace(m_installed, m_update, *m_staging, installer.quit.get_token());
+        QVERIFY(mode != "kill");
     } catch (const InterruptedInstaller::Killed&) {
-        QVERIFY(!sweep);
+        QVERIFY(mode == "kill");
+        m_staging->leaveToSweep(); // the process is gone with its locks
     } catch (const UpdaterError& error) {
         QFAIL(qPrintable(error.description()));
     }
     QVERIFY(log.lines().isEmpty()); // a running swap is nobody's leftover
+    // What is left for the sweep is found by the staging folder's record.
+    QCOMPARE(settled().filter(".Sample.app.update-").size(), mode == "sweep" ? 0 : 1);
 
     InstallRecovery::recoverFolder(m_dir->filePath("Applications")); // the next start
     QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), expected);
@@ -275,42 +308,85 @@ void BundleInstallerTest::interruptedSwapIsPutRight()
 
 void BundleInstallerTest::sweepsLeftovers_data()
 {
-    QTest::addColumn<QStringList>("present"); // folders below Applications; "*" marks a bundle
-    QTest::addColumn<QStringList>("locked");  // held by a running install meanwhile
-    QTest::addColumn<bool>("bundleGone");     // Sample.app is missing
+    // Folders below Applications: "*" a bundle (as an install sets one aside), "+" a staging
+    // folder with an install's record, naming the set-aside copy after ">"; else a plain folder.
+    QTest::addColumn<QStringList>("present");
+    QTest::addColumn<QStringList>("locked"); // held by a running install meanwhile
+    QTest::addColumn<QString>("bundle");     // what Sample.app is: a bundle, gone, a link or a file
     QTest::addColumn<QStringList>("expected");
 
     const QString staging = ".Sample.app.update-Ab12Cd";
     const QString aside = ".Sample.app.old-0123456789ab";
     const QString otherAside = ".Other.app.old-0123456789ab";
+    const QString otherStaging = ".Other.app.update-Zz99Yy";
     QTest::newRow("staging folders of killed installs")
-        << QStringList{staging + "/extracted/Sample.app/Contents", ".Other.app.update-Zz99Yy"}
-        << QStringList{} << false << QStringList{"Sample.app"};
+        << QStringList{"+" + staging, staging + "/extracted/Sample.app/Contents", "+" + otherStaging}
+        << QStringList{} << "bundle" << QStringList{"Sample.app"};
     QTest::newRow("set-aside copy without its bundle")
-        << QStringList{"*" + aside} << QStringList{} << true << QStringList{"Sample.app"};
+        << QStringList{"*" + aside, "+" + staging + ">" + aside} << QStringList{} << "gone"
+        << QStringList{"Sample.app"};
     QTest::newRow("set-aside copy beside its bundle")
-        << QStringList{"*" + aside} << QStringList{} << false << QStringList{"Sample.app"};
+        << QStringList{"*" + aside, "+" + staging + ">" + aside} << QStringList{} << "bundle"
+        << QStringList{"Sample.app"};
+    // No swap leaves a link or a file: the copy may be all there is of the application.
+    QTest::newRow("set-aside copy beside a link")
+        << QStringList{"*" + aside, "+" + staging + ">" + aside} << QStringList{} << "link"
+        << QStringList{aside, staging, "Sample.app"};
+    QTest::newRow("set-aside copy beside a file")
+        << QStringList{"*" + aside, "+" + staging + ">" + aside} << QStringList{} << "file"
+        << QStringList{aside, staging, "Sample.app"};
     QTest::newRow("in a folder of the applications folder")
-        << QStringList{"*Utilities/.Tool.app.old-0123456789ab", "Utilities/.Tool.app.update-Ab12Cd"}
-        << QStringList{} << false << QStringList{"Sample.app", "Utilities", "Utilities/Tool.app"};
+        << QStringList{"*Utilities/.Tool.app.old-0123456789ab",
+                       "+Utilities/.Tool.app.update-Ab12Cd>.Tool.app.old-0123456789ab"}
+        << QStringList{} << "bundle" << QStringList{"Sample.app", "Utilities", "Utilities/Tool.app"};
     QTest::newRow("a running install's")
-        << QStringList{staging, "*" + otherAside} << QStringList{staging, otherAside} << false
-        << QStringList{otherAside, staging, "Sample.app"};
-    QTest::newRow("not an update's") << QStringList{".Sample.app.old-", "Sample.app.old-1", ".notes.old-1",
-                                                    ".Sample.app.updates"}
-                                     << QStringList{} << false
-                                     << QStringList{".Sample.app.old-", ".Sample.app.updates", ".notes.old-1",
-                                                    "Sample.app", "Sample.app.old-1"};
+        << QStringList{"+" + staging, "*" + otherAside, "+" + otherStaging + ">" + otherAside}
+        << QStringList{staging, otherStaging} << "bundle"
+        << QStringList{otherAside, otherStaging, staging, "Sample.app"};
+    // Shaped like an install's, but without its record, or recording what is not its copy.
+    QTest::newRow("no record") << QStringList{"*" + aside, staging + "/keep", "*.Bar.app.old-0123456789ab"}
+                               << QStringList{} << "gone"
+                               << QStringList{".Bar.app.old-0123456789ab", aside, staging};
+    QTest::newRow("record naming another bundle's copy")
+        << QStringList{"*" + otherAside, "+" + staging + ">" + otherAside} << QStringList{} << "bundle"
+        << QStringList{otherAside, "Sample.app"};
+    QTest::newRow("not an update's") << QStringList{".Sample.app.old-",
+                                                    "Sample.app.old-1",
+                                                    ".notes.old-1",
+                                                    ".Sample.app.updates",
+                                                    "+.Sample.app.old-backup",
+                                                    "+.Sample.app.update-mine",
+                                                    "+.Sample.app.update-Ab12Cd9",
+                                                    "+Utilities/.Font Shelf.app.update-mine"}
+                                     << QStringList{} << "bundle"
+                                     << QStringList{".Sample.app.old-",
+                                                    ".Sample.app.old-backup",
+                                                    ".Sample.app.update-Ab12Cd9",
+                                                    ".Sample.app.update-mine",
+                                                    ".Sample.app.updates",
+                                                    ".notes.old-1",
+                                                    "Sample.app",
+                                                    "Sample.app.old-1",
+                                                    "Utilities",
+                                                    "Utilities/.Font Shelf.app.update-mine"};
 }
 
 void BundleInstallerTest::sweepsLeftovers()
 {
     QFETCH(QStringList, present);
     QFETCH(QStringList, locked);
+    QFETCH(QString, bundle);
     QFETCH(QStringList, expected);
     const QString applications = m_dir->filePath("Applications");
-    if (QTest::currentDataTag() == QLatin1String("set-aside copy without its bundle"))
+    m_staging.reset();
+    if (bundle != "bundle")
         QVERIFY(QDir(m_installed).removeRecursively());
+    if (bundle == "link")
+        QVERIFY(QFile::link(m_update, m_installed));
+    if (bundle == "file") {
+        QFile file(m_installed);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
     for (QString path : present) {
         if (path.startsWith('*')) { // a bundle renamed as an install sets it aside
             path.remove(0, 1);
@@ -318,6 +394,17 @@ void BundleInstallerTest::sweepsLeftovers()
                 m_dir->filePath("built"), "X.app", UpdaterFixture::info("org.example.x", "1"), "set aside");
             QVERIFY(QDir().mkpath(QFileInfo(applications + "/" + path).absolutePath()));
             QVERIFY(QDir().rename(built, applications + "/" + path));
+        } else if (path.startsWith('+')) { // an install's staging folder, as a killed one left it
+            const QStringList parts = path.mid(1).split('>');
+            const QString folder = QFileInfo(applications + "/" + parts[0]).absolutePath();
+            const QString bundleName = parts[0].section('/', -1).section(".app", 0, 0).mid(1) + ".app";
+            QVERIFY(QDir().mkpath(folder));
+            InstallStaging made(folder + "/" + bundleName);
+            QVERIFY(made.isValid());
+            if (parts.size() > 1)
+                QVERIFY(made.recordAside(folder + "/" + parts[1], nullptr));
+            made.leaveToSweep();
+            QVERIFY(QDir().rename(made.path(), applications + "/" + parts[0]));
         } else {
             QVERIFY(QDir().mkpath(applications + "/" + path));
         }
@@ -338,7 +425,7 @@ void BundleInstallerTest::sweepsLeftovers()
     }
     found.sort();
     QCOMPARE(found, expected);
-    if (QTest::currentDataTag() == QLatin1String("set-aside copy without its bundle"))
+    if (bundle == "gone" && found.contains("Sample.app"))
         QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), "set aside");
 }
 

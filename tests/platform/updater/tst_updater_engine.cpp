@@ -5,6 +5,7 @@
 #include "UpdaterRecordingDriver.h"
 #include "UpdaterSigningKey.h"
 #include "platform/updater/BundleInstaller.h"
+#include "platform/updater/InstallRecovery.h"
 #include "platform/updater/UpdaterFactory.h"
 
 #include <QDirIterator>
@@ -78,6 +79,7 @@ private Q_SLOTS:
     void refusesUnsafeInstalls();
     void declinedInstallChangesNothing_data();
     void declinedInstallChangesNothing();
+    void destroyingTheUpdaterStopsTheCycle_data();
     void destroyingTheUpdaterStopsTheCycle();
 
 private:
@@ -393,7 +395,11 @@ void UpdaterEngineTest::installsSignedArchives()
                                                                          m_key.signFile(archive), 0}})});
     m_driver.foundChoice = UpdateChoice::install;
     // What an install killed earlier left; this one clears it away.
-    QVERIFY(QDir().mkpath(m_applications + "/.Sample.app.update-Killed/extracted"));
+    {
+        InstallStaging killed(m_installed);
+        killed.leaveToSweep();
+        QVERIFY(QDir().mkpath(killed.filePath("extracted")));
+    }
 
     std::unique_ptr<Updater> updater = startedUpdater();
     runCycle(*updater);
@@ -573,33 +579,56 @@ void UpdaterEngineTest::declinedInstallChangesNothing()
     expectUntouched();
 }
 
+void UpdaterEngineTest::destroyingTheUpdaterStopsTheCycle_data()
+{
+    QTest::addColumn<bool>("swapped"); // the quit comes once the new version is in place
+    QTest::newRow("downloading") << false;
+    QTest::newRow("installed") << true;
+}
+
 void UpdaterEngineTest::destroyingTheUpdaterStopsTheCycle()
 {
+    QFETCH(bool, swapped);
     QByteArray noise(200000, Qt::Uninitialized);
     QRandomGenerator generator(7);
     for (char& c : noise)
         c = char(generator.bounded(256));
     const QString archive =
         serveArchive("Sample.zip", UpdaterFixture::info("org.example.sample", "1.1"), Format::zip, noise);
-    m_server->route("/downloads/Sample.zip",
-                    Reply{.body = readFile(archive), .chunkSize = 1024, .chunkInterval = 50ms});
+    m_server->route(
+        "/downloads/Sample.zip",
+        Reply{.body = readFile(archive), .chunkSize = 1024, .chunkInterval = swapped ? 0ms : 50ms});
     m_server->route(
         "/appcast.xml",
         Reply{200, UpdaterFixture::appcast({{"1.1", "", m_server->url("/downloads/Sample.zip").toString(),
                                              m_key.signFile(archive)}})});
     m_driver.foundChoice = UpdateChoice::install;
+    m_driver.holdInstalled = true;
 
     std::unique_ptr<Updater> updater = startedUpdater();
     QVERIFY(updater->checkForUpdates());
-    QTRY_VERIFY(m_driver.receivedBytes > 0);
+    if (swapped)
+        QTRY_VERIFY(m_driver.events.contains("installed"));
+    else
+        QTRY_VERIFY(m_driver.receivedBytes > 0);
     QElapsedTimer timer;
     timer.start();
     updater.reset();
     QVERIFY(timer.elapsed() < 3000);
+    // Only the installed version is told, and at once: queued messages die with the updater.
+    QCOMPARE(m_driver.events.contains("installedBeforeStop"), swapped);
+    if (swapped)
+        QCOMPARE(m_driver.events.last(), "installedBeforeStop");
     const QStringList seen = m_driver.events;
     QCoreApplication::processEvents();
     QCOMPARE(m_driver.events, seen); // nothing reaches the driver afterwards
-    expectUntouched();
+    // What the stopped install left is the next start's to sweep.
+    InstallRecovery::recoverFolder(m_applications);
+    if (swapped)
+        QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), noise);
+    else
+        expectUntouched();
+    QCOMPARE(entriesIn(m_applications), QStringList{"Sample.app"});
 }
 
 QTEST_GUILESS_MAIN(UpdaterEngineTest)
