@@ -2,23 +2,55 @@
 #include "platform/http/HttpClient.h"
 #include "platform/http/HttpEngine.h"
 #include "platform/http/HttpPrefetch.h"
+#include "util/Async.h"
 
 #include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <dlfcn.h>
 #include <latch>
 #include <mutex>
+#include <netdb.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 using namespace norvelle;
 using namespace norvelle::test;
 using namespace std::chrono_literals;
 using Reply = FixtureServer::Reply;
+
+// Lookups of *.invalid names, made in this process in place of the system's: each holds a socket,
+// as the system's holds one for its query, until the test opens the gate, then finds no such name.
+static struct {
+    std::mutex mutex;
+    std::condition_variable opened;
+    int waiting = 0;
+    int starved = 0; // found no file for their socket
+    bool open = false;
+} lookups;
+
+extern "C" int getaddrinfo(const char* name, const char* service, const addrinfo* hints, addrinfo** result)
+{
+    if (!name || !QByteArrayView(name).endsWith(".invalid"))
+        return reinterpret_cast<decltype(&getaddrinfo)>(dlsym(RTLD_NEXT, "getaddrinfo"))(name, service, hints,
+                                                                                         result);
+    const int socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    std::unique_lock lock(lookups.mutex);
+    lookups.starved += socket < 0;
+    ++lookups.waiting;
+    lookups.opened.wait(lock, [] { return lookups.open; });
+    if (socket >= 0)
+        ::close(socket);
+    return EAI_NONAME;
+}
 
 namespace {
 
@@ -260,6 +292,70 @@ private Q_SLOTS:
         QVERIFY(fitted.connectionsPerHost >= 1 && fitted.connectionsPerHost <= fitted.connections);
         if (openFiles > 2 * all.idleConnections + all.openFilesNeeded() - 2 * all.connections)
             QVERIFY(fitted.openFilesNeeded() <= openFiles);
+    }
+
+    // Lookups of names that do not resolve, all at once, with no more files free than the engine
+    // reserves: none runs short of a file, and each ends saying the host could not be resolved.
+    void lookupsKeepWithinTheFilesReserved()
+    {
+        std::mutex mutex;
+        QStringList errors;
+        const HttpLimits limits{.connections = 24, .idleConnections = 6, .connectionsPerHost = 6};
+        const HttpClient client(HttpClient::Options{.engine = std::make_shared<HttpEngine>(limits)});
+        const auto reserved = limits.openFilesNeeded() - HttpLimits{0, 0, 0}.openFilesNeeded();
+        networkPool(); // made before the files run short, as in the application
+        rlimit before{};
+        getrlimit(RLIMIT_NOFILE, &before);
+        rlimit low = before;
+        low.rlim_cur = std::min<rlim_t>(before.rlim_cur, 4096);
+        setrlimit(RLIMIT_NOFILE, &low);
+        std::vector<int> taken;
+        for (int fd = ::dup(STDERR_FILENO); fd >= 0; fd = ::dup(STDERR_FILENO))
+            taken.push_back(fd);
+        // What the engine reserves, and a few for the sanitizers' own checks.
+        for (std::uint64_t i = 0; i < reserved + 8; ++i, taken.pop_back())
+            ::close(taken.back());
+        const auto restore = qScopeGuard([&] {
+            std::lock_guard lock(lookups.mutex);
+            lookups.open = true;
+            lookups.opened.notify_all();
+            for (const int fd : taken)
+                ::close(fd);
+            setrlimit(RLIMIT_NOFILE, &before);
+        });
+        constexpr int count = 48;
+        for (int i = 0; i < count; ++i)
+            client.getAsync(QUrl(QStringLiteral("http://host%1.invalid/").arg(i)),
+                            [&](HttpResponse, std::exception_ptr error) {
+                                QString text;
+                                try {
+                                    if (error)
+                                        std::rethrow_exception(error);
+                                } catch (const HttpError& httpError) {
+                                    text = httpError.description();
+                                }
+                                std::lock_guard lock(mutex);
+                                errors.append(text);
+                            });
+        // Every slot is held by a lookup, or the lookups that could not start have ended.
+        QTRY_VERIFY([&] {
+            std::scoped_lock lock(mutex, lookups.mutex);
+            return lookups.waiting == limits.connections || lookups.waiting + errors.size() == count;
+        }());
+        {
+            std::lock_guard lock(lookups.mutex);
+            lookups.open = true;
+            lookups.opened.notify_all();
+        }
+        QTRY_COMPARE(([&] {
+                         std::lock_guard lock(mutex);
+                         return errors.size();
+                     }()),
+                     count);
+        std::lock_guard lock(mutex);
+        for (const QString& error : errors)
+            QVERIFY2(error.startsWith("Could not resolve host"), qPrintable(error));
+        QCOMPARE(lookups.starved, 0);
     }
 
     // A soft limit below what the caps need is raised as far as the hard limit allows.
