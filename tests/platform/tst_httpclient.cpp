@@ -9,8 +9,10 @@
 #include <QTest>
 #include <QThreadPool>
 #include <QtConcurrent>
+#include <atomic>
 #include <cerrno>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 #include <vector>
 
@@ -20,6 +22,19 @@ using namespace std::chrono_literals;
 using Reply = FixtureServer::Reply;
 
 Q_DECLARE_METATYPE(norvelle::test::FixtureServer::Reply)
+
+// Files flushed to the disk by this process, counted in place of the C library's.
+static std::atomic<int> flushes{0};
+extern "C" int fsync(int fd)
+{
+    ++flushes;
+    return int(::syscall(SYS_fsync, fd));
+}
+extern "C" int fdatasync(int fd)
+{
+    ++flushes;
+    return int(::syscall(SYS_fdatasync, fd));
+}
 
 namespace {
 
@@ -447,6 +462,41 @@ private Q_SLOTS:
         QCOMPARE(error->kind(), HttpError::Kind::file);
         QVERIFY2(error->description().endsWith(qt_error_string(EFBIG)), qPrintable(error->description()));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
+    }
+
+    // A download replaces its target whole or leaves it be, and is not flushed to the disk on the
+    // way: an update's archive is thrown away once unpacked, and a quit waited for the flush.
+    void downloadReplacesItsTargetUnflushed_data()
+    {
+        QTest::addColumn<bool>("cancelled");
+        QTest::newRow("complete") << false;
+        QTest::newRow("cancelled midway") << true;
+    }
+    void downloadReplacesItsTargetUnflushed()
+    {
+        QFETCH(bool, cancelled);
+        FixtureServer server;
+        const QByteArray body = pattern(100'000);
+        server.route("/App.zip", Reply{.body = body, .stallAfter = cancelled ? 20'000 : -1});
+        QTemporaryDir dir;
+        const QString path = dir.filePath("App.zip");
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        old.close();
+        std::stop_source stop;
+        const auto cancel = [&](qint64, qint64) {
+            if (cancelled)
+                stop.request_stop();
+        };
+        flushes = 0;
+        const auto error =
+            errorOf([&] { HttpClient().download(server.url("/App.zip"), path, cancel, stop.get_token()); });
+        QCOMPARE(error ? std::optional(error->kind()) : std::nullopt,
+                 cancelled ? std::optional(HttpError::Kind::cancelled) : std::nullopt);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), cancelled ? QByteArray("old") : body);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"App.zip"});
+        QCOMPARE(flushes.load(), 0);
     }
 
     void unwritableDownloadTargetIsAFileError()

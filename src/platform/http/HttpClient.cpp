@@ -6,14 +6,18 @@
 #include "platform/http/HttpTransfer.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
 #include <future>
 #include <memory>
 #include <mutex>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace norvelle {
 
@@ -257,22 +261,40 @@ HttpResponse HttpClient::download(const QUrl& url, const QString& filePath, Prog
                                   std::stop_token stop) const
 {
     validate(url);
-    // Written beside the target and renamed on success, so a failed or cancelled
-    // download never leaves a truncated file where a complete one is expected.
-    QSaveFile file(filePath);
+    const auto cannotWrite = [&filePath](const QString& reason) {
+        return HttpError(HttpError::Kind::file,
+                         QStringLiteral("Could not write \"%1\": %2").arg(filePath, reason));
+    };
+    // Written under a name of its own beside the target and renamed over it once complete, so a
+    // failed or cancelled download never leaves a truncated file where a complete one is expected.
+    // Not flushed to the disk first, as QSaveFile would: the one download that matters is an
+    // update's archive, thrown away once unpacked, and a quit during the update waited for the
+    // flush (seconds while the disk was busy).
+    QByteArray partPath = QFile::encodeName(filePath) + ".XXXXXX";
+    const int descriptor = ::mkostemp(partPath.data(), O_CLOEXEC);
+    if (descriptor < 0)
+        throw cannotWrite(qt_error_string(errno));
+    const auto removePart = qScopeGuard([&partPath] {
+        if (!partPath.isEmpty())
+            ::unlink(partPath.constData());
+    });
+    QFile file;
     // Unbuffered, so a failed write is seen (with its reason) when it happens.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw HttpError(HttpError::Kind::file,
-                        QStringLiteral("Could not write \"%1\": %2").arg(filePath, file.errorString()));
+    if (!file.open(descriptor, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(descriptor);
+        throw cannotWrite(file.errorString());
+    }
     HttpTransfer transfer;
     transfer.file = &file;
+    transfer.filePath = filePath;
     transfer.progress = &progress;
     transfer.maxBytes = m_options.maxDownloadBytes;
     transfer.deadline = m_options.downloadDeadline;
     HttpResponse response = perform(url, transfer, stop);
-    if (!file.commit())
-        throw HttpError(HttpError::Kind::file,
-                        QStringLiteral("Could not write \"%1\": %2").arg(filePath, file.errorString()));
+    file.close();
+    if (std::rename(partPath.constData(), QFile::encodeName(filePath).constData()) != 0)
+        throw cannotWrite(qt_error_string(errno));
+    partPath.clear();
     return response;
 }
 

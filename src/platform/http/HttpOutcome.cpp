@@ -1,6 +1,6 @@
 #include "platform/http/HttpOutcome.h"
 
-#include <QSaveFile>
+#include <QFile>
 
 #include <cerrno>
 
@@ -125,7 +125,7 @@ HttpResponse conclude(const QUrl& url, HttpTransfer& transfer)
     case End::fileFailed:
         throw HttpError(
             HttpError::Kind::file,
-            QStringLiteral("Could not write \"%1\": %2").arg(transfer.file->fileName(), fileError(transfer)));
+            QStringLiteral("Could not write \"%1\": %2").arg(transfer.filePath, fileError(transfer)));
     case End::running:
     case End::done:
         break;

@@ -15,7 +15,7 @@
 #include <stop_token>
 #include <string>
 
-class QSaveFile;
+class QFile;
 
 namespace norvelle {
 
@@ -38,7 +38,8 @@ struct HttpTransfer {
     qint64 maxBytes = 0;                                    // counted after decompression
     QByteArray* body = nullptr;                             // get: the body in memory
     const HttpClient::BodyObserver* bodyObserver = nullptr; // get: sees each piece once kept
-    QSaveFile* file = nullptr;                              // download: the body on disk
+    QFile* file = nullptr;                                  // download: the body on disk
+    QString filePath;                                       // download: where it ends, for errors
     char errorText[CURL_ERROR_SIZE] = {};
     const HttpClient::ProgressHandler* progress = nullptr; // called on the caller's thread
     // What went wrong outside libcurl: what the progress handler or setUp threw, or why a
