@@ -153,6 +153,34 @@ private Q_SLOTS:
         QCOMPARE(server.requests().size(), 3);
     }
 
+    // Only a redirect's head is read: its body, whatever its size, encoding or end, cannot fail
+    // the request.
+    void aRedirectsBodyIsNotRead_data()
+    {
+        QTest::addColumn<Reply>("hop");
+        const auto hop = [](QByteArray body, FixtureServer::Headers headers, qsizetype stallAfter = -1) {
+            headers.emplaceBack("Location", "/final");
+            return Reply{.status = 302, .body = body, .headers = headers, .stallAfter = stallAfter};
+        };
+        QTest::newRow("64 MB past the limit, stalled") << hop(QByteArray(64 << 20, 'x'), {}, 2 << 20);
+        QTest::newRow("gzip label, not gzip") << hop("not gzip", {{"Content-Encoding", "gzip"}});
+        QTest::newRow("unknown encoding") << hop("?", {{"Content-Encoding", "x-unheard-of"}});
+        QTest::newRow("cut short") << hop("short", {{"Content-Length", "1000"}});
+    }
+    void aRedirectsBodyIsNotRead()
+    {
+        QFETCH(Reply, hop);
+        FixtureServer server;
+        server.route("/start", hop);
+        server.route("/final", Reply{200, "final"});
+        const HttpClient client(HttpClient::Options{.timeout = 2s, .maxBodyBytes = 1 << 20});
+        HttpResponse response;
+        const auto error = errorOf([&] { response = client.get(server.url("/start")); });
+        QVERIFY2(!error, error ? qPrintable(error->description()) : "");
+        QCOMPARE(response.statusCode, 200);
+        QCOMPARE(response.body, QByteArray("final"));
+    }
+
     void endlessRedirectsFail()
     {
         FixtureServer server;

@@ -71,17 +71,14 @@ CURLcode aim(HttpTransfer& transfer, const QUrl& url)
     return curl_easy_setopt(transfer.handle, CURLOPT_PIPEWAIT, isHttps(url) ? 1L : 0L);
 }
 
-bool followRedirect(HttpTransfer& transfer)
+bool followRedirect(HttpTransfer& transfer, CURLcode result)
 {
-    if (!transfer.redirecting || transfer.end != End::running || transfer.callbackError)
+    // A redirect ends the moment its head is in (onHeader), which libcurl reports as a failed write.
+    if (transfer.redirectTarget.isEmpty() || result != CURLE_WRITE_ERROR || transfer.end != End::running ||
+        transfer.callbackError)
         return false;
     try {
-        // libcurl resolves the Location against the address that answered, as it would follow it.
-        char* next = nullptr;
-        curl_easy_getinfo(transfer.handle, CURLINFO_REDIRECT_URL, &next);
-        if (!next)
-            return false;
-        const QUrl target = QUrl::fromEncoded(QByteArray(next));
+        const QUrl target = QUrl::fromEncoded(transfer.redirectTarget);
         QString refusal;
         if (!isHttpOrHttps(target))
             refusal = QStringLiteral("it leads to neither http nor https");
@@ -98,7 +95,8 @@ bool followRedirect(HttpTransfer& transfer)
                                                             .arg(maxRedirects)
                                                             .arg(transfer.url.toDisplayString()));
         ++transfer.redirects;
-        transfer.redirecting = false;
+        transfer.redirectTarget.clear();
+        transfer.errorText[0] = '\0'; // libcurl's word on the abandoned hop
         return aim(transfer, target) == CURLE_OK;
     } catch (...) {
         transfer.callbackError = std::current_exception();

@@ -59,7 +59,7 @@ struct HttpTransfer {
     CURLcode result = CURLE_OK;
     int fileErrno = 0;           // the system's reason when writing the file failed
     int socketErrno = 0;         // the system's reason when a socket could not be opened
-    bool redirecting = false;    // the answer coming in is a redirect, whose body is not kept
+    QByteArray redirectTarget;   // where the answer, a redirect ended unread at its head, leads
     int redirects = 0;           // followed so far
     bool secure = false;         // an address so far was https, so redirects must stay on it
     Clock::duration ranBefore{}; // run on the hosts redirected from, for the deadline
