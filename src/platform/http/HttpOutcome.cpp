@@ -71,11 +71,11 @@ CURLcode aim(HttpTransfer& transfer, const QUrl& url)
     return curl_easy_setopt(transfer.handle, CURLOPT_PIPEWAIT, isHttps(url) ? 1L : 0L);
 }
 
-bool followRedirect(HttpTransfer& transfer, CURLcode result)
+bool followRedirect(HttpTransfer& transfer)
 {
-    // A redirect ends the moment its head is in (onHeader), which libcurl reports as a failed write.
-    if (transfer.redirectTarget.isEmpty() || result != CURLE_WRITE_ERROR || transfer.end != End::running ||
-        transfer.callbackError)
+    // Whatever libcurl says of it: the transfer was ended as soon as the redirect's head was in
+    // (onHeader), and nothing after that is the request's concern.
+    if (transfer.redirectTarget.isEmpty() || transfer.end != End::running || transfer.callbackError)
         return false;
     try {
         const QUrl target = QUrl::fromEncoded(transfer.redirectTarget);
