@@ -2,7 +2,6 @@
 #include "platform/http/HttpClient.h"
 #include "platform/http/HttpEngine.h"
 #include "platform/http/HttpPrefetch.h"
-#include "util/Async.h"
 
 #include <QElapsedTimer>
 #include <QScopeGuard>
@@ -28,13 +27,13 @@ using namespace std::chrono_literals;
 using Reply = FixtureServer::Reply;
 
 // Lookups of *.invalid names, made in this process in place of the system's: each holds a socket,
-// as the system's holds one for its query, until the test opens the gate, then finds no such name.
+// as the system's holds one for its query, until as many are waiting as the test asks for.
 static struct {
     std::mutex mutex;
-    std::condition_variable opened;
+    std::condition_variable changed;
     int waiting = 0;
-    int starved = 0; // found no file for their socket
-    bool open = false;
+    int holdUntil = 0; // waiting
+    int starved = 0;   // found no file for their socket
 } lookups;
 
 extern "C" int getaddrinfo(const char* name, const char* service, const addrinfo* hints, addrinfo** result)
@@ -46,7 +45,8 @@ extern "C" int getaddrinfo(const char* name, const char* service, const addrinfo
     std::unique_lock lock(lookups.mutex);
     lookups.starved += socket < 0;
     ++lookups.waiting;
-    lookups.opened.wait(lock, [] { return lookups.open; });
+    lookups.changed.notify_all();
+    lookups.changed.wait(lock, [] { return lookups.waiting >= lookups.holdUntil; });
     if (socket >= 0)
         ::close(socket);
     return EAI_NONAME;
@@ -294,8 +294,8 @@ private Q_SLOTS:
             QVERIFY(fitted.openFilesNeeded() <= openFiles);
     }
 
-    // Lookups of names that do not resolve, all at once, with no more files free than the engine
-    // reserves: none runs short of a file, and each ends saying the host could not be resolved.
+    // Lookups of names that do not resolve, as many at once as run, with no more files free than
+    // the engine reserves: none runs short of a file, and each ends saying so of its host.
     void lookupsKeepWithinTheFilesReserved()
     {
         std::mutex mutex;
@@ -303,7 +303,6 @@ private Q_SLOTS:
         const HttpLimits limits{.connections = 24, .idleConnections = 6, .connectionsPerHost = 6};
         const HttpClient client(HttpClient::Options{.engine = std::make_shared<HttpEngine>(limits)});
         const auto reserved = limits.openFilesNeeded() - HttpLimits{0, 0, 0}.openFilesNeeded();
-        networkPool(); // made before the files run short, as in the application
         rlimit before{};
         getrlimit(RLIMIT_NOFILE, &before);
         rlimit low = before;
@@ -312,13 +311,14 @@ private Q_SLOTS:
         std::vector<int> taken;
         for (int fd = ::dup(STDERR_FILENO); fd >= 0; fd = ::dup(STDERR_FILENO))
             taken.push_back(fd);
-        // What the engine reserves, and a few for the sanitizers' own checks.
+        // What the engine reserves is left free, and a few for the sanitizers' own checks.
         for (std::uint64_t i = 0; i < reserved + 8; ++i, taken.pop_back())
             ::close(taken.back());
+        lookups.holdUntil = limits.connections;
         const auto restore = qScopeGuard([&] {
             std::lock_guard lock(lookups.mutex);
-            lookups.open = true;
-            lookups.opened.notify_all();
+            lookups.holdUntil = 0;
+            lookups.changed.notify_all();
             for (const int fd : taken)
                 ::close(fd);
             setrlimit(RLIMIT_NOFILE, &before);
@@ -327,32 +327,18 @@ private Q_SLOTS:
         for (int i = 0; i < count; ++i)
             client.getAsync(QUrl(QStringLiteral("http://host%1.invalid/").arg(i)),
                             [&](HttpResponse, std::exception_ptr error) {
-                                QString text;
                                 try {
-                                    if (error)
-                                        std::rethrow_exception(error);
+                                    std::rethrow_exception(error);
                                 } catch (const HttpError& httpError) {
-                                    text = httpError.description();
+                                    std::lock_guard lock(mutex);
+                                    errors.append(httpError.description());
                                 }
-                                std::lock_guard lock(mutex);
-                                errors.append(text);
                             });
-        // Every slot is held by a lookup, or the lookups that could not start have ended.
-        QTRY_VERIFY([&] {
-            std::scoped_lock lock(mutex, lookups.mutex);
-            return lookups.waiting == limits.connections || lookups.waiting + errors.size() == count;
-        }());
-        {
-            std::lock_guard lock(lookups.mutex);
-            lookups.open = true;
-            lookups.opened.notify_all();
-        }
-        QTRY_COMPARE(([&] {
-                         std::lock_guard lock(mutex);
-                         return errors.size();
-                     }()),
-                     count);
-        std::lock_guard lock(mutex);
+        const auto ended = [&] {
+            std::lock_guard lock(mutex);
+            return errors.size();
+        };
+        QTRY_COMPARE(ended(), count);
         for (const QString& error : errors)
             QVERIFY2(error.startsWith("Could not resolve host"), qPrintable(error));
         QCOMPARE(lookups.starved, 0);
