@@ -9,8 +9,10 @@
 #include <QTest>
 #include <QThreadPool>
 #include <QtConcurrent>
+#include <atomic>
 #include <cerrno>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 #include <vector>
 
@@ -20,6 +22,19 @@ using namespace std::chrono_literals;
 using Reply = FixtureServer::Reply;
 
 Q_DECLARE_METATYPE(norvelle::test::FixtureServer::Reply)
+
+// Files flushed to the disk by this process, counted in place of the C library's.
+static std::atomic<int> flushes{0};
+extern "C" int fsync(int fd)
+{
+    ++flushes;
+    return int(::syscall(SYS_fsync, fd));
+}
+extern "C" int fdatasync(int fd)
+{
+    ++flushes;
+    return int(::syscall(SYS_fdatasync, fd));
+}
 
 namespace {
 
@@ -136,6 +151,34 @@ private Q_SLOTS:
         QCOMPARE(response.header("X-Last"), QByteArray("1"));
         QVERIFY(response.header("Location").isEmpty());
         QCOMPARE(server.requests().size(), 3);
+    }
+
+    // Only a redirect's head is read: its body, whatever its size, encoding or end, cannot fail
+    // the request.
+    void aRedirectsBodyIsNotRead_data()
+    {
+        QTest::addColumn<Reply>("hop");
+        const auto hop = [](QByteArray body, FixtureServer::Headers headers, qsizetype stallAfter = -1) {
+            headers.emplaceBack("Location", "/final");
+            return Reply{.status = 302, .body = body, .headers = headers, .stallAfter = stallAfter};
+        };
+        QTest::newRow("64 MB past the limit, stalled") << hop(QByteArray(64 << 20, 'x'), {}, 2 << 20);
+        QTest::newRow("gzip label, not gzip") << hop("not gzip", {{"Content-Encoding", "gzip"}});
+        QTest::newRow("unknown encoding") << hop("?", {{"Content-Encoding", "x-unheard-of"}});
+        QTest::newRow("cut short") << hop("short", {{"Content-Length", "1000"}});
+    }
+    void aRedirectsBodyIsNotRead()
+    {
+        QFETCH(Reply, hop);
+        FixtureServer server;
+        server.route("/start", hop);
+        server.route("/final", Reply{200, "final"});
+        const HttpClient client(HttpClient::Options{.timeout = 2s, .maxBodyBytes = 1 << 20});
+        HttpResponse response;
+        const auto error = errorOf([&] { response = client.get(server.url("/start")); });
+        QVERIFY2(!error, error ? qPrintable(error->description()) : "");
+        QCOMPARE(response.statusCode, 200);
+        QCOMPARE(response.body, QByteArray("final"));
     }
 
     void endlessRedirectsFail()
@@ -447,6 +490,40 @@ private Q_SLOTS:
         QCOMPARE(error->kind(), HttpError::Kind::file);
         QVERIFY2(error->description().endsWith(qt_error_string(EFBIG)), qPrintable(error->description()));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
+    }
+
+    // A download replaces its target whole or leaves it be, and is not flushed to the disk on the
+    // way: an update's archive is thrown away once unpacked, and a quit waited for the flush.
+    void downloadReplacesItsTargetUnflushed_data()
+    {
+        QTest::addColumn<bool>("cancelled");
+        QTest::newRow("complete") << false;
+        QTest::newRow("cancelled midway") << true;
+    }
+    void downloadReplacesItsTargetUnflushed()
+    {
+        QFETCH(bool, cancelled);
+        FixtureServer server;
+        const QByteArray body = pattern(100'000);
+        server.route("/App.zip", Reply{.body = body, .stallAfter = cancelled ? 20'000 : -1});
+        QTemporaryDir dir;
+        const QString path = dir.filePath("App.zip");
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        old.close();
+        std::stop_source stop;
+        const auto cancel = [&](qint64, qint64) {
+            if (cancelled)
+                stop.request_stop();
+        };
+        flushes = 0;
+        QCOMPARE(
+            kindOf([&] { HttpClient().download(server.url("/App.zip"), path, cancel, stop.get_token()); }),
+            cancelled ? std::optional(HttpError::Kind::cancelled) : std::nullopt);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), cancelled ? QByteArray("old") : body);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"App.zip"});
+        QCOMPARE(flushes.load(), 0);
     }
 
     void unwritableDownloadTargetIsAFileError()

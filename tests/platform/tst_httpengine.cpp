@@ -4,21 +4,53 @@
 #include "platform/http/HttpPrefetch.h"
 
 #include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <dlfcn.h>
 #include <latch>
 #include <mutex>
+#include <netdb.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 using namespace norvelle;
 using namespace norvelle::test;
 using namespace std::chrono_literals;
 using Reply = FixtureServer::Reply;
+
+// Lookups of *.invalid names, made in this process in place of the system's: each holds a socket,
+// as the system's holds one for its query, until as many are waiting as the test asks for.
+static struct {
+    std::mutex mutex;
+    std::condition_variable changed;
+    int waiting = 0;
+    int holdUntil = 0; // waiting
+    int starved = 0;   // found no file for their socket
+} lookups;
+
+extern "C" int getaddrinfo(const char* name, const char* service, const addrinfo* hints, addrinfo** result)
+{
+    if (!name || !QByteArrayView(name).endsWith(".invalid"))
+        return reinterpret_cast<decltype(&getaddrinfo)>(dlsym(RTLD_NEXT, "getaddrinfo"))(name, service, hints,
+                                                                                         result);
+    const int socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    std::unique_lock lock(lookups.mutex);
+    lookups.starved += socket < 0;
+    ++lookups.waiting;
+    lookups.changed.notify_all();
+    lookups.changed.wait(lock, [] { return lookups.waiting >= lookups.holdUntil; });
+    if (socket >= 0)
+        ::close(socket);
+    return EAI_NONAME;
+}
 
 namespace {
 
@@ -260,6 +292,56 @@ private Q_SLOTS:
         QVERIFY(fitted.connectionsPerHost >= 1 && fitted.connectionsPerHost <= fitted.connections);
         if (openFiles > 2 * all.idleConnections + all.openFilesNeeded() - 2 * all.connections)
             QVERIFY(fitted.openFilesNeeded() <= openFiles);
+    }
+
+    // Lookups of names that do not resolve, as many at once as run, with no more files free than
+    // the engine reserves: none runs short of a file, and each ends saying so of its host.
+    void lookupsKeepWithinTheFilesReserved()
+    {
+        std::mutex mutex;
+        QStringList errors;
+        const HttpLimits limits{.connections = 24, .idleConnections = 6, .connectionsPerHost = 6};
+        const HttpClient client(HttpClient::Options{.engine = std::make_shared<HttpEngine>(limits)});
+        const auto reserved = limits.openFilesNeeded() - HttpLimits{0, 0, 0}.openFilesNeeded();
+        rlimit before{};
+        getrlimit(RLIMIT_NOFILE, &before);
+        rlimit low = before;
+        low.rlim_cur = std::min<rlim_t>(before.rlim_cur, 4096);
+        setrlimit(RLIMIT_NOFILE, &low);
+        std::vector<int> taken;
+        for (int fd = ::dup(STDERR_FILENO); fd >= 0; fd = ::dup(STDERR_FILENO))
+            taken.push_back(fd);
+        // What the engine reserves is left free, and a few for the sanitizers' own checks.
+        for (std::uint64_t i = 0; i < reserved + 8; ++i, taken.pop_back())
+            ::close(taken.back());
+        lookups.holdUntil = limits.connections;
+        const auto restore = qScopeGuard([&] {
+            std::lock_guard lock(lookups.mutex);
+            lookups.holdUntil = 0;
+            lookups.changed.notify_all();
+            for (const int fd : taken)
+                ::close(fd);
+            setrlimit(RLIMIT_NOFILE, &before);
+        });
+        constexpr int count = 48;
+        for (int i = 0; i < count; ++i)
+            client.getAsync(QUrl(QStringLiteral("http://host%1.invalid/").arg(i)),
+                            [&](HttpResponse, std::exception_ptr error) {
+                                try {
+                                    std::rethrow_exception(error);
+                                } catch (const HttpError& httpError) {
+                                    std::lock_guard lock(mutex);
+                                    errors.append(httpError.description());
+                                }
+                            });
+        const auto ended = [&] {
+            std::lock_guard lock(mutex);
+            return errors.size();
+        };
+        QTRY_COMPARE(ended(), count);
+        for (const QString& error : errors)
+            QVERIFY2(error.startsWith("Could not resolve host"), qPrintable(error));
+        QCOMPARE(lookups.starved, 0);
     }
 
     // A soft limit below what the caps need is raised as far as the hard limit allows.

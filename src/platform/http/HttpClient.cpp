@@ -6,14 +6,18 @@
 #include "platform/http/HttpTransfer.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
 #include <future>
 #include <memory>
 #include <mutex>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace norvelle {
 
@@ -48,8 +52,6 @@ size_t onBody(char* data, size_t size, size_t count, void* user) noexcept
     auto* t = static_cast<HttpTransfer*>(user);
     const auto bytes = qint64(size * count);
     t->lastActivity = HttpTransfer::Clock::now();
-    if (t->redirecting)
-        return size_t(bytes); // the body of a redirect is not the answer
     if (bytes > t->maxBytes - t->received) {
         t->end = End::tooLarge;
         return 0; // makes libcurl stop with a write error
@@ -94,6 +96,29 @@ size_t onBody(char* data, size_t size, size_t count, void* user) noexcept
     return size_t(bytes);
 }
 
+// Where the redirect whose head has come leads: its Location resolved against the address that
+// answered, as libcurl resolves it when it follows redirects itself; empty when it leads nowhere.
+QByteArray redirectTarget(const HttpTransfer& t)
+{
+    const auto location = std::find_if(t.headers.cbegin(), t.headers.cend(), [](const auto& h) {
+        return h.first.compare("Location", Qt::CaseInsensitive) == 0;
+    });
+    if (location == t.headers.cend() || location->second.isEmpty())
+        return {};
+    char* answered = nullptr;
+    curl_easy_getinfo(t.handle, CURLINFO_EFFECTIVE_URL, &answered);
+    CURLU* url = curl_url();
+    char* target = nullptr;
+    QByteArray resolved;
+    if (url && answered && curl_url_set(url, CURLUPART_URL, answered, 0) == CURLUE_OK &&
+        curl_url_set(url, CURLUPART_URL, location->second.constData(), CURLU_ALLOW_SPACE) == CURLUE_OK &&
+        curl_url_get(url, CURLUPART_URL, &target, 0) == CURLUE_OK)
+        resolved = target;
+    curl_free(target);
+    curl_url_cleanup(url);
+    return resolved;
+}
+
 size_t onHeader(char* data, size_t size, size_t count, void* user) noexcept
 {
     auto* t = static_cast<HttpTransfer*>(user);
@@ -110,17 +135,18 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) noexcept
             // A new response begins (after a redirect or an interim 1xx): keep only the last one's headers.
             t->headers.clear();
             t->headerBytes = qint64(bytes);
-            t->redirecting = false;
+            t->redirectTarget.clear();
         } else if (line.isEmpty()) {
             // The head is complete: a redirect with somewhere to go is followed, not answered.
             long status = 0;
             curl_easy_getinfo(t->handle, CURLINFO_RESPONSE_CODE, &status);
-            const bool redirect =
-                status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
-            t->redirecting =
-                redirect && std::any_of(t->headers.cbegin(), t->headers.cend(), [](const auto& h) {
-                    return h.first.compare("Location", Qt::CaseInsensitive) == 0 && !h.second.isEmpty();
-                });
+            if (status == 301 || status == 302 || status == 303 || status == 307 || status == 308)
+                t->redirectTarget = redirectTarget(*t);
+            // Its body is not the answer, so it is not read: of any size, labelled with an encoding
+            // it is not in, or cut short, it must not decide the request. Ending the transfer here
+            // leaves it unread, and libcurl closes the connection it was coming on.
+            if (!t->redirectTarget.isEmpty())
+                return 0;
         } else if (const qsizetype colon = line.indexOf(':'); colon > 0) {
             t->headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
         }
@@ -257,22 +283,40 @@ HttpResponse HttpClient::download(const QUrl& url, const QString& filePath, Prog
                                   std::stop_token stop) const
 {
     validate(url);
-    // Written beside the target and renamed on success, so a failed or cancelled
-    // download never leaves a truncated file where a complete one is expected.
-    QSaveFile file(filePath);
+    const auto cannotWrite = [&filePath](const QString& reason) {
+        return HttpError(HttpError::Kind::file,
+                         QStringLiteral("Could not write \"%1\": %2").arg(filePath, reason));
+    };
+    // Written under a name of its own beside the target and renamed over it once complete, so a
+    // failed or cancelled download never leaves a truncated file where a complete one is expected.
+    // Not flushed to the disk first, as QSaveFile would: the one download that matters is an
+    // update's archive, thrown away once unpacked, and a quit during the update waited for the
+    // flush (seconds while the disk was busy).
+    QByteArray partPath = QFile::encodeName(filePath) + ".XXXXXX";
+    const int descriptor = ::mkostemp(partPath.data(), O_CLOEXEC);
+    if (descriptor < 0)
+        throw cannotWrite(qt_error_string(errno));
+    const auto removePart = qScopeGuard([&partPath] {
+        if (!partPath.isEmpty())
+            ::unlink(partPath.constData());
+    });
+    QFile file;
     // Unbuffered, so a failed write is seen (with its reason) when it happens.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw HttpError(HttpError::Kind::file,
-                        QStringLiteral("Could not write \"%1\": %2").arg(filePath, file.errorString()));
+    if (!file.open(descriptor, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(descriptor);
+        throw cannotWrite(file.errorString());
+    }
     HttpTransfer transfer;
     transfer.file = &file;
+    transfer.filePath = filePath;
     transfer.progress = &progress;
     transfer.maxBytes = m_options.maxDownloadBytes;
     transfer.deadline = m_options.downloadDeadline;
     HttpResponse response = perform(url, transfer, stop);
-    if (!file.commit())
-        throw HttpError(HttpError::Kind::file,
-                        QStringLiteral("Could not write \"%1\": %2").arg(filePath, file.errorString()));
+    file.close();
+    if (std::rename(partPath.constData(), QFile::encodeName(filePath).constData()) != 0)
+        throw cannotWrite(qt_error_string(errno));
+    partPath.clear();
     return response;
 }
 

@@ -103,7 +103,8 @@ public:
     // GET the address into a file (the body of the returned response stays empty),
     // reporting progress on the calling thread each time bytes arrive; expected is -1
     // when the server names no length. The file appears, complete, only when the answer
-    // has fully arrived (whatever its status); after an error nothing is left behind.
+    // has fully arrived (whatever its status); after an error nothing is left behind. It is
+    // not flushed to the disk: what is downloaded is unpacked and thrown away.
     // No compressed answer is asked for, so received and expected count the same bytes;
     // an answer longer than it announced ends with Kind::tooLarge.
     virtual HttpResponse download(const QUrl& url, const QString& filePath, ProgressHandler progress,

@@ -308,7 +308,7 @@ struct HttpEngine::Impl {
                 curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &transfer);
                 const CURLcode result = message->data.result;
                 const std::string from = transfer->hostKey;
-                if (result == CURLE_OK && httpoutcome::followRedirect(*transfer))
+                if (httpoutcome::followRedirect(*transfer))
                     requeue(worker, transfer, from);
                 else
                     finish(worker, transfer, HttpTransfer::End::done, result, true);

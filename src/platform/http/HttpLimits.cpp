@@ -17,6 +17,11 @@ namespace {
 // the pipes of the tools that run beside the web requests.
 constexpr std::uint64_t otherOpenFiles = 256;
 
+// The most files one running transfer holds at once: while libcurl's threaded resolver looks up
+// its host, a socket pair to hear back from the lookup thread and the socket of the lookup itself;
+// while it connects, its socket and a second address tried beside it.
+constexpr std::uint64_t filesPerTransfer = 3;
+
 // Grows the process's descriptor table to hold this many now, while the process is young. Once
 // several threads share the table, growing it waits for every other core to pass a quiescent
 // point (some 10-20 ms on a busy machine), and every thread that opens a file meanwhile waits
@@ -36,7 +41,7 @@ void reserveDescriptors(rlim_t count)
 
 std::uint64_t HttpLimits::openFilesNeeded() const
 {
-    return 2 * std::uint64_t(connections) + std::uint64_t(idleConnections) + otherOpenFiles;
+    return filesPerTransfer * std::uint64_t(connections) + std::uint64_t(idleConnections) + otherOpenFiles;
 }
 
 HttpLimits HttpLimits::fitting(std::uint64_t openFiles)
@@ -47,7 +52,7 @@ HttpLimits HttpLimits::fitting(std::uint64_t openFiles)
     // Busy and idle connections keep the default proportion, four to one.
     const std::uint64_t room = openFiles > otherOpenFiles ? openFiles - otherOpenFiles : 0;
     HttpLimits fitted;
-    fitted.connections = std::max(1, int(room * 4 / 9));
+    fitted.connections = std::max(1, int(room * 4 / (4 * filesPerTransfer + 1)));
     fitted.idleConnections = std::max(1, fitted.connections / 4);
     fitted.connectionsPerHost = std::min(full.connectionsPerHost, fitted.connections);
     return fitted;

@@ -14,9 +14,8 @@ struct HttpLimits {
     // At most this many transfers run at once to one host (scheme, name and port), as browsers keep.
     int connectionsPerHost = 6;
 
-    // The open files these caps need: two for each running transfer (a name lookup, or a second
-    // address tried while connecting, holds one beside the socket), one for each idle
-    // connection, and what the rest of the application keeps open.
+    // The open files these caps need: three for each running transfer (a name lookup holds as
+    // many), one for each idle connection, and what the rest of the application keeps open.
     std::uint64_t openFilesNeeded() const;
 
     // The default caps when they fit that many open files, else caps scaled down to fit them

@@ -1,6 +1,6 @@
 #include "platform/http/HttpOutcome.h"
 
-#include <QSaveFile>
+#include <QFile>
 
 #include <cerrno>
 
@@ -73,15 +73,12 @@ CURLcode aim(HttpTransfer& transfer, const QUrl& url)
 
 bool followRedirect(HttpTransfer& transfer)
 {
-    if (!transfer.redirecting || transfer.end != End::running || transfer.callbackError)
+    // Whatever libcurl says of it: the transfer was ended as soon as the redirect's head was in
+    // (onHeader), and nothing after that is the request's concern.
+    if (transfer.redirectTarget.isEmpty() || transfer.end != End::running || transfer.callbackError)
         return false;
     try {
-        // libcurl resolves the Location against the address that answered, as it would follow it.
-        char* next = nullptr;
-        curl_easy_getinfo(transfer.handle, CURLINFO_REDIRECT_URL, &next);
-        if (!next)
-            return false;
-        const QUrl target = QUrl::fromEncoded(QByteArray(next));
+        const QUrl target = QUrl::fromEncoded(transfer.redirectTarget);
         QString refusal;
         if (!isHttpOrHttps(target))
             refusal = QStringLiteral("it leads to neither http nor https");
@@ -98,7 +95,8 @@ bool followRedirect(HttpTransfer& transfer)
                                                             .arg(maxRedirects)
                                                             .arg(transfer.url.toDisplayString()));
         ++transfer.redirects;
-        transfer.redirecting = false;
+        transfer.redirectTarget.clear();
+        transfer.errorText[0] = '\0'; // libcurl's word on the abandoned hop
         return aim(transfer, target) == CURLE_OK;
     } catch (...) {
         transfer.callbackError = std::current_exception();
@@ -125,7 +123,7 @@ HttpResponse conclude(const QUrl& url, HttpTransfer& transfer)
     case End::fileFailed:
         throw HttpError(
             HttpError::Kind::file,
-            QStringLiteral("Could not write \"%1\": %2").arg(transfer.file->fileName(), fileError(transfer)));
+            QStringLiteral("Could not write \"%1\": %2").arg(transfer.filePath, fileError(transfer)));
     case End::running:
     case End::done:
         break;

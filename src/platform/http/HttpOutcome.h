@@ -26,9 +26,9 @@ std::string hostKey(const QUrl& url);
 // Points the transfer, and its libcurl handle, at the address (the first or a redirect's).
 CURLcode aim(HttpTransfer& transfer, const QUrl& url);
 
-// Network thread, after an answer has come: true when it is a redirect to follow, with the
-// transfer aimed at its target (to be queued for that host). A redirect that may not be followed
-// leaves its error in callbackError. Never throws.
+// Network thread, once the transfer has ended: true when it ended at the head of a redirect to
+// follow, with the transfer aimed at its target (to be queued for that host). A redirect that may
+// not be followed leaves its error in callbackError. Never throws.
 bool followRedirect(HttpTransfer& transfer);
 
 // The answer of the ended transfer, or throws what went wrong.

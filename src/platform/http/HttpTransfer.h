@@ -15,7 +15,7 @@
 #include <stop_token>
 #include <string>
 
-class QSaveFile;
+class QFile;
 
 namespace norvelle {
 
@@ -38,7 +38,8 @@ struct HttpTransfer {
     qint64 maxBytes = 0;                                    // counted after decompression
     QByteArray* body = nullptr;                             // get: the body in memory
     const HttpClient::BodyObserver* bodyObserver = nullptr; // get: sees each piece once kept
-    QSaveFile* file = nullptr;                              // download: the body on disk
+    QFile* file = nullptr;                                  // download: the body on disk
+    QString filePath;                                       // download: where it ends, for errors
     char errorText[CURL_ERROR_SIZE] = {};
     const HttpClient::ProgressHandler* progress = nullptr; // called on the caller's thread
     // What went wrong outside libcurl: what the progress handler or setUp threw, or why a
@@ -58,7 +59,7 @@ struct HttpTransfer {
     CURLcode result = CURLE_OK;
     int fileErrno = 0;           // the system's reason when writing the file failed
     int socketErrno = 0;         // the system's reason when a socket could not be opened
-    bool redirecting = false;    // the answer coming in is a redirect, whose body is not kept
+    QByteArray redirectTarget;   // where the answer, a redirect ended unread at its head, leads
     int redirects = 0;           // followed so far
     bool secure = false;         // an address so far was https, so redirects must stay on it
     Clock::duration ranBefore{}; // run on the hosts redirected from, for the deadline
