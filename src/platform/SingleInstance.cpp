@@ -8,6 +8,11 @@
 #include <QFileSystemWatcher>
 #include <QLockFile>
 #include <QSettings>
+#include <QSysInfo>
+
+#include <cerrno>
+#include <limits>
+#include <signal.h>
 
 namespace norvelle {
 
@@ -35,7 +40,8 @@ SingleInstance::Claim SingleInstance::claim()
     auto lock = std::make_unique<QLockFile>(lockPath());
     // A lock whose process has ended is removed and taken at once.
     if (!lock->tryLock(0))
-        return lock->error() == QLockFile::LockFailedError ? Claim::heldElsewhere : Claim::unavailable;
+        return lock->error() == QLockFile::LockFailedError && ownerRuns(*lock) ? Claim::heldElsewhere
+                                                                               : Claim::unavailable;
     m_lock = std::move(lock);
 
     // Requests left from an earlier run are not for this one.
@@ -46,6 +52,27 @@ SingleInstance::Claim SingleInstance::claim()
         connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &SingleInstance::readRequests);
     }
     return Claim::claimed;
+}
+
+bool SingleInstance::ownerRuns(const QLockFile& lock)
+{
+    qint64 pid = 0;
+    QString host;
+    QString app;
+    // What cannot be read (something else in the lock's place) names no copy to hand over to.
+    if (!lock.getLockInfo(&pid, &host, &app))
+        return false;
+    if (!host.isEmpty() && host != QSysInfo::machineHostName())
+        return true;
+    // EPERM: it runs, as another user.
+    if (pid <= 0 || pid > std::numeric_limits<pid_t>::max() || (::kill(pid_t(pid), 0) != 0 && errno != EPERM))
+        return false;
+    // The number may have gone to another program since; QLockFile records the executable's name.
+    // One that cannot be read (another user's) is taken as the copy.
+    QString executable = QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(pid));
+    if (executable.endsWith(QLatin1String(" (deleted)"))) // replaced by an update while it runs
+        executable.chop(10);
+    return executable.isEmpty() || app.isEmpty() || QFileInfo(executable).fileName() == app;
 }
 
 bool SingleInstance::requestActivation() const

@@ -14,14 +14,16 @@ struct Paths;
 // One running copy per settings file, as a Mac application runs once: the copy that runs holds
 // a lock beside the file; a later start on the same file finds it held, asks the running copy
 // to come forward and ends. The request is a line appended to a second file beside the lock,
-// which the running copy watches. A lock left by a copy that died is taken over.
+// which the running copy watches. A lock left by a copy that died is taken over, or, where it
+// cannot be removed, passed over.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
     enum class Claim {
         claimed,       // this copy is the one that runs
         heldElsewhere, // another live copy runs on the same settings
-        unavailable,   // no lock can be made there (a read-only folder): nothing to hand over to
+        unavailable,   // no lock can be made there (a read-only folder, or a dead copy's lock that
+                       // cannot be removed): nothing to hand over to
     };
 
     explicit SingleInstance(QString settingsFile, QObject* parent = nullptr);
@@ -31,6 +33,11 @@ public:
 
     // The settings file a copy with these paths uses: the named one, else the application's own.
     static QString settingsFileOf(const Paths& paths);
+
+    // Whether the process named by a lock that could not be taken still runs: a lock left by a
+    // copy that died, where it cannot be removed, must not stand for a running copy. One from
+    // another host counts as running, as nothing here can tell whether it does.
+    static bool ownerRuns(const QLockFile& lock);
 
     // Takes the lock, once; the claimed copy then hears every activation request.
     Claim claim();

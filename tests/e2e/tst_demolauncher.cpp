@@ -1,4 +1,5 @@
 #include "DemoWorld.h"
+#include "TestFiles.h"
 #include "platform/Paths.h"
 #include "platform/SingleInstance.h"
 
@@ -7,6 +8,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/file.h>
 
 using namespace norvelle;
 
@@ -46,6 +49,51 @@ private Q_SLOTS:
         QTRY_COMPARE(raised.count(), 1);
         // Nothing of the world was touched: beside the running copy's lock, nothing was built.
         QCOMPARE(QDir(world.root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"home"});
+    }
+
+    void onlyALiveCopyIsHandedOver_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<bool>("ownerRuns");
+        QTest::addColumn<QString>("said");
+        const QString norvelle(NORVELLE_EXECUTABLE), demo(NORVELLE_DEMO_EXECUTABLE);
+        QTest::newRow("Norvelle runs") << norvelle << true << "Norvelle already runs with the settings";
+        QTest::newRow("Norvelle was killed") << norvelle << false << "Cannot lock";
+        QTest::newRow("the launcher was killed") << demo << false << "built the demo world";
+    }
+    // A copy killed where its lock cannot be removed holds nothing: the next start runs, where
+    // it used to hand over to the dead copy and end, on every start.
+    void onlyALiveCopyIsHandedOver()
+    {
+        QFETCH(QString, program);
+        QFETCH(bool, ownerRuns);
+        QFETCH(QString, said);
+        QTemporaryDir dir;
+        const demo::DemoWorld world(dir.filePath(QStringLiteral("world")));
+        SingleInstance running(SingleInstance::settingsFileOf(Paths::underRoot(world.root())));
+        const QString lock = program == NORVELLE_EXECUTABLE ? running.lockPath() : world.launcherLockPath();
+        QDir().mkpath(QFileInfo(lock).absolutePath());
+        // QLockFile locks a stale lock before it removes it: held so, it stays, even for root.
+        QFile stuck(lock);
+        QVERIFY(ownerRuns ? running.claim() == SingleInstance::Claim::claimed
+                          : test::writeStaleLock(lock) && stuck.open(QIODevice::ReadOnly) &&
+                                ::flock(stuck.handle(), LOCK_EX) == 0);
+
+        QProcess second;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("NORVELLE_ROOT"), world.root());
+        second.setProcessEnvironment(environment);
+        second.start(program, {QStringLiteral("--root"), world.root(), QStringLiteral("--norvelle"),
+                               QStringLiteral("false")});
+        QString output;
+        QTRY_VERIFY2_WITH_TIMEOUT((output += QString::fromUtf8(second.readAllStandardError())).contains(said),
+                                  qPrintable(output), 30000);
+        if (ownerRuns) {
+            QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 30000);
+            QCOMPARE(second.exitCode(), 0);
+        }
+        second.kill();
+        second.waitForFinished();
     }
 };
 
