@@ -157,13 +157,13 @@ DiscoveryService::discoverApplications(const EnvironmentStatus& environment)
 {
     QElapsedTimer total;
     total.start();
-    // The folder and the Info.plists are read while the adapters load their tables, which is
-    // mostly waiting for `brew`, `mas` and the catalogue; only the lookups need the tables. What
-    // the reads find is reported in the same place and order as if they ran after the loads.
     // The catalogue's request goes out first: sent after the reads and the tools had started,
     // it waited tens of milliseconds for a processor, and every later step waits for its answer.
     if (environment.hasHomebrew)
         m_brewService->startCatalogueDownload();
+    // The folder and the Info.plists are read while the adapters load their tables, which is
+    // mostly waiting for `brew`, `mas` and the catalogue; only the lookups need the tables. What
+    // the reads find is reported in the same place and order as if they ran after the loads.
     ReadBundles read;
     TaskGroup<void> reading;
     reading.add([this, &read](std::stop_token stop) { read = readBundles(stop); });
