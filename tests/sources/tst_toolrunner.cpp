@@ -393,14 +393,16 @@ private Q_SLOTS:
         const QString nice = QStringLiteral("/usr/bin/nice"); // prints its own nice value
         if (!QFile::exists(nice))
             QSKIP("needs /usr/bin/nice");
-        const ToolRunner runner(Family::brew);
         const int own = ::getpriority(PRIO_PROCESS, 0);
+        if (own >= backgroundNiceness)
+            QSKIP("the tests already run at the lowered share");
+        const ToolRunner runner(Family::brew);
         QCOMPARE(runner.runCommand(nice, {}).trimmed().toInt(), own);
         beginBackgroundWork();
-        QCOMPARE(runner.runCommand(nice, {}).trimmed().toInt(), std::max(own, backgroundNiceness));
+        QCOMPARE(runner.runCommand(nice, {}).trimmed().toInt(), backgroundNiceness);
         QString streamed;
         runner.runCommandStreaming(nice, {}, [&](const QString& line, double) { streamed += line; });
-        QCOMPARE(streamed.trimmed().toInt(), std::max(own, backgroundNiceness));
+        QCOMPARE(streamed.trimmed().toInt(), backgroundNiceness);
     }
 #endif
 
