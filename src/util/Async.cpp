@@ -9,10 +9,9 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <memory>
+#include <deque>
 #include <mutex>
 #include <set>
-#include <utility>
 
 #if defined(__linux__)
 #include <sys/resource.h>
@@ -45,12 +44,11 @@ struct MainCall {
     }
 };
 
-// Whether a QCoreApplication is alive and still running (or yet to run) its loop. Changed under
-// the mutex, so that a worker never posts to an application that is being destroyed; read
-// without it where a stale answer only costs a call that is dropped later.
+// Whether a QCoreApplication is alive and still running (or yet to run) its loop. Guarded so
+// that a worker never posts to an application that is being destroyed.
 std::mutex g_appMutex;
-std::atomic<bool> g_appAlive{false};
-std::atomic<bool> g_loopEnded{false};
+bool g_appAlive = false;
+bool g_loopEnded = false;
 std::set<std::shared_ptr<MainCall>> g_pending;
 
 void cancelPendingLocked()
@@ -60,33 +58,16 @@ void cancelPendingLocked()
 }
 
 // The calls of postToMainInTurn, and whether a drain of them is on its way to the main thread.
-// Workers push without a lock: the main thread, queueing or draining, never waits for a lowered
-// worker that lost the processor in the middle of a push.
 struct TurnQueue {
-    struct Node {
-        std::function<void()> call;
-        Node* next = nullptr;
-    };
-    std::atomic<Node*> incoming{nullptr}; // newest first
-    Node* ready = nullptr;                // oldest first; the main thread's alone
-    std::atomic<bool> drainPosted{false};
+    std::mutex mutex;
+    std::deque<std::function<void()>> calls;
+    bool drainPosted = false;
 };
 
 TurnQueue& turns()
 {
     static TurnQueue* const queue = new TurnQueue; // used until the very end; never destroyed
     return *queue;
-}
-
-TurnQueue::Node* oldestFirst(TurnQueue::Node* newestFirst)
-{
-    TurnQueue::Node* reversed = nullptr;
-    while (newestFirst) {
-        TurnQueue::Node* const node = std::exchange(newestFirst, newestFirst->next);
-        node->next = reversed;
-        reversed = node;
-    }
-    return reversed;
 }
 
 // How long one drain runs before it lets the main thread's other events through.
@@ -97,20 +78,19 @@ void drainTurns()
     const auto start = std::chrono::steady_clock::now();
     TurnQueue& queue = turns();
     for (;;) {
-        if (!queue.ready) {
-            queue.ready = oldestFirst(queue.incoming.exchange(nullptr));
-            if (!queue.ready) {
+        std::function<void()> call;
+        {
+            std::lock_guard lock(queue.mutex);
+            if (queue.calls.empty()) {
                 queue.drainPosted = false;
-                // A call pushed since the exchange saw the flag still set and posted no drain.
-                if (!queue.incoming.load() || queue.drainPosted.exchange(true))
-                    return;
-                continue;
+                return;
             }
+            if (std::chrono::steady_clock::now() - start >= turnSlice)
+                break;
+            call = std::move(queue.calls.front());
+            queue.calls.pop_front();
         }
-        if (std::chrono::steady_clock::now() - start >= turnSlice)
-            break;
-        const std::unique_ptr<TurnQueue::Node> node(std::exchange(queue.ready, queue.ready->next));
-        node->call();
+        call();
     }
     // The rest after the events that came meanwhile.
     postToMain(&drainTurns);
@@ -119,12 +99,11 @@ void drainTurns()
 // Drops the queued calls (outside every lock: dropping one may answer a question it carried).
 void dropTurns()
 {
-    TurnQueue& queue = turns();
-    TurnQueue::Node* dropped[] = {queue.incoming.exchange(nullptr), std::exchange(queue.ready, nullptr)};
-    queue.drainPosted = false;
-    for (TurnQueue::Node* node : dropped) {
-        while (node)
-            delete std::exchange(node, node->next);
+    std::deque<std::function<void()>> dropped;
+    {
+        std::lock_guard lock(turns().mutex);
+        dropped.swap(turns().calls);
+        turns().drainPosted = false;
     }
 }
 
@@ -290,14 +269,20 @@ void postToMain(std::function<void()> fn)
 
 void postToMainInTurn(std::function<void()> fn)
 {
-    if (!g_appAlive || g_loopEnded)
-        return;
-    TurnQueue& queue = turns();
-    auto* node = new TurnQueue::Node{std::move(fn), queue.incoming.load()};
-    while (!queue.incoming.compare_exchange_weak(node->next, node)) {
+    {
+        std::lock_guard lock(g_appMutex);
+        if (!g_appAlive || g_loopEnded)
+            return; // fn goes once the lock is released
     }
-    if (!queue.drainPosted.exchange(true))
-        postToMain(&drainTurns);
+    TurnQueue& queue = turns();
+    {
+        std::lock_guard lock(queue.mutex);
+        queue.calls.push_back(std::move(fn));
+        if (queue.drainPosted)
+            return;
+        queue.drainPosted = true;
+    }
+    postToMain(&drainTurns);
 }
 
 void detail::invokeOnMainBlocking(std::function<void()> fn)
