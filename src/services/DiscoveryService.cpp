@@ -131,10 +131,14 @@ DiscoveryService::ReadBundles DiscoveryService::readBundles(std::stop_token stop
     const QStringList& paths = read.scan.bundlePaths;
     read.bundles.resize(size_t(paths.size()));
     read.errors.resize(size_t(paths.size()));
+    // One part per core: the reads have until the catalogue's last byte, and more parts only
+    // crowded the processor the catalogue's handshake needed.
     TaskGroup<void> group(ioPool(), stop);
-    for (qsizetype first = 0; first < paths.size(); first += bundlesPerChild) {
+    const qsizetype cores = std::max(1, QThread::idealThreadCount());
+    const qsizetype perPart = std::max(bundlesPerChild, (paths.size() + cores - 1) / cores);
+    for (qsizetype first = 0; first < paths.size(); first += perPart) {
         group.add([this, &read, &paths, first,
-                   last = std::min(first + bundlesPerChild, paths.size())](std::stop_token childStop) {
+                   last = std::min(first + perPart, paths.size())](std::stop_token childStop) {
             for (qsizetype i = first; i < last && !childStop.stop_requested(); ++i) {
                 try {
                     read.bundles[size_t(i)] = readBundle(paths.at(i));
@@ -153,6 +157,10 @@ DiscoveryService::discoverApplications(const EnvironmentStatus& environment)
 {
     QElapsedTimer total;
     total.start();
+    // The catalogue's request goes out first: sent after the reads and the tools had started,
+    // it waited tens of milliseconds for a processor, and every later step waits for its answer.
+    if (environment.hasHomebrew)
+        m_brewService->startCatalogueDownload();
     // The folder and the Info.plists are read while the adapters load their tables, which is
     // mostly waiting for `brew`, `mas` and the catalogue; only the lookups need the tables. What
     // the reads find is reported in the same place and order as if they ran after the loads.

@@ -7,6 +7,7 @@
 #include "platform/process/ProcessGroups.h"
 #include "platform/process/ProcessLaunchError.h"
 #include "platform/process/ProcessRunner.h"
+#include "util/Async.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -101,8 +102,7 @@ QByteArray ToolRunner::runCommand(const QString& executable, const QStringList& 
     const std::chrono::milliseconds limit = timeLimitFor(arguments);
     ProcessResult result;
     try {
-        result = ProcessRunner::runCaptured({executable, arguments, childEnvironment()}, limit,
-                                            m_limits.streamGrace);
+        result = ProcessRunner::runCaptured(request(executable, arguments), limit, m_limits.streamGrace);
     } catch (const ProcessLaunchError& e) {
         Logger::error(texts.launchFailed + e.description());
         fail();
@@ -147,7 +147,7 @@ void ToolRunner::runCommandStreaming(const QString& executable, const QStringLis
     };
 
     const ProcessResult result = ProcessRunner::runStreamed(
-        {executable, arguments, childEnvironment()},
+        request(executable, arguments),
         [&](ProcessChannel channel, QByteArrayView chunk) { readerFor(channel).feed(chunk); },
         [&](ProcessChannel channel) { readerFor(channel).finish(); }, m_limits.streamGrace,
         m_limits.streamSilence);
@@ -158,6 +158,16 @@ void ToolRunner::runCommandStreaming(const QString& executable, const QStringLis
     }
     if (!result.succeeded())
         fail(result.crashed ? crashed : QString());
+}
+
+ProcessRequest ToolRunner::request(const QString& executable, const QStringList& arguments) const
+{
+    ProcessRequest request{executable, arguments, childEnvironment()};
+    // During a check `brew` and `mas outdated` took the processor from the main thread at full
+    // share while the pool threads that started them had lowered themselves.
+    if (backgroundWorkBegun())
+        request.niceness = backgroundNiceness;
+    return request;
 }
 
 QProcessEnvironment ToolRunner::childEnvironment() const

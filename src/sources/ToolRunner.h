@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/process/ProcessRequest.h"
 #include "sources/OutputLineReader.h"
 
 #include <QByteArray>
@@ -77,6 +78,8 @@ public:
     static std::optional<QString> masExecutable(const QStringList& candidates);
 
 private:
+    // The run with the family's environment, at the lowered threads' share once a check has begun.
+    ProcessRequest request(const QString& executable, const QStringList& arguments) const;
     std::chrono::milliseconds timeLimitFor(const QStringList& arguments) const;
     // The family's error; a run that crashed, timed out or was ended by quitting carries that as
     // its text, which callers use to tell it from the tool's own refusal.

@@ -199,6 +199,11 @@ void beginBackgroundWork()
     g_backgroundWork.store(true, std::memory_order_release);
 }
 
+bool backgroundWorkBegun()
+{
+    return g_backgroundWork.load(std::memory_order_acquire);
+}
+
 void enterBackground()
 {
     if (t_decided || !g_backgroundWork.load(std::memory_order_acquire))
@@ -206,7 +211,7 @@ void enterBackground()
     t_decided = true;
 #if defined(__linux__)
     if (!isMainThread())
-        t_lowered = ::setpriority(PRIO_PROCESS, id_t(::gettid()), 10) == 0;
+        t_lowered = ::setpriority(PRIO_PROCESS, id_t(::gettid()), backgroundNiceness) == 0;
 #endif
 }
 

@@ -32,6 +32,10 @@ QThreadPool& ioPool();
 void enterBackground();
 // From now on enterBackground lowers the threads that call it. Called when a check begins.
 void beginBackgroundWork();
+// Whether beginBackgroundWork has been called: the tools then run at the lowered threads' share.
+bool backgroundWorkBegun();
+// The nice value of a lowered thread.
+constexpr int backgroundNiceness = 10;
 // Whether enterBackground has lowered the calling thread.
 bool inBackground();
 

@@ -15,6 +15,7 @@
 #include <QTest>
 
 #include <signal.h>
+#include <sys/resource.h>
 
 using namespace norvelle;
 using norvelle::test::errorCaseOf;
@@ -383,6 +384,27 @@ private Q_SLOTS:
         // Below one grace period: no child held another run's pipes open.
         QVERIFY(clock.elapsed() < 10000);
     }
+
+#if defined(__linux__)
+    // Once a check begins the tools run at the lowered threads' share, not above them; before it
+    // at the application's own. Last: the check cannot be undone in this process.
+    void toolsRunAtTheBackgroundShareOnceChecking()
+    {
+        const QString nice = QStringLiteral("/usr/bin/nice"); // prints its own nice value
+        if (!QFile::exists(nice))
+            QSKIP("needs /usr/bin/nice");
+        const int own = ::getpriority(PRIO_PROCESS, 0);
+        if (own >= backgroundNiceness)
+            QSKIP("the tests already run at the lowered share");
+        const ToolRunner runner(Family::brew);
+        QCOMPARE(runner.runCommand(nice, {}).trimmed().toInt(), own);
+        beginBackgroundWork();
+        QCOMPARE(runner.runCommand(nice, {}).trimmed().toInt(), backgroundNiceness);
+        QString streamed;
+        runner.runCommandStreaming(nice, {}, [&](const QString& line, double) { streamed += line; });
+        QCOMPARE(streamed.trimmed().toInt(), backgroundNiceness);
+    }
+#endif
 
 private:
     FakeTool m_tool;

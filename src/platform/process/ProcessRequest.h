@@ -12,6 +12,8 @@ struct ProcessRequest {
     QString program;
     QStringList arguments;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // Above 0: the nice value the child takes before it runs the program.
+    int niceness = 0;
 };
 
 } // namespace norvelle

@@ -15,6 +15,7 @@
 #include <optional>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 
@@ -282,9 +283,12 @@ ProcessResult runWithPipes(const ProcessRequest& request, const ProcessRunner::C
     process.setStandardErrorFile(QProcess::nullDevice());
     const int childOut = outWrite.get();
     const int childErr = errWrite.get();
+    const int niceness = request.niceness;
     // Runs in the child after QProcess has set up its channels: replaces the null device on
     // 1 and 2 with our pipes. Only async-signal-safe calls here.
-    process.setChildProcessModifier([childOut, childErr] {
+    process.setChildProcessModifier([childOut, childErr, niceness] {
+        if (niceness > ::getpriority(PRIO_PROCESS, 0))
+            ::setpriority(PRIO_PROCESS, 0, niceness);
         ::setsid();
         ::dup2(childOut, STDOUT_FILENO);
         ::dup2(childErr, STDERR_FILENO);

@@ -14,13 +14,14 @@
 #include "util/Error.h"
 #include "util/Json.h"
 #include "util/StrictText.h"
-#include "util/TaskGroup.h"
+#include "util/Async.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 
 namespace norvelle {
 
@@ -62,17 +63,73 @@ bool isUsableCatalogueUrl(const QUrl& url)
 
 // The catalogue download that runs while `brew list --cask` does.
 struct BrewService::CatalogueDownload {
+    QUrl url;
     QElapsedTimer timer;
     CatalogueStream stream; // read while the body arrives
     std::optional<HttpResponse> response;
     std::exception_ptr error;
+    std::stop_source stop;
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool ended = false;
+
+    void wait()
+    {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [this] { return ended; });
+    }
 };
 
 BrewService::BrewService() : BrewService(Options{}) {}
 
 BrewService::BrewService(Options options) : m_options(completed(std::move(options))) {}
 
-BrewService::~BrewService() = default;
+BrewService::~BrewService()
+{
+    if (m_earlyDownload)
+        m_earlyDownload->stop.request_stop();
+}
+
+std::shared_ptr<BrewService::CatalogueDownload> BrewService::beginDownload(const QUrl& url,
+                                                                           bool orHere) const
+{
+    auto download = std::make_shared<CatalogueDownload>();
+    download->url = url;
+    download->timer.start();
+    auto run = [download, http = m_options.http] {
+        try {
+            download->response =
+                http->get(download->url, download->stop.get_token(),
+                          [&stream = download->stream](QByteArrayView piece) { stream.append(piece); });
+        } catch (...) {
+            download->error = std::current_exception();
+        }
+        {
+            std::lock_guard lock(download->mutex);
+            download->ended = true;
+        }
+        download->changed.notify_all();
+    };
+    Q_ASSERT(!inBackground()); // see TaskGroup::add
+    // With the pool full it runs here, before the listing, as a full TaskGroup would.
+    if (!ioPool().tryStart(run)) {
+        if (!orHere)
+            return nullptr;
+        run();
+    }
+    return download;
+}
+
+void BrewService::startCatalogueDownload()
+{
+    const QUrl url = m_options.paths.caskCatalogueUrl;
+    if (!isHomebrewInstalled() || !isUsableCatalogueUrl(url) || hasFreshCatalogue(m_options.clock->now()))
+        return;
+    std::lock_guard lock(m_earlyMutex);
+    if (!m_earlyDownload)
+        m_earlyDownload = beginDownload(url, false);
+}
 
 bool BrewService::isHomebrewInstalled() const
 {
@@ -123,7 +180,29 @@ BrewService::ReceiptContents BrewService::readInstallReceipt(const QString& toke
 
 void BrewService::loadInstalledCasks()
 {
+    // A catalogue that has to be downloaded is on its way while `brew list --cask` runs (sent
+    // earlier by startCatalogueDownload, or now); it is dropped unread when the listing fails or
+    // names no cask. It is waited for on every way out, so it never outlives the load.
+    std::shared_ptr<CatalogueDownload> download;
+    {
+        std::lock_guard lock(m_earlyMutex);
+        download = std::exchange(m_earlyDownload, nullptr);
+    }
+    struct DownloadEnd {
+        std::shared_ptr<CatalogueDownload>& download;
+        ~DownloadEnd()
+        {
+            if (download)
+                download->wait();
+        }
+    } const downloadEnd{download};
+    const auto dropDownload = [&download] {
+        if (download)
+            download->stop.request_stop();
+    };
+
     if (!isHomebrewInstalled()) {
+        dropDownload();
         Logger::info(QStringLiteral("Homebrew not installed - skipping cask loading"));
         std::lock_guard lock(m_mutex);
         m_pathToCaskMap.clear();
@@ -136,26 +215,12 @@ void BrewService::loadInstalledCasks()
     const QString path = brewPath();
     Logger::debug(QLatin1String("Using brew path: ") + path);
 
-    // A catalogue that has to be downloaded is on its way while `brew list --cask` runs; it is
-    // dropped unread when the listing fails or names no cask. The group waits for it on every way
-    // out of this function, so the download never outlives the load.
-    CatalogueDownload download;
-    std::stop_source dropDownload;
-    TaskGroup<void> downloading(ioPool(), dropDownload.get_token());
     const QUrl catalogueUrl = m_options.paths.caskCatalogueUrl;
     const bool prefetch = isUsableCatalogueUrl(catalogueUrl) && !hasFreshCatalogue(m_options.clock->now());
-    if (prefetch) {
-        download.timer.start();
-        downloading.add([this, &download, catalogueUrl](std::stop_token stop) {
-            try {
-                download.response = m_options.http->get(
-                    catalogueUrl, stop,
-                    [&stream = download.stream](QByteArrayView piece) { stream.append(piece); });
-            } catch (...) {
-                download.error = std::current_exception();
-            }
-        });
-    }
+    if (!prefetch)
+        dropDownload(); // a load since the request went out has stored a catalogue
+    else if (!download)
+        download = beginDownload(catalogueUrl, true);
 
     QByteArray output;
     try {
@@ -165,7 +230,7 @@ void BrewService::loadInstalledCasks()
         const auto* failure = dynamic_cast<const NorvelleError*>(&e);
         if (!failure || failure->text() != ToolRunner::endedByQuitting)
             Logger::error(QLatin1String("Error executing brew list --cask: ") + describeException(e));
-        dropDownload.request_stop();
+        dropDownload();
         throw;
     }
 
@@ -210,12 +275,13 @@ void BrewService::loadInstalledCasks()
     }
 
     if (tokens.isEmpty()) {
-        dropDownload.request_stop();
+        dropDownload();
         return;
     }
     const QSet<QString> installed(tokens.cbegin(), tokens.cend());
-    downloading.waitAll();
-    fetchCatalogue(installed, prefetch ? &download : nullptr);
+    if (prefetch)
+        download->wait();
+    fetchCatalogue(installed, prefetch ? download.get() : nullptr);
 
     QSet<QString> mapped;
     QSet<QString> failed = installed;

@@ -15,6 +15,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -59,6 +60,10 @@ public:
     // Installed casks and the catalogue.
     virtual bool isHomebrewInstalled() const;
     virtual void loadInstalledCasks();
+    // Sends the catalogue request of the next loadInstalledCasks now, when that load will need a
+    // download, so the request is out before the rest of a discovery competes for the processor.
+    // The load takes the download over; a load that needs none drops it.
+    void startCatalogueDownload();
     virtual void fetchAllCasksFromAPI(const QSet<QString>& installedTokens);
 
     // Outdated casks and the per-application lookups (the lookups never throw).
@@ -97,6 +102,8 @@ private:
     std::optional<QString> tokenForPathLocked(const QString& path) const;
     void mapPathLocked(const QString& path, const QString& token);
     struct CatalogueDownload;
+    // Null when the pool is full, unless it may run on the calling thread then (and end there).
+    std::shared_ptr<CatalogueDownload> beginDownload(const QUrl& url, bool orHere) const;
     void fetchCatalogue(const QSet<QString>& installedTokens, CatalogueDownload* download);
     bool hasFreshCatalogue(const QDateTime& now) const;
     void installCatalogueMaps(CatalogueMaps&& maps, const QSet<QString>& installedTokens);
@@ -105,6 +112,10 @@ private:
     void clearCatalogueCache();
 
     const Options m_options;
+
+    // Sent by startCatalogueDownload and not yet taken by a load.
+    std::mutex m_earlyMutex;
+    std::shared_ptr<CatalogueDownload> m_earlyDownload;
 
     mutable std::mutex m_mutex;
     QMap<QString, QString> m_pathToCaskMap;

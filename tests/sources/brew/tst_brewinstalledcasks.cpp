@@ -32,9 +32,13 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("listing");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<bool>("used");
-        QTest::newRow("casks listed") << QByteArray("alpha\n") << 0 << true;
-        QTest::newRow("no cask listed") << QByteArray("\n\r\n") << 0 << false;
-        QTest::newRow("listing fails") << QByteArray() << 1 << false;
+        QTest::addColumn<bool>("sentEarly"); // by startCatalogueDownload, before the load
+        QTest::newRow("casks listed") << QByteArray("alpha\n") << 0 << true << false;
+        QTest::newRow("no cask listed") << QByteArray("\n\r\n") << 0 << false << false;
+        QTest::newRow("listing fails") << QByteArray() << 1 << false << false;
+        QTest::newRow("casks listed, sent early") << QByteArray("alpha\n") << 0 << true << true;
+        QTest::newRow("no cask listed, sent early") << QByteArray("\n\r\n") << 0 << false << true;
+        QTest::newRow("listing fails, sent early") << QByteArray() << 1 << false << true;
     }
 
     void catalogueIsUsedOnlyAfterAListingThatNamesCasks()
@@ -42,6 +46,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, listing);
         QFETCH(int, exitCode);
         QFETCH(bool, used);
+        QFETCH(bool, sentEarly);
         BrewTestWorld world;
         world.serveCatalogue(QJsonArray{
             BrewTestWorld::entry(QStringLiteral("beta"), QStringLiteral("1"), {QStringLiteral("Beta.app")})});
@@ -49,6 +54,11 @@ private Q_SLOTS:
             QStringLiteral("brew"), {QStringLiteral("list"), QStringLiteral("--cask")},
             FakeTool::Response().withStandardOutput(listing).withExitCode(exitCode).withDelay(2.0));
         LogCapture log;
+        if (sentEarly) {
+            world.service->startCatalogueDownload();
+            QTRY_COMPARE_WITH_TIMEOUT(world.catalogueRequests(), 1, 1500);
+            QVERIFY(world.tool.calls().isEmpty());
+        }
         std::future<void> load = std::async(std::launch::async, [&] { world.service->loadInstalledCasks(); });
         QTRY_COMPARE_WITH_TIMEOUT(world.catalogueRequests(), 1, 1500);
         QCOMPARE(load.wait_for(std::chrono::seconds(0)), std::future_status::timeout);
@@ -66,6 +76,7 @@ private Q_SLOTS:
         const QList<FakeTool::Call> calls = world.tool.calls(QStringLiteral("brew"));
         QCOMPARE(calls.size(), 1);
         QCOMPARE(calls.first().arguments, (QStringList{QStringLiteral("list"), QStringLiteral("--cask")}));
+        QCOMPARE(world.catalogueRequests(), 1); // the load took the early request over
     }
 
     void receiptsTieApplicationsToCasks()
