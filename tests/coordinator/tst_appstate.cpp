@@ -81,18 +81,11 @@ private Q_SLOTS:
         TempSettings settings;
         AppState state(settings.store(), nullptr);
         QSignalSpy spy(&state, &AppState::hasAppManagementPermissionChanged);
-        const QString path = settings.filePath();
-        QFile::remove(path);
-        QVERIFY(QDir().mkdir(path)); // a folder where the file should be: every write fails
+        QVERIFY(!QFile::exists(settings.filePath()) && QDir().mkdir(settings.filePath())); // every write fails
         state.setHasAppManagementPermission(true);
         QCOMPARE(state.hasAppManagementPermission(), false);
         QCOMPARE(spy.count(), 1);
         QCOMPARE(spy.at(0).at(0).toBool(), false);
-
-        QVERIFY(QDir(path).removeRecursively());
-        state.setHasAppManagementPermission(true);
-        QCOMPARE(state.hasAppManagementPermission(), true);
-        QCOMPARE(spy.count(), 2);
     }
 
     void outsideChangeIsSeenOnlyAtNextStart()

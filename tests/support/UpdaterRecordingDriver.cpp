@@ -91,13 +91,7 @@ void UpdaterRecordingDriver::installing(bool)
 void UpdaterRecordingDriver::installed(bool, UpdaterAcknowledgement acknowledgement)
 {
     events.append(QStringLiteral("installed"));
-    if (!holdInstalled)
-        acknowledgement();
-}
-
-void UpdaterRecordingDriver::installedBeforeStop()
-{
-    events.append(QStringLiteral("installedBeforeStop"));
+    acknowledgement();
 }
 
 void UpdaterRecordingDriver::cycleFinished()

@@ -18,7 +18,6 @@ public:
     UpdateChoice foundChoice = UpdateChoice::skip;
     UpdateChoice readyChoice = UpdateChoice::install;
     bool cancelDownload = false;            // cancel as soon as the download starts
-    bool holdInstalled = false;             // never acknowledge that the update is installed
     std::optional<QString> feedUrlOverride; // the delegate's feed address
     QSet<QString> channels;
 
@@ -47,7 +46,6 @@ public:
     void readyToInstall(UpdaterReply<UpdateChoice> reply) override;
     void installing(bool applicationTerminated) override;
     void installed(bool relaunched, UpdaterAcknowledgement acknowledgement) override;
-    void installedBeforeStop() override;
     void cycleFinished() override;
 
     std::optional<QString> feedUrlString() override { return feedUrlOverride; }
