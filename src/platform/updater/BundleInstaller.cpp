@@ -100,8 +100,9 @@ void BundleInstaller::replace(const QString& installedPath, const QString& updat
     QString syncError;
     if (!DiskSync::syncPath(installed.absolutePath(), &syncError))
         Logger::warning(QStringLiteral("Updater could not sync the swap to the disk: ") + syncError);
-    // The new version is in place: a quit does not wait for thousands of files to go.
-    if (quitting.stop_requested() || !removeTree(aside, quitting)) {
+    // The new version is in place: a quit does not wait for thousands of files to go, and what
+    // stays is the sweep's, found through the record.
+    if (!removeTree(aside, quitting)) {
         staging.leaveToSweep();
         if (!quitting.stop_requested())
             Logger::warning(QStringLiteral("Updater could not remove the previous version at ") + aside);

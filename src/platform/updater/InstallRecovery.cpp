@@ -126,7 +126,7 @@ bool putBack(const QString& folder, const QString& aside, const QString& bundle)
 
 bool removeLeftover(const QString& path)
 {
-    if (QDir(path).removeRecursively()) {
+    if (DiskSync::removeTree(path)) {
         Logger::info(QStringLiteral("Updater removed what an interrupted update left at ") + path);
         return true;
     }
@@ -181,7 +181,7 @@ InstallStaging::InstallStaging(const QString& bundlePath)
 InstallStaging::~InstallStaging()
 {
     if (!m_path.isEmpty() && !m_leave)
-        QDir(m_path).removeRecursively();
+        DiskSync::removeTree(m_path);
 }
 
 QString InstallStaging::filePath(const QString& name) const
