@@ -65,7 +65,7 @@ int main(int argc, char* argv[])
     QDir().mkpath(QFileInfo(world.root()).absolutePath());
     QLockFile launcher(world.launcherLockPath());
     const bool served = !launcher.tryLock(0) && launcher.error() == QLockFile::LockFailedError &&
-                        SingleInstance::ownerRuns(launcher);
+                        SingleInstance::ownerRuns(world.launcherLockPath());
     // Only an existing lock is tried: a probe must not make folders in a world yet to be built.
     const SingleInstance running(settings);
     if (served || (QFileInfo::exists(running.lockPath()) &&

@@ -105,8 +105,9 @@ DependencyContainer::DependencyContainer(Options options) : m_paths(std::move(op
     built(*m_environmentService, "EnvironmentService");
 
     // An update killed in the middle of its swap leaves the application set aside: put it back
-    // (and sweep such an update's leftovers) before anything looks for applications.
-    InstallRecovery::recoverApplications(m_paths.applicationsFolder);
+    // before anything looks for applications. What else such updates left goes once the window
+    // is up (sweepLeftovers).
+    InstallRecovery::restoreApplications(m_paths.applicationsFolder);
 
     DiscoveryService::Options discoveryOptions;
     discoveryOptions.applicationsFolder = m_paths.applicationsFolder;
@@ -153,8 +154,15 @@ DependencyContainer::~DependencyContainer()
         Logger::setSettings(nullptr);
 }
 
+void DependencyContainer::sweepLeftovers(const QStringList& otherFolders)
+{
+    if (!m_leftoverSweep.joinable())
+        m_leftoverSweep = InstallRecovery::sweepInBackground(m_paths.applicationsFolder, otherFolders);
+}
+
 void DependencyContainer::abortTransfers()
 {
+    m_leftoverSweep.request_stop();
     m_httpEngine->shutdown();
     // Their drivers answer on the main thread, whose loop has ended; the downloads they ran
     // have just been cancelled.

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <thread>
 
 namespace norvelle {
 
@@ -94,8 +95,14 @@ public:
     // The class names of the objects in the order they were built.
     const QStringList& buildOrder() const { return m_buildOrder; }
 
+    // Removes, in the background, what interrupted updates left in the applications folder and
+    // in otherFolders beyond the bundles put back while building (a download, a set-aside copy of
+    // thousands of files). Once.
+    void sweepLeftovers(const QStringList& otherFolders = {});
+
     // For quitting, once the event loop has ended: ends every running HTTP transfer as
-    // cancelled, refuses new ones and joins the network threads, and ends every Sparkle check
+    // cancelled, refuses new ones and joins the network threads, stops the sweep of leftovers
+    // (joined with the container), and ends every Sparkle check
     // and install still waiting for the main thread with a cancellation, stopping their
     // updaters. Call it on the main thread. Idempotent; the destructor does the first part too.
     void abortTransfers();
@@ -127,6 +134,8 @@ private:
     std::unique_ptr<TerminalCommands> m_terminalCommands;
     std::unique_ptr<SettingsViewModel> m_settingsViewModel;
     std::unique_ptr<WelcomeTourViewModel> m_welcomeTourViewModel;
+    // Joined first: it uses nothing above, but may still be removing files.
+    std::jthread m_leftoverSweep;
 };
 
 } // namespace norvelle

@@ -10,9 +10,8 @@
 #include <QSettings>
 #include <QSysInfo>
 
-#include <cerrno>
 #include <limits>
-#include <signal.h>
+#include <sys/types.h>
 
 namespace norvelle {
 
@@ -40,7 +39,7 @@ SingleInstance::Claim SingleInstance::claim()
     auto lock = std::make_unique<QLockFile>(lockPath());
     // A lock whose process has ended is removed and taken at once.
     if (!lock->tryLock(0))
-        return lock->error() == QLockFile::LockFailedError && ownerRuns(*lock) ? Claim::heldElsewhere
+        return lock->error() == QLockFile::LockFailedError && ownerRuns(lockPath()) ? Claim::heldElsewhere
                                                                                : Claim::unavailable;
     m_lock = std::move(lock);
 
@@ -54,25 +53,38 @@ SingleInstance::Claim SingleInstance::claim()
     return Claim::claimed;
 }
 
-bool SingleInstance::ownerRuns(const QLockFile& lock)
+bool SingleInstance::ownerRuns(const QString& lockPath)
 {
-    qint64 pid = 0;
-    QString host;
-    QString app;
-    // What cannot be read (something else in the lock's place) names no copy to hand over to.
-    if (!lock.getLockInfo(&pid, &host, &app))
+    // As QLockFile writes it: the pid, the executable's name, the host name, and (since Qt 5.10)
+    // the machine's and the boot's ids. What cannot be read names no copy to hand over to.
+    QFile file(lockPath);
+    if (!file.open(QIODevice::ReadOnly))
         return false;
-    if (!host.isEmpty() && host != QSysInfo::machineHostName())
-        return true;
-    // EPERM: it runs, as another user.
-    if (pid <= 0 || pid > std::numeric_limits<pid_t>::max() || (::kill(pid_t(pid), 0) != 0 && errno != EPERM))
+    const QList<QByteArray> lines = file.read(4096).split('\n');
+    if (lines.size() < 3)
         return false;
-    // The number may have gone to another program since; QLockFile records the executable's name.
-    // One that cannot be read (another user's) is taken as the copy.
+    bool numeric = false;
+    const qint64 pid = lines[0].toLongLong(&numeric);
+    const QString app = QString::fromUtf8(lines[1]);
+    const QString host = QString::fromUtf8(lines[2]);
+    const QByteArray machine = lines.value(3);
+    const QByteArray boot = lines.value(4);
+    // The machine by its id where the lock names one: a laptop's host name follows the network.
+    const bool here = machine.isEmpty() ? host.isEmpty() || host == QSysInfo::machineHostName()
+                                        : machine == QSysInfo::machineUniqueId();
+    if (!here)
+        return true; // nothing here can tell whether it runs
+    if (!boot.isEmpty() && boot != QSysInfo::bootUniqueId())
+        return false; // its process ended with the machine's last run
+    if (!numeric || pid <= 0 || pid > std::numeric_limits<pid_t>::max())
+        return false;
+    // Only a process whose executable can be read and is ours counts: a pid gone to another
+    // program, another user's process (which a copy of ours on these settings is not), and a
+    // killed copy not yet reaped (a zombie, whose executable is gone) all hold nothing.
     QString executable = QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(pid));
     if (executable.endsWith(QLatin1String(" (deleted)"))) // replaced by an update while it runs
         executable.chop(10);
-    return executable.isEmpty() || app.isEmpty() || QFileInfo(executable).fileName() == app;
+    return !executable.isEmpty() && QFileInfo(executable).fileName() == app;
 }
 
 bool SingleInstance::requestActivation() const

@@ -34,10 +34,11 @@ public:
     // The settings file a copy with these paths uses: the named one, else the application's own.
     static QString settingsFileOf(const Paths& paths);
 
-    // Whether the process named by a lock that could not be taken still runs: a lock left by a
-    // copy that died, where it cannot be removed, must not stand for a running copy. One from
-    // another host counts as running, as nothing here can tell whether it does.
-    static bool ownerRuns(const QLockFile& lock);
+    // Whether the process named by a lock that could not be taken still runs, judged as QLockFile
+    // judges a stale lock: a lock left by a copy that died, where it cannot be removed, must not
+    // stand for a running copy. One from another machine counts as running, as nothing here can
+    // tell whether it does.
+    static bool ownerRuns(const QString& lockPath);
 
     // Takes the lock, once; the claimed copy then hears every activation request.
     Claim claim();

@@ -122,10 +122,13 @@ private Q_SLOTS:
                                   .shortVersion(QStringLiteral("1.0"))
                                   .build();
         const QString aside = world.root.paths().applicationsFolder + QStringLiteral("/.Alpha.app.old-0123456789ab");
+        QString staging;
         {
             InstallStaging killed(alpha); // the install died with its record written
             QVERIFY(killed.recordAside(aside, nullptr));
+            QVERIFY(QFile(killed.filePath(QStringLiteral("alpha-1.1.zip"))).open(QIODevice::WriteOnly));
             killed.leaveToSweep();
+            staging = killed.path();
         }
         QVERIFY(QDir().rename(alpha, aside));
         BundleBuilder(world.root.paths().applicationsFolder, QStringLiteral("Norvelle"))
@@ -148,6 +151,11 @@ private Q_SLOTS:
         QCOMPARE(applications.size(), 1);
         QCOMPARE(applications.first()->bundleIdentifier(), QStringLiteral("com.example.alpha"));
         QVERIFY(!container.store().environmentStatus()->hasHomebrew);
+
+        // Its download was not waited for; it goes once asked, in the background.
+        QVERIFY(QFileInfo::exists(staging));
+        container.sweepLeftovers();
+        QTRY_VERIFY(!QFileInfo::exists(staging));
     }
 };
 

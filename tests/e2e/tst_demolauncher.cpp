@@ -5,11 +5,14 @@
 
 #include <QLockFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace norvelle;
 
@@ -54,30 +57,60 @@ private Q_SLOTS:
     void onlyALiveCopyIsHandedOver_data()
     {
         QTest::addColumn<QString>("program");
-        QTest::addColumn<bool>("ownerRuns");
+        QTest::addColumn<QString>("owner");      // what the lock's pid is now
+        QTest::addColumn<QStringList>("changed"); // lines of the lock that differ from this process's
         QTest::addColumn<QString>("said");
         const QString norvelle(NORVELLE_EXECUTABLE), demo(NORVELLE_DEMO_EXECUTABLE);
-        QTest::newRow("Norvelle runs") << norvelle << true << "Norvelle already runs with the settings";
-        QTest::newRow("Norvelle was killed") << norvelle << false << "Cannot lock";
-        QTest::newRow("the launcher was killed") << demo << false << "built the demo world";
+        const QString handedOver = "Norvelle already runs with the settings", ran = "Cannot lock";
+        QTest::newRow("Norvelle runs") << norvelle << "a running copy" << QStringList{} << handedOver;
+        QTest::newRow("Norvelle was killed") << norvelle << "nothing" << QStringList{} << ran;
+        QTest::newRow("the launcher was killed") << demo << "nothing" << QStringList{} << "built the demo world";
+        QTest::newRow("its pid went to another program") << norvelle << "sleep" << QStringList{} << ran;
+        QTest::newRow("it was killed and not yet reaped") << norvelle << "a zombie" << QStringList{} << ran;
+        QTest::newRow("it ran before a restart")
+            << norvelle << "this test" << QStringList{"boot=00000000-0000-0000-0000-000000000000"} << ran;
+        // A laptop's host name follows the network it joins; its machine id stays.
+        QTest::newRow("the host was renamed since") << norvelle << "nothing" << QStringList{"host=renamed"} << ran;
+        QTest::newRow("another machine's")
+            << norvelle << "nothing" << QStringList{"host=elsewhere", "machine=00000000000000000000000000000000"}
+            << handedOver;
     }
     // A copy killed where its lock cannot be removed holds nothing: the next start runs, where
     // it used to hand over to the dead copy and end, on every start.
     void onlyALiveCopyIsHandedOver()
     {
         QFETCH(QString, program);
-        QFETCH(bool, ownerRuns);
+        QFETCH(QString, owner);
+        QFETCH(QStringList, changed);
         QFETCH(QString, said);
         QTemporaryDir dir;
         const demo::DemoWorld world(dir.filePath(QStringLiteral("world")));
         SingleInstance running(SingleInstance::settingsFileOf(Paths::underRoot(world.root())));
         const QString lock = program == NORVELLE_EXECUTABLE ? running.lockPath() : world.launcherLockPath();
         QDir().mkpath(QFileInfo(lock).absolutePath());
+        qint64 pid = std::numeric_limits<int>::max();
+        QProcess other;
+        if (owner == "sleep") {
+            other.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+            QVERIFY(other.waitForStarted());
+            pid = other.processId();
+        } else if (owner == "a zombie") {
+            pid = ::fork();
+            if (pid == 0)
+                ::_exit(0);
+        } else if (owner == "this test") {
+            pid = QCoreApplication::applicationPid();
+        }
+        const auto reap = qScopeGuard([&] {
+            if (owner == "a zombie")
+                ::waitpid(pid_t(pid), nullptr, 0);
+        });
         // QLockFile locks a stale lock before it removes it: held so, it stays, even for root.
         QFile stuck(lock);
-        QVERIFY(ownerRuns ? running.claim() == SingleInstance::Claim::claimed
-                          : test::writeStaleLock(lock) && stuck.open(QIODevice::ReadOnly) &&
-                                ::flock(stuck.handle(), LOCK_EX) == 0);
+        QVERIFY(owner == "a running copy" ? running.claim() == SingleInstance::Claim::claimed
+                                          : test::writeStaleLock(lock, pid, changed) &&
+                                                stuck.open(QIODevice::ReadOnly) &&
+                                                ::flock(stuck.handle(), LOCK_EX) == 0);
 
         QProcess second;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -88,12 +121,14 @@ private Q_SLOTS:
         QString output;
         QTRY_VERIFY2_WITH_TIMEOUT((output += QString::fromUtf8(second.readAllStandardError())).contains(said),
                                   qPrintable(output), 30000);
-        if (ownerRuns) {
+        if (said.startsWith(QLatin1String("Norvelle already runs"))) {
             QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 30000);
             QCOMPARE(second.exitCode(), 0);
         }
         second.kill();
         second.waitForFinished();
+        other.kill();
+        other.waitForFinished();
     }
 };
 

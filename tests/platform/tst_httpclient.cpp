@@ -199,6 +199,12 @@ private Q_SLOTS:
         QTest::addColumn<bool>("refused");
         QTest::newRow("file") << false << "file:///etc/passwd" << true;
         QTest::newRow("ftp") << false << "ftp://127.0.0.1/x" << true;
+        // Schemes and addresses libcurl cannot resolve: their bodies were taken as the answer.
+        QTest::newRow("itms-apps") << false << "itms-apps://apps.apple.com/app/id1" << true;
+        QTest::newRow("macappstore") << false << "macappstore://showupdatespage" << true;
+        QTest::newRow("mailto") << false << "mailto:notes@example.com" << true;
+        QTest::newRow("javascript") << false << "javascript:alert(1)" << true;
+        QTest::newRow("unreadable") << false << "http://[::1/x" << true;
         QTest::newRow("https to http") << true << "http" << true;
         QTest::newRow("https to https") << true << "https" << false;
         QTest::newRow("http to https") << false << "https" << false;
@@ -212,7 +218,7 @@ private Q_SLOTS:
         FixtureServer to(location == QLatin1String("https") ? FixtureServer::Tls::on
                                                             : FixtureServer::Tls::off);
         to.route("/final", Reply{200, "final"});
-        const bool toServer = location.startsWith(QLatin1String("http"));
+        const bool toServer = location == QLatin1String("http") || location == QLatin1String("https");
         from.route("/start", Reply::redirect(toServer ? to.url("/final").toString() : location));
         const HttpClient client(HttpClient::Options{.caFile = FixtureServer::testCaFile()});
         QByteArray body;
@@ -230,6 +236,12 @@ private Q_SLOTS:
             QCOMPARE(error->description(),
                      QStringLiteral("Refused the redirect from %1 to %2: it leaves https.")
                          .arg(from.url("/start").toString(), to.url("/final").toString()));
+        else
+            QCOMPARE(error->description(),
+                     QStringLiteral("Refused the redirect from %1 to %2: %3.")
+                         .arg(from.url("/start").toString(), location,
+                              location.startsWith("http") ? "its address cannot be read"
+                                                          : "it leads to neither http nor https"));
     }
 
     void invalidAddressesAreRefused_data()

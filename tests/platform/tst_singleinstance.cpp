@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <unistd.h>
+
 using namespace norvelle;
 using Claim = SingleInstance::Claim;
 
@@ -46,6 +48,25 @@ private Q_SLOTS:
         QSignalSpy raised(&next, &SingleInstance::activationRequested);
         QVERIFY(SingleInstance(settings()).requestActivation());
         QTRY_COMPARE(raised.count(), 1);
+    }
+
+    // After a restart that followed a crash, the old pid is easily another user's process (a
+    // system one): its executable cannot be read, so it is no copy of ours to hand over to.
+    void anotherUsersProcessHoldsNothing()
+    {
+        QTemporaryDir shared;
+        const QString lock = shared.filePath(QStringLiteral("Norvelle.conf.running"));
+        QVERIFY(test::writeStaleLock(lock, 1));
+        const auto readable = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+        QVERIFY(QFile::setPermissions(shared.path(), readable | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                                         QFileDevice::ExeGroup | QFileDevice::ExeOther));
+        QVERIFY(QFile::setPermissions(lock, readable));
+        // As root, look as a user without rights would; the process 1 belongs to root.
+        const uid_t user = ::geteuid();
+        QVERIFY(user != 0 || ::seteuid(65534) == 0);
+        const bool runs = SingleInstance::ownerRuns(lock);
+        QVERIFY(user != 0 || ::seteuid(0) == 0);
+        QVERIFY(!runs);
     }
 };
 

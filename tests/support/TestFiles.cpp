@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
-#include <limits>
 
 namespace norvelle::test {
 
@@ -18,15 +17,23 @@ QStringList entriesIn(const QString& directory)
     return QDir(directory).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System);
 }
 
-bool writeStaleLock(const QString& path)
+bool writeStaleLock(const QString& path, qint64 pid, const QStringList& replaced)
 {
-    // The lock as this process writes it, but naming a process that cannot exist.
+    // The lock as this process writes it: its pid, executable, host, machine and boot.
     QLockFile lock(path);
     if (!lock.tryLock(0))
         return false;
-    QByteArray contents = readFile(path);
+    QList<QByteArray> lines = readFile(path).split('\n');
     lock.unlock();
-    contents = QByteArray::number(std::numeric_limits<int>::max()) + contents.mid(contents.indexOf('\n'));
+    lines[0] = QByteArray::number(pid);
+    const QStringList names{"pid", "executable", "host", "machine", "boot"};
+    for (const QString& line : replaced) {
+        const qsizetype at = names.indexOf(line.section('=', 0, 0));
+        if (at < 0 || at >= lines.size())
+            return false;
+        lines[at] = line.section('=', 1).toUtf8();
+    }
+    const QByteArray contents = lines.join('\n');
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
 }

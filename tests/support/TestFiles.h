@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <limits>
 
 namespace norvelle::test {
 
@@ -13,7 +14,9 @@ QByteArray readFile(const QString& path);
 QStringList entriesIn(const QString& directory);
 
 // Leaves at `path` the lock file (QLockFile) of a process that has ended since, as a copy
-// that was killed leaves it. True when it is there.
-bool writeStaleLock(const QString& path);
+// that was killed leaves it, or of `pid`, with lines replaced as named ("host=…", "machine=…",
+// "boot=…"). True when it is there.
+bool writeStaleLock(const QString& path, qint64 pid = std::numeric_limits<int>::max(),
+                    const QStringList& replaced = {});
 
 } // namespace norvelle::test

@@ -83,7 +83,7 @@ ApplicationShell::ApplicationShell(Options options)
     std::shared_ptr<Updater> ownUpdater;
     if (!options.ownBundlePath.isEmpty()) {
         // Our own bundle may lie outside the applications folder the container swept.
-        InstallRecovery::recoverFolder(QFileInfo(options.ownBundlePath).absolutePath());
+        InstallRecovery::restoreFolder(QFileInfo(options.ownBundlePath).absolutePath());
         ownUpdater = CheckForUpdatesViewModel::startOwnUpdater(*c.updaterFactory(), options.ownBundlePath,
                                                                *m_ownUpdateWindow);
     }
@@ -102,6 +102,10 @@ ApplicationShell::ApplicationShell(Options options)
     connect(m_menus.get(), &ApplicationMenus::quitRequested, this, [this] { m_quit(); });
 
     m_window->show();
+    // What interrupted updates left goes now that the window is up, never before it.
+    c.sweepLeftovers(options.ownBundlePath.isEmpty()
+                         ? QStringList()
+                         : QStringList{QFileInfo(options.ownBundlePath).absolutePath()});
     m_updateSheet = std::make_unique<UpdateSheetPresenter>(c.sidebarViewModel(), c.detailViewModel(), c.store(),
                                                            m_window.get());
 

@@ -9,6 +9,7 @@
 #include <QScopeGuard>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -96,27 +97,43 @@ size_t onBody(char* data, size_t size, size_t count, void* user) noexcept
     return size_t(bytes);
 }
 
+bool hasScheme(QByteArrayView address)
+{
+    const qsizetype colon = address.indexOf(':');
+    if (colon < 1 || !std::isalpha(static_cast<unsigned char>(address[0])))
+        return false;
+    return std::all_of(address.begin(), address.begin() + colon, [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
+    });
+}
+
 // Where the redirect whose head has come leads: its Location resolved against the address that
-// answered, as libcurl resolves it when it follows redirects itself; empty when it leads nowhere.
-QByteArray redirectTarget(const HttpTransfer& t)
+// answered, as libcurl resolves it when it follows redirects itself. A Location that cannot be
+// resolved is kept as it came, so the request ends with a refusal that names it rather than with
+// the redirect's body: one of a scheme libcurl does not know (itms-apps:, mailto:) as leading
+// elsewhere, any other as unreadable. Empty when there is no Location.
+void findRedirectTarget(HttpTransfer& t)
 {
     const auto location = std::find_if(t.headers.cbegin(), t.headers.cend(), [](const auto& h) {
         return h.first.compare("Location", Qt::CaseInsensitive) == 0;
     });
     if (location == t.headers.cend() || location->second.isEmpty())
-        return {};
+        return;
     char* answered = nullptr;
     curl_easy_getinfo(t.handle, CURLINFO_EFFECTIVE_URL, &answered);
     CURLU* url = curl_url();
     char* target = nullptr;
-    QByteArray resolved;
     if (url && answered && curl_url_set(url, CURLUPART_URL, answered, 0) == CURLUE_OK &&
         curl_url_set(url, CURLUPART_URL, location->second.constData(), CURLU_ALLOW_SPACE) == CURLUE_OK &&
-        curl_url_get(url, CURLUPART_URL, &target, 0) == CURLUE_OK)
-        resolved = target;
+        curl_url_get(url, CURLUPART_URL, &target, 0) == CURLUE_OK) {
+        t.redirectTarget = target;
+    } else {
+        t.redirectTarget = location->second;
+        const QByteArray scheme = location->second.left(location->second.indexOf(':')).toLower();
+        t.redirectUnreadable = !hasScheme(location->second) || scheme == "http" || scheme == "https";
+    }
     curl_free(target);
     curl_url_cleanup(url);
-    return resolved;
 }
 
 size_t onHeader(char* data, size_t size, size_t count, void* user) noexcept
@@ -136,12 +153,13 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) noexcept
             t->headers.clear();
             t->headerBytes = qint64(bytes);
             t->redirectTarget.clear();
+            t->redirectUnreadable = false;
         } else if (line.isEmpty()) {
             // The head is complete: a redirect with somewhere to go is followed, not answered.
             long status = 0;
             curl_easy_getinfo(t->handle, CURLINFO_RESPONSE_CODE, &status);
             if (status == 301 || status == 302 || status == 303 || status == 307 || status == 308)
-                t->redirectTarget = redirectTarget(*t);
+                findRedirectTarget(*t);
             // Its body is not the answer, so it is not read: of any size, labelled with an encoding
             // it is not in, or cut short, it must not decide the request. Ending the transfer here
             // leaves it unread, and libcurl closes the connection it was coming on.

@@ -80,7 +80,9 @@ bool followRedirect(HttpTransfer& transfer)
     try {
         const QUrl target = QUrl::fromEncoded(transfer.redirectTarget);
         QString refusal;
-        if (!isHttpOrHttps(target))
+        if (transfer.redirectUnreadable)
+            refusal = QStringLiteral("its address cannot be read");
+        else if (!isHttpOrHttps(target))
             refusal = QStringLiteral("it leads to neither http nor https");
         else if (transfer.secure && !isHttps(target))
             // Once on https, a redirect may not fall back to plain http: the answer would no longer
@@ -89,7 +91,10 @@ bool followRedirect(HttpTransfer& transfer)
         if (!refusal.isEmpty())
             throw HttpError(HttpError::Kind::invalidUrl,
                             QStringLiteral("Refused the redirect from %1 to %2: %3.")
-                                .arg(transfer.url.toDisplayString(), target.toDisplayString(), refusal));
+                                .arg(transfer.url.toDisplayString(),
+                                     transfer.redirectUnreadable ? QString::fromUtf8(transfer.redirectTarget)
+                                                                 : target.toDisplayString(),
+                                     refusal));
         if (transfer.redirects == maxRedirects)
             throw HttpError(HttpError::Kind::transport, QStringLiteral("Gave up after %1 redirects, at %2.")
                                                             .arg(maxRedirects)

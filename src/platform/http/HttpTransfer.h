@@ -60,6 +60,7 @@ struct HttpTransfer {
     int fileErrno = 0;           // the system's reason when writing the file failed
     int socketErrno = 0;         // the system's reason when a socket could not be opened
     QByteArray redirectTarget;   // where the answer, a redirect ended unread at its head, leads
+    bool redirectUnreadable = false; // that target is its Location as it came, which cannot be read
     int redirects = 0;           // followed so far
     bool secure = false;         // an address so far was https, so redirects must stay on it
     Clock::duration ranBefore{}; // run on the hosts redirected from, for the deadline

@@ -87,6 +87,9 @@ void BundleInstaller::replace(const QString& installedPath, const QString& updat
     if (!renamePath(updatePath, installedPath, &error)) {
         QString rollbackError;
         if (!renamePath(aside, installedPath, &rollbackError)) {
+            // The set-aside copy is now all there is of the application: its record stays, so
+            // that the next start's sweep puts it back.
+            staging.leaveToSweep();
             Logger::error(QStringLiteral("Updater could not put the installed application back: ") +
                           rollbackError);
             installFailed(QStringLiteral("The update could not be moved into place (") + error +

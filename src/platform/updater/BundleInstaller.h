@@ -28,8 +28,8 @@ public:
     // Replaces the installed bundle by the update's. Throws UpdaterError
     // (installFailed), also while another swap of the bundle runs; the installed bundle
     // is then still, or again, in place. The staging folder records the set-aside copy before
-    // the first rename, and is left to the sweep while that copy remains: when quitting
-    // interrupts its removal, or the removal fails.
+    // the first rename, and is left to the sweep while that copy remains: when it cannot be put
+    // back after a failed swap, when quitting interrupts its removal, or the removal fails.
     void replace(const QString& installedPath, const QString& updatePath, InstallStaging& staging,
                  std::stop_token quitting = {});
 

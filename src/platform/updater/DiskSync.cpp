@@ -22,6 +22,40 @@ bool report(QString* error, const QString& path)
     return false;
 }
 
+bool removeAt(int parent, const char* name, const std::stop_token& stop);
+
+// Every entry of the open folder but the one named kept; closes folderFd.
+bool removeEntries(int folderFd, const char* kept, const std::stop_token& stop)
+{
+    DIR* folder = ::fdopendir(folderFd);
+    if (!folder) {
+        ::close(folderFd);
+        return false;
+    }
+    bool removed = true;
+    while (const dirent* entry = ::readdir(folder)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0 ||
+            (kept && std::strcmp(entry->d_name, kept) == 0))
+            continue;
+        if (!removeAt(::dirfd(folder), entry->d_name, stop)) {
+            removed = false;
+            break;
+        }
+    }
+    ::closedir(folder);
+    return removed;
+}
+
+int openFolder(int parent, const char* name)
+{
+    const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    // A read-only folder inside a bundle would keep its entries.
+    struct stat info {};
+    if (fd >= 0 && ::fstat(fd, &info) == 0 && (info.st_mode & S_IRWXU) != S_IRWXU)
+        ::fchmod(fd, info.st_mode | S_IRWXU);
+    return fd;
+}
+
 bool removeAt(int parent, const char* name, const std::stop_token& stop)
 {
     if (stop.stop_requested())
@@ -31,29 +65,9 @@ bool removeAt(int parent, const char* name, const std::stop_token& stop)
     // Linux says EISDIR for a folder, macOS EPERM.
     if (errno != EISDIR && errno != EPERM)
         return false;
-    const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    // A read-only folder inside a bundle would keep its entries.
-    struct stat info {};
-    if (::fstat(fd, &info) == 0 && (info.st_mode & S_IRWXU) != S_IRWXU)
-        ::fchmod(fd, info.st_mode | S_IRWXU);
-    DIR* folder = ::fdopendir(fd);
-    if (!folder) {
-        ::close(fd);
-        return false;
-    }
-    bool removed = true;
-    while (const dirent* entry = ::readdir(folder)) {
-        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
-            continue;
-        if (!removeAt(::dirfd(folder), entry->d_name, stop)) {
-            removed = false;
-            break;
-        }
-    }
-    ::closedir(folder);
-    return removed && (::unlinkat(parent, name, AT_REMOVEDIR) == 0 || errno == ENOENT);
+    const int fd = openFolder(parent, name);
+    return fd >= 0 && removeEntries(fd, nullptr, stop) &&
+           (::unlinkat(parent, name, AT_REMOVEDIR) == 0 || errno == ENOENT);
 }
 
 } // namespace
@@ -61,6 +75,12 @@ bool removeAt(int parent, const char* name, const std::stop_token& stop)
 bool DiskSync::removeTree(const QString& root, std::stop_token stop)
 {
     return removeAt(AT_FDCWD, QFile::encodeName(root).constData(), stop);
+}
+
+bool DiskSync::removeContents(const QString& root, const QString& kept, std::stop_token stop)
+{
+    const int fd = openFolder(AT_FDCWD, QFile::encodeName(root).constData());
+    return fd >= 0 && removeEntries(fd, QFile::encodeName(kept).constData(), stop);
 }
 
 bool DiskSync::syncPath(const QString& path, QString* error)

@@ -19,6 +19,10 @@ public:
     // entries, leaving the rest; false then, as when something cannot be removed.
     static bool removeTree(const QString& root, std::stop_token stop = {});
 
+    // Everything below root but its entry named kept; root and that entry stay. Stops as
+    // removeTree does.
+    static bool removeContents(const QString& root, const QString& kept, std::stop_token stop = {});
+
     // One file or folder.
     static bool syncPath(const QString& path, QString* error);
 

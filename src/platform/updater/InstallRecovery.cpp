@@ -9,10 +9,15 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QUuid>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <optional>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace norvelle {
 
@@ -58,12 +63,16 @@ std::optional<QString> stagedBundleOf(const QString& name)
     return bundleOf(name, stagingMark, stagingIdLength, false);
 }
 
-// What the record in a staging folder says: none when the folder carries no record of ours;
-// an empty aside when the swap had not begun.
-std::optional<QString> readRecord(const QString& staging)
+QString recordIn(const QString& staging)
 {
-    const std::optional<QByteArray> bytes =
-        SafeFile::readRegularFile(staging + QLatin1Char('/') + recordName, maxRecordBytes);
+    return staging + QLatin1Char('/') + recordName;
+}
+
+// What an install's record says: none when the file is no record of ours; an empty aside when
+// the swap had not begun.
+std::optional<QString> readRecord(const QString& path)
+{
+    const std::optional<QByteArray> bytes = SafeFile::readRegularFile(path, maxRecordBytes);
     if (!bytes || !bytes->startsWith(recordTag))
         return std::nullopt;
     const QByteArray rest = bytes->mid(recordTag.size());
@@ -76,7 +85,7 @@ bool writeRecord(const QString& staging, const QByteArray& content, QString* err
 {
     // Written aside and renamed in, so a kill mid-write leaves the old record whole. Not synced:
     // the rename it guards reaches the disk after it in the journal's order.
-    const QString path = staging + QLatin1Char('/') + recordName;
+    const QString path = recordIn(staging);
     const QString partial = path + QStringLiteral(".new");
     QFile file(partial);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size() ||
@@ -124,18 +133,45 @@ bool putBack(const QString& folder, const QString& aside, const QString& bundle)
     return true;
 }
 
-bool removeLeftover(const QString& path)
+// Removes a staging folder so that a kill at any point of it leaves what the next sweep finishes:
+// the record goes last, moved out beside the folder (its name and the record's) for the moment
+// the emptied folder is removed.
+bool removeStaging(const QString& staging, const std::stop_token& stop)
 {
-    if (DiskSync::removeTree(path)) {
+    if (!DiskSync::removeContents(staging, recordName, stop))
+        return false;
+    const QByteArray mark = QFile::encodeName(staging + recordName);
+    const bool moved = std::rename(QFile::encodeName(recordIn(staging)).constData(), mark.constData()) == 0;
+    if (!moved && errno != ENOENT)
+        return false;
+    if (::unlinkat(AT_FDCWD, QFile::encodeName(staging).constData(), AT_REMOVEDIR) != 0 && errno != ENOENT)
+        return false;
+    if (moved)
+        ::unlinkat(AT_FDCWD, mark.constData(), 0); // else the sweep's
+    return true;
+}
+
+using Remover = bool (*)(const QString&, const std::stop_token&);
+
+bool removeLeftover(const QString& path, Remover remove, const std::stop_token& stop)
+{
+    if (remove(path, stop)) {
         Logger::info(QStringLiteral("Updater removed what an interrupted update left at ") + path);
         return true;
     }
-    Logger::warning(QStringLiteral("Updater could not remove what an interrupted update left at ") + path);
+    if (!stop.stop_requested())
+        Logger::warning(QStringLiteral("Updater could not remove what an interrupted update left at ") + path);
     return false;
 }
 
+bool removeTree(const QString& path, const std::stop_token& stop)
+{
+    return DiskSync::removeTree(path, stop);
+}
+
 // Settles the copy the record names. False while the copy must stay, and with it the record.
-bool settleAside(const QString& folder, const QString& bundleName, const QString& asideName)
+bool settleAside(const QString& folder, const QString& bundleName, const QString& asideName, bool removing,
+                 const std::stop_token& stop)
 {
     // A record naming anything but this bundle's set-aside copy is not followed.
     if (bundleOf(asideName, asideMark, asideIdLength, true) != bundleName)
@@ -149,11 +185,87 @@ bool settleAside(const QString& folder, const QString& bundleName, const QString
     case Found::nothing: // killed between the swap's two renames
         return putBack(folder, aside, bundle);
     case Found::bundle: // the swap finished
-        return removeLeftover(aside);
+        return removing && removeLeftover(aside, removeTree, stop);
     case Found::other: // a link or a file, which no swap leaves: the copy may be all there is
         return false;
     }
     return false;
+}
+
+// What a removal killed after it had moved the record out left: that record, beside the emptied
+// folder unless it had gone too.
+void removeMovedRecords(const QDir& dir, const std::stop_token& stop)
+{
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks)) {
+        if (stop.stop_requested())
+            return;
+        const QString stagingName = name.chopped(std::min(name.size(), recordName.size()));
+        if (!name.endsWith(recordName) || !stagedBundleOf(stagingName) || !readRecord(dir.filePath(name)))
+            continue;
+        const QString staging = dir.filePath(stagingName);
+        if (foundAt(staging) != Found::nothing) {
+            const FolderLock lock(staging);
+            // Held by a removal that still runs, or not the empty folder a removal leaves.
+            if (!lock.isHeld() || ::rmdir(QFile::encodeName(staging).constData()) != 0)
+                continue;
+        }
+        ::unlinkat(AT_FDCWD, QFile::encodeName(dir.filePath(name)).constData(), 0);
+        Logger::info(QStringLiteral("Updater removed what an interrupted update left at ") + staging);
+    }
+}
+
+// Restoring puts back the bundles that killed swaps left only in their set-aside copies;
+// removing also takes what else they left.
+void sweep(const QString& folder, bool removing, const std::stop_token& stop)
+{
+    if (folder.isEmpty())
+        return;
+    const QDir dir(folder);
+    const QStringList names =
+        dir.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name);
+    for (const QString& name : names) {
+        if (stop.stop_requested())
+            return;
+        const std::optional<QString> bundleName = stagedBundleOf(name);
+        if (!bundleName)
+            continue;
+        const QString staging = dir.filePath(name);
+        const FolderLock lock(staging);
+        if (!lock.isHeld())
+            continue; // a running install's, or gone meanwhile
+        const std::optional<QString> aside = readRecord(recordIn(staging));
+        if (!aside)
+            continue; // not provably an install's
+        if (!aside->isEmpty() && !settleAside(folder, *bundleName, *aside, removing, stop))
+            continue;
+        if (removing)
+            removeLeftover(staging, removeStaging, stop);
+    }
+    if (removing)
+        removeMovedRecords(dir, stop);
+}
+
+void sweepApplications(const QString& applicationsFolder, bool removing, const std::stop_token& stop)
+{
+    if (applicationsFolder.isEmpty())
+        return;
+    sweep(applicationsFolder, removing, stop);
+    const QDir dir(applicationsFolder);
+    for (const QString& name : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks)) {
+        if (!name.endsWith(QLatin1String(".app")))
+            sweep(dir.filePath(name), removing, stop);
+    }
+}
+
+// The background sweep waits behind everything else for the processor and the disk.
+void yieldToEverything()
+{
+#ifdef __linux__
+    ::setpriority(PRIO_PROCESS, id_t(::gettid()), 19);
+    // No wrapper in the C library: the lowest best-effort level, for the calling thread.
+    constexpr int ofThread = 1, bestEffort = 2, classShift = 13, lowest = 7;
+    ::syscall(SYS_ioprio_set, ofThread, 0, (bestEffort << classShift) | lowest);
+#endif
 }
 
 } // namespace
@@ -181,7 +293,7 @@ InstallStaging::InstallStaging(const QString& bundlePath)
 InstallStaging::~InstallStaging()
 {
     if (!m_path.isEmpty() && !m_leave)
-        DiskSync::removeTree(m_path);
+        removeStaging(m_path, {});
 }
 
 QString InstallStaging::filePath(const QString& name) const
@@ -202,40 +314,36 @@ QString InstallRecovery::asidePath(const QString& bundlePath)
                                  QUuid::createUuid().toString(QUuid::Id128).left(asideIdLength));
 }
 
-void InstallRecovery::recoverFolder(const QString& folder)
+void InstallRecovery::recoverFolder(const QString& folder, std::stop_token stop)
 {
-    if (folder.isEmpty())
-        return;
-    const QDir dir(folder);
-    const QStringList names =
-        dir.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name);
-    for (const QString& name : names) {
-        const std::optional<QString> bundleName = stagedBundleOf(name);
-        if (!bundleName)
-            continue;
-        const QString staging = dir.filePath(name);
-        const FolderLock lock(staging);
-        if (!lock.isHeld())
-            continue; // a running install's, or gone meanwhile
-        const std::optional<QString> aside = readRecord(staging);
-        if (!aside)
-            continue; // not provably an install's
-        if (!aside->isEmpty() && !settleAside(folder, *bundleName, *aside))
-            continue;
-        removeLeftover(staging);
-    }
+    sweep(folder, true, stop);
 }
 
-void InstallRecovery::recoverApplications(const QString& applicationsFolder)
+void InstallRecovery::restoreFolder(const QString& folder)
 {
-    if (applicationsFolder.isEmpty())
-        return;
-    recoverFolder(applicationsFolder);
-    const QDir dir(applicationsFolder);
-    for (const QString& name : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks)) {
-        if (!name.endsWith(QLatin1String(".app")))
-            recoverFolder(dir.filePath(name));
-    }
+    sweep(folder, false, {});
+}
+
+void InstallRecovery::recoverApplications(const QString& applicationsFolder, std::stop_token stop)
+{
+    sweepApplications(applicationsFolder, true, stop);
+}
+
+void InstallRecovery::restoreApplications(const QString& applicationsFolder)
+{
+    sweepApplications(applicationsFolder, false, {});
+}
+
+std::jthread InstallRecovery::sweepInBackground(const QString& applicationsFolder, const QStringList& otherFolders)
+{
+    return std::jthread([applicationsFolder, otherFolders](std::stop_token stop) {
+        yieldToEverything();
+        recoverApplications(applicationsFolder, stop);
+        for (const QString& folder : otherFolders) {
+            if (folder != applicationsFolder)
+                recoverFolder(folder, stop);
+        }
+    });
 }
 
 } // namespace norvelle

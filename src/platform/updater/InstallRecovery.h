@@ -3,7 +3,10 @@
 #include "platform/updater/FolderLock.h"
 
 #include <QString>
+#include <QStringList>
 #include <memory>
+#include <stop_token>
+#include <thread>
 
 namespace norvelle {
 
@@ -16,7 +19,8 @@ class InstallStaging {
 public:
     // Creates, locks and marks the folder; isValid() says whether all of it worked.
     explicit InstallStaging(const QString& bundlePath);
-    // Removes the folder, unless it was left to the sweep.
+    // Removes the folder, unless it was left to the sweep. The record goes last, so a kill at any
+    // point of the removal leaves what the next sweep finishes.
     ~InstallStaging();
     InstallStaging(const InstallStaging&) = delete;
     InstallStaging& operator=(const InstallStaging&) = delete;
@@ -51,9 +55,19 @@ public:
 
     // In folder: a missing bundle gets its recorded set-aside copy back; a recorded copy beside
     // its bundle (the swap finished) and marked staging folders are removed. Logs what it does.
-    static void recoverFolder(const QString& folder);
-    // The folder and the folders in it that are not bundles, as applications are found there.
-    static void recoverApplications(const QString& applicationsFolder);
+    // A stop ends it between two files; what is left stays recognisable to the next sweep.
+    static void recoverFolder(const QString& folder, std::stop_token stop = {});
+    // Only the first of that: a rename for each missing bundle, and so quick enough to wait for
+    // before anything looks for applications. Removing a large leftover is nobody's wait.
+    static void restoreFolder(const QString& folder);
+    // The same over the folder and the folders in it that are not bundles, as applications are
+    // found there.
+    static void recoverApplications(const QString& applicationsFolder, std::stop_token stop = {});
+    static void restoreApplications(const QString& applicationsFolder);
+    // recoverApplications and recoverFolder over the other folders, on a thread of its own that
+    // waits behind all other work for the processor and the disk. Destroying the thread (or asking
+    // it to stop) ends the removals between two files.
+    static std::jthread sweepInBackground(const QString& applicationsFolder, const QStringList& otherFolders);
 
 private:
     InstallRecovery() = delete;

@@ -302,7 +302,7 @@ void UpdateCycle::install(const AppcastItem& item)
 
     // What killed installs left here goes first: they may hold a large download each.
     const QFileInfo installed(m_setup.bundle.path());
-    InstallRecovery::recoverFolder(installed.absolutePath());
+    InstallRecovery::recoverFolder(installed.absolutePath(), m_setup.quitting);
 
     // Staged beside the installed bundle, so that moving the update in is a rename. Locked
     // until it is removed, so that sweeps elsewhere leave it alone.

@@ -8,12 +8,44 @@
 
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cerrno>
+#include <dlfcn.h>
 
 using namespace norvelle;
 using norvelle::test::entriesIn;
 using norvelle::test::LogCapture;
 using norvelle::test::readFile;
 using norvelle::test::UpdaterFixture;
+
+// Removal steps this thread may still take, when counted: once none are left, every unlink and
+// rename fails and nothing changes any more, as if the process had been killed there.
+static thread_local int t_stepsLeft = -1;
+static thread_local bool t_killed = false;
+
+static bool stepAllowed()
+{
+    if (t_stepsLeft < 0)
+        return true;
+    if (t_stepsLeft == 0) {
+        t_killed = true;
+        errno = EIO;
+        return false;
+    }
+    --t_stepsLeft;
+    return true;
+}
+
+extern "C" int unlinkat(int folder, const char* name, int flags) noexcept
+{
+    return stepAllowed()
+               ? reinterpret_cast<decltype(&unlinkat)>(dlsym(RTLD_NEXT, "unlinkat"))(folder, name, flags)
+               : -1;
+}
+
+extern "C" int rename(const char* from, const char* to) noexcept
+{
+    return stepAllowed() ? reinterpret_cast<decltype(&rename)>(dlsym(RTLD_NEXT, "rename"))(from, to) : -1;
+}
 
 namespace {
 
@@ -96,6 +128,8 @@ private Q_SLOTS:
     void interruptedSwapIsPutRight();
     void sweepsLeftovers_data();
     void sweepsLeftovers();
+    void killedRemovalIsFinishedByTheSweep_data();
+    void killedRemovalIsFinishedByTheSweep();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -210,6 +244,9 @@ void BundleInstallerTest::failedSwapLeavesTheOldBundle_data()
     QTest::newRow("moving aside fails")
         << 1 << "The installed application could not be moved aside: Input/output error";
     QTest::newRow("moving in fails") << 2 << "The update could not be moved into place: Input/output error";
+    // Nothing could put a swap right that its record does not name.
+    QTest::newRow("the record cannot be written")
+        << 0 << "The update's staging folder cannot be written: Is a directory";
 }
 
 void BundleInstallerTest::failedSwapLeavesTheOldBundle()
@@ -217,6 +254,8 @@ void BundleInstallerTest::failedSwapLeavesTheOldBundle()
     QFETCH(int, failingRename);
     QFETCH(QString, message);
     FailingInstaller installer({failingRename});
+    if (failingRename == 0) // a folder where the record's new version is written
+        QVERIFY(QDir().mkdir(m_staging->filePath(".install-record.new")));
     try {
         installer.replace(m_installed, m_update, *m_staging);
         QFAIL("the swap succeeded");
@@ -238,12 +277,15 @@ void BundleInstallerTest::failedRollbackSaysWhereTheOldBundleIs()
     } catch (const UpdaterError& error) {
         QCOMPARE(error.kind(), UpdaterError::Kind::installFailed);
         const QStringList left = settled();
-        QCOMPARE(left.size(), 1);
+        QCOMPARE(left.size(), 2); // the copy, and the record that names it
         QVERIFY(left[0].startsWith(".Sample.app.old-"));
+        QVERIFY(left[1].startsWith(".Sample.app.update-"));
         QVERIFY2(error.description().endsWith("it is at " + m_dir->filePath("Applications/") + left[0]),
                  qPrintable(error.description()));
-        QCOMPARE(readFile(m_dir->filePath("Applications/") + left[0] + "/Contents/MacOS/app"), "old");
     }
+    InstallRecovery::recoverFolder(m_dir->filePath("Applications")); // the next start
+    QCOMPARE(siblings(), QStringList{"Sample.app"});
+    QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), "old");
 }
 
 void BundleInstallerTest::interruptedSwapIsPutRight_data()
@@ -298,7 +340,8 @@ void BundleInstallerTest::interruptedSwapIsPutRight()
 void BundleInstallerTest::sweepsLeftovers_data()
 {
     // Folders below Applications: "*" a bundle (as an install sets one aside), "+" a staging
-    // folder with an install's record, naming the set-aside copy after ">"; else a plain folder.
+    // folder with an install's record, naming the set-aside copy after ">", "-" one whose record
+    // its removal had moved out beside it; else a plain folder.
     QTest::addColumn<QStringList>("present");
     QTest::addColumn<QStringList>("locked");   // held by a running install meanwhile
     QTest::addColumn<QString>("bundle");       // what Sample.app is: a bundle, gone, a link or a file
@@ -334,6 +377,9 @@ void BundleInstallerTest::sweepsLeftovers_data()
     // other shapes (the user's, another updater's).
     QTest::newRow("no record") << QStringList{"*" + aside, staging + "/keep", "*.Bar.app.old-0123456789ab"}
                                << QStringList{} << "gone" << QStringList{};
+    // A removal moves the record out only once the folder is empty.
+    QTest::newRow("record moved out beside a folder that is not empty")
+        << QStringList{"-" + staging, staging + "/keep"} << QStringList{} << "bundle" << QStringList{};
     QTest::newRow("record naming another bundle's copy")
         << QStringList{"*" + otherAside, "+" + staging + ">" + otherAside} << QStringList{} << "bundle"
         << QStringList{otherAside, "Sample.app"};
@@ -371,7 +417,7 @@ void BundleInstallerTest::sweepsLeftovers()
                 m_dir->filePath("built"), "X.app", UpdaterFixture::info("org.example.x", "1"), "set aside");
             QVERIFY(QDir().mkpath(QFileInfo(applications + "/" + path).absolutePath()));
             QVERIFY(QDir().rename(built, applications + "/" + path));
-        } else if (path.startsWith('+')) { // an install's staging folder, as a killed one left it
+        } else if (path.startsWith('+') || path.startsWith('-')) { // a killed install's staging folder
             const QStringList parts = path.mid(1).split('>');
             const QString folder = QFileInfo(applications + "/" + parts[0]).absolutePath();
             const QString bundleName = parts[0].section('/', -1).section(".app", 0, 0).mid(1) + ".app";
@@ -381,6 +427,9 @@ void BundleInstallerTest::sweepsLeftovers()
             if (parts.size() > 1)
                 QVERIFY(made.recordAside(folder + "/" + parts[1], nullptr));
             made.leaveToSweep();
+            if (path.startsWith('-'))
+                QVERIFY(QDir().rename(made.filePath(".install-record"),
+                                      applications + "/" + parts[0] + ".install-record"));
             QVERIFY(QDir().rename(made.path(), applications + "/" + parts[0]));
         } else {
             QVERIFY(QDir().mkpath(applications + "/" + path));
@@ -407,6 +456,54 @@ void BundleInstallerTest::sweepsLeftovers()
     QCOMPARE(tree(), expected.isEmpty() ? before : expected);
     if (bundle == "gone" && !expected.isEmpty())
         QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), "set aside");
+}
+
+void BundleInstallerTest::killedRemovalIsFinishedByTheSweep_data()
+{
+    QTest::addColumn<bool>("bySweep"); // else by the install as it ends
+    QTest::newRow("at the end of an install") << false;
+    QTest::newRow("in the sweep, with the old copy") << true;
+}
+
+// Whichever file the removal of a staging folder had come to when the process died, the next
+// sweep finishes it: its record must not go before the rest.
+void BundleInstallerTest::killedRemovalIsFinishedByTheSweep()
+{
+    QFETCH(bool, bySweep);
+    m_staging.reset();
+    const QString applications = m_dir->filePath("Applications");
+    for (int steps = 0;; ++steps) {
+        auto staging = std::make_unique<InstallStaging>(m_installed);
+        QVERIFY(staging->isValid());
+        UpdaterFixture::writeBundle(staging->filePath("extracted"), "Sample.app",
+                                    UpdaterFixture::info("org.example.sample", "1.1"), "new");
+        for (const char* name : {"sample-1.1.zip", "notes.html", "a", "b", "c"})
+            QVERIFY(QFile(staging->filePath(name)).open(QIODevice::WriteOnly));
+        if (bySweep) {
+            const QString aside = InstallRecovery::asidePath(m_installed);
+            QVERIFY(QDir().rename(UpdaterFixture::writeBundle(m_dir->filePath("built"), "Sample.app",
+                                                              UpdaterFixture::info("org.example.sample", "1.0")),
+                                  aside));
+            QVERIFY(staging->recordAside(aside, nullptr));
+            staging->leaveToSweep();
+            staging.reset();
+        }
+
+        t_killed = false;
+        t_stepsLeft = steps;
+        if (bySweep)
+            InstallRecovery::recoverFolder(applications);
+        else
+            staging.reset();
+        t_stepsLeft = -1;
+
+        InstallRecovery::recoverFolder(applications); // the next start
+        QVERIFY2(siblings() == QStringList{"Sample.app"},
+                 qPrintable(QString::number(steps) + " steps: " + siblings().join(", ")));
+        if (!t_killed)
+            break;
+    }
+    QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), "old");
 }
 
 QTEST_GUILESS_MAIN(BundleInstallerTest)
