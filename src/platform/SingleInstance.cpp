@@ -40,7 +40,7 @@ SingleInstance::Claim SingleInstance::claim()
     // A lock whose process has ended is removed and taken at once.
     if (!lock->tryLock(0))
         return lock->error() == QLockFile::LockFailedError && ownerRuns(lockPath()) ? Claim::heldElsewhere
-                                                                               : Claim::unavailable;
+                                                                                    : Claim::unavailable;
     m_lock = std::move(lock);
 
     // Requests left from an earlier run are not for this one.

@@ -57,23 +57,25 @@ private Q_SLOTS:
     void onlyALiveCopyIsHandedOver_data()
     {
         QTest::addColumn<QString>("program");
-        QTest::addColumn<QString>("owner");      // what the lock's pid is now
+        QTest::addColumn<QString>("owner");       // what the lock's pid is now
         QTest::addColumn<QStringList>("changed"); // lines of the lock that differ from this process's
         QTest::addColumn<QString>("said");
         const QString norvelle(NORVELLE_EXECUTABLE), demo(NORVELLE_DEMO_EXECUTABLE);
         const QString handedOver = "Norvelle already runs with the settings", ran = "Cannot lock";
         QTest::newRow("Norvelle runs") << norvelle << "a running copy" << QStringList{} << handedOver;
         QTest::newRow("Norvelle was killed") << norvelle << "nothing" << QStringList{} << ran;
-        QTest::newRow("the launcher was killed") << demo << "nothing" << QStringList{} << "built the demo world";
+        QTest::newRow("the launcher was killed")
+            << demo << "nothing" << QStringList{} << "built the demo world";
         QTest::newRow("its pid went to another program") << norvelle << "sleep" << QStringList{} << ran;
         QTest::newRow("it was killed and not yet reaped") << norvelle << "a zombie" << QStringList{} << ran;
         QTest::newRow("it ran before a restart")
             << norvelle << "this test" << QStringList{"boot=00000000-0000-0000-0000-000000000000"} << ran;
         // A laptop's host name follows the network it joins; its machine id stays.
-        QTest::newRow("the host was renamed since") << norvelle << "nothing" << QStringList{"host=renamed"} << ran;
+        QTest::newRow("the host was renamed since")
+            << norvelle << "nothing" << QStringList{"host=renamed"} << ran;
         QTest::newRow("another machine's")
-            << norvelle << "nothing" << QStringList{"host=elsewhere", "machine=00000000000000000000000000000000"}
-            << handedOver;
+            << norvelle << "nothing"
+            << QStringList{"host=elsewhere", "machine=00000000000000000000000000000000"} << handedOver;
     }
     // A copy killed where its lock cannot be removed holds nothing: the next start runs, where
     // it used to hand over to the dead copy and end, on every start.
@@ -107,10 +109,10 @@ private Q_SLOTS:
         });
         // QLockFile locks a stale lock before it removes it: held so, it stays, even for root.
         QFile stuck(lock);
-        QVERIFY(owner == "a running copy" ? running.claim() == SingleInstance::Claim::claimed
-                                          : test::writeStaleLock(lock, pid, changed) &&
-                                                stuck.open(QIODevice::ReadOnly) &&
-                                                ::flock(stuck.handle(), LOCK_EX) == 0);
+        QVERIFY(owner == "a running copy"
+                    ? running.claim() == SingleInstance::Claim::claimed
+                    : test::writeStaleLock(lock, pid, changed) && stuck.open(QIODevice::ReadOnly) &&
+                          ::flock(stuck.handle(), LOCK_EX) == 0);
 
         QProcess second;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

@@ -58,8 +58,9 @@ private Q_SLOTS:
         const QString lock = shared.filePath(QStringLiteral("Norvelle.conf.running"));
         QVERIFY(test::writeStaleLock(lock, 1));
         const auto readable = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
-        QVERIFY(QFile::setPermissions(shared.path(), readable | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                                                         QFileDevice::ExeGroup | QFileDevice::ExeOther));
+        QVERIFY(QFile::setPermissions(shared.path(), readable | QFileDevice::WriteOwner |
+                                                         QFileDevice::ExeOwner | QFileDevice::ExeGroup |
+                                                         QFileDevice::ExeOther));
         QVERIFY(QFile::setPermissions(lock, readable));
         // As root, look as a user without rights would; the process 1 belongs to root.
         const uid_t user = ::geteuid();

@@ -160,7 +160,8 @@ bool removeLeftover(const QString& path, Remover remove, const std::stop_token& 
         return true;
     }
     if (!stop.stop_requested())
-        Logger::warning(QStringLiteral("Updater could not remove what an interrupted update left at ") + path);
+        Logger::warning(QStringLiteral("Updater could not remove what an interrupted update left at ") +
+                        path);
     return false;
 }
 
@@ -334,7 +335,8 @@ void InstallRecovery::restoreApplications(const QString& applicationsFolder)
     sweepApplications(applicationsFolder, false, {});
 }
 
-std::jthread InstallRecovery::sweepInBackground(const QString& applicationsFolder, const QStringList& otherFolders)
+std::jthread InstallRecovery::sweepInBackground(const QString& applicationsFolder,
+                                                const QStringList& otherFolders)
 {
     return std::jthread([applicationsFolder, otherFolders](std::stop_token stop) {
         yieldToEverything();

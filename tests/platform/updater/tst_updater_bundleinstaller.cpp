@@ -481,9 +481,10 @@ void BundleInstallerTest::killedRemovalIsFinishedByTheSweep()
             QVERIFY(QFile(staging->filePath(name)).open(QIODevice::WriteOnly));
         if (bySweep) {
             const QString aside = InstallRecovery::asidePath(m_installed);
-            QVERIFY(QDir().rename(UpdaterFixture::writeBundle(m_dir->filePath("built"), "Sample.app",
-                                                              UpdaterFixture::info("org.example.sample", "1.0")),
-                                  aside));
+            QVERIFY(
+                QDir().rename(UpdaterFixture::writeBundle(m_dir->filePath("built"), "Sample.app",
+                                                          UpdaterFixture::info("org.example.sample", "1.0")),
+                              aside));
             QVERIFY(staging->recordAside(aside, nullptr));
             staging->leaveToSweep();
             staging.reset();
