@@ -57,32 +57,31 @@ private Q_SLOTS:
     void onlyALiveCopyIsHandedOver_data()
     {
         QTest::addColumn<QString>("program");
-        QTest::addColumn<QString>("owner");       // what the lock's pid is now
+        QTest::addColumn<qint64>("pid");          // the lock's: 0 a running copy's, -1 a zombie's
         QTest::addColumn<QStringList>("changed"); // lines of the lock that differ from this process's
         QTest::addColumn<QString>("said");
         const QString norvelle(NORVELLE_EXECUTABLE), demo(NORVELLE_DEMO_EXECUTABLE);
         const QString handedOver = "Norvelle already runs with the settings", ran = "Cannot lock";
-        QTest::newRow("Norvelle runs") << norvelle << "a running copy" << QStringList{} << handedOver;
-        QTest::newRow("Norvelle was killed") << norvelle << "nothing" << QStringList{} << ran;
-        QTest::newRow("the launcher was killed")
-            << demo << "nothing" << QStringList{} << "built the demo world";
-        QTest::newRow("its pid went to another program") << norvelle << "sleep" << QStringList{} << ran;
-        QTest::newRow("it was killed and not yet reaped") << norvelle << "a zombie" << QStringList{} << ran;
+        const qint64 gone = std::numeric_limits<int>::max(), self = QCoreApplication::applicationPid();
+        QTest::newRow("Norvelle runs") << norvelle << 0ll << QStringList{} << handedOver;
+        QTest::newRow("Norvelle was killed") << norvelle << gone << QStringList{} << ran;
+        QTest::newRow("the launcher was killed") << demo << gone << QStringList{} << "built the demo world";
+        QTest::newRow("its pid went to another program") << norvelle << 1ll << QStringList{} << ran;
+        QTest::newRow("it was killed and not yet reaped") << norvelle << -1ll << QStringList{} << ran;
         QTest::newRow("it ran before a restart")
-            << norvelle << "this test" << QStringList{"boot=00000000-0000-0000-0000-000000000000"} << ran;
+            << norvelle << self << QStringList{"boot=00000000-0000-0000-0000-000000000000"} << ran;
         // A laptop's host name follows the network it joins; its machine id stays.
-        QTest::newRow("the host was renamed since")
-            << norvelle << "nothing" << QStringList{"host=renamed"} << ran;
+        QTest::newRow("the host was renamed since") << norvelle << gone << QStringList{"host=renamed"} << ran;
         QTest::newRow("another machine's")
-            << norvelle << "nothing"
-            << QStringList{"host=elsewhere", "machine=00000000000000000000000000000000"} << handedOver;
+            << norvelle << gone << QStringList{"host=elsewhere", "machine=00000000000000000000000000000000"}
+            << handedOver;
     }
     // A copy killed where its lock cannot be removed holds nothing: the next start runs, where
     // it used to hand over to the dead copy and end, on every start.
     void onlyALiveCopyIsHandedOver()
     {
         QFETCH(QString, program);
-        QFETCH(QString, owner);
+        QFETCH(qint64, pid);
         QFETCH(QStringList, changed);
         QFETCH(QString, said);
         QTemporaryDir dir;
@@ -90,29 +89,15 @@ private Q_SLOTS:
         SingleInstance running(SingleInstance::settingsFileOf(Paths::underRoot(world.root())));
         const QString lock = program == NORVELLE_EXECUTABLE ? running.lockPath() : world.launcherLockPath();
         QDir().mkpath(QFileInfo(lock).absolutePath());
-        qint64 pid = std::numeric_limits<int>::max();
-        QProcess other;
-        if (owner == "sleep") {
-            other.start(QStringLiteral("sleep"), {QStringLiteral("60")});
-            QVERIFY(other.waitForStarted());
-            pid = other.processId();
-        } else if (owner == "a zombie") {
-            pid = ::fork();
-            if (pid == 0)
-                ::_exit(0);
-        } else if (owner == "this test") {
-            pid = QCoreApplication::applicationPid();
-        }
-        const auto reap = qScopeGuard([&] {
-            if (owner == "a zombie")
-                ::waitpid(pid_t(pid), nullptr, 0);
-        });
+        const pid_t zombie = pid < 0 ? ::fork() : 0;
+        if (zombie == 0 && pid < 0)
+            ::_exit(0);
+        const auto reap = qScopeGuard([zombie] { zombie > 0 && ::waitpid(zombie, nullptr, 0); });
         // QLockFile locks a stale lock before it removes it: held so, it stays, even for root.
         QFile stuck(lock);
-        QVERIFY(owner == "a running copy"
-                    ? running.claim() == SingleInstance::Claim::claimed
-                    : test::writeStaleLock(lock, pid, changed) && stuck.open(QIODevice::ReadOnly) &&
-                          ::flock(stuck.handle(), LOCK_EX) == 0);
+        QVERIFY(pid == 0 ? running.claim() == SingleInstance::Claim::claimed
+                         : test::writeStaleLock(lock, pid < 0 ? zombie : pid, changed) &&
+                               stuck.open(QIODevice::ReadOnly) && ::flock(stuck.handle(), LOCK_EX) == 0);
 
         QProcess second;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -129,8 +114,6 @@ private Q_SLOTS:
         }
         second.kill();
         second.waitForFinished();
-        other.kill();
-        other.waitForFinished();
     }
 };
 

@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace norvelle;
@@ -57,11 +58,7 @@ private Q_SLOTS:
         QTemporaryDir shared;
         const QString lock = shared.filePath(QStringLiteral("Norvelle.conf.running"));
         QVERIFY(test::writeStaleLock(lock, 1));
-        const auto readable = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
-        QVERIFY(QFile::setPermissions(shared.path(), readable | QFileDevice::WriteOwner |
-                                                         QFileDevice::ExeOwner | QFileDevice::ExeGroup |
-                                                         QFileDevice::ExeOther));
-        QVERIFY(QFile::setPermissions(lock, readable));
+        QVERIFY(::chmod(QFile::encodeName(shared.path()), 0755) == 0 && ::chmod(QFile::encodeName(lock), 0644) == 0);
         // As root, look as a user without rights would; the process 1 belongs to root.
         const uid_t user = ::geteuid();
         QVERIFY(user != 0 || ::seteuid(65534) == 0);

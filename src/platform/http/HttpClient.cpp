@@ -9,7 +9,6 @@
 #include <QScopeGuard>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -97,16 +96,6 @@ size_t onBody(char* data, size_t size, size_t count, void* user) noexcept
     return size_t(bytes);
 }
 
-bool hasScheme(QByteArrayView address)
-{
-    const qsizetype colon = address.indexOf(':');
-    if (colon < 1 || !std::isalpha(static_cast<unsigned char>(address[0])))
-        return false;
-    return std::all_of(address.begin(), address.begin() + colon, [](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
-    });
-}
-
 // Where the redirect whose head has come leads: its Location resolved against the address that
 // answered, as libcurl resolves it when it follows redirects itself. A Location that cannot be
 // resolved is kept as it came, so the request ends with a refusal that names it rather than with
@@ -129,8 +118,8 @@ void findRedirectTarget(HttpTransfer& t)
         t.redirectTarget = target;
     } else {
         t.redirectTarget = location->second;
-        const QByteArray scheme = location->second.left(location->second.indexOf(':')).toLower();
-        t.redirectUnreadable = !hasScheme(location->second) || scheme == "http" || scheme == "https";
+        const QString scheme = QUrl::fromEncoded(location->second).scheme().toLower();
+        t.redirectUnreadable = scheme.isEmpty() || scheme == u"http" || scheme == u"https";
     }
     curl_free(target);
     curl_url_cleanup(url);

@@ -210,8 +210,8 @@ void removeMovedRecords(const QDir& dir, const std::stop_token& stop)
             if (!lock.isHeld() || ::rmdir(QFile::encodeName(staging).constData()) != 0)
                 continue;
         }
-        ::unlinkat(AT_FDCWD, QFile::encodeName(dir.filePath(name)).constData(), 0);
-        Logger::info(QStringLiteral("Updater removed what an interrupted update left at ") + staging);
+        if (::unlinkat(AT_FDCWD, QFile::encodeName(dir.filePath(name)).constData(), 0) == 0)
+            Logger::info(QStringLiteral("Updater removed what an interrupted update left at ") + staging);
     }
 }
 

@@ -17,34 +17,17 @@ using norvelle::test::LogCapture;
 using norvelle::test::readFile;
 using norvelle::test::UpdaterFixture;
 
-// Removal steps this thread may still take, when counted: once none are left, every unlink and
-// rename fails and nothing changes any more, as if the process had been killed there.
+// Removal steps this thread may still take, when counted: once none are left, every unlink fails
+// and nothing is removed any more, as if the process had been killed there.
 static thread_local int t_stepsLeft = -1;
-static thread_local bool t_killed = false;
-
-static bool stepAllowed()
-{
-    if (t_stepsLeft < 0)
-        return true;
-    if (t_stepsLeft == 0) {
-        t_killed = true;
-        errno = EIO;
-        return false;
-    }
-    --t_stepsLeft;
-    return true;
-}
 
 extern "C" int unlinkat(int folder, const char* name, int flags) noexcept
 {
-    return stepAllowed()
-               ? reinterpret_cast<decltype(&unlinkat)>(dlsym(RTLD_NEXT, "unlinkat"))(folder, name, flags)
-               : -1;
-}
-
-extern "C" int rename(const char* from, const char* to) noexcept
-{
-    return stepAllowed() ? reinterpret_cast<decltype(&rename)>(dlsym(RTLD_NEXT, "rename"))(from, to) : -1;
+    static const auto real = reinterpret_cast<decltype(&unlinkat)>(dlsym(RTLD_NEXT, "unlinkat"));
+    if (t_stepsLeft < 0 || (t_stepsLeft > 0 && t_stepsLeft--))
+        return real(folder, name, flags);
+    errno = EIO;
+    return -1;
 }
 
 namespace {
@@ -128,7 +111,6 @@ private Q_SLOTS:
     void interruptedSwapIsPutRight();
     void sweepsLeftovers_data();
     void sweepsLeftovers();
-    void killedRemovalIsFinishedByTheSweep_data();
     void killedRemovalIsFinishedByTheSweep();
 
 private:
@@ -458,51 +440,33 @@ void BundleInstallerTest::sweepsLeftovers()
         QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), "set aside");
 }
 
-void BundleInstallerTest::killedRemovalIsFinishedByTheSweep_data()
-{
-    QTest::addColumn<bool>("bySweep"); // else by the install as it ends
-    QTest::newRow("at the end of an install") << false;
-    QTest::newRow("in the sweep, with the old copy") << true;
-}
-
-// Whichever file the removal of a staging folder had come to when the process died, the next
-// sweep finishes it: its record must not go before the rest.
+// Whichever file the sweep's removal of a finished swap's leftovers (the old copy, then the
+// staging folder) had come to when the process died, the next sweep finishes it: the record that
+// makes the staging folder ours must not go before the rest. The install's own removal of its
+// staging folder at its end is the same.
 void BundleInstallerTest::killedRemovalIsFinishedByTheSweep()
 {
-    QFETCH(bool, bySweep);
     m_staging.reset();
     const QString applications = m_dir->filePath("Applications");
-    for (int steps = 0;; ++steps) {
+    for (int steps = 0, left = 0; left == 0; ++steps) {
         auto staging = std::make_unique<InstallStaging>(m_installed);
-        QVERIFY(staging->isValid());
         UpdaterFixture::writeBundle(staging->filePath("extracted"), "Sample.app",
                                     UpdaterFixture::info("org.example.sample", "1.1"), "new");
-        for (const char* name : {"sample-1.1.zip", "notes.html", "a", "b", "c"})
-            QVERIFY(QFile(staging->filePath(name)).open(QIODevice::WriteOnly));
-        if (bySweep) {
-            const QString aside = InstallRecovery::asidePath(m_installed);
-            QVERIFY(
-                QDir().rename(UpdaterFixture::writeBundle(m_dir->filePath("built"), "Sample.app",
+        QVERIFY(QFile(staging->filePath("sample-1.1.zip")).open(QIODevice::WriteOnly));
+        const QString aside = InstallRecovery::asidePath(m_installed);
+        QVERIFY(QDir().rename(UpdaterFixture::writeBundle(m_dir->filePath("built"), "Sample.app",
                                                           UpdaterFixture::info("org.example.sample", "1.0")),
                               aside));
-            QVERIFY(staging->recordAside(aside, nullptr));
-            staging->leaveToSweep();
-            staging.reset();
-        }
+        QVERIFY(staging->recordAside(aside, nullptr));
+        staging->leaveToSweep();
+        staging.reset();
 
-        t_killed = false;
         t_stepsLeft = steps;
-        if (bySweep)
-            InstallRecovery::recoverFolder(applications);
-        else
-            staging.reset();
-        t_stepsLeft = -1;
-
+        InstallRecovery::recoverFolder(applications); // killed after `steps` steps
+        left = std::exchange(t_stepsLeft, -1); // more than none: the removal had ended
         InstallRecovery::recoverFolder(applications); // the next start
         QVERIFY2(siblings() == QStringList{"Sample.app"},
                  qPrintable(QString::number(steps) + " steps: " + siblings().join(", ")));
-        if (!t_killed)
-            break;
     }
     QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), "old");
 }
