@@ -201,9 +201,7 @@ private Q_SLOTS:
         QTest::newRow("ftp") << false << "ftp://127.0.0.1/x" << true;
         // Schemes and addresses libcurl cannot resolve: their bodies were taken as the answer.
         QTest::newRow("itms-apps") << false << "itms-apps://apps.apple.com/app/id1" << true;
-        QTest::newRow("macappstore") << false << "macappstore://showupdatespage" << true;
         QTest::newRow("mailto") << false << "mailto:notes@example.com" << true;
-        QTest::newRow("javascript") << false << "javascript:alert(1)" << true;
         QTest::newRow("unreadable") << false << "http://[::1/x" << true;
         QTest::newRow("https to http") << true << "http" << true;
         QTest::newRow("https to https") << true << "https" << false;

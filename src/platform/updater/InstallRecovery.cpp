@@ -151,23 +151,15 @@ bool removeStaging(const QString& staging, const std::stop_token& stop)
     return true;
 }
 
-using Remover = bool (*)(const QString&, const std::stop_token&);
-
-bool removeLeftover(const QString& path, Remover remove, const std::stop_token& stop)
+// Logs how the removal of what an interrupted update left at path went; a stopped one is no failure.
+bool reportRemoval(const QString& path, bool removed, const std::stop_token& stop)
 {
-    if (remove(path, stop)) {
+    if (removed)
         Logger::info(QStringLiteral("Updater removed what an interrupted update left at ") + path);
-        return true;
-    }
-    if (!stop.stop_requested())
+    else if (!stop.stop_requested())
         Logger::warning(QStringLiteral("Updater could not remove what an interrupted update left at ") +
                         path);
-    return false;
-}
-
-bool removeTree(const QString& path, const std::stop_token& stop)
-{
-    return DiskSync::removeTree(path, stop);
+    return removed;
 }
 
 // Settles the copy the record names. False while the copy must stay, and with it the record.
@@ -186,7 +178,7 @@ bool settleAside(const QString& folder, const QString& bundleName, const QString
     case Found::nothing: // killed between the swap's two renames
         return putBack(folder, aside, bundle);
     case Found::bundle: // the swap finished
-        return removing && removeLeftover(aside, removeTree, stop);
+        return removing && reportRemoval(aside, DiskSync::removeTree(aside, stop), stop);
     case Found::other: // a link or a file, which no swap leaves: the copy may be all there is
         return false;
     }
@@ -211,7 +203,7 @@ void removeMovedRecords(const QDir& dir, const std::stop_token& stop)
                 continue;
         }
         if (::unlinkat(AT_FDCWD, QFile::encodeName(dir.filePath(name)).constData(), 0) == 0)
-            Logger::info(QStringLiteral("Updater removed what an interrupted update left at ") + staging);
+            reportRemoval(staging, true, stop);
     }
 }
 
@@ -240,7 +232,7 @@ void sweep(const QString& folder, bool removing, const std::stop_token& stop)
         if (!aside->isEmpty() && !settleAside(folder, *bundleName, *aside, removing, stop))
             continue;
         if (removing)
-            removeLeftover(staging, removeStaging, stop);
+            reportRemoval(staging, removeStaging(staging, stop), stop);
     }
     if (removing)
         removeMovedRecords(dir, stop);

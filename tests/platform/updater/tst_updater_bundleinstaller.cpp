@@ -343,7 +343,6 @@ void BundleInstallerTest::sweepsLeftovers_data()
         << QStringList{"*" + aside, "+" + staging + ">" + aside} << QStringList{} << "bundle"
         << QStringList{"Sample.app"};
     // No swap leaves a link or a file: the copy may be all there is of the application.
-    // No swap leaves a link or a file: the copy may be all there is of the application.
     QTest::newRow("set-aside copy beside a link")
         << QStringList{"*" + aside, "+" + staging + ">" + aside} << QStringList{} << "link" << QStringList{};
     QTest::newRow("set-aside copy beside a file")
@@ -440,35 +439,22 @@ void BundleInstallerTest::sweepsLeftovers()
         QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), "set aside");
 }
 
-// Whichever file the sweep's removal of a finished swap's leftovers (the old copy, then the
-// staging folder) had come to when the process died, the next sweep finishes it: the record that
-// makes the staging folder ours must not go before the rest. The install's own removal of its
-// staging folder at its end is the same.
+// Whichever file an install's clean-up (the old copy, then its staging folder) had come to when
+// the process died, the next start's sweep finishes it: the record that makes the staging folder
+// ours must not go before the rest. The sweep removes with the same code.
 void BundleInstallerTest::killedRemovalIsFinishedByTheSweep()
 {
-    m_staging.reset();
-    const QString applications = m_dir->filePath("Applications");
     for (int steps = 0, left = 0; left == 0; ++steps) {
-        auto staging = std::make_unique<InstallStaging>(m_installed);
-        UpdaterFixture::writeBundle(staging->filePath("extracted"), "Sample.app",
-                                    UpdaterFixture::info("org.example.sample", "1.1"), "new");
-        QVERIFY(QFile(staging->filePath("sample-1.1.zip")).open(QIODevice::WriteOnly));
-        const QString aside = InstallRecovery::asidePath(m_installed);
-        QVERIFY(QDir().rename(UpdaterFixture::writeBundle(m_dir->filePath("built"), "Sample.app",
-                                                          UpdaterFixture::info("org.example.sample", "1.0")),
-                              aside));
-        QVERIFY(staging->recordAside(aside, nullptr));
-        staging->leaveToSweep();
-        staging.reset();
-
+        init();
         t_stepsLeft = steps;
-        InstallRecovery::recoverFolder(applications); // killed after `steps` steps
-        left = std::exchange(t_stepsLeft, -1); // more than none: the removal had ended
-        InstallRecovery::recoverFolder(applications); // the next start
+        BundleInstaller().replace(m_installed, m_update, *m_staging);
+        m_staging.reset();                     // the install ends; killed after `steps` unlinks
+        left = std::exchange(t_stepsLeft, -1); // more than none: the clean-up had ended
+        InstallRecovery::recoverFolder(m_dir->filePath("Applications")); // the next start
         QVERIFY2(siblings() == QStringList{"Sample.app"},
                  qPrintable(QString::number(steps) + " steps: " + siblings().join(", ")));
+        QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), "new");
     }
-    QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), "old");
 }
 
 QTEST_GUILESS_MAIN(BundleInstallerTest)
