@@ -64,8 +64,8 @@ int main(int argc, char* argv[])
         Paths::fromEnvironment(world.environment(QUrl(), QProcessEnvironment::systemEnvironment())));
     QDir().mkpath(QFileInfo(world.root()).absolutePath());
     QLockFile launcher(world.launcherLockPath());
-    const bool served = !launcher.tryLock(0) && launcher.error() == QLockFile::LockFailedError &&
-                        SingleInstance::ownerRuns(world.launcherLockPath());
+    const bool served =
+        SingleInstance::take(launcher, world.launcherLockPath()) == SingleInstance::Claim::heldElsewhere;
     // Only an existing lock is tried: a probe must not make folders in a world yet to be built.
     const SingleInstance running(settings);
     if (served || (QFileInfo::exists(running.lockPath()) &&

@@ -5,6 +5,7 @@
 #include "platform/Logger.h"
 #include "platform/QuitSignals.h"
 #include "platform/SingleInstance.h"
+#include "platform/updater/InstallRecovery.h"
 #include "ui/ProductIcon.h"
 #include "util/AllocatorTuning.h"
 
@@ -20,38 +21,46 @@ int main(int argc, char* argv[])
     QApplication::setApplicationVersion(QStringLiteral(NORVELLE_VERSION));
     QApplication::setWindowIcon(norvelle::ProductIcon::icon());
 
-    norvelle::ApplicationShell::Options options =
-        norvelle::ApplicationShell::optionsFrom(QProcessEnvironment::systemEnvironment());
-    // One copy runs per settings file: a second start brings the first forward and ends.
-    norvelle::SingleInstance instance(norvelle::SingleInstance::settingsFileOf(options.container.paths));
-    const auto claim = instance.claim();
-    if (claim == norvelle::SingleInstance::Claim::heldElsewhere) {
-        const bool asked = instance.requestActivation();
-        std::fprintf(stderr, "Norvelle already runs with the settings %s; %s\n",
-                     qPrintable(instance.settingsFile()),
-                     asked ? "brought its window forward" : "it could not be asked to come forward");
-        return 0;
-    }
-    if (claim == norvelle::SingleInstance::Claim::unavailable)
-        options.pathProblems.append(
-            QStringLiteral("Cannot lock ") + instance.lockPath() +
-            QStringLiteral(": a second copy on the same settings would not be noticed"));
-    options.instance = &instance;
-    norvelle::ApplicationShell shell(std::move(options));
-    // Ctrl+C in a terminal quits the same way as the menu.
-    const norvelle::QuitSignals quitSignals;
+    int status = 0;
+    {
+        norvelle::ApplicationShell::Options options =
+            norvelle::ApplicationShell::optionsFrom(QProcessEnvironment::systemEnvironment());
+        // One copy runs per settings file: a second start brings the first forward and ends.
+        norvelle::SingleInstance instance(norvelle::SingleInstance::settingsFileOf(options.container.paths));
+        const auto claim = instance.claim();
+        if (claim == norvelle::SingleInstance::Claim::heldElsewhere) {
+            const bool asked = instance.requestActivation();
+            std::fprintf(stderr, "Norvelle already runs with the settings %s; %s\n",
+                         qPrintable(instance.settingsFile()),
+                         asked ? "brought its window forward" : "it could not be asked to come forward");
+            return 0;
+        }
+        if (claim == norvelle::SingleInstance::Claim::unavailable)
+            options.pathProblems.append(
+                QStringLiteral("Cannot lock ") + instance.lockPath() +
+                QStringLiteral(": a second copy on the same settings would not be noticed"));
+        options.instance = &instance;
+        norvelle::ApplicationShell shell(std::move(options));
+        // Ctrl+C in a terminal quits the same way as the menu.
+        const norvelle::QuitSignals quitSignals;
 
-    norvelle::Logger::info(QStringLiteral("Norvelle started"));
-    const int status = app.exec();
-    norvelle::DependencyContainer& container = shell.container();
-    // A running batch starts no further application.
-    if (container.coordinator()->hasActiveBatch())
-        container.coordinator()->cancelUpdates();
-    // Requests in flight end now as cancelled rather than at their timeouts.
-    container.abortTransfers();
-    // Work still running may use anything below; it ends first, or we leave without tearing
-    // anything down under it.
-    if (!norvelle::QuitSequence::endRunningWork())
-        norvelle::QuitSequence::leaveNow(status);
+        norvelle::Logger::info(QStringLiteral("Norvelle started"));
+        status = app.exec();
+        norvelle::DependencyContainer& container = shell.container();
+        // A running batch starts no further application.
+        if (container.coordinator()->hasActiveBatch())
+            container.coordinator()->cancelUpdates();
+        // Requests in flight end now as cancelled rather than at their timeouts.
+        container.abortTransfers();
+        // Work still running may use anything below; it ends first, or we leave without tearing
+        // anything down under it.
+        if (!norvelle::QuitSequence::endRunningWork())
+            norvelle::QuitSequence::leaveNow(status);
+    }
+    // The sweep of what interrupted updates left was asked to stop, not waited for: behind all
+    // other work, it may not see the stop for a second on a busy machine. It uses none of our
+    // objects, and ending the process under it is as safe as a kill.
+    if (norvelle::InstallRecovery::sweepingInBackground())
+        norvelle::QuitSequence::leaveWithoutStatics(status);
     return status;
 }

@@ -104,11 +104,6 @@ DependencyContainer::DependencyContainer(Options options) : m_paths(std::move(op
     m_environmentService = std::make_shared<EnvironmentService>(m_paths, std::move(probe));
     built(*m_environmentService, "EnvironmentService");
 
-    // An update killed in the middle of its swap leaves the application set aside: put it back
-    // before anything looks for applications. What else such updates left goes once the window
-    // is up (sweepLeftovers).
-    InstallRecovery::restoreApplications(m_paths.applicationsFolder);
-
     DiscoveryService::Options discoveryOptions;
     discoveryOptions.applicationsFolder = m_paths.applicationsFolder;
     m_discoveryService = std::make_shared<DiscoveryService>(
@@ -162,7 +157,12 @@ void DependencyContainer::sweepLeftovers(const QStringList& otherFolders)
 
 void DependencyContainer::abortTransfers()
 {
+    // Let go rather than waited for: behind all other work, the sweep may not see the stop for a
+    // second on a busy machine. The process leaves without destroying statics while it still runs
+    // (InstallRecovery::sweepingInBackground).
     m_leftoverSweep.request_stop();
+    if (m_leftoverSweep.joinable())
+        m_leftoverSweep.detach();
     m_httpEngine->shutdown();
     // Their drivers answer on the main thread, whose loop has ended; the downloads they ran
     // have just been cancelled.

@@ -96,13 +96,13 @@ public:
     const QStringList& buildOrder() const { return m_buildOrder; }
 
     // Removes, in the background, what interrupted updates left in the applications folder and
-    // in otherFolders beyond the bundles put back while building (a download, a set-aside copy of
-    // thousands of files). Once.
+    // in otherFolders beyond the bundles that discovery puts back (a download, a set-aside copy
+    // of thousands of files). Once.
     void sweepLeftovers(const QStringList& otherFolders = {});
 
     // For quitting, once the event loop has ended: ends every running HTTP transfer as
     // cancelled, refuses new ones and joins the network threads, stops the sweep of leftovers
-    // (joined with the container), and ends every Sparkle check
+    // (not waited for: it is let go), and ends every Sparkle check
     // and install still waiting for the main thread with a cancellation, stopping their
     // updaters. Call it on the main thread. Idempotent; the destructor does the first part too.
     void abortTransfers();
@@ -134,7 +134,7 @@ private:
     std::unique_ptr<TerminalCommands> m_terminalCommands;
     std::unique_ptr<SettingsViewModel> m_settingsViewModel;
     std::unique_ptr<WelcomeTourViewModel> m_welcomeTourViewModel;
-    // Joined first: it uses nothing above, but may still be removing files.
+    // Joined first, unless a quit let it go: it uses nothing above, but may still be removing files.
     std::jthread m_leftoverSweep;
 };
 

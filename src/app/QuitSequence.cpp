@@ -48,6 +48,11 @@ bool QuitSequence::endRunningWork(const Timing& timing)
 void QuitSequence::leaveNow(int status)
 {
     Logger::warning(QStringLiteral("Quitting while work is still running; leaving without cleanup"));
+    leaveWithoutStatics(status);
+}
+
+void QuitSequence::leaveWithoutStatics(int status)
+{
     std::fflush(nullptr);
     std::quick_exit(status);
 }

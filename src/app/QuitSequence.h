@@ -31,6 +31,9 @@ public:
 
     // Logs why, flushes every log and leaves with `status`, running no destructor.
     [[noreturn]] static void leaveNow(int status);
+    // Once every object of ours is gone: flushes and leaves with `status` without destroying the
+    // statics, which a thread that was let go (InstallRecovery::sweepInBackground) may still use.
+    [[noreturn]] static void leaveWithoutStatics(int status);
 };
 
 } // namespace norvelle

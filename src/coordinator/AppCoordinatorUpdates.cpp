@@ -3,10 +3,11 @@
 #include "coordinator/AppCoordinator.h"
 
 #include "coordinator/CoordinatorError.h"
+#include "platform/Logger.h"
 #include "services/ApplicationStore.h"
 #include "services/UpdateService.h"
+#include "sources/ToolRunner.h"
 #include "util/Async.h"
-#include "platform/Logger.h"
 
 #include <algorithm>
 
@@ -73,8 +74,11 @@ bool AppCoordinator::rediscoverAfterUpdate(const ApplicationPtr& application)
         Logger::info(QStringLiteral("Rediscovered ") + name + QStringLiteral(" after successful update"));
         return true;
     } catch (...) {
-        Logger::error(QStringLiteral("Failed to rediscover ") + name + QStringLiteral(" after update: ") +
-                      describeException(std::current_exception()));
+        if (ToolRunner::isEndedByQuitting(std::current_exception()))
+            Logger::info(QStringLiteral("Rediscovery of ") + name + QStringLiteral(" ended by quitting"));
+        else
+            Logger::error(QStringLiteral("Failed to rediscover ") + name + QStringLiteral(" after update: ") +
+                          describeException(std::current_exception()));
         return false;
     }
 }

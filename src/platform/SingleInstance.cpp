@@ -2,6 +2,7 @@
 
 #include "platform/Paths.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,7 +11,9 @@
 #include <QSettings>
 #include <QSysInfo>
 
+#include <cerrno>
 #include <limits>
+#include <sys/file.h>
 #include <sys/types.h>
 
 namespace norvelle {
@@ -22,7 +25,7 @@ SingleInstance::SingleInstance(QString settingsFile, QObject* parent)
 
 SingleInstance::~SingleInstance()
 {
-    if (m_lock)
+    if (m_lock || m_watcher)
         QFile::remove(requestPath());
 }
 
@@ -31,26 +34,53 @@ QString SingleInstance::settingsFileOf(const Paths& paths)
     return paths.settingsFile.isEmpty() ? QSettings().fileName() : paths.settingsFile;
 }
 
+SingleInstance::Claim SingleInstance::take(QLockFile& lock, const QString& path)
+{
+    if (lock.tryLock(0))
+        return Claim::claimed;
+    if (lock.error() != QLockFile::LockFailedError)
+        return Claim::unavailable;
+    if (ownerRuns(path))
+        return Claim::heldElsewhere;
+    // QLockFile keeps a lock for as long as a process of the name it records runs with its pid,
+    // which a zombie, a pid taken by another program or this very process (a sandbox that gives
+    // every start the same pid) all do. Its removal fails while a live process holds it.
+    return lock.removeStaleLockFile() && lock.tryLock(0) ? Claim::claimed : Claim::unavailable;
+}
+
 SingleInstance::Claim SingleInstance::claim()
 {
     if (m_lock)
         return Claim::claimed;
     QDir().mkpath(QFileInfo(m_settingsFile).absolutePath());
     auto lock = std::make_unique<QLockFile>(lockPath());
-    // A lock whose process has ended is removed and taken at once.
-    if (!lock->tryLock(0))
-        return lock->error() == QLockFile::LockFailedError && ownerRuns(lockPath()) ? Claim::heldElsewhere
-                                                                                    : Claim::unavailable;
-    m_lock = std::move(lock);
+    const Claim claim = take(*lock, lockPath());
+    if (claim == Claim::heldElsewhere)
+        return claim;
+    if (claim == Claim::claimed)
+        m_lock = std::move(lock);
+    // Without the lock too: a later start that finds the request file asks through it, so it
+    // must be heard wherever it can be.
+    listen();
+    return claim;
+}
 
-    // Requests left from an earlier run are not for this one.
+void SingleInstance::listen()
+{
+    if (m_watcher)
+        return;
+    // Requests left from an earlier run are not for this one; a file that can be read but not
+    // emptied counts from its present end.
     QFile requests(requestPath());
-    if (requests.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        requests.close();
-        m_watcher = new QFileSystemWatcher({requestPath()}, this);
-        connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &SingleInstance::readRequests);
-    }
-    return Claim::claimed;
+    if (requests.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        m_requestsSeen = 0;
+    else if (requests.open(QIODevice::ReadOnly))
+        m_requestsSeen = requests.size();
+    else
+        return; // nothing to hear through: later starts find no file to ask through
+    requests.close();
+    m_watcher = new QFileSystemWatcher({requestPath()}, this);
+    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &SingleInstance::readRequests);
 }
 
 bool SingleInstance::ownerRuns(const QString& lockPath)
@@ -78,6 +108,11 @@ bool SingleInstance::ownerRuns(const QString& lockPath)
         return false; // its process ended with the machine's last run
     if (!numeric || pid <= 0 || pid > std::numeric_limits<pid_t>::max())
         return false;
+    // This very process is another copy only while the lock is held (QLockFile holds it with
+    // flock): in a sandbox that gives every start the same pid, a copy killed a moment ago had
+    // this one, and the kernel let go of its hold when it died.
+    if (pid == QCoreApplication::applicationPid())
+        return ::flock(file.handle(), LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
     // Only a process whose executable can be read and is ours counts: a pid gone to another
     // program, another user's process (which a copy of ours on these settings is not), and a
     // killed copy not yet reaped (a zombie, whose executable is gone) all hold nothing.

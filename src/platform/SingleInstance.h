@@ -15,7 +15,7 @@ struct Paths;
 // a lock beside the file; a later start on the same file finds it held, asks the running copy
 // to come forward and ends. The request is a line appended to a second file beside the lock,
 // which the running copy watches. A lock left by a copy that died is taken over, or, where it
-// cannot be removed, passed over.
+// cannot be removed, passed over; the copy that then runs without it still watches the file.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -36,11 +36,16 @@ public:
 
     // Whether the process named by a lock that could not be taken still runs, judged as QLockFile
     // judges a stale lock: a lock left by a copy that died, where it cannot be removed, must not
-    // stand for a running copy. One from another machine counts as running, as nothing here can
-    // tell whether it does.
+    // stand for a running copy, nor can one that names this very process. One from another
+    // machine counts as running, as nothing here can tell whether it does.
     static bool ownerRuns(const QString& lockPath);
 
-    // Takes the lock, once; the claimed copy then hears every activation request.
+    // Takes the lock at path: at once, or, when its owner does not run (ownerRuns), by removing
+    // the lock and taking it. The launcher's own lock is taken the same way.
+    static Claim take(QLockFile& lock, const QString& path);
+
+    // Takes the lock, once. The copy then hears every activation request, as does one that runs
+    // without the lock, where the request file can be made or read.
     Claim claim();
     // Asks the copy that holds the lock to come forward. False when the request cannot be left.
     bool requestActivation() const;
@@ -54,6 +59,7 @@ Q_SIGNALS:
     void activationRequested();
 
 private:
+    void listen();
     void readRequests();
 
     const QString m_settingsFile;

@@ -4,6 +4,7 @@
 #include "platform/Paths.h"
 #include "platform/file/SafeFile.h"
 #include "platform/plist/PropertyList.h"
+#include "platform/updater/InstallRecovery.h"
 #include "services/ApplicationScanner.h"
 #include "sources/brew/BrewService.h"
 #include "sources/mas/MASService.h"
@@ -122,6 +123,9 @@ struct DiscoveryService::ReadBundles {
 DiscoveryService::ReadBundles DiscoveryService::readBundles(std::stop_token stop) const
 {
     ReadBundles read;
+    // An update killed or failed in the middle of its swap leaves the application set aside: it
+    // is put back before the folder is looked at, or it would drop out of the list.
+    InstallRecovery::restoreApplications(m_applicationsFolder);
     try {
         read.scan = ApplicationScanner::scan(m_applicationsFolder);
     } catch (...) {
@@ -233,6 +237,7 @@ DiscoveryService::discoverApplications(const EnvironmentStatus& environment)
 std::shared_ptr<Application> DiscoveryService::discoverApplication(const QUrl& url, bool hasHomebrew,
                                                                    bool hasMAS)
 {
+    InstallRecovery::restoreFolder(QFileInfo(url.toLocalFile()).absolutePath());
     const std::optional<Bundle> bundle = readBundle(url.toLocalFile());
     return bundle ? buildApplication(url, *bundle, hasHomebrew, hasMAS) : nullptr;
 }

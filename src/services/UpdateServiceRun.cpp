@@ -6,10 +6,11 @@
 #include "util/ScopeExit.h"
 
 #include "model/NorvelleError.h"
+#include "platform/Logger.h"
+#include "sources/ToolRunner.h"
 #include "sources/brew/BrewService.h"
 #include "sources/mas/MASService.h"
 #include "sources/sparkle/SparkleService.h"
-#include "platform/Logger.h"
 
 #include <QDateTime>
 #include <QUuid>
@@ -176,8 +177,11 @@ Update::Result UpdateService::updateApplication(const std::shared_ptr<Applicatio
     } catch (...) {
         const QString description = describeException(std::current_exception());
         run->reportFailed(description);
-        Logger::error(QStringLiteral("Failed to update ") + snapshot.name + QStringLiteral(": ") +
-                      description);
+        if (ToolRunner::isEndedByQuitting(std::current_exception()))
+            Logger::info(QStringLiteral("Update of ") + snapshot.name + QStringLiteral(" ended by quitting"));
+        else
+            Logger::error(QStringLiteral("Failed to update ") + snapshot.name + QStringLiteral(": ") +
+                          description);
         return makeResult(application, description);
     }
 

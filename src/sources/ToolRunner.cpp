@@ -115,11 +115,7 @@ QByteArray ToolRunner::runCommand(const QString& executable, const QStringList& 
     }
     if (result.succeeded())
         return result.standardOutput;
-    if (ProcessGroups::isTerminating()) {
-        // Quitting ended the tool; that says nothing about the tool or what it was asked.
-        Logger::info(QStringLiteral("Command ended by quitting: ") + command);
-        fail(endedByQuitting);
-    }
+    failIfQuitting(command);
 
     if (m_family == Family::mas && !result.crashed && result.exitCode == 1) {
         const std::optional<QString> err = OutputLineReader::decodeUtf8(result.standardError);
@@ -156,8 +152,30 @@ void ToolRunner::runCommandStreaming(const QString& executable, const QStringLis
                       QStringLiteral("s: ") + commandLine(executable, arguments));
         fail(timedOut);
     }
-    if (!result.succeeded())
+    if (!result.succeeded()) {
+        failIfQuitting(commandLine(executable, arguments));
         fail(result.crashed ? crashed : QString());
+    }
+}
+
+void ToolRunner::failIfQuitting(const QString& command) const
+{
+    if (!ProcessGroups::isTerminating())
+        return;
+    // Quitting ended the tool; that says nothing about the tool or what it was asked.
+    Logger::info(QStringLiteral("Command ended by quitting: ") + command);
+    fail(endedByQuitting);
+}
+
+bool ToolRunner::isEndedByQuitting(const std::exception_ptr& error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const NorvelleError& failure) {
+        return failure.text() == endedByQuitting;
+    } catch (...) {
+        return false;
+    }
 }
 
 ProcessRequest ToolRunner::request(const QString& executable, const QStringList& arguments) const

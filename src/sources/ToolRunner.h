@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <chrono>
+#include <exception>
 #include <optional>
 
 namespace norvelle {
@@ -34,6 +35,8 @@ public:
     static constexpr QLatin1StringView crashed{"crashed"};
     static constexpr QLatin1StringView timedOut{"timed out"};
     static constexpr QLatin1StringView endedByQuitting{"ended by quitting"};
+    // Whether error is a run that quitting ended, which its caller logs as no failure of the tool.
+    static bool isEndedByQuitting(const std::exception_ptr& error);
 
     struct Limits {
         std::chrono::milliseconds command{std::chrono::seconds(120)};
@@ -59,7 +62,7 @@ public:
     // Streamed run: every non-empty line of both streams reaches onLine, one call at a time,
     // on a reader thread, before this returns. Throws ProcessLaunchError (unlogged) when the
     // tool cannot start, the family's NorvelleError (unlogged) when it fails or crashes, and
-    // (logged) when it stayed silent past the limit.
+    // (logged) when it stayed silent past the limit or quitting ended it.
     virtual void runCommandStreaming(const QString& executable, const QStringList& arguments,
                                      const LineHandler& onLine) const;
 
@@ -86,6 +89,8 @@ private:
     // The tool's standard error, when it wrote any, goes with it for callers that show its words.
     [[noreturn]] void fail(const QString& reason = {}, const QString& toolOutput = {}) const;
     void logFailure(const QString& command, int status, const QByteArray& out, const QByteArray& err) const;
+    // Once quitting has begun, a run that did not succeed was ended by it: logged and thrown as such.
+    void failIfQuitting(const QString& command) const;
 
     Family m_family;
     Limits m_limits;

@@ -4,11 +4,13 @@
 #include "FakeTerminalLauncher.h"
 #include "FakeTool.h"
 #include "TempRoot.h"
+#include "TestGate.h"
+#include "app/DependencyContainer.h"
 #include "coordinator/AppCoordinator.h"
 #include "coordinator/AppState.h"
-#include "app/DependencyContainer.h"
-#include "platform/updater/InstallRecovery.h"
+#include "platform/Logger.h"
 #include "platform/SettingsStore.h"
+#include "platform/updater/InstallRecovery.h"
 #include "services/ApplicationStore.h"
 #include "services/DiscoveryService.h"
 #include "services/EnvironmentService.h"
@@ -22,7 +24,11 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTest>
+#include <future>
+#include <sys/resource.h>
+#include <thread>
 
 using namespace norvelle;
 using namespace norvelle::test;
@@ -113,10 +119,12 @@ private Q_SLOTS:
     }
 
     // What the coordinator discovers under the overridden folders is what the content model reads,
-    // with an application an update was killed in the middle of swapping already put back.
+    // with an application an update was killed in the middle of swapping put back first, also
+    // where that happened after the start (a failed rollback: a Refresh must not drop it).
     void discoveryUnderTheRootReachesTheStore()
     {
         World world;
+        DependencyContainer container(world.options(false));
         const QString alpha = BundleBuilder(world.root.paths().applicationsFolder, QStringLiteral("Alpha"))
                                   .bundleIdentifier(QStringLiteral("com.example.alpha"))
                                   .shortVersion(QStringLiteral("1.0"))
@@ -135,7 +143,6 @@ private Q_SLOTS:
             .bundleIdentifier(QStringLiteral("com.norvelle.Norvelle"))
             .shortVersion(QStringLiteral("1.0"))
             .build();
-        DependencyContainer container(world.options(false));
 
         std::shared_ptr<EnvironmentService> environment = container.environmentService();
         std::shared_ptr<AppCoordinator> coordinator = container.coordinator();
@@ -152,10 +159,43 @@ private Q_SLOTS:
         QCOMPARE(applications.first()->bundleIdentifier(), QStringLiteral("com.example.alpha"));
         QVERIFY(!container.store().environmentStatus()->hasHomebrew);
 
-        // Its download was not waited for; it goes once asked, in the background.
+        // Its download was not waited for; it goes once asked, behind all other work on a thread of
+        // its own. A quit stops the sweep without waiting for it: here it is held where it reports
+        // the first removal, and another killed install's folder is left to the next start.
         QVERIFY(QFileInfo::exists(staging));
+        const QString next = [&] {
+            InstallStaging killed(world.root.paths().applicationsFolder + QStringLiteral("/Beta.app"));
+            killed.leaveToSweep();
+            return killed.path();
+        }();
+        auto gate = std::make_shared<TestGate>();
+        std::atomic<int> sweepPriority = 0;
+        const int sink = Logger::addSink([gate, &sweepPriority](Logger::Level, const QString&) {
+            if (isMainThread())
+                return;
+            sweepPriority = ::getpriority(PRIO_PROCESS, 0);
+            gate->pass();
+        });
+        const auto released = qScopeGuard([&] {
+            gate->open();
+            Logger::removeSink(sink);
+        });
+        const int ownPriority = ::getpriority(PRIO_PROCESS, 0);
         container.sweepLeftovers();
-        QTRY_VERIFY(!QFileInfo::exists(staging));
+        QTRY_COMPARE(gate->arrivals(), 1);
+        QVERIFY(!QFileInfo::exists(staging));
+        QCOMPARE(sweepPriority.load(), 19);
+        QCOMPARE(::getpriority(PRIO_PROCESS, 0), ownPriority);
+        std::promise<void> quitEnded;
+        const std::jthread watchdog([gate, ended = quitEnded.get_future()] {
+            ended.wait_for(std::chrono::seconds(10)); // a quit that waits ends only once this opens the gate
+            gate->open();
+        });
+        container.abortTransfers();
+        QCOMPARE(gate->passed(), 0);
+        quitEnded.set_value();
+        QTRY_VERIFY(!InstallRecovery::sweepingInBackground());
+        QVERIFY(QFileInfo::exists(next));
     }
 };
 

@@ -1,8 +1,9 @@
-#include "QuitTestContainer.h"
 #include "FakeDockBadge.h"
 #include "FakeNetworkProbe.h"
 #include "FakeTerminalLauncher.h"
 #include "FakeTool.h"
+#include "LogCapture.h"
+#include "QuitTestContainer.h"
 #include "SyntheticWorld.h"
 
 #include "coordinator/AppState.h"
@@ -91,6 +92,7 @@ private Q_SLOTS:
         QVERIFY(!pendingCheck.isFinished());
 
         // The user quits: the event loop ends.
+        const LogCapture log;
         QTimer::singleShot(0, this, [] { QCoreApplication::exit(0); });
         QCoreApplication::exec();
 
@@ -101,6 +103,9 @@ private Q_SLOTS:
         QCOMPARE(ProcessGroups::runningCount(), 0);
         for (const FakeTool::Call& call : world.tool().calls())
             QVERIFY2(processIsGone(call.pid), qPrintable(call.arguments.join(u' ')));
+        // The stopped upgrade is no failure of brew.
+        QVERIFY(log.contains(Logger::Level::info, "Update of " + target->name() + " ended by quitting"));
+        QVERIFY(!log.containsPrefix(Logger::Level::error, "Failed to update"));
 
         // A tool that a late worker starts now is killed at once.
         QVERIFY(!ProcessGroups::add(0));

@@ -1,4 +1,6 @@
 #include "CoordinatorTestWorld.h"
+#include "model/NorvelleError.h"
+#include "sources/ToolRunner.h"
 
 #include <QTest>
 #include <atomic>
@@ -19,18 +21,23 @@ private Q_SLOTS:
         QTest::addColumn<QString>("version");
         QTest::addColumn<bool>("hasUpdate");
         QTest::addColumn<QString>("logLine");
+        QTest::addColumn<bool>("quitting"); // a quit ends brew's listing
         QTest::newRow("new version installed")
             << "2.0"
             << ""
-            << "2.0" << false << "Rediscovered Alpha after successful update";
+            << "2.0" << false << "Rediscovered Alpha after successful update" << false;
         QTest::newRow("old version still there")
             << "1.0"
             << "2.0"
-            << "1.0" << true << "Rediscovered Alpha after successful update";
+            << "1.0" << true << "Rediscovered Alpha after successful update" << false;
         QTest::newRow("bundle gone") << ""
                                      << ""
                                      << "1.0" << false
-                                     << "Failed to rediscover Alpha after update: Application not found";
+                                     << "Failed to rediscover Alpha after update: Application not found"
+                                     << false;
+        QTest::newRow("quit meanwhile") << "2.0"
+                                        << ""
+                                        << "1.0" << false << "Rediscovery of Alpha ended by quitting" << true;
     }
     void afterSuccess()
     {
@@ -39,8 +46,13 @@ private Q_SLOTS:
         QFETCH(QString, version);
         QFETCH(bool, hasUpdate);
         QFETCH(QString, logLine);
+        QFETCH(bool, quitting);
 
         CoordinatorTestWorld world;
+        if (quitting)
+            world.brew->onLoadInstalledCasks = [] {
+                throw NorvelleError(NorvelleError::Case::brewCommandFailed, ToolRunner::endedByQuitting);
+            };
         auto app = makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0")));
         world.list({app});
         if (!onDisk.isEmpty())
@@ -62,7 +74,8 @@ private Q_SLOTS:
         QCOMPARE(wentAway.load(), !hasUpdate);
         QCOMPARE(app->currentVersion(), version);
         QCOMPARE(app->update().has_value(), hasUpdate);
-        QVERIFY(world.log.contains(onDisk.isEmpty() ? Logger::Level::error : Logger::Level::info, logLine));
+        QVERIFY(world.log.contains(logLine.startsWith("Failed") ? Logger::Level::error : Logger::Level::info,
+                                   logLine));
         QVERIFY(!world.coordinator.isUpdating());
     }
 

@@ -57,7 +57,8 @@ private Q_SLOTS:
     void onlyALiveCopyIsHandedOver_data()
     {
         QTest::addColumn<QString>("program");
-        QTest::addColumn<qint64>("pid");          // the lock's: 0 a running copy's, -1 a zombie's
+        QTest::addColumn<qint64>(
+            "pid"); // the lock's: 0 a running copy's, -1 a zombie's, -2 another program's
         QTest::addColumn<QStringList>("changed"); // lines of the lock that differ from this process's
         QTest::addColumn<QString>("said");
         const QString norvelle(NORVELLE_EXECUTABLE), demo(NORVELLE_DEMO_EXECUTABLE);
@@ -66,7 +67,7 @@ private Q_SLOTS:
         QTest::newRow("Norvelle runs") << norvelle << 0ll << QStringList{} << handedOver;
         QTest::newRow("Norvelle was killed") << norvelle << gone << QStringList{} << ran;
         QTest::newRow("the launcher was killed") << demo << gone << QStringList{} << "built the demo world";
-        QTest::newRow("its pid went to another program") << norvelle << 1ll << QStringList{} << ran;
+        QTest::newRow("its pid went to another program") << norvelle << -2ll << QStringList{} << ran;
         QTest::newRow("it was killed and not yet reaped") << norvelle << -1ll << QStringList{} << ran;
         QTest::newRow("it ran before a restart")
             << norvelle << self << QStringList{"boot=00000000-0000-0000-0000-000000000000"} << ran;
@@ -89,8 +90,14 @@ private Q_SLOTS:
         SingleInstance running(SingleInstance::settingsFileOf(Paths::underRoot(world.root())));
         const QString lock = program == NORVELLE_EXECUTABLE ? running.lockPath() : world.launcherLockPath();
         QDir().mkpath(QFileInfo(lock).absolutePath());
-        const pid_t zombie = pid < 0 ? ::fork() : 0;
-        if (zombie == 0 && pid < 0)
+        QProcess other;
+        if (pid == -2) {
+            other.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+            QVERIFY(other.waitForStarted());
+            pid = other.processId();
+        }
+        const pid_t zombie = pid == -1 ? ::fork() : 0;
+        if (zombie == 0 && pid == -1)
             ::_exit(0);
         const auto reap = qScopeGuard([zombie] { zombie > 0 && ::waitpid(zombie, nullptr, 0); });
         // QLockFile locks a stale lock before it removes it: held so, it stays, even for root.

@@ -203,6 +203,7 @@ private Q_SLOTS:
         QTest::newRow("itms-apps") << false << "itms-apps://apps.apple.com/app/id1" << true;
         QTest::newRow("mailto") << false << "mailto:notes@example.com" << true;
         QTest::newRow("unreadable") << false << "http://[::1/x" << true;
+        QTest::newRow("unreadable https") << false << "https://[::1/x" << true;
         QTest::newRow("https to http") << true << "http" << true;
         QTest::newRow("https to https") << true << "https" << false;
         QTest::newRow("http to https") << false << "https" << false;

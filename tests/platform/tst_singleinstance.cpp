@@ -5,11 +5,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 using namespace norvelle;
 using Claim = SingleInstance::Claim;
+
+Q_DECLARE_METATYPE(SingleInstance::Claim)
 
 class TestSingleInstance : public QObject {
     Q_OBJECT
@@ -38,17 +41,39 @@ private Q_SLOTS:
         QCOMPARE(second.claim(), Claim::claimed);
     }
 
-    // A copy that was killed leaves its lock behind; the next start takes it over.
+    void staleLockIsTakenOver_data()
+    {
+        QTest::addColumn<qint64>("pid");
+        QTest::addColumn<bool>("stuck"); // the lock cannot be removed
+        QTest::addColumn<Claim>("expected");
+        const qint64 gone = std::numeric_limits<int>::max();
+        QTest::newRow("killed") << gone << false << Claim::claimed;
+        // A sandbox that gives every start the same pid: QLockFile sees the lock's process run.
+        QTest::newRow("killed, with this start's pid")
+            << QCoreApplication::applicationPid() << false << Claim::claimed;
+        QTest::newRow("killed, its lock stuck") << gone << true << Claim::unavailable;
+    }
+    // A copy that was killed leaves its lock and its request file behind; the next start takes the
+    // lock over, or runs without it, and hears later starts either way.
     void staleLockIsTakenOver()
     {
+        QFETCH(qint64, pid);
+        QFETCH(bool, stuck);
+        QFETCH(Claim, expected);
         SingleInstance killed(settings());
-        QVERIFY(test::writeStaleLock(killed.lockPath()));
+        QVERIFY(test::writeStaleLock(killed.lockPath(), pid));
+        QVERIFY(QFile(killed.requestPath()).open(QIODevice::WriteOnly));
+        // QLockFile locks a lock before it removes it: held so, it stays, even for root.
+        QFile held(killed.lockPath());
+        QVERIFY(!stuck || (held.open(QIODevice::ReadOnly) && ::flock(held.handle(), LOCK_EX) == 0));
 
         SingleInstance next(settings());
-        QCOMPARE(next.claim(), Claim::claimed);
+        QCOMPARE(next.claim(), expected);
         QSignalSpy raised(&next, &SingleInstance::activationRequested);
         QVERIFY(SingleInstance(settings()).requestActivation());
         QTRY_COMPARE(raised.count(), 1);
+        if (stuck)
+            QFile::remove(killed.lockPath());
     }
 
     // After a restart that followed a crash, the old pid is easily another user's process (a

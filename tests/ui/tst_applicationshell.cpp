@@ -12,6 +12,7 @@
 #include "app/shell/ApplicationShell.h"
 #include "platform/SettingsStore.h"
 #include "platform/SingleInstance.h"
+#include "platform/updater/InstallRecovery.h"
 #include "services/ApplicationStore.h"
 #include "ui/SymbolIcons.h"
 #include "ui/app/AppTheme.h"
@@ -50,9 +51,13 @@ struct Running {
     explicit Running(const QString& ownBundleVersion = QStringLiteral("1.0"))
     {
         // One application whose feed on the same server offers an update.
-        UpdaterFixture::writeBundle(root.filePath(QStringLiteral("Applications")), QStringLiteral("Alpha.app"),
-                                    UpdaterFixture::info(QStringLiteral("com.example.alpha"), QStringLiteral("1.0"),
-                                                         {{"SUFeedURL", server.url("/alpha.xml").toString()}}));
+        const QString alpha = UpdaterFixture::writeBundle(
+            root.filePath(QStringLiteral("Applications")), QStringLiteral("Alpha.app"),
+            UpdaterFixture::info(QStringLiteral("com.example.alpha"), QStringLiteral("1.0"),
+                                 {{"SUFeedURL", server.url("/alpha.xml").toString()}}));
+        InstallStaging killed(alpha); // what an update of it killed earlier left
+        killed.leaveToSweep();
+        leftover = killed.path();
         server.route("/alpha.xml", FixtureServer::Reply{200, UpdaterFixture::appcast({{"2.0", "2.0", "Alpha.zip",
                                                                                       "c2lnbmF0dXJl", 100}})});
         QProcessEnvironment environment;
@@ -118,6 +123,7 @@ struct Running {
     FixtureServer server{FixtureServer::Tls::on};
     std::shared_ptr<FakeUrlOpener> opener = std::make_shared<FakeUrlOpener>();
     int quits = 0;
+    QString leftover;
     std::unique_ptr<SingleInstance> instance;
     std::unique_ptr<ApplicationShell> shell;
 };
@@ -192,6 +198,7 @@ private Q_SLOTS:
         app.container().appState().setHasCompletedWelcomeTour(true);
         app.action("actionShowWelcomeTour")->trigger();
         QVERIFY(!app.container().appState().hasCompletedWelcomeTour());
+        QTRY_VERIFY(!QFileInfo::exists(app.leftover)); // swept once the window is up
     }
 
     void commandsReachTheirWindows_data()

@@ -3,6 +3,7 @@
 #include "platform/Logger.h"
 #include "platform/file/SafeFile.h"
 #include "platform/updater/DiskSync.h"
+#include "util/ScopeExit.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -10,14 +11,17 @@
 #include <QThread>
 #include <QUuid>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <optional>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#include <utility>
 
 namespace norvelle {
 
@@ -133,15 +137,39 @@ bool putBack(const QString& folder, const QString& aside, const QString& bundle)
     return true;
 }
 
+// Moves the file at from to to, replacing nothing that already has that name (a file of the
+// user's so named stays): a rename that refuses to replace, or, on a file system without one, a
+// second name made by link (which never replaces either) and then the first one's removal.
+bool moveWithoutReplacing(const QByteArray& from, const QByteArray& to)
+{
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    if (::link(from.constData(), to.constData()) != 0) {
+        // Killed between the two steps before: both names are on the one file.
+        struct stat source {
+        }, target{};
+        if (errno != EEXIST || ::lstat(from.constData(), &source) != 0 ||
+            ::lstat(to.constData(), &target) != 0 || source.st_dev != target.st_dev ||
+            source.st_ino != target.st_ino) {
+            errno = EEXIST;
+            return false;
+        }
+    }
+    return ::unlink(from.constData()) == 0;
+}
+
 // Removes a staging folder so that a kill at any point of it leaves what the next sweep finishes:
 // the record goes last, moved out beside the folder (its name and the record's) for the moment
-// the emptied folder is removed.
+// the emptied folder is removed. Where that name is taken, the folder keeps its record, and a
+// later sweep finishes it.
 bool removeStaging(const QString& staging, const std::stop_token& stop)
 {
     if (!DiskSync::removeContents(staging, recordName, stop))
         return false;
     const QByteArray mark = QFile::encodeName(staging + recordName);
-    const bool moved = std::rename(QFile::encodeName(recordIn(staging)).constData(), mark.constData()) == 0;
+    const bool moved = moveWithoutReplacing(QFile::encodeName(recordIn(staging)), mark);
     if (!moved && errno != ENOENT)
         return false;
     if (::unlinkat(AT_FDCWD, QFile::encodeName(staging).constData(), AT_REMOVEDIR) != 0 && errno != ENOENT)
@@ -162,9 +190,26 @@ bool reportRemoval(const QString& path, bool removed, const std::stop_token& sto
     return removed;
 }
 
-// Settles the copy the record names. False while the copy must stay, and with it the record.
-bool settleAside(const QString& folder, const QString& bundleName, const QString& asideName, bool removing,
-                 const std::stop_token& stop)
+// Whether an install of the bundle runs, in this process or another: it holds its staging folder
+// for all of its run and the bundle it sets aside until that copy is gone. The staging folder
+// being swept, which this sweep holds, is not one.
+bool installRuns(const QDir& dir, const QString& bundleName, const QString& sweptStaging)
+{
+    for (const QString& name :
+         dir.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks)) {
+        const bool ours =
+            name != sweptStaging && (stagedBundleOf(name) == bundleName ||
+                                     bundleOf(name, asideMark, asideIdLength, true) == bundleName);
+        if (ours && FolderLock(dir.filePath(name)).isBusy())
+            return true;
+    }
+    return false;
+}
+
+// Settles the copy the record in sweptStaging names. False while the copy must stay, and with it
+// the record.
+bool settleAside(const QString& folder, const QString& bundleName, const QString& asideName,
+                 const QString& sweptStaging, bool removing, const std::stop_token& stop)
 {
     // A record naming anything but this bundle's set-aside copy is not followed.
     if (bundleOf(asideName, asideMark, asideIdLength, true) != bundleName)
@@ -174,7 +219,13 @@ bool settleAside(const QString& folder, const QString& bundleName, const QString
     if (foundAt(aside) != Found::bundle)
         return true; // removed already, or put back
     const QString bundle = dir.filePath(bundleName);
-    switch (foundAt(bundle)) {
+    const Found found = foundAt(bundle);
+    // A running install leaves the name empty between its two renames, and nothing holds that name:
+    // the application is left to it. Asked after looking, so an install that empties the name
+    // later has already been seen here; one that starts later cannot move a bundle that is missing.
+    if (found != Found::other && installRuns(dir, bundleName, sweptStaging))
+        return false;
+    switch (found) {
     case Found::nothing: // killed between the swap's two renames
         return putBack(folder, aside, bundle);
     case Found::bundle: // the swap finished
@@ -229,7 +280,7 @@ void sweep(const QString& folder, bool removing, const std::stop_token& stop)
         const std::optional<QString> aside = readRecord(recordIn(staging));
         if (!aside)
             continue; // not provably an install's
-        if (!aside->isEmpty() && !settleAside(folder, *bundleName, *aside, removing, stop))
+        if (!aside->isEmpty() && !settleAside(folder, *bundleName, *aside, name, removing, stop))
             continue;
         if (removing)
             reportRemoval(staging, removeStaging(staging, stop), stop);
@@ -249,6 +300,9 @@ void sweepApplications(const QString& applicationsFolder, bool removing, const s
             sweep(dir.filePath(name), removing, stop);
     }
 }
+
+// Background sweeps whose threads still run.
+std::atomic<int> backgroundSweeps{0};
 
 // The background sweep waits behind everything else for the processor and the disk.
 void yieldToEverything()
@@ -330,14 +384,26 @@ void InstallRecovery::restoreApplications(const QString& applicationsFolder)
 std::jthread InstallRecovery::sweepInBackground(const QString& applicationsFolder,
                                                 const QStringList& otherFolders)
 {
-    return std::jthread([applicationsFolder, otherFolders](std::stop_token stop) {
-        yieldToEverything();
-        recoverApplications(applicationsFolder, stop);
-        for (const QString& folder : otherFolders) {
-            if (folder != applicationsFolder)
-                recoverFolder(folder, stop);
-        }
-    });
+    backgroundSweeps.fetch_add(1);
+    return std::jthread(
+        [applicationsCopy = applicationsFolder, othersCopy = otherFolders](std::stop_token stop) mutable {
+            // Counted until its last use of anything that a process's exit destroys: its folders are
+            // moved in here, so they go before it is counted out.
+            const ScopeExit counted([] { backgroundSweeps.fetch_sub(1); });
+            const QString applications = std::exchange(applicationsCopy, QString());
+            const QStringList others = std::exchange(othersCopy, QStringList());
+            yieldToEverything();
+            recoverApplications(applications, stop);
+            for (const QString& folder : others) {
+                if (folder != applications)
+                    recoverFolder(folder, stop);
+            }
+        });
+}
+
+bool InstallRecovery::sweepingInBackground()
+{
+    return backgroundSweeps.load() > 0;
 }
 
 } // namespace norvelle

@@ -67,8 +67,13 @@ public:
     static void restoreApplications(const QString& applicationsFolder);
     // recoverApplications and recoverFolder over the other folders, on a thread of its own that
     // waits behind all other work for the processor and the disk. Destroying the thread (or asking
-    // it to stop) ends the removals between two files.
+    // it to stop) ends the removals between two files. The thread uses nothing but its own copies
+    // and the logger, and every step leaves what the next sweep recognises, so it may be detached
+    // and the process may end under it as under a kill: on a busy machine a thread that waits
+    // behind everything is not scheduled soon enough for a quit to wait for it to see the stop.
     static std::jthread sweepInBackground(const QString& applicationsFolder, const QStringList& otherFolders);
+    // Whether such a thread still runs. The process then must leave without destroying statics.
+    static bool sweepingInBackground();
 
 private:
     InstallRecovery() = delete;

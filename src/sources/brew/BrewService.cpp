@@ -227,8 +227,7 @@ void BrewService::loadInstalledCasks()
         output = runBrewCommand(path, {QStringLiteral("list"), QStringLiteral("--cask")});
     } catch (const std::exception& e) {
         // A listing that quitting ended has already been logged as such; it is no failure of brew.
-        const auto* failure = dynamic_cast<const NorvelleError*>(&e);
-        if (!failure || failure->text() != ToolRunner::endedByQuitting)
+        if (!ToolRunner::isEndedByQuitting(std::current_exception()))
             Logger::error(QLatin1String("Error executing brew list --cask: ") + describeException(e));
         dropDownload();
         throw;

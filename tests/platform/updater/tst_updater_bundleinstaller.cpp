@@ -280,9 +280,8 @@ void BundleInstallerTest::interruptedSwapIsPutRight_data()
     const QString removed = "Updater removed what an interrupted update left at ";
     QTest::newRow("killed between the renames") << "rename 2" << int(Mode::kill) << "old" << putBack;
     QTest::newRow("killed before removing the old copy") << "removal" << int(Mode::kill) << "new" << removed;
-    QTest::newRow("swept between the renames") << "rename 2" << int(Mode::sweep) << "new" << QString();
-    QTest::newRow("swept before removing the old copy")
-        << "removal" << int(Mode::sweep) << "new" << QString();
+    QTest::newRow("swept between the renames") << "rename 2" << int(Mode::sweep) << "new" << removed;
+    QTest::newRow("swept before removing the old copy") << "removal" << int(Mode::sweep) << "new" << removed;
     // The old copy is left to the next start's sweep rather than waited for.
     QTest::newRow("quit between the renames") << "rename 2" << int(Mode::quit) << "new" << removed;
     QTest::newRow("quit while removing the old copy") << "removal" << int(Mode::quit) << "new" << removed;
@@ -294,6 +293,16 @@ void BundleInstallerTest::interruptedSwapIsPutRight()
     QFETCH(int, mode);
     QFETCH(QString, expected);
     QFETCH(QString, logged);
+    if (Mode(mode) ==
+        Mode::sweep) { // a killed install's copy, still recorded, that the sweep must not put back
+        const QString older =
+            UpdaterFixture::writeBundle(m_dir->filePath("built"), "Sample.app",
+                                        UpdaterFixture::info("org.example.sample", "0.9"), "older");
+        const QString aside = m_dir->filePath("Applications/.Sample.app.old-0123456789ab");
+        InstallStaging killed(m_installed);
+        QVERIFY(killed.recordAside(aside, nullptr) && QDir().rename(older, aside));
+        killed.leaveToSweep();
+    }
     LogCapture log;
     InterruptedInstaller installer(step, Mode(mode));
     try {
@@ -306,8 +315,9 @@ void BundleInstallerTest::interruptedSwapIsPutRight()
         QFAIL(qPrintable(error.description()));
     }
     QVERIFY(log.lines().isEmpty()); // a running swap is nobody's leftover
-    // What is left for the sweep is found by the staging folder's record.
-    QCOMPARE(settled().filter(".Sample.app.update-").size(), Mode(mode) == Mode::sweep ? 0 : 1);
+    // What is left for the sweep is found by the staging folder's record; one that sweeps while the
+    // install runs leaves the killed install's alone.
+    QCOMPARE(settled().filter(".Sample.app.update-").size(), 1);
 
     InstallRecovery::recoverFolder(m_dir->filePath("Applications")); // the next start
     QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), expected);
@@ -323,7 +333,7 @@ void BundleInstallerTest::sweepsLeftovers_data()
 {
     // Folders below Applications: "*" a bundle (as an install sets one aside), "+" a staging
     // folder with an install's record, naming the set-aside copy after ">", "-" one whose record
-    // its removal had moved out beside it; else a plain folder.
+    // its removal had moved out beside it, "=" a file of the user's; else a plain folder.
     QTest::addColumn<QStringList>("present");
     QTest::addColumn<QStringList>("locked");   // held by a running install meanwhile
     QTest::addColumn<QString>("bundle");       // what Sample.app is: a bundle, gone, a link or a file
@@ -361,6 +371,15 @@ void BundleInstallerTest::sweepsLeftovers_data()
     // A removal moves the record out only once the folder is empty.
     QTest::newRow("record moved out beside a folder that is not empty")
         << QStringList{"-" + staging, staging + "/keep"} << QStringList{} << "bundle" << QStringList{};
+    QTest::newRow("record moved out beside an empty folder a removal holds")
+        << QStringList{"-" + staging} << QStringList{staging} << "bundle" << QStringList{};
+    QTest::newRow("a user's file named as a moved-out record, beside an empty folder")
+        << QStringList{staging, "=" + staging + ".install-record"} << QStringList{} << "bundle"
+        << QStringList{};
+    // Its removal must not replace the file to move its own record out; a later sweep finishes it.
+    QTest::newRow("a user's file named as a staging folder's moved-out record")
+        << QStringList{"+" + staging, "=" + staging + ".install-record"} << QStringList{} << "bundle"
+        << QStringList{};
     QTest::newRow("record naming another bundle's copy")
         << QStringList{"*" + otherAside, "+" + staging + ">" + otherAside} << QStringList{} << "bundle"
         << QStringList{otherAside, "Sample.app"};
@@ -412,6 +431,9 @@ void BundleInstallerTest::sweepsLeftovers()
                 QVERIFY(QDir().rename(made.filePath(".install-record"),
                                       applications + "/" + parts[0] + ".install-record"));
             QVERIFY(QDir().rename(made.path(), applications + "/" + parts[0]));
+        } else if (path.startsWith('=')) {
+            QFile file(applications + "/" + path.mid(1));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("mine") == 4);
         } else {
             QVERIFY(QDir().mkpath(applications + "/" + path));
         }
