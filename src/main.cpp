@@ -57,9 +57,9 @@ int main(int argc, char* argv[])
         if (!norvelle::QuitSequence::endRunningWork())
             norvelle::QuitSequence::leaveNow(status);
     }
-    // The sweep of what interrupted updates left was asked to stop, not waited for: behind all
-    // other work, it may not see the stop for a second on a busy machine. It uses none of our
-    // objects, and ending the process under it is as safe as a kill.
+    // The sweep of what interrupted updates left was asked to stop, not waited for: it may be
+    // pausing behind other work. It uses none of our objects, and ending the process under it is
+    // as safe as a kill.
     if (norvelle::InstallRecovery::sweepingInBackground())
         norvelle::QuitSequence::leaveWithoutStatics(status);
     return status;

@@ -157,9 +157,8 @@ void DependencyContainer::sweepLeftovers(const QStringList& otherFolders)
 
 void DependencyContainer::abortTransfers()
 {
-    // Let go rather than waited for: behind all other work, the sweep may not see the stop for a
-    // second on a busy machine. The process leaves without destroying statics while it still runs
-    // (InstallRecovery::sweepingInBackground).
+    // Let go rather than waited for: the sweep may be pausing behind other work. The process
+    // leaves without destroying statics while it still runs (InstallRecovery::sweepingInBackground).
     m_leftoverSweep.request_stop();
     if (m_leftoverSweep.joinable())
         m_leftoverSweep.detach();

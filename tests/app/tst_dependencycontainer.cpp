@@ -27,8 +27,9 @@
 #include <QScopeGuard>
 #include <QTest>
 #include <future>
-#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace norvelle;
 using namespace norvelle::test;
@@ -159,33 +160,41 @@ private Q_SLOTS:
         QCOMPARE(applications.first()->bundleIdentifier(), QStringLiteral("com.example.alpha"));
         QVERIFY(!container.store().environmentStatus()->hasHomebrew);
 
-        // Its download was not waited for; it goes once asked, behind all other work on a thread of
-        // its own. A quit stops the sweep without waiting for it: here it is held where it reports
-        // the first removal, and another killed install's folder is left to the next start.
+        // Its download was not waited for; it goes once asked, on a thread of its own that waits
+        // for the disk behind everything and for the processor behind the process's other work. A
+        // quit stops the sweep without waiting for it: here it is held where it reports the first
+        // removal, and another killed install's folder is left to the next start.
         QVERIFY(QFileInfo::exists(staging));
         const QString next = [&] {
             InstallStaging killed(world.root.paths().applicationsFolder + QStringLiteral("/Beta.app"));
             killed.leaveToSweep();
             return killed.path();
         }();
+        const auto diskPriority = [] { return int(::syscall(SYS_ioprio_get, 1, 0)); }; // the calling thread's
         auto gate = std::make_shared<TestGate>();
-        std::atomic<int> sweepPriority = 0;
-        const int sink = Logger::addSink([gate, &sweepPriority](Logger::Level, const QString&) {
+        std::atomic<int> sweepDiskPriority = 0;
+        const int sink = Logger::addSink([&](Logger::Level, const QString&) {
             if (isMainThread())
                 return;
-            sweepPriority = ::getpriority(PRIO_PROCESS, 0);
+            sweepDiskPriority = diskPriority();
             gate->pass();
         });
+        auto busy = std::make_shared<TestGate>(); // other work of the process
+        ioPool().start([busy] { busy->pass(); });
         const auto released = qScopeGuard([&] {
+            busy->open();
             gate->open();
             Logger::removeSink(sink);
         });
-        const int ownPriority = ::getpriority(PRIO_PROCESS, 0);
+        const int ownDiskPriority = diskPriority();
         container.sweepLeftovers();
+        QTest::qWait(100);
+        QVERIFY(QFileInfo::exists(staging));
+        busy->open();
         QTRY_COMPARE(gate->arrivals(), 1);
         QVERIFY(!QFileInfo::exists(staging));
-        QCOMPARE(sweepPriority.load(), 19);
-        QCOMPARE(::getpriority(PRIO_PROCESS, 0), ownPriority);
+        QCOMPARE(sweepDiskPriority.load(), (2 << 13) | 7); // the lowest of the best-effort class
+        QCOMPARE(diskPriority(), ownDiskPriority);
         std::promise<void> quitEnded;
         const std::jthread watchdog([gate, ended = quitEnded.get_future()] {
             ended.wait_for(std::chrono::seconds(10)); // a quit that waits ends only once this opens the gate

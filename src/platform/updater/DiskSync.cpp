@@ -22,10 +22,10 @@ bool report(QString* error, const QString& path)
     return false;
 }
 
-bool removeAt(int parent, const char* name, const std::stop_token& stop);
+bool removeAt(int parent, const char* name, const std::stop_token& stop, const DiskSync::Pace& pace);
 
 // Every entry of the open folder but the one named kept; closes folderFd.
-bool removeEntries(int folderFd, const char* kept, const std::stop_token& stop)
+bool removeEntries(int folderFd, const char* kept, const std::stop_token& stop, const DiskSync::Pace& pace)
 {
     DIR* folder = ::fdopendir(folderFd);
     if (!folder) {
@@ -37,7 +37,7 @@ bool removeEntries(int folderFd, const char* kept, const std::stop_token& stop)
         if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0 ||
             (kept && std::strcmp(entry->d_name, kept) == 0))
             continue;
-        if (!removeAt(::dirfd(folder), entry->d_name, stop)) {
+        if (!removeAt(::dirfd(folder), entry->d_name, stop, pace)) {
             removed = false;
             break;
         }
@@ -56,8 +56,10 @@ int openFolder(int parent, const char* name)
     return fd;
 }
 
-bool removeAt(int parent, const char* name, const std::stop_token& stop)
+bool removeAt(int parent, const char* name, const std::stop_token& stop, const DiskSync::Pace& pace)
 {
+    if (pace)
+        pace();
     if (stop.stop_requested())
         return false;
     if (::unlinkat(parent, name, 0) == 0 || errno == ENOENT)
@@ -66,21 +68,22 @@ bool removeAt(int parent, const char* name, const std::stop_token& stop)
     if (errno != EISDIR && errno != EPERM)
         return false;
     const int fd = openFolder(parent, name);
-    return fd >= 0 && removeEntries(fd, nullptr, stop) &&
+    return fd >= 0 && removeEntries(fd, nullptr, stop, pace) &&
            (::unlinkat(parent, name, AT_REMOVEDIR) == 0 || errno == ENOENT);
 }
 
 } // namespace
 
-bool DiskSync::removeTree(const QString& root, std::stop_token stop)
+bool DiskSync::removeTree(const QString& root, std::stop_token stop, const Pace& pace)
 {
-    return removeAt(AT_FDCWD, QFile::encodeName(root).constData(), stop);
+    return removeAt(AT_FDCWD, QFile::encodeName(root).constData(), stop, pace);
 }
 
-bool DiskSync::removeContents(const QString& root, const QString& kept, std::stop_token stop)
+bool DiskSync::removeContents(const QString& root, const QString& kept, std::stop_token stop,
+                              const Pace& pace)
 {
     const int fd = openFolder(AT_FDCWD, QFile::encodeName(root).constData());
-    return fd >= 0 && removeEntries(fd, QFile::encodeName(kept).constData(), stop);
+    return fd >= 0 && removeEntries(fd, QFile::encodeName(kept).constData(), stop, pace);
 }
 
 bool DiskSync::syncPath(const QString& path, QString* error)

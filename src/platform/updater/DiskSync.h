@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <stop_token>
 
 namespace norvelle {
@@ -15,13 +16,17 @@ public:
     // no error): a tree of thousands of files is not worth a quit's wait when it is thrown away.
     static bool syncTree(const QString& root, QString* error, std::stop_token stop = {});
 
+    // Called before each entry of a removal that others must not wait behind; it may sleep.
+    using Pace = std::function<void()>;
+
     // Removes root and everything below it without following links. A stop ends it between two
     // entries, leaving the rest; false then, as when something cannot be removed.
-    static bool removeTree(const QString& root, std::stop_token stop = {});
+    static bool removeTree(const QString& root, std::stop_token stop = {}, const Pace& pace = {});
 
     // Everything below root but its entry named kept; root and that entry stay. Stops as
     // removeTree does.
-    static bool removeContents(const QString& root, const QString& kept, std::stop_token stop = {});
+    static bool removeContents(const QString& root, const QString& kept, std::stop_token stop = {},
+                               const Pace& pace = {});
 
     // One file or folder.
     static bool syncPath(const QString& path, QString* error);

@@ -3,6 +3,7 @@
 #include "platform/Logger.h"
 #include "platform/file/SafeFile.h"
 #include "platform/updater/DiskSync.h"
+#include "util/Async.h"
 #include "util/ScopeExit.h"
 
 #include <QDir>
@@ -13,13 +14,14 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <optional>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -164,9 +166,9 @@ bool moveWithoutReplacing(const QByteArray& from, const QByteArray& to)
 // the record goes last, moved out beside the folder (its name and the record's) for the moment
 // the emptied folder is removed. Where that name is taken, the folder keeps its record, and a
 // later sweep finishes it.
-bool removeStaging(const QString& staging, const std::stop_token& stop)
+bool removeStaging(const QString& staging, const std::stop_token& stop, const DiskSync::Pace& pace = {})
 {
-    if (!DiskSync::removeContents(staging, recordName, stop))
+    if (!DiskSync::removeContents(staging, recordName, stop, pace))
         return false;
     const QByteArray mark = QFile::encodeName(staging + recordName);
     const bool moved = moveWithoutReplacing(QFile::encodeName(recordIn(staging)), mark);
@@ -209,7 +211,8 @@ bool installRuns(const QDir& dir, const QString& bundleName, const QString& swep
 // Settles the copy the record in sweptStaging names. False while the copy must stay, and with it
 // the record.
 bool settleAside(const QString& folder, const QString& bundleName, const QString& asideName,
-                 const QString& sweptStaging, bool removing, const std::stop_token& stop)
+                 const QString& sweptStaging, bool removing, const std::stop_token& stop,
+                 const DiskSync::Pace& pace)
 {
     // A record naming anything but this bundle's set-aside copy is not followed.
     if (bundleOf(asideName, asideMark, asideIdLength, true) != bundleName)
@@ -229,7 +232,7 @@ bool settleAside(const QString& folder, const QString& bundleName, const QString
     case Found::nothing: // killed between the swap's two renames
         return putBack(folder, aside, bundle);
     case Found::bundle: // the swap finished
-        return removing && reportRemoval(aside, DiskSync::removeTree(aside, stop), stop);
+        return removing && reportRemoval(aside, DiskSync::removeTree(aside, stop, pace), stop);
     case Found::other: // a link or a file, which no swap leaves: the copy may be all there is
         return false;
     }
@@ -260,7 +263,7 @@ void removeMovedRecords(const QDir& dir, const std::stop_token& stop)
 
 // Restoring puts back the bundles that killed swaps left only in their set-aside copies;
 // removing also takes what else they left.
-void sweep(const QString& folder, bool removing, const std::stop_token& stop)
+void sweep(const QString& folder, bool removing, const std::stop_token& stop, const DiskSync::Pace& pace = {})
 {
     if (folder.isEmpty())
         return;
@@ -280,39 +283,70 @@ void sweep(const QString& folder, bool removing, const std::stop_token& stop)
         const std::optional<QString> aside = readRecord(recordIn(staging));
         if (!aside)
             continue; // not provably an install's
-        if (!aside->isEmpty() && !settleAside(folder, *bundleName, *aside, name, removing, stop))
+        if (!aside->isEmpty() && !settleAside(folder, *bundleName, *aside, name, removing, stop, pace))
             continue;
         if (removing)
-            reportRemoval(staging, removeStaging(staging, stop), stop);
+            reportRemoval(staging, removeStaging(staging, stop, pace), stop);
     }
     if (removing)
         removeMovedRecords(dir, stop);
 }
 
-void sweepApplications(const QString& applicationsFolder, bool removing, const std::stop_token& stop)
+void sweepApplications(const QString& applicationsFolder, bool removing, const std::stop_token& stop,
+                       const DiskSync::Pace& pace = {})
 {
     if (applicationsFolder.isEmpty())
         return;
-    sweep(applicationsFolder, removing, stop);
+    sweep(applicationsFolder, removing, stop, pace);
     const QDir dir(applicationsFolder);
     for (const QString& name : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks)) {
         if (!name.endsWith(QLatin1String(".app")))
-            sweep(dir.filePath(name), removing, stop);
+            sweep(dir.filePath(name), removing, stop, pace);
     }
 }
 
 // Background sweeps whose threads still run.
 std::atomic<int> backgroundSweeps{0};
 
-// The background sweep waits behind everything else for the processor and the disk.
-void yieldToEverything()
+bool othersWork()
+{
+    return ioPool().activeThreadCount() > 0 || networkPool().activeThreadCount() > 0;
+}
+
+void waitForOthers(const std::stop_token& stop)
+{
+    while (!stop.stop_requested() && othersWork())
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+// The background sweep leaves the processor to other work without lowering its thread's share:
+// a thread at a low share runs so seldom on a busy machine that the process, which ends only once
+// each of its threads has run again, took a second to end at a quit, and an unprivileged process
+// cannot raise a share again. Instead the sweep waits while the process has other work (a
+// discovery, a check, an install), and after each millisecond of removals pauses for as long.
+// For the disk, it takes the lowest best-effort priority.
+void sweepBehindOthers(const QString& applications, const QStringList& others, const std::stop_token& stop)
 {
 #ifdef __linux__
-    ::setpriority(PRIO_PROCESS, id_t(::gettid()), 19);
-    // No wrapper in the C library: the lowest best-effort level, for the calling thread.
+    // No wrapper in the C library; for the calling thread.
     constexpr int ofThread = 1, bestEffort = 2, classShift = 13, lowest = 7;
     ::syscall(SYS_ioprio_set, ofThread, 0, (bestEffort << classShift) | lowest);
 #endif
+    using Clock = std::chrono::steady_clock;
+    const DiskSync::Pace pace = [&stop, since = Clock::now()]() mutable {
+        constexpr auto slice = std::chrono::milliseconds(1);
+        if (Clock::now() - since < slice)
+            return;
+        std::this_thread::sleep_for(slice);
+        waitForOthers(stop);
+        since = Clock::now();
+    };
+    waitForOthers(stop);
+    sweepApplications(applications, true, stop, pace);
+    for (const QString& folder : others) {
+        if (folder != applications)
+            sweep(folder, true, stop, pace);
+    }
 }
 
 } // namespace
@@ -385,20 +419,13 @@ std::jthread InstallRecovery::sweepInBackground(const QString& applicationsFolde
                                                 const QStringList& otherFolders)
 {
     backgroundSweeps.fetch_add(1);
-    return std::jthread(
-        [applicationsCopy = applicationsFolder, othersCopy = otherFolders](std::stop_token stop) mutable {
-            // Counted until its last use of anything that a process's exit destroys: its folders are
-            // moved in here, so they go before it is counted out.
-            const ScopeExit counted([] { backgroundSweeps.fetch_sub(1); });
-            const QString applications = std::exchange(applicationsCopy, QString());
-            const QStringList others = std::exchange(othersCopy, QStringList());
-            yieldToEverything();
-            recoverApplications(applications, stop);
-            for (const QString& folder : others) {
-                if (folder != applications)
-                    recoverFolder(folder, stop);
-            }
-        });
+    return std::jthread([applications = applicationsFolder,
+                         others = otherFolders](std::stop_token stop) mutable {
+        // Counted until its last use of anything that a process's exit destroys: its folders
+        // go before it is counted out.
+        const ScopeExit counted([] { backgroundSweeps.fetch_sub(1); });
+        sweepBehindOthers(std::exchange(applications, QString()), std::exchange(others, QStringList()), stop);
+    });
 }
 
 bool InstallRecovery::sweepingInBackground()

@@ -66,11 +66,11 @@ public:
     static void recoverApplications(const QString& applicationsFolder, std::stop_token stop = {});
     static void restoreApplications(const QString& applicationsFolder);
     // recoverApplications and recoverFolder over the other folders, on a thread of its own that
-    // waits behind all other work for the processor and the disk. Destroying the thread (or asking
-    // it to stop) ends the removals between two files. The thread uses nothing but its own copies
-    // and the logger, and every step leaves what the next sweep recognises, so it may be detached
-    // and the process may end under it as under a kill: on a busy machine a thread that waits
-    // behind everything is not scheduled soon enough for a quit to wait for it to see the stop.
+    // waits behind all other work for the disk and behind the process's own work for the
+    // processor, pausing between its removals. Destroying the thread (or asking it to stop) ends
+    // the removals between two files. The thread uses nothing but its own copies and the logger,
+    // and every step leaves what the next sweep recognises, so a quit may let it go and end the
+    // process under it, as a kill would, rather than wait for it to wake and see the stop.
     static std::jthread sweepInBackground(const QString& applicationsFolder, const QStringList& otherFolders);
     // Whether such a thread still runs. The process then must leave without destroying statics.
     static bool sweepingInBackground();
