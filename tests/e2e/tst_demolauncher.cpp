@@ -57,8 +57,8 @@ private Q_SLOTS:
     void onlyALiveCopyIsHandedOver_data()
     {
         QTest::addColumn<QString>("program");
-        QTest::addColumn<qint64>(
-            "pid"); // the lock's: 0 a running copy's, -1 a zombie's, -2 another program's
+        // The lock's: 0 a running copy's, -1 a zombie's, -2 another program's.
+        QTest::addColumn<qint64>("pid");
         QTest::addColumn<QStringList>("changed"); // lines of the lock that differ from this process's
         QTest::addColumn<QString>("said");
         const QString norvelle(NORVELLE_EXECUTABLE), demo(NORVELLE_DEMO_EXECUTABLE);

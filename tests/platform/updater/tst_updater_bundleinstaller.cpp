@@ -293,8 +293,8 @@ void BundleInstallerTest::interruptedSwapIsPutRight()
     QFETCH(int, mode);
     QFETCH(QString, expected);
     QFETCH(QString, logged);
-    if (Mode(mode) ==
-        Mode::sweep) { // a killed install's copy, still recorded, that the sweep must not put back
+    // A killed install's copy, still recorded, that a sweep while the install runs must not put back.
+    if (Mode(mode) == Mode::sweep) {
         const QString older =
             UpdaterFixture::writeBundle(m_dir->filePath("built"), "Sample.app",
                                         UpdaterFixture::info("org.example.sample", "0.9"), "older");
