@@ -237,7 +237,6 @@ DiscoveryService::discoverApplications(const EnvironmentStatus& environment)
 std::shared_ptr<Application> DiscoveryService::discoverApplication(const QUrl& url, bool hasHomebrew,
                                                                    bool hasMAS)
 {
-    InstallRecovery::restoreFolder(QFileInfo(url.toLocalFile()).absolutePath());
     const std::optional<Bundle> bundle = readBundle(url.toLocalFile());
     return bundle ? buildApplication(url, *bundle, hasHomebrew, hasMAS) : nullptr;
 }
