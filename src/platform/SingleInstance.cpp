@@ -2,7 +2,6 @@
 
 #include "platform/Paths.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,7 +11,6 @@
 #include <QSysInfo>
 
 #include <cerrno>
-#include <limits>
 #include <sys/file.h>
 #include <sys/types.h>
 
@@ -25,7 +23,8 @@ SingleInstance::SingleInstance(QString settingsFile, QObject* parent)
 
 SingleInstance::~SingleInstance()
 {
-    if (m_lock || m_watcher)
+    // A copy that runs without the lock neither made the file nor is the one later starts ask.
+    if (m_lock && m_madeRequests)
         QFile::remove(requestPath());
 }
 
@@ -44,8 +43,11 @@ SingleInstance::Claim SingleInstance::take(QLockFile& lock, const QString& path)
         return Claim::heldElsewhere;
     // QLockFile keeps a lock for as long as a process of the name it records runs with its pid,
     // which a zombie, a pid taken by another program or this very process (a sandbox that gives
-    // every start the same pid) all do. Its removal fails while a live process holds it.
-    return lock.removeStaleLockFile() && lock.tryLock(0) ? Claim::claimed : Claim::unavailable;
+    // every start the same pid) all do. Its removal fails while a live process holds it: one that
+    // took it in the meantime is the copy that runs.
+    if (lock.removeStaleLockFile() && lock.tryLock(0))
+        return Claim::claimed;
+    return ownerRuns(path) ? Claim::heldElsewhere : Claim::unavailable;
 }
 
 SingleInstance::Claim SingleInstance::claim()
@@ -59,10 +61,22 @@ SingleInstance::Claim SingleInstance::claim()
         return claim;
     if (claim == Claim::claimed)
         m_lock = std::move(lock);
+    else
+        holdStaleLock();
     // Without the lock too: a later start that finds the request file asks through it, so it
     // must be heard wherever it can be.
     listen();
     return claim;
+}
+
+void SingleInstance::holdStaleLock()
+{
+    // A dead copy's lock that cannot be removed (its folder was made read-only) is held as
+    // QLockFile holds its own, which needs no write access: later starts then see this copy
+    // run, as they see one that holds the lock, and ask it to come forward.
+    auto stale = std::make_unique<QFile>(lockPath());
+    if (stale->open(QIODevice::ReadOnly) && ::flock(stale->handle(), LOCK_EX | LOCK_NB) == 0)
+        m_staleLock = std::move(stale);
 }
 
 void SingleInstance::listen()
@@ -73,7 +87,7 @@ void SingleInstance::listen()
     // emptied counts from its present end.
     QFile requests(requestPath());
     if (requests.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        m_requestsSeen = 0;
+        m_madeRequests = true;
     else if (requests.open(QIODevice::ReadOnly))
         m_requestsSeen = requests.size();
     else
@@ -85,41 +99,26 @@ void SingleInstance::listen()
 
 bool SingleInstance::ownerRuns(const QString& lockPath)
 {
-    // As QLockFile writes it: the pid, the executable's name, the host name, and (since Qt 5.10)
-    // the machine's and the boot's ids. What cannot be read names no copy to hand over to.
+    // What cannot be read names no copy to hand over to.
     QFile file(lockPath);
     if (!file.open(QIODevice::ReadOnly))
         return false;
+    // As QLockFile writes it: the pid, the executable's name, the host name, and (since Qt 5.10)
+    // the machine's id. The machine by its id where the lock names one: a laptop's host name
+    // follows the network.
     const QList<QByteArray> lines = file.read(4096).split('\n');
-    if (lines.size() < 3)
-        return false;
-    bool numeric = false;
-    const qint64 pid = lines[0].toLongLong(&numeric);
-    const QString app = QString::fromUtf8(lines[1]);
-    const QString host = QString::fromUtf8(lines[2]);
+    const QString host = QString::fromUtf8(lines.value(2));
     const QByteArray machine = lines.value(3);
-    const QByteArray boot = lines.value(4);
-    // The machine by its id where the lock names one: a laptop's host name follows the network.
     const bool here = machine.isEmpty() ? host.isEmpty() || host == QSysInfo::machineHostName()
                                         : machine == QSysInfo::machineUniqueId();
     if (!here)
         return true; // nothing here can tell whether it runs
-    if (!boot.isEmpty() && boot != QSysInfo::bootUniqueId())
-        return false; // its process ended with the machine's last run
-    if (!numeric || pid <= 0 || pid > std::numeric_limits<pid_t>::max())
-        return false;
-    // This very process is another copy only while the lock is held (QLockFile holds it with
-    // flock): in a sandbox that gives every start the same pid, a copy killed a moment ago had
-    // this one, and the kernel let go of its hold when it died.
-    if (pid == QCoreApplication::applicationPid())
-        return ::flock(file.handle(), LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-    // Only a process whose executable can be read and is ours counts: a pid gone to another
-    // program, another user's process (which a copy of ours on these settings is not), and a
-    // killed copy not yet reaped (a zombie, whose executable is gone) all hold nothing.
-    QString executable = QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(pid));
-    if (executable.endsWith(QLatin1String(" (deleted)"))) // replaced by an update while it runs
-        executable.chop(10);
-    return !executable.isEmpty() && QFileInfo(executable).fileName() == app;
+    // The pid it names tells nothing every start can see: a copy in another PID namespace names
+    // its own pid there, one of another user has an executable nobody else may read, and a pid
+    // may have gone to another program or to this very start. What every start sees is the
+    // kernel's hold on the file (QLockFile holds its lock with flock): a held lock has a live copy
+    // behind it, and one that nothing holds is stale.
+    return ::flock(file.handle(), LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
 }
 
 bool SingleInstance::requestActivation() const

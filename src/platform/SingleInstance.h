@@ -4,6 +4,7 @@
 #include <QString>
 #include <memory>
 
+class QFile;
 class QFileSystemWatcher;
 class QLockFile;
 
@@ -15,7 +16,8 @@ struct Paths;
 // a lock beside the file; a later start on the same file finds it held, asks the running copy
 // to come forward and ends. The request is a line appended to a second file beside the lock,
 // which the running copy watches. A lock left by a copy that died is taken over, or, where it
-// cannot be removed, passed over; the copy that then runs without it still watches the file.
+// cannot be removed, passed over; the copy that then runs without it holds it as its own and
+// still watches the file.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -34,10 +36,9 @@ public:
     // The settings file a copy with these paths uses: the named one, else the application's own.
     static QString settingsFileOf(const Paths& paths);
 
-    // Whether the process named by a lock that could not be taken still runs, judged as QLockFile
-    // judges a stale lock: a lock left by a copy that died, where it cannot be removed, must not
-    // stand for a running copy, nor can one that names this very process. One from another
-    // machine counts as running, as nothing here can tell whether it does.
+    // Whether a copy runs behind a lock that could not be taken: whether any process holds it,
+    // whatever pid it names. One from another machine counts as running, as nothing here can
+    // tell whether it does.
     static bool ownerRuns(const QString& lockPath);
 
     // Takes the lock at path: at once, or, when its owner does not run (ownerRuns), by removing
@@ -45,7 +46,8 @@ public:
     static Claim take(QLockFile& lock, const QString& path);
 
     // Takes the lock, once. The copy then hears every activation request, as does one that runs
-    // without the lock, where the request file can be made or read.
+    // without the lock, where the request file can be made or read; such a copy holds a dead
+    // copy's lock that it could not remove, so that later starts ask it rather than run.
     Claim claim();
     // Asks the copy that holds the lock to come forward. False when the request cannot be left.
     bool requestActivation() const;
@@ -60,10 +62,13 @@ Q_SIGNALS:
 
 private:
     void listen();
+    void holdStaleLock();
     void readRequests();
 
     const QString m_settingsFile;
     std::unique_ptr<QLockFile> m_lock;
+    std::unique_ptr<QFile> m_staleLock;
+    bool m_madeRequests = false;
     QFileSystemWatcher* m_watcher = nullptr;
     qint64 m_requestsSeen = 0;
 };

@@ -4,6 +4,7 @@
 
 #include "model/NorvelleError.h"
 #include "platform/Logger.h"
+#include "platform/http/HttpClient.h"
 #include "platform/process/ProcessGroups.h"
 #include "platform/process/ProcessLaunchError.h"
 #include "platform/process/ProcessRunner.h"
@@ -173,6 +174,12 @@ bool ToolRunner::isEndedByQuitting(const std::exception_ptr& error)
         std::rethrow_exception(error);
     } catch (const NorvelleError& failure) {
         return failure.text() == endedByQuitting;
+    } catch (const CancelledError&) {
+        // A quit shuts the transfers and the hops to the main thread; before it only the user's
+        // own cancelling does that, which stays reported as it is.
+        return mainLoopEnded();
+    } catch (const HttpError& failure) {
+        return failure.kind() == HttpError::Kind::cancelled && mainLoopEnded();
     } catch (...) {
         return false;
     }

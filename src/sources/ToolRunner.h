@@ -35,7 +35,8 @@ public:
     static constexpr QLatin1StringView crashed{"crashed"};
     static constexpr QLatin1StringView timedOut{"timed out"};
     static constexpr QLatin1StringView endedByQuitting{"ended by quitting"};
-    // Whether error is a run that quitting ended, which its caller logs as no failure of the tool.
+    // Whether error is a run, a transfer or a wait for the main thread that quitting ended, which
+    // its caller logs as no failure.
     static bool isEndedByQuitting(const std::exception_ptr& error);
 
     struct Limits {

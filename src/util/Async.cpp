@@ -259,6 +259,12 @@ bool isMainThread()
     return app && app->thread() == QThread::currentThread();
 }
 
+bool mainLoopEnded()
+{
+    std::lock_guard lock(g_appMutex);
+    return g_loopEnded;
+}
+
 void postToMain(std::function<void()> fn)
 {
     std::lock_guard lock(g_appMutex);

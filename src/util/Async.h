@@ -57,6 +57,10 @@ BackgroundPool& networkPool();
 // True on the thread of the QCoreApplication; false when there is none.
 bool isMainThread();
 
+// Whether the application's event loop has ended, as it does when the user quits: what is
+// cancelled from then on was ended by quitting.
+bool mainLoopEnded();
+
 // Queues fn to run on the main thread and returns at once. When the application is gone the
 // call is dropped; when the loop ends before it runs, it never runs.
 void postToMain(std::function<void()> fn);

@@ -1,11 +1,11 @@
 #include "TestFiles.h"
 #include "platform/SingleInstance.h"
 
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -43,39 +43,61 @@ private Q_SLOTS:
 
     void staleLockIsTakenOver_data()
     {
-        QTest::addColumn<qint64>("pid");
-        QTest::addColumn<bool>("stuck"); // the lock cannot be removed
+        QTest::addColumn<qint64>("pid");     // the one the lock names
+        QTest::addColumn<QString>("holder"); // "live": a running copy holds the lock; else none
+        QTest::addColumn<bool>("readOnly");  // the settings folder was made read-only since
         QTest::addColumn<Claim>("expected");
         const qint64 gone = std::numeric_limits<int>::max();
-        QTest::newRow("killed") << gone << false << Claim::claimed;
+        QTest::newRow("killed") << gone << "" << false << Claim::claimed;
         // A sandbox that gives every start the same pid: QLockFile sees the lock's process run.
         QTest::newRow("killed, with this start's pid")
-            << QCoreApplication::applicationPid() << false << Claim::claimed;
-        QTest::newRow("killed, its lock stuck") << gone << true << Claim::unavailable;
+            << QCoreApplication::applicationPid() << "" << false << Claim::claimed;
+        // A copy in a PID namespace of its own names its pid there.
+        QTest::newRow("running in another PID namespace") << 1ll << "live" << false << Claim::heldElsewhere;
+        QTest::newRow("killed, its folder made read-only") << gone << "" << true << Claim::unavailable;
     }
     // A copy that was killed leaves its lock and its request file behind; the next start takes the
-    // lock over, or runs without it, and hears later starts either way.
+    // lock over, or runs without it, and is asked to come forward by every later start either way.
+    // A copy that runs is found by its hold on the lock, whatever pid the lock names.
     void staleLockIsTakenOver()
     {
         QFETCH(qint64, pid);
-        QFETCH(bool, stuck);
+        QFETCH(QString, holder);
+        QFETCH(bool, readOnly);
         QFETCH(Claim, expected);
-        SingleInstance killed(settings());
-        QVERIFY(test::writeStaleLock(killed.lockPath(), pid));
-        QVERIFY(QFile(killed.requestPath()).open(QIODevice::WriteOnly));
-        // QLockFile locks a lock before it removes it: held so, it stays, even for root.
-        QFile held(killed.lockPath());
-        QVERIFY(!stuck || (held.open(QIODevice::ReadOnly) && ::flock(held.handle(), LOCK_EX) == 0));
+        const QString folder = QFileInfo(settings()).absolutePath();
+        std::unique_ptr<SingleInstance> live;
+        if (holder == "live") {
+            live = std::make_unique<SingleInstance>(settings());
+            QCOMPARE(live->claim(), Claim::claimed);
+            QVERIFY(test::renameLockOwner(live->lockPath(), pid));
+        } else {
+            SingleInstance killed(settings());
+            QVERIFY(test::writeStaleLock(killed.lockPath(), pid));
+            QFile requests(killed.requestPath());
+            QVERIFY(requests.open(QIODevice::WriteOnly));
+            QVERIFY(::chmod(QFile::encodeName(killed.requestPath()), 0666) == 0);
+        }
+        // Root writes anywhere: it looks as a user without rights would.
+        const uid_t user = ::geteuid();
+        const auto writable = qScopeGuard([&] {
+            QVERIFY(!readOnly || user != 0 || ::seteuid(0) == 0);
+            QVERIFY(::chmod(QFile::encodeName(folder), 0700) == 0);
+        });
+        if (readOnly) {
+            for (QString up = folder; up.startsWith(m_dir.path()); up = QFileInfo(up).absolutePath())
+                QVERIFY(::chmod(QFile::encodeName(up), up == folder ? 0555 : 0755) == 0);
+            QVERIFY(user != 0 || ::seteuid(65534) == 0);
+        }
 
         SingleInstance next(settings());
         QCOMPARE(next.claim(), expected);
-        QSignalSpy raised(&next, &SingleInstance::activationRequested);
+        SingleInstance& running = live ? *live : next;
+        QSignalSpy raised(&running, &SingleInstance::activationRequested);
+        QCOMPARE(SingleInstance(settings()).claim(), Claim::heldElsewhere);
         QVERIFY(SingleInstance(settings()).requestActivation());
         QTRY_COMPARE(raised.count(), 1);
-        if (stuck)
-            QFile::remove(killed.lockPath());
     }
-
     // After a restart that followed a crash, the old pid is easily another user's process (a
     // system one): its executable cannot be read, so it is no copy of ours to hand over to.
     void anotherUsersProcessHoldsNothing()

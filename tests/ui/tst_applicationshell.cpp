@@ -207,14 +207,23 @@ private Q_SLOTS:
         QTest::addColumn<QString>("page");    // the Settings page shown; empty: no Settings window
         QTest::addColumn<bool>("shown");      // the main window, hidden before an action, is shown
         QTest::addColumn<int>("quits");
-        QTest::newRow("Settings...") << "actionSettings" << "preferences" << false << 0;
-        QTest::newRow("About Norvelle") << "actionAbout" << "about" << false << 0;
-        QTest::newRow("the detail pane's gear") << "settingsButton" << "preferences" << true << 0;
-        QTest::newRow("Permission Required") << "primaryButton" << "permissions" << true << 0;
-        QTest::newRow("Quit Norvelle") << "actionQuit" << "" << false << 1;
-        QTest::newRow("the menu-bar extra's Show") << "menuBarShowNorvelle" << "" << true << 0;
-        QTest::newRow("the menu-bar extra's Quit") << "menuBarQuit" << "" << false << 1;
-        QTest::newRow("a second start on the same settings") << "secondStart" << "" << true << 0;
+        // How the main window was put away before: hidden, or minimized (and so left shown).
+        QTest::addColumn<int>("lowered");
+        const int hidden = Qt::WindowNoState, minimized = Qt::WindowMinimized;
+        const int maximized = Qt::WindowMaximized | Qt::WindowMinimized;
+        QTest::newRow("Settings...") << "actionSettings" << "preferences" << false << 0 << hidden;
+        QTest::newRow("About Norvelle") << "actionAbout" << "about" << false << 0 << hidden;
+        QTest::newRow("the detail pane's gear") << "settingsButton" << "preferences" << true << 0 << hidden;
+        QTest::newRow("Permission Required") << "primaryButton" << "permissions" << true << 0 << hidden;
+        QTest::newRow("Quit Norvelle") << "actionQuit" << "" << false << 1 << hidden;
+        QTest::newRow("the menu-bar extra's Show") << "menuBarShowNorvelle" << "" << true << 0 << hidden;
+        QTest::newRow("the menu-bar extra's Show, minimized")
+            << "menuBarShowNorvelle" << "" << true << 0 << minimized;
+        QTest::newRow("the menu-bar extra's Quit") << "menuBarQuit" << "" << false << 1 << hidden;
+        QTest::newRow("a second start on the same settings") << "secondStart" << "" << true << 0 << hidden;
+        QTest::newRow("a second start, minimized") << "secondStart" << "" << true << 0 << minimized;
+        QTest::newRow("a second start, minimized from maximized")
+            << "secondStart" << "" << true << 0 << maximized;
     }
 
     // Every command reaches the one Settings window (made once, shown again after closing) on
@@ -225,22 +234,29 @@ private Q_SLOTS:
         QFETCH(QString, page);
         QFETCH(bool, shown);
         QFETCH(int, quits);
+        QFETCH(int, lowered);
         Running app;
         app.container().appState().setHasAppManagementPermission(false);
         QVERIFY(app.showAlpha());
         SettingsWindowPresenter& settings = app.shell->settingsWindow();
         MainWindow& main = app.shell->window();
+        const auto lower = [&] {
+            if (lowered == Qt::WindowNoState)
+                return main.hide();
+            main.setWindowState(Qt::WindowStates(lowered));
+            QTRY_VERIFY(main.isMinimized());
+        };
         const auto trigger = [&] {
             if (command == QStringLiteral("secondStart")) {
-                main.hide();
+                lower();
                 SingleInstance second(app.instance->settingsFile());
                 QCOMPARE(second.claim(), SingleInstance::Claim::heldElsewhere);
                 QVERIFY(second.requestActivation());
-                QTRY_VERIFY(main.isVisible());
+                QTRY_VERIFY(main.isVisible() && !main.isMinimized());
                 return;
             }
             if (QAction* action = app.action(command)) {
-                main.hide();
+                lower();
                 return action->trigger();
             }
             QPushButton* button = nullptr;
@@ -252,6 +268,8 @@ private Q_SLOTS:
         trigger();
         QCOMPARE(app.quits, quits);
         QCOMPARE(main.isVisible(), shown);
+        // Restored, in the state it had before it was minimized.
+        QCOMPARE(int(main.windowState()), shown ? lowered & ~Qt::WindowMinimized : lowered);
         QCOMPARE(settings.window() != nullptr, !page.isEmpty());
         if (page.isEmpty())
             return;

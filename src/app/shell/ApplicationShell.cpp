@@ -129,6 +129,9 @@ void ApplicationShell::openAbout()
 
 void ApplicationShell::bringWindowForward()
 {
+    // Neither showing nor raising restores a minimized window; a maximized or full-screen one
+    // keeps that state.
+    m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
     m_window->show();
     m_window->raise();
     m_window->activateWindow();

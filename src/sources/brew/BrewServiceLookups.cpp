@@ -2,6 +2,7 @@
 #include "sources/brew/BrewService.h"
 
 #include "model/NorvelleError.h"
+#include "sources/ToolRunner.h"
 #include "sources/brew/CaskParser.h"
 #include "util/Error.h"
 #include "util/Json.h"
@@ -66,7 +67,9 @@ void BrewService::loadOutdatedCasks()
         Logger::debug(QLatin1String("Brew outdated: ") +
                       QString::number(double(timer.elapsed()) / 1000.0, 'f', 2) + QLatin1String("s"));
     } catch (const std::exception& e) {
-        Logger::warning(QLatin1String("Failed to load outdated casks: ") + describeException(e));
+        // A listing that quitting ended has already been logged as such; it is no failure of brew.
+        if (!ToolRunner::isEndedByQuitting(std::current_exception()))
+            Logger::warning(QLatin1String("Failed to load outdated casks: ") + describeException(e));
         {
             std::lock_guard lock(m_mutex);
             m_outdatedCasks.clear();
