@@ -60,6 +60,7 @@ public:
     virtual void discoverApplications();
     virtual void checkForUpdates();
     virtual void checkForUpdate(const ApplicationPtr& application);
+    // Reads the bundle again and checks it, writing into the application listed at its path.
     virtual void refreshApplication(const ApplicationPtr& application);
 
     // Updates. A batch never throws; a refused one returns an empty list. A batch size
@@ -113,6 +114,28 @@ private:
         bool AppCoordinator::*m_flag;
     };
 
+    // Registers the applications an update runs on for as long as it runs, so that a discovery
+    // it overlaps keeps them listed as they are (keepUpdatedListed).
+    class UpdateRegistration {
+    public:
+        UpdateRegistration(AppCoordinator& coordinator, ApplicationList applications);
+        ~UpdateRegistration();
+        UpdateRegistration(const UpdateRegistration&) = delete;
+        UpdateRegistration& operator=(const UpdateRegistration&) = delete;
+
+    private:
+        AppCoordinator& m_coordinator;
+        const ApplicationList m_applications;
+    };
+
+    // Main thread only. A discovery that overlapped an update may have read its bundle set aside
+    // (missing) or at the old version: the applications an update ran on meanwhile stay listed as
+    // the list holds them, and their own rediscovery settles them.
+    void keepUpdatedListed(ApplicationList& discovered);
+    // Main thread only. The listed application at the path of `application`, which a discovery
+    // since may have replaced by another object; `application` when none is listed there.
+    ApplicationPtr listedAt(const ApplicationPtr& application) const;
+
     // Write-back rules; main thread only.
     void applyUpdateResults(const ApplicationList& applications, const UpdateMap& updates);
     void applyUpdateResult(const std::optional<Update>& found, const ApplicationPtr& application);
@@ -143,6 +166,8 @@ private:
     bool m_isUpdating = false;
     bool m_isAdopting = false;
     std::shared_ptr<BatchTask> m_updateTask; // the running batch, if any
+    ApplicationList m_updating;               // of every running update, once per run
+    ApplicationList m_updatedDuringDiscovery; // since the running discovery began
 };
 
 } // namespace norvelle

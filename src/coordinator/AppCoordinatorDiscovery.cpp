@@ -12,6 +12,8 @@
 #include "sources/brew/BrewService.h"
 #include "util/Async.h"
 
+#include <algorithm>
+
 namespace norvelle {
 
 void AppCoordinator::discoverApplications()
@@ -21,6 +23,8 @@ void AppCoordinator::discoverApplications()
         std::lock_guard lock(m_mutex);
         refused = m_isDiscovering;
         m_isDiscovering = true;
+        if (!refused)
+            m_updatedDuringDiscovery = m_updating;
     }
     if (refused) {
         Logger::warning(QStringLiteral("Discovery already in progress"));
@@ -37,8 +41,45 @@ void AppCoordinator::discoverApplications()
     ApplicationList applications = m_discoveryService->discoverApplications(*status);
     // The list is not published yet, so the ignore state may be written off the main thread.
     applications = m_ignoreService->applyIgnoreState(std::move(applications));
-    invokeOnMain([&] { m_store.setApplications(applications); });
+    invokeOnMain([&] {
+        keepUpdatedListed(applications);
+        m_store.setApplications(applications);
+    });
     Logger::info(QStringLiteral("Discovery complete: %1 applications found").arg(applications.size()));
+}
+
+void AppCoordinator::keepUpdatedListed(ApplicationList& discovered)
+{
+    ApplicationList updated;
+    {
+        std::lock_guard lock(m_mutex);
+        updated.swap(m_updatedDuringDiscovery);
+    }
+    bool added = false;
+    for (const ApplicationPtr& application : updated) {
+        const ApplicationPtr kept = listedAt(application);
+        const auto at = std::find_if(discovered.begin(), discovered.end(),
+                                     [&](const ApplicationPtr& found) { return found->path() == kept->path(); });
+        if (at != discovered.end()) {
+            *at = kept;
+        } else {
+            discovered.append(kept);
+            added = true;
+        }
+    }
+    if (added)
+        DiscoveryService::sortByName(discovered, m_discoveryService->sortLocale());
+}
+
+AppCoordinator::ApplicationPtr AppCoordinator::listedAt(const ApplicationPtr& application) const
+{
+    const ApplicationList listed = m_store.applications();
+    if (listed.contains(application))
+        return application;
+    const auto at = std::find_if(listed.cbegin(), listed.cend(), [&](const ApplicationPtr& candidate) {
+        return candidate->path() == application->path();
+    });
+    return at == listed.cend() ? application : *at;
 }
 
 void AppCoordinator::checkForUpdates()
@@ -179,22 +220,23 @@ void AppCoordinator::applyUpdateResult(const std::optional<Update>& found, const
     clearSkippedVersion(application, found->latestVersion, *skipped);
 }
 
-void AppCoordinator::refreshApplication(const ApplicationPtr& application)
+void AppCoordinator::refreshApplication(const ApplicationPtr& given)
 {
     const EnvironmentStatus status = checkAndStoreEnvironment();
     if (status.hasHomebrew)
         m_brewService->loadInstalledCasks();
 
-    const std::optional<Update> remembered = invokeOnMain([&] { return application->update(); });
     const ApplicationPtr rediscovered =
-        m_discoveryService->discoverApplication(application->path(), status.hasHomebrew, status.hasMAS);
+        m_discoveryService->discoverApplication(given->path(), status.hasHomebrew, status.hasMAS);
     if (!rediscovered) {
-        Logger::error(QStringLiteral("Failed to rediscover application at path: ") +
-                      application->path().toLocalFile());
+        Logger::error(QStringLiteral("Failed to rediscover application at path: ") + given->path().toLocalFile());
         throw CoordinatorError::applicationNotFound();
     }
 
-    invokeOnMain([&] {
+    const ApplicationPtr written = invokeOnMain([&] {
+        // A discovery since the caller took it may list another object at its path.
+        const ApplicationPtr application = listedAt(given);
+        const std::optional<Update> remembered = application->update();
         const Application::Snapshot found = rediscovered->snapshot();
         // An update whose version the bundle now holds has been installed: keeping it until the
         // check below answers would show the same version on both sides of the arrow.
@@ -205,9 +247,10 @@ void AppCoordinator::refreshApplication(const ApplicationPtr& application)
         application->setMas(found.mas);
         application->setUpdate(installed ? std::nullopt : remembered);
         m_store.updateDockBadge();
+        return application;
     });
 
-    checkForUpdate(application);
+    checkForUpdate(written);
     invokeOnMain([&] { m_store.updateDockBadge(); });
 }
 

@@ -40,6 +40,7 @@ Update::Result AppCoordinator::updateApplication(const ApplicationPtr& applicati
         break;
     }
     FlagReset reset(*this, &AppCoordinator::m_isUpdating);
+    const UpdateRegistration registered(*this, {application});
 
     const EnvironmentStatus status = checkAndStoreEnvironment();
     const std::optional<Update> update = invokeOnMain([&] { return application->update(); });
@@ -130,9 +131,26 @@ QList<Update::Result> AppCoordinator::updateApplications(const ApplicationList& 
         const std::shared_ptr<BatchTask>& task;
         ~Finish() { coordinator.finishBatch(task); }
     } finish{*this, task};
+    const UpdateRegistration registered(*this, applications);
 
     Logger::info(QStringLiteral("Starting batch update: %1 applications").arg(applications.size()));
     return runBatch(applications, batchSize, progress, task->stop.get_token());
+}
+
+AppCoordinator::UpdateRegistration::UpdateRegistration(AppCoordinator& coordinator, ApplicationList applications)
+    : m_coordinator(coordinator), m_applications(std::move(applications))
+{
+    std::lock_guard lock(m_coordinator.m_mutex);
+    m_coordinator.m_updating.append(m_applications);
+    if (m_coordinator.m_isDiscovering)
+        m_coordinator.m_updatedDuringDiscovery.append(m_applications);
+}
+
+AppCoordinator::UpdateRegistration::~UpdateRegistration()
+{
+    std::lock_guard lock(m_coordinator.m_mutex);
+    for (const ApplicationPtr& application : m_applications)
+        m_coordinator.m_updating.removeOne(application);
 }
 
 void AppCoordinator::finishBatch(const std::shared_ptr<BatchTask>& task)

@@ -72,6 +72,8 @@ public:
     static QString displayName(const QString& bundlePath);
 
     const QSet<QString>& filteredBundleIdentifiers() const { return m_filteredBundleIdentifiers; }
+    // The locale the applications are sorted in.
+    const QLocale& sortLocale() const { return m_sortLocale; }
 
 private:
     // What a bundle's Info.plist says, read before the adapters' tables are needed.

@@ -79,6 +79,58 @@ private Q_SLOTS:
         QVERIFY(!world.coordinator.isUpdating());
     }
 
+    void listedAfterARefreshMeanwhile_data()
+    {
+        QTest::addColumn<QString>("refreshed"); // when a Refresh overlapped the update
+        QTest::addColumn<bool>("setAside");     // it found the bundle set aside; else at 1.0
+        QTest::newRow("listed just before the update began") << "before" << false;
+        QTest::newRow("read while the bundle was set aside") << "during" << true;
+        QTest::newRow("read at the old version") << "during" << false;
+        QTest::newRow("listed after the update ended, read set aside") << "across" << true;
+        QTest::newRow("listed after the update ended, read at the old version") << "across" << false;
+    }
+    // A Refresh during an install lists what it read: the bundle missing between the swap's two
+    // renames, or the old version. The application is listed once, at its new version, all the same.
+    void listedAfterARefreshMeanwhile()
+    {
+        QFETCH(QString, refreshed);
+        QFETCH(bool, setAside);
+        CoordinatorTestWorld world;
+        auto app = makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0")));
+        auto other = makeApp(QStringLiteral("Beta"));
+        world.list({app, other});
+        const auto read = [&] {
+            return Application::create(app->name(), app->bundleIdentifier(), app->path(), QStringLiteral("1.0"),
+                                       app->source());
+        };
+        world.discovery->setApplications(setAside ? ApplicationList{other} : ApplicationList{read(), other});
+        world.discovery->setRediscovered(app->path(), Application::create(app->name(), app->bundleIdentifier(),
+                                                                          app->path(), "2.0", app->source()));
+        const auto update = [&] { return world.run([&] { world.coordinator.updateApplication(app, {}); }); };
+        const auto refresh = [&] { return world.run([&] { world.coordinator.discoverApplications(); }); };
+
+        // Held at a gate: the update in "during", the Refresh in "across".
+        const auto held = world.gate();
+        if (refreshed == "during")
+            world.updates->setUpdateGate(app->bundleIdentifier(), held);
+        if (refreshed == "across")
+            world.discovery->setDiscoveryGate(held);
+        auto first = refreshed == "during" ? update() : refresh();
+        if (refreshed == "before")
+            AWAIT(first);
+        else
+            QTRY_COMPARE(held->arrivals(), 1);
+        auto second = refreshed == "during" ? refresh() : update();
+        AWAIT(second);
+        held->open();
+        AWAIT(first);
+        const ApplicationList listed = world.store.applications();
+        QCOMPARE(listed.size(), 2);
+        QCOMPARE(listed.first()->path(), app->path());
+        QCOMPARE(listed.first()->currentVersion(), QStringLiteral("2.0"));
+        QVERIFY(!listed.first()->update());
+    }
+
     void failureRediscoversNothing()
     {
         CoordinatorTestWorld world;

@@ -254,8 +254,8 @@ private Q_SLOTS:
         QVERIFY(world.log.contains(Logger::Level::warning, QStringLiteral("No active update to cancel")));
     }
 
-    // A discovery may replace the list while an update runs; the update's write-back then
-    // lands on an object that is no longer listed, and the badge follows the new list.
+    // A discovery may replace the list while an update runs; the application being updated stays
+    // listed as the update's object, which its write-back reaches, and the badge follows the list.
     void writeBackOnAnApplicationNoLongerListed()
     {
         CoordinatorTestWorld world;
@@ -278,7 +278,8 @@ private Q_SLOTS:
         AWAIT(update);
         QVERIFY(update.result().success);
         QCOMPARE(app->update(), std::nullopt);
-        QCOMPARE(world.badge->label(), QStringLiteral("2"));
+        QCOMPARE(world.store.applications(), (ApplicationList{app, replacement.last()}));
+        QCOMPARE(world.badge->label(), QStringLiteral("1"));
         QVERIFY(!world.coordinator.isUpdating());
     }
 };
