@@ -5,7 +5,6 @@
 #include "platform/Logger.h"
 #include "platform/QuitSignals.h"
 #include "platform/SingleInstance.h"
-#include "platform/updater/InstallRecovery.h"
 #include "ui/ProductIcon.h"
 #include "util/AllocatorTuning.h"
 
@@ -60,7 +59,5 @@ int main(int argc, char* argv[])
     // The sweep of what interrupted updates left was asked to stop, not waited for: it may be
     // pausing behind other work. It uses none of our objects, and ending the process under it is
     // as safe as a kill.
-    if (norvelle::InstallRecovery::sweepingInBackground())
-        norvelle::QuitSequence::leaveWithoutStatics(status);
-    return status;
+    return norvelle::QuitSequence::finish(status);
 }

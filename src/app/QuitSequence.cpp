@@ -1,6 +1,7 @@
 #include "app/QuitSequence.h"
 
 #include "platform/process/ProcessGroups.h"
+#include "platform/updater/InstallRecovery.h"
 #include "util/Async.h"
 #include "platform/Logger.h"
 
@@ -45,16 +46,27 @@ bool QuitSequence::endRunningWork(const Timing& timing)
     return poolsDrained(timing.killWait);
 }
 
+namespace {
+
+[[noreturn]] void leaveWithoutStatics(int status)
+{
+    std::fflush(nullptr);
+    std::quick_exit(status);
+}
+
+} // namespace
+
 void QuitSequence::leaveNow(int status)
 {
     Logger::warning(QStringLiteral("Quitting while work is still running; leaving without cleanup"));
     leaveWithoutStatics(status);
 }
 
-void QuitSequence::leaveWithoutStatics(int status)
+int QuitSequence::finish(int status)
 {
-    std::fflush(nullptr);
-    std::quick_exit(status);
+    if (InstallRecovery::sweepingInBackground())
+        leaveWithoutStatics(status);
+    return status;
 }
 
 } // namespace norvelle

@@ -31,9 +31,10 @@ public:
 
     // Logs why, flushes every log and leaves with `status`, running no destructor.
     [[noreturn]] static void leaveNow(int status);
-    // Once every object of ours is gone: flushes and leaves with `status` without destroying the
-    // statics, which a thread that was let go (InstallRecovery::sweepInBackground) may still use.
-    [[noreturn]] static void leaveWithoutStatics(int status);
+    // Once every object of ours is gone: `status`, for main to return; but while a thread that was
+    // let go (InstallRecovery::sweepInBackground) still runs, flushes and leaves with `status` at
+    // once, without destroying the statics it may still use.
+    static int finish(int status);
 };
 
 } // namespace norvelle

@@ -191,7 +191,7 @@ ProcessRequest ToolRunner::request(const QString& executable, const QStringList&
     // During a check `brew` and `mas outdated` took the processor from the main thread at full
     // share while the pool threads that started them had lowered themselves.
     if (backgroundWorkBegun())
-        request.niceness = backgroundNiceness;
+        request.niceness = backgroundNiceness();
     return request;
 }
 

@@ -6,6 +6,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <cerrno>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -204,6 +205,23 @@ bool backgroundWorkBegun()
     return g_backgroundWork.load(std::memory_order_acquire);
 }
 
+int backgroundNiceness()
+{
+#if defined(__linux__)
+    // Relative to the main thread's share (the one whose id is the process's), which is never
+    // lowered: an absolute value put the threads of a process started at nice 10 level with it.
+    static constexpr int lowered = 10, lowest = 19;
+    static const int niceness = [] {
+        errno = 0;
+        const int main = ::getpriority(PRIO_PROCESS, id_t(::getpid()));
+        return errno != 0 ? lowered : std::min(lowest, main + lowered);
+    }();
+    return niceness;
+#else
+    return 10;
+#endif
+}
+
 void enterBackground()
 {
     if (t_decided || !g_backgroundWork.load(std::memory_order_acquire))
@@ -211,7 +229,7 @@ void enterBackground()
     t_decided = true;
 #if defined(__linux__)
     if (!isMainThread())
-        t_lowered = ::setpriority(PRIO_PROCESS, id_t(::gettid()), backgroundNiceness) == 0;
+        t_lowered = ::setpriority(PRIO_PROCESS, id_t(::gettid()), backgroundNiceness()) == 0;
 #endif
 }
 

@@ -21,8 +21,8 @@ namespace norvelle {
 // (TaskGroup runs such children inline when the pool is full).
 QThreadPool& ioPool();
 
-// Lowers the calling thread's share of the processor, once, below the main thread's (nice 10 on
-// Linux): during a check the network threads and the network pool keep every core busy, and the
+// Lowers the calling thread's share of the processor, once, below the main thread's (by 10 nice
+// steps on Linux, as far as 19): during a check the network threads and the network pool keep every core busy, and the
 // main thread, woken for a frame, waited behind them for up to 30 ms. Never changes the main
 // thread. Threads and programs started from a marked thread inherit its share, so marked
 // threads start neither tools nor work on ioPool.
@@ -34,8 +34,9 @@ void enterBackground();
 void beginBackgroundWork();
 // Whether beginBackgroundWork has been called: the tools then run at the lowered threads' share.
 bool backgroundWorkBegun();
-// The nice value of a lowered thread.
-constexpr int backgroundNiceness = 10;
+// The nice value of a lowered thread: below the main thread's share, whatever share the process
+// was started at; no lower than the main thread only where that is already the lowest (19).
+int backgroundNiceness();
 // Whether enterBackground has lowered the calling thread.
 bool inBackground();
 

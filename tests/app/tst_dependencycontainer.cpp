@@ -6,6 +6,7 @@
 #include "TempRoot.h"
 #include "TestGate.h"
 #include "app/DependencyContainer.h"
+#include "app/QuitSequence.h"
 #include "coordinator/AppCoordinator.h"
 #include "coordinator/AppState.h"
 #include "platform/Logger.h"
@@ -23,11 +24,14 @@
 #include "viewmodels/WelcomeTourViewModel.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <QTest>
 #include <future>
+#include <sys/resource.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -125,7 +129,8 @@ private Q_SLOTS:
     void discoveryUnderTheRootReachesTheStore()
     {
         World world;
-        DependencyContainer container(world.options(false));
+        auto owned = std::make_unique<DependencyContainer>(world.options(false));
+        DependencyContainer& container = *owned;
         const QString alpha = BundleBuilder(world.root.paths().applicationsFolder, QStringLiteral("Alpha"))
                                   .bundleIdentifier(QStringLiteral("com.example.alpha"))
                                   .shortVersion(QStringLiteral("1.0"))
@@ -170,13 +175,16 @@ private Q_SLOTS:
             killed.leaveToSweep();
             return killed.path();
         }();
-        const auto diskPriority = [] { return int(::syscall(SYS_ioprio_get, 1, 0)); }; // the calling thread's
+        // The calling thread's disk priority and processor share.
+        const auto diskPriority = [] { return int(::syscall(SYS_ioprio_get, 1, 0)); };
+        const auto share = [] { return ::getpriority(PRIO_PROCESS, id_t(::gettid())); };
         auto gate = std::make_shared<TestGate>();
-        std::atomic<int> sweepDiskPriority = 0;
+        std::atomic<int> sweepDiskPriority = 0, sweepShare = -100;
         const int sink = Logger::addSink([&](Logger::Level, const QString&) {
             if (isMainThread())
                 return;
             sweepDiskPriority = diskPriority();
+            sweepShare = share();
             gate->pass();
         });
         auto busy = std::make_shared<TestGate>(); // other work of the process
@@ -195,16 +203,68 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(staging));
         QCOMPARE(sweepDiskPriority.load(), (2 << 13) | 7); // the lowest of the best-effort class
         QCOMPARE(diskPriority(), ownDiskPriority);
+        QCOMPARE(sweepShare.load(), share()); // a lowered one would hold the process's exit
         std::promise<void> quitEnded;
         const std::jthread watchdog([gate, ended = quitEnded.get_future()] {
             ended.wait_for(std::chrono::seconds(10)); // a quit that waits ends only once this opens the gate
             gate->open();
         });
         container.abortTransfers();
+        owned.reset();
         QCOMPARE(gate->passed(), 0);
+        // main then leaves without destroying the statics the sweep may use, not through its return.
+        const pid_t leaving = ::fork();
+        if (leaving == 0)
+            ::_exit(QuitSequence::finish(3) == 3 ? 4 : 5);
+        int status = 0;
+        QCOMPARE(::waitpid(leaving, &status, 0), leaving);
+        QCOMPARE(WEXITSTATUS(status), 3);
         quitEnded.set_value();
         QTRY_VERIFY(!InstallRecovery::sweepingInBackground());
+        QCOMPARE(QuitSequence::finish(3), 3);
         QVERIFY(QFileInfo::exists(next));
+    }
+
+    // The sweep waits behind the process's other work and pauses between its removals, but behind
+    // work that never ends (an update check whose feed keeps sending a byte now and then) only for
+    // so long: it then goes on at its paced rate.
+    void sweepWaitsBehindOtherWorkForABoundedTime()
+    {
+        World world;
+        const QString applications = world.root.paths().applicationsFolder;
+        QVERIFY(QDir().mkpath(applications));
+        const auto leave = [&](const QString& bundle, int files) {
+            InstallStaging killed(applications + QLatin1Char('/') + bundle);
+            if (!killed.isValid())
+                return QString();
+            for (int i = 0; i < files; ++i)
+                QFile(killed.filePath(QString::number(i))).open(QIODevice::WriteOnly);
+            killed.leaveToSweep();
+            return killed.path();
+        };
+        const QString small = leave(QStringLiteral("Alpha.app"), 1), large = leave(QStringLiteral("Beta.app"), 3000);
+        QVERIFY(!small.isEmpty() && !large.isEmpty());
+        // Other work begins once the first leftover is gone, and does not end during the test.
+        auto busy = std::make_shared<TestGate>();
+        const int sink = Logger::addSink([&](Logger::Level, const QString& line) {
+            if (line.endsWith(small))
+                ioPool().start([busy] { busy->pass(); });
+        });
+        const auto released = qScopeGuard([&] {
+            busy->open();
+            Logger::removeSink(sink);
+        });
+        const auto remaining = [&] { return QDir(large).entryList(QDir::Files | QDir::Hidden).size(); };
+
+        QElapsedTimer waited;
+        waited.start();
+        std::jthread sweep = InstallRecovery::sweepInBackground(applications, {}, std::chrono::milliseconds(1500));
+        QTRY_VERIFY(!QFileInfo::exists(small));
+        QTest::qWait(300);
+        QVERIFY2(remaining() > 2000, qPrintable(QString::number(remaining())));
+        QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(large), 20000);
+        QVERIFY(waited.elapsed() >= 1500);
+        QCOMPARE(busy->passed(), 0);
     }
 };
 

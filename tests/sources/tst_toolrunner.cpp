@@ -394,15 +394,16 @@ private Q_SLOTS:
         if (!QFile::exists(nice))
             QSKIP("needs /usr/bin/nice");
         const int own = ::getpriority(PRIO_PROCESS, 0);
-        if (own >= backgroundNiceness)
-            QSKIP("the tests already run at the lowered share");
+        if (own >= 19)
+            QSKIP("the tests run at the lowest share already: no tool can go below them");
         const ToolRunner runner(Family::brew);
         QCOMPARE(runner.runCommand(nice, {}).trimmed().toInt(), own);
         beginBackgroundWork();
-        QCOMPARE(runner.runCommand(nice, {}).trimmed().toInt(), backgroundNiceness);
+        const int lowered = std::min(19, own + 10);
+        QCOMPARE(runner.runCommand(nice, {}).trimmed().toInt(), lowered);
         QString streamed;
         runner.runCommandStreaming(nice, {}, [&](const QString& line, double) { streamed += line; });
-        QCOMPARE(streamed.trimmed().toInt(), backgroundNiceness);
+        QCOMPARE(streamed.trimmed().toInt(), lowered);
     }
 #endif
 

@@ -296,10 +296,12 @@ private Q_SLOTS:
             return seen.get_future().get();
         };
         const int mainNiceness = niceness();
+        if (mainNiceness >= 19)
+            QSKIP("the tests run at the lowest share already: no thread can go below the main thread");
         // Before the first check the catalogue the list waits for is read there at full share.
         QCOMPARE(onPool(networkPool()), mainNiceness);
         beginBackgroundWork();
-        QVERIFY(onPool(networkPool()) > mainNiceness);
+        QCOMPARE(onPool(networkPool()), std::min(19, mainNiceness + 10));
         QCOMPARE(onPool(ioPool()), mainNiceness);
         QCOMPARE(niceness(), mainNiceness);
     }

@@ -139,27 +139,58 @@ bool putBack(const QString& folder, const QString& aside, const QString& bundle)
     return true;
 }
 
-// Moves the file at from to to, replacing nothing that already has that name (a file of the
+// Whether the file at to is the record at from under a second name, or a copy of it: what a kill
+// between the two steps of moveWithoutReplacing's fallbacks leaves. Both hold the same bytes.
+bool isSecondNameOf(const QByteArray& from, const QByteArray& to)
+{
+    struct stat target {};
+    if (::lstat(to.constData(), &target) != 0 || !S_ISREG(target.st_mode))
+        return false; // a link is nobody's record
+    const std::optional<QByteArray> original = SafeFile::readRegularFile(QFile::decodeName(from), maxRecordBytes);
+    const std::optional<QByteArray> copy = SafeFile::readRegularFile(QFile::decodeName(to), maxRecordBytes);
+    return original && copy && *original == *copy;
+}
+
+// A copy of the record at from, at a name made for it: nothing there is replaced.
+bool copyExclusively(const QByteArray& from, const QByteArray& to)
+{
+    const std::optional<QByteArray> bytes = SafeFile::readRegularFile(QFile::decodeName(from), maxRecordBytes);
+    if (!bytes)
+        return false;
+    const int fd = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    const bool written = ::write(fd, bytes->constData(), std::size_t(bytes->size())) == bytes->size();
+    if (::close(fd) != 0 || !written) {
+        ::unlinkat(AT_FDCWD, to.constData(), 0); // ours: made just now
+        errno = EIO;
+        return false;
+    }
+    return true;
+}
+
+// Moves the record at from to to, replacing nothing that already has that name (a file of the
 // user's so named stays): a rename that refuses to replace, or, on a file system without one, a
-// second name made by link (which never replaces either) and then the first one's removal.
+// second name made by link or, without hard links either, a copy made exclusively (neither ever
+// replaces anything), and then the first name's removal. A kill between those two steps leaves
+// both names, which the next try recognises: the kernel answers EEXIST for a taken name before it
+// asks the file system whether it knows the flag.
 bool moveWithoutReplacing(const QByteArray& from, const QByteArray& to)
 {
     if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
         return true;
-    if (errno != EINVAL && errno != ENOSYS)
-        return false;
-    if (::link(from.constData(), to.constData()) != 0) {
-        // Killed between the two steps before: both names are on the one file.
-        struct stat source {
-        }, target{};
-        if (errno != EEXIST || ::lstat(from.constData(), &source) != 0 ||
-            ::lstat(to.constData(), &target) != 0 || source.st_dev != target.st_dev ||
-            source.st_ino != target.st_ino) {
+    if (errno == EEXIST) {
+        if (!isSecondNameOf(from, to)) {
             errno = EEXIST;
             return false;
         }
+    } else if (errno != EINVAL && errno != ENOSYS) {
+        return false;
+    } else if (::link(from.constData(), to.constData()) != 0) {
+        if ((errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) || !copyExclusively(from, to))
+            return false;
     }
-    return ::unlink(from.constData()) == 0;
+    return ::unlinkat(AT_FDCWD, from.constData(), 0) == 0;
 }
 
 // Removes a staging folder so that a kill at any point of it leaves what the next sweep finishes:
@@ -313,9 +344,11 @@ bool othersWork()
     return ioPool().activeThreadCount() > 0 || networkPool().activeThreadCount() > 0;
 }
 
-void waitForOthers(const std::stop_token& stop)
+using Clock = std::chrono::steady_clock;
+
+void waitForOthers(const std::stop_token& stop, Clock::time_point until)
 {
-    while (!stop.stop_requested() && othersWork())
+    while (!stop.stop_requested() && othersWork() && Clock::now() < until)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
@@ -324,24 +357,26 @@ void waitForOthers(const std::stop_token& stop)
 // each of its threads has run again, took a second to end at a quit, and an unprivileged process
 // cannot raise a share again. Instead the sweep waits while the process has other work (a
 // discovery, a check, an install), and after each millisecond of removals pauses for as long.
-// For the disk, it takes the lowest best-effort priority.
-void sweepBehindOthers(const QString& applications, const QStringList& others, const std::stop_token& stop)
+// It waits only for so long in all: an update check whose feed never ends would otherwise keep a
+// leftover for the whole session. For the disk, it takes the lowest best-effort priority.
+void sweepBehindOthers(const QString& applications, const QStringList& others, const std::stop_token& stop,
+                       std::chrono::milliseconds patience)
 {
 #ifdef __linux__
     // No wrapper in the C library; for the calling thread.
     constexpr int ofThread = 1, bestEffort = 2, classShift = 13, lowest = 7;
     ::syscall(SYS_ioprio_set, ofThread, 0, (bestEffort << classShift) | lowest);
 #endif
-    using Clock = std::chrono::steady_clock;
-    const DiskSync::Pace pace = [&stop, since = Clock::now()]() mutable {
+    const Clock::time_point until = Clock::now() + patience;
+    const DiskSync::Pace pace = [&stop, until, since = Clock::now()]() mutable {
         constexpr auto slice = std::chrono::milliseconds(1);
         if (Clock::now() - since < slice)
             return;
         std::this_thread::sleep_for(slice);
-        waitForOthers(stop);
+        waitForOthers(stop, until);
         since = Clock::now();
     };
-    waitForOthers(stop);
+    waitForOthers(stop, until);
     sweepApplications(applications, true, stop, pace);
     for (const QString& folder : others) {
         if (folder != applications)
@@ -416,15 +451,17 @@ void InstallRecovery::restoreApplications(const QString& applicationsFolder)
 }
 
 std::jthread InstallRecovery::sweepInBackground(const QString& applicationsFolder,
-                                                const QStringList& otherFolders)
+                                                const QStringList& otherFolders,
+                                                std::chrono::milliseconds patience)
 {
     backgroundSweeps.fetch_add(1);
-    return std::jthread([applications = applicationsFolder,
-                         others = otherFolders](std::stop_token stop) mutable {
+    return std::jthread([applications = applicationsFolder, others = otherFolders,
+                         patience](std::stop_token stop) mutable {
         // Counted until its last use of anything that a process's exit destroys: its folders
         // go before it is counted out.
         const ScopeExit counted([] { backgroundSweeps.fetch_sub(1); });
-        sweepBehindOthers(std::exchange(applications, QString()), std::exchange(others, QStringList()), stop);
+        sweepBehindOthers(std::exchange(applications, QString()), std::exchange(others, QStringList()), stop,
+                          patience);
     });
 }
 

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <memory>
 #include <stop_token>
 #include <thread>
@@ -66,12 +67,16 @@ public:
     static void recoverApplications(const QString& applicationsFolder, std::stop_token stop = {});
     static void restoreApplications(const QString& applicationsFolder);
     // recoverApplications and recoverFolder over the other folders, on a thread of its own that
-    // waits behind all other work for the disk and behind the process's own work for the
-    // processor, pausing between its removals. Destroying the thread (or asking it to stop) ends
-    // the removals between two files. The thread uses nothing but its own copies and the logger,
-    // and every step leaves what the next sweep recognises, so a quit may let it go and end the
-    // process under it, as a kill would, rather than wait for it to wake and see the stop.
-    static std::jthread sweepInBackground(const QString& applicationsFolder, const QStringList& otherFolders);
+    // waits behind all other work for the disk and, for at most `patience` in all, behind the
+    // process's own work for the processor, pausing between its removals. Destroying the thread
+    // (or asking it to stop) ends the removals between two files. The thread uses nothing but its
+    // own copies and the logger, and every step leaves what the next sweep recognises, so a quit
+    // may let it go and end the process under it, as a kill would, rather than wait for it to wake
+    // and see the stop.
+    // The patience outlasts a start's discovery and first check, which then have the disk to
+    // themselves.
+    static std::jthread sweepInBackground(const QString& applicationsFolder, const QStringList& otherFolders,
+                                          std::chrono::milliseconds patience = std::chrono::seconds(30));
     // Whether such a thread still runs. The process then must leave without destroying statics.
     static bool sweepingInBackground();
 

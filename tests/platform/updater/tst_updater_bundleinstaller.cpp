@@ -10,6 +10,8 @@
 #include <QtTest>
 #include <cerrno>
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 using namespace norvelle;
 using norvelle::test::entriesIn;
@@ -27,6 +29,32 @@ extern "C" int unlinkat(int folder, const char* name, int flags) noexcept
     if (t_stepsLeft < 0 || (t_stepsLeft > 0 && t_stepsLeft--))
         return real(folder, name, flags);
     errno = EIO;
+    return -1;
+}
+
+// The file system this thread's removals meet: 0 one with every kind of rename, 1 one without
+// RENAME_NOREPLACE (NFS, 9p, many FUSE file systems), 2 one without hard links either.
+static thread_local int t_fileSystem = 0;
+
+extern "C" int renameat2(int fromFolder, const char* from, int toFolder, const char* to, unsigned flags) noexcept
+{
+    static const auto real = reinterpret_cast<decltype(&renameat2)>(dlsym(RTLD_NEXT, "renameat2"));
+    if (t_fileSystem == 0 || !(flags & RENAME_NOREPLACE))
+        return real(fromFolder, from, toFolder, to, flags);
+    // As the kernel answers, before it asks the file system about the flag.
+    struct stat found {};
+    errno = ::fstatat(fromFolder, from, &found, AT_SYMLINK_NOFOLLOW) != 0        ? ENOENT
+            : ::fstatat(toFolder, to, &found, AT_SYMLINK_NOFOLLOW) == 0 ? EEXIST
+                                                                         : EINVAL;
+    return -1;
+}
+
+extern "C" int link(const char* from, const char* to) noexcept
+{
+    static const auto real = reinterpret_cast<decltype(&link)>(dlsym(RTLD_NEXT, "link"));
+    if (t_fileSystem < 2)
+        return real(from, to);
+    errno = EPERM;
     return -1;
 }
 
@@ -111,6 +139,7 @@ private Q_SLOTS:
     void interruptedSwapIsPutRight();
     void sweepsLeftovers_data();
     void sweepsLeftovers();
+    void killedRemovalIsFinishedByTheSweep_data();
     void killedRemovalIsFinishedByTheSweep();
 
 private:
@@ -461,11 +490,22 @@ void BundleInstallerTest::sweepsLeftovers()
         QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), "set aside");
 }
 
+void BundleInstallerTest::killedRemovalIsFinishedByTheSweep_data()
+{
+    QTest::addColumn<int>("fileSystem"); // as t_fileSystem
+    QTest::newRow("with every kind of rename") << 0;
+    QTest::newRow("without a rename that refuses to replace") << 1;
+    QTest::newRow("without that rename or hard links") << 2;
+}
+
 // Whichever file an install's clean-up (the old copy, then its staging folder) had come to when
 // the process died, the next start's sweep finishes it: the record that makes the staging folder
-// ours must not go before the rest. The sweep removes with the same code.
+// ours must not go before the rest. The sweep removes with the same code, on any file system.
 void BundleInstallerTest::killedRemovalIsFinishedByTheSweep()
 {
+    QFETCH(int, fileSystem);
+    t_fileSystem = fileSystem;
+    const auto restored = qScopeGuard([] { t_fileSystem = 0; });
     for (int steps = 0, left = 0; left == 0; ++steps) {
         init();
         t_stepsLeft = steps;
