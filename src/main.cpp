@@ -37,7 +37,10 @@ int main(int argc, char* argv[])
         if (claim == norvelle::SingleInstance::Claim::unavailable)
             options.pathProblems.append(
                 QStringLiteral("Cannot lock ") + instance.lockPath() +
-                QStringLiteral(": a second copy on the same settings would not be noticed"));
+                (instance.holdsStaleLock()
+                     ? QStringLiteral(
+                           ": a dead copy's lock there cannot be removed; later starts find this copy by it")
+                     : QStringLiteral(": a second copy on the same settings would not be noticed")));
         options.instance = &instance;
         norvelle::ApplicationShell shell(std::move(options));
         // Ctrl+C in a terminal quits the same way as the menu.

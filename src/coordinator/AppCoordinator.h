@@ -166,7 +166,7 @@ private:
     bool m_isUpdating = false;
     bool m_isAdopting = false;
     std::shared_ptr<BatchTask> m_updateTask; // the running batch, if any
-    ApplicationList m_updating;               // of every running update, once per run
+    ApplicationList m_updating;              // of every running update, once per run
     ApplicationList m_updatedDuringDiscovery; // since the running discovery began
 };
 

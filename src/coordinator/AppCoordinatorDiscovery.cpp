@@ -58,8 +58,9 @@ void AppCoordinator::keepUpdatedListed(ApplicationList& discovered)
     bool added = false;
     for (const ApplicationPtr& application : updated) {
         const ApplicationPtr kept = listedAt(application);
-        const auto at = std::find_if(discovered.begin(), discovered.end(),
-                                     [&](const ApplicationPtr& found) { return found->path() == kept->path(); });
+        const auto at = std::find_if(discovered.begin(), discovered.end(), [&](const ApplicationPtr& found) {
+            return found->path() == kept->path();
+        });
         if (at != discovered.end()) {
             *at = kept;
         } else {
@@ -229,7 +230,8 @@ void AppCoordinator::refreshApplication(const ApplicationPtr& given)
     const ApplicationPtr rediscovered =
         m_discoveryService->discoverApplication(given->path(), status.hasHomebrew, status.hasMAS);
     if (!rediscovered) {
-        Logger::error(QStringLiteral("Failed to rediscover application at path: ") + given->path().toLocalFile());
+        Logger::error(QStringLiteral("Failed to rediscover application at path: ") +
+                      given->path().toLocalFile());
         throw CoordinatorError::applicationNotFound();
     }
 

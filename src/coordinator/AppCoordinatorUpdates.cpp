@@ -137,7 +137,8 @@ QList<Update::Result> AppCoordinator::updateApplications(const ApplicationList& 
     return runBatch(applications, batchSize, progress, task->stop.get_token());
 }
 
-AppCoordinator::UpdateRegistration::UpdateRegistration(AppCoordinator& coordinator, ApplicationList applications)
+AppCoordinator::UpdateRegistration::UpdateRegistration(AppCoordinator& coordinator,
+                                                       ApplicationList applications)
     : m_coordinator(coordinator), m_applications(std::move(applications))
 {
     std::lock_guard lock(m_coordinator.m_mutex);

@@ -52,6 +52,8 @@ public:
     // Asks the copy that holds the lock to come forward. False when the request cannot be left.
     bool requestActivation() const;
 
+    // Whether this copy, running without the lock, holds a dead copy's in its place.
+    bool holdsStaleLock() const { return m_staleLock != nullptr; }
     const QString& settingsFile() const { return m_settingsFile; }
     QString lockPath() const { return m_settingsFile + QStringLiteral(".running"); }
     QString requestPath() const { return m_settingsFile + QStringLiteral(".activate"); }

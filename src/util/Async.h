@@ -22,9 +22,9 @@ namespace norvelle {
 QThreadPool& ioPool();
 
 // Lowers the calling thread's share of the processor, once, below the main thread's (by 10 nice
-// steps on Linux, as far as 19): during a check the network threads and the network pool keep every core busy, and the
-// main thread, woken for a frame, waited behind them for up to 30 ms. Never changes the main
-// thread. Threads and programs started from a marked thread inherit its share, so marked
+// steps on Linux, as far as 19): during a check the network threads and the network pool keep
+// every core busy, and the main thread, woken for a frame, waited behind them for up to 30 ms.
+// Never changes the main thread. Threads and programs started from a marked thread inherit its share, so marked
 // threads start neither tools nor work on ioPool.
 // Does nothing before the first update check (beginBackgroundWork): until then the marked
 // threads fetch and read the catalogue the list waits for, and on a busy machine a lowered

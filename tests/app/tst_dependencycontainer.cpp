@@ -242,7 +242,8 @@ private Q_SLOTS:
             killed.leaveToSweep();
             return killed.path();
         };
-        const QString small = leave(QStringLiteral("Alpha.app"), 1), large = leave(QStringLiteral("Beta.app"), 3000);
+        const QString small = leave(QStringLiteral("Alpha.app"), 1),
+                      large = leave(QStringLiteral("Beta.app"), 3000);
         QVERIFY(!small.isEmpty() && !large.isEmpty());
         // Other work begins once the first leftover is gone, and does not end during the test.
         auto busy = std::make_shared<TestGate>();
@@ -258,7 +259,8 @@ private Q_SLOTS:
 
         QElapsedTimer waited;
         waited.start();
-        std::jthread sweep = InstallRecovery::sweepInBackground(applications, {}, std::chrono::milliseconds(1500));
+        std::jthread sweep =
+            InstallRecovery::sweepInBackground(applications, {}, std::chrono::milliseconds(1500));
         QTRY_VERIFY(!QFileInfo::exists(small));
         QTest::qWait(300);
         QVERIFY2(remaining() > 2000, qPrintable(QString::number(remaining())));

@@ -100,12 +100,13 @@ private Q_SLOTS:
         auto other = makeApp(QStringLiteral("Beta"));
         world.list({app, other});
         const auto read = [&] {
-            return Application::create(app->name(), app->bundleIdentifier(), app->path(), QStringLiteral("1.0"),
-                                       app->source());
+            return Application::create(app->name(), app->bundleIdentifier(), app->path(),
+                                       QStringLiteral("1.0"), app->source());
         };
         world.discovery->setApplications(setAside ? ApplicationList{other} : ApplicationList{read(), other});
-        world.discovery->setRediscovered(app->path(), Application::create(app->name(), app->bundleIdentifier(),
-                                                                          app->path(), "2.0", app->source()));
+        world.discovery->setRediscovered(
+            app->path(),
+            Application::create(app->name(), app->bundleIdentifier(), app->path(), "2.0", app->source()));
         const auto update = [&] { return world.run([&] { world.coordinator.updateApplication(app, {}); }); };
         const auto refresh = [&] { return world.run([&] { world.coordinator.discoverApplications(); }); };
 

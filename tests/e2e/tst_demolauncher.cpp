@@ -102,7 +102,8 @@ private Q_SLOTS:
             ::_exit(0);
         const auto reap = qScopeGuard([zombie] { zombie > 0 && ::waitpid(zombie, nullptr, 0); });
         if (pid == 0 || pid == 1)
-            QVERIFY(running.claim() == SingleInstance::Claim::claimed && (pid == 0 || test::renameLockOwner(lock, pid)));
+            QVERIFY(running.claim() == SingleInstance::Claim::claimed &&
+                    (pid == 0 || test::renameLockOwner(lock, pid)));
         else
             QVERIFY(test::writeStaleLock(lock, pid < 0 ? zombie : pid, changed));
 

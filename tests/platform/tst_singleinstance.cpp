@@ -92,6 +92,7 @@ private Q_SLOTS:
 
         SingleInstance next(settings());
         QCOMPARE(next.claim(), expected);
+        QCOMPARE(next.holdsStaleLock(), readOnly);
         SingleInstance& running = live ? *live : next;
         QSignalSpy raised(&running, &SingleInstance::activationRequested);
         QCOMPARE(SingleInstance(settings()).claim(), Claim::heldElsewhere);

@@ -146,7 +146,8 @@ bool isSecondNameOf(const QByteArray& from, const QByteArray& to)
     struct stat target {};
     if (::lstat(to.constData(), &target) != 0 || !S_ISREG(target.st_mode))
         return false; // a link is nobody's record
-    const std::optional<QByteArray> original = SafeFile::readRegularFile(QFile::decodeName(from), maxRecordBytes);
+    const std::optional<QByteArray> original =
+        SafeFile::readRegularFile(QFile::decodeName(from), maxRecordBytes);
     const std::optional<QByteArray> copy = SafeFile::readRegularFile(QFile::decodeName(to), maxRecordBytes);
     return original && copy && *original == *copy;
 }
@@ -154,7 +155,8 @@ bool isSecondNameOf(const QByteArray& from, const QByteArray& to)
 // A copy of the record at from, at a name made for it: nothing there is replaced.
 bool copyExclusively(const QByteArray& from, const QByteArray& to)
 {
-    const std::optional<QByteArray> bytes = SafeFile::readRegularFile(QFile::decodeName(from), maxRecordBytes);
+    const std::optional<QByteArray> bytes =
+        SafeFile::readRegularFile(QFile::decodeName(from), maxRecordBytes);
     if (!bytes)
         return false;
     const int fd = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
@@ -455,14 +457,14 @@ std::jthread InstallRecovery::sweepInBackground(const QString& applicationsFolde
                                                 std::chrono::milliseconds patience)
 {
     backgroundSweeps.fetch_add(1);
-    return std::jthread([applications = applicationsFolder, others = otherFolders,
-                         patience](std::stop_token stop) mutable {
-        // Counted until its last use of anything that a process's exit destroys: its folders
-        // go before it is counted out.
-        const ScopeExit counted([] { backgroundSweeps.fetch_sub(1); });
-        sweepBehindOthers(std::exchange(applications, QString()), std::exchange(others, QStringList()), stop,
-                          patience);
-    });
+    return std::jthread(
+        [applications = applicationsFolder, others = otherFolders, patience](std::stop_token stop) mutable {
+            // Counted until its last use of anything that a process's exit destroys: its folders
+            // go before it is counted out.
+            const ScopeExit counted([] { backgroundSweeps.fetch_sub(1); });
+            sweepBehindOthers(std::exchange(applications, QString()), std::exchange(others, QStringList()),
+                              stop, patience);
+        });
 }
 
 bool InstallRecovery::sweepingInBackground()

@@ -36,16 +36,17 @@ extern "C" int unlinkat(int folder, const char* name, int flags) noexcept
 // RENAME_NOREPLACE (NFS, 9p, many FUSE file systems), 2 one without hard links either.
 static thread_local int t_fileSystem = 0;
 
-extern "C" int renameat2(int fromFolder, const char* from, int toFolder, const char* to, unsigned flags) noexcept
+extern "C" int renameat2(int fromFolder, const char* from, int toFolder, const char* to,
+                         unsigned flags) noexcept
 {
     static const auto real = reinterpret_cast<decltype(&renameat2)>(dlsym(RTLD_NEXT, "renameat2"));
     if (t_fileSystem == 0 || !(flags & RENAME_NOREPLACE))
         return real(fromFolder, from, toFolder, to, flags);
     // As the kernel answers, before it asks the file system about the flag.
     struct stat found {};
-    errno = ::fstatat(fromFolder, from, &found, AT_SYMLINK_NOFOLLOW) != 0        ? ENOENT
-            : ::fstatat(toFolder, to, &found, AT_SYMLINK_NOFOLLOW) == 0 ? EEXIST
-                                                                         : EINVAL;
+    errno = ::fstatat(fromFolder, from, &found, AT_SYMLINK_NOFOLLOW) != 0 ? ENOENT
+            : ::fstatat(toFolder, to, &found, AT_SYMLINK_NOFOLLOW) == 0   ? EEXIST
+                                                                          : EINVAL;
     return -1;
 }
 
