@@ -12,6 +12,8 @@
 #include "sources/brew/BrewService.h"
 #include "util/Async.h"
 
+#include <QHash>
+#include <QUrl>
 #include <algorithm>
 
 namespace norvelle {
@@ -55,20 +57,27 @@ void AppCoordinator::keepUpdatedListed(ApplicationList& discovered)
         std::lock_guard lock(m_mutex);
         updated.swap(m_updatedDuringDiscovery);
     }
-    bool added = false;
+    if (updated.isEmpty())
+        return;
+    // By path, as listedAt finds them: a batch may hold thousands of applications.
+    QHash<QUrl, ApplicationPtr> listed;
+    for (const ApplicationPtr& application : m_store.applications())
+        listed.insert(application->path(), application);
+    QHash<QUrl, qsizetype> found;
+    for (qsizetype i = 0; i < discovered.size(); ++i)
+        found.insert(discovered.at(i)->path(), i);
+    const qsizetype discoveredCount = discovered.size();
     for (const ApplicationPtr& application : updated) {
-        const ApplicationPtr kept = listedAt(application);
-        const auto at = std::find_if(discovered.begin(), discovered.end(), [&](const ApplicationPtr& found) {
-            return found->path() == kept->path();
-        });
-        if (at != discovered.end()) {
-            *at = kept;
+        const ApplicationPtr kept = listed.value(application->path(), application);
+        const auto at = found.constFind(kept->path());
+        if (at != found.cend()) {
+            discovered[at.value()] = kept;
         } else {
+            found.insert(kept->path(), discovered.size());
             discovered.append(kept);
-            added = true;
         }
     }
-    if (added)
+    if (discovered.size() > discoveredCount)
         DiscoveryService::sortByName(discovered, m_discoveryService->sortLocale());
 }
 
