@@ -394,6 +394,15 @@ void BundleInstallerTest::sweepsLeftovers_data()
     QTest::newRow("a running install's")
         << QStringList{"+" + staging, "*" + otherAside, "+" + otherStaging + ">" + otherAside}
         << QStringList{staging, otherStaging} << "bundle" << QStringList{};
+    // A killed install's copy waits while another install of the bundle runs, which holds its
+    // staging folder throughout and the copy it sets aside until that is gone: each tells alone.
+    const QString runningAside = ".Sample.app.old-aaaaaaaaaaaa", runningStaging = ".Sample.app.update-Rr22Qq";
+    QTest::newRow("a killed install's copy while another sets the bundle aside")
+        << QStringList{"*" + aside, "+" + staging + ">" + aside, "*" + runningAside}
+        << QStringList{runningAside} << "gone" << QStringList{};
+    QTest::newRow("a killed install's copy while another downloads")
+        << QStringList{"*" + aside, "+" + staging + ">" + aside, "+" + runningStaging}
+        << QStringList{runningStaging} << "bundle" << QStringList{};
     // Shaped like an install's but without its record, or recording what is not its copy, or of
     // other shapes (the user's, another updater's).
     QTest::newRow("no record") << QStringList{"*" + aside, staging + "/keep", "*.Bar.app.old-0123456789ab"}
