@@ -23,7 +23,8 @@ SingleInstance::SingleInstance(QString settingsFile, QObject* parent)
 
 SingleInstance::~SingleInstance()
 {
-    // A copy that runs without the lock neither made the file nor is the one later starts ask.
+    // Only by the copy that made it and holds the lock: a copy that runs beside it without the
+    // lock would leave the holder deaf to every later start.
     if (m_lock && m_madeRequests)
         QFile::remove(requestPath());
 }
