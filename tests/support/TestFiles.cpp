@@ -17,24 +17,6 @@ QStringList entriesIn(const QString& directory)
     return QDir(directory).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System);
 }
 
-namespace {
-
-// The lock's lines with the pid replaced, written in place: a hold on the file stays.
-bool writeLock(const QString& path, QList<QByteArray> lines, qint64 pid)
-{
-    lines[0] = QByteArray::number(pid);
-    const QByteArray contents = lines.join('\n');
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
-}
-
-} // namespace
-
-bool renameLockOwner(const QString& path, qint64 pid)
-{
-    return writeLock(path, readFile(path).split('\n'), pid);
-}
-
 bool writeStaleLock(const QString& path, qint64 pid, const QStringList& replaced)
 {
     // The lock as this process writes it: its pid, executable, host, machine and boot.
@@ -43,6 +25,7 @@ bool writeStaleLock(const QString& path, qint64 pid, const QStringList& replaced
         return false;
     QList<QByteArray> lines = readFile(path).split('\n');
     lock.unlock();
+    lines[0] = QByteArray::number(pid);
     const QStringList names{"pid", "executable", "host", "machine", "boot"};
     for (const QString& line : replaced) {
         const qsizetype at = names.indexOf(line.section('=', 0, 0));
@@ -50,7 +33,9 @@ bool writeStaleLock(const QString& path, qint64 pid, const QStringList& replaced
             return false;
         lines[at] = line.section('=', 1).toUtf8();
     }
-    return writeLock(path, lines, pid);
+    const QByteArray contents = lines.join('\n');
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
 }
 
 } // namespace norvelle::test

@@ -13,9 +13,6 @@ QByteArray readFile(const QString& path);
 // Every entry directly in a folder, hidden ones included, to prove nothing was left behind.
 QStringList entriesIn(const QString& directory);
 
-// Makes the held lock at `path` name `pid`, as a copy in a PID namespace of its own names its pid.
-bool renameLockOwner(const QString& path, qint64 pid);
-
 // Leaves at `path` the lock file (QLockFile) of a process that has ended since, as a copy
 // that was killed leaves it, or of `pid`, with lines replaced as named ("host=…", "machine=…",
 // "boot=…"). True when it is there.
