@@ -220,8 +220,7 @@ private Q_SLOTS:
         QTest::newRow("the menu-bar extra's Show, minimized")
             << "menuBarShowNorvelle" << "" << true << 0 << minimized;
         QTest::newRow("the menu-bar extra's Quit") << "menuBarQuit" << "" << false << 1 << hidden;
-        QTest::newRow("a second start on the same settings") << "secondStart"
-                                                             << "" << true << 0 << hidden;
+        QTest::newRow("a second start on the same settings") << "secondStart" << "" << true << 0 << hidden;
         QTest::newRow("a second start, minimized from maximized")
             << "secondStart" << "" << true << 0 << maximized;
     }
