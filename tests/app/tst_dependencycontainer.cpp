@@ -28,6 +28,7 @@
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <QTest>
+#include <dlfcn.h>
 #include <future>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -37,6 +38,17 @@
 
 using namespace norvelle;
 using namespace norvelle::test;
+
+// Pauses of a millisecond taken off the main thread: the background sweep's, between its removals.
+static std::atomic<int> s_pauses{0};
+
+extern "C" int nanosleep(const timespec* duration, timespec* left)
+{
+    static const auto real = reinterpret_cast<decltype(&nanosleep)>(dlsym(RTLD_NEXT, "nanosleep"));
+    if (duration->tv_sec == 0 && duration->tv_nsec == 1'000'000 && ::gettid() != ::getpid())
+        ++s_pauses;
+    return real(duration, left);
+}
 
 namespace {
 
@@ -135,7 +147,8 @@ private Q_SLOTS:
                                   .bundleIdentifier(QStringLiteral("com.example.alpha"))
                                   .shortVersion(QStringLiteral("1.0"))
                                   .build();
-        const QString aside = world.root.paths().applicationsFolder + QStringLiteral("/.Alpha.app.old-0123456789ab");
+        const QString aside =
+            world.root.paths().applicationsFolder + QStringLiteral("/.Alpha.app.old-0123456789ab");
         QString staging;
         {
             InstallStaging killed(alpha); // the install died with its record written
@@ -267,6 +280,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(large), 20000);
         QVERIFY(waited.elapsed() >= 1500);
         QCOMPARE(busy->passed(), 0);
+        QVERIFY(s_pauses.load() > 0); // thousands of removals take more than a millisecond
     }
 };
 

@@ -104,7 +104,15 @@ void BundleInstaller::replace(const QString& installedPath, const QString& updat
     if (!DiskSync::syncPath(installed.absolutePath(), &syncError))
         Logger::warning(QStringLiteral("Updater could not sync the swap to the disk: ") + syncError);
     // The new version is in place: a quit does not wait for thousands of files to go, and what
-    // stays is the sweep's, found through the record.
+    // stays is the sweep's, found through the record, which first says that the copy is no longer
+    // the application: what is left of it is never put back, even once the user removed the
+    // application.
+    if (!staging.recordRemoval(aside, &error)) {
+        staging.leaveToSweep();
+        Logger::warning(QStringLiteral("Updater could not remove the previous version at ") + aside +
+                        QStringLiteral(": ") + error);
+        return;
+    }
     if (!removeTree(aside, quitting)) {
         staging.leaveToSweep();
         if (!quitting.stop_requested())

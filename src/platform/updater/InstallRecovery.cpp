@@ -8,6 +8,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QUuid>
@@ -17,11 +19,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 #include <utility>
 
@@ -37,7 +41,10 @@ constexpr qsizetype stagingIdLength = 6; // QTemporaryDir's "XXXXXX"
 // Hidden, so that no download (whose name never starts with a dot) can take its place.
 const QLatin1String recordName(".install-record");
 const QByteArray recordTag("norvelle install\n");
+// The set-aside copy may be all there is of the application (a swap cut short between its renames)...
 const QByteArray asideKey("aside ");
+// ...or it is no longer the application (the new version is in place, or its removal has begun).
+const QByteArray removalKey("remove ");
 constexpr qint64 maxRecordBytes = 4096;
 
 bool isIdOf(QStringView id, qsizetype length, bool hexOnly)
@@ -74,17 +81,28 @@ QString recordIn(const QString& staging)
     return staging + QLatin1Char('/') + recordName;
 }
 
-// What an install's record says: none when the file is no record of ours; an empty aside when
-// the swap had not begun.
-std::optional<QString> readRecord(const QString& path)
+struct Record {
+    QString aside;         // empty when the swap had not begun
+    bool removing = false; // the copy is never put back
+};
+
+// What an install's record says: none when the file is no record of ours.
+std::optional<Record> readRecord(const QString& path)
 {
     const std::optional<QByteArray> bytes = SafeFile::readRegularFile(path, maxRecordBytes);
     if (!bytes || !bytes->startsWith(recordTag))
         return std::nullopt;
     const QByteArray rest = bytes->mid(recordTag.size());
-    if (!rest.startsWith(asideKey))
-        return QString();
-    return QFile::decodeName(rest.mid(asideKey.size()).trimmed());
+    for (const QByteArray& key : {asideKey, removalKey}) {
+        if (rest.startsWith(key))
+            return Record{QFile::decodeName(rest.mid(key.size()).trimmed()), key == removalKey};
+    }
+    return Record{};
+}
+
+QByteArray recordOf(const QByteArray& key, const QString& asideName)
+{
+    return recordTag + key + QFile::encodeName(asideName) + '\n';
 }
 
 bool writeRecord(const QString& staging, const QByteArray& content, QString* error)
@@ -241,35 +259,58 @@ bool installRuns(const QDir& dir, const QString& bundleName, const QString& swep
     return false;
 }
 
+// Whether the copy at path is a whole application: a removal that was cut short may have left
+// any part of one.
+bool isWholeBundle(const QString& path)
+{
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path + QStringLiteral("/Contents/Info.plist")).constData(), &info) ==
+               0 &&
+           S_ISREG(info.st_mode);
+}
+
 // Settles the copy the record in sweptStaging names. False while the copy must stay, and with it
-// the record.
-bool settleAside(const QString& folder, const QString& bundleName, const QString& asideName,
-                 const QString& sweptStaging, bool removing, const std::stop_token& stop,
+// the record. Only a copy that a swap cut short may have left as all there is of the application
+// is put back where the application is missing, and of several such copies only the newest
+// install's (latest): a copy whose removal had begun, or that is not whole, is what a quit or a
+// kill left of its removal, and a missing application beside it is one the user removed. The
+// others are removed.
+bool settleAside(const QString& folder, const QString& bundleName, const Record& record,
+                 const QString& sweptStaging, bool latest, bool removing, const std::stop_token& stop,
                  const DiskSync::Pace& pace)
 {
     // A record naming anything but this bundle's set-aside copy is not followed.
-    if (bundleOf(asideName, asideMark, asideIdLength, true) != bundleName)
+    if (bundleOf(record.aside, asideMark, asideIdLength, true) != bundleName)
         return true;
     const QDir dir(folder);
-    const QString aside = dir.filePath(asideName);
+    const QString aside = dir.filePath(record.aside);
     if (foundAt(aside) != Found::bundle)
         return true; // removed already, or put back
     const QString bundle = dir.filePath(bundleName);
     const Found found = foundAt(bundle);
     // A running install leaves the name empty between its two renames, and nothing holds that name:
-    // the application is left to it. Asked after looking, so an install that empties the name
-    // later has already been seen here; one that starts later cannot move a bundle that is missing.
+    // the application is left to it. Asked after looking, so an install that empties the name later
+    // has already been seen here; one that starts later cannot move a bundle that is missing.
     if (found != Found::other && installRuns(dir, bundleName, sweptStaging))
         return false;
-    switch (found) {
-    case Found::nothing: // killed between the swap's two renames
-        return putBack(folder, aside, bundle);
-    case Found::bundle: // the swap finished
-        return removing && reportRemoval(aside, DiskSync::removeTree(aside, stop, pace), stop);
-    case Found::other: // a link or a file, which no swap leaves: the copy may be all there is
+    if (latest && !record.removing && isWholeBundle(aside)) {
+        if (found == Found::nothing) // killed between the swap's two renames
+            return putBack(folder, aside, bundle);
+        if (found == Found::other) // a link or a file, which no swap leaves: the copy may be all there is
+            return false;
+    }
+    if (!removing)
+        return false;
+    // Said before the first file goes, so that what a quit or a kill leaves of the copy is never
+    // taken for an application.
+    QString error;
+    if (!record.removing &&
+        !writeRecord(dir.filePath(sweptStaging), recordOf(removalKey, record.aside), &error)) {
+        Logger::warning(QStringLiteral("Updater could not remove what an interrupted update left at ") +
+                        aside + QStringLiteral(": ") + error);
         return false;
     }
-    return false;
+    return reportRemoval(aside, DiskSync::removeTree(aside, stop, pace), stop);
 }
 
 // What a removal killed after it had moved the record out left: that record, beside the emptied
@@ -294,6 +335,36 @@ void removeMovedRecords(const QDir& dir, const std::stop_token& stop)
     }
 }
 
+// The staging folders whose records name the newest set-aside copy that may be all there is of
+// each bundle: by when the record was written, which is when that install's swap began.
+QSet<QString> latestCandidates(const QDir& dir, const QStringList& names)
+{
+    struct Candidate {
+        QString staging;
+        std::timespec written{};
+    };
+    QHash<QString, Candidate> latest;
+    for (const QString& name : names) {
+        const std::optional<QString> bundleName = stagedBundleOf(name);
+        if (!bundleName)
+            continue;
+        const QString record = recordIn(dir.filePath(name));
+        const std::optional<Record> read = readRecord(record);
+        struct stat info {};
+        if (!read || read->removing || bundleOf(read->aside, asideMark, asideIdLength, true) != *bundleName ||
+            ::lstat(QFile::encodeName(record).constData(), &info) != 0)
+            continue;
+        const auto found = latest.constFind(*bundleName);
+        if (found == latest.cend() || std::tie(info.st_mtim.tv_sec, info.st_mtim.tv_nsec) >
+                                          std::tie(found->written.tv_sec, found->written.tv_nsec))
+            latest.insert(*bundleName, Candidate{name, info.st_mtim});
+    }
+    QSet<QString> stagings;
+    for (const Candidate& candidate : std::as_const(latest))
+        stagings.insert(candidate.staging);
+    return stagings;
+}
+
 // Restoring puts back the bundles that killed swaps left only in their set-aside copies;
 // removing also takes what else they left.
 void sweep(const QString& folder, bool removing, const std::stop_token& stop, const DiskSync::Pace& pace = {})
@@ -303,6 +374,7 @@ void sweep(const QString& folder, bool removing, const std::stop_token& stop, co
     const QDir dir(folder);
     const QStringList names =
         dir.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name);
+    const QSet<QString> latest = latestCandidates(dir, names);
     for (const QString& name : names) {
         if (stop.stop_requested())
             return;
@@ -313,10 +385,11 @@ void sweep(const QString& folder, bool removing, const std::stop_token& stop, co
         const FolderLock lock(staging);
         if (!lock.isHeld())
             continue; // a running install's, or gone meanwhile
-        const std::optional<QString> aside = readRecord(recordIn(staging));
-        if (!aside)
+        const std::optional<Record> record = readRecord(recordIn(staging));
+        if (!record)
             continue; // not provably an install's
-        if (!aside->isEmpty() && !settleAside(folder, *bundleName, *aside, name, removing, stop, pace))
+        if (!record->aside.isEmpty() &&
+            !settleAside(folder, *bundleName, *record, name, latest.contains(name), removing, stop, pace))
             continue;
         if (removing)
             reportRemoval(staging, removeStaging(staging, stop, pace), stop);
@@ -421,8 +494,12 @@ QString InstallStaging::filePath(const QString& name) const
 
 bool InstallStaging::recordAside(const QString& asidePath, QString* error)
 {
-    return writeRecord(
-        m_path, recordTag + asideKey + QFile::encodeName(QFileInfo(asidePath).fileName()) + '\n', error);
+    return writeRecord(m_path, recordOf(asideKey, QFileInfo(asidePath).fileName()), error);
+}
+
+bool InstallStaging::recordRemoval(const QString& asidePath, QString* error)
+{
+    return writeRecord(m_path, recordOf(removalKey, QFileInfo(asidePath).fileName()), error);
 }
 
 QString InstallRecovery::asidePath(const QString& bundlePath)

@@ -14,8 +14,10 @@ namespace norvelle {
 // The folder an install stages its download in, ".<name>.update-<6 letters or digits>" beside
 // the bundle. It is locked while the install runs and carries a record that marks it as one of
 // ours; before the swap's first rename the record names the set-aside copy
-// (".<name>.old-<12 hex digits>"). That record is what lets a later sweep tell a killed
-// install's leftovers from a folder of the user's or of another program with a similar name.
+// (".<name>.old-<12 hex digits>"), and once the new version is in place it says that copy is to be
+// removed. That record is what lets a later sweep tell a killed install's leftovers from a folder
+// of the user's or of another program with a similar name, and a copy that may be all there is of
+// the application from what is left of a removal.
 class InstallStaging {
 public:
     // Creates, locks and marks the folder; isValid() says whether all of it worked.
@@ -33,6 +35,10 @@ public:
     // Names the copy that the swap is about to set aside. False (with the reason) when the
     // record cannot be written: a swap must not start then, as nothing could put it right.
     bool recordAside(const QString& asidePath, QString* error);
+    // Says that the set-aside copy is no longer the application (the new version is in place), so
+    // that what a quit or a kill leaves of its removal is never put back. False (with the reason)
+    // when the record cannot be written: the copy must not be removed then.
+    bool recordRemoval(const QString& asidePath, QString* error);
     // Keeps the folder (and what it records) for the sweep at the next start: quitting does not
     // wait for the removal of a large download or bundle, and a set-aside copy that is still
     // there must stay recognisable.
@@ -55,8 +61,9 @@ public:
     // Where an install keeps the bundle at bundlePath aside while swapping (a new name each time).
     static QString asidePath(const QString& bundlePath);
 
-    // In folder: a missing bundle gets its recorded set-aside copy back; a recorded copy beside
-    // its bundle (the swap finished) and marked staging folders are removed. Logs what it does.
+    // In folder: a missing bundle gets its recorded set-aside copy back, where a swap cut short left
+    // it whole (the newest install's of several); other recorded copies (the swap finished, or
+    // their removal had begun) and marked staging folders are removed. Logs what it does.
     // A stop ends it between two files; what is left stays recognisable to the next sweep.
     static void recoverFolder(const QString& folder, std::stop_token stop = {});
     // Only the first of that: a rename for each missing bundle, and so quick enough to wait for

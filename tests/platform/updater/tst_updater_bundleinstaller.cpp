@@ -361,9 +361,11 @@ void BundleInstallerTest::interruptedSwapIsPutRight()
 
 void BundleInstallerTest::sweepsLeftovers_data()
 {
-    // Folders below Applications: "*" a bundle (as an install sets one aside), "+" a staging
-    // folder with an install's record, naming the set-aside copy after ">", "-" one whose record
-    // its removal had moved out beside it, "=" a file of the user's; else a plain folder.
+    // Folders below Applications: "*" a bundle (as an install sets one aside), "~" one whose removal
+    // had begun, "+" a staging folder with an install's record, naming the set-aside copy after ">"
+    // (after a second ">" the copy is to be removed), newer than those before it, "-" one whose
+    // record its removal had moved out beside it, "=" a file of the user's; else a plain folder.
+    // A bundle put back must be the newest record's copy.
     QTest::addColumn<QStringList>("present");
     QTest::addColumn<QStringList>("locked");   // held by a running install meanwhile
     QTest::addColumn<QString>("bundle");       // what Sample.app is: a bundle, gone, a link or a file
@@ -379,6 +381,24 @@ void BundleInstallerTest::sweepsLeftovers_data()
     QTest::newRow("set-aside copy without its bundle")
         << QStringList{"*" + aside, "+" + staging + ">" + aside} << QStringList{} << "gone"
         << QStringList{"Sample.app"};
+    // What a quit or a kill left of a copy's removal, where the user has removed the application since.
+    QTest::newRow("set-aside copy whose removal had begun, without its bundle")
+        << QStringList{"*" + aside, "+" + staging + ">" + aside + ">", "Utilities"} << QStringList{} << "gone"
+        << QStringList{"Utilities"};
+    QTest::newRow("set-aside copy that is not whole, without its bundle")
+        << QStringList{"~" + aside, "+" + staging + ">" + aside, "Utilities"} << QStringList{} << "gone"
+        << QStringList{"Utilities"};
+    // The older copy comes first by name: a killed install's, still being removed when the later
+    // install was killed between its renames.
+    const QString laterAside = ".Sample.app.old-ffffffffffff", laterStaging = ".Sample.app.update-Zz00Zz";
+    QTest::newRow("set-aside copies of two installs without their bundle")
+        << QStringList{"*" + aside, "+" + staging + ">" + aside, "*" + laterAside,
+                       "+" + laterStaging + ">" + laterAside}
+        << QStringList{} << "gone" << QStringList{"Sample.app"};
+    QTest::newRow("set-aside copies of two installs, the later one not whole, without their bundle")
+        << QStringList{"*" + aside, "+" + staging + ">" + aside, "~" + laterAside,
+                       "+" + laterStaging + ">" + laterAside, "Utilities"}
+        << QStringList{} << "gone" << QStringList{"Utilities"};
     QTest::newRow("set-aside copy beside its bundle")
         << QStringList{"*" + aside, "+" + staging + ">" + aside} << QStringList{} << "bundle"
         << QStringList{"Sample.app"};
@@ -449,11 +469,14 @@ void BundleInstallerTest::sweepsLeftovers()
         QFile file(m_installed);
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
+    QString newest; // the set-aside copy the newest record names
     for (QString path : present) {
-        if (path.startsWith('*')) { // a bundle renamed as an install sets it aside
+        if (path.startsWith('*') || path.startsWith('~')) { // a bundle renamed as an install sets it aside
+            const bool removing = path.startsWith('~');
             path.remove(0, 1);
             const QString built = UpdaterFixture::writeBundle(
-                m_dir->filePath("built"), "X.app", UpdaterFixture::info("org.example.x", "1"), "set aside");
+                m_dir->filePath("built"), "X.app", UpdaterFixture::info("org.example.x", "1"), path.toUtf8());
+            QVERIFY(!removing || QFile::remove(built + "/Contents/Info.plist"));
             QVERIFY(QDir().mkpath(QFileInfo(applications + "/" + path).absolutePath()));
             QVERIFY(QDir().rename(built, applications + "/" + path));
         } else if (path.startsWith('+') || path.startsWith('-')) { // a killed install's staging folder
@@ -463,8 +486,17 @@ void BundleInstallerTest::sweepsLeftovers()
             QVERIFY(QDir().mkpath(folder));
             InstallStaging made(folder + "/" + bundleName);
             QVERIFY(made.isValid());
-            if (parts.size() > 1)
+            if (parts.size() > 1) {
                 QVERIFY(made.recordAside(folder + "/" + parts[1], nullptr));
+                QVERIFY(parts.size() < 3 || made.recordRemoval(folder + "/" + parts[1], nullptr));
+                newest = parts[1];
+                // Written a second apart, whatever the file system's clock granularity.
+                const timespec written[2] = {{0, UTIME_OMIT}, {1'000'000'000 + present.indexOf(path), 0}};
+                QCOMPARE(::utimensat(AT_FDCWD,
+                                     QFile::encodeName(made.filePath(".install-record")).constData(), written,
+                                     0),
+                         0);
+            }
             made.leaveToSweep();
             if (path.startsWith('-'))
                 QVERIFY(QDir().rename(made.filePath(".install-record"),
@@ -496,16 +528,21 @@ void BundleInstallerTest::sweepsLeftovers()
     InstallRecovery::recoverApplications(applications);
 
     QCOMPARE(tree(), expected.isEmpty() ? before : expected);
-    if (bundle == "gone" && !expected.isEmpty())
-        QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), "set aside");
+    if (QFileInfo::exists(m_installed) && bundle == "gone")
+        QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), newest.toUtf8());
 }
 
 void BundleInstallerTest::killedRemovalIsFinishedByTheSweep_data()
 {
-    QTest::addColumn<int>("fileSystem"); // as t_fileSystem
-    QTest::newRow("with every kind of rename") << 0;
-    QTest::newRow("without a rename that refuses to replace") << 1;
-    QTest::newRow("without that rename or hard links") << 2;
+    QTest::addColumn<int>("fileSystem");    // as t_fileSystem
+    QTest::addColumn<bool>("removedSince"); // the user removed the application before the next start
+    QTest::addColumn<bool>("bySweep");      // the install was killed before its clean-up, a sweep during it
+    QTest::newRow("with every kind of rename") << 0 << false << false;
+    QTest::newRow("without a rename that refuses to replace") << 1 << false << false;
+    QTest::newRow("without that rename or hard links") << 2 << false << false;
+    // What is left of the old copy is no application to put back.
+    QTest::newRow("the application removed since") << 0 << true << false;
+    QTest::newRow("the application removed since a sweep") << 0 << true << true;
 }
 
 // Whichever file an install's clean-up (the old copy, then its staging folder) had come to when
@@ -514,18 +551,31 @@ void BundleInstallerTest::killedRemovalIsFinishedByTheSweep_data()
 void BundleInstallerTest::killedRemovalIsFinishedByTheSweep()
 {
     QFETCH(int, fileSystem);
+    QFETCH(bool, removedSince);
+    QFETCH(bool, bySweep);
     t_fileSystem = fileSystem;
     const auto restored = qScopeGuard([] { t_fileSystem = 0; });
     for (int steps = 0, left = 0; left == 0; ++steps) {
         init();
+        if (bySweep) { // killed right after the swap
+            const QString aside = InstallRecovery::asidePath(m_installed);
+            QVERIFY(m_staging->recordAside(aside, nullptr) && QDir().rename(m_installed, aside) &&
+                    QDir().rename(m_update, m_installed));
+            m_staging->leaveToSweep();
+            m_staging.reset();
+        }
         t_stepsLeft = steps;
-        BundleInstaller().replace(m_installed, m_update, *m_staging);
-        m_staging.reset();                     // the install ends; killed after `steps` unlinks
+        if (bySweep)
+            InstallRecovery::recoverFolder(m_dir->filePath("Applications"));
+        else
+            BundleInstaller().replace(m_installed, m_update, *m_staging);
+        m_staging.reset();                     // the clean-up ends; killed after `steps` unlinks
         left = std::exchange(t_stepsLeft, -1); // more than none: the clean-up had ended
+        QVERIFY(!removedSince || QDir(m_installed).removeRecursively());
         InstallRecovery::recoverFolder(m_dir->filePath("Applications")); // the next start
-        QVERIFY2(siblings() == QStringList{"Sample.app"},
+        QVERIFY2(siblings() == (removedSince ? QStringList() : QStringList{"Sample.app"}),
                  qPrintable(QString::number(steps) + " steps: " + siblings().join(", ")));
-        QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), "new");
+        QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), removedSince ? "" : "new");
     }
 }
 
