@@ -91,10 +91,10 @@ private Q_SLOTS:
             QSKIP("The event loop has ended; run each test and row in a process of its own");
     }
 
-    // The user quits while an update check waits for Sparkle feeds that answer slowly: the
-    // checks, whose drivers answer on the main thread that no longer runs its loop, end as
-    // cancelled, and the quit is over within half a second through the normal path, after
-    // which the objects can be destroyed (AddressSanitizer watches that).
+    // The user quits while an update check waits for Sparkle feeds and an App Store lookup that
+    // answer slowly: the checks, whose drivers answer on the main thread that no longer runs its
+    // loop, end as cancelled, and the quit is over within half a second through the normal path,
+    // after which the objects can be destroyed (AddressSanitizer watches that).
     void quitWhileFeedsAreSlow()
     {
         SyntheticWorld::Options worldOptions;
@@ -130,12 +130,15 @@ private Q_SLOTS:
             ++feeds;
         }
         QVERIFY(feeds >= 4);
+        world.server().route("/lookup",
+                             FixtureServer::Reply{.body = QByteArray(4096, 'x'), .stallAfter = 64});
         LogCapture log;
         QFuture<void> check = sidebar.checkForUpdates();
         QTRY_VERIFY_WITH_TIMEOUT(
             log.containsPrefix(Logger::Level::warning,
                                QStringLiteral("Sparkle update check failed for ") + failing + u':'),
             30000);
+        QTRY_VERIFY_WITH_TIMEOUT(!world.server().requests("/lookup").isEmpty(), 30000);
         QVERIFY(!check.isFinished());
 
         // The user quits: the event loop ends, then the application's quit sequence runs.
@@ -144,6 +147,10 @@ private Q_SLOTS:
 
         const qint64 quitTime = quitAsTheApplicationDoes(*container);
         QVERIFY2(quitTime >= 0 && quitTime < 500, qPrintable(QString::number(quitTime)));
+        // The lookup the quit ended is no network error.
+        QVERIFY(log.contains(Logger::Level::info,
+                             "Fetching App Store metadata for com.synthetic.store2 ended by quitting"));
+        QVERIFY(!log.containsPrefix(Logger::Level::warning, "Network error fetching App Store metadata"));
 
         container.reset();
     }

@@ -1,5 +1,6 @@
 #include "CoordinatorTestWorld.h"
 #include "model/NorvelleError.h"
+#include "platform/http/HttpClient.h"
 #include "sources/ToolRunner.h"
 
 #include <QTest>
@@ -21,23 +22,38 @@ private Q_SLOTS:
         QTest::addColumn<QString>("version");
         QTest::addColumn<bool>("hasUpdate");
         QTest::addColumn<QString>("logLine");
-        QTest::addColumn<bool>("quitting"); // a quit ends brew's listing
+        // What ends brew's listing: "quit", a "cancel" or a cancelled "transfer"; empty: nothing.
+        QTest::addColumn<QString>("ended");
         QTest::newRow("new version installed")
             << "2.0"
             << ""
-            << "2.0" << false << "Rediscovered Alpha after successful update" << false;
+            << "2.0" << false << "Rediscovered Alpha after successful update"
+            << "";
         QTest::newRow("old version still there")
             << "1.0"
             << "2.0"
-            << "1.0" << true << "Rediscovered Alpha after successful update" << false;
+            << "1.0" << true << "Rediscovered Alpha after successful update"
+            << "";
         QTest::newRow("bundle gone") << ""
                                      << ""
                                      << "1.0" << false
                                      << "Failed to rediscover Alpha after update: Application not found"
-                                     << false;
+                                     << "";
         QTest::newRow("quit meanwhile") << "2.0"
                                         << ""
-                                        << "1.0" << false << "Rediscovery of Alpha ended by quitting" << true;
+                                        << "1.0" << false << "Rediscovery of Alpha ended by quitting"
+                                        << "quit";
+        // Without a quit, a cancel is the user's own, and reported as it is.
+        QTest::newRow("cancelled, no quit")
+            << "2.0"
+            << ""
+            << "1.0" << false << "Failed to rediscover Alpha after update: The operation was cancelled"
+            << "cancel";
+        QTest::newRow("transfer cancelled, no quit")
+            << "2.0"
+            << ""
+            << "1.0" << false << "Failed to rediscover Alpha after update: The request was cancelled."
+            << "transfer";
     }
     void afterSuccess()
     {
@@ -46,12 +62,16 @@ private Q_SLOTS:
         QFETCH(QString, version);
         QFETCH(bool, hasUpdate);
         QFETCH(QString, logLine);
-        QFETCH(bool, quitting);
+        QFETCH(QString, ended);
 
         CoordinatorTestWorld world;
-        if (quitting)
-            world.brew->onLoadInstalledCasks = [] {
-                throw NorvelleError(NorvelleError::Case::brewCommandFailed, ToolRunner::endedByQuitting);
+        if (!ended.isEmpty())
+            world.brew->onLoadInstalledCasks = [ended] {
+                if (ended == "quit")
+                    throw NorvelleError(NorvelleError::Case::brewCommandFailed, ToolRunner::endedByQuitting);
+                if (ended == "cancel")
+                    throw CancelledError();
+                throw HttpError(HttpError::Kind::cancelled, QStringLiteral("The request was cancelled."));
             };
         auto app = makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0")));
         world.list({app});
@@ -83,9 +103,11 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("refreshed"); // when a Refresh overlapped the update
         QTest::addColumn<bool>("setAside");     // it found the bundle set aside; else at 1.0
-        QTest::newRow("listed just before the update began") << "before" << false;
-        QTest::newRow("read while the bundle was set aside") << "during" << true;
-        QTest::newRow("listed after the update ended, read at the old version") << "across" << false;
+        QTest::addColumn<bool>("batch");        // the update is a batch's; else a single one
+        QTest::newRow("listed just before the update began") << "before" << false << false;
+        QTest::newRow("read while the bundle was set aside") << "during" << true << false;
+        QTest::newRow("read while a batch's bundle was set aside") << "during" << true << true;
+        QTest::newRow("listed after the update ended, read at the old version") << "across" << false << false;
     }
     // A Refresh during an install lists what it read: the bundle missing between the swap's two
     // renames, or the old version. The application is listed once, at its new version, all the same.
@@ -93,6 +115,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, refreshed);
         QFETCH(bool, setAside);
+        QFETCH(bool, batch);
         CoordinatorTestWorld world;
         auto app = makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0")));
         auto other = makeApp(QStringLiteral("Beta"));
@@ -102,7 +125,14 @@ private Q_SLOTS:
         };
         world.discovery->setApplications(setAside ? ApplicationList{other} : ApplicationList{read("1.0"), other});
         world.discovery->setRediscovered(app->path(), read("2.0"));
-        const auto update = [&] { return world.run([&] { world.coordinator.updateApplication(app, {}); }); };
+        const auto update = [&] {
+            return world.run([&] {
+                if (batch)
+                    world.coordinator.updateApplications({app}, 1, {});
+                else
+                    world.coordinator.updateApplication(app, {});
+            });
+        };
         const auto refresh = [&] { return world.run([&] { world.coordinator.discoverApplications(); }); };
 
         // Held at a gate: the update in "during", the Refresh in "across".

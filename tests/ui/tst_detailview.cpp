@@ -1,9 +1,11 @@
 #include "tst_sidebarworld.h"
 
 #include "FakeUrlOpener.h"
+#include "PanelLook.h"
 #include "RenderToPng.h"
 #include "ui/detail/ApplicationMetadataRowView.h"
 #include "ui/detail/DetailView.h"
+#include "ui/detail/ManualCaskEntryView.h"
 #include "ui/detail/ReleaseNotesView.h"
 #include "ui/detail/SelectedApplicationDetailsView.h"
 #include "ui/detail/SkippedVersionView.h"
@@ -11,9 +13,10 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -55,6 +58,31 @@ struct Pane {
     FakeUrlOpener urls;
     DetailView view;
 };
+
+// A word far wider than a detail pane's column.
+QString longWord()
+{
+    return QStringLiteral("SupercalifragilisticexpialidociousApplicationBundle");
+}
+
+// The names of the pane's widgets that reach past its visible width in the window; the pane's
+// content's too while it needs more than that width and its layouts have yet to widen it.
+QStringList pastTheEdge(const QWidget& window)
+{
+    const auto* scroll = window.findChild<QScrollArea*>("detailScroll");
+    const QWidget* viewport = scroll->viewport();
+    const QRect shown(viewport->mapTo(&window, QPoint(0, 0)), viewport->size());
+    QStringList names;
+    if (scroll->widget()->minimumSizeHint().width() > shown.width())
+        names.append(scroll->widget()->objectName());
+    for (const QWidget* widget : viewport->findChildren<QWidget*>()) {
+        const QRect area(widget->mapTo(&window, QPoint(0, 0)), widget->size());
+        if (widget->isVisibleTo(&window) && (area.left() < shown.left() || area.right() > shown.right()))
+            names.append(widget->objectName().isEmpty() ? widget->metaObject()->className()
+                                                        : widget->objectName());
+    }
+    return names;
+}
 
 UpdateProgress progressOf(const ApplicationPtr& application, UpdateProgress::Status status, double fraction = 0.3)
 {
@@ -416,6 +444,74 @@ private Q_SLOTS:
         QTRY_VERIFY(!world.detail.isUpdating() && !world.detail.isAdopting());
         if (update)
             QTRY_VERIFY(inView("applicationName"));
+    }
+
+    // Outside texts of any length (the bundle's name and versions, the catalogue's cask, brew's
+    // answer) never push the pane past the window at its smallest: every control stays in reach,
+    // and the name is cut with "…", whole in its tooltip.
+    void longTextsStayInTheWindow_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("longer"); // what else is long
+        const QString words = QStringLiteral("The Remarkably Long Name Of An Application Bundle");
+        QTest::newRow("a name of many words, the manual cask") << words << "";
+        QTest::newRow("a name of one word") << longWord() << "";
+        QTest::newRow("versions") << longWord() << "versions";
+        QTest::newRow("an adoptable cask") << words << "cask";
+        QTest::newRow("an adopted cask") << words << "adopted cask";
+        QTest::newRow("brew's answer to Verify") << words << "failure";
+    }
+    void longTextsStayInTheWindow()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, longer);
+        const QString version = QStringLiteral("2024.11.28-nightly+build.").repeated(3);
+        const QString word = longWord();
+        MainWindowTestWorld world;
+        world.appState.setHasAppManagementPermission(true);
+        world.appState.setHasCompletedWelcomeTour(true);
+        world.environment->setStatus(EnvironmentStatus{true, true, true, std::nullopt});
+        auto app = MainWindowTestWorld::app(name);
+        world.discovery->setApplications({app});
+        MainWindow window(world.viewEnvironment());
+        window.resize(860, 500);
+        window.show();
+        QTRY_VERIFY(world.coordinator.callCount(Op::checkForUpdates) == 1 &&
+                    !world.sidebar.isCheckingUpdates());
+        if (longer == "versions") {
+            app->setCurrentVersion(version);
+            app->setUpdate(makeUpdate(version + "1"));
+            app->setSkippedVersion(version + "0");
+        }
+        if (longer.endsWith("cask")) {
+            Cask cask = makeCask(QStringLiteral("the-remarkably-long-name-of-an-application-bundle-for-teams-"
+                                                "and-designers"),
+                                 true);
+            cask.adopted = longer == "adopted cask";
+            cask.latestVersion = version;
+            cask.homepage =
+                QUrl("https://downloads.the-remarkably-long-name-of-an-application.example/" + word);
+            cask.warnings = {word.repeated(2)};
+            cask.description = word.repeated(2);
+            app->setCask(cask);
+        }
+        world.store.setSelectedApplicationId(app->id());
+        if (longer == "failure") {
+            world.coordinator.failWith(
+                Op::verifyCustomCask,
+                Error("Cask 'figma' is already managing another app at: /Applications/" + word.repeated(3) +
+                      ".app"));
+            QTRY_VERIFY(window.findChild<QLineEdit*>("caskNameField"));
+            window.findChild<QLineEdit*>("caskNameField")->setText(QStringLiteral("figma"));
+            window.findChild<QPushButton*>("verifyCaskButton")->click();
+            QTRY_VERIFY(!window.findChild<ManualCaskEntryView*>()->failureText().isEmpty());
+        }
+        QTRY_VERIFY(window.findChild<QLabel*>("applicationName"));
+        QTRY_COMPARE(pastTheEdge(window), QStringList());
+        const auto* shownName = window.findChild<QLabel*>("applicationName");
+        QVERIFY(shownName->text().endsWith(QChar(0x2026)));
+        QCOMPARE(shownName->toolTip(), name);
+        renderBothThemes(&window, QStringLiteral("detail-long-") + QTest::currentDataTag(), window.size());
     }
 
     void renders()

@@ -2,6 +2,7 @@
 
 #include "platform/Logger.h"
 #include "platform/http/HttpClient.h"
+#include "sources/ToolRunner.h"
 #include "sources/mas/AppStoreLookupReply.h"
 #include "sources/mas/LocaleRegionProvider.h"
 
@@ -116,10 +117,8 @@ AppStoreAPIService::fetchMetadata(const QString& bundleIdentifier,
     HttpResponse response;
     try {
         response = m_options.http->get(std::get<QUrl>(prepared));
-    } catch (const std::exception& e) {
-        Logger::warning(QStringLiteral("Network error fetching App Store metadata for ") + bundleIdentifier +
-                        QStringLiteral(": ") + describeException(e));
-        return fail(bundleIdentifier);
+    } catch (...) {
+        return failTransfer(bundleIdentifier, std::current_exception());
     }
     return receive(bundleIdentifier, expectedVersion, response);
 }
@@ -137,9 +136,7 @@ void AppStoreAPIService::fetchMetadataAsync(const QString& bundleIdentifier,
         std::get<QUrl>(prepared), [this, bundleIdentifier, expectedVersion, handler = std::move(handler)](
                                       HttpResponse response, std::exception_ptr error) {
             if (error) {
-                Logger::warning(QStringLiteral("Network error fetching App Store metadata for ") +
-                                bundleIdentifier + QStringLiteral(": ") + describeException(error));
-                handler(fail(bundleIdentifier));
+                handler(failTransfer(bundleIdentifier, error));
                 return;
             }
             handler(receive(bundleIdentifier, expectedVersion, response));
@@ -171,6 +168,20 @@ AppStoreAPIService::consultCache(const QString& bundleIdentifier,
                       QStringLiteral(" doesn't match expected ") + *expectedVersion +
                       QStringLiteral(" for ") + bundleIdentifier + QStringLiteral(", refetching"));
     return answer;
+}
+
+std::optional<AppStoreMetadata> AppStoreAPIService::failTransfer(const QString& bundleIdentifier,
+                                                                 const std::exception_ptr& error)
+{
+    // A quit aborts the lookups still in flight; that says nothing about the network or the store.
+    if (ToolRunner::isEndedByQuitting(error)) {
+        Logger::info(QStringLiteral("Fetching App Store metadata for ") + bundleIdentifier +
+                     QStringLiteral(" ended by quitting"));
+        return std::nullopt;
+    }
+    Logger::warning(QStringLiteral("Network error fetching App Store metadata for ") + bundleIdentifier +
+                    QStringLiteral(": ") + describeException(error));
+    return fail(bundleIdentifier);
 }
 
 std::optional<AppStoreMetadata> AppStoreAPIService::fail(const QString& bundleIdentifier)

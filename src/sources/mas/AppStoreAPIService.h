@@ -8,6 +8,7 @@
 #include <QString>
 #include <QUrl>
 #include <chrono>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -75,6 +76,9 @@ private:
     CacheAnswer consultCache(const QString& bundleIdentifier, const std::optional<QString>& expectedVersion,
                              std::optional<AppStoreMetadata>& cached) const;
     std::optional<AppStoreMetadata> fail(const QString& bundleIdentifier);
+    // A request that ended in error: logged, and remembered as failed unless a quit ended it.
+    std::optional<AppStoreMetadata> failTransfer(const QString& bundleIdentifier,
+                                                 const std::exception_ptr& error);
     QString country() const;
 
     const Options m_options;

@@ -1,5 +1,7 @@
 #include "ui/detail/ApplicationMetadataItemView.h"
 
+#include "ui/main/components/ClampedLabel.h"
+#include "ui/main/components/ElidingLabel.h"
 #include "ui/main/components/PaletteFollower.h"
 #include "ui/main/components/SystemColors.h"
 #include "ui/main/components/TextStyles.h"
@@ -10,10 +12,6 @@
 #include <QVBoxLayout>
 
 namespace norvelle {
-
-namespace {
-
-} // namespace
 
 ApplicationMetadataItemView::ApplicationMetadataItemView(const QString& title, const QString& value,
                                                          const std::optional<QString>& subtitle,
@@ -29,16 +27,19 @@ ApplicationMetadataItemView::ApplicationMetadataItemView(const QString& title, c
                                      SystemColors::tertiary(), this, "metadataTitle", Qt::AlignHCenter));
     QFont valueFont = TextStyles::font(TextStyles::Style::body, QFont::DemiBold);
     valueFont.setPointSizeF(valueFont.pointSizeF() * 18.0 / 13.0);
-    m_value =
-        makePlainLabel(value, valueFont, SystemColors::secondary(), this, "metadataValue", Qt::AlignHCenter);
-    m_value->setWordWrap(true);
-    // At most three lines of the value.
-    m_value->setMaximumHeight(m_value->fontMetrics().lineSpacing() * 3 + 2);
+    // A homepage's host or a cask's name can be longer than a cell is wide: at most three lines of
+    // the value, the cask's name on one, and neither widens the row.
+    m_value = new ClampedLabel(3, this);
+    setUpPlainLabel(m_value, valueFont, SystemColors::secondary(), "metadataValue", Qt::AlignHCenter);
+    m_value->setFullText(value);
     layout->addWidget(m_value);
     if (subtitle) {
         layout->addSpacing(2);
-        m_subtitle = makePlainLabel(*subtitle, TextStyles::font(TextStyles::Style::subheadline),
-                                    SystemColors::secondary(), this, "metadataSubtitle", Qt::AlignHCenter);
+        auto* line = new ElidingLabel(this);
+        setUpPlainLabel(line, TextStyles::font(TextStyles::Style::subheadline), SystemColors::secondary(),
+                        "metadataSubtitle", Qt::AlignHCenter);
+        line->setFullText(*subtitle);
+        m_subtitle = line;
         layout->addWidget(m_subtitle);
     }
     if (m_onTap)
@@ -53,7 +54,7 @@ ApplicationMetadataItemView::ApplicationMetadataItemView(const QString& title, c
 
 QString ApplicationMetadataItemView::value() const
 {
-    return m_value->text();
+    return m_value->fullText();
 }
 
 void ApplicationMetadataItemView::activate()

@@ -8,6 +8,8 @@ class QLabel;
 
 namespace norvelle {
 
+class ClampedLabel;
+
 // One fact of the metadata row: caption, value and an optional third line, centred; with an
 // action the whole cell is a flat button that runs it.
 class ApplicationMetadataItemView : public QWidget {
@@ -30,7 +32,7 @@ protected:
 
 private:
     QString m_titleText;
-    QLabel* m_value = nullptr;
+    ClampedLabel* m_value = nullptr;
     QLabel* m_subtitle = nullptr;
     std::function<void()> m_onTap;
 };

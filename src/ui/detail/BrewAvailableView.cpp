@@ -5,8 +5,10 @@
 #include "ui/detail/BrewManualActionView.h"
 #include "ui/detail/LinkPolicy.h"
 #include "ui/detail/PanelActions.h"
-#include "ui/main/components/PaletteFollower.h"
 #include "ui/main/components/Card.h"
+#include "ui/main/components/ClampedLabel.h"
+#include "ui/main/components/ElidingLabel.h"
+#include "ui/main/components/PaletteFollower.h"
 #include "ui/main/components/PasswordBadgeView.h"
 #include "ui/main/components/PlainLabel.h"
 #include "ui/main/components/SystemColors.h"
@@ -27,14 +29,83 @@ namespace norvelle {
 namespace {
 
 // A label with the given colour role taken from the palette now and on every theme change.
-QLabel* themedLabel(const QString& text, const QFont& font, QColor (*color)(), QWidget* parent,
-                    const char* name)
+template <typename Label> Label* themed(Label* label, const QFont& font, QColor (*color)(), const char* name)
 {
-    QLabel* label = makePlainLabel(text, font, QColor(), parent, name);
-    label->setWordWrap(true);
+    setUpPlainLabel(label, font, QColor(), name);
     PaletteFollower::follow(label, [label, color] { setTextColor(label, color()); });
     return label;
 }
+
+QLabel* themedLabel(const QString& text, const QFont& font, QColor (*color)(), QWidget* parent,
+                    const char* name)
+{
+    QLabel* label = themed(new QLabel(text, parent), font, color, name);
+    label->setWordWrap(true);
+    return label;
+}
+
+// The catalogue's words, of any length: a word wider than the panel (an address) breaks rather
+// than widening it.
+QLabel* themedCatalogueText(const QString& text, const QFont& font, QColor (*color)(), QWidget* parent,
+                            const char* name)
+{
+    auto* label = themed(new ClampedLabel(ClampedLabel::anyNumberOfLines, parent), font, color, name);
+    label->setFullText(text);
+    return label;
+}
+
+// One line of the catalogue's, cut with "…" to the panel's width.
+QLabel* themedCatalogueLine(const QString& text, const QFont& font, QColor (*color)(), QWidget* parent,
+                            const char* name)
+{
+    auto* label = themed(new ElidingLabel(parent), font, color, name);
+    label->setFullText(text);
+    return label;
+}
+
+// The cask's homepage as a flat link whose address, however long, is cut with "…" to the width
+// it is given and shown whole in its tooltip.
+class HomepageLink : public QPushButton {
+public:
+    HomepageLink(const QString& address, QWidget* parent) : QPushButton(parent), m_address(address)
+    {
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed); // a button's own never shrinks
+        display(address);
+    }
+
+    QSize sizeHint() const override { return withText(m_address); }
+    QSize minimumSizeHint() const override { return withText(QStringLiteral("M…")); }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QPushButton::resizeEvent(event);
+        const int room = width() - (QPushButton::sizeHint().width() - advance(m_shown));
+        display(fontMetrics().elidedText(m_address, Qt::ElideRight, std::max(0, room)));
+    }
+
+private:
+    int advance(const QString& text) const { return fontMetrics().horizontalAdvance(text); }
+    // The button's own hint for its frame, around `text` instead of what it shows now.
+    QSize withText(const QString& text) const
+    {
+        QSize hint = QPushButton::sizeHint();
+        hint.rwidth() += advance(text) - advance(m_shown);
+        return hint;
+    }
+    void display(const QString& shown)
+    {
+        if (shown == m_shown && !text().isEmpty())
+            return;
+        m_shown = shown;
+        // A button reads "&" as a mnemonic marker; the address must show as it is.
+        setText(QString(shown).replace(QLatin1Char('&'), QStringLiteral("&&")));
+        setToolTip(shown == m_address ? QString() : m_address);
+    }
+
+    QString m_address;
+    QString m_shown;
+};
 
 QColor fixedRed()
 {
@@ -182,9 +253,9 @@ void BrewAvailableView::rebuildCask()
                                   &SystemColors::tertiary, m_caskSection, "caskLabel"));
     auto* nameRow = new QHBoxLayout;
     nameRow->setSpacing(8);
-    QLabel* name = themedLabel(cask->caskName, TextStyles::font(TextStyles::Style::title3, QFont::Medium),
-                               &SystemColors::primary, m_caskSection, "caskName");
-    name->setWordWrap(false);
+    QLabel* name =
+        themedCatalogueLine(cask->caskName, TextStyles::font(TextStyles::Style::title3, QFont::Medium),
+                            &SystemColors::primary, m_caskSection, "caskName");
     name->setTextInteractionFlags(Qt::TextSelectableByMouse);
     nameRow->addWidget(name);
     if (cask->requiresSudo) {
@@ -194,8 +265,8 @@ void BrewAvailableView::rebuildCask()
     }
     nameRow->addStretch();
     column->addLayout(nameRow);
-    column->addWidget(themedLabel(cask->latestVersion, TextStyles::font(TextStyles::Style::body),
-                                  &SystemColors::secondary, m_caskSection, "caskVersion"));
+    column->addWidget(themedCatalogueLine(cask->latestVersion, TextStyles::font(TextStyles::Style::body),
+                                          &SystemColors::secondary, m_caskSection, "caskVersion"));
     header->addLayout(column, 1);
     m_adopt = new QPushButton(m_caskSection);
     m_adopt->setObjectName(QStringLiteral("adoptButton"));
@@ -221,18 +292,15 @@ void BrewAvailableView::rebuildCask()
         details->addWidget(themedLabel(QStringLiteral("Warnings"), subheadlineMedium, &fixedOrange,
                                        m_caskSection, "caskWarningsTitle"));
         for (const QString& warning : cask->warnings)
-            details->addWidget(
-                themedLabel(warning, subheadline, &SystemColors::secondary, m_caskSection, "caskWarning"));
+            details->addWidget(themedCatalogueText(warning, subheadline, &SystemColors::secondary,
+                                                   m_caskSection, "caskWarning"));
     }
     if (cask->description)
-        details->addWidget(themedLabel(*cask->description, subheadline, &SystemColors::secondary,
-                                       m_caskSection, "caskDescription"));
+        details->addWidget(themedCatalogueText(*cask->description, subheadline, &SystemColors::secondary,
+                                               m_caskSection, "caskDescription"));
     if (cask->homepage) {
         const QUrl homepage = *cask->homepage;
-        // A button reads "&" as a mnemonic marker; the address must show as it is.
-        QString address = homepage.toString(QUrl::FullyEncoded);
-        address.replace(QLatin1Char('&'), QStringLiteral("&&"));
-        auto* link = new QPushButton(address, m_caskSection);
+        auto* link = new HomepageLink(homepage.toString(QUrl::FullyEncoded), m_caskSection);
         link->setObjectName(QStringLiteral("caskHomepage"));
         link->setFlat(true);
         link->setFont(subheadline);

@@ -106,7 +106,9 @@ DetailView::DetailView(const ViewEnvironment& environment, UrlOpener* urlOpener,
     m_scroll->setWidgetResizable(true);
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Outside texts are cut or broken to the pane's width; should a control still not fit, the
+    // user can scroll to it rather than lose it past the window's edge.
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_stack->addWidget(m_scroll);
 
     ApplicationStore* store = &m_env.store;

@@ -1,7 +1,8 @@
 #include "ui/detail/ManualCaskEntryView.h"
 
-#include "ui/main/components/PaletteFollower.h"
 #include "ui/main/components/Card.h"
+#include "ui/main/components/ClampedLabel.h"
+#include "ui/main/components/PaletteFollower.h"
 #include "ui/main/components/PlainLabel.h"
 #include "ui/main/components/SystemColors.h"
 #include "ui/main/components/TextStyles.h"
@@ -110,11 +111,11 @@ ManualCaskEntryView::ManualCaskEntryView(std::shared_ptr<Application> applicatio
     m_verify->setAutoDefault(false);
     hintRow->addWidget(m_verify);
     m_card->contentLayout()->addLayout(hintRow);
-    // Typed names and brew's answers are outside text: shown as they are, and selectable so a path
-    // in the reason can be copied.
-    m_failure = makePlainLabel(QString(), TextStyles::font(TextStyles::Style::caption), QColor(), m_card,
-                               "manualCaskFailure");
-    m_failure->setWordWrap(true);
+    // Typed names and brew's answers are outside text: shown as they are, a path longer than the
+    // panel is wide broken rather than widening it, and selectable so a path in the reason can be
+    // copied.
+    m_failure = new ClampedLabel(ClampedLabel::anyNumberOfLines, m_card);
+    setUpPlainLabel(m_failure, TextStyles::font(TextStyles::Style::caption), QColor(), "manualCaskFailure");
     m_failure->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_failure->hide();
     m_card->contentLayout()->addWidget(m_failure);
@@ -182,12 +183,12 @@ void ManualCaskEntryView::verify()
 
 QString ManualCaskEntryView::failureText() const
 {
-    return m_failure->isHidden() ? QString() : m_failure->text();
+    return m_failure->isHidden() ? QString() : m_failure->fullText();
 }
 
 void ManualCaskEntryView::showFailure(const QString& text)
 {
-    m_failure->setText(text);
+    m_failure->setFullText(text);
     m_failure->setVisible(!text.isEmpty());
 }
 

@@ -15,6 +15,7 @@ class QPushButton;
 namespace norvelle {
 
 class Card;
+class ClampedLabel;
 
 // "Manual Cask": the user names the Homebrew cask (and optionally its tap) of an application
 // Homebrew does not manage yet; "Verify" hands the trimmed values to the pane. The typed text
@@ -52,7 +53,7 @@ private:
     QLineEdit* m_cask = nullptr;
     QLineEdit* m_tap = nullptr;
     QPushButton* m_verify = nullptr;
-    QLabel* m_failure = nullptr;
+    ClampedLabel* m_failure = nullptr;
 };
 
 } // namespace norvelle

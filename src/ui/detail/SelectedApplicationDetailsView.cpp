@@ -4,11 +4,12 @@
 #include "ui/SymbolIcons.h"
 #include "ui/detail/BrewManualActionView.h"
 #include "ui/detail/PanelActions.h"
-#include "ui/main/components/PaletteFollower.h"
 #include "ui/detail/RefreshProgressView.h"
-#include "ui/main/components/ApplicationIconProvider.h"
 #include "ui/detail/SkippedVersionView.h"
 #include "ui/detail/UpdateProgressView.h"
+#include "ui/main/components/ApplicationIconProvider.h"
+#include "ui/main/components/ElidingLabel.h"
+#include "ui/main/components/PaletteFollower.h"
 #include "ui/main/components/SystemColors.h"
 #include "ui/main/components/TextStyles.h"
 #include "util/Async.h"
@@ -80,20 +81,25 @@ SelectedApplicationDetailsView::SelectedApplicationDetailsView(std::shared_ptr<A
 
     auto* column = new QVBoxLayout;
     column->setSpacing(4);
-    m_name = makePlainLabel(QString(), TextStyles::font(TextStyles::Style::title, QFont::Medium),
-                            SystemColors::primary(), this, "applicationName");
-    m_name->setText(m_application->name());
+    // The name and versions are the bundle's own, of any length: cut to the pane's width, never
+    // widening it past the window.
+    m_name = new ElidingLabel(this);
+    setUpPlainLabel(m_name, TextStyles::font(TextStyles::Style::title, QFont::Medium),
+                    SystemColors::primary(), "applicationName");
+    m_name->setFullText(m_application->name());
     column->addWidget(m_name);
 
     auto* versions = new QHBoxLayout;
     versions->setSpacing(6);
-    m_currentVersion = makePlainLabel(QString(), TextStyles::font(TextStyles::Style::title3),
-                                      SystemColors::secondary(), this, "currentVersion");
+    m_currentVersion = new ElidingLabel(this);
+    setUpPlainLabel(m_currentVersion, TextStyles::font(TextStyles::Style::title3), SystemColors::secondary(),
+                    "currentVersion");
     m_arrow = makePlainLabel(QString(), TextStyles::font(TextStyles::Style::body, QFont::Medium),
                              SystemColors::secondary(), this, "versionArrow");
     m_arrow->setText(QStringLiteral("→"));
-    m_latestVersion = makePlainLabel(QString(), TextStyles::font(TextStyles::Style::title3, QFont::DemiBold),
-                                     SystemColors::green(), this, "latestVersion");
+    m_latestVersion = new ElidingLabel(this);
+    setUpPlainLabel(m_latestVersion, TextStyles::font(TextStyles::Style::title3, QFont::DemiBold),
+                    SystemColors::green(), "latestVersion");
     versions->addWidget(m_currentVersion);
     versions->addWidget(m_arrow);
     versions->addWidget(m_latestVersion);
@@ -184,7 +190,7 @@ void SelectedApplicationDetailsView::sync()
     m_state = DetailRules::header(m_application, app, m_inputs, m_appState.hasAppManagementPermission(),
                                   m_viewModel.isRefreshing(), QDateTime::currentDateTime());
 
-    m_currentVersion->setText(app.displayCurrentVersion());
+    m_currentVersion->setFullText(app.displayCurrentVersion());
     // An update can bring a new icon with the new version.
     if (auto* icon = findChild<QLabel*>(QStringLiteral("applicationIcon"));
         icon && (!icon->property("iconVersion").isValid()
@@ -195,7 +201,7 @@ void SelectedApplicationDetailsView::sync()
     const bool hasUpdate = app.update.has_value();
     m_arrow->setVisible(hasUpdate);
     m_latestVersion->setVisible(hasUpdate);
-    m_latestVersion->setText(app.displayLatestVersion().value_or(QString()));
+    m_latestVersion->setFullText(app.displayLatestVersion().value_or(QString()));
     setTextColor(m_latestVersion, m_state.latestVersionFailed ? SystemColors::red() : SystemColors::green());
 
     using Form = DetailRules::ActionForm;

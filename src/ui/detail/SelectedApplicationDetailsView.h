@@ -17,6 +17,7 @@ namespace norvelle {
 class AppState;
 class BrewManualActionView;
 class DetailViewModel;
+class ElidingLabel;
 class RefreshProgressView;
 class SettingsViewModel;
 class SkippedVersionView;
@@ -73,10 +74,10 @@ private:
     DetailRules::HeaderInputs m_inputs;
     DetailRules::Header m_state;
 
-    QLabel* m_name = nullptr;
-    QLabel* m_currentVersion = nullptr;
+    ElidingLabel* m_name = nullptr;
+    ElidingLabel* m_currentVersion = nullptr;
     QLabel* m_arrow = nullptr;
-    QLabel* m_latestVersion = nullptr;
+    ElidingLabel* m_latestVersion = nullptr;
     QPushButton* m_primary = nullptr;
     QPushButton* m_skip = nullptr;
     QPushButton* m_ignore = nullptr;

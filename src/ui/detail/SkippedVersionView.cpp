@@ -1,6 +1,7 @@
 #include "ui/detail/SkippedVersionView.h"
 
 #include "ui/main/components/Banner.h"
+#include "ui/main/components/ElidingLabel.h"
 #include "ui/main/components/SystemColors.h"
 #include "ui/main/components/TextStyles.h"
 
@@ -46,8 +47,8 @@ SkippedVersionView::SkippedVersionView(std::shared_ptr<Application> application,
                                    SystemColors::secondary(), m_versionLine));
     QFont bold = subheadline;
     bold.setBold(true);
-    m_version = makePlainLabel(QString(), bold, SystemColors::secondary(), m_versionLine);
-    m_version->setObjectName(QStringLiteral("skippedVersionText"));
+    m_version = new ElidingLabel(m_versionLine);
+    setUpPlainLabel(m_version, bold, SystemColors::secondary(), "skippedVersionText");
     line->addWidget(m_version);
     line->addStretch();
     texts->addWidget(m_versionLine);
@@ -69,7 +70,7 @@ void SkippedVersionView::sync()
 {
     const auto skipped = m_application->skippedVersion();
     m_versionLine->setVisible(skipped.has_value());
-    m_version->setText(skipped.value_or(QString()));
+    m_version->setFullText(skipped.value_or(QString()));
 }
 
 } // namespace norvelle

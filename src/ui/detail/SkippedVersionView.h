@@ -6,10 +6,9 @@
 #include <functional>
 #include <memory>
 
-class QLabel;
-class QPushButton;
-
 namespace norvelle {
+
+class ElidingLabel;
 
 // The notice under the header while the user skips one version of the application, with
 // "Unskip" to take the skip back. It follows the application's skipped version.
@@ -27,7 +26,7 @@ private:
     std::shared_ptr<Application> m_application;
     std::function<void()> m_onUnskip;
     QWidget* m_versionLine = nullptr;
-    QLabel* m_version = nullptr;
+    ElidingLabel* m_version = nullptr;
 };
 
 } // namespace norvelle

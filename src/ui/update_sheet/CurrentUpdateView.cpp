@@ -1,8 +1,8 @@
 #include "ui/update_sheet/CurrentUpdateView.h"
 
 #include "ui/main/components/Card.h"
+#include "ui/main/components/ElidingLabel.h"
 #include "ui/main/components/SystemColors.h"
-#include "ui/update_sheet/ElidingLabel.h"
 #include "ui/update_sheet/UpdateSheetParts.h"
 #include "util/Async.h"
 

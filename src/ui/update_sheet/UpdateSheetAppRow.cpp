@@ -1,9 +1,9 @@
 #include "ui/update_sheet/UpdateSheetAppRow.h"
 
 #include "ui/SymbolIcons.h"
+#include "ui/main/components/ElidingLabel.h"
 #include "ui/main/components/PasswordBadgeView.h"
 #include "ui/main/components/SystemColors.h"
-#include "ui/update_sheet/ElidingLabel.h"
 #include "ui/update_sheet/UpdateSheetParts.h"
 #include "util/Async.h"
 

@@ -4,9 +4,9 @@
 #include "ui/main/components/ApplicationIconProvider.h"
 #include "ui/main/components/BadgeChip.h"
 #include "ui/main/components/Card.h"
+#include "ui/main/components/ElidingLabel.h"
 #include "ui/main/components/SourceBadgeView.h"
 #include "ui/main/components/SystemColors.h"
-#include "ui/update_sheet/ElidingLabel.h"
 
 #include <QEvent>
 #include <QFileIconProvider>

@@ -107,6 +107,8 @@ QSize ClampedLabel::sizeHint() const
 {
     // Never asks for more than its lines, whatever width the hint was worked out for.
     QSize hint = QLabel::sizeHint();
+    if (m_maxLines == anyNumberOfLines)
+        return hint;
     hint.setHeight(std::min(hint.height(), heightFor(QStringList(m_maxLines, QStringLiteral("X")).join(QLatin1Char('\n')),
                                                      unbounded)));
     return hint;

@@ -1,16 +1,21 @@
 #pragma once
 
 #include <QLabel>
+#include <limits>
 
 namespace norvelle {
 
 // A plain-text label of at most a few wrapped lines. A longer text shows its first lines, the
 // last of them ending in an ellipsis, and the whole text in the tooltip; lines start at the top,
-// so the cut falls between lines, never through the letters of one.
+// so the cut falls between lines, never through the letters of one. A word wider than the label
+// breaks where it must, so no text widens it.
 class ClampedLabel : public QLabel {
     Q_OBJECT
 
 public:
+    // For outside text that is shown whole however long, and only must not widen its container.
+    static constexpr int anyNumberOfLines = std::numeric_limits<int>::max();
+
     explicit ClampedLabel(int maxLines, QWidget* parent = nullptr);
 
     void setFullText(const QString& text);

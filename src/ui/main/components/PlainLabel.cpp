@@ -59,6 +59,13 @@ QLabel* makePlainLabel(const QString& text, const QFont& font, const QColor& col
                        const char* objectName, Qt::Alignment alignment)
 {
     auto* label = new QLabel(text, parent);
+    setUpPlainLabel(label, font, color, objectName, alignment);
+    return label;
+}
+
+void setUpPlainLabel(QLabel* label, const QFont& font, const QColor& color, const char* objectName,
+                     Qt::Alignment alignment)
+{
     if (objectName)
         label->setObjectName(QString::fromLatin1(objectName));
     label->setTextFormat(Qt::PlainText);
@@ -67,7 +74,6 @@ QLabel* makePlainLabel(const QString& text, const QFont& font, const QColor& col
     label->setFont(font);
     if (color.isValid())
         setTextColor(label, color);
-    return label;
 }
 
 void setTextColor(QWidget* widget, const QColor& color)

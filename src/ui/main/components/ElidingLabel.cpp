@@ -1,4 +1,4 @@
-#include "ui/update_sheet/ElidingLabel.h"
+#include "ui/main/components/ElidingLabel.h"
 
 #include <QEvent>
 #include <QFontMetrics>
