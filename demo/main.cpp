@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <cstdio>
 #include <memory>
@@ -66,6 +67,7 @@ int main(int argc, char* argv[])
     QLockFile launcher(world.launcherLockPath());
     const bool served =
         SingleInstance::take(launcher, world.launcherLockPath()) == SingleInstance::Claim::heldElsewhere;
+    const auto released = qScopeGuard([&launcher] { SingleInstance::release(launcher); });
     // Only an existing lock is tried: a probe must not make folders in a world yet to be built.
     const SingleInstance running(settings);
     if (served || (QFileInfo::exists(running.lockPath()) &&
