@@ -151,10 +151,25 @@ void SingleInstance::listen()
 
 bool SingleInstance::ownerRuns(const QString& lockPath)
 {
+    if (!otherMachine(lockPath).isEmpty())
+        return true; // nothing here can tell whether it runs
     // What cannot be read names no copy to hand over to.
     QFile file(lockPath);
     if (!file.open(QIODevice::ReadOnly))
         return false;
+    // The pid it names tells nothing every start can see: a copy in another PID namespace names
+    // its own pid there, one of another user has an executable nobody else may read, and a pid
+    // may have gone to another program or to this very start. What every start sees is the
+    // kernel's hold on the file (QLockFile holds its lock with flock): a held lock has a live copy
+    // behind it, and one that nothing holds is stale.
+    return ::flock(file.handle(), LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+}
+
+QString SingleInstance::otherMachine(const QString& lockPath)
+{
+    QFile file(lockPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
     // As QLockFile writes it: the pid, the executable's name, the host name, and (since Qt 5.10)
     // the machine's id. The machine by its id where the lock names one: a laptop's host name
     // follows the network.
@@ -163,14 +178,7 @@ bool SingleInstance::ownerRuns(const QString& lockPath)
     const QByteArray machine = lines.value(3);
     const bool here = machine.isEmpty() ? host.isEmpty() || host == QSysInfo::machineHostName()
                                         : machine == QSysInfo::machineUniqueId();
-    if (!here)
-        return true; // nothing here can tell whether it runs
-    // The pid it names tells nothing every start can see: a copy in another PID namespace names
-    // its own pid there, one of another user has an executable nobody else may read, and a pid
-    // may have gone to another program or to this very start. What every start sees is the
-    // kernel's hold on the file (QLockFile holds its lock with flock): a held lock has a live copy
-    // behind it, and one that nothing holds is stale.
-    return ::flock(file.handle(), LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    return here ? QString() : host.isEmpty() ? QString::fromLatin1(machine) : host;
 }
 
 bool SingleInstance::requestActivation() const

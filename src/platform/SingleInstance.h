@@ -40,6 +40,9 @@ public:
     // whatever pid it names. One from another machine counts as running, as nothing here can
     // tell whether it does.
     static bool ownerRuns(const QString& lockPath);
+    // The host that a lock from another machine names (its machine id where it names no host),
+    // so that a start can say who holds it; empty for this machine's.
+    static QString otherMachine(const QString& lockPath);
 
     // Takes the lock at path: at once, or, when its owner does not run (ownerRuns), by removing
     // the lock and taking it. The launcher's own lock is taken the same way, and let go by release.
