@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <cstdio>
 #include <memory>
@@ -66,13 +67,22 @@ int main(int argc, char* argv[])
     QLockFile launcher(world.launcherLockPath());
     const bool served =
         SingleInstance::take(launcher, world.launcherLockPath()) == SingleInstance::Claim::heldElsewhere;
+    const auto released = qScopeGuard([&launcher] { SingleInstance::release(launcher); });
     // Only an existing lock is tried: a probe must not make folders in a world yet to be built.
     const SingleInstance running(settings);
     if (served || (QFileInfo::exists(running.lockPath()) &&
                    SingleInstance(settings).claim() == SingleInstance::Claim::heldElsewhere)) {
+        const QString program = served ? QStringLiteral("norvelle-demo") : QStringLiteral("Norvelle");
+        const QString lock = served ? world.launcherLockPath() : running.lockPath();
+        if (const QString host = SingleInstance::otherMachine(lock); !host.isEmpty()) {
+            say(QStringLiteral(
+                    "the demo world in %1 is in use by %2 on %3; if it runs there no more, remove %4")
+                    .arg(world.root(), program, host, lock));
+            return 1;
+        }
         const bool raised = running.requestActivation();
         say(QStringLiteral("the demo world in %1 is in use by a running %2; %3")
-                .arg(world.root(), served ? QStringLiteral("norvelle-demo") : QStringLiteral("Norvelle"),
+                .arg(world.root(), program,
                      raised ? QStringLiteral("brought its window forward")
                             : QStringLiteral("its window could not be brought forward")));
         return 0;

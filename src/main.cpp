@@ -28,6 +28,15 @@ int main(int argc, char* argv[])
         norvelle::SingleInstance instance(norvelle::SingleInstance::settingsFileOf(options.container.paths));
         const auto claim = instance.claim();
         if (claim == norvelle::SingleInstance::Claim::heldElsewhere) {
+            // A network home's lock from another machine names who took it, and nothing more:
+            // nothing here can ask that copy, nor tell whether it still runs.
+            const QString host = norvelle::SingleInstance::otherMachine(instance.lockPath());
+            if (!host.isEmpty()) {
+                std::fprintf(
+                    stderr, "Norvelle on %s holds the settings %s; if it runs there no more, remove %s\n",
+                    qPrintable(host), qPrintable(instance.settingsFile()), qPrintable(instance.lockPath()));
+                return 1;
+            }
             const bool asked = instance.requestActivation();
             std::fprintf(stderr, "Norvelle already runs with the settings %s; %s\n",
                          qPrintable(instance.settingsFile()),

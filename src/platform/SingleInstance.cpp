@@ -1,6 +1,7 @@
 #include "platform/SingleInstance.h"
 
 #include "platform/Paths.h"
+#include "platform/updater/FolderLock.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +17,50 @@
 
 namespace norvelle {
 
+namespace {
+
+// A lock is taken and let go only under a hold on its folder. QLockFile creates its file before it
+// flocks it, removes a stale one by name after flocking what it opened, and lets its own go
+// before it removes it by name: a start between two of those steps would take a start in
+// progress for a dead copy, or remove the lock another start has just taken. The hold needs no
+// write access; a folder that cannot be opened is claimed as before, without it.
+FolderLock folderOf(const QString& lockPath)
+{
+    // By its real path, as the hold refuses a symbolic link and a settings folder often is one.
+    // The wait is bounded: a start that keeps the folder longer is stopped or hung.
+    return FolderLock(QFileInfo(QFileInfo(lockPath).absolutePath()).canonicalFilePath(),
+                      std::chrono::seconds(10));
+}
+
+using Claim = SingleInstance::Claim;
+
+// A start that keeps the folder past the wait is stopped in the middle of its claim: it runs once
+// it goes on, so this one does not.
+template <typename Claiming> Claim inFolderOf(const QString& lockPath, Claiming claiming)
+{
+    const FolderLock folder = folderOf(lockPath);
+    return folder.isBusy() ? Claim::heldElsewhere : claiming();
+}
+
+Claim takeInFolder(QLockFile& lock, const QString& path)
+{
+    if (lock.tryLock(0))
+        return Claim::claimed;
+    if (lock.error() != QLockFile::LockFailedError)
+        return Claim::unavailable;
+    if (SingleInstance::ownerRuns(path))
+        return Claim::heldElsewhere;
+    // QLockFile keeps a lock for as long as a process of the name it records runs with its pid,
+    // which a zombie, a pid taken by another program or this very process (a sandbox that gives
+    // every start the same pid) all do. Its removal fails while a live process holds it: one that
+    // took it in the meantime (a start that could not hold the folder) is the copy that runs.
+    if (lock.removeStaleLockFile() && lock.tryLock(0))
+        return Claim::claimed;
+    return SingleInstance::ownerRuns(path) ? Claim::heldElsewhere : Claim::unavailable;
+}
+
+} // namespace
+
 SingleInstance::SingleInstance(QString settingsFile, QObject* parent)
     : QObject(parent), m_settingsFile(QFileInfo(settingsFile).absoluteFilePath())
 {
@@ -27,6 +72,8 @@ SingleInstance::~SingleInstance()
     // lock would leave the holder deaf to every later start.
     if (m_lock && m_madeRequests)
         QFile::remove(requestPath());
+    if (m_lock)
+        release(*m_lock);
 }
 
 QString SingleInstance::settingsFileOf(const Paths& paths)
@@ -36,19 +83,15 @@ QString SingleInstance::settingsFileOf(const Paths& paths)
 
 SingleInstance::Claim SingleInstance::take(QLockFile& lock, const QString& path)
 {
-    if (lock.tryLock(0))
-        return Claim::claimed;
-    if (lock.error() != QLockFile::LockFailedError)
-        return Claim::unavailable;
-    if (ownerRuns(path))
-        return Claim::heldElsewhere;
-    // QLockFile keeps a lock for as long as a process of the name it records runs with its pid,
-    // which a zombie, a pid taken by another program or this very process (a sandbox that gives
-    // every start the same pid) all do. Its removal fails while a live process holds it: one that
-    // took it in the meantime is the copy that runs.
-    if (lock.removeStaleLockFile() && lock.tryLock(0))
-        return Claim::claimed;
-    return ownerRuns(path) ? Claim::heldElsewhere : Claim::unavailable;
+    return inFolderOf(path, [&] { return takeInFolder(lock, path); });
+}
+
+void SingleInstance::release(QLockFile& lock)
+{
+    if (!lock.isLocked())
+        return;
+    const FolderLock folder = folderOf(lock.fileName());
+    lock.unlock();
 }
 
 SingleInstance::Claim SingleInstance::claim()
@@ -56,28 +99,36 @@ SingleInstance::Claim SingleInstance::claim()
     if (m_lock)
         return Claim::claimed;
     QDir().mkpath(QFileInfo(m_settingsFile).absolutePath());
-    auto lock = std::make_unique<QLockFile>(lockPath());
-    const Claim claim = take(*lock, lockPath());
-    if (claim == Claim::heldElsewhere)
+    // Held until the copy listens, so that a start that finds it running asks only once it hears.
+    return inFolderOf(lockPath(), [this] {
+        auto lock = std::make_unique<QLockFile>(lockPath());
+        Claim claim = takeInFolder(*lock, lockPath());
+        if (claim == Claim::claimed)
+            m_lock = std::move(lock);
+        else if (claim == Claim::unavailable)
+            claim = holdStaleLock();
+        if (claim == Claim::heldElsewhere)
+            return claim;
+        // Without the lock too: a later start that finds the request file asks through it, so it
+        // must be heard wherever it can be.
+        listen();
         return claim;
-    if (claim == Claim::claimed)
-        m_lock = std::move(lock);
-    else
-        holdStaleLock();
-    // Without the lock too: a later start that finds the request file asks through it, so it
-    // must be heard wherever it can be.
-    listen();
-    return claim;
+    });
 }
 
-void SingleInstance::holdStaleLock()
+SingleInstance::Claim SingleInstance::holdStaleLock()
 {
     // A dead copy's lock that cannot be removed (its folder was made read-only) is held as
     // QLockFile holds its own, which needs no write access: later starts then see this copy
-    // run, as they see one that holds the lock, and ask it to come forward.
+    // run, as they see one that holds the lock, and ask it to come forward. A process that holds
+    // it already is a start that came meanwhile without holding the folder, and goes on to run.
     auto stale = std::make_unique<QFile>(lockPath());
-    if (stale->open(QIODevice::ReadOnly) && ::flock(stale->handle(), LOCK_EX | LOCK_NB) == 0)
-        m_staleLock = std::move(stale);
+    if (!stale->open(QIODevice::ReadOnly))
+        return Claim::unavailable;
+    if (::flock(stale->handle(), LOCK_EX | LOCK_NB) != 0)
+        return errno == EWOULDBLOCK ? Claim::heldElsewhere : Claim::unavailable;
+    m_staleLock = std::move(stale);
+    return Claim::unavailable;
 }
 
 void SingleInstance::listen()
@@ -100,10 +151,25 @@ void SingleInstance::listen()
 
 bool SingleInstance::ownerRuns(const QString& lockPath)
 {
+    if (!otherMachine(lockPath).isEmpty())
+        return true; // nothing here can tell whether it runs
     // What cannot be read names no copy to hand over to.
     QFile file(lockPath);
     if (!file.open(QIODevice::ReadOnly))
         return false;
+    // The pid it names tells nothing every start can see: a copy in another PID namespace names
+    // its own pid there, one of another user has an executable nobody else may read, and a pid
+    // may have gone to another program or to this very start. What every start sees is the
+    // kernel's hold on the file (QLockFile holds its lock with flock): a held lock has a live copy
+    // behind it, and one that nothing holds is stale.
+    return ::flock(file.handle(), LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+}
+
+QString SingleInstance::otherMachine(const QString& lockPath)
+{
+    QFile file(lockPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
     // As QLockFile writes it: the pid, the executable's name, the host name, and (since Qt 5.10)
     // the machine's id. The machine by its id where the lock names one: a laptop's host name
     // follows the network.
@@ -112,14 +178,7 @@ bool SingleInstance::ownerRuns(const QString& lockPath)
     const QByteArray machine = lines.value(3);
     const bool here = machine.isEmpty() ? host.isEmpty() || host == QSysInfo::machineHostName()
                                         : machine == QSysInfo::machineUniqueId();
-    if (!here)
-        return true; // nothing here can tell whether it runs
-    // The pid it names tells nothing every start can see: a copy in another PID namespace names
-    // its own pid there, one of another user has an executable nobody else may read, and a pid
-    // may have gone to another program or to this very start. What every start sees is the
-    // kernel's hold on the file (QLockFile holds its lock with flock): a held lock has a live copy
-    // behind it, and one that nothing holds is stale.
-    return ::flock(file.handle(), LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    return here ? QString() : host.isEmpty() ? QString::fromLatin1(machine) : host;
 }
 
 bool SingleInstance::requestActivation() const

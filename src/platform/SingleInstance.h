@@ -17,13 +17,13 @@ struct Paths;
 // to come forward and ends. The request is a line appended to a second file beside the lock,
 // which the running copy watches. A lock left by a copy that died is taken over, or, where it
 // cannot be removed, passed over; the copy that then runs without it holds it as its own and
-// still watches the file.
+// still watches the file. Starts claim the lock one at a time, however close together they come.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
     enum class Claim {
         claimed,       // this copy is the one that runs
-        heldElsewhere, // another live copy runs on the same settings
+        heldElsewhere, // another live copy runs, or is starting, on the same settings
         unavailable,   // no lock can be made there (a read-only folder, or a dead copy's lock that
                        // cannot be removed): nothing to hand over to
     };
@@ -40,10 +40,14 @@ public:
     // whatever pid it names. One from another machine counts as running, as nothing here can
     // tell whether it does.
     static bool ownerRuns(const QString& lockPath);
+    // The host that a lock from another machine names (its machine id where it names no host),
+    // so that a start can say who holds it; empty for this machine's.
+    static QString otherMachine(const QString& lockPath);
 
     // Takes the lock at path: at once, or, when its owner does not run (ownerRuns), by removing
-    // the lock and taking it. The launcher's own lock is taken the same way.
+    // the lock and taking it. The launcher's own lock is taken the same way, and let go by release.
     static Claim take(QLockFile& lock, const QString& path);
+    static void release(QLockFile& lock);
 
     // Takes the lock, once. The copy then hears every activation request, as does one that runs
     // without the lock, where the request file can be made or read; such a copy holds a dead
@@ -64,7 +68,7 @@ Q_SIGNALS:
 
 private:
     void listen();
-    void holdStaleLock();
+    Claim holdStaleLock();
     void readRequests();
 
     const QString m_settingsFile;

@@ -75,9 +75,12 @@ private Q_SLOTS:
             << norvelle << self << QStringList{"boot=00000000-0000-0000-0000-000000000000"} << ran;
         // A laptop's host name follows the network it joins; its machine id stays.
         QTest::newRow("the host was renamed since") << norvelle << gone << QStringList{"host=renamed"} << ran;
+        // Nothing here can tell whether it runs there, nor ask it to come forward.
+        const QStringList elsewhere{"host=elsewhere", "machine=00000000000000000000000000000000"};
         QTest::newRow("another machine's")
-            << norvelle << gone << QStringList{"host=elsewhere", "machine=00000000000000000000000000000000"}
-            << handedOver;
+            << norvelle << gone << elsewhere << "Norvelle on elsewhere holds the settings";
+        QTest::newRow("another machine's launcher")
+            << demo << gone << elsewhere << "in use by norvelle-demo on elsewhere";
     }
     // A lock that no process holds is a dead copy's, whatever it names: the next start runs. One
     // that a copy holds is handed over to, whatever pid it names.

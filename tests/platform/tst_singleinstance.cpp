@@ -1,13 +1,17 @@
 #include "TestFiles.h"
 #include "platform/SingleInstance.h"
+#include "platform/updater/FolderLock.h"
 
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <optional>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace norvelle;
@@ -44,41 +48,71 @@ private Q_SLOTS:
 
     void staleLockIsTakenOver_data()
     {
-        QTest::addColumn<qint64>("pid");     // the one the lock names
-        QTest::addColumn<bool>("held");      // a running copy holds the lock
-        QTest::addColumn<bool>("readOnly");  // the settings folder was made read-only since
+        QTest::addColumn<qint64>("pid");          // the one the lock names; 0: just made, nothing in it yet
+        QTest::addColumn<QStringList>("changed"); // its lines that differ from this machine's
+        // Another's flock on it: LOCK_EX a running copy's, LOCK_SH a start's that looks at it, -1
+        // the start's that made it, taken while this start waits for the folder that start holds.
+        QTest::addColumn<int>("hold");
+        QTest::addColumn<bool>("readOnly"); // the settings folder was made read-only since
         QTest::addColumn<Claim>("expected");
         const qint64 gone = std::numeric_limits<int>::max();
-        QTest::newRow("killed") << gone << false << false << Claim::claimed;
+        QTest::newRow("killed") << gone << QStringList{} << 0 << false << Claim::claimed;
         // A sandbox that gives every start the same pid: QLockFile sees the lock's process run.
         QTest::newRow("killed, with this start's pid")
-            << QCoreApplication::applicationPid() << false << false << Claim::claimed;
+            << QCoreApplication::applicationPid() << QStringList{} << 0 << false << Claim::claimed;
         // A copy in a PID namespace of its own names its pid there.
-        QTest::newRow("running in another PID namespace") << 1ll << true << false << Claim::heldElsewhere;
-        QTest::newRow("killed, its folder made read-only") << gone << false << true << Claim::unavailable;
+        QTest::newRow("running in another PID namespace")
+            << 1ll << QStringList{} << LOCK_EX << false << Claim::heldElsewhere;
+        QTest::newRow("killed, its folder made read-only")
+            << gone << QStringList{} << 0 << true << Claim::unavailable;
+        QTest::newRow("killed on a host renamed since, its folder made read-only")
+            << gone << QStringList{"host=renamed"} << 0 << true << Claim::unavailable;
+        // Two starts at once over a dead copy's lock: the one that looks at it goes on to run.
+        QTest::newRow("killed, another start looks")
+            << gone << QStringList{} << LOCK_SH << false << Claim::heldElsewhere;
+        QTest::newRow("killed, its folder made read-only, another start looks")
+            << gone << QStringList{} << LOCK_SH << true << Claim::heldElsewhere;
+        QTest::newRow("just made by a start") << 0ll << QStringList{} << -1 << false << Claim::heldElsewhere;
     }
     // A copy that was killed leaves its lock and its request file behind; the next start takes the
     // lock over, or runs without it, and is asked to come forward by every later start either way.
-    // A copy that runs is found by its hold on the lock, whatever pid the lock names.
+    // A copy that runs, or starts, is found by its hold on the lock, whatever pid it names.
     void staleLockIsTakenOver()
     {
         QFETCH(qint64, pid);
-        QFETCH(bool, held);
+        QFETCH(QStringList, changed);
+        QFETCH(int, hold);
         QFETCH(bool, readOnly);
         QFETCH(Claim, expected);
         const QString folder = QFileInfo(settings()).absolutePath();
         SingleInstance killed(settings());
-        QVERIFY(test::writeStaleLock(killed.lockPath(), pid));
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(pid == 0 ? QFile(killed.lockPath()).open(QIODevice::WriteOnly)
+                         : test::writeStaleLock(killed.lockPath(), pid, changed));
         QVERIFY(QFile(killed.requestPath()).open(QIODevice::WriteOnly));
         QVERIFY(::chmod(QFile::encodeName(killed.requestPath()), 0666) == 0);
-        // What every start sees of a running copy: QLockFile's hold (flock) on its lock.
-        QFile running(killed.lockPath());
-        QVERIFY(!held || (running.open(QIODevice::ReadOnly) && ::flock(running.handle(), LOCK_EX) == 0));
+        // What every start sees of another: QLockFile's hold (flock) on its lock.
+        QFile other(killed.lockPath());
+        QVERIFY(other.open(QIODevice::ReadOnly) && (hold <= 0 || ::flock(other.handle(), hold) == 0));
+        // The start that made it flocks it once this one opens the folder to wait for it.
+        std::optional<FolderLock> starting;
+        const int opens = ::inotify_init1(IN_CLOEXEC);
+        QVERIFY(hold >= 0 || (starting.emplace(folder).isHeld() &&
+                              ::inotify_add_watch(opens, QFile::encodeName(QFileInfo(folder).absolutePath()),
+                                                  IN_OPEN | IN_ONLYDIR) >= 0));
+        std::thread flocks([&] {
+            char event[4096];
+            if (starting && ::read(opens, event, sizeof event) > 0 && ::flock(other.handle(), LOCK_EX) == 0)
+                starting.reset();
+        });
         // Root writes anywhere: it looks as a user without rights would.
         const uid_t user = ::geteuid();
         const auto writable = qScopeGuard([&] {
             QVERIFY(!readOnly || user != 0 || ::seteuid(0) == 0);
             QVERIFY(::chmod(QFile::encodeName(folder), 0700) == 0);
+            QDir(folder).entryList(); // wakes the start that made it where this one did not wait
+            flocks.join();
+            ::close(opens);
         });
         if (readOnly) {
             for (QString up = folder; up.startsWith(m_dir.path()); up = QFileInfo(up).absolutePath())
@@ -88,7 +122,7 @@ private Q_SLOTS:
 
         SingleInstance next(settings());
         QCOMPARE(next.claim(), expected);
-        QCOMPARE(next.holdsStaleLock(), readOnly);
+        QCOMPARE(next.holdsStaleLock(), readOnly && expected == Claim::unavailable);
         if (expected == Claim::heldElsewhere)
             return;
         QSignalSpy raised(&next, &SingleInstance::activationRequested);

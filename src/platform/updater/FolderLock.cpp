@@ -5,21 +5,28 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace norvelle {
 
-FolderLock::FolderLock(const QString& path)
+FolderLock::FolderLock(const QString& path, std::chrono::milliseconds wait)
 {
     const QByteArray encoded = QFile::encodeName(path);
     const int fd = ::open(encoded.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    // flock cannot wait for a bounded time by itself.
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         m_busy = errno == EWOULDBLOCK;
-        ::close(fd);
-        return;
+        if (!m_busy || std::chrono::steady_clock::now() >= deadline) {
+            ::close(fd);
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+    m_busy = false;
     // Whoever held it before may have removed or renamed the folder meanwhile.
     struct stat locked {
     }, named{};
