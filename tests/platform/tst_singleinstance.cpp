@@ -2,11 +2,13 @@
 #include "platform/SingleInstance.h"
 #include "platform/updater/FolderLock.h"
 
+#include <QLockFile>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <dlfcn.h>
 #include <optional>
 #include <sys/file.h>
 #include <sys/inotify.h>
@@ -16,6 +18,22 @@
 
 using namespace norvelle;
 using Claim = SingleInstance::Claim;
+
+// A descriptor of a dead copy's lock that another start, one that did not wait for the folder,
+// flocks just before this one's removal of that lock does.
+static int s_takenMeanwhile = -1;
+
+extern "C" int flock(int fd, int operation) noexcept
+{
+    static const auto real = reinterpret_cast<decltype(&flock)>(dlsym(RTLD_NEXT, "flock"));
+    struct stat removed {
+    }, taken{};
+    if (s_takenMeanwhile >= 0 && operation == (LOCK_EX | LOCK_NB) && ::fstat(fd, &removed) == 0 &&
+        ::fstat(s_takenMeanwhile, &taken) == 0 && removed.st_ino == taken.st_ino &&
+        removed.st_dev == taken.st_dev)
+        real(std::exchange(s_takenMeanwhile, -1), LOCK_EX);
+    return real(fd, operation);
+}
 
 Q_DECLARE_METATYPE(SingleInstance::Claim)
 
@@ -51,7 +69,8 @@ private Q_SLOTS:
         QTest::addColumn<qint64>("pid");          // the one the lock names; 0: just made, nothing in it yet
         QTest::addColumn<QStringList>("changed"); // its lines that differ from this machine's
         // Another's flock on it: LOCK_EX a running copy's, LOCK_SH a start's that looks at it, -1
-        // the start's that made it, taken while this start waits for the folder that start holds.
+        // the start's that made it, taken while this start waits for the folder that start holds,
+        // -2 a start's that takes it over while this one removes it.
         QTest::addColumn<int>("hold");
         QTest::addColumn<bool>("readOnly"); // the settings folder was made read-only since
         QTest::addColumn<Claim>("expected");
@@ -61,6 +80,8 @@ private Q_SLOTS:
         QTest::newRow("killed, with this start's pid")
             << QCoreApplication::applicationPid() << QStringList{} << 0 << false << Claim::claimed;
         // A copy in a PID namespace of its own names its pid there.
+        QTest::newRow("killed, with this start's pid, another start takes it over")
+            << QCoreApplication::applicationPid() << QStringList{} << -2 << false << Claim::heldElsewhere;
         QTest::newRow("running in another PID namespace")
             << 1ll << QStringList{} << LOCK_EX << false << Claim::heldElsewhere;
         QTest::newRow("killed, its folder made read-only")
@@ -87,6 +108,7 @@ private Q_SLOTS:
         const QString folder = QFileInfo(settings()).absolutePath();
         SingleInstance killed(settings());
         QVERIFY(QDir().mkpath(folder));
+        QFile::remove(killed.lockPath()); // an earlier row's, which names this process
         QVERIFY(pid == 0 ? QFile(killed.lockPath()).open(QIODevice::WriteOnly)
                          : test::writeStaleLock(killed.lockPath(), pid, changed));
         QVERIFY(QFile(killed.requestPath()).open(QIODevice::WriteOnly));
@@ -97,9 +119,9 @@ private Q_SLOTS:
         // The start that made it flocks it once this one opens the folder to wait for it.
         std::optional<FolderLock> starting;
         const int opens = ::inotify_init1(IN_CLOEXEC);
-        QVERIFY(hold >= 0 || (starting.emplace(folder).isHeld() &&
-                              ::inotify_add_watch(opens, QFile::encodeName(QFileInfo(folder).absolutePath()),
-                                                  IN_OPEN | IN_ONLYDIR) >= 0));
+        QVERIFY(hold != -1 || (starting.emplace(folder).isHeld() &&
+                               ::inotify_add_watch(opens, QFile::encodeName(QFileInfo(folder).absolutePath()),
+                                                   IN_OPEN | IN_ONLYDIR) >= 0));
         std::thread flocks([&] {
             char event[4096];
             if (starting && ::read(opens, event, sizeof event) > 0 && ::flock(other.handle(), LOCK_EX) == 0)
@@ -121,7 +143,11 @@ private Q_SLOTS:
         }
 
         SingleInstance next(settings());
-        QCOMPARE(next.claim(), expected);
+        s_takenMeanwhile = hold == -2 ? other.handle() : -1;
+        // As the launcher takes its own lock: without a dead copy's held in its place.
+        QLockFile launcher(next.lockPath());
+        QCOMPARE(hold == -2 ? SingleInstance::take(launcher, next.lockPath()) : next.claim(), expected);
+        QCOMPARE(s_takenMeanwhile, -1);
         QCOMPARE(next.holdsStaleLock(), readOnly && expected == Claim::unavailable);
         if (expected == Claim::heldElsewhere)
             return;
@@ -138,7 +164,8 @@ private Q_SLOTS:
         QTemporaryDir shared;
         const QString lock = shared.filePath(QStringLiteral("Norvelle.conf.running"));
         QVERIFY(test::writeStaleLock(lock, 1));
-        QVERIFY(::chmod(QFile::encodeName(shared.path()), 0755) == 0 && ::chmod(QFile::encodeName(lock), 0644) == 0);
+        QVERIFY(::chmod(QFile::encodeName(shared.path()), 0755) == 0 &&
+                ::chmod(QFile::encodeName(lock), 0644) == 0);
         // As root, look as a user without rights would; the process 1 belongs to root.
         const uid_t user = ::geteuid();
         QVERIFY(user != 0 || ::seteuid(65534) == 0);
