@@ -20,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <memory>
 #include <utility>
 
 using namespace norvelle;
@@ -206,10 +207,14 @@ private Q_SLOTS:
                 targets.append(application);
         QCOMPARE(targets.size(), applications);
 
-        // Installing, the user quits as soon as the install begins, from the main thread that
-        // reports it; downloading, once the download has been asked for.
-        const auto progress = [quitWhen](const UpdateProgress& value) {
-            if (quitWhen == "installing" && value.currentStep == "Installing update...")
+        // Installing, the user quits once the install is under way, from the main thread that
+        // reports it: the step is reported first as the install is accepted, when a quit may still
+        // find it unbegun (an update ended as in the download row), and again once the updater
+        // has begun the swap. Downloading, once the download has been asked for.
+        const auto installReports = std::make_shared<int>(0);
+        const auto progress = [quitWhen, installReports](const UpdateProgress& value) {
+            if (quitWhen == "installing" && value.currentStep == "Installing update..." &&
+                ++*installReports == 2)
                 QCoreApplication::exit(0);
         };
         QFuture<void> update = runAsync([coordinator = container->coordinator(), targets, progress] {
