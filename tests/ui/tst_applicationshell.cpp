@@ -55,9 +55,13 @@ struct Running {
             root.filePath(QStringLiteral("Applications")), QStringLiteral("Alpha.app"),
             UpdaterFixture::info(QStringLiteral("com.example.alpha"), QStringLiteral("1.0"),
                                  {{"SUFeedURL", server.url("/alpha.xml").toString()}}));
-        InstallStaging killed(alpha); // what an update of it killed earlier left
-        killed.leaveToSweep();
-        leftover = killed.path();
+        {
+            // What an update of it killed earlier left; its lock goes with it, as a killed
+            // process's does, before the sweep can find the folder held by a running install.
+            InstallStaging killed(alpha);
+            killed.leaveToSweep();
+            leftover = killed.path();
+        }
         server.route("/alpha.xml", FixtureServer::Reply{200, UpdaterFixture::appcast({{"2.0", "2.0", "Alpha.zip",
                                                                                       "c2lnbmF0dXJl", 100}})});
         QProcessEnvironment environment;
