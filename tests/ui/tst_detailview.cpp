@@ -455,8 +455,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("longer"); // what else is long
         const QString words = QStringLiteral("The Remarkably Long Name Of An Application Bundle");
         QTest::newRow("a name of many words, the manual cask") << words << "";
-        QTest::newRow("a name of one word") << longWord() << "";
-        QTest::newRow("versions") << longWord() << "versions";
+        QTest::newRow("a name of one word, versions") << longWord() << "versions";
         QTest::newRow("an adoptable cask") << words << "cask";
         QTest::newRow("an adopted cask") << words << "adopted cask";
         QTest::newRow("brew's answer to Verify") << words << "failure";

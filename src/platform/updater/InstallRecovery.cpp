@@ -11,7 +11,6 @@
 #include <QHash>
 #include <QSet>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QUuid>
 #include <algorithm>
 #include <atomic>
@@ -472,12 +471,7 @@ InstallStaging::InstallStaging(const QString& bundlePath)
     m_path = created.path();
     // A sweep that holds the folder for a moment (it has no record yet, so the sweep leaves it)
     // is waited for; nothing else can hold a folder made just now.
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        m_lock = std::make_unique<FolderLock>(m_path);
-        if (!m_lock->isBusy())
-            break;
-        QThread::msleep(5);
-    }
+    m_lock = std::make_unique<FolderLock>(m_path, std::chrono::milliseconds(500));
     m_valid = m_lock->isHeld() && writeRecord(m_path, recordTag, nullptr);
 }
 
