@@ -295,7 +295,7 @@ private Q_SLOTS:
         cask.deprecated = true;
         cask.warnings = {QStringLiteral("<b>one</b>"), QStringLiteral("two"), QStringLiteral("three")};
         cask.description = QStringLiteral("Design tool");
-        cask.homepage = QUrl(QStringLiteral("https://figma.example/app"));
+        cask.homepage = QUrl(QStringLiteral("https://www.marble-maps.example/"));
         app->setCask(cask);
         const auto view = brewAvailable(
             world, app, {}, [] {}, &opener);
@@ -309,8 +309,10 @@ private Q_SLOTS:
         QCOMPARE(warnings.first()->text(), QStringLiteral("<b>one</b>"));
         QCOMPARE(warnings.first()->textFormat(), Qt::PlainText);
         view->findChild<QPushButton*>("caskHomepage")->click();
-        QCOMPARE(opener.opened(), QList<QUrl>{QUrl(QStringLiteral("https://figma.example/app"))});
+        QCOMPARE(opener.opened(), QList<QUrl>{QUrl(QStringLiteral("https://www.marble-maps.example/"))});
         QVERIFY(!renderToPng(view.get(), QStringLiteral("brewavailable"), QSize(640, 420)).isEmpty());
+        // Given the width it asks for, the link shows its whole address.
+        QCOMPARE(view->findChild<QPushButton*>("caskHomepage")->text(), "https://www.marble-maps.example/");
     }
 
     void linkPolicy_data()

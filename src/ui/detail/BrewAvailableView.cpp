@@ -81,7 +81,11 @@ protected:
     {
         QPushButton::resizeEvent(event);
         const int room = width() - (QPushButton::sizeHint().width() - advance(m_shown));
-        display(fontMetrics().elidedText(m_address, Qt::ElideRight, std::max(0, room)));
+        // elidedText measures finer than the whole pixels of an advance, and would cut an address
+        // given just the width it asked for.
+        display(advance(m_address) <= room
+                    ? m_address
+                    : fontMetrics().elidedText(m_address, Qt::ElideRight, std::max(0, room)));
     }
 
 private:
