@@ -147,6 +147,8 @@ private:
                              const QString& oldSkippedVersion);
 
     EnvironmentStatus checkAndStoreEnvironment();
+    // The applications of a chunk that still have an update; the others are logged as skipped.
+    static ApplicationList withUpdate(const ApplicationList& chunk);
     QList<Update::Result> runBatch(const ApplicationList& applications, int batchSize,
                                    const UpdateProgressHandler& progress, std::stop_token stop);
     void finishBatch(const std::shared_ptr<BatchTask>& task);

@@ -174,7 +174,10 @@ QList<Update::Result> AppCoordinator::runBatch(const ApplicationList& applicatio
             break;
         }
         Logger::info(QStringLiteral("Processing batch %1 of %2").arg(i + 1).arg(batches.size()));
-        const QList<Update::Result> chunk = m_updateService->updateAll(batches.at(i), progress);
+        const ApplicationList due = withUpdate(batches.at(i));
+        if (due.isEmpty())
+            continue;
+        const QList<Update::Result> chunk = m_updateService->updateAll(due, progress);
         results.append(chunk);
         invokeOnMain([&] {
             for (const Update::Result& result : chunk)
@@ -192,6 +195,22 @@ QList<Update::Result> AppCoordinator::runBatch(const ApplicationList& applicatio
     Logger::info(
         QStringLiteral("Batch update complete: %1/%2 successful").arg(successful).arg(applications.size()));
     return results;
+}
+
+AppCoordinator::ApplicationList AppCoordinator::withUpdate(const ApplicationList& chunk)
+{
+    // An application whose update went while the batch waited for its turn (installed by a
+    // single update, or gone on a check) has nothing to install: that is no failed update, so
+    // it gets no result at all.
+    ApplicationList due;
+    for (const ApplicationPtr& application : chunk) {
+        if (application && application->update())
+            due.append(application);
+        else if (application)
+            Logger::info(QStringLiteral("Skipped ") + application->name() +
+                         QStringLiteral(": no update available any more"));
+    }
+    return due;
 }
 
 void AppCoordinator::cancelUpdates()

@@ -106,12 +106,14 @@ private Q_SLOTS:
         QTest::addColumn<int>("batchSize");
         QTest::addColumn<int>("failing"); // index of the application whose update fails, or -1
         QTest::addColumn<QList<int>>("chunkSizes");
-        QTest::newRow("five in twos, the second fails") << 5 << 2 << 1 << QList<int>{2, 2, 1};
-        QTest::newRow("one at a time") << 3 << 1 << -1 << QList<int>{1, 1, 1};
-        QTest::newRow("size zero counts as one") << 2 << 0 << -1 << QList<int>{1, 1};
-        QTest::newRow("negative size counts as one") << 2 << -3 << 0 << QList<int>{1, 1};
-        QTest::newRow("one chunk for all") << 3 << 10 << -1 << QList<int>{3};
-        QTest::newRow("nothing to update") << 0 << 1 << -1 << QList<int>{};
+        QTest::addColumn<int>("gone"); // index of the application whose update went meanwhile, or -1
+        QTest::newRow("five in twos, the second fails") << 5 << 2 << 1 << QList<int>{2, 2, 1} << -1;
+        QTest::newRow("one at a time") << 3 << 1 << -1 << QList<int>{1, 1, 1} << -1;
+        QTest::newRow("size zero counts as one") << 2 << 0 << -1 << QList<int>{1, 1} << -1;
+        QTest::newRow("negative size counts as one") << 2 << -3 << 0 << QList<int>{1, 1} << -1;
+        QTest::newRow("one chunk for all") << 3 << 10 << -1 << QList<int>{3} << -1;
+        QTest::newRow("nothing to update") << 0 << 1 << -1 << QList<int>{} << -1;
+        QTest::newRow("the second updated meanwhile is skipped") << 3 << 1 << -1 << QList<int>{1, 1} << 1;
     }
     void batch()
     {
@@ -119,11 +121,14 @@ private Q_SLOTS:
         QFETCH(int, batchSize);
         QFETCH(int, failing);
         QFETCH(QList<int>, chunkSizes);
+        QFETCH(int, gone);
 
         CoordinatorTestWorld world;
         const ApplicationList apps = makeApps(count);
         world.list(apps);
         rediscoverAll(world, apps);
+        if (gone >= 0)
+            apps.at(gone)->setUpdate(std::nullopt);
         if (failing >= 0)
             world.updates->setUpdateError(apps.at(failing)->bundleIdentifier(),
                                           QStringLiteral("Homebrew command failed to execute"));
@@ -132,18 +137,20 @@ private Q_SLOTS:
         AWAIT(done);
         const QList<Update::Result> results = done.result();
 
-        QCOMPARE(results.size(), count);
+        QCOMPARE(results.size(), count - (gone >= 0 ? 1 : 0));
         QList<int> sizes;
         for (const auto& chunk : world.updates->chunks())
             sizes.append(chunk.size());
         QCOMPARE(sizes, chunkSizes);
-        for (int i = 0; i < chunkSizes.size(); ++i)
-            QVERIFY(world.log.contains(
-                Logger::Level::info,
-                QStringLiteral("Processing batch %1 of %2").arg(i + 1).arg(chunkSizes.size())));
-        const int successful = count - (failing >= 0 ? 1 : 0);
-        for (int i = 0; i < count; ++i) {
-            QVERIFY(sameApplication(results.at(i).application, apps.at(i)));
+        const qsizetype batches = chunkSizes.size() + (gone >= 0 ? 1 : 0); // the gone one had its own
+        for (int i = 0; i < batches; ++i)
+            QVERIFY(world.log.contains(Logger::Level::info,
+                                       QStringLiteral("Processing batch %1 of %2").arg(i + 1).arg(batches)));
+        const int successful = count - (failing >= 0 ? 1 : 0) - (gone >= 0 ? 1 : 0);
+        for (int i = 0, r = 0; i < count; ++i) {
+            if (i == gone)
+                continue;
+            QVERIFY(sameApplication(results.at(r++).application, apps.at(i)));
             if (i == failing) {
                 QCOMPARE(apps.at(i)->update()->status, Update::Status::failed);
                 QCOMPARE(apps.at(i)->update()->lastUpdateError,

@@ -178,14 +178,14 @@ private Q_SLOTS:
 
     void rowBadgeAndVersions()
     {
-        // No update and no source: no badge, and the version line ends with the arrow alone.
+        // No update and no source: no badge, and the version line says there is no update.
         auto bare = Application::create(QStringLiteral("Bare <b>x</b>"), QStringLiteral("com.example.bare"),
                                         QUrl::fromLocalFile("/Applications/Bare.app"), QStringLiteral("1.0"),
                                         QList<Application::Source>{});
         UpdateSheetAppRow password(UpdateSheetAppRow::Kind::passwordRequired, bare);
         QVERIFY(!password.findChild<SourceBadgeView*>());
         QVERIFY(password.findChild<QWidget*>("passwordBadge"));
-        QCOMPARE(labelText(&password, "latestVersion"), QString());
+        QCOMPARE(labelText(&password, "noUpdate"), QStringLiteral("No update available"));
         const auto* name = password.findChild<QLabel*>("appName");
         QCOMPARE(name->textFormat(), Qt::PlainText);
         QCOMPARE(name->text(), bare->name());
@@ -311,6 +311,29 @@ private Q_SLOTS:
     // until its tool gives up: the sheet says so, can be left and opened again on the same batch,
     // its card keeps the update's versions after the application has dropped its record, and
     // "Cancelling..." turns.
+    // An update installed or gone meanwhile leaves the review's counts, says so in its row, and
+    // stays out of the batch and its failures.
+    void anUpdateGoneMeanwhileLeavesTheBatch()
+    {
+        MainWindowTestWorld world;
+        const ApplicationList batch = apps({"Alpha*", "Beta*"});
+        world.store.setApplications(batch);
+        UpdateSheetView sheet(batch, {}, world.sidebar, world.detail, world.store);
+        batch.at(1)->setUpdate(std::nullopt);
+        QTRY_COMPARE(button(&sheet, "updateButton")->text(), QStringLiteral("Update (1)"));
+        QCOMPARE(badgeText(&sheet, "availableCount"), QStringLiteral("1"));
+        QTRY_COMPARE(labelText(sheet.findChildren<UpdateSheetAppRow*>().at(1), "noUpdate"),
+                     QStringLiteral("No update available"));
+        test::renderToPng(&sheet, "updatesheet-review-gone");
+
+        button(&sheet, "updateButton")->click();
+        QCOMPARE(labelText(&sheet, "sheetSubtitle"), QStringLiteral("Updating 1 of 1 apps"));
+        QTRY_COMPARE(sheet.phase(), Phase::complete);
+        QCOMPARE(world.updates->chunks(), QList<QStringList>{{"com.example.alpha"}});
+        QVERIFY(!sheet.findChild<QWidget*>("failedUpdates"));
+        QVERIFY(world.log.contains(Logger::Level::info, "Update queue complete: 1 successful, 0 failed"));
+    }
+
     void cancelStopsBeforeTheNextApplication()
     {
         MainWindowTestWorld world;

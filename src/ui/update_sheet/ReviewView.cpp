@@ -21,8 +21,9 @@ ReviewView::ReviewView(const ApplicationList& applications, const ApplicationLis
     auto* available = new QVBoxLayout;
     available->setSpacing(12);
     available->setContentsMargins(0, 0, 0, 8);
-    available->addWidget(UpdateSheetParts::sectionHeader(QStringLiteral("Available"), applications.size(),
-                                                         QStringLiteral("available"), content));
+    m_availableHeader = UpdateSheetParts::sectionHeader(QStringLiteral("Available"), applications.size(),
+                                                        QStringLiteral("available"), content);
+    available->addWidget(m_availableHeader);
     auto* rows = new QVBoxLayout;
     rows->setSpacing(8);
     for (const auto& app : applications)
@@ -37,6 +38,11 @@ ReviewView::ReviewView(const ApplicationList& applications, const ApplicationLis
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(UpdateSheetParts::scrolling(content, this));
+}
+
+void ReviewView::setAvailableCount(qsizetype count)
+{
+    UpdateSheetParts::setSectionCount(m_availableHeader, count);
 }
 
 } // namespace norvelle

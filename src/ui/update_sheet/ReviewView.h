@@ -18,6 +18,12 @@ public:
 
     ReviewView(const ApplicationList& applications, const ApplicationList& sudoRequiredApps,
                QWidget* parent = nullptr);
+
+    // The count beside "Available": the applications that still have an update.
+    void setAvailableCount(qsizetype count);
+
+private:
+    QWidget* m_availableHeader = nullptr;
 };
 
 } // namespace norvelle

@@ -32,7 +32,16 @@ UpdateBatchSession::UpdateBatchSession(ApplicationList applications, Application
     : m_applications(std::move(applications)), m_sudoRequiredApps(std::move(sudoRequiredApps)),
       m_coordinator(coordinator), m_detailViewModel(detailViewModel), m_store(store)
 {
-    m_versions.resize(m_applications.size());
+    follow();
+}
+
+UpdateBatchSession::~UpdateBatchSession() = default;
+
+void UpdateBatchSession::follow()
+{
+    m_positions.clear();
+    m_versionObservers.clear();
+    m_versions = QList<Versions>(m_applications.size());
     QPointer<UpdateBatchSession> guard(this);
     for (qsizetype i = 0; i < m_applications.size(); ++i) {
         const auto& application = m_applications.at(i);
@@ -46,14 +55,25 @@ UpdateBatchSession::UpdateBatchSession(ApplicationList applications, Application
             if (field != Application::Field::update && field != Application::Field::currentVersion)
                 return;
             postToMain([guard, index] {
-                if (guard)
-                    guard->rememberVersions(index);
+                if (!guard)
+                    return;
+                guard->rememberVersions(index);
+                if (!guard->m_hasStarted)
+                    Q_EMIT guard->changed(pendingChange);
             });
         }));
     }
 }
 
-UpdateBatchSession::~UpdateBatchSession() = default;
+UpdateBatchSession::ApplicationList UpdateBatchSession::pendingApplications() const
+{
+    ApplicationList pending;
+    for (const auto& application : m_applications) {
+        if (application && application->update())
+            pending.append(application);
+    }
+    return pending;
+}
 
 bool UpdateBatchSession::isSettled(int index) const
 {
@@ -67,6 +87,9 @@ UpdateBatchSession::Versions UpdateBatchSession::versionsAt(int index) const
 
 void UpdateBatchSession::rememberVersions(int index)
 {
+    // A change posted before the start may name a position in the batch as it was given.
+    if (index >= m_applications.size())
+        return;
     const Application::Snapshot app = m_applications.at(index)->snapshot();
     // Without its update the application shows its installed version alone; the batch goes on
     // naming the update it was given.
@@ -95,6 +118,8 @@ void UpdateBatchSession::start()
     if (m_hasStarted)
         return;
     m_hasStarted = true;
+    m_applications = pendingApplications();
+    follow();
     m_isProcessing = true;
     m_hasCompleted = false;
     m_results.clear();
@@ -208,7 +233,9 @@ void UpdateBatchSession::finish(const QList<Update::Result>& results)
         return;
     m_observers.clear();
     m_results = results;
-    m_wasRefused = results.isEmpty() && !m_applications.isEmpty() && !m_cancelRequested->load() &&
+    // A batch whose every application lost its update before its turn ran nothing either, but
+    // was not turned away.
+    m_wasRefused = results.isEmpty() && !pendingApplications().isEmpty() && !m_cancelRequested->load() &&
                    m_furthestIndex < 0;
     for (const Update::Result& result : results) {
         if (result.application)

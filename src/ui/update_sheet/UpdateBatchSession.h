@@ -44,6 +44,7 @@ public:
         currentChange = 1u << 1,  // current index and progress record
         overallChange = 1u << 2,  // the finished fraction
         failedChange = 1u << 3,   // the failed progress records
+        pendingChange = 1u << 4,  // an application's update came or went
     };
 
     // The three objects must outlive the session.
@@ -51,7 +52,10 @@ public:
                        DetailViewModel& detailViewModel, ApplicationStore& store);
     ~UpdateBatchSession() override;
 
+    // The batch: as given until the start, then the applications that still had an update.
     const ApplicationList& applications() const { return m_applications; }
+    // The applications that have an update now, in queue order.
+    ApplicationList pendingApplications() const;
     const ApplicationList& sudoRequiredApps() const { return m_sudoRequiredApps; }
     bool hasStarted() const { return m_hasStarted; }
     bool isProcessing() const { return m_isProcessing; }
@@ -73,7 +77,8 @@ public:
     // 0 for an empty batch, 1 once it has returned, else the finished share, never above 1.
     double overallProgress() const;
 
-    // Runs the batch through the coordinator with a batch size of 1. Once only.
+    // Runs the batch through the coordinator with a batch size of 1, on the applications that
+    // still have an update: one updated meanwhile has nothing to install and is no failure. Once only.
     void start();
     // Asks the coordinator to stop before the next application; the one under way finishes,
     // and the session stays in processing (cancelling) until the batch returns.
@@ -88,13 +93,14 @@ Q_SIGNALS:
     void changed(unsigned changes);
 
 private:
+    void follow();
     void settle(int index);
     void settleBefore(int index);
     void outcomeWritten(int index);
     void rememberVersions(int index);
     void releaseDetailMirror();
 
-    const ApplicationList m_applications;
+    ApplicationList m_applications;
     const ApplicationList m_sudoRequiredApps;
     AppCoordinator& m_coordinator;
     DetailViewModel& m_detailViewModel;

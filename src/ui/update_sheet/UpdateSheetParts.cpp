@@ -218,12 +218,13 @@ QLabel* UpdateSheetParts::icon(const Application& application, int size, qreal r
 QWidget* UpdateSheetParts::versionLine(const Application& application, const Ink& latestInk, int spacing,
                                        QWidget* parent)
 {
-    return versionLine(application.displayCurrentVersion(),
-                       application.displayLatestVersion().value_or(QString()), latestInk, spacing, parent);
+    return versionLine(application.displayCurrentVersion(), application.displayLatestVersion(), latestInk,
+                       spacing, parent);
 }
 
-QWidget* UpdateSheetParts::versionLine(const QString& currentVersion, const QString& latestVersion,
-                                       const Ink& latestInk, int spacing, QWidget* parent)
+QWidget* UpdateSheetParts::versionLine(const QString& currentVersion,
+                                       const std::optional<QString>& latestVersion, const Ink& latestInk,
+                                       int spacing, QWidget* parent)
 {
     auto* line = new QWidget(parent);
     line->setObjectName(QStringLiteral("versionLine"));
@@ -234,11 +235,18 @@ QWidget* UpdateSheetParts::versionLine(const QString& currentVersion, const QStr
     auto* current = elidedLabel(currentVersion, sub, Tone::secondary, line);
     current->setObjectName(QStringLiteral("currentVersion"));
     row->addWidget(current);
-    row->addWidget(label(QStringLiteral("→"), sub, Tone::secondary, line));
-    auto* latest =
-        elidedLabel(latestVersion, font(TextStyles::Style::subheadline, QFont::Medium), latestInk, line);
-    latest->setObjectName(QStringLiteral("latestVersion"));
-    row->addWidget(latest);
+    if (!latestVersion) {
+        // The update went since the list was made: installed meanwhile, or gone on a check.
+        auto* none = label(QStringLiteral("No update available"), sub, Tone::secondary, line);
+        none->setObjectName(QStringLiteral("noUpdate"));
+        row->addWidget(none);
+    } else {
+        row->addWidget(label(QStringLiteral("→"), sub, Tone::secondary, line));
+        auto* latest =
+            elidedLabel(*latestVersion, font(TextStyles::Style::subheadline, QFont::Medium), latestInk, line);
+        latest->setObjectName(QStringLiteral("latestVersion"));
+        row->addWidget(latest);
+    }
     row->addStretch(1);
     return line;
 }

@@ -59,12 +59,12 @@ public:
     static void setSectionCount(QWidget* header, qsizetype count);
     // The application's icon at `size` points, clipped to a rounded rectangle of `radius`.
     static QLabel* icon(const Application& application, int size, qreal radius, QWidget* parent = nullptr);
-    // Installed version, "→", latest version (empty when there is none), `spacing` apart; the
-    // latest version in `latestInk`, medium weight.
+    // Installed version, "→", latest version, `spacing` apart; the latest version in `latestInk`,
+    // medium weight. Without an update, the installed version and "No update available".
     static QWidget* versionLine(const Application& application, const Ink& latestInk, int spacing,
                                 QWidget* parent = nullptr);
     // The same for versions the caller keeps (an update whose record the application has dropped).
-    static QWidget* versionLine(const QString& currentVersion, const QString& latestVersion,
+    static QWidget* versionLine(const QString& currentVersion, const std::optional<QString>& latestVersion,
                                 const Ink& latestInk, int spacing, QWidget* parent = nullptr);
     // The badge of the update's source, else of the first listed source, else null.
     static QWidget* sourceBadge(const Application& application, QWidget* parent = nullptr);

@@ -98,9 +98,7 @@ void UpdateSheetView::buildFooter(QVBoxLayout* root)
     footer->addStretch(1);
     m_cancelButton = footerButton(QStringLiteral("Cancel"), QStringLiteral("cancelButton"), false, this);
     connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    m_updateButton = footerButton(
-        QStringLiteral("Update (%1)").arg(static_cast<long long>(m_session->applications().size())),
-        QStringLiteral("updateButton"), true, this);
+    m_updateButton = footerButton(QString(), QStringLiteral("updateButton"), true, this);
     connect(m_updateButton, &QPushButton::clicked, this, &UpdateSheetView::startUpdates);
     m_doneButton = footerButton(QStringLiteral("Done"), QStringLiteral("doneButton"), true, this);
     connect(m_doneButton, &QPushButton::clicked, this, &QDialog::accept);
@@ -271,10 +269,15 @@ void UpdateSheetView::flush()
     m_cancelBatchButton->setMinimumWidth(isCancelling() ? m_cancellingIndicator->sizeHint().width() : 0);
 
     if (review) {
+        // The button counts what the batch will take: an update installed or gone meanwhile
+        // leaves the count.
+        const qsizetype pending = m_session->pendingApplications().size();
+        m_updateButton->setText(QStringLiteral("Update (%1)").arg(static_cast<long long>(pending)));
         if (!m_review) {
             m_review = new ReviewView(applications(), sudoRequiredApps(), this);
             m_bodyLayout->addWidget(m_review);
         }
+        m_review->setAvailableCount(pending);
     } else {
         if (m_review) {
             m_review->hide();
