@@ -9,9 +9,11 @@
 #include "ui/detail/ReleaseNotesView.h"
 #include "ui/detail/SelectedApplicationDetailsView.h"
 #include "ui/detail/SkippedVersionView.h"
+#include "ui/main/components/FittedTextLabel.h"
 #include "ui/main/components/SystemColors.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -448,7 +450,8 @@ private Q_SLOTS:
 
     // Outside texts of any length (the bundle's name and versions, the catalogue's cask, brew's
     // answer) never push the pane past the window at its smallest: every control stays in reach,
-    // and the name is cut with "…", whole in its tooltip.
+    // and the name is cut with "…", whole in its tooltip. What is cut or broken to fit copies as
+    // it was given.
     void longTextsStayInTheWindow_data()
     {
         QTest::addColumn<QString>("name");
@@ -510,6 +513,20 @@ private Q_SLOTS:
         const auto* shownName = window.findChild<QLabel*>("applicationName");
         QVERIFY(shownName->text().endsWith(QChar(0x2026)));
         QCOMPARE(shownName->toolTip(), name);
+
+        int copied = 0;
+        for (FittedTextLabel* label : window.findChildren<FittedTextLabel*>()) {
+            if (!label->isVisibleTo(&window) || !(label->textInteractionFlags() & Qt::TextSelectableByMouse))
+                continue;
+            ++copied;
+            label->setSelection(0, int(label->text().size()));
+            QTest::keySequence(label, QKeySequence::Copy);
+            QCOMPARE(QGuiApplication::clipboard()->text(), label->fullText());
+            label->setSelection(1, int(label->text().size()) - 2);
+            QTest::keySequence(label, QKeySequence::Copy);
+            QVERIFY(label->fullText().contains(QGuiApplication::clipboard()->text()));
+        }
+        QVERIFY(copied > 0 || (longer != "cask" && longer != "failure"));
         renderBothThemes(&window, QStringLiteral("detail-long-") + QTest::currentDataTag(), window.size());
     }
 

@@ -1,18 +1,17 @@
 #pragma once
 
-#include <QLabel>
+#include "ui/main/components/FittedTextLabel.h"
 
 namespace norvelle {
 
 // One line of outside text that never widens its container: shown verbatim, cut with "…" to
 // the width it is given, with the whole text in its tooltip whenever it is cut.
-class ElidingLabel : public QLabel {
+class ElidingLabel : public FittedTextLabel {
     Q_OBJECT
 
 public:
     explicit ElidingLabel(QWidget* parent = nullptr);
 
-    QString fullText() const { return m_fullText; }
     void setFullText(const QString& text);
 
     QSize minimumSizeHint() const override;
@@ -24,8 +23,6 @@ protected:
 
 private:
     void elide();
-
-    QString m_fullText;
 };
 
 } // namespace norvelle
