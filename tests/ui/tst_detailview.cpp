@@ -9,7 +9,7 @@
 #include "ui/detail/ReleaseNotesView.h"
 #include "ui/detail/SelectedApplicationDetailsView.h"
 #include "ui/detail/SkippedVersionView.h"
-#include "ui/main/components/FittedTextLabel.h"
+#include "ui/main/components/ClampedLabel.h"
 #include "ui/main/components/SystemColors.h"
 
 #include <QApplication>
@@ -527,6 +527,16 @@ private Q_SLOTS:
             QVERIFY(label->fullText().contains(QGuiApplication::clipboard()->text()));
         }
         QVERIFY(copied > 0 || (longer != "cask" && longer != "failure"));
+        if (longer == "adopted cask") {
+            // The homepage's host is an address: cut, never broken inside a word.
+            const QString host = app->cask()->homepage->host();
+            const auto values = window.findChildren<ClampedLabel*>("metadataValue");
+            const auto shown =
+                std::find_if(values.cbegin(), values.cend(),
+                             [&host](const ClampedLabel* value) { return value->fullText() == host; });
+            QVERIFY(shown != values.cend() && !(*shown)->text().contains('\n') &&
+                    (*shown)->toolTip() == host);
+        }
         renderBothThemes(&window, QStringLiteral("detail-long-") + QTest::currentDataTag(), window.size());
     }
 
