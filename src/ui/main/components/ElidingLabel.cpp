@@ -19,11 +19,27 @@ void ElidingLabel::setFullText(const QString& text)
     elide();
 }
 
+std::pair<int, int> ElidingLabel::shareWidth(int first, int second, int room)
+{
+    room = std::max(0, room);
+    if (first + second <= room)
+        return {first, second};
+    const int half = room / 2;
+    if (first <= half)
+        return {first, room - first};
+    if (second <= half)
+        return {room - second, second};
+    return {half, room - half};
+}
+
 QSize ElidingLabel::minimumSizeHint() const
 {
+    // A short text keeps the pixel that sizeHint adds: elidedText measures finer than the whole
+    // pixels of an advance, and would cut it to a bare "…".
     const QFontMetrics metrics(font());
-    return QSize(std::min(metrics.horizontalAdvance(fullText()), metrics.horizontalAdvance(QStringLiteral("M…"))),
-                 metrics.height());
+    return QSize(
+        std::min(metrics.horizontalAdvance(fullText()) + 1, metrics.horizontalAdvance(QStringLiteral("M…"))),
+        metrics.height());
 }
 
 QSize ElidingLabel::sizeHint() const

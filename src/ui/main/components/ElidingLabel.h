@@ -2,6 +2,8 @@
 
 #include "ui/main/components/FittedTextLabel.h"
 
+#include <utility>
+
 namespace norvelle {
 
 // One line of outside text that never widens its container: shown verbatim, cut with "…" to
@@ -13,6 +15,11 @@ public:
     explicit ElidingLabel(QWidget* parent = nullptr);
 
     void setFullText(const QString& text);
+
+    // Widths for two texts on one line of `room` pixels that need `first` and `second`: both
+    // whole when they fit; else the narrower whole while it needs at most half the room, and the
+    // other the rest; else half each. A short version stays readable beside a long one.
+    static std::pair<int, int> shareWidth(int first, int second, int room);
 
     QSize minimumSizeHint() const override;
     QSize sizeHint() const override;
