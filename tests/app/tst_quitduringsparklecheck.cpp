@@ -1,3 +1,4 @@
+#include "../sources/sparkle/ScriptedUpdater.h"
 #include "LogCapture.h"
 #include "QuitTestContainer.h"
 #include "SyntheticWorld.h"
@@ -8,8 +9,10 @@
 #include "app/DependencyContainer.h"
 #include "app/QuitSequence.h"
 #include "coordinator/AppCoordinator.h"
+#include "platform/http/HttpEngine.h"
 #include "platform/updater/UpdaterBundle.h"
 #include "services/ApplicationStore.h"
+#include "sources/sparkle/SparkleService.h"
 #include "util/Async.h"
 #include "viewmodels/SidebarViewModel.h"
 
@@ -149,6 +152,43 @@ private Q_SLOTS:
         QVERIFY(!log.containsPrefix(Logger::Level::warning, "Network error fetching App Store metadata"));
 
         container.reset();
+    }
+
+    // The user quits while a found update's release notes are on their way: the fetch the quit
+    // cut short is no failure to fetch them.
+    void quitWhileReleaseNotesLoad()
+    {
+        FixtureServer server;
+        server.route("/notes", FixtureServer::Reply{.body = "<p>Faster</p>", .stallAfter = 0});
+        auto factory = std::make_shared<ScriptedUpdaterFactory>();
+        AppcastItem item = appcastItem("2.0", "2.0");
+        item.releaseNotesUrl = server.url("/notes");
+        factory->script = script({{ScriptedStep::Kind::found, item}, {ScriptedStep::Kind::finished}});
+        const auto engine = std::make_shared<HttpEngine>();
+        SparkleService service(factory, std::make_shared<HttpClient>(HttpClient::Options{.engine = engine}));
+        QTemporaryDir folder;
+        const SparkleInfo feed{QUrl("https://example.org/appcast.xml"), std::nullopt, std::nullopt, true};
+        const auto application = Application::create(
+            "Notes", "org.example.notes",
+            QUrl::fromLocalFile(UpdaterFixture::writeBundle(
+                folder.path(), "Notes.app", UpdaterFixture::info("org.example.notes", "1.0"))),
+            "1.0", QList<Application::Source>{Application::Source::sparkle}, std::nullopt, std::nullopt,
+            std::nullopt, feed);
+        LogCapture log;
+        QPromise<void> checked;
+        ioPool().start(
+            [&] { service.checkForUpdateAsync(application, [&](auto, auto) { checked.finish(); }); });
+        QTRY_VERIFY_WITH_TIMEOUT(!server.requests("/notes").isEmpty(), 30000);
+
+        QTimer::singleShot(0, this, [] { QCoreApplication::exit(0); });
+        QCoreApplication::exec();
+        engine->shutdown(); // as the application quits: transfers aborted, drivers let go
+        service.cancelForQuit();
+        checked.future().waitForFinished();
+        QVERIFY(log.contains(Logger::Level::info, "Fetching release notes from " +
+                                                      server.url("/notes").toString() +
+                                                      " ended by quitting"));
+        QVERIFY(!log.containsPrefix(Logger::Level::error, "Failed to fetch release notes"));
     }
 
     // The user quits while Sparkle updates wait for a download, for the swap of a bundle (the

@@ -9,11 +9,16 @@
 #include "ui/detail/ReleaseNotesView.h"
 #include "ui/detail/SelectedApplicationDetailsView.h"
 #include "ui/detail/SkippedVersionView.h"
+#include "ui/main/ApplicationRowDelegate.h"
+#include "ui/main/components/ClampedLabel.h"
+#include "ui/main/components/ElidingLabel.h"
 #include "ui/main/components/SystemColors.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -448,7 +453,8 @@ private Q_SLOTS:
 
     // Outside texts of any length (the bundle's name and versions, the catalogue's cask, brew's
     // answer) never push the pane past the window at its smallest: every control stays in reach,
-    // and the name is cut with "…", whole in its tooltip.
+    // and the name is cut with "…", whole in its tooltip. What is cut or broken to fit copies as
+    // it was given; a short version stays whole beside a long one, in the pane and in the list.
     void longTextsStayInTheWindow_data()
     {
         QTest::addColumn<QString>("name");
@@ -456,6 +462,8 @@ private Q_SLOTS:
         const QString words = QStringLiteral("The Remarkably Long Name Of An Application Bundle");
         QTest::newRow("a name of many words, the manual cask") << words << "";
         QTest::newRow("a name of one word, versions") << longWord() << "versions";
+        QTest::newRow("a long installed version") << longWord() << "long installed version";
+        QTest::newRow("a short installed version") << longWord() << "short installed version";
         QTest::newRow("an adoptable cask") << words << "cask";
         QTest::newRow("an adopted cask") << words << "adopted cask";
         QTest::newRow("brew's answer to Verify") << words << "failure";
@@ -481,6 +489,11 @@ private Q_SLOTS:
             app->setCurrentVersion(version);
             app->setUpdate(makeUpdate(version + "1"));
             app->setSkippedVersion(version + "0");
+        }
+        if (longer.endsWith("installed version")) {
+            const bool longInstalled = longer.startsWith("long");
+            app->setCurrentVersion(longInstalled ? version : "1.0");
+            app->setUpdate(makeUpdate(longInstalled ? "1.13.0" : version));
         }
         if (longer.endsWith("cask")) {
             Cask cask = makeCask(QStringLiteral("the-remarkably-long-name-of-an-application-bundle-for-teams-"
@@ -510,6 +523,49 @@ private Q_SLOTS:
         const auto* shownName = window.findChild<QLabel*>("applicationName");
         QVERIFY(shownName->text().endsWith(QChar(0x2026)));
         QCOMPARE(shownName->toolTip(), name);
+
+        int copied = 0;
+        for (FittedTextLabel* label : window.findChildren<FittedTextLabel*>()) {
+            if (!label->isVisibleTo(&window) || !(label->textInteractionFlags() & Qt::TextSelectableByMouse))
+                continue;
+            ++copied;
+            label->setSelection(0, int(label->text().size()));
+            QTest::keySequence(label, QKeySequence::Copy);
+            QCOMPARE(QGuiApplication::clipboard()->text(), label->fullText());
+            label->setSelection(1, int(label->text().size()) - 2);
+            QTest::keySequence(label, QKeySequence::Copy);
+            QVERIFY(label->fullText().contains(QGuiApplication::clipboard()->text()));
+        }
+        QVERIFY(copied > 0 || (longer != "cask" && longer != "failure"));
+        if (longer == "adopted cask") {
+            // The homepage's host is an address: cut, never broken inside a word.
+            const QString host = app->cask()->homepage->host();
+            const auto values = window.findChildren<ClampedLabel*>("metadataValue");
+            const auto shown =
+                std::find_if(values.cbegin(), values.cend(),
+                             [&host](const ClampedLabel* value) { return value->fullText() == host; });
+            QVERIFY(shown != values.cend() && !(*shown)->text().contains('\n') &&
+                    (*shown)->toolTip() == host);
+        }
+        if (longer.endsWith("installed version")) {
+            auto* current = window.findChild<ElidingLabel*>("currentVersion");
+            auto* latest = window.findChild<ElidingLabel*>("latestVersion");
+            const bool shortInstalled = longer.startsWith("short");
+            ElidingLabel* shortOne = shortInstalled ? current : latest;
+            const ElidingLabel* longOne = shortInstalled ? latest : current;
+            QTRY_COMPARE(shortOne->text(), shortOne->fullText());
+            QVERIFY(longOne->text().endsWith(QChar(0x2026)));
+            QCOMPARE(longOne->toolTip(), longOne->fullText());
+            const auto* list = window.findChild<QListView*>("applicationList");
+            const auto [rowCurrent, rowLatest] = ApplicationRowDelegate::versionTexts(
+                list->visualRect(list->model()->index(0, 0)), list->font(), app->snapshot(), false, false);
+            QCOMPARE(shortInstalled ? rowCurrent : rowLatest, shortOne->fullText());
+            QVERIFY((shortInstalled ? rowLatest : rowCurrent).endsWith(QChar(0x2026)));
+            if (shortInstalled) { // narrower than "M…": whole at the least it asks for, in any layout
+                shortOne->resize(shortOne->minimumSizeHint());
+                QCOMPARE(shortOne->text(), shortOne->fullText());
+            }
+        }
         renderBothThemes(&window, QStringLiteral("detail-long-") + QTest::currentDataTag(), window.size());
     }
 

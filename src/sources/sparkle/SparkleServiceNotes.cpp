@@ -9,6 +9,7 @@
 #include "platform/http/HttpPrefetch.h"
 #include "platform/updater/UpdaterBundle.h"
 #include "platform/updater/UpdaterFactory.h"
+#include "sources/ToolRunner.h"
 #include "sources/sparkle/ReleaseNotesConverter.h"
 #include "util/Async.h"
 #include "util/StrictText.h"
@@ -103,7 +104,14 @@ void SparkleService::fetchReleaseNotes(const QString& address,
     }
     // Whatever body arrives is used, whatever the status.
     m_releaseNotesClient->getAsync(
-        *url, [done = std::move(done)](HttpResponse response, std::exception_ptr error) {
+        *url, [done = std::move(done), address](HttpResponse response, std::exception_ptr error) {
+            // A quit aborts the fetches still in flight; that says nothing about the page.
+            if (error && ToolRunner::isEndedByQuitting(error)) {
+                Logger::info(QStringLiteral("Fetching release notes from ") + address +
+                             QStringLiteral(" ended by quitting"));
+                done(std::nullopt);
+                return;
+            }
             if (error) {
                 Logger::error(QStringLiteral("Failed to fetch release notes from URL: ") +
                               describeException(error));

@@ -15,7 +15,8 @@ namespace norvelle {
 
 ApplicationMetadataItemView::ApplicationMetadataItemView(const QString& title, const QString& value,
                                                          const std::optional<QString>& subtitle,
-                                                         std::function<void()> onTap, QWidget* parent)
+                                                         std::function<void()> onTap, bool valueIsAddress,
+                                                         QWidget* parent)
     : QWidget(parent), m_titleText(title), m_onTap(std::move(onTap))
 {
     setObjectName(QStringLiteral("metadataItem"));
@@ -27,9 +28,9 @@ ApplicationMetadataItemView::ApplicationMetadataItemView(const QString& title, c
                                      SystemColors::tertiary(), this, "metadataTitle", Qt::AlignHCenter));
     QFont valueFont = TextStyles::font(TextStyles::Style::body, QFont::DemiBold);
     valueFont.setPointSizeF(valueFont.pointSizeF() * 18.0 / 13.0);
-    // A homepage's host or a cask's name can be longer than a cell is wide: at most three lines of
-    // the value, the cask's name on one, and neither widens the row.
-    m_value = new ClampedLabel(3, this);
+    // A value can be longer than a cell is wide: at most three lines of it, an address on one
+    // (never broken inside a word), the cask's name below on one, and none widens the row.
+    m_value = new ClampedLabel(valueIsAddress ? 1 : 3, this);
     setUpPlainLabel(m_value, valueFont, SystemColors::secondary(), "metadataValue", Qt::AlignHCenter);
     m_value->setFullText(value);
     layout->addWidget(m_value);

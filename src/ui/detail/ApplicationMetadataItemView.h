@@ -11,13 +11,16 @@ namespace norvelle {
 class ClampedLabel;
 
 // One fact of the metadata row: caption, value and an optional third line, centred; with an
-// action the whole cell is a flat button that runs it.
+// action the whole cell is a flat button that runs it. A value that is an address is one line,
+// cut with "…" and whole in its tooltip, as the cask panel's homepage link: an address is never
+// broken inside a word.
 class ApplicationMetadataItemView : public QWidget {
     Q_OBJECT
 
 public:
-    ApplicationMetadataItemView(const QString& title, const QString& value, const std::optional<QString>& subtitle,
-                                std::function<void()> onTap, QWidget* parent = nullptr);
+    ApplicationMetadataItemView(const QString& title, const QString& value,
+                                const std::optional<QString>& subtitle, std::function<void()> onTap,
+                                bool valueIsAddress = false, QWidget* parent = nullptr);
 
     QString title() const { return m_titleText; }
     QString value() const;

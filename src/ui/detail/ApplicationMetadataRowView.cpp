@@ -200,7 +200,9 @@ void ApplicationMetadataRowView::rebuild()
             QPointer<QWidget> self(this);
             onTap = [self, opener, url] { LinkPolicy::open(self, opener, url); };
         }
-        auto* item = new ApplicationMetadataItemView(cell.title, cell.value, cell.subtitle, onTap, m_content);
+        const bool isAddress = cell.link && !cell.value.isEmpty() && cell.link->host() == cell.value;
+        auto* item = new ApplicationMetadataItemView(cell.title, cell.value, cell.subtitle, onTap, isAddress,
+                                                     m_content);
         row->addWidget(item, 1);
         if (i + 1 < list.size()) {
             row->addSpacing(8);

@@ -7,6 +7,7 @@
 #include "ui/detail/RefreshProgressView.h"
 #include "ui/detail/SkippedVersionView.h"
 #include "ui/detail/UpdateProgressView.h"
+#include "ui/detail/VersionLine.h"
 #include "ui/main/components/ApplicationIconProvider.h"
 #include "ui/main/components/ElidingLabel.h"
 #include "ui/main/components/PaletteFollower.h"
@@ -89,8 +90,6 @@ SelectedApplicationDetailsView::SelectedApplicationDetailsView(std::shared_ptr<A
     m_name->setFullText(m_application->name());
     column->addWidget(m_name);
 
-    auto* versions = new QHBoxLayout;
-    versions->setSpacing(6);
     m_currentVersion = new ElidingLabel(this);
     setUpPlainLabel(m_currentVersion, TextStyles::font(TextStyles::Style::title3), SystemColors::secondary(),
                     "currentVersion");
@@ -100,11 +99,7 @@ SelectedApplicationDetailsView::SelectedApplicationDetailsView(std::shared_ptr<A
     m_latestVersion = new ElidingLabel(this);
     setUpPlainLabel(m_latestVersion, TextStyles::font(TextStyles::Style::title3, QFont::DemiBold),
                     SystemColors::green(), "latestVersion");
-    versions->addWidget(m_currentVersion);
-    versions->addWidget(m_arrow);
-    versions->addWidget(m_latestVersion);
-    versions->addStretch();
-    column->addLayout(versions);
+    column->addWidget(new VersionLine(m_currentVersion, m_arrow, m_latestVersion, this));
     column->addSpacing(8);
 
     auto* actions = new QHBoxLayout;

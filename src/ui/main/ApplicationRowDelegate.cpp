@@ -1,8 +1,9 @@
 #include "ui/main/ApplicationRowDelegate.h"
 
 #include "ui/SymbolIcons.h"
-#include "ui/main/components/ApplicationIconProvider.h"
 #include "ui/main/ApplicationListModel.h"
+#include "ui/main/components/ApplicationIconProvider.h"
+#include "ui/main/components/ElidingLabel.h"
 #include "ui/main/components/PasswordBadgeView.h"
 #include "ui/main/components/SourceBadgeView.h"
 #include "ui/main/components/SystemColors.h"
@@ -39,6 +40,23 @@ QSize paintChip(QPainter* painter, BadgeChip& chip, const QPoint& topLeft)
     painter->drawPixmap(topLeft, pixmap);
     return chip.size();
 }
+
+// The room beside the icon, up to the first status indicator.
+QRect textArea(const QRect& row, const QList<ApplicationRowDelegate::StatusSlot>& indicators)
+{
+    const int right = indicators.isEmpty() ? row.right() : indicators.first().rect.left() - kSpacing;
+    const int left = row.left() + kIconSize + kSpacing;
+    return QRect(left, row.top(), qMax(0, right - left), row.height());
+}
+
+QFont versionFont(const QFont& rowFont)
+{
+    QFont font = rowFont;
+    font.setPointSizeF(font.pointSizeF() * 0.9);
+    return font;
+}
+
+const QString versionArrow = QStringLiteral("\u2192");
 
 void paintSpinner(QPainter* painter, const QRect& rect, const QColor& color, int phase)
 {
@@ -116,6 +134,25 @@ QList<ApplicationRowDelegate::StatusSlot> ApplicationRowDelegate::statusSlots(
     return indicators;
 }
 
+std::pair<QString, QString> ApplicationRowDelegate::versionTexts(const QRect& rowRect, const QFont& font,
+                                                                 const Application::Snapshot& application,
+                                                                 bool isUpdating, bool isAdopting)
+{
+    const QRect row = rowRect.adjusted(6, 4, -6, -4);
+    const int room = textArea(row, statusSlots(row, application, isUpdating, isAdopting)).width();
+    const QFontMetrics metrics(versionFont(font));
+    const QString current = application.displayCurrentVersion();
+    if (!application.update)
+        return {metrics.elidedText(current, Qt::ElideRight, room), QString()};
+    const QString latest = application.displayLatestVersion().value_or(QString());
+    // The pixel each width adds keeps a whole text whole: elidedText measures finer.
+    const auto [currentWidth, latestWidth] = ElidingLabel::shareWidth(
+        metrics.horizontalAdvance(current) + 1, metrics.horizontalAdvance(latest) + 1,
+        room - metrics.horizontalAdvance(versionArrow) - 8);
+    return {metrics.elidedText(current, Qt::ElideRight, currentWidth),
+            metrics.elidedText(latest, Qt::ElideRight, latestWidth)};
+}
+
 int ApplicationRowDelegate::paintBadges(QPainter* painter, const QRect& rect,
                                         const Application::Snapshot& application, const QPalette& palette,
                                         bool selected) const
@@ -174,9 +211,10 @@ void ApplicationRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem
         .paint(painter, QRect(row.left(), row.top(), kIconSize, kIconSize));
 
     const QList<StatusSlot> indicators = statusSlots(row, app, isUpdating, isAdopting);
-    const int textRight = indicators.isEmpty() ? row.right() : indicators.first().rect.left() - kSpacing;
-    const int textLeft = row.left() + kIconSize + kSpacing;
-    const int textWidth = qMax(0, textRight - textLeft);
+    const QRect text = textArea(row, indicators);
+    const int textLeft = text.left();
+    const int textRight = text.left() + text.width();
+    const int textWidth = text.width();
 
     QFont nameFont = option.font;
     nameFont.setWeight(QFont::Medium);
@@ -192,24 +230,20 @@ void ApplicationRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem
         y += paintBadges(painter, QRect(textLeft, y, textWidth, 15), app, palette, selected) + 2;
     }
 
-    QFont versionFont = option.font;
-    versionFont.setPointSizeF(versionFont.pointSizeF() * 0.9);
-    painter->setFont(versionFont);
-    const QFontMetrics versionMetrics(versionFont);
-    QString current = app.displayCurrentVersion();
-    QRect versionRect(textLeft, y, textWidth, versionMetrics.height());
+    painter->setFont(versionFont(option.font));
+    const QFontMetrics versionMetrics(painter->font());
+    const auto [current, latest] = versionTexts(option.rect, option.font, app, isUpdating, isAdopting);
+    const int lineHeight = versionMetrics.height();
     painter->setPen(secondary);
-    const QString shown = versionMetrics.elidedText(current, Qt::ElideRight, textWidth);
-    painter->drawText(versionRect, Qt::AlignLeft | Qt::AlignVCenter, shown);
+    painter->drawText(QRect(textLeft, y, textWidth, lineHeight), Qt::AlignLeft | Qt::AlignVCenter, current);
     if (app.update) {
-        int x = textLeft + versionMetrics.horizontalAdvance(shown) + 4;
-        const QString arrow = QStringLiteral("\u2192");
-        painter->drawText(QRect(x, y, textRight - x, versionRect.height()), Qt::AlignLeft | Qt::AlignVCenter, arrow);
-        x += versionMetrics.horizontalAdvance(arrow) + 4;
+        int x = textLeft + versionMetrics.horizontalAdvance(current) + 4;
+        painter->drawText(QRect(x, y, qMax(0, textRight - x), lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                          versionArrow);
+        x += versionMetrics.horizontalAdvance(versionArrow) + 4;
         painter->setPen(selected ? primary : green());
-        painter->drawText(QRect(x, y, qMax(0, textRight - x), versionRect.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                          versionMetrics.elidedText(app.displayLatestVersion().value_or(QString()), Qt::ElideRight,
-                                                    qMax(0, textRight - x)));
+        painter->drawText(QRect(x, y, qMax(0, textRight - x), lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                          latest);
     }
 
     for (const StatusSlot& indicator : indicators) {

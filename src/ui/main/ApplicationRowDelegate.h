@@ -30,6 +30,11 @@ public:
     // The indicators of a row in `rowRect`, adoption slot first.
     static QList<StatusSlot> statusSlots(const QRect& rowRect, const Application::Snapshot& application,
                                          bool isUpdating, bool isAdopting);
+    // The installed and the new version (empty without an update) as the row in `rowRect` shows
+    // them in `font`: each cut with "…" to its share of the line (ElidingLabel::shareWidth).
+    static std::pair<QString, QString> versionTexts(const QRect& rowRect, const QFont& font,
+                                                    const Application::Snapshot& application, bool isUpdating,
+                                                    bool isAdopting);
     // A badge as drawn on a selected row: in the selection's text colour.
     static BadgeAppearance onSelection(BadgeAppearance appearance, const QColor& selectedText);
     // How far the row spinners have turned, in degrees; moves only while one is drawn.

@@ -19,28 +19,47 @@ QString withoutTrailingSpace(QString line)
     return line;
 }
 
+// The lines, one under the other, and each as a run of the text it was laid out from.
+QString joined(const QList<std::pair<QString, qsizetype>>& lines, const QString& flow,
+               QList<FittedTextLabel::Run>* runs)
+{
+    QString shown;
+    for (const auto& [line, start] : lines) {
+        if (start > lines.first().second)
+            shown.append(QLatin1Char('\n'));
+        const QStringView rest = QStringView(flow).mid(start);
+        const auto differ = std::mismatch(line.cbegin(), line.cend(), rest.cbegin(), rest.cend());
+        if (runs)
+            runs->append({shown.size(), start, differ.first - line.cbegin()});
+        shown.append(line);
+    }
+    return shown;
+}
+
 } // namespace
 
-ClampedLabel::ClampedLabel(int maxLines, QWidget* parent) : QLabel(parent), m_maxLines(std::max(1, maxLines))
+ClampedLabel::ClampedLabel(int maxLines, QWidget* parent)
+    : FittedTextLabel(parent), m_maxLines(std::max(1, maxLines))
 {
-    setTextFormat(Qt::PlainText);
     setWordWrap(true);
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
 
 void ClampedLabel::setFullText(const QString& text)
 {
-    if (text == m_fullText)
+    if (!storeFullText(text))
         return;
-    m_fullText = text;
     relayout();
     updateGeometry();
 }
 
-QString ClampedLabel::clamp(const QString& text, const QFont& font, int width, int maxLines, bool* cut)
+QString ClampedLabel::clamp(const QString& text, const QFont& font, int width, int maxLines, bool* cut,
+                            QList<Run>* runs)
 {
     if (cut)
         *cut = false;
+    if (runs)
+        *runs = {{0, 0, text.size()}};
     if (width <= 0 || maxLines <= 0 || text.isEmpty())
         return text;
     // Lines break as the label draws them: at spaces and at the text's own line feeds.
@@ -60,13 +79,15 @@ QString ClampedLabel::clamp(const QString& text, const QFont& font, int width, i
     }
     layout.endLayout();
     // The lines go to the label as laid out here, so it draws them as they were counted.
-    QStringList lines;
+    QList<std::pair<QString, qsizetype>> lines;
+    if (runs)
+        runs->clear();
     const int kept = std::min<int>(starts.size(), maxLines) - 1;
     for (int i = 0; i < kept; ++i)
-        lines.append(withoutTrailingSpace(flow.mid(starts[i], starts[i + 1] - starts[i])));
+        lines.append({withoutTrailingSpace(flow.mid(starts[i], starts[i + 1] - starts[i])), starts[i]});
     if (starts.size() <= maxLines) {
-        lines.append(withoutTrailingSpace(flow.mid(starts.last())));
-        return lines.join(QLatin1Char('\n'));
+        lines.append({withoutTrailingSpace(flow.mid(starts.last())), starts.last()});
+        return joined(lines, flow, runs);
     }
 
     const int last = starts[maxLines - 1];
@@ -76,10 +97,10 @@ QString ClampedLabel::clamp(const QString& text, const QFont& font, int width, i
     // still ends where it did, and says that more follows.
     if (shown == rest)
         shown = withoutTrailingSpace(flow.mid(last, starts[maxLines] - last)) + QChar(0x2026);
-    lines.append(shown);
+    lines.append({shown, last});
     if (cut)
         *cut = true;
-    return lines.join(QLatin1Char('\n'));
+    return joined(lines, flow, runs);
 }
 
 int ClampedLabel::textWidth(int width) const
@@ -100,7 +121,7 @@ int ClampedLabel::heightFor(const QString& text, int width) const
 int ClampedLabel::heightForWidth(int width) const
 {
     const int available = textWidth(width);
-    return heightFor(clamp(m_fullText, font(), available, m_maxLines), available);
+    return heightFor(clamp(fullText(), font(), available, m_maxLines), available);
 }
 
 QSize ClampedLabel::sizeHint() const
@@ -141,11 +162,11 @@ void ClampedLabel::relayout()
     // Until a layout or its owner gives it a width, the label has none to wrap at.
     const int available = testAttribute(Qt::WA_Resized) ? textWidth(width()) : 0;
     bool cut = false;
-    const QString shown = clamp(m_fullText, font(), available, m_maxLines, &cut);
-    if (shown != text())
-        setText(shown);
+    QList<Run> runs;
+    const QString shown = clamp(fullText(), font(), available, m_maxLines, &cut, &runs);
+    showFitted(shown, std::move(runs));
     m_cut = cut;
-    setToolTip(cut ? m_fullText : QString());
+    setToolTip(cut ? fullText() : QString());
 }
 
 } // namespace norvelle

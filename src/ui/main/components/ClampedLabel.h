@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QLabel>
+#include "ui/main/components/FittedTextLabel.h"
+
 #include <limits>
 
 namespace norvelle {
@@ -9,7 +10,7 @@ namespace norvelle {
 // last of them ending in an ellipsis, and the whole text in the tooltip; lines start at the top,
 // so the cut falls between lines, never through the letters of one. A word wider than the label
 // breaks where it must, so no text widens it.
-class ClampedLabel : public QLabel {
+class ClampedLabel : public FittedTextLabel {
     Q_OBJECT
 
 public:
@@ -19,15 +20,15 @@ public:
     explicit ClampedLabel(int maxLines, QWidget* parent = nullptr);
 
     void setFullText(const QString& text);
-    const QString& fullText() const { return m_fullText; }
     int maxLines() const { return m_maxLines; }
     // True while the text shown is shorter than the whole text.
     bool isCut() const { return m_cut; }
 
     // `text` as shown `width` pixels wide in `font`: its lines as wrapped there, up to `maxLines`,
     // the last one shortened with an ellipsis when more would follow. Unchanged without a width
-    // to wrap at.
-    static QString clamp(const QString& text, const QFont& font, int width, int maxLines, bool* cut = nullptr);
+    // to wrap at. `runs`, when given, receives the lines as runs of the text.
+    static QString clamp(const QString& text, const QFont& font, int width, int maxLines, bool* cut = nullptr,
+                         QList<Run>* runs = nullptr);
 
     int heightForWidth(int width) const override;
     QSize sizeHint() const override;
@@ -43,7 +44,6 @@ private:
     int heightFor(const QString& text, int width) const;
 
     int m_maxLines;
-    QString m_fullText;
     bool m_cut = false;
 };
 

@@ -1,19 +1,25 @@
 #pragma once
 
-#include <QLabel>
+#include "ui/main/components/FittedTextLabel.h"
+
+#include <utility>
 
 namespace norvelle {
 
 // One line of outside text that never widens its container: shown verbatim, cut with "…" to
 // the width it is given, with the whole text in its tooltip whenever it is cut.
-class ElidingLabel : public QLabel {
+class ElidingLabel : public FittedTextLabel {
     Q_OBJECT
 
 public:
     explicit ElidingLabel(QWidget* parent = nullptr);
 
-    QString fullText() const { return m_fullText; }
     void setFullText(const QString& text);
+
+    // Widths for two texts on one line of `room` pixels that need `first` and `second`: both
+    // whole when they fit; else the narrower whole while it needs at most half the room, and the
+    // other the rest; else half each. A short version stays readable beside a long one.
+    static std::pair<int, int> shareWidth(int first, int second, int room);
 
     QSize minimumSizeHint() const override;
     QSize sizeHint() const override;
@@ -24,8 +30,6 @@ protected:
 
 private:
     void elide();
-
-    QString m_fullText;
 };
 
 } // namespace norvelle
