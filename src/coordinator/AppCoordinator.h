@@ -3,6 +3,7 @@
 #include "model/AdoptionProgress.h"
 #include "model/Application.h"
 #include "model/EnvironmentStatus.h"
+#include "model/SourceFailure.h"
 #include "model/Update.h"
 #include "model/UpdateProgress.h"
 
@@ -56,8 +57,8 @@ public:
     // The environment check that the sidebar runs before it asks for a discovery.
     std::shared_ptr<EnvironmentService> environmentService() const { return m_environmentService; }
 
-    // Discovery and update checks.
-    virtual void discoverApplications();
+    // Discovery and update checks. A discovery answers the sources it could not read.
+    virtual QList<SourceFailure> discoverApplications();
     virtual void checkForUpdates();
     virtual void checkForUpdate(const ApplicationPtr& application);
     // Reads the bundle again and checks it, writing into the application listed at its path.

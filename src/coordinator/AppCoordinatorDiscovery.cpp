@@ -18,7 +18,7 @@
 
 namespace norvelle {
 
-void AppCoordinator::discoverApplications()
+QList<SourceFailure> AppCoordinator::discoverApplications()
 {
     bool refused = false;
     {
@@ -40,7 +40,8 @@ void AppCoordinator::discoverApplications()
         throw CoordinatorError::environmentNotReady();
     }
 
-    ApplicationList applications = m_discoveryService->discoverApplications(*status);
+    QList<SourceFailure> failures;
+    ApplicationList applications = m_discoveryService->discoverApplications(*status, &failures);
     // The list is not published yet, so the ignore state may be written off the main thread.
     applications = m_ignoreService->applyIgnoreState(std::move(applications));
     invokeOnMain([&] {
@@ -48,6 +49,7 @@ void AppCoordinator::discoverApplications()
         m_store.setApplications(applications);
     });
     Logger::info(QStringLiteral("Discovery complete: %1 applications found").arg(applications.size()));
+    return failures;
 }
 
 void AppCoordinator::keepUpdatedListed(ApplicationList& discovered)

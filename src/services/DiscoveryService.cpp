@@ -6,6 +6,7 @@
 #include "platform/plist/PropertyList.h"
 #include "platform/updater/InstallRecovery.h"
 #include "services/ApplicationScanner.h"
+#include "sources/ToolRunner.h"
 #include "sources/brew/BrewService.h"
 #include "sources/mas/MASService.h"
 #include "sources/sparkle/SparkleService.h"
@@ -18,6 +19,7 @@
 #include <QFileInfo>
 #include <QThread>
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 namespace norvelle {
@@ -98,18 +100,46 @@ QLocale DiscoveryService::defaultSortLocale()
     return system;
 }
 
-void DiscoveryService::loadTables(const EnvironmentStatus& environment)
+// A source that cannot be read costs what it knows, never the list: its tables keep what it
+// told before (Homebrew's also what the installed casks' receipts say), and the bundles are
+// listed as always. A quit is no failure of the source; it ends the discovery.
+QList<SourceFailure> DiscoveryService::loadTables(const EnvironmentStatus& environment)
 {
+    std::optional<SourceFailure> brewFailure;
+    std::optional<SourceFailure> masFailure;
+    const auto load = [](std::optional<SourceFailure>& failure, const QString& source,
+                         const std::function<void()>& run) {
+        try {
+            run();
+        } catch (...) {
+            if (ToolRunner::isEndedByQuitting(std::current_exception()))
+                throw;
+            failure = SourceFailure{source, describeException(std::current_exception())};
+            Logger::warning(source +
+                            QStringLiteral(" could not be read, listing the applications without it: ") +
+                            failure->description);
+        }
+    };
     TaskGroup<void> group;
     if (environment.hasHomebrew)
-        group.add([this] { m_brewService->loadInstalledCasks(); });
+        group.add([&] {
+            load(brewFailure, QStringLiteral("Homebrew"), [this] { m_brewService->loadInstalledCasks(); });
+        });
     else
         Logger::info(QStringLiteral("Skipping Homebrew cask loading - Homebrew not installed"));
     if (environment.hasMAS)
-        group.add([this] { m_masService->loadInstalledApps(); });
+        group.add([&] {
+            load(masFailure, QStringLiteral("App Store"), [this] { m_masService->loadInstalledApps(); });
+        });
     else
         Logger::info(QStringLiteral("Skipping MAS app loading - MAS CLI not installed"));
     group.waitAll();
+    QList<SourceFailure> failures;
+    for (const std::optional<SourceFailure>& failure : {brewFailure, masFailure}) {
+        if (failure)
+            failures.append(*failure);
+    }
+    return failures;
 }
 
 // The scan and every bundle's Info.plist, each read as it would be for discoverApplication.
@@ -157,7 +187,7 @@ DiscoveryService::ReadBundles DiscoveryService::readBundles(std::stop_token stop
 }
 
 QList<std::shared_ptr<Application>>
-DiscoveryService::discoverApplications(const EnvironmentStatus& environment)
+DiscoveryService::discoverApplications(const EnvironmentStatus& environment, QList<SourceFailure>* failures)
 {
     QElapsedTimer total;
     total.start();
@@ -171,7 +201,7 @@ DiscoveryService::discoverApplications(const EnvironmentStatus& environment)
     ReadBundles read;
     TaskGroup<void> reading;
     reading.add([this, &read](std::stop_token stop) { read = readBundles(stop); });
-    loadTables(environment);
+    const QList<SourceFailure> failed = loadTables(environment);
     Logger::info(QStringLiteral("Parallel data loading: ") + seconds(total));
     reading.waitAll();
     if (read.scanError)
@@ -231,6 +261,8 @@ DiscoveryService::discoverApplications(const EnvironmentStatus& environment)
 
     Logger::info(QStringLiteral("App discovery: ") + seconds(build));
     Logger::info(QStringLiteral("Total discovery: ") + seconds(total));
+    if (failures)
+        failures->append(failed);
     return applications;
 }
 

@@ -2,6 +2,7 @@
 
 #include "model/Application.h"
 #include "model/EnvironmentStatus.h"
+#include "model/SourceFailure.h"
 
 #include <QList>
 #include <QLocale>
@@ -47,10 +48,12 @@ public:
     DiscoveryService(const DiscoveryService&) = delete;
     DiscoveryService& operator=(const DiscoveryService&) = delete;
 
-    // Every accepted bundle, sorted by name. Fails only when a load fails or the applications
-    // folder cannot be listed; a bundle or subfolder that cannot be read is skipped with a
-    // warning.
-    virtual QList<std::shared_ptr<Application>> discoverApplications(const EnvironmentStatus& environment);
+    // Every accepted bundle, sorted by name. Fails only when the applications folder cannot be
+    // listed; a bundle or subfolder that cannot be read is skipped with a warning. A load that
+    // fails costs only what its source knows: it is logged and, when `failures` is given,
+    // appended there.
+    virtual QList<std::shared_ptr<Application>>
+    discoverApplications(const EnvironmentStatus& environment, QList<SourceFailure>* failures = nullptr);
 
     // One bundle, built from the tables the adapters hold from their last load; null when the
     // bundle is not accepted. Throws when its Info.plist exists but cannot be read or parsed.
@@ -85,7 +88,7 @@ private:
     };
     struct ReadBundles;
 
-    void loadTables(const EnvironmentStatus& environment);
+    QList<SourceFailure> loadTables(const EnvironmentStatus& environment);
     // None when the bundle is not accepted; throws as discoverApplication does.
     std::optional<Bundle> readBundle(const QString& path) const;
     ReadBundles readBundles(std::stop_token stop) const;

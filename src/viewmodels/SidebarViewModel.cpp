@@ -44,6 +44,14 @@ void SidebarViewModel::setErrorMessage(const std::optional<QString>& value)
     Q_EMIT errorMessageChanged(value);
 }
 
+void SidebarViewModel::setDiscoveryProblems(const QStringList& value)
+{
+    if (m_discoveryProblems == value)
+        return;
+    m_discoveryProblems = value;
+    Q_EMIT discoveryProblemsChanged(value);
+}
+
 void SidebarViewModel::setCurrentFilter(ApplicationFilter value)
 {
     if (m_currentFilter == value)
@@ -72,11 +80,20 @@ QFuture<void> SidebarViewModel::discoverApplications()
     return runForMainThread([coordinator, store] {
                const EnvironmentStatus status = coordinator->environmentService()->checkEnvironment();
                invokeOnMain([store, &status] { store->setEnvironmentStatus(status); });
-               coordinator->discoverApplications();
+               return coordinator->discoverApplications();
            })
-        .then(this, [this](QFuture<void> done) {
-            if (const std::exception_ptr error = failureOf(done))
-                setErrorMessage(logActionFailure(QStringLiteral("discover applications"), error));
+        .then(this, [this](QFuture<QList<SourceFailure>> done) {
+            QStringList problems;
+            if (const std::exception_ptr error = failureOf(done)) {
+                const QString description = logActionFailure(QStringLiteral("discover applications"), error);
+                setErrorMessage(description);
+                problems.append(QStringLiteral("Failed to discover applications: ") + description);
+            } else {
+                for (const SourceFailure& failure : done.result())
+                    problems.append(failure.source + QStringLiteral(" could not be read: ") +
+                                    failure.description);
+            }
+            setDiscoveryProblems(problems);
             setIsDiscovering(false);
         });
 }

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -50,6 +51,11 @@ public:
     // The description of the last failure; cleared when an operation starts.
     std::optional<QString> errorMessage() const { return m_errorMessage; }
     void setErrorMessage(const std::optional<QString>& value);
+    // What the last discovery started here could not do, one line each: the sources it could
+    // not read and why, or its own failure. Kept until the next discovery ends; empty after one
+    // that read everything.
+    QStringList discoveryProblems() const { return m_discoveryProblems; }
+    void setDiscoveryProblems(const QStringList& value);
     ApplicationFilter currentFilter() const { return m_currentFilter; }
     void setCurrentFilter(ApplicationFilter value);
     bool showUpdateSheet() const { return m_showUpdateSheet; }
@@ -66,6 +72,7 @@ Q_SIGNALS:
     void isDiscoveringChanged(bool value);
     void isCheckingUpdatesChanged(bool value);
     void errorMessageChanged(const std::optional<QString>& value);
+    void discoveryProblemsChanged(const QStringList& value);
     void currentFilterChanged(norvelle::ApplicationFilter value);
     void showUpdateSheetChanged(bool value);
 
@@ -78,6 +85,7 @@ private:
     bool m_isDiscovering = false;
     bool m_isCheckingUpdates = false;
     std::optional<QString> m_errorMessage;
+    QStringList m_discoveryProblems;
     ApplicationFilter m_currentFilter = ApplicationFilter::all;
     bool m_showUpdateSheet = false;
 };

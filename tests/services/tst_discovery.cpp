@@ -9,6 +9,7 @@
 #include "model/NorvelleError.h"
 #include "services/ApplicationScanner.h"
 #include "services/DiscoveryService.h"
+#include "sources/ToolRunner.h"
 
 #include <QDir>
 #include <QFile>
@@ -397,28 +398,57 @@ private Q_SLOTS:
         }
     }
 
-    void loadsRunTogetherAndAFailureEndsDiscovery()
+    // A load that fails costs its source's facts, never the list; a quit ends the discovery.
+    void loadsRunTogetherAndAFailureCostsOnlyItsSource_data()
     {
+        QTest::addColumn<QString>("brew"); // what brew's load does: "works", "fails" or "quit"
+        QTest::addColumn<bool>("masFails");
+        QTest::addColumn<QStringList>("failed"); // source: description, in that order
+
+        const QString brew = QStringLiteral("Homebrew: ") + NorvelleError::brewCommandFailed().description();
+        const QString mas = QStringLiteral("App Store: mas cannot be started");
+        QTest::newRow("brew fails") << "fails" << false << QStringList{brew};
+        QTest::newRow("mas fails") << "works" << true << QStringList{mas};
+        QTest::newRow("both fail") << "fails" << true << QStringList{brew, mas};
+        QTest::newRow("brew ended by quitting") << "quit" << false << QStringList{};
+    }
+    void loadsRunTogetherAndAFailureCostsOnlyItsSource()
+    {
+        QFETCH(QString, brew);
+        QFETCH(bool, masFails);
+        QFETCH(QStringList, failed);
         bundle("Any", "com.example.any").build();
         Meeting meeting;
         bool metInBrew = false;
         bool metInMAS = false;
         m_brew->onLoadInstalledCasks = [&] {
             metInBrew = meeting.arriveAndWait();
-            throw NorvelleError::brewCommandFailed();
+            if (brew == "fails")
+                throw NorvelleError::brewCommandFailed();
+            if (brew == "quit")
+                throw NorvelleError(NorvelleError::Case::brewCommandFailed, ToolRunner::endedByQuitting);
         };
-        m_mas->onLoadInstalledApps = [&] { metInMAS = meeting.arriveAndWait(); };
+        m_mas->onLoadInstalledApps = [&] {
+            metInMAS = meeting.arriveAndWait();
+            if (masFails)
+                throw Error(QStringLiteral("mas cannot be started"));
+        };
 
         LogCapture log;
-        try {
-            m_service->discoverApplications(kBothTools);
-            QFAIL("a failed load must fail the discovery");
-        } catch (const NorvelleError& error) {
-            QCOMPARE(error.errorCase(), NorvelleError::Case::brewCommandFailed);
+        QList<SourceFailure> failures;
+        if (brew == "quit") {
+            QVERIFY_THROWS_EXCEPTION(NorvelleError, m_service->discoverApplications(kBothTools, &failures));
+            QVERIFY(!log.containsPrefix(Level::warning, QString()));
+            return;
         }
+        const QList<std::shared_ptr<Application>> applications =
+            m_service->discoverApplications(kBothTools, &failures);
         QVERIFY(metInBrew && metInMAS); // both loads were under way at once
-        QVERIFY(!log.containsPrefix(Level::info, QStringLiteral("Parallel data loading: ")));
-        QVERIFY(m_brew->calls() == QStringList{"loadInstalledCasks"}); // no bundle was asked about
+        QStringList reported;
+        for (const SourceFailure& failure : failures)
+            reported << failure.source + ": " + failure.description;
+        QCOMPARE(reported, failed);
+        QCOMPARE(names(applications), QStringList{"Any"});
     }
 
     // The bundles are read while the tables load: the load waits until the Info.plist has been
@@ -445,16 +475,17 @@ private Q_SLOTS:
 #endif
     }
 
-    // Reading early changes neither which failure wins nor where the warnings appear.
-    void loadFailureWinsOverAMissingFolder()
+    // Reading early changes nothing of what fails: a failed load costs its source, the missing
+    // folder the discovery.
+    void missingFolderFailsBesideAFailedLoad()
     {
         QVERIFY(QDir(apps()).removeRecursively());
         m_brew->onLoadInstalledCasks = [] { throw NorvelleError::brewCommandFailed(); };
         try {
             m_service->discoverApplications(kBothTools);
-            QFAIL("the failed load must fail the discovery");
+            QFAIL("the missing folder must fail the discovery");
         } catch (const NorvelleError& error) {
-            QCOMPARE(error.errorCase(), NorvelleError::Case::brewCommandFailed);
+            QCOMPARE(error.errorCase(), NorvelleError::Case::directoryNotFound);
         }
     }
 

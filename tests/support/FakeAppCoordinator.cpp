@@ -93,10 +93,10 @@ void FakeAppCoordinator::enter(Operation operation, const QString& detail)
         std::rethrow_exception(failure);
 }
 
-void FakeAppCoordinator::discoverApplications()
+QList<SourceFailure> FakeAppCoordinator::discoverApplications()
 {
     enter(Operation::discoverApplications);
-    AppCoordinator::discoverApplications();
+    return AppCoordinator::discoverApplications();
 }
 
 void FakeAppCoordinator::checkForUpdates()

@@ -53,7 +53,7 @@ public:
     QStringList calls() const;
     int callCount(Operation operation) const;
 
-    void discoverApplications() override;
+    QList<SourceFailure> discoverApplications() override;
     void checkForUpdates() override;
     void refreshApplication(const ApplicationPtr& application) override;
     Update::Result updateApplication(const ApplicationPtr& application,

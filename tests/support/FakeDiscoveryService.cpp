@@ -8,7 +8,8 @@ namespace norvelle::test {
 FakeDiscoveryService::FakeDiscoveryService() : DiscoveryService(nullptr, nullptr, nullptr, {}) {}
 
 FakeDiscoveryService::ApplicationList
-FakeDiscoveryService::discoverApplications(const EnvironmentStatus& environment)
+FakeDiscoveryService::discoverApplications(const EnvironmentStatus& environment,
+                                           QList<SourceFailure>* failures)
 {
     std::shared_ptr<TestGate> gate;
     {
@@ -21,6 +22,8 @@ FakeDiscoveryService::discoverApplications(const EnvironmentStatus& environment)
     std::lock_guard lock(m_mutex);
     if (m_discoveryFailure)
         throw Error(*m_discoveryFailure);
+    if (failures)
+        failures->append(m_sourceFailures);
     return m_applications;
 }
 
@@ -45,6 +48,12 @@ void FakeDiscoveryService::setDiscoveryFailure(std::optional<QString> descriptio
 {
     std::lock_guard lock(m_mutex);
     m_discoveryFailure = std::move(description);
+}
+
+void FakeDiscoveryService::setSourceFailures(QList<SourceFailure> failures)
+{
+    std::lock_guard lock(m_mutex);
+    m_sourceFailures = std::move(failures);
 }
 
 void FakeDiscoveryService::setDiscoveryGate(std::shared_ptr<TestGate> gate)

@@ -21,11 +21,14 @@ public:
 
     FakeDiscoveryService();
 
-    ApplicationList discoverApplications(const EnvironmentStatus& environment) override;
+    ApplicationList discoverApplications(const EnvironmentStatus& environment,
+                                         QList<SourceFailure>* failures = nullptr) override;
     std::shared_ptr<Application> discoverApplication(const QUrl& url, bool hasHomebrew, bool hasMAS) override;
 
     void setApplications(ApplicationList applications);
     void setDiscoveryFailure(std::optional<QString> description);
+    // The sources that every later full discovery reports it could not read.
+    void setSourceFailures(QList<SourceFailure> failures);
     void setDiscoveryGate(std::shared_ptr<TestGate> gate);
     // What rediscovering the bundle at `url` yields; a null application means "not accepted".
     void setRediscovered(const QUrl& url, std::shared_ptr<Application> application);
@@ -39,6 +42,7 @@ private:
     mutable std::mutex m_mutex;
     ApplicationList m_applications;
     std::optional<QString> m_discoveryFailure;
+    QList<SourceFailure> m_sourceFailures;
     std::shared_ptr<TestGate> m_discoveryGate;
     QHash<QString, std::shared_ptr<Application>> m_rediscovered;
     std::optional<QString> m_rediscoveryFailure;

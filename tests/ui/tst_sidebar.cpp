@@ -4,6 +4,8 @@
 #include "ui/main/ApplicationListModel.h"
 #include "ui/main/ApplicationRowDelegate.h"
 #include "ui/main/ApplicationSearchView.h"
+#include "ui/main/ContentView.h"
+#include "ui/main/DiscoveryProblemsView.h"
 #include "ui/main/MissingSourcesHeaderView.h"
 #include "ui/main/SidebarBusyOverlay.h"
 #include "ui/main/SidebarRules.h"
@@ -266,8 +268,11 @@ private Q_SLOTS:
         auto app = MainWindowTestWorld::app(QStringLiteral("Alpha*"));
         world.store.setApplications({app});
         world.discovery->setApplications({app});
+        const QString why =
+            QStringLiteral("Failed to connect to formulae.brew.sh port 443 after 3 ms: Connection refused");
+        world.discovery->setSourceFailures({{QStringLiteral("Homebrew"), why}});
         SidebarView view(world.viewEnvironment());
-        view.resize(280, 500);
+        view.setFixedSize(ContentView::sidebarWidth, 500);
         view.show();
         auto* updateAll = view.findChild<QToolButton*>("updateAllButton");
         auto* refresh = view.findChild<QToolButton*>("refreshButton");
@@ -303,6 +308,19 @@ private Q_SLOTS:
         QVERIFY(view.listView()->isEnabled());
         QVERIFY(refresh->isEnabled());
         QCOMPARE(world.coordinator.calls().first(), QStringLiteral("discoverApplications"));
+
+        // What the discovery could not read is told whole, wrapped within the column, until a
+        // discovery reads everything; the check that followed has not taken it away.
+        auto* problems = view.findChild<DiscoveryProblemsView*>();
+        QCOMPARE(problems->text(), QStringLiteral("Homebrew could not be read: ") + why);
+        const auto* text = problems->findChild<QLabel*>("discoveryProblemsText");
+        QVERIFY(text->minimumSizeHint().width() <= text->width());
+        QVERIFY(text->heightForWidth(text->width()) <= text->height());
+        world.discovery->setSourceFailures({});
+        refresh->click();
+        QTRY_COMPARE(world.coordinator.callCount(Op::checkForUpdates), 2);
+        QTRY_VERIFY(!world.sidebar.isCheckingUpdates());
+        QVERIFY(problems->isHidden());
     }
 
     // "Update All" needs an application that can be updated without a password.

@@ -217,6 +217,9 @@ private Q_SLOTS:
                                                    << "Discovery is already in progress";
         QTest::newRow("scan fails") << "scan"
                                     << "The folder cannot be read";
+        // No failure of the discovery: the list stands, and only the problem is told.
+        QTest::newRow("a source cannot be read") << "source"
+                                                 << "The request timed out.";
     }
 
     void discoveryFailureBecomesState()
@@ -230,14 +233,21 @@ private Q_SLOTS:
             world.coordinator.failWith(Op::discoverApplications, CoordinatorError::discovering());
         if (cause == QLatin1String("scan"))
             world.discovery->setDiscoveryFailure(description);
+        if (cause == QLatin1String("source"))
+            world.discovery->setSourceFailures({{QStringLiteral("Homebrew"), description}});
 
         QFuture<void> done = world.sidebar.discoverApplications();
         AWAIT(done);
-        QCOMPARE(world.sidebar.errorMessage(), std::optional(description));
+        const bool failed = cause != QLatin1String("source");
+        QCOMPARE(world.sidebar.errorMessage(), failed ? std::optional(description) : std::nullopt);
+        QCOMPARE(world.sidebar.discoveryProblems(),
+                 QStringList{(failed ? QStringLiteral("Failed to discover applications: ")
+                                     : QStringLiteral("Homebrew could not be read: ")) +
+                             description});
         QCOMPARE(world.sidebar.isDiscovering(), false);
         QCOMPARE(world.log.count(Logger::Level::error,
                                  QStringLiteral("Failed to discover applications: ") + description),
-                 1);
+                 failed ? 1 : 0);
         // A failed discovery raises no update-check alert.
         QCOMPARE(world.appState.showUpdateCheckError(), false);
     }

@@ -10,6 +10,7 @@
 #include "ui/main/ApplicationListModel.h"
 #include "ui/main/ApplicationRowDelegate.h"
 #include "ui/main/ApplicationSearchView.h"
+#include "ui/main/DiscoveryProblemsView.h"
 #include "ui/main/FollowUp.h"
 #include "ui/main/MissingSourcesHeaderView.h"
 #include "ui/main/SidebarBusyOverlay.h"
@@ -45,6 +46,8 @@ SidebarView::SidebarView(const ViewEnvironment& environment, QWidget* parent)
     column->addWidget(m_header);
     m_missing = new MissingSourcesHeaderView(this);
     column->addWidget(m_missing);
+    m_problems = new DiscoveryProblemsView(this);
+    column->addWidget(m_problems);
 
     m_model = new ApplicationListModel(m_env.store, this);
     // The model moves rows in place; whatever the list makes of a removed current row is no
@@ -82,6 +85,8 @@ SidebarView::SidebarView(const ViewEnvironment& environment, QWidget* parent)
     connect(&sidebar, &SidebarViewModel::isDiscoveringChanged, this, &SidebarView::updateState);
     connect(&sidebar, &SidebarViewModel::isCheckingUpdatesChanged, this, &SidebarView::updateState);
     connect(&sidebar, &SidebarViewModel::currentFilterChanged, this, &SidebarView::updateState);
+    connect(&sidebar, &SidebarViewModel::discoveryProblemsChanged, m_problems,
+            &DiscoveryProblemsView::setProblems);
     connect(&m_env.store, &ApplicationStore::applicationsChanged, this, &SidebarView::updateState);
     connect(&m_env.store, &ApplicationStore::applicationsUpdated, this, &SidebarView::updateState);
     connect(&m_env.store, &ApplicationStore::environmentStatusChanged, this, &SidebarView::updateState);
@@ -104,6 +109,7 @@ SidebarView::SidebarView(const ViewEnvironment& environment, QWidget* parent)
 
     m_model->setUpdateProgress(detail.updateProgress());
     m_model->setAdoptionProgress(detail.adoptionProgress());
+    m_problems->setProblems(sidebar.discoveryProblems());
     updateState();
     syncSelectionFromStore();
 }

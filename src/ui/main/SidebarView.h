@@ -16,13 +16,15 @@ class CountCapsule;
 class ApplicationListHeaderView;
 class ApplicationListModel;
 class ApplicationSearchView;
+class DiscoveryProblemsView;
 class MissingSourcesHeaderView;
 class SidebarBusyOverlay;
 
 // The main window's left column: "Update All", "Refresh" and "Filter", the search field, the
-// list header, the missing-tools banner and the application list, with a busy overlay while a
-// discovery or an update check runs. It binds the view models' state to these controls and
-// hands clicks to the view models; the selection is the store's selectedApplicationId.
+// list header, the missing-tools banner, the banner of what the last discovery could not read
+// and the application list, with a busy overlay while a discovery or an update check runs.
+// It binds the view models' state to these controls and hands clicks to the view models; the
+// selection is the store's selectedApplicationId.
 class SidebarView : public QWidget {
     Q_OBJECT
 public:
@@ -61,6 +63,7 @@ private:
     ApplicationSearchView* m_search = nullptr;
     ApplicationListHeaderView* m_header = nullptr;
     MissingSourcesHeaderView* m_missing = nullptr;
+    DiscoveryProblemsView* m_problems = nullptr;
     QListView* m_list = nullptr;
     SidebarBusyOverlay* m_overlay = nullptr;
     CountCapsule* m_titleBadge = nullptr;
