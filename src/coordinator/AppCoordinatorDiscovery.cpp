@@ -34,8 +34,10 @@ QList<SourceFailure> AppCoordinator::discoverApplications()
     }
     FlagReset reset(*this, &AppCoordinator::m_isDiscovering);
 
+    // Without a network the applications on disk are still there: the loads that need it fail
+    // and are told as the sources they cost, so only an unknown environment stops a discovery.
     const std::optional<EnvironmentStatus> status = invokeOnMain([&] { return m_store.environmentStatus(); });
-    if (!status || !status->hasNetwork) {
+    if (!status) {
         Logger::warning(QStringLiteral("Environment not ready for discovery"));
         throw CoordinatorError::environmentNotReady();
     }

@@ -27,9 +27,20 @@ class TestCoordinatorChecks : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void discoveryPublishesTheListWithItsIgnoreState_data()
+    {
+        QTest::addColumn<bool>("network");
+        QTest::newRow("online") << true;
+        // The applications on disk need no network; only the sources that do are lost.
+        QTest::newRow("offline") << false;
+    }
+
     void discoveryPublishesTheListWithItsIgnoreState()
     {
+        QFETCH(bool, network);
         CoordinatorTestWorld world;
+        world.store.setEnvironmentStatus(
+            EnvironmentStatus{true, true, network, QStringLiteral("/usr/local/bin/brew")});
         world.ignore->ignoreApp(QStringLiteral("com.example.beta"));
         auto alpha = makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0")));
         auto beta = makeApp(QStringLiteral("Beta"), makeUpdate(QStringLiteral("2.0")));

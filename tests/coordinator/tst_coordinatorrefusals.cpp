@@ -68,8 +68,6 @@ private Q_SLOTS:
             "Discovery is already in progress", "Discovery already in progress", false);
         row("discovery before any environment check", "", "none", "discover", "", kNotReady,
             "Environment not ready for discovery", false);
-        row("discovery offline", "", "offline", "discover", "", kNotReady,
-            "Environment not ready for discovery", false);
         row("check of all with an empty list", "", "none", "checkAll", "",
             "No applications found. Please scan first.", "No applications to check for updates", false);
         row("check of all offline", "", "offline", "checkAll", "brewUpdate", kNotReady,

@@ -212,7 +212,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("cause");
         QTest::addColumn<QString>("description");
-        QTest::newRow("environment offline") << "offline" << kNotReady;
         QTest::newRow("discovery already running") << "busy"
                                                    << "Discovery is already in progress";
         QTest::newRow("scan fails") << "scan"
@@ -227,8 +226,6 @@ private Q_SLOTS:
         QFETCH(QString, cause);
         QFETCH(QString, description);
         ViewModelTestWorld world;
-        if (cause == QLatin1String("offline"))
-            world.environment->setStatus({true, true, false, QStringLiteral("/usr/local/bin/brew")});
         if (cause == QLatin1String("busy"))
             world.coordinator.failWith(Op::discoverApplications, CoordinatorError::discovering());
         if (cause == QLatin1String("scan"))
