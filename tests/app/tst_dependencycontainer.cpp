@@ -238,6 +238,26 @@ private Q_SLOTS:
         QVERIFY(QFileInfo::exists(next));
     }
 
+    // What the sweep puts back after a discovery has looked (here none has) is listed, and checked.
+    void whatTheSweepPutsBackIsListed()
+    {
+        World world;
+        DependencyContainer container(world.options(false));
+        const QString alpha = BundleBuilder(world.root.paths().applicationsFolder, QStringLiteral("Alpha"))
+                                  .bundleIdentifier(QStringLiteral("com.example.alpha"))
+                                  .build();
+        {
+            InstallStaging killed(alpha); // killed between the swap's renames
+            const QString aside = InstallRecovery::asidePath(alpha);
+            QVERIFY(killed.recordAside(aside, nullptr) && QDir().rename(alpha, aside));
+            killed.leaveToSweep();
+        }
+        container.sweepLeftovers();
+        QTRY_COMPARE(container.store().applications().size(), 1);
+        QTRY_VERIFY(container.store().lastUpdateCheck().has_value());
+        QTRY_VERIFY(!container.sidebarViewModel().isCheckingUpdates());
+    }
+
     // The sweep waits behind the process's other work and pauses between its removals, but behind
     // work that never ends (an update check whose feed keeps sending a byte now and then) only for
     // so long: it then goes on at its paced rate.
@@ -273,7 +293,7 @@ private Q_SLOTS:
         QElapsedTimer waited;
         waited.start();
         std::jthread sweep =
-            InstallRecovery::sweepInBackground(applications, {}, std::chrono::milliseconds(1500));
+            InstallRecovery::sweepInBackground(applications, {}, {}, std::chrono::milliseconds(1500));
         QTRY_VERIFY(!QFileInfo::exists(small));
         QTest::qWait(300);
         QVERIFY2(remaining() > 2000, qPrintable(QString::number(remaining())));
