@@ -169,15 +169,17 @@ void DependencyContainer::sweepLeftovers(const QStringList& otherFolders)
     QObject::connect(sidebar, &SidebarViewModel::isDiscoveringChanged, sidebar, relist, Qt::QueuedConnection);
     QObject::connect(sidebar, &SidebarViewModel::isCheckingUpdatesChanged, sidebar, relist,
                      Qt::QueuedConnection);
-    m_leftoverSweep = InstallRecovery::sweepInBackground(m_paths.applicationsFolder, otherFolders,
-                                                         [guarded = QPointer(sidebar), pending, relist] {
-                                                             postToMain([guarded, pending, relist] {
-                                                                 if (!guarded)
-                                                                     return;
-                                                                 *pending = true;
-                                                                 relist();
-                                                             });
-                                                         });
+    // Called on the sweep's thread, which may outlive the container.
+    auto broughtBack = [guarded = QPointer(sidebar), pending, relist] {
+        postToMain([guarded, pending, relist] {
+            if (!guarded)
+                return;
+            *pending = true;
+            relist();
+        });
+    };
+    m_leftoverSweep =
+        InstallRecovery::sweepInBackground(m_paths.applicationsFolder, otherFolders, std::move(broughtBack));
 }
 
 void DependencyContainer::abortTransfers()

@@ -367,8 +367,8 @@ bool settleAside(const QString& folder, const QString& bundleName, const Record&
     if (found != Found::other && installRuns(dir, bundleName))
         return false;
     if (deciding && !record.removing && isWholeBundle(aside)) {
-        if (found == Found::nothing &&
-            putBack(folder, aside, bundle)) { // killed between the swap's two renames
+        // Killed between the swap's two renames.
+        if (found == Found::nothing && putBack(folder, aside, bundle)) {
             ++pass.putBack;
             return true;
         }

@@ -78,12 +78,11 @@ public:
     // recoverApplications and recoverFolder over the other folders, on a thread of its own that
     // waits behind all other work for the disk and, for at most `patience` in all, behind the
     // process's own work for the processor, pausing between its removals. broughtBack is called
-    // on that thread once its bundles are put back, if it put back any: a discovery may have
-    // looked before. Destroying the thread
-    // (or asking it to stop) ends the removals between two files. The thread uses nothing but its
-    // own copies and the logger, and every step leaves what the next sweep recognises, so a quit
-    // may let it go and end the process under it, as a kill would, rather than wait for it to wake
-    // and see the stop.
+    // on that thread once it has put bundles back, if any: a discovery may have looked before.
+    // Destroying the thread (or asking it to stop) ends the removals between two files. The thread
+    // uses nothing but its own copies, broughtBack and the logger, and every step leaves what the
+    // next sweep recognises, so a quit may let it go and end the process under it, as a kill
+    // would, rather than wait for it to wake and see the stop.
     // The patience outlasts a start's discovery and first check, which then have the disk to
     // themselves.
     static std::jthread sweepInBackground(const QString& applicationsFolder, const QStringList& otherFolders,
