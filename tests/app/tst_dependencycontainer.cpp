@@ -238,24 +238,28 @@ private Q_SLOTS:
         QVERIFY(QFileInfo::exists(next));
     }
 
-    // What the sweep puts back after a discovery has looked (here none has) is listed, and checked.
+    // What the sweep puts back after a discovery has looked, here while the killed install's process
+    // was still ending, is listed, and checked.
     void whatTheSweepPutsBackIsListed()
     {
         World world;
         DependencyContainer container(world.options(false));
+        SidebarViewModel& sidebar = container.sidebarViewModel();
         const QString alpha = BundleBuilder(world.root.paths().applicationsFolder, QStringLiteral("Alpha"))
                                   .bundleIdentifier(QStringLiteral("com.example.alpha"))
                                   .build();
-        {
-            InstallStaging killed(alpha); // killed between the swap's renames
-            const QString aside = InstallRecovery::asidePath(alpha);
-            QVERIFY(killed.recordAside(aside, nullptr) && QDir().rename(alpha, aside));
-            killed.leaveToSweep();
-        }
+        auto killed = std::make_unique<InstallStaging>(alpha); // between the swap's renames
+        const QString aside = InstallRecovery::asidePath(alpha);
+        QVERIFY(killed->recordAside(aside, nullptr) && QDir().rename(alpha, aside));
+        killed->leaveToSweep();
+        sidebar.discoverApplications();
+        QTRY_VERIFY(!sidebar.isDiscovering());
+        QVERIFY(container.store().applications().isEmpty());
+        killed.reset();
         container.sweepLeftovers();
         QTRY_COMPARE(container.store().applications().size(), 1);
         QTRY_VERIFY(container.store().lastUpdateCheck().has_value());
-        QTRY_VERIFY(!container.sidebarViewModel().isCheckingUpdates());
+        QTRY_VERIFY(!sidebar.isCheckingUpdates());
     }
 
     // The sweep waits behind the process's other work and pauses between its removals, but behind

@@ -488,11 +488,15 @@ void sweepApplications(const QString& applicationsFolder, Pass& pass)
     }
 }
 
+// Restores of an applications folder begun in this process. A discovery looks there only after
+// one, so what is put back before the first is listed by it.
+std::atomic<int> restoresBegun{0};
+
 // Puts back, over the applications folder (and the folders in it that are not bundles) and the
 // other folders, the bundles that killed swaps left only in their set-aside copies; then, when
 // removing, removes what else they left. Every put-back comes before any removal, so that an
 // application is never missing while an older leftover of it goes. broughtBack hears of each
-// pass that put anything back.
+// pass that put anything back once a discovery may have looked.
 void recover(const QString& applications, const QStringList& others, bool removing,
              const std::stop_token& stop, const DiskSync::Pace& pace = {},
              const std::function<void()>& broughtBack = {})
@@ -506,7 +510,7 @@ void recover(const QString& applications, const QStringList& others, bool removi
             if (folder != applications)
                 sweep(folder, pass);
         }
-        if (pass.putBack > 0 && broughtBack)
+        if (pass.putBack > 0 && broughtBack && restoresBegun.load() > 0)
             broughtBack();
     }
 }
@@ -617,6 +621,7 @@ void InstallRecovery::recoverApplications(const QString& applicationsFolder, std
 
 void InstallRecovery::restoreApplications(const QString& applicationsFolder)
 {
+    restoresBegun.fetch_add(1);
     recover(applicationsFolder, {}, false, {});
 }
 

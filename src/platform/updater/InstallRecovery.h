@@ -78,7 +78,8 @@ public:
     // recoverApplications and recoverFolder over the other folders, on a thread of its own that
     // waits behind all other work for the disk and, for at most `patience` in all, behind the
     // process's own work for the processor, pausing between its removals. broughtBack is called
-    // on that thread once it has put bundles back, if any: a discovery may have looked before.
+    // on that thread once it has put bundles back after restoreApplications began here, which a
+    // discovery calls before it looks: that discovery may have missed them.
     // Destroying the thread (or asking it to stop) ends the removals between two files. The thread
     // uses nothing but its own copies, broughtBack and the logger, and every step leaves what the
     // next sweep recognises, so a quit may let it go and end the process under it, as a kill
