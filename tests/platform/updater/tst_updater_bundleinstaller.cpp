@@ -400,10 +400,10 @@ void BundleInstallerTest::sweepsLeftovers_data()
     // The older copy comes first by name: a killed install's, still being removed when the later
     // install was killed between its renames.
     const QString laterAside = ".Sample.app.old-ffffffffffff", laterStaging = ".Sample.app.update-Zz00Zz";
+    const QStringList twoInstalls{"*" + aside, "+" + staging + ">" + aside, "*" + laterAside,
+                                  "+" + laterStaging + ">" + laterAside};
     QTest::newRow("set-aside copies of two installs without their bundle")
-        << QStringList{"*" + aside, "+" + staging + ">" + aside, "*" + laterAside,
-                       "+" + laterStaging + ">" + laterAside}
-        << QStringList{} << "gone" << QStringList{"Sample.app"};
+        << twoInstalls << QStringList{} << "gone" << QStringList{"Sample.app"};
     QTest::newRow("set-aside copies of two installs, the later one not whole, without their bundle")
         << QStringList{"*" + aside, "+" + staging + ">" + aside, "~" + laterAside,
                        "+" + laterStaging + ">" + laterAside, "Utilities"}
@@ -420,9 +420,7 @@ void BundleInstallerTest::sweepsLeftovers_data()
                        "&" + laterStaging + ">" + laterAside}
         << QStringList{} << "gone" << QStringList{"Sample.app"};
     QTest::newRow("set-aside copies of two installs beside a link")
-        << QStringList{"*" + aside, "+" + staging + ">" + aside, "*" + laterAside,
-                       "+" + laterStaging + ">" + laterAside}
-        << QStringList{} << "link" << QStringList{laterAside, laterStaging, "Sample.app"};
+        << twoInstalls << QStringList{} << "link" << QStringList{laterAside, laterStaging, "Sample.app"};
     QTest::newRow("set-aside copy beside its bundle")
         << QStringList{"*" + aside, "+" + staging + ">" + aside} << QStringList{} << "bundle"
         << QStringList{"Sample.app"};
