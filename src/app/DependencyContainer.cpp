@@ -20,11 +20,14 @@
 #include "sources/mas/AppStoreAPIService.h"
 #include "sources/mas/MASService.h"
 #include "sources/sparkle/SparkleService.h"
+#include "util/Async.h"
 #include "viewmodels/ContentViewModel.h"
 #include "viewmodels/DetailViewModel.h"
 #include "viewmodels/SidebarViewModel.h"
 #include "viewmodels/TerminalCommands.h"
 #include "viewmodels/WelcomeTourViewModel.h"
+
+#include <QPointer>
 
 namespace norvelle {
 
@@ -151,8 +154,32 @@ DependencyContainer::~DependencyContainer()
 
 void DependencyContainer::sweepLeftovers(const QStringList& otherFolders)
 {
-    if (!m_leftoverSweep.joinable())
-        m_leftoverSweep = InstallRecovery::sweepInBackground(m_paths.applicationsFolder, otherFolders);
+    if (m_leftoverSweep.joinable())
+        return;
+    // What the sweep puts back once a discovery may have looked is listed as a Refresh lists it,
+    // once no discovery or check runs: a discovery under way may have looked before.
+    SidebarViewModel* sidebar = m_sidebarViewModel.get();
+    auto pending = std::make_shared<bool>(false);
+    const auto relist = [sidebar, pending] {
+        if (!*pending || sidebar->isDiscovering() || sidebar->isCheckingUpdates())
+            return;
+        *pending = false;
+        sidebar->discoverApplications().then(sidebar, [sidebar] { sidebar->checkForUpdates(); });
+    };
+    QObject::connect(sidebar, &SidebarViewModel::isDiscoveringChanged, sidebar, relist, Qt::QueuedConnection);
+    QObject::connect(sidebar, &SidebarViewModel::isCheckingUpdatesChanged, sidebar, relist,
+                     Qt::QueuedConnection);
+    // Called on the sweep's thread, which may outlive the container.
+    auto broughtBack = [guarded = QPointer(sidebar), pending, relist] {
+        postToMain([guarded, pending, relist] {
+            if (!guarded)
+                return;
+            *pending = true;
+            relist();
+        });
+    };
+    m_leftoverSweep =
+        InstallRecovery::sweepInBackground(m_paths.applicationsFolder, otherFolders, std::move(broughtBack));
 }
 
 void DependencyContainer::abortTransfers()

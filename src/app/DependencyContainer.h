@@ -97,7 +97,7 @@ public:
 
     // Removes, in the background, what interrupted updates left in the applications folder and
     // in otherFolders beyond the bundles that discovery puts back (a download, a set-aside copy
-    // of thousands of files). Once.
+    // of thousands of files). Once. What it puts back is listed by a discovery and a check of its own.
     void sweepLeftovers(const QStringList& otherFolders = {});
 
     // For quitting, once the event loop has ended: ends every running HTTP transfer as

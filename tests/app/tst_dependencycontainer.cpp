@@ -238,6 +238,30 @@ private Q_SLOTS:
         QVERIFY(QFileInfo::exists(next));
     }
 
+    // What the sweep puts back after a discovery has looked, here while the killed install's process
+    // was still ending, is listed, and checked.
+    void whatTheSweepPutsBackIsListed()
+    {
+        World world;
+        DependencyContainer container(world.options(false));
+        SidebarViewModel& sidebar = container.sidebarViewModel();
+        const QString alpha = BundleBuilder(world.root.paths().applicationsFolder, QStringLiteral("Alpha"))
+                                  .bundleIdentifier(QStringLiteral("com.example.alpha"))
+                                  .build();
+        auto killed = std::make_unique<InstallStaging>(alpha); // between the swap's renames
+        const QString aside = InstallRecovery::asidePath(alpha);
+        QVERIFY(killed->recordAside(aside, nullptr) && QDir().rename(alpha, aside));
+        killed->leaveToSweep();
+        sidebar.discoverApplications();
+        QTRY_VERIFY(!sidebar.isDiscovering());
+        QVERIFY(container.store().applications().isEmpty());
+        killed.reset();
+        container.sweepLeftovers();
+        QTRY_COMPARE(container.store().applications().size(), 1);
+        QTRY_VERIFY(container.store().lastUpdateCheck().has_value());
+        QTRY_VERIFY(!sidebar.isCheckingUpdates());
+    }
+
     // The sweep waits behind the process's other work and pauses between its removals, but behind
     // work that never ends (an update check whose feed keeps sending a byte now and then) only for
     // so long: it then goes on at its paced rate.
@@ -273,7 +297,7 @@ private Q_SLOTS:
         QElapsedTimer waited;
         waited.start();
         std::jthread sweep =
-            InstallRecovery::sweepInBackground(applications, {}, std::chrono::milliseconds(1500));
+            InstallRecovery::sweepInBackground(applications, {}, {}, std::chrono::milliseconds(1500));
         QTRY_VERIFY(!QFileInfo::exists(small));
         QTest::qWait(300);
         QVERIFY2(remaining() > 2000, qPrintable(QString::number(remaining())));

@@ -131,7 +131,7 @@ bool BundleInstaller::renamePath(const QString& from, const QString& to, QString
 
 bool BundleInstaller::removeTree(const QString& path, std::stop_token stop)
 {
-    return DiskSync::removeTree(path, stop);
+    return DiskSync::removeBundle(path, stop);
 }
 
 } // namespace norvelle

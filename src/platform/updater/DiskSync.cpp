@@ -79,6 +79,19 @@ bool DiskSync::removeTree(const QString& root, std::stop_token stop, const Pace&
     return removeAt(AT_FDCWD, QFile::encodeName(root).constData(), stop, pace);
 }
 
+bool DiskSync::removeBundle(const QString& root, std::stop_token stop, const Pace& pace)
+{
+    const QByteArray path = QFile::encodeName(root);
+    const int contents = openFolder(AT_FDCWD, (path + "/Contents").constData());
+    if (contents >= 0) {
+        const bool removed = removeAt(contents, "Info.plist", stop, pace);
+        ::close(contents);
+        if (!removed)
+            return false;
+    }
+    return removeAt(AT_FDCWD, path.constData(), stop, pace);
+}
+
 bool DiskSync::removeContents(const QString& root, const QString& kept, std::stop_token stop,
                               const Pace& pace)
 {

@@ -23,6 +23,10 @@ public:
     // entries, leaving the rest; false then, as when something cannot be removed.
     static bool removeTree(const QString& root, std::stop_token stop = {}, const Pace& pace = {});
 
+    // A bundle, as removeTree removes it, its Contents/Info.plist first: what a stop or a kill
+    // leaves of it never looks like an application.
+    static bool removeBundle(const QString& root, std::stop_token stop = {}, const Pace& pace = {});
+
     // Everything below root but its entry named kept; root and that entry stay. Stops as
     // removeTree does.
     static bool removeContents(const QString& root, const QString& kept, std::stop_token stop = {},

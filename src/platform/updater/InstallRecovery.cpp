@@ -20,7 +20,10 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <functional>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <thread>
@@ -104,28 +107,41 @@ QByteArray recordOf(const QByteArray& key, const QString& asideName)
     return recordTag + key + QFile::encodeName(asideName) + '\n';
 }
 
-bool writeRecord(const QString& staging, const QByteArray& content, QString* error)
+bool writeRecord(const QString& staging, const QByteArray& content, QString* error, bool keepTime = false)
 {
     // Written aside and renamed in, so a kill mid-write leaves the old record whole. Not synced:
     // the rename it guards reaches the disk after it in the journal's order.
     const QString path = recordIn(staging);
     const QString partial = path + QStringLiteral(".new");
-    QFile file(partial);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size() ||
-        !file.flush()) {
-        if (error)
-            *error = file.errorString();
-        file.remove();
-        return false;
-    }
-    file.close();
-    if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(path).constData()) != 0) {
+    // A record's time says when its install's swap began, or its new version was in place: a sweep
+    // that rewrites one keeps it, so an older install's record never becomes the newest.
+    struct stat old {};
+    if (keepTime && ::lstat(QFile::encodeName(path).constData(), &old) != 0) {
         if (error)
             *error = QString::fromLocal8Bit(std::strerror(errno));
-        QFile::remove(partial);
         return false;
     }
-    return true;
+    QFile file(partial);
+    bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                   file.write(content) == content.size() && file.flush();
+    QString why = file.errorString();
+    if (written && keepTime) {
+        const timespec times[2] = {{0, UTIME_OMIT}, old.st_mtim};
+        written = ::futimens(file.handle(), times) == 0;
+        why = QString::fromLocal8Bit(std::strerror(errno));
+    }
+    // Closed before it is removed: on a full disk the close fails too, and QFile removes no file
+    // whose close failed.
+    file.close();
+    if (written &&
+        std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(path).constData()) == 0)
+        return true;
+    if (written)
+        why = QString::fromLocal8Bit(std::strerror(errno));
+    if (error)
+        *error = why;
+    QFile::remove(partial);
+    return false;
 }
 
 enum class Found { nothing, bundle, other };
@@ -242,17 +258,67 @@ bool reportRemoval(const QString& path, bool removed, const std::stop_token& sto
     return removed;
 }
 
+// Staging folders that this process's sweeps hold, by device and inode: an install holds its own
+// for all of its run, so a folder held by a sweep here must not be taken for an install's.
+std::mutex sweptMutex;
+std::set<std::pair<dev_t, ino_t>> sweptHere;
+
+std::optional<std::pair<dev_t, ino_t>> identityOf(const QString& path)
+{
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return std::pair(info.st_dev, info.st_ino);
+}
+
+bool isSweptHere(const QString& path)
+{
+    const std::optional<std::pair<dev_t, ino_t>> identity = identityOf(path);
+    const std::lock_guard lock(sweptMutex);
+    return identity && sweptHere.count(*identity) > 0;
+}
+
+// A sweep's hold on a staging folder, which the process's other sweeps know for what it is.
+class SweepHold {
+public:
+    explicit SweepHold(const QString& staging)
+    {
+        m_lock.emplace(staging);
+        if (m_lock->isHeld())
+            m_identity = identityOf(staging);
+        if (m_identity) {
+            const std::lock_guard lock(sweptMutex);
+            sweptHere.insert(*m_identity);
+        }
+    }
+    ~SweepHold()
+    {
+        m_lock.reset(); // let go first, so that nobody meanwhile takes the hold for an install's
+        if (m_identity) {
+            const std::lock_guard lock(sweptMutex);
+            sweptHere.erase(*m_identity);
+        }
+    }
+    SweepHold(const SweepHold&) = delete;
+    SweepHold& operator=(const SweepHold&) = delete;
+
+    bool isHeld() const { return m_identity.has_value(); }
+
+private:
+    std::optional<FolderLock> m_lock;
+    std::optional<std::pair<dev_t, ino_t>> m_identity;
+};
+
 // Whether an install of the bundle runs, in this process or another: it holds its staging folder
-// for all of its run and the bundle it sets aside until that copy is gone. The staging folder
-// being swept, which this sweep holds, is not one.
-bool installRuns(const QDir& dir, const QString& bundleName, const QString& sweptStaging)
+// for all of its run and the bundle it sets aside until that copy is gone.
+bool installRuns(const QDir& dir, const QString& bundleName)
 {
     for (const QString& name :
          dir.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks)) {
-        const bool ours =
-            name != sweptStaging && (stagedBundleOf(name) == bundleName ||
-                                     bundleOf(name, asideMark, asideIdLength, true) == bundleName);
-        if (ours && FolderLock(dir.filePath(name)).isBusy())
+        const QString path = dir.filePath(name);
+        const bool ours = stagedBundleOf(name) == bundleName ||
+                          bundleOf(name, asideMark, asideIdLength, true) == bundleName;
+        if (ours && !isSweptHere(path) && FolderLock(path).isBusy())
             return true;
     }
     return false;
@@ -263,20 +329,28 @@ bool installRuns(const QDir& dir, const QString& bundleName, const QString& swep
 bool isWholeBundle(const QString& path)
 {
     struct stat info {};
-    return ::lstat(QFile::encodeName(path + QStringLiteral("/Contents/Info.plist")).constData(), &info) ==
+    return foundAt(path) == Found::bundle &&
+           ::lstat(QFile::encodeName(path + QStringLiteral("/Contents/Info.plist")).constData(), &info) ==
                0 &&
            S_ISREG(info.st_mode);
 }
 
-// Settles the copy the record in sweptStaging names. False while the copy must stay, and with it
+// One pass of a sweep over a folder.
+struct Pass {
+    bool removing = false; // else it only puts back
+    std::stop_token stop;
+    DiskSync::Pace pace;
+    int putBack = 0; // bundles put back
+};
+
+// Settles the copy the record in `staging` names. False while the copy must stay, and with it
 // the record. Only a copy that a swap cut short may have left as all there is of the application
-// is put back where the application is missing, and of several such copies only the newest
-// install's (latest): a copy whose removal had begun, or that is not whole, is what a quit or a
-// kill left of its removal, and a missing application beside it is one the user removed. The
-// others are removed.
+// is put back where the application is missing, and only the one that the deciding record of the
+// bundle names: a copy whose removal had begun, or that is not whole, is what a quit or a kill left
+// of its removal, and a missing application beside it is one the user removed. The others are
+// removed.
 bool settleAside(const QString& folder, const QString& bundleName, const Record& record,
-                 const QString& sweptStaging, bool latest, bool removing, const std::stop_token& stop,
-                 const DiskSync::Pace& pace)
+                 const QString& staging, bool deciding, Pass& pass)
 {
     // A record naming anything but this bundle's set-aside copy is not followed.
     if (bundleOf(record.aside, asideMark, asideIdLength, true) != bundleName)
@@ -290,26 +364,29 @@ bool settleAside(const QString& folder, const QString& bundleName, const Record&
     // A running install leaves the name empty between its two renames, and nothing holds that name:
     // the application is left to it. Asked after looking, so an install that empties the name later
     // has already been seen here; one that starts later cannot move a bundle that is missing.
-    if (found != Found::other && installRuns(dir, bundleName, sweptStaging))
+    if (found != Found::other && installRuns(dir, bundleName))
         return false;
-    if (latest && !record.removing && isWholeBundle(aside)) {
-        if (found == Found::nothing) // killed between the swap's two renames
-            return putBack(folder, aside, bundle);
-        if (found == Found::other) // a link or a file, which no swap leaves: the copy may be all there is
+    if (deciding && !record.removing && isWholeBundle(aside)) {
+        // Killed between the swap's two renames.
+        if (found == Found::nothing && putBack(folder, aside, bundle)) {
+            ++pass.putBack;
+            return true;
+        }
+        if (found != Found::bundle) // a link or a file, which no swap leaves: the copy may be all there is
             return false;
     }
-    if (!removing)
+    if (!pass.removing)
         return false;
     // Said before the first file goes, so that what a quit or a kill leaves of the copy is never
     // taken for an application.
     QString error;
     if (!record.removing &&
-        !writeRecord(dir.filePath(sweptStaging), recordOf(removalKey, record.aside), &error)) {
+        !writeRecord(dir.filePath(staging), recordOf(removalKey, record.aside), &error, true)) {
         Logger::warning(QStringLiteral("Updater could not remove what an interrupted update left at ") +
                         aside + QStringLiteral(": ") + error);
         return false;
     }
-    return reportRemoval(aside, DiskSync::removeTree(aside, stop, pace), stop);
+    return reportRemoval(aside, DiskSync::removeBundle(aside, pass.stop, pass.pace), pass.stop);
 }
 
 // What a removal killed after it had moved the record out left: that record, beside the emptied
@@ -334,15 +411,18 @@ void removeMovedRecords(const QDir& dir, const std::stop_token& stop)
     }
 }
 
-// The staging folders whose records name the newest set-aside copy that may be all there is of
-// each bundle: by when the record was written, which is when that install's swap began.
-QSet<QString> latestCandidates(const QDir& dir, const QStringList& names)
+// The staging folders whose records decide what becomes of each bundle's set-aside copies: of all
+// records naming copies of one bundle the newest, by when it was written, whatever it says (a newer
+// removal means the application was in place after the older install). Of records written at the
+// same moment (a coarse clock, or one set back) one whose copy could come back, as a missing
+// application's whole copy may be all there is of it.
+QSet<QString> decidingRecords(const QDir& dir, const QStringList& names)
 {
-    struct Candidate {
+    struct Deciding {
         QString staging;
-        std::timespec written{};
+        std::tuple<time_t, long, bool> rank;
     };
-    QHash<QString, Candidate> latest;
+    QHash<QString, Deciding> deciding;
     for (const QString& name : names) {
         const std::optional<QString> bundleName = stagedBundleOf(name);
         if (!bundleName)
@@ -350,63 +430,88 @@ QSet<QString> latestCandidates(const QDir& dir, const QStringList& names)
         const QString record = recordIn(dir.filePath(name));
         const std::optional<Record> read = readRecord(record);
         struct stat info {};
-        if (!read || read->removing || bundleOf(read->aside, asideMark, asideIdLength, true) != *bundleName ||
+        if (!read || bundleOf(read->aside, asideMark, asideIdLength, true) != *bundleName ||
             ::lstat(QFile::encodeName(record).constData(), &info) != 0)
             continue;
-        const auto found = latest.constFind(*bundleName);
-        if (found == latest.cend() || std::tie(info.st_mtim.tv_sec, info.st_mtim.tv_nsec) >
-                                          std::tie(found->written.tv_sec, found->written.tv_nsec))
-            latest.insert(*bundleName, Candidate{name, info.st_mtim});
+        const auto rank = std::tuple(info.st_mtim.tv_sec, info.st_mtim.tv_nsec,
+                                     !read->removing && isWholeBundle(dir.filePath(read->aside)));
+        const auto found = deciding.constFind(*bundleName);
+        if (found == deciding.cend() || rank > found->rank)
+            deciding.insert(*bundleName, Deciding{name, rank});
     }
     QSet<QString> stagings;
-    for (const Candidate& candidate : std::as_const(latest))
-        stagings.insert(candidate.staging);
+    for (const Deciding& record : std::as_const(deciding))
+        stagings.insert(record.staging);
     return stagings;
 }
 
-// Restoring puts back the bundles that killed swaps left only in their set-aside copies;
-// removing also takes what else they left.
-void sweep(const QString& folder, bool removing, const std::stop_token& stop, const DiskSync::Pace& pace = {})
+void sweep(const QString& folder, Pass& pass)
 {
     if (folder.isEmpty())
         return;
     const QDir dir(folder);
     const QStringList names =
         dir.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name);
-    const QSet<QString> latest = latestCandidates(dir, names);
+    const QSet<QString> deciding = decidingRecords(dir, names);
     for (const QString& name : names) {
-        if (stop.stop_requested())
+        if (pass.stop.stop_requested())
             return;
         const std::optional<QString> bundleName = stagedBundleOf(name);
-        if (!bundleName)
+        if (!bundleName || (!pass.removing && !deciding.contains(name)))
             continue;
         const QString staging = dir.filePath(name);
-        const FolderLock lock(staging);
-        if (!lock.isHeld())
+        const SweepHold hold(staging);
+        if (!hold.isHeld())
             continue; // a running install's, or gone meanwhile
         const std::optional<Record> record = readRecord(recordIn(staging));
         if (!record)
             continue; // not provably an install's
         if (!record->aside.isEmpty() &&
-            !settleAside(folder, *bundleName, *record, name, latest.contains(name), removing, stop, pace))
+            !settleAside(folder, *bundleName, *record, name, deciding.contains(name), pass))
             continue;
-        if (removing)
-            reportRemoval(staging, removeStaging(staging, stop, pace), stop);
+        if (pass.removing)
+            reportRemoval(staging, removeStaging(staging, pass.stop, pass.pace), pass.stop);
     }
-    if (removing)
-        removeMovedRecords(dir, stop);
+    if (pass.removing)
+        removeMovedRecords(dir, pass.stop);
 }
 
-void sweepApplications(const QString& applicationsFolder, bool removing, const std::stop_token& stop,
-                       const DiskSync::Pace& pace = {})
+void sweepApplications(const QString& applicationsFolder, Pass& pass)
 {
     if (applicationsFolder.isEmpty())
         return;
-    sweep(applicationsFolder, removing, stop, pace);
+    sweep(applicationsFolder, pass);
     const QDir dir(applicationsFolder);
     for (const QString& name : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks)) {
         if (!name.endsWith(QLatin1String(".app")))
-            sweep(dir.filePath(name), removing, stop, pace);
+            sweep(dir.filePath(name), pass);
+    }
+}
+
+// Restores of an applications folder begun in this process. A discovery looks there only after
+// one, so what is put back before the first is listed by it.
+std::atomic<int> restoresBegun{0};
+
+// Puts back, over the applications folder (and the folders in it that are not bundles) and the
+// other folders, the bundles that killed swaps left only in their set-aside copies; then, when
+// removing, removes what else they left. Every put-back comes before any removal, so that an
+// application is never missing while an older leftover of it goes. broughtBack hears of each
+// pass that put anything back once a discovery may have looked.
+void recover(const QString& applications, const QStringList& others, bool removing,
+             const std::stop_token& stop, const DiskSync::Pace& pace = {},
+             const std::function<void()>& broughtBack = {})
+{
+    for (const bool removal : {false, true}) {
+        if (removal && !removing)
+            return;
+        Pass pass{removal, stop, removal ? pace : DiskSync::Pace()};
+        sweepApplications(applications, pass);
+        for (const QString& folder : others) {
+            if (folder != applications)
+                sweep(folder, pass);
+        }
+        if (pass.putBack > 0 && broughtBack && restoresBegun.load() > 0)
+            broughtBack();
     }
 }
 
@@ -434,7 +539,7 @@ void waitForOthers(const std::stop_token& stop, Clock::time_point until)
 // It waits only for so long in all: an update check whose feed never ends would otherwise keep a
 // leftover for the whole session. For the disk, it takes the lowest best-effort priority.
 void sweepBehindOthers(const QString& applications, const QStringList& others, const std::stop_token& stop,
-                       std::chrono::milliseconds patience)
+                       std::chrono::milliseconds patience, const std::function<void()>& broughtBack)
 {
 #ifdef __linux__
     // No wrapper in the C library; for the calling thread.
@@ -451,11 +556,7 @@ void sweepBehindOthers(const QString& applications, const QStringList& others, c
         since = Clock::now();
     };
     waitForOthers(stop, until);
-    sweepApplications(applications, true, stop, pace);
-    for (const QString& folder : others) {
-        if (folder != applications)
-            sweep(folder, true, stop, pace);
-    }
+    recover(applications, others, true, stop, pace, broughtBack);
 }
 
 } // namespace
@@ -505,37 +606,39 @@ QString InstallRecovery::asidePath(const QString& bundlePath)
 
 void InstallRecovery::recoverFolder(const QString& folder, std::stop_token stop)
 {
-    sweep(folder, true, stop);
+    recover({}, {folder}, true, stop);
 }
 
 void InstallRecovery::restoreFolder(const QString& folder)
 {
-    sweep(folder, false, {});
+    recover({}, {folder}, false, {});
 }
 
 void InstallRecovery::recoverApplications(const QString& applicationsFolder, std::stop_token stop)
 {
-    sweepApplications(applicationsFolder, true, stop);
+    recover(applicationsFolder, {}, true, stop);
 }
 
 void InstallRecovery::restoreApplications(const QString& applicationsFolder)
 {
-    sweepApplications(applicationsFolder, false, {});
+    restoresBegun.fetch_add(1);
+    recover(applicationsFolder, {}, false, {});
 }
 
 std::jthread InstallRecovery::sweepInBackground(const QString& applicationsFolder,
                                                 const QStringList& otherFolders,
+                                                std::function<void()> broughtBack,
                                                 std::chrono::milliseconds patience)
 {
     backgroundSweeps.fetch_add(1);
-    return std::jthread(
-        [applications = applicationsFolder, others = otherFolders, patience](std::stop_token stop) mutable {
-            // Counted until its last use of anything that a process's exit destroys: its folders
-            // go before it is counted out.
-            const ScopeExit counted([] { backgroundSweeps.fetch_sub(1); });
-            sweepBehindOthers(std::exchange(applications, QString()), std::exchange(others, QStringList()),
-                              stop, patience);
-        });
+    return std::jthread([applications = applicationsFolder, others = otherFolders, patience,
+                         broughtBack = std::move(broughtBack)](std::stop_token stop) mutable {
+        // Counted until its last use of anything that a process's exit destroys: its folders
+        // go before it is counted out.
+        const ScopeExit counted([] { backgroundSweeps.fetch_sub(1); });
+        sweepBehindOthers(std::exchange(applications, QString()), std::exchange(others, QStringList()), stop,
+                          patience, std::exchange(broughtBack, nullptr));
+    });
 }
 
 bool InstallRecovery::sweepingInBackground()

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <stop_token>
 #include <thread>
@@ -62,9 +63,10 @@ public:
     static QString asidePath(const QString& bundlePath);
 
     // In folder: a missing bundle gets its recorded set-aside copy back, where a swap cut short left
-    // it whole (the newest install's of several); other recorded copies (the swap finished, or
-    // their removal had begun) and marked staging folders are removed. Logs what it does.
-    // A stop ends it between two files; what is left stays recognisable to the next sweep.
+    // it whole and no newer record of the bundle's copies says otherwise; then other recorded
+    // copies (the swap finished, or their removal had begun) and marked staging folders are
+    // removed. Logs what it does. A stop ends it between two files; what is left stays
+    // recognisable to the next sweep.
     static void recoverFolder(const QString& folder, std::stop_token stop = {});
     // Only the first of that: a rename for each missing bundle, and so quick enough to wait for
     // before anything looks for applications. Removing a large leftover is nobody's wait.
@@ -75,14 +77,17 @@ public:
     static void restoreApplications(const QString& applicationsFolder);
     // recoverApplications and recoverFolder over the other folders, on a thread of its own that
     // waits behind all other work for the disk and, for at most `patience` in all, behind the
-    // process's own work for the processor, pausing between its removals. Destroying the thread
-    // (or asking it to stop) ends the removals between two files. The thread uses nothing but its
-    // own copies and the logger, and every step leaves what the next sweep recognises, so a quit
-    // may let it go and end the process under it, as a kill would, rather than wait for it to wake
-    // and see the stop.
+    // process's own work for the processor, pausing between its removals. broughtBack is called
+    // on that thread once it has put bundles back after restoreApplications began here, which a
+    // discovery calls before it looks: that discovery may have missed them.
+    // Destroying the thread (or asking it to stop) ends the removals between two files. The thread
+    // uses nothing but its own copies, broughtBack and the logger, and every step leaves what the
+    // next sweep recognises, so a quit may let it go and end the process under it, as a kill
+    // would, rather than wait for it to wake and see the stop.
     // The patience outlasts a start's discovery and first check, which then have the disk to
     // themselves.
     static std::jthread sweepInBackground(const QString& applicationsFolder, const QStringList& otherFolders,
+                                          std::function<void()> broughtBack = {},
                                           std::chrono::milliseconds patience = std::chrono::seconds(30));
     // Whether such a thread still runs. The process then must leave without destroying statics.
     static bool sweepingInBackground();

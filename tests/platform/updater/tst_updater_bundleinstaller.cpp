@@ -1,3 +1,4 @@
+#include "FileSizeLimit.h"
 #include "LogCapture.h"
 #include "TestFiles.h"
 #include "UpdaterFixture.h"
@@ -15,6 +16,7 @@
 
 using namespace norvelle;
 using norvelle::test::entriesIn;
+using norvelle::test::FileSizeLimit;
 using norvelle::test::LogCapture;
 using norvelle::test::readFile;
 using norvelle::test::UpdaterFixture;
@@ -22,10 +24,14 @@ using norvelle::test::UpdaterFixture;
 // Removal steps this thread may still take, when counted: once none are left, every unlink fails
 // and nothing is removed any more, as if the process had been killed there.
 static thread_local int t_stepsLeft = -1;
+// Called at this thread's first removal step once set, to look at what the removal meets.
+static thread_local std::function<void()> t_atFirstStep;
 
 extern "C" int unlinkat(int folder, const char* name, int flags) noexcept
 {
     static const auto real = reinterpret_cast<decltype(&unlinkat)>(dlsym(RTLD_NEXT, "unlinkat"));
+    if (const std::function<void()> first = std::exchange(t_atFirstStep, nullptr))
+        first();
     if (t_stepsLeft < 0 || (t_stepsLeft > 0 && t_stepsLeft--))
         return real(folder, name, flags);
     errno = EIO;
@@ -142,6 +148,9 @@ private Q_SLOTS:
     void sweepsLeftovers();
     void killedRemovalIsFinishedByTheSweep_data();
     void killedRemovalIsFinishedByTheSweep();
+    void restoresBesideThisProcessSweep();
+    void unwritableRemovalKeepsTheCopy_data();
+    void unwritableRemovalKeepsTheCopy();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -363,9 +372,9 @@ void BundleInstallerTest::sweepsLeftovers_data()
 {
     // Folders below Applications: "*" a bundle (as an install sets one aside), "~" one whose removal
     // had begun, "+" a staging folder with an install's record, naming the set-aside copy after ">"
-    // (after a second ">" the copy is to be removed), newer than those before it, "-" one whose
-    // record its removal had moved out beside it, "=" a file of the user's; else a plain folder.
-    // A bundle put back must be the newest record's copy.
+    // (after a second ">" the copy is to be removed), newer than those before it ("&" written at the
+    // same moment as the one before), "-" one whose record its removal had moved out beside it, "="
+    // a file of the user's; else a plain folder. A bundle put back must be the newest record's copy.
     QTest::addColumn<QStringList>("present");
     QTest::addColumn<QStringList>("locked");   // held by a running install meanwhile
     QTest::addColumn<QString>("bundle");       // what Sample.app is: a bundle, gone, a link or a file
@@ -391,14 +400,27 @@ void BundleInstallerTest::sweepsLeftovers_data()
     // The older copy comes first by name: a killed install's, still being removed when the later
     // install was killed between its renames.
     const QString laterAside = ".Sample.app.old-ffffffffffff", laterStaging = ".Sample.app.update-Zz00Zz";
+    const QStringList twoInstalls{"*" + aside, "+" + staging + ">" + aside, "*" + laterAside,
+                                  "+" + laterStaging + ">" + laterAside};
     QTest::newRow("set-aside copies of two installs without their bundle")
-        << QStringList{"*" + aside, "+" + staging + ">" + aside, "*" + laterAside,
-                       "+" + laterStaging + ">" + laterAside}
-        << QStringList{} << "gone" << QStringList{"Sample.app"};
+        << twoInstalls << QStringList{} << "gone" << QStringList{"Sample.app"};
     QTest::newRow("set-aside copies of two installs, the later one not whole, without their bundle")
         << QStringList{"*" + aside, "+" + staging + ">" + aside, "~" + laterAside,
                        "+" + laterStaging + ">" + laterAside, "Utilities"}
         << QStringList{} << "gone" << QStringList{"Utilities"};
+    // The newest record decides, whatever it says: the application was in place after the older
+    // install, and the user has removed it since.
+    QTest::newRow(
+        "an older install's whole copy, a later one's whose removal had begun, without their bundle")
+        << QStringList{"*" + aside, "+" + staging + ">" + aside, "~" + laterAside,
+                       "+" + laterStaging + ">" + laterAside + ">", "Utilities"}
+        << QStringList{} << "gone" << QStringList{"Utilities"};
+    QTest::newRow("set-aside copies of two installs recorded at the same moment, the first by name not whole")
+        << QStringList{"~" + aside, "+" + staging + ">" + aside, "*" + laterAside,
+                       "&" + laterStaging + ">" + laterAside}
+        << QStringList{} << "gone" << QStringList{"Sample.app"};
+    QTest::newRow("set-aside copies of two installs beside a link")
+        << twoInstalls << QStringList{} << "link" << QStringList{laterAside, laterStaging, "Sample.app"};
     QTest::newRow("set-aside copy beside its bundle")
         << QStringList{"*" + aside, "+" + staging + ">" + aside} << QStringList{} << "bundle"
         << QStringList{"Sample.app"};
@@ -470,6 +492,7 @@ void BundleInstallerTest::sweepsLeftovers()
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
     QString newest; // the set-aside copy the newest record names
+    time_t written = 0;
     for (QString path : present) {
         if (path.startsWith('*') || path.startsWith('~')) { // a bundle renamed as an install sets it aside
             const bool removing = path.startsWith('~');
@@ -479,7 +502,7 @@ void BundleInstallerTest::sweepsLeftovers()
             QVERIFY(!removing || QFile::remove(built + "/Contents/Info.plist"));
             QVERIFY(QDir().mkpath(QFileInfo(applications + "/" + path).absolutePath()));
             QVERIFY(QDir().rename(built, applications + "/" + path));
-        } else if (path.startsWith('+') || path.startsWith('-')) { // a killed install's staging folder
+        } else if (QStringLiteral("+-&").contains(path.front())) { // a killed install's staging folder
             const QStringList parts = path.mid(1).split('>');
             const QString folder = QFileInfo(applications + "/" + parts[0]).absolutePath();
             const QString bundleName = parts[0].section('/', -1).section(".app", 0, 0).mid(1) + ".app";
@@ -491,9 +514,10 @@ void BundleInstallerTest::sweepsLeftovers()
                 QVERIFY(parts.size() < 3 || made.recordRemoval(folder + "/" + parts[1], nullptr));
                 newest = parts[1];
                 // Written a second apart, whatever the file system's clock granularity.
-                const timespec written[2] = {{0, UTIME_OMIT}, {1'000'000'000 + present.indexOf(path), 0}};
+                written = path.startsWith('&') ? written : 1'000'000'000 + present.indexOf(path);
+                const timespec times[2] = {{0, UTIME_OMIT}, {written, 0}};
                 QCOMPARE(::utimensat(AT_FDCWD,
-                                     QFile::encodeName(made.filePath(".install-record")).constData(), written,
+                                     QFile::encodeName(made.filePath(".install-record")).constData(), times,
                                      0),
                          0);
             }
@@ -525,11 +549,21 @@ void BundleInstallerTest::sweepsLeftovers()
     };
     const QStringList before = tree();
 
+    // A start killed at its first removal, then the next start, which finishes it. What is put
+    // back is put back before anything is removed.
+    bool missingAtFirstRemoval = false;
+    t_atFirstStep = [&] { missingAtFirstRemoval = !QFileInfo::exists(m_installed); };
+    t_stepsLeft = 0;
+    InstallRecovery::recoverApplications(applications);
+    t_stepsLeft = -1;
+    t_atFirstStep = nullptr;
     InstallRecovery::recoverApplications(applications);
 
     QCOMPARE(tree(), expected.isEmpty() ? before : expected);
-    if (QFileInfo::exists(m_installed) && bundle == "gone")
+    if (QFileInfo::exists(m_installed) && bundle == "gone") {
         QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), newest.toUtf8());
+        QVERIFY(!missingAtFirstRemoval);
+    }
 }
 
 void BundleInstallerTest::killedRemovalIsFinishedByTheSweep_data()
@@ -571,12 +605,74 @@ void BundleInstallerTest::killedRemovalIsFinishedByTheSweep()
             BundleInstaller().replace(m_installed, m_update, *m_staging);
         m_staging.reset();                     // the clean-up ends; killed after `steps` unlinks
         left = std::exchange(t_stepsLeft, -1); // more than none: the clean-up had ended
+        // What makes a copy look whole goes first.
+        for (const QString& copy : siblings().filter(".Sample.app.old-"))
+            QVERIFY(steps == 0 ||
+                    !QFileInfo::exists(m_dir->filePath("Applications/" + copy + "/Contents/Info.plist")));
         QVERIFY(!removedSince || QDir(m_installed).removeRecursively());
         InstallRecovery::recoverFolder(m_dir->filePath("Applications")); // the next start
         QVERIFY2(siblings() == (removedSince ? QStringList() : QStringList{"Sample.app"}),
                  qPrintable(QString::number(steps) + " steps: " + siblings().join(", ")));
         QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), removedSince ? "" : "new");
     }
+}
+
+// This process's sweep removes an older install's copy while another install's swap is killed
+// between its renames: a discovery's restore does not take the sweep for an install, and puts the
+// application back at once.
+void BundleInstallerTest::restoresBesideThisProcessSweep()
+{
+    const QString applications = m_dir->filePath("Applications");
+    const QString olderAside = InstallRecovery::asidePath(m_installed); // its removal left to the sweep
+    QVERIFY(m_staging->recordAside(olderAside, nullptr) && QDir().rename(m_update, olderAside));
+    m_staging->leaveToSweep();
+    m_staging.reset();
+    bool restored = false;
+    t_atFirstStep = [&] {
+        {
+            InstallStaging killed(m_installed);
+            const QString aside = InstallRecovery::asidePath(m_installed);
+            QVERIFY(killed.recordAside(aside, nullptr) && QDir().rename(m_installed, aside));
+            killed.leaveToSweep();
+        }
+        InstallRecovery::restoreApplications(applications);
+        restored = QFileInfo::exists(m_installed);
+    };
+    InstallRecovery::recoverFolder(applications);
+    QVERIFY(restored);
+    QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), "old");
+}
+
+void BundleInstallerTest::unwritableRemovalKeepsTheCopy_data()
+{
+    QTest::addColumn<bool>("bySweep"); // else by the install's clean-up
+    QTest::newRow("by the install") << false;
+    QTest::newRow("by a sweep") << true;
+}
+
+// A disk that takes the record's "aside" but not its "remove", a byte longer: the old copy stays
+// (a kill during its removal would leave what comes back once the application is missing), and
+// so does nothing of the record's unwritten next version.
+void BundleInstallerTest::unwritableRemovalKeepsTheCopy()
+{
+    QFETCH(bool, bySweep);
+    const QString aside = InstallRecovery::asidePath(m_installed), staging = m_staging->path();
+    QVERIFY(m_staging->recordAside(aside, nullptr));
+    const auto limit = rlim_t(QFileInfo(m_staging->filePath(".install-record")).size());
+    if (bySweep) { // killed right after the swap
+        QVERIFY(QDir().rename(m_installed, aside) && QDir().rename(m_update, m_installed));
+        m_staging->leaveToSweep();
+        m_staging.reset();
+    }
+    {
+        const FileSizeLimit fullDisk(limit);
+        if (bySweep)
+            InstallRecovery::recoverFolder(m_dir->filePath("Applications"));
+        else
+            BundleInstaller().replace(m_installed, m_update, *m_staging);
+    }
+    QCOMPARE(settled().filter(".Sample.app.old-").size(), 1);
+    QCOMPARE(entriesIn(staging), QStringList{".install-record"});
 }
 
 QTEST_GUILESS_MAIN(BundleInstallerTest)
