@@ -1,7 +1,7 @@
 #include "platform/SingleInstance.h"
 
 #include "platform/Paths.h"
-#include "platform/updater/FolderLock.h"
+#include "platform/file/FolderLock.h"
 
 #include <QDir>
 #include <QFile>

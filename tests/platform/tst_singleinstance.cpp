@@ -1,6 +1,6 @@
 #include "TestFiles.h"
 #include "platform/SingleInstance.h"
-#include "platform/updater/FolderLock.h"
+#include "platform/file/FolderLock.h"
 
 #include <QLockFile>
 #include <QScopeGuard>

@@ -1,4 +1,4 @@
-#include "platform/updater/FolderLock.h"
+#include "platform/file/FolderLock.h"
 
 #include <QFile>
 #include <cerrno>

@@ -1,8 +1,8 @@
 #include "platform/updater/BundleInstaller.h"
 
 #include "platform/Logger.h"
+#include "platform/file/FolderLock.h"
 #include "platform/updater/DiskSync.h"
-#include "platform/updater/FolderLock.h"
 #include "platform/updater/InstallRecovery.h"
 #include "platform/updater/UpdaterError.h"
 #include "platform/updater/VersionComparator.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/updater/FolderLock.h"
+#include "platform/file/FolderLock.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,8 +1,8 @@
 #include "LogCapture.h"
 #include "TestFiles.h"
 #include "UpdaterFixture.h"
+#include "platform/file/FolderLock.h"
 #include "platform/updater/BundleInstaller.h"
-#include "platform/updater/FolderLock.h"
 #include "platform/updater/InstallRecovery.h"
 #include "platform/updater/UpdaterError.h"
 
