@@ -44,6 +44,9 @@ template <typename Claiming> Claim inFolderOf(const QString& lockPath, Claiming 
 
 Claim takeInFolder(QLockFile& lock, const QString& path)
 {
+    // Whose lock is stale is ours to judge: by its age QLockFile would take another machine's
+    // lock for a dead copy's after 30 s.
+    lock.setStaleLockTime(0);
     if (lock.tryLock(0))
         return Claim::claimed;
     if (lock.error() != QLockFile::LockFailedError)
