@@ -179,9 +179,12 @@ QString SingleInstance::otherMachine(const QString& lockPath)
     const QList<QByteArray> lines = file.read(4096).split('\n');
     const QString host = QString::fromUtf8(lines.value(2));
     const QByteArray machine = lines.value(3);
-    const bool here = machine.isEmpty() ? host.isEmpty() || host == QSysInfo::machineHostName()
-                                        : machine == QSysInfo::machineUniqueId();
-    return here ? QString() : host.isEmpty() ? QString::fromLatin1(machine) : host;
+    const QString ownHost = QSysInfo::machineHostName();
+    if (machine.isEmpty() ? host.isEmpty() || host == ownHost : machine == QSysInfo::machineUniqueId())
+        return {};
+    if (host.isEmpty())
+        return QStringLiteral("the machine with id ") + QString::fromLatin1(machine);
+    return host == ownHost ? QStringLiteral("another machine also named ") + host : host;
 }
 
 bool SingleInstance::requestActivation() const

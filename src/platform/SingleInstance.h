@@ -40,8 +40,8 @@ public:
     // whatever pid it names. One from another machine counts as running, as nothing here can
     // tell whether it does.
     static bool ownerRuns(const QString& lockPath);
-    // The host that a lock from another machine names (its machine id where it names no host),
-    // so that a start can say who holds it; empty for this machine's.
+    // The machine that a lock from another machine names, in words for saying who holds it: its
+    // host, or its id where it names no host or this machine's host; empty for this machine's.
     static QString otherMachine(const QString& lockPath);
 
     // Takes the lock at path: at once, or, when its owner does not run (ownerRuns), by removing
