@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <dlfcn.h>
 #include <optional>
 #include <sys/file.h>
@@ -20,18 +21,20 @@ using namespace norvelle;
 using Claim = SingleInstance::Claim;
 
 // A descriptor of a dead copy's lock that another start, one that did not wait for the folder,
-// flocks just before this one's removal of that lock does.
-static int s_takenMeanwhile = -1;
+// flocks just before this one's removal of that lock does. Set by the test's thread, read by
+// whichever flocks.
+static std::atomic<int> s_takenMeanwhile = -1;
 
 extern "C" int flock(int fd, int operation) noexcept
 {
     static const auto real = reinterpret_cast<decltype(&flock)>(dlsym(RTLD_NEXT, "flock"));
     struct stat removed {
     }, taken{};
-    if (s_takenMeanwhile >= 0 && operation == (LOCK_EX | LOCK_NB) && ::fstat(fd, &removed) == 0 &&
-        ::fstat(s_takenMeanwhile, &taken) == 0 && removed.st_ino == taken.st_ino &&
-        removed.st_dev == taken.st_dev)
-        real(std::exchange(s_takenMeanwhile, -1), LOCK_EX);
+    int meanwhile = s_takenMeanwhile;
+    if (meanwhile >= 0 && operation == (LOCK_EX | LOCK_NB) && ::fstat(fd, &removed) == 0 &&
+        ::fstat(meanwhile, &taken) == 0 && removed.st_ino == taken.st_ino && removed.st_dev == taken.st_dev &&
+        s_takenMeanwhile.compare_exchange_strong(meanwhile, -1))
+        real(meanwhile, LOCK_EX);
     return real(fd, operation);
 }
 
@@ -147,7 +150,7 @@ private Q_SLOTS:
         // As the launcher takes its own lock: without a dead copy's held in its place.
         QLockFile launcher(next.lockPath());
         QCOMPARE(hold == -2 ? SingleInstance::take(launcher, next.lockPath()) : next.claim(), expected);
-        QCOMPARE(s_takenMeanwhile, -1);
+        QCOMPARE(s_takenMeanwhile.load(), -1);
         QCOMPARE(next.holdsStaleLock(), readOnly && expected == Claim::unavailable);
         if (expected == Claim::heldElsewhere)
             return;
