@@ -9,6 +9,7 @@
 #include "util/AllocatorTuning.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <cstdio>
 #include <unistd.h>
 
@@ -16,10 +17,18 @@ namespace {
 
 // A start that finds another copy running brings it forward and ends; what it cannot ask, it
 // names, and ends.
-int handOver(const norvelle::SingleInstance& instance)
+int handOver(const norvelle::SingleInstance& instance, norvelle::SingleInstance::Claim claim)
 {
     // Where nobody reads stderr (a start from the desktop's menu), the words show in a dialog.
     const bool terminal = ::isatty(STDERR_FILENO) || ::isatty(STDIN_FILENO);
+    if (claim == norvelle::SingleInstance::Claim::busy) {
+        norvelle::ApplicationShell::sayWhyItEnds(
+            QStringLiteral("Norvelle cannot tell whether it already runs with the settings %1: another "
+                           "process keeps the folder %2 busy")
+                .arg(instance.settingsFile(), QFileInfo(instance.lockPath()).absolutePath()),
+            terminal);
+        return 1;
+    }
     // A network home's lock from another machine names who took it, and nothing more: nothing
     // here can ask that copy, nor tell whether it still runs.
     if (const QString machine = norvelle::SingleInstance::otherMachine(instance.lockPath());
@@ -59,8 +68,9 @@ int main(int argc, char* argv[])
         // One copy runs per settings file: a second start brings the first forward and ends.
         norvelle::SingleInstance instance(norvelle::SingleInstance::settingsFileOf(options.container.paths));
         const auto claim = instance.claim();
-        if (claim == norvelle::SingleInstance::Claim::heldElsewhere)
-            return handOver(instance);
+        if (claim == norvelle::SingleInstance::Claim::heldElsewhere ||
+            claim == norvelle::SingleInstance::Claim::busy)
+            return handOver(instance, claim);
         if (claim == norvelle::SingleInstance::Claim::unavailable)
             options.pathProblems.append(
                 QStringLiteral("Cannot lock ") + instance.lockPath() +

@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <sys/file.h>
 #include <sys/types.h>
+#include <vector>
 
 namespace norvelle {
 
@@ -24,22 +25,22 @@ namespace {
 // before it removes it by name: a start between two of those steps would take a start in
 // progress for a dead copy, or remove the lock another start has just taken. The hold needs no
 // write access; a folder that cannot be opened is claimed as before, without it.
-FolderLock folderOf(const QString& lockPath)
+FolderLock folderOf(const QString& lockPath, std::chrono::milliseconds wait)
 {
     // By its real path, as the hold refuses a symbolic link and a settings folder often is one.
-    // The wait is bounded: a start that keeps the folder longer is stopped or hung.
-    return FolderLock(QFileInfo(QFileInfo(lockPath).absolutePath()).canonicalFilePath(),
-                      std::chrono::seconds(10));
+    return FolderLock(QFileInfo(QFileInfo(lockPath).absolutePath()).canonicalFilePath(), wait);
 }
 
 using Claim = SingleInstance::Claim;
 
-// A start that keeps the folder past the wait is stopped in the middle of its claim: it runs once
-// it goes on, so this one does not.
+// The wait is bounded: a process that keeps the folder longer is stopped or hung, maybe in the
+// middle of its claim, and only a lock that a process holds tells that a copy runs.
 template <typename Claiming> Claim inFolderOf(const QString& lockPath, Claiming claiming)
 {
-    const FolderLock folder = folderOf(lockPath);
-    return folder.isBusy() ? Claim::heldElsewhere : claiming();
+    const FolderLock folder = folderOf(lockPath, std::chrono::seconds(10));
+    if (!folder.isBusy())
+        return claiming();
+    return SingleInstance::ownerRuns(lockPath) ? Claim::heldElsewhere : Claim::busy;
 }
 
 Claim takeInFolder(QLockFile& lock, const QString& path)
@@ -56,8 +57,10 @@ Claim takeInFolder(QLockFile& lock, const QString& path)
     // QLockFile keeps a lock for as long as a process of the name it records runs with its pid,
     // which a zombie, a pid taken by another program or this very process (a sandbox that gives
     // every start the same pid) all do. Its removal fails while a live process holds it: one that
-    // took it in the meantime (a start that could not hold the folder) is the copy that runs.
-    if (lock.removeStaleLockFile() && lock.tryLock(0))
+    // took it in the meantime (a start that could not hold the folder) is the copy that runs. It
+    // may be gone meanwhile too: its copy quits without waiting for the folder this start keeps.
+    lock.removeStaleLockFile();
+    if (lock.tryLock(0))
         return Claim::claimed;
     return SingleInstance::ownerRuns(path) ? Claim::heldElsewhere : Claim::unavailable;
 }
@@ -75,8 +78,7 @@ SingleInstance::~SingleInstance()
     // lock would leave the holder deaf to every later start.
     if (m_lock && m_madeRequests)
         QFile::remove(requestPath());
-    if (m_lock)
-        release(*m_lock);
+    release(std::move(m_lock));
 }
 
 QString SingleInstance::settingsFileOf(const Paths& paths)
@@ -89,12 +91,22 @@ SingleInstance::Claim SingleInstance::take(QLockFile& lock, const QString& path)
     return inFolderOf(path, [&] { return takeInFolder(lock, path); });
 }
 
-void SingleInstance::release(QLockFile& lock)
+void SingleInstance::release(std::unique_ptr<QLockFile> lock)
 {
-    if (!lock.isLocked())
+    if (!lock || !lock->isLocked())
         return;
-    const FolderLock folder = folderOf(lock.fileName());
-    lock.unlock();
+    const FolderLock folder = folderOf(lock->fileName(), {});
+    if (!folder.isBusy()) {
+        lock->unlock();
+        return;
+    }
+    // A quit does not wait for a process that keeps the folder. The lock's name goes while this
+    // copy still holds it, so no start can take it for a dead copy's meanwhile; QLockFile would
+    // remove whatever has the name by the time it lets go, so it never does, and the kernel lets
+    // go of the hold when the process ends.
+    QFile::remove(lock->fileName());
+    static auto* const kept = new std::vector<std::unique_ptr<QLockFile>>;
+    kept->push_back(std::move(lock));
 }
 
 SingleInstance::Claim SingleInstance::claim()

@@ -26,6 +26,8 @@ public:
         heldElsewhere, // another live copy runs, or is starting, on the same settings
         unavailable,   // no lock can be made there (a read-only folder, or a dead copy's lock that
                        // cannot be removed): nothing to hand over to
+        busy,          // another process has kept the lock's folder past the wait, and none holds the
+                       // lock: nothing tells whether a copy runs
     };
 
     explicit SingleInstance(QString settingsFile, QObject* parent = nullptr);
@@ -41,13 +43,14 @@ public:
     // tell whether it does.
     static bool ownerRuns(const QString& lockPath);
     // The machine that a lock from another machine names, in words for saying who holds it: its
-    // host, or its id where it names no host or this machine's host; empty for this machine's.
+    // host ("another machine also named …" where it is this machine's), or its id where it names
+    // no host; empty for this machine's.
     static QString otherMachine(const QString& lockPath);
 
     // Takes the lock at path: at once, or, when its owner does not run (ownerRuns), by removing
     // the lock and taking it. The launcher's own lock is taken the same way, and let go by release.
     static Claim take(QLockFile& lock, const QString& path);
-    static void release(QLockFile& lock);
+    static void release(std::unique_ptr<QLockFile> lock);
 
     // Takes the lock, once. The copy then hears every activation request, as does one that runs
     // without the lock, where the request file can be made or read; such a copy holds a dead

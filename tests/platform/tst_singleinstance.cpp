@@ -24,16 +24,20 @@ using Claim = SingleInstance::Claim;
 // flocks just before this one's removal of that lock does. Set by the test's thread, read by
 // whichever flocks.
 static std::atomic<int> s_takenMeanwhile = -1;
+// Tries to hold a folder, which only claims and quits make.
+static std::atomic<int> s_folderTries = 0;
 
 extern "C" int flock(int fd, int operation) noexcept
 {
     static const auto real = reinterpret_cast<decltype(&flock)>(dlsym(RTLD_NEXT, "flock"));
-    struct stat removed {
+    struct stat locked {
     }, taken{};
+    if (operation != (LOCK_EX | LOCK_NB) || ::fstat(fd, &locked) != 0)
+        return real(fd, operation);
+    s_folderTries += S_ISDIR(locked.st_mode);
     int meanwhile = s_takenMeanwhile;
-    if (meanwhile >= 0 && operation == (LOCK_EX | LOCK_NB) && ::fstat(fd, &removed) == 0 &&
-        ::fstat(meanwhile, &taken) == 0 && removed.st_ino == taken.st_ino && removed.st_dev == taken.st_dev &&
-        s_takenMeanwhile.compare_exchange_strong(meanwhile, -1))
+    if (meanwhile >= 0 && ::fstat(meanwhile, &taken) == 0 && locked.st_ino == taken.st_ino &&
+        locked.st_dev == taken.st_dev && s_takenMeanwhile.compare_exchange_strong(meanwhile, -1))
         real(meanwhile, LOCK_EX);
     return real(fd, operation);
 }
@@ -62,7 +66,13 @@ private Q_SLOTS:
         QVERIFY(SingleInstance(settings()).requestActivation());
         QTRY_COMPARE(raised.count(), 2);
 
-        first.reset();
+        {
+            // A process that keeps the folder holds up no quit: it is tried once.
+            const FolderLock kept(QFileInfo(settings()).absolutePath());
+            s_folderTries = 0;
+            first.reset();
+            QCOMPARE(s_folderTries.load(), 1);
+        }
         QVERIFY(!second.requestActivation()); // nobody to ask
         QCOMPARE(second.claim(), Claim::claimed);
     }
@@ -73,7 +83,8 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("changed"); // its lines that differ from this machine's
         // Another's flock on it: LOCK_EX a running copy's, LOCK_SH a start's that looks at it, -1
         // the start's that made it, taken while this start waits for the folder that start holds,
-        // -2 a start's that takes it over while this one removes it.
+        // -2 a start's that takes it over while this one removes it; -3 none, while a process
+        // keeps the folder past the wait.
         QTest::addColumn<int>("hold");
         QTest::addColumn<bool>("readOnly"); // the settings folder was made read-only since
         QTest::addColumn<Claim>("expected");
@@ -97,6 +108,8 @@ private Q_SLOTS:
         QTest::newRow("killed, its folder made read-only, another start looks")
             << gone << QStringList{} << LOCK_SH << true << Claim::heldElsewhere;
         QTest::newRow("just made by a start") << 0ll << QStringList{} << -1 << false << Claim::heldElsewhere;
+        QTest::newRow("killed, its folder kept by another process")
+            << gone << QStringList{} << -3 << false << Claim::busy;
     }
     // A copy that was killed leaves its lock and its request file behind; the next start takes the
     // lock over, or runs without it, and is asked to come forward by every later start either way.
@@ -122,12 +135,12 @@ private Q_SLOTS:
         // The start that made it flocks it once this one opens the folder to wait for it.
         std::optional<FolderLock> starting;
         const int opens = ::inotify_init1(IN_CLOEXEC);
-        QVERIFY(hold != -1 || (starting.emplace(folder).isHeld() &&
-                               ::inotify_add_watch(opens, QFile::encodeName(QFileInfo(folder).absolutePath()),
-                                                   IN_OPEN | IN_ONLYDIR) >= 0));
+        QVERIFY(hold > -1 || hold == -2 || starting.emplace(folder).isHeld());
+        QVERIFY(hold != -1 || ::inotify_add_watch(opens, QFile::encodeName(QFileInfo(folder).absolutePath()),
+                                                  IN_OPEN | IN_ONLYDIR) >= 0);
         std::thread flocks([&] {
             char event[4096];
-            if (starting && ::read(opens, event, sizeof event) > 0 && ::flock(other.handle(), LOCK_EX) == 0)
+            if (hold == -1 && ::read(opens, event, sizeof event) > 0 && ::flock(other.handle(), LOCK_EX) == 0)
                 starting.reset();
         });
         // Root writes anywhere: it looks as a user without rights would.
@@ -152,7 +165,7 @@ private Q_SLOTS:
         QCOMPARE(hold == -2 ? SingleInstance::take(launcher, next.lockPath()) : next.claim(), expected);
         QCOMPARE(s_takenMeanwhile.load(), -1);
         QCOMPARE(next.holdsStaleLock(), readOnly && expected == Claim::unavailable);
-        if (expected == Claim::heldElsewhere)
+        if (expected == Claim::heldElsewhere || expected == Claim::busy)
             return;
         QSignalSpy raised(&next, &SingleInstance::activationRequested);
         QCOMPARE(SingleInstance(settings()).claim(), Claim::heldElsewhere);
