@@ -24,11 +24,13 @@ namespace {
 // flocks it, removes a stale one by name after flocking what it opened, and lets its own go
 // before it removes it by name: a start between two of those steps would take a start in
 // progress for a dead copy, or remove the lock another start has just taken. The hold needs no
-// write access; a folder that cannot be opened is claimed as before, without it.
+// write access; in a folder that grants writing but not reading, a file beside the lock stands in.
 FolderLock folderOf(const QString& lockPath, std::chrono::milliseconds wait)
 {
     // By its real path, as the hold refuses a symbolic link and a settings folder often is one.
-    return FolderLock(QFileInfo(QFileInfo(lockPath).absolutePath()).canonicalFilePath(), wait);
+    const QFileInfo lock(lockPath);
+    return FolderLock(QFileInfo(lock.absolutePath()).canonicalFilePath(), wait,
+                      lock.fileName() + QStringLiteral(".claims"));
 }
 
 using Claim = SingleInstance::Claim;

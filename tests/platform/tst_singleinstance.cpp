@@ -86,30 +86,36 @@ private Q_SLOTS:
         // -2 a start's that takes it over while this one removes it; -3 none, while a process
         // keeps the folder past the wait.
         QTest::addColumn<int>("hold");
-        QTest::addColumn<bool>("readOnly"); // the settings folder was made read-only since
+        // The settings folder: made "read-only" or "write-only" since, or "linked" to by the path
+        // that the start is given.
+        QTest::addColumn<QString>("folderMode");
         QTest::addColumn<Claim>("expected");
         const qint64 gone = std::numeric_limits<int>::max();
-        QTest::newRow("killed") << gone << QStringList{} << 0 << false << Claim::claimed;
+        QTest::newRow("killed") << gone << QStringList{} << 0 << "" << Claim::claimed;
         // A sandbox that gives every start the same pid: QLockFile sees the lock's process run.
         QTest::newRow("killed, with this start's pid")
-            << QCoreApplication::applicationPid() << QStringList{} << 0 << false << Claim::claimed;
+            << QCoreApplication::applicationPid() << QStringList{} << 0 << "" << Claim::claimed;
         // A copy in a PID namespace of its own names its pid there.
         QTest::newRow("killed, with this start's pid, another start takes it over")
-            << QCoreApplication::applicationPid() << QStringList{} << -2 << false << Claim::heldElsewhere;
+            << QCoreApplication::applicationPid() << QStringList{} << -2 << "" << Claim::heldElsewhere;
         QTest::newRow("running in another PID namespace")
-            << 1ll << QStringList{} << LOCK_EX << false << Claim::heldElsewhere;
+            << 1ll << QStringList{} << LOCK_EX << "" << Claim::heldElsewhere;
         QTest::newRow("killed, its folder made read-only")
-            << gone << QStringList{} << 0 << true << Claim::unavailable;
+            << gone << QStringList{} << 0 << "read-only" << Claim::unavailable;
         QTest::newRow("killed on a host renamed since, its folder made read-only")
-            << gone << QStringList{"host=renamed"} << 0 << true << Claim::unavailable;
+            << gone << QStringList{"host=renamed"} << 0 << "read-only" << Claim::unavailable;
         // Two starts at once over a dead copy's lock: the one that looks at it goes on to run.
         QTest::newRow("killed, another start looks")
-            << gone << QStringList{} << LOCK_SH << false << Claim::heldElsewhere;
+            << gone << QStringList{} << LOCK_SH << "" << Claim::heldElsewhere;
         QTest::newRow("killed, its folder made read-only, another start looks")
-            << gone << QStringList{} << LOCK_SH << true << Claim::heldElsewhere;
-        QTest::newRow("just made by a start") << 0ll << QStringList{} << -1 << false << Claim::heldElsewhere;
+            << gone << QStringList{} << LOCK_SH << "read-only" << Claim::heldElsewhere;
+        QTest::newRow("just made by a start") << 0ll << QStringList{} << -1 << "" << Claim::heldElsewhere;
+        QTest::newRow("just made by a start, its folder made write-only")
+            << 0ll << QStringList{} << -1 << "write-only" << Claim::heldElsewhere;
+        QTest::newRow("just made by a start, its folder linked to")
+            << 0ll << QStringList{} << -1 << "linked" << Claim::heldElsewhere;
         QTest::newRow("killed, its folder kept by another process")
-            << gone << QStringList{} << -3 << false << Claim::busy;
+            << gone << QStringList{} << -3 << "" << Claim::busy;
     }
     // A copy that was killed leaves its lock and its request file behind; the next start takes the
     // lock over, or runs without it, and is asked to come forward by every later start either way.
@@ -119,9 +125,12 @@ private Q_SLOTS:
         QFETCH(qint64, pid);
         QFETCH(QStringList, changed);
         QFETCH(int, hold);
-        QFETCH(bool, readOnly);
+        QFETCH(QString, folderMode);
         QFETCH(Claim, expected);
         const QString folder = QFileInfo(settings()).absolutePath();
+        const QString linked = m_dir.filePath(QStringLiteral("linked"));
+        QVERIFY(QFileInfo(linked).isSymLink() || QFile::link(folder, linked));
+        const bool restricted = folderMode.endsWith(QLatin1String("-only"));
         SingleInstance killed(settings());
         QVERIFY(QDir().mkpath(folder));
         QFile::remove(killed.lockPath()); // an earlier row's, which names this process
@@ -132,39 +141,53 @@ private Q_SLOTS:
         // What every start sees of another: QLockFile's hold (flock) on its lock.
         QFile other(killed.lockPath());
         QVERIFY(other.open(QIODevice::ReadOnly) && (hold <= 0 || ::flock(other.handle(), hold) == 0));
-        // The start that made it flocks it once this one opens the folder to wait for it.
+        // The start that made it flocks it once this one opens the folder to wait for it, or, in
+        // a folder it cannot read, the file that stands in for it.
         std::optional<FolderLock> starting;
+        const QString claims = killed.lockPath() + QStringLiteral(".claims");
+        QFile standIn(claims);
+        QVERIFY(hold > -1 || hold == -2 ||
+                (folderMode == QLatin1String("write-only")
+                     ? standIn.open(QIODevice::ReadWrite) && ::flock(standIn.handle(), LOCK_EX) == 0
+                     : starting.emplace(folder).isHeld()));
         const int opens = ::inotify_init1(IN_CLOEXEC);
-        QVERIFY(hold > -1 || hold == -2 || starting.emplace(folder).isHeld());
-        QVERIFY(hold != -1 || ::inotify_add_watch(opens, QFile::encodeName(QFileInfo(folder).absolutePath()),
-                                                  IN_OPEN | IN_ONLYDIR) >= 0);
+        const QString opened = standIn.isOpen() ? claims : QFileInfo(folder).absolutePath();
+        QVERIFY(hold != -1 || ::inotify_add_watch(opens, QFile::encodeName(opened), IN_OPEN) >= 0);
         std::thread flocks([&] {
             char event[4096];
-            if (hold == -1 && ::read(opens, event, sizeof event) > 0 && ::flock(other.handle(), LOCK_EX) == 0)
+            if (hold == -1 && ::read(opens, event, sizeof event) > 0 &&
+                ::flock(other.handle(), LOCK_EX) == 0) {
                 starting.reset();
+                standIn.close();
+            }
         });
         // Root writes anywhere: it looks as a user without rights would.
         const uid_t user = ::geteuid();
         const auto writable = qScopeGuard([&] {
-            QVERIFY(!readOnly || user != 0 || ::seteuid(0) == 0);
+            QVERIFY(!restricted || user != 0 || ::seteuid(0) == 0);
             QVERIFY(::chmod(QFile::encodeName(folder), 0700) == 0);
-            QDir(folder).entryList(); // wakes the start that made it where this one did not wait
+            // Wakes the start that made it where this one did not wait.
+            QDir(folder).entryList();
+            QFile(claims).open(QIODevice::ReadOnly);
             flocks.join();
             ::close(opens);
         });
-        if (readOnly) {
+        if (restricted) {
+            const mode_t mode = folderMode == QLatin1String("read-only") ? 0555 : 0333;
             for (QString up = folder; up.startsWith(m_dir.path()); up = QFileInfo(up).absolutePath())
-                QVERIFY(::chmod(QFile::encodeName(up), up == folder ? 0555 : 0755) == 0);
+                QVERIFY(::chmod(QFile::encodeName(up), up == folder ? mode : 0755) == 0);
             QVERIFY(user != 0 || ::seteuid(65534) == 0);
         }
 
-        SingleInstance next(settings());
+        SingleInstance next(folderMode == QLatin1String("linked") ? linked + QStringLiteral("/Norvelle.conf")
+                                                                  : settings());
         s_takenMeanwhile = hold == -2 ? other.handle() : -1;
         // As the launcher takes its own lock: without a dead copy's held in its place.
         QLockFile launcher(next.lockPath());
         QCOMPARE(hold == -2 ? SingleInstance::take(launcher, next.lockPath()) : next.claim(), expected);
         QCOMPARE(s_takenMeanwhile.load(), -1);
-        QCOMPARE(next.holdsStaleLock(), readOnly && expected == Claim::unavailable);
+        QCOMPARE(next.holdsStaleLock(),
+                 folderMode == QLatin1String("read-only") && expected == Claim::unavailable);
         if (expected == Claim::heldElsewhere || expected == Claim::busy)
             return;
         QSignalSpy raised(&next, &SingleInstance::activationRequested);
