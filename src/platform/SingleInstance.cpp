@@ -120,10 +120,18 @@ SingleInstance::Claim SingleInstance::claim()
     return inFolderOf(lockPath(), [this] {
         auto lock = std::make_unique<QLockFile>(lockPath());
         Claim claim = takeInFolder(*lock, lockPath());
-        if (claim == Claim::claimed)
+        if (claim == Claim::claimed) {
             m_lock = std::move(lock);
-        else if (claim == Claim::unavailable)
-            claim = holdStaleLock();
+            // QLockFile takes its lock even where its flock failed ("setNativeLocks failed"), and
+            // a lock that no process holds is a dead copy's to every later start.
+            if (!ownerRuns(lockPath()) && holdLockFile(Claim::claimed) != Claim::claimed)
+                claim = Claim::unavailable;
+        } else if (claim == Claim::unavailable) {
+            // A dead copy's lock that cannot be removed (its folder was made read-only). A process
+            // that holds it already is a start that came meanwhile without holding the folder, and
+            // goes on to run.
+            claim = holdLockFile(Claim::unavailable);
+        }
         if (claim == Claim::heldElsewhere)
             return claim;
         // Without the lock too: a later start that finds the request file asks through it, so it
@@ -133,19 +141,17 @@ SingleInstance::Claim SingleInstance::claim()
     });
 }
 
-SingleInstance::Claim SingleInstance::holdStaleLock()
+// Held as QLockFile holds its own, which needs no write access: later starts then see this copy
+// run, as they see one that holds the lock, and ask it to come forward.
+SingleInstance::Claim SingleInstance::holdLockFile(Claim held)
 {
-    // A dead copy's lock that cannot be removed (its folder was made read-only) is held as
-    // QLockFile holds its own, which needs no write access: later starts then see this copy
-    // run, as they see one that holds the lock, and ask it to come forward. A process that holds
-    // it already is a start that came meanwhile without holding the folder, and goes on to run.
-    auto stale = std::make_unique<QFile>(lockPath());
-    if (!stale->open(QIODevice::ReadOnly))
+    auto file = std::make_unique<QFile>(lockPath());
+    if (!file->open(QIODevice::ReadOnly))
         return Claim::unavailable;
-    if (::flock(stale->handle(), LOCK_EX | LOCK_NB) != 0)
+    if (::flock(file->handle(), LOCK_EX | LOCK_NB) != 0)
         return errno == EWOULDBLOCK ? Claim::heldElsewhere : Claim::unavailable;
-    m_staleLock = std::move(stale);
-    return Claim::unavailable;
+    m_heldFile = std::move(file);
+    return held;
 }
 
 void SingleInstance::listen()

@@ -60,7 +60,7 @@ public:
     bool requestActivation() const;
 
     // Whether this copy, running without the lock, holds a dead copy's in its place.
-    bool holdsStaleLock() const { return m_staleLock != nullptr; }
+    bool holdsStaleLock() const { return m_heldFile && !m_lock; }
     const QString& settingsFile() const { return m_settingsFile; }
     QString lockPath() const { return m_settingsFile + QStringLiteral(".running"); }
     QString requestPath() const { return m_settingsFile + QStringLiteral(".activate"); }
@@ -71,12 +71,13 @@ Q_SIGNALS:
 
 private:
     void listen();
-    Claim holdStaleLock();
+    // Holds the lock file where QLockFile does not: held when it could, else whether another does.
+    Claim holdLockFile(Claim held);
     void readRequests();
 
     const QString m_settingsFile;
     std::unique_ptr<QLockFile> m_lock;
-    std::unique_ptr<QFile> m_staleLock;
+    std::unique_ptr<QFile> m_heldFile; // the lock file, where QLockFile does not hold it
     bool m_madeRequests = false;
     QFileSystemWatcher* m_watcher = nullptr;
     qint64 m_requestsSeen = 0;

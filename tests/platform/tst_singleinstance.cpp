@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <optional>
 #include <sys/file.h>
 #include <sys/inotify.h>
@@ -26,6 +27,8 @@ using Claim = SingleInstance::Claim;
 static std::atomic<int> s_takenMeanwhile = -1;
 // Tries to hold a folder, which only claims and quits make.
 static std::atomic<int> s_folderTries = 0;
+// Refuses, once, QLockFile's flock of a lock it makes (open for reading and writing).
+static std::atomic<bool> s_refusedLockFlock = false;
 
 extern "C" int flock(int fd, int operation) noexcept
 {
@@ -35,6 +38,10 @@ extern "C" int flock(int fd, int operation) noexcept
     if (operation != (LOCK_EX | LOCK_NB) || ::fstat(fd, &locked) != 0)
         return real(fd, operation);
     s_folderTries += S_ISDIR(locked.st_mode);
+    if ((::fcntl(fd, F_GETFL) & O_ACCMODE) == O_RDWR && s_refusedLockFlock.exchange(false)) {
+        errno = ENOLCK;
+        return -1;
+    }
     int meanwhile = s_takenMeanwhile;
     if (meanwhile >= 0 && ::fstat(meanwhile, &taken) == 0 && locked.st_ino == taken.st_ino &&
         locked.st_dev == taken.st_dev && s_takenMeanwhile.compare_exchange_strong(meanwhile, -1))
@@ -84,7 +91,7 @@ private Q_SLOTS:
         // Another's flock on it: LOCK_EX a running copy's, LOCK_SH a start's that looks at it, -1
         // the start's that made it, taken while this start waits for the folder that start holds,
         // -2 a start's that takes it over while this one removes it; -3 none, while a process
-        // keeps the folder past the wait.
+        // keeps the folder past the wait; -4 none, and the kernel refuses this start's flock.
         QTest::addColumn<int>("hold");
         // The settings folder: made "read-only" or "write-only" since, or "linked" to by the path
         // that the start is given.
@@ -114,6 +121,8 @@ private Q_SLOTS:
             << 0ll << QStringList{} << -1 << "write-only" << Claim::heldElsewhere;
         QTest::newRow("just made by a start, its folder linked to")
             << 0ll << QStringList{} << -1 << "linked" << Claim::heldElsewhere;
+        QTest::newRow("just made by a killed start, this start's flock refused")
+            << 0ll << QStringList{} << -4 << "" << Claim::claimed;
         QTest::newRow("killed, its folder kept by another process")
             << gone << QStringList{} << -3 << "" << Claim::busy;
     }
@@ -146,7 +155,7 @@ private Q_SLOTS:
         std::optional<FolderLock> starting;
         const QString claims = killed.lockPath() + QStringLiteral(".claims");
         QFile standIn(claims);
-        QVERIFY(hold > -1 || hold == -2 ||
+        QVERIFY((hold != -1 && hold != -3) ||
                 (folderMode == QLatin1String("write-only")
                      ? standIn.open(QIODevice::ReadWrite) && ::flock(standIn.handle(), LOCK_EX) == 0
                      : starting.emplace(folder).isHeld()));
@@ -182,6 +191,7 @@ private Q_SLOTS:
         SingleInstance next(folderMode == QLatin1String("linked") ? linked + QStringLiteral("/Norvelle.conf")
                                                                   : settings());
         s_takenMeanwhile = hold == -2 ? other.handle() : -1;
+        s_refusedLockFlock = hold == -4;
         // As the launcher takes its own lock: without a dead copy's held in its place.
         QLockFile launcher(next.lockPath());
         QCOMPARE(hold == -2 ? SingleInstance::take(launcher, next.lockPath()) : next.claim(), expected);
