@@ -64,16 +64,25 @@ int main(int argc, char* argv[])
     const QString settings = SingleInstance::settingsFileOf(
         Paths::fromEnvironment(world.environment(QUrl(), QProcessEnvironment::systemEnvironment())));
     QDir().mkpath(QFileInfo(world.root()).absolutePath());
-    QLockFile launcher(world.launcherLockPath());
-    const bool served =
-        SingleInstance::take(launcher, world.launcherLockPath()) == SingleInstance::Claim::heldElsewhere;
-    const auto released = qScopeGuard([&launcher] { SingleInstance::release(launcher); });
+    using Claim = SingleInstance::Claim;
+    auto launcher = std::make_unique<QLockFile>(world.launcherLockPath());
+    const Claim launcherClaim = SingleInstance::take(*launcher, world.launcherLockPath());
+    const auto released = qScopeGuard([&launcher] { SingleInstance::release(std::move(launcher)); });
+    const bool served = launcherClaim == Claim::heldElsewhere || launcherClaim == Claim::busy;
     // Only an existing lock is tried: a probe must not make folders in a world yet to be built.
     const SingleInstance running(settings);
-    if (served || (QFileInfo::exists(running.lockPath()) &&
-                   SingleInstance(settings).claim() == SingleInstance::Claim::heldElsewhere)) {
+    const Claim claim = served                                  ? launcherClaim
+                        : QFileInfo::exists(running.lockPath()) ? SingleInstance(settings).claim()
+                                                                : Claim::claimed;
+    if (claim == Claim::heldElsewhere || claim == Claim::busy) {
         const QString program = served ? QStringLiteral("norvelle-demo") : QStringLiteral("Norvelle");
         const QString lock = served ? world.launcherLockPath() : running.lockPath();
+        if (claim == Claim::busy) {
+            say(QStringLiteral(
+                    "the demo world in %1 may be in use by %2: another process keeps the folder %3 busy")
+                    .arg(world.root(), program, QFileInfo(lock).absolutePath()));
+            return 1;
+        }
         if (const QString host = SingleInstance::otherMachine(lock); !host.isEmpty()) {
             say(QStringLiteral(
                     "the demo world in %1 is in use by %2 on %3; if it runs there no more, remove %4")

@@ -9,7 +9,48 @@
 #include "util/AllocatorTuning.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+// A start that finds another copy running brings it forward and ends; what it cannot ask, it
+// names, and ends.
+int handOver(const norvelle::SingleInstance& instance, norvelle::SingleInstance::Claim claim)
+{
+    // Where nobody reads stderr (a start from the desktop's menu), the words show in a dialog.
+    const bool terminal = ::isatty(STDERR_FILENO) || ::isatty(STDIN_FILENO);
+    if (claim == norvelle::SingleInstance::Claim::busy) {
+        norvelle::ApplicationShell::sayWhyItEnds(
+            QStringLiteral("Norvelle cannot tell whether it already runs with the settings %1: another "
+                           "process keeps the folder %2 busy")
+                .arg(instance.settingsFile(), QFileInfo(instance.lockPath()).absolutePath()),
+            terminal);
+        return 1;
+    }
+    // A network home's lock from another machine names who took it, and nothing more: nothing
+    // here can ask that copy, nor tell whether it still runs.
+    if (const QString machine = norvelle::SingleInstance::otherMachine(instance.lockPath());
+        !machine.isEmpty()) {
+        norvelle::ApplicationShell::sayWhyItEnds(
+            QStringLiteral("Norvelle on %1 holds the settings %2; if it runs there no more, remove %3")
+                .arg(machine, instance.settingsFile(), instance.lockPath()),
+            terminal);
+        return 1;
+    }
+    const QString already =
+        QStringLiteral("Norvelle already runs with the settings %1; ").arg(instance.settingsFile());
+    if (instance.requestActivation()) {
+        std::fprintf(stderr, "%s\n", qPrintable(already + QStringLiteral("brought its window forward")));
+        return 0;
+    }
+    norvelle::ApplicationShell::sayWhyItEnds(
+        already + QStringLiteral("it could not be asked to come forward"), terminal);
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -27,22 +68,9 @@ int main(int argc, char* argv[])
         // One copy runs per settings file: a second start brings the first forward and ends.
         norvelle::SingleInstance instance(norvelle::SingleInstance::settingsFileOf(options.container.paths));
         const auto claim = instance.claim();
-        if (claim == norvelle::SingleInstance::Claim::heldElsewhere) {
-            // A network home's lock from another machine names who took it, and nothing more:
-            // nothing here can ask that copy, nor tell whether it still runs.
-            const QString host = norvelle::SingleInstance::otherMachine(instance.lockPath());
-            if (!host.isEmpty()) {
-                std::fprintf(
-                    stderr, "Norvelle on %s holds the settings %s; if it runs there no more, remove %s\n",
-                    qPrintable(host), qPrintable(instance.settingsFile()), qPrintable(instance.lockPath()));
-                return 1;
-            }
-            const bool asked = instance.requestActivation();
-            std::fprintf(stderr, "Norvelle already runs with the settings %s; %s\n",
-                         qPrintable(instance.settingsFile()),
-                         asked ? "brought its window forward" : "it could not be asked to come forward");
-            return 0;
-        }
+        if (claim == norvelle::SingleInstance::Claim::heldElsewhere ||
+            claim == norvelle::SingleInstance::Claim::busy)
+            return handOver(instance, claim);
         if (claim == norvelle::SingleInstance::Claim::unavailable)
             options.pathProblems.append(
                 QStringLiteral("Cannot lock ") + instance.lockPath() +

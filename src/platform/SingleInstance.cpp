@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <sys/file.h>
 #include <sys/types.h>
+#include <vector>
 
 namespace norvelle {
 
@@ -23,27 +24,32 @@ namespace {
 // flocks it, removes a stale one by name after flocking what it opened, and lets its own go
 // before it removes it by name: a start between two of those steps would take a start in
 // progress for a dead copy, or remove the lock another start has just taken. The hold needs no
-// write access; a folder that cannot be opened is claimed as before, without it.
-FolderLock folderOf(const QString& lockPath)
+// write access; in a folder that grants writing but not reading, a file beside the lock stands in.
+FolderLock folderOf(const QString& lockPath, std::chrono::milliseconds wait)
 {
     // By its real path, as the hold refuses a symbolic link and a settings folder often is one.
-    // The wait is bounded: a start that keeps the folder longer is stopped or hung.
-    return FolderLock(QFileInfo(QFileInfo(lockPath).absolutePath()).canonicalFilePath(),
-                      std::chrono::seconds(10));
+    const QFileInfo lock(lockPath);
+    return FolderLock(QFileInfo(lock.absolutePath()).canonicalFilePath(), wait,
+                      lock.fileName() + QStringLiteral(".claims"));
 }
 
 using Claim = SingleInstance::Claim;
 
-// A start that keeps the folder past the wait is stopped in the middle of its claim: it runs once
-// it goes on, so this one does not.
+// The wait is bounded: a process that keeps the folder longer is stopped or hung, maybe in the
+// middle of its claim, and only a lock that a process holds tells that a copy runs.
 template <typename Claiming> Claim inFolderOf(const QString& lockPath, Claiming claiming)
 {
-    const FolderLock folder = folderOf(lockPath);
-    return folder.isBusy() ? Claim::heldElsewhere : claiming();
+    const FolderLock folder = folderOf(lockPath, std::chrono::seconds(10));
+    if (!folder.isBusy())
+        return claiming();
+    return SingleInstance::ownerRuns(lockPath) ? Claim::heldElsewhere : Claim::busy;
 }
 
 Claim takeInFolder(QLockFile& lock, const QString& path)
 {
+    // Whose lock is stale is ours to judge: by its age QLockFile would take another machine's
+    // lock for a dead copy's after 30 s.
+    lock.setStaleLockTime(0);
     if (lock.tryLock(0))
         return Claim::claimed;
     if (lock.error() != QLockFile::LockFailedError)
@@ -53,8 +59,10 @@ Claim takeInFolder(QLockFile& lock, const QString& path)
     // QLockFile keeps a lock for as long as a process of the name it records runs with its pid,
     // which a zombie, a pid taken by another program or this very process (a sandbox that gives
     // every start the same pid) all do. Its removal fails while a live process holds it: one that
-    // took it in the meantime (a start that could not hold the folder) is the copy that runs.
-    if (lock.removeStaleLockFile() && lock.tryLock(0))
+    // took it in the meantime (a start that could not hold the folder) is the copy that runs. It
+    // may be gone meanwhile too: its copy quits without waiting for the folder this start keeps.
+    lock.removeStaleLockFile();
+    if (lock.tryLock(0))
         return Claim::claimed;
     return SingleInstance::ownerRuns(path) ? Claim::heldElsewhere : Claim::unavailable;
 }
@@ -72,8 +80,7 @@ SingleInstance::~SingleInstance()
     // lock would leave the holder deaf to every later start.
     if (m_lock && m_madeRequests)
         QFile::remove(requestPath());
-    if (m_lock)
-        release(*m_lock);
+    release(std::move(m_lock));
 }
 
 QString SingleInstance::settingsFileOf(const Paths& paths)
@@ -86,12 +93,22 @@ SingleInstance::Claim SingleInstance::take(QLockFile& lock, const QString& path)
     return inFolderOf(path, [&] { return takeInFolder(lock, path); });
 }
 
-void SingleInstance::release(QLockFile& lock)
+void SingleInstance::release(std::unique_ptr<QLockFile> lock)
 {
-    if (!lock.isLocked())
+    if (!lock || !lock->isLocked())
         return;
-    const FolderLock folder = folderOf(lock.fileName());
-    lock.unlock();
+    const FolderLock folder = folderOf(lock->fileName(), {});
+    if (!folder.isBusy()) {
+        lock->unlock();
+        return;
+    }
+    // A quit does not wait for a process that keeps the folder. The lock's name goes while this
+    // copy still holds it, so no start can take it for a dead copy's meanwhile; QLockFile would
+    // remove whatever has the name by the time it lets go, so it never does, and the kernel lets
+    // go of the hold when the process ends.
+    QFile::remove(lock->fileName());
+    static auto* const kept = new std::vector<std::unique_ptr<QLockFile>>;
+    kept->push_back(std::move(lock));
 }
 
 SingleInstance::Claim SingleInstance::claim()
@@ -103,10 +120,18 @@ SingleInstance::Claim SingleInstance::claim()
     return inFolderOf(lockPath(), [this] {
         auto lock = std::make_unique<QLockFile>(lockPath());
         Claim claim = takeInFolder(*lock, lockPath());
-        if (claim == Claim::claimed)
+        if (claim == Claim::claimed) {
             m_lock = std::move(lock);
-        else if (claim == Claim::unavailable)
-            claim = holdStaleLock();
+            // QLockFile takes its lock even where its flock failed ("setNativeLocks failed"), and
+            // a lock that no process holds is a dead copy's to every later start.
+            if (!ownerRuns(lockPath()) && holdLockFile(Claim::claimed) != Claim::claimed)
+                claim = Claim::unavailable;
+        } else if (claim == Claim::unavailable) {
+            // A dead copy's lock that cannot be removed (its folder was made read-only). A process
+            // that holds it already is a start that came meanwhile without holding the folder, and
+            // goes on to run.
+            claim = holdLockFile(Claim::unavailable);
+        }
         if (claim == Claim::heldElsewhere)
             return claim;
         // Without the lock too: a later start that finds the request file asks through it, so it
@@ -116,19 +141,17 @@ SingleInstance::Claim SingleInstance::claim()
     });
 }
 
-SingleInstance::Claim SingleInstance::holdStaleLock()
+// Held as QLockFile holds its own, which needs no write access: later starts then see this copy
+// run, as they see one that holds the lock, and ask it to come forward.
+SingleInstance::Claim SingleInstance::holdLockFile(Claim held)
 {
-    // A dead copy's lock that cannot be removed (its folder was made read-only) is held as
-    // QLockFile holds its own, which needs no write access: later starts then see this copy
-    // run, as they see one that holds the lock, and ask it to come forward. A process that holds
-    // it already is a start that came meanwhile without holding the folder, and goes on to run.
-    auto stale = std::make_unique<QFile>(lockPath());
-    if (!stale->open(QIODevice::ReadOnly))
+    auto file = std::make_unique<QFile>(lockPath());
+    if (!file->open(QIODevice::ReadOnly))
         return Claim::unavailable;
-    if (::flock(stale->handle(), LOCK_EX | LOCK_NB) != 0)
+    if (::flock(file->handle(), LOCK_EX | LOCK_NB) != 0)
         return errno == EWOULDBLOCK ? Claim::heldElsewhere : Claim::unavailable;
-    m_staleLock = std::move(stale);
-    return Claim::unavailable;
+    m_heldFile = std::move(file);
+    return held;
 }
 
 void SingleInstance::listen()
@@ -176,9 +199,12 @@ QString SingleInstance::otherMachine(const QString& lockPath)
     const QList<QByteArray> lines = file.read(4096).split('\n');
     const QString host = QString::fromUtf8(lines.value(2));
     const QByteArray machine = lines.value(3);
-    const bool here = machine.isEmpty() ? host.isEmpty() || host == QSysInfo::machineHostName()
-                                        : machine == QSysInfo::machineUniqueId();
-    return here ? QString() : host.isEmpty() ? QString::fromLatin1(machine) : host;
+    const QString ownHost = QSysInfo::machineHostName();
+    if (machine.isEmpty() ? host.isEmpty() || host == ownHost : machine == QSysInfo::machineUniqueId())
+        return {};
+    if (host.isEmpty())
+        return QStringLiteral("the machine with id ") + QString::fromLatin1(machine);
+    return host == ownHost ? QStringLiteral("another machine also named ") + host : host;
 }
 
 bool SingleInstance::requestActivation() const

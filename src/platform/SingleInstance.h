@@ -26,6 +26,8 @@ public:
         heldElsewhere, // another live copy runs, or is starting, on the same settings
         unavailable,   // no lock can be made there (a read-only folder, or a dead copy's lock that
                        // cannot be removed): nothing to hand over to
+        busy,          // another process has kept the lock's folder past the wait, and none holds the
+                       // lock: nothing tells whether a copy runs
     };
 
     explicit SingleInstance(QString settingsFile, QObject* parent = nullptr);
@@ -40,14 +42,15 @@ public:
     // whatever pid it names. One from another machine counts as running, as nothing here can
     // tell whether it does.
     static bool ownerRuns(const QString& lockPath);
-    // The host that a lock from another machine names (its machine id where it names no host),
-    // so that a start can say who holds it; empty for this machine's.
+    // The machine that a lock from another machine names, in words for saying who holds it: its
+    // host ("another machine also named …" where it is this machine's), or its id where it names
+    // no host; empty for this machine's.
     static QString otherMachine(const QString& lockPath);
 
     // Takes the lock at path: at once, or, when its owner does not run (ownerRuns), by removing
     // the lock and taking it. The launcher's own lock is taken the same way, and let go by release.
     static Claim take(QLockFile& lock, const QString& path);
-    static void release(QLockFile& lock);
+    static void release(std::unique_ptr<QLockFile> lock);
 
     // Takes the lock, once. The copy then hears every activation request, as does one that runs
     // without the lock, where the request file can be made or read; such a copy holds a dead
@@ -57,7 +60,7 @@ public:
     bool requestActivation() const;
 
     // Whether this copy, running without the lock, holds a dead copy's in its place.
-    bool holdsStaleLock() const { return m_staleLock != nullptr; }
+    bool holdsStaleLock() const { return m_heldFile && !m_lock; }
     const QString& settingsFile() const { return m_settingsFile; }
     QString lockPath() const { return m_settingsFile + QStringLiteral(".running"); }
     QString requestPath() const { return m_settingsFile + QStringLiteral(".activate"); }
@@ -68,12 +71,13 @@ Q_SIGNALS:
 
 private:
     void listen();
-    Claim holdStaleLock();
+    // Holds the lock file where QLockFile does not: held when it could, else whether another does.
+    Claim holdLockFile(Claim held);
     void readRequests();
 
     const QString m_settingsFile;
     std::unique_ptr<QLockFile> m_lock;
-    std::unique_ptr<QFile> m_staleLock;
+    std::unique_ptr<QFile> m_heldFile; // the lock file, where QLockFile does not hold it
     bool m_madeRequests = false;
     QFileSystemWatcher* m_watcher = nullptr;
     qint64 m_requestsSeen = 0;

@@ -7,9 +7,12 @@
 #include <QProcess>
 #include <QScopeGuard>
 #include <QSignalSpy>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
+#include <stdlib.h>
 #include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -62,25 +65,35 @@ private Q_SLOTS:
         QTest::addColumn<qint64>("pid");
         QTest::addColumn<QStringList>("changed"); // lines of the lock that differ from this process's
         QTest::addColumn<QString>("said");
+        QTest::addColumn<int>("exitCode"); // -1: it runs on; 0 only when it asked the running copy
         const QString norvelle(NORVELLE_EXECUTABLE), demo(NORVELLE_DEMO_EXECUTABLE);
         const QString handedOver = "Norvelle already runs with the settings", ran = "Norvelle started";
         const qint64 gone = std::numeric_limits<int>::max(), self = QCoreApplication::applicationPid();
-        QTest::newRow("Norvelle runs") << norvelle << 0ll << QStringList{} << handedOver;
-        QTest::newRow("Norvelle runs in a PID namespace") << norvelle << 1ll << QStringList{} << handedOver;
-        QTest::newRow("Norvelle was killed") << norvelle << gone << QStringList{} << ran;
-        QTest::newRow("the launcher was killed") << demo << gone << QStringList{} << "built the demo world";
-        QTest::newRow("its pid went to another program") << norvelle << -2ll << QStringList{} << ran;
-        QTest::newRow("it was killed and not yet reaped") << norvelle << -1ll << QStringList{} << ran;
+        QTest::newRow("Norvelle runs") << norvelle << 0ll << QStringList{} << handedOver << 0;
+        QTest::newRow("Norvelle runs in a PID namespace")
+            << norvelle << 1ll << QStringList{} << handedOver << 0;
+        QTest::newRow("Norvelle was killed") << norvelle << gone << QStringList{} << ran << -1;
+        QTest::newRow("the launcher was killed")
+            << demo << gone << QStringList{} << "built the demo world" << -1;
+        QTest::newRow("its pid went to another program") << norvelle << -2ll << QStringList{} << ran << -1;
+        QTest::newRow("it was killed and not yet reaped") << norvelle << -1ll << QStringList{} << ran << -1;
         QTest::newRow("it ran before a restart")
-            << norvelle << self << QStringList{"boot=00000000-0000-0000-0000-000000000000"} << ran;
+            << norvelle << self << QStringList{"boot=00000000-0000-0000-0000-000000000000"} << ran << -1;
         // A laptop's host name follows the network it joins; its machine id stays.
-        QTest::newRow("the host was renamed since") << norvelle << gone << QStringList{"host=renamed"} << ran;
+        QTest::newRow("the host was renamed since")
+            << norvelle << gone << QStringList{"host=renamed"} << ran << -1;
         // Nothing here can tell whether it runs there, nor ask it to come forward.
-        const QStringList elsewhere{"host=elsewhere", "machine=00000000000000000000000000000000"};
-        QTest::newRow("another machine's")
-            << norvelle << gone << elsewhere << "Norvelle on elsewhere holds the settings";
-        QTest::newRow("another machine's launcher")
-            << demo << gone << elsewhere << "in use by norvelle-demo on elsewhere";
+        const QString machine = "machine=00000000000000000000000000000000";
+        QTest::newRow("another machine's") << norvelle << gone << QStringList{"host=elsewhere", machine}
+                                           << "Norvelle on elsewhere holds the settings" << 1;
+        QTest::newRow("another machine's launcher") << demo << gone << QStringList{"host=elsewhere", machine}
+                                                    << "in use by norvelle-demo on elsewhere" << 1;
+        QTest::newRow("another machine's of the same name")
+            << norvelle << gone << QStringList{machine}
+            << "Norvelle on another machine also named " + QSysInfo::machineHostName() << 1;
+        QTest::newRow("another machine's naming no host")
+            << norvelle << gone << QStringList{"host=", machine}
+            << "Norvelle on the machine with id 00000000000000000000000000000000 holds" << 1;
     }
     // A lock that no process holds is a dead copy's, whatever it names: the next start runs. One
     // that a copy holds is handed over to, whatever pid it names.
@@ -90,6 +103,7 @@ private Q_SLOTS:
         QFETCH(qint64, pid);
         QFETCH(QStringList, changed);
         QFETCH(QString, said);
+        QFETCH(int, exitCode);
         QTemporaryDir dir;
         const demo::DemoWorld world(dir.filePath(QStringLiteral("world")));
         SingleInstance running(SingleInstance::settingsFileOf(Paths::underRoot(world.root())));
@@ -111,19 +125,28 @@ private Q_SLOTS:
                          : test::writeStaleLock(lock, pid < 0 ? zombie : pid, changed) &&
                                (pid != 1 ||
                                 (held.open(QIODevice::ReadOnly) && ::flock(held.handle(), LOCK_EX) == 0)));
+        // What the copy that holds the lock made to be asked through, wherever it runs.
+        QVERIFY(exitCode < 0 || (QDir().mkpath(QFileInfo(running.requestPath()).absolutePath()) &&
+                                 QFile(running.requestPath()).open(QIODevice::Append)));
 
         QProcess second;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("NORVELLE_ROOT"), world.root());
         second.setProcessEnvironment(environment);
+        // Started from a terminal, so what it says needs no dialog.
+        const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+        const auto closed = qScopeGuard([terminal] { ::close(terminal); });
+        QVERIFY(terminal >= 0 && ::grantpt(terminal) == 0 && ::unlockpt(terminal) == 0);
+        second.setStandardInputFile(QString::fromLocal8Bit(::ptsname(terminal)));
         second.start(program, {QStringLiteral("--root"), world.root(), QStringLiteral("--norvelle"),
                                QStringLiteral("false")});
         QString output;
         QTRY_VERIFY2_WITH_TIMEOUT((output += QString::fromUtf8(second.readAllStandardError())).contains(said),
                                   qPrintable(output), 30000);
-        if (said.startsWith(QLatin1String("Norvelle already runs"))) {
+        if (exitCode >= 0) {
             QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 30000);
-            QCOMPARE(second.exitCode(), 0);
+            QCOMPARE(second.exitCode(), exitCode);
+            QCOMPARE(QFileInfo(running.requestPath()).size() > 0, exitCode == 0);
         }
         second.kill();
         second.waitForFinished();

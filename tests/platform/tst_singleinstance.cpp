@@ -8,7 +8,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <optional>
 #include <sys/file.h>
 #include <sys/inotify.h>
@@ -20,18 +22,30 @@ using namespace norvelle;
 using Claim = SingleInstance::Claim;
 
 // A descriptor of a dead copy's lock that another start, one that did not wait for the folder,
-// flocks just before this one's removal of that lock does.
-static int s_takenMeanwhile = -1;
+// flocks just before this one's removal of that lock does. Set by the test's thread, read by
+// whichever flocks.
+static std::atomic<int> s_takenMeanwhile = -1;
+// Tries to hold a folder, which only claims and quits make.
+static std::atomic<int> s_folderTries = 0;
+// Refuses, once, QLockFile's flock of a lock it makes (open for reading and writing).
+static std::atomic<bool> s_refusedLockFlock = false;
 
 extern "C" int flock(int fd, int operation) noexcept
 {
     static const auto real = reinterpret_cast<decltype(&flock)>(dlsym(RTLD_NEXT, "flock"));
-    struct stat removed {
+    struct stat locked {
     }, taken{};
-    if (s_takenMeanwhile >= 0 && operation == (LOCK_EX | LOCK_NB) && ::fstat(fd, &removed) == 0 &&
-        ::fstat(s_takenMeanwhile, &taken) == 0 && removed.st_ino == taken.st_ino &&
-        removed.st_dev == taken.st_dev)
-        real(std::exchange(s_takenMeanwhile, -1), LOCK_EX);
+    if (operation != (LOCK_EX | LOCK_NB) || ::fstat(fd, &locked) != 0)
+        return real(fd, operation);
+    s_folderTries += S_ISDIR(locked.st_mode);
+    if ((::fcntl(fd, F_GETFL) & O_ACCMODE) == O_RDWR && s_refusedLockFlock.exchange(false)) {
+        errno = ENOLCK;
+        return -1;
+    }
+    int meanwhile = s_takenMeanwhile;
+    if (meanwhile >= 0 && ::fstat(meanwhile, &taken) == 0 && locked.st_ino == taken.st_ino &&
+        locked.st_dev == taken.st_dev && s_takenMeanwhile.compare_exchange_strong(meanwhile, -1))
+        real(meanwhile, LOCK_EX);
     return real(fd, operation);
 }
 
@@ -59,7 +73,13 @@ private Q_SLOTS:
         QVERIFY(SingleInstance(settings()).requestActivation());
         QTRY_COMPARE(raised.count(), 2);
 
-        first.reset();
+        {
+            // A process that keeps the folder holds up no quit: it is tried once.
+            const FolderLock kept(QFileInfo(settings()).absolutePath());
+            s_folderTries = 0;
+            first.reset();
+            QCOMPARE(s_folderTries.load(), 1);
+        }
         QVERIFY(!second.requestActivation()); // nobody to ask
         QCOMPARE(second.claim(), Claim::claimed);
     }
@@ -70,30 +90,41 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("changed"); // its lines that differ from this machine's
         // Another's flock on it: LOCK_EX a running copy's, LOCK_SH a start's that looks at it, -1
         // the start's that made it, taken while this start waits for the folder that start holds,
-        // -2 a start's that takes it over while this one removes it.
+        // -2 a start's that takes it over while this one removes it; -3 none, while a process
+        // keeps the folder past the wait; -4 none, and the kernel refuses this start's flock.
         QTest::addColumn<int>("hold");
-        QTest::addColumn<bool>("readOnly"); // the settings folder was made read-only since
+        // The settings folder: made "read-only" or "write-only" since, or "linked" to by the path
+        // that the start is given.
+        QTest::addColumn<QString>("folderMode");
         QTest::addColumn<Claim>("expected");
         const qint64 gone = std::numeric_limits<int>::max();
-        QTest::newRow("killed") << gone << QStringList{} << 0 << false << Claim::claimed;
+        QTest::newRow("killed") << gone << QStringList{} << 0 << "" << Claim::claimed;
         // A sandbox that gives every start the same pid: QLockFile sees the lock's process run.
         QTest::newRow("killed, with this start's pid")
-            << QCoreApplication::applicationPid() << QStringList{} << 0 << false << Claim::claimed;
+            << QCoreApplication::applicationPid() << QStringList{} << 0 << "" << Claim::claimed;
         // A copy in a PID namespace of its own names its pid there.
         QTest::newRow("killed, with this start's pid, another start takes it over")
-            << QCoreApplication::applicationPid() << QStringList{} << -2 << false << Claim::heldElsewhere;
+            << QCoreApplication::applicationPid() << QStringList{} << -2 << "" << Claim::heldElsewhere;
         QTest::newRow("running in another PID namespace")
-            << 1ll << QStringList{} << LOCK_EX << false << Claim::heldElsewhere;
+            << 1ll << QStringList{} << LOCK_EX << "" << Claim::heldElsewhere;
         QTest::newRow("killed, its folder made read-only")
-            << gone << QStringList{} << 0 << true << Claim::unavailable;
+            << gone << QStringList{} << 0 << "read-only" << Claim::unavailable;
         QTest::newRow("killed on a host renamed since, its folder made read-only")
-            << gone << QStringList{"host=renamed"} << 0 << true << Claim::unavailable;
+            << gone << QStringList{"host=renamed"} << 0 << "read-only" << Claim::unavailable;
         // Two starts at once over a dead copy's lock: the one that looks at it goes on to run.
         QTest::newRow("killed, another start looks")
-            << gone << QStringList{} << LOCK_SH << false << Claim::heldElsewhere;
+            << gone << QStringList{} << LOCK_SH << "" << Claim::heldElsewhere;
         QTest::newRow("killed, its folder made read-only, another start looks")
-            << gone << QStringList{} << LOCK_SH << true << Claim::heldElsewhere;
-        QTest::newRow("just made by a start") << 0ll << QStringList{} << -1 << false << Claim::heldElsewhere;
+            << gone << QStringList{} << LOCK_SH << "read-only" << Claim::heldElsewhere;
+        QTest::newRow("just made by a start") << 0ll << QStringList{} << -1 << "" << Claim::heldElsewhere;
+        QTest::newRow("just made by a start, its folder made write-only")
+            << 0ll << QStringList{} << -1 << "write-only" << Claim::heldElsewhere;
+        QTest::newRow("just made by a start, its folder linked to")
+            << 0ll << QStringList{} << -1 << "linked" << Claim::heldElsewhere;
+        QTest::newRow("just made by a killed start, this start's flock refused")
+            << 0ll << QStringList{} << -4 << "" << Claim::claimed;
+        QTest::newRow("killed, its folder kept by another process")
+            << gone << QStringList{} << -3 << "" << Claim::busy;
     }
     // A copy that was killed leaves its lock and its request file behind; the next start takes the
     // lock over, or runs without it, and is asked to come forward by every later start either way.
@@ -103,9 +134,12 @@ private Q_SLOTS:
         QFETCH(qint64, pid);
         QFETCH(QStringList, changed);
         QFETCH(int, hold);
-        QFETCH(bool, readOnly);
+        QFETCH(QString, folderMode);
         QFETCH(Claim, expected);
         const QString folder = QFileInfo(settings()).absolutePath();
+        const QString linked = m_dir.filePath(QStringLiteral("linked"));
+        QVERIFY(QFileInfo(linked).isSymLink() || QFile::link(folder, linked));
+        const bool restricted = folderMode.endsWith(QLatin1String("-only"));
         SingleInstance killed(settings());
         QVERIFY(QDir().mkpath(folder));
         QFile::remove(killed.lockPath()); // an earlier row's, which names this process
@@ -116,40 +150,55 @@ private Q_SLOTS:
         // What every start sees of another: QLockFile's hold (flock) on its lock.
         QFile other(killed.lockPath());
         QVERIFY(other.open(QIODevice::ReadOnly) && (hold <= 0 || ::flock(other.handle(), hold) == 0));
-        // The start that made it flocks it once this one opens the folder to wait for it.
+        // The start that made it flocks it once this one opens the folder to wait for it, or, in
+        // a folder it cannot read, the file that stands in for it.
         std::optional<FolderLock> starting;
+        const QString claims = killed.lockPath() + QStringLiteral(".claims");
+        QFile standIn(claims);
+        QVERIFY((hold != -1 && hold != -3) ||
+                (folderMode == QLatin1String("write-only")
+                     ? standIn.open(QIODevice::ReadWrite) && ::flock(standIn.handle(), LOCK_EX) == 0
+                     : starting.emplace(folder).isHeld()));
         const int opens = ::inotify_init1(IN_CLOEXEC);
-        QVERIFY(hold != -1 || (starting.emplace(folder).isHeld() &&
-                               ::inotify_add_watch(opens, QFile::encodeName(QFileInfo(folder).absolutePath()),
-                                                   IN_OPEN | IN_ONLYDIR) >= 0));
+        const QString opened = standIn.isOpen() ? claims : QFileInfo(folder).absolutePath();
+        QVERIFY(hold != -1 || ::inotify_add_watch(opens, QFile::encodeName(opened), IN_OPEN) >= 0);
         std::thread flocks([&] {
             char event[4096];
-            if (starting && ::read(opens, event, sizeof event) > 0 && ::flock(other.handle(), LOCK_EX) == 0)
+            if (hold == -1 && ::read(opens, event, sizeof event) > 0 &&
+                ::flock(other.handle(), LOCK_EX) == 0) {
                 starting.reset();
+                standIn.close();
+            }
         });
         // Root writes anywhere: it looks as a user without rights would.
         const uid_t user = ::geteuid();
         const auto writable = qScopeGuard([&] {
-            QVERIFY(!readOnly || user != 0 || ::seteuid(0) == 0);
+            QVERIFY(!restricted || user != 0 || ::seteuid(0) == 0);
             QVERIFY(::chmod(QFile::encodeName(folder), 0700) == 0);
-            QDir(folder).entryList(); // wakes the start that made it where this one did not wait
+            // Wakes the start that made it where this one did not wait.
+            QDir(folder).entryList();
+            QFile(claims).open(QIODevice::ReadOnly);
             flocks.join();
             ::close(opens);
         });
-        if (readOnly) {
+        if (restricted) {
+            const mode_t mode = folderMode == QLatin1String("read-only") ? 0555 : 0333;
             for (QString up = folder; up.startsWith(m_dir.path()); up = QFileInfo(up).absolutePath())
-                QVERIFY(::chmod(QFile::encodeName(up), up == folder ? 0555 : 0755) == 0);
+                QVERIFY(::chmod(QFile::encodeName(up), up == folder ? mode : 0755) == 0);
             QVERIFY(user != 0 || ::seteuid(65534) == 0);
         }
 
-        SingleInstance next(settings());
+        SingleInstance next(folderMode == QLatin1String("linked") ? linked + QStringLiteral("/Norvelle.conf")
+                                                                  : settings());
         s_takenMeanwhile = hold == -2 ? other.handle() : -1;
+        s_refusedLockFlock = hold == -4;
         // As the launcher takes its own lock: without a dead copy's held in its place.
         QLockFile launcher(next.lockPath());
         QCOMPARE(hold == -2 ? SingleInstance::take(launcher, next.lockPath()) : next.claim(), expected);
-        QCOMPARE(s_takenMeanwhile, -1);
-        QCOMPARE(next.holdsStaleLock(), readOnly && expected == Claim::unavailable);
-        if (expected == Claim::heldElsewhere)
+        QCOMPARE(s_takenMeanwhile.load(), -1);
+        QCOMPARE(next.holdsStaleLock(),
+                 folderMode == QLatin1String("read-only") && expected == Claim::unavailable);
+        if (expected == Claim::heldElsewhere || expected == Claim::busy)
             return;
         QSignalSpy raised(&next, &SingleInstance::activationRequested);
         QCOMPARE(SingleInstance(settings()).claim(), Claim::heldElsewhere);

@@ -1,5 +1,6 @@
 #include "TestFiles.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
@@ -35,7 +36,10 @@ bool writeStaleLock(const QString& path, qint64 pid, const QStringList& replaced
     }
     const QByteArray contents = lines.join('\n');
     QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
+    // Left an hour ago: older than QLockFile's own age limit.
+    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size() && file.flush() &&
+           file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-3600),
+                            QFileDevice::FileModificationTime);
 }
 
 } // namespace norvelle::test

@@ -14,7 +14,7 @@ QByteArray readFile(const QString& path);
 QStringList entriesIn(const QString& directory);
 
 // Leaves at `path` the lock file (QLockFile) of a process that has ended since, as a copy
-// that was killed leaves it, or of `pid`, with lines replaced as named ("host=…", "machine=…",
+// that was killed an hour ago leaves it, or of `pid`, with lines replaced as named ("host=…", "machine=…",
 // "boot=…"). True when it is there.
 bool writeStaleLock(const QString& path, qint64 pid = std::numeric_limits<int>::max(),
                     const QStringList& replaced = {});

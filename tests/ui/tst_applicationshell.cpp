@@ -35,6 +35,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 using namespace norvelle;
 using namespace norvelle::test;
@@ -396,6 +397,24 @@ private Q_SLOTS:
         window.reject();
         QTRY_COMPARE(window.step(), Step::idle);
         QTRY_VERIFY(item->isEnabled());
+    }
+
+    // Where no terminal shows stderr (a start from the desktop's menu), a start that ends without
+    // a window says why in a dialog.
+    void aStartThatEndsSaysWhy()
+    {
+        const QString words = QStringLiteral("Norvelle on <b>elsewhere</b> holds the settings");
+        QString shown;
+        const QObject context;
+        QTimer::singleShot(0, &context, [&shown] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                if (box->objectName() == QLatin1String("startEndsBox") && box->textFormat() == Qt::PlainText)
+                    shown = box->text();
+                box->close();
+            }
+        });
+        ApplicationShell::sayWhyItEnds(words, false);
+        QCOMPARE(shown, words);
     }
 
     // Light and Dark reach the application's palette, so every window, dialog and menu made

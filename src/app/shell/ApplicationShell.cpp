@@ -22,6 +22,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <cstdio>
 
 namespace norvelle {
 
@@ -53,6 +55,17 @@ ApplicationShell::Options ApplicationShell::optionsFrom(const QProcessEnvironmen
     options.ownBundlePath = ownBundlePath(environment);
     options.quit = [] { QCoreApplication::quit(); };
     return options;
+}
+
+void ApplicationShell::sayWhyItEnds(const QString& words, bool terminal)
+{
+    std::fprintf(stderr, "%s\n", qPrintable(words));
+    if (terminal)
+        return;
+    QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(), words, QMessageBox::Ok);
+    box.setObjectName(QStringLiteral("startEndsBox"));
+    box.setTextFormat(Qt::PlainText); // names hosts and paths
+    box.exec();
 }
 
 ApplicationShell::ApplicationShell(Options options)

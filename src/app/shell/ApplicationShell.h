@@ -47,6 +47,9 @@ public:
     // The locations, the extra trusted CA and the own bundle the environment names (the NORVELLE_*
     // variables), and this platform's own seams.
     static Options optionsFrom(const QProcessEnvironment& environment);
+    // Says why a start ends without a window: on stderr, and in a dialog too where no terminal
+    // shows stderr (a start from the desktop's menu).
+    static void sayWhyItEnds(const QString& words, bool terminal);
 
     explicit ApplicationShell(Options options);
     ~ApplicationShell() override;

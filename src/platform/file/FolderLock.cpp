@@ -10,10 +10,17 @@
 
 namespace norvelle {
 
-FolderLock::FolderLock(const QString& path, std::chrono::milliseconds wait)
+FolderLock::FolderLock(const QString& path, std::chrono::milliseconds wait) : FolderLock(path, wait, {}) {}
+
+FolderLock::FolderLock(const QString& path, std::chrono::milliseconds wait, const QString& standIn)
 {
-    const QByteArray encoded = QFile::encodeName(path);
-    const int fd = ::open(encoded.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    QByteArray encoded = QFile::encodeName(path);
+    int fd = ::open(encoded.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0 && errno == EACCES && !standIn.isEmpty()) {
+        // flock needs no write access, and a file made here may be read by its maker.
+        encoded = QFile::encodeName(path + QLatin1Char('/') + standIn);
+        fd = ::open(encoded.constData(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+    }
     if (fd < 0)
         return;
     // flock cannot wait for a bounded time by itself.

@@ -14,11 +14,14 @@ namespace norvelle {
 class FolderLock {
 public:
     explicit FolderLock(const QString& path, std::chrono::milliseconds wait = {});
+    // Where the folder cannot be opened (one that grants writing but not reading), the file of
+    // that name inside it, made where missing, is held in its place: every holder names the same.
+    FolderLock(const QString& path, std::chrono::milliseconds wait, const QString& standIn);
     ~FolderLock();
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
 
-    // Held only while the path still names the folder that was locked.
+    // Held only while the path still names the folder (or file) that was locked.
     bool isHeld() const { return m_fd >= 0; }
     // Someone else holds it (still, after the wait).
     bool isBusy() const { return m_busy; }
