@@ -12,6 +12,7 @@
 #include "platform/Logger.h"
 #include "platform/SettingsStore.h"
 #include "platform/updater/InstallRecovery.h"
+#include "platform/updater/InstallStaging.h"
 #include "services/ApplicationStore.h"
 #include "services/DiscoveryService.h"
 #include "services/EnvironmentService.h"

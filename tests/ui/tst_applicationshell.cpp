@@ -12,7 +12,7 @@
 #include "app/shell/ApplicationShell.h"
 #include "platform/SettingsStore.h"
 #include "platform/SingleInstance.h"
-#include "platform/updater/InstallRecovery.h"
+#include "platform/updater/InstallStaging.h"
 #include "services/ApplicationStore.h"
 #include "ui/SymbolIcons.h"
 #include "ui/app/AppTheme.h"

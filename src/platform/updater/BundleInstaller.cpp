@@ -4,6 +4,7 @@
 #include "platform/file/FolderLock.h"
 #include "platform/updater/DiskSync.h"
 #include "platform/updater/InstallRecovery.h"
+#include "platform/updater/InstallStaging.h"
 #include "platform/updater/UpdaterError.h"
 #include "platform/updater/VersionComparator.h"
 

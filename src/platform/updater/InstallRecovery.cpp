@@ -1,8 +1,10 @@
 #include "platform/updater/InstallRecovery.h"
 
 #include "platform/Logger.h"
-#include "platform/file/SafeFile.h"
+#include "platform/file/FolderLock.h"
 #include "platform/updater/DiskSync.h"
+#include "platform/updater/InstallRecord.h"
+#include "platform/updater/SweepHold.h"
 #include "util/Async.h"
 #include "util/ScopeExit.h"
 
@@ -10,7 +12,6 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
-#include <QTemporaryDir>
 #include <QUuid>
 #include <algorithm>
 #include <atomic>
@@ -21,9 +22,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <functional>
-#include <mutex>
 #include <optional>
-#include <set>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <thread>
@@ -35,114 +34,7 @@ namespace norvelle {
 
 namespace {
 
-const QLatin1String asideMark(".old-");
-const QLatin1String stagingMark(".update-");
-constexpr qsizetype asideIdLength = 12;
-constexpr qsizetype stagingIdLength = 6; // QTemporaryDir's "XXXXXX"
-
-// Hidden, so that no download (whose name never starts with a dot) can take its place.
-const QLatin1String recordName(".install-record");
-const QByteArray recordTag("norvelle install\n");
-// The set-aside copy may be all there is of the application (a swap cut short between its renames)...
-const QByteArray asideKey("aside ");
-// ...or it is no longer the application (the new version is in place, or its removal has begun).
-const QByteArray removalKey("remove ");
-constexpr qint64 maxRecordBytes = 4096;
-
-bool isIdOf(QStringView id, qsizetype length, bool hexOnly)
-{
-    if (id.size() != length)
-        return false;
-    return std::all_of(id.begin(), id.end(), [hexOnly](QChar c) {
-        const char16_t u = c.unicode();
-        const bool hex = (u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'f');
-        return hexOnly ? hex : (u < 128 && c.isLetterOrNumber());
-    });
-}
-
-// The bundle's name when name has the exact shape ".<bundle>.app<mark><id>" that an install makes.
-std::optional<QString> bundleOf(const QString& name, QLatin1String mark, qsizetype idLength, bool hexOnly)
-{
-    const qsizetype at = name.size() - idLength - mark.size();
-    if (at <= 1 || !name.startsWith(QLatin1Char('.')) || QStringView(name).mid(at, mark.size()) != mark ||
-        !isIdOf(QStringView(name).mid(at + mark.size()), idLength, hexOnly))
-        return std::nullopt;
-    const QString bundleName = name.mid(1, at - 1);
-    if (!bundleName.endsWith(QLatin1String(".app"), Qt::CaseInsensitive))
-        return std::nullopt;
-    return bundleName;
-}
-
-std::optional<QString> stagedBundleOf(const QString& name)
-{
-    return bundleOf(name, stagingMark, stagingIdLength, false);
-}
-
-QString recordIn(const QString& staging)
-{
-    return staging + QLatin1Char('/') + recordName;
-}
-
-struct Record {
-    QString aside;         // empty when the swap had not begun
-    bool removing = false; // the copy is never put back
-};
-
-// What an install's record says: none when the file is no record of ours.
-std::optional<Record> readRecord(const QString& path)
-{
-    const std::optional<QByteArray> bytes = SafeFile::readRegularFile(path, maxRecordBytes);
-    if (!bytes || !bytes->startsWith(recordTag))
-        return std::nullopt;
-    const QByteArray rest = bytes->mid(recordTag.size());
-    for (const QByteArray& key : {asideKey, removalKey}) {
-        if (rest.startsWith(key))
-            return Record{QFile::decodeName(rest.mid(key.size()).trimmed()), key == removalKey};
-    }
-    return Record{};
-}
-
-QByteArray recordOf(const QByteArray& key, const QString& asideName)
-{
-    return recordTag + key + QFile::encodeName(asideName) + '\n';
-}
-
-bool writeRecord(const QString& staging, const QByteArray& content, QString* error, bool keepTime = false)
-{
-    // Written aside and renamed in, so a kill mid-write leaves the old record whole. Not synced:
-    // the rename it guards reaches the disk after it in the journal's order.
-    const QString path = recordIn(staging);
-    const QString partial = path + QStringLiteral(".new");
-    // A record's time says when its install's swap began, or its new version was in place: a sweep
-    // that rewrites one keeps it, so an older install's record never becomes the newest.
-    struct stat old {};
-    if (keepTime && ::lstat(QFile::encodeName(path).constData(), &old) != 0) {
-        if (error)
-            *error = QString::fromLocal8Bit(std::strerror(errno));
-        return false;
-    }
-    QFile file(partial);
-    bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-                   file.write(content) == content.size() && file.flush();
-    QString why = file.errorString();
-    if (written && keepTime) {
-        const timespec times[2] = {{0, UTIME_OMIT}, old.st_mtim};
-        written = ::futimens(file.handle(), times) == 0;
-        why = QString::fromLocal8Bit(std::strerror(errno));
-    }
-    // Closed before it is removed: on a full disk the close fails too, and QFile removes no file
-    // whose close failed.
-    file.close();
-    if (written &&
-        std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(path).constData()) == 0)
-        return true;
-    if (written)
-        why = QString::fromLocal8Bit(std::strerror(errno));
-    if (error)
-        *error = why;
-    QFile::remove(partial);
-    return false;
-}
+using namespace installrecord;
 
 enum class Found { nothing, bundle, other };
 
@@ -172,81 +64,6 @@ bool putBack(const QString& folder, const QString& aside, const QString& bundle)
     return true;
 }
 
-// Whether the file at to is the record at from under a second name, or a copy of it: what a kill
-// between the two steps of moveWithoutReplacing's fallbacks leaves. Both hold the same bytes.
-bool isSecondNameOf(const QByteArray& from, const QByteArray& to)
-{
-    struct stat target {};
-    if (::lstat(to.constData(), &target) != 0 || !S_ISREG(target.st_mode))
-        return false; // a link is nobody's record
-    const std::optional<QByteArray> original =
-        SafeFile::readRegularFile(QFile::decodeName(from), maxRecordBytes);
-    const std::optional<QByteArray> copy = SafeFile::readRegularFile(QFile::decodeName(to), maxRecordBytes);
-    return original && copy && *original == *copy;
-}
-
-// A copy of the record at from, at a name made for it: nothing there is replaced.
-bool copyExclusively(const QByteArray& from, const QByteArray& to)
-{
-    const std::optional<QByteArray> bytes =
-        SafeFile::readRegularFile(QFile::decodeName(from), maxRecordBytes);
-    if (!bytes)
-        return false;
-    const int fd = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return false;
-    const bool written = ::write(fd, bytes->constData(), std::size_t(bytes->size())) == bytes->size();
-    if (::close(fd) != 0 || !written) {
-        ::unlinkat(AT_FDCWD, to.constData(), 0); // ours: made just now
-        errno = EIO;
-        return false;
-    }
-    return true;
-}
-
-// Moves the record at from to to, replacing nothing that already has that name (a file of the
-// user's so named stays): a rename that refuses to replace, or, on a file system without one, a
-// second name made by link or, without hard links either, a copy made exclusively (neither ever
-// replaces anything), and then the first name's removal. A kill between those two steps leaves
-// both names, which the next try recognises: the kernel answers EEXIST for a taken name before it
-// asks the file system whether it knows the flag.
-bool moveWithoutReplacing(const QByteArray& from, const QByteArray& to)
-{
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
-        return true;
-    if (errno == EEXIST) {
-        if (!isSecondNameOf(from, to)) {
-            errno = EEXIST;
-            return false;
-        }
-    } else if (errno != EINVAL && errno != ENOSYS) {
-        return false;
-    } else if (::link(from.constData(), to.constData()) != 0) {
-        if ((errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) || !copyExclusively(from, to))
-            return false;
-    }
-    return ::unlinkat(AT_FDCWD, from.constData(), 0) == 0;
-}
-
-// Removes a staging folder so that a kill at any point of it leaves what the next sweep finishes:
-// the record goes last, moved out beside the folder (its name and the record's) for the moment
-// the emptied folder is removed. Where that name is taken, the folder keeps its record, and a
-// later sweep finishes it.
-bool removeStaging(const QString& staging, const std::stop_token& stop, const DiskSync::Pace& pace = {})
-{
-    if (!DiskSync::removeContents(staging, recordName, stop, pace))
-        return false;
-    const QByteArray mark = QFile::encodeName(staging + recordName);
-    const bool moved = moveWithoutReplacing(QFile::encodeName(recordIn(staging)), mark);
-    if (!moved && errno != ENOENT)
-        return false;
-    if (::unlinkat(AT_FDCWD, QFile::encodeName(staging).constData(), AT_REMOVEDIR) != 0 && errno != ENOENT)
-        return false;
-    if (moved)
-        ::unlinkat(AT_FDCWD, mark.constData(), 0); // else the sweep's
-    return true;
-}
-
 // Logs how the removal of what an interrupted update left at path went; a stopped one is no failure.
 bool reportRemoval(const QString& path, bool removed, const std::stop_token& stop)
 {
@@ -258,57 +75,6 @@ bool reportRemoval(const QString& path, bool removed, const std::stop_token& sto
     return removed;
 }
 
-// Staging folders that this process's sweeps hold, by device and inode: an install holds its own
-// for all of its run, so a folder held by a sweep here must not be taken for an install's.
-std::mutex sweptMutex;
-std::set<std::pair<dev_t, ino_t>> sweptHere;
-
-std::optional<std::pair<dev_t, ino_t>> identityOf(const QString& path)
-{
-    struct stat info {};
-    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
-        return std::nullopt;
-    return std::pair(info.st_dev, info.st_ino);
-}
-
-bool isSweptHere(const QString& path)
-{
-    const std::optional<std::pair<dev_t, ino_t>> identity = identityOf(path);
-    const std::lock_guard lock(sweptMutex);
-    return identity && sweptHere.count(*identity) > 0;
-}
-
-// A sweep's hold on a staging folder, which the process's other sweeps know for what it is.
-class SweepHold {
-public:
-    explicit SweepHold(const QString& staging)
-    {
-        m_lock.emplace(staging);
-        if (m_lock->isHeld())
-            m_identity = identityOf(staging);
-        if (m_identity) {
-            const std::lock_guard lock(sweptMutex);
-            sweptHere.insert(*m_identity);
-        }
-    }
-    ~SweepHold()
-    {
-        m_lock.reset(); // let go first, so that nobody meanwhile takes the hold for an install's
-        if (m_identity) {
-            const std::lock_guard lock(sweptMutex);
-            sweptHere.erase(*m_identity);
-        }
-    }
-    SweepHold(const SweepHold&) = delete;
-    SweepHold& operator=(const SweepHold&) = delete;
-
-    bool isHeld() const { return m_identity.has_value(); }
-
-private:
-    std::optional<FolderLock> m_lock;
-    std::optional<std::pair<dev_t, ino_t>> m_identity;
-};
-
 // Whether an install of the bundle runs, in this process or another: it holds its staging folder
 // for all of its run and the bundle it sets aside until that copy is gone.
 bool installRuns(const QDir& dir, const QString& bundleName)
@@ -318,7 +84,7 @@ bool installRuns(const QDir& dir, const QString& bundleName)
         const QString path = dir.filePath(name);
         const bool ours = stagedBundleOf(name) == bundleName ||
                           bundleOf(name, asideMark, asideIdLength, true) == bundleName;
-        if (ours && !isSweptHere(path) && FolderLock(path).isBusy())
+        if (ours && !SweepHold::isSweptHere(path) && FolderLock(path).isBusy())
             return true;
     }
     return false;
@@ -560,42 +326,6 @@ void sweepBehindOthers(const QString& applications, const QStringList& others, c
 }
 
 } // namespace
-
-InstallStaging::InstallStaging(const QString& bundlePath)
-{
-    const QFileInfo bundle(bundlePath);
-    QTemporaryDir created(bundle.dir().filePath(QLatin1Char('.') + bundle.fileName() + stagingMark +
-                                                QString(stagingIdLength, QLatin1Char('X'))));
-    if (!created.isValid())
-        return;
-    created.setAutoRemove(false);
-    m_path = created.path();
-    // A sweep that holds the folder for a moment (it has no record yet, so the sweep leaves it)
-    // is waited for; nothing else can hold a folder made just now.
-    m_lock = std::make_unique<FolderLock>(m_path, std::chrono::milliseconds(500));
-    m_valid = m_lock->isHeld() && writeRecord(m_path, recordTag, nullptr);
-}
-
-InstallStaging::~InstallStaging()
-{
-    if (!m_path.isEmpty() && !m_leave)
-        removeStaging(m_path, {});
-}
-
-QString InstallStaging::filePath(const QString& name) const
-{
-    return m_path + QLatin1Char('/') + name;
-}
-
-bool InstallStaging::recordAside(const QString& asidePath, QString* error)
-{
-    return writeRecord(m_path, recordOf(asideKey, QFileInfo(asidePath).fileName()), error);
-}
-
-bool InstallStaging::recordRemoval(const QString& asidePath, QString* error)
-{
-    return writeRecord(m_path, recordOf(removalKey, QFileInfo(asidePath).fileName()), error);
-}
 
 QString InstallRecovery::asidePath(const QString& bundlePath)
 {

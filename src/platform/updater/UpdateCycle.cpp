@@ -7,6 +7,7 @@
 #include "platform/updater/BundleInstaller.h"
 #include "platform/updater/EdSignatureVerifier.h"
 #include "platform/updater/InstallRecovery.h"
+#include "platform/updater/InstallStaging.h"
 #include "util/ScopeExit.h"
 
 #include <QDir>

@@ -5,6 +5,7 @@
 #include "platform/file/FolderLock.h"
 #include "platform/updater/BundleInstaller.h"
 #include "platform/updater/InstallRecovery.h"
+#include "platform/updater/InstallStaging.h"
 #include "platform/updater/UpdaterError.h"
 
 #include <QTemporaryDir>

@@ -6,6 +6,7 @@
 #include "UpdaterSigningKey.h"
 #include "platform/updater/BundleInstaller.h"
 #include "platform/updater/InstallRecovery.h"
+#include "platform/updater/InstallStaging.h"
 #include "platform/updater/UpdaterFactory.h"
 
 #include <QDirIterator>
