@@ -19,7 +19,6 @@
 #include <QFileInfo>
 #include <QThread>
 #include <algorithm>
-#include <functional>
 #include <vector>
 
 namespace norvelle {
@@ -107,8 +106,7 @@ QList<SourceFailure> DiscoveryService::loadTables(const EnvironmentStatus& envir
 {
     std::optional<SourceFailure> brewFailure;
     std::optional<SourceFailure> masFailure;
-    const auto load = [](std::optional<SourceFailure>& failure, const QString& source,
-                         const std::function<void()>& run) {
+    const auto load = [](std::optional<SourceFailure>& failure, const QString& source, const auto& run) {
         try {
             run();
         } catch (...) {

@@ -10,8 +10,6 @@
 
 namespace norvelle {
 
-FolderLock::FolderLock(const QString& path, std::chrono::milliseconds wait) : FolderLock(path, wait, {}) {}
-
 FolderLock::FolderLock(const QString& path, std::chrono::milliseconds wait, const QString& standIn)
 {
     QByteArray encoded = QFile::encodeName(path);

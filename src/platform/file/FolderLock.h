@@ -13,10 +13,10 @@ namespace norvelle {
 // however it dies, which is what tells a killed install's leftovers from a running one's.
 class FolderLock {
 public:
-    explicit FolderLock(const QString& path, std::chrono::milliseconds wait = {});
-    // Where the folder cannot be opened (one that grants writing but not reading), the file of
-    // that name inside it, made where missing, is held in its place: every holder names the same.
-    FolderLock(const QString& path, std::chrono::milliseconds wait, const QString& standIn);
+    // With a standIn, where the folder cannot be opened (one that grants writing but not
+    // reading), the file of that name inside it, made where missing, is held in its place: every
+    // holder names the same.
+    explicit FolderLock(const QString& path, std::chrono::milliseconds wait = {}, const QString& standIn = {});
     ~FolderLock();
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;

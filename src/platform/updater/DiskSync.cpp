@@ -82,7 +82,12 @@ bool DiskSync::removeTree(const QString& root, std::stop_token stop, const Pace&
 bool DiskSync::removeBundle(const QString& root, std::stop_token stop, const Pace& pace)
 {
     const QByteArray path = QFile::encodeName(root);
-    const int contents = openFolder(AT_FDCWD, (path + "/Contents").constData());
+    // Step by step without following links: a bundle that is a link is removed as a link, and
+    // nothing it points at is touched.
+    const int bundle = openFolder(AT_FDCWD, path.constData());
+    const int contents = bundle >= 0 ? openFolder(bundle, "Contents") : -1;
+    if (bundle >= 0)
+        ::close(bundle);
     if (contents >= 0) {
         const bool removed = removeAt(contents, "Info.plist", stop, pace);
         ::close(contents);

@@ -139,7 +139,13 @@ std::pair<QString, QString> ApplicationRowDelegate::versionTexts(const QRect& ro
                                                                  bool isUpdating, bool isAdopting)
 {
     const QRect row = rowRect.adjusted(6, 4, -6, -4);
-    const int room = textArea(row, statusSlots(row, application, isUpdating, isAdopting)).width();
+    return versionTexts(textArea(row, statusSlots(row, application, isUpdating, isAdopting)).width(), font,
+                        application);
+}
+
+std::pair<QString, QString> ApplicationRowDelegate::versionTexts(int room, const QFont& font,
+                                                                 const Application::Snapshot& application)
+{
     const QFontMetrics metrics(versionFont(font));
     const QString current = application.displayCurrentVersion();
     if (!application.update)
@@ -232,7 +238,7 @@ void ApplicationRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem
 
     painter->setFont(versionFont(option.font));
     const QFontMetrics versionMetrics(painter->font());
-    const auto [current, latest] = versionTexts(option.rect, option.font, app, isUpdating, isAdopting);
+    const auto [current, latest] = versionTexts(textWidth, option.font, app);
     const int lineHeight = versionMetrics.height();
     painter->setPen(secondary);
     painter->drawText(QRect(textLeft, y, textWidth, lineHeight), Qt::AlignLeft | Qt::AlignVCenter, current);

@@ -35,6 +35,9 @@ public:
     static std::pair<QString, QString> versionTexts(const QRect& rowRect, const QFont& font,
                                                     const Application::Snapshot& application, bool isUpdating,
                                                     bool isAdopting);
+    // The same on `room` pixels beside the icon.
+    static std::pair<QString, QString> versionTexts(int room, const QFont& font,
+                                                    const Application::Snapshot& application);
     // A badge as drawn on a selected row: in the selection's text colour.
     static BadgeAppearance onSelection(BadgeAppearance appearance, const QColor& selectedText);
     // How far the row spinners have turned, in degrees; moves only while one is drawn.
