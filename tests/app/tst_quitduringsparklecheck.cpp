@@ -175,16 +175,19 @@ private Q_SLOTS:
             "1.0", QList<Application::Source>{Application::Source::sparkle}, std::nullopt, std::nullopt,
             std::nullopt, feed);
         LogCapture log;
-        QPromise<void> checked;
-        ioPool().start(
-            [&] { service.checkForUpdateAsync(application, [&](auto, auto) { checked.finish(); }); });
+        // Shared with the handler: the waiter may wake before the handler's finish() returns.
+        auto checked = std::make_shared<QPromise<void>>();
+        checked->start();
+        QFuture<void> asked = runAsync(
+            [&] { service.checkForUpdateAsync(application, [checked](auto, auto) { checked->finish(); }); });
         QTRY_VERIFY_WITH_TIMEOUT(!server.requests("/notes").isEmpty(), 30000);
 
         QTimer::singleShot(0, this, [] { QCoreApplication::exit(0); });
         QCoreApplication::exec();
         engine->shutdown(); // as the application quits: transfers aborted, drivers let go
         service.cancelForQuit();
-        checked.future().waitForFinished();
+        asked.waitForFinished();
+        checked->future().waitForFinished();
         QVERIFY(log.contains(Logger::Level::info, "Fetching release notes from " +
                                                       server.url("/notes").toString() +
                                                       " ended by quitting"));
