@@ -40,6 +40,7 @@ public:
     using ApplicationPtr = std::shared_ptr<Application>;
     using ApplicationList = QList<ApplicationPtr>;
     using UpdateMap = QHash<QString, Update>; // bundle identifier → the update found
+    using CheckFailures = QHash<QString, SourceFailure>; // bundle identifier → the source not read
     using UpdateProgressHandler = std::function<void(const UpdateProgress&)>;
     using AdoptionProgressHandler = std::function<void(const AdoptionProgress&)>;
 
@@ -133,13 +134,19 @@ private:
     // (missing) or at the old version: the applications an update ran on meanwhile stay listed as
     // the list holds them, and their own rediscovery settles them.
     void keepUpdatedListed(ApplicationList& discovered);
+    // Main thread only. What the last check knew of an application found again as it was (same
+    // bundle, same version) stays with its new object, so a check that cannot read its source
+    // keeps it, and the list does not lose its updates while the check runs.
+    void keepKnownUpdates(const ApplicationList& discovered) const;
     // Main thread only. The listed application at the path of `application`, which a discovery
     // since may have replaced by another object; `application` when none is listed there.
     ApplicationPtr listedAt(const ApplicationPtr& application) const;
 
     // Write-back rules; main thread only.
-    void applyUpdateResults(const ApplicationList& applications, const UpdateMap& updates);
-    void applyUpdateResult(const std::optional<Update>& found, const ApplicationPtr& application);
+    void applyUpdateResults(const ApplicationList& applications, const UpdateMap& updates,
+                            const CheckFailures& failures);
+    void applyUpdateResult(const std::optional<Update>& found, const ApplicationPtr& application,
+                           const std::optional<SourceFailure>& failure);
     static void applyUpdateOutcome(const Update::Result& result, const ApplicationPtr& application);
     void writeBackAdoption(const ApplicationPtr& application, const ApplicationPtr& rediscovered);
     // After a successful update; false (and logged, never thrown) when it failed.

@@ -47,6 +47,7 @@ QList<SourceFailure> AppCoordinator::discoverApplications()
     // The list is not published yet, so the ignore state may be written off the main thread.
     applications = m_ignoreService->applyIgnoreState(std::move(applications));
     invokeOnMain([&] {
+        keepKnownUpdates(applications);
         keepUpdatedListed(applications);
         m_store.setApplications(applications);
     });
@@ -85,6 +86,27 @@ void AppCoordinator::keepUpdatedListed(ApplicationList& discovered)
         DiscoveryService::sortByName(discovered, m_discoveryService->sortLocale());
 }
 
+void AppCoordinator::keepKnownUpdates(const ApplicationList& discovered) const
+{
+    QHash<QUrl, ApplicationPtr> listed;
+    for (const ApplicationPtr& application : m_store.applications())
+        listed.insert(application->path(), application);
+    for (const ApplicationPtr& application : discovered) {
+        const ApplicationPtr before = listed.value(application->path());
+        if (!before || before == application)
+            continue;
+        const Application::Snapshot was = before->snapshot();
+        const Application::Snapshot found = application->snapshot();
+        if (was.bundleIdentifier != found.bundleIdentifier || was.currentVersion != found.currentVersion)
+            continue;
+        application->setCheckFailure(was.checkFailure);
+        // The ignore list may have changed since: its rules decide again.
+        if (found.update || !was.update || found.ignored || found.skippedVersion == was.update->latestVersion)
+            continue;
+        application->setUpdate(was.update);
+    }
+}
+
 AppCoordinator::ApplicationPtr AppCoordinator::listedAt(const ApplicationPtr& application) const
 {
     const ApplicationList listed = m_store.applications();
@@ -109,14 +131,15 @@ void AppCoordinator::checkForUpdates()
         throw CoordinatorError::environmentNotReady();
     }
 
-    const UpdateMap updates = m_updateService->checkForUpdates(snapshot, *status);
+    CheckFailures failures;
+    const UpdateMap updates = m_updateService->checkForUpdates(snapshot, *status, &failures);
 
     // Written back a few hundred applications at a time, each part a call of its own on the main
     // thread: all at once held a frame for tens of milliseconds with thousands of applications.
     // The list stays busy until the check ends, so nothing shows a result half written.
     constexpr qsizetype resultsPerCall = 250;
     for (qsizetype first = 0; first < snapshot.size(); first += resultsPerCall)
-        invokeOnMain([&] { applyUpdateResults(snapshot.mid(first, resultsPerCall), updates); });
+        invokeOnMain([&] { applyUpdateResults(snapshot.mid(first, resultsPerCall), updates, failures); });
     const qsizetype available = invokeOnMain([&] {
         m_store.setLastUpdateCheck(m_clock->now());
         m_store.updateDockBadge();
@@ -129,17 +152,24 @@ void AppCoordinator::checkForUpdates()
     Logger::info(QStringLiteral("Update check complete: %1 updates available").arg(available));
 }
 
-void AppCoordinator::applyUpdateResults(const ApplicationList& applications, const UpdateMap& updates)
+void AppCoordinator::applyUpdateResults(const ApplicationList& applications, const UpdateMap& updates,
+                                        const CheckFailures& failures)
 {
     for (const ApplicationPtr& application : applications) {
         if (application->ignored()) {
             application->setUpdate(std::nullopt);
+            application->setCheckFailure(std::nullopt);
             Logger::debug(QStringLiteral("Skipping update for ignored app: ") + application->name());
             continue;
         }
+        const auto failure = failures.constFind(application->bundleIdentifier());
+        const bool unread = failure != failures.cend();
+        application->setCheckFailure(unread ? std::optional(failure.value()) : std::nullopt);
         const auto entry = updates.constFind(application->bundleIdentifier());
         if (entry == updates.cend()) {
-            application->setUpdate(std::nullopt);
+            // A source that could not be read said nothing: what it offered before stays.
+            if (!unread)
+                application->setUpdate(std::nullopt);
             continue;
         }
         const Update& found = entry.value();
@@ -182,18 +212,24 @@ void AppCoordinator::clearSkippedVersion(const ApplicationPtr& application, cons
 void AppCoordinator::checkForUpdate(const ApplicationPtr& application)
 {
     const EnvironmentStatus status = checkAndStoreEnvironment();
-    const UpdateMap updates = m_updateService->checkForUpdates({application}, status);
+    CheckFailures failures;
+    const UpdateMap updates = m_updateService->checkForUpdates({application}, status, &failures);
     const auto entry = updates.constFind(application->bundleIdentifier());
     const std::optional<Update> found =
         entry == updates.cend() ? std::nullopt : std::optional<Update>(entry.value());
+    const auto failure = failures.constFind(application->bundleIdentifier());
+    const std::optional<SourceFailure> unread =
+        failure == failures.cend() ? std::nullopt : std::optional<SourceFailure>(failure.value());
     invokeOnMain([&] {
-        applyUpdateResult(found, application);
+        applyUpdateResult(found, application, unread);
         m_store.updateDockBadge();
     });
 }
 
-void AppCoordinator::applyUpdateResult(const std::optional<Update>& found, const ApplicationPtr& application)
+void AppCoordinator::applyUpdateResult(const std::optional<Update>& found, const ApplicationPtr& application,
+                                       const std::optional<SourceFailure>& failure)
 {
+    application->setCheckFailure(failure);
     if (found && found->cask)
         application->setCask(found->cask);
     if (found && found->mas)
@@ -215,7 +251,9 @@ void AppCoordinator::applyUpdateResult(const std::optional<Update>& found, const
         return;
     }
     if (!found) {
-        application->setUpdate(std::nullopt);
+        // A source that could not be read said nothing: what it offered before stays.
+        if (!failure)
+            application->setUpdate(std::nullopt);
         return;
     }
     const std::optional<QString> skipped = application->skippedVersion();

@@ -86,7 +86,8 @@ Application::Application(const QUuid& id, QString name, QString bundleIdentifier
               std::move(update),
               std::move(cask),
               std::move(mas),
-              std::move(sparkleInfo)},
+              std::move(sparkleInfo),
+              std::nullopt},
       m_observers(std::make_shared<ObserverRegistry<Field>>())
 {
 }
@@ -137,6 +138,12 @@ std::optional<SparkleInfo> Application::sparkleInfo() const
 {
     std::lock_guard lock(m_mutex);
     return m_state.sparkleInfo;
+}
+
+std::optional<SourceFailure> Application::checkFailure() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_state.checkFailure;
 }
 
 Application::Snapshot Application::snapshot() const
@@ -196,6 +203,11 @@ void Application::setMas(std::optional<MAS> value)
 void Application::setSparkleInfo(std::optional<SparkleInfo> value)
 {
     write(&Snapshot::sparkleInfo, std::move(value), Field::sparkleInfo);
+}
+
+void Application::setCheckFailure(std::optional<SourceFailure> value)
+{
+    write(&Snapshot::checkFailure, std::move(value), Field::checkFailure);
 }
 
 QString Application::displayCurrentVersion() const

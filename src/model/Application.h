@@ -2,6 +2,7 @@
 
 #include "model/Cask.h"
 #include "model/MAS.h"
+#include "model/SourceFailure.h"
 #include "model/SparkleInfo.h"
 #include "model/Update.h"
 #include "util/ObserverToken.h"
@@ -28,7 +29,17 @@ template <typename Event> class ObserverRegistry;
 class Application {
 public:
     enum class Source { homebrew, sparkle, appStore, other };
-    enum class Field { currentVersion, ignored, skippedVersion, source, update, cask, mas, sparkleInfo };
+    enum class Field {
+        currentVersion,
+        ignored,
+        skippedVersion,
+        source,
+        update,
+        cask,
+        mas,
+        sparkleInfo,
+        checkFailure
+    };
     using Observer = std::function<void(Field)>;
     using ObserverToken = norvelle::ObserverToken;
 
@@ -46,6 +57,9 @@ public:
         std::optional<Cask> cask;
         std::optional<MAS> mas;
         std::optional<SparkleInfo> sparkleInfo;
+        // The source the last check of this application could not read, and why; the update
+        // known before that check stays.
+        std::optional<SourceFailure> checkFailure;
 
         QString displayCurrentVersion() const;
         std::optional<QString> displayLatestVersion() const;
@@ -82,6 +96,7 @@ public:
     std::optional<Cask> cask() const;
     std::optional<MAS> mas() const;
     std::optional<SparkleInfo> sparkleInfo() const;
+    std::optional<SourceFailure> checkFailure() const;
     Snapshot snapshot() const;
     // The state, read in place under the lock by a reader that needs a few fields of many
     // applications: copying each whole state (its update, cask and notes) for a list of
@@ -100,6 +115,7 @@ public:
     void setCask(std::optional<Cask> value);
     void setMas(std::optional<MAS> value);
     void setSparkleInfo(std::optional<SparkleInfo> value);
+    void setCheckFailure(std::optional<SourceFailure> value);
 
     // The installed and the offered version as the user sees them: the base
     // version, with the build only when both sides share the base version.

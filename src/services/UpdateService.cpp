@@ -6,6 +6,7 @@
 #include "sources/mas/MASService.h"
 #include "sources/sparkle/SparkleService.h"
 #include "util/Async.h"
+#include "util/Error.h"
 #include "util/TaskGroup.h"
 
 #include <QElapsedTimer>
@@ -39,7 +40,8 @@ UpdateService::UpdateService(std::shared_ptr<BrewService> brewService, std::shar
 UpdateService::~UpdateService() = default;
 
 QHash<QString, Update> UpdateService::checkForUpdates(const QList<std::shared_ptr<Application>>& applications,
-                                                      const EnvironmentStatus& environment)
+                                                      const EnvironmentStatus& environment,
+                                                      CheckFailures* failures)
 {
     QElapsedTimer total;
     total.start();
@@ -73,6 +75,7 @@ QHash<QString, Update> UpdateService::checkForUpdates(const QList<std::shared_pt
         std::condition_variable allEnded;
         qsizetype remaining = 0;
         std::vector<Candidate> candidates;
+        CheckFailures failures;
         std::exception_ptr firstError;
     };
     const auto gathered = std::make_shared<Gathered>();
@@ -81,12 +84,15 @@ QHash<QString, Update> UpdateService::checkForUpdates(const QList<std::shared_pt
         networkPool().start([this, application, gathered] {
             checkForUpdateAsync(application, application->source(),
                                 [gathered, identifier = application->bundleIdentifier()](
-                                    std::optional<Update> update, std::exception_ptr error) {
+                                    std::optional<Update> update, std::exception_ptr error,
+                                    std::optional<SourceFailure> failure) {
                                     std::lock_guard lock(gathered->mutex);
                                     if (error && !gathered->firstError)
                                         gathered->firstError = error;
                                     else if (!error)
                                         gathered->candidates.emplace_back(identifier, std::move(update));
+                                    if (failure)
+                                        gathered->failures.insert(identifier, std::move(*failure));
                                     if (--gathered->remaining == 0)
                                         gathered->allEnded.notify_all();
                                 });
@@ -99,6 +105,8 @@ QHash<QString, Update> UpdateService::checkForUpdates(const QList<std::shared_pt
         if (gathered->firstError)
             std::rethrow_exception(gathered->firstError);
         candidates = std::move(gathered->candidates);
+        if (failures)
+            *failures = std::move(gathered->failures);
     }
     QHash<QString, Update> updates;
     // Completion order: for two applications with one identifier, the later answer wins.
@@ -115,13 +123,14 @@ std::optional<Update> UpdateService::checkForUpdate(const std::shared_ptr<Applic
                                                     const QList<Application::Source>& sources)
 {
     std::promise<std::optional<Update>> chosen;
-    checkForUpdateAsync(application, sources,
-                        [&chosen](std::optional<Update> update, std::exception_ptr error) {
-                            if (error)
-                                chosen.set_exception(error);
-                            else
-                                chosen.set_value(std::move(update));
-                        });
+    checkForUpdateAsync(
+        application, sources,
+        [&chosen](std::optional<Update> update, std::exception_ptr error, std::optional<SourceFailure>) {
+            if (error)
+                chosen.set_exception(error);
+            else
+                chosen.set_value(std::move(update));
+        });
     return chosen.get_future().get();
 }
 
@@ -132,6 +141,7 @@ struct UpdateService::SourceWalk {
     QList<Application::Source> sources;
     qsizetype next = 0;
     QList<Update> candidates;
+    std::optional<SourceFailure> failure;
     CandidateHandler handler;
 };
 
@@ -159,8 +169,11 @@ void UpdateService::askSources(const std::shared_ptr<SourceWalk>& walk)
             case Application::Source::sparkle:
                 m_sparkleService->checkForUpdateAsync(
                     walk->application, [this, walk](std::optional<Update> offer, std::exception_ptr error) {
-                        // A feed that cannot be checked offers nothing; the other sources still count.
-                        if (!error && offer)
+                        // A feed that cannot be read offers nothing and says so; the other
+                        // sources still count.
+                        if (error)
+                            walk->failure = SourceFailure{updateFeedSource(), describeException(error)};
+                        else if (offer)
                             walk->candidates.append(std::move(*offer));
                         askSources(walk);
                     });
@@ -178,10 +191,10 @@ void UpdateService::askSources(const std::shared_ptr<SourceWalk>& walk)
             }
         }
     } catch (...) {
-        walk->handler(std::nullopt, std::current_exception());
+        walk->handler(std::nullopt, std::current_exception(), std::nullopt);
         return;
     }
-    walk->handler(selectCandidate(walk->snapshot.name, walk->candidates), nullptr);
+    walk->handler(selectCandidate(walk->snapshot.name, walk->candidates), nullptr, std::move(walk->failure));
 }
 
 std::optional<Update> UpdateService::selectCandidate(const QString& name,

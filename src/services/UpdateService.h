@@ -2,6 +2,7 @@
 
 #include "model/Application.h"
 #include "model/EnvironmentStatus.h"
+#include "model/SourceFailure.h"
 #include "model/Update.h"
 #include "model/UpdateProgress.h"
 
@@ -42,10 +43,16 @@ public:
     UpdateService(const UpdateService&) = delete;
     UpdateService& operator=(const UpdateService&) = delete;
 
-    // Update per bundle identifier, for the applications some source offers one for. Throws
-    // only the error of a failed outdated listing, after both listings have ended.
+    // Per bundle identifier, the source that could not be read for an application.
+    using CheckFailures = QHash<QString, SourceFailure>;
+
+    // Update per bundle identifier, for the applications some source offers one for; into
+    // `failures` (when given) the applications one of whose sources could not be read, which
+    // say nothing about that source's update. Throws only the error of a failed outdated
+    // listing, after both listings have ended.
     virtual QHash<QString, Update> checkForUpdates(const QList<std::shared_ptr<Application>>& applications,
-                                                   const EnvironmentStatus& environment);
+                                                   const EnvironmentStatus& environment,
+                                                   CheckFailures* failures = nullptr);
 
     // The update chosen among what the given sources offer; never throws.
     virtual std::optional<Update> checkForUpdate(const std::shared_ptr<Application>& application,
@@ -53,8 +60,10 @@ public:
 
     // checkForUpdate without a waiting thread: asks the sources one after another, in order, and
     // hands the choice to the handler exactly once, on a worker thread (possibly inside this
-    // call); the error is set only when a source failed where none may.
-    using CandidateHandler = std::function<void(std::optional<Update> update, std::exception_ptr error)>;
+    // call); the error is set only when a source failed where none may, the failure when a
+    // source could not be read (the choice is then among the others' offers).
+    using CandidateHandler = std::function<void(std::optional<Update> update, std::exception_ptr error,
+                                                std::optional<SourceFailure> failure)>;
     void checkForUpdateAsync(const std::shared_ptr<Application>& application,
                              const QList<Application::Source>& sources, CandidateHandler handler);
 

@@ -8,6 +8,7 @@
 #include "platform/Logger.h"
 #include "viewmodels/ViewModelActions.h"
 
+#include <QHash>
 #include <QPointer>
 
 namespace norvelle {
@@ -16,6 +17,18 @@ SidebarViewModel::SidebarViewModel(AppCoordinator& coordinator, ApplicationStore
                                    QObject* parent)
     : QObject(parent), m_coordinator(coordinator), m_store(store), m_appState(appState)
 {
+    connect(&m_store, &ApplicationStore::applicationsChanged, this, &SidebarViewModel::recountUnreadSources);
+    connect(&m_store, &ApplicationStore::applicationChanged, this,
+            [this](const std::shared_ptr<Application>&, Application::Field field) {
+                if (field == Application::Field::checkFailure || field == Application::Field::ignored)
+                    m_unreadSourcesStale = true;
+            });
+    // Once per turn, however many applications a check wrote back in it.
+    connect(&m_store, &ApplicationStore::applicationsUpdated, this, [this] {
+        if (m_unreadSourcesStale)
+            recountUnreadSources();
+    });
+    recountUnreadSources();
 }
 
 SidebarViewModel::~SidebarViewModel() = default;
@@ -50,6 +63,66 @@ void SidebarViewModel::setDiscoveryProblems(const QStringList& value)
         return;
     m_discoveryProblems = value;
     Q_EMIT discoveryProblemsChanged(value);
+}
+
+void SidebarViewModel::setCheckFailure(const std::optional<QString>& line)
+{
+    m_checkFailure = line;
+    recountUnreadSources();
+}
+
+void SidebarViewModel::recountUnreadSources()
+{
+    m_unreadSourcesStale = false;
+    QStringList problems = unreadSourceLines(m_store.applications());
+    if (m_checkFailure)
+        problems.prepend(*m_checkFailure);
+    if (m_checkProblems == problems)
+        return;
+    m_checkProblems = problems;
+    Q_EMIT checkProblemsChanged(problems);
+}
+
+QStringList SidebarViewModel::unreadSourceLines(const QList<std::shared_ptr<Application>>& applications)
+{
+    struct Unread {
+        QStringList names;
+        QStringList reasons; // one per name
+    };
+    QStringList order;
+    QHash<QString, Unread> bySource;
+    for (const std::shared_ptr<Application>& application : applications) {
+        application->read([&](const Application::Snapshot& state) {
+            if (!state.checkFailure || state.ignored)
+                return;
+            if (!bySource.contains(state.checkFailure->source))
+                order.append(state.checkFailure->source);
+            Unread& unread = bySource[state.checkFailure->source];
+            unread.names.append(state.name);
+            unread.reasons.append(state.checkFailure->description);
+        });
+    }
+    QStringList lines;
+    for (const QString& source : order) {
+        const Unread& unread = bySource.value(source);
+        // The reason most of them share, told with the first application it cost when the others
+        // had reasons of their own (each application's details say its own).
+        qsizetype shown = 0;
+        for (qsizetype i = 1; i < unread.reasons.size(); ++i) {
+            if (unread.reasons.count(unread.reasons.at(i)) > unread.reasons.count(unread.reasons.at(shown)))
+                shown = i;
+        }
+        const qsizetype count = unread.names.size();
+        QString line = count == 1 ? source + QStringLiteral(" of ") + unread.names.first()
+                       : source == updateFeedSource()
+                           ? QStringLiteral("Update feeds of %1 applications").arg(count)
+                           : source + QStringLiteral(" of %1 applications").arg(count);
+        line += QStringLiteral(" could not be read");
+        if (count > 1 && unread.reasons.count(unread.reasons.at(shown)) < count)
+            line += QStringLiteral(", among them ") + unread.names.at(shown) + QStringLiteral("'s");
+        lines.append(line + QStringLiteral(": ") + unread.reasons.at(shown));
+    }
+    return lines;
 }
 
 void SidebarViewModel::setCurrentFilter(ApplicationFilter value)
@@ -108,8 +181,12 @@ QFuture<void> SidebarViewModel::checkForUpdates()
     AppCoordinator* coordinator = &m_coordinator;
     return runForMainThread([coordinator] { coordinator->checkForUpdates(); })
         .then(this, [this](QFuture<void> done) {
-            if (const std::exception_ptr error = failureOf(done))
+            if (const std::exception_ptr error = failureOf(done)) {
                 reportUpdateCheckFailure(error);
+                setCheckFailure(QStringLiteral("Failed to check for updates: ") + failureDescription(error));
+            } else {
+                setCheckFailure(std::nullopt);
+            }
             setIsCheckingUpdates(false);
         });
 }

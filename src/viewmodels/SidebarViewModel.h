@@ -56,6 +56,10 @@ public:
     // that read everything.
     QStringList discoveryProblems() const { return m_discoveryProblems; }
     void setDiscoveryProblems(const QStringList& value);
+    // What the update checks could not read, one line each: the last full check's own failure,
+    // then each source that the last check of listed applications could not read, with how
+    // many applications it cost and why. Follows the applications as checks change them.
+    QStringList checkProblems() const { return m_checkProblems; }
     ApplicationFilter currentFilter() const { return m_currentFilter; }
     void setCurrentFilter(ApplicationFilter value);
     bool showUpdateSheet() const { return m_showUpdateSheet; }
@@ -68,16 +72,23 @@ public:
     // applications or a check started here runs. The future ends with the action.
     QFuture<void> checkForUpdates();
 
+    // One line per source that the last check of these applications (ignored ones aside) could
+    // not read, in list order of the first application it cost.
+    static QStringList unreadSourceLines(const QList<std::shared_ptr<Application>>& applications);
+
 Q_SIGNALS:
     void isDiscoveringChanged(bool value);
     void isCheckingUpdatesChanged(bool value);
     void errorMessageChanged(const std::optional<QString>& value);
     void discoveryProblemsChanged(const QStringList& value);
+    void checkProblemsChanged(const QStringList& value);
     void currentFilterChanged(norvelle::ApplicationFilter value);
     void showUpdateSheetChanged(bool value);
 
 private:
     void reportUpdateCheckFailure(const std::exception_ptr& error);
+    void setCheckFailure(const std::optional<QString>& line);
+    void recountUnreadSources();
 
     AppCoordinator& m_coordinator;
     ApplicationStore& m_store;
@@ -86,6 +97,10 @@ private:
     bool m_isCheckingUpdates = false;
     std::optional<QString> m_errorMessage;
     QStringList m_discoveryProblems;
+    QStringList m_checkProblems;
+    std::optional<QString> m_checkFailure; // the last full check's own failure
+    QStringList m_unreadSources;
+    bool m_unreadSourcesStale = false;
     ApplicationFilter m_currentFilter = ApplicationFilter::all;
     bool m_showUpdateSheet = false;
 };

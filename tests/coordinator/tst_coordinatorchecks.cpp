@@ -61,6 +61,45 @@ private Q_SLOTS:
         QVERIFY(!world.coordinator.isDiscovering());
     }
 
+    // A discovery publishes new objects; what the last check knew of an application found again
+    // as it was stays with it, so a check that cannot read its source still shows it.
+    void discoveryKeepsWhatTheLastCheckKnew_data()
+    {
+        QTest::addColumn<QString>("versionNow");
+        QTest::addColumn<bool>("ignoredNow");
+        QTest::addColumn<QString>("skippedNow");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("found as it was") << "1.0" << false << "" << true;
+        QTest::newRow("updated meanwhile") << "2.0" << false << "" << false;
+        QTest::newRow("ignored meanwhile") << "1.0" << true << "" << false;
+        QTest::newRow("its version skipped meanwhile") << "1.0" << false << "2.0" << false;
+    }
+    void discoveryKeepsWhatTheLastCheckKnew()
+    {
+        QFETCH(QString, versionNow);
+        QFETCH(bool, ignoredNow);
+        QFETCH(QString, skippedNow);
+        QFETCH(bool, kept);
+        CoordinatorTestWorld world;
+        const auto before = makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0")));
+        const SourceFailure failure{updateFeedSource(), QStringLiteral("Could not resolve host")};
+        before->setCheckFailure(failure);
+        world.list({before});
+        const auto found = makeApp(QStringLiteral("Alpha"));
+        found->setCurrentVersion(versionNow);
+        world.discovery->setApplications({found});
+        if (ignoredNow)
+            world.ignore->ignoreApp(found->bundleIdentifier());
+        if (!skippedNow.isEmpty())
+            world.ignore->ignoreVersion(found->bundleIdentifier(), skippedNow);
+
+        auto done = world.run([&] { world.coordinator.discoverApplications(); });
+        AWAIT(done);
+        QVERIFY(sameApplications(world.store.applications(), {found}));
+        QCOMPARE(found->update().has_value(), kept);
+        QCOMPARE(found->checkFailure().has_value(), versionNow == QStringLiteral("1.0"));
+    }
+
     void failedDiscoveryClearsItsFlag()
     {
         CoordinatorTestWorld world;
@@ -83,12 +122,13 @@ private Q_SLOTS:
         QTest::addColumn<bool>("payloadsCopied");
         QTest::addColumn<QString>("line");
         QTest::addColumn<int>("listedBefore"); // applications without an update listed before it
+        QTest::addColumn<bool>("unread");      // a source of it could not be read
 
         auto row = [](const char* name, bool ignored, const QString& skipped, const QString& found,
                       const QString& update, const QString& skippedAfter, bool payloadsCopied,
-                      const QString& line, int listedBefore = 0) {
+                      const QString& line, int listedBefore = 0, bool unread = false) {
             QTest::newRow(name) << ignored << skipped << found << update << skippedAfter << payloadsCopied
-                                << line << listedBefore;
+                                << line << listedBefore << unread;
         };
         row("ignored", true, "", "2.0", "", "", false, "Skipping update for ignored app: Alpha");
         row("missing from the result", false, "", "", "", "", false, "");
@@ -99,6 +139,10 @@ private Q_SLOTS:
             "Clearing skipped version for Alpha - new version 2.1 is available (was skipping 2.0)");
         // The results are written back in parts; one far down a long list is written too.
         row("far down a long list", false, "", "2.0", "2.0", "", true, "", 600);
+        // A source that could not be read said nothing: the update known before stays.
+        row("source not read", false, "", "", "1.5", "", false, "", 0, true);
+        row("source not read, another offers", false, "", "2.0", "2.0", "", true, "", 0, true);
+        row("ignored, source not read", true, "", "", "", "", false, "", 0, true);
     }
     void checkAllWriteBack()
     {
@@ -110,6 +154,7 @@ private Q_SLOTS:
         QFETCH(bool, payloadsCopied);
         QFETCH(QString, line);
         QFETCH(int, listedBefore);
+        QFETCH(bool, unread);
 
         CoordinatorTestWorld world;
         auto app = makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("1.5")));
@@ -130,6 +175,9 @@ private Q_SLOTS:
         if (!found.isEmpty())
             result.insert(app->bundleIdentifier(), updateWithPayloads(found));
         world.updates->setCheckResult(result);
+        const SourceFailure failure{updateFeedSource(), QStringLiteral("Could not resolve host")};
+        if (unread)
+            world.updates->setUnreadSources({{app->bundleIdentifier(), failure}});
         world.clock->set(kLater);
         world.log.clear();
 
@@ -138,6 +186,7 @@ private Q_SLOTS:
         QCOMPARE(failureOf(done), std::nullopt);
 
         QCOMPARE(app->update() ? app->update()->latestVersion : QString(), update);
+        QCOMPARE(app->checkFailure(), unread && !ignored ? std::optional(failure) : std::nullopt);
         QCOMPARE(app->skippedVersion().value_or(QString()), skippedAfter);
         QCOMPARE(app->cask(), payloadsCopied ? updateWithPayloads(found).cask : std::optional<Cask>(ownCask));
         QCOMPARE(app->mas().has_value(), payloadsCopied);
@@ -205,13 +254,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("update");
         QTest::addColumn<QString>("skippedAfter");
         QTest::addColumn<QDateTime>("releaseDate");
+        QTest::addColumn<bool>("unread"); // a source of it could not be read
 
         const QDateTime none;
         auto row = [](const char* name, bool ignored, const QString& previous, const QString& skipped,
                       const QString& found, bool foundFailed, bool foundDated, const QString& update,
-                      const QString& skippedAfter, const QDateTime& releaseDate) {
+                      const QString& skippedAfter, const QDateTime& releaseDate, bool unread = false) {
             QTest::newRow(name) << ignored << previous << skipped << found << foundFailed << foundDated
-                                << update << skippedAfter << releaseDate;
+                                << update << skippedAfter << releaseDate << unread;
         };
         row("ignored still gets its update", true, "", "", "2.0", false, true, "2.0", "", kLater);
         row("failed update becomes available", false, "", "", "2.0", true, true, "2.0", "", kLater);
@@ -221,6 +271,7 @@ private Q_SLOTS:
         row("replacement ignores the skipped version", false, "1.5", "2.0", "2.0", false, true, "2.0", "2.0",
             kLater);
         row("nothing found", false, "1.5", "", "", false, false, "", "", none);
+        row("nothing found, source not read", false, "1.5", "", "", false, false, "1.5", "", kEarlier, true);
         row("skipped version found", false, "", "2.0", "2.0", false, true, "", "2.0", none);
         row("another version than the skipped one", false, "", "2.0", "2.1", false, true, "2.1", "", kLater);
     }
@@ -235,9 +286,13 @@ private Q_SLOTS:
         QFETCH(QString, update);
         QFETCH(QString, skippedAfter);
         QFETCH(QDateTime, releaseDate);
+        QFETCH(bool, unread);
 
         CoordinatorTestWorld world;
         auto app = makeApp(QStringLiteral("Alpha"));
+        const SourceFailure failure{updateFeedSource(), QStringLiteral("Could not resolve host")};
+        if (unread)
+            world.updates->setUnreadSources({{app->bundleIdentifier(), failure}});
         app->setIgnored(ignored);
         if (!previous.isEmpty()) {
             Update before = makeUpdate(previous);
@@ -264,6 +319,7 @@ private Q_SLOTS:
 
         const auto after = app->update();
         QCOMPARE(after ? after->latestVersion : QString(), update);
+        QCOMPARE(app->checkFailure(), unread ? std::optional(failure) : std::nullopt);
         if (after) {
             QCOMPARE(after->status, Update::Status::available);
             QCOMPARE(after->lastUpdateError, std::nullopt);

@@ -155,14 +155,18 @@ private Q_SLOTS:
         QCOMPARE(m_sparkle->calls(), QStringList{"checkForUpdate com.example.tool"});
     }
 
-    void failingSparkleCountsAsNoUpdate()
+    // A feed that cannot be read offers nothing and is named; the other sources still count.
+    void failingSparkleIsAnUnreadSource()
     {
         const auto application = app("Example", "com.example.app", {Source::sparkle, Source::homebrew});
         m_sparkle->failCheck("com.example.app");
         m_brew->offerUpdate(application->path().toLocalFile(), makeUpdate("2.0", Update::Source::homebrew));
         LogCapture log;
-        const QHash<QString, Update> updates = m_service->checkForUpdates({application}, kNoTools);
+        UpdateService::CheckFailures failures;
+        const QHash<QString, Update> updates = m_service->checkForUpdates({application}, kNoTools, &failures);
         QCOMPARE(updates.value("com.example.app").latestVersion, QStringLiteral("2.0"));
+        QCOMPARE(failures.keys(), QStringList{"com.example.app"});
+        QCOMPARE(failures.value("com.example.app").source, updateFeedSource());
         QVERIFY(!log.containsPrefix(Level::info, "Multiple updates"));
         QCOMPARE(log.lines().size(), 5); // two skip lines and three timing lines, nothing else
     }

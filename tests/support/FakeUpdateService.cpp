@@ -22,7 +22,8 @@ QStringList bundleIdentifiers(const FakeUpdateService::ApplicationList& applicat
 FakeUpdateService::FakeUpdateService() : UpdateService(nullptr, nullptr, nullptr) {}
 
 QHash<QString, Update> FakeUpdateService::checkForUpdates(const ApplicationList& applications,
-                                                          const EnvironmentStatus& environment)
+                                                          const EnvironmentStatus& environment,
+                                                          CheckFailures* failures)
 {
     std::shared_ptr<TestGate> gate;
     {
@@ -36,6 +37,8 @@ QHash<QString, Update> FakeUpdateService::checkForUpdates(const ApplicationList&
     std::lock_guard lock(m_mutex);
     if (m_checkFailure)
         throw Error(*m_checkFailure);
+    if (failures)
+        *failures = m_unreadSources;
     return m_checkResult;
 }
 
@@ -103,6 +106,12 @@ void FakeUpdateService::setCheckFailure(std::optional<QString> description)
 {
     std::lock_guard lock(m_mutex);
     m_checkFailure = std::move(description);
+}
+
+void FakeUpdateService::setUnreadSources(CheckFailures failures)
+{
+    std::lock_guard lock(m_mutex);
+    m_unreadSources = std::move(failures);
 }
 
 void FakeUpdateService::setCheckGate(std::shared_ptr<TestGate> gate)

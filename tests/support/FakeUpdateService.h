@@ -23,7 +23,8 @@ public:
     FakeUpdateService();
 
     QHash<QString, Update> checkForUpdates(const ApplicationList& applications,
-                                           const EnvironmentStatus& environment) override;
+                                           const EnvironmentStatus& environment,
+                                           CheckFailures* failures = nullptr) override;
     Update::Result updateApplication(const std::shared_ptr<Application>& application,
                                      const ProgressHandler& progressHandler) override;
     QList<Update::Result> updateAll(const ApplicationList& applications,
@@ -31,6 +32,8 @@ public:
 
     void setCheckResult(QHash<QString, Update> updates);
     void setCheckFailure(std::optional<QString> description);
+    // Sources a check could not read, per bundle identifier.
+    void setUnreadSources(CheckFailures failures);
     void setCheckGate(std::shared_ptr<TestGate> gate);
     // The update of this application fails with `error` (a result with success false).
     void setUpdateError(const QString& bundleIdentifier, const QString& error);
@@ -53,6 +56,7 @@ private:
     mutable std::mutex m_mutex;
     QHash<QString, Update> m_checkResult;
     std::optional<QString> m_checkFailure;
+    CheckFailures m_unreadSources;
     std::shared_ptr<TestGate> m_checkGate;
     QHash<QString, QString> m_updateErrors;
     std::optional<QString> m_refusal;

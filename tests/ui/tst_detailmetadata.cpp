@@ -4,6 +4,7 @@
 #include "ui/detail/ApplicationMetadataItemView.h"
 #include "ui/detail/ApplicationMetadataRowView.h"
 #include "ui/detail/MetadataFormat.h"
+#include "ui/main/components/ClampedLabel.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -66,6 +67,10 @@ private Q_SLOTS:
                                         << "Checked=5 min. ago/Update Status";
         QTest::newRow("not checked, sparkle") << makeApp("Sky", std::nullopt, {S::sparkle}) << false
                                               << "Source=Sparkle/Framework|Checked=Unknown/Not checked yet";
+        auto unread = makeApp("Sky", makeUpdate("2.0", Update::Source::sparkle), {S::sparkle});
+        unread->setCheckFailure(SourceFailure{updateFeedSource(), QStringLiteral("offline")});
+        QTest::newRow("sparkle, its feed not read")
+            << unread << true << "Source=Sparkle/Framework|Checked=5 min. ago/Check failed";
 
         auto notAdopted = makeApp("Figma");
         notAdopted->setCask(cask(false));
@@ -174,6 +179,13 @@ private Q_SLOTS:
         items[0]->activate();
         QCOMPARE(urls.opened(), (QList<QUrl>{QUrl(QStringLiteral("https://www.figma.com/")),
                                              QUrl(QStringLiteral("https://formulae.brew.sh/cask/figma#default"))}));
+
+        // A check that could not read a source says so, and why.
+        QVERIFY(!row.findChild<ClampedLabel*>("checkFailureText"));
+        app->setCheckFailure(SourceFailure{updateFeedSource(), QStringLiteral("Could not resolve host")});
+        QTRY_VERIFY(row.findChild<ClampedLabel*>("checkFailureText"));
+        QCOMPARE(row.findChild<ClampedLabel*>("checkFailureText")->fullText(),
+                 QStringLiteral("The last check failed: Could not resolve host"));
 
         // Losing the facts hides the whole row, divider included.
         app->setSource({S::other});

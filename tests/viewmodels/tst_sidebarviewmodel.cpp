@@ -266,6 +266,8 @@ private Q_SLOTS:
         auto safari = makeApp(QStringLiteral("Safari"));
         world.store.setApplications({safari});
         world.updates->setCheckResult({{safari->bundleIdentifier(), makeUpdate(QStringLiteral("18.0"))}});
+        world.updates->setUnreadSources(
+            {{safari->bundleIdentifier(), SourceFailure{updateFeedSource(), QStringLiteral("offline")}}});
         auto gate = world.gate();
         world.coordinator.setGate(Op::checkForUpdates, gate);
         world.sidebar.setErrorMessage(QStringLiteral("old"));
@@ -280,6 +282,44 @@ private Q_SLOTS:
         QCOMPARE(world.coordinator.callCount(Op::checkForUpdates), 1);
         QVERIFY(safari->update().has_value());
         QCOMPARE(world.appState.showUpdateCheckError(), false);
+        // The banner follows what the check wrote back.
+        QTRY_COMPARE(world.sidebar.checkProblems(),
+                     QStringList{QStringLiteral("The update feed of Safari could not be read: offline")});
+        safari->setCheckFailure(std::nullopt);
+        QTRY_COMPARE(world.sidebar.checkProblems(), QStringList());
+    }
+
+    // "Name:reason" per application whose feed could not be read; a trailing "!" ignores it.
+    void unreadSourceLines_data()
+    {
+        QTest::addColumn<QStringList>("failures");
+        QTest::addColumn<QStringList>("lines");
+        const QString feeds = QStringLiteral("Update feeds of %1 applications could not be read");
+        QTest::newRow("one") << QStringList{"Alpha:offline"}
+                             << QStringList{"The update feed of Alpha could not be read: offline"};
+        QTest::newRow("one reason") << QStringList{"Alpha:offline", "Beta:offline", "Gamma:offline"}
+                                    << QStringList{feeds.arg(3) + ": offline"};
+        QTest::newRow("reasons of their own")
+            << QStringList{"Alpha:refused", "Beta:timed out", "Gamma:timed out"}
+            << QStringList{feeds.arg(3) + ", among them Beta's: timed out"};
+        QTest::newRow("ignored ones aside")
+            << QStringList{"Alpha:offline!", "Beta:offline"}
+            << QStringList{"The update feed of Beta could not be read: offline"};
+    }
+    void unreadSourceLines()
+    {
+        QFETCH(QStringList, failures);
+        QFETCH(QStringList, lines);
+        ApplicationList applications{makeApp(QStringLiteral("Clean"))};
+        for (QString spec : failures) {
+            const bool ignored = spec.endsWith(QLatin1Char('!'));
+            spec.remove(QLatin1Char('!'));
+            auto app = makeApp(spec.section(QLatin1Char(':'), 0, 0));
+            app->setIgnored(ignored);
+            app->setCheckFailure(SourceFailure{updateFeedSource(), spec.section(QLatin1Char(':'), 1)});
+            applications.append(app);
+        }
+        QCOMPARE(SidebarViewModel::unreadSourceLines(applications), lines);
     }
 
     void updateCheckFailureRaisesTheAlert_data()
@@ -319,6 +359,7 @@ private Q_SLOTS:
         QCOMPARE(world.appState.showUpdateCheckError(), true);
         QCOMPARE(alert.count(), 1);
         QCOMPARE(world.sidebar.isCheckingUpdates(), false);
+        QCOMPARE(world.sidebar.checkProblems(), QStringList{"Failed to check for updates: " + description});
 
         const auto lines = world.log.lines();
         const qsizetype first = lines.indexOf(
@@ -341,6 +382,7 @@ private Q_SLOTS:
         QCOMPARE(world.sidebar.errorMessage(), std::nullopt);
         AWAIT(again);
         QCOMPARE(world.sidebar.errorMessage(), std::nullopt);
+        QCOMPARE(world.sidebar.checkProblems(), QStringList());
         QCOMPARE(world.appState.showUpdateCheckError(), true);
     }
 

@@ -66,11 +66,13 @@ void SparkleUpdateChecker::updateNotFound(UpdaterAcknowledgement acknowledgement
 
 void SparkleUpdateChecker::updaterFailed(const UpdaterError& error, UpdaterAcknowledgement acknowledgement)
 {
-    post([this, description = error.description()] {
+    // A feed that could not be read said nothing about updates: the check fails with the
+    // updater's reason, so what was known before stays.
+    post([this, error] {
         if (!hasOutcome())
             Logger::warning(QStringLiteral("Sparkle update check failed for ") + m_application->name() +
-                            QStringLiteral(": ") + description);
-        finish(std::nullopt, nullptr);
+                            QStringLiteral(": ") + error.description());
+        finish(std::nullopt, std::make_exception_ptr(error));
     });
     acknowledgement();
 }

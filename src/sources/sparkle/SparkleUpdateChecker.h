@@ -14,9 +14,9 @@ namespace norvelle {
 class Application;
 
 // Runs one update check of another application and reports the newest item of its
-// appcast as a SparkleUpdate; it never installs anything. An updater error counts as
-// "no update" (and is logged); only an updater that cannot start, or a cycle that
-// closes without any answer, ends the check as failed.
+// appcast as a SparkleUpdate; it never installs anything. An updater error (logged), an
+// updater that cannot start, or a cycle that closes without any answer ends the check as
+// failed: only an appcast that was read can say there is no update.
 class SparkleUpdateChecker : public SparkleDriver {
 public:
     // Success: update present when one is offered, none when not; failure: error set.

@@ -4,7 +4,10 @@
 #include "ui/detail/ApplicationMetadataItemView.h"
 #include "ui/detail/LinkPolicy.h"
 #include "ui/detail/MetadataFormat.h"
+#include "ui/main/components/ClampedLabel.h"
+#include "ui/main/components/PlainLabel.h"
 #include "ui/main/components/SystemColors.h"
+#include "ui/main/components/TextStyles.h"
 #include "util/Async.h"
 
 #include <QFrame>
@@ -90,7 +93,8 @@ ApplicationMetadataRowView::ApplicationMetadataRowView(std::shared_ptr<Applicati
     QPointer<ApplicationMetadataRowView> self(this);
     m_observer = m_application->addObserver([self](Application::Field field) {
         using F = Application::Field;
-        if (field != F::source && field != F::update && field != F::cask && field != F::mas)
+        if (field != F::source && field != F::update && field != F::cask && field != F::mas &&
+            field != F::checkFailure)
             return;
         postToMain([self] {
             if (self)
@@ -112,6 +116,14 @@ void ApplicationMetadataRowView::setLastUpdateCheck(const std::optional<QDateTim
 QString ApplicationMetadataRowView::appStoreAddress(const QString& appID)
 {
     return QStringLiteral("https://apps.apple.com/app/id") + appID;
+}
+
+std::optional<QString> ApplicationMetadataRowView::checkFailureText(const Application::Snapshot& application)
+{
+    if (!application.checkFailure)
+        return std::nullopt;
+    // The reason names what could not be read ("The update feed could not be loaded: …").
+    return QStringLiteral("The last check failed: ") + application.checkFailure->description;
 }
 
 QString ApplicationMetadataRowView::caskAddress(const QString& caskName)
@@ -140,8 +152,10 @@ QList<ApplicationMetadataRowView::Cell> ApplicationMetadataRowView::cells(const 
     }
 
     if (lastUpdateCheck)
-        cells.append({QStringLiteral("Checked"), MetadataFormat::relativeShort(*lastUpdateCheck, now),
-                      QStringLiteral("Update Status"), std::nullopt});
+        cells.append(
+            {QStringLiteral("Checked"), MetadataFormat::relativeShort(*lastUpdateCheck, now),
+             application.checkFailure ? QStringLiteral("Check failed") : QStringLiteral("Update Status"),
+             std::nullopt});
     else
         cells.append({QStringLiteral("Checked"), QStringLiteral("Unknown"), QStringLiteral("Not checked yet"),
                       std::nullopt});
@@ -214,6 +228,16 @@ void ApplicationMetadataRowView::rebuild()
     }
     row->addStretch();
     column->addLayout(row);
+    if (const std::optional<QString> failure = checkFailureText(m_application->snapshot())) {
+        // The error's own words, which may be long and hold addresses: wrapped and selectable.
+        auto* text = new ClampedLabel(ClampedLabel::anyNumberOfLines, m_content);
+        setUpPlainLabel(text, TextStyles::font(TextStyles::Style::subheadline), SystemColors::primary(),
+                        "checkFailureText", Qt::AlignHCenter);
+        text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        text->setFullText(*failure);
+        column->addSpacing(4);
+        column->addWidget(text);
+    }
     column->addWidget(divider(QFrame::HLine, "metadataRowDivider", m_content));
     layout()->addWidget(m_content);
 }

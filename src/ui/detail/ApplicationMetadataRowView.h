@@ -17,7 +17,8 @@ namespace norvelle {
 class UrlOpener;
 
 // The band of small facts under the header: where updates come from, when the pending update
-// was released, when updates were last looked for, and the homepage or the download size.
+// was released, when updates were last looked for (and why the last check of the application
+// failed), and the homepage or the download size.
 // Absent (no cells, no divider) when it would have nothing to say but "Unknown".
 class ApplicationMetadataRowView : public QWidget {
     Q_OBJECT
@@ -42,6 +43,8 @@ public:
                              const std::optional<QDateTime>& lastUpdateCheck, const QDateTime& now);
     static QString appStoreAddress(const QString& appID);
     static QString caskAddress(const QString& caskName);
+    // What the pane says of the application's last check when it could not read a source.
+    static std::optional<QString> checkFailureText(const Application::Snapshot& application);
 
 private:
     void rebuild();

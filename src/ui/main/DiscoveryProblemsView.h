@@ -7,8 +7,9 @@ class QLabel;
 
 namespace norvelle {
 
-// The banner that says what the last discovery could not do: each source it could not read
-// and why, or its own failure, one line each. Shows nothing when there is nothing to say.
+// The banner that says what the last discovery and the update checks could not do: each source
+// they could not read and why, or their own failure, one line each. Shows nothing when there is
+// nothing to say.
 class DiscoveryProblemsView : public QWidget {
     Q_OBJECT
 public:

@@ -85,8 +85,13 @@ SidebarView::SidebarView(const ViewEnvironment& environment, QWidget* parent)
     connect(&sidebar, &SidebarViewModel::isDiscoveringChanged, this, &SidebarView::updateState);
     connect(&sidebar, &SidebarViewModel::isCheckingUpdatesChanged, this, &SidebarView::updateState);
     connect(&sidebar, &SidebarViewModel::currentFilterChanged, this, &SidebarView::updateState);
-    connect(&sidebar, &SidebarViewModel::discoveryProblemsChanged, m_problems,
-            &DiscoveryProblemsView::setProblems);
+    // One banner for every source that could not be read, by a discovery or by the checks.
+    const auto showProblems = [this] {
+        m_problems->setProblems(m_env.sidebarViewModel.discoveryProblems() +
+                                m_env.sidebarViewModel.checkProblems());
+    };
+    connect(&sidebar, &SidebarViewModel::discoveryProblemsChanged, m_problems, showProblems);
+    connect(&sidebar, &SidebarViewModel::checkProblemsChanged, m_problems, showProblems);
     connect(&m_env.store, &ApplicationStore::applicationsChanged, this, &SidebarView::updateState);
     connect(&m_env.store, &ApplicationStore::applicationsUpdated, this, &SidebarView::updateState);
     connect(&m_env.store, &ApplicationStore::environmentStatusChanged, this, &SidebarView::updateState);
@@ -109,7 +114,7 @@ SidebarView::SidebarView(const ViewEnvironment& environment, QWidget* parent)
 
     m_model->setUpdateProgress(detail.updateProgress());
     m_model->setAdoptionProgress(detail.adoptionProgress());
-    m_problems->setProblems(sidebar.discoveryProblems());
+    showProblems();
     updateState();
     syncSelectionFromStore();
 }

@@ -264,8 +264,9 @@ void SparkleDriversTest::checkerEndsOnce_data()
     QTest::addColumn<QString>("warning");
 
     const QString boom = QStringLiteral("The update feed could not be loaded: boom");
-    QTest::newRow("updater error means no update")
-        << script({{Kind::checkStarted}, {Kind::error, {}, boom}, {Kind::finished}}) << false << ""
+    // A feed that could not be read says nothing of updates: no "no update".
+    QTest::newRow("updater error fails the check")
+        << script({{Kind::checkStarted}, {Kind::error, {}, boom}, {Kind::finished}}) << false << boom
         << "Sparkle update check failed for Sample: " + boom;
     ScriptedUpdater::Script refused;
     refused.refuseCheck = true;

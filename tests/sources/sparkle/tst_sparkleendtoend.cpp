@@ -48,7 +48,7 @@ private Q_SLOTS:
     void init();
     void checksAndInstallsAnUpdate();
     void refusesABadlySignedUpdate();
-    void feedErrorMeansNoUpdate();
+    void feedErrorFailsTheCheck();
 
 private:
     QFuture<std::optional<Update>> check();
@@ -183,13 +183,13 @@ void SparkleEndToEndTest::refusesABadlySignedUpdate()
     QCOMPARE(UpdaterBundle::load(m_installed)->version(), QStringLiteral("1.0"));
 }
 
-void SparkleEndToEndTest::feedErrorMeansNoUpdate()
+void SparkleEndToEndTest::feedErrorFailsTheCheck()
 {
     m_server->route("/appcast.xml", FixtureServer::Reply{503, "busy"});
     LogCapture log;
     auto found = check();
     QTRY_VERIFY_WITH_TIMEOUT(found.isFinished(), 20000);
-    QVERIFY(!found.result());
+    QVERIFY_THROWS_EXCEPTION(std::exception, found.result());
     QVERIFY(log.containsPrefix(Logger::Level::warning, "Sparkle update check failed for Sample: "));
 }
 

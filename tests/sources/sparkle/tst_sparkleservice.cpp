@@ -261,7 +261,7 @@ void SparkleServiceTest::checkWithoutAnUpdate_data()
                                    << "" << 0;
     QTest::newRow("updater error")
         << script({{Kind::error, {}, "The update feed answered with HTTP status 500"}, {Kind::finished}})
-        << true << "" << 1;
+        << true << "The update feed answered with HTTP status 500" << 1;
     QTest::newRow("updater cannot start") << script({}, QStringLiteral("no feed")) << true << "no feed" << 0;
     QTest::newRow("closed without an answer") << script({{Kind::checkStarted}, {Kind::finished}}) << true
                                               << error(NorvelleError::sparkleUpdateFailed()) << 0;
