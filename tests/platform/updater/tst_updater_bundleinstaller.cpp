@@ -16,6 +16,7 @@
 #include <sys/stat.h>
 
 using namespace norvelle;
+using norvelle::test::AsUser;
 using norvelle::test::entriesIn;
 using norvelle::test::FileSizeLimit;
 using norvelle::test::LogCapture;
@@ -150,8 +151,8 @@ private Q_SLOTS:
     void killedRemovalIsFinishedByTheSweep_data();
     void killedRemovalIsFinishedByTheSweep();
     void restoresBesideThisProcessSweep();
-    void unwritableRemovalKeepsTheCopy_data();
-    void unwritableRemovalKeepsTheCopy();
+    void removalOfTheOldCopy_data();
+    void removalOfTheOldCopy();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -644,19 +645,34 @@ void BundleInstallerTest::restoresBesideThisProcessSweep()
     QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), "old");
 }
 
-void BundleInstallerTest::unwritableRemovalKeepsTheCopy_data()
+void BundleInstallerTest::removalOfTheOldCopy_data()
 {
     QTest::addColumn<bool>("bySweep"); // else by the install's clean-up
-    QTest::newRow("by the install") << false;
-    QTest::newRow("by a sweep") << true;
+    QTest::addColumn<bool>("locked");  // folders their owner cannot read, else a full disk
+    QTest::newRow("full disk, by the install") << false << false;
+    QTest::newRow("full disk, by a sweep") << true << false;
+    QTest::newRow("folders their owner cannot read, by the install") << false << true;
+    QTest::newRow("folders their owner cannot read, by a sweep") << true << true;
 }
 
 // A disk that takes the record's "aside" but not its "remove", a byte longer: the old copy stays
 // (a kill during its removal would leave what comes back once the application is missing), and
-// so does nothing of the record's unwritten next version.
-void BundleInstallerTest::unwritableRemovalKeepsTheCopy()
+// so does nothing of the record's unwritten next version. Folders their owner cannot read (mode
+// 0000) or list (0300), in the old copy and in what the install extracted, are given the owner's
+// rights and go with the rest.
+void BundleInstallerTest::removalOfTheOldCopy()
 {
     QFETCH(bool, bySweep);
+    QFETCH(bool, locked);
+    for (const QString& in : locked ? QStringList{m_installed + "/Contents/Resources",
+                                                  m_staging->filePath("extracted/Sample.app")}
+                                    : QStringList{}) {
+        for (const auto& [name, mode] : {std::pair("locked", 0), std::pair("unlisted", 0300)}) {
+            const QString folder = in + "/" + name;
+            QVERIFY(QDir().mkpath(folder + "/inner") && QFile(folder + "/file").open(QIODevice::WriteOnly));
+            QCOMPARE(::chmod(QFile::encodeName(folder).constData(), mode_t(mode)), 0);
+        }
+    }
     const QString aside = InstallRecovery::asidePath(m_installed), staging = m_staging->path();
     QVERIFY(m_staging->recordAside(aside, nullptr));
     const auto limit = rlim_t(QFileInfo(m_staging->filePath(".install-record")).size());
@@ -665,12 +681,20 @@ void BundleInstallerTest::unwritableRemovalKeepsTheCopy()
         m_staging->leaveToSweep();
         m_staging.reset();
     }
+    std::optional<AsUser> user;
+    QVERIFY(!locked || user.emplace(m_dir->path()).isValid());
     {
-        const FileSizeLimit fullDisk(limit);
+        std::optional<FileSizeLimit> fullDisk;
+        if (!locked)
+            fullDisk.emplace(limit);
         if (bySweep)
             InstallRecovery::recoverFolder(m_dir->filePath("Applications"));
         else
             BundleInstaller().replace(m_installed, m_update, *m_staging);
+    }
+    if (locked) {
+        QCOMPARE(settled(), QStringList{"Sample.app"});
+        return;
     }
     QCOMPARE(settled().filter(".Sample.app.old-").size(), 1);
     QCOMPARE(entriesIn(staging), QStringList{".install-record"});
