@@ -2,8 +2,10 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QLockFile>
+#include <unistd.h>
 
 namespace norvelle::test {
 
@@ -40,6 +42,25 @@ bool writeStaleLock(const QString& path, qint64 pid, const QStringList& replaced
     return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size() && file.flush() &&
            file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-3600),
                             QFileDevice::FileModificationTime);
+}
+
+AsUser::AsUser(const QString& folder) : m_root(::geteuid() == 0)
+{
+    if (!m_root)
+        return;
+    constexpr uid_t nobody = 65534;
+    m_valid = ::lchown(QFile::encodeName(folder).constData(), nobody, nobody) == 0;
+    for (QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+         it.hasNext();)
+        m_valid = ::lchown(QFile::encodeName(it.next()).constData(), nobody, nobody) == 0 && m_valid;
+    m_valid = m_valid && ::setegid(nobody) == 0 && ::seteuid(nobody) == 0;
+}
+
+AsUser::~AsUser()
+{
+    if (m_root && (::seteuid(0) != 0 || ::setegid(0) != 0))
+        qFatal("could not act as root again");
 }
 
 } // namespace norvelle::test

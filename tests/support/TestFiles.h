@@ -19,4 +19,17 @@ QStringList entriesIn(const QString& directory);
 bool writeStaleLock(const QString& path, qint64 pid = std::numeric_limits<int>::max(),
                     const QStringList& replaced = {});
 
+// Root ignores mode bits. Where the tests run as root, the user nobody is given the folder and all
+// in it, and the process acts as that user while this lives; as another user, nothing changes.
+class AsUser {
+public:
+    explicit AsUser(const QString& folder);
+    ~AsUser();
+    Q_DISABLE_COPY_MOVE(AsUser)
+    bool isValid() const { return m_valid; }
+
+private:
+    bool m_root = false, m_valid = true;
+};
+
 } // namespace norvelle::test

@@ -281,10 +281,13 @@ void ArchiveExtractor::extract(const QString& archivePath, const QString& target
     if (archive_write_close(writer.get()) != ARCHIVE_OK)
         fail(errorText(writer.get()));
     QString syncError;
-    if (!DiskSync::syncTree(root, &syncError, stop)) {
+    bool unopened = false;
+    if (!DiskSync::syncTree(root, &syncError, stop, &unopened)) {
         if (stop.stop_requested())
             fail(QStringLiteral("cancelled"));
-        fail(QStringLiteral("it could not be written to the disk (") + syncError + QLatin1Char(')'));
+        fail((unopened ? QStringLiteral("it holds a file or folder that could not be opened (")
+                       : QStringLiteral("it could not be written to the disk (")) +
+             syncError + QLatin1Char(')'));
     }
     if (progress && lastPercent < 100)
         progress(1.0);

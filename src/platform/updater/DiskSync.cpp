@@ -1,9 +1,6 @@
 #include "platform/updater/DiskSync.h"
 
-#include <QDirIterator>
 #include <QFile>
-#include <QFileInfo>
-#include <QStringList>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -46,13 +43,24 @@ bool removeEntries(int folderFd, const char* kept, const std::stop_token& stop, 
     return removed;
 }
 
-int openFolder(int parent, const char* name)
+// Opens the folder name in parent to read its entries, never through a link, with the owner's
+// rights in `needed` given to it where it lacks them: before the open, which fails on a folder its
+// owner cannot read (mode 0000, 0300), and after it. A removal needs to read, enter and change every
+// folder it empties.
+int openFolder(int parent, const char* name, mode_t needed = S_IRWXU)
 {
-    const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    // A read-only folder inside a bundle would keep its entries.
+    constexpr int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    int fd = ::openat(parent, name, flags);
     struct stat info {};
-    if (fd >= 0 && ::fstat(fd, &info) == 0 && (info.st_mode & S_IRWXU) != S_IRWXU)
-        ::fchmod(fd, info.st_mode | S_IRWXU);
+    if (fd < 0 && errno == EACCES && ::fstatat(parent, name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISDIR(info.st_mode) && (info.st_mode & needed) != needed) {
+        if (::fchmodat(parent, name, (info.st_mode | needed) & 07777, AT_SYMLINK_NOFOLLOW) == 0)
+            fd = ::openat(parent, name, flags);
+        else
+            errno = EACCES;
+    }
+    if (fd >= 0 && ::fstat(fd, &info) == 0 && (info.st_mode & needed) != needed)
+        ::fchmod(fd, (info.st_mode | needed) & 07777);
     return fd;
 }
 
@@ -70,6 +78,84 @@ bool removeAt(int parent, const char* name, const std::stop_token& stop, const D
     const int fd = openFolder(parent, name);
     return fd >= 0 && removeEntries(fd, nullptr, stop, pace) &&
            (::unlinkat(parent, name, AT_REMOVEDIR) == 0 || errno == ENOENT);
+}
+
+bool syncDescriptor(int fd)
+{
+#ifdef __APPLE__
+    // fsync only reaches the drive's cache on macOS; F_FULLFSYNC reaches the medium.
+    return ::fcntl(fd, F_FULLFSYNC) == 0 || ::fsync(fd) == 0;
+#else
+    return ::fsync(fd) == 0;
+#endif
+}
+
+bool syncAndClose(int fd)
+{
+    bool synced = syncDescriptor(fd);
+    const int savedErrno = errno;
+    if (::close(fd) != 0 && synced)
+        synced = false;
+    else
+        errno = savedErrno;
+    return synced;
+}
+
+// Where a sync failed, and whether in opening what it syncs rather than in writing it: a file or
+// folder that cannot be opened says nothing about the disk.
+struct SyncFailure {
+    QByteArray path;
+    int code = 0;
+    bool unopened = false;
+    bool fail(const QByteArray& at, bool opening)
+    {
+        path = at;
+        code = errno;
+        unopened = opening;
+        return false;
+    }
+};
+
+// Syncs every regular file and folder below the folder open at fd, each folder after what it
+// holds, then that folder itself; closes fd. Links are not followed; their folder's sync covers
+// them. A folder its owner cannot read is given the owner's right to read and enter it.
+bool syncFolder(int fd, const QByteArray& path, const std::stop_token& stop, SyncFailure& failure)
+{
+    DIR* folder = ::fdopendir(fd);
+    if (!folder) {
+        failure.fail(path, true);
+        ::close(fd);
+        return false;
+    }
+    const auto synced = [&] {
+        for (;;) {
+            if (stop.stop_requested())
+                return false;
+            errno = 0;
+            const dirent* entry = ::readdir(folder);
+            if (!entry)
+                return errno == 0 || failure.fail(path, true);
+            if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
+                continue;
+            const QByteArray inner = path + '/' + entry->d_name;
+            struct stat info {};
+            if (::fstatat(::dirfd(folder), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+                return failure.fail(inner, true);
+            const bool isFolder = S_ISDIR(info.st_mode);
+            if (!isFolder && !S_ISREG(info.st_mode))
+                continue;
+            const int child = isFolder ? openFolder(::dirfd(folder), entry->d_name, S_IRUSR | S_IXUSR)
+                                       : ::openat(::dirfd(folder), entry->d_name,
+                                                  O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+            if (child < 0)
+                return failure.fail(inner, true);
+            if (isFolder ? !syncFolder(child, inner, stop, failure)
+                         : !syncAndClose(child) && !failure.fail(inner, false))
+                return false;
+        }
+    }() && (syncDescriptor(::dirfd(folder)) || failure.fail(path, false));
+    ::closedir(folder);
+    return synced;
 }
 
 } // namespace
@@ -107,45 +193,24 @@ bool DiskSync::removeContents(const QString& root, const QString& kept, std::sto
 bool DiskSync::syncPath(const QString& path, QString* error)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return report(error, path);
-#ifdef __APPLE__
-    // fsync only reaches the drive's cache on macOS; F_FULLFSYNC reaches the medium.
-    bool synced = ::fcntl(fd, F_FULLFSYNC) == 0 || ::fsync(fd) == 0;
-#else
-    bool synced = ::fsync(fd) == 0;
-#endif
-    const int savedErrno = errno;
-    if (::close(fd) != 0 && synced)
-        synced = false;
-    else
-        errno = savedErrno;
-    return synced || report(error, path);
+    return (fd >= 0 && syncAndClose(fd)) || report(error, path);
 }
 
-bool DiskSync::syncTree(const QString& root, QString* error, std::stop_token stop)
+bool DiskSync::syncTree(const QString& root, QString* error, std::stop_token stop, bool* unopened)
 {
-    QStringList folders;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        if (stop.stop_requested())
-            return false;
-        const QString path = it.next();
-        const QFileInfo info = it.fileInfo();
-        if (info.isSymLink())
-            continue;
-        if (info.isDir())
-            folders.append(path);
-        else if (info.isFile() && !syncPath(path, error))
-            return false;
-    }
-    // Deepest first, so each folder's entries are settled before its parent's.
-    for (auto folder = folders.crbegin(); folder != folders.crend(); ++folder) {
-        if (!syncPath(*folder, error))
-            return false;
-    }
-    return syncPath(root, error);
+    const QByteArray path = QFile::encodeName(root);
+    SyncFailure failure;
+    const int fd = openFolder(AT_FDCWD, path.constData(), S_IRUSR | S_IXUSR);
+    if (fd >= 0 ? syncFolder(fd, path, stop, failure) : failure.fail(path, true))
+        return true;
+    if (failure.path.isEmpty())
+        return false; // stopped
+    if (unopened)
+        *unopened = failure.unopened;
+    if (error)
+        *error = QFile::decodeName(failure.path) + QStringLiteral(": ") +
+                 QString::fromLocal8Bit(std::strerror(failure.code));
+    return false;
 }
 
 } // namespace norvelle

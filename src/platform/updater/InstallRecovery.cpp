@@ -4,13 +4,13 @@
 #include "platform/file/FolderLock.h"
 #include "platform/updater/DiskSync.h"
 #include "platform/updater/InstallRecord.h"
+#include "platform/updater/SetAsideCopies.h"
 #include "platform/updater/SweepHold.h"
 #include "util/Async.h"
 #include "util/ScopeExit.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QHash>
 #include <QSet>
 #include <QUuid>
 #include <algorithm>
@@ -26,7 +26,6 @@
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <thread>
-#include <tuple>
 #include <unistd.h>
 #include <utility>
 
@@ -90,17 +89,6 @@ bool installRuns(const QDir& dir, const QString& bundleName)
     return false;
 }
 
-// Whether the copy at path is a whole application: a removal that was cut short may have left
-// any part of one.
-bool isWholeBundle(const QString& path)
-{
-    struct stat info {};
-    return foundAt(path) == Found::bundle &&
-           ::lstat(QFile::encodeName(path + QStringLiteral("/Contents/Info.plist")).constData(), &info) ==
-               0 &&
-           S_ISREG(info.st_mode);
-}
-
 // One pass of a sweep over a folder.
 struct Pass {
     bool removing = false; // else it only puts back
@@ -114,7 +102,7 @@ struct Pass {
 // is put back where the application is missing, and only the one that the deciding record of the
 // bundle names: a copy whose removal had begun, or that is not whole, is what a quit or a kill left
 // of its removal, and a missing application beside it is one the user removed. The others are
-// removed.
+// removed; a set-aside link, as a link.
 bool settleAside(const QString& folder, const QString& bundleName, const Record& record,
                  const QString& staging, bool deciding, Pass& pass)
 {
@@ -123,7 +111,8 @@ bool settleAside(const QString& folder, const QString& bundleName, const Record&
         return true;
     const QDir dir(folder);
     const QString aside = dir.filePath(record.aside);
-    if (foundAt(aside) != Found::bundle)
+    // A link there is an application placed as a link, set aside as it was.
+    if (!QFileInfo(aside).isSymLink() && foundAt(aside) != Found::bundle)
         return true; // removed already, or put back
     const QString bundle = dir.filePath(bundleName);
     const Found found = foundAt(bundle);
@@ -132,7 +121,7 @@ bool settleAside(const QString& folder, const QString& bundleName, const Record&
     // has already been seen here; one that starts later cannot move a bundle that is missing.
     if (found != Found::other && installRuns(dir, bundleName))
         return false;
-    if (deciding && !record.removing && isWholeBundle(aside)) {
+    if (deciding && mayComeBack(aside, record)) {
         // Killed between the swap's two renames.
         if (found == Found::nothing && putBack(folder, aside, bundle)) {
             ++pass.putBack;
@@ -175,40 +164,6 @@ void removeMovedRecords(const QDir& dir, const std::stop_token& stop)
         if (::unlinkat(AT_FDCWD, QFile::encodeName(dir.filePath(name)).constData(), 0) == 0)
             reportRemoval(staging, true, stop);
     }
-}
-
-// The staging folders whose records decide what becomes of each bundle's set-aside copies: of all
-// records naming copies of one bundle the newest, by when it was written, whatever it says (a newer
-// removal means the application was in place after the older install). Of records written at the
-// same moment (a coarse clock, or one set back) one whose copy could come back, as a missing
-// application's whole copy may be all there is of it.
-QSet<QString> decidingRecords(const QDir& dir, const QStringList& names)
-{
-    struct Deciding {
-        QString staging;
-        std::tuple<time_t, long, bool> rank;
-    };
-    QHash<QString, Deciding> deciding;
-    for (const QString& name : names) {
-        const std::optional<QString> bundleName = stagedBundleOf(name);
-        if (!bundleName)
-            continue;
-        const QString record = recordIn(dir.filePath(name));
-        const std::optional<Record> read = readRecord(record);
-        struct stat info {};
-        if (!read || bundleOf(read->aside, asideMark, asideIdLength, true) != *bundleName ||
-            ::lstat(QFile::encodeName(record).constData(), &info) != 0)
-            continue;
-        const auto rank = std::tuple(info.st_mtim.tv_sec, info.st_mtim.tv_nsec,
-                                     !read->removing && isWholeBundle(dir.filePath(read->aside)));
-        const auto found = deciding.constFind(*bundleName);
-        if (found == deciding.cend() || rank > found->rank)
-            deciding.insert(*bundleName, Deciding{name, rank});
-    }
-    QSet<QString> stagings;
-    for (const Deciding& record : std::as_const(deciding))
-        stagings.insert(record.staging);
-    return stagings;
 }
 
 void sweep(const QString& folder, Pass& pass)

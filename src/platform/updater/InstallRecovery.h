@@ -10,10 +10,11 @@
 namespace norvelle {
 
 // Puts right what a killed install left beside a bundle: a power cut or kill -9 between the
-// swap's two renames leaves the application only in its set-aside copy. Only folders of the
-// exact shapes an install makes, whose staging folder carries the install's record, are
-// touched (an emptied one only by rmdir, when a killed removal had moved its record out beside
-// it); those a running install still holds (FolderLock) are left alone.
+// swap's two renames leaves the application only in its set-aside copy (or, for an application
+// that is a link, in that link). Only what has the exact shapes an install makes, whose staging
+// folder carries the install's record, is touched (an emptied staging folder only by rmdir, when
+// a killed removal had moved its record out beside it); those a running install still holds
+// (FolderLock) are left alone.
 class InstallRecovery {
 public:
     // Where an install keeps the bundle at bundlePath aside while swapping (a new name each time).

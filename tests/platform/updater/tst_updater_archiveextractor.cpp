@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 using namespace norvelle;
+using norvelle::test::AsUser;
 using norvelle::test::FileSizeLimit;
 using norvelle::test::readFile;
 using norvelle::test::UpdaterArchiveBuilder;
@@ -290,6 +291,11 @@ void ArchiveExtractorTest::failsUnlessEveryByteIsWritten_data()
         QTest::newRow(f + "bytes at the limit") << "bytes" << format << 1000000 << "";
         QTest::newRow(f + "bytes one past") << "bytes" << format << 1000001 << tooManyBytes;
     }
+    // As a user: folders their owner cannot read or list are given the right to, and synced; a file
+    // that cannot be read is no failure of the disk.
+    QTest::newRow("folders their owner cannot read") << "locked" << Format::zip << 0 << "";
+    QTest::newRow("a file its owner cannot read")
+        << "unreadable" << Format::tarGzip << 0 << "it holds a file or folder that could not be opened (";
     QTest::newRow("entries at the limit") << "entries" << Format::tarGzip << 100 << "";
     QTest::newRow("entries one past")
         << "entries" << Format::tarGzip << 101 << "it holds more than 100 entries";
@@ -309,6 +315,11 @@ void ArchiveExtractorTest::failsUnlessEveryByteIsWritten()
     if (variant == "entries") {
         for (int i = 2; i < amount; ++i)
             builder.addFile(QString("App.app/f%1").arg(i), "");
+    } else if (variant == "locked") {
+        builder.addDirectory("App.app/locked", 0).addDirectory("App.app/unlisted", 0300);
+        builder.addFile("App.app/unlisted/file", small).addDirectory("App.app/unlisted/inner", 0);
+    } else if (variant == "unreadable") {
+        builder.addFile("App.app/secret", small, 0);
     } else if (variant == "bytes") {
         builder.addFile("App.app/big", marker + QByteArray(amount - small.size() - marker.size(), 'z'));
     } else {
@@ -332,14 +343,19 @@ void ArchiveExtractorTest::failsUnlessEveryByteIsWritten()
     ArchiveExtractor::Limits limits;
     if (variant == "bytes" || variant == "entries")
         limits = {.maxBytes = 1000000, .maxEntries = 100};
+    std::optional<AsUser> user;
+    if (variant == "locked" || variant == "unreadable")
+        QVERIFY(user.emplace(m_dir->path()).isValid());
     try {
         ArchiveExtractor::extract(path, m_target, {}, {}, limits);
         QVERIFY2(expected.isEmpty(), "the extraction succeeded");
         QVERIFY(QFileInfo::exists(m_target + "/App.app/small"));
+        QVERIFY(variant != "locked" || readFile(m_target + "/App.app/unlisted/file") == small);
     } catch (const UpdaterError& error) {
         QVERIFY2(!expected.isEmpty(), qPrintable(error.description()));
         QCOMPARE(error.kind(), UpdaterError::Kind::extractionFailed);
         QVERIFY2(error.description().contains(expected), qPrintable(error.description()));
+        QVERIFY(variant != "unreadable" || error.description().endsWith("/secret: Permission denied)"));
     }
 }
 

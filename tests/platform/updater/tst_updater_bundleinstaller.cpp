@@ -16,6 +16,7 @@
 #include <sys/stat.h>
 
 using namespace norvelle;
+using norvelle::test::AsUser;
 using norvelle::test::entriesIn;
 using norvelle::test::FileSizeLimit;
 using norvelle::test::LogCapture;
@@ -149,9 +150,10 @@ private Q_SLOTS:
     void sweepsLeftovers();
     void killedRemovalIsFinishedByTheSweep_data();
     void killedRemovalIsFinishedByTheSweep();
+    void toldOfWhatComesBackOnceARestoreBegan(); // before any restore of this process
     void restoresBesideThisProcessSweep();
-    void unwritableRemovalKeepsTheCopy_data();
-    void unwritableRemovalKeepsTheCopy();
+    void removalOfTheOldCopy_data();
+    void removalOfTheOldCopy();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -372,10 +374,12 @@ void BundleInstallerTest::interruptedSwapIsPutRight()
 void BundleInstallerTest::sweepsLeftovers_data()
 {
     // Folders below Applications: "*" a bundle (as an install sets one aside), "~" one whose removal
-    // had begun, "+" a staging folder with an install's record, naming the set-aside copy after ">"
-    // (after a second ">" the copy is to be removed), newer than those before it ("&" written at the
-    // same moment as the one before), "-" one whose record its removal had moved out beside it, "="
-    // a file of the user's; else a plain folder. A bundle put back must be the newest record's copy.
+    // had begun, "@" one whose Info.plist links into it, "%" one whose Contents links out of it, "^" a
+    // link to a bundle elsewhere (any of them with "#<version>"), "+" a staging folder with an
+    // install's record, naming the set-aside copy after ">" (after a second ">" the copy is to be
+    // removed), newer than those before it ("&" written at the same moment as the one before), "-"
+    // one whose record its removal had moved out beside it, "=" a file of the user's; else a plain
+    // folder. A bundle put back must be the newest record's copy.
     QTest::addColumn<QStringList>("present");
     QTest::addColumn<QStringList>("locked");   // held by a running install meanwhile
     QTest::addColumn<QString>("bundle");       // what Sample.app is: a bundle, gone, a link or a file
@@ -420,6 +424,27 @@ void BundleInstallerTest::sweepsLeftovers_data()
         << QStringList{"~" + aside, "+" + staging + ">" + aside, "*" + laterAside,
                        "&" + laterStaging + ">" + laterAside}
         << QStringList{} << "gone" << QStringList{"Sample.app"};
+    // Whole as discovery and the update read it, through the link, also where it decides a tie.
+    QTest::newRow("set-aside copies of two installs recorded at the same moment, the later by name whole "
+                  "through a link")
+        << QStringList{"~" + aside, "+" + staging + ">" + aside, "@" + laterAside,
+                       "&" + laterStaging + ">" + laterAside}
+        << QStringList{} << "gone" << QStringList{"Sample.app"};
+    // Of two whole copies recorded at the same moment, the newer version, though its name sorts later.
+    QTest::newRow("whole copies of two installs recorded at the same moment, the later by name newer")
+        << QStringList{"*" + aside + "#1.9", "+" + staging + ">" + aside, "*" + laterAside + "#1.10",
+                       "&" + laterStaging + ">" + laterAside}
+        << QStringList{} << "gone" << QStringList{"Sample.app"};
+    // An application placed as a link is set aside as that link; nothing it points at is removed.
+    QTest::newRow("set-aside link without its bundle")
+        << QStringList{"^" + aside, "+" + staging + ">" + aside} << QStringList{} << "gone"
+        << QStringList{"Sample.app"};
+    QTest::newRow("set-aside link whose removal had begun, beside its bundle")
+        << QStringList{"^" + aside, "+" + staging + ">" + aside + ">"} << QStringList{} << "bundle"
+        << QStringList{"Sample.app"};
+    QTest::newRow("set-aside copy whose Contents is a link, beside its bundle")
+        << QStringList{"%" + aside, "+" + staging + ">" + aside} << QStringList{} << "bundle"
+        << QStringList{"Sample.app"};
     QTest::newRow("set-aside copies of two installs beside a link")
         << twoInstalls << QStringList{} << "link" << QStringList{laterAside, laterStaging, "Sample.app"};
     QTest::newRow("set-aside copy beside its bundle")
@@ -494,15 +519,26 @@ void BundleInstallerTest::sweepsLeftovers()
     }
     QString newest; // the set-aside copy the newest record names
     time_t written = 0;
+    int builds = 0;
     for (QString path : present) {
-        if (path.startsWith('*') || path.startsWith('~')) { // a bundle renamed as an install sets it aside
-            const bool removing = path.startsWith('~');
-            path.remove(0, 1);
-            const QString built = UpdaterFixture::writeBundle(
-                m_dir->filePath("built"), "X.app", UpdaterFixture::info("org.example.x", "1"), path.toUtf8());
-            QVERIFY(!removing || QFile::remove(built + "/Contents/Info.plist"));
-            QVERIFY(QDir().mkpath(QFileInfo(applications + "/" + path).absolutePath()));
-            QVERIFY(QDir().rename(built, applications + "/" + path));
+        if (QStringLiteral("*~@%^").contains(path.front())) { // a bundle renamed as an install sets it aside
+            const QChar kind = path.front();
+            const QString version = path.contains('#') ? path.section('#', 1) : "1";
+            path = path.mid(1).section('#', 0, 0);
+            const QString built =
+                UpdaterFixture::writeBundle(m_dir->filePath("built"), QString("X%1.app").arg(++builds),
+                                            UpdaterFixture::info("org.example.x", version), path.toUtf8());
+            const QString plist = built + "/Contents/Info.plist", target = applications + "/" + path;
+            QVERIFY(kind != '~' || QFile::remove(plist));
+            QVERIFY(kind != '@' ||
+                    (QDir().rename(plist, built + "/Contents/Info") && QFile::link("Info", plist)));
+            QVERIFY(QDir().mkpath(QFileInfo(target).absolutePath()));
+            if (kind == '^')
+                QVERIFY(QFile::link(built, target));
+            else if (kind == '%')
+                QVERIFY(QDir().mkpath(target) && QFile::link(built + "/Contents", target + "/Contents"));
+            else
+                QVERIFY(QDir().rename(built, target));
         } else if (QStringLiteral("+-&").contains(path.front())) { // a killed install's staging folder
             const QStringList parts = path.mid(1).split('>');
             const QString folder = QFileInfo(applications + "/" + parts[0]).absolutePath();
@@ -561,6 +597,8 @@ void BundleInstallerTest::sweepsLeftovers()
     InstallRecovery::recoverApplications(applications);
 
     QCOMPARE(tree(), expected.isEmpty() ? before : expected);
+    for (const QString& target : entriesIn(m_dir->filePath("built"))) // what links here point at stays
+        QVERIFY(QFileInfo::exists(m_dir->filePath("built/" + target + "/Contents/Info.plist")));
     if (QFileInfo::exists(m_installed) && bundle == "gone") {
         QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), newest.toUtf8());
         QVERIFY(!missingAtFirstRemoval);
@@ -618,6 +656,25 @@ void BundleInstallerTest::killedRemovalIsFinishedByTheSweep()
     }
 }
 
+// A background sweep tells of what it put back only once a discovery may have looked, after a
+// restore began here: the first discovery lists what comes back before.
+void BundleInstallerTest::toldOfWhatComesBackOnceARestoreBegan()
+{
+    m_staging.reset();
+    int told = 0;
+    for (const bool restoreBegan : {false, true}) {
+        if (restoreBegan)
+            InstallRecovery::restoreApplications(m_dir->filePath("Applications"));
+        auto killed = std::make_unique<InstallStaging>(m_installed); // between the swap's renames
+        const QString aside = InstallRecovery::asidePath(m_installed);
+        QVERIFY(killed->recordAside(aside, nullptr) && QDir().rename(m_installed, aside));
+        killed->leaveToSweep();
+        killed.reset(); // the process is gone with its lock
+        InstallRecovery::sweepInBackground(m_dir->filePath("Applications"), {}, [&] { ++told; }, {}).join();
+        QCOMPARE(told, restoreBegan ? 1 : 0);
+    }
+}
+
 // This process's sweep removes an older install's copy while another install's swap is killed
 // between its renames: a discovery's restore does not take the sweep for an install, and puts the
 // application back at once.
@@ -644,19 +701,34 @@ void BundleInstallerTest::restoresBesideThisProcessSweep()
     QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), "old");
 }
 
-void BundleInstallerTest::unwritableRemovalKeepsTheCopy_data()
+void BundleInstallerTest::removalOfTheOldCopy_data()
 {
     QTest::addColumn<bool>("bySweep"); // else by the install's clean-up
-    QTest::newRow("by the install") << false;
-    QTest::newRow("by a sweep") << true;
+    QTest::addColumn<bool>("locked");  // folders their owner cannot read, else a full disk
+    QTest::newRow("full disk, by the install") << false << false;
+    QTest::newRow("full disk, by a sweep") << true << false;
+    QTest::newRow("folders their owner cannot read, by the install") << false << true;
+    QTest::newRow("folders their owner cannot read, by a sweep") << true << true;
 }
 
 // A disk that takes the record's "aside" but not its "remove", a byte longer: the old copy stays
 // (a kill during its removal would leave what comes back once the application is missing), and
-// so does nothing of the record's unwritten next version.
-void BundleInstallerTest::unwritableRemovalKeepsTheCopy()
+// so does nothing of the record's unwritten next version. Folders their owner cannot read (mode
+// 0000) or list (0300), in the old copy and in what the install extracted, are given the owner's
+// rights and go with the rest.
+void BundleInstallerTest::removalOfTheOldCopy()
 {
     QFETCH(bool, bySweep);
+    QFETCH(bool, locked);
+    for (const QString& in : locked ? QStringList{m_installed + "/Contents/Resources",
+                                                  m_staging->filePath("extracted/Sample.app")}
+                                    : QStringList{}) {
+        for (const auto& [name, mode] : {std::pair("locked", 0), std::pair("unlisted", 0300)}) {
+            const QString folder = in + "/" + name;
+            QVERIFY(QDir().mkpath(folder + "/inner") && QFile(folder + "/file").open(QIODevice::WriteOnly));
+            QCOMPARE(::chmod(QFile::encodeName(folder).constData(), mode_t(mode)), 0);
+        }
+    }
     const QString aside = InstallRecovery::asidePath(m_installed), staging = m_staging->path();
     QVERIFY(m_staging->recordAside(aside, nullptr));
     const auto limit = rlim_t(QFileInfo(m_staging->filePath(".install-record")).size());
@@ -665,12 +737,20 @@ void BundleInstallerTest::unwritableRemovalKeepsTheCopy()
         m_staging->leaveToSweep();
         m_staging.reset();
     }
+    std::optional<AsUser> user;
+    QVERIFY(!locked || user.emplace(m_dir->path()).isValid());
     {
-        const FileSizeLimit fullDisk(limit);
+        std::optional<FileSizeLimit> fullDisk;
+        if (!locked)
+            fullDisk.emplace(limit);
         if (bySweep)
             InstallRecovery::recoverFolder(m_dir->filePath("Applications"));
         else
             BundleInstaller().replace(m_installed, m_update, *m_staging);
+    }
+    if (locked) {
+        QCOMPARE(settled(), QStringList{"Sample.app"});
+        return;
     }
     QCOMPARE(settled().filter(".Sample.app.old-").size(), 1);
     QCOMPARE(entriesIn(staging), QStringList{".install-record"});
