@@ -1,6 +1,7 @@
 #include "tst_sidebarworld.h"
 
 #include "FakeUrlOpener.h"
+#include "OnboardingTestWorld.h"
 #include "PanelLook.h"
 #include "RenderToPng.h"
 #include "ui/detail/ApplicationMetadataRowView.h"
@@ -512,7 +513,7 @@ private Q_SLOTS:
             world.coordinator.failWith(
                 Op::verifyCustomCask,
                 Error("Cask 'figma' is already managing another app at: /Applications/" + word.repeated(3) +
-                      ".app"));
+                      ".app\nRemove it first."));
             QTRY_VERIFY(window.findChild<QLineEdit*>("caskNameField"));
             window.findChild<QLineEdit*>("caskNameField")->setText(QStringLiteral("figma"));
             window.findChild<QPushButton*>("verifyCaskButton")->click();
@@ -525,6 +526,7 @@ private Q_SLOTS:
         QCOMPARE(shownName->toolTip(), name);
 
         int copied = 0;
+        RecordingClipboard selection;
         for (FittedTextLabel* label : window.findChildren<FittedTextLabel*>()) {
             if (!label->isVisibleTo(&window) || !(label->textInteractionFlags() & Qt::TextSelectableByMouse))
                 continue;
@@ -535,6 +537,14 @@ private Q_SLOTS:
             label->setSelection(1, int(label->text().size()) - 2);
             QTest::keySequence(label, QKeySequence::Copy);
             QVERIFY(label->fullText().contains(QGuiApplication::clipboard()->text()));
+            // A triple-click on the first line selects its paragraph as given, for a middle click.
+            label->setClipboard(&selection);
+            const QPoint firstLine(2, label->fontMetrics().height() / 2);
+            QTest::mouseDClick(label, Qt::LeftButton, {}, firstLine);
+            QTest::mouseRelease(label, Qt::LeftButton, {}, firstLine);
+            QTest::mouseClick(label, Qt::LeftButton, {}, firstLine);
+            QCOMPARE(selection.selected.value(selection.selected.size() - 1),
+                     label->fullText().section(QLatin1Char('\n'), 0, 0, QString::SectionIncludeTrailingSep));
         }
         QVERIFY(copied > 0 || (longer != "cask" && longer != "failure"));
         if (longer == "adopted cask") {
@@ -544,7 +554,7 @@ private Q_SLOTS:
             const auto shown =
                 std::find_if(values.cbegin(), values.cend(),
                              [&host](const ClampedLabel* value) { return value->fullText() == host; });
-            QVERIFY(shown != values.cend() && !(*shown)->text().contains('\n') &&
+            QVERIFY(shown != values.cend() && !(*shown)->text().contains(QChar::LineSeparator) &&
                     (*shown)->toolTip() == host);
         }
         if (longer.endsWith("installed version")) {
