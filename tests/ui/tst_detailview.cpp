@@ -17,6 +17,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -25,6 +26,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 
 using namespace norvelle;
 using namespace norvelle::test;
@@ -547,6 +549,21 @@ private Q_SLOTS:
                      label->fullText().section(QLatin1Char('\n'), 0, 0, QString::SectionIncludeTrailingSep));
         }
         QVERIFY(copied > 0 || (longer != "cask" && longer != "failure"));
+        // A name or version the list row cuts shows whole in the row's tooltip.
+        const auto* list = window.findChild<QListView*>("applicationList");
+        const QRect rowRect = list->visualRect(list->model()->index(0, 0));
+        int tips = 0;
+        for (const auto& text :
+             ApplicationRowDelegate::rowTexts(rowRect, list->font(), app->snapshot(), false, false)) {
+            if (text.shown == text.whole)
+                continue;
+            ++tips;
+            QHelpEvent help(QEvent::ToolTip, text.rect.center(),
+                            list->viewport()->mapToGlobal(text.rect.center()));
+            QApplication::sendEvent(list->viewport(), &help);
+            QCOMPARE(QToolTip::text(), text.whole);
+        }
+        QVERIFY(tips > 0);
         if (longer == "adopted cask") {
             // The homepage's host is an address: cut, never broken inside a word.
             const QString host = app->cask()->homepage->host();
@@ -566,11 +583,20 @@ private Q_SLOTS:
             QTRY_COMPARE(shortOne->text(), shortOne->fullText());
             QVERIFY(longOne->text().endsWith(QChar(0x2026)));
             QCOMPARE(longOne->toolTip(), longOne->fullText());
-            const auto* list = window.findChild<QListView*>("applicationList");
-            const auto [rowCurrent, rowLatest] = ApplicationRowDelegate::versionTexts(
-                list->visualRect(list->model()->index(0, 0)), list->font(), app->snapshot(), false, false);
-            QCOMPARE(shortInstalled ? rowCurrent : rowLatest, shortOne->fullText());
-            QVERIFY((shortInstalled ? rowLatest : rowCurrent).endsWith(QChar(0x2026)));
+            // The long one takes the room the short one leaves: more than half the line.
+            QVERIFY(longOne->width() > window.findChild<QWidget*>("versionLine")->width() / 2);
+            const QList<ApplicationRowDelegate::RowText> row =
+                ApplicationRowDelegate::rowTexts(rowRect, list->font(), app->snapshot(), false, false);
+            const auto& rowShort = row.at(shortInstalled ? 1 : 2);
+            const auto& rowLong = row.at(shortInstalled ? 2 : 1);
+            QCOMPARE(rowShort.shown, shortOne->fullText());
+            QVERIFY(rowLong.shown.endsWith(QChar(0x2026)));
+            // In the row, the new version still ends before the update's indicator.
+            const int lineEnd = ApplicationRowDelegate::statusSlots(rowRect, app->snapshot(), false, false)
+                                    .first()
+                                    .rect.left();
+            QVERIFY(row.at(2).rect.right() < lineEnd);
+            QVERIFY(rowLong.rect.width() > (lineEnd - row.at(1).rect.left()) / 2);
             if (shortInstalled) { // narrower than "M…": whole at the least it asks for, in any layout
                 shortOne->resize(shortOne->minimumSizeHint());
                 QCOMPARE(shortOne->text(), shortOne->fullText());
