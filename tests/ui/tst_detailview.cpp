@@ -457,7 +457,9 @@ private Q_SLOTS:
     // Outside texts of any length (the bundle's name and versions, the catalogue's cask, brew's
     // answer) never push the pane past the window at its smallest: every control stays in reach,
     // and the name is cut with "…", whole in its tooltip. What is cut or broken to fit copies as
-    // it was given; a short version stays whole beside a long one, in the pane and in the list.
+    // it was given, and a triple-click selects a paragraph as given, not a line the label made; a
+    // short version stays whole beside a long one, in the pane and in the list, whose tooltips
+    // show what the row cuts.
     void longTextsStayInTheWindow_data()
     {
         QTest::addColumn<QString>("name");
