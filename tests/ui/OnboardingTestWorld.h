@@ -21,7 +21,9 @@ namespace norvelle::test {
 class RecordingClipboard : public Clipboard {
 public:
     void copyText(const QString& text) override { copied.append(text); }
+    void copyToSelection(const QString& text) override { selected.append(text); }
     QStringList copied;
+    QStringList selected;
 };
 
 inline EnvironmentStatus tools(bool brew, bool mas)

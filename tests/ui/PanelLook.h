@@ -62,7 +62,8 @@ inline QString cutOf(QWidget* panel, const char* name)
     auto* label = panel->findChild<ClampedLabel*>(QString::fromLatin1(name));
     if (!label)
         return QStringLiteral("not clamped");
-    const int lines = int(label->text().count(QLatin1Char('\n'))) + 1;
+    const int lines =
+        int(label->text().count(QLatin1Char('\n')) + label->text().count(QChar::LineSeparator)) + 1;
     return QStringLiteral("%1 lines%2")
         .arg(lines)
         .arg(label->toolTip() == label->fullText() ? QLatin1String(", tooltip") : QLatin1String(""));

@@ -92,7 +92,7 @@ private Q_SLOTS:
         label.setFullText(text);
         label.resize(label.fontMetrics().horizontalAdvance(text.left(28)) + 8, 400);
         label.show();
-        QCOMPARE(label.text().count(QLatin1Char('\n')) + 1, lines);
+        QCOMPARE(label.text().count(QLatin1Char('\n')) + label.text().count(QChar::LineSeparator) + 1, lines);
         QCOMPARE(label.isCut(), cut);
         QCOMPARE(label.toolTip(), cut ? text : QString());
         QCOMPARE(label.text().endsWith(QChar(0x2026)), cut);

@@ -1,6 +1,7 @@
 #include "tst_sidebarworld.h"
 
 #include "FakeUrlOpener.h"
+#include "OnboardingTestWorld.h"
 #include "PanelLook.h"
 #include "RenderToPng.h"
 #include "ui/detail/ApplicationMetadataRowView.h"
@@ -16,6 +17,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -24,6 +26,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 
 using namespace norvelle;
 using namespace norvelle::test;
@@ -454,7 +457,9 @@ private Q_SLOTS:
     // Outside texts of any length (the bundle's name and versions, the catalogue's cask, brew's
     // answer) never push the pane past the window at its smallest: every control stays in reach,
     // and the name is cut with "…", whole in its tooltip. What is cut or broken to fit copies as
-    // it was given; a short version stays whole beside a long one, in the pane and in the list.
+    // it was given, and a triple-click selects a paragraph as given, not a line the label made; a
+    // short version stays whole beside a long one, in the pane and in the list, whose tooltips
+    // show what the row cuts.
     void longTextsStayInTheWindow_data()
     {
         QTest::addColumn<QString>("name");
@@ -512,7 +517,7 @@ private Q_SLOTS:
             world.coordinator.failWith(
                 Op::verifyCustomCask,
                 Error("Cask 'figma' is already managing another app at: /Applications/" + word.repeated(3) +
-                      ".app"));
+                      ".app\nRemove it first."));
             QTRY_VERIFY(window.findChild<QLineEdit*>("caskNameField"));
             window.findChild<QLineEdit*>("caskNameField")->setText(QStringLiteral("figma"));
             window.findChild<QPushButton*>("verifyCaskButton")->click();
@@ -525,6 +530,7 @@ private Q_SLOTS:
         QCOMPARE(shownName->toolTip(), name);
 
         int copied = 0;
+        RecordingClipboard selection;
         for (FittedTextLabel* label : window.findChildren<FittedTextLabel*>()) {
             if (!label->isVisibleTo(&window) || !(label->textInteractionFlags() & Qt::TextSelectableByMouse))
                 continue;
@@ -535,8 +541,31 @@ private Q_SLOTS:
             label->setSelection(1, int(label->text().size()) - 2);
             QTest::keySequence(label, QKeySequence::Copy);
             QVERIFY(label->fullText().contains(QGuiApplication::clipboard()->text()));
+            // A triple-click on the first line selects its paragraph as given, for a middle click.
+            label->setClipboard(&selection);
+            const QPoint firstLine(2, label->fontMetrics().height() / 2);
+            QTest::mouseDClick(label, Qt::LeftButton, {}, firstLine);
+            QTest::mouseRelease(label, Qt::LeftButton, {}, firstLine);
+            QTest::mouseClick(label, Qt::LeftButton, {}, firstLine);
+            QCOMPARE(selection.selected.value(selection.selected.size() - 1),
+                     label->fullText().section(QLatin1Char('\n'), 0, 0, QString::SectionIncludeTrailingSep));
         }
         QVERIFY(copied > 0 || (longer != "cask" && longer != "failure"));
+        // A name or version the list row cuts shows whole in the row's tooltip.
+        const auto* list = window.findChild<QListView*>("applicationList");
+        const QRect rowRect = list->visualRect(list->model()->index(0, 0));
+        int tips = 0;
+        for (const auto& text :
+             ApplicationRowDelegate::rowTexts(rowRect, list->font(), app->snapshot(), false, false)) {
+            if (text.shown == text.whole)
+                continue;
+            ++tips;
+            QHelpEvent help(QEvent::ToolTip, text.rect.center(),
+                            list->viewport()->mapToGlobal(text.rect.center()));
+            QApplication::sendEvent(list->viewport(), &help);
+            QCOMPARE(QToolTip::text(), text.whole);
+        }
+        QVERIFY(tips > 0);
         if (longer == "adopted cask") {
             // The homepage's host is an address: cut, never broken inside a word.
             const QString host = app->cask()->homepage->host();
@@ -544,7 +573,7 @@ private Q_SLOTS:
             const auto shown =
                 std::find_if(values.cbegin(), values.cend(),
                              [&host](const ClampedLabel* value) { return value->fullText() == host; });
-            QVERIFY(shown != values.cend() && !(*shown)->text().contains('\n') &&
+            QVERIFY(shown != values.cend() && !(*shown)->text().contains(QChar::LineSeparator) &&
                     (*shown)->toolTip() == host);
         }
         if (longer.endsWith("installed version")) {
@@ -556,11 +585,20 @@ private Q_SLOTS:
             QTRY_COMPARE(shortOne->text(), shortOne->fullText());
             QVERIFY(longOne->text().endsWith(QChar(0x2026)));
             QCOMPARE(longOne->toolTip(), longOne->fullText());
-            const auto* list = window.findChild<QListView*>("applicationList");
-            const auto [rowCurrent, rowLatest] = ApplicationRowDelegate::versionTexts(
-                list->visualRect(list->model()->index(0, 0)), list->font(), app->snapshot(), false, false);
-            QCOMPARE(shortInstalled ? rowCurrent : rowLatest, shortOne->fullText());
-            QVERIFY((shortInstalled ? rowLatest : rowCurrent).endsWith(QChar(0x2026)));
+            // The long one takes the room the short one leaves: more than half the line.
+            QVERIFY(longOne->width() > window.findChild<QWidget*>("versionLine")->width() / 2);
+            const QList<ApplicationRowDelegate::RowText> row =
+                ApplicationRowDelegate::rowTexts(rowRect, list->font(), app->snapshot(), false, false);
+            const auto& rowShort = row.at(shortInstalled ? 1 : 2);
+            const auto& rowLong = row.at(shortInstalled ? 2 : 1);
+            QCOMPARE(rowShort.shown, shortOne->fullText());
+            QVERIFY(rowLong.shown.endsWith(QChar(0x2026)));
+            // In the row, the new version still ends before the update's indicator.
+            const int lineEnd = ApplicationRowDelegate::statusSlots(rowRect, app->snapshot(), false, false)
+                                    .first()
+                                    .rect.left();
+            QVERIFY(row.at(2).rect.right() < lineEnd);
+            QVERIFY(rowLong.rect.width() > (lineEnd - row.at(1).rect.left()) / 2);
             if (shortInstalled) { // narrower than "M…": whole at the least it asks for, in any layout
                 shortOne->resize(shortOne->minimumSizeHint());
                 QCOMPARE(shortOne->text(), shortOne->fullText());

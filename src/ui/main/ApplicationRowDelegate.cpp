@@ -32,6 +32,8 @@ QColor green()
 QSize paintChip(QPainter* painter, BadgeChip& chip, const QPoint& topLeft)
 {
     chip.resize(chip.sizeHint());
+    if (!painter)
+        return chip.size();
     const qreal ratio = painter->device()->devicePixelRatioF();
     QPixmap pixmap(chip.size() * ratio);
     pixmap.setDevicePixelRatio(ratio);
@@ -47,6 +49,13 @@ QRect textArea(const QRect& row, const QList<ApplicationRowDelegate::StatusSlot>
     const int right = indicators.isEmpty() ? row.right() : indicators.first().rect.left() - kSpacing;
     const int left = row.left() + kIconSize + kSpacing;
     return QRect(left, row.top(), qMax(0, right - left), row.height());
+}
+
+QFont nameFont(const QFont& rowFont)
+{
+    QFont font = rowFont;
+    font.setWeight(QFont::Medium);
+    return font;
 }
 
 QFont versionFont(const QFont& rowFont)
@@ -134,13 +143,33 @@ QList<ApplicationRowDelegate::StatusSlot> ApplicationRowDelegate::statusSlots(
     return indicators;
 }
 
-std::pair<QString, QString> ApplicationRowDelegate::versionTexts(const QRect& rowRect, const QFont& font,
-                                                                 const Application::Snapshot& application,
-                                                                 bool isUpdating, bool isAdopting)
+QList<ApplicationRowDelegate::RowText>
+ApplicationRowDelegate::rowTexts(const QRect& rowRect, const QFont& font,
+                                 const Application::Snapshot& application, bool isUpdating, bool isAdopting)
 {
     const QRect row = rowRect.adjusted(6, 4, -6, -4);
-    return versionTexts(textArea(row, statusSlots(row, application, isUpdating, isAdopting)).width(), font,
-                        application);
+    const QRect text = textArea(row, statusSlots(row, application, isUpdating, isAdopting));
+    const QFontMetrics nameMetrics(nameFont(font));
+    int y = row.top() + 2;
+    const QString name = nameMetrics.elidedText(application.name, Qt::ElideRight, text.width());
+    QList<RowText> texts{{QRect(text.left(), y, nameMetrics.horizontalAdvance(name), nameMetrics.height()),
+                          name, application.name}};
+    y += nameMetrics.height() + 2;
+    if (showsBadgeLine(application.source))
+        y +=
+            paintBadges(nullptr, QRect(text.left(), y, text.width(), 15), application, QPalette(), false) + 2;
+
+    const QFontMetrics metrics(versionFont(font));
+    const auto [current, latest] = versionTexts(text.width(), font, application);
+    const int currentWidth = metrics.horizontalAdvance(current);
+    texts.append({QRect(text.left(), y, currentWidth, metrics.height()), current,
+                  application.displayCurrentVersion()});
+    if (application.update) {
+        const int x = text.left() + currentWidth + 4 + metrics.horizontalAdvance(versionArrow) + 4;
+        texts.append({QRect(x, y, metrics.horizontalAdvance(latest), metrics.height()), latest,
+                      application.displayLatestVersion().value_or(QString())});
+    }
+    return texts;
 }
 
 std::pair<QString, QString> ApplicationRowDelegate::versionTexts(int room, const QFont& font,
@@ -161,7 +190,7 @@ std::pair<QString, QString> ApplicationRowDelegate::versionTexts(int room, const
 
 int ApplicationRowDelegate::paintBadges(QPainter* painter, const QRect& rect,
                                         const Application::Snapshot& application, const QPalette& palette,
-                                        bool selected) const
+                                        bool selected)
 {
     const QColor selectedText = palette.color(QPalette::HighlightedText);
     auto look = [&](BadgeAppearance appearance) {
@@ -218,38 +247,31 @@ void ApplicationRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem
 
     const QList<StatusSlot> indicators = statusSlots(row, app, isUpdating, isAdopting);
     const QRect text = textArea(row, indicators);
-    const int textLeft = text.left();
     const int textRight = text.left() + text.width();
-    const int textWidth = text.width();
+    // Each text is drawn from where it starts to the end of the room, as it was cut for.
+    const auto draw = [painter, textRight](int x, const QRect& line, const QString& shown) {
+        painter->drawText(QRect(x, line.top(), qMax(0, textRight - x), line.height()),
+                          Qt::AlignLeft | Qt::AlignVCenter, shown);
+    };
+    const QList<RowText> texts = rowTexts(option.rect, option.font, app, isUpdating, isAdopting);
 
-    QFont nameFont = option.font;
-    nameFont.setWeight(QFont::Medium);
-    painter->setFont(nameFont);
+    const RowText& name = texts.first();
+    painter->setFont(nameFont(option.font));
     painter->setPen(primary);
-    const QFontMetrics nameMetrics(nameFont);
-    int y = row.top() + 2;
-    painter->drawText(QRect(textLeft, y, textWidth, nameMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                      nameMetrics.elidedText(app.name, Qt::ElideRight, textWidth));
-    y += nameMetrics.height() + 2;
-
-    if (showsBadgeLine(app.source)) {
-        y += paintBadges(painter, QRect(textLeft, y, textWidth, 15), app, palette, selected) + 2;
-    }
+    draw(name.rect.left(), name.rect, name.shown);
+    if (showsBadgeLine(app.source))
+        paintBadges(painter, QRect(text.left(), name.rect.top() + name.rect.height() + 2, text.width(), 15),
+                    app, palette, selected);
 
     painter->setFont(versionFont(option.font));
-    const QFontMetrics versionMetrics(painter->font());
-    const auto [current, latest] = versionTexts(textWidth, option.font, app);
-    const int lineHeight = versionMetrics.height();
+    const RowText& current = texts.at(1);
     painter->setPen(secondary);
-    painter->drawText(QRect(textLeft, y, textWidth, lineHeight), Qt::AlignLeft | Qt::AlignVCenter, current);
-    if (app.update) {
-        int x = textLeft + versionMetrics.horizontalAdvance(current) + 4;
-        painter->drawText(QRect(x, y, qMax(0, textRight - x), lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                          versionArrow);
-        x += versionMetrics.horizontalAdvance(versionArrow) + 4;
+    draw(current.rect.left(), current.rect, current.shown);
+    if (texts.size() > 2) {
+        const RowText& latest = texts.at(2);
+        draw(current.rect.left() + current.rect.width() + 4, current.rect, versionArrow);
         painter->setPen(selected ? primary : green());
-        painter->drawText(QRect(x, y, qMax(0, textRight - x), lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                          latest);
+        draw(latest.rect.left(), latest.rect, latest.shown);
     }
 
     for (const StatusSlot& indicator : indicators) {
@@ -283,12 +305,19 @@ bool ApplicationRowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* vie
     const auto application = index.data(ApplicationListModel::ApplicationRole).value<std::shared_ptr<Application>>();
     if (event->type() == QEvent::ToolTip && application) {
         const QRect row = option.rect.adjusted(6, 4, -6, -4);
-        const auto indicators = statusSlots(row, application->snapshot(),
-                                       index.data(ApplicationListModel::IsUpdatingRole).toBool(),
-                                       index.data(ApplicationListModel::IsAdoptingRole).toBool());
+        const Application::Snapshot app = application->snapshot();
+        const bool isUpdating = index.data(ApplicationListModel::IsUpdatingRole).toBool();
+        const bool isAdopting = index.data(ApplicationListModel::IsAdoptingRole).toBool();
+        const auto indicators = statusSlots(row, app, isUpdating, isAdopting);
         for (const StatusSlot& indicator : indicators) {
             if (indicator.rect.contains(event->pos())) {
                 QToolTip::showText(event->globalPos(), indicator.tooltip, view);
+                return true;
+            }
+        }
+        for (const RowText& text : rowTexts(option.rect, option.font, app, isUpdating, isAdopting)) {
+            if (text.shown != text.whole && text.rect.contains(event->pos())) {
+                QToolTip::showText(event->globalPos(), text.whole, view->viewport(), text.rect);
                 return true;
             }
         }

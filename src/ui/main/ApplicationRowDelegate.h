@@ -30,12 +30,19 @@ public:
     // The indicators of a row in `rowRect`, adoption slot first.
     static QList<StatusSlot> statusSlots(const QRect& rowRect, const Application::Snapshot& application,
                                          bool isUpdating, bool isAdopting);
-    // The installed and the new version (empty without an update) as the row in `rowRect` shows
-    // them in `font`: each cut with "…" to its share of the line (ElidingLabel::shareWidth).
-    static std::pair<QString, QString> versionTexts(const QRect& rowRect, const QFont& font,
-                                                    const Application::Snapshot& application, bool isUpdating,
-                                                    bool isAdopting);
-    // The same on `room` pixels beside the icon.
+    // A text of a row: where it is drawn, what it shows and the whole text it stands for.
+    struct RowText {
+        QRect rect;
+        QString shown;
+        QString whole;
+    };
+    // The name, the installed version and, with an update, the new version of the row in
+    // `rowRect` drawn in `font`; the versions each cut with "…" to their share of the line.
+    static QList<RowText> rowTexts(const QRect& rowRect, const QFont& font,
+                                   const Application::Snapshot& application, bool isUpdating,
+                                   bool isAdopting);
+    // The installed and the new version (empty without an update) as shown on `room` pixels
+    // beside the icon (ElidingLabel::shareWidth).
     static std::pair<QString, QString> versionTexts(int room, const QFont& font,
                                                     const Application::Snapshot& application);
     // A badge as drawn on a selected row: in the selection's text colour.
@@ -48,13 +55,14 @@ public:
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    // The indicators' help; over a name or version cut with "…", its whole text.
     bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
                    const QModelIndex& index) override;
 
 private:
-    // Returns the height of the badge line.
-    int paintBadges(QPainter* painter, const QRect& rect, const Application::Snapshot& application,
-                    const QPalette& palette, bool selected) const;
+    // Returns the height of the badge line; without a painter, only measures it.
+    static int paintBadges(QPainter* painter, const QRect& rect, const Application::Snapshot& application,
+                           const QPalette& palette, bool selected);
 
     mutable QTimer m_spinTimer;
     mutable QPointer<QWidget> m_spinView;

@@ -14,4 +14,11 @@ void SystemClipboard::copyText(const QString& text)
     clipboard->setText(text, QClipboard::Clipboard);
 }
 
+void SystemClipboard::copyToSelection(const QString& text)
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (clipboard && clipboard->supportsSelection())
+        clipboard->setText(text, QClipboard::Selection);
+}
+
 } // namespace norvelle

@@ -9,6 +9,7 @@ namespace norvelle {
 class SystemClipboard : public Clipboard {
 public:
     void copyText(const QString& text) override;
+    void copyToSelection(const QString& text) override;
 };
 
 } // namespace norvelle

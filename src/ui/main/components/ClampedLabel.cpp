@@ -19,15 +19,17 @@ QString withoutTrailingSpace(QString line)
     return line;
 }
 
-// The lines, one under the other, and each as a run of the text it was laid out from.
-QString joined(const QList<std::pair<QString, qsizetype>>& lines, const QString& flow,
+// The lines, one under the other, and each as a run of `text`. A break of the label's own is a
+// line separator, not a paragraph's end, so a triple-click still selects the whole paragraph.
+QString joined(const QList<std::pair<QString, qsizetype>>& lines, const QString& text,
                QList<FittedTextLabel::Run>* runs)
 {
     QString shown;
     for (const auto& [line, start] : lines) {
         if (start > lines.first().second)
-            shown.append(QLatin1Char('\n'));
-        const QStringView rest = QStringView(flow).mid(start);
+            shown.append(text.at(start - 1) == QLatin1Char('\n') ? QChar(QLatin1Char('\n'))
+                                                                 : QChar::LineSeparator);
+        const QStringView rest = QStringView(text).mid(start);
         const auto differ = std::mismatch(line.cbegin(), line.cend(), rest.cbegin(), rest.cend());
         if (runs)
             runs->append({shown.size(), start, differ.first - line.cbegin()});
@@ -87,7 +89,7 @@ QString ClampedLabel::clamp(const QString& text, const QFont& font, int width, i
         lines.append({withoutTrailingSpace(flow.mid(starts[i], starts[i + 1] - starts[i])), starts[i]});
     if (starts.size() <= maxLines) {
         lines.append({withoutTrailingSpace(flow.mid(starts.last())), starts.last()});
-        return joined(lines, flow, runs);
+        return joined(lines, text, runs);
     }
 
     const int last = starts[maxLines - 1];
@@ -100,7 +102,7 @@ QString ClampedLabel::clamp(const QString& text, const QFont& font, int width, i
     lines.append({shown, last});
     if (cut)
         *cut = true;
-    return joined(lines, flow, runs);
+    return joined(lines, text, runs);
 }
 
 int ClampedLabel::textWidth(int width) const

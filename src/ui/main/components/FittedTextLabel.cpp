@@ -1,7 +1,8 @@
 #include "ui/main/components/FittedTextLabel.h"
 
+#include "ui/platform/SystemClipboard.h"
+
 #include <QContextMenuEvent>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <algorithm>
@@ -50,9 +51,14 @@ QString FittedTextLabel::selectedFullText() const
 
 void FittedTextLabel::copySelection(QClipboard::Mode mode) const
 {
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    if (hasSelectedText() && (mode == QClipboard::Clipboard || clipboard->supportsSelection()))
-        clipboard->setText(selectedFullText(), mode);
+    if (!hasSelectedText())
+        return;
+    static SystemClipboard desktop;
+    Clipboard& clipboard = m_clipboard ? *m_clipboard : desktop;
+    if (mode == QClipboard::Selection)
+        clipboard.copyToSelection(selectedFullText());
+    else
+        clipboard.copyText(selectedFullText());
 }
 
 // The label's own copying would take the shown text; every way to copy takes the whole text.

@@ -6,6 +6,8 @@
 
 namespace norvelle {
 
+class Clipboard;
+
 // A plain-text label that shows its whole text fitted to its room: cut with "…", or broken into
 // lines of its own. What it shows is not what it was given, so a selection copies the whole
 // text's own characters instead: no line break the label made, and through an ellipsis the rest
@@ -27,6 +29,8 @@ public:
     const QString& fullText() const { return m_fullText; }
     // The whole text behind the selection; empty without one.
     QString selectedFullText() const;
+    // Where copies and the selection go; null, the desktop's. `clipboard` must outlive the label.
+    void setClipboard(Clipboard* clipboard) { m_clipboard = clipboard; }
 
 protected:
     // Stores the whole text; false when it is the one already stored.
@@ -44,6 +48,7 @@ private:
 
     QString m_fullText;
     QList<Run> m_runs;
+    Clipboard* m_clipboard = nullptr;
 };
 
 } // namespace norvelle
