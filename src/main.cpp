@@ -11,7 +11,6 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
 
@@ -19,14 +18,11 @@ namespace {
 // names, and ends.
 int handOver(const norvelle::SingleInstance& instance, norvelle::SingleInstance::Claim claim)
 {
-    // Where nobody reads stderr (a start from the desktop's menu), the words show in a dialog.
-    const bool terminal = ::isatty(STDERR_FILENO) || ::isatty(STDIN_FILENO);
     if (claim == norvelle::SingleInstance::Claim::busy) {
         norvelle::ApplicationShell::sayWhyItEnds(
             QStringLiteral("Norvelle cannot tell whether it already runs with the settings %1: another "
                            "process keeps the folder %2 busy")
-                .arg(instance.settingsFile(), QFileInfo(instance.lockPath()).absolutePath()),
-            terminal);
+                .arg(instance.settingsFile(), QFileInfo(instance.lockPath()).absolutePath()));
         return 1;
     }
     // A network home's lock from another machine names who took it, and nothing more: nothing
@@ -35,8 +31,7 @@ int handOver(const norvelle::SingleInstance& instance, norvelle::SingleInstance:
         !machine.isEmpty()) {
         norvelle::ApplicationShell::sayWhyItEnds(
             QStringLiteral("Norvelle on %1 holds the settings %2; if it runs there no more, remove %3")
-                .arg(machine, instance.settingsFile(), instance.lockPath()),
-            terminal);
+                .arg(machine, instance.settingsFile(), instance.lockPath()));
         return 1;
     }
     const QString already =
@@ -45,8 +40,8 @@ int handOver(const norvelle::SingleInstance& instance, norvelle::SingleInstance:
         std::fprintf(stderr, "%s\n", qPrintable(already + QStringLiteral("brought its window forward")));
         return 0;
     }
-    norvelle::ApplicationShell::sayWhyItEnds(
-        already + QStringLiteral("it could not be asked to come forward"), terminal);
+    norvelle::ApplicationShell::sayWhyItEnds(already +
+                                             QStringLiteral("it could not be asked to come forward"));
     return 0;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/Paths.h"
 #include "platform/file/FolderLock.h"
+#include "platform/file/SafeFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,6 +14,7 @@
 
 #include <cerrno>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <vector>
 
@@ -47,6 +49,11 @@ template <typename Claiming> Claim inFolderOf(const QString& lockPath, Claiming 
 
 Claim takeInFolder(QLockFile& lock, const QString& path)
 {
+    // QLockFile reads, and removes, whatever has the lock's name, and on a FIFO waits for a writer
+    // that may never come. What is not a regular file is no lock, and none can be made there.
+    struct stat named {};
+    if (::stat(QFile::encodeName(path).constData(), &named) == 0 && !S_ISREG(named.st_mode))
+        return Claim::unavailable;
     // Whose lock is stale is ours to judge: by its age QLockFile would take another machine's
     // lock for a dead copy's after 30 s.
     lock.setStaleLockTime(0);
@@ -65,6 +72,18 @@ Claim takeInFolder(QLockFile& lock, const QString& path)
     if (lock.tryLock(0))
         return Claim::claimed;
     return SingleInstance::ownerRuns(path) ? Claim::heldElsewhere : Claim::unavailable;
+}
+
+// A lock file may hold anything, and what it names is shown on a terminal or in a dialog: what is
+// not printable text there shows as a replacement character.
+QString printable(const QString& text)
+{
+    QList<uint> characters = text.toUcs4();
+    for (uint& character : characters) {
+        if (!QChar::isPrint(char32_t(character)))
+            character = QChar::ReplacementCharacter;
+    }
+    return QString::fromUcs4(reinterpret_cast<const char32_t*>(characters.constData()), characters.size());
 }
 
 } // namespace
@@ -146,7 +165,7 @@ SingleInstance::Claim SingleInstance::claim()
 SingleInstance::Claim SingleInstance::holdLockFile(Claim held)
 {
     auto file = std::make_unique<QFile>(lockPath());
-    if (!file->open(QIODevice::ReadOnly))
+    if (!SafeFile::openRegularFile(*file, QIODevice::ReadOnly))
         return Claim::unavailable;
     if (::flock(file->handle(), LOCK_EX | LOCK_NB) != 0)
         return errno == EWOULDBLOCK ? Claim::heldElsewhere : Claim::unavailable;
@@ -159,11 +178,11 @@ void SingleInstance::listen()
     if (m_watcher)
         return;
     // Requests left from an earlier run are not for this one; a file that can be read but not
-    // emptied counts from its present end.
+    // emptied counts from its present end. What is not a regular file carries no requests.
     QFile requests(requestPath());
-    if (requests.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (SafeFile::openRegularFile(requests, QIODevice::WriteOnly | QIODevice::Truncate))
         m_madeRequests = true;
-    else if (requests.open(QIODevice::ReadOnly))
+    else if (SafeFile::openRegularFile(requests, QIODevice::ReadOnly))
         m_requestsSeen = requests.size();
     else
         return; // nothing to hear through: later starts find no file to ask through
@@ -178,7 +197,7 @@ bool SingleInstance::ownerRuns(const QString& lockPath)
         return true; // nothing here can tell whether it runs
     // What cannot be read names no copy to hand over to.
     QFile file(lockPath);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!SafeFile::openRegularFile(file, QIODevice::ReadOnly))
         return false;
     // The pid it names tells nothing every start can see: a copy in another PID namespace names
     // its own pid there, one of another user has an executable nobody else may read, and a pid
@@ -190,28 +209,32 @@ bool SingleInstance::ownerRuns(const QString& lockPath)
 
 QString SingleInstance::otherMachine(const QString& lockPath)
 {
-    QFile file(lockPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
     // As QLockFile writes it: the pid, the executable's name, the host name, and (since Qt 5.10)
-    // the machine's id. The machine by its id where the lock names one: a laptop's host name
-    // follows the network.
-    const QList<QByteArray> lines = file.read(4096).split('\n');
+    // the machine's id. A file that names no pid first, or is larger than any lock, is no machine's
+    // lock. The machine by its id where the lock names one: a laptop's host name follows the
+    // network.
+    const std::optional<QByteArray> lock = SafeFile::readRegularFile(lockPath, 4096);
+    const QList<QByteArray> lines = lock.value_or(QByteArray()).split('\n');
+    bool named = false;
+    if (lines.value(0).toLongLong(&named) <= 0 || !named)
+        return {};
     const QString host = QString::fromUtf8(lines.value(2));
     const QByteArray machine = lines.value(3);
     const QString ownHost = QSysInfo::machineHostName();
     if (machine.isEmpty() ? host.isEmpty() || host == ownHost : machine == QSysInfo::machineUniqueId())
         return {};
     if (host.isEmpty())
-        return QStringLiteral("the machine with id ") + QString::fromLatin1(machine);
-    return host == ownHost ? QStringLiteral("another machine also named ") + host : host;
+        return QStringLiteral("the machine with id ") + printable(QString::fromLatin1(machine));
+    return host == ownHost ? QStringLiteral("another machine also named ") + printable(host)
+                           : printable(host);
 }
 
 bool SingleInstance::requestActivation() const
 {
     // Only into a file the running copy made: one that is missing would not be watched.
     QFile requests(requestPath());
-    if (!requests.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::ExistingOnly))
+    if (!SafeFile::openRegularFile(requests,
+                                   QIODevice::WriteOnly | QIODevice::Append | QIODevice::ExistingOnly))
         return false;
     const QByteArray line("activate\n");
     return requests.write(line) == line.size() && requests.flush();

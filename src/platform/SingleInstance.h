@@ -24,8 +24,8 @@ public:
     enum class Claim {
         claimed,       // this copy is the one that runs
         heldElsewhere, // another live copy runs, or is starting, on the same settings
-        unavailable,   // no lock can be made there (a read-only folder, or a dead copy's lock that
-                       // cannot be removed): nothing to hand over to
+        unavailable,   // no lock can be made there (a read-only folder, a dead copy's lock that cannot
+                       // be removed, or what is no regular file at its name): nothing to hand over to
         busy,          // another process has kept the lock's folder past the wait, and none holds the
                        // lock: nothing tells whether a copy runs
     };
@@ -44,7 +44,7 @@ public:
     static bool ownerRuns(const QString& lockPath);
     // The machine that a lock from another machine names, in words for saying who holds it: its
     // host ("another machine also named …" where it is this machine's), or its id where it names
-    // no host; empty for this machine's.
+    // no host; empty for this machine's, and for a file that is no lock (names no pid).
     static QString otherMachine(const QString& lockPath);
 
     // Takes the lock at path: at once, or, when its owner does not run (ownerRuns), by removing

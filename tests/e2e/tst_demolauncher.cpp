@@ -2,6 +2,7 @@
 #include "TestFiles.h"
 #include "platform/Paths.h"
 #include "platform/SingleInstance.h"
+#include "platform/file/FolderLock.h"
 
 #include <QLockFile>
 #include <QProcess>
@@ -61,7 +62,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("program");
         // The lock's: 0 a running copy's, 1 a running copy's in a PID namespace of its own, -1 a
-        // zombie's, -2 another program's.
+        // zombie's, -2 another program's, -3 a dead copy's in a folder that another process keeps.
         QTest::addColumn<qint64>("pid");
         QTest::addColumn<QStringList>("changed"); // lines of the lock that differ from this process's
         QTest::addColumn<QString>("said");
@@ -86,6 +87,12 @@ private Q_SLOTS:
         const QString machine = "machine=00000000000000000000000000000000";
         QTest::newRow("another machine's") << norvelle << gone << QStringList{"host=elsewhere", machine}
                                            << "Norvelle on elsewhere holds the settings" << 1;
+        QTest::newRow("another machine's, its host of control characters")
+            << norvelle << gone << QStringList{"host=fM\x0c\x14", machine}
+            << "Norvelle on fM\uFFFD\uFFFD holds" << 1;
+        QTest::newRow("its folder kept busy")
+            << norvelle << -3ll << QStringList{}
+            << "Norvelle cannot tell whether it already runs with the settings" << 1;
         QTest::newRow("another machine's launcher") << demo << gone << QStringList{"host=elsewhere", machine}
                                                     << "in use by norvelle-demo on elsewhere" << 1;
         QTest::newRow("another machine's of the same name")
@@ -109,6 +116,8 @@ private Q_SLOTS:
         SingleInstance running(SingleInstance::settingsFileOf(Paths::underRoot(world.root())));
         const QString lock = program == NORVELLE_EXECUTABLE ? running.lockPath() : world.launcherLockPath();
         QDir().mkpath(QFileInfo(lock).absolutePath());
+        const FolderLock kept(pid == -3 ? QFileInfo(lock).absolutePath() : QString());
+        pid = pid == -3 ? std::numeric_limits<int>::max() : pid;
         QProcess other;
         if (pid == -2) {
             other.start(QStringLiteral("sleep"), {QStringLiteral("60")});

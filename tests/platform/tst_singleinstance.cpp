@@ -11,6 +11,7 @@
 #include <atomic>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <optional>
 #include <sys/file.h>
 #include <sys/inotify.h>
@@ -25,6 +26,8 @@ using Claim = SingleInstance::Claim;
 // flocks just before this one's removal of that lock does. Set by the test's thread, read by
 // whichever flocks.
 static std::atomic<int> s_takenMeanwhile = -1;
+// Set with s_takenMeanwhile: the lock is removed instead, as its copy quits.
+static std::atomic<bool> s_removedMeanwhile = false;
 // Tries to hold a folder, which only claims and quits make.
 static std::atomic<int> s_folderTries = 0;
 // Refuses, once, QLockFile's flock of a lock it makes (open for reading and writing).
@@ -45,7 +48,9 @@ extern "C" int flock(int fd, int operation) noexcept
     int meanwhile = s_takenMeanwhile;
     if (meanwhile >= 0 && ::fstat(meanwhile, &taken) == 0 && locked.st_ino == taken.st_ino &&
         locked.st_dev == taken.st_dev && s_takenMeanwhile.compare_exchange_strong(meanwhile, -1))
-        real(meanwhile, LOCK_EX);
+        s_removedMeanwhile ? std::filesystem::remove(
+                                 std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(meanwhile)))
+                           : real(meanwhile, LOCK_EX);
     return real(fd, operation);
 }
 
@@ -91,7 +96,8 @@ private Q_SLOTS:
         // Another's flock on it: LOCK_EX a running copy's, LOCK_SH a start's that looks at it, -1
         // the start's that made it, taken while this start waits for the folder that start holds,
         // -2 a start's that takes it over while this one removes it; -3 none, while a process
-        // keeps the folder past the wait; -4 none, and the kernel refuses this start's flock.
+        // keeps the folder past the wait; -4 none, and the kernel refuses this start's flock; -5
+        // none, and it is removed while this start removes it.
         QTest::addColumn<int>("hold");
         // The settings folder: made "read-only" or "write-only" since, or "linked" to by the path
         // that the start is given.
@@ -105,6 +111,11 @@ private Q_SLOTS:
         // A copy in a PID namespace of its own names its pid there.
         QTest::newRow("killed, with this start's pid, another start takes it over")
             << QCoreApplication::applicationPid() << QStringList{} << -2 << "" << Claim::heldElsewhere;
+        QTest::newRow("killed, with this start's pid, removed meanwhile")
+            << QCoreApplication::applicationPid() << QStringList{} << -5 << "" << Claim::claimed;
+        // As a file of random bytes, nothing QLockFile wrote: no machine's lock.
+        QTest::newRow("naming no pid")
+            << gone << QStringList{"pid=\x0c\x14", "host=fM\x0c", "machine="} << 0 << "" << Claim::claimed;
         QTest::newRow("running in another PID namespace")
             << 1ll << QStringList{} << LOCK_EX << "" << Claim::heldElsewhere;
         QTest::newRow("killed, its folder made read-only")
@@ -190,7 +201,8 @@ private Q_SLOTS:
 
         SingleInstance next(folderMode == QLatin1String("linked") ? linked + QStringLiteral("/Norvelle.conf")
                                                                   : settings());
-        s_takenMeanwhile = hold == -2 ? other.handle() : -1;
+        s_takenMeanwhile = hold == -2 || hold == -5 ? other.handle() : -1;
+        s_removedMeanwhile = hold == -5;
         s_refusedLockFlock = hold == -4;
         // As the launcher takes its own lock: without a dead copy's held in its place.
         QLockFile launcher(next.lockPath());
@@ -204,6 +216,41 @@ private Q_SLOTS:
         QCOMPARE(SingleInstance(settings()).claim(), Claim::heldElsewhere);
         QVERIFY(SingleInstance(settings()).requestActivation());
         QTRY_COMPARE(raised.count(), 1);
+    }
+
+    void oddFilesAtItsNamesAreNotUsed_data()
+    {
+        QTest::addColumn<QString>("name"); // the one a FIFO has, beside the settings
+        QTest::addColumn<Claim>("expected");
+        QTest::newRow("the lock") << ".running" << Claim::unavailable;
+        QTest::newRow("the request file") << ".activate" << Claim::claimed;
+        // In a folder that grants writing but not reading.
+        QTest::newRow("the folder's stand-in") << ".running.claims" << Claim::claimed;
+    }
+    // Opening a FIFO waits for its other end, which may never come: no start, nor quit, waits on
+    // one, and none is used as a lock or a request file.
+    void oddFilesAtItsNamesAreNotUsed()
+    {
+        QFETCH(QString, name);
+        QFETCH(Claim, expected);
+        QTemporaryDir dir;
+        const QString settings = dir.filePath(QStringLiteral("Norvelle.conf"));
+        QVERIFY(::mkfifo(QFile::encodeName(settings + name), 0666) == 0);
+        const bool writeOnly = name.endsWith(QLatin1String(".claims"));
+        const uid_t user = ::geteuid();
+        const auto restored = qScopeGuard(
+            [&] { QVERIFY(::seteuid(user) == 0 && ::chmod(QFile::encodeName(dir.path()), 0700) == 0); });
+        QVERIFY(!writeOnly ||
+                (::chmod(QFile::encodeName(dir.path()), 0333) == 0 && (user != 0 || ::seteuid(65534) == 0)));
+
+        QCOMPARE(FolderLock(dir.path(), {}, QStringLiteral("Norvelle.conf") + name).isHeld(), !writeOnly);
+        QVERIFY(!SingleInstance::ownerRuns(settings + QStringLiteral(".running")));
+        auto first = std::make_unique<SingleInstance>(settings);
+        QCOMPARE(first->claim(), expected);
+        SingleInstance later(settings);
+        QCOMPARE(later.claim(), expected == Claim::claimed ? Claim::heldElsewhere : expected);
+        QCOMPARE(later.requestActivation(), !name.endsWith(QLatin1String(".activate")));
+        first.reset();
     }
 
     // After a restart that followed a crash, the old pid is easily another user's process (a

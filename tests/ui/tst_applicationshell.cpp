@@ -33,9 +33,14 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 using namespace norvelle;
 using namespace norvelle::test;
@@ -399,10 +404,31 @@ private Q_SLOTS:
         QTRY_VERIFY(item->isEnabled());
     }
 
+    void aStartThatEndsSaysWhy_data()
+    {
+        QTest::addColumn<int>("terminal"); // the descriptor on a terminal, -1 none
+        QTest::newRow("from the desktop's menu") << -1;
+        QTest::newRow("from a terminal, stderr to a file") << STDIN_FILENO;
+        QTest::newRow("stderr to a terminal") << STDERR_FILENO;
+    }
     // Where no terminal shows stderr (a start from the desktop's menu), a start that ends without
     // a window says why in a dialog.
     void aStartThatEndsSaysWhy()
     {
+        QFETCH(int, terminal);
+        const int pty = ::posix_openpt(O_RDWR | O_NOCTTY),
+                  kept[] = {::dup(STDIN_FILENO), ::dup(STDERR_FILENO)};
+        const auto restored = qScopeGuard([&] {
+            ::dup2(kept[0], STDIN_FILENO);
+            ::dup2(kept[1], STDERR_FILENO);
+            for (const int fd : {pty, kept[0], kept[1]})
+                ::close(fd);
+        });
+        QVERIFY(pty >= 0 && ::grantpt(pty) == 0 && ::unlockpt(pty) == 0);
+        for (const int fd : {STDIN_FILENO, STDERR_FILENO}) {
+            const int opened = ::open(fd == terminal ? ::ptsname(pty) : "/dev/null", O_RDWR | O_NOCTTY);
+            QVERIFY(::dup2(opened, fd) == fd && ::close(opened) == 0);
+        }
         const QString words = QStringLiteral("Norvelle on <b>elsewhere</b> holds the settings");
         QString shown;
         const QObject context;
@@ -413,8 +439,8 @@ private Q_SLOTS:
                 box->close();
             }
         });
-        ApplicationShell::sayWhyItEnds(words, false);
-        QCOMPARE(shown, words);
+        ApplicationShell::sayWhyItEnds(words);
+        QCOMPARE(shown, terminal < 0 ? words : QString());
     }
 
     // Light and Dark reach the application's palette, so every window, dialog and menu made

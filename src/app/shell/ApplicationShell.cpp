@@ -24,6 +24,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <cstdio>
+#include <unistd.h>
 
 namespace norvelle {
 
@@ -57,10 +58,10 @@ ApplicationShell::Options ApplicationShell::optionsFrom(const QProcessEnvironmen
     return options;
 }
 
-void ApplicationShell::sayWhyItEnds(const QString& words, bool terminal)
+void ApplicationShell::sayWhyItEnds(const QString& words)
 {
     std::fprintf(stderr, "%s\n", qPrintable(words));
-    if (terminal)
+    if (::isatty(STDERR_FILENO) || ::isatty(STDIN_FILENO))
         return;
     QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(), words, QMessageBox::Ok);
     box.setObjectName(QStringLiteral("startEndsBox"));

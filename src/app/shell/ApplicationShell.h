@@ -48,8 +48,8 @@ public:
     // variables), and this platform's own seams.
     static Options optionsFrom(const QProcessEnvironment& environment);
     // Says why a start ends without a window: on stderr, and in a dialog too where no terminal
-    // shows stderr (a start from the desktop's menu).
-    static void sayWhyItEnds(const QString& words, bool terminal);
+    // shows stderr, nor was it started from one (a start from the desktop's menu).
+    static void sayWhyItEnds(const QString& words);
 
     explicit ApplicationShell(Options options);
     ~ApplicationShell() override;

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace norvelle {
 
@@ -15,10 +16,14 @@ FolderLock::FolderLock(const QString& path, std::chrono::milliseconds wait, cons
     QByteArray encoded = QFile::encodeName(path);
     int fd = ::open(encoded.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0 && errno == EACCES && !standIn.isEmpty()) {
-        // flock needs no write access, and a file made here may be read by its maker.
+        // flock needs no write access, and a file made here may be read by its maker. Whatever else
+        // has the name (a FIFO, which would wait for a writer, a socket, a device) is no stand-in.
         encoded = QFile::encodeName(path + QLatin1Char('/') + standIn);
-        fd = ::open(encoded.constData(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+        fd = ::open(encoded.constData(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
     }
+    struct stat opened {};
+    if (fd >= 0 && (::fstat(fd, &opened) != 0 || !(S_ISDIR(opened.st_mode) || S_ISREG(opened.st_mode))))
+        ::close(std::exchange(fd, -1));
     if (fd < 0)
         return;
     // flock cannot wait for a bounded time by itself.

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace norvelle {
 
@@ -35,30 +36,35 @@ public:
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return m_fd; }
+    int release() { return std::exchange(m_fd, -1); }
 
 private:
     int m_fd;
 };
 
+// O_NONBLOCK: opening a FIFO would otherwise wait for a writer (or a reader) that may never come.
+int openRegular(const QString& path, int flags, struct stat* info, QString* error)
+{
+    Descriptor fd(::open(QFile::encodeName(path).constData(), flags | O_NONBLOCK | O_CLOEXEC, 0666));
+    if (fd.get() < 0 || ::fstat(fd.get(), info) != 0) {
+        setError(error, systemError(errno));
+        return -1;
+    }
+    if (!S_ISREG(info->st_mode)) {
+        setError(error, QStringLiteral("not a regular file"));
+        return -1;
+    }
+    return fd.release();
+}
+
 } // namespace
 
 std::optional<QByteArray> SafeFile::readRegularFile(const QString& path, qint64 maximumSize, QString* error)
 {
-    // O_NONBLOCK: opening a FIFO would otherwise wait for a writer that may never come.
-    Descriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (fd.get() < 0) {
-        setError(error, systemError(errno));
-        return std::nullopt;
-    }
     struct stat info {};
-    if (::fstat(fd.get(), &info) != 0) {
-        setError(error, systemError(errno));
+    Descriptor fd(openRegular(path, O_RDONLY, &info, error));
+    if (fd.get() < 0)
         return std::nullopt;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        setError(error, QStringLiteral("not a regular file"));
-        return std::nullopt;
-    }
     if (info.st_size > maximumSize) {
         setError(error, QStringLiteral("larger than %1 bytes").arg(maximumSize));
         return std::nullopt;
@@ -87,6 +93,21 @@ std::optional<QByteArray> SafeFile::readRegularFile(const QString& path, qint64 
     }
     data.truncate(filled);
     return data;
+}
+
+bool SafeFile::openRegularFile(QFile& file, QIODevice::OpenMode mode)
+{
+    const bool reads = mode.testFlag(QIODevice::ReadOnly), writes = mode.testFlag(QIODevice::WriteOnly);
+    const int flags = (writes ? (reads ? O_RDWR : O_WRONLY) : O_RDONLY) |
+                      (writes && !mode.testFlag(QIODevice::ExistingOnly) ? O_CREAT : 0) |
+                      (mode.testFlag(QIODevice::Truncate) ? O_TRUNC : 0) |
+                      (mode.testFlag(QIODevice::Append) ? O_APPEND : 0);
+    struct stat info {};
+    Descriptor fd(openRegular(file.fileName(), flags, &info, nullptr));
+    if (fd.get() < 0 || !file.open(fd.get(), mode, QFileDevice::AutoCloseHandle))
+        return false;
+    fd.release();
+    return true;
 }
 
 bool SafeFile::writeAtomically(const QString& path, const QByteArray& bytes, QString* error)

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QString>
 #include <optional>
+
+class QFile;
 
 namespace norvelle {
 
@@ -16,6 +19,10 @@ public:
     // swapped for something else in between. Symbolic links are followed; the target counts.
     static std::optional<QByteArray> readRegularFile(const QString& path, qint64 maximumSize,
                                                      QString* error = nullptr);
+    // Opens file (by its name) with mode, only where a regular file has that name, and, like
+    // readRegularFile, never blocks: a FIFO, a device, a socket or a directory there is refused at
+    // once. A write that may create the file creates a regular one. Symbolic links are followed.
+    static bool openRegularFile(QFile& file, QIODevice::OpenMode mode);
 
     // Replaces the file at path with bytes in one step. Every write, the flush and the sync to
     // disk are checked before the new content takes the old one's place, so on any failure (a
