@@ -8,8 +8,13 @@ namespace norvelle {
 // `mas`'s listing): the applications are listed without what it would have told, or with what
 // it told before.
 struct SourceFailure {
-    QString source;      // the source as the user knows it: "Homebrew", "App Store"
+    QString source;      // the source as the user knows it: one of the names below
     QString description; // why: the error's description
+
+    static QString homebrew() { return QStringLiteral("Homebrew"); }
+    // `brew` answered, only the catalogue of casks could not be read.
+    static QString homebrewCatalogue() { return QStringLiteral("The Homebrew catalogue"); }
+    static QString appStore() { return QStringLiteral("App Store"); }
 
     bool operator==(const SourceFailure&) const = default;
 };

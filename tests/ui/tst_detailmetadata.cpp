@@ -175,6 +175,14 @@ private Q_SLOTS:
         QCOMPARE(urls.opened(), (QList<QUrl>{QUrl(QStringLiteral("https://www.figma.com/")),
                                              QUrl(QStringLiteral("https://formulae.brew.sh/cask/figma#default"))}));
 
+        // Without the catalogue nothing is known of the homepage, not even that there is none.
+        app->setCask(std::nullopt);
+        row.setSourceFailures({{SourceFailure::homebrewCatalogue(), QStringLiteral("timed out")}});
+        QTRY_COMPARE(row.findChildren<ApplicationMetadataItemView*>().size(), 2);
+        const ApplicationMetadataItemView* homepage = row.findChildren<ApplicationMetadataItemView*>().last();
+        QCOMPARE(homepage->value(), QStringLiteral("Unavailable"));
+        QCOMPARE(homepage->subtitleLabel()->text(), QString());
+
         // Losing the facts hides the whole row, divider included.
         app->setSource({S::other});
         row.setLastUpdateCheck(std::nullopt);

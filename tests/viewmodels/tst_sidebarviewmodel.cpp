@@ -242,6 +242,8 @@ private Q_SLOTS:
                                      : QStringLiteral("Homebrew could not be read: ")) +
                              description});
         QCOMPARE(world.sidebar.isDiscovering(), false);
+        // The detail pane reads them from the store: a cask without facts may owe that to them.
+        QCOMPARE(world.store.sourceFailures().size(), failed ? 0 : 1);
         QCOMPARE(world.log.count(Logger::Level::error,
                                  QStringLiteral("Failed to discover applications: ") + description),
                  failed ? 1 : 0);
