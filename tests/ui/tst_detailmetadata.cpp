@@ -176,9 +176,10 @@ private Q_SLOTS:
                                              QUrl(QStringLiteral("https://formulae.brew.sh/cask/figma#default"))}));
 
         // Without the catalogue nothing is known of the homepage, not even that there is none.
-        app->setCask(std::nullopt);
+        c.homepage.reset();
+        app->setCask(c);
         row.setSourceFailures({{SourceFailure::homebrewCatalogue(), QStringLiteral("timed out")}});
-        QTRY_COMPARE(row.findChildren<ApplicationMetadataItemView*>().size(), 2);
+        QTRY_COMPARE(row.findChildren<ApplicationMetadataItemView*>().size(), 3);
         const ApplicationMetadataItemView* homepage = row.findChildren<ApplicationMetadataItemView*>().last();
         QCOMPARE(homepage->value(), QStringLiteral("Unavailable"));
         QCOMPARE(homepage->subtitleLabel()->text(), QString());

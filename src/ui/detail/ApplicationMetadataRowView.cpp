@@ -165,8 +165,8 @@ ApplicationMetadataRowView::cells(const Application::Snapshot& application,
             const QString host = homepage.host();
             cells.append({QStringLiteral("Homepage"), host.isEmpty() ? QStringLiteral("Website") : host,
                           QStringLiteral("View in Browser"), homepage});
-        } else if (!application.cask && catalogueUnread) {
-            // The catalogue may well name a homepage; it could not be asked.
+        } else if (catalogueUnread) {
+            // The catalogue may well name a homepage that nothing else told; it could not be asked.
             cells.append(
                 {QStringLiteral("Homepage"), QStringLiteral("Unavailable"), QString(), std::nullopt});
         } else {

@@ -37,7 +37,7 @@ public:
     ~ApplicationMetadataRowView() override;
 
     void setLastUpdateCheck(const std::optional<QDateTime>& lastUpdateCheck);
-    // The sources the last discovery could not read: a cask without facts may owe that to them.
+    // The sources the last discovery could not read: a cask may lack facts because of them.
     void setSourceFailures(const QList<SourceFailure>& failures);
 
     // The cells for the application as it is at `now`; empty when the row is absent.
