@@ -151,6 +151,9 @@ private:
     void writeBackAdoption(const ApplicationPtr& application, const ApplicationPtr& rediscovered);
     // After a successful update; false (and logged, never thrown) when it failed.
     bool rediscoverAfterUpdate(const ApplicationPtr& application);
+    // Homebrew's installed casks, before the application named `name` is read again alone. A
+    // catalogue that cannot be read costs its facts, not the rediscovery: logged, not thrown.
+    void loadInstalledCasksFor(const QString& name);
     void clearSkippedVersion(const ApplicationPtr& application, const QString& latestVersion,
                              const QString& oldSkippedVersion);
 

@@ -157,7 +157,7 @@ void AppCoordinator::adoptApplication(const ApplicationPtr& application,
         });
         report(AdoptionProgress::Status::completed, 1.0, QStringLiteral("Adoption completed successfully"));
         Logger::info(QStringLiteral("Successfully adopted cask for ") + name);
-        m_brewService->loadInstalledCasks();
+        loadInstalledCasksFor(name);
         rediscovered = m_discoveryService->discoverApplication(application->path(), true, status.hasMAS);
     } catch (...) {
         const QString description = describeException(std::current_exception());

@@ -10,6 +10,7 @@
 #include "services/IgnoreService.h"
 #include "services/UpdateService.h"
 #include "sources/brew/BrewService.h"
+#include "sources/brew/CatalogueError.h"
 #include "util/Async.h"
 
 #include <QHash>
@@ -50,6 +51,7 @@ QList<SourceFailure> AppCoordinator::discoverApplications()
         keepKnownUpdates(applications);
         keepUpdatedListed(applications);
         m_store.setApplications(applications);
+        m_store.setSourceFailures(failures);
     });
     Logger::info(QStringLiteral("Discovery complete: %1 applications found").arg(applications.size()));
     return failures;
@@ -276,7 +278,7 @@ void AppCoordinator::refreshApplication(const ApplicationPtr& given)
 {
     const EnvironmentStatus status = checkAndStoreEnvironment();
     if (status.hasHomebrew)
-        m_brewService->loadInstalledCasks();
+        loadInstalledCasksFor(given->name());
 
     const ApplicationPtr rediscovered =
         m_discoveryService->discoverApplication(given->path(), status.hasHomebrew, status.hasMAS);
@@ -305,6 +307,18 @@ void AppCoordinator::refreshApplication(const ApplicationPtr& given)
 
     checkForUpdate(written);
     invokeOnMain([&] { m_store.updateDockBadge(); });
+}
+
+void AppCoordinator::loadInstalledCasksFor(const QString& name)
+{
+    try {
+        m_brewService->loadInstalledCasks();
+    } catch (const CatalogueError& error) {
+        // `brew` answered and the casks are mapped: the bundle is read as a discovery reads it.
+        Logger::warning(SourceFailure::homebrewCatalogue() +
+                        QStringLiteral(" could not be read, rediscovering ") + name +
+                        QStringLiteral(" without it: ") + error.description());
+    }
 }
 
 } // namespace norvelle

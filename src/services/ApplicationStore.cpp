@@ -65,6 +65,16 @@ void ApplicationStore::setLastUpdateCheck(std::optional<QDateTime> time)
     }
 }
 
+void ApplicationStore::setSourceFailures(QList<SourceFailure> failures)
+{
+    Q_ASSERT(QThread::currentThread() == thread());
+    const bool changed = m_sourceFailures != failures;
+    m_sourceFailures = std::move(failures);
+    if (changed) {
+        Q_EMIT sourceFailuresChanged();
+    }
+}
+
 ApplicationStore::ApplicationList ApplicationStore::applicationsWithUpdates() const
 {
     ApplicationList result;

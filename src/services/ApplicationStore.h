@@ -2,6 +2,7 @@
 
 #include "model/Application.h"
 #include "model/EnvironmentStatus.h"
+#include "model/SourceFailure.h"
 
 #include <QDateTime>
 #include <QList>
@@ -17,11 +18,11 @@ namespace norvelle {
 class DockBadge;
 
 // The one observable holder of the application list, the selection, the last
-// environment status and the time of the last full update check. Lives on the
-// main thread; every read and write happens there. Each setter stores its value
-// and signals only when the value differs. The store also re-emits every change
-// of a listed application's tracked fields, on the main thread, so views need to
-// connect to the store alone.
+// environment status, the time of the last full update check and the sources the last
+// discovery could not read. Lives on the main thread; every read and write happens there.
+// Each setter stores its value and signals only when the value differs. The store also
+// re-emits every change of a listed application's tracked fields, on the main thread, so
+// views need to connect to the store alone.
 class ApplicationStore : public QObject {
     Q_OBJECT
 
@@ -47,6 +48,10 @@ public:
     std::optional<QDateTime> lastUpdateCheck() const { return m_lastUpdateCheck; }
     void setLastUpdateCheck(std::optional<QDateTime> time);
 
+    // The sources the discovery that made the list could not read.
+    QList<SourceFailure> sourceFailures() const { return m_sourceFailures; }
+    void setSourceFailures(QList<SourceFailure> failures);
+
     // The listed applications that have an update and are not ignored, in list order, as the
     // store has seen their changes (one made on another thread counts once it reached the main
     // thread, as for updateCount).
@@ -65,6 +70,7 @@ Q_SIGNALS:
     void selectedApplicationIdChanged();
     void environmentStatusChanged();
     void lastUpdateCheckChanged();
+    void sourceFailuresChanged();
     // A tracked field of a listed application changed.
     void applicationChanged(const std::shared_ptr<norvelle::Application>& application,
                             norvelle::Application::Field field);
@@ -83,6 +89,7 @@ private:
     std::optional<QUuid> m_selectedApplicationId;
     std::optional<EnvironmentStatus> m_environmentStatus;
     std::optional<QDateTime> m_lastUpdateCheck;
+    QList<SourceFailure> m_sourceFailures;
     // One observer per listed application, keyed by the object it watches.
     std::unordered_map<const Application*, ObserverToken> m_observers;
     std::unordered_set<const Application*> m_withUpdates;

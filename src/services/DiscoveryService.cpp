@@ -8,6 +8,7 @@
 #include "services/ApplicationScanner.h"
 #include "sources/ToolRunner.h"
 #include "sources/brew/BrewService.h"
+#include "sources/brew/CatalogueError.h"
 #include "sources/mas/MASService.h"
 #include "sources/sparkle/SparkleService.h"
 #include "util/TaskGroup.h"
@@ -109,25 +110,29 @@ QList<SourceFailure> DiscoveryService::loadTables(const EnvironmentStatus& envir
     const auto load = [](std::optional<SourceFailure>& failure, const QString& source, const auto& run) {
         try {
             run();
+        } catch (const CatalogueError& error) {
+            // `brew` answered: what is missing is the catalogue's facts, not Homebrew's.
+            failure = SourceFailure{SourceFailure::homebrewCatalogue(), error.description()};
         } catch (...) {
             if (ToolRunner::isEndedByQuitting(std::current_exception()))
                 throw;
             failure = SourceFailure{source, describeException(std::current_exception())};
-            Logger::warning(source +
+        }
+        if (failure)
+            Logger::warning(failure->source +
                             QStringLiteral(" could not be read, listing the applications without it: ") +
                             failure->description);
-        }
     };
     TaskGroup<void> group;
     if (environment.hasHomebrew)
         group.add([&] {
-            load(brewFailure, QStringLiteral("Homebrew"), [this] { m_brewService->loadInstalledCasks(); });
+            load(brewFailure, SourceFailure::homebrew(), [this] { m_brewService->loadInstalledCasks(); });
         });
     else
         Logger::info(QStringLiteral("Skipping Homebrew cask loading - Homebrew not installed"));
     if (environment.hasMAS)
         group.add([&] {
-            load(masFailure, QStringLiteral("App Store"), [this] { m_masService->loadInstalledApps(); });
+            load(masFailure, SourceFailure::appStore(), [this] { m_masService->loadInstalledApps(); });
         });
     else
         Logger::info(QStringLiteral("Skipping MAS app loading - MAS CLI not installed"));

@@ -172,7 +172,7 @@ void UpdateService::askSources(const std::shared_ptr<SourceWalk>& walk)
                         // A feed that cannot be read offers nothing and says so; the other
                         // sources still count.
                         if (error)
-                            walk->failure = SourceFailure{updateFeedSource(), describeException(error)};
+                            walk->failure = SourceFailure{SourceFailure::updateFeed(), describeException(error)};
                         else if (offer)
                             walk->candidates.append(std::move(*offer));
                         askSources(walk);

@@ -122,7 +122,7 @@ QByteArray ToolRunner::runCommand(const QString& executable, const QStringList& 
         const std::optional<QString> err = OutputLineReader::decodeUtf8(result.standardError);
         if (err && err->contains(QLatin1String("No installed apps found"))) {
             Logger::debug(QStringLiteral("MAS: No installed apps found"));
-            fail();
+            fail(noInstalledApps);
         }
     }
     logFailure(command, result.exitCode, result.standardOutput, result.standardError);

@@ -35,6 +35,8 @@ public:
     static constexpr QLatin1StringView crashed{"crashed"};
     static constexpr QLatin1StringView timedOut{"timed out"};
     static constexpr QLatin1StringView endedByQuitting{"ended by quitting"};
+    // The text of the error of a `mas` run that answered that no store application is installed.
+    static constexpr QLatin1StringView noInstalledApps{"no installed apps"};
     // Whether error is a run, a transfer or a wait for the main thread that quitting ended, which
     // its caller logs as no failure.
     static bool isEndedByQuitting(const std::exception_ptr& error);

@@ -114,7 +114,7 @@ QStringList SidebarViewModel::unreadSourceLines(const QList<std::shared_ptr<Appl
         }
         const qsizetype count = unread.names.size();
         QString line = count == 1 ? source + QStringLiteral(" of ") + unread.names.first()
-                       : source == updateFeedSource()
+                       : source == SourceFailure::updateFeed()
                            ? QStringLiteral("Update feeds of %1 applications").arg(count)
                            : source + QStringLiteral(" of %1 applications").arg(count);
         line += QStringLiteral(" could not be read");

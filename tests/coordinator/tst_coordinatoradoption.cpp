@@ -1,5 +1,6 @@
 #include "CoordinatorTestWorld.h"
 #include "model/NorvelleError.h"
+#include "sources/brew/CatalogueError.h"
 
 #include <QSet>
 #include <QTest>
@@ -213,15 +214,20 @@ private Q_SLOTS:
     {
         QTest::addColumn<bool>("updateOffered");
         QTest::addColumn<Opt>("checkFailure");
-        QTest::newRow("update offered") << true << Opt();
-        QTest::newRow("up to date") << false << Opt();
-        QTest::newRow("check fails") << false << Opt(QStringLiteral("no network"));
+        QTest::addColumn<bool>("catalogueUnread"); // `brew` answered, the catalogue did not
+        QTest::newRow("update offered") << true << Opt() << false;
+        QTest::newRow("up to date") << false << Opt() << false;
+        QTest::newRow("check fails") << false << Opt(QStringLiteral("no network")) << false;
+        QTest::newRow("catalogue unread") << true << Opt() << true;
     }
     void adoptionOfACaskTheCatalogueLacks()
     {
         QFETCH(bool, updateOffered);
         QFETCH(Opt, checkFailure);
+        QFETCH(bool, catalogueUnread);
         CoordinatorTestWorld world;
+        if (catalogueUnread)
+            world.brew->onLoadInstalledCasks = [] { throw CatalogueError(QStringLiteral("timed out")); };
         auto app = adoptableApp();
         world.list({app});
         world.discovery->setRediscovered(

@@ -82,7 +82,7 @@ private Q_SLOTS:
         QFETCH(bool, kept);
         CoordinatorTestWorld world;
         const auto before = makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0")));
-        const SourceFailure failure{updateFeedSource(), QStringLiteral("Could not resolve host")};
+        const SourceFailure failure{SourceFailure::updateFeed(), QStringLiteral("Could not resolve host")};
         before->setCheckFailure(failure);
         world.list({before});
         const auto found = makeApp(QStringLiteral("Alpha"));
@@ -175,7 +175,7 @@ private Q_SLOTS:
         if (!found.isEmpty())
             result.insert(app->bundleIdentifier(), updateWithPayloads(found));
         world.updates->setCheckResult(result);
-        const SourceFailure failure{updateFeedSource(), QStringLiteral("Could not resolve host")};
+        const SourceFailure failure{SourceFailure::updateFeed(), QStringLiteral("Could not resolve host")};
         if (unread)
             world.updates->setUnreadSources({{app->bundleIdentifier(), failure}});
         world.clock->set(kLater);
@@ -290,7 +290,7 @@ private Q_SLOTS:
 
         CoordinatorTestWorld world;
         auto app = makeApp(QStringLiteral("Alpha"));
-        const SourceFailure failure{updateFeedSource(), QStringLiteral("Could not resolve host")};
+        const SourceFailure failure{SourceFailure::updateFeed(), QStringLiteral("Could not resolve host")};
         if (unread)
             world.updates->setUnreadSources({{app->bundleIdentifier(), failure}});
         app->setIgnored(ignored);

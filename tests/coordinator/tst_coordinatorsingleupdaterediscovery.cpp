@@ -2,6 +2,7 @@
 #include "model/NorvelleError.h"
 #include "platform/http/HttpClient.h"
 #include "sources/ToolRunner.h"
+#include "sources/brew/CatalogueError.h"
 
 #include <QTest>
 #include <atomic>
@@ -23,6 +24,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("hasUpdate");
         QTest::addColumn<QString>("logLine");
         // What ends brew's listing: "quit", a "cancel" or a cancelled "transfer"; empty: nothing.
+        // "catalogue": `brew` answered, the catalogue could not be read.
         QTest::addColumn<QString>("ended");
         QTest::newRow("new version installed")
             << "2.0"
@@ -49,6 +51,10 @@ private Q_SLOTS:
             << ""
             << "1.0" << false << "Failed to rediscover Alpha after update: The operation was cancelled"
             << "cancel";
+        QTest::newRow("catalogue unread") << "2.0"
+                                          << ""
+                                          << "2.0" << false << "Rediscovered Alpha after successful update"
+                                          << "catalogue";
         QTest::newRow("transfer cancelled, no quit")
             << "2.0"
             << ""
@@ -71,6 +77,8 @@ private Q_SLOTS:
                     throw NorvelleError(NorvelleError::Case::brewCommandFailed, ToolRunner::endedByQuitting);
                 if (ended == "cancel")
                     throw CancelledError();
+                if (ended == "catalogue")
+                    throw CatalogueError(QStringLiteral("Failed to connect to the catalogue"));
                 throw HttpError(HttpError::Kind::cancelled, QStringLiteral("The request was cancelled."));
             };
         auto app = makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0")));

@@ -10,6 +10,7 @@
 #include "services/ApplicationScanner.h"
 #include "services/DiscoveryService.h"
 #include "sources/ToolRunner.h"
+#include "sources/brew/CatalogueError.h"
 
 #include <QDir>
 #include <QFile>
@@ -401,7 +402,8 @@ private Q_SLOTS:
     // A load that fails costs its source's facts, never the list; a quit ends the discovery.
     void loadsRunTogetherAndAFailureCostsOnlyItsSource_data()
     {
-        QTest::addColumn<QString>("brew"); // what brew's load does: "works", "fails" or "quit"
+        // What brew's load does: "works", "fails", "quit" or "catalogue" (only the catalogue fails).
+        QTest::addColumn<QString>("brew");
         QTest::addColumn<bool>("masFails");
         QTest::addColumn<QStringList>("failed"); // source: description, in that order
 
@@ -411,6 +413,9 @@ private Q_SLOTS:
         QTest::newRow("mas fails") << "works" << true << QStringList{mas};
         QTest::newRow("both fail") << "fails" << true << QStringList{brew, mas};
         QTest::newRow("brew ended by quitting") << "quit" << false << QStringList{};
+        QTest::newRow("catalogue fails")
+            << "catalogue" << false
+            << QStringList{"The Homebrew catalogue: The server answered with status 503"};
     }
     void loadsRunTogetherAndAFailureCostsOnlyItsSource()
     {
@@ -427,6 +432,8 @@ private Q_SLOTS:
                 throw NorvelleError::brewCommandFailed();
             if (brew == "quit")
                 throw NorvelleError(NorvelleError::Case::brewCommandFailed, ToolRunner::endedByQuitting);
+            if (brew == "catalogue")
+                throw CatalogueError(QStringLiteral("The server answered with status 503"));
         };
         m_mas->onLoadInstalledApps = [&] {
             metInMAS = meeting.arriveAndWait();
@@ -445,8 +452,12 @@ private Q_SLOTS:
             m_service->discoverApplications(kBothTools, &failures);
         QVERIFY(metInBrew && metInMAS); // both loads were under way at once
         QStringList reported;
-        for (const SourceFailure& failure : failures)
+        for (const SourceFailure& failure : failures) {
             reported << failure.source + ": " + failure.description;
+            QVERIFY(log.contains(
+                Level::warning, failure.source + " could not be read, listing the applications without it: " +
+                                    failure.description));
+        }
         QCOMPARE(reported, failed);
         QCOMPARE(names(applications), QStringList{"Any"});
     }

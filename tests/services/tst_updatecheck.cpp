@@ -166,7 +166,7 @@ private Q_SLOTS:
         const QHash<QString, Update> updates = m_service->checkForUpdates({application}, kNoTools, &failures);
         QCOMPARE(updates.value("com.example.app").latestVersion, QStringLiteral("2.0"));
         QCOMPARE(failures.keys(), QStringList{"com.example.app"});
-        QCOMPARE(failures.value("com.example.app").source, updateFeedSource());
+        QCOMPARE(failures.value("com.example.app").source, SourceFailure::updateFeed());
         QVERIFY(!log.containsPrefix(Level::info, "Multiple updates"));
         QCOMPARE(log.lines().size(), 5); // two skip lines and three timing lines, nothing else
     }

@@ -68,7 +68,7 @@ private Q_SLOTS:
         QTest::newRow("not checked, sparkle") << makeApp("Sky", std::nullopt, {S::sparkle}) << false
                                               << "Source=Sparkle/Framework|Checked=Unknown/Not checked yet";
         auto unread = makeApp("Sky", makeUpdate("2.0", Update::Source::sparkle), {S::sparkle});
-        unread->setCheckFailure(SourceFailure{updateFeedSource(), QStringLiteral("offline")});
+        unread->setCheckFailure(SourceFailure{SourceFailure::updateFeed(), QStringLiteral("offline")});
         QTest::newRow("sparkle, its feed not read")
             << unread << true << "Source=Sparkle/Framework|Checked=5 min. ago/Check failed";
 
@@ -182,10 +182,19 @@ private Q_SLOTS:
 
         // A check that could not read a source says so, and why.
         QVERIFY(!row.findChild<ClampedLabel*>("checkFailureText"));
-        app->setCheckFailure(SourceFailure{updateFeedSource(), QStringLiteral("Could not resolve host")});
+        app->setCheckFailure(SourceFailure{SourceFailure::updateFeed(), QStringLiteral("Could not resolve host")});
         QTRY_VERIFY(row.findChild<ClampedLabel*>("checkFailureText"));
         QCOMPARE(row.findChild<ClampedLabel*>("checkFailureText")->fullText(),
                  QStringLiteral("The last check failed: Could not resolve host"));
+
+        // Without the catalogue nothing is known of the homepage, not even that there is none.
+        c.homepage.reset();
+        app->setCask(c);
+        row.setSourceFailures({{SourceFailure::homebrewCatalogue(), QStringLiteral("timed out")}});
+        QTRY_COMPARE(row.findChildren<ApplicationMetadataItemView*>().size(), 3);
+        const ApplicationMetadataItemView* homepage = row.findChildren<ApplicationMetadataItemView*>().last();
+        QCOMPARE(homepage->value(), QStringLiteral("Unavailable"));
+        QCOMPARE(homepage->subtitleLabel()->text(), QString());
 
         // Losing the facts hides the whole row, divider included.
         app->setSource({S::other});

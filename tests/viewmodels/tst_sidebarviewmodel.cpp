@@ -242,6 +242,8 @@ private Q_SLOTS:
                                      : QStringLiteral("Homebrew could not be read: ")) +
                              description});
         QCOMPARE(world.sidebar.isDiscovering(), false);
+        // The detail pane reads them from the store: a cask without facts may owe that to them.
+        QCOMPARE(world.store.sourceFailures().size(), failed ? 0 : 1);
         QCOMPARE(world.log.count(Logger::Level::error,
                                  QStringLiteral("Failed to discover applications: ") + description),
                  failed ? 1 : 0);
@@ -267,7 +269,7 @@ private Q_SLOTS:
         world.store.setApplications({safari});
         world.updates->setCheckResult({{safari->bundleIdentifier(), makeUpdate(QStringLiteral("18.0"))}});
         world.updates->setUnreadSources(
-            {{safari->bundleIdentifier(), SourceFailure{updateFeedSource(), QStringLiteral("offline")}}});
+            {{safari->bundleIdentifier(), SourceFailure{SourceFailure::updateFeed(), QStringLiteral("offline")}}});
         auto gate = world.gate();
         world.coordinator.setGate(Op::checkForUpdates, gate);
         world.sidebar.setErrorMessage(QStringLiteral("old"));
@@ -316,7 +318,7 @@ private Q_SLOTS:
             spec.remove(QLatin1Char('!'));
             auto app = makeApp(spec.section(QLatin1Char(':'), 0, 0));
             app->setIgnored(ignored);
-            app->setCheckFailure(SourceFailure{updateFeedSource(), spec.section(QLatin1Char(':'), 1)});
+            app->setCheckFailure(SourceFailure{SourceFailure::updateFeed(), spec.section(QLatin1Char(':'), 1)});
             applications.append(app);
         }
         QCOMPARE(SidebarViewModel::unreadSourceLines(applications), lines);

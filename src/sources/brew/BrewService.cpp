@@ -7,6 +7,7 @@
 #include "sources/ToolRunner.h"
 #include "sources/brew/AdoptionMatcher.h"
 #include "sources/brew/CaskParser.h"
+#include "sources/brew/CatalogueError.h"
 #include "sources/brew/CatalogueMaps.h"
 #include "sources/brew/CatalogueReader.h"
 #include "sources/brew/CatalogueStream.h"
@@ -280,7 +281,15 @@ void BrewService::loadInstalledCasks()
     const QSet<QString> installed(tokens.cbegin(), tokens.cend());
     if (prefetch)
         download->wait();
-    fetchCatalogue(installed, prefetch ? download.get() : nullptr);
+    // `brew` has answered: from here on a failure is the catalogue's alone, and says so.
+    std::optional<QString> catalogueFailure;
+    try {
+        catalogueFailure = fetchCatalogue(installed, prefetch ? download.get() : nullptr);
+    } catch (...) {
+        if (ToolRunner::isEndedByQuitting(std::current_exception()))
+            throw;
+        throw CatalogueError(describeException(std::current_exception()));
+    }
 
     QSet<QString> mapped;
     QSet<QString> failed = installed;
@@ -296,6 +305,8 @@ void BrewService::loadInstalledCasks()
         Logger::debug(QLatin1String("Successfully mapped casks: ") + sortedJoined(mapped));
     if (!failed.isEmpty())
         Logger::debug(QLatin1String("Failed to map casks: ") + sortedJoined(failed));
+    if (catalogueFailure)
+        throw CatalogueError(*catalogueFailure);
 }
 
 void BrewService::fetchAllCasksFromAPI(const QSet<QString>& installedTokens)
@@ -309,19 +320,20 @@ bool BrewService::hasFreshCatalogue(const QDateTime& now) const
     return m_cacheTimestamp && double(m_cacheTimestamp->msecsTo(now)) / 1000.0 < cacheValidityDuration;
 }
 
-void BrewService::fetchCatalogue(const QSet<QString>& installedTokens, CatalogueDownload* download)
+std::optional<QString> BrewService::fetchCatalogue(const QSet<QString>& installedTokens,
+                                                   CatalogueDownload* download)
 {
     const QUrl url = m_options.paths.caskCatalogueUrl;
     if (!isUsableCatalogueUrl(url)) {
         Logger::warning(QStringLiteral("Invalid Homebrew API URL"));
-        return;
+        return std::nullopt;
     }
 
     // The injected clock is asked before the lock is taken, never under it.
     if (!download && hasFreshCatalogue(m_options.clock->now())) {
         Logger::info(QStringLiteral("Using cached Homebrew API data"));
         reuseParsedCatalogue(installedTokens);
-        return;
+        return std::nullopt;
     }
 
     QElapsedTimer ownTimer;
@@ -344,7 +356,7 @@ void BrewService::fetchCatalogue(const QSet<QString>& installedTokens, Catalogue
         if (response.statusCode != 200) {
             Logger::warning(QStringLiteral("Invalid response from Homebrew API"));
             rebuildFromStaleCatalogue(installedTokens);
-            return;
+            return QStringLiteral("The server answered with status %1").arg(response.statusCode);
         }
         // Mostly read while it arrived; what the stream could not read goes to the reader whole.
         casks = (download ? download->stream : *ownStream).finish(response.body);
@@ -358,7 +370,7 @@ void BrewService::fetchCatalogue(const QSet<QString>& installedTokens, Catalogue
     if (!casks) {
         Logger::warning(QStringLiteral("Failed to parse JSON from Homebrew API"));
         rebuildFromStaleCatalogue(installedTokens);
-        return;
+        return QStringLiteral("The answer is not a cask catalogue");
     }
     const QDateTime storedAt = m_options.clock->now();
     {
@@ -372,6 +384,7 @@ void BrewService::fetchCatalogue(const QSet<QString>& installedTokens, Catalogue
     // The download, its parse and the replaced maps are gone by now; what they held would
     // otherwise stay with this pool thread's arena.
     allocator::releaseFreed();
+    return std::nullopt;
 }
 
 void BrewService::reuseParsedCatalogue(const QSet<QString>& installedTokens)

@@ -59,6 +59,8 @@ public:
 
     // Installed casks and the catalogue.
     virtual bool isHomebrewInstalled() const;
+    // Throws the listing's error when `brew list --cask` fails, and CatalogueError when only the
+    // catalogue could not be read: the casks are mapped then, with the last catalogue's facts.
     virtual void loadInstalledCasks();
     // Sends the catalogue request of the next loadInstalledCasks now, when that load will need a
     // download, so the request is out before the rest of a discovery competes for the processor.
@@ -104,7 +106,9 @@ private:
     struct CatalogueDownload;
     // Null when the pool is full, unless it may run on the calling thread then (and end there).
     std::shared_ptr<CatalogueDownload> beginDownload(const QUrl& url, bool orHere) const;
-    void fetchCatalogue(const QSet<QString>& installedTokens, CatalogueDownload* download);
+    // Why the answer could not be used, when it came but was no catalogue; throws when none came
+    // or it was no JSON.
+    std::optional<QString> fetchCatalogue(const QSet<QString>& installedTokens, CatalogueDownload* download);
     bool hasFreshCatalogue(const QDateTime& now) const;
     void installCatalogueMaps(CatalogueMaps&& maps, const QSet<QString>& installedTokens);
     void reuseParsedCatalogue(const QSet<QString>& installedTokens);

@@ -70,23 +70,23 @@ void MASService::loadInstalledApps()
     try {
         output = m_options.runner->runCommand(*masPath, {QStringLiteral("list")});
     } catch (const NorvelleError& e) {
-        if (!isMasCommandFailed(e)) {
-            Logger::error(QStringLiteral("Error executing mas list: ") + e.description());
-            throw;
+        if (isMasCommandFailed(e) && e.text() == ToolRunner::noInstalledApps) {
+            Logger::info(
+                QStringLiteral("No MAS apps found (this is normal if no App Store apps are installed)"));
+            std::lock_guard lock(m_mutex);
+            m_installedApps.clear();
+            return;
         }
-        // A tool that crashed, hung or was ended by quitting said nothing about the installed
-        // apps: the last listing stays, so they keep their source until a run that answers.
+        // Any other failed run (not started, crashed, hung, an error exit) said nothing about the
+        // installed apps: the last listing stays, so they keep their source until a run that
+        // answers, and the failure goes on to be told. Quitting is no failure of the tool.
         if (e.text() == ToolRunner::endedByQuitting)
             return;
-        if (!e.text().isEmpty()) {
+        if (isMasCommandFailed(e) && !e.text().isEmpty())
             Logger::error(QStringLiteral("Error executing mas list: the tool ") + e.text());
-            return;
-        }
-        // Includes the tool's own report that no store applications are installed.
-        Logger::info(QStringLiteral("No MAS apps found (this is normal if no App Store apps are installed)"));
-        std::lock_guard lock(m_mutex);
-        m_installedApps.clear();
-        return;
+        else
+            Logger::error(QStringLiteral("Error executing mas list: ") + e.description());
+        throw;
     } catch (const std::exception& e) {
         Logger::error(QStringLiteral("Error executing mas list: ") + describeException(e));
         throw;

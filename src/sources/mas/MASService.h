@@ -41,8 +41,9 @@ public:
     MASService(const MASService&) = delete;
     MASService& operator=(const MASService&) = delete;
 
-    // Loads replace their listing; a missing tool leaves it empty. A `mas list` that crashed,
-    // timed out or was ended by quitting keeps the last listing.
+    // Loads replace their listing; a missing tool leaves it empty. A `mas list` that failed
+    // (not started, crashed, timed out, an error exit) keeps the last listing and throws; one
+    // that quitting ended keeps it and returns. The tool's own "no apps" answer empties it.
     virtual void loadInstalledApps();
     virtual void loadOutdatedApps();
 

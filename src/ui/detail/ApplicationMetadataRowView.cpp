@@ -14,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QPointer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace norvelle {
 
@@ -113,6 +114,17 @@ void ApplicationMetadataRowView::setLastUpdateCheck(const std::optional<QDateTim
     rebuild();
 }
 
+void ApplicationMetadataRowView::setSourceFailures(const QList<SourceFailure>& failures)
+{
+    const bool unread = std::any_of(failures.cbegin(), failures.cend(), [](const SourceFailure& failure) {
+        return failure.source == SourceFailure::homebrewCatalogue();
+    });
+    if (m_catalogueUnread == unread)
+        return;
+    m_catalogueUnread = unread;
+    rebuild();
+}
+
 QString ApplicationMetadataRowView::appStoreAddress(const QString& appID)
 {
     return QStringLiteral("https://apps.apple.com/app/id") + appID;
@@ -131,9 +143,10 @@ QString ApplicationMetadataRowView::caskAddress(const QString& caskName)
     return QStringLiteral("https://formulae.brew.sh/cask/") + caskName + QStringLiteral("#default");
 }
 
-QList<ApplicationMetadataRowView::Cell> ApplicationMetadataRowView::cells(const Application::Snapshot& application,
-                                                                          const std::optional<QDateTime>& lastUpdateCheck,
-                                                                          const QDateTime& now)
+QList<ApplicationMetadataRowView::Cell>
+ApplicationMetadataRowView::cells(const Application::Snapshot& application,
+                                  const std::optional<QDateTime>& lastUpdateCheck, const QDateTime& now,
+                                  bool catalogueUnread)
 {
     const std::optional<Source> primary = primarySource(application.source);
     const bool sparkleOrStore = primary == Source::sparkle || primary == Source::appStore;
@@ -166,6 +179,10 @@ QList<ApplicationMetadataRowView::Cell> ApplicationMetadataRowView::cells(const 
             const QString host = homepage.host();
             cells.append({QStringLiteral("Homepage"), host.isEmpty() ? QStringLiteral("Website") : host,
                           QStringLiteral("View in Browser"), homepage});
+        } else if (catalogueUnread) {
+            // The catalogue may well name a homepage that nothing else told; it could not be asked.
+            cells.append(
+                {QStringLiteral("Homepage"), QStringLiteral("Unavailable"), QString(), std::nullopt});
         } else {
             cells.append({QStringLiteral("Homepage"), QStringLiteral("Unavailable"), QStringLiteral("Not provided"),
                           std::nullopt});
@@ -193,7 +210,8 @@ void ApplicationMetadataRowView::rebuild()
     if (m_content)
         m_content->deleteLater();
     m_content = nullptr;
-    const QList<Cell> list = cells(m_application->snapshot(), m_lastUpdateCheck, QDateTime::currentDateTime());
+    const QList<Cell> list =
+        cells(m_application->snapshot(), m_lastUpdateCheck, QDateTime::currentDateTime(), m_catalogueUnread);
     setVisible(!list.isEmpty());
     if (list.isEmpty())
         return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/Application.h"
+#include "model/SourceFailure.h"
 #include "util/ObserverToken.h"
 
 #include <QDateTime>
@@ -37,10 +38,15 @@ public:
     ~ApplicationMetadataRowView() override;
 
     void setLastUpdateCheck(const std::optional<QDateTime>& lastUpdateCheck);
+    // The sources the last discovery could not read: a cask may lack facts because of them.
+    void setSourceFailures(const QList<SourceFailure>& failures);
 
     // The cells for the application as it is at `now`; empty when the row is absent.
+    // `catalogueUnread`: the cask catalogue could not be read, so a missing fact is not known
+    // to be missing.
     static QList<Cell> cells(const Application::Snapshot& application,
-                             const std::optional<QDateTime>& lastUpdateCheck, const QDateTime& now);
+                             const std::optional<QDateTime>& lastUpdateCheck, const QDateTime& now,
+                             bool catalogueUnread = false);
     static QString appStoreAddress(const QString& appID);
     static QString caskAddress(const QString& caskName);
     // What the pane says of the application's last check when it could not read a source.
@@ -51,6 +57,7 @@ private:
 
     std::shared_ptr<Application> m_application;
     std::optional<QDateTime> m_lastUpdateCheck;
+    bool m_catalogueUnread = false;
     UrlOpener* m_urlOpener;
     QWidget* m_content = nullptr;
     ObserverToken m_observer; // last member: unregistered before the widgets go

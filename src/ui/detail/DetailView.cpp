@@ -118,6 +118,7 @@ DetailView::DetailView(const ViewEnvironment& environment, UrlOpener* urlOpener,
     connect(store, &ApplicationStore::applicationsChanged, this, &DetailView::scheduleSync);
     connect(store, &ApplicationStore::environmentStatusChanged, this, &DetailView::scheduleSync);
     connect(store, &ApplicationStore::lastUpdateCheckChanged, this, &DetailView::scheduleSync);
+    connect(store, &ApplicationStore::sourceFailuresChanged, this, &DetailView::scheduleSync);
     connect(store, &ApplicationStore::applicationChanged, this,
             [this](const std::shared_ptr<Application>& application) {
                 if (sameApplication(application, m_shown))
@@ -250,6 +251,7 @@ void DetailView::sync()
         reveal(m_header);
     m_headerUpdating = inputs.isUpdating;
     m_metadata->setLastUpdateCheck(m_env.store.lastUpdateCheck());
+    m_metadata->setSourceFailures(m_env.store.sourceFailures());
 
     syncPanels(application);
 }

@@ -2,7 +2,7 @@
 #include "LogCapture.h"
 #include "model/NorvelleError.h"
 #include "platform/process/ProcessGroups.h"
-#include "util/JsonError.h"
+#include "sources/brew/CatalogueError.h"
 
 #include <QtTest>
 #include <future>
@@ -433,28 +433,29 @@ private Q_SLOTS:
                  !betaInstalled);
     }
 
-    // A failed catalogue answer must not leave installed casks without their facts
-    // while the load reports success: the last good catalogue stands in.
+    // A failed catalogue answer must not leave installed casks without their facts, nor pass
+    // for a catalogue read: the last good catalogue stands in, and the load says why it had to.
     void failedAnswerFallsBackToTheStaleCatalogue_data()
     {
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QString>("warning");
-        QTest::addColumn<bool>("throwsJsonError");
+        QTest::addColumn<QString>("why"); // empty: the JSON parser's own words
         QTest::addColumn<bool>("cacheClearedFirst");
         const QString invalid = QStringLiteral("Invalid response from Homebrew API");
-        QTest::newRow("500") << 500 << QByteArray("[]") << invalid << false << false;
-        QTest::newRow("404") << 404 << QByteArray() << invalid << false << false;
-        QTest::newRow("304") << 304 << QByteArray() << invalid << false << false;
-        QTest::newRow("object, not array")
-            << 200 << QByteArray("{}") << QStringLiteral("Failed to parse JSON from Homebrew API") << false
-            << false;
-        QTest::newRow("array of strings")
-            << 200 << QByteArray(R"(["a"])") << QStringLiteral("Failed to parse JSON from Homebrew API")
-            << false << false;
-        QTest::newRow("not JSON") << 200 << QByteArray("<html>") << QString() << true << false;
+        const QString notCatalogue = QStringLiteral("The answer is not a cask catalogue");
+        const QString parse = QStringLiteral("Failed to parse JSON from Homebrew API");
+        QTest::newRow("500") << 500 << QByteArray("[]") << invalid << "The server answered with status 500"
+                             << false;
+        QTest::newRow("404") << 404 << QByteArray() << invalid << "The server answered with status 404"
+                             << false;
+        QTest::newRow("304") << 304 << QByteArray() << invalid << "The server answered with status 304"
+                             << false;
+        QTest::newRow("object, not array") << 200 << QByteArray("{}") << parse << notCatalogue << false;
+        QTest::newRow("array of strings") << 200 << QByteArray(R"(["a"])") << parse << notCatalogue << false;
+        QTest::newRow("not JSON") << 200 << QByteArray("<html>") << QString() << QString() << false;
         QTest::newRow("500 after an upgrade dropped the cache")
-            << 500 << QByteArray() << invalid << false << true;
+            << 500 << QByteArray() << invalid << "The server answered with status 500" << true;
     }
 
     void failedAnswerFallsBackToTheStaleCatalogue()
@@ -462,7 +463,7 @@ private Q_SLOTS:
         QFETCH(int, status);
         QFETCH(QByteArray, body);
         QFETCH(QString, warning);
-        QFETCH(bool, throwsJsonError);
+        QFETCH(QString, why);
         QFETCH(bool, cacheClearedFirst);
         BrewTestWorld world;
         const QString app = world.installAlpha();
@@ -478,10 +479,14 @@ private Q_SLOTS:
         world.clock->advance(600);
         world.serveCatalogueBytes(body, status);
         LogCapture log;
-        if (throwsJsonError)
-            QVERIFY_THROWS_EXCEPTION(JsonError, world.service->loadInstalledCasks());
-        else
+        try {
             world.service->loadInstalledCasks();
+            QFAIL("a catalogue that could not be read must be reported");
+        } catch (const CatalogueError& error) {
+            QVERIFY(!error.description().isEmpty());
+            if (!why.isEmpty())
+                QCOMPARE(error.description(), why);
+        }
         if (!warning.isEmpty())
             QVERIFY(log.contains(Level::warning, warning));
         QCOMPARE(world.catalogueRequests(), 2);
@@ -510,7 +515,7 @@ private Q_SLOTS:
         world.server.route(QStringLiteral("/api/cask.json"),
                            FixtureServer::Reply{.body = "[]", .stallAfter = 1});
         LogCapture log;
-        QVERIFY_THROWS_EXCEPTION(HttpError, world.service->loadInstalledCasks());
+        QVERIFY_THROWS_EXCEPTION(CatalogueError, world.service->loadInstalledCasks());
         QVERIFY(!log.containsPrefix(Level::debug, QStringLiteral("Successfully mapped casks: ")));
         QCOMPARE(world.service->caskInfo(app)->latestVersion, QStringLiteral("3.1"));
     }
@@ -521,7 +526,7 @@ private Q_SLOTS:
         const QString app = world.installAlpha();
         world.serveCatalogueBytes("[]", 503);
         LogCapture log;
-        world.service->loadInstalledCasks();
+        QVERIFY_THROWS_EXCEPTION(CatalogueError, world.service->loadInstalledCasks());
         QVERIFY(log.contains(Level::warning, QStringLiteral("Invalid response from Homebrew API")));
         QVERIFY(world.service->hasCask(app));
         QVERIFY(!world.service->caskInfo(app));

@@ -143,20 +143,13 @@ private Q_SLOTS:
         QVERIFY(!w.service->masInfo("com.nested", "1.0"));
     }
 
-    void failedListEmptiesTheListing_data()
+    // The tool's own answer that no store application is installed.
+    void noAppsAnswerEmptiesTheListing()
     {
-        QTest::addColumn<Response>("response");
-        QTest::newRow("none installed")
-            << Response().withStandardError("No installed apps found\n").withExitCode(1);
-        QTest::newRow("other failure") << Response().withStandardError("boom\n").withExitCode(2);
-    }
-    void failedListEmptiesTheListing()
-    {
-        QFETCH(Response, response);
         World w;
         w.xcodeOutdated("497799835 Xcode (1.0 -> 1.1)\n");
         QVERIFY(w.service->masInfo(kXcode, "1.0"));
-        w.answer("list", response);
+        w.answer("list", Response().withStandardError("No installed apps found\n").withExitCode(1));
         LogCapture log;
         w.service->loadInstalledApps(); // returns normally
         QVERIFY(log.contains(Level::info,
@@ -164,20 +157,28 @@ private Q_SLOTS:
         QVERIFY(!w.service->masInfo(kXcode, "1.0"));
     }
 
-    // A tool that never answered is no report that nothing is installed: the last listing stays.
+    // A tool that never answered is no report that nothing is installed: the last listing stays,
+    // and the failure goes on to be told.
     void brokenListRunIsLoggedAsFailure_data()
     {
         QTest::addColumn<Response>("response");
         QTest::addColumn<int>("limitMs"); // the crash row's limit leaves room for a slow start under load
+        QTest::addColumn<bool>("unstartable"); // the tool is replaced by a file that cannot run
         QTest::addColumn<QString>("logged");
-        QTest::newRow("crash") << Response().withCrash(SIGSEGV) << 30000
+        const QString failed = "Error executing mas list: " + NorvelleError::masCommandFailed().description();
+        QTest::newRow("crash") << Response().withCrash(SIGSEGV) << 30000 << false
                                << "Error executing mas list: the tool crashed";
-        QTest::newRow("hang") << Response().withHang() << 300 << "Error executing mas list: the tool timed out";
+        QTest::newRow("hang") << Response().withHang() << 300 << false
+                              << "Error executing mas list: the tool timed out";
+        QTest::newRow("error exit") << Response().withStandardError("boom\n").withExitCode(2) << 30000
+                                    << false << failed;
+        QTest::newRow("cannot be started") << Response() << 30000 << true << failed;
     }
     void brokenListRunIsLoggedAsFailure()
     {
         QFETCH(Response, response);
         QFETCH(int, limitMs);
+        QFETCH(bool, unstartable);
         QFETCH(QString, logged);
         ToolRunner::Limits limits;
         limits.command = std::chrono::milliseconds(limitMs);
@@ -186,8 +187,13 @@ private Q_SLOTS:
         w.answer("list", Response().withStandardOutput("497799835 Xcode (1.0)\n"));
         w.service->loadInstalledApps();
         w.answer("list", response);
+        if (unstartable) {
+            const QByteArray notAProgram = QByteArrayLiteral("\177ELF, but no program");
+            QFile tool(w.tool.masPath());
+            QVERIFY(tool.open(QIODevice::WriteOnly | QIODevice::Truncate) && tool.write(notAProgram) > 0);
+        }
         LogCapture log;
-        w.service->loadInstalledApps();
+        QCOMPARE(errorCaseOf([&] { w.service->loadInstalledApps(); }), NorvelleError::Case::masCommandFailed);
         QVERIFY(log.contains(Level::error, logged));
         QVERIFY(!log.containsPrefix(Level::info, "No MAS apps found"));
         QVERIFY(w.service->masInfo(kXcode, "1.0"));
