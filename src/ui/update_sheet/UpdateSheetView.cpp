@@ -235,6 +235,8 @@ QString UpdateSheetView::subtitleText() const
             .arg(static_cast<long long>(applications().size()));
     if (hasCompleted() && m_session->wasRefused())
         return QStringLiteral("Not started: another update or an adoption is already running");
+    if (hasCompleted() && m_session->skippedAll())
+        return QStringLiteral("Nothing updated: no update available any more");
     if (hasCompleted())
         return QStringLiteral("Update complete");
     return {};
@@ -270,9 +272,15 @@ void UpdateSheetView::flush()
 
     if (review) {
         // The button counts what the batch will take: an update installed or gone meanwhile
-        // leaves the count.
+        // leaves the count, and with none left there is nothing to start.
         const qsizetype pending = m_session->pendingApplications().size();
         m_updateButton->setText(QStringLiteral("Update (%1)").arg(static_cast<long long>(pending)));
+        m_updateButton->setEnabled(pending > 0);
+        if (m_review && (changes & UpdateBatchSession::listChange)) {
+            m_review->hide();
+            m_review->deleteLater();
+            m_review = nullptr;
+        }
         if (!m_review) {
             m_review = new ReviewView(applications(), sudoRequiredApps(), this);
             m_bodyLayout->addWidget(m_review);
