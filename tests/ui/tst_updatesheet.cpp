@@ -300,6 +300,8 @@ private Q_SLOTS:
         QPushButton* update = button(&sheet, "updateButton");
         QCOMPARE(update->text(), QStringLiteral("Update (0)"));
         QVERIFY(!update->isEnabled());
+        QCOMPARE(update->palette().color(QPalette::Disabled, QPalette::Button),
+                 button(&sheet, "cancelButton")->palette().color(QPalette::Disabled, QPalette::Button));
         test::renderToPng(&sheet, "updatesheet-review-empty");
         sheet.startUpdates(); // as a click that came before the button's redraw
         QCOMPARE(sheet.phase(), Phase::review);
@@ -368,6 +370,7 @@ private Q_SLOTS:
             QCOMPARE(sheet.findChild<ElidingLabel*>("currentVersion")->fullText(), QStringLiteral("2.0"));
         QVERIFY(!sheet.findChild<QWidget*>("failedUpdates"));
         const auto n = updated.size();
+        test::renderToPng(&sheet, QStringLiteral("updatesheet-complete-%1").arg(n));
         QVERIFY(world.log.contains(Logger::Level::info,
                                    QStringLiteral("Batch update complete: %1/%1 successful").arg(n)));
         QVERIFY(world.log.contains(Logger::Level::info,

@@ -29,9 +29,12 @@ QPushButton* footerButton(const QString& text, const QString& name, bool promine
     button->setDefault(false);
     button->setMinimumHeight(32); // the large control size
     if (prominent) {
+        // Disabled, the button keeps the plain look it inherits, so it reads as disabled.
         QPalette palette = button->palette();
-        palette.setColor(QPalette::Button, SystemColors::blue());
-        palette.setColor(QPalette::ButtonText, Qt::white);
+        for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+            palette.setColor(group, QPalette::Button, SystemColors::blue());
+            palette.setColor(group, QPalette::ButtonText, Qt::white);
+        }
         button->setPalette(palette);
     }
     return button;
