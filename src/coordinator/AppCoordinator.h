@@ -66,7 +66,8 @@ public:
     virtual void refreshApplication(const ApplicationPtr& application);
 
     // Updates. A batch never throws; a refused one returns an empty list. A batch size
-    // below 1 counts as 1.
+    // below 1 counts as 1. Each chunk updates the applications listed at its paths when its turn
+    // comes; one gone from the list or without an update is skipped and has no result.
     virtual Update::Result updateApplication(const ApplicationPtr& application,
                                              const UpdateProgressHandler& progress);
     virtual QList<Update::Result> updateApplications(const ApplicationList& applications, int batchSize,
@@ -158,8 +159,9 @@ private:
                              const QString& oldSkippedVersion);
 
     EnvironmentStatus checkAndStoreEnvironment();
-    // The applications of a chunk that still have an update; the others are logged as skipped.
-    static ApplicationList withUpdate(const ApplicationList& chunk);
+    // Main thread only. The applications listed now at the paths of a chunk's that have an
+    // update; the others are logged as skipped.
+    ApplicationList listedWithUpdate(const ApplicationList& chunk) const;
     QList<Update::Result> runBatch(const ApplicationList& applications, int batchSize,
                                    const UpdateProgressHandler& progress, std::stop_token stop);
     void finishBatch(const std::shared_ptr<BatchTask>& task);

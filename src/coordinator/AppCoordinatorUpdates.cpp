@@ -174,7 +174,7 @@ QList<Update::Result> AppCoordinator::runBatch(const ApplicationList& applicatio
             break;
         }
         Logger::info(QStringLiteral("Processing batch %1 of %2").arg(i + 1).arg(batches.size()));
-        const ApplicationList due = withUpdate(batches.at(i));
+        const ApplicationList due = invokeOnMain([&] { return listedWithUpdate(batches.at(i)); });
         if (due.isEmpty())
             continue;
         const QList<Update::Result> chunk = m_updateService->updateAll(due, progress);
@@ -190,24 +190,40 @@ QList<Update::Result> AppCoordinator::runBatch(const ApplicationList& applicatio
         }
     }
     invokeOnMain([&] { m_store.updateDockBadge(); });
+    // Only what ran counts: a skipped application, or one a cancel kept from its turn, is neither
+    // a success nor a failure.
     const auto successful =
         std::count_if(results.cbegin(), results.cend(), [](const Update::Result& r) { return r.success; });
     Logger::info(
-        QStringLiteral("Batch update complete: %1/%2 successful").arg(successful).arg(applications.size()));
+        QStringLiteral("Batch update complete: %1/%2 successful").arg(successful).arg(results.size()));
     return results;
 }
 
-AppCoordinator::ApplicationList AppCoordinator::withUpdate(const ApplicationList& chunk)
+AppCoordinator::ApplicationList AppCoordinator::listedWithUpdate(const ApplicationList& chunk) const
 {
-    // An application whose update went while the batch waited for its turn (installed by a
-    // single update, or gone on a check) has nothing to install: that is no failed update, so
-    // it gets no result at all.
+    // A discovery since the batch was put together publishes new objects: the one listed at the
+    // path now is the application, the one given may hold a version long replaced. One gone from
+    // the list, or whose update went while the batch waited for its turn (installed by a single
+    // update or outside Norvelle, or gone on a check), has nothing to install: that is no failed
+    // update, so it gets no result at all.
+    const ApplicationList listed = m_store.applications();
     ApplicationList due;
-    for (const ApplicationPtr& application : chunk) {
+    for (const ApplicationPtr& given : chunk) {
+        if (!given)
+            continue;
+        ApplicationPtr application = listed.contains(given) ? given : nullptr;
+        if (!application) {
+            const auto at =
+                std::find_if(listed.cbegin(), listed.cend(), [&](const ApplicationPtr& candidate) {
+                    return candidate && candidate->path() == given->path();
+                });
+            if (at != listed.cend())
+                application = *at;
+        }
         if (application && application->update())
             due.append(application);
-        else if (application)
-            Logger::info(QStringLiteral("Skipped ") + application->name() +
+        else
+            Logger::info(QStringLiteral("Skipped ") + given->name() +
                          QStringLiteral(": no update available any more"));
     }
     return due;

@@ -138,6 +138,7 @@ private Q_SLOTS:
             holding = world.run([&] { coordinator.updateApplication(holder, {}); });
         } else if (busy == QLatin1String("batch")) {
             world.updates->setUpdateGate(holder->bundleIdentifier(), gate);
+            world.list({holder});
             holding = world.run([&] { coordinator.updateApplications({holder}, 1, {}); });
         } else if (busy == QLatin1String("adopting")) {
             world.scriptAdoption({}, gate);

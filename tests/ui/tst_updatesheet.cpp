@@ -292,48 +292,95 @@ private Q_SLOTS:
         QCOMPARE(sheet.result(), int(QDialog::Accepted));
     }
 
-    void emptyBatchCompletesAtOnce()
+    void nothingToUpdateStartsNothing()
     {
         MainWindowTestWorld world;
         UpdateSheetView sheet({}, apps({"Locked*$"}), world.sidebar, world.detail, world.store);
         QCOMPARE(sheet.overallProgress(), 0.0);
         QPushButton* update = button(&sheet, "updateButton");
         QCOMPARE(update->text(), QStringLiteral("Update (0)"));
-        QVERIFY(update->isEnabled());
+        QVERIFY(!update->isEnabled());
+        QCOMPARE(update->palette().color(QPalette::Disabled, QPalette::Button),
+                 button(&sheet, "cancelButton")->palette().color(QPalette::Disabled, QPalette::Button));
         test::renderToPng(&sheet, "updatesheet-review-empty");
-        update->click();
+        sheet.startUpdates(); // as a click that came before the button's redraw
+        QCOMPARE(sheet.phase(), Phase::review);
+    }
+
+    void anUpdateGoneMeanwhileLeavesTheBatch_data()
+    {
+        // Beta's update went (Alpha's too once started), or a Refresh listed Beta anew without its
+        // update, or not at all (rows), and Alpha anew with its update.
+        QTest::addColumn<QString>("meanwhile");
+        QTest::addColumn<bool>("started");     // else before, in the review
+        QTest::addColumn<QStringList>("rows"); // the review's
+        QTest::addColumn<QStringList>("updated");
+        const QStringList both{"Alpha", "Beta"}, alpha{"Alpha"};
+        QTest::newRow("its update went") << "installed" << false << both << alpha;
+        QTest::newRow("a Refresh lists it anew without its update") << "refreshed" << false << both << alpha;
+        QTest::newRow("a Refresh no longer lists it") << "refreshed" << false << alpha << alpha;
+        QTest::newRow("listed anew once started") << "refreshed" << true << both << alpha;
+        QTest::newRow("no longer listed once started") << "refreshed" << true << alpha << alpha;
+        QTest::newRow("every update went once started") << "installed" << true << both << QStringList{};
+    }
+    // An update installed or gone meanwhile, or a Refresh that lists the application anew or no
+    // more, leaves the review's counts, says so in its row, and stays out of the batch and its
+    // failures; the batch runs on the objects listed now, so its result shows the version installed.
+    void anUpdateGoneMeanwhileLeavesTheBatch()
+    {
+        QFETCH(QString, meanwhile);
+        QFETCH(bool, started);
+        QFETCH(QStringList, rows);
+        QFETCH(QStringList, updated);
+        MainWindowTestWorld world;
+        const ApplicationList batch = apps({"Alpha*", "Beta*"});
+        world.store.setApplications(batch);
+        const auto alpha = meanwhile == "refreshed" ? MainWindowTestWorld::app("Alpha*") : batch.at(0);
+        world.discovery->setRediscovered(
+            alpha->path(),
+            Application::create("Alpha", alpha->bundleIdentifier(), alpha->path(), "2.0", alpha->source()));
+        const auto change = [&] {
+            if (meanwhile == "refreshed")
+                world.store.setApplications(ApplicationList{alpha} + apps(rows.mid(1)));
+            else
+                for (const auto& app : batch.mid(started ? 0 : 1))
+                    app->setUpdate(std::nullopt);
+        };
+        UpdateSheetView sheet(batch, {}, world.sidebar, world.detail, world.store);
+        if (!started)
+            change();
+        const QString due = QString::number(started ? 2 : 1);
+        QTRY_COMPARE(button(&sheet, "updateButton")->text(), "Update (" + due + ")");
+        QTRY_COMPARE(rowNames(sheet.findChild<QWidget*>("reviewView")), (started ? names(batch) : rows));
+        QCOMPARE(badgeText(&sheet, "availableCount"), due);
+        if (!started && rows.size() > 1)
+            QTRY_COMPARE(labelText(sheet.findChildren<UpdateSheetAppRow*>().at(1), "noUpdate"),
+                         QStringLiteral("No update available"));
+        test::renderToPng(&sheet, "updatesheet-review-gone");
+
+        button(&sheet, "updateButton")->click();
+        if (started)
+            change(); // before the batch's first turn, which looks at the list on this thread
+        QCOMPARE(labelText(&sheet, "sheetSubtitle"), "Updating 1 of " + due + " apps");
         QTRY_COMPARE(sheet.phase(), Phase::complete);
-        QVERIFY(sheet.results().isEmpty());
-        QVERIFY(world.log.contains(Logger::Level::info, "Update queue complete: 0 successful, 0 failed"));
+        QCOMPARE(rowNames(sheet.findChild<QWidget*>("successfulUpdates")), updated);
+        QCOMPARE(labelText(&sheet, "sheetSubtitle"),
+                 updated.isEmpty() ? "Nothing updated: no update available any more" : "Update complete");
+        if (!updated.isEmpty())
+            QCOMPARE(sheet.findChild<ElidingLabel*>("currentVersion")->fullText(), QStringLiteral("2.0"));
+        QVERIFY(!sheet.findChild<QWidget*>("failedUpdates"));
+        const auto n = updated.size();
+        test::renderToPng(&sheet, QStringLiteral("updatesheet-complete-%1").arg(n));
+        QVERIFY(world.log.contains(Logger::Level::info,
+                                   QStringLiteral("Batch update complete: %1/%1 successful").arg(n)));
+        QVERIFY(world.log.contains(Logger::Level::info,
+                                   QStringLiteral("Update queue complete: %1 successful, 0 failed").arg(n)));
     }
 
     // Cancelling stops before the next application, but the update under way may still run
     // until its tool gives up: the sheet says so, can be left and opened again on the same batch,
     // its card keeps the update's versions after the application has dropped its record, and
     // "Cancelling..." turns.
-    // An update installed or gone meanwhile leaves the review's counts, says so in its row, and
-    // stays out of the batch and its failures.
-    void anUpdateGoneMeanwhileLeavesTheBatch()
-    {
-        MainWindowTestWorld world;
-        const ApplicationList batch = apps({"Alpha*", "Beta*"});
-        world.store.setApplications(batch);
-        UpdateSheetView sheet(batch, {}, world.sidebar, world.detail, world.store);
-        batch.at(1)->setUpdate(std::nullopt);
-        QTRY_COMPARE(button(&sheet, "updateButton")->text(), QStringLiteral("Update (1)"));
-        QCOMPARE(badgeText(&sheet, "availableCount"), QStringLiteral("1"));
-        QTRY_COMPARE(labelText(sheet.findChildren<UpdateSheetAppRow*>().at(1), "noUpdate"),
-                     QStringLiteral("No update available"));
-        test::renderToPng(&sheet, "updatesheet-review-gone");
-
-        button(&sheet, "updateButton")->click();
-        QCOMPARE(labelText(&sheet, "sheetSubtitle"), QStringLiteral("Updating 1 of 1 apps"));
-        QTRY_COMPARE(sheet.phase(), Phase::complete);
-        QCOMPARE(world.updates->chunks(), QList<QStringList>{{"com.example.alpha"}});
-        QVERIFY(!sheet.findChild<QWidget*>("failedUpdates"));
-        QVERIFY(world.log.contains(Logger::Level::info, "Update queue complete: 1 successful, 0 failed"));
-    }
-
     void cancelStopsBeforeTheNextApplication()
     {
         MainWindowTestWorld world;

@@ -29,13 +29,48 @@ bool inFlight(UpdateProgress::Status status)
 UpdateBatchSession::UpdateBatchSession(ApplicationList applications, ApplicationList sudoRequiredApps,
                                        AppCoordinator& coordinator, DetailViewModel& detailViewModel,
                                        ApplicationStore& store)
-    : m_applications(std::move(applications)), m_sudoRequiredApps(std::move(sudoRequiredApps)),
+    : m_givenApplications(std::move(applications)), m_givenSudoRequiredApps(std::move(sudoRequiredApps)),
+      m_applications(m_givenApplications), m_sudoRequiredApps(m_givenSudoRequiredApps),
       m_coordinator(coordinator), m_detailViewModel(detailViewModel), m_store(store)
 {
     follow();
+    connect(&m_store, &ApplicationStore::applicationsChanged, this, &UpdateBatchSession::followStore);
 }
 
 UpdateBatchSession::~UpdateBatchSession() = default;
+
+UpdateBatchSession::ApplicationList UpdateBatchSession::listedNow(const ApplicationList& given) const
+{
+    QHash<QUrl, std::shared_ptr<Application>> listed;
+    for (const auto& application : m_store.applications()) {
+        if (application)
+            listed.insert(application->path(), application);
+    }
+    ApplicationList now;
+    for (const auto& application : given) {
+        if (const auto found = application ? listed.value(application->path()) : nullptr)
+            now.append(found);
+    }
+    return now;
+}
+
+void UpdateBatchSession::followStore()
+{
+    // A discovery publishes new objects: the review shows, counts and starts those, and drops an
+    // application gone from the list. Once started, the positions stay; the coordinator keeps the
+    // batch's applications listed as they are while it runs and takes each from the list itself.
+    if (m_hasStarted)
+        return;
+    ApplicationList applications = listedNow(m_givenApplications);
+    ApplicationList sudoRequiredApps = listedNow(m_givenSudoRequiredApps);
+    if (sameApplications(applications, m_applications) &&
+        sameApplications(sudoRequiredApps, m_sudoRequiredApps))
+        return;
+    m_applications = std::move(applications);
+    m_sudoRequiredApps = std::move(sudoRequiredApps);
+    follow();
+    Q_EMIT changed(listChange | pendingChange);
+}
 
 void UpdateBatchSession::follow()
 {
@@ -47,8 +82,8 @@ void UpdateBatchSession::follow()
         const auto& application = m_applications.at(i);
         if (!application)
             continue;
-        if (!m_positions.contains(application->id()))
-            m_positions.insert(application->id(), static_cast<int>(i));
+        if (!m_positions.contains(application->path()))
+            m_positions.insert(application->path(), static_cast<int>(i));
         const int index = static_cast<int>(i);
         rememberVersions(index);
         m_versionObservers.push_back(application->addObserver([guard, index](Application::Field field) {
@@ -117,8 +152,14 @@ void UpdateBatchSession::start()
 {
     if (m_hasStarted)
         return;
+    const ApplicationList pending = pendingApplications();
+    // The button is disabled then; a click that came before its redraw starts no empty batch.
+    if (pending.isEmpty()) {
+        Q_EMIT changed(pendingChange);
+        return;
+    }
     m_hasStarted = true;
-    m_applications = pendingApplications();
+    m_applications = pending;
     follow();
     m_isProcessing = true;
     m_hasCompleted = false;
@@ -233,13 +274,17 @@ void UpdateBatchSession::finish(const QList<Update::Result>& results)
         return;
     m_observers.clear();
     m_results = results;
-    // A batch whose every application lost its update before its turn ran nothing either, but
-    // was not turned away.
-    m_wasRefused = results.isEmpty() && !pendingApplications().isEmpty() && !m_cancelRequested->load() &&
-                   m_furthestIndex < 0;
+    // A batch whose every application lost its update, or left the list, before its turn ran
+    // nothing either, but was not turned away.
+    const bool ranNothing = results.isEmpty() && !m_cancelRequested->load() && m_furthestIndex < 0;
+    const ApplicationList listed = listedNow(m_applications);
+    const bool anyDue =
+        std::any_of(listed.cbegin(), listed.cend(), [](const auto& a) { return a->update().has_value(); });
+    m_wasRefused = ranNothing && anyDue;
+    m_skippedAll = ranNothing && !anyDue && !m_applications.isEmpty();
     for (const Update::Result& result : results) {
         if (result.application)
-            settle(m_positions.value(result.application->id(), -1));
+            settle(m_positions.value(result.application->path(), -1));
     }
     m_isCancelling = false;
     m_isProcessing = false;
@@ -286,7 +331,8 @@ void UpdateBatchSession::releaseDetailMirror()
     // A record left in flight (its last report was an output line) would keep the detail pane
     // saying "updating" for an application that has long finished.
     const auto shown = m_detailViewModel.updateProgress();
-    if (shown && inFlight(shown->status) && shown->application && m_positions.contains(shown->application->id()))
+    if (shown && inFlight(shown->status) && shown->application &&
+        m_positions.contains(shown->application->path()))
         m_detailViewModel.setUpdateProgress(std::nullopt);
     m_detailViewModel.setIsUpdating(false);
 }

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QObject>
 #include <QSet>
+#include <QUrl>
 #include <QUuid>
 #include <atomic>
 #include <memory>
@@ -45,14 +46,18 @@ public:
         overallChange = 1u << 2,  // the finished fraction
         failedChange = 1u << 3,   // the failed progress records
         pendingChange = 1u << 4,  // an application's update came or went
+        listChange = 1u << 5,     // the store lists other objects for the review's applications
     };
 
-    // The three objects must outlive the session.
+    // The three objects must outlive the session. The lists come from the store; until the start
+    // they follow it, each holding the applications listed at the paths of those given, in the
+    // order given.
     UpdateBatchSession(ApplicationList applications, ApplicationList sudoRequiredApps, AppCoordinator& coordinator,
                        DetailViewModel& detailViewModel, ApplicationStore& store);
     ~UpdateBatchSession() override;
 
-    // The batch: as given until the start, then the applications that still had an update.
+    // The batch: the applications listed at the paths of those given until the start, then
+    // those of them that still had an update.
     const ApplicationList& applications() const { return m_applications; }
     // The applications that have an update now, in queue order.
     ApplicationList pendingApplications() const;
@@ -63,6 +68,9 @@ public:
     bool hasCompleted() const { return m_hasCompleted; }
     // True when the coordinator turned the batch away (another update or an adoption ran).
     bool wasRefused() const { return m_wasRefused; }
+    // True when the batch ended without running anything, every application having lost its
+    // update (or left the list) before its turn.
+    bool skippedAll() const { return m_skippedAll; }
     int currentIndex() const { return m_currentIndex; }
     const std::optional<UpdateProgress>& currentProgress() const { return m_currentProgress; }
     const QList<Update::Result>& results() const { return m_results; }
@@ -78,7 +86,8 @@ public:
     double overallProgress() const;
 
     // Runs the batch through the coordinator with a batch size of 1, on the applications that
-    // still have an update: one updated meanwhile has nothing to install and is no failure. Once only.
+    // still have an update: one updated meanwhile has nothing to install and is no failure. Once
+    // only, and only when an application has an update.
     void start();
     // Asks the coordinator to stop before the next application; the one under way finishes,
     // and the session stays in processing (cancelling) until the batch returns.
@@ -93,6 +102,8 @@ Q_SIGNALS:
     void changed(unsigned changes);
 
 private:
+    void followStore();
+    ApplicationList listedNow(const ApplicationList& given) const;
     void follow();
     void settle(int index);
     void settleBefore(int index);
@@ -100,12 +111,14 @@ private:
     void rememberVersions(int index);
     void releaseDetailMirror();
 
+    const ApplicationList m_givenApplications;
+    const ApplicationList m_givenSudoRequiredApps;
     ApplicationList m_applications;
-    const ApplicationList m_sudoRequiredApps;
+    ApplicationList m_sudoRequiredApps;
     AppCoordinator& m_coordinator;
     DetailViewModel& m_detailViewModel;
     ApplicationStore& m_store;
-    QHash<QUuid, int> m_positions;
+    QHash<QUrl, int> m_positions; // by path: a result may carry the object listed there now
     QList<Versions> m_versions;
     std::vector<Application::ObserverToken> m_versionObservers;
     std::vector<Application::ObserverToken> m_observers;
@@ -116,6 +129,7 @@ private:
     bool m_isCancelling = false;
     bool m_hasCompleted = false;
     bool m_wasRefused = false;
+    bool m_skippedAll = false;
     bool m_mirrored = false;
     int m_currentIndex = 0;
     int m_furthestIndex = -1;   // the furthest position that has reported

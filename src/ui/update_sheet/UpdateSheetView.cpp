@@ -29,9 +29,12 @@ QPushButton* footerButton(const QString& text, const QString& name, bool promine
     button->setDefault(false);
     button->setMinimumHeight(32); // the large control size
     if (prominent) {
+        // Disabled, the button keeps the plain look it inherits, so it reads as disabled.
         QPalette palette = button->palette();
-        palette.setColor(QPalette::Button, SystemColors::blue());
-        palette.setColor(QPalette::ButtonText, Qt::white);
+        for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+            palette.setColor(group, QPalette::Button, SystemColors::blue());
+            palette.setColor(group, QPalette::ButtonText, Qt::white);
+        }
         button->setPalette(palette);
     }
     return button;
@@ -235,6 +238,8 @@ QString UpdateSheetView::subtitleText() const
             .arg(static_cast<long long>(applications().size()));
     if (hasCompleted() && m_session->wasRefused())
         return QStringLiteral("Not started: another update or an adoption is already running");
+    if (hasCompleted() && m_session->skippedAll())
+        return QStringLiteral("Nothing updated: no update available any more");
     if (hasCompleted())
         return QStringLiteral("Update complete");
     return {};
@@ -270,9 +275,15 @@ void UpdateSheetView::flush()
 
     if (review) {
         // The button counts what the batch will take: an update installed or gone meanwhile
-        // leaves the count.
+        // leaves the count, and with none left there is nothing to start.
         const qsizetype pending = m_session->pendingApplications().size();
         m_updateButton->setText(QStringLiteral("Update (%1)").arg(static_cast<long long>(pending)));
+        m_updateButton->setEnabled(pending > 0);
+        if (m_review && (changes & UpdateBatchSession::listChange)) {
+            m_review->hide();
+            m_review->deleteLater();
+            m_review = nullptr;
+        }
         if (!m_review) {
             m_review = new ReviewView(applications(), sudoRequiredApps(), this);
             m_bodyLayout->addWidget(m_review);
