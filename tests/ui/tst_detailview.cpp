@@ -551,9 +551,17 @@ private Q_SLOTS:
                      label->fullText().section(QLatin1Char('\n'), 0, 0, QString::SectionIncludeTrailingSep));
         }
         QVERIFY(copied > 0 || (longer != "cask" && longer != "failure"));
-        // A name or version the list row cuts shows whole in the row's tooltip.
+        // A name or version the list row cuts shows whole in the row's tooltip, where it is painted:
+        // a row spans the viewport, also once more applications have brought the scroll bar.
         const auto* list = window.findChild<QListView*>("applicationList");
-        const QRect rowRect = list->visualRect(list->model()->index(0, 0));
+        ApplicationList more{app};
+        for (int i = 0; i < 30; ++i)
+            more.append(MainWindowTestWorld::app(QStringLiteral("Zz%1").arg(i)));
+        world.store.setApplications(more);
+        QTRY_VERIFY(list->verticalScrollBar()->isVisible());
+        const QRect rowRect(
+            list->visualRect(list->model()->index(0, 0)).topLeft(),
+            QSize(list->viewport()->width(), list->visualRect(list->model()->index(0, 0)).height()));
         int tips = 0;
         for (const auto& text :
              ApplicationRowDelegate::rowTexts(rowRect, list->font(), app->snapshot(), false, false)) {
@@ -566,6 +574,13 @@ private Q_SLOTS:
             QCOMPARE(QToolTip::text(), text.whole);
         }
         QVERIFY(tips > 0);
+        for (const auto& indicator : ApplicationRowDelegate::statusSlots(rowRect.adjusted(6, 4, -6, -4),
+                                                                         app->snapshot(), false, false)) {
+            QHelpEvent help(QEvent::ToolTip, indicator.rect.center(),
+                            list->viewport()->mapToGlobal(indicator.rect.center()));
+            QApplication::sendEvent(list->viewport(), &help);
+            QCOMPARE(QToolTip::text(), indicator.tooltip);
+        }
         if (longer == "adopted cask") {
             // The homepage's host is an address: cut, never broken inside a word.
             const QString host = app->cask()->homepage->host();

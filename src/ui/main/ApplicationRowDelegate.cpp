@@ -304,7 +304,12 @@ bool ApplicationRowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* vie
 {
     const auto application = index.data(ApplicationListModel::ApplicationRole).value<std::shared_ptr<Application>>();
     if (event->type() == QEvent::ToolTip && application) {
-        const QRect row = option.rect.adjusted(6, 4, -6, -4);
+        // The list paints a row no wider than its viewport, whatever width its item size was
+        // measured at (a uniform size is kept after a scroll bar has narrowed the viewport).
+        QRect painted = option.rect;
+        if (view)
+            painted.setWidth(qMin(painted.width(), view->viewport()->width()));
+        const QRect row = painted.adjusted(6, 4, -6, -4);
         const Application::Snapshot app = application->snapshot();
         const bool isUpdating = index.data(ApplicationListModel::IsUpdatingRole).toBool();
         const bool isAdopting = index.data(ApplicationListModel::IsAdoptingRole).toBool();
@@ -315,7 +320,7 @@ bool ApplicationRowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* vie
                 return true;
             }
         }
-        for (const RowText& text : rowTexts(option.rect, option.font, app, isUpdating, isAdopting)) {
+        for (const RowText& text : rowTexts(painted, option.font, app, isUpdating, isAdopting)) {
             if (text.shown != text.whole && text.rect.contains(event->pos())) {
                 QToolTip::showText(event->globalPos(), text.whole, view->viewport(), text.rect);
                 return true;
