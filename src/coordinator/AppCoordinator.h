@@ -40,7 +40,6 @@ public:
     using ApplicationPtr = std::shared_ptr<Application>;
     using ApplicationList = QList<ApplicationPtr>;
     using UpdateMap = QHash<QString, Update>; // bundle identifier → the update found
-    using CheckFailures = QHash<QString, SourceFailure>; // bundle identifier → the source not read
     using UpdateProgressHandler = std::function<void(const UpdateProgress&)>;
     using AdoptionProgressHandler = std::function<void(const AdoptionProgress&)>;
 

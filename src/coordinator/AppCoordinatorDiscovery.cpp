@@ -67,9 +67,7 @@ void AppCoordinator::keepUpdatedListed(ApplicationList& discovered)
     if (updated.isEmpty())
         return;
     // By path, as listedAt finds them: a batch may hold thousands of applications.
-    QHash<QUrl, ApplicationPtr> listed;
-    for (const ApplicationPtr& application : m_store.applications())
-        listed.insert(application->path(), application);
+    const QHash<QUrl, ApplicationPtr> listed = m_store.applicationsByPath();
     QHash<QUrl, qsizetype> found;
     for (qsizetype i = 0; i < discovered.size(); ++i)
         found.insert(discovered.at(i)->path(), i);
@@ -90,9 +88,7 @@ void AppCoordinator::keepUpdatedListed(ApplicationList& discovered)
 
 void AppCoordinator::keepKnownUpdates(const ApplicationList& discovered) const
 {
-    QHash<QUrl, ApplicationPtr> listed;
-    for (const ApplicationPtr& application : m_store.applications())
-        listed.insert(application->path(), application);
+    const QHash<QUrl, ApplicationPtr> listed = m_store.applicationsByPath();
     for (const ApplicationPtr& application : discovered) {
         const ApplicationPtr before = listed.value(application->path());
         if (!before || before == application)
@@ -111,13 +107,7 @@ void AppCoordinator::keepKnownUpdates(const ApplicationList& discovered) const
 
 AppCoordinator::ApplicationPtr AppCoordinator::listedAt(const ApplicationPtr& application) const
 {
-    const ApplicationList listed = m_store.applications();
-    if (listed.contains(application))
-        return application;
-    const auto at = std::find_if(listed.cbegin(), listed.cend(), [&](const ApplicationPtr& candidate) {
-        return candidate->path() == application->path();
-    });
-    return at == listed.cend() ? application : *at;
+    return m_store.applicationsByPath().value(application->path(), application);
 }
 
 void AppCoordinator::checkForUpdates()

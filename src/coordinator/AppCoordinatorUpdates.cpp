@@ -206,20 +206,12 @@ AppCoordinator::ApplicationList AppCoordinator::listedWithUpdate(const Applicati
     // the list, or whose update went while the batch waited for its turn (installed by a single
     // update or outside Norvelle, or gone on a check), has nothing to install: that is no failed
     // update, so it gets no result at all.
-    const ApplicationList listed = m_store.applications();
+    const QHash<QUrl, ApplicationPtr> listed = m_store.applicationsByPath();
     ApplicationList due;
     for (const ApplicationPtr& given : chunk) {
         if (!given)
             continue;
-        ApplicationPtr application = listed.contains(given) ? given : nullptr;
-        if (!application) {
-            const auto at =
-                std::find_if(listed.cbegin(), listed.cend(), [&](const ApplicationPtr& candidate) {
-                    return candidate && candidate->path() == given->path();
-                });
-            if (at != listed.cend())
-                application = *at;
-        }
+        const ApplicationPtr application = listed.value(given->path());
         if (application && application->update())
             due.append(application);
         else

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 
 namespace norvelle {
@@ -20,5 +21,8 @@ struct SourceFailure {
 
     bool operator==(const SourceFailure&) const = default;
 };
+
+// Per bundle identifier, the source a check could not read for an application.
+using CheckFailures = QHash<QString, SourceFailure>;
 
 } // namespace norvelle

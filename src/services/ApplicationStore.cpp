@@ -75,6 +75,17 @@ void ApplicationStore::setSourceFailures(QList<SourceFailure> failures)
     }
 }
 
+QHash<QUrl, std::shared_ptr<Application>> ApplicationStore::applicationsByPath() const
+{
+    QHash<QUrl, std::shared_ptr<Application>> listed;
+    listed.reserve(m_applications.size());
+    for (const std::shared_ptr<Application>& application : m_applications) {
+        if (application)
+            listed.insert(application->path(), application);
+    }
+    return listed;
+}
+
 ApplicationStore::ApplicationList ApplicationStore::applicationsWithUpdates() const
 {
     ApplicationList result;

@@ -5,8 +5,10 @@
 #include "model/SourceFailure.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QObject>
+#include <QUrl>
 #include <QUuid>
 #include <memory>
 #include <optional>
@@ -59,6 +61,9 @@ public:
     // How many applications applicationsWithUpdates would list, kept up to date as the
     // store re-emits changes rather than counted, so a label can follow every change.
     int updateCount() const { return int(m_withUpdates.size()); }
+    // The listed applications by path: what outlives a discovery, which publishes new objects,
+    // finds the application by where it is.
+    QHash<QUrl, std::shared_ptr<Application>> applicationsByPath() const;
     // The listed application whose id is the selection, if any.
     std::shared_ptr<Application> selectedApplication() const;
 

@@ -43,9 +43,6 @@ public:
     UpdateService(const UpdateService&) = delete;
     UpdateService& operator=(const UpdateService&) = delete;
 
-    // Per bundle identifier, the source that could not be read for an application.
-    using CheckFailures = QHash<QString, SourceFailure>;
-
     // Update per bundle identifier, for the applications some source offers one for; into
     // `failures` (when given) the applications one of whose sources could not be read, which
     // say nothing about that source's update. Throws only the error of a failed outdated

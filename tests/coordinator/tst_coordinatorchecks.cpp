@@ -65,39 +65,33 @@ private Q_SLOTS:
     // as it was stays with it, so a check that cannot read its source still shows it.
     void discoveryKeepsWhatTheLastCheckKnew_data()
     {
-        QTest::addColumn<QString>("versionNow");
-        QTest::addColumn<bool>("ignoredNow");
-        QTest::addColumn<QString>("skippedNow");
-        QTest::addColumn<bool>("kept");
-        QTest::newRow("found as it was") << "1.0" << false << "" << true;
-        QTest::newRow("updated meanwhile") << "2.0" << false << "" << false;
-        QTest::newRow("ignored meanwhile") << "1.0" << true << "" << false;
-        QTest::newRow("its version skipped meanwhile") << "1.0" << false << "2.0" << false;
+        QTest::addColumn<QString>("meanwhile"); // what changed since the check
+        QTest::newRow("found as it was") << "";
+        QTest::newRow("updated meanwhile") << "updated";
+        QTest::newRow("ignored meanwhile") << "ignored";
+        QTest::newRow("its version skipped meanwhile") << "skipped";
     }
     void discoveryKeepsWhatTheLastCheckKnew()
     {
-        QFETCH(QString, versionNow);
-        QFETCH(bool, ignoredNow);
-        QFETCH(QString, skippedNow);
-        QFETCH(bool, kept);
+        QFETCH(QString, meanwhile);
         CoordinatorTestWorld world;
         const auto before = makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0")));
         const SourceFailure failure{SourceFailure::updateFeed(), QStringLiteral("Could not resolve host")};
         before->setCheckFailure(failure);
         world.list({before});
         const auto found = makeApp(QStringLiteral("Alpha"));
-        found->setCurrentVersion(versionNow);
+        found->setCurrentVersion(meanwhile == "updated" ? "2.0" : "1.0");
         world.discovery->setApplications({found});
-        if (ignoredNow)
+        if (meanwhile == "ignored")
             world.ignore->ignoreApp(found->bundleIdentifier());
-        if (!skippedNow.isEmpty())
-            world.ignore->ignoreVersion(found->bundleIdentifier(), skippedNow);
+        if (meanwhile == "skipped")
+            world.ignore->ignoreVersion(found->bundleIdentifier(), "2.0");
 
         auto done = world.run([&] { world.coordinator.discoverApplications(); });
         AWAIT(done);
         QVERIFY(sameApplications(world.store.applications(), {found}));
-        QCOMPARE(found->update().has_value(), kept);
-        QCOMPARE(found->checkFailure().has_value(), versionNow == QStringLiteral("1.0"));
+        QCOMPARE(found->update().has_value(), meanwhile.isEmpty());
+        QCOMPARE(found->checkFailure().has_value(), meanwhile != "updated");
     }
 
     void failedDiscoveryClearsItsFlag()

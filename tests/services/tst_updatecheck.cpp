@@ -162,7 +162,7 @@ private Q_SLOTS:
         m_sparkle->failCheck("com.example.app");
         m_brew->offerUpdate(application->path().toLocalFile(), makeUpdate("2.0", Update::Source::homebrew));
         LogCapture log;
-        UpdateService::CheckFailures failures;
+        CheckFailures failures;
         const QHash<QString, Update> updates = m_service->checkForUpdates({application}, kNoTools, &failures);
         QCOMPARE(updates.value("com.example.app").latestVersion, QStringLiteral("2.0"));
         QCOMPARE(failures.keys(), QStringList{"com.example.app"});

@@ -562,24 +562,20 @@ private Q_SLOTS:
         const QRect rowRect(
             list->visualRect(list->model()->index(0, 0)).topLeft(),
             QSize(list->viewport()->width(), list->visualRect(list->model()->index(0, 0)).height()));
-        int tips = 0;
+        QList<std::pair<QRect, QString>> tips; // where, and what shows there
         for (const auto& text :
              ApplicationRowDelegate::rowTexts(rowRect, list->font(), app->snapshot(), false, false)) {
-            if (text.shown == text.whole)
-                continue;
-            ++tips;
-            QHelpEvent help(QEvent::ToolTip, text.rect.center(),
-                            list->viewport()->mapToGlobal(text.rect.center()));
-            QApplication::sendEvent(list->viewport(), &help);
-            QCOMPARE(QToolTip::text(), text.whole);
+            if (text.shown != text.whole)
+                tips.append({text.rect, text.whole});
         }
-        QVERIFY(tips > 0);
+        QVERIFY(!tips.isEmpty());
         for (const auto& indicator : ApplicationRowDelegate::statusSlots(rowRect.adjusted(6, 4, -6, -4),
-                                                                         app->snapshot(), false, false)) {
-            QHelpEvent help(QEvent::ToolTip, indicator.rect.center(),
-                            list->viewport()->mapToGlobal(indicator.rect.center()));
+                                                                         app->snapshot(), false, false))
+            tips.append({indicator.rect, indicator.tooltip});
+        for (const auto& [at, tip] : tips) {
+            QHelpEvent help(QEvent::ToolTip, at.center(), list->viewport()->mapToGlobal(at.center()));
             QApplication::sendEvent(list->viewport(), &help);
-            QCOMPARE(QToolTip::text(), indicator.tooltip);
+            QCOMPARE(QToolTip::text(), tip);
         }
         if (longer == "adopted cask") {
             // The homepage's host is an address: cut, never broken inside a word.

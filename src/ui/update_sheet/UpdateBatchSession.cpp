@@ -41,11 +41,7 @@ UpdateBatchSession::~UpdateBatchSession() = default;
 
 UpdateBatchSession::ApplicationList UpdateBatchSession::listedNow(const ApplicationList& given) const
 {
-    QHash<QUrl, std::shared_ptr<Application>> listed;
-    for (const auto& application : m_store.applications()) {
-        if (application)
-            listed.insert(application->path(), application);
-    }
+    const QHash<QUrl, std::shared_ptr<Application>> listed = m_store.applicationsByPath();
     ApplicationList now;
     for (const auto& application : given) {
         if (const auto found = application ? listed.value(application->path()) : nullptr)

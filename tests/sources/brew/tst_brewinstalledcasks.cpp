@@ -445,17 +445,17 @@ private Q_SLOTS:
         const QString invalid = QStringLiteral("Invalid response from Homebrew API");
         const QString notCatalogue = QStringLiteral("The answer is not a cask catalogue");
         const QString parse = QStringLiteral("Failed to parse JSON from Homebrew API");
-        QTest::newRow("500") << 500 << QByteArray("[]") << invalid << "The server answered with status 500"
-                             << false;
-        QTest::newRow("404") << 404 << QByteArray() << invalid << "The server answered with status 404"
-                             << false;
-        QTest::newRow("304") << 304 << QByteArray() << invalid << "The server answered with status 304"
-                             << false;
+        const auto status = [](int code) {
+            return QStringLiteral("The server answered with status %1").arg(code);
+        };
+        QTest::newRow("500") << 500 << QByteArray("[]") << invalid << status(500) << false;
+        QTest::newRow("404") << 404 << QByteArray() << invalid << status(404) << false;
+        QTest::newRow("304") << 304 << QByteArray() << invalid << status(304) << false;
         QTest::newRow("object, not array") << 200 << QByteArray("{}") << parse << notCatalogue << false;
         QTest::newRow("array of strings") << 200 << QByteArray(R"(["a"])") << parse << notCatalogue << false;
         QTest::newRow("not JSON") << 200 << QByteArray("<html>") << QString() << QString() << false;
         QTest::newRow("500 after an upgrade dropped the cache")
-            << 500 << QByteArray() << invalid << "The server answered with status 500" << true;
+            << 500 << QByteArray() << invalid << status(500) << true;
     }
 
     void failedAnswerFallsBackToTheStaleCatalogue()
