@@ -367,7 +367,9 @@ std::optional<QString> BrewService::fetchCatalogue(const QSet<QString>& installe
         rebuildFromStaleCatalogue(installedTokens);
         throw;
     }
-    if (!casks) {
+    // An answer without a single cask is no catalogue, whatever its status said: taken as read,
+    // it would strip every installed cask of its facts and be kept as fresh.
+    if (!casks || casks->isEmpty()) {
         Logger::warning(QStringLiteral("Failed to parse JSON from Homebrew API"));
         rebuildFromStaleCatalogue(installedTokens);
         return QStringLiteral("The answer is not a cask catalogue");

@@ -71,6 +71,8 @@ public:
     // Outdated casks and the per-application lookups (the lookups never throw).
     virtual void loadOutdatedCasks();
     virtual bool hasCask(const QString& path) const;
+    // None only for a path no installed cask owns; a cask the catalogue lacks (unread, or from a
+    // tap) is answered by its token alone, adopted.
     virtual std::optional<Cask> caskInfo(const QString& path) const;
     virtual bool matchCaskByTrash(const QString& path, const QString& bundleIdentifier);
     virtual std::optional<Update> checkUpdate(const QString& path, const QString& currentVersion) const;

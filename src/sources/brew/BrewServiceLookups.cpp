@@ -119,10 +119,19 @@ std::optional<Cask> BrewService::caskInfo(const QString& path) const
                 cask = it.value();
         }
     }
-    if (!token)
+    if (!token) {
         Logger::debug(QLatin1String("No cask mapping found for path: ") + path);
-    else if (!cask)
+        return std::nullopt;
+    }
+    if (!cask) {
+        // `brew list` named the cask, so Homebrew manages the application whatever the catalogue
+        // said or failed to say: it is Homebrew's by its token, and nothing only the catalogue
+        // knows (homepage, description, a password need) is claimed for it.
         Logger::warning(QLatin1String("No metadata found for cask: ") + *token);
+        cask.emplace();
+        cask->caskName = *token;
+        cask->adopted = true;
+    }
     return cask;
 }
 

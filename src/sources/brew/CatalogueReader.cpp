@@ -3,6 +3,7 @@
 #include "sources/brew/CaskParser.h"
 #include "sources/brew/CatalogueEntry.h"
 #include "util/Json.h"
+#include "util/JsonError.h"
 #include "util/TaskGroup.h"
 
 #include <QJsonArray>
@@ -14,9 +15,32 @@
 
 namespace norvelle {
 
+namespace {
+
+// Qt's parser refuses a lone value at the top as "illegal value", which is true of text that is no
+// JSON at all; in brackets a value parses, so JSON that merely holds no catalogue is told apart.
+bool isJsonScalar(QByteArrayView document)
+{
+    const QByteArrayView text = document.trimmed();
+    if (text.isEmpty() || text.front() == '[' || text.front() == '{')
+        return false;
+    const std::optional<QJsonDocument> wrapped =
+        json::tryParse(QByteArray("[") + document.toByteArray() + QByteArray("]"));
+    return wrapped && wrapped->array().size() == 1;
+}
+
+} // namespace
+
 std::optional<QMap<QString, Cask>> CatalogueReader::readWithQt(QByteArrayView document)
 {
-    const QJsonDocument parsed = json::parse(document);
+    QJsonDocument parsed;
+    try {
+        parsed = json::parse(document);
+    } catch (const JsonError&) {
+        if (isJsonScalar(document))
+            return std::nullopt;
+        throw;
+    }
     const QJsonArray entries = parsed.array();
     const bool allObjects = std::all_of(entries.cbegin(), entries.cend(),
                                         [](const QJsonValue& value) { return value.isObject(); });

@@ -12,8 +12,8 @@ namespace norvelle {
 
 // Reads the cask catalogue document: every entry the cask parser accepts, by token, none marked
 // installed; a later entry of a token replaces an earlier one, and entries that are empty or lack
-// a "token" string are skipped. None when the top level is not an array made only of objects;
-// throws JsonError when the text is not JSON.
+// a "token" string are skipped. None when the top level is not an array made only of objects
+// (a lone value such as null included); throws JsonError when the text is not JSON.
 //
 // The document is some 13 MB, and Qt's parser spent most of a discovery on it: simdjson parses it
 // and the members CaskParser reads are taken from its tree directly, by the same rules (a member

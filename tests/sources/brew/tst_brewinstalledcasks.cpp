@@ -105,7 +105,7 @@ private Q_SLOTS:
         world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("broken"), QByteArray("{not json"));
 
         world.listCasks("alpha\r\nbeta\ngamma\none\ntwo\nghost\nbroken\nmissing\n");
-        world.serveCatalogue(QJsonArray{});
+        world.serveCatalogue(QJsonArray{BrewTestWorld::entry(QStringLiteral("unrelated"))});
         LogCapture log;
         world.service->loadInstalledCasks();
 
@@ -147,7 +147,7 @@ private Q_SLOTS:
         world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("alpha"), {QStringLiteral("Alpha.app")});
         world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("beta"), {QStringLiteral("Beta.app")});
         world.listCasks("alpha\ncaf\xe9\nbeta\n");
-        world.serveCatalogue(QJsonArray{});
+        world.serveCatalogue(QJsonArray{BrewTestWorld::entry(QStringLiteral("unrelated"))});
         LogCapture log;
         world.service->loadInstalledCasks();
         QVERIFY(world.service->hasCask(alpha));
@@ -179,13 +179,14 @@ private Q_SLOTS:
         world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("upper"), {QStringLiteral("ALPHA.app")});
         world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("beta"), {QStringLiteral("Beta.app")});
         world.listCasks("alpha\nupper\nbeta\n");
-        world.serveCatalogue(QJsonArray{});
+        world.serveCatalogue(QJsonArray{BrewTestWorld::entry(QStringLiteral("unrelated"))});
         world.service->loadInstalledCasks();
 
         const QString path = world.paths.applicationsFolder + u'/' + asked;
         QCOMPARE(world.service->hasCask(path), !token.isEmpty());
         LogCapture log;
-        QVERIFY(!world.service->caskInfo(path));
+        // The catalogue lacks them all: the cask is known by its token alone.
+        QCOMPARE(world.service->caskInfo(path).value_or(Cask()).caskName, token);
         if (!token.isEmpty())
             QVERIFY(log.contains(Level::warning, QStringLiteral("No metadata found for cask: ") + token));
     }
@@ -345,7 +346,7 @@ private Q_SLOTS:
         QVERIFY(cask);
         QCOMPARE(cask->latestVersion, QStringLiteral("2.0"));
         QVERIFY(cask->adopted);
-        QVERIFY(!world.service->caskInfo(other));
+        QCOMPARE(world.service->caskInfo(other)->caskName, QStringLiteral("tapped"));
         QVERIFY(log.contains(Level::warning, QStringLiteral("No metadata found for cask: tapped")));
     }
 
@@ -453,6 +454,10 @@ private Q_SLOTS:
         QTest::newRow("304") << 304 << QByteArray() << invalid << status(304) << false;
         QTest::newRow("object, not array") << 200 << QByteArray("{}") << parse << notCatalogue << false;
         QTest::newRow("array of strings") << 200 << QByteArray(R"(["a"])") << parse << notCatalogue << false;
+        QTest::newRow("empty array") << 200 << QByteArray("[]") << parse << notCatalogue << false;
+        QTest::newRow("no cask with a token")
+            << 200 << QByteArray(R"([{},{"version":"1"},{"token":"x"}])") << parse << notCatalogue << false;
+        QTest::newRow("null") << 200 << QByteArray("null") << parse << notCatalogue << false;
         QTest::newRow("not JSON") << 200 << QByteArray("<html>") << QString() << QString() << false;
         QTest::newRow("500 after an upgrade dropped the cache")
             << 500 << QByteArray() << invalid << status(500) << true;
@@ -520,16 +525,40 @@ private Q_SLOTS:
         QCOMPARE(world.service->caskInfo(app)->latestVersion, QStringLiteral("3.1"));
     }
 
-    void failedFirstAnswerLeavesNoFacts()
+    // Without any catalogue read, the receipts still tell which casks own which applications:
+    // each stays Homebrew's by its token, with nothing claimed that only the catalogue knows.
+    void failedFirstAnswerLeavesTheReceiptsFacts_data()
     {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("why");
+        const QString notCatalogue = QStringLiteral("The answer is not a cask catalogue");
+        QTest::newRow("503") << 503 << QByteArray("[]") << "The server answered with status 503";
+        QTest::newRow("empty array") << 200 << QByteArray("[]") << notCatalogue;
+        QTest::newRow("an empty entry") << 200 << QByteArray("[{}]") << notCatalogue;
+    }
+    void failedFirstAnswerLeavesTheReceiptsFacts()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, why);
         BrewTestWorld world;
         const QString app = world.installAlpha();
-        world.serveCatalogueBytes("[]", 503);
-        LogCapture log;
-        QVERIFY_THROWS_EXCEPTION(CatalogueError, world.service->loadInstalledCasks());
-        QVERIFY(log.contains(Level::warning, QStringLiteral("Invalid response from Homebrew API")));
+        world.serveCatalogueBytes(body, status);
+        try {
+            world.service->loadInstalledCasks();
+            QFAIL("a catalogue that could not be read must be reported");
+        } catch (const CatalogueError& error) {
+            QCOMPARE(error.description(), why);
+        }
         QVERIFY(world.service->hasCask(app));
-        QVERIFY(!world.service->caskInfo(app));
+        Cask tokenOnly;
+        tokenOnly.caskName = QStringLiteral("alpha");
+        tokenOnly.adopted = true;
+        QCOMPARE(world.service->caskInfo(app), std::optional(tokenOnly));
+        // Nothing was kept as fresh: the next load asks again.
+        QVERIFY_THROWS_EXCEPTION(CatalogueError, world.service->loadInstalledCasks());
+        QCOMPARE(world.catalogueRequests(), 2);
     }
 
     void unusableCatalogueUrlIsReported()

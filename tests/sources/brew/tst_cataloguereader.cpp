@@ -75,7 +75,8 @@ private Q_SLOTS:
             << QByteArray(R"([{"token":"a","version":"1"},"b"])") << "none" << false;
         QTest::newRow("not JSON") << QByteArray("<html>") << QString() << false;
         QTest::newRow("truncated") << QByteArray(R"([{"token":"a")") << QString() << false;
-        QTest::newRow("scalar at the top") << QByteArray("5") << QString() << false;
+        QTest::newRow("scalar at the top") << QByteArray("5") << "none" << false;
+        QTest::newRow("null at the top") << QByteArray(" null\n") << "none" << false;
         QTest::newRow("bad UTF-8") << QByteArray("[{\"token\":\"\xff\",\"version\":\"1\"}]") << QString()
                                    << false;
         // Written with ' for ", so the escapes stay readable.
