@@ -4,6 +4,7 @@
 #include "UpdaterFixture.h"
 #include "platform/file/FolderLock.h"
 #include "platform/updater/BundleInstaller.h"
+#include "platform/updater/DiskSync.h"
 #include "platform/updater/InstallRecovery.h"
 #include "platform/updater/InstallStaging.h"
 #include "platform/updater/UpdaterError.h"
@@ -703,12 +704,16 @@ void BundleInstallerTest::restoresBesideThisProcessSweep()
 
 void BundleInstallerTest::removalOfTheOldCopy_data()
 {
-    QTest::addColumn<bool>("bySweep"); // else by the install's clean-up
-    QTest::addColumn<bool>("locked");  // folders their owner cannot read, else a full disk
-    QTest::newRow("full disk, by the install") << false << false;
-    QTest::newRow("full disk, by a sweep") << true << false;
-    QTest::newRow("folders their owner cannot read, by the install") << false << true;
-    QTest::newRow("folders their owner cannot read, by a sweep") << true << true;
+    QTest::addColumn<bool>("bySweep");   // else by the install's clean-up
+    QTest::addColumn<bool>("locked");    // folders their owner cannot read, else a full disk
+    QTest::addColumn<int>("updateMode"); // of the update's own folder as its archive gave it, if not -1
+    QTest::newRow("full disk, by the install") << false << false << -1;
+    QTest::newRow("full disk, by a sweep") << true << false << -1;
+    QTest::newRow("folders their owner cannot read, by the install") << false << true << -1;
+    QTest::newRow("folders their owner cannot read, by a sweep") << true << true << -1;
+    // Moving a folder to another parent needs the right to change it.
+    QTest::newRow("an update whose folder its owner cannot change") << false << true << 0555;
+    QTest::newRow("an update whose folder its owner cannot read") << false << true << 0;
 }
 
 // A disk that takes the record's "aside" but not its "remove", a byte longer: the old copy stays
@@ -720,6 +725,7 @@ void BundleInstallerTest::removalOfTheOldCopy()
 {
     QFETCH(bool, bySweep);
     QFETCH(bool, locked);
+    QFETCH(int, updateMode);
     for (const QString& in : locked ? QStringList{m_installed + "/Contents/Resources",
                                                   m_staging->filePath("extracted/Sample.app")}
                                     : QStringList{}) {
@@ -739,6 +745,10 @@ void BundleInstallerTest::removalOfTheOldCopy()
     }
     std::optional<AsUser> user;
     QVERIFY(!locked || user.emplace(m_dir->path()).isValid());
+    if (updateMode >= 0) { // as the extraction leaves it: synced, its folders readable and enterable
+        QCOMPARE(::chmod(QFile::encodeName(m_update).constData(), mode_t(updateMode)), 0);
+        QVERIFY(DiskSync::syncTree(m_update, nullptr));
+    }
     {
         std::optional<FileSizeLimit> fullDisk;
         if (!locked)
@@ -750,6 +760,11 @@ void BundleInstallerTest::removalOfTheOldCopy()
     }
     if (locked) {
         QCOMPARE(settled(), QStringList{"Sample.app"});
+        QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), "new");
+        struct stat installed {};
+        QCOMPARE(::stat(QFile::encodeName(m_installed).constData(), &installed), 0);
+        QCOMPARE(installed.st_mode & 0777, updateMode < 0 ? 0755u : mode_t(updateMode | 0500));
+        ::chmod(QFile::encodeName(m_installed).constData(), 0755); // for the temporary folder's removal
         return;
     }
     QCOMPARE(settled().filter(".Sample.app.old-").size(), 1);
