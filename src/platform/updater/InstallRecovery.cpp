@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 #include <QUuid>
 #include <algorithm>
@@ -190,20 +191,42 @@ void removeMovedRecords(const QDir& dir, const std::stop_token& stop)
     }
 }
 
+// The names in their order, but for each deciding record, moved to right after the last other
+// staging folder of its bundle. A deciding record says what becomes of the other copies of its
+// bundle: it goes after them, and only once all of them have gone, so that a kill or a failure never
+// leaves one of them to decide alone.
+QStringList decidingLast(const QStringList& names, const QSet<QString>& deciding)
+{
+    QHash<QString, qsizetype> lastOther; // by bundle
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (const std::optional<QString> bundleName = stagedBundleOf(names[i]);
+            bundleName && !deciding.contains(names[i]))
+            lastOther.insert(*bundleName, i);
+    }
+    QStringList order;
+    QHash<qsizetype, QString> movedAfter; // one deciding record a bundle
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const std::optional<QString> bundleName = stagedBundleOf(names[i]);
+        if (bundleName && deciding.contains(names[i]) && lastOther.value(*bundleName, -1) > i)
+            movedAfter.insert(lastOther.value(*bundleName), names[i]);
+        else
+            order.append(names[i]);
+        if (movedAfter.contains(i))
+            order.append(movedAfter.value(i));
+    }
+    return order;
+}
+
 void sweep(const QString& folder, Pass& pass)
 {
     if (folder.isEmpty())
         return;
     const QDir dir(folder);
-    QStringList names =
+    const QStringList names =
         dir.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name);
     const QSet<QString> deciding = decidingRecords(dir, names);
-    // A deciding record says what becomes of the other copies of its bundle: it goes after them, and
-    // only once all of them have gone, so that a kill or a failure never leaves one to decide alone.
-    std::stable_partition(names.begin(), names.end(),
-                          [&](const QString& name) { return !deciding.contains(name); });
     QSet<QString> staying; // bundles of which a copy may stay
-    for (const QString& name : std::as_const(names)) {
+    for (const QString& name : decidingLast(names, deciding)) {
         if (pass.stop.stop_requested())
             return;
         const std::optional<QString> bundleName = stagedBundleOf(name);
