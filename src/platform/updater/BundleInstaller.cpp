@@ -13,6 +13,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
 
 namespace norvelle {
 
@@ -26,6 +29,26 @@ namespace {
 [[noreturn]] void installFailed(const QString& why)
 {
     throw UpdaterError(UpdaterError::Kind::installFailed, why);
+}
+
+// Moving a folder to another parent rewrites its "..", which needs the right to change it; an
+// archive may give an application's folder none (0555), and the extraction's sync gives only the
+// right to read and enter. The folder's mode before it was given that right, where it was.
+std::optional<mode_t> letOwnerChange(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info {};
+    if (::lstat(name.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || (info.st_mode & S_IWUSR) ||
+        ::fchmodat(AT_FDCWD, name.constData(), (info.st_mode | S_IWUSR) & 07777, AT_SYMLINK_NOFOLLOW) != 0)
+        return std::nullopt;
+    return info.st_mode & 07777;
+}
+
+// Gives the folder at path back the mode it had before letOwnerChange, where that changed it.
+void restoreMode(const QString& path, std::optional<mode_t> mode)
+{
+    if (mode)
+        ::fchmodat(AT_FDCWD, QFile::encodeName(path).constData(), *mode, AT_SYMLINK_NOFOLLOW);
 }
 
 } // namespace
@@ -85,7 +108,10 @@ void BundleInstaller::replace(const QString& installedPath, const QString& updat
         installFailed(QStringLiteral("The update's staging folder cannot be written: ") + error);
     if (!renamePath(installedPath, aside, &error))
         installFailed(QStringLiteral("The installed application could not be moved aside: ") + error);
+    // Only for the move: the application keeps the mode its archive gave it.
+    const std::optional<mode_t> updateMode = letOwnerChange(updatePath);
     if (!renamePath(updatePath, installedPath, &error)) {
+        restoreMode(updatePath, updateMode);
         QString rollbackError;
         if (!renamePath(aside, installedPath, &rollbackError)) {
             // The set-aside copy is now all there is of the application: its record stays, so
@@ -99,6 +125,7 @@ void BundleInstaller::replace(const QString& installedPath, const QString& updat
         }
         installFailed(QStringLiteral("The update could not be moved into place: ") + error);
     }
+    restoreMode(installedPath, updateMode);
     // The renames live in the folder's entries; without this a power cut could bring
     // back the old name pointing at nothing.
     QString syncError;

@@ -114,9 +114,10 @@ std::optional<Record> readRecord(const QString& path)
     if (!bytes || !bytes->startsWith(recordTag))
         return std::nullopt;
     const QByteArray rest = bytes->mid(recordTag.size());
-    for (const QByteArray& key : {asideKey, removalKey}) {
+    for (const QByteArray& key : {asideKey, removalKey, returnKey}) {
         if (rest.startsWith(key))
-            return Record{QFile::decodeName(rest.mid(key.size()).trimmed()), key == removalKey};
+            return Record{QFile::decodeName(rest.mid(key.size()).trimmed()), key == removalKey,
+                          key == returnKey};
     }
     return Record{};
 }

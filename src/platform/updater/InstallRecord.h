@@ -22,8 +22,11 @@ inline const QLatin1String recordName(".install-record");
 inline const QByteArray recordTag("norvelle install\n");
 // The set-aside copy may be all there is of the application (a swap cut short between its renames)...
 inline const QByteArray asideKey("aside ");
-// ...or it is no longer the application (the new version is in place, or its removal has begun).
+// ...or it is no longer the application (the new version is in place, or its removal has begun)...
 inline const QByteArray removalKey("remove ");
+// ...or, of the copies recorded at its moment, it is the one a sweep put back, or is putting back:
+// the others of that moment go, whatever it is.
+inline const QByteArray returnKey("return ");
 
 // The bundle's name when name has the exact shape ".<bundle>.app<mark><id>" that an install makes.
 std::optional<QString> bundleOf(const QString& name, QLatin1String mark, qsizetype idLength, bool hexOnly);
@@ -32,8 +35,9 @@ std::optional<QString> stagedBundleOf(const QString& name);
 QString recordIn(const QString& staging);
 
 struct Record {
-    QString aside;         // empty when the swap had not begun
-    bool removing = false; // the copy is never put back
+    QString aside;          // empty when the swap had not begun
+    bool removing = false;  // the copy is never put back
+    bool returning = false; // the copy comes back, or has come back, before any other of its moment
 };
 
 // What an install's record says: none when the file is no record of ours.

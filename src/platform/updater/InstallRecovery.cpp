@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 #include <QUuid>
 #include <algorithm>
@@ -35,7 +36,9 @@ namespace {
 
 using namespace installrecord;
 
-enum class Found { nothing, bundle, other };
+// What is at a bundle's name: nothing, a whole application (by the rule its set-aside copies are
+// judged by), a folder that is none, or something else (a link, a file).
+enum class Found { nothing, bundle, folder, other };
 
 Found foundAt(const QString& path)
 {
@@ -44,19 +47,27 @@ Found foundAt(const QString& path)
         return Found::other;
     if (!info.exists())
         return Found::nothing;
-    return info.isDir() ? Found::bundle : Found::other;
+    if (!info.isDir())
+        return Found::other;
+    return isWholeBundle(path) ? Found::bundle : Found::folder;
 }
 
-bool putBack(const QString& folder, const QString& aside, const QString& bundle)
+// Puts the copy at aside back at bundle, where found is nothing or a folder: the rename takes the
+// place of an empty one, which holds nothing to lose, and fails on any other.
+bool putBack(const QString& folder, const QString& aside, const QString& bundle, Found found)
 {
     if (std::rename(QFile::encodeName(aside).constData(), QFile::encodeName(bundle).constData()) != 0) {
-        Logger::error(QStringLiteral("Updater could not put back ") + bundle +
-                      QStringLiteral(", which an interrupted update left at ") + aside +
-                      QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno)));
+        // A folder that is not empty is the user's, and the copy waits for the name, as the sweep says.
+        if (found == Found::nothing)
+            Logger::error(QStringLiteral("Updater could not put back ") + bundle +
+                          QStringLiteral(", which an interrupted update left at ") + aside +
+                          QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
-    Logger::warning(QStringLiteral("Updater put back ") + bundle +
-                    QStringLiteral(", which an interrupted update left at ") + aside);
+    Logger::warning(
+        QStringLiteral("Updater put back ") + bundle +
+        QStringLiteral(", which an interrupted update left at ") + aside +
+        (found == Found::folder ? QStringLiteral(", in place of the empty folder there") : QString()));
     QString syncError;
     if (!DiskSync::syncPath(folder, &syncError))
         Logger::warning(QStringLiteral("Updater could not sync the swap to the disk: ") + syncError);
@@ -102,7 +113,8 @@ struct Pass {
 // is put back where the application is missing, and only the one that the deciding record of the
 // bundle names: a copy whose removal had begun, or that is not whole, is what a quit or a kill left
 // of its removal, and a missing application beside it is one the user removed. The others are
-// removed; a set-aside link, as a link.
+// removed; a set-aside link, as a link. Only a whole application at the name is the application:
+// beside anything else there, the copy may be all there is of it.
 bool settleAside(const QString& folder, const QString& bundleName, const Record& record,
                  const QString& staging, bool deciding, Pass& pass)
 {
@@ -112,7 +124,7 @@ bool settleAside(const QString& folder, const QString& bundleName, const Record&
     const QDir dir(folder);
     const QString aside = dir.filePath(record.aside);
     // A link there is an application placed as a link, set aside as it was.
-    if (!QFileInfo(aside).isSymLink() && foundAt(aside) != Found::bundle)
+    if (const QFileInfo copy(aside); !copy.isSymLink() && !copy.isDir())
         return true; // removed already, or put back
     const QString bundle = dir.filePath(bundleName);
     const Found found = foundAt(bundle);
@@ -121,20 +133,33 @@ bool settleAside(const QString& folder, const QString& bundleName, const Record&
     // has already been seen here; one that starts later cannot move a bundle that is missing.
     if (found != Found::other && installRuns(dir, bundleName))
         return false;
+    QString error;
     if (deciding && mayComeBack(aside, record)) {
-        // Killed between the swap's two renames.
-        if (found == Found::nothing && putBack(folder, aside, bundle)) {
-            ++pass.putBack;
-            return true;
+        if (found == Found::nothing || found == Found::folder) {
+            // Killed between the swap's two renames. Said first, so that once the copy is back the
+            // others recorded at its moment go, even where they would decide without this record.
+            if (!record.returning &&
+                !writeRecord(dir.filePath(staging), recordOf(returnKey, record.aside), &error, true))
+                Logger::warning(QStringLiteral("Updater could not note which copy of ") + bundle +
+                                QStringLiteral(" it puts back: ") + error);
+            if (putBack(folder, aside, bundle, found)) {
+                ++pass.putBack;
+                return true;
+            }
         }
-        if (found != Found::bundle) // a link or a file, which no swap leaves: the copy may be all there is
+        if (found != Found::bundle) {
+            if (pass.removing && found != Found::nothing)
+                Logger::warning(QStringLiteral("Updater could not put back ") + bundle +
+                                QStringLiteral(", which an interrupted update left at ") + aside +
+                                QStringLiteral(": what is at its name is no whole application, so the "
+                                               "copy stays, and comes back once that is moved away"));
             return false;
+        }
     }
     if (!pass.removing)
         return false;
     // Said before the first file goes, so that what a quit or a kill leaves of the copy is never
     // taken for an application.
-    QString error;
     if (!record.removing &&
         !writeRecord(dir.filePath(staging), recordOf(removalKey, record.aside), &error, true)) {
         Logger::warning(QStringLiteral("Updater could not remove what an interrupted update left at ") +
@@ -166,6 +191,32 @@ void removeMovedRecords(const QDir& dir, const std::stop_token& stop)
     }
 }
 
+// The names in their order, but for each deciding record, moved to right after the last other
+// staging folder of its bundle. A deciding record says what becomes of the other copies of its
+// bundle: it goes after them, and only once all of them have gone, so that a kill or a failure never
+// leaves one of them to decide alone.
+QStringList decidingLast(const QStringList& names, const QSet<QString>& deciding)
+{
+    QHash<QString, qsizetype> lastOther; // by bundle
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (const std::optional<QString> bundleName = stagedBundleOf(names[i]);
+            bundleName && !deciding.contains(names[i]))
+            lastOther.insert(*bundleName, i);
+    }
+    QStringList order;
+    QHash<qsizetype, QString> movedAfter; // one deciding record a bundle
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const std::optional<QString> bundleName = stagedBundleOf(names[i]);
+        if (bundleName && deciding.contains(names[i]) && lastOther.value(*bundleName, -1) > i)
+            movedAfter.insert(lastOther.value(*bundleName), names[i]);
+        else
+            order.append(names[i]);
+        if (movedAfter.contains(i))
+            order.append(movedAfter.value(i));
+    }
+    return order;
+}
+
 void sweep(const QString& folder, Pass& pass)
 {
     if (folder.isEmpty())
@@ -174,7 +225,8 @@ void sweep(const QString& folder, Pass& pass)
     const QStringList names =
         dir.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name);
     const QSet<QString> deciding = decidingRecords(dir, names);
-    for (const QString& name : names) {
+    QSet<QString> staying; // bundles of which a copy may stay
+    for (const QString& name : decidingLast(names, deciding)) {
         if (pass.stop.stop_requested())
             return;
         const std::optional<QString> bundleName = stagedBundleOf(name);
@@ -182,15 +234,16 @@ void sweep(const QString& folder, Pass& pass)
             continue;
         const QString staging = dir.filePath(name);
         const SweepHold hold(staging);
-        if (!hold.isHeld())
-            continue; // a running install's, or gone meanwhile
-        const std::optional<Record> record = readRecord(recordIn(staging));
+        const std::optional<Record> record = hold.isHeld() ? readRecord(recordIn(staging)) : std::nullopt;
+        if (!hold.isHeld() || // a running install's, or gone meanwhile
+            (record && !record->aside.isEmpty() &&
+             !settleAside(folder, *bundleName, *record, name, deciding.contains(name), pass))) {
+            staying.insert(*bundleName);
+            continue;
+        }
         if (!record)
             continue; // not provably an install's
-        if (!record->aside.isEmpty() &&
-            !settleAside(folder, *bundleName, *record, name, deciding.contains(name), pass))
-            continue;
-        if (pass.removing)
+        if (pass.removing && !(deciding.contains(name) && staying.contains(*bundleName)))
             reportRemoval(staging, removeStaging(staging, pass.stop, pass.pace), pass.stop);
     }
     if (pass.removing)

@@ -21,10 +21,11 @@ public:
     static QString asidePath(const QString& bundlePath);
 
     // In folder: a missing bundle gets its recorded set-aside copy back, where a swap cut short left
-    // it whole and no newer record of the bundle's copies says otherwise; then other recorded
-    // copies (the swap finished, or their removal had begun) and marked staging folders are
-    // removed. Logs what it does. A stop ends it between two files; what is left stays
-    // recognisable to the next sweep.
+    // it whole and no newer record of the bundle's copies says otherwise; an empty folder at the
+    // bundle's name gives way to it, and beside anything else there that is no whole application
+    // it waits. Then other recorded copies (the swap finished, their removal had begun, or another
+    // of their moment came back) and marked staging folders are removed. Logs what it does. A stop
+    // ends it between two files; what is left stays recognisable to the next sweep.
     static void recoverFolder(const QString& folder, std::stop_token stop = {});
     // Only the first of that: a rename for each missing bundle, and so quick enough to wait for
     // before anything looks for applications. Removing a large leftover is nobody's wait.

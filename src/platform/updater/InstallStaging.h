@@ -11,9 +11,9 @@ namespace norvelle {
 // the bundle. It is locked while the install runs and carries a record that marks it as one of
 // ours; before the swap's first rename the record names the set-aside copy
 // (".<name>.old-<12 hex digits>"), and once the new version is in place it says that copy is to be
-// removed. That record is what lets a later sweep tell a killed install's leftovers from a folder
-// of the user's or of another program with a similar name, and a copy that may be all there is of
-// the application from what is left of a removal.
+// removed (a sweep that puts the copy back says so there first). That record is what lets a later
+// sweep tell a killed install's leftovers from a folder of the user's or of another program with a
+// similar name, and a copy that may be all there is of the application from what is left of a removal.
 class InstallStaging {
 public:
     // Creates, locks and marks the folder; isValid() says whether all of it worked.

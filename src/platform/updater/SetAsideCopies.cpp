@@ -20,6 +20,7 @@ namespace {
 struct Candidate {
     QString staging;
     timespec written{};
+    bool returning = false; // its copy was chosen over the others of its moment
     bool comesBack = false; // its copy may come back
     QString version;        // that copy's, where it may
 };
@@ -29,6 +30,8 @@ bool decidesOver(const Candidate& a, const Candidate& b)
     const auto time = [](const Candidate& c) { return std::tuple(c.written.tv_sec, c.written.tv_nsec); };
     if (time(a) != time(b))
         return time(a) > time(b);
+    if (a.returning != b.returning)
+        return a.returning;
     if (a.comesBack != b.comesBack)
         return a.comesBack;
     return a.comesBack && VersionComparator::compare(a.version, b.version) > 0;
@@ -79,7 +82,7 @@ QSet<QString> decidingRecords(const QDir& dir, const QStringList& names)
             ::lstat(QFile::encodeName(record).constData(), &info) != 0)
             continue;
         const QString aside = dir.filePath(read->aside);
-        Candidate candidate{name, info.st_mtim, mayComeBack(aside, *read), {}};
+        Candidate candidate{name, info.st_mtim, read->returning, mayComeBack(aside, *read), {}};
         if (candidate.comesBack)
             candidate.version = versionOf(aside);
         const auto found = deciding.constFind(*bundleName);

@@ -25,9 +25,10 @@ bool mayComeBack(const QString& path, const Record& record);
 // Of the staging folders named in dir, those whose records decide what becomes of each bundle's
 // set-aside copies: of all records naming copies of one bundle the newest, by when it was written,
 // whatever it says (a newer removal means the application was in place after the older install).
-// Of records written at the same moment (a coarse clock, or one set back) one whose copy may come
-// back, as a missing application's whole copy may be all there is of it; of two such the newer
-// version's, and where the versions rank alike the one first in names.
+// Of records written at the same moment (a coarse clock, or one set back) the one whose copy a sweep
+// chose to put back, whether it is back yet or not: once it is, the others of that moment go. Else
+// one whose copy may come back, as a missing application's whole copy may be all there is of it; of
+// two such the newer version's, and where the versions rank alike the one first in names.
 QSet<QString> decidingRecords(const QDir& dir, const QStringList& names);
 
 } // namespace norvelle::installrecord

@@ -4,6 +4,7 @@
 #include "UpdaterFixture.h"
 #include "platform/file/FolderLock.h"
 #include "platform/updater/BundleInstaller.h"
+#include "platform/updater/DiskSync.h"
 #include "platform/updater/InstallRecovery.h"
 #include "platform/updater/InstallStaging.h"
 #include "platform/updater/UpdaterError.h"
@@ -23,21 +24,38 @@ using norvelle::test::LogCapture;
 using norvelle::test::readFile;
 using norvelle::test::UpdaterFixture;
 
-// Removal steps this thread may still take, when counted: once none are left, every unlink fails
-// and nothing is removed any more, as if the process had been killed there.
+// Removal steps this thread may still take, when counted: once none are left, every unlink (and,
+// where renames count, every rename) fails and nothing changes any more, as if the process had been
+// killed there.
 static thread_local int t_stepsLeft = -1;
-// Called at this thread's first removal step once set, to look at what the removal meets.
+static thread_local bool t_renamesCount = false;
+static thread_local bool t_killed = false; // a step was refused
+// Called at this thread's first removal step that is taken once set, to look at what the removal meets.
 static thread_local std::function<void()> t_atFirstStep;
+
+static bool stepTaken()
+{
+    if (t_stepsLeft < 0 || (t_stepsLeft > 0 && t_stepsLeft--))
+        return true;
+    t_killed = true;
+    errno = EIO;
+    return false;
+}
 
 extern "C" int unlinkat(int folder, const char* name, int flags) noexcept
 {
     static const auto real = reinterpret_cast<decltype(&unlinkat)>(dlsym(RTLD_NEXT, "unlinkat"));
+    if (!stepTaken())
+        return -1;
     if (const std::function<void()> first = std::exchange(t_atFirstStep, nullptr))
         first();
-    if (t_stepsLeft < 0 || (t_stepsLeft > 0 && t_stepsLeft--))
-        return real(folder, name, flags);
-    errno = EIO;
-    return -1;
+    return real(folder, name, flags);
+}
+
+extern "C" int rename(const char* from, const char* to) noexcept
+{
+    static const auto real = reinterpret_cast<decltype(&rename)>(dlsym(RTLD_NEXT, "rename"));
+    return !t_renamesCount || stepTaken() ? real(from, to) : -1;
 }
 
 // The file system this thread's removals meet: 0 one with every kind of rename, 1 one without
@@ -48,6 +66,8 @@ extern "C" int renameat2(int fromFolder, const char* from, int toFolder, const c
                          unsigned flags) noexcept
 {
     static const auto real = reinterpret_cast<decltype(&renameat2)>(dlsym(RTLD_NEXT, "renameat2"));
+    if (t_renamesCount && !stepTaken())
+        return -1;
     if (t_fileSystem == 0 || !(flags & RENAME_NOREPLACE))
         return real(fromFolder, from, toFolder, to, flags);
     // As the kernel answers, before it asks the file system about the flag.
@@ -161,6 +181,8 @@ private:
     QString m_update;
     std::unique_ptr<InstallStaging> m_staging;
     QStringList siblings() const { return entriesIn(m_dir->filePath("Applications")); }
+    void makeLeftovers(const QStringList& present, const QString& bundle, QString& newest);
+    QStringList applicationsTree() const; // Applications, and what its Utilities folder holds
     // What is left once the install has ended, its staging folder removed unless left to the sweep.
     QStringList settled()
     {
@@ -381,8 +403,9 @@ void BundleInstallerTest::sweepsLeftovers_data()
     // one whose record its removal had moved out beside it, "=" a file of the user's; else a plain
     // folder. A bundle put back must be the newest record's copy.
     QTest::addColumn<QStringList>("present");
-    QTest::addColumn<QStringList>("locked");   // held by a running install meanwhile
-    QTest::addColumn<QString>("bundle");       // what Sample.app is: a bundle, gone, a link or a file
+    QTest::addColumn<QStringList>("locked"); // held by a running install meanwhile
+    // What Sample.app is: a bundle, gone, a link, a file, an empty folder or one without Info.plist.
+    QTest::addColumn<QString>("bundle");
     QTest::addColumn<QStringList>("expected"); // empty: all stays as it was
 
     const QString staging = ".Sample.app.update-Ab12Cd";
@@ -435,6 +458,22 @@ void BundleInstallerTest::sweepsLeftovers_data()
         << QStringList{"*" + aside + "#1.9", "+" + staging + ">" + aside, "*" + laterAside + "#1.10",
                        "&" + laterStaging + ">" + laterAside}
         << QStringList{} << "gone" << QStringList{"Sample.app"};
+    // Once one copy of a moment has come back, the others of that moment go, whatever came back.
+    QTest::newRow("a whole copy and a set-aside link recorded at the same moment, without their bundle")
+        << QStringList{"*" + aside, "+" + staging + ">" + aside, "^" + laterAside + "#2",
+                       "&" + laterStaging + ">" + laterAside}
+        << QStringList{} << "gone" << QStringList{"Sample.app"};
+    // The record that decides goes last: until the others have gone, it says that they are not to
+    // come back.
+    QTest::newRow("an older install's whole copy, a later one's link, the later first by name")
+        << QStringList{"*" + laterAside, "+" + laterStaging + ">" + laterAside, "^" + aside,
+                       "+" + staging + ">" + aside}
+        << QStringList{} << "gone" << QStringList{"Sample.app"};
+    // Nor after a failure: while a copy stays, so does the record that says it is not to come back.
+    QTest::newRow("an older install's whole copy whose record cannot be rewritten, a later one's link")
+        << QStringList{"*" + laterAside, "+" + laterStaging + ">" + laterAside,
+                       laterStaging + "/.install-record.new", "^" + aside, "+" + staging + ">" + aside}
+        << QStringList{} << "gone" << QStringList{laterAside, staging, laterStaging, "Sample.app"};
     // An application placed as a link is set aside as that link; nothing it points at is removed.
     QTest::newRow("set-aside link without its bundle")
         << QStringList{"^" + aside, "+" + staging + ">" + aside} << QStringList{} << "gone"
@@ -455,6 +494,14 @@ void BundleInstallerTest::sweepsLeftovers_data()
         << QStringList{"*" + aside, "+" + staging + ">" + aside} << QStringList{} << "link" << QStringList{};
     QTest::newRow("set-aside copy beside a file")
         << QStringList{"*" + aside, "+" + staging + ">" + aside} << QStringList{} << "file" << QStringList{};
+    // Only a whole application at the name is the application. An empty folder there holds nothing
+    // to lose: the copy takes its place. Another is the user's, and the copy waits for the name.
+    QTest::newRow("set-aside copy beside an empty folder")
+        << QStringList{"*" + aside, "+" + staging + ">" + aside} << QStringList{} << "empty"
+        << QStringList{"Sample.app"};
+    QTest::newRow("set-aside copy beside a folder without Info.plist")
+        << QStringList{"*" + aside, "+" + staging + ">" + aside} << QStringList{} << "partial"
+        << QStringList{};
     QTest::newRow("in a folder of the applications folder")
         << QStringList{"*Utilities/.Tool.app.old-0123456789ab",
                        "+Utilities/.Tool.app.update-Ab12Cd>.Tool.app.old-0123456789ab"}
@@ -501,23 +548,22 @@ void BundleInstallerTest::sweepsLeftovers_data()
                                      << QStringList{} << "bundle" << QStringList{};
 }
 
-void BundleInstallerTest::sweepsLeftovers()
+// Builds the folders a row of sweepsLeftovers names below Applications, with Sample.app as `bundle`
+// says; newest is the set-aside copy that the newest record names.
+void BundleInstallerTest::makeLeftovers(const QStringList& present, const QString& bundle, QString& newest)
 {
-    QFETCH(QStringList, present);
-    QFETCH(QStringList, locked);
-    QFETCH(QString, bundle);
-    QFETCH(QStringList, expected);
     const QString applications = m_dir->filePath("Applications");
     m_staging.reset();
     if (bundle != "bundle")
         QVERIFY(QDir(m_installed).removeRecursively());
     if (bundle == "link")
         QVERIFY(QFile::link(m_update, m_installed));
+    if (bundle == "empty" || bundle == "partial") // a folder of the user's at the name
+        QVERIFY(QDir().mkpath(m_installed + (bundle == "partial" ? "/Contents/MacOS" : "")));
     if (bundle == "file") {
         QFile file(m_installed);
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
-    QString newest; // the set-aside copy the newest record names
     time_t written = 0;
     int builds = 0;
     for (QString path : present) {
@@ -570,38 +616,69 @@ void BundleInstallerTest::sweepsLeftovers()
             QVERIFY(QDir().mkpath(applications + "/" + path));
         }
     }
-    std::list<FolderLock> locks;
-    for (const QString& path : locked)
-        QVERIFY(locks.emplace_back(applications + "/" + path).isHeld());
-    const auto tree = [&] {
-        QStringList found;
-        for (const QString& entry : entriesIn(applications)) {
-            found.append(entry);
-            for (const QString& inner :
-                 entry == "Utilities" ? entriesIn(applications + "/Utilities") : QStringList())
-                found.append("Utilities/" + inner);
+}
+
+QStringList BundleInstallerTest::applicationsTree() const
+{
+    const QString applications = m_dir->filePath("Applications");
+    QStringList found;
+    for (const QString& entry : entriesIn(applications)) {
+        found.append(entry);
+        for (const QString& inner :
+             entry == "Utilities" ? entriesIn(applications + "/Utilities") : QStringList())
+            found.append("Utilities/" + inner);
+    }
+    found.sort();
+    return found;
+}
+
+void BundleInstallerTest::sweepsLeftovers()
+{
+    QFETCH(QStringList, present);
+    QFETCH(QStringList, locked);
+    QFETCH(QString, bundle);
+    QFETCH(QStringList, expected);
+    // A start killed after each number of steps in turn, then the next start, which finishes it.
+    // What is put back is put back before anything is removed.
+    for (int steps = 0; t_killed || steps == 0; ++steps) {
+        init();
+        const QString applications = m_dir->filePath("Applications");
+        QString newest;
+        makeLeftovers(present, bundle, newest);
+        if (QTest::currentTestFailed())
+            return;
+        std::list<FolderLock> locks;
+        for (const QString& path : locked)
+            QVERIFY(locks.emplace_back(applications + "/" + path).isHeld());
+        const QStringList before = applicationsTree();
+
+        bool missingAtFirstRemoval = false;
+        t_atFirstStep = [&] { missingAtFirstRemoval = !QFileInfo::exists(m_installed); };
+        t_killed = false;
+        t_stepsLeft = steps;
+        t_renamesCount = true;
+        InstallRecovery::recoverApplications(applications);
+        t_renamesCount = false;
+        t_stepsLeft = -1;
+        t_atFirstStep = nullptr;
+        LogCapture log;
+        InstallRecovery::recoverApplications(applications);
+
+        const QString at = QString::number(steps) + " steps: ";
+        QVERIFY2(applicationsTree() == (expected.isEmpty() ? before : expected),
+                 qPrintable(at + applicationsTree().join(", ")));
+        for (const QString& target : entriesIn(m_dir->filePath("built"))) // what links here point at stays
+            QVERIFY(QFileInfo::exists(m_dir->filePath("built/" + target + "/Contents/Info.plist")));
+        if ((bundle == "gone" || bundle == "empty") && QFileInfo::exists(m_installed)) {
+            QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), newest.toUtf8());
+            QVERIFY2(!missingAtFirstRemoval, qPrintable(at));
         }
-        found.sort();
-        return found;
-    };
-    const QStringList before = tree();
-
-    // A start killed at its first removal, then the next start, which finishes it. What is put
-    // back is put back before anything is removed.
-    bool missingAtFirstRemoval = false;
-    t_atFirstStep = [&] { missingAtFirstRemoval = !QFileInfo::exists(m_installed); };
-    t_stepsLeft = 0;
-    InstallRecovery::recoverApplications(applications);
-    t_stepsLeft = -1;
-    t_atFirstStep = nullptr;
-    InstallRecovery::recoverApplications(applications);
-
-    QCOMPARE(tree(), expected.isEmpty() ? before : expected);
-    for (const QString& target : entriesIn(m_dir->filePath("built"))) // what links here point at stays
-        QVERIFY(QFileInfo::exists(m_dir->filePath("built/" + target + "/Contents/Info.plist")));
-    if (QFileInfo::exists(m_installed) && bundle == "gone") {
-        QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), newest.toUtf8());
-        QVERIFY(!missingAtFirstRemoval);
+        // A copy kept beside what is not the application says why.
+        if (QStringList{"link", "file", "partial"}.contains(bundle) && applicationsTree().contains(newest))
+            QVERIFY2(log.containsPrefix(Logger::Level::warning, "Updater could not put back " + m_installed +
+                                                                    ", which an interrupted update left at " +
+                                                                    applications + "/" + newest),
+                     qPrintable(at + log.lines().value(0).second));
     }
 }
 
@@ -703,12 +780,16 @@ void BundleInstallerTest::restoresBesideThisProcessSweep()
 
 void BundleInstallerTest::removalOfTheOldCopy_data()
 {
-    QTest::addColumn<bool>("bySweep"); // else by the install's clean-up
-    QTest::addColumn<bool>("locked");  // folders their owner cannot read, else a full disk
-    QTest::newRow("full disk, by the install") << false << false;
-    QTest::newRow("full disk, by a sweep") << true << false;
-    QTest::newRow("folders their owner cannot read, by the install") << false << true;
-    QTest::newRow("folders their owner cannot read, by a sweep") << true << true;
+    QTest::addColumn<bool>("bySweep");   // else by the install's clean-up
+    QTest::addColumn<bool>("locked");    // folders their owner cannot read, else a full disk
+    QTest::addColumn<int>("updateMode"); // of the update's own folder as its archive gave it, if not -1
+    QTest::newRow("full disk, by the install") << false << false << -1;
+    QTest::newRow("full disk, by a sweep") << true << false << -1;
+    QTest::newRow("folders their owner cannot read, by the install") << false << true << -1;
+    QTest::newRow("folders their owner cannot read, by a sweep") << true << true << -1;
+    // Moving a folder to another parent needs the right to change it.
+    QTest::newRow("an update whose folder its owner cannot change") << false << true << 0555;
+    QTest::newRow("an update whose folder its owner cannot read") << false << true << 0;
 }
 
 // A disk that takes the record's "aside" but not its "remove", a byte longer: the old copy stays
@@ -720,6 +801,7 @@ void BundleInstallerTest::removalOfTheOldCopy()
 {
     QFETCH(bool, bySweep);
     QFETCH(bool, locked);
+    QFETCH(int, updateMode);
     for (const QString& in : locked ? QStringList{m_installed + "/Contents/Resources",
                                                   m_staging->filePath("extracted/Sample.app")}
                                     : QStringList{}) {
@@ -739,6 +821,10 @@ void BundleInstallerTest::removalOfTheOldCopy()
     }
     std::optional<AsUser> user;
     QVERIFY(!locked || user.emplace(m_dir->path()).isValid());
+    if (updateMode >= 0) { // as the extraction leaves it: synced, its folders readable and enterable
+        QCOMPARE(::chmod(QFile::encodeName(m_update).constData(), mode_t(updateMode)), 0);
+        QVERIFY(DiskSync::syncTree(m_update, nullptr));
+    }
     {
         std::optional<FileSizeLimit> fullDisk;
         if (!locked)
@@ -750,6 +836,11 @@ void BundleInstallerTest::removalOfTheOldCopy()
     }
     if (locked) {
         QCOMPARE(settled(), QStringList{"Sample.app"});
+        QCOMPARE(readFile(m_installed + "/Contents/MacOS/app"), "new");
+        struct stat installed {};
+        QCOMPARE(::stat(QFile::encodeName(m_installed).constData(), &installed), 0);
+        QCOMPARE(installed.st_mode & 0777, updateMode < 0 ? 0755u : mode_t(updateMode | 0500));
+        ::chmod(QFile::encodeName(m_installed).constData(), 0755); // for the temporary folder's removal
         return;
     }
     QCOMPARE(settled().filter(".Sample.app.old-").size(), 1);
