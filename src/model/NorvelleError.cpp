@@ -4,6 +4,11 @@ namespace norvelle {
 
 NorvelleError::NorvelleError(Case c, const QString& text) : Error(message(c, text)), m_case(c), m_text(text) {}
 
+NorvelleError::NorvelleError(Case c, const QString& text, const QString& description)
+    : Error(description), m_case(c), m_text(text)
+{
+}
+
 QString NorvelleError::message(Case c, const QString& text)
 {
     switch (c) {

@@ -7,7 +7,7 @@ namespace norvelle {
 // The error thrown by the update sources and the update service: one fixed
 // user-facing message per case; two cases carry a text appended to it, and
 // failedToParseBrewOutput may carry the specific reason of a refusal, which is
-// then its message.
+// then its message. A subclass may describe its failure in its own words instead.
 class NorvelleError : public Error {
 public:
     enum class Case {
@@ -70,6 +70,9 @@ public:
     static NorvelleError unsupportedUpdateSource() { return NorvelleError(Case::unsupportedUpdateSource); }
     static NorvelleError updateAlreadyInProgress() { return NorvelleError(Case::updateAlreadyInProgress); }
     static NorvelleError failedToLoadBundle() { return NorvelleError(Case::failedToLoadBundle); }
+
+protected:
+    NorvelleError(Case c, const QString& text, const QString& description);
 
 private:
     Case m_case;

@@ -8,7 +8,9 @@
 #include "platform/process/ProcessGroups.h"
 #include "platform/process/ProcessLaunchError.h"
 #include "platform/process/ProcessRunner.h"
+#include "sources/ToolRunError.h"
 #include "util/Async.h"
+#include "util/StrictText.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -74,6 +76,13 @@ QString commandLine(const QString& executable, const QStringList& arguments)
     return executable + QLatin1Char(' ') + arguments.join(QLatin1Char(' '));
 }
 
+// The command as the user would type it: the family's tool, not where it was found.
+QString shownCommand(ToolRunner::Family family, const QStringList& arguments)
+{
+    const QString tool = family == ToolRunner::Family::brew ? QStringLiteral("brew") : QStringLiteral("mas");
+    return (QStringList{tool} + arguments).join(QLatin1Char(' '));
+}
+
 QString seconds(std::chrono::milliseconds ms)
 {
     return QString::number(static_cast<double>(ms.count()) / 1000.0);
@@ -87,17 +96,24 @@ ToolRunner::ToolRunner(Family family, Limits limits) : m_family(family), m_limit
 
 QByteArray ToolRunner::runCommand(const QString& executable, const QStringList& arguments) const
 {
+    return runCaptured(executable, arguments).standardOutput;
+}
+
+ToolRunner::Output ToolRunner::runCaptured(const QString& executable, const QStringList& arguments) const
+{
     const FamilyTexts& texts = textsFor(m_family);
     const QString command = commandLine(executable, arguments);
+    const QString shown = shownCommand(m_family, arguments);
+    const QString cannotStart = shown + QStringLiteral(" could not be started: ");
     Logger::debug(QStringLiteral("Executing: ") + command);
 
     if (!QFileInfo::exists(executable)) {
         Logger::error(texts.notFound + executable);
-        fail();
+        fail({}, cannotStart + QStringLiteral("there is no file at ") + executable);
     }
     if (::access(QFile::encodeName(executable).constData(), X_OK) != 0) {
         Logger::error(texts.notExecutable + executable);
-        fail();
+        fail({}, cannotStart + executable + QStringLiteral(" is not executable"));
     }
 
     const std::chrono::milliseconds limit = timeLimitFor(arguments);
@@ -106,28 +122,26 @@ QByteArray ToolRunner::runCommand(const QString& executable, const QStringList& 
         result = ProcessRunner::runCaptured(request(executable, arguments), limit, m_limits.streamGrace);
     } catch (const ProcessLaunchError& e) {
         Logger::error(texts.launchFailed + e.description());
-        fail();
+        fail({}, cannotStart + e.description());
     }
 
     if (result.timedOut) {
         Logger::error(QStringLiteral("Command timed out after ") + seconds(limit) + QStringLiteral("s: ") +
                       command);
-        fail(timedOut);
+        fail(timedOut, shown + QStringLiteral(" timed out after ") + seconds(limit) + u's');
     }
     if (result.succeeded())
-        return result.standardOutput;
-    failIfQuitting(command);
+        return Output{std::move(result.standardOutput), std::move(result.standardError)};
+    failIfQuitting(command, shown);
 
-    if (m_family == Family::mas && !result.crashed && result.exitCode == 1) {
-        const std::optional<QString> err = OutputLineReader::decodeUtf8(result.standardError);
-        if (err && err->contains(QLatin1String("No installed apps found"))) {
-            Logger::debug(QStringLiteral("MAS: No installed apps found"));
-            fail(noInstalledApps);
-        }
+    const std::optional<QString> err = OutputLineReader::decodeUtf8(result.standardError);
+    if (m_family == Family::mas && !result.crashed && result.exitCode == 1 && err &&
+        err->contains(noInstalledAppsAnswer)) {
+        Logger::debug(QStringLiteral("MAS: No installed apps found"));
+        fail(noInstalledApps, shown + QStringLiteral(" answered: ") + noInstalledAppsAnswer);
     }
     logFailure(command, result.exitCode, result.standardOutput, result.standardError);
-    fail(result.crashed ? crashed : QString(),
-         OutputLineReader::decodeUtf8(result.standardError).value_or(QString()).trimmed());
+    failEnded(shown, result, err.value_or(QString()).trimmed());
 }
 
 void ToolRunner::runCommandStreaming(const QString& executable, const QStringList& arguments,
@@ -148,24 +162,37 @@ void ToolRunner::runCommandStreaming(const QString& executable, const QStringLis
         [&](ProcessChannel channel, QByteArrayView chunk) { readerFor(channel).feed(chunk); },
         [&](ProcessChannel channel) { readerFor(channel).finish(); }, m_limits.streamGrace,
         m_limits.streamSilence);
+    const QString shown = shownCommand(m_family, arguments);
     if (result.timedOut) {
         Logger::error(QStringLiteral("Command timed out after ") + seconds(m_limits.streamSilence) +
                       QStringLiteral("s: ") + commandLine(executable, arguments));
-        fail(timedOut);
+        fail(timedOut,
+             shown + QStringLiteral(" timed out, silent for ") + seconds(m_limits.streamSilence) + u's');
     }
     if (!result.succeeded()) {
-        failIfQuitting(commandLine(executable, arguments));
-        fail(result.crashed ? crashed : QString());
+        failIfQuitting(commandLine(executable, arguments), shown);
+        failEnded(shown, result, {});
     }
 }
 
-void ToolRunner::failIfQuitting(const QString& command) const
+void ToolRunner::failIfQuitting(const QString& command, const QString& shown) const
 {
     if (!ProcessGroups::isTerminating())
         return;
     // Quitting ended the tool; that says nothing about the tool or what it was asked.
     Logger::info(QStringLiteral("Command ended by quitting: ") + command);
-    fail(endedByQuitting);
+    fail(endedByQuitting, shown + u' ' + endedByQuitting);
+}
+
+void ToolRunner::failEnded(const QString& shown, const ProcessResult& result, const QString& toolOutput) const
+{
+    if (result.crashed)
+        fail(crashed, shown + u' ' + crashed, toolOutput);
+    const QString line = firstLine(result.standardError);
+    fail({},
+         shown + QStringLiteral(" exited with status ") + QString::number(result.exitCode) +
+             (line.isEmpty() ? QString() : QStringLiteral(": ") + line),
+         toolOutput);
 }
 
 bool ToolRunner::isEndedByQuitting(const std::exception_ptr& error)
@@ -231,6 +258,16 @@ std::optional<QString> ToolRunner::masExecutable(const QStringList& candidates)
     return Paths::firstExisting(candidates);
 }
 
+QString ToolRunner::firstLine(QByteArrayView output)
+{
+    for (const QString& line : decodeUtf8Lines(output)) {
+        QString trimmed = trimWhitespaceAndNewlines(line);
+        if (!trimmed.isEmpty())
+            return trimmed;
+    }
+    return {};
+}
+
 std::chrono::milliseconds ToolRunner::timeLimitFor(const QStringList& arguments) const
 {
     if (m_family == Family::brew && !arguments.isEmpty() && arguments.first() == QLatin1String("tap"))
@@ -238,12 +275,13 @@ std::chrono::milliseconds ToolRunner::timeLimitFor(const QStringList& arguments)
     return m_limits.command;
 }
 
-void ToolRunner::fail(const QString& reason, const QString& toolOutput) const
+void ToolRunner::fail(const QString& text, const QString& reason, const QString& toolOutput) const
 {
-    throw NorvelleError(m_family == Family::brew ? NorvelleError::Case::brewCommandFailed
-                                                 : NorvelleError::Case::masCommandFailed,
-                        reason)
-        .withToolOutput(toolOutput);
+    ToolRunError error(m_family == Family::brew ? NorvelleError::Case::brewCommandFailed
+                                                : NorvelleError::Case::masCommandFailed,
+                       text, reason);
+    error.withToolOutput(toolOutput);
+    throw error;
 }
 
 void ToolRunner::logFailure(const QString& command, int status, const QByteArray& out,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/process/ProcessRequest.h"
+#include "platform/process/ProcessResult.h"
 #include "sources/OutputLineReader.h"
 
 #include <QByteArray>
@@ -37,6 +38,8 @@ public:
     static constexpr QLatin1StringView endedByQuitting{"ended by quitting"};
     // The text of the error of a `mas` run that answered that no store application is installed.
     static constexpr QLatin1StringView noInstalledApps{"no installed apps"};
+    // How `mas` says that: on standard error with status 1, or, from some versions, with status 0.
+    static constexpr QLatin1StringView noInstalledAppsAnswer{"No installed apps found"};
     // Whether error is a run, a transfer or a wait for the main thread that quitting ended, which
     // its caller logs as no failure.
     static bool isEndedByQuitting(const std::exception_ptr& error);
@@ -56,15 +59,24 @@ public:
 
     Family family() const { return m_family; }
 
-    // Captured run: the tool's standard output, bytes as written (callers decode them).
-    // Throws the family's NorvelleError for a missing or non-executable file, a failed launch,
-    // a non-zero exit, a crash or a timeout, after logging as the service logs expect. A run
-    // that fails once quitting has begun is logged as ended by quitting, not as a failure.
+    // What a captured run that succeeded wrote, bytes as written (callers decode them).
+    struct Output {
+        QByteArray standardOutput;
+        QByteArray standardError;
+    };
+
+    // Captured run: the tool's standard output.
+    // Throws the family's NorvelleError, a ToolRunError that says what happened, for a missing or
+    // non-executable file, a failed launch, a non-zero exit, a crash or a timeout, after logging
+    // as the service logs expect. A run that fails once quitting has begun is logged as ended by
+    // quitting, not as a failure.
     virtual QByteArray runCommand(const QString& executable, const QStringList& arguments) const;
+    // The same run, with what the tool wrote on standard error beside its answer.
+    virtual Output runCaptured(const QString& executable, const QStringList& arguments) const;
 
     // Streamed run: every non-empty line of both streams reaches onLine, one call at a time,
     // on a reader thread, before this returns. Throws ProcessLaunchError (unlogged) when the
-    // tool cannot start, the family's NorvelleError (unlogged) when it fails or crashes, and
+    // tool cannot start, the family's ToolRunError (unlogged) when it fails or crashes, and
     // (logged) when it stayed silent past the limit or quitting ended it.
     virtual void runCommandStreaming(const QString& executable, const QStringList& arguments,
                                      const LineHandler& onLine) const;
@@ -83,17 +95,26 @@ public:
     // The mas executable: the first candidate at which a file exists, else none.
     static std::optional<QString> masExecutable(const QStringList& candidates);
 
+    // The first line of a tool's output that holds more than white space, trimmed; empty when
+    // there is none that decodes.
+    static QString firstLine(QByteArrayView output);
+
 private:
     // The run with the family's environment, at the lowered threads' share once a check has begun.
     ProcessRequest request(const QString& executable, const QStringList& arguments) const;
     std::chrono::milliseconds timeLimitFor(const QStringList& arguments) const;
-    // The family's error; a run that crashed, timed out or was ended by quitting carries that as
-    // its text, which callers use to tell it from the tool's own refusal.
-    // The tool's standard error, when it wrote any, goes with it for callers that show its words.
-    [[noreturn]] void fail(const QString& reason = {}, const QString& toolOutput = {}) const;
+    // The family's error, saying what happened (reason); a run that crashed, timed out or was
+    // ended by quitting carries that as its text, which callers use to tell it from the tool's
+    // own refusal. The tool's standard error, when it wrote any, goes with it for callers that
+    // show its words.
+    [[noreturn]] void fail(const QString& text, const QString& reason, const QString& toolOutput = {}) const;
+    // A run that ended without succeeding, neither timed out nor ended by quitting: it crashed, or
+    // exited with a status, quoted with the first line of a captured run's standard error.
+    [[noreturn]] void failEnded(const QString& shown, const ProcessResult& result,
+                                const QString& toolOutput) const;
     void logFailure(const QString& command, int status, const QByteArray& out, const QByteArray& err) const;
     // Once quitting has begun, a run that did not succeed was ended by it: logged and thrown as such.
-    void failIfQuitting(const QString& command) const;
+    void failIfQuitting(const QString& command, const QString& shown) const;
 
     Family m_family;
     Limits m_limits;

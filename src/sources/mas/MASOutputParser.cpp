@@ -2,6 +2,8 @@
 
 #include "util/StrictText.h"
 
+#include <algorithm>
+
 namespace norvelle {
 
 QStringList MASOutputParser::splitLines(QByteArrayView output, qsizetype* invalidLines)
@@ -25,6 +27,13 @@ std::optional<MASListEntry> MASOutputParser::parseListLine(QStringView line)
     if (appName.isEmpty())
         return std::nullopt;
     return MASListEntry{appID.toString(), appName};
+}
+
+bool MASOutputParser::isListLine(QStringView line)
+{
+    const std::optional<MASListEntry> entry = parseListLine(line);
+    return entry && std::all_of(entry->appID.cbegin(), entry->appID.cend(),
+                                [](QChar c) { return c >= u'0' && c <= u'9'; });
 }
 
 std::optional<MASOutdated> MASOutputParser::parseOutdatedLine(QStringView line)

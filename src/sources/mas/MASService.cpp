@@ -3,6 +3,7 @@
 #include "model/NorvelleError.h"
 #include "platform/Logger.h"
 #include "platform/plist/PropertyList.h"
+#include "sources/ToolRunError.h"
 #include "sources/ToolRunner.h"
 #include "sources/mas/AppStoreAPIService.h"
 #include "util/NumericCompare.h"
@@ -25,9 +26,27 @@ MASService::Options completed(MASService::Options options)
     return options;
 }
 
-bool isMasCommandFailed(const NorvelleError& error)
+bool saysNoInstalledApps(const ToolRunner::Output& answer)
 {
-    return error.errorCase() == NorvelleError::Case::masCommandFailed;
+    const QByteArrayView words(ToolRunner::noInstalledAppsAnswer.data(),
+                               ToolRunner::noInstalledAppsAnswer.size());
+    return answer.standardOutput.contains(words) || answer.standardError.contains(words);
+}
+
+// Quotes what the tool said instead, its answer's first line before its standard error's.
+ToolRunError answeredWithoutListing(const ToolRunner::Output& answer)
+{
+    QString said = ToolRunner::firstLine(answer.standardOutput);
+    if (said.isEmpty())
+        said = ToolRunner::firstLine(answer.standardError);
+    return ToolRunError(NorvelleError::Case::masCommandFailed, {},
+                        QStringLiteral("mas list answered without a listing") +
+                            (said.isEmpty() ? QString() : QStringLiteral(": ") + said));
+}
+
+void logNoInstalledApps()
+{
+    Logger::info(QStringLiteral("No MAS apps found (this is normal if no App Store apps are installed)"));
 }
 
 QStringList splitOutput(const QByteArray& output, const QString& command)
@@ -60,21 +79,18 @@ void MASService::loadInstalledApps()
     const std::optional<QString> masPath = findMASPath();
     if (!masPath) {
         Logger::info(QStringLiteral("MAS CLI not installed - skipping MAS app loading"));
-        std::lock_guard lock(m_mutex);
-        m_installedApps.clear();
+        forgetInstalledApps();
         return;
     }
     Logger::debug(QStringLiteral("Using MAS path: ") + *masPath);
 
-    QByteArray output;
+    ToolRunner::Output answer;
     try {
-        output = m_options.runner->runCommand(*masPath, {QStringLiteral("list")});
-    } catch (const NorvelleError& e) {
-        if (isMasCommandFailed(e) && e.text() == ToolRunner::noInstalledApps) {
-            Logger::info(
-                QStringLiteral("No MAS apps found (this is normal if no App Store apps are installed)"));
-            std::lock_guard lock(m_mutex);
-            m_installedApps.clear();
+        answer = m_options.runner->runCaptured(*masPath, {QStringLiteral("list")});
+    } catch (const ToolRunError& e) {
+        if (e.text() == ToolRunner::noInstalledApps) {
+            logNoInstalledApps();
+            forgetInstalledApps();
             return;
         }
         // Any other failed run (not started, crashed, hung, an error exit) said nothing about the
@@ -82,19 +98,28 @@ void MASService::loadInstalledApps()
         // answers, and the failure goes on to be told. Quitting is no failure of the tool.
         if (e.text() == ToolRunner::endedByQuitting)
             return;
-        if (isMasCommandFailed(e) && !e.text().isEmpty())
-            Logger::error(QStringLiteral("Error executing mas list: the tool ") + e.text());
-        else
-            Logger::error(QStringLiteral("Error executing mas list: ") + e.description());
-        throw;
+        failListing(e);
     } catch (const std::exception& e) {
         Logger::error(QStringLiteral("Error executing mas list: ") + describeException(e));
         throw;
     }
 
+    const QStringList lines = splitOutput(answer.standardOutput, QStringLiteral("mas list"));
+    if (std::none_of(lines.cbegin(), lines.cend(), &MASOutputParser::isListLine)) {
+        // A warning or a line of another shape is no listing: taken as one, it would take every
+        // store application's updates away. Only the tool's own word, or silence, says none.
+        if (saysNoInstalledApps(answer)) {
+            logNoInstalledApps();
+            forgetInstalledApps();
+            return;
+        }
+        if (!answer.standardOutput.trimmed().isEmpty() || !answer.standardError.trimmed().isEmpty())
+            failListing(answeredWithoutListing(answer));
+    }
+
     // Bundles are read before the lock is taken; the listing is then swapped in one step.
     QHash<QString, InstalledApp> apps;
-    for (const QString& line : splitOutput(output, QStringLiteral("mas list"))) {
+    for (const QString& line : lines) {
         if (std::optional<InstalledApp> app = parseListLine(line))
             apps.insert(app->bundleIdentifier, std::move(*app));
     }
@@ -104,6 +129,19 @@ void MASService::loadInstalledApps()
         m_installedApps = std::move(apps);
     }
     Logger::info(QStringLiteral("Found %1 installed App Store apps").arg(count));
+}
+
+void MASService::forgetInstalledApps()
+{
+    std::lock_guard lock(m_mutex);
+    m_installedApps.clear();
+}
+
+void MASService::failListing(const ToolRunError& error)
+{
+    const ToolRunError described = error.describedByReason();
+    Logger::error(QStringLiteral("Error executing mas list: ") + described.description());
+    throw described;
 }
 
 void MASService::loadOutdatedApps()
@@ -119,7 +157,13 @@ void MASService::loadOutdatedApps()
         return;
     }
 
-    const QByteArray output = m_options.runner->runCommand(*masPath, {QStringLiteral("outdated")});
+    QByteArray output;
+    try {
+        output = m_options.runner->runCommand(*masPath, {QStringLiteral("outdated")});
+    } catch (const ToolRunError& e) {
+        // The check tells this failure as the App Store's, in words that say what happened.
+        throw e.describedByReason();
+    }
 
     QHash<QString, MASOutdated> outdated;
     for (const QString& line : splitOutput(output, QStringLiteral("mas outdated"))) {

@@ -18,6 +18,7 @@
 namespace norvelle {
 
 class AppStoreAPIService;
+class ToolRunError;
 class ToolRunner;
 
 // The Mac App Store source: which installed applications came from the store (`mas list`),
@@ -42,8 +43,10 @@ public:
     MASService& operator=(const MASService&) = delete;
 
     // Loads replace their listing; a missing tool leaves it empty. A `mas list` that failed
-    // (not started, crashed, timed out, an error exit) keeps the last listing and throws; one
-    // that quitting ended keeps it and returns. The tool's own "no apps" answer empties it.
+    // (not started, crashed, timed out, an error exit) or answered without an application's line
+    // keeps the last listing and throws; one that quitting ended keeps it and returns. The tool's
+    // own "no apps" answer, or an empty one, empties it. What either load throws for a failed run
+    // is described by what happened (see ToolRunError).
     virtual void loadInstalledApps();
     virtual void loadOutdatedApps();
 
@@ -70,6 +73,10 @@ private:
     std::optional<std::pair<InstalledApp, MASOutdated>> outdatedEntry(const QString& bundleIdentifier) const;
     static Update makeUpdate(const InstalledApp& installed, const MASOutdated& outdated,
                              const std::optional<AppStoreMetadata>& metadata);
+
+    void forgetInstalledApps();
+    // Logs the failure of `mas list` and throws it, described by what happened.
+    [[noreturn]] static void failListing(const ToolRunError& error);
 
     std::optional<QString> findMASPath() const;
     std::optional<QString> bundleIdentifierForApp(const QString& appName) const;

@@ -10,9 +10,9 @@
 #include "sources/mas/MASService.h"
 
 #include <QRegularExpression>
-#include <csignal>
 #include <QTest>
 #include <QtConcurrent>
+#include <csignal>
 
 using namespace norvelle;
 using norvelle::test::BundleBuilder;
@@ -50,7 +50,7 @@ private:
 class CancelledRunner : public ToolRunner {
 public:
     CancelledRunner() : ToolRunner(Family::mas) {}
-    QByteArray runCommand(const QString&, const QStringList&) const override { throw CancelledError(); }
+    Output runCaptured(const QString&, const QStringList&) const override { throw CancelledError(); }
 };
 
 // Runs the first `mas list` with the usual limits and every later run with the given ones, so
@@ -58,10 +58,10 @@ public:
 class LimitedAfterFirstRun : public ToolRunner {
 public:
     explicit LimitedAfterFirstRun(Limits limits) : ToolRunner(Family::mas), m_limited(Family::mas, limits) {}
-    QByteArray runCommand(const QString& executable, const QStringList& arguments) const override
+    Output runCaptured(const QString& executable, const QStringList& arguments) const override
     {
-        return m_runs++ == 0 ? ToolRunner::runCommand(executable, arguments)
-                             : m_limited.runCommand(executable, arguments);
+        return m_runs++ == 0 ? ToolRunner::runCaptured(executable, arguments)
+                             : m_limited.runCaptured(executable, arguments);
     }
 
 private:
@@ -104,6 +104,17 @@ struct World {
     }
 };
 
+// The description of the masCommandFailed that fn throws.
+template <typename F> QString descriptionOf(F&& fn)
+{
+    try {
+        fn();
+    } catch (const NorvelleError& e) {
+        return e.errorCase() == NorvelleError::Case::masCommandFailed ? e.description() : QString();
+    }
+    return {};
+}
+
 } // namespace
 
 class TestMASService : public QObject {
@@ -143,43 +154,64 @@ private Q_SLOTS:
         QVERIFY(!w.service->masInfo("com.nested", "1.0"));
     }
 
-    // The tool's own answer that no store application is installed.
+    // The tool's own answer that no store application is installed, or no answer at all.
+    void noAppsAnswerEmptiesTheListing_data()
+    {
+        QTest::addColumn<Response>("response");
+        QTest::addColumn<QString>("logged");
+        const QString noApps = "No MAS apps found (this is normal if no App Store apps are installed)";
+        QTest::newRow("status 1, standard error")
+            << Response().withStandardError("No installed apps found\n").withExitCode(1) << noApps;
+        QTest::newRow("status 0, standard output")
+            << Response().withStandardOutput("No installed apps found\n") << noApps;
+        QTest::newRow("empty answer")
+            << Response().withStandardOutput(" \n") << "Found 0 installed App Store apps";
+    }
     void noAppsAnswerEmptiesTheListing()
     {
+        QFETCH(Response, response);
+        QFETCH(QString, logged);
         World w;
         w.xcodeOutdated("497799835 Xcode (1.0 -> 1.1)\n");
         QVERIFY(w.service->masInfo(kXcode, "1.0"));
-        w.answer("list", Response().withStandardError("No installed apps found\n").withExitCode(1));
+        w.answer("list", response);
         LogCapture log;
         w.service->loadInstalledApps(); // returns normally
-        QVERIFY(log.contains(Level::info,
-                             "No MAS apps found (this is normal if no App Store apps are installed)"));
+        QVERIFY(log.contains(Level::info, logged));
         QVERIFY(!w.service->masInfo(kXcode, "1.0"));
     }
 
-    // A tool that never answered is no report that nothing is installed: the last listing stays,
-    // and the failure goes on to be told.
+    // A tool that never answered, or answered without a listing, is no report that nothing is
+    // installed: the last listing stays, and the failure goes on to be told as what happened.
     void brokenListRunIsLoggedAsFailure_data()
     {
         QTest::addColumn<Response>("response");
         QTest::addColumn<int>("limitMs"); // the crash row's limit leaves room for a slow start under load
         QTest::addColumn<bool>("unstartable"); // the tool is replaced by a file that cannot run
-        QTest::addColumn<QString>("logged");
-        const QString failed = "Error executing mas list: " + NorvelleError::masCommandFailed().description();
-        QTest::newRow("crash") << Response().withCrash(SIGSEGV) << 30000 << false
-                               << "Error executing mas list: the tool crashed";
-        QTest::newRow("hang") << Response().withHang() << 300 << false
-                              << "Error executing mas list: the tool timed out";
-        QTest::newRow("error exit") << Response().withStandardError("boom\n").withExitCode(2) << 30000
-                                    << false << failed;
-        QTest::newRow("cannot be started") << Response() << 30000 << true << failed;
+        QTest::addColumn<QString>("reason");   // the error's description
+        QTest::newRow("crash") << Response().withCrash(SIGSEGV) << 30000 << false << "mas list crashed";
+        QTest::newRow("hang") << Response().withHang() << 300 << false << "mas list timed out after 0.3s";
+        QTest::newRow("error exit") << Response().withStandardError("\n boom \nsecond\n").withExitCode(2)
+                                    << 30000 << false << "mas list exited with status 2: boom";
+        QTest::newRow("silent error exit")
+            << Response().withExitCode(3) << 30000 << false << "mas list exited with status 3";
+        QTest::newRow("cannot be started")
+            << Response() << 30000 << true << "mas list could not be started: ";
+        const QString without = "mas list answered without a listing: ";
+        QTest::newRow("warning") << Response().withStandardOutput("Warning: not signed in\n") << 30000
+                                 << false << without + "Warning: not signed in";
+        QTest::newRow("warning naming an app")
+            << Response().withStandardOutput("Warning: Xcode (1.0) is not indexed\n") << 30000 << false
+            << without + "Warning: Xcode (1.0) is not indexed";
+        QTest::newRow("only standard error") << Response().withStandardError("Error: no store\n") << 30000
+                                             << false << without + "Error: no store";
     }
     void brokenListRunIsLoggedAsFailure()
     {
         QFETCH(Response, response);
         QFETCH(int, limitMs);
         QFETCH(bool, unstartable);
-        QFETCH(QString, logged);
+        QFETCH(QString, reason);
         ToolRunner::Limits limits;
         limits.command = std::chrono::milliseconds(limitMs);
         World w(true, std::make_shared<LimitedAfterFirstRun>(limits));
@@ -193,10 +225,14 @@ private Q_SLOTS:
             QVERIFY(tool.open(QIODevice::WriteOnly | QIODevice::Truncate) && tool.write(notAProgram) > 0);
         }
         LogCapture log;
-        QCOMPARE(errorCaseOf([&] { w.service->loadInstalledApps(); }), NorvelleError::Case::masCommandFailed);
-        QVERIFY(log.contains(Level::error, logged));
+        const QString described = descriptionOf([&] { w.service->loadInstalledApps(); });
+        if (unstartable) // followed by the system's words
+            QVERIFY2(described.startsWith(reason) && described.size() > reason.size(), qPrintable(described));
+        else
+            QCOMPARE(described, reason);
+        QVERIFY(log.contains(Level::error, "Error executing mas list: " + described));
         QVERIFY(!log.containsPrefix(Level::info, "No MAS apps found"));
-        QVERIFY(w.service->masInfo(kXcode, "1.0"));
+        QCOMPARE(w.service->masInfo(kXcode, "1.0")->appID, QStringLiteral("497799835"));
     }
 
     void otherListErrorsPassOn()
@@ -233,7 +269,8 @@ private Q_SLOTS:
         }));
 
         w.answer("outdated", Response().withStandardError("offline\n").withExitCode(1));
-        QCOMPARE(errorCaseOf([&] { w.service->loadOutdatedApps(); }), NorvelleError::Case::masCommandFailed);
+        QCOMPARE(descriptionOf([&] { w.service->loadOutdatedApps(); }),
+                 QStringLiteral("mas outdated exited with status 1: offline"));
         QCOMPARE(w.service->masInfo(kXcode, "1.0")->storeVersion, QStringLiteral("1.1"));
     }
 
