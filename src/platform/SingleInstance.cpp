@@ -49,10 +49,11 @@ template <typename Claiming> Claim inFolderOf(const QString& lockPath, Claiming 
 
 Claim takeInFolder(QLockFile& lock, const QString& path)
 {
-    // QLockFile reads, and removes, whatever has the lock's name, and on a FIFO waits for a writer
-    // that may never come. What is not a regular file is no lock, and none can be made there.
+    // QLockFile reads, and removes, whatever has the lock's name, opening it through a link, and on
+    // a FIFO waits for a writer that may never come. What is not a regular file (a link is none, as
+    // QLockFile never makes one) is no lock, and none can be made there.
     struct stat named {};
-    if (::stat(QFile::encodeName(path).constData(), &named) == 0 && !S_ISREG(named.st_mode))
+    if (::lstat(QFile::encodeName(path).constData(), &named) == 0 && !S_ISREG(named.st_mode))
         return Claim::unavailable;
     // Whose lock is stale is ours to judge: by its age QLockFile would take another machine's
     // lock for a dead copy's after 30 s.
@@ -165,7 +166,7 @@ SingleInstance::Claim SingleInstance::claim()
 SingleInstance::Claim SingleInstance::holdLockFile(Claim held)
 {
     auto file = std::make_unique<QFile>(lockPath());
-    if (!SafeFile::openRegularFile(*file, QIODevice::ReadOnly))
+    if (!SafeFile::openRegularFile(*file, QIODevice::ReadOnly, SafeFile::Names::anyToRead))
         return Claim::unavailable;
     if (::flock(file->handle(), LOCK_EX | LOCK_NB) != 0)
         return errno == EWOULDBLOCK ? Claim::heldElsewhere : Claim::unavailable;
@@ -178,7 +179,8 @@ void SingleInstance::listen()
     if (m_watcher)
         return;
     // Requests left from an earlier run are not for this one; a file that can be read but not
-    // emptied counts from its present end. What is not a regular file carries no requests.
+    // emptied counts from its present end. What is not a regular file of its own carries no
+    // requests: a link, or a file with other names, is someone else's, which no start writes into.
     QFile requests(requestPath());
     if (SafeFile::openRegularFile(requests, QIODevice::WriteOnly | QIODevice::Truncate))
         m_madeRequests = true;
@@ -197,7 +199,7 @@ bool SingleInstance::ownerRuns(const QString& lockPath)
         return true; // nothing here can tell whether it runs
     // What cannot be read names no copy to hand over to.
     QFile file(lockPath);
-    if (!SafeFile::openRegularFile(file, QIODevice::ReadOnly))
+    if (!SafeFile::openRegularFile(file, QIODevice::ReadOnly, SafeFile::Names::anyToRead))
         return false;
     // The pid it names tells nothing every start can see: a copy in another PID namespace names
     // its own pid there, one of another user has an executable nobody else may read, and a pid
@@ -213,8 +215,12 @@ QString SingleInstance::otherMachine(const QString& lockPath)
     // the machine's id. A file that names no pid first, or is larger than any lock, is no machine's
     // lock. The machine by its id where the lock names one: a laptop's host name follows the
     // network.
-    const std::optional<QByteArray> lock = SafeFile::readRegularFile(lockPath, 4096);
-    const QList<QByteArray> lines = lock.value_or(QByteArray()).split('\n');
+    QFile file(lockPath);
+    const qint64 largest = 4096;
+    QByteArray lock;
+    if (SafeFile::openRegularFile(file, QIODevice::ReadOnly, SafeFile::Names::anyToRead))
+        lock = file.read(largest + 1);
+    const QList<QByteArray> lines = lock.size() > largest ? QList<QByteArray>() : lock.split('\n');
     bool named = false;
     if (lines.value(0).toLongLong(&named) <= 0 || !named)
         return {};

@@ -220,22 +220,46 @@ private Q_SLOTS:
 
     void oddFilesAtItsNamesAreNotUsed_data()
     {
-        QTest::addColumn<QString>("name"); // the one a FIFO has, beside the settings
+        QTest::addColumn<QString>("name"); // beside the settings
+        // What has it: a "fifo", a "link" or a "hard link" to a file of the user's elsewhere, or a
+        // "dangling link" to a name elsewhere.
+        QTest::addColumn<QString>("kind");
         QTest::addColumn<Claim>("expected");
-        QTest::newRow("the lock") << ".running" << Claim::unavailable;
-        QTest::newRow("the request file") << ".activate" << Claim::claimed;
+        const QString lock = QStringLiteral(".running"), request = QStringLiteral(".activate");
         // In a folder that grants writing but not reading.
-        QTest::newRow("the folder's stand-in") << ".running.claims" << Claim::claimed;
+        const QString standIn = QStringLiteral(".running.claims");
+        QTest::newRow("a FIFO at the lock") << lock << "fifo" << Claim::unavailable;
+        QTest::newRow("a link at the lock") << lock << "link" << Claim::unavailable;
+        QTest::newRow("a FIFO at the request file") << request << "fifo" << Claim::claimed;
+        QTest::newRow("a link at the request file") << request << "link" << Claim::claimed;
+        QTest::newRow("a hard link at the request file") << request << "hard link" << Claim::claimed;
+        QTest::newRow("a dangling link at the request file") << request << "dangling link" << Claim::claimed;
+        QTest::newRow("a FIFO at the folder's stand-in") << standIn << "fifo" << Claim::claimed;
+        QTest::newRow("a dangling link at the folder's stand-in")
+            << standIn << "dangling link" << Claim::claimed;
     }
     // Opening a FIFO waits for its other end, which may never come: no start, nor quit, waits on
-    // one, and none is used as a lock or a request file.
+    // one, and none is used as a lock or a request file. A link, or a file with other names, is
+    // the user's: nothing is emptied or written through it, nor made where it points.
     void oddFilesAtItsNamesAreNotUsed()
     {
         QFETCH(QString, name);
+        QFETCH(QString, kind);
         QFETCH(Claim, expected);
-        QTemporaryDir dir;
+        QTemporaryDir dir, elsewhere;
         const QString settings = dir.filePath(QStringLiteral("Norvelle.conf"));
-        QVERIFY(::mkfifo(QFile::encodeName(settings + name), 0666) == 0);
+        const QString users = elsewhere.filePath(QStringLiteral("notes.txt"));
+        const QString target =
+            kind == QLatin1String("dangling link") ? elsewhere.filePath(QStringLiteral("absent")) : users;
+        // Writable by all, so that a start acting as a user without rights could write there too.
+        QVERIFY(::chmod(QFile::encodeName(elsewhere.path()), 0777) == 0);
+        QFile own(users);
+        QVERIFY(own.open(QIODevice::WriteOnly) && own.write("the user's own\n") > 0 && own.flush());
+        QVERIFY(::chmod(QFile::encodeName(users), 0666) == 0);
+        const QByteArray named = QFile::encodeName(settings + name);
+        QVERIFY(kind == QLatin1String("fifo")        ? ::mkfifo(named, 0666) == 0
+                : kind == QLatin1String("hard link") ? ::link(QFile::encodeName(users), named) == 0
+                                                     : QFile::link(target, settings + name));
         const bool writeOnly = name.endsWith(QLatin1String(".claims"));
         const uid_t user = ::geteuid();
         const auto restored = qScopeGuard(
@@ -245,12 +269,18 @@ private Q_SLOTS:
 
         QCOMPARE(FolderLock(dir.path(), {}, QStringLiteral("Norvelle.conf") + name).isHeld(), !writeOnly);
         QVERIFY(!SingleInstance::ownerRuns(settings + QStringLiteral(".running")));
+        const auto untouched = [&] {
+            return test::readFile(users) == "the user's own\n" &&
+                   (target == users || !QFileInfo::exists(target));
+        };
         auto first = std::make_unique<SingleInstance>(settings);
         QCOMPARE(first->claim(), expected);
+        QVERIFY(untouched());
         SingleInstance later(settings);
         QCOMPARE(later.claim(), expected == Claim::claimed ? Claim::heldElsewhere : expected);
         QCOMPARE(later.requestActivation(), !name.endsWith(QLatin1String(".activate")));
         first.reset();
+        QVERIFY(untouched());
     }
 
     // After a restart that followed a crash, the old pid is easily another user's process (a

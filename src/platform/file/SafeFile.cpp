@@ -47,11 +47,14 @@ int openRegular(const QString& path, int flags, struct stat* info, QString* erro
 {
     Descriptor fd(::open(QFile::encodeName(path).constData(), flags | O_NONBLOCK | O_CLOEXEC, 0666));
     if (fd.get() < 0 || ::fstat(fd.get(), info) != 0) {
-        setError(error, systemError(errno));
+        const int code = errno;
+        setError(error, systemError(code));
+        errno = code;
         return -1;
     }
     if (!S_ISREG(info->st_mode)) {
         setError(error, QStringLiteral("not a regular file"));
+        errno = EINVAL;
         return -1;
     }
     return fd.release();
@@ -95,16 +98,24 @@ std::optional<QByteArray> SafeFile::readRegularFile(const QString& path, qint64 
     return data;
 }
 
-bool SafeFile::openRegularFile(QFile& file, QIODevice::OpenMode mode)
+bool SafeFile::openRegularFile(QFile& file, QIODevice::OpenMode mode, Names names)
 {
     const bool reads = mode.testFlag(QIODevice::ReadOnly), writes = mode.testFlag(QIODevice::WriteOnly);
-    const int flags = (writes ? (reads ? O_RDWR : O_WRONLY) : O_RDONLY) |
-                      (writes && !mode.testFlag(QIODevice::ExistingOnly) ? O_CREAT : 0) |
-                      (mode.testFlag(QIODevice::Truncate) ? O_TRUNC : 0) |
+    const int flags = (writes ? (reads ? O_RDWR : O_WRONLY) : O_RDONLY) | O_NOFOLLOW |
                       (mode.testFlag(QIODevice::Append) ? O_APPEND : 0);
+    const bool creates = writes && !mode.testFlag(QIODevice::ExistingOnly);
     struct stat info {};
-    Descriptor fd(openRegular(file.fileName(), flags, &info, nullptr));
-    if (fd.get() < 0 || !file.open(fd.get(), mode, QFileDevice::AutoCloseHandle))
+    // O_CREAT alone would make a file wherever a dangling link at the name points.
+    int opened = creates ? openRegular(file.fileName(), flags | O_CREAT | O_EXCL, &info, nullptr) : -1;
+    if (opened < 0 && (!creates || errno == EEXIST))
+        opened = openRegular(file.fileName(), flags, &info, nullptr);
+    Descriptor fd(opened);
+    if (fd.get() < 0 || (info.st_nlink != 1 && (writes || names == Names::one)))
+        return false;
+    // Only now: O_TRUNC would have emptied whatever the name turned out to be.
+    if (mode.testFlag(QIODevice::Truncate) && ::ftruncate(fd.get(), 0) != 0)
+        return false;
+    if (!file.open(fd.get(), mode, QFileDevice::AutoCloseHandle))
         return false;
     fd.release();
     return true;
