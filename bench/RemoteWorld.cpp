@@ -55,7 +55,8 @@ QString takeHostCpus(QStringList& arguments)
     return cpus;
 }
 
-RemoteWorld::RemoteWorld(int bundleCount, std::chrono::milliseconds roundTrip, const QString& hostCpus)
+RemoteWorld::RemoteWorld(int bundleCount, std::chrono::milliseconds roundTrip, const QString& hostCpus,
+                         bool feedsDown)
 {
     // By default the host gets every core this process may not use, so neither slows the other.
     QString cpus = hostCpus;
@@ -88,6 +89,8 @@ RemoteWorld::RemoteWorld(int bundleCount, std::chrono::milliseconds roundTrip, c
                                       QByteArray::number(hostLifetimeSeconds)};
     if (!cpus.isEmpty())
         arguments.push_back(cpus.toLatin1());
+    if (feedsDown)
+        arguments.push_back(QByteArrayLiteral("--feeds-down"));
     std::vector<char*> argv;
     for (QByteArray& argument : arguments)
         argv.push_back(argument.data());

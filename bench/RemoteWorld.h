@@ -16,14 +16,16 @@ namespace norvelle::bench {
 // A synthetic world that behaves like real hosts, run by bench_world_host in a child process
 // on the given CPUs ("2-7"; by default the ones this process may not use): its servers answer
 // every address on a host of its own under feeds.localhost, through a relay that adds the round
-// trip. The child is ended when this object goes, and by the system when this process dies.
+// trip; with feedsDown every feed's host answers 503. The child is ended when this object goes,
+// and by the system when this process dies.
 // Takes "--host-cpus=<list>" out of a benchmark's arguments: the CPUs the world host is to run
 // on ("2-7", "2,4"); empty when it is not given.
 QString takeHostCpus(QStringList& arguments);
 
 class RemoteWorld {
 public:
-    RemoteWorld(int bundleCount, std::chrono::milliseconds roundTrip, const QString& hostCpus = {});
+    RemoteWorld(int bundleCount, std::chrono::milliseconds roundTrip, const QString& hostCpus = {},
+                bool feedsDown = false);
     ~RemoteWorld();
     RemoteWorld(const RemoteWorld&) = delete;
     RemoteWorld& operator=(const RemoteWorld&) = delete;

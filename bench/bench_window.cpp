@@ -4,11 +4,13 @@
 // follows, the longest main-thread stall during that check (the longest single event the main
 // thread handled, and the longest gap between ticks of a 1 ms timer), and peak memory.
 //
-//     bench_window [bundle count] [latency in ms] [--real-hosts [--host-cpus=2-7]]
+//     bench_window [bundle count] [latency in ms] [--real-hosts [--host-cpus=2-7]] [--feeds-down]
 //
 // With --real-hosts the world runs in a process of its own (on --host-cpus, by default the CPUs
 // this one may not use) and behaves like real hosts (see bench_world), so the peak memory is
-// the application's alone; the latency is a round trip.
+// the application's alone; the latency is a round trip. With --feeds-down every feed's host
+// answers 503, so every feed application's check fails for one reason, as offline; the
+// catalogue and the store lookups answer as usual.
 //
 // Run it under `taskset -c 0,1` to see the figures of a two-core machine.
 
@@ -139,10 +141,12 @@ int main(int argc, char** argv)
     TimedApplication app(argc, argv);
     QStringList arguments = app.arguments().mid(1);
     const bool realHosts = arguments.removeAll(QStringLiteral("--real-hosts")) > 0;
+    const bool feedsDown = arguments.removeAll(QStringLiteral("--feeds-down")) > 0;
     const QString hostCpus = bench::takeHostCpus(arguments);
     test::SyntheticWorld::Options options;
     options.tlsEverywhere = true;
     options.keepAlive = true;
+    options.feedsDown = feedsDown;
     if (arguments.size() > 0)
         options.bundleCount = std::max(1, arguments[0].toInt());
     if (arguments.size() > 1)
@@ -156,16 +160,17 @@ int main(int argc, char** argv)
     std::unique_ptr<test::SyntheticWorld> local;
     std::unique_ptr<bench::RemoteWorld> remote;
     if (realHosts)
-        remote = std::make_unique<bench::RemoteWorld>(options.bundleCount, options.latency, hostCpus);
+        remote =
+            std::make_unique<bench::RemoteWorld>(options.bundleCount, options.latency, hostCpus, feedsDown);
     else
         local = std::make_unique<test::SyntheticWorld>(options);
     if (remote ? !remote->isValid() : !local->isValid()) {
         std::fprintf(stderr, "could not build the synthetic world\n");
         return 1;
     }
-    std::printf("world: %d bundles, latency %lld ms%s%s\n",
+    std::printf("world: %d bundles, latency %lld ms%s%s%s\n",
                 remote ? remote->counts().bundles : local->counts().bundles,
-                static_cast<long long>(options.latency.count()),
+                static_cast<long long>(options.latency.count()), feedsDown ? ", feeds down" : "",
                 remote ? " (round trips to real hosts, the world in another process on CPUs " : "",
                 remote ? qPrintable(remote->hostCpus() + u')') : "");
     QTemporaryFile caBundle;

@@ -16,8 +16,10 @@
 // closes or after its lifetime.
 //
 //     bench_world_host <bundle count> <round trip in ms> <lifetime in s> [CPUs, e.g. 2-7 or 2,4]
+//                      [--feeds-down]
 //
-// Without CPUs it keeps the ones it was started on.
+// Without CPUs it keeps the ones it was started on. With --feeds-down every feed's host answers
+// 503.
 
 #include "BenchLimits.h"
 #include "LatencyRelay.h"
@@ -30,6 +32,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <cstdio>
+#include <cstring>
 #include <sched.h>
 #include <unistd.h>
 
@@ -76,8 +79,12 @@ QString describeCpus()
 int main(int argc, char** argv)
 {
     bench::raiseFileLimit();
+    const bool feedsDown = argc > 4 && std::strcmp(argv[argc - 1], "--feeds-down") == 0;
+    if (feedsDown)
+        --argc;
     if (argc < 4) {
-        std::fprintf(stderr, "usage: bench_world_host <bundles> <round trip ms> <lifetime s> [CPUs]\n");
+        std::fprintf(
+            stderr, "usage: bench_world_host <bundles> <round trip ms> <lifetime s> [CPUs] [--feeds-down]\n");
         return 2;
     }
     // Before any thread starts, so that every thread of the host keeps to them.
@@ -103,6 +110,7 @@ int main(int argc, char** argv)
     options.latency = std::chrono::milliseconds(0);
     options.tlsEverywhere = true;
     options.publicPort = relay.port();
+    options.feedsDown = feedsDown;
     test::SyntheticWorld world(options);
     if (!world.isValid()) {
         std::fprintf(stderr, "bench_world_host: could not build the synthetic world\n");

@@ -13,6 +13,25 @@
 
 namespace norvelle {
 
+namespace {
+
+// A reason with every run of digits as one "0": reasons that differ only in a figure (curl's
+// "after 0 ms" and "after 1 ms") are one reason.
+QString withoutFigures(const QString& reason)
+{
+    QString kind;
+    kind.reserve(reason.size());
+    for (const QChar c : reason) {
+        if (!c.isDigit())
+            kind.append(c);
+        else if (kind.isEmpty() || !kind.back().isDigit())
+            kind.append(QLatin1Char('0'));
+    }
+    return kind;
+}
+
+} // namespace
+
 SidebarViewModel::SidebarViewModel(AppCoordinator& coordinator, ApplicationStore& store, AppState& appState,
                                    QObject* parent)
     : QObject(parent), m_coordinator(coordinator), m_store(store), m_appState(appState)
@@ -88,6 +107,8 @@ QStringList SidebarViewModel::unreadSourceLines(const QList<std::shared_ptr<Appl
     struct Unread {
         QStringList names;
         QStringList reasons; // one per name
+        QStringList kinds;   // one per name: its reason without figures
+        QHash<QString, qsizetype> sharing; // per kind, how many have it
     };
     QStringList order;
     QHash<QString, Unread> bySource;
@@ -100,6 +121,8 @@ QStringList SidebarViewModel::unreadSourceLines(const QList<std::shared_ptr<Appl
             Unread& unread = bySource[state.checkFailure->source];
             unread.names.append(state.name);
             unread.reasons.append(state.checkFailure->description);
+            unread.kinds.append(withoutFigures(state.checkFailure->description));
+            ++unread.sharing[unread.kinds.constLast()];
         });
     }
     QStringList lines;
@@ -108,17 +131,23 @@ QStringList SidebarViewModel::unreadSourceLines(const QList<std::shared_ptr<Appl
         // The reason most of them share, told with the first application it cost when the others
         // had reasons of their own (each application's details say its own).
         qsizetype shown = 0;
-        for (qsizetype i = 1; i < unread.reasons.size(); ++i) {
-            if (unread.reasons.count(unread.reasons.at(i)) > unread.reasons.count(unread.reasons.at(shown)))
+        qsizetype sharing = 0;
+        for (qsizetype i = 0; i < unread.kinds.size(); ++i) {
+            if (const qsizetype n = unread.sharing.value(unread.kinds.at(i)); n > sharing) {
                 shown = i;
+                sharing = n;
+            }
         }
         const qsizetype count = unread.names.size();
-        QString line = count == 1 ? source + QStringLiteral(" of ") + unread.names.first()
+        // The store's listing is one read for all of its applications, not one per application.
+        const bool listing = source == SourceFailure::appStore();
+        QString line = listing      ? source
+                       : count == 1 ? source + QStringLiteral(" of ") + unread.names.first()
                        : source == SourceFailure::updateFeed()
                            ? QStringLiteral("Update feeds of %1 applications").arg(count)
                            : source + QStringLiteral(" of %1 applications").arg(count);
         line += QStringLiteral(" could not be read");
-        if (count > 1 && unread.reasons.count(unread.reasons.at(shown)) < count)
+        if (!listing && sharing < count)
             line += QStringLiteral(", among them ") + unread.names.at(shown) + QStringLiteral("'s");
         lines.append(line + QStringLiteral(": ") + unread.reasons.at(shown));
     }

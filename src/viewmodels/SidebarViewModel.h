@@ -73,7 +73,8 @@ public:
     QFuture<void> checkForUpdates();
 
     // One line per source that the last check of these applications (ignored ones aside) could
-    // not read, in list order of the first application it cost.
+    // not read, in list order of the first application it cost, with the reason most of them
+    // share (reasons that differ only in figures are one). Linear in the applications.
     static QStringList unreadSourceLines(const QList<std::shared_ptr<Application>>& applications);
 
 Q_SIGNALS:

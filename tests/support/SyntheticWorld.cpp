@@ -192,7 +192,7 @@ void SyntheticWorld::build(const Options& options)
             item.length = 1000;
             const QUrl feed = address(*m_feedServer, host, path);
             QUrl notes;
-            if (options.publicPort != 0) {
+            if (options.publicPort != 0 && !options.feedsDown) {
                 const QString notesPath = QStringLiteral("/notes/%1.html").arg(n);
                 notes = address(*m_feedServer, host, notesPath);
                 item.extra = QStringLiteral("<sparkle:releaseNotesLink>%1</sparkle:releaseNotesLink>")
@@ -200,8 +200,12 @@ void SyntheticWorld::build(const Options& options)
                 m_feedServer->route(notesPath,
                                     FixtureServer::Reply{.body = releaseNotes(n), .delay = options.latency});
             }
-            m_feedServer->route(path, FixtureServer::Reply{.body = UpdaterFixture::appcast({item}),
-                                                           .delay = options.latency});
+            m_feedServer->route(path, options.feedsDown
+                                          ? FixtureServer::Reply{.status = 503,
+                                                                 .body = "Service Unavailable",
+                                                                 .delay = options.latency}
+                                          : FixtureServer::Reply{.body = UpdaterFixture::appcast({item}),
+                                                                 .delay = options.latency});
             m_checkRequests.append({feed, notes});
             addBundle(folder, QStringLiteral("Feed App %1").arg(n),
                       QStringLiteral("com.synthetic.feed%1").arg(n), QStringLiteral("1.0"),

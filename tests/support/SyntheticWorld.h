@@ -40,6 +40,9 @@ public:
         quint16 publicPort = 0;
         QString hostDomain = QStringLiteral("feeds.localhost");
         int serverThreads = 4;
+        // Every feed's host answers 503, as when the network to them is down: one reason for
+        // every feed application, while the catalogue and the store lookups answer as usual.
+        bool feedsDown = false;
     };
 
     // A web request of the update check, and the one that follows its answer (none: empty).
