@@ -12,11 +12,13 @@
 #include "ui/main/SidebarView.h"
 
 #include <QAbstractItemModelTester>
+#include <QClipboard>
+#include <QGraphicsEffect>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
-#include <QGraphicsEffect>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -266,11 +268,19 @@ private Q_SLOTS:
         MainWindowTestWorld world;
         world.store.setEnvironmentStatus(EnvironmentStatus{false, true, true, std::nullopt});
         auto app = MainWindowTestWorld::app(QStringLiteral("Alpha*"));
-        world.store.setApplications({app});
-        world.discovery->setApplications({app});
+        auto store = MainWindowTestWorld::app(QStringLiteral("Beta"), {S::appStore});
+        auto feed = MainWindowTestWorld::app(QStringLiteral("Gamma"), {S::sparkle});
+        world.store.setApplications({app, store, feed});
+        world.discovery->setApplications({app, store, feed});
         const QString why =
             QStringLiteral("Failed to connect to formulae.brew.sh port 443 after 3 ms: Connection refused");
-        world.discovery->setSourceFailures({{QStringLiteral("Homebrew"), why}});
+        const QString masWhy = QStringLiteral("mas exited with status 1: Error: not signed in");
+        world.discovery->setSourceFailures(
+            {{QStringLiteral("Homebrew"), why}, {SourceFailure::appStore(), masWhy}});
+        world.updates->setUnreadSources(
+            {{store->bundleIdentifier(), SourceFailure{SourceFailure::appStore(), masWhy}},
+             {feed->bundleIdentifier(),
+              SourceFailure{SourceFailure::updateFeed(), QStringLiteral("offline")}}});
         SidebarView view(world.viewEnvironment());
         view.setFixedSize(ContentView::sidebarWidth, 500);
         view.show();
@@ -310,13 +320,25 @@ private Q_SLOTS:
         QCOMPARE(world.coordinator.calls().first(), QStringLiteral("discoverApplications"));
 
         // What the discovery could not read is told whole, wrapped within the column, until a
-        // discovery reads everything; the check that followed has not taken it away.
+        // discovery reads everything; the check that followed has not taken it away, and adds
+        // what it could not read; the store's listing that both could not read is told once.
         auto* problems = view.findChild<DiscoveryProblemsView*>();
-        QCOMPARE(problems->text(), QStringLiteral("Homebrew could not be read: ") + why);
-        const auto* text = problems->findChild<QLabel*>("discoveryProblemsText");
+        const QString firstLine = QStringLiteral("Homebrew could not be read: ") + why;
+        QTRY_COMPARE(problems->text(), QStringList({firstLine, "App Store could not be read: " + masWhy,
+                                                    "The update feed of Gamma could not be read: offline"})
+                                           .join(QLatin1Char('\n')));
+        auto* text = problems->findChild<QLabel*>("discoveryProblemsText");
         QVERIFY(text->minimumSizeHint().width() <= text->width());
         QVERIFY(text->heightForWidth(text->width()) <= text->height());
+        // A triple-click on the first line takes its paragraph as shown, without a line feed.
+        const QPoint onFirstLine(2, text->fontMetrics().height() / 2);
+        QTest::mouseDClick(text, Qt::LeftButton, {}, onFirstLine);
+        QTest::mouseRelease(text, Qt::LeftButton, {}, onFirstLine);
+        QTest::mouseClick(text, Qt::LeftButton, {}, onFirstLine);
+        QTest::keySequence(text, QKeySequence::Copy);
+        QCOMPARE(QGuiApplication::clipboard()->text(), firstLine);
         world.discovery->setSourceFailures({});
+        world.updates->setUnreadSources({});
         refresh->click();
         QTRY_COMPARE(world.coordinator.callCount(Op::checkForUpdates), 2);
         QTRY_VERIFY(!world.sidebar.isCheckingUpdates());

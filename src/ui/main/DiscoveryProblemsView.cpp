@@ -1,6 +1,7 @@
 #include "ui/main/DiscoveryProblemsView.h"
 
 #include "ui/main/components/Banner.h"
+#include "ui/main/components/ParagraphsLabel.h"
 #include "ui/main/components/PlainLabel.h"
 #include "ui/main/components/SystemColors.h"
 #include "ui/main/components/TextStyles.h"
@@ -19,11 +20,11 @@ DiscoveryProblemsView::DiscoveryProblemsView(QWidget* parent) : QWidget(parent)
     auto* banner = new Banner(SystemColors::orange(), nullptr, this);
     banner->contentLayout()->setContentsMargins(12, 8, 12, 8);
     // The errors' own words, which may be long and hold addresses: wrapped, never elided, and
-    // selectable so that they can be copied whole.
-    m_text = makePlainLabel(QString(), TextStyles::font(TextStyles::Style::subheadline),
-                            SystemColors::primary(), banner, "discoveryProblemsText");
+    // selectable so that they can be copied whole, or one line at a time.
+    m_text = new ParagraphsLabel(banner);
+    setUpPlainLabel(m_text, TextStyles::font(TextStyles::Style::subheadline), SystemColors::primary(),
+                    "discoveryProblemsText");
     m_text->setWordWrap(true);
-    m_text->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     banner->contentLayout()->addWidget(m_text);
     outer->addWidget(banner);

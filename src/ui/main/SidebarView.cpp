@@ -85,10 +85,13 @@ SidebarView::SidebarView(const ViewEnvironment& environment, QWidget* parent)
     connect(&sidebar, &SidebarViewModel::isDiscoveringChanged, this, &SidebarView::updateState);
     connect(&sidebar, &SidebarViewModel::isCheckingUpdatesChanged, this, &SidebarView::updateState);
     connect(&sidebar, &SidebarViewModel::currentFilterChanged, this, &SidebarView::updateState);
-    // One banner for every source that could not be read, by a discovery or by the checks.
+    // One banner for every source that could not be read, by a discovery or by the checks; a
+    // listing that both could not read for the same reason is told once.
     const auto showProblems = [this] {
-        m_problems->setProblems(m_env.sidebarViewModel.discoveryProblems() +
-                                m_env.sidebarViewModel.checkProblems());
+        QStringList problems =
+            m_env.sidebarViewModel.discoveryProblems() + m_env.sidebarViewModel.checkProblems();
+        problems.removeDuplicates();
+        m_problems->setProblems(problems);
     };
     connect(&sidebar, &SidebarViewModel::discoveryProblemsChanged, m_problems, showProblems);
     connect(&sidebar, &SidebarViewModel::checkProblemsChanged, m_problems, showProblems);
