@@ -2,6 +2,7 @@
 
 #include "platform/Logger.h"
 #include "services/VersionOrdering.h"
+#include "sources/ToolRunner.h"
 #include "sources/brew/BrewService.h"
 #include "sources/mas/MASService.h"
 #include "sources/sparkle/SparkleService.h"
@@ -48,15 +49,28 @@ QHash<QString, Update> UpdateService::checkForUpdates(const QList<std::shared_pt
     // From here on the network threads and the network pool give way to the main thread.
     beginBackgroundWork();
     std::shared_ptr<HttpPrefetchBatch> prefetched;
+    std::optional<SourceFailure> appStoreUnread;
     {
-        // Both listings run to their end even when one fails; then the first failure ends the check.
+        // Both listings run to their end even when one fails; then Homebrew's failure ends the check.
         TaskGroup<void> listings;
         if (environment.hasHomebrew)
             listings.add([this] { m_brewService->loadOutdatedCasks(); });
         else
             Logger::info(QStringLiteral("Skipping Homebrew outdated check - Homebrew not installed"));
         if (environment.hasMAS)
-            listings.add([this] { m_masService->loadOutdatedApps(); });
+            // A store that cannot be read costs the store's updates only, as a feed does.
+            listings.add([this, &appStoreUnread] {
+                try {
+                    m_masService->loadOutdatedApps();
+                } catch (...) {
+                    if (ToolRunner::isEndedByQuitting(std::current_exception()))
+                        throw;
+                    appStoreUnread =
+                        SourceFailure{SourceFailure::appStore(), describeException(std::current_exception())};
+                    Logger::warning(SourceFailure::appStore() + QStringLiteral(" could not be read: ") +
+                                    appStoreUnread->description);
+                }
+            });
         else
             Logger::info(QStringLiteral("Skipping MAS outdated check - MAS CLI not installed"));
         // The feeds and their release notes need neither listing, so they are on their way while
@@ -81,21 +95,21 @@ QHash<QString, Update> UpdateService::checkForUpdates(const QList<std::shared_pt
     const auto gathered = std::make_shared<Gathered>();
     gathered->remaining = applications.size();
     for (const std::shared_ptr<Application>& application : applications) {
-        networkPool().start([this, application, gathered] {
-            checkForUpdateAsync(application, application->source(),
-                                [gathered, identifier = application->bundleIdentifier()](
-                                    std::optional<Update> update, std::exception_ptr error,
-                                    std::optional<SourceFailure> failure) {
-                                    std::lock_guard lock(gathered->mutex);
-                                    if (error && !gathered->firstError)
-                                        gathered->firstError = error;
-                                    else if (!error)
-                                        gathered->candidates.emplace_back(identifier, std::move(update));
-                                    if (failure)
-                                        gathered->failures.insert(identifier, std::move(*failure));
-                                    if (--gathered->remaining == 0)
-                                        gathered->allEnded.notify_all();
-                                });
+        networkPool().start([this, application, gathered, appStoreUnread] {
+            walkSources(application, application->source(), appStoreUnread,
+                        [gathered, identifier = application->bundleIdentifier()](
+                            std::optional<Update> update, std::exception_ptr error,
+                            std::optional<SourceFailure> failure) {
+                            std::lock_guard lock(gathered->mutex);
+                            if (error && !gathered->firstError)
+                                gathered->firstError = error;
+                            else if (!error)
+                                gathered->candidates.emplace_back(identifier, std::move(update));
+                            if (failure)
+                                gathered->failures.insert(identifier, std::move(*failure));
+                            if (--gathered->remaining == 0)
+                                gathered->allEnded.notify_all();
+                        });
         });
     }
     std::vector<Candidate> candidates;
@@ -142,16 +156,26 @@ struct UpdateService::SourceWalk {
     qsizetype next = 0;
     QList<Update> candidates;
     std::optional<SourceFailure> failure;
+    // Set when the store's listing could not be read: the store is not asked, and says so.
+    std::optional<SourceFailure> appStoreUnread;
     CandidateHandler handler;
 };
 
 void UpdateService::checkForUpdateAsync(const std::shared_ptr<Application>& application,
                                         const QList<Application::Source>& sources, CandidateHandler handler)
 {
+    walkSources(application, sources, std::nullopt, std::move(handler));
+}
+
+void UpdateService::walkSources(const std::shared_ptr<Application>& application,
+                                const QList<Application::Source>& sources,
+                                std::optional<SourceFailure> appStoreUnread, CandidateHandler handler)
+{
     auto walk = std::make_shared<SourceWalk>();
     walk->application = application;
     walk->snapshot = application->snapshot();
     walk->sources = sources;
+    walk->appStoreUnread = std::move(appStoreUnread);
     walk->handler = std::move(handler);
     askSources(walk);
 }
@@ -170,8 +194,9 @@ void UpdateService::askSources(const std::shared_ptr<SourceWalk>& walk)
                 m_sparkleService->checkForUpdateAsync(
                     walk->application, [this, walk](std::optional<Update> offer, std::exception_ptr error) {
                         // A feed that cannot be read offers nothing and says so; the other
-                        // sources still count.
-                        if (error)
+                        // sources still count. The store's failure, shared by all its
+                        // applications, is the one named where both failed.
+                        if (error && !walk->failure)
                             walk->failure = SourceFailure{SourceFailure::updateFeed(), describeException(error)};
                         else if (offer)
                             walk->candidates.append(std::move(*offer));
@@ -179,6 +204,11 @@ void UpdateService::askSources(const std::shared_ptr<SourceWalk>& walk)
                     });
                 return;
             case Application::Source::appStore:
+                if (walk->appStoreUnread) {
+                    // The last listing may offer what has been installed since.
+                    walk->failure = walk->appStoreUnread;
+                    continue;
+                }
                 m_masService->checkForUpdateAsync(walk->snapshot.bundleIdentifier,
                                                   [this, walk](std::optional<Update> offer) {
                                                       if (offer)

@@ -45,8 +45,9 @@ public:
 
     // Update per bundle identifier, for the applications some source offers one for; into
     // `failures` (when given) the applications one of whose sources could not be read, which
-    // say nothing about that source's update. Throws only the error of a failed outdated
-    // listing, after both listings have ended.
+    // say nothing about that source's update. A failed App Store listing is such a source for
+    // every application the store has; only a failed Homebrew listing ends the check, thrown
+    // after both listings have ended.
     virtual QHash<QString, Update> checkForUpdates(const QList<std::shared_ptr<Application>>& applications,
                                                    const EnvironmentStatus& environment,
                                                    CheckFailures* failures = nullptr);
@@ -65,13 +66,18 @@ public:
                              const QList<Application::Source>& sources, CandidateHandler handler);
 
     // Installs the application's update. Throws NorvelleError noUpdateAvailable or
-    // updateAlreadyInProgress (refusals); every later failure is a result with success false.
+    // updateAlreadyInProgress (refusals); every later failure is a result with success false,
+    // among them an update whose source the application no longer has.
     virtual Update::Result updateApplication(const std::shared_ptr<Application>& application,
                                              const ProgressHandler& progressHandler);
 
     // One run after another, one result per application in input order; never throws.
     virtual QList<Update::Result> updateAll(const QList<std::shared_ptr<Application>>& applications,
                                             const ProgressHandler& progressHandler);
+
+    // Whether `sources` still hold the source that offered the update: only through it can the
+    // update be installed.
+    static bool hasRoute(const Update& update, const QList<Application::Source>& sources);
 
     // The status a line of tool output or a progress message stands for.
     static UpdateProgress::Status updateProgressStatus(const QString& text);
@@ -84,6 +90,9 @@ private:
     class Run;
     struct SourceWalk;
 
+    void walkSources(const std::shared_ptr<Application>& application,
+                     const QList<Application::Source>& sources, std::optional<SourceFailure> appStoreUnread,
+                     CandidateHandler handler);
     void askSources(const std::shared_ptr<SourceWalk>& walk);
 
     std::optional<Update> selectCandidate(const QString& name, const QList<Update>& candidates) const;

@@ -149,6 +149,11 @@ Update::Result UpdateService::updateApplication(const std::shared_ptr<Applicatio
                 QStringLiteral("Starting update... (this may take a moment)"));
 
     try {
+        // An update kept from a source the application has left (adopted into Homebrew, gone from
+        // the store) would be installed over what now manages it.
+        if (!hasRoute(update, snapshot.source))
+            throw Error(QStringLiteral("The source that offered this update no longer manages this "
+                                       "application; check for updates again"));
         switch (update.source) {
         case Update::Source::homebrew:
             if (!snapshot.cask)
@@ -209,6 +214,11 @@ QList<Update::Result> UpdateService::updateAll(const QList<std::shared_ptr<Appli
     Logger::info(QStringLiteral("Update batch complete: ") + QString::number(successful) + u'/' +
                  QString::number(applications.size()) + QStringLiteral(" successful"));
     return results;
+}
+
+bool UpdateService::hasRoute(const Update& update, const QList<Application::Source>& sources)
+{
+    return sources.contains(toApplicationSource(update.source));
 }
 
 UpdateProgress::Status UpdateService::updateProgressStatus(const QString& text)

@@ -155,20 +155,55 @@ private Q_SLOTS:
         QCOMPARE(m_sparkle->calls(), QStringList{"checkForUpdate com.example.tool"});
     }
 
-    // A feed that cannot be read offers nothing and is named; the other sources still count.
-    void failingSparkleIsAnUnreadSource()
+    // A feed that cannot be read, or the store's listing, offers nothing and is named; the other
+    // sources still count, and the check goes on. The store is not asked from a listing it could
+    // not read again.
+    void unreadSourceCostsOnlyItsOwn_data()
     {
-        const auto application = app("Example", "com.example.app", {Source::sparkle, Source::homebrew});
-        m_sparkle->failCheck("com.example.app");
+        QTest::addColumn<Sources>("sources");
+        QTest::addColumn<bool>("feedFails");
+        QTest::addColumn<bool>("storeFails");
+        QTest::addColumn<QString>("version"); // chosen, empty for none
+        QTest::addColumn<QString>("unread");  // the source named, empty for none
+        const QString feed = SourceFailure::updateFeed();
+        const QString store = SourceFailure::appStore();
+        QTest::newRow("feed, Homebrew offers")
+            << Sources{Source::sparkle, Source::homebrew} << true << false << "2.0" << feed;
+        QTest::newRow("store listing, the feed offers")
+            << Sources{Source::appStore, Source::sparkle} << false << true << "3.0" << store;
+        QTest::newRow("store listing, store only")
+            << Sources{Source::appStore} << false << true << "" << store;
+        QTest::newRow("store listing, not the store's") << Sources{Source::homebrew} << false << true << "2.0"
+                                                        << "";
+        QTest::newRow("feed and store listing")
+            << Sources{Source::sparkle, Source::appStore} << true << true << "" << store;
+    }
+    void unreadSourceCostsOnlyItsOwn()
+    {
+        QFETCH(Sources, sources);
+        QFETCH(bool, feedFails);
+        QFETCH(bool, storeFails);
+        QFETCH(QString, version);
+        QFETCH(QString, unread);
+        const auto application = app("Example", "com.example.app", sources);
+        if (feedFails)
+            m_sparkle->failCheck("com.example.app");
+        else
+            m_sparkle->offerUpdate("com.example.app", makeUpdate("3.0", Update::Source::sparkle));
+        if (storeFails)
+            m_mas->onLoadOutdatedApps = [] { throw NorvelleError::masCommandFailed(); };
+        m_mas->offerUpdate("com.example.app", makeUpdate("1.5", Update::Source::appStore));
         m_brew->offerUpdate(application->path().toLocalFile(), makeUpdate("2.0", Update::Source::homebrew));
         LogCapture log;
         CheckFailures failures;
-        const QHash<QString, Update> updates = m_service->checkForUpdates({application}, kNoTools, &failures);
-        QCOMPARE(updates.value("com.example.app").latestVersion, QStringLiteral("2.0"));
-        QCOMPARE(failures.keys(), QStringList{"com.example.app"});
-        QCOMPARE(failures.value("com.example.app").source, SourceFailure::updateFeed());
-        QVERIFY(!log.containsPrefix(Level::info, "Multiple updates"));
-        QCOMPARE(log.lines().size(), 5); // two skip lines and three timing lines, nothing else
+        const QHash<QString, Update> updates =
+            m_service->checkForUpdates({application}, kBothTools, &failures);
+        QCOMPARE(updates.value("com.example.app").latestVersion, version);
+        QCOMPARE(failures.value("com.example.app").source, unread);
+        QCOMPARE(m_mas->calls().contains("checkForUpdate com.example.app"),
+                 sources.contains(Source::appStore) && !storeFails);
+        QCOMPARE(log.contains(Level::warning, "App Store could not be read: MAS command failed to execute"),
+                 storeFails);
     }
 
     void stageLines_data()

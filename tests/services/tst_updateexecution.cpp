@@ -55,8 +55,10 @@ std::shared_ptr<Application> app(std::optional<Update> update, std::optional<Cas
                                  const QString& name = QStringLiteral("Example"),
                                  const QString& identifier = QStringLiteral("com.example.app"))
 {
+    // Managed by the source that offers the update.
+    const Source source = update ? toApplicationSource(update->source) : Source::homebrew;
     return Application::create(name, identifier, QUrl::fromLocalFile("/Applications/" + name + ".app"),
-                               QStringLiteral("1.0"), QList<Source>{Source::homebrew}, std::move(update),
+                               QStringLiteral("1.0"), QList<Source>{source}, std::move(update),
                                std::move(cask), std::move(mas));
 }
 
@@ -258,6 +260,11 @@ private Q_SLOTS:
                                                            << "Missing App Store information";
         QTest::newRow("Sparkle adapter fails") << "sparkle"
                                                << "Failed to trigger Sparkle update";
+        // Kept from a feed while Homebrew took the application over: never installed by the feed.
+        QTest::newRow("source the application has left")
+            << "left"
+            << "The source that offered this update no longer manages this application; check for "
+               "updates again";
     }
     void failurePaths()
     {
@@ -270,7 +277,10 @@ private Q_SLOTS:
             application = app(offer(Update::Source::homebrew, std::nullopt, exampleCask()));
         else if (kind == "store") // nor does the application's store record
             application = app(offer(Update::Source::appStore), std::nullopt, exampleMAS());
-        else {
+        else if (kind == "left") {
+            application = app(offer(Update::Source::sparkle), exampleCask());
+            application->setSource({Source::homebrew});
+        } else {
             application = app(offer(Update::Source::sparkle));
             m_sparkle->onUpdate = [](const auto&, const auto&) {
                 throw NorvelleError::sparkleUpdateFailed();
