@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QUrl>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -58,11 +59,13 @@ public:
     std::shared_ptr<EnvironmentService> environmentService() const { return m_environmentService; }
 
     // Discovery and update checks. A discovery answers the sources it could not read.
+    // The check of one application and the refresh answer the source their check could not read,
+    // if any: what they wrote back then rests partly on what was known before.
     virtual QList<SourceFailure> discoverApplications();
     virtual void checkForUpdates();
-    virtual void checkForUpdate(const ApplicationPtr& application);
+    virtual std::optional<SourceFailure> checkForUpdate(const ApplicationPtr& application);
     // Reads the bundle again and checks it, writing into the application listed at its path.
-    virtual void refreshApplication(const ApplicationPtr& application);
+    virtual std::optional<SourceFailure> refreshApplication(const ApplicationPtr& application);
 
     // Updates. A batch never throws; a refused one returns an empty list. A batch size
     // below 1 counts as 1. Each chunk updates the applications listed at its paths when its turn
@@ -138,6 +141,12 @@ private:
     // bundle, same version) stays with its new object, so a check that cannot read its source
     // keeps it, and the list does not lose its updates while the check runs.
     void keepKnownUpdates(const ApplicationList& discovered) const;
+    // Main thread only. The update a skip set aside comes back with the unskip, unless a check has
+    // read the application's sources since without finding that version, or the application is
+    // no longer the one it was skipped on: a check that cannot read the source then keeps it.
+    void rememberSkippedUpdate(const ApplicationPtr& application, const Update& update);
+    void restoreSkippedUpdate(const ApplicationPtr& application);
+    void settleSkippedUpdate(const ApplicationPtr& application, const Update* found, bool unread);
     // Main thread only. The listed application at the path of `application`, which a discovery
     // since may have replaced by another object; `application` when none is listed there.
     ApplicationPtr listedAt(const ApplicationPtr& application) const;
@@ -182,6 +191,13 @@ private:
     std::shared_ptr<BatchTask> m_updateTask; // the running batch, if any
     ApplicationList m_updating;              // of every running update, once per run
     ApplicationList m_updatedDuringDiscovery; // since the running discovery began
+
+    struct SkippedUpdate {
+        QString bundleIdentifier;
+        QString currentVersion; // of the bundle it was offered for
+        Update update;
+    };
+    QHash<QUrl, SkippedUpdate> m_skippedUpdates; // by path; main thread only
 };
 
 } // namespace norvelle

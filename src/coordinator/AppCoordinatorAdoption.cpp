@@ -4,12 +4,13 @@
 
 #include "coordinator/CoordinatorError.h"
 #include "platform/Clock.h"
+#include "platform/Logger.h"
 #include "services/ApplicationStore.h"
 #include "services/DiscoveryService.h"
 #include "services/IgnoreService.h"
+#include "services/UpdateService.h"
 #include "sources/brew/BrewService.h"
 #include "util/Async.h"
-#include "platform/Logger.h"
 
 #include <QUuid>
 
@@ -51,6 +52,9 @@ void AppCoordinator::ignoreApplication(const ApplicationPtr& application)
         application->setIgnored(true);
         application->setUpdate(std::nullopt);
         application->setSkippedVersion(std::nullopt);
+        m_skippedUpdates.remove(application->path());
+        // An ignored application is not checked: a failure of its last check says nothing any more.
+        application->setCheckFailure(std::nullopt);
         if (auto cask = application->cask()) {
             cask->adoptable = false;
             application->setCask(cask);
@@ -79,6 +83,7 @@ void AppCoordinator::skipVersion(const ApplicationPtr& application)
     const QString version = update->latestVersion;
     m_ignoreService->ignoreVersion(application->bundleIdentifier(), version);
     invokeOnMain([&] {
+        rememberSkippedUpdate(application, *update);
         application->setSkippedVersion(version);
         application->setUpdate(std::nullopt);
         m_store.updateDockBadge();
@@ -91,10 +96,49 @@ void AppCoordinator::unskipVersion(const ApplicationPtr& application)
 {
     m_ignoreService->unignoreVersion(application->bundleIdentifier());
     invokeOnMain([&] {
+        restoreSkippedUpdate(application);
         application->setSkippedVersion(std::nullopt);
         m_store.updateDockBadge();
     });
     Logger::info(QStringLiteral("Unignored version for ") + application->name());
+}
+
+void AppCoordinator::rememberSkippedUpdate(const ApplicationPtr& application, const Update& update)
+{
+    const Application::Snapshot skipped = application->snapshot();
+    m_skippedUpdates.insert(skipped.path,
+                            SkippedUpdate{skipped.bundleIdentifier, skipped.currentVersion, update});
+}
+
+void AppCoordinator::restoreSkippedUpdate(const ApplicationPtr& application)
+{
+    const auto kept = m_skippedUpdates.constFind(application->path());
+    if (kept == m_skippedUpdates.cend())
+        return;
+    const SkippedUpdate skipped = kept.value();
+    m_skippedUpdates.erase(kept);
+    // A discovery since the skip may have found another bundle at the path, or this one updated.
+    const Application::Snapshot now = application->snapshot();
+    if (now.update || now.ignored || now.skippedVersion != skipped.update.latestVersion ||
+        now.bundleIdentifier != skipped.bundleIdentifier || now.currentVersion != skipped.currentVersion ||
+        !UpdateService::hasRoute(skipped.update, now.source))
+        return;
+    application->setUpdate(skipped.update);
+}
+
+void AppCoordinator::settleSkippedUpdate(const ApplicationPtr& application, const Update* found, bool unread)
+{
+    if (m_skippedUpdates.isEmpty())
+        return;
+    const auto kept = m_skippedUpdates.find(application->path());
+    if (kept == m_skippedUpdates.end())
+        return;
+    // Found again, the skipped version comes back as the sources now describe it; a check that
+    // read them all without it, or found another (which ends the skip), makes it history.
+    if (found && found->latestVersion == kept->update.latestVersion)
+        kept->update = *found;
+    else if (found || !unread)
+        m_skippedUpdates.erase(kept);
 }
 
 void AppCoordinator::adoptApplication(const ApplicationPtr& application,

@@ -98,8 +98,11 @@ void AppCoordinator::keepKnownUpdates(const ApplicationList& discovered) const
         if (was.bundleIdentifier != found.bundleIdentifier || was.currentVersion != found.currentVersion)
             continue;
         application->setCheckFailure(was.checkFailure);
-        // The ignore list may have changed since: its rules decide again.
-        if (found.update || !was.update || found.ignored || found.skippedVersion == was.update->latestVersion)
+        // The ignore list may have changed since: its rules decide again. An update installs only
+        // through the source that offered it, which the application may have left meanwhile.
+        if (found.update || !was.update || found.ignored ||
+            found.skippedVersion == was.update->latestVersion ||
+            !UpdateService::hasRoute(*was.update, found.source))
             continue;
         application->setUpdate(was.update);
     }
@@ -158,6 +161,7 @@ void AppCoordinator::applyUpdateResults(const ApplicationList& applications, con
         const bool unread = failure != failures.cend();
         application->setCheckFailure(unread ? std::optional(failure.value()) : std::nullopt);
         const auto entry = updates.constFind(application->bundleIdentifier());
+        settleSkippedUpdate(application, entry == updates.cend() ? nullptr : &entry.value(), unread);
         if (entry == updates.cend()) {
             // A source that could not be read said nothing: what it offered before stays.
             if (!unread)
@@ -201,7 +205,7 @@ void AppCoordinator::clearSkippedVersion(const ApplicationPtr& application, cons
     });
 }
 
-void AppCoordinator::checkForUpdate(const ApplicationPtr& application)
+std::optional<SourceFailure> AppCoordinator::checkForUpdate(const ApplicationPtr& application)
 {
     const EnvironmentStatus status = checkAndStoreEnvironment();
     CheckFailures failures;
@@ -216,12 +220,14 @@ void AppCoordinator::checkForUpdate(const ApplicationPtr& application)
         applyUpdateResult(found, application, unread);
         m_store.updateDockBadge();
     });
+    return unread;
 }
 
 void AppCoordinator::applyUpdateResult(const std::optional<Update>& found, const ApplicationPtr& application,
                                        const std::optional<SourceFailure>& failure)
 {
     application->setCheckFailure(failure);
+    settleSkippedUpdate(application, found ? &*found : nullptr, failure.has_value());
     if (found && found->cask)
         application->setCask(found->cask);
     if (found && found->mas)
@@ -264,7 +270,7 @@ void AppCoordinator::applyUpdateResult(const std::optional<Update>& found, const
     clearSkippedVersion(application, found->latestVersion, *skipped);
 }
 
-void AppCoordinator::refreshApplication(const ApplicationPtr& given)
+std::optional<SourceFailure> AppCoordinator::refreshApplication(const ApplicationPtr& given)
 {
     const EnvironmentStatus status = checkAndStoreEnvironment();
     if (status.hasHomebrew)
@@ -284,19 +290,22 @@ void AppCoordinator::refreshApplication(const ApplicationPtr& given)
         const std::optional<Update> remembered = application->update();
         const Application::Snapshot found = rediscovered->snapshot();
         // An update whose version the bundle now holds has been installed: keeping it until the
-        // check below answers would show the same version on both sides of the arrow.
-        const bool installed = remembered && remembered->latestVersion == found.currentVersion;
+        // check below answers would show the same version on both sides of the arrow. Nor does
+        // one stay that came from a source the bundle has left.
+        const bool kept = remembered && remembered->latestVersion != found.currentVersion &&
+                          UpdateService::hasRoute(*remembered, found.source);
         application->setCurrentVersion(found.currentVersion);
         application->setSource(found.source);
         application->setCask(found.cask);
         application->setMas(found.mas);
-        application->setUpdate(installed ? std::nullopt : remembered);
+        application->setUpdate(kept ? remembered : std::nullopt);
         m_store.updateDockBadge();
         return application;
     });
 
-    checkForUpdate(written);
+    const std::optional<SourceFailure> unread = checkForUpdate(written);
     invokeOnMain([&] { m_store.updateDockBadge(); });
+    return unread;
 }
 
 void AppCoordinator::loadInstalledCasksFor(const QString& name)

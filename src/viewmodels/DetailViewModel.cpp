@@ -108,6 +108,11 @@ void DetailViewModel::setShowRefreshSuccess(bool value)
     assign(this, m_showRefreshSuccess, value, &DetailViewModel::showRefreshSuccessChanged);
 }
 
+void DetailViewModel::setRefreshFailure(const QString& value)
+{
+    assign(this, m_refreshFailure, value, &DetailViewModel::refreshFailureChanged);
+}
+
 void DetailViewModel::setIsLaunchingTerminal(bool value)
 {
     assign(this, m_isLaunchingTerminal, value, &DetailViewModel::isLaunchingTerminalChanged);

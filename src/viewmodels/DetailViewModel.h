@@ -40,6 +40,8 @@ class DetailViewModel : public QObject {
     Q_PROPERTY(bool isRefreshing READ isRefreshing WRITE setIsRefreshing NOTIFY isRefreshingChanged)
     Q_PROPERTY(bool showRefreshSuccess READ showRefreshSuccess WRITE setShowRefreshSuccess NOTIFY
                    showRefreshSuccessChanged)
+    Q_PROPERTY(
+        QString refreshFailure READ refreshFailure WRITE setRefreshFailure NOTIFY refreshFailureChanged)
     Q_PROPERTY(bool showTerminalAlert READ showTerminalAlert WRITE setShowTerminalAlert NOTIFY
                    showTerminalAlertChanged)
     Q_PROPERTY(bool suppressTerminalAlert READ suppressTerminalAlert WRITE setSuppressTerminalAlert NOTIFY
@@ -85,6 +87,14 @@ public:
     bool didLaunchTerminal() const { return m_didLaunchTerminal; }
     bool isRefreshing() const { return m_isRefreshing; }
     bool showRefreshSuccess() const { return m_showRefreshSuccess; }
+    // Why the check of the refresh that just ended could not read a source: shown in place of
+    // the success notice, for as long; empty otherwise.
+    QString refreshFailure() const { return m_refreshFailure; }
+    // The refresh panel shows while a refresh runs and while its end is told.
+    bool showsRefresh() const
+    {
+        return m_isRefreshing || m_showRefreshSuccess || !m_refreshFailure.isEmpty();
+    }
     bool isLaunchingTerminal() const { return m_isLaunchingTerminal; }
     bool isRunningBrewDoctor() const { return m_isRunningBrewDoctor; }
     QString brewDoctorOutput() const { return m_brewDoctorOutput; }
@@ -102,6 +112,7 @@ public:
     void setDidLaunchTerminal(bool value);
     void setIsRefreshing(bool value);
     void setShowRefreshSuccess(bool value);
+    void setRefreshFailure(const QString& value);
     void setIsLaunchingTerminal(bool value);
     void setIsRunningBrewDoctor(bool value);
     void setBrewDoctorOutput(const QString& value);
@@ -140,6 +151,7 @@ Q_SIGNALS:
     void didLaunchTerminalChanged(bool value);
     void isRefreshingChanged(bool value);
     void showRefreshSuccessChanged(bool value);
+    void refreshFailureChanged(const QString& value);
     void isLaunchingTerminalChanged(bool value);
     void isRunningBrewDoctorChanged(bool value);
     void brewDoctorOutputChanged(const QString& value);
@@ -171,6 +183,7 @@ private:
     bool m_didLaunchTerminal = false;
     bool m_isRefreshing = false;
     bool m_showRefreshSuccess = false;
+    QString m_refreshFailure;
     bool m_isLaunchingTerminal = false;
     bool m_isRunningBrewDoctor = false;
     QString m_brewDoctorOutput;

@@ -136,10 +136,12 @@ QFuture<void> DetailViewModel::refreshApplication()
         return finishedAction();
     setIsRefreshing(true);
     setShowRefreshSuccess(false);
+    setRefreshFailure(QString());
     AppCoordinator* coordinator = &m_coordinator;
-    return runForMainThread([coordinator, application] { coordinator->refreshApplication(application); })
+    return runForMainThread(
+               [coordinator, application] { return coordinator->refreshApplication(application); })
         .then(this,
-              [this](QFuture<void> done) {
+              [this](QFuture<std::optional<SourceFailure>> done) {
                   if (const std::exception_ptr error = failureOf(done)) {
                       logActionFailure(QStringLiteral("refresh application"), error);
                       setIsRefreshing(false);
@@ -147,6 +149,11 @@ QFuture<void> DetailViewModel::refreshApplication()
                       return finishedAction();
                   }
                   setIsRefreshing(false);
+                  // What a source that could not be read offered before is still shown: no success.
+                  if (const std::optional<SourceFailure> unread = done.result()) {
+                      setRefreshFailure(unread->description);
+                      return afterPause(3s, [this] { setRefreshFailure(QString()); });
+                  }
                   setShowRefreshSuccess(true);
                   return afterPause(3s, [this] { setShowRefreshSuccess(false); });
               })

@@ -72,6 +72,7 @@ private Q_SLOTS:
         CoordinatorTestWorld world;
         auto app = adoptableApp();
         app->setSkippedVersion(QStringLiteral("1.5"));
+        app->setCheckFailure(SourceFailure{SourceFailure::updateFeed(), QStringLiteral("HTTP status 404")});
         auto other = makeApp(QStringLiteral("Beta"), makeUpdate(QStringLiteral("3.0")));
         world.list({app, other});
         QCOMPARE(world.badge->label(), QStringLiteral("2"));
@@ -83,6 +84,7 @@ private Q_SLOTS:
         QVERIFY(app->ignored());
         QCOMPARE(app->update(), std::nullopt);
         QCOMPARE(app->skippedVersion(), std::nullopt);
+        QCOMPARE(app->checkFailure(), std::nullopt); // no check of it fails any more
         QCOMPARE(app->cask()->adoptable, false);
         QCOMPARE(app->cask()->caskName, QStringLiteral("alpha"));
         QCOMPARE(world.badge->label(), QStringLiteral("1"));
@@ -95,7 +97,7 @@ private Q_SLOTS:
         QCOMPARE(app->cask()->adoptable, false);
         QVERIFY(world.log.contains(Logger::Level::info, QStringLiteral("Unignored application: Alpha")));
 
-        app->setUpdate(makeUpdate(QStringLiteral("2.1")));
+        app->setUpdate(makeUpdate(QStringLiteral("2.1"), Update::Source::sparkle));
         auto skipped = world.run([&] { world.coordinator.skipVersion(app); });
         AWAIT(skipped);
         QCOMPARE(app->skippedVersion(), Opt(QStringLiteral("2.1")));
@@ -104,9 +106,11 @@ private Q_SLOTS:
         QVERIFY(world.log.contains(Logger::Level::info, QStringLiteral("Ignored version 2.1 for Alpha")));
         QCOMPARE(world.ignore->ignoredVersions().value(bundle), QStringLiteral("2.1"));
 
+        // The version skipped is known: it is offered again at once, before any check.
         auto unskipped = world.run([&] { world.coordinator.unskipVersion(app); });
         AWAIT(unskipped);
         QCOMPARE(app->skippedVersion(), std::nullopt);
+        QCOMPARE(app->update(), std::optional(makeUpdate(QStringLiteral("2.1"), Update::Source::sparkle)));
         QVERIFY(world.log.contains(Logger::Level::info, QStringLiteral("Unignored version for Alpha")));
 
         QCOMPARE(world.ignore->calls(),
@@ -114,6 +118,54 @@ private Q_SLOTS:
                               "ignoreVersion " + bundle + " 2.1", "unignoreVersion " + bundle}));
         QVERIFY(world.ignore->ignoredApps().isEmpty());
         QVERIFY(world.ignore->ignoredVersions().isEmpty());
+    }
+
+    // After an unskip the refresh may not read the source: what was skipped is offered again
+    // unless something since has said otherwise.
+    void unskipOffersTheSkippedVersionAgain_data()
+    {
+        QTest::addColumn<QString>("meanwhile");
+        QTest::addColumn<bool>("offered");
+        QTest::newRow("nothing") << "" << true;
+        QTest::newRow("a discovery") << "discovery" << true;
+        QTest::newRow("a discovery of the bundle updated") << "updated" << false;
+        QTest::newRow("a check that read it without the version") << "check" << false;
+    }
+    void unskipOffersTheSkippedVersionAgain()
+    {
+        QFETCH(QString, meanwhile);
+        QFETCH(bool, offered);
+        CoordinatorTestWorld world;
+        ApplicationPtr app = makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0")));
+        world.list({app});
+        auto skipped = world.run([&] { world.coordinator.skipVersion(app); });
+        AWAIT(skipped);
+        if (meanwhile == "check") {
+            auto checked = world.run([&] { world.coordinator.checkForUpdates(); });
+            AWAIT(checked);
+        } else if (!meanwhile.isEmpty()) {
+            app = makeApp(QStringLiteral("Alpha"));
+            app->setCurrentVersion(meanwhile == "updated" ? "2.0" : "1.0");
+            world.discovery->setApplications({app});
+            auto discovered = world.run([&] { world.coordinator.discoverApplications(); });
+            AWAIT(discovered);
+            QCOMPARE(app->skippedVersion(), Opt(QStringLiteral("2.0")));
+        }
+        world.discovery->setRediscovered(
+            app->path(), Application::create(app->name(), app->bundleIdentifier(), app->path(),
+                                             app->currentVersion(), app->source()));
+        const SourceFailure failure{SourceFailure::homebrew(), QStringLiteral("brew timed out")};
+        world.updates->setUnreadSources({{app->bundleIdentifier(), failure}});
+
+        auto unskipped = world.run([&] { world.coordinator.unskipVersion(app); });
+        AWAIT(unskipped);
+        QCOMPARE(app->update().has_value(), offered);
+        auto refreshed = world.run([&] { return world.coordinator.refreshApplication(app); });
+        AWAIT(refreshed);
+        QCOMPARE(refreshed.result(), std::optional(failure));
+        QCOMPARE(app->checkFailure(), std::optional(failure));
+        QCOMPARE(app->skippedVersion(), std::nullopt);
+        QCOMPARE(app->update() ? app->update()->latestVersion : QString(), offered ? "2.0" : "");
     }
 
     void failedIgnoreListChangesNothing()

@@ -10,6 +10,7 @@ namespace {
 using Opt = std::optional<QString>;
 const QDateTime kEarlier(QDate(2025, 1, 2), QTime(3, 4), Qt::UTC);
 const QDateTime kLater(QDate(2025, 2, 3), QTime(4, 5), Qt::UTC);
+const SourceFailure kEarlierFailure{SourceFailure::appStore(), QStringLiteral("mas timed out")};
 
 Update updateWithPayloads(const QString& version)
 {
@@ -70,16 +71,21 @@ private Q_SLOTS:
         QTest::newRow("updated meanwhile") << "updated";
         QTest::newRow("ignored meanwhile") << "ignored";
         QTest::newRow("its version skipped meanwhile") << "skipped";
+        QTest::newRow("adopted into Homebrew meanwhile") << "adopted";
     }
     void discoveryKeepsWhatTheLastCheckKnew()
     {
         QFETCH(QString, meanwhile);
         CoordinatorTestWorld world;
-        const auto before = makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0")));
+        const auto before =
+            makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0"), Update::Source::sparkle),
+                    {Application::Source::sparkle});
         const SourceFailure failure{SourceFailure::updateFeed(), QStringLiteral("Could not resolve host")};
         before->setCheckFailure(failure);
         world.list({before});
-        const auto found = makeApp(QStringLiteral("Alpha"));
+        const auto found =
+            makeApp(QStringLiteral("Alpha"), std::nullopt,
+                    {meanwhile == "adopted" ? Application::Source::homebrew : Application::Source::sparkle});
         found->setCurrentVersion(meanwhile == "updated" ? "2.0" : "1.0");
         world.discovery->setApplications({found});
         if (meanwhile == "ignored")
@@ -153,6 +159,8 @@ private Q_SLOTS:
         const Cask ownCask = makeCask(QStringLiteral("alpha"));
         app->setCask(ownCask);
         app->setIgnored(ignored);
+        // What the check before could not read: every check replaces it, an ignored one too.
+        app->setCheckFailure(kEarlierFailure);
         if (!skipped.isEmpty()) {
             app->setSkippedVersion(skipped);
             world.ignore->ignoreVersion(app->bundleIdentifier(), skipped);
@@ -286,6 +294,7 @@ private Q_SLOTS:
         if (unread)
             world.updates->setUnreadSources({{app->bundleIdentifier(), failure}});
         app->setIgnored(ignored);
+        app->setCheckFailure(kEarlierFailure);
         if (!previous.isEmpty()) {
             Update before = makeUpdate(previous);
             before.releaseDate = kEarlier;
@@ -331,7 +340,8 @@ private Q_SLOTS:
     void refreshCopiesTheRediscoveredFacts()
     {
         CoordinatorTestWorld world;
-        auto app = makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0")));
+        auto app =
+            makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0"), Update::Source::appStore));
         app->setIgnored(true);
         app->setSkippedVersion(QStringLiteral("3.0"));
         app->setSparkleInfo(
@@ -345,7 +355,8 @@ private Q_SLOTS:
         mas.appID = QStringLiteral("7");
         fresh->setMas(mas);
         world.discovery->setRediscovered(app->path(), fresh);
-        world.updates->setCheckResult({{app->bundleIdentifier(), makeUpdate(QStringLiteral("2.5"))}});
+        world.updates->setCheckResult(
+            {{app->bundleIdentifier(), makeUpdate(QStringLiteral("2.5"), Update::Source::appStore)}});
 
         auto done = world.run([&] { world.coordinator.refreshApplication(app); });
         AWAIT(done);
@@ -368,22 +379,29 @@ private Q_SLOTS:
     void refreshKeepsAnUpdateNotYetInstalled_data()
     {
         QTest::addColumn<QString>("onDisk");
+        QTest::addColumn<bool>("leftTheStore");
         QTest::addColumn<bool>("kept");
-        QTest::newRow("older bundle") << QStringLiteral("1.0") << true;
-        QTest::newRow("the update installed") << QStringLiteral("2.0,200") << false;
-        QTest::newRow("same version, other build") << QStringLiteral("2.0,199") << true;
+        QTest::newRow("older bundle") << QStringLiteral("1.0") << false << true;
+        QTest::newRow("the update installed") << QStringLiteral("2.0,200") << false << false;
+        QTest::newRow("same version, other build") << QStringLiteral("2.0,199") << false << true;
+        QTest::newRow("the store's update, gone from the store") << QStringLiteral("1.0") << true << false;
     }
 
     void refreshKeepsAnUpdateNotYetInstalled()
     {
         QFETCH(QString, onDisk);
+        QFETCH(bool, leftTheStore);
         QFETCH(bool, kept);
         CoordinatorTestWorld world;
-        auto app = makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0,200")));
+        auto app =
+            makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0,200"), Update::Source::appStore),
+                    {Application::Source::appStore, Application::Source::homebrew});
         world.list({app});
+        const QList<Application::Source> sources =
+            leftTheStore ? QList{Application::Source::homebrew} : app->source();
         world.discovery->setRediscovered(app->path(),
                                          Application::create(QStringLiteral("Alpha"), app->bundleIdentifier(),
-                                                             app->path(), onDisk, app->source()));
+                                                             app->path(), onDisk, sources));
         auto gate = world.gate();
         world.updates->setCheckGate(gate);
         auto done = world.run([&] { world.coordinator.refreshApplication(app); });

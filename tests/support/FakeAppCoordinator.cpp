@@ -105,10 +105,10 @@ void FakeAppCoordinator::checkForUpdates()
     AppCoordinator::checkForUpdates();
 }
 
-void FakeAppCoordinator::refreshApplication(const ApplicationPtr& application)
+std::optional<SourceFailure> FakeAppCoordinator::refreshApplication(const ApplicationPtr& application)
 {
     enter(Operation::refreshApplication, application->name());
-    AppCoordinator::refreshApplication(application);
+    return AppCoordinator::refreshApplication(application);
 }
 
 Update::Result FakeAppCoordinator::updateApplication(const ApplicationPtr& application,

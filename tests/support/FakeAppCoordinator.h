@@ -55,7 +55,7 @@ public:
 
     QList<SourceFailure> discoverApplications() override;
     void checkForUpdates() override;
-    void refreshApplication(const ApplicationPtr& application) override;
+    std::optional<SourceFailure> refreshApplication(const ApplicationPtr& application) override;
     Update::Result updateApplication(const ApplicationPtr& application,
                                      const UpdateProgressHandler& progress) override;
     void ignoreApplication(const ApplicationPtr& application) override;

@@ -95,15 +95,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("title");
         QTest::addColumn<QColor>("color");
         QTest::addColumn<QString>("subtitle");
+        QTest::addColumn<QString>("failure"); // why the refresh's check could not read a source
         const QString grabbed = QStringLiteral("Grabbed the latest information for Figma");
         const QString done = QStringLiteral("Refreshed Successfully!");
         QTest::newRow("running") << true << 2 << false << "Refreshing..." << SystemColors::secondary()
-                                 << QStringLiteral("Checking for changes");
+                                 << QStringLiteral("Checking for changes") << "";
         QTest::newRow("now managed") << false << 2 << false << done << SystemColors::green()
-                                     << QStringLiteral("Figma is now managed by Homebrew");
-        QTest::newRow("adopted, update left") << false << 2 << true << done << SystemColors::green() << grabbed;
-        QTest::newRow("no cask") << false << 0 << false << done << SystemColors::green() << grabbed;
-        QTest::newRow("not adopted") << false << 1 << false << done << SystemColors::green() << grabbed;
+                                     << QStringLiteral("Figma is now managed by Homebrew") << "";
+        QTest::newRow("adopted, update left")
+            << false << 2 << true << done << SystemColors::green() << grabbed << "";
+        QTest::newRow("no cask") << false << 0 << false << done << SystemColors::green() << grabbed << "";
+        QTest::newRow("not adopted") << false << 1 << false << done << SystemColors::green() << grabbed << "";
+        QTest::newRow("check failed")
+            << false << 2 << false << "Check Failed" << SystemColors::orange()
+            << QStringLiteral("The last check failed: HTTP status 404") << "HTTP status 404";
     }
     void refreshBanner()
     {
@@ -113,12 +118,14 @@ private Q_SLOTS:
         QFETCH(QString, title);
         QFETCH(QColor, color);
         QFETCH(QString, subtitle);
+        QFETCH(QString, failure);
         auto app = makeApp(QStringLiteral("Figma"), update ? std::optional(makeUpdate("2.0")) : std::nullopt);
         Cask c = makeCask(QStringLiteral("figma"));
         c.adopted = cask == 2;
         if (cask)
             app->setCask(c);
         RefreshProgressView view(app, refreshing);
+        view.setState(refreshing, failure);
         QCOMPARE(labelText(&view, "refreshTitle"), title);
         QCOMPARE(labelColor(&view, "refreshTitle"), color);
         QCOMPARE(view.findChild<Banner*>()->color(), color);

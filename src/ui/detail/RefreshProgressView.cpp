@@ -32,21 +32,28 @@ RefreshProgressView::RefreshProgressView(std::shared_ptr<Application> applicatio
     PaletteFollower::follow(this, [this] { sync(); });
 }
 
-void RefreshProgressView::setIsRefreshing(bool isRefreshing)
+void RefreshProgressView::setState(bool isRefreshing, const QString& failure)
 {
     m_isRefreshing = isRefreshing;
+    m_failure = failure;
     sync();
 }
 
-QString RefreshProgressView::title(bool isRefreshing)
+QString RefreshProgressView::title(bool isRefreshing, const QString& failure)
 {
-    return isRefreshing ? QStringLiteral("Refreshing...") : QStringLiteral("Refreshed Successfully!");
+    if (isRefreshing)
+        return QStringLiteral("Refreshing...");
+    return failure.isEmpty() ? QStringLiteral("Refreshed Successfully!") : QStringLiteral("Check Failed");
 }
 
-QString RefreshProgressView::subtitle(const Application::Snapshot& application, bool isRefreshing)
+QString RefreshProgressView::subtitle(const Application::Snapshot& application, bool isRefreshing,
+                                      const QString& failure)
 {
     if (isRefreshing)
         return QStringLiteral("Checking for changes");
+    // In the words of the pane's line, which stays once this banner has gone.
+    if (!failure.isEmpty())
+        return QStringLiteral("The last check failed: ") + failure;
     if (application.cask && application.cask->adopted && !application.update)
         return application.name + QStringLiteral(" is now managed by Homebrew");
     return QStringLiteral("Grabbed the latest information for ") + application.name;
@@ -54,11 +61,13 @@ QString RefreshProgressView::subtitle(const Application::Snapshot& application, 
 
 void RefreshProgressView::sync()
 {
-    const QColor color = m_isRefreshing ? SystemColors::secondary() : SystemColors::green();
+    const QColor color = m_isRefreshing        ? SystemColors::secondary()
+                         : m_failure.isEmpty() ? SystemColors::green()
+                                               : SystemColors::orange();
     m_banner->setColor(color);
-    m_title->setText(title(m_isRefreshing));
+    m_title->setText(title(m_isRefreshing, m_failure));
     setTextColor(m_title, color);
-    m_subtitle->setFullText(subtitle(m_application->snapshot(), m_isRefreshing));
+    m_subtitle->setFullText(subtitle(m_application->snapshot(), m_isRefreshing, m_failure));
     setTextColor(m_subtitle, SystemColors::secondary());
 }
 

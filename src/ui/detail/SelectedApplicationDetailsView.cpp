@@ -159,6 +159,8 @@ SelectedApplicationDetailsView::SelectedApplicationDetailsView(std::shared_ptr<A
     connect(&m_viewModel, &DetailViewModel::isRefreshingChanged, this, &SelectedApplicationDetailsView::sync);
     connect(&m_viewModel, &DetailViewModel::showRefreshSuccessChanged, this,
             &SelectedApplicationDetailsView::sync);
+    connect(&m_viewModel, &DetailViewModel::refreshFailureChanged, this,
+            &SelectedApplicationDetailsView::sync);
 
     // Changes may come from any thread; the widgets are touched on the main thread only.
     QPointer<SelectedApplicationDetailsView> self(this);
@@ -217,14 +219,15 @@ void SelectedApplicationDetailsView::sync()
                               ? QStringLiteral("Click to open Settings and enable Permissions")
                               : QString());
 
-    const bool showsRefresh = m_viewModel.isRefreshing() || m_viewModel.showRefreshSuccess();
+    const bool showsRefresh = m_viewModel.showsRefresh();
     if (showsRefresh && !m_refreshView) {
         m_refreshView = new RefreshProgressView(m_application, m_viewModel.isRefreshing(), this);
+        m_refreshView->setState(m_viewModel.isRefreshing(), m_viewModel.refreshFailure());
         // Right under the header row, above the skipped notice.
         m_layout->insertWidget(m_layout->indexOf(m_skipped), m_refreshView);
         Q_EMIT panelShown(m_refreshView);
     } else if (showsRefresh) {
-        m_refreshView->setIsRefreshing(m_viewModel.isRefreshing());
+        m_refreshView->setState(m_viewModel.isRefreshing(), m_viewModel.refreshFailure());
     } else if (m_refreshView) {
         m_refreshView->hide();
         m_refreshView->deleteLater();

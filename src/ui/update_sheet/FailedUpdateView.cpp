@@ -41,6 +41,8 @@ FailedUpdateView::FailedUpdateView(DetailViewModel& detailViewModel, Application
             &FailedUpdateView::updateRefreshStates);
     connect(&m_detailViewModel, &DetailViewModel::showRefreshSuccessChanged, this,
             &FailedUpdateView::updateRefreshStates);
+    connect(&m_detailViewModel, &DetailViewModel::refreshFailureChanged, this,
+            &FailedUpdateView::updateRefreshStates);
     updateRefreshStates();
 }
 
@@ -141,10 +143,10 @@ void FailedUpdateView::updateRefreshStates()
     for (const CardParts& card : m_cards) {
         bool shown = false;
         if (selected && selected->id() == card.application->id()) {
-            const bool refreshing = m_detailViewModel.isRefreshing();
-            shown = refreshing || m_detailViewModel.showRefreshSuccess();
+            shown = m_detailViewModel.showsRefresh();
             if (shown)
-                card.refreshPanel->setIsRefreshing(refreshing);
+                card.refreshPanel->setState(m_detailViewModel.isRefreshing(),
+                                            m_detailViewModel.refreshFailure());
         }
         card.refreshPanel->setVisible(shown);
     }
