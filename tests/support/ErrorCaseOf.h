@@ -18,4 +18,15 @@ template <typename F> std::optional<NorvelleError::Case> errorCaseOf(F&& fn)
     return std::nullopt;
 }
 
+// The description of the NorvelleError that fn throws; empty when it returns normally.
+template <typename F> QString descriptionOf(F&& fn)
+{
+    try {
+        fn();
+    } catch (const NorvelleError& e) {
+        return e.description();
+    }
+    return {};
+}
+
 } // namespace norvelle::test

@@ -16,6 +16,7 @@
 
 using namespace norvelle;
 using norvelle::test::BundleBuilder;
+using norvelle::test::descriptionOf;
 using norvelle::test::errorCaseOf;
 using norvelle::test::FakeTool;
 using norvelle::test::LogCapture;
@@ -103,17 +104,6 @@ struct World {
         service->loadOutdatedApps();
     }
 };
-
-// The description of the masCommandFailed that fn throws.
-template <typename F> QString descriptionOf(F&& fn)
-{
-    try {
-        fn();
-    } catch (const NorvelleError& e) {
-        return e.errorCase() == NorvelleError::Case::masCommandFailed ? e.description() : QString();
-    }
-    return {};
-}
 
 } // namespace
 
