@@ -142,16 +142,17 @@ QFuture<void> DetailViewModel::refreshApplication()
                [coordinator, application] { return coordinator->refreshApplication(application); })
         .then(this,
               [this](QFuture<std::optional<SourceFailure>> done) {
-                  if (const std::exception_ptr error = failureOf(done)) {
-                      logActionFailure(QStringLiteral("refresh application"), error);
-                      setIsRefreshing(false);
-                      setShowRefreshSuccess(false);
-                      return finishedAction();
-                  }
+                  // What a source that could not be read offered before is still shown, and a
+                  // refresh that failed whole (`brew` refused, the bundle gone) changed nothing:
+                  // neither is a success, and an Unignore or Unskip would otherwise end unexplained.
+                  std::optional<QString> failure;
+                  if (const std::exception_ptr error = failureOf(done))
+                      failure = logActionFailure(QStringLiteral("refresh application"), error);
+                  else if (const std::optional<SourceFailure> unread = done.result())
+                      failure = unread->description;
                   setIsRefreshing(false);
-                  // What a source that could not be read offered before is still shown: no success.
-                  if (const std::optional<SourceFailure> unread = done.result()) {
-                      setRefreshFailure(unread->description);
+                  if (failure) {
+                      setRefreshFailure(*failure);
                       return afterPause(3s, [this] { setRefreshFailure(QString()); });
                   }
                   setShowRefreshSuccess(true);

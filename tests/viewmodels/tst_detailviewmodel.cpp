@@ -119,7 +119,7 @@ private Q_SLOTS:
         QTest::newRow("unignore") << "unignore" << int(Op::unignoreApplication) << "isIgnoring"
                                   << "Failed to unignore application: " << 0;
         QTest::newRow("refresh") << "refresh" << int(Op::refreshApplication) << "isRefreshing"
-                                 << "Failed to refresh application: " << 0;
+                                 << "Failed to refresh application: " << 3000;
         QTest::newRow("skip") << "skip" << int(Op::skipVersion) << "isSkippingVersion"
                               << "Failed to skip version: " << 0;
         QTest::newRow("unskip") << "unskip" << int(Op::unskipVersion) << ""
@@ -151,9 +151,12 @@ private Q_SLOTS:
             QCOMPARE(world.detail.property(qPrintable(flag)).toBool(), true);
         gate->open();
         QTRY_COMPARE(world.log.count(Logger::Level::error, logged + kNotFound), 1);
+        // A failed refresh says why in place of its success, as long as a success would show.
+        const bool refresh = action == QLatin1String("refresh");
         if (pause > 0) {
             QTRY_COMPARE(world.pauses.requested(), QList<int>{pause});
-            QCOMPARE(world.detail.property(qPrintable(flag)).toBool(), true);
+            QCOMPARE(world.detail.property(qPrintable(flag)).toBool(), !refresh);
+            QCOMPARE(world.detail.refreshFailure(), refresh ? kNotFound : QString());
             world.pauses.endOldest();
         }
         AWAIT(done);
@@ -162,11 +165,11 @@ private Q_SLOTS:
         QCOMPARE(world.log.lines().size(), 1);
         // A failed unignore or unskip is not followed by a refresh, and no failure shows the
         // refresh notice.
-        QCOMPARE(world.coordinator.callCount(Op::refreshApplication),
-                 action == QLatin1String("refresh") ? 1 : 0);
+        QCOMPARE(world.coordinator.callCount(Op::refreshApplication), refresh ? 1 : 0);
         QVERIFY(!success.contains(QVariantList{true}));
-        if (action != QLatin1String("refresh"))
+        if (!refresh)
             QCOMPARE(refreshing.count(), 0);
+        QVERIFY(!world.detail.showsRefresh());
         // A verification also ends with its failure's reason, for the panel to show.
         if (action == QLatin1String("verify")) {
             QFuture<QString> reason = world.detail.verifyCustomCask(QStringLiteral("my-cask"), std::nullopt);
@@ -404,6 +407,9 @@ private Q_SLOTS:
         world.select(makeApp(QStringLiteral("Gone")));
         QSignalSpy success(&world.detail, &DetailViewModel::showRefreshSuccessChanged);
         QFuture<void> done = world.detail.refreshApplication();
+        QTRY_COMPARE(world.pauses.pending(), 1);
+        QCOMPARE(world.detail.refreshFailure(), kNotFound);
+        world.pauses.endOldest();
         AWAIT(done);
         QCOMPARE(world.log.count(Logger::Level::error,
                                  QStringLiteral("Failed to refresh application: ") + kNotFound),
