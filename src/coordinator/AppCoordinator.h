@@ -141,12 +141,13 @@ private:
     // bundle, same version) stays with its new object, so a check that cannot read its source
     // keeps it, and the list does not lose its updates while the check runs.
     void keepKnownUpdates(const ApplicationList& discovered) const;
-    // Main thread only. The update a skip set aside comes back with the unskip, unless a check has
-    // read the application's sources since without finding that version, or the application is
-    // no longer the one it was skipped on: a check that cannot read the source then keeps it.
-    void rememberSkippedUpdate(const ApplicationPtr& application, const Update& update);
-    void restoreSkippedUpdate(const ApplicationPtr& application);
-    void settleSkippedUpdate(const ApplicationPtr& application, const Update* found, bool unread);
+    // Main thread only. The update a skip or an ignore took away comes back with the unskip or the
+    // unignore, unless a check has read the application's sources since without finding that
+    // version, or the application is no longer the one it was taken from: a check that cannot read
+    // the source then keeps it.
+    void holdUpdate(const ApplicationPtr& application, const Update& update);
+    void restoreHeldUpdate(const ApplicationPtr& application);
+    void settleHeldUpdate(const ApplicationPtr& application, const Update* found, bool unread);
     // Main thread only. The listed application at the path of `application`, which a discovery
     // since may have replaced by another object; `application` when none is listed there.
     ApplicationPtr listedAt(const ApplicationPtr& application) const;
@@ -161,8 +162,9 @@ private:
     // After a successful update; false (and logged, never thrown) when it failed.
     bool rediscoverAfterUpdate(const ApplicationPtr& application);
     // Homebrew's installed casks, before the application named `name` is read again alone. A
-    // catalogue that cannot be read costs its facts, not the rediscovery: logged, not thrown.
-    void loadInstalledCasksFor(const QString& name);
+    // catalogue that cannot be read costs its facts, not the rediscovery: logged and answered,
+    // not thrown.
+    std::optional<SourceFailure> loadInstalledCasksFor(const QString& name);
     void clearSkippedVersion(const ApplicationPtr& application, const QString& latestVersion,
                              const QString& oldSkippedVersion);
 
@@ -192,12 +194,12 @@ private:
     ApplicationList m_updating;              // of every running update, once per run
     ApplicationList m_updatedDuringDiscovery; // since the running discovery began
 
-    struct SkippedUpdate {
+    struct HeldUpdate {
         QString bundleIdentifier;
         QString currentVersion; // of the bundle it was offered for
         Update update;
     };
-    QHash<QUrl, SkippedUpdate> m_skippedUpdates; // by path; main thread only
+    QHash<QUrl, HeldUpdate> m_heldUpdates; // by path; main thread only
 };
 
 } // namespace norvelle

@@ -9,6 +9,7 @@
 #include "services/DiscoveryService.h"
 #include "services/IgnoreService.h"
 #include "services/UpdateService.h"
+#include "sources/ToolRunner.h"
 #include "sources/brew/BrewService.h"
 #include "util/Async.h"
 
@@ -49,10 +50,11 @@ void AppCoordinator::ignoreApplication(const ApplicationPtr& application)
 {
     m_ignoreService->ignoreApp(application->bundleIdentifier());
     invokeOnMain([&] {
+        if (const std::optional<Update> update = application->update())
+            holdUpdate(application, *update);
         application->setIgnored(true);
         application->setUpdate(std::nullopt);
         application->setSkippedVersion(std::nullopt);
-        m_skippedUpdates.remove(application->path());
         // An ignored application is not checked: a failure of its last check says nothing any more.
         application->setCheckFailure(std::nullopt);
         if (auto cask = application->cask()) {
@@ -70,6 +72,7 @@ void AppCoordinator::unignoreApplication(const ApplicationPtr& application)
     invokeOnMain([&] {
         application->setIgnored(false);
         application->setSkippedVersion(std::nullopt);
+        restoreHeldUpdate(application);
         m_store.updateDockBadge();
     });
     Logger::info(QStringLiteral("Unignored application: ") + application->name());
@@ -83,7 +86,7 @@ void AppCoordinator::skipVersion(const ApplicationPtr& application)
     const QString version = update->latestVersion;
     m_ignoreService->ignoreVersion(application->bundleIdentifier(), version);
     invokeOnMain([&] {
-        rememberSkippedUpdate(application, *update);
+        holdUpdate(application, *update);
         application->setSkippedVersion(version);
         application->setUpdate(std::nullopt);
         m_store.updateDockBadge();
@@ -96,49 +99,48 @@ void AppCoordinator::unskipVersion(const ApplicationPtr& application)
 {
     m_ignoreService->unignoreVersion(application->bundleIdentifier());
     invokeOnMain([&] {
-        restoreSkippedUpdate(application);
         application->setSkippedVersion(std::nullopt);
+        restoreHeldUpdate(application);
         m_store.updateDockBadge();
     });
     Logger::info(QStringLiteral("Unignored version for ") + application->name());
 }
 
-void AppCoordinator::rememberSkippedUpdate(const ApplicationPtr& application, const Update& update)
+void AppCoordinator::holdUpdate(const ApplicationPtr& application, const Update& update)
 {
-    const Application::Snapshot skipped = application->snapshot();
-    m_skippedUpdates.insert(skipped.path,
-                            SkippedUpdate{skipped.bundleIdentifier, skipped.currentVersion, update});
+    const Application::Snapshot taken = application->snapshot();
+    m_heldUpdates.insert(taken.path, HeldUpdate{taken.bundleIdentifier, taken.currentVersion, update});
 }
 
-void AppCoordinator::restoreSkippedUpdate(const ApplicationPtr& application)
+void AppCoordinator::restoreHeldUpdate(const ApplicationPtr& application)
 {
-    const auto kept = m_skippedUpdates.constFind(application->path());
-    if (kept == m_skippedUpdates.cend())
+    const auto kept = m_heldUpdates.constFind(application->path());
+    if (kept == m_heldUpdates.cend())
         return;
-    const SkippedUpdate skipped = kept.value();
-    m_skippedUpdates.erase(kept);
-    // A discovery since the skip may have found another bundle at the path, or this one updated.
+    const HeldUpdate held = kept.value();
+    m_heldUpdates.erase(kept);
+    // A discovery since may have found another bundle at the path, or this one updated.
     const Application::Snapshot now = application->snapshot();
-    if (now.update || now.ignored || now.skippedVersion != skipped.update.latestVersion ||
-        now.bundleIdentifier != skipped.bundleIdentifier || now.currentVersion != skipped.currentVersion ||
-        !UpdateService::hasRoute(skipped.update, now.source))
+    if (now.update || now.ignored || now.skippedVersion == held.update.latestVersion ||
+        now.bundleIdentifier != held.bundleIdentifier || now.currentVersion != held.currentVersion ||
+        !UpdateService::hasRoute(held.update, now.source))
         return;
-    application->setUpdate(skipped.update);
+    application->setUpdate(held.update);
 }
 
-void AppCoordinator::settleSkippedUpdate(const ApplicationPtr& application, const Update* found, bool unread)
+void AppCoordinator::settleHeldUpdate(const ApplicationPtr& application, const Update* found, bool unread)
 {
-    if (m_skippedUpdates.isEmpty())
+    if (m_heldUpdates.isEmpty())
         return;
-    const auto kept = m_skippedUpdates.find(application->path());
-    if (kept == m_skippedUpdates.end())
+    const auto kept = m_heldUpdates.find(application->path());
+    if (kept == m_heldUpdates.end())
         return;
-    // Found again, the skipped version comes back as the sources now describe it; a check that
-    // read them all without it, or found another (which ends the skip), makes it history.
+    // Found again, the version comes back as the sources now describe it; a check that read them
+    // all without it, or found another (which ends a skip), makes it history.
     if (found && found->latestVersion == kept->update.latestVersion)
         kept->update = *found;
     else if (found || !unread)
-        m_skippedUpdates.erase(kept);
+        m_heldUpdates.erase(kept);
 }
 
 void AppCoordinator::adoptApplication(const ApplicationPtr& application,
@@ -221,8 +223,15 @@ void AppCoordinator::adoptApplication(const ApplicationPtr& application,
     try {
         checkForUpdate(application);
     } catch (...) {
+        const QString description = describeException(std::current_exception());
         Logger::warning(QStringLiteral("Failed to check for updates after adopting ") + name +
-                        QStringLiteral(": ") + describeException(std::current_exception()));
+                        QStringLiteral(": ") + description);
+        // Only Homebrew's listing ends a check of a Homebrew application; the pane says so
+        // instead of showing it as having no update.
+        if (!ToolRunner::isEndedByQuitting(std::current_exception()))
+            invokeOnMain([&] {
+                application->setCheckFailure(SourceFailure{SourceFailure::homebrew(), description});
+            });
     }
 }
 

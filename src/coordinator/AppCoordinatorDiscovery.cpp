@@ -151,17 +151,17 @@ void AppCoordinator::applyUpdateResults(const ApplicationList& applications, con
                                         const CheckFailures& failures)
 {
     for (const ApplicationPtr& application : applications) {
+        const auto failure = failures.constFind(application->bundleIdentifier());
+        const bool unread = failure != failures.cend();
+        const auto entry = updates.constFind(application->bundleIdentifier());
+        settleHeldUpdate(application, entry == updates.cend() ? nullptr : &entry.value(), unread);
         if (application->ignored()) {
             application->setUpdate(std::nullopt);
             application->setCheckFailure(std::nullopt);
             Logger::debug(QStringLiteral("Skipping update for ignored app: ") + application->name());
             continue;
         }
-        const auto failure = failures.constFind(application->bundleIdentifier());
-        const bool unread = failure != failures.cend();
         application->setCheckFailure(unread ? std::optional(failure.value()) : std::nullopt);
-        const auto entry = updates.constFind(application->bundleIdentifier());
-        settleSkippedUpdate(application, entry == updates.cend() ? nullptr : &entry.value(), unread);
         if (entry == updates.cend()) {
             // A source that could not be read said nothing: what it offered before stays.
             if (!unread)
@@ -227,7 +227,7 @@ void AppCoordinator::applyUpdateResult(const std::optional<Update>& found, const
                                        const std::optional<SourceFailure>& failure)
 {
     application->setCheckFailure(failure);
-    settleSkippedUpdate(application, found ? &*found : nullptr, failure.has_value());
+    settleHeldUpdate(application, found ? &*found : nullptr, failure.has_value());
     if (found && found->cask)
         application->setCask(found->cask);
     if (found && found->mas)
@@ -273,8 +273,8 @@ void AppCoordinator::applyUpdateResult(const std::optional<Update>& found, const
 std::optional<SourceFailure> AppCoordinator::refreshApplication(const ApplicationPtr& given)
 {
     const EnvironmentStatus status = checkAndStoreEnvironment();
-    if (status.hasHomebrew)
-        loadInstalledCasksFor(given->name());
+    const std::optional<SourceFailure> catalogue =
+        status.hasHomebrew ? loadInstalledCasksFor(given->name()) : std::nullopt;
 
     const ApplicationPtr rediscovered =
         m_discoveryService->discoverApplication(given->path(), status.hasHomebrew, status.hasMAS);
@@ -305,10 +305,11 @@ std::optional<SourceFailure> AppCoordinator::refreshApplication(const Applicatio
 
     const std::optional<SourceFailure> unread = checkForUpdate(written);
     invokeOnMain([&] { m_store.updateDockBadge(); });
-    return unread;
+    // The facts only the catalogue knows were not read again either.
+    return unread ? unread : catalogue;
 }
 
-void AppCoordinator::loadInstalledCasksFor(const QString& name)
+std::optional<SourceFailure> AppCoordinator::loadInstalledCasksFor(const QString& name)
 {
     try {
         m_brewService->loadInstalledCasks();
@@ -317,7 +318,9 @@ void AppCoordinator::loadInstalledCasksFor(const QString& name)
         Logger::warning(SourceFailure::homebrewCatalogue() +
                         QStringLiteral(" could not be read, rediscovering ") + name +
                         QStringLiteral(" without it: ") + error.description());
+        return SourceFailure{SourceFailure::homebrewCatalogue(), error.description()};
     }
+    return std::nullopt;
 }
 
 } // namespace norvelle

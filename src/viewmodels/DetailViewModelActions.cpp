@@ -149,7 +149,11 @@ QFuture<void> DetailViewModel::refreshApplication()
                   if (const std::exception_ptr error = failureOf(done))
                       failure = logActionFailure(QStringLiteral("refresh application"), error);
                   else if (const std::optional<SourceFailure> unread = done.result())
-                      failure = unread->description;
+                      // A feed's reason names the feed; a listing's or the catalogue's is told with it.
+                      failure = unread->source == SourceFailure::updateFeed()
+                                    ? unread->description
+                                    : unread->source + QStringLiteral(" could not be read: ") +
+                                          unread->description;
                   setIsRefreshing(false);
                   if (failure) {
                       setRefreshFailure(*failure);

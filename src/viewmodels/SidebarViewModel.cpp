@@ -139,8 +139,8 @@ QStringList SidebarViewModel::unreadSourceLines(const QList<std::shared_ptr<Appl
             }
         }
         const qsizetype count = unread.names.size();
-        // The store's listing is one read for all of its applications, not one per application.
-        const bool listing = source == SourceFailure::appStore();
+        // A tool's listing is one read for all of its applications, not one per application.
+        const bool listing = source == SourceFailure::appStore() || source == SourceFailure::homebrew();
         QString line = listing      ? source
                        : count == 1 ? source + QStringLiteral(" of ") + unread.names.first()
                        : source == SourceFailure::updateFeed()

@@ -120,24 +120,33 @@ private Q_SLOTS:
         QVERIFY(world.ignore->ignoredVersions().isEmpty());
     }
 
-    // What a skip set aside comes back with the unskip (a refresh that cannot read the source
-    // keeps it), unless something since has said otherwise.
+    // What a skip or an ignore took away comes back with the unskip or the unignore (a refresh that
+    // cannot read the source keeps it), unless something since has said otherwise.
     void unskipOffersTheSkippedVersionAgain_data()
     {
+        QTest::addColumn<bool>("ignoring"); // else skipping its version
         QTest::addColumn<QString>("meanwhile");
         QTest::addColumn<bool>("offered");
-        QTest::newRow("a discovery") << "discovery" << true;
-        QTest::newRow("a discovery of the bundle updated") << "updated" << false;
-        QTest::newRow("a check that read it without the version") << "check" << false;
+        QTest::newRow("a discovery") << false << "discovery" << true;
+        QTest::newRow("a discovery of the bundle updated") << false << "updated" << false;
+        QTest::newRow("a check that read it without the version") << false << "check" << false;
+        QTest::newRow("ignored, a discovery") << true << "discovery" << true;
+        QTest::newRow("ignored, a check that read it without the version") << true << "check" << false;
     }
     void unskipOffersTheSkippedVersionAgain()
     {
+        QFETCH(bool, ignoring);
         QFETCH(QString, meanwhile);
         QFETCH(bool, offered);
         CoordinatorTestWorld world;
         ApplicationPtr app = makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0")));
         world.list({app});
-        auto skipped = world.run([&] { world.coordinator.skipVersion(app); });
+        auto skipped = world.run([&] {
+            if (ignoring)
+                world.coordinator.ignoreApplication(app);
+            else
+                world.coordinator.skipVersion(app);
+        });
         AWAIT(skipped);
         if (meanwhile != "check") {
             app = makeApp(QStringLiteral("Alpha"));
@@ -151,7 +160,12 @@ private Q_SLOTS:
                 world.coordinator.discoverApplications();
         });
         AWAIT(between);
-        auto unskipped = world.run([&] { world.coordinator.unskipVersion(app); });
+        auto unskipped = world.run([&] {
+            if (ignoring)
+                world.coordinator.unignoreApplication(app);
+            else
+                world.coordinator.unskipVersion(app);
+        });
         AWAIT(unskipped);
         QCOMPARE(app->update().has_value(), offered);
     }
@@ -290,6 +304,7 @@ private Q_SLOTS:
         QCOMPARE(world.log.containsPrefix(Logger::Level::warning,
                                           QStringLiteral("Failed to check for updates after adopting Alpha")),
                  checkFailure.has_value());
+        QCOMPARE(app->checkFailure().has_value(), checkFailure.has_value());
     }
 
     void failedAdoption_data()

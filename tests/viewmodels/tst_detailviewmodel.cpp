@@ -1,4 +1,5 @@
 #include "ViewModelTestWorld.h"
+#include "sources/brew/CatalogueError.h"
 
 #include <QMetaProperty>
 #include <QSignalSpy>
@@ -351,19 +352,25 @@ private Q_SLOTS:
     // check failed, for as long, and the version skipped is offered again.
     void unskipRaisesNoFlagAndRefreshes_data()
     {
-        QTest::addColumn<bool>("unread");
-        QTest::newRow("every source read") << false;
-        QTest::newRow("the feed unread") << true;
+        QTest::addColumn<QString>("unread"); // the source the refresh could not read
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("every source read") << "" << "";
+        QTest::newRow("the feed unread") << "feed" << "404";
+        QTest::newRow("the catalogue unread")
+            << "catalogue" << "The Homebrew catalogue could not be read: timed out";
     }
     void unskipRaisesNoFlagAndRefreshes()
     {
-        QFETCH(bool, unread);
+        QFETCH(QString, unread);
+        QFETCH(QString, failure);
         ViewModelTestWorld world;
         auto app = world.select(makeApp(QStringLiteral("Target"), makeUpdate(QStringLiteral("2.0"))));
         world.keepOnDisk(app);
-        if (unread)
+        if (unread == "feed")
             world.updates->setUnreadSources(
                 {{app->bundleIdentifier(), {SourceFailure::updateFeed(), "404"}}});
+        if (unread == "catalogue")
+            world.brew->onLoadInstalledCasks = [] { throw CatalogueError(QStringLiteral("timed out")); };
         QFuture<void> skipped = world.detail.skipVersion();
         AWAIT(skipped);
         QSignalSpy skipping(&world.detail, &DetailViewModel::isSkippingVersionChanged);
@@ -374,9 +381,9 @@ private Q_SLOTS:
         QCOMPARE(skipping.count(), 0);
         QCOMPARE(refreshing.count(), 2);
         QCOMPARE(app->skippedVersion(), std::nullopt);
-        QCOMPARE(world.detail.showRefreshSuccess(), !unread);
-        QCOMPARE(world.detail.refreshFailure(), unread ? "404" : "");
-        QCOMPARE(app->update() ? app->update()->latestVersion : QString(), unread ? "2.0" : "");
+        QCOMPARE(world.detail.showRefreshSuccess(), unread.isEmpty());
+        QCOMPARE(world.detail.refreshFailure(), failure);
+        QCOMPARE(app->update() ? app->update()->latestVersion : QString(), unread == "feed" ? "2.0" : "");
         world.pauses.endOldest();
         AWAIT(done);
         QVERIFY(!world.detail.showsRefresh());

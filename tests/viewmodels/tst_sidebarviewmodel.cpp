@@ -307,12 +307,13 @@ private Q_SLOTS:
         QTest::newRow("reasons that differ only in a figure")
             << QStringList{"Alpha:timed out after 10001 ms", "Beta:timed out after 9999 ms"}
             << QStringList{feeds.arg(2) + ": timed out after 10001 ms"};
-        // The store's listing is read once for all of its applications.
-        QTest::newRow("the App Store's listing, beside a feed")
+        // A tool's listing is read once for all of its applications.
+        QTest::newRow("the tools' listings, beside a feed")
             << QStringList{"Alpha:exited with status 1:App Store", "Beta:offline",
-                           "Gamma:exited with status 1:App Store"}
+                           "Gamma:exited with status 1:App Store", "Delta:refused:Homebrew"}
             << QStringList{"App Store could not be read: exited with status 1",
-                           "The update feed of Beta could not be read: offline"};
+                           "The update feed of Beta could not be read: offline",
+                           "Homebrew could not be read: refused"};
     }
     void unreadSourceLines()
     {
