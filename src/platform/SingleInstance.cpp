@@ -1,5 +1,6 @@
 #include "platform/SingleInstance.h"
 
+#include "platform/Logger.h"
 #include "platform/Paths.h"
 #include "platform/file/FolderLock.h"
 #include "platform/file/SafeFile.h"
@@ -11,6 +12,7 @@
 #include <QLockFile>
 #include <QSettings>
 #include <QSysInfo>
+#include <QTemporaryFile>
 
 #include <cerrno>
 #include <sys/file.h>
@@ -73,6 +75,24 @@ Claim takeInFolder(QLockFile& lock, const QString& path)
     if (lock.tryLock(0))
         return Claim::claimed;
     return SingleInstance::ownerRuns(path) ? Claim::heldElsewhere : Claim::unavailable;
+}
+
+// What holds nothing under the name at path (a link, a FIFO or a socket, or a file whose content
+// stays under its other names) gives way to an empty file, made aside and renamed over it, so that
+// nothing is written through it. False where something else is there, or the rename fails.
+bool replaceWithOwnFile(const QString& path)
+{
+    struct stat named {};
+    if (::lstat(QFile::encodeName(path).constData(), &named) != 0 ||
+        !(S_ISLNK(named.st_mode) || S_ISFIFO(named.st_mode) || S_ISSOCK(named.st_mode) ||
+          (S_ISREG(named.st_mode) && named.st_nlink > 1)))
+        return false;
+    QTemporaryFile made(path + QStringLiteral(".XXXXXX"));
+    if (!made.open() ||
+        ::rename(QFile::encodeName(made.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
+        return false;
+    made.setAutoRemove(false);
+    return true;
 }
 
 // A lock file may hold anything, and what it names is shown on a terminal or in a dialog: what is
@@ -179,15 +199,23 @@ void SingleInstance::listen()
     if (m_watcher)
         return;
     // Requests left from an earlier run are not for this one; a file that can be read but not
-    // emptied counts from its present end. What is not a regular file of its own carries no
-    // requests: a link, or a file with other names, is someone else's, which no start writes into.
+    // emptied counts from its present end. Nothing is written through a link, nor into a file with
+    // other names, which are someone else's: what holds nothing under the name gives way to a file
+    // of our own, as otherwise no later start could ever bring this copy forward.
     QFile requests(requestPath());
-    if (SafeFile::openRegularFile(requests, QIODevice::WriteOnly | QIODevice::Truncate))
+    const auto emptied = [&requests] {
+        return SafeFile::openRegularFile(requests, QIODevice::WriteOnly | QIODevice::Truncate);
+    };
+    if (emptied() || (replaceWithOwnFile(requestPath()) && emptied())) {
         m_madeRequests = true;
-    else if (SafeFile::openRegularFile(requests, QIODevice::ReadOnly))
+    } else if (SafeFile::openRegularFile(requests, QIODevice::ReadOnly)) {
         m_requestsSeen = requests.size();
-    else
-        return; // nothing to hear through: later starts find no file to ask through
+    } else {
+        // Nothing to hear through: later starts find no file to ask through.
+        Logger::warning(QStringLiteral("Later starts cannot bring this copy forward: ") + requestPath() +
+                        QStringLiteral(" is no file Norvelle can use"));
+        return;
+    }
     requests.close();
     m_watcher = new QFileSystemWatcher({requestPath()}, this);
     connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &SingleInstance::readRequests);

@@ -221,8 +221,8 @@ private Q_SLOTS:
     void oddFilesAtItsNamesAreNotUsed_data()
     {
         QTest::addColumn<QString>("name"); // beside the settings
-        // What has it: a "fifo", a "link" or a "hard link" to a file of the user's elsewhere, or a
-        // "dangling link" to a name elsewhere.
+        // What has it: a "fifo", a "link" or a "hard link" to a file of the user's elsewhere, a
+        // "dangling link" to a name elsewhere, or a "folder".
         QTest::addColumn<QString>("kind");
         QTest::addColumn<Claim>("expected");
         const QString lock = QStringLiteral(".running"), request = QStringLiteral(".activate");
@@ -234,13 +234,16 @@ private Q_SLOTS:
         QTest::newRow("a link at the request file") << request << "link" << Claim::claimed;
         QTest::newRow("a hard link at the request file") << request << "hard link" << Claim::claimed;
         QTest::newRow("a dangling link at the request file") << request << "dangling link" << Claim::claimed;
+        QTest::newRow("a folder at the request file") << request << "folder" << Claim::claimed;
         QTest::newRow("a FIFO at the folder's stand-in") << standIn << "fifo" << Claim::claimed;
         QTest::newRow("a dangling link at the folder's stand-in")
             << standIn << "dangling link" << Claim::claimed;
     }
     // Opening a FIFO waits for its other end, which may never come: no start, nor quit, waits on
     // one, and none is used as a lock or a request file. A link, or a file with other names, is
-    // the user's: nothing is emptied or written through it, nor made where it points.
+    // the user's: nothing is emptied or written through it, nor made where it points. At the
+    // request file's name, all but a folder give way to a file of the running copy's own, so that
+    // later starts still bring it forward.
     void oddFilesAtItsNamesAreNotUsed()
     {
         QFETCH(QString, name);
@@ -259,6 +262,7 @@ private Q_SLOTS:
         const QByteArray named = QFile::encodeName(settings + name);
         QVERIFY(kind == QLatin1String("fifo")        ? ::mkfifo(named, 0666) == 0
                 : kind == QLatin1String("hard link") ? ::link(QFile::encodeName(users), named) == 0
+                : kind == QLatin1String("folder")    ? ::mkdir(named, 0700) == 0
                                                      : QFile::link(target, settings + name));
         const bool writeOnly = name.endsWith(QLatin1String(".claims"));
         const uid_t user = ::geteuid();
@@ -274,11 +278,14 @@ private Q_SLOTS:
                    (target == users || !QFileInfo::exists(target));
         };
         auto first = std::make_unique<SingleInstance>(settings);
+        QSignalSpy raised(first.get(), &SingleInstance::activationRequested);
         QCOMPARE(first->claim(), expected);
         QVERIFY(untouched());
         SingleInstance later(settings);
         QCOMPARE(later.claim(), expected == Claim::claimed ? Claim::heldElsewhere : expected);
-        QCOMPARE(later.requestActivation(), !name.endsWith(QLatin1String(".activate")));
+        const bool heard = kind != QLatin1String("folder");
+        QCOMPARE(later.requestActivation(), heard);
+        QTRY_COMPARE(raised.count(), heard ? 1 : 0);
         first.reset();
         QVERIFY(untouched());
     }
