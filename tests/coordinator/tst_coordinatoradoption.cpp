@@ -141,13 +141,13 @@ private Q_SLOTS:
         CoordinatorTestWorld world;
         ApplicationPtr app = makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0")));
         world.list({app});
-        auto skipped = world.run([&] {
-            if (ignoring)
-                world.coordinator.ignoreApplication(app);
-            else
-                world.coordinator.skipVersion(app);
-        });
-        AWAIT(skipped);
+        AppCoordinator& c = world.coordinator;
+        using Step = void (AppCoordinator::*)(const ApplicationPtr&);
+        const auto step = [&](Step ignore, Step skip) {
+            auto done = world.run([&] { (c.*(ignoring ? ignore : skip))(app); });
+            AWAIT(done);
+        };
+        step(&AppCoordinator::ignoreApplication, &AppCoordinator::skipVersion);
         if (meanwhile != "check") {
             app = makeApp(QStringLiteral("Alpha"));
             app->setCurrentVersion(meanwhile == "updated" ? "2.0" : "1.0");
@@ -155,18 +155,12 @@ private Q_SLOTS:
         }
         auto between = world.run([&] {
             if (meanwhile == "check")
-                world.coordinator.checkForUpdates();
+                c.checkForUpdates();
             else
-                world.coordinator.discoverApplications();
+                c.discoverApplications();
         });
         AWAIT(between);
-        auto unskipped = world.run([&] {
-            if (ignoring)
-                world.coordinator.unignoreApplication(app);
-            else
-                world.coordinator.unskipVersion(app);
-        });
-        AWAIT(unskipped);
+        step(&AppCoordinator::unignoreApplication, &AppCoordinator::unskipVersion);
         QCOMPARE(app->update().has_value(), offered);
     }
 
