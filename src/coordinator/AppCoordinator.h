@@ -141,13 +141,21 @@ private:
     // bundle, same version) stays with its new object, so a check that cannot read its source
     // keeps it, and the list does not lose its updates while the check runs.
     void keepKnownUpdates(const ApplicationList& discovered) const;
-    // Main thread only. The update a skip or an ignore took away comes back with the unskip or the
-    // unignore, unless a check has read the application's sources since without finding that
-    // version, or the application is no longer the one it was taken from: a check that cannot read
-    // the source then keeps it.
+    // Main thread only. The update a skip or an ignore took away is released by the unskip or the
+    // unignore, and comes back with the refresh that follows, once it has read the bundle: only
+    // when the bundle is still there, is still that application and holds an older version, and
+    // unless a check has read the application's sources since without finding that version. A
+    // check that cannot read the source then keeps it.
     void holdUpdate(const ApplicationPtr& application, const Update& update);
-    void restoreHeldUpdate(const ApplicationPtr& application);
+    void releaseHeldUpdate(const ApplicationPtr& application);
+    // The released update that may come back to `application`, whose bundle holds `onDisk` with
+    // `sources`; none when the bundle is gone (no version). Either way the release is history.
+    std::optional<Update> takeReleasedUpdate(const ApplicationPtr& application,
+                                             const std::optional<QString>& onDisk,
+                                             const QList<Application::Source>& sources);
     void settleHeldUpdate(const ApplicationPtr& application, const Update* found, bool unread);
+    // Worker thread. For a refresh that failed before it could rediscover the bundle.
+    void giveBackReleasedUpdate(const ApplicationPtr& given, const std::optional<QString>& onDisk);
     // Main thread only. The listed application at the path of `application`, which a discovery
     // since may have replaced by another object; `application` when none is listed there.
     ApplicationPtr listedAt(const ApplicationPtr& application) const;
@@ -158,9 +166,23 @@ private:
     void applyUpdateResult(const std::optional<Update>& found, const ApplicationPtr& application,
                            const std::optional<SourceFailure>& failure);
     static void applyUpdateOutcome(const Update::Result& result, const ApplicationPtr& application);
+    // A cask that Homebrew names without the catalogue's facts (the catalogue lacks it, or could
+    // not be read) says nothing of them: what was known of the same cask stays.
+    static std::optional<Cask> withKnownFacts(std::optional<Cask> found, const std::optional<Cask>& known);
     void writeBackAdoption(const ApplicationPtr& application, const ApplicationPtr& rediscovered);
     // After a successful update; false (and logged, never thrown) when it failed.
     bool rediscoverAfterUpdate(const ApplicationPtr& application);
+    // Worker thread. An application that updates itself may hold the offered version, or a newer
+    // one, by the time its update is asked for: then nothing is left to install, and this is
+    // the version the bundle holds now.
+    std::optional<QString> installedMeanwhile(const ApplicationPtr& application, const Update& update) const;
+    // Worker thread. Shows what the bundle holds and drops the update, which is no failure.
+    void settleInstalledMeanwhile(const ApplicationPtr& application, const QString& installed);
+    // A run that the updater ended because the feed offers nothing newer than the bundle.
+    static bool foundNothingNewer(const Update::Result& result);
+    // Worker thread. True (logged as a skip, and settled) when a batch's application already
+    // holds its offered version.
+    bool skipInstalledMeanwhile(const ApplicationPtr& application, const std::optional<Update>& update);
     // Homebrew's installed casks, before the application named `name` is read again alone. A
     // catalogue that cannot be read costs its facts, not the rediscovery: logged and answered,
     // not thrown.
@@ -196,8 +218,8 @@ private:
 
     struct HeldUpdate {
         QString bundleIdentifier;
-        QString currentVersion; // of the bundle it was offered for
         Update update;
+        bool released = false; // by an unskip or an unignore, for the refresh that follows
     };
     QHash<QUrl, HeldUpdate> m_heldUpdates; // by path; main thread only
 };

@@ -35,6 +35,12 @@ QString describeCask(const std::optional<Cask>& cask)
              boolText(cask->adoptable));
 }
 
+// What Homebrew answers for a cask it lists but the catalogue does not describe.
+bool isTokenOnly(const Cask& cask)
+{
+    return cask.latestVersion.isEmpty() && !cask.description && !cask.homepage;
+}
+
 std::optional<Cask> adoptedCask(std::optional<Cask> cask)
 {
     if (cask) {
@@ -72,7 +78,7 @@ void AppCoordinator::unignoreApplication(const ApplicationPtr& application)
     invokeOnMain([&] {
         application->setIgnored(false);
         application->setSkippedVersion(std::nullopt);
-        restoreHeldUpdate(application);
+        releaseHeldUpdate(application);
         m_store.updateDockBadge();
     });
     Logger::info(QStringLiteral("Unignored application: ") + application->name());
@@ -100,7 +106,7 @@ void AppCoordinator::unskipVersion(const ApplicationPtr& application)
     m_ignoreService->unignoreVersion(application->bundleIdentifier());
     invokeOnMain([&] {
         application->setSkippedVersion(std::nullopt);
-        restoreHeldUpdate(application);
+        releaseHeldUpdate(application);
         m_store.updateDockBadge();
     });
     Logger::info(QStringLiteral("Unignored version for ") + application->name());
@@ -109,23 +115,33 @@ void AppCoordinator::unskipVersion(const ApplicationPtr& application)
 void AppCoordinator::holdUpdate(const ApplicationPtr& application, const Update& update)
 {
     const Application::Snapshot taken = application->snapshot();
-    m_heldUpdates.insert(taken.path, HeldUpdate{taken.bundleIdentifier, taken.currentVersion, update});
+    m_heldUpdates.insert(taken.path, HeldUpdate{taken.bundleIdentifier, update});
 }
 
-void AppCoordinator::restoreHeldUpdate(const ApplicationPtr& application)
+void AppCoordinator::releaseHeldUpdate(const ApplicationPtr& application)
 {
-    const auto kept = m_heldUpdates.constFind(application->path());
-    if (kept == m_heldUpdates.cend())
-        return;
-    const HeldUpdate held = kept.value();
-    m_heldUpdates.erase(kept);
-    // A discovery since may have found another bundle at the path, or this one updated.
+    // Given back only by the refresh that follows: until it has read the bundle, nobody knows
+    // whether the application updated itself meanwhile, or is gone.
+    const auto held = m_heldUpdates.find(application->path());
+    if (held != m_heldUpdates.end())
+        held->released = true;
+}
+
+std::optional<Update> AppCoordinator::takeReleasedUpdate(const ApplicationPtr& application,
+                                                         const std::optional<QString>& onDisk,
+                                                         const QList<Application::Source>& sources)
+{
+    const auto held = m_heldUpdates.find(application->path());
+    if (held == m_heldUpdates.end() || !held->released)
+        return std::nullopt;
+    const HeldUpdate taken = held.value();
+    m_heldUpdates.erase(held);
     const Application::Snapshot now = application->snapshot();
-    if (now.update || now.ignored || now.skippedVersion == held.update.latestVersion ||
-        now.bundleIdentifier != held.bundleIdentifier || now.currentVersion != held.currentVersion ||
-        !UpdateService::hasRoute(held.update, now.source))
-        return;
-    application->setUpdate(held.update);
+    if (!onDisk || now.ignored || now.skippedVersion == taken.update.latestVersion ||
+        now.bundleIdentifier != taken.bundleIdentifier || !UpdateService::isNewerThan(taken.update, *onDisk) ||
+        !UpdateService::hasRoute(taken.update, sources))
+        return std::nullopt;
+    return taken.update;
 }
 
 void AppCoordinator::settleHeldUpdate(const ApplicationPtr& application, const Update* found, bool unread)
@@ -241,10 +257,15 @@ void AppCoordinator::writeBackAdoption(const ApplicationPtr& application, const 
         const Application::Snapshot found = rediscovered->snapshot();
         Logger::info(QStringLiteral("Rediscovered app - cask: ") + describeCask(found.cask));
         std::optional<Cask> cask = found.cask;
-        // Homebrew now owns the application, but the catalogue has no facts for a cask of a tap:
-        // the cask just adopted stays, marked adopted, instead of leaving it looking unmanaged.
-        if (!cask && found.source.contains(Application::Source::homebrew))
-            cask = adoptedCask(application->cask());
+        const std::optional<Cask> known = application->cask();
+        // Homebrew now owns the application, but the catalogue has no facts for a cask of a tap
+        // (or could not be read): what was known of the cask just adopted stays, marked adopted,
+        // instead of its token alone or nothing.
+        if (found.source.contains(Application::Source::homebrew) && known &&
+            (!cask || (cask->caskName == known->caskName && isTokenOnly(*cask))))
+            cask = adoptedCask(known);
+        else
+            cask = withKnownFacts(cask, known);
         application->setCask(cask);
         application->setMas(found.mas);
         application->setSource(found.source);

@@ -76,6 +76,14 @@ void AppCoordinator::keepUpdatedListed(ApplicationList& discovered)
         const ApplicationPtr kept = listed.value(application->path(), application);
         const auto at = found.constFind(kept->path());
         if (at != found.cend()) {
+            // What manages it is as the discovery found it (adopted into Homebrew outside
+            // Norvelle, say): a batch's later turn judges the update's route by it.
+            const Application::Snapshot fresh = discovered.at(at.value())->snapshot();
+            if (fresh.bundleIdentifier == kept->bundleIdentifier()) {
+                kept->setSource(fresh.source);
+                kept->setCask(fresh.cask);
+                kept->setMas(fresh.mas);
+            }
             discovered[at.value()] = kept;
         } else {
             found.insert(kept->path(), discovered.size());
@@ -181,10 +189,24 @@ void AppCoordinator::applyUpdateResults(const ApplicationList& applications, con
         if (skipped)
             clearSkippedVersion(application, found.latestVersion, *skipped);
         if (found.cask)
-            application->setCask(found.cask);
+            application->setCask(withKnownFacts(found.cask, application->cask()));
         if (found.mas)
             application->setMas(found.mas);
     }
+}
+
+std::optional<Cask> AppCoordinator::withKnownFacts(std::optional<Cask> found, const std::optional<Cask>& known)
+{
+    if (!found || !known || found->caskName != known->caskName || found->description || found->homepage)
+        return found;
+    found->description = known->description;
+    found->homepage = known->homepage;
+    found->requiresSudo = known->requiresSudo;
+    if (found->warnings.isEmpty())
+        found->warnings = known->warnings;
+    if (found->artifacts.isEmpty())
+        found->artifacts = known->artifacts;
+    return found;
 }
 
 void AppCoordinator::clearSkippedVersion(const ApplicationPtr& application, const QString& latestVersion,
@@ -229,7 +251,7 @@ void AppCoordinator::applyUpdateResult(const std::optional<Update>& found, const
     application->setCheckFailure(failure);
     settleHeldUpdate(application, found ? &*found : nullptr, failure.has_value());
     if (found && found->cask)
-        application->setCask(found->cask);
+        application->setCask(withKnownFacts(found->cask, application->cask()));
     if (found && found->mas)
         application->setMas(found->mas);
 
@@ -272,13 +294,20 @@ void AppCoordinator::applyUpdateResult(const std::optional<Update>& found, const
 
 std::optional<SourceFailure> AppCoordinator::refreshApplication(const ApplicationPtr& given)
 {
-    const EnvironmentStatus status = checkAndStoreEnvironment();
-    const std::optional<SourceFailure> catalogue =
-        status.hasHomebrew ? loadInstalledCasksFor(given->name()) : std::nullopt;
-
-    const ApplicationPtr rediscovered =
-        m_discoveryService->discoverApplication(given->path(), status.hasHomebrew, status.hasMAS);
+    std::optional<SourceFailure> catalogue;
+    ApplicationPtr rediscovered;
+    try {
+        const EnvironmentStatus status = checkAndStoreEnvironment();
+        catalogue = status.hasHomebrew ? loadInstalledCasksFor(given->name()) : std::nullopt;
+        rediscovered = m_discoveryService->discoverApplication(given->path(), status.hasHomebrew, status.hasMAS);
+    } catch (...) {
+        // Failed before it had read the bundle (`brew` refused): an update an unskip or an
+        // unignore released is judged by what the bundle holds, read on its own.
+        giveBackReleasedUpdate(given, m_discoveryService->versionOnDisk(given->path(), given->bundleIdentifier()));
+        throw;
+    }
     if (!rediscovered) {
+        giveBackReleasedUpdate(given, std::nullopt);
         Logger::error(QStringLiteral("Failed to rediscover application at path: ") +
                       given->path().toLocalFile());
         throw CoordinatorError::applicationNotFound();
@@ -289,16 +318,20 @@ std::optional<SourceFailure> AppCoordinator::refreshApplication(const Applicatio
         const ApplicationPtr application = listedAt(given);
         const std::optional<Update> remembered = application->update();
         const Application::Snapshot found = rediscovered->snapshot();
-        // An update whose version the bundle now holds has been installed: keeping it until the
-        // check below answers would show the same version on both sides of the arrow. Nor does
-        // one stay that came from a source the bundle has left.
-        const bool kept = remembered && remembered->latestVersion != found.currentVersion &&
+        // Only an update newer than what the bundle now holds stays while the check below runs:
+        // the application may have installed it, or a newer one, itself. Nor does one stay that
+        // came from a source the bundle has left.
+        const bool kept = remembered && UpdateService::isNewerThan(*remembered, found.currentVersion) &&
                           UpdateService::hasRoute(*remembered, found.source);
+        const std::optional<QString> onDisk =
+            found.bundleIdentifier == application->bundleIdentifier() ? std::optional(found.currentVersion)
+                                                                      : std::nullopt;
+        const std::optional<Update> released = takeReleasedUpdate(application, onDisk, found.source);
         application->setCurrentVersion(found.currentVersion);
         application->setSource(found.source);
-        application->setCask(found.cask);
+        application->setCask(withKnownFacts(found.cask, application->cask()));
         application->setMas(found.mas);
-        application->setUpdate(kept ? remembered : std::nullopt);
+        application->setUpdate(kept ? remembered : released);
         m_store.updateDockBadge();
         return application;
     });
@@ -307,6 +340,22 @@ std::optional<SourceFailure> AppCoordinator::refreshApplication(const Applicatio
     invokeOnMain([&] { m_store.updateDockBadge(); });
     // The facts only the catalogue knows were not read again either.
     return unread ? unread : catalogue;
+}
+
+void AppCoordinator::giveBackReleasedUpdate(const ApplicationPtr& given, const std::optional<QString>& onDisk)
+{
+    try {
+        invokeOnMain([&] {
+            const ApplicationPtr application = listedAt(given);
+            const std::optional<Update> update = takeReleasedUpdate(application, onDisk, application->source());
+            if (update && !application->update()) {
+                application->setUpdate(update);
+                m_store.updateDockBadge();
+            }
+        });
+    } catch (...) {
+        // Quitting: nothing is shown any more.
+    }
 }
 
 std::optional<SourceFailure> AppCoordinator::loadInstalledCasksFor(const QString& name)

@@ -3,12 +3,15 @@
 #include "coordinator/AppCoordinator.h"
 
 #include "coordinator/CoordinatorError.h"
+#include "model/NorvelleError.h"
 #include "platform/Logger.h"
 #include "services/ApplicationStore.h"
+#include "services/DiscoveryService.h"
 #include "services/UpdateService.h"
 #include "sources/ToolRunner.h"
 #include "util/Async.h"
 
+#include <QUuid>
 #include <algorithm>
 
 namespace norvelle {
@@ -51,8 +54,23 @@ Update::Result AppCoordinator::updateApplication(const ApplicationPtr& applicati
     if (update->source == Update::Source::appStore && !status.hasMAS)
         throw CoordinatorError::masNotAvailable();
 
-    Logger::info(QStringLiteral("Updating application: ") + application->name());
-    const Update::Result result = m_updateService->updateApplication(application, progress);
+    std::optional<QString> installed = installedMeanwhile(application, *update);
+    Update::Result result;
+    if (!installed) {
+        Logger::info(QStringLiteral("Updating application: ") + application->name());
+        result = m_updateService->updateApplication(application, progress);
+        // The updater found nothing newer than the bundle: it may have updated itself meanwhile.
+        if (!result.success && foundNothingNewer(result))
+            installed = installedMeanwhile(application, *update);
+    }
+    if (installed) {
+        Logger::info(application->name() + QStringLiteral(" already has version ") + *installed +
+                     QStringLiteral(": nothing to install"));
+        settleInstalledMeanwhile(application, *installed);
+        result = Update::Result{QUuid::createUuid(), application, false, std::nullopt,
+                                QDateTime::currentDateTime(), true};
+        return result;
+    }
     // After a success the update stays until the bundle on disk has been read again and checked:
     // it goes only once the new version is really installed. When that cannot be learnt, the
     // tool's word is taken and the update goes all the same.
@@ -84,11 +102,50 @@ bool AppCoordinator::rediscoverAfterUpdate(const ApplicationPtr& application)
     }
 }
 
+std::optional<QString> AppCoordinator::installedMeanwhile(const ApplicationPtr& application,
+                                                          const Update& update) const
+{
+    const std::optional<QString> onDisk =
+        m_discoveryService->versionOnDisk(application->path(), application->bundleIdentifier());
+    if (onDisk && !UpdateService::isNewerThan(update, *onDisk))
+        return onDisk;
+    return std::nullopt;
+}
+
+void AppCoordinator::settleInstalledMeanwhile(const ApplicationPtr& application, const QString& installed)
+{
+    // Read again and checked as after an update of ours: the version shows, and a newer offer with it.
+    try {
+        refreshApplication(application);
+        return;
+    } catch (...) {
+        if (ToolRunner::isEndedByQuitting(std::current_exception()))
+            return;
+        Logger::warning(QStringLiteral("Failed to rediscover ") + application->name() + QStringLiteral(": ") +
+                        describeException(std::current_exception()));
+    }
+    invokeOnMain([&] {
+        const ApplicationPtr listed = listedAt(application);
+        listed->setCurrentVersion(installed);
+        if (const std::optional<Update> update = listed->update();
+            update && !UpdateService::isNewerThan(*update, installed))
+            listed->setUpdate(std::nullopt);
+        m_store.updateDockBadge();
+    });
+}
+
+bool AppCoordinator::foundNothingNewer(const Update::Result& result)
+{
+    // The updater's own words for it; the run that ends so has nothing to retry.
+    return !result.success && result.error == NorvelleError::noUpdateAvailable().description();
+}
+
 void AppCoordinator::applyUpdateOutcome(const Update::Result& result, const ApplicationPtr& application)
 {
     if (!application)
         return;
-    if (result.success) {
+    // An offer the feed has withdrawn since the check goes: retrying it could only fail again.
+    if (result.success || foundNothingNewer(result)) {
         application->setUpdate(std::nullopt);
         return;
     }
@@ -174,10 +231,22 @@ QList<Update::Result> AppCoordinator::runBatch(const ApplicationList& applicatio
             break;
         }
         Logger::info(QStringLiteral("Processing batch %1 of %2").arg(i + 1).arg(batches.size()));
-        const ApplicationList due = invokeOnMain([&] { return listedWithUpdate(batches.at(i)); });
+        ApplicationList due;
+        for (const ApplicationPtr& application : invokeOnMain([&] { return listedWithUpdate(batches.at(i)); })) {
+            if (!skipInstalledMeanwhile(application, application->update()))
+                due.append(application);
+        }
         if (due.isEmpty())
             continue;
-        const QList<Update::Result> chunk = m_updateService->updateAll(due, progress);
+        // The offers as they were, for a run the updater ends with nothing newer to install.
+        QHash<const Application*, std::optional<Update>> offered;
+        for (const ApplicationPtr& application : due)
+            offered.insert(application.get(), application->update());
+        QList<Update::Result> chunk = m_updateService->updateAll(due, progress);
+        chunk.removeIf([&](const Update::Result& result) {
+            return foundNothingNewer(result) && result.application &&
+                   skipInstalledMeanwhile(result.application, offered.value(result.application.get()));
+        });
         results.append(chunk);
         invokeOnMain([&] {
             for (const Update::Result& result : chunk)
@@ -197,6 +266,18 @@ QList<Update::Result> AppCoordinator::runBatch(const ApplicationList& applicatio
     Logger::info(
         QStringLiteral("Batch update complete: %1/%2 successful").arg(successful).arg(results.size()));
     return results;
+}
+
+bool AppCoordinator::skipInstalledMeanwhile(const ApplicationPtr& application, const std::optional<Update>& update)
+{
+    const std::optional<QString> installed = update ? installedMeanwhile(application, *update) : std::nullopt;
+    if (!installed)
+        return false;
+    // Installed outside Norvelle before its turn came: neither a success nor a failure.
+    Logger::info(QStringLiteral("Skipped ") + application->name() +
+                 QStringLiteral(": no update available any more"));
+    settleInstalledMeanwhile(application, *installed);
+    return true;
 }
 
 AppCoordinator::ApplicationList AppCoordinator::listedWithUpdate(const ApplicationList& chunk) const

@@ -29,6 +29,9 @@ struct Update {
         bool success = false;
         std::optional<QString> error;
         QDateTime timestamp;
+        // Nothing was installed and nothing failed: the bundle already held the offered version
+        // or a newer one (an application that updates itself). Never set with `success`.
+        bool alreadyInstalled = false;
 
         // The application takes part by its id only.
         bool operator==(const Result& other) const;

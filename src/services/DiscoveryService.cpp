@@ -11,6 +11,7 @@
 #include "sources/brew/CatalogueError.h"
 #include "sources/mas/MASService.h"
 #include "sources/sparkle/SparkleService.h"
+#include "util/Error.h"
 #include "util/TaskGroup.h"
 
 #include <QCollator>
@@ -274,6 +275,19 @@ std::shared_ptr<Application> DiscoveryService::discoverApplication(const QUrl& u
 {
     const std::optional<Bundle> bundle = readBundle(url.toLocalFile());
     return bundle ? buildApplication(url, *bundle, hasHomebrew, hasMAS) : nullptr;
+}
+
+std::optional<QString> DiscoveryService::versionOnDisk(const QUrl& url, const QString& bundleIdentifier) const
+{
+    try {
+        const std::optional<Bundle> bundle = readBundle(url.toLocalFile());
+        if (bundle && bundle->bundleIdentifier == bundleIdentifier)
+            return bundle->version;
+    } catch (const std::exception& error) {
+        Logger::debug(QStringLiteral("Could not read the version of ") + url.toLocalFile() +
+                      QStringLiteral(": ") + describeException(error));
+    }
+    return std::nullopt;
 }
 
 std::optional<DiscoveryService::Bundle> DiscoveryService::readBundle(const QString& path) const

@@ -59,6 +59,10 @@ public:
     // bundle is not accepted. Throws when its Info.plist exists but cannot be read or parsed.
     virtual std::shared_ptr<Application> discoverApplication(const QUrl& url, bool hasHomebrew, bool hasMAS);
 
+    // The version the bundle at `url` holds now, when it is still the application named by
+    // `bundleIdentifier`; none when it is gone, unreadable or another one. Never throws.
+    virtual std::optional<QString> versionOnDisk(const QUrl& url, const QString& bundleIdentifier) const;
+
     // The identifiers never listed: Safari, this application, Feedback Assistant.
     static QSet<QString> defaultFilteredBundleIdentifiers(const QString& ownBundleIdentifier);
 

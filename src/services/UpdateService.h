@@ -78,6 +78,9 @@ public:
     // Whether `sources` still hold the source that offered the update: only through it can the
     // update be installed.
     static bool hasRoute(const Update& update, const QList<Application::Source>& sources);
+    // Whether the update offers a version newer than `installedVersion` (version order, never
+    // mere inequality): only such an update is worth offering for a bundle holding that version.
+    static bool isNewerThan(const Update& update, const QString& installedVersion);
 
     // The status a line of tool output or a progress message stands for.
     static UpdateProgress::Status updateProgressStatus(const QString& text);

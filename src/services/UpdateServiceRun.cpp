@@ -10,6 +10,7 @@
 #include "sources/ToolRunner.h"
 #include "sources/brew/BrewService.h"
 #include "sources/mas/MASService.h"
+#include "services/VersionOrdering.h"
 #include "sources/sparkle/SparkleService.h"
 
 #include <QDateTime>
@@ -219,6 +220,12 @@ QList<Update::Result> UpdateService::updateAll(const QList<std::shared_ptr<Appli
 bool UpdateService::hasRoute(const Update& update, const QList<Application::Source>& sources)
 {
     return sources.contains(toApplicationSource(update.source));
+}
+
+bool UpdateService::isNewerThan(const Update& update, const QString& installedVersion)
+{
+    return VersionOrdering::compareVersions(update.latestVersion, installedVersion, update.source,
+                                            update.source) > 0;
 }
 
 UpdateProgress::Status UpdateService::updateProgressStatus(const QString& text)

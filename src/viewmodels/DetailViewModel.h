@@ -160,6 +160,9 @@ Q_SIGNALS:
 private:
     using ApplicationPtr = std::shared_ptr<Application>;
 
+    // The refresh of the selected application; `ended` runs once it has ended, before the pause
+    // in which its outcome shows.
+    QFuture<void> refresh(std::function<void()> ended);
     // A failed update record for the application, keeping the lines captured so far.
     void storeFailedUpdate(const ApplicationPtr& application, const QString& step);
     QDateTime now() const;

@@ -72,7 +72,7 @@ QFuture<void> DetailViewModel::updateApplication()
                       return finishedAction();
                   }
                   const Update::Result result = done.result();
-                  if (!result.success) {
+                  if (!result.success && !result.alreadyInstalled) {
                       storeFailedUpdate(application, result.error.value_or(QStringLiteral("Update failed")));
                       setIsUpdating(false);
                       return finishedAction();
@@ -82,7 +82,14 @@ QFuture<void> DetailViewModel::updateApplication()
                   completed.application = application;
                   completed.status = UpdateProgress::Status::completed;
                   completed.progress = 1.0;
-                  completed.currentStep = QStringLiteral("Update completed successfully");
+                  // An application that updated itself needed nothing: the pane says what it holds.
+                  completed.currentStep =
+                      result.alreadyInstalled
+                          ? QStringLiteral("Nothing to install: version %1 is already installed")
+                                .arg(m_store.applicationsByPath()
+                                         .value(application->path(), application)
+                                         ->displayCurrentVersion())
+                          : QStringLiteral("Update completed successfully");
                   completed.startTime = now();
                   setUpdateProgress(completed);
                   return afterPause(1s, [this] {
@@ -123,17 +130,26 @@ QFuture<void> DetailViewModel::unignoreApplication()
                       setIsIgnoring(false);
                       return finishedAction();
                   }
-                  // The refresh works on whatever is selected by now.
-                  return refreshApplication().then(this, [this] { setIsIgnoring(false); });
+                  // The refresh works on whatever is selected by now. The Unignore has ended with
+                  // it, not with the status panel that tells its end.
+                  return refresh([this] { setIsIgnoring(false); });
               })
         .unwrap();
 }
 
 QFuture<void> DetailViewModel::refreshApplication()
 {
+    return refresh({});
+}
+
+QFuture<void> DetailViewModel::refresh(std::function<void()> ended)
+{
     const ApplicationPtr application = m_store.selectedApplication();
-    if (!application)
+    if (!application) {
+        if (ended)
+            ended();
         return finishedAction();
+    }
     setIsRefreshing(true);
     setShowRefreshSuccess(false);
     setRefreshFailure(QString());
@@ -141,7 +157,7 @@ QFuture<void> DetailViewModel::refreshApplication()
     return runForMainThread(
                [coordinator, application] { return coordinator->refreshApplication(application); })
         .then(this,
-              [this](QFuture<std::optional<SourceFailure>> done) {
+              [this, ended = std::move(ended)](QFuture<std::optional<SourceFailure>> done) {
                   // What a source that could not be read offered before is still shown, and a
                   // refresh that failed whole (`brew` refused, the bundle gone) changed nothing:
                   // neither is a success, and an Unignore or Unskip would otherwise end unexplained.
@@ -155,6 +171,8 @@ QFuture<void> DetailViewModel::refreshApplication()
                                     : unread->source + QStringLiteral(" could not be read: ") +
                                           unread->description;
                   setIsRefreshing(false);
+                  if (ended)
+                      ended();
                   if (failure) {
                       setRefreshFailure(*failure);
                       return afterPause(3s, [this] { setRefreshFailure(QString()); });

@@ -106,11 +106,12 @@ private Q_SLOTS:
         QVERIFY(world.log.contains(Logger::Level::info, QStringLiteral("Ignored version 2.1 for Alpha")));
         QCOMPARE(world.ignore->ignoredVersions().value(bundle), QStringLiteral("2.1"));
 
-        // The version skipped is known: it is offered again at once, before any check.
+        // The version skipped comes back only with the refresh that follows, once it has read
+        // the bundle (below).
         auto unskipped = world.run([&] { world.coordinator.unskipVersion(app); });
         AWAIT(unskipped);
         QCOMPARE(app->skippedVersion(), std::nullopt);
-        QCOMPARE(app->update(), std::optional(makeUpdate(QStringLiteral("2.1"), Update::Source::sparkle)));
+        QCOMPARE(app->update(), std::nullopt);
         QVERIFY(world.log.contains(Logger::Level::info, QStringLiteral("Unignored version for Alpha")));
 
         QCOMPARE(world.ignore->calls(),
@@ -120,23 +121,31 @@ private Q_SLOTS:
         QVERIFY(world.ignore->ignoredVersions().isEmpty());
     }
 
-    // What a skip or an ignore took away comes back with the unskip or the unignore (a refresh that
-    // cannot read the source keeps it), unless something since has said otherwise.
+    // What a skip or an ignore took away comes back with the refresh after the unskip or the
+    // unignore (one that cannot read the source keeps it), once it has read the bundle: only to a
+    // bundle still there at an older version, and unless something since has said otherwise.
     void unskipOffersTheSkippedVersionAgain_data()
     {
         QTest::addColumn<bool>("ignoring"); // else skipping its version
         QTest::addColumn<QString>("meanwhile");
+        QTest::addColumn<QString>("onDisk"); // what the refresh reads; empty: the bundle is gone
         QTest::addColumn<bool>("offered");
-        QTest::newRow("a discovery") << false << "discovery" << true;
-        QTest::newRow("a discovery of the bundle updated") << false << "updated" << false;
-        QTest::newRow("a check that read it without the version") << false << "check" << false;
-        QTest::newRow("ignored, a discovery") << true << "discovery" << true;
-        QTest::newRow("ignored, a check that read it without the version") << true << "check" << false;
+        QTest::newRow("a discovery") << false << "discovery" << "1.0" << true;
+        QTest::newRow("a discovery of the bundle updated") << false << "updated" << "2.0" << false;
+        QTest::newRow("a check that read it without the version") << false << "check" << "1.0" << false;
+        QTest::newRow("ignored, a discovery") << true << "discovery" << "1.0" << true;
+        QTest::newRow("ignored, a check that read it without the version") << true << "check" << "1.0" << false;
+        QTest::newRow("updated itself past it") << false << "" << "2.1" << false;
+        QTest::newRow("ignored, updated itself past it") << true << "" << "2.1" << false;
+        QTest::newRow("ignored, deleted") << true << "" << "" << false;
+        QTest::newRow("brew refused the refresh") << false << "refused" << "1.0" << true;
+        QTest::newRow("brew refused the refresh, updated itself") << false << "refused" << "2.1" << false;
     }
     void unskipOffersTheSkippedVersionAgain()
     {
         QFETCH(bool, ignoring);
         QFETCH(QString, meanwhile);
+        QFETCH(QString, onDisk);
         QFETCH(bool, offered);
         CoordinatorTestWorld world;
         ApplicationPtr app = makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0")));
@@ -148,7 +157,7 @@ private Q_SLOTS:
             AWAIT(done);
         };
         step(&AppCoordinator::ignoreApplication, &AppCoordinator::skipVersion);
-        if (meanwhile != "check") {
+        if (meanwhile == "discovery" || meanwhile == "updated") {
             app = makeApp(QStringLiteral("Alpha"));
             app->setCurrentVersion(meanwhile == "updated" ? "2.0" : "1.0");
             world.discovery->setApplications({app});
@@ -156,11 +165,26 @@ private Q_SLOTS:
         auto between = world.run([&] {
             if (meanwhile == "check")
                 c.checkForUpdates();
-            else
+            else if (meanwhile == "discovery" || meanwhile == "updated")
                 c.discoverApplications();
         });
         AWAIT(between);
         step(&AppCoordinator::unignoreApplication, &AppCoordinator::unskipVersion);
+        QVERIFY(!app->update());
+
+        if (!onDisk.isEmpty())
+            world.discovery->setRediscovered(app->path(), Application::create(QStringLiteral("Alpha"),
+                                                                              app->bundleIdentifier(),
+                                                                              app->path(), onDisk, app->source()));
+        if (meanwhile == "refused") {
+            world.brew->onLoadInstalledCasks = [] { throw Error(QStringLiteral("brew list failed")); };
+            world.discovery->setVersionOnDisk(app->path(), onDisk);
+        }
+        world.updates->setUnreadSources(
+            {{app->bundleIdentifier(), SourceFailure{SourceFailure::updateFeed(), QStringLiteral("offline")}}});
+        auto refreshed = world.run([&] { c.refreshApplication(app); });
+        AWAIT(refreshed);
+        QCOMPARE(failureOf(refreshed).has_value(), onDisk.isEmpty() || meanwhile == "refused");
         QCOMPARE(app->update().has_value(), offered);
     }
 
@@ -263,25 +287,38 @@ private Q_SLOTS:
         QTest::addColumn<bool>("updateOffered");
         QTest::addColumn<Opt>("checkFailure");
         QTest::addColumn<bool>("catalogueUnread"); // `brew` answered, the catalogue did not
-        QTest::newRow("update offered") << true << Opt() << false;
-        QTest::newRow("up to date") << false << Opt() << false;
-        QTest::newRow("check fails") << false << Opt(QStringLiteral("no network")) << false;
-        QTest::newRow("catalogue unread") << true << Opt() << true;
+        QTest::addColumn<bool>("tokenOnly"); // the rediscovery names the cask by its token alone
+        QTest::newRow("update offered") << true << Opt() << false << false;
+        QTest::newRow("up to date") << false << Opt() << false << false;
+        QTest::newRow("check fails") << false << Opt(QStringLiteral("no network")) << false << false;
+        QTest::newRow("catalogue unread") << true << Opt() << true << false;
+        QTest::newRow("catalogue unread, the cask by its token") << true << Opt() << true << true;
     }
     void adoptionOfACaskTheCatalogueLacks()
     {
         QFETCH(bool, updateOffered);
         QFETCH(Opt, checkFailure);
         QFETCH(bool, catalogueUnread);
+        QFETCH(bool, tokenOnly);
         CoordinatorTestWorld world;
         if (catalogueUnread)
             world.brew->onLoadInstalledCasks = [] { throw CatalogueError(QStringLiteral("timed out")); };
         auto app = adoptableApp();
+        Cask known = *app->cask();
+        known.description = QStringLiteral("A mail client");
+        known.requiresSudo = true;
+        app->setCask(known);
         world.list({app});
-        world.discovery->setRediscovered(
-            app->path(), Application::create(QStringLiteral("Alpha"), app->bundleIdentifier(), app->path(),
-                                             QStringLiteral("1.0"),
-                                             QList<Application::Source>{Application::Source::homebrew}));
+        auto fresh = Application::create(QStringLiteral("Alpha"), app->bundleIdentifier(), app->path(),
+                                         QStringLiteral("1.0"),
+                                         QList<Application::Source>{Application::Source::homebrew});
+        if (tokenOnly) {
+            Cask token;
+            token.caskName = known.caskName;
+            token.adopted = true;
+            fresh->setCask(token);
+        }
+        world.discovery->setRediscovered(app->path(), fresh);
         Update offered = makeUpdate(QStringLiteral("2.0"));
         offered.cask = makeCask(QStringLiteral("alpha"));
         offered.cask->adopted = true;
@@ -294,6 +331,8 @@ private Q_SLOTS:
         QCOMPARE(failureOf(done), std::nullopt);
         QCOMPARE(world.updates->checks(), QList<QStringList>{{app->bundleIdentifier()}});
         QVERIFY(app->cask() && app->cask()->adopted && !app->cask()->adoptable);
+        QCOMPARE(app->cask()->description, known.description); // what was known of it stays
+        QVERIFY(app->cask()->requiresSudo);
         QCOMPARE(app->update(), updateOffered ? std::optional<Update>(offered) : std::nullopt);
         QCOMPARE(world.log.containsPrefix(Logger::Level::warning,
                                           QStringLiteral("Failed to check for updates after adopting Alpha")),

@@ -384,6 +384,7 @@ private Q_SLOTS:
         QTest::newRow("older bundle") << QStringLiteral("1.0") << false << true;
         QTest::newRow("the update installed") << QStringLiteral("2.0,200") << false << false;
         QTest::newRow("same version, other build") << QStringLiteral("2.0,199") << false << true;
+        QTest::newRow("updated itself past it") << QStringLiteral("2.1") << false << false;
         QTest::newRow("the store's update, gone from the store") << QStringLiteral("1.0") << true << false;
     }
 

@@ -46,16 +46,26 @@ private Q_SLOTS:
         QTest::addColumn<int>("source");
         QTest::addColumn<bool>("hasTools");
         QTest::addColumn<QString>("error"); // empty: the run succeeds
-        QTest::newRow("Homebrew, succeeds") << int(Update::Source::homebrew) << true << "";
+        QTest::addColumn<QString>("onDisk"); // the bundle's version when the update is asked for
+        const QString nothingNewer = QStringLiteral("No update available for this application");
+        QTest::newRow("Homebrew, succeeds") << int(Update::Source::homebrew) << true << "" << "";
         QTest::newRow("App Store, fails")
-            << int(Update::Source::appStore) << true << "MAS command failed to execute";
-        QTest::newRow("Sparkle needs no tool") << int(Update::Source::sparkle) << false << "";
+            << int(Update::Source::appStore) << true << "MAS command failed to execute" << "";
+        QTest::newRow("Sparkle needs no tool") << int(Update::Source::sparkle) << false << "" << "";
+        // An application that updated itself needs nothing: no run, no failure, no update left.
+        QTest::newRow("Sparkle, updated itself past it")
+            << int(Update::Source::sparkle) << false << nothingNewer << "2.1";
+        QTest::newRow("Homebrew, updated itself to it") << int(Update::Source::homebrew) << true << "" << "2.0";
+        // The feed withdrew its offer: the run fails as it did, and the update goes.
+        QTest::newRow("Sparkle, the offer withdrawn")
+            << int(Update::Source::sparkle) << false << nothingNewer << "1.0";
     }
     void singleUpdate()
     {
         QFETCH(int, source);
         QFETCH(bool, hasTools);
         QFETCH(QString, error);
+        QFETCH(QString, onDisk);
 
         CoordinatorTestWorld world;
         auto app =
@@ -64,6 +74,13 @@ private Q_SLOTS:
         world.environment->setStatus({hasTools, hasTools, false, std::nullopt});
         if (!error.isEmpty())
             world.updates->setUpdateError(app->bundleIdentifier(), error);
+        if (!onDisk.isEmpty()) {
+            world.discovery->setVersionOnDisk(app->path(), onDisk);
+            world.discovery->setRediscovered(app->path(), Application::create(app->name(), app->bundleIdentifier(),
+                                                                              app->path(), onDisk, app->source()));
+        }
+        const bool installed = !onDisk.isEmpty() && onDisk != QStringLiteral("1.0");
+        const bool withdrawn = onDisk == QStringLiteral("1.0");
         std::atomic<int> reports{0};
 
         auto done = world.run([&] {
@@ -72,9 +89,16 @@ private Q_SLOTS:
         AWAIT(done);
         QCOMPARE(failureOf(done), std::nullopt);
         const Update::Result result = done.result();
-        QCOMPARE(result.success, error.isEmpty());
-        QCOMPARE(reports.load(), 1); // the caller's handler reaches the service unchanged
-        if (error.isEmpty()) {
+        QCOMPARE(result.success, error.isEmpty() && !installed);
+        QCOMPARE(result.alreadyInstalled, installed);
+        QCOMPARE(reports.load(), installed ? 0 : 1); // the caller's handler reaches the service unchanged
+        if (installed) {
+            QCOMPARE(app->update(), std::nullopt);
+            QCOMPARE(app->currentVersion(), onDisk);
+            QVERIFY(world.updates->singleUpdates().isEmpty());
+            QVERIFY(world.log.contains(Logger::Level::info,
+                                       "Alpha already has version " + onDisk + ": nothing to install"));
+        } else if (error.isEmpty() || withdrawn) {
             QCOMPARE(app->update(), std::nullopt);
             QCOMPARE(world.badge->label(), QString());
         } else {
@@ -83,7 +107,7 @@ private Q_SLOTS:
             QCOMPARE(app->update()->latestVersion, QStringLiteral("2.0"));
             QCOMPARE(world.badge->label(), QStringLiteral("1"));
         }
-        QVERIFY(world.log.contains(Logger::Level::info, QStringLiteral("Updating application: Alpha")));
+        QCOMPARE(world.log.contains(Logger::Level::info, QStringLiteral("Updating application: Alpha")), !installed);
         QCOMPARE(world.store.environmentStatus()->hasHomebrew, hasTools);
         QVERIFY(!world.coordinator.isUpdating());
     }
@@ -107,13 +131,15 @@ private Q_SLOTS:
         QTest::addColumn<int>("failing"); // index of the application whose update fails, or -1
         QTest::addColumn<QList<int>>("chunkSizes");
         QTest::addColumn<int>("gone"); // index of the application whose update went meanwhile, or -1
-        QTest::newRow("five in twos, the second fails") << 5 << 2 << 1 << QList<int>{2, 2, 1} << -1;
-        QTest::newRow("one at a time") << 3 << 1 << -1 << QList<int>{1, 1, 1} << -1;
-        QTest::newRow("size zero counts as one") << 2 << 0 << -1 << QList<int>{1, 1} << -1;
-        QTest::newRow("negative size counts as one") << 2 << -3 << 0 << QList<int>{1, 1} << -1;
-        QTest::newRow("one chunk for all") << 3 << 10 << -1 << QList<int>{3} << -1;
-        QTest::newRow("nothing to update") << 0 << 1 << -1 << QList<int>{} << -1;
-        QTest::newRow("the second updated meanwhile is skipped") << 3 << 1 << -1 << QList<int>{1, 1} << 1;
+        QTest::addColumn<bool>("onDisk"); // the gone one's update is not gone, but on disk already
+        QTest::newRow("five in twos, the second fails") << 5 << 2 << 1 << QList<int>{2, 2, 1} << -1 << false;
+        QTest::newRow("one at a time") << 3 << 1 << -1 << QList<int>{1, 1, 1} << -1 << false;
+        QTest::newRow("size zero counts as one") << 2 << 0 << -1 << QList<int>{1, 1} << -1 << false;
+        QTest::newRow("negative size counts as one") << 2 << -3 << 0 << QList<int>{1, 1} << -1 << false;
+        QTest::newRow("one chunk for all") << 3 << 10 << -1 << QList<int>{3} << -1 << false;
+        QTest::newRow("nothing to update") << 0 << 1 << -1 << QList<int>{} << -1 << false;
+        QTest::newRow("the second updated meanwhile is skipped") << 3 << 1 << -1 << QList<int>{1, 1} << 1 << false;
+        QTest::newRow("the second updated itself is skipped") << 3 << 1 << -1 << QList<int>{1, 1} << 1 << true;
     }
     void batch()
     {
@@ -122,12 +148,15 @@ private Q_SLOTS:
         QFETCH(int, failing);
         QFETCH(QList<int>, chunkSizes);
         QFETCH(int, gone);
+        QFETCH(bool, onDisk);
 
         CoordinatorTestWorld world;
         const ApplicationList apps = makeApps(count);
         world.list(apps);
         rediscoverAll(world, apps);
-        if (gone >= 0)
+        if (gone >= 0 && onDisk)
+            world.discovery->setVersionOnDisk(apps.at(gone)->path(), QStringLiteral("2.0"));
+        else if (gone >= 0)
             apps.at(gone)->setUpdate(std::nullopt);
         if (failing >= 0)
             world.updates->setUpdateError(apps.at(failing)->bundleIdentifier(),
@@ -147,6 +176,8 @@ private Q_SLOTS:
             QVERIFY(world.log.contains(Logger::Level::info,
                                        QStringLiteral("Processing batch %1 of %2").arg(i + 1).arg(batches)));
         const int successful = count - (failing >= 0 ? 1 : 0) - (gone >= 0 ? 1 : 0);
+        if (gone >= 0)
+            QVERIFY(world.log.contains(Logger::Level::info, "Skipped App1: no update available any more"));
         for (int i = 0, r = 0; i < count; ++i) {
             if (i == gone)
                 continue;
@@ -276,13 +307,16 @@ private Q_SLOTS:
         auto update = world.run([&] { return world.coordinator.updateApplication(app, {}); });
         QTRY_COMPARE(gate->arrivals(), 1);
 
+        // Adopted into Homebrew outside Norvelle meanwhile: the route is judged by that.
         const ApplicationList replacement = {
-            makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0"))),
+            makeApp(QStringLiteral("Alpha"), makeUpdate(QStringLiteral("2.0")),
+                    {Application::Source::homebrew, Application::Source::sparkle}),
             makeApp(QStringLiteral("Beta"), makeUpdate(QStringLiteral("3.0")))};
         world.discovery->setApplications(replacement);
         auto discovery = world.run([&] { world.coordinator.discoverApplications(); });
         AWAIT(discovery);
         QCOMPARE(failureOf(discovery), std::nullopt);
+        QCOMPARE(app->source(), replacement.first()->source());
 
         gate->open();
         AWAIT(update);

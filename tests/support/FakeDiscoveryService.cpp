@@ -68,6 +68,22 @@ void FakeDiscoveryService::setRediscovered(const QUrl& url, std::shared_ptr<Appl
     m_rediscovered.insert(url.toString(), std::move(application));
 }
 
+std::optional<QString> FakeDiscoveryService::versionOnDisk(const QUrl& url, const QString&) const
+{
+    std::lock_guard lock(m_mutex);
+    const auto found = m_versionsOnDisk.constFind(url.toString());
+    return found == m_versionsOnDisk.cend() ? std::nullopt : std::optional(found.value());
+}
+
+void FakeDiscoveryService::setVersionOnDisk(const QUrl& url, std::optional<QString> version)
+{
+    std::lock_guard lock(m_mutex);
+    if (version)
+        m_versionsOnDisk.insert(url.toString(), *version);
+    else
+        m_versionsOnDisk.remove(url.toString());
+}
+
 void FakeDiscoveryService::setRediscoveryFailure(std::optional<QString> description)
 {
     std::lock_guard lock(m_mutex);

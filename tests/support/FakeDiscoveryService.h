@@ -24,6 +24,8 @@ public:
     ApplicationList discoverApplications(const EnvironmentStatus& environment,
                                          QList<SourceFailure>* failures = nullptr) override;
     std::shared_ptr<Application> discoverApplication(const QUrl& url, bool hasHomebrew, bool hasMAS) override;
+    // What was set for the path alone: the rediscovery's version would pass every update's test.
+    std::optional<QString> versionOnDisk(const QUrl& url, const QString& bundleIdentifier) const override;
 
     void setApplications(ApplicationList applications);
     void setDiscoveryFailure(std::optional<QString> description);
@@ -33,6 +35,7 @@ public:
     // What rediscovering the bundle at `url` yields; a null application means "not accepted".
     void setRediscovered(const QUrl& url, std::shared_ptr<Application> application);
     void setRediscoveryFailure(std::optional<QString> description);
+    void setVersionOnDisk(const QUrl& url, std::optional<QString> version);
 
     QList<EnvironmentStatus> discoveries() const;
     // "path|hasHomebrew|hasMAS" per rediscovery, the flags as 0 or 1.
@@ -46,6 +49,7 @@ private:
     std::shared_ptr<TestGate> m_discoveryGate;
     QHash<QString, std::shared_ptr<Application>> m_rediscovered;
     std::optional<QString> m_rediscoveryFailure;
+    QHash<QString, QString> m_versionsOnDisk;
     QList<EnvironmentStatus> m_discoveries;
     QStringList m_rediscoveries;
 };

@@ -109,6 +109,11 @@ private Q_SLOTS:
         QTest::newRow("check failed")
             << false << 2 << false << "Check Failed" << SystemColors::orange()
             << QStringLiteral("The last check failed: HTTP status 404") << "HTTP status 404";
+        // The pane has no failure line of the application's then, so the panel names none.
+        QTest::newRow("catalogue unread")
+            << false << 2 << false << "Check Failed" << SystemColors::orange()
+            << QStringLiteral("The Homebrew catalogue could not be read: timed out")
+            << "The Homebrew catalogue could not be read: timed out";
     }
     void refreshBanner()
     {
@@ -124,6 +129,8 @@ private Q_SLOTS:
         c.adopted = cask == 2;
         if (cask)
             app->setCask(c);
+        if (failure.startsWith(QLatin1String("HTTP")))
+            app->setCheckFailure(SourceFailure{SourceFailure::updateFeed(), failure});
         RefreshProgressView view(app, refreshing);
         view.setState(refreshing, failure);
         QCOMPARE(labelText(&view, "refreshTitle"), title);

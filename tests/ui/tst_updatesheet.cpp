@@ -840,13 +840,16 @@ private Q_SLOTS:
     void refreshFromAFailedCard_data()
     {
         QTest::addColumn<bool>("detailHoldsThisApp");
-        QTest::newRow("detail shows another application") << false;
-        QTest::newRow("detail already shows this application") << true;
+        QTest::addColumn<bool>("feedUnread"); // the refresh's check cannot read the feed
+        QTest::newRow("detail shows another application") << false << false;
+        QTest::newRow("detail already shows this application") << true << false;
+        QTest::newRow("the feed unread") << false << true;
     }
 
     void refreshFromAFailedCard()
     {
         QFETCH(bool, detailHoldsThisApp);
+        QFETCH(bool, feedUnread);
         MainWindowTestWorld world;
         // A has a cask, so its failed panel offers the command box with "Refresh"; B has none.
         const ApplicationList batch = apps({"A*+", "B*"});
@@ -860,6 +863,8 @@ private Q_SLOTS:
         world.detail.setUpdateProgress(detailHoldsThisApp ? earlier : report(batch[1], Status::installing));
         auto gate = world.gate();
         world.coordinator.setGate(Op::refreshApplication, gate);
+        if (feedUnread)
+            world.updates->setUnreadSources({{a->bundleIdentifier(), {SourceFailure::updateFeed(), "offline"}}});
 
         FailedUpdateView view(world.detail, world.store, {result(batch[0], false), result(batch[1], false)},
                               {{batch[0]->id(), failed}});
@@ -878,8 +883,11 @@ private Q_SLOTS:
         QCOMPARE(labelText(cards.at(0), "refreshSubtitle"), QStringLiteral("Checking for changes"));
         QVERIFY(!shown(cards.at(1), "refreshProgressView"));
         gate->open();
-        QTRY_COMPARE(labelText(cards.at(0), "refreshTitle"), QStringLiteral("Refreshed Successfully!"));
-        QCOMPARE(labelText(cards.at(0), "refreshSubtitle"), QStringLiteral("Grabbed the latest information for A"));
+        QTRY_COMPARE(labelText(cards.at(0), "refreshTitle"),
+                     feedUnread ? QStringLiteral("Check Failed") : QStringLiteral("Refreshed Successfully!"));
+        QCOMPARE(labelText(cards.at(0), "refreshSubtitle"),
+                 feedUnread ? QStringLiteral("The last check failed: offline")
+                            : QStringLiteral("Grabbed the latest information for A"));
         // The action ends after the success has been shown for its while.
         QTRY_COMPARE(refreshText(cards.at(0)), QStringLiteral("Checking..."));
         QTRY_COMPARE(world.pauses.pending(), 1);

@@ -179,19 +179,31 @@ private Q_SLOTS:
         }
     }
 
+    void successfulUpdateShowsCompletionForOneSecond_data()
+    {
+        QTest::addColumn<bool>("alreadyInstalled");
+        QTest::addColumn<QString>("step");
+        QTest::newRow("installed") << false << "Update completed successfully";
+        // The application had updated itself: nothing failed, and the pane says what it holds.
+        QTest::newRow("already installed") << true << "Nothing to install: version 1.0 is already installed";
+    }
     void successfulUpdateShowsCompletionForOneSecond()
     {
+        QFETCH(bool, alreadyInstalled);
+        QFETCH(QString, step);
         ViewModelTestWorld world;
         auto app = world.select(makeApp(QStringLiteral("Target"), makeUpdate(QStringLiteral("2.0"))));
         world.coordinator.setUpdateScript(
-            [](const ApplicationPtr& application, const AppCoordinator::UpdateProgressHandler& progress) {
+            [alreadyInstalled](const ApplicationPtr& application,
+                               const AppCoordinator::UpdateProgressHandler& progress) {
                 progress(report(application, UpdateProgress::Status::queued));
                 progress(report(application, UpdateProgress::Status::downloading, {"==> Downloading"}));
                 progress(report(application, UpdateProgress::Status::installing,
                                 {"==> Downloading", "==> Moving"}));
                 Update::Result result;
                 result.application = application;
-                result.success = true;
+                result.success = !alreadyInstalled;
+                result.alreadyInstalled = alreadyInstalled;
                 return result;
             });
         ProgressLog<UpdateProgress> stored(world.detail, &DetailViewModel::updateProgressChanged);
@@ -204,7 +216,7 @@ private Q_SLOTS:
         const UpdateProgress completed = *world.detail.updateProgress();
         QVERIFY(sameApplication(completed.application, app));
         QCOMPARE(completed.progress, 1.0);
-        QCOMPARE(completed.currentStep, QStringLiteral("Update completed successfully"));
+        QCOMPARE(completed.currentStep, step);
         QCOMPARE(completed.brewOutput, QStringList());
         QCOMPARE(completed.startTime, world.clock->now());
         QCOMPARE(completed.estimatedCompletion, std::nullopt);
@@ -330,17 +342,23 @@ private Q_SLOTS:
         world.keepOnDisk(second);
         auto gate = world.gate();
         world.coordinator.setGate(Op::unignoreApplication, gate);
+        auto refreshGate = world.gate();
+        world.coordinator.setGate(Op::refreshApplication, refreshGate);
 
         QFuture<void> done = world.detail.unignoreApplication();
         QTRY_COMPARE(gate->arrivals(), 1);
         world.store.setSelectedApplicationId(second->id());
         gate->open();
+        // The flag stays up until the refresh it started has ended, and no longer: not through
+        // the notice that tells its end.
+        QTRY_COMPARE(refreshGate->arrivals(), 1);
+        QVERIFY(world.detail.isIgnoring());
+        refreshGate->open();
         QTRY_COMPARE(world.pauses.requested(), QList<int>{3000});
         QCOMPARE(world.coordinator.calls(),
                  (QStringList{"unignoreApplication First", "refreshApplication Second"}));
         QCOMPARE(first->ignored(), false);
-        // The flag stays up until the refresh it started has ended.
-        QVERIFY(world.detail.isIgnoring());
+        QVERIFY(!world.detail.isIgnoring());
         QVERIFY(world.detail.showRefreshSuccess());
         world.pauses.endOldest();
         AWAIT(done);

@@ -51,9 +51,10 @@ QString RefreshProgressView::subtitle(const Application::Snapshot& application, 
 {
     if (isRefreshing)
         return QStringLiteral("Checking for changes");
-    // In the words of the pane's line, which stays once this banner has gone.
+    // In the words of the pane's line, which stays once this banner has gone; a refresh that
+    // failed otherwise (the catalogue unread, the bundle gone) left no such line, so its own words.
     if (!failure.isEmpty())
-        return QStringLiteral("The last check failed: ") + failure;
+        return application.checkFailure ? QStringLiteral("The last check failed: ") + failure : failure;
     if (application.cask && application.cask->adopted && !application.update)
         return application.name + QStringLiteral(" is now managed by Homebrew");
     return QStringLiteral("Grabbed the latest information for ") + application.name;
