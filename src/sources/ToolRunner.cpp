@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <unistd.h>
 
 namespace norvelle {
@@ -135,8 +136,8 @@ ToolRunner::Output ToolRunner::runCaptured(const QString& executable, const QStr
     failIfQuitting(command, shown);
 
     const std::optional<QString> err = OutputLineReader::decodeUtf8(result.standardError);
-    if (m_family == Family::mas && !result.crashed && result.exitCode == 1 && err &&
-        err->contains(noInstalledAppsAnswer)) {
+    if (m_family == Family::mas && !result.crashed && result.exitCode == 1 &&
+        answersNoInstalledApps(result.standardError)) {
         Logger::debug(QStringLiteral("MAS: No installed apps found"));
         fail(noInstalledApps, shown + QStringLiteral(" answered: ") + noInstalledAppsAnswer);
     }
@@ -266,6 +267,18 @@ QString ToolRunner::firstLine(QByteArrayView output)
             return trimmed;
     }
     return {};
+}
+
+bool ToolRunner::answersNoInstalledApps(QByteArrayView output)
+{
+    static constexpr QLatin1StringView label{"Error: "};
+    const QStringList lines = decodeUtf8Lines(output);
+    return std::any_of(lines.cbegin(), lines.cend(), [](const QString& line) {
+        const QString said = trimWhitespaceAndNewlines(line);
+        return said == noInstalledAppsAnswer ||
+               (said.startsWith(label) &&
+                trimWhitespaceAndNewlines(QStringView(said).sliced(label.size())) == noInstalledAppsAnswer);
+    });
 }
 
 std::chrono::milliseconds ToolRunner::timeLimitFor(const QStringList& arguments) const

@@ -40,6 +40,10 @@ public:
     static constexpr QLatin1StringView noInstalledApps{"no installed apps"};
     // How `mas` says that: on standard error with status 1, or, from some versions, with status 0.
     static constexpr QLatin1StringView noInstalledAppsAnswer{"No installed apps found"};
+    // Whether a line of the output is that answer: the whole line, trimmed, bare or after mas's
+    // "Error: " label. The words inside another text (an error that happens to quote them) say
+    // nothing about what is installed.
+    static bool answersNoInstalledApps(QByteArrayView output);
     // Whether error is a run, a transfer or a wait for the main thread that quitting ended, which
     // its caller logs as no failure.
     static bool isEndedByQuitting(const std::exception_ptr& error);

@@ -10,22 +10,74 @@
 
 #include <QHash>
 #include <QPointer>
+#include <QSet>
 
 namespace norvelle {
 
 namespace {
 
-// A reason with every run of digits as one "0": reasons that differ only in a figure (curl's
-// "after 0 ms" and "after 1 ms") are one reason.
-QString withoutFigures(const QString& reason)
+bool isAsciiDigit(QChar c)
 {
+    return c >= u'0' && c <= u'9';
+}
+
+// The units a transfer or a tool gives a wait in ("after 0 ms", "after 10001 milliseconds", "120s").
+bool isTimeUnit(QStringView word)
+{
+    static const QSet<QString> units{
+        QStringLiteral("ns"),          QStringLiteral("us"),           QStringLiteral("\u00b5s"),
+        QStringLiteral("\u03bcs"),     QStringLiteral("microsecond"),  QStringLiteral("microseconds"),
+        QStringLiteral("ms"),          QStringLiteral("msec"),         QStringLiteral("msecs"),
+        QStringLiteral("millisecond"), QStringLiteral("milliseconds"), QStringLiteral("s"),
+        QStringLiteral("sec"),         QStringLiteral("secs"),         QStringLiteral("second"),
+        QStringLiteral("seconds"),     QStringLiteral("min"),          QStringLiteral("mins"),
+        QStringLiteral("minute"),      QStringLiteral("minutes"),      QStringLiteral("h"),
+        QStringLiteral("hr"),          QStringLiteral("hrs"),          QStringLiteral("hour"),
+        QStringLiteral("hours"),       QStringLiteral("day"),          QStringLiteral("days"),
+    };
+    return units.contains(word.toString().toLower());
+}
+
+// A reason with every time in it (a number directly followed by a unit of time) as one mark:
+// reasons that differ only in how long something waited are one reason, while a status code, a
+// port or a host's number still tells them apart. A NUL of the text itself is doubled, so no
+// text can pass for a mark.
+QString withoutTimes(const QString& reason)
+{
+    constexpr QChar mark(u'\0');
+    const qsizetype size = reason.size();
     QString kind;
-    kind.reserve(reason.size());
-    for (const QChar c : reason) {
-        if (!c.isDigit())
-            kind.append(c);
-        else if (kind.isEmpty() || !kind.back().isDigit())
-            kind.append(QLatin1Char('0'));
+    kind.reserve(size);
+    qsizetype i = 0;
+    while (i < size) {
+        if (!isAsciiDigit(reason.at(i)) || (i > 0 && reason.at(i - 1).isLetterOrNumber())) {
+            kind.append(reason.at(i));
+            if (reason.at(i) == mark)
+                kind.append(mark);
+            ++i;
+            continue;
+        }
+        auto digitsFrom = [&](qsizetype at) {
+            while (at < size && isAsciiDigit(reason.at(at)))
+                ++at;
+            return at;
+        };
+        qsizetype end = digitsFrom(i);
+        // "0.5 seconds": the fraction belongs to the time, or only its last digits would fold.
+        if (end + 1 < size && (reason.at(end) == u'.' || reason.at(end) == u',') &&
+            isAsciiDigit(reason.at(end + 1)))
+            end = digitsFrom(end + 1);
+        const qsizetype unit = end < size && reason.at(end) == u' ' ? end + 1 : end;
+        qsizetype unitEnd = unit;
+        while (unitEnd < size && reason.at(unitEnd).isLetter())
+            ++unitEnd;
+        if (unitEnd > unit && isTimeUnit(QStringView(reason).sliced(unit, unitEnd - unit))) {
+            kind.append(mark).append(u't');
+            i = unitEnd;
+        } else {
+            kind.append(QStringView(reason).sliced(i, end - i));
+            i = end;
+        }
     }
     return kind;
 }
@@ -107,7 +159,7 @@ QStringList SidebarViewModel::unreadSourceLines(const QList<std::shared_ptr<Appl
     struct Unread {
         QStringList names;
         QStringList reasons; // one per name
-        QStringList kinds;   // one per name: its reason without figures
+        QStringList kinds;   // one per name: its reason without times
         QHash<QString, qsizetype> sharing; // per kind, how many have it
     };
     QStringList order;
@@ -121,7 +173,7 @@ QStringList SidebarViewModel::unreadSourceLines(const QList<std::shared_ptr<Appl
             Unread& unread = bySource[state.checkFailure->source];
             unread.names.append(state.name);
             unread.reasons.append(state.checkFailure->description);
-            unread.kinds.append(withoutFigures(state.checkFailure->description));
+            unread.kinds.append(withoutTimes(state.checkFailure->description));
             ++unread.sharing[unread.kinds.constLast()];
         });
     }

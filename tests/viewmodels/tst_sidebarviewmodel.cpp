@@ -304,9 +304,14 @@ private Q_SLOTS:
         QTest::newRow("reasons of their own")
             << QStringList{"Alpha:refused", "Beta:timed out", "Gamma:timed out"}
             << QStringList{feeds.arg(3) + ", among them Beta's: timed out"};
-        QTest::newRow("reasons that differ only in a figure")
-            << QStringList{"Alpha:timed out after 10001 ms", "Beta:timed out after 9999 ms"}
-            << QStringList{feeds.arg(2) + ": timed out after 10001 ms"};
+        QTest::newRow("reasons that differ only in a time")
+            << QStringList{"Alpha:timed out after 10001 ms", "Beta:timed out after 9999 ms",
+                           "Gamma:timed out after 120s", "Delta:timed out after 0.5 seconds"}
+            << QStringList{feeds.arg(4) + ": timed out after 10001 ms"};
+        const QString status = QStringLiteral("The update feed answered with HTTP status %1");
+        QTest::newRow("a status code is no time")
+            << QStringList{"Alpha:" + status.arg(503), "Beta:" + status.arg(404), "Gamma:" + status.arg(404)}
+            << QStringList{feeds.arg(3) + ", among them Beta's: " + status.arg(404)};
         // A tool's listing is read once for all of its applications.
         QTest::newRow("the tools' listings, beside a feed")
             << QStringList{"Alpha:exited with status 1:App Store", "Beta:offline",

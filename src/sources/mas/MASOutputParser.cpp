@@ -18,6 +18,10 @@ std::optional<MASListEntry> MASOutputParser::parseListLine(QStringView line)
     if (space < 0)
         return std::nullopt;
     const QStringView appID = QStringView(trimmed).left(space);
+    // A store identifier is ASCII digits only; a warning that happens to hold parentheses has
+    // some other first word.
+    if (!std::all_of(appID.cbegin(), appID.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return std::nullopt;
     const QStringView rest = QStringView(trimmed).mid(space + 1);
 
     const qsizetype open = rest.lastIndexOf(u'(');
@@ -31,9 +35,7 @@ std::optional<MASListEntry> MASOutputParser::parseListLine(QStringView line)
 
 bool MASOutputParser::isListLine(QStringView line)
 {
-    const std::optional<MASListEntry> entry = parseListLine(line);
-    return entry && std::all_of(entry->appID.cbegin(), entry->appID.cend(),
-                                [](QChar c) { return c >= u'0' && c <= u'9'; });
+    return parseListLine(line).has_value();
 }
 
 std::optional<MASOutdated> MASOutputParser::parseOutdatedLine(QStringView line)

@@ -35,11 +35,10 @@ public:
     // nothing trimmed.
     static QStringList splitLines(QByteArrayView output, qsizetype* invalidLines = nullptr);
 
-    // "<id> <name> (<version>)". The last "(" opens the version, so a name may itself hold
-    // parentheses; odd spacing around the name is tolerated.
+    // "<id> <name> (<version>)", the identifier all ASCII digits. The last "(" opens the version,
+    // so a name may itself hold parentheses; odd spacing around the name is tolerated.
     static std::optional<MASListEntry> parseListLine(QStringView line);
-    // Whether the line is an application's line of `mas list`: it parses, and its identifier is
-    // a store identifier (digits), which a warning that happens to hold parentheses has not.
+    // Whether the line is an application's line of `mas list`.
     static bool isListLine(QStringView line);
 
     // "<id> <name> (<installed> -> <store>)". The first " (" and the first ")" bound the

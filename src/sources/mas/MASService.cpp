@@ -28,9 +28,8 @@ MASService::Options completed(MASService::Options options)
 
 bool saysNoInstalledApps(const ToolRunner::Output& answer)
 {
-    const QByteArrayView words(ToolRunner::noInstalledAppsAnswer.data(),
-                               ToolRunner::noInstalledAppsAnswer.size());
-    return answer.standardOutput.contains(words) || answer.standardError.contains(words);
+    return ToolRunner::answersNoInstalledApps(answer.standardOutput) ||
+           ToolRunner::answersNoInstalledApps(answer.standardError);
 }
 
 // Quotes what the tool said instead, its answer's first line before its standard error's.

@@ -22,6 +22,8 @@ private Q_SLOTS:
         QTest::newRow("no open parenthesis") << "5 Xcode 15.0)" << "" << "";
         QTest::newRow("no close parenthesis") << "6 Xcode (15.0" << "" << "";
         QTest::newRow("blank name") << "7  \t (15.0)" << "" << "";
+        QTest::newRow("identifier mixing digits and letters") << "12ab34 Some App (1.0)" << "" << "";
+        QTest::newRow("identifier in other digits") << "\u0661\u0662 Some App (1.0)" << "" << "";
         // clang-format on
     }
     void listLine()

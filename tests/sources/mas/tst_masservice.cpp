@@ -154,6 +154,8 @@ private Q_SLOTS:
             << Response().withStandardError("No installed apps found\n").withExitCode(1) << noApps;
         QTest::newRow("status 0, standard output")
             << Response().withStandardOutput("No installed apps found\n") << noApps;
+        QTest::newRow("status 1, after mas's label")
+            << Response().withStandardError(" Error: No installed apps found \n").withExitCode(1) << noApps;
         QTest::newRow("empty answer")
             << Response().withStandardOutput(" \n") << "Found 0 installed App Store apps";
     }
@@ -195,6 +197,12 @@ private Q_SLOTS:
             << without + "Warning: Xcode (1.0) is not indexed";
         QTest::newRow("only standard error") << Response().withStandardError("Error: no store\n") << 30000
                                              << false << without + "Error: no store";
+        const QString quoting = "Error: cache lookup: No installed apps found in the cache; retry";
+        QTest::newRow("the no-apps words inside an error")
+            << Response().withStandardOutput(quoting.toUtf8()) << 30000 << false << without + quoting;
+        QTest::newRow("the no-apps words inside an error exit")
+            << Response().withStandardError(quoting.toUtf8()).withExitCode(1) << 30000 << false
+            << "mas list exited with status 1: " + quoting;
     }
     void brokenListRunIsLoggedAsFailure()
     {
