@@ -37,19 +37,31 @@ namespace {
 using namespace installrecord;
 
 // What is at a bundle's name: nothing, a whole application (by the rule its set-aside copies are
-// judged by), a folder that is none, or something else (a link, a file).
+// judged by, also where a link leads), a folder that is none, or something else (a file, a link).
 enum class Found { nothing, bundle, folder, other };
 
 Found foundAt(const QString& path)
 {
     const QFileInfo info(path);
+    // Discovery lists and updates the application a link leads to, so a removal of that link is
+    // an uninstall. Judged by reading alone: nothing is put back over a link or removed through it.
     if (info.isSymLink())
-        return Found::other;
+        return isWholeBundle(info.canonicalFilePath()) ? Found::bundle : Found::other;
     if (!info.exists())
         return Found::nothing;
     if (!info.isDir())
         return Found::other;
     return isWholeBundle(path) ? Found::bundle : Found::folder;
+}
+
+// Whether path leads to the very file at target: to a folder there, not to where a link there leads.
+bool leadsTo(const QString& path, const QString& target)
+{
+    struct stat led {};
+    struct stat at {};
+    return ::stat(QFile::encodeName(path).constData(), &led) == 0 &&
+           ::lstat(QFile::encodeName(target).constData(), &at) == 0 && led.st_dev == at.st_dev &&
+           led.st_ino == at.st_ino;
 }
 
 // Puts the copy at aside back at bundle, where found is nothing or a folder: the rename takes the
@@ -113,8 +125,8 @@ struct Pass {
 // is put back where the application is missing, and only the one that the deciding record of the
 // bundle names: a copy whose removal had begun, or that is not whole, is what a quit or a kill left
 // of its removal, and a missing application beside it is one the user removed. The others are
-// removed; a set-aside link, as a link. Only a whole application at the name is the application:
-// beside anything else there, the copy may be all there is of it.
+// removed; a set-aside link, as a link. Only a whole application at the name is the application,
+// or a link that leads to one: beside anything else there, the copy may be all there is of it.
 bool settleAside(const QString& folder, const QString& bundleName, const Record& record,
                  const QString& staging, bool deciding, Pass& pass)
 {
@@ -132,6 +144,9 @@ bool settleAside(const QString& folder, const QString& bundleName, const Record&
     // the application is left to it. Asked after looking, so an install that empties the name later
     // has already been seen here; one that starts later cannot move a bundle that is missing.
     if (found != Found::other && installRuns(dir, bundleName))
+        return false;
+    // A link there that leads to the copy makes the copy the application, which its removal would take.
+    if (found == Found::bundle && leadsTo(bundle, aside))
         return false;
     QString error;
     if (deciding && mayComeBack(aside, record)) {

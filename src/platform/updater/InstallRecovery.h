@@ -23,9 +23,10 @@ public:
     // In folder: a missing bundle gets its recorded set-aside copy back, where a swap cut short left
     // it whole and no newer record of the bundle's copies says otherwise; an empty folder at the
     // bundle's name gives way to it, and beside anything else there that is no whole application
-    // it waits. Then other recorded copies (the swap finished, their removal had begun, or another
-    // of their moment came back) and marked staging folders are removed. Logs what it does. A stop
-    // ends it between two files; what is left stays recognisable to the next sweep.
+    // (nor a link that leads to one) it waits. Then other recorded copies (the swap finished, their
+    // removal had begun, or another of their moment came back) and marked staging folders are
+    // removed. Logs what it does. A stop ends it between two files; what is left stays recognisable
+    // to the next sweep.
     static void recoverFolder(const QString& folder, std::stop_token stop = {});
     // Only the first of that: a rename for each missing bundle, and so quick enough to wait for
     // before anything looks for applications. Removing a large leftover is nobody's wait.

@@ -404,7 +404,9 @@ void BundleInstallerTest::sweepsLeftovers_data()
     // folder. A bundle put back must be the newest record's copy.
     QTest::addColumn<QStringList>("present");
     QTest::addColumn<QStringList>("locked"); // held by a running install meanwhile
-    // What Sample.app is: a bundle, gone, a link, a file, an empty folder or one without Info.plist.
+    // What Sample.app is: a bundle, gone, a link to a bundle, to nothing ("dangling link"), to a folder
+    // without Info.plist ("partial link") or to the newest record's copy ("link to the copy"), a file, an
+    // empty folder or one without Info.plist ("partial").
     QTest::addColumn<QString>("bundle");
     QTest::addColumn<QStringList>("expected"); // empty: all stays as it was
 
@@ -484,14 +486,23 @@ void BundleInstallerTest::sweepsLeftovers_data()
     QTest::newRow("set-aside copy whose Contents is a link, beside its bundle")
         << QStringList{"%" + aside, "+" + staging + ">" + aside} << QStringList{} << "bundle"
         << QStringList{"Sample.app"};
-    QTest::newRow("set-aside copies of two installs beside a link")
-        << twoInstalls << QStringList{} << "link" << QStringList{laterAside, laterStaging, "Sample.app"};
+    QTest::newRow("set-aside copies of two installs beside a dangling link")
+        << twoInstalls << QStringList{} << "dangling link"
+        << QStringList{laterAside, laterStaging, "Sample.app"};
     QTest::newRow("set-aside copy beside its bundle")
         << QStringList{"*" + aside, "+" + staging + ">" + aside} << QStringList{} << "bundle"
         << QStringList{"Sample.app"};
-    // No swap leaves a link or a file: the copy may be all there is of the application.
-    QTest::newRow("set-aside copy beside a link")
-        << QStringList{"*" + aside, "+" + staging + ">" + aside} << QStringList{} << "link" << QStringList{};
+    // A link that leads to a whole application is that application, as discovery lists it.
+    QTest::newRow("set-aside copy beside a link to a bundle")
+        << QStringList{"*" + aside, "+" + staging + ">" + aside} << QStringList{} << "link"
+        << QStringList{"Sample.app"};
+    QTest::newRow("set-aside copy beside a link to it")
+        << QStringList{"*" + aside, "+" + staging + ">" + aside} << QStringList{} << "link to the copy"
+        << QStringList{};
+    // No swap leaves another link or a file: the copy may be all there is of the application.
+    QTest::newRow("set-aside copy beside a link to a folder without Info.plist")
+        << QStringList{"*" + aside, "+" + staging + ">" + aside} << QStringList{} << "partial link"
+        << QStringList{};
     QTest::newRow("set-aside copy beside a file")
         << QStringList{"*" + aside, "+" + staging + ">" + aside} << QStringList{} << "file" << QStringList{};
     // Only a whole application at the name is the application. An empty folder there holds nothing
@@ -556,10 +567,12 @@ void BundleInstallerTest::makeLeftovers(const QStringList& present, const QStrin
     m_staging.reset();
     if (bundle != "bundle")
         QVERIFY(QDir(m_installed).removeRecursively());
-    if (bundle == "link")
-        QVERIFY(QFile::link(m_update, m_installed));
-    if (bundle == "empty" || bundle == "partial") // a folder of the user's at the name
-        QVERIFY(QDir().mkpath(m_installed + (bundle == "partial" ? "/Contents/MacOS" : "")));
+    // A folder of the user's at the name, or where a link there leads.
+    const QString users = bundle == "partial link" ? m_dir->filePath("Partial.app") : m_installed;
+    if (bundle == "empty" || bundle.startsWith("partial"))
+        QVERIFY(QDir().mkpath(users + (bundle == "empty" ? "" : "/Contents/MacOS")));
+    const QString linked = bundle == "link" ? m_update : bundle == "partial link" ? users : "Gone.app";
+    QVERIFY(!bundle.endsWith("link") || QFile::link(linked, m_installed));
     if (bundle == "file") {
         QFile file(m_installed);
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -616,6 +629,7 @@ void BundleInstallerTest::makeLeftovers(const QStringList& present, const QStrin
             QVERIFY(QDir().mkpath(applications + "/" + path));
         }
     }
+    QVERIFY(bundle != "link to the copy" || QFile::link(newest, m_installed));
 }
 
 QStringList BundleInstallerTest::applicationsTree() const
@@ -674,7 +688,8 @@ void BundleInstallerTest::sweepsLeftovers()
             QVERIFY2(!missingAtFirstRemoval, qPrintable(at));
         }
         // A copy kept beside what is not the application says why.
-        if (QStringList{"link", "file", "partial"}.contains(bundle) && applicationsTree().contains(newest))
+        if (QStringList{"dangling link", "partial link", "file", "partial"}.contains(bundle) &&
+            applicationsTree().contains(newest))
             QVERIFY2(log.containsPrefix(Logger::Level::warning, "Updater could not put back " + m_installed +
                                                                     ", which an interrupted update left at " +
                                                                     applications + "/" + newest),
