@@ -67,9 +67,8 @@ Update::Result AppCoordinator::updateApplication(const ApplicationPtr& applicati
         Logger::info(application->name() + QStringLiteral(" already has version ") + *installed +
                      QStringLiteral(": nothing to install"));
         settleInstalledMeanwhile(application, *installed);
-        result = Update::Result{QUuid::createUuid(), application, false, std::nullopt,
-                                QDateTime::currentDateTime(), true};
-        return result;
+        return Update::Result{QUuid::createUuid(), application, false, std::nullopt, QDateTime::currentDateTime(),
+                              true};
     }
     // After a success the update stays until the bundle on disk has been read again and checked:
     // it goes only once the new version is really installed. When that cannot be learnt, the
@@ -105,6 +104,10 @@ bool AppCoordinator::rediscoverAfterUpdate(const ApplicationPtr& application)
 std::optional<QString> AppCoordinator::installedMeanwhile(const ApplicationPtr& application,
                                                           const Update& update) const
 {
+    // The store's versions need not follow the bundle's, and mas decides what is outdated: only
+    // an offer that was found newer than the bundle's version is judged by it again.
+    if (update.source == Update::Source::appStore)
+        return std::nullopt;
     const std::optional<QString> onDisk =
         m_discoveryService->versionOnDisk(application->path(), application->bundleIdentifier());
     if (onDisk && !UpdateService::isNewerThan(update, *onDisk))
