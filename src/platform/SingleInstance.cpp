@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSocketNotifier>
 #include <QSysInfo>
@@ -50,7 +51,7 @@ template <typename Claiming> Claim inFolderOf(const QString& lockPath, Claiming 
 {
     const FolderLock folder = folderOf(lockPath, std::chrono::seconds(10));
     if (!folder.isBusy())
-        return claiming();
+        return claiming(folder.isHeld());
     return SingleInstance::ownerRuns(lockPath) ? Claim::heldElsewhere : Claim::busy;
 }
 
@@ -84,7 +85,8 @@ Claim takeInFolder(QLockFile& lock, const QString& path)
 
 // What holds nothing under the name at path (a link, a FIFO or a socket, or a file whose content
 // stays under its other names) gives way to an empty file, made aside and renamed over it, so that
-// nothing is written through it. False where something else is there, or the rename fails.
+// nothing is written through it. False where something else is there, or the rename fails. Only
+// under the hold on the folder, so that a later start can tell such a file left behind.
 bool replaceWithOwnFile(const QString& path)
 {
     struct stat named {};
@@ -98,6 +100,27 @@ bool replaceWithOwnFile(const QString& path)
         return false;
     made.setAutoRemove(false);
     return true;
+}
+
+// A start killed between making its own file and renaming it over the request file's name leaves
+// that file behind. Starts make it only while they hold the folder, so while this one does, none is
+// a start's in progress; the age of a file would prove nothing, as a start may be stopped for any
+// time. Only what provably is one goes: a regular file, empty and of one name, named as
+// QTemporaryFile names it (six letters).
+void removeLeftovers(const QString& requestPath)
+{
+    const QFileInfo request(requestPath);
+    const QDir folder = request.absoluteDir();
+    const QRegularExpression leftover(QRegularExpression::anchoredPattern(
+        QRegularExpression::escape(request.fileName()) + QStringLiteral("\\.[A-Za-z]{6}")));
+    for (const QString& entry :
+         folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        const QByteArray path = QFile::encodeName(folder.filePath(entry));
+        struct stat left {};
+        if (leftover.match(entry).hasMatch() && ::lstat(path.constData(), &left) == 0 &&
+            S_ISREG(left.st_mode) && left.st_nlink == 1 && left.st_size == 0)
+            ::unlink(path.constData());
+    }
 }
 
 std::pair<quint64, quint64> idOf(const struct stat& file)
@@ -153,7 +176,7 @@ QString SingleInstance::settingsFileOf(const Paths& paths)
 
 SingleInstance::Claim SingleInstance::take(QLockFile& lock, const QString& path)
 {
-    return inFolderOf(path, [&] { return takeInFolder(lock, path); });
+    return inFolderOf(path, [&](bool) { return takeInFolder(lock, path); });
 }
 
 void SingleInstance::release(std::unique_ptr<QLockFile> lock)
@@ -180,7 +203,7 @@ SingleInstance::Claim SingleInstance::claim()
         return Claim::claimed;
     QDir().mkpath(QFileInfo(m_settingsFile).absolutePath());
     // Held until the copy listens, so that a start that finds it running asks only once it hears.
-    return inFolderOf(lockPath(), [this] {
+    return inFolderOf(lockPath(), [this](bool heldFolder) {
         auto lock = std::make_unique<QLockFile>(lockPath());
         Claim claim = takeInFolder(*lock, lockPath());
         if (claim == Claim::claimed) {
@@ -197,6 +220,8 @@ SingleInstance::Claim SingleInstance::claim()
         }
         if (claim == Claim::heldElsewhere)
             return claim;
+        if (heldFolder)
+            removeLeftovers(requestPath());
         // Without the lock too: a later start that finds the request file asks through it, so it
         // must be heard wherever it can be.
         listen();

@@ -315,6 +315,38 @@ private Q_SLOTS:
         QVERIFY(left.st_ino == 0 || (::lstat(named, &kept) == 0 && kept.st_ino == left.st_ino));
     }
 
+    void leftoversOfKilledStartsGo_data()
+    {
+        QTest::addColumn<QString>("name");       // in the settings folder
+        QTest::addColumn<QByteArray>("content"); // of the file there; "link": a link to another, empty
+        QTest::addColumn<bool>("removed");
+        const QString named = QStringLiteral("Norvelle.conf.activate.AbCdEf");
+        QTest::newRow("a killed start's") << named << QByteArray() << true;
+        QTest::newRow("with content") << named << QByteArray("notes") << false;
+        QTest::newRow("a link") << named << QByteArray("link") << false;
+        QTest::newRow("one letter more") << named + QLatin1Char('g') << QByteArray() << false;
+        QTest::newRow("another settings file's") << "Other.conf.activate.AbCdEf" << QByteArray() << false;
+    }
+    // A start killed before it renamed its own file over the request file's name leaves that
+    // file; the next start that runs removes it, and nothing that merely looks like it.
+    void leftoversOfKilledStartsGo()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(bool, removed);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(name), users = dir.filePath(QStringLiteral("notes.txt"));
+        QFile left(path);
+        QVERIFY(QFile(users).open(QIODevice::WriteOnly) &&
+                (content == "link"
+                     ? QFile::link(users, path)
+                     : left.open(QIODevice::WriteOnly) && left.write(content) == content.size()));
+        left.close();
+        QCOMPARE(SingleInstance(dir.filePath(QStringLiteral("Norvelle.conf"))).claim(), Claim::claimed);
+        QCOMPARE(QFileInfo::exists(path), !removed);
+        QVERIFY(QFileInfo::exists(users));
+    }
+
     // After a restart that followed a crash, the old pid is easily another user's process (a
     // system one): its executable cannot be read, so it is no copy of ours to hand over to.
     void anotherUsersProcessHoldsNothing()
