@@ -8,16 +8,22 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QFileSystemWatcher>
 #include <QLockFile>
+#include <QRegularExpression>
 #include <QSettings>
+#include <QSocketNotifier>
 #include <QSysInfo>
 #include <QTemporaryFile>
 
 #include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace norvelle {
@@ -45,7 +51,7 @@ template <typename Claiming> Claim inFolderOf(const QString& lockPath, Claiming 
 {
     const FolderLock folder = folderOf(lockPath, std::chrono::seconds(10));
     if (!folder.isBusy())
-        return claiming();
+        return claiming(folder.isHeld());
     return SingleInstance::ownerRuns(lockPath) ? Claim::heldElsewhere : Claim::busy;
 }
 
@@ -79,7 +85,8 @@ Claim takeInFolder(QLockFile& lock, const QString& path)
 
 // What holds nothing under the name at path (a link, a FIFO or a socket, or a file whose content
 // stays under its other names) gives way to an empty file, made aside and renamed over it, so that
-// nothing is written through it. False where something else is there, or the rename fails.
+// nothing is written through it. False where something else is there, or the rename fails. Only
+// under the hold on the folder, so that a later start can tell such a file left behind.
 bool replaceWithOwnFile(const QString& path)
 {
     struct stat named {};
@@ -93,6 +100,38 @@ bool replaceWithOwnFile(const QString& path)
         return false;
     made.setAutoRemove(false);
     return true;
+}
+
+// A start killed between making its own file and renaming it over the request file's name leaves
+// that file behind. Starts make it only while they hold the folder, so while this one does, none is
+// a start's in progress; the age of a file would prove nothing, as a start may be stopped for any
+// time. Only what provably is one goes: a regular file, empty and of one name, named as
+// QTemporaryFile names it (six letters).
+void removeLeftovers(const QString& requestPath)
+{
+    const QFileInfo request(requestPath);
+    const QDir folder = request.absoluteDir();
+    const QRegularExpression leftover(QRegularExpression::anchoredPattern(
+        QRegularExpression::escape(request.fileName()) + QStringLiteral("\\.[A-Za-z]{6}")));
+    for (const QString& entry :
+         folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        const QByteArray path = QFile::encodeName(folder.filePath(entry));
+        struct stat left {};
+        if (leftover.match(entry).hasMatch() && ::lstat(path.constData(), &left) == 0 &&
+            S_ISREG(left.st_mode) && left.st_nlink == 1 && left.st_size == 0)
+            ::unlink(path.constData());
+    }
+}
+
+std::pair<quint64, quint64> idOf(const struct stat& file)
+{
+    return {quint64(file.st_dev), quint64(file.st_ino)};
+}
+
+bool isOpen(int fd, const struct stat& named)
+{
+    struct stat open {};
+    return fd >= 0 && ::fstat(fd, &open) == 0 && idOf(open) == idOf(named);
 }
 
 // A lock file may hold anything, and what it names is shown on a terminal or in a dialog: what is
@@ -117,9 +156,16 @@ SingleInstance::SingleInstance(QString settingsFile, QObject* parent)
 SingleInstance::~SingleInstance()
 {
     // Only by the copy that made it and holds the lock: a copy that runs beside it without the
-    // lock would leave the holder deaf to every later start.
-    if (m_lock && m_madeRequests)
-        QFile::remove(requestPath());
+    // lock would leave the holder deaf to every later start. What took its name since is the user's.
+    const QByteArray requests = QFile::encodeName(requestPath());
+    struct stat named {};
+    if (m_lock && ::lstat(requests.constData(), &named) == 0 && isOpen(m_made, named))
+        ::unlink(requests.constData());
+    delete m_notifier;
+    for (const int fd : {m_made, m_changes}) {
+        if (fd >= 0)
+            ::close(fd);
+    }
     release(std::move(m_lock));
 }
 
@@ -130,7 +176,7 @@ QString SingleInstance::settingsFileOf(const Paths& paths)
 
 SingleInstance::Claim SingleInstance::take(QLockFile& lock, const QString& path)
 {
-    return inFolderOf(path, [&] { return takeInFolder(lock, path); });
+    return inFolderOf(path, [&](bool) { return takeInFolder(lock, path); });
 }
 
 void SingleInstance::release(std::unique_ptr<QLockFile> lock)
@@ -157,7 +203,7 @@ SingleInstance::Claim SingleInstance::claim()
         return Claim::claimed;
     QDir().mkpath(QFileInfo(m_settingsFile).absolutePath());
     // Held until the copy listens, so that a start that finds it running asks only once it hears.
-    return inFolderOf(lockPath(), [this] {
+    return inFolderOf(lockPath(), [this](bool heldFolder) {
         auto lock = std::make_unique<QLockFile>(lockPath());
         Claim claim = takeInFolder(*lock, lockPath());
         if (claim == Claim::claimed) {
@@ -174,6 +220,8 @@ SingleInstance::Claim SingleInstance::claim()
         }
         if (claim == Claim::heldElsewhere)
             return claim;
+        if (heldFolder)
+            removeLeftovers(requestPath());
         // Without the lock too: a later start that finds the request file asks through it, so it
         // must be heard wherever it can be.
         listen();
@@ -196,7 +244,7 @@ SingleInstance::Claim SingleInstance::holdLockFile(Claim held)
 
 void SingleInstance::listen()
 {
-    if (m_watcher)
+    if (m_notifier)
         return;
     // Requests left from an earlier run are not for this one; a file that can be read but not
     // emptied counts from its present end. Nothing is written through a link, nor into a file with
@@ -206,19 +254,29 @@ void SingleInstance::listen()
     const auto emptied = [&requests] {
         return SafeFile::openRegularFile(requests, QIODevice::WriteOnly | QIODevice::Truncate);
     };
-    if (emptied() || (replaceWithOwnFile(requestPath()) && emptied())) {
-        m_madeRequests = true;
-    } else if (SafeFile::openRegularFile(requests, QIODevice::ReadOnly)) {
-        m_requestsSeen = requests.size();
-    } else {
-        // Nothing to hear through: later starts find no file to ask through.
-        Logger::warning(QStringLiteral("Later starts cannot bring this copy forward: ") + requestPath() +
-                        QStringLiteral(" is no file Norvelle can use"));
-        return;
+    struct stat made {};
+    if ((emptied() || (replaceWithOwnFile(requestPath()) && emptied())) &&
+        ::fstat(requests.handle(), &made) == 0) {
+        m_made = ::fcntl(requests.handle(), F_DUPFD_CLOEXEC, 0);
+        m_heard = idOf(made);
     }
     requests.close();
-    m_watcher = new QFileSystemWatcher({requestPath()}, this);
-    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &SingleInstance::readRequests);
+    // The folder, not the file: the name is what is followed, never what a link or another name of
+    // the file leads to, and the folder tells when the name is free again. In a folder that cannot
+    // be read, the file alone tells of its requests.
+    m_changes = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_changes < 0) {
+        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+        Logger::warning(QStringLiteral("Later starts cannot bring this copy forward: ") + requestPath() +
+                        QStringLiteral(" cannot be watched: ") + reason);
+        return;
+    }
+    ::inotify_add_watch(m_changes, QFile::encodeName(QFileInfo(m_settingsFile).absolutePath()).constData(),
+                        IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_MODIFY | IN_ATTRIB |
+                            IN_ONLYDIR);
+    m_notifier = new QSocketNotifier(m_changes, QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &SingleInstance::readRequests);
+    followRequestFile();
 }
 
 bool SingleInstance::ownerRuns(const QString& lockPath)
@@ -274,16 +332,67 @@ bool SingleInstance::requestActivation() const
     return requests.write(line) == line.size() && requests.flush();
 }
 
-// Every request adds a line, so a file that grew holds new ones; several that arrive together
-// bring the window forward once.
 void SingleInstance::readRequests()
 {
-    const qint64 size = QFileInfo(requestPath()).size();
-    const bool grew = size > m_requestsSeen;
-    m_requestsSeen = size;
-    // A file replaced rather than written to is no longer watched.
-    if (!m_watcher->files().contains(requestPath()) && QFileInfo::exists(requestPath()))
-        m_watcher->addPath(requestPath());
+    const QByteArray name = QFile::encodeName(QFileInfo(requestPath()).fileName());
+    bool named = false;
+    alignas(inotify_event) char changes[4096];
+    for (ssize_t read = 0; (read = ::read(m_changes, changes, sizeof changes)) > 0;) {
+        for (ssize_t at = 0; at < read;) {
+            const auto* change = reinterpret_cast<const inotify_event*>(changes + at);
+            named = named || change->wd == m_fileWatch || (change->mask & IN_Q_OVERFLOW) != 0 ||
+                    (change->len > 0 && name == change->name);
+            at += ssize_t(sizeof(inotify_event) + change->len);
+        }
+    }
+    if (named)
+        followRequestFile();
+}
+
+// Every request adds a line, so a file that grew holds new ones; several that arrive together
+// bring the window forward once. Only a regular file with no other name carries requests: a
+// change to what a link or another name leads to is someone else's. What the user put at the name
+// stays theirs, and is waited out.
+void SingleInstance::followRequestFile()
+{
+    const QByteArray requests = QFile::encodeName(requestPath());
+    struct stat named {};
+    bool there = ::lstat(requests.constData(), &named) == 0;
+    const bool free = !there && errno == ENOENT;
+    if (m_made >= 0 && !(there && isOpen(m_made, named)))
+        ::close(std::exchange(m_made, -1));
+    if (free) {
+        // Free again, as what had it was removed: without a file there no later start is heard.
+        m_made = ::open(requests.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        m_requestsSeen = 0;
+        there = ::lstat(requests.constData(), &named) == 0;
+        if (there && isOpen(m_made, named))
+            m_heard = idOf(named);
+    }
+    if (!there || !S_ISREG(named.st_mode) || named.st_nlink != 1) {
+        if (m_fileWatch >= 0)
+            ::inotify_rm_watch(m_changes, std::exchange(m_fileWatch, -1));
+        m_heard.reset();
+        if (std::exchange(m_hearing, false))
+            Logger::warning(QStringLiteral("Later starts cannot bring this copy forward: ") + requestPath() +
+                            QStringLiteral(" is no file Norvelle can use"));
+        return;
+    }
+    m_hearing = true;
+    // A link that took the name meanwhile is watched itself, and let go at the next look.
+    const int watch =
+        ::inotify_add_watch(m_changes, requests.constData(),
+                            IN_MODIFY | IN_ATTRIB | IN_MOVE_SELF | IN_DELETE_SELF | IN_DONT_FOLLOW);
+    if (watch != m_fileWatch && m_fileWatch >= 0)
+        ::inotify_rm_watch(m_changes, m_fileWatch);
+    m_fileWatch = watch;
+    if (m_heard != idOf(named)) {
+        m_heard = idOf(named);
+        m_requestsSeen = named.st_size;
+        return;
+    }
+    const bool grew = named.st_size > m_requestsSeen;
+    m_requestsSeen = named.st_size;
     if (grew)
         Q_EMIT activationRequested();
 }

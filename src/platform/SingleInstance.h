@@ -3,10 +3,12 @@
 #include <QObject>
 #include <QString>
 #include <memory>
+#include <optional>
+#include <utility>
 
 class QFile;
-class QFileSystemWatcher;
 class QLockFile;
+class QSocketNotifier;
 
 namespace norvelle {
 
@@ -15,9 +17,10 @@ struct Paths;
 // One running copy per settings file, as a Mac application runs once: the copy that runs holds
 // a lock beside the file; a later start on the same file finds it held, asks the running copy
 // to come forward and ends. The request is a line appended to a second file beside the lock,
-// which the running copy watches. A lock left by a copy that died is taken over, or, where it
-// cannot be removed, passed over; the copy that then runs without it holds it as its own and
-// still watches the file. Starts claim the lock one at a time, however close together they come.
+// which the running copy watches, and makes anew whenever its name is free. A lock left by a copy
+// that died is taken over, or, where it cannot be removed, passed over; the copy that then runs
+// without it holds it as its own and still watches the file. Starts claim the lock one at a time,
+// however close together they come.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -70,17 +73,26 @@ Q_SIGNALS:
     void activationRequested();
 
 private:
+    using FileId = std::pair<quint64, quint64>; // device, inode
+
     void listen();
     // Holds the lock file where QLockFile does not: held when it could, else whether another does.
     Claim holdLockFile(Claim held);
     void readRequests();
+    void followRequestFile();
 
     const QString m_settingsFile;
     std::unique_ptr<QLockFile> m_lock;
     std::unique_ptr<QFile> m_heldFile; // the lock file, where QLockFile does not hold it
-    bool m_madeRequests = false;
-    QFileSystemWatcher* m_watcher = nullptr;
+    // The request file this copy made, while its name holds it: kept open, so that no file made
+    // later gets its inode while it is taken for ours.
+    int m_made = -1;
+    std::optional<FileId> m_heard; // the file at the request file's name, once seen
     qint64 m_requestsSeen = 0;
+    bool m_hearing = true; // so that the log says once that later starts are not heard
+    int m_changes = -1;    // inotify, on the folder and on the file at the request file's name
+    int m_fileWatch = -1;
+    QSocketNotifier* m_notifier = nullptr;
 };
 
 } // namespace norvelle

@@ -242,8 +242,9 @@ private Q_SLOTS:
     // Opening a FIFO waits for its other end, which may never come: no start, nor quit, waits on
     // one, and none is used as a lock or a request file. A link, or a file with other names, is
     // the user's: nothing is emptied or written through it, nor made where it points. At the
-    // request file's name, all but a folder give way to a file of the running copy's own, so that
-    // later starts still bring it forward.
+    // request file's name, all but a folder give way, at the start, to a file of the running
+    // copy's own, so that later starts still bring it forward; the quit leaves what the user put
+    // there since.
     void oddFilesAtItsNamesAreNotUsed()
     {
         QFETCH(QString, name);
@@ -260,10 +261,13 @@ private Q_SLOTS:
         QVERIFY(own.open(QIODevice::WriteOnly) && own.write("the user's own\n") > 0 && own.flush());
         QVERIFY(::chmod(QFile::encodeName(users), 0666) == 0);
         const QByteArray named = QFile::encodeName(settings + name);
-        QVERIFY(kind == QLatin1String("fifo")        ? ::mkfifo(named, 0666) == 0
-                : kind == QLatin1String("hard link") ? ::link(QFile::encodeName(users), named) == 0
-                : kind == QLatin1String("folder")    ? ::mkdir(named, 0700) == 0
-                                                     : QFile::link(target, settings + name));
+        const auto put = [&] {
+            return kind == QLatin1String("fifo")        ? ::mkfifo(named, 0666) == 0
+                   : kind == QLatin1String("hard link") ? ::link(QFile::encodeName(users), named) == 0
+                   : kind == QLatin1String("folder")    ? ::mkdir(named, 0700) == 0
+                                                        : QFile::link(target, settings + name);
+        };
+        QVERIFY(put());
         const bool writeOnly = name.endsWith(QLatin1String(".claims"));
         const uid_t user = ::geteuid();
         const auto restored = qScopeGuard(
@@ -273,9 +277,9 @@ private Q_SLOTS:
 
         QCOMPARE(FolderLock(dir.path(), {}, QStringLiteral("Norvelle.conf") + name).isHeld(), !writeOnly);
         QVERIFY(!SingleInstance::ownerRuns(settings + QStringLiteral(".running")));
+        QByteArray usersText = "the user's own\n";
         const auto untouched = [&] {
-            return test::readFile(users) == "the user's own\n" &&
-                   (target == users || !QFileInfo::exists(target));
+            return test::readFile(users) == usersText && (target == users || !QFileInfo::exists(target));
         };
         auto first = std::make_unique<SingleInstance>(settings);
         QSignalSpy raised(first.get(), &SingleInstance::activationRequested);
@@ -286,8 +290,61 @@ private Q_SLOTS:
         const bool heard = kind != QLatin1String("folder");
         QCOMPARE(later.requestActivation(), heard);
         QTRY_COMPARE(raised.count(), heard ? 1 : 0);
+        struct stat left {};
+        if (name == QLatin1String(".activate")) {
+            // Put there while the copy runs, it is the user's too, and what reaches it under another
+            // name is no request; once it is gone, the name is taken up again.
+            const bool folder = kind == QLatin1String("folder");
+            QVERIFY(folder || (::unlink(named) == 0 && put()));
+            // A change is queued before the call that makes it returns: one pass of the event
+            // loop hears it.
+            QCoreApplication::processEvents();
+            QVERIFY(own.write("changed since\n") > 0 && own.flush());
+            usersText += "changed since\n";
+            QCoreApplication::processEvents();
+            QCOMPARE(raised.count(), heard ? 1 : 0);
+            QVERIFY(!later.requestActivation());
+            QVERIFY((folder ? ::rmdir(named) : ::unlink(named)) == 0);
+            QTRY_VERIFY(later.requestActivation());
+            QTRY_COMPARE(raised.count(), heard ? 2 : 1);
+            QVERIFY(::unlink(named) == 0 && put() && ::lstat(named, &left) == 0);
+        }
         first.reset();
         QVERIFY(untouched());
+        struct stat kept {};
+        QVERIFY(left.st_ino == 0 || (::lstat(named, &kept) == 0 && kept.st_ino == left.st_ino));
+    }
+
+    void leftoversOfKilledStartsGo_data()
+    {
+        QTest::addColumn<QString>("name");       // in the settings folder
+        QTest::addColumn<QByteArray>("content"); // of the file there; "link": a link to another, empty
+        QTest::addColumn<bool>("removed");
+        const QString named = QStringLiteral("Norvelle.conf.activate.AbCdEf");
+        QTest::newRow("a killed start's") << named << QByteArray() << true;
+        QTest::newRow("with content") << named << QByteArray("notes") << false;
+        QTest::newRow("a link") << named << QByteArray("link") << false;
+        QTest::newRow("one letter more") << named + QLatin1Char('g') << QByteArray() << false;
+        QTest::newRow("another settings file's") << "Other.conf.activate.AbCdEf" << QByteArray() << false;
+    }
+    // A start killed before it renamed its own file over the request file's name leaves that
+    // file; the next start that runs removes it, and nothing that merely looks like it.
+    void leftoversOfKilledStartsGo()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(bool, removed);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(name), users = dir.filePath(QStringLiteral("notes.txt"));
+        QFile left(path);
+        QVERIFY(QFile(users).open(QIODevice::WriteOnly) &&
+                (content == "link"
+                     ? QFile::link(users, path)
+                     : left.open(QIODevice::WriteOnly) && left.write(content) == content.size()));
+        left.close();
+        QCOMPARE(SingleInstance(dir.filePath(QStringLiteral("Norvelle.conf"))).claim(), Claim::claimed);
+        QCOMPARE(QFileInfo::exists(path), !removed);
+        QVERIFY(QFileInfo::exists(users));
     }
 
     // After a restart that followed a crash, the old pid is easily another user's process (a
