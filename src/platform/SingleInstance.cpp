@@ -8,18 +8,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QLockFile>
 #include <QRegularExpression>
 #include <QSettings>
-#include <QSocketNotifier>
 #include <QSysInfo>
 #include <QTemporaryFile>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -161,11 +159,8 @@ SingleInstance::~SingleInstance()
     struct stat named {};
     if (m_lock && ::lstat(requests.constData(), &named) == 0 && isOpen(m_made, named))
         ::unlink(requests.constData());
-    delete m_notifier;
-    for (const int fd : {m_made, m_changes}) {
-        if (fd >= 0)
-            ::close(fd);
-    }
+    if (m_made >= 0)
+        ::close(m_made);
     release(std::move(m_lock));
 }
 
@@ -244,7 +239,7 @@ SingleInstance::Claim SingleInstance::holdLockFile(Claim held)
 
 void SingleInstance::listen()
 {
-    if (m_notifier)
+    if (m_watcher)
         return;
     // Requests left from an earlier run are not for this one; a file that can be read but not
     // emptied counts from its present end. Nothing is written through a link, nor into a file with
@@ -264,18 +259,10 @@ void SingleInstance::listen()
     // The folder, not the file: the name is what is followed, never what a link or another name of
     // the file leads to, and the folder tells when the name is free again. In a folder that cannot
     // be read, the file alone tells of its requests.
-    m_changes = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (m_changes < 0) {
-        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
-        Logger::warning(QStringLiteral("Later starts cannot bring this copy forward: ") + requestPath() +
-                        QStringLiteral(" cannot be watched: ") + reason);
-        return;
-    }
-    ::inotify_add_watch(m_changes, QFile::encodeName(QFileInfo(m_settingsFile).absolutePath()).constData(),
-                        IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_MODIFY | IN_ATTRIB |
-                            IN_ONLYDIR);
-    m_notifier = new QSocketNotifier(m_changes, QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &SingleInstance::readRequests);
+    m_watcher = new QFileSystemWatcher(this);
+    m_watcher->addPath(QFileInfo(m_settingsFile).absolutePath());
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &SingleInstance::followRequestFile);
+    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &SingleInstance::followRequestFile);
     followRequestFile();
 }
 
@@ -332,23 +319,6 @@ bool SingleInstance::requestActivation() const
     return requests.write(line) == line.size() && requests.flush();
 }
 
-void SingleInstance::readRequests()
-{
-    const QByteArray name = QFile::encodeName(QFileInfo(requestPath()).fileName());
-    bool named = false;
-    alignas(inotify_event) char changes[4096];
-    for (ssize_t read = 0; (read = ::read(m_changes, changes, sizeof changes)) > 0;) {
-        for (ssize_t at = 0; at < read;) {
-            const auto* change = reinterpret_cast<const inotify_event*>(changes + at);
-            named = named || change->wd == m_fileWatch || (change->mask & IN_Q_OVERFLOW) != 0 ||
-                    (change->len > 0 && name == change->name);
-            at += ssize_t(sizeof(inotify_event) + change->len);
-        }
-    }
-    if (named)
-        followRequestFile();
-}
-
 // Every request adds a line, so a file that grew holds new ones; several that arrive together
 // bring the window forward once. Only a regular file with no other name carries requests: a
 // change to what a link or another name leads to is someone else's. What the user put at the name
@@ -370,8 +340,7 @@ void SingleInstance::followRequestFile()
             m_heard = idOf(named);
     }
     if (!there || !S_ISREG(named.st_mode) || named.st_nlink != 1) {
-        if (m_fileWatch >= 0)
-            ::inotify_rm_watch(m_changes, std::exchange(m_fileWatch, -1));
+        m_watcher->removePath(requestPath());
         m_heard.reset();
         if (std::exchange(m_hearing, false))
             Logger::warning(QStringLiteral("Later starts cannot bring this copy forward: ") + requestPath() +
@@ -379,13 +348,13 @@ void SingleInstance::followRequestFile()
         return;
     }
     m_hearing = true;
-    // A link that took the name meanwhile is watched itself, and let go at the next look.
-    const int watch =
-        ::inotify_add_watch(m_changes, requests.constData(),
-                            IN_MODIFY | IN_ATTRIB | IN_MOVE_SELF | IN_DELETE_SELF | IN_DONT_FOLLOW);
-    if (watch != m_fileWatch && m_fileWatch >= 0)
-        ::inotify_rm_watch(m_changes, m_fileWatch);
-    m_fileWatch = watch;
+    // Watched once it has been seen to be a file: should a link take the name in between, what it
+    // leads to is heard only until the folder tells of it, and a change there never counts, as
+    // the look above finds no file of ours.
+    if (m_heard != idOf(named))
+        m_watcher->removePath(requestPath());
+    if (!m_watcher->files().contains(requestPath()))
+        m_watcher->addPath(requestPath());
     if (m_heard != idOf(named)) {
         m_heard = idOf(named);
         m_requestsSeen = named.st_size;

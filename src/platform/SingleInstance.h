@@ -7,8 +7,8 @@
 #include <utility>
 
 class QFile;
+class QFileSystemWatcher;
 class QLockFile;
-class QSocketNotifier;
 
 namespace norvelle {
 
@@ -78,7 +78,6 @@ private:
     void listen();
     // Holds the lock file where QLockFile does not: held when it could, else whether another does.
     Claim holdLockFile(Claim held);
-    void readRequests();
     void followRequestFile();
 
     const QString m_settingsFile;
@@ -90,9 +89,7 @@ private:
     std::optional<FileId> m_heard; // the file at the request file's name, once seen
     qint64 m_requestsSeen = 0;
     bool m_hearing = true; // so that the log says once that later starts are not heard
-    int m_changes = -1;    // inotify, on the folder and on the file at the request file's name
-    int m_fileWatch = -1;
-    QSocketNotifier* m_notifier = nullptr;
+    QFileSystemWatcher* m_watcher = nullptr; // the folder, and the file at the name while it is ours
 };
 
 } // namespace norvelle
