@@ -210,6 +210,8 @@ void BrewService::loadInstalledCasks()
         m_foldedPaths.clear();
         m_caskMetadata.clear();
         m_caskTrashStrings.clear();
+        m_listingInPlace = ++m_listingsAsked;
+        m_listedTokens.clear();
         return;
     }
 
@@ -223,6 +225,11 @@ void BrewService::loadInstalledCasks()
     else if (!download)
         download = beginDownload(catalogueUrl, true);
 
+    quint64 asked = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        asked = ++m_listingsAsked;
+    }
     QByteArray output;
     try {
         output = runBrewCommand(path, {QStringLiteral("list"), QStringLiteral("--cask")});
@@ -237,7 +244,7 @@ void BrewService::loadInstalledCasks()
     // Decoded line by line: one bad byte costs its line, not every installed cask. The tokens are
     // checked where they become `brew` arguments.
     qsizetype invalidLines = 0;
-    const QStringList tokens = decodeUtf8Lines(output, &invalidLines);
+    QStringList tokens = decodeUtf8Lines(output, &invalidLines);
     if (invalidLines > 0)
         Logger::warning(QStringLiteral("Skipped %1 lines of brew list --cask output that are not valid UTF-8")
                             .arg(invalidLines));
@@ -251,13 +258,23 @@ void BrewService::loadInstalledCasks()
     for (const QString& token : tokens)
         receipts.append(reader.read(token));
 
+    bool superseded = false;
     {
         std::lock_guard lock(m_mutex);
-        m_pathToCaskMap.clear();
-        m_foldedPaths.clear();
-        m_caskMetadata.clear();
-        m_caskTrashStrings.clear();
-        for (qsizetype i = 0; i < tokens.size(); ++i) {
+        superseded = asked < m_listingInPlace;
+        if (superseded) {
+            // The catalogue below is marked for the casks as the newer listing found them.
+            tokens = m_listedTokens;
+            receipts.clear();
+        } else {
+            m_listingInPlace = asked;
+            m_listedTokens = tokens;
+            m_pathToCaskMap.clear();
+            m_foldedPaths.clear();
+            m_caskMetadata.clear();
+            m_caskTrashStrings.clear();
+        }
+        for (qsizetype i = 0; i < receipts.size(); ++i) {
             const ReceiptContents& receipt = receipts.at(i);
             if (!receipt.applicationPaths.isEmpty()) {
                 for (const QString& applicationPath : receipt.applicationPaths)
@@ -273,6 +290,9 @@ void BrewService::loadInstalledCasks()
                 m_caskTrashStrings.insert(tokens.at(i), trash);
         }
     }
+
+    if (superseded)
+        Logger::debug(QStringLiteral("A newer brew list --cask ended first; its casks stay mapped"));
 
     if (tokens.isEmpty()) {
         dropDownload();

@@ -142,6 +142,11 @@ private:
     // load that finds the same casks and the same catalogue has nothing to rebuild.
     QSet<QString> m_mapsInstalledTokens;
     QHash<QString, Cask> m_installedCatalogueCasks;
+    // Two loads may overlap (a discovery's and an adoption's): the maps follow the listing asked
+    // for last, whichever ends last, so an older listing never undoes a newer cask's mapping.
+    quint64 m_listingsAsked = 0;
+    quint64 m_listingInPlace = 0;
+    QStringList m_listedTokens;
 };
 
 } // namespace norvelle

@@ -281,6 +281,28 @@ private Q_SLOTS:
         QVERIFY(world.service->findAdoptableCask(QStringLiteral("Beta"), QStringLiteral("/x/Beta.app")));
     }
 
+    // A refresh's listing asked for before an adoption's, ending after it, must not take the
+    // adopted cask's mapping away.
+    void olderListingEndingLastKeepsTheNewerMaps()
+    {
+        BrewTestWorld world;
+        const QString alpha = world.installAlpha();
+        world.serveCatalogue(QJsonArray{BrewTestWorld::entry(QStringLiteral("alpha"))});
+        world.tool.clearResponses();
+        world.tool.respond(QStringLiteral("brew"), {QStringLiteral("list"), QStringLiteral("--cask")},
+                           FakeTool::Response().withStandardOutput("alpha\n").withDelay(2));
+        std::future<void> older = std::async(std::launch::async, [&] { world.service->loadInstalledCasks(); });
+        QTRY_COMPARE(world.tool.calls(QStringLiteral("brew")).size(), 1);
+        const QString beta = world.addApplication(QStringLiteral("Beta.app"));
+        world.writeReceipt(BrewTestWorld::optHomebrew, QStringLiteral("beta"), {QStringLiteral("Beta.app")});
+        world.tool.clearResponses();
+        world.listCasks("alpha\nbeta\n");
+        world.service->loadInstalledCasks();
+        older.get();
+        QVERIFY(world.service->hasCask(alpha));
+        QVERIFY(world.service->hasCask(beta));
+    }
+
     // The service's lock is never held while the catalogue downloads.
     void lookupsAnswerWhileTheCatalogueDownloads()
     {
