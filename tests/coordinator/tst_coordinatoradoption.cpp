@@ -136,7 +136,6 @@ private Q_SLOTS:
         QTest::newRow("ignored, a discovery") << true << "discovery" << "1.0" << true;
         QTest::newRow("ignored, a check that read it without the version") << true << "check" << "1.0" << false;
         QTest::newRow("updated itself past it") << false << "" << "2.1" << false;
-        QTest::newRow("ignored, updated itself past it") << true << "" << "2.1" << false;
         QTest::newRow("ignored, deleted") << true << "" << "" << false;
         QTest::newRow("brew refused the refresh") << false << "refused" << "1.0" << true;
         QTest::newRow("brew refused the refresh, updated itself") << false << "refused" << "2.1" << false;
